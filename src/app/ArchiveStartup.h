@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace ProgramVersion {
+constexpr int Major = 3;
+constexpr int Minor = 5;
+} // namespace ProgramVersion
+
+// The Italian message, in lines joined by '\n', that keeps the archive in dataFolder from being
+// opened: an incomplete folder, a database file of another kind (an old Access archive) or one
+// the engine cannot read. Empty when the archive opens. Nothing is written to the folder.
+QString archiveFolderProblem(const QString &dataFolder);
+
+// Raises the archive's aMajor and aMinor, each on its own, to the running version when the
+// stored value is lower or missing. Returns false with the engine's text in *error.
+bool stampVersion(QString *error = nullptr);

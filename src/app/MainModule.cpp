@@ -1,0 +1,60 @@
+#include "app/MainModule.h"
+
+#include "app/ArchiveStartup.h"
+#include "app/MessageService.h"
+#include "app/cEnvironment.h"
+#include "data/Database.h"
+#include "data/cDataAccess.h"
+#include "main/frmMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+MainModule::MainModule(const QString &lockFolder)
+    : m_lock(QDir(lockFolder).filePath(u"tovrin3.lock"_s))
+{
+}
+
+MainModule::~MainModule() = default;
+
+bool MainModule::refuse(const QString &message)
+{
+    MessageService::instance().inform(nullptr, message, MessageService::Icon::Critical);
+    return false;
+}
+
+bool MainModule::avvia(const QDate &today)
+{
+    m_lock.setStaleLockTime(0);
+    if (!m_lock.tryLock(0))
+        return refuse(u"Applicazione già in esecuzione"_s);
+
+    const QString folder = cDataAccess().dataFolder();
+    if (folder.isEmpty())
+        return refuse(
+            u"Nessuna contabilità impostata.\nNon è indicata alcuna cartella dati da aprire."_s);
+    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
+        return refuse(problem);
+    setStringaConnessione(databasePathFor(folder));
+
+    QString error;
+    if (!stampVersion(&error))
+        return refuse(error);
+
+    m_environment = std::make_unique<cEnvironment>();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_environment->setScreenMetrics(
+            screen->logicalDotsPerInch(),
+            QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    m_environment->setCurDate(today);
+    if (!m_environment->Update(&error))
+        return refuse(error);
+
+    m_mainWindow = std::make_unique<frmMain>(*m_environment);
+    m_mainWindow->show();
+    return true;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDate>
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+class cEnvironment;
+class frmMain;
+
+// The program's start-up: one instance only, the archive of the per-user setting dataPath
+// checked and stamped with the program's version, the environment built and the main window
+// shown. Owns the process-wide environment and the main window.
+class MainModule {
+public:
+    // lockFolder holds the lock file that keeps a second instance out.
+    explicit MainModule(const QString &lockFolder);
+    ~MainModule();
+
+    // Runs the start-up for the working date today. Returns false when the program must end;
+    // the reason, when there is one, has been shown through the message service.
+    bool avvia(const QDate &today = QDate::currentDate());
+
+    cEnvironment *environment() const { return m_environment.get(); }
+    frmMain *mainWindow() const { return m_mainWindow.get(); }
+
+private:
+    bool refuse(const QString &message);
+
+    QLockFile m_lock;
+    std::unique_ptr<cEnvironment> m_environment;
+    std::unique_ptr<frmMain> m_mainWindow;
+};

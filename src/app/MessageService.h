@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box and file dialog of the program goes through the installed service, so that
+// tests can answer questions, pick folders and read the texts shown.
+class MessageService {
+public:
+    enum class Icon { Information, Warning, Critical, Question };
+
+    virtual ~MessageService() = default;
+
+    // A modal message with only OK.
+    virtual void inform(QWidget *parent, const QString &text, Icon icon = Icon::Information) = 0;
+    // A modal Yes/No question; true for Yes. No is the default button unless defaultYes.
+    virtual bool ask(QWidget *parent, const QString &text, Icon icon = Icon::Question,
+                     bool defaultYes = false) = 0;
+    // The folder chosen in the platform's folder dialog, without trailing separator; empty
+    // when the user cancels.
+    virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &start) = 0;
+
+    // The service in use; the dialog-based one unless another was installed.
+    static MessageService &instance();
+    // Installs a service (not owned); null goes back to the dialog-based one.
+    static void install(MessageService *service);
+};
+
+// The service that shows real message boxes and dialogs.
+class DialogMessageService : public MessageService {
+public:
+    void inform(QWidget *parent, const QString &text, Icon icon) override;
+    bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
+    QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+
+// The process-wide path of the open archive's database. No connection is shared: every
+// operation opens its own Connection with it and closes it when done.
+QString StringaConnessione();
+void setStringaConnessione(const QString &databasePath);
+
+// The database file inside a data folder.
+QString databasePathFor(const QString &dataFolder);
+
+enum class DatabaseFileKind { Missing, Sqlite, Access, Other };
+// Tells from the file's first bytes what it holds, without opening it as a database.
+DatabaseFileKind databaseFileKind(const QString &path);
+
+// One private connection to an archive database: foreign keys on, a busy timeout so that a
+// folder shared by several machines waits instead of failing at once, and the rollback
+// journal. The file is never created: a missing file fails to open.
+class Connection {
+public:
+    enum class Mode { ReadWrite, ReadOnly };
+
+    explicit Connection(const QString &databasePath = StringaConnessione(),
+                        Mode mode = Mode::ReadWrite);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool isOpen() const { return m_error.isEmpty(); }
+    // The engine's text of the failure to open; empty when open.
+    QString errorText() const { return m_error; }
+    QSqlDatabase database() const;
+    QSqlQuery query() const { return QSqlQuery(database()); }
+
+private:
+    QString m_name;
+    QString m_error;
+};
+
+// The engine's text of an error, as the program shows it to the user.
+QString engineText(const QSqlError &error);
+
+// Prepares and runs a statement with positional bound values; on failure puts the engine's
+// text into *error (when given) and returns false.
+bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
+            QString *error = nullptr);
+
+// A transaction on a connection that rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(const Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    bool isActive() const { return m_active; }
+    QString errorText() const { return m_error; }
+    bool commit(QString *error = nullptr);
+
+private:
+    QSqlDatabase m_db;
+    bool m_active = false;
+    QString m_error;
+};

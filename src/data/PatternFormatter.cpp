@@ -1,0 +1,203 @@
+#include "data/PatternFormatter.h"
+
+#include <QList>
+
+using namespace Qt::StringLiterals;
+
+QLocale appLocale()
+{
+    const QLocale system;
+    if (system.language() == QLocale::C)
+        return QLocale(QLocale::Italian, QLocale::Italy);
+    return system;
+}
+
+namespace {
+
+// The first character of the locale's short date format that is not a letter.
+QString separatorIn(const QString &localePattern, const QString &fallback)
+{
+    for (const QChar c : localePattern) {
+        if (!c.isLetter() && !c.isSpace())
+            return QString(c);
+    }
+    return fallback;
+}
+
+// Splits a number pattern on the ';' that are not escaped or quoted.
+QList<QStringView> sections(QStringView pattern)
+{
+    QList<QStringView> result;
+    qsizetype start = 0;
+    bool quoted = false;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern.at(i);
+        if (c == u'\\') {
+            ++i;
+        } else if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u';' && !quoted) {
+            result.append(pattern.mid(start, i - start));
+            start = i + 1;
+        }
+    }
+    result.append(pattern.mid(start));
+    return result;
+}
+
+bool isPlaceholder(QChar c)
+{
+    return c == u'#' || c == u'0';
+}
+
+} // namespace
+
+PatternFormatter::PatternFormatter(QLocale locale)
+    : m_locale(std::move(locale)),
+      m_dateSeparator(separatorIn(m_locale.dateFormat(QLocale::ShortFormat), u"/"_s)),
+      m_timeSeparator(separatorIn(m_locale.timeFormat(QLocale::ShortFormat), u":"_s))
+{
+}
+
+QString PatternFormatter::format(qint64 integer, QStringView pattern) const
+{
+    return format(Money::fromUnits(integer * Money::UnitsPerCurrency), pattern);
+}
+
+QString PatternFormatter::format(Money value, QStringView pattern) const
+{
+    const QList<QStringView> parts = sections(pattern);
+    if (value.isNegative() && parts.size() >= 2 && !parts.at(1).isEmpty())
+        return formatSection(value.abs(), parts.at(1));
+    if (value.isZero() && parts.size() >= 3)
+        return formatSection(value, parts.at(2));
+    if (value.isNegative())
+        return m_locale.negativeSign() + formatSection(value.abs(), parts.at(0));
+    return formatSection(value, parts.at(0));
+}
+
+QString PatternFormatter::formatSection(Money value, QStringView section) const
+{
+    // Measure the placeholders first: they decide rounding and padding.
+    int integerZeros = 0;
+    int decimals = 0;
+    int decimalZeros = 0;
+    bool grouping = false;
+    bool afterPoint = false;
+    bool seenPlaceholder = false;
+    for (qsizetype i = 0; i < section.size(); ++i) {
+        const QChar c = section.at(i);
+        if (c == u'\\') {
+            ++i;
+        } else if (isPlaceholder(c)) {
+            seenPlaceholder = true;
+            if (afterPoint) {
+                ++decimals;
+                decimalZeros += c == u'0' ? 1 : 0;
+            } else {
+                integerZeros += c == u'0' ? 1 : 0;
+            }
+        } else if (c == u'.' && !afterPoint) {
+            afterPoint = true;
+        } else if (c == u',' && seenPlaceholder && !afterPoint) {
+            grouping = true;
+        }
+    }
+
+    const Money rounded = value.roundedForDisplay(decimals);
+    const qint64 units = rounded.abs().units();
+    const qint64 whole = units / Money::UnitsPerCurrency;
+    QString fraction = QString::number(units % Money::UnitsPerCurrency).rightJustified(4, u'0');
+    fraction.truncate(decimals);
+    while (fraction.size() > decimalZeros && fraction.endsWith(u'0'))
+        fraction.chop(1);
+
+    QString out;
+    bool numberWritten = false;
+    bool quoted = false;
+    for (qsizetype i = 0; i < section.size(); ++i) {
+        const QChar c = section.at(i);
+        if (quoted) {
+            if (c == u'"')
+                quoted = false;
+            else
+                out.append(c);
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u'\\') {
+            if (i + 1 < section.size())
+                out.append(section.at(++i));
+        } else if (isPlaceholder(c) || c == u'.' || (c == u',' && seenPlaceholder)) {
+            if (!numberWritten) {
+                out.append(groupedDigits(whole, integerZeros, grouping));
+                if (!fraction.isEmpty())
+                    out.append(m_locale.decimalPoint() + fraction);
+                numberWritten = true;
+            }
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QString PatternFormatter::groupedDigits(qint64 whole, int minimumDigits, bool grouping) const
+{
+    QString digits = whole == 0 ? QString() : QString::number(whole);
+    digits = digits.rightJustified(minimumDigits, u'0');
+    if (!grouping)
+        return digits;
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, m_locale.groupSeparator());
+    return digits;
+}
+
+QString PatternFormatter::format(const QDate &date, QStringView pattern) const
+{
+    return format(QDateTime(date, QTime(0, 0)), pattern);
+}
+
+QString PatternFormatter::format(const QDateTime &dateTime, QStringView pattern) const
+{
+    const QDate date = dateTime.date();
+    const QTime time = dateTime.time();
+    QString out;
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern.at(i);
+        const QChar lower = c.toLower();
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern.at(i + run).toLower() == lower)
+            ++run;
+        auto twoOrOne = [&](int v) {
+            return run >= 2 ? QString::number(v).rightJustified(2, u'0') : QString::number(v);
+        };
+        if (c == u'\\') {
+            if (i + 1 < pattern.size())
+                out.append(pattern.at(i + 1));
+            i += 2;
+            continue;
+        }
+        if (lower == u'd') {
+            out.append(twoOrOne(date.day()));
+        } else if (lower == u'm') {
+            out.append(twoOrOne(date.month()));
+        } else if (lower == u'y') {
+            out.append(run >= 4 ? QString::number(date.year()).rightJustified(4, u'0')
+                                : QString::number(date.year() % 100).rightJustified(2, u'0'));
+        } else if (lower == u'h') {
+            out.append(twoOrOne(time.hour()));
+        } else if (lower == u'n') {
+            out.append(twoOrOne(time.minute()));
+        } else if (lower == u's') {
+            out.append(twoOrOne(time.second()));
+        } else if (c == u'/') {
+            out.append(m_dateSeparator.repeated(run));
+        } else if (c == u':') {
+            out.append(m_timeSeparator.repeated(run));
+        } else {
+            out.append(QString(c).repeated(run));
+        }
+        i += run;
+    }
+    return out;
+}

@@ -1,0 +1,30 @@
+#include "data/SqlText.h"
+
+using namespace Qt::StringLiterals;
+
+QString DataSql(const QDate &date)
+{
+    return u"'"_s + isoDate(date) + u"'"_s;
+}
+
+QString TestoSql(const QString &text)
+{
+    QString doubled = text;
+    doubled.replace(u"'"_s, u"''"_s);
+    return u"'"_s + doubled + u"'"_s;
+}
+
+QDate FineMesePrecedente(const QDate &date)
+{
+    return QDate(date.year(), date.month(), 1).addDays(-1);
+}
+
+QString isoDate(const QDate &date)
+{
+    return date.toString(Qt::ISODate);
+}
+
+QDate dateFromIso(const QString &text)
+{
+    return QDate::fromString(text, Qt::ISODate);
+}

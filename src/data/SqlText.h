@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// The date as the engine's date literal, '2024-03-05', for the few statements that need SQL
+// text; values from users or data are always bound instead.
+QString DataSql(const QDate &date);
+
+// The text between apostrophes with each inner apostrophe doubled: l'anno gives 'l''anno'.
+QString TestoSql(const QString &text);
+
+// The last day of the month before the date's month: 15 March 2024 gives 29 February 2024.
+QDate FineMesePrecedente(const QDate &date);
+
+// ISO text of a date as stored in the archive, and back; an invalid text gives an invalid date.
+QString isoDate(const QDate &date);
+QDate dateFromIso(const QString &text);

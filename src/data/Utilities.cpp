@@ -1,0 +1,32 @@
+#include "data/Utilities.h"
+
+#include "data/PatternFormatter.h"
+
+int SoloCifre(int keyCode)
+{
+    const bool digit = keyCode >= '0' && keyCode <= '9';
+    return digit || keyCode == 8 || keyCode == 9 ? keyCode : 0;
+}
+
+QString TestoODefault(const QVariant &value, const QString &predefinito)
+{
+    if (value.isNull() || value.typeId() != QMetaType::QString)
+        return predefinito;
+    return value.toString();
+}
+
+double NumeroODefault(const QVariant &value, double predefinito)
+{
+    if (value.isNull())
+        return predefinito;
+    bool ok = false;
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        double number = appLocale().toDouble(text, &ok);
+        if (!ok)
+            number = text.toDouble(&ok);
+        return ok ? number : predefinito;
+    }
+    const double number = value.toDouble(&ok);
+    return ok ? number : predefinito;
+}

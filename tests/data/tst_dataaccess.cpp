@@ -1,0 +1,177 @@
+#include "data/Database.h"
+#include "data/Parametri.h"
+#include "data/SqlText.h"
+#include "data/Utilities.h"
+#include "data/cDataAccess.h"
+#include "support/TestArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestDataAccess : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    }
+
+    void missingOrEmptyKeyGivesTheDefaultUnchanged()
+    {
+        TestArchive a;
+        QCOMPARE(LeggiParametro(u"assente"_s, TipoValore::Intero, Memoria::Archivio, -1),
+                 QVariant(-1));
+        QCOMPARE(LeggiParametro(u"assente"_s, TipoValore::Data, Memoria::Archivio, u"nessuna"_s),
+                 QVariant(u"nessuna"_s));
+        a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('vuoto', '')"_s);
+        QCOMPARE(LeggiParametro(u"vuoto"_s, TipoValore::Intero, Memoria::Archivio, 7), QVariant(7));
+    }
+
+    void writesOneRowPerKey()
+    {
+        TestArchive a;
+        QVERIFY(ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+        QVERIFY(ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM parametri"_s).toInt(), 1);
+        QCOMPARE(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+                 QVariant(9));
+    }
+
+    void convertsEachValueType()
+    {
+        TestArchive a;
+        QVERIFY(ScriviParametro(u"importo"_s, TipoValore::Valuta, Memoria::Archivio,
+                                QVariant::fromValue(Money::fromCents(123450))));
+        QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'importo'"_s).toString(),
+                 u"1.234,50"_s);
+        QCOMPARE(
+            LeggiParametro(u"importo"_s, TipoValore::Valuta, Memoria::Archivio, {}).value<Money>(),
+            Money::fromCents(123450));
+
+        QVERIFY(
+            ScriviParametro(u"giorno"_s, TipoValore::Data, Memoria::Archivio, QDate(2024, 3, 5)));
+        QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'giorno'"_s).toString(),
+                 u"2024-03-05"_s);
+        QCOMPARE(LeggiParametro(u"giorno"_s, TipoValore::Data, Memoria::Archivio, {}),
+                 QVariant(QDate(2024, 3, 5)));
+
+        QVERIFY(ScriviParametro(u"flag"_s, TipoValore::Booleano, Memoria::Archivio, true));
+        QCOMPARE(LeggiParametro(u"flag"_s, TipoValore::Booleano, Memoria::Archivio, false),
+                 QVariant(true));
+
+        QVERIFY(ScriviParametro(u"strano"_s, 9, Memoria::Archivio, 5));
+        QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'strano'"_s).toString(),
+                 QString());
+        a.exec(u"UPDATE parametri SET valore = '5' WHERE chiave = 'strano'"_s);
+        QVERIFY(LeggiParametro(u"strano"_s, 9, Memoria::Archivio, 1).isNull());
+    }
+
+    void reportsTextThatDoesNotConvert()
+    {
+        TestArchive a;
+        a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', 'luglio')"_s);
+        QString error;
+        QVERIFY(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &error)
+                    .isNull());
+        QVERIFY(error.contains(u"luglio"_s));
+    }
+
+    void bindsTheKey()
+    {
+        TestArchive a;
+        const QString key = u"chiave'); DROP TABLE parametri; --"_s;
+        QVERIFY(ScriviParametro(key, TipoValore::Testo, Memoria::Archivio, u"l'anno"_s));
+        QCOMPARE(LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, {}),
+                 QVariant(u"l'anno"_s));
+    }
+
+    void reportsAnUnreachableArchive()
+    {
+        setStringaConnessione(u"/nessuna/cartella/contab.mdb"_s);
+        QString error;
+        QVERIFY(!ScriviParametro(u"x"_s, TipoValore::Testo, Memoria::Archivio, u"y"_s, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(u"/nessuna/cartella/contab.mdb"_s));
+    }
+
+    void keepsUserSettingsApart()
+    {
+        QVERIFY(ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                                u"/dati/tv3_cont01"_s));
+        QCOMPARE(cDataAccess().dataFolder(), u"/dati/tv3_cont01"_s);
+        QCOMPARE(cDataAccess().dataAllegatiFolder(), u"/dati/tv3_cont01/allegati"_s);
+        QCOMPARE(cDataAccess().dataModelliFolder(), u"/dati/tv3_cont01/modelli"_s);
+        QCOMPARE(cDataAccess().dataDocumentiFolder(), u"/dati/tv3_cont01/documenti"_s);
+        const QSettings settings(u"tovrin3"_s, u"tovrin3"_s);
+        QCOMPARE(settings.value(u"settings/dataPath"_s).toString(), u"/dati/tv3_cont01"_s);
+        QCOMPARE(LeggiParametro(u"mai"_s, TipoValore::Testo, Memoria::Utente, u"def"_s),
+                 QVariant(u"def"_s));
+    }
+
+    void checksArchiveFolders()
+    {
+        QVERIFY(!cDataAccess::TestDbPathOK(QString()));
+        TestArchive a;
+        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QDir(a.folder()).rmdir(u"documenti"_s);
+        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QDir(a.folder()).rmdir(u"allegati"_s);
+        QFile file(QDir(a.folder()).filePath(u"allegati"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QDir(a.folder()).rmdir(u"modelli"_s);
+        QVERIFY(!cDataAccess::TestDbPathOK(a.folder()));
+    }
+
+    void tellsDatabaseFilesApart()
+    {
+        QTemporaryDir dir;
+        const QString access = dir.filePath(u"access.mdb"_s);
+        QFile file(access);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20));
+        file.close();
+        QCOMPARE(databaseFileKind(access), DatabaseFileKind::Access);
+        QCOMPARE(databaseFileKind(dir.filePath(u"manca.mdb"_s)), DatabaseFileKind::Missing);
+        TestArchive a;
+        QCOMPARE(databaseFileKind(a.databasePath()), DatabaseFileKind::Sqlite);
+    }
+
+    void writesSqlText()
+    {
+        QCOMPARE(DataSql(QDate(2024, 3, 5)), u"'2024-03-05'"_s);
+        QCOMPARE(TestoSql(u"l'anno"_s), u"'l''anno'"_s);
+        QCOMPARE(TestoSql(u"''"_s), u"''''''"_s);
+        QCOMPARE(TestoSql(u"cassa"_s), u"'cassa'"_s);
+        QCOMPARE(FineMesePrecedente(QDate(2024, 3, 15)), QDate(2024, 2, 29));
+        QCOMPARE(FineMesePrecedente(QDate(2024, 3, 31)), QDate(2024, 2, 29));
+        QCOMPARE(FineMesePrecedente(QDate(2024, 1, 1)), QDate(2023, 12, 31));
+    }
+
+    void filtersAndDefaults()
+    {
+        QCOMPARE(SoloCifre('7'), int('7'));
+        QCOMPARE(SoloCifre(8), 8);
+        QCOMPARE(SoloCifre(9), 9);
+        QCOMPARE(SoloCifre('a'), 0);
+        QCOMPARE(SoloCifre(','), 0);
+        QCOMPARE(TestoODefault(QVariant(), u"d"_s), u"d"_s);
+        QCOMPARE(TestoODefault(12, u"d"_s), u"d"_s);
+        QCOMPARE(TestoODefault(u"t"_s, u"d"_s), u"t"_s);
+        QCOMPARE(NumeroODefault(u"12,5"_s, 0), 12.5);
+        QCOMPARE(NumeroODefault(u"abc"_s, -1), -1.0);
+        QCOMPARE(NumeroODefault(QVariant(), 3), 3.0);
+        QCOMPARE(NumeroODefault(4, 0), 4.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataAccess)
+#include "tst_dataaccess.moc"

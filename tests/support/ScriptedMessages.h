@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/MessageService.h"
+
+#include <QList>
+#include <QStringList>
+
+// A message service for tests: records every text shown and answers from queued replies
+// (a missing reply answers No, or cancels a folder choice). Installs itself while alive.
+class ScriptedMessages : public MessageService {
+public:
+    ScriptedMessages();
+    ~ScriptedMessages() override;
+
+    QStringList shown;   // every message and question, in order
+    QList<bool> answers; // replies to questions, first first
+    QStringList folders; // replies to folder choices, first first
+
+    void inform(QWidget *parent, const QString &text, Icon icon) override;
+    bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
+    QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
+};
