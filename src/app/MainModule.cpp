@@ -3,6 +3,7 @@
 #include "app/ArchiveStartup.h"
 #include "app/MessageService.h"
 #include "app/cEnvironment.h"
+#include "archive/frmChoosePdC.h"
 #include "data/Database.h"
 #include "data/cDataAccess.h"
 #include "main/frmMain.h"
@@ -33,10 +34,13 @@ bool MainModule::avvia(const QDate &today)
     if (!m_lock.tryLock(0))
         return refuse(u"Applicazione già in esecuzione"_s);
 
-    const QString folder = cDataAccess().dataFolder();
-    if (folder.isEmpty())
-        return refuse(
-            u"Nessuna contabilità impostata.\nNon è indicata alcuna cartella dati da aprire."_s);
+    QString folder = cDataAccess().dataFolder();
+    if (folder.isEmpty()) {
+        // First run: the user creates an archive, or the program ends without a word.
+        if (!frmChoosePdC::Apri())
+            return false;
+        folder = cDataAccess().dataFolder();
+    }
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return refuse(problem);
     setStringaConnessione(databasePathFor(folder));

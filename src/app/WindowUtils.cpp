@@ -1,7 +1,11 @@
 #include "app/WindowUtils.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QObject>
 
 #include <cmath>
@@ -23,7 +27,38 @@ protected:
     }
 };
 
+class EnterMovesFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            auto *field = qobject_cast<QWidget *>(watched);
+            if (enter && key->modifiers() == Qt::NoModifier &&
+                (qobject_cast<QLineEdit *>(field) || qobject_cast<QComboBox *>(field))) {
+                QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+                QCoreApplication::sendEvent(field, &tab);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
+
+void enterMovesToNextField(QWidget *window)
+{
+    auto *filter = new EnterMovesFocus(window);
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (qobject_cast<QLineEdit *>(child) || qobject_cast<QComboBox *>(child))
+            child->installEventFilter(filter);
+    }
+}
 
 void TogliChiudi(QDialog *dialog)
 {

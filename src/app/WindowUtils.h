@@ -9,3 +9,7 @@ void TogliChiudi(QDialog *dialog);
 
 // Twips (1440 an inch) as pixels on the widget's screen.
 int twipsToPixels(const QWidget *widget, int twips);
+
+// Enter in a text box or a drop-down of the window moves to the next field, as everywhere in
+// the program; buttons keep Enter for themselves.
+void enterMovesToNextField(QWidget *window);

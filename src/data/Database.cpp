@@ -132,3 +132,24 @@ bool Transaction::commit(QString *error)
         *error = text;
     return false;
 }
+
+bool inTransaction(const std::function<bool(const Connection &, QString *)> &work, QString *error)
+{
+    QString failure;
+    const bool ok = [&] {
+        Connection connection;
+        if (!connection.isOpen()) {
+            failure = connection.errorText();
+            return false;
+        }
+        Transaction transaction(connection);
+        if (!transaction.isActive()) {
+            failure = transaction.errorText();
+            return false;
+        }
+        return work(connection, &failure) && transaction.commit(&failure);
+    }();
+    if (!ok && error)
+        *error = failure;
+    return ok;
+}

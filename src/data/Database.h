@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
+
 // The process-wide path of the open archive's database. No connection is shared: every
 // operation opens its own Connection with it and closes it when done.
 QString StringaConnessione();
@@ -66,3 +68,8 @@ private:
     bool m_active = false;
     QString m_error;
 };
+
+// Runs work on a private connection to the open archive inside one transaction, committed only
+// when work returns true. Returns false with the engine's text in *error; nothing is kept.
+bool inTransaction(const std::function<bool(const Connection &, QString *)> &work,
+                   QString *error = nullptr);

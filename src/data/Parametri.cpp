@@ -123,9 +123,15 @@ bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVarian
         setError(error, connection.errorText());
         return false;
     }
+    return ScriviParametro(connection, chiave, tipo, valore, error);
+}
+
+bool ScriviParametro(const Connection &connection, const QString &chiave, int tipo,
+                     const QVariant &valore, QString *error)
+{
     QSqlQuery query = connection.query();
     return runSql(query,
                   u"INSERT INTO parametri (chiave, valore) VALUES (?, ?) "
                   u"ON CONFLICT (chiave) DO UPDATE SET valore = excluded.valore"_s,
-                  {chiave, text}, error);
+                  {chiave, textOf(tipo, valore)}, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+class Connection;
+
 #include <QString>
 #include <QVariant>
 
@@ -29,3 +31,7 @@ QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVar
 // *error when the archive refuses the write.
 bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVariant &valore,
                      QString *error = nullptr);
+
+// Writes an archive parameter on a connection the caller holds (inside its transaction).
+bool ScriviParametro(const Connection &connection, const QString &chiave, int tipo,
+                     const QVariant &valore, QString *error = nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 // Where the current archive's folders are. Every call reads the per-user setting dataPath
@@ -10,6 +11,13 @@ public:
     QString dataModelliFolder() const;
     QString dataAllegatiFolder() const;
     QString dataDocumentiFolder() const;
+
+    // Removes the headers without rows and numbers the entries dated first..last, in one
+    // transaction. Returns false with the engine's text in *error, nothing changed.
+    static bool RicalcoloProgressivi(const QDate &first, const QDate &last,
+                                     QString *error = nullptr);
+    // Removes the headers without rows. Returns false with the engine's text in *error.
+    static bool EliminaMainSenzaDet(QString *error = nullptr);
 
     // True when dbPath is not empty and holds "allegati", "modelli" and the file "contab.mdb",
     // checked in that order. "documenti" is not required.

@@ -1,0 +1,36 @@
+#include "archive/ArchiveCommands.h"
+
+#include "app/MessageService.h"
+#include "app/cEnvironment.h"
+#include "archive/NewArchive.h"
+#include "archive/frmChoosePdC.h"
+#include "data/cDataAccess.h"
+
+#include <QDate>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+bool ApriContabilita(QWidget *owner, cEnvironment &environment)
+{
+    MessageService &messages = MessageService::instance();
+    const QString folder =
+        messages.chooseFolder(owner, u"Apri Contabilità esistente"_s, cDataAccess().dataFolder());
+    QString error;
+    if (!openArchive(folder, environment, &error)) {
+        messages.inform(owner, error, MessageService::Icon::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool NuovaContabilita(QWidget *owner, cEnvironment &environment)
+{
+    if (!frmChoosePdC::Apri(owner))
+        return false;
+    environment.setCurDate(QDate::currentDate());
+    QString error;
+    if (!environment.Update(&error))
+        MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+    return true;
+}

@@ -1,0 +1,202 @@
+#include "archive/NewArchive.h"
+
+#include "app/ArchiveStartup.h"
+#include "app/cEnvironment.h"
+#include "data/Parametri.h"
+#include "data/cDataAccess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int natureOf(const QString &mNatura)
+{
+    if (mNatura == u"attivo"_s)
+        return 1;
+    if (mNatura == u"passivo"_s)
+        return 2;
+    if (mNatura == u"costi"_s)
+        return 3;
+    return 4;
+}
+
+bool fail(QString *error, const QString &text)
+{
+    *error = text;
+    return false;
+}
+
+bool copyFile(const QString &from, const QString &to, QString *error)
+{
+    if (!QFile::copy(from, to))
+        return fail(error, u"Impossibile copiare il file \"%1\" in \"%2\"."_s.arg(
+                               QDir::toNativeSeparators(from), QDir::toNativeSeparators(to)));
+    // The program's files may be read-only; the archive's copies must not be.
+    QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner | QFile::ReadOwner);
+    return true;
+}
+
+bool makeFolders(const QString &folder, QString *error)
+{
+    QDir dir;
+    if (!dir.mkpath(folder))
+        return fail(error, u"Impossibile creare la cartella \"%1\"."_s.arg(
+                               QDir::toNativeSeparators(folder)));
+    for (const auto &sub : {u"allegati"_s, u"modelli"_s, u"documenti"_s}) {
+        if (!QDir(folder).mkdir(sub))
+            return fail(error, u"Impossibile creare la cartella \"%1\"."_s.arg(
+                                   QDir::toNativeSeparators(QDir(folder).filePath(sub))));
+    }
+    return true;
+}
+
+// The empty archive and every spreadsheet template the program ships.
+bool copyTemplates(const QString &programFolder, const QString &folder, QString *error)
+{
+    if (!copyFile(QDir(programFolder).filePath(u"contab.gen"_s), databasePathFor(folder), error))
+        return false;
+    const QDir models(QDir(programFolder).filePath(u"modelli"_s));
+    for (const QString &name : models.entryList(QDir::Files)) {
+        if (!copyFile(models.filePath(name), QDir(folder).filePath(u"modelli/"_s + name), error))
+            return false;
+    }
+    return true;
+}
+
+bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder,
+                  const QString &folder, QString *error)
+{
+    Connection connection(databasePathFor(folder));
+    if (!connection.isOpen())
+        return fail(error, connection.errorText());
+    Transaction transaction(connection);
+    if (!transaction.isActive())
+        return fail(error, transaction.errorText());
+    if (!importChart(connection, QDir(programFolder).filePath(u"pdc.gen"_s), request.chart.foglio,
+                     error) ||
+        !ScriviParametro(connection, u"StartMonth"_s, TipoValore::Intero, request.startMonth,
+                         error))
+        return false;
+    for (const auto &[key, caption] : request.chart.captions) {
+        if (!ScriviParametro(connection, key, TipoValore::Testo, caption, error))
+            return false;
+    }
+    return transaction.commit(error);
+}
+
+} // namespace
+
+QString archiveFolderFor(const QString &baseFolder, const QString &nome)
+{
+    return QDir(baseFolder).filePath(u"tv3_"_s + nome);
+}
+
+bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error)
+{
+    const QString folder = archiveFolderFor(request.baseFolder, request.nome);
+    if (QFileInfo::exists(folder))
+        return fail(
+            error,
+            u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova Contabilità"_s);
+
+    const bool ok =
+        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+        fillDatabase(request, programFolder, folder, error) &&
+        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error);
+    if (!ok) {
+        QDir(folder).removeRecursively();
+        return false;
+    }
+    setStringaConnessione(databasePathFor(folder));
+    return true;
+}
+
+bool importChart(const Connection &archive, const QString &pdcPath, const QString &foglio,
+                 QString *error)
+{
+    // The sheet name comes from the template's own list, yet it is a table name in SQL text:
+    // accept plain identifiers only.
+    if (!QRegularExpression(u"^[A-Za-z_][A-Za-z0-9_]*$"_s).match(foglio).hasMatch())
+        return fail(error, u"Piano dei conti non valido: \"%1\""_s.arg(foglio));
+    Connection charts(pdcPath, Connection::Mode::ReadOnly);
+    if (!charts.isOpen())
+        return fail(error, charts.errorText());
+
+    QSqlQuery ledgers = charts.query();
+    QSqlQuery accounts = charts.query();
+    QSqlQuery subAccounts = charts.query();
+    QSqlQuery insert = archive.query();
+    if (!runSql(ledgers,
+                u"SELECT mNatura, mGruppo, mCodice, mDescrizione FROM "_s + foglio +
+                    u" GROUP BY mNatura, mGruppo, mCodice, mDescrizione ORDER BY mCodice"_s,
+                {}, error))
+        return false;
+    while (ledgers.next()) {
+        if (!runSql(
+                insert,
+                u"INSERT INTO mastri (tipo, gruppo, prefisso, descrizione) VALUES (?, ?, ?, ?)"_s,
+                {natureOf(ledgers.value(0).toString()), ledgers.value(1), ledgers.value(2),
+                 ledgers.value(3)},
+                error))
+            return false;
+        const QVariant idMastro = insert.lastInsertId();
+        if (!runSql(
+                accounts,
+                u"SELECT cCodice, cDescrizione, cBil FROM "_s + foglio +
+                    u" WHERE mCodice = ? GROUP BY cCodice, cDescrizione, cBil ORDER BY cCodice"_s,
+                {ledgers.value(2)}, error))
+            return false;
+        while (accounts.next()) {
+            if (!runSql(
+                    insert,
+                    u"INSERT INTO conti (prefisso, descrizione, bilancio, idMastro) VALUES (?, ?, ?, ?)"_s,
+                    {accounts.value(0), accounts.value(1),
+                     accounts.value(2).toString() == u"x"_s ? 1 : 0, idMastro},
+                    error))
+                return false;
+            const QVariant idConto = insert.lastInsertId();
+            if (!runSql(subAccounts,
+                        u"SELECT sDescrizione, sTipo FROM "_s + foglio +
+                            u" WHERE cCodice = ? ORDER BY id"_s,
+                        {accounts.value(0)}, error))
+                return false;
+            while (subAccounts.next()) {
+                if (subAccounts.value(0).isNull())
+                    continue;
+                if (!runSql(insert,
+                            u"INSERT INTO sottoconti (descrizione, idConto) VALUES (?, ?)"_s,
+                            {subAccounts.value(0), idConto}, error))
+                    return false;
+                const QVariant role = subAccounts.value(1);
+                if (!role.isNull() && !ScriviParametro(archive, role.toString(), TipoValore::Intero,
+                                                       insert.lastInsertId().toInt(), error))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool openArchive(const QString &folder, cEnvironment &environment, QString *error)
+{
+    if (!cDataAccess::TestDbPathOK(folder))
+        return fail(error, u"Operazione annullata o Cartella non valida."_s);
+    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
+        return fail(error, problem);
+
+    const QString previous = StringaConnessione();
+    setStringaConnessione(databasePathFor(folder));
+    cEnvironment opened = environment;
+    if (!opened.Update(error) ||
+        !ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error)) {
+        setStringaConnessione(previous);
+        return false;
+    }
+    environment = opened;
+    return true;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "archive/ChartTemplates.h"
+#include "data/Database.h"
+
+#include <QString>
+
+class cEnvironment;
+
+// What the user chose for a new archive.
+struct NewArchiveRequest {
+    QString baseFolder;
+    QString nome; // digits and lower-case letters, at most 16
+    ChartTemplate chart;
+    int startMonth = 1;
+};
+
+// The folder of a new archive: the base folder, then "tv3_" and the name.
+QString archiveFolderFor(const QString &baseFolder, const QString &nome);
+
+// Creates the archive folder with its sub-folders, the database copied from the program's
+// empty archive, the spreadsheet templates, the chart and the parameters, then makes it the
+// current archive (StringaConnessione and the per-user dataPath). The templates are read from
+// programFolder. On failure everything created is removed, the current archive stays as it
+// was, and *error says why.
+bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error);
+
+// Copies the chart foglio of the template database into the archive on the connection:
+// ledgers by code, accounts by code within each ledger, sub-accounts in template order, and
+// the role parameters named by the sub-accounts' sTipo.
+bool importChart(const Connection &archive, const QString &pdcPath, const QString &foglio,
+                 QString *error);
+
+// Makes the archive in folder the current one and recomputes the environment for it. A folder
+// without a usable archive changes nothing: returns false with the reason in *error (the
+// Italian message of the refusal).
+bool openArchive(const QString &folder, cEnvironment &environment, QString *error);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDate>
+#include <QDialog>
+
+class QPushButton;
+class cEnvironment;
+
+// The window that renumbers the entries of the current fiscal year. Left only through its
+// buttons.
+class frmProgressivi : public QDialog {
+    Q_OBJECT
+
+public:
+    frmProgressivi(const QDate &eseDate1, const QDate &eseDate2, QWidget *parent = nullptr);
+
+    // After a change to the journal: when the current year is not numbered 1, 2, 3 ... in date
+    // order, asks whether to renumber and, on Yes, opens the window over owner.
+    static void controllaProgressivi(QWidget *owner, const cEnvironment &environment);
+
+private:
+    void procedi();
+
+    QDate m_eseDate1;
+    QDate m_eseDate2;
+    QPushButton *m_cmdOK = nullptr;
+};
