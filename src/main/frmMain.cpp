@@ -1,16 +1,38 @@
 #include "main/frmMain.h"
 
+#include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
+#include "archive/ArchiveCommands.h"
+#include "data/Database.h"
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
+#include "main/AccountCardsSource.h"
+#include "main/grid/BoundGridModel.h"
+#include "main/grid/DataGrid.h"
+#include "main/grid/GridLooks.h"
+#include "main/grid/GridViewSupport.h"
+#include "main/grid/GroupedGrid.h"
+#include "main/grid/GroupedGridModel.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPainter>
+#include <QShortcut>
+#include <QStackedWidget>
 #include <QStatusBar>
-#include <QTableView>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +42,45 @@ namespace {
 constexpr int MinimumWidthTwips = 14950;
 constexpr int MinimumHeightTwips = 8595;
 
+QString viewCaption(int view)
+{
+    return mainViewDefinition(MainView(view)).caption;
+}
+
+QIcon magnifierIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 70), 3.5));
+    p.drawEllipse(QRectF(4, 4, 17, 17));
+    p.setPen(QPen(QColor(60, 60, 70), 5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(19, 19), QPointF(28, 28));
+    return QIcon(pixmap);
+}
+
+QIcon standardIcon(QStyle::StandardPixmap pixmap)
+{
+    return QApplication::style()->standardIcon(pixmap);
+}
+
+QIcon navigationIcon(int view)
+{
+    static const QStyle::StandardPixmap pixmaps[MainViewCount] = {
+        QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView, QStyle::SP_DirIcon,
+        QStyle::SP_DirOpenIcon, QStyle::SP_FileIcon};
+    return standardIcon(pixmaps[view]);
+}
+
+const QString TableMaintenanceWarning =
+    u"\nAttenzione!\n\n"
+    u"La modifica diretta delle tabelle è una operazione che va utilizzata \n"
+    u"solo in caso di reale necessità e comunque da utenti esperti.\n"
+    u"L'utilizzo errato di questa funzionalità potrebbe provocare\n"
+    u"un danno irreparabile al database della contabilità.\n\n"
+    u"Procedere?"_s;
+
 } // namespace
 
 frmMain::frmMain(cEnvironment &environment, QWidget *parent)
@@ -28,80 +89,306 @@ frmMain::frmMain(cEnvironment &environment, QWidget *parent)
     setWindowTitle(u"Velmora Contabilità 3"_s);
     setObjectName(u"frmMain"_s);
 
+    buildCentralArea();
+    buildMenus();
+    buildToolBars();
+    buildStatusBar();
+    buildPopupMenu();
+    setMinimumSize(twipsToPixels(this, MinimumWidthTwips), twipsToPixels(this, MinimumHeightTwips));
+    resize(minimumSize().expandedTo(QSize(1200, 720)));
+
+    m_curView = MainView::Movimenti;
+    interfaceUpdate();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildCentralArea()
+{
     auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
-    m_lblTitle = new QLabel(u"Movimenti"_s, central);
+    auto *outer = new QHBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    buildNavigationBar(central);
+    outer->addWidget(m_bb->parentWidget());
+
+    auto *right = new QWidget(central);
+    auto *column = new QVBoxLayout(right);
+    column->setContentsMargins(6, 4, 6, 0);
+    auto *searchRow = new QWidget(right);
+    buildSearchRow(right, searchRow);
+    column->addWidget(searchRow);
+    buildGrids(right);
+    column->addWidget(m_grids, 1);
+    outer->addWidget(right, 1);
+    setCentralWidget(central);
+}
+
+void frmMain::buildNavigationBar(QWidget *parent)
+{
+    auto *bar = new QFrame(parent);
+    bar->setObjectName(u"bbFrame"_s);
+    bar->setFrameShape(QFrame::StyledPanel);
+    auto *layout = new QVBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto *group = new QLabel(u"..."_s, bar);
+    group->setAlignment(Qt::AlignCenter);
+    group->setAutoFillBackground(true);
+    group->setBackgroundRole(QPalette::Button);
+    group->setMinimumHeight(22);
+    layout->addWidget(group);
+
+    m_bb = new QListWidget(bar);
+    m_bb->setObjectName(u"bb"_s);
+    m_bb->setViewMode(QListView::IconMode);
+    m_bb->setFlow(QListView::TopToBottom);
+    m_bb->setMovement(QListView::Static);
+    m_bb->setWrapping(false);
+    m_bb->setIconSize(QSize(32, 32));
+    m_bb->setGridSize(QSize(96, 72));
+    m_bb->setFixedWidth(100);
+    m_bb->setFrameShape(QFrame::NoFrame);
+    m_bb->setBackgroundRole(QPalette::Mid);
+    for (int v = 0; v < MainViewCount; ++v)
+        m_bb->addItem(new QListWidgetItem(navigationIcon(v), viewCaption(v)));
+    connect(m_bb, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { showView(MainView(m_bb->row(item))); });
+    layout->addWidget(m_bb, 1);
+}
+
+void frmMain::buildSearchRow(QWidget *parent, QWidget *row)
+{
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 4);
+    m_lblTitle = new QLabel(parent);
     m_lblTitle->setObjectName(u"lblTitle"_s);
     QFont titleFont = m_lblTitle->font();
     titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     m_lblTitle->setFont(titleFont);
-    m_gex = new QTableView(central);
-    m_gex->setObjectName(u"gex"_s);
+    m_lblTitle->setMinimumWidth(160);
     layout->addWidget(m_lblTitle);
-    layout->addWidget(m_gex, 1);
-    setCentralWidget(central);
+    layout->addStretch(1);
 
-    buildMenus();
-    buildStatusBar();
-    setMinimumSize(twipsToPixels(this, MinimumWidthTwips), twipsToPixels(this, MinimumHeightTwips));
-    interfaceUpdate();
+    m_lblSearchComment = new QLabel(u"Cerca tra..."_s, parent);
+    m_lblSearchComment->setObjectName(u"lblSearchComment"_s);
+    m_lblSearchComment->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_lblSearchComment);
+
+    m_picSearchText = new QFrame(parent);
+    m_picSearchText->setObjectName(u"picSearchText"_s);
+    m_picSearchText->setFrameShape(QFrame::StyledPanel);
+    m_picSearchText->setAutoFillBackground(true);
+    auto *box = new QHBoxLayout(m_picSearchText);
+    box->setContentsMargins(2, 1, 2, 1);
+    box->setSpacing(2);
+    m_imgSearch = new QToolButton(m_picSearchText);
+    m_imgSearch->setObjectName(u"imgSearch"_s);
+    m_imgSearch->setIcon(magnifierIcon());
+    m_imgSearch->setAutoRaise(true);
+    m_imgSearch->setToolTip(u"Annulla la ricerca"_s);
+    m_imgSearch->setFocusPolicy(Qt::NoFocus);
+    connect(m_imgSearch, &QToolButton::clicked, this, &frmMain::clearSearch);
+    m_txtFind = new QLineEdit(m_picSearchText);
+    m_txtFind->setObjectName(u"txtFind"_s);
+    m_txtFind->setFrame(false);
+    m_txtFind->setMinimumWidth(260);
+    m_txtFind->installEventFilter(this);
+    connect(m_txtFind, &QLineEdit::textChanged, this, [this] {
+        if (!m_loading)
+            applySearch();
+    });
+    box->addWidget(m_imgSearch);
+    box->addWidget(m_txtFind, 1);
+    layout->addWidget(m_picSearchText);
+    setSearchColours(false);
+}
+
+void frmMain::buildGrids(QWidget *parent)
+{
+    m_grids = new QStackedWidget(parent);
+    const int rowHeight = m_environment.gexRowHeight();
+
+    m_gex = new DataGrid(m_grids);
+    m_gex->setObjectName(u"gex"_s);
+    m_gexModel = new BoundGridModel(this);
+    m_gex->setModel(m_gexModel);
+    m_gex->setRowHeight(rowHeight);
+    m_gex->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    m_gexStrut = new GroupedGrid(m_grids);
+    m_gexStrut->setObjectName(u"gexStrut"_s);
+    m_gexStrutModel = new GroupedGridModel(this);
+    m_gexStrutModel->setLayout(AccountCards::columns(natureNames(m_environment)),
+                               AccountCards::Levels, AccountCards::Prog);
+    m_gexStrut->setGroupedModel(m_gexStrutModel);
+    m_gexStrut->setRowHeight(rowHeight);
+    m_gexStrut->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The texts come right after the entry number; the amounts close the line, so that a group
+    // row's caption has room before its totals.
+    QHeaderView *header = m_gexStrut->header();
+    header->moveSection(header->visualIndex(AccountCards::Descrizione),
+                        header->visualIndex(AccountCards::Prog) + 1);
+    header->moveSection(header->visualIndex(AccountCards::Contropartita),
+                        header->visualIndex(AccountCards::Descrizione) + 1);
+
+    m_grids->addWidget(m_gex);
+    m_grids->addWidget(m_gexStrut);
+
+    for (QAbstractItemView *grid :
+         {static_cast<QAbstractItemView *>(m_gex), static_cast<QAbstractItemView *>(m_gexStrut)}) {
+        grid->setContextMenuPolicy(Qt::NoContextMenu);
+        connect(grid, &QAbstractItemView::doubleClicked, this, [this] { apri(); });
+    }
+    for (GridViewSupport *support : {m_gex->support(), m_gexStrut->support()}) {
+        connect(support, &GridViewSupport::enterPressed, this, &frmMain::apri);
+        connect(support, &GridViewSupport::characterTyped, this, &frmMain::gridCharacterTyped);
+        connect(support, &GridViewSupport::mouseReleased, this, &frmMain::showPopupMenu);
+    }
+    m_gexModel->setRowStyle([this](int row) {
+        if (m_curView != MainView::Movimenti)
+            return QString();
+        return journalRowStyle(m_rows.value(row, m_rows.field(u"tipo"_s)));
+    });
+    m_gexModel->setCellIcon([this](int row, int) {
+        if (m_curView == MainView::Movimenti)
+            return attachmentIcon(m_rows.value(row, m_rows.field(u"attached"_s)));
+        if (m_curView == MainView::Conti)
+            return balanceMarkIcon(m_rows.value(row, m_rows.field(u"bilancio"_s)));
+        return -1;
+    });
 }
 
 QAction *frmMain::addCommand(QMenu *menu, const QString &caption, const QKeySequence &key)
 {
     QAction *action = menu->addAction(caption);
     action->setShortcut(key);
-    // Commands are enabled as their windows arrive.
     action->setEnabled(false);
     return action;
 }
 
 void frmMain::buildMenus()
 {
+    auto command = [this](QMenu *menu, const QString &caption, Command c,
+                          const QKeySequence &key = {}) {
+        QAction *action = addCommand(menu, caption, key);
+        m_commandActions[c].append(action);
+        connect(action, &QAction::triggered, this, [this, c] {
+            if (const auto it = m_handlers.find(c); it != m_handlers.end())
+                it->second();
+        });
+        return action;
+    };
+
     QMenu *file = menuBar()->addMenu(u"&File"_s);
-    addCommand(file, u"Nuova Contabilità"_s);
-    addCommand(file, u"Apri Contabilità"_s);
+    m_nuovaContabilita = addCommand(file, u"Nuova Contabilità"_s);
+    m_apriContabilita = addCommand(file, u"Apri Contabilità"_s);
+    m_nuovaContabilita->setEnabled(true);
+    m_apriContabilita->setEnabled(true);
+    connect(m_nuovaContabilita, &QAction::triggered, this, &frmMain::nuovaContabilita);
+    connect(m_apriContabilita, &QAction::triggered, this, &frmMain::apriContabilita);
     file->addSeparator();
-    addCommand(file, u"Stampa"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
+    command(file, u"Stampa"_s, Command::Stampa, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
     file->addSeparator();
-    QAction *esci = addCommand(file, u"Esci"_s);
-    esci->setEnabled(true);
+    QAction *esci = file->addAction(u"Esci"_s);
     connect(esci, &QAction::triggered, this, &QWidget::close);
 
     QMenu *record = menuBar()->addMenu(u"&Record"_s);
-    addCommand(record, u"Nuovo"_s, QKeySequence(Qt::Key_F5));
-    addCommand(record, u"Apri"_s);
-    addCommand(record, u"Elimina"_s, QKeySequence(Qt::Key_Delete));
+    m_nuovo = addCommand(record, u"Nuovo"_s, QKeySequence(Qt::Key_F5));
+    m_apri = addCommand(record, u"Apri"_s);
+    m_elimina = command(record, u"Elimina"_s, Command::Elimina, QKeySequence(Qt::Key_Delete));
     record->addSeparator();
-    addCommand(record, u"Trova"_s, QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_trova = record->addAction(u"Trova"_s);
+    m_trova->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(m_nuovo, &QAction::triggered, this, &frmMain::nuovo);
+    connect(m_apri, &QAction::triggered, this, &frmMain::apri);
+    connect(m_trova, &QAction::triggered, this, [this] { m_txtFind->setFocus(); });
 
     QMenu *view = menuBar()->addMenu(u"&Visualizza"_s);
-    const QString views[] = {u"Schede"_s, u"Movimenti"_s, u"Mastri"_s, u"Conti"_s, u"Sottoconti"_s};
     const Qt::Key viewKeys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5};
-    for (int v = 0; v < 5; ++v) {
-        QAction *action = addCommand(view, views[v], QKeySequence(Qt::CTRL | viewKeys[v]));
+    for (int v = 0; v < MainViewCount; ++v) {
+        QAction *action = view->addAction(viewCaption(v));
+        action->setShortcut(QKeySequence(Qt::CTRL | viewKeys[v]));
         action->setCheckable(true);
-        action->setChecked(v == 1);
+        connect(action, &QAction::triggered, this, [this, v] { showView(MainView(v)); });
+        m_viewActions[v] = action;
     }
     view->addSeparator();
-    addCommand(view, u"Data di lavoro"_s, QKeySequence(Qt::CTRL | Qt::Key_D));
+    command(view, u"Data di lavoro"_s, Command::DataLavoro, QKeySequence(Qt::CTRL | Qt::Key_D));
     view->addSeparator();
-    addCommand(view, u"Preferenze"_s);
+    command(view, u"Preferenze"_s, Command::Preferenze);
 
     QMenu *tools = menuBar()->addMenu(u"&Strumenti"_s);
-    addCommand(tools, u"Chiusura / Apertura Conti"_s);
+    command(tools, u"Chiusura / Apertura Conti"_s, Command::ChiusuraApertura);
     tools->addSeparator();
-    addCommand(tools, u"Ricalcolo progressivi"_s);
+    command(tools, u"Ricalcolo progressivi"_s, Command::RicalcoloProgressivi);
     tools->addSeparator();
-    addCommand(tools, u"Bilancio riclassificato"_s);
+    command(tools, u"Bilancio riclassificato"_s, Command::BilancioRiclassificato);
 
     QMenu *help = menuBar()->addMenu(u"&?"_s);
-    addCommand(help, u"&Guida in linea"_s);
+    command(help, u"&Guida in linea"_s, Command::Guida);
     help->addSeparator();
-    addCommand(help, u"&Tasti di scelta rapida"_s);
+    QAction *keys = help->addAction(u"&Tasti di scelta rapida"_s);
+    connect(keys, &QAction::triggered, this, [this] {
+        MessageService::instance().inform(
+            this, u"F5\tNuovo\nCanc\tElimina\nCtrl+T\tTrova\nCtrl+F1 ... Ctrl+F5\tSchede, "
+                  u"Movimenti, Mastri, Conti, Sottoconti\nCtrl+D\tData di lavoro\n"
+                  u"Ctrl+Maiusc+F12\tStampa\nInvio, doppio clic\tApre il record corrente"_s);
+    });
     help->addSeparator();
-    addCommand(help, u"&Informazioni su"_s);
+    help->addSeparator();
+    command(help, u"&Informazioni su"_s, Command::Informazioni);
+
+    m_tableMaintenanceKey =
+        new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::ALT | Qt::Key_T), this);
+    m_tableMaintenanceKey->setEnabled(false);
+    connect(m_tableMaintenanceKey, &QShortcut::activated, this, &frmMain::confirmTableMaintenance);
+}
+
+void frmMain::buildToolBars()
+{
+    QToolBar *tb = addToolBar(u"Record"_s);
+    tb->setObjectName(u"tb"_s);
+    tb->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tb->setMovable(false);
+    auto add = [tb](QAction *shared, const QIcon &icon, const QString &tip) {
+        QAction *button = tb->addAction(icon, shared->text());
+        button->setToolTip(tip.isEmpty() ? shared->text() : tip);
+        button->setEnabled(shared->isEnabled());
+        connect(shared, &QAction::changed, button,
+                [button, shared] { button->setEnabled(shared->isEnabled()); });
+        connect(button, &QAction::triggered, shared, &QAction::trigger);
+        return button;
+    };
+    add(m_nuovo, standardIcon(QStyle::SP_FileIcon), {});
+    add(m_apri, standardIcon(QStyle::SP_DialogOpenButton), u"Apre una registrazione esistente"_s);
+    add(m_elimina, standardIcon(QStyle::SP_TrashIcon), u"Elimina una registrazione esistente"_s);
+    tb->addSeparator();
+    m_aggiorna = tb->addAction(standardIcon(QStyle::SP_BrowserReload), u"Aggiorna"_s);
+    connect(m_aggiorna, &QAction::triggered, this, &frmMain::gexUpdate);
+    tb->addSeparator();
+    add(m_commandActions[Command::Stampa].first(), standardIcon(QStyle::SP_FileDialogContentsView),
+        u"Stampa i Report della Visualizzazione attiva"_s);
+    tb->addSeparator();
+    add(m_commandActions[Command::Guida].first(), standardIcon(QStyle::SP_DialogHelpButton), {})
+        ->setText(u"Guida"_s);
+
+    QToolBar *tbGroup = addToolBar(u"Gruppi"_s);
+    tbGroup->setObjectName(u"tbGroup"_s);
+    tbGroup->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tbGroup->setMovable(false);
+    m_collapseAll = tbGroup->addAction(standardIcon(QStyle::SP_ArrowUp), u"Comprimi"_s);
+    m_collapseAll->setObjectName(u"collapseall"_s);
+    m_collapseAll->setToolTip(u"Mostra solo le nature e i conti"_s);
+    m_expandAll = tbGroup->addAction(standardIcon(QStyle::SP_ArrowDown), u"Espandi"_s);
+    m_expandAll->setObjectName(u"expandall"_s);
+    m_expandAll->setToolTip(u"Espande tutte le schede"_s);
+    connect(m_collapseAll, &QAction::triggered, this, [this] {
+        if (m_gexStrutModel->rowCount() > 0)
+            m_gexStrut->collapseToFirstLevel();
+    });
+    connect(m_expandAll, &QAction::triggered, m_gexStrut, &GroupedGrid::expandEverything);
 }
 
 void frmMain::buildStatusBar()
@@ -110,10 +397,64 @@ void frmMain::buildStatusBar()
         m_panels[i] = new QLabel(this);
         m_panels[i]->setObjectName(u"sbPanel%1"_s.arg(i + 1));
         m_panels[i]->setContentsMargins(4, 0, 4, 0);
+        m_panels[i]->installEventFilter(this);
     }
     statusBar()->addWidget(m_panels[0], 1);
     statusBar()->addPermanentWidget(m_panels[1]);
     statusBar()->addPermanentWidget(m_panels[2]);
+}
+
+void frmMain::buildPopupMenu()
+{
+    m_mnuReg = new QMenu(this);
+    m_mnuReg->setObjectName(u"mnuReg"_s);
+    m_popNuovo = m_mnuReg->addAction(u"Nuovo"_s);
+    m_popDuplica = m_mnuReg->addAction(u"Duplica"_s);
+    m_popModifica = m_mnuReg->addAction(u"Modifica"_s);
+    m_mnuReg->addSeparator();
+    m_popElimina = m_mnuReg->addAction(u"Elimina"_s);
+    m_mnuReg->addSeparator();
+    m_popApriAllegato = m_mnuReg->addAction(u"Apri Allegato"_s);
+    connect(m_popNuovo, &QAction::triggered, this, &frmMain::nuovo);
+    connect(m_popModifica, &QAction::triggered, this, &frmMain::apri);
+    connect(m_popElimina, &QAction::triggered, m_elimina, &QAction::trigger);
+    connect(m_popDuplica, &QAction::triggered, this, [this] {
+        if (const auto it = m_handlers.find(Command::Duplica); it != m_handlers.end())
+            it->second();
+    });
+    connect(m_popApriAllegato, &QAction::triggered, this, &frmMain::apriAllegato);
+}
+
+QAction *frmMain::commandAction(Command command) const
+{
+    const auto it = m_commandActions.find(command);
+    return it == m_commandActions.end() || it->second.isEmpty() ? nullptr : it->second.first();
+}
+
+void frmMain::setCommand(Command command, std::function<void()> handler)
+{
+    m_handlers[command] = std::move(handler);
+    updateCommandStates();
+}
+
+void frmMain::setRecordEditor(MainView view, RecordEditor editor)
+{
+    m_editors[int(view)] = std::move(editor);
+    updateCommandStates();
+}
+
+void frmMain::updateCommandStates()
+{
+    for (const auto &[command, actions] : m_commandActions) {
+        for (QAction *action : actions)
+            action->setEnabled(m_handlers.count(command) > 0);
+    }
+    m_tableMaintenanceKey->setEnabled(m_handlers.count(Command::ManutenzioneTabelle) > 0);
+    const RecordEditor &editor = m_editors[int(m_curView)];
+    m_nuovo->setEnabled(bool(editor.nuovo));
+    m_apri->setEnabled(bool(editor.apri) && listedRows() > 0);
+    m_collapseAll->setEnabled(m_curView == MainView::Schede);
+    m_expandAll->setEnabled(m_curView == MainView::Schede);
 }
 
 void frmMain::interfaceUpdate()
@@ -126,9 +467,272 @@ void frmMain::interfaceUpdate()
     m_panels[2]->setText(u"Data di Lavoro: "_s +
                          formatter.format(m_environment.curDate(), u"dd/mm/yy") +
                          u" - Esercizio: "_s + m_environment.EsercizioString() + u" "_s);
+    showView(m_curView);
 }
 
 QString frmMain::statusPanelText(int panel) const
 {
     return m_panels[panel - 1]->text();
+}
+
+void frmMain::showView(MainView view)
+{
+    const MainViewDefinition &definition = mainViewDefinition(view);
+    m_curView = view;
+    m_lblTitle->setText(definition.caption);
+    m_bb->setCurrentRow(int(view));
+    for (int v = 0; v < MainViewCount; ++v)
+        m_viewActions[v]->setChecked(v == int(view));
+    m_loading = true;
+    m_txtFind->clear();
+    m_loading = false;
+    m_grids->setCurrentWidget(view == MainView::Schede ? static_cast<QWidget *>(m_gexStrut)
+                                                       : m_gex);
+    gexUpdate();
+    if (view == MainView::Schede)
+        m_gexStrut->collapseToFirstLevel();
+    setProperty("helpContext", definition.helpContext);
+    m_lblSearchComment->setText(definition.searchHint);
+    updateCommandStates();
+}
+
+void frmMain::loadRows()
+{
+    const MainViewDefinition &definition = mainViewDefinition(m_curView);
+    QString error;
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    const bool loaded =
+        connection.isOpen() &&
+        m_rows.load(connection, definition.statement,
+                    mainViewBindings(m_curView, m_environment.EseDate1(), m_environment.EseDate2()),
+                    &error);
+    if (!connection.isOpen())
+        error = connection.errorText();
+    if (!loaded)
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+}
+
+void frmMain::gexUpdate()
+{
+    m_gexModel->unbind();
+    m_gexStrutModel->setSource({});
+    m_rows = RowSet();
+    loadRows();
+    if (m_curView == MainView::Schede)
+        gexStrutUpdate();
+    else
+        bindFlatView();
+    layoutColumns();
+    updateCommandStates();
+}
+
+void frmMain::bindFlatView()
+{
+    const QList<GridColumn> columns = mainViewColumns(m_curView, natureNames(m_environment));
+    m_gexModel->bind(&m_rows, columns);
+    m_gex->applyColumns(columns);
+    applySearch();
+}
+
+void frmMain::gexStrutUpdate()
+{
+    QList<int> columns;
+    for (const QString &field : mainViewDefinition(MainView::Schede).searchFields)
+        columns.append(m_rows.field(field));
+    m_cards.build(m_rows, m_rows.matching(columns, searchText()));
+    m_gexStrutModel->setSource(accountCardsSource(m_cards, natureNames(m_environment)));
+}
+
+QString frmMain::searchText() const
+{
+    return effectiveSearch(m_txtFind->text());
+}
+
+void frmMain::applySearch()
+{
+    if (m_curView == MainView::Schede) {
+        gexStrutUpdate();
+        m_gexStrut->collapseToFirstLevel();
+        return;
+    }
+    QList<int> columns;
+    for (const QString &field : mainViewDefinition(m_curView).searchFields)
+        columns.append(m_rows.field(field));
+    m_gexModel->setFilter(m_rows.matching(columns, searchText()));
+    updateCommandStates();
+}
+
+void frmMain::clearSearch()
+{
+    m_loading = true;
+    m_txtFind->clear();
+    m_loading = false;
+    applySearch();
+}
+
+void frmMain::setSearchColours(bool focused)
+{
+    const QColor colour =
+        QApplication::palette().color(focused ? QPalette::Base : QPalette::Button);
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_txtFind), static_cast<QWidget *>(m_picSearchText)}) {
+        QPalette palette = widget->palette();
+        palette.setColor(QPalette::Base, colour);
+        palette.setColor(QPalette::Window, colour);
+        widget->setPalette(palette);
+    }
+}
+
+void frmMain::layoutColumns()
+{
+    const MainViewDefinition &definition = mainViewDefinition(m_curView);
+    const int allowance = definition.scrollBarAllowance * m_environment.barraVertDim();
+    QList<int> shared;
+    if (m_curView == MainView::Schede) {
+        for (const QString &field : definition.sharedColumns)
+            shared.append(field == u"Descrizione"_s ? AccountCards::Descrizione
+                                                    : AccountCards::Contropartita);
+        m_gexStrut->support()->shareFreeWidth(shared, allowance);
+        return;
+    }
+    for (const QString &field : definition.sharedColumns)
+        shared.append(m_gexModel->column(field));
+    m_gex->support()->shareFreeWidth(shared, allowance);
+}
+
+int frmMain::listedRows() const
+{
+    return m_curView == MainView::Schede ? m_gexStrutModel->lineCount() : m_gexModel->rowCount();
+}
+
+qint64 frmMain::currentRecordId() const
+{
+    if (m_curView == MainView::Schede) {
+        const int line = m_gexStrutModel->line(m_gexStrut->currentIndex());
+        return line < 0 ? 0 : m_cards.value(line, AccountCards::IdReg).toLongLong();
+    }
+    return m_gexModel->value(m_gex->currentRow(), u"id"_s).toLongLong();
+}
+
+QVariant frmMain::currentJournalValue(const QString &field) const
+{
+    if (m_curView != MainView::Movimenti)
+        return {};
+    return m_gexModel->value(m_gex->currentRow(), field);
+}
+
+void frmMain::nuovo()
+{
+    const MainView view = m_curView;
+    const RecordEditor &editor = m_editors[int(view)];
+    if (editor.nuovo)
+        afterEditor(view, editor.nuovo());
+}
+
+void frmMain::apri()
+{
+    const MainView view = m_curView;
+    const qint64 id = currentRecordId();
+    const RecordEditor &editor = m_editors[int(view)];
+    if (id > 0 && editor.apri)
+        afterEditor(view, editor.apri(id));
+}
+
+void frmMain::afterEditor(MainView view, qint64 savedId)
+{
+    // The journal editor reloads the window itself when it closes; a chart editor's record is
+    // shown again only if the user is still on its view.
+    if (savedId <= 0 || view == MainView::Schede || view == MainView::Movimenti ||
+        m_curView != view)
+        return;
+    gexUpdate();
+    goToRecord(savedId);
+}
+
+void frmMain::goToRecord(qint64 id)
+{
+    m_gex->setCurrentRow(m_gexModel->find(u"id"_s, id));
+}
+
+void frmMain::apriAllegato()
+{
+    const QVariant attached = currentJournalValue(u"attached"_s);
+    if (attachmentIcon(attached) < 0)
+        return;
+    const QString path = QDir(cDataAccess().dataAllegatiFolder()).filePath(attached.toString());
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void frmMain::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosition)
+{
+    const bool hasRecord = currentRecordId() > 0;
+    // On the account cards the menu belongs to entry lines only.
+    if (m_curView == MainView::Schede && !hasRecord)
+        return;
+    PopupMenuRules rules = popupMenuRules(m_curView, hasRecord, currentJournalValue(u"attached"_s));
+    const RecordEditor &editor = m_editors[int(m_curView)];
+    m_popNuovo->setEnabled(rules.nuovo && editor.nuovo);
+    m_popDuplica->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
+    m_popModifica->setEnabled(rules.modifica && editor.apri);
+    m_popElimina->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
+    m_popApriAllegato->setEnabled(rules.apriAllegato);
+    if (button == Qt::RightButton)
+        m_mnuReg->popup(globalPosition);
+}
+
+void frmMain::gridCharacterTyped(const QString &text)
+{
+    m_txtFind->setText(text);
+    m_txtFind->setCursorPosition(int(text.size()));
+    m_txtFind->setFocus();
+}
+
+void frmMain::confirmTableMaintenance()
+{
+    const auto it = m_handlers.find(Command::ManutenzioneTabelle);
+    if (it == m_handlers.end())
+        return;
+    if (MessageService::instance().ask(this, TableMaintenanceWarning,
+                                       MessageService::Icon::Warning))
+        it->second();
+}
+
+void frmMain::apriContabilita()
+{
+    if (ApriContabilita(this, m_environment))
+        interfaceUpdate();
+}
+
+void frmMain::nuovaContabilita()
+{
+    if (NuovaContabilita(this, m_environment))
+        interfaceUpdate();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtFind) {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            setSearchColours(event->type() == QEvent::FocusIn);
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            const bool toGrid =
+                key == Qt::Key_Down ||
+                (m_curView == MainView::Schede && (key == Qt::Key_Return || key == Qt::Key_Enter));
+            if (toGrid && listedRows() > 0) {
+                QWidget *grid = m_grids->currentWidget();
+                grid->setFocus();
+                if (m_curView != MainView::Schede && m_gex->currentRow() < 0)
+                    m_gex->setCurrentRow(0);
+                return true;
+            }
+        }
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == m_panels[0])
+            m_apriContabilita->trigger();
+        else if (watched == m_panels[1] || watched == m_panels[2])
+            commandAction(Command::DataLavoro)->trigger();
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "data/Money.h"
+#include "main/grid/GridColumn.h"
+#include "main/grid/RowSet.h"
+
+#include <vector>
+
+// The account cards of a fiscal year: the lines of the account-card statement (all of them, or
+// those a search keeps) grouped by nature, account and sub-account, each with its running
+// balance. A sub-account's lines come newest first, so a line's balance is its own signed
+// amount plus those of every older line of the same sub-account. Runs and groups follow the
+// sub-account's id: two sub-accounts with the same name never share a balance.
+class AccountCards {
+public:
+    // The card table's columns, in the grid's order.
+    enum Column {
+        Natura,
+        DescrizioneMastro, // the account's description
+        DescrizioneConto,  // the sub-account's description
+        Prog,
+        Dare,
+        Avere,
+        Saldo, // running balance
+        Contropartita,
+        Descrizione,
+        IdReg,
+        ColumnCount
+    };
+    // Group levels: nature, account, sub-account.
+    static constexpr int Levels = 3;
+
+    // Builds the cards over these rows of the account-card result set, in its order, computing
+    // every running balance in one backward pass. The result set must outlive the cards.
+    void build(const RowSet &rows, const QList<int> &resultRows);
+
+    int lineCount() const { return int(m_lines.size()); }
+    QVariant value(int line, int column) const;
+    int nature(int line) const;
+    qint64 subAccountId(int line) const;
+    // Dare less Avere for natures 0, 1 and 2; Avere less Dare for costs and revenues.
+    Money signedAmount(int line) const;
+    Money runningBalance(int line) const { return Money::fromUnits(m_balances[size_t(line)]); }
+    // What tells the line's group apart at a level: nature, account id, sub-account id.
+    QVariant groupKey(int level, int line) const;
+    // "Rosso" for a negative Avere, none otherwise.
+    QString cellStyle(int line, int column) const;
+
+    // A group's balance from its totals, signed by its nature like the lines.
+    static Money groupBalance(int nature, Money dare, Money avere);
+    // Group row captions: the nature's card caption and a space; an account or sub-account's
+    // name (or "(vuoto)"), a space and the bracketed balance.
+    static QString groupCaption(int level, const QString &name, Money balance);
+    // The card table's columns with captions, patterns and group totals.
+    static QList<GridColumn> columns(const QStringList &natureNames);
+
+private:
+    const RowSet *m_rows = nullptr;
+    std::vector<int> m_lines; // result row of each line
+    std::vector<qint64> m_balances;
+    int m_field[ColumnCount] = {};
+    int m_accountIdField = -1;
+    int m_subAccountIdField = -1;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "main/AccountCards.h"
+#include "main/grid/GroupedGridModel.h"
+
+// The account cards as lines of the grouped grid: three group levels (nature, account,
+// sub-account) captioned with their balances, the group's balance under "Saldo prog.vo " and
+// negative credits in red. The cards must outlive the source.
+GroupedGridModel::Source accountCardsSource(const AccountCards &cards,
+                                            const QStringList &natureNames);

@@ -1,0 +1,53 @@
+#include "main/grid/DataGrid.h"
+
+#include "main/grid/GridDelegate.h"
+#include "main/grid/GridViewSupport.h"
+
+#include <QHeaderView>
+
+DataGrid::DataGrid(QWidget *parent)
+    : QTableView(parent), m_delegate(new GridDelegate(this)),
+      m_support(new GridViewSupport(this, horizontalHeader()))
+{
+    setItemDelegate(m_delegate);
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setAlternatingRowColors(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    verticalHeader()->hide();
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void DataGrid::applyColumns(const QList<GridColumn> &columns)
+{
+    m_support->applyColumns(columns);
+}
+
+void DataGrid::setRowHeight(int pixels)
+{
+    m_delegate->setRowHeight(pixels);
+    verticalHeader()->setMinimumSectionSize(pixels);
+    verticalHeader()->setDefaultSectionSize(pixels);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_support->setRowHeight(pixels);
+}
+
+int DataGrid::currentRow() const
+{
+    return currentIndex().isValid() ? currentIndex().row() : -1;
+}
+
+bool DataGrid::setCurrentRow(int row)
+{
+    if (!model() || row < 0 || row >= model()->rowCount())
+        return false;
+    int column = 0;
+    while (column < model()->columnCount() && isColumnHidden(column))
+        ++column;
+    const QModelIndex index = model()->index(row, column);
+    setCurrentIndex(index);
+    scrollTo(index);
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "main/grid/GridColumn.h"
+
+#include <QTableView>
+
+class GridDelegate;
+class GridViewSupport;
+
+// The flat grid of lists and row editors: a table view with the program's delegate, column
+// table, row height and notifications. Any flat grid model goes in it.
+class DataGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit DataGrid(QWidget *parent = nullptr);
+
+    void applyColumns(const QList<GridColumn> &columns);
+    void setRowHeight(int pixels);
+    GridViewSupport *support() const { return m_support; }
+    GridDelegate *delegate() const { return m_delegate; }
+    // The current row, -1 when none.
+    int currentRow() const;
+    // Makes a row current and shows it; false when out of range.
+    bool setCurrentRow(int row);
+
+private:
+    GridDelegate *m_delegate;
+    GridViewSupport *m_support;
+};

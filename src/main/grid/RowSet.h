@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <vector>
+
+class Connection;
+
+// A read-only result set held in memory: the field names of a statement and every row it
+// returned, with a filter that picks the rows shown. Texts that repeat (sub-account names,
+// row descriptions) share one copy, which keeps a year of entry rows small.
+class RowSet {
+public:
+    // Runs the statement with bound values on the connection and reads every row. Returns false
+    // with the engine's text in *error; the row set is then empty.
+    bool load(const Connection &connection, const QString &sql, const QVariantList &values = {},
+              QString *error = nullptr);
+
+    // Builds a row set from values in memory (tests, generated tables).
+    void reset(const QStringList &fields, std::vector<QVariant> values);
+
+    const QStringList &fields() const { return m_fields; }
+    // Index of a field by name, ignoring case; -1 when missing.
+    int field(const QString &name) const;
+    int rowCount() const { return m_fields.isEmpty() ? 0 : int(m_values.size() / m_fields.size()); }
+    const QVariant &value(int row, int column) const
+    {
+        return m_values[size_t(row) * size_t(m_fields.size()) + size_t(column)];
+    }
+
+    // The rows, in result order, where one of the columns contains the text, ignoring case;
+    // the text is plain (no wildcard). An empty text keeps every row.
+    QList<int> matching(const QList<int> &columns, const QString &text) const;
+
+private:
+    QStringList m_fields;
+    std::vector<QVariant> m_values;
+};
