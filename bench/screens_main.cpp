@@ -8,6 +8,7 @@
 #include "data/SqlText.h"
 #include "main/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -47,6 +48,8 @@ int main(int argc, char *argv[])
         save(u"view%1"_s.arg(v));
     }
     window.showView(MainView::Schede);
+    window.findChild<QAction *>(u"expandall"_s)->trigger();
+    save(u"expanded0"_s);
     window.findChild<QLineEdit *>(u"txtFind"_s)->setText(u"cassa"_s);
     save(u"search0"_s);
     return 0;

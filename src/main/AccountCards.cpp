@@ -3,6 +3,10 @@
 #include "data/PatternFormatter.h"
 #include "main/MainViews.h"
 
+#include <algorithm>
+#include <map>
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -14,14 +18,92 @@ const char16_t *const FieldNames[AccountCards::ColumnCount] = {
 
 } // namespace
 
-void AccountCards::build(const RowSet &rows, const QList<int> &resultRows)
+void AccountCards::setRows(const RowSet &rows)
 {
     m_rows = &rows;
     for (int c = 0; c < ColumnCount; ++c)
         m_field[c] = rows.field(QString::fromUtf16(FieldNames[c]));
     m_accountIdField = rows.field(u"IdMastro"_s);
     m_subAccountIdField = rows.field(u"IdConto"_s);
-    m_lines.assign(resultRows.cbegin(), resultRows.cend());
+    m_rigaField = rows.field(u"Riga"_s);
+    m_lines.clear();
+    m_balances.clear();
+
+    // The few hundred sub-accounts are ranked by name once; the rows then sort on numbers only.
+    struct SubAccount {
+        int natureRank;
+        QString account;
+        qint64 accountId;
+        QString name;
+        qint64 id;
+    };
+    std::map<qint64, SubAccount> subAccounts;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const qint64 id = field(row, m_subAccountIdField);
+        if (subAccounts.count(id))
+            continue;
+        const int nature = int(field(row, m_field[Natura]));
+        subAccounts[id] = {nature == 0 ? 5 : nature,
+                           rows.value(row, m_field[DescrizioneMastro]).toString(),
+                           field(row, m_accountIdField),
+                           rows.value(row, m_field[DescrizioneConto]).toString(), id};
+    }
+    std::vector<const SubAccount *> ranked;
+    for (const auto &[id, subAccount] : subAccounts)
+        ranked.push_back(&subAccount);
+    auto byName = [](const SubAccount *a, const SubAccount *b) {
+        if (a->natureRank != b->natureRank)
+            return a->natureRank < b->natureRank;
+        if (const int c = a->account.compare(b->account, Qt::CaseInsensitive))
+            return c < 0;
+        if (a->accountId != b->accountId)
+            return a->accountId < b->accountId;
+        if (const int c = a->name.compare(b->name, Qt::CaseInsensitive))
+            return c < 0;
+        return a->id < b->id;
+    };
+    std::sort(ranked.begin(), ranked.end(), byName);
+    std::map<qint64, int> rank;
+    for (size_t i = 0; i < ranked.size(); ++i)
+        rank[ranked[i]->id] = int(i);
+
+    struct Key {
+        int rank;
+        qint64 prog, entry, riga;
+        int row;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(rows.rowCount()));
+    for (int row = 0; row < rows.rowCount(); ++row)
+        keys.push_back({rank[field(row, m_subAccountIdField)], field(row, m_field[Prog]),
+                        field(row, m_field[IdReg]), field(row, m_rigaField), row});
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        return std::tie(b.prog, b.entry, b.riga, b.row) < std::tie(a.prog, a.entry, a.riga, a.row);
+    });
+    m_order.clear();
+    m_order.reserve(keys.size());
+    for (const Key &key : keys)
+        m_order.push_back(key.row);
+}
+
+void AccountCards::build(const QList<int> &resultRows)
+{
+    m_lines.clear();
+    if (!m_rows)
+        return;
+    if (resultRows.size() == m_rows->rowCount()) {
+        m_lines = m_order;
+    } else {
+        std::vector<bool> kept(size_t(m_rows->rowCount()), false);
+        for (int row : resultRows)
+            kept[size_t(row)] = true;
+        for (int row : m_order) {
+            if (kept[size_t(row)])
+                m_lines.push_back(row);
+        }
+    }
     m_balances.assign(m_lines.size(), 0);
 
     qint64 balance = 0;

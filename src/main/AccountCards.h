@@ -30,9 +30,13 @@ public:
     // Group levels: nature, account, sub-account.
     static constexpr int Levels = 3;
 
-    // Builds the cards over these rows of the account-card result set, in its order, computing
-    // every running balance in one backward pass. The result set must outlive the cards.
-    void build(const RowSet &rows, const QList<int> &resultRows);
+    // Takes the account-card result set and puts its rows in card order: natures 1 to 4 then
+    // memorandum accounts, accounts and sub-accounts by name (ignoring case) and then by id,
+    // and within a sub-account the newest entry first. The result set must outlive the cards.
+    void setRows(const RowSet &rows);
+    // Builds the cards over these rows of the result set (all of them, or those a search
+    // kept), computing every running balance in one backward pass.
+    void build(const QList<int> &resultRows);
 
     int lineCount() const { return int(m_lines.size()); }
     QVariant value(int line, int column) const;
@@ -55,10 +59,14 @@ public:
     static QList<GridColumn> columns(const QStringList &natureNames);
 
 private:
+    qint64 field(int row, int index) const { return m_rows->value(row, index).toLongLong(); }
+
     const RowSet *m_rows = nullptr;
+    std::vector<int> m_order; // every result row, in card order
     std::vector<int> m_lines; // result row of each line
     std::vector<qint64> m_balances;
     int m_field[ColumnCount] = {};
     int m_accountIdField = -1;
     int m_subAccountIdField = -1;
+    int m_rigaField = -1;
 };

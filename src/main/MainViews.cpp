@@ -36,14 +36,11 @@ QList<MainViewDefinition> buildDefinitions()
                  u"schede.sDescrizione AS DescrizioneConto, schede.progressivo AS Prog, "
                  u"schede.dare AS Dare, schede.avere AS Avere, "
                  u"schede.contropartita AS Contropartita, schede.descrizione AS Descrizione, "
-                 u"schede.rmId AS IdReg, schede.cId AS IdMastro, schede.conto AS IdConto"_s,
-                 u"FROM schede"_s, u"WHERE schede.data BETWEEN ? AND ?"_s,
-                 // Memorandum accounts come last; same-named accounts and sub-accounts stay
-                 // apart by id; a sub-account's rows run newest first.
-                 u"ORDER BY CASE WHEN schede.mTipo = 0 THEN 5 ELSE schede.mTipo END, "
-                 u"schede.cDescrizione COLLATE NOCASE, schede.cId, "
-                 u"schede.sDescrizione COLLATE NOCASE, schede.conto, "
-                 u"schede.progressivo DESC, schede.rmId DESC, schede.riga DESC"_s}),
+                 u"schede.rmId AS IdReg, schede.cId AS IdMastro, schede.conto AS IdConto, "
+                 u"schede.riga AS Riga"_s,
+                 // The account cards order their lines themselves, as the grouped grid sorts
+                 // its groups by name.
+                 u"FROM schede"_s, u"WHERE schede.data BETWEEN ? AND ?"_s}),
         {u"DescrizioneConto"_s, u"DescrizioneMastro"_s},
         {u"Contropartita"_s, u"Descrizione"_s},
         6,

@@ -516,11 +516,13 @@ void frmMain::gexUpdate()
 {
     m_gexModel->unbind();
     m_gexStrutModel->setSource({});
+    m_cards = AccountCards();
     m_rows = RowSet();
     loadRows();
-    if (m_curView == MainView::Schede)
+    if (m_curView == MainView::Schede) {
+        m_cards.setRows(m_rows);
         gexStrutUpdate();
-    else
+    } else
         bindFlatView();
     layoutColumns();
     updateCommandStates();
@@ -536,10 +538,12 @@ void frmMain::bindFlatView()
 
 void frmMain::gexStrutUpdate()
 {
+    if (m_curView != MainView::Schede)
+        return;
     QList<int> columns;
     for (const QString &field : mainViewDefinition(MainView::Schede).searchFields)
         columns.append(m_rows.field(field));
-    m_cards.build(m_rows, m_rows.matching(columns, searchText()));
+    m_cards.build(m_rows.matching(columns, searchText()));
     m_gexStrutModel->setSource(accountCardsSource(m_cards, natureNames(m_environment)));
 }
 

@@ -36,7 +36,8 @@ struct Cards {
         QList<int> columns;
         for (const QString &field : view.searchFields)
             columns.append(rows.field(field));
-        cards.build(rows, rows.matching(columns, effectiveSearch(search)));
+        cards.setRows(rows);
+        cards.build(rows.matching(columns, effectiveSearch(search)));
         const QStringList names = natureNames(cEnvironment());
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
         model.setSource(accountCardsSource(cards, names));
