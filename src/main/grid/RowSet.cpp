@@ -9,21 +9,18 @@
 bool RowSet::load(const Connection &connection, const QString &sql, const QVariantList &values,
                   QString *error)
 {
-    m_fields.clear();
-    m_values.clear();
+    reset({}, {});
     QSqlQuery query = connection.query();
     query.setForwardOnly(true);
     if (!runSql(query, sql, values, error))
         return false;
     const QSqlRecord record = query.record();
-    QStringList fields;
     for (int c = 0; c < record.count(); ++c)
-        fields.append(record.fieldName(c));
-    const int columns = int(fields.size());
+        m_fields.append(record.fieldName(c));
+    const int columns = int(m_fields.size());
 
     // Equal texts are kept once and shared by every cell that holds them.
     QSet<QString> texts;
-    std::vector<QVariant> cells;
     while (query.next()) {
         for (int c = 0; c < columns; ++c) {
             QVariant cell = query.value(c);
@@ -34,22 +31,39 @@ bool RowSet::load(const Connection &connection, const QString &sql, const QVaria
                     it = texts.insert(text);
                 cell = QVariant(*it);
             }
-            cells.push_back(std::move(cell));
+            append(std::move(cell));
         }
+        ++m_rows;
     }
     if (query.lastError().isValid()) {
         if (error)
             *error = engineText(query.lastError());
+        reset({}, {});
         return false;
     }
-    reset(fields, std::move(cells));
     return true;
+}
+
+void RowSet::append(QVariant cell)
+{
+    const size_t blockSize = BlockRows * size_t(m_fields.size());
+    if (m_blocks.empty() || m_blocks.back().size() == blockSize) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(blockSize);
+    }
+    m_blocks.back().push_back(std::move(cell));
 }
 
 void RowSet::reset(const QStringList &fields, std::vector<QVariant> values)
 {
     m_fields = fields;
-    m_values = std::move(values);
+    m_blocks.clear();
+    m_rows = 0;
+    if (fields.isEmpty())
+        return;
+    for (QVariant &cell : values)
+        append(std::move(cell));
+    m_rows = int(values.size() / size_t(fields.size()));
 }
 
 int RowSet::field(const QString &name) const

@@ -25,10 +25,11 @@ public:
     const QStringList &fields() const { return m_fields; }
     // Index of a field by name, ignoring case; -1 when missing.
     int field(const QString &name) const;
-    int rowCount() const { return m_fields.isEmpty() ? 0 : int(m_values.size() / m_fields.size()); }
+    int rowCount() const { return m_rows; }
     const QVariant &value(int row, int column) const
     {
-        return m_values[size_t(row) * size_t(m_fields.size()) + size_t(column)];
+        const std::vector<QVariant> &block = m_blocks[size_t(row) >> BlockShift];
+        return block[(size_t(row) & (BlockRows - 1)) * size_t(m_fields.size()) + size_t(column)];
     }
 
     // The rows, in result order, where one of the columns contains the text, ignoring case;
@@ -36,6 +37,12 @@ public:
     QList<int> matching(const QList<int> &columns, const QString &text) const;
 
 private:
+    // Rows are kept in blocks, so that a growing result set never moves the rows read before.
+    static constexpr int BlockShift = 12;
+    static constexpr size_t BlockRows = size_t(1) << BlockShift;
+    void append(QVariant cell);
+
     QStringList m_fields;
-    std::vector<QVariant> m_values;
+    std::vector<std::vector<QVariant>> m_blocks;
+    int m_rows = 0;
 };
