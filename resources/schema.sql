@@ -3,8 +3,8 @@
 
 CREATE TABLE mastri (
     id          INTEGER PRIMARY KEY AUTOINCREMENT,
-    descrizione VARCHAR(50) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 50),
-    gruppo      VARCHAR(50) CHECK (gruppo IS NULL OR length(gruppo) <= 50),
+    descrizione VARCHAR(100) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 100),
+    gruppo      VARCHAR(100) CHECK (gruppo IS NULL OR length(gruppo) <= 100),
     tipo        INTEGER NOT NULL CHECK (tipo IN (0, 1, 2, 3, 4)),
     prefisso    VARCHAR(3) NOT NULL
                 CHECK (length(prefisso) = 3 AND prefisso NOT GLOB '*[^0-9A-Z]*')
@@ -16,7 +16,7 @@ CREATE TABLE conti (
     idMastro    INTEGER NOT NULL REFERENCES mastri (id) ON DELETE RESTRICT,
     prefisso    VARCHAR(6) NOT NULL UNIQUE
                 CHECK (length(prefisso) = 6 AND prefisso NOT GLOB '*[^0-9A-Z]*'),
-    descrizione VARCHAR(50) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 50),
+    descrizione VARCHAR(100) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 100),
     bilancio    INTEGER NOT NULL DEFAULT 0 CHECK (bilancio IN (0, 1))
 );
 CREATE INDEX conti_idMastro ON conti (idMastro);
@@ -24,7 +24,7 @@ CREATE INDEX conti_idMastro ON conti (idMastro);
 CREATE TABLE sottoconti (
     id          INTEGER PRIMARY KEY AUTOINCREMENT,
     idConto     INTEGER NOT NULL REFERENCES conti (id) ON DELETE RESTRICT,
-    descrizione VARCHAR(50) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 50),
+    descrizione VARCHAR(100) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 100),
     note        TEXT
 );
 CREATE INDEX sottoconti_idConto ON sottoconti (idConto);

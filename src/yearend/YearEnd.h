@@ -1,0 +1,109 @@
+#pragma once
+
+#include "data/Database.h"
+#include "data/Money.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class cEnvironment;
+
+// The previous fiscal year, closed, and the current one, opened.
+struct YearEndYears {
+    QDate prevStart, prevEnd, curStart, curEnd;
+    static YearEndYears of(const cEnvironment &environment);
+};
+
+// What the year-end writes with: dates, descriptions and the sub-accounts it posts to
+// (0 when none is chosen).
+struct YearEndInput {
+    QDate closingDate;
+    QDate openingDate;
+    QString economicClosing = QStringLiteral("Chiusura Conto economico");
+    QString patrimonialClosing = QStringLiteral("Chiusura Stato patrimoniale");
+    QString opening = QStringLiteral("Apertura Stato patrimoniale");
+    qint64 closingBalance = 0; // "bilanciochiusura", natures 1-2
+    qint64 profitAndLoss = 0;  // "profittieperdite", natures 3-4
+    qint64 openingBalance = 0; // "bilancioapertura", natures 1-2
+    qint64 profitOrLoss = 0;   // "utile" or "perdita", natures 1-2
+};
+
+// A line of a sub-account drop-down: "sub-account < ledger".
+struct SubAccountChoice {
+    qint64 id;
+    QString text;
+};
+
+// The sub-accounts of the balance sheet (natures 1-2) or of the income statement (3-4),
+// sorted by their text.
+QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error);
+
+// The message that keeps the year-end from starting (no entry in the previous year, or closing
+// or opening entries already there); empty when it may start. A database failure gives an empty
+// message and the engine's text in *error.
+QString yearEndRefusal(const YearEndYears &years, QString *error);
+
+// The previous year's result: the sum of saldo of the balance-sheet lines, zero when there is
+// none. Greater than zero is a profit.
+std::optional<Money> risultatoEsercizio(const YearEndYears &years, QString *error);
+
+// The inputs of a new year-end: the default dates and descriptions and the sub-accounts named
+// by the archive's role parameters (utile for a profit or zero, perdita for a loss); a
+// parameter that names no sub-account of the right list leaves 0.
+YearEndInput yearEndDefaults(const YearEndYears &years, Money result,
+                             const QList<SubAccountChoice> &balanceSheet,
+                             const QList<SubAccountChoice> &incomeStatement);
+
+// Every input error, each a line starting with "- ", in a fixed order; empty when valid.
+QStringList ControllaParametri(const YearEndInput &input, const YearEndYears &years);
+
+// Writes the year-end journal entries on a connection the caller holds in a transaction.
+// The entries carry no number; the caller renumbers both years.
+class YearEndGenerator {
+public:
+    YearEndGenerator(const Connection &connection, const YearEndInput &input,
+                     const YearEndYears &years, Money result);
+
+    // The current year opens each balance-sheet balance of the previous year.
+    bool GeneraApertura(QString *error);
+    // Income-statement balances closed against the profit-and-loss sub-account.
+    bool ChiudiContiEconomici(QString *error);
+    // Balance-sheet balances closed against the closing-balance sub-account.
+    bool ChiudiContiPatrimoniali(QString *error);
+    // The result moved to the profit or loss sub-account and closed; nothing for a zero result.
+    bool RegistraRisultato(QString *error);
+
+    // Ids of the entries written, in order.
+    const QList<qint64> &written() const { return m_written; }
+
+private:
+    struct Pass {
+        QList<int> natures;
+        QDate date;
+        int tipo;
+        QVariant headerText;
+        bool accountOnDebitWhenPositive;
+        qint64 counter;
+        QString positiveText;
+        QString negativeText;
+    };
+    bool balancedEntries(const Pass &pass, QString *error);
+    bool writeEntry(const QDate &date, int tipo, const QVariant &headerText,
+                    const QList<QVariantList> &rows, QString *error);
+
+    const Connection &m_connection;
+    YearEndInput m_input;
+    YearEndYears m_years;
+    Money m_result;
+    QList<qint64> m_written;
+};
+
+// The whole year-end in one transaction: the four steps in their order, then the removal of
+// headers without rows and the renumbering of both years. On failure nothing is kept and
+// *error holds the engine's text. Returns the ids of the entries written.
+std::optional<QList<qint64>> runYearEnd(const YearEndInput &input, const YearEndYears &years,
+                                        Money result, QString *error);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "yearend/YearEnd.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class cEnvironment;
+
+// The year-end window: closes the previous fiscal year and opens the current one.
+class frm_newEse : public QDialog {
+    Q_OBJECT
+
+public:
+    frm_newEse(const YearEndYears &years, Money result, QWidget *parent = nullptr);
+
+    // Runs the opening checks (their refusal is shown and nothing else happens), then shows the
+    // window modally over parent. Returns when it has been closed.
+    static void Apri(QWidget *parent, const cEnvironment &environment);
+
+    // The inputs as the window holds them now.
+    YearEndInput input() const;
+
+private:
+    QComboBox *subAccountBox(const QList<SubAccountChoice> &choices, qint64 chosen);
+    void procedi();
+
+    YearEndYears m_years;
+    Money m_result;
+    QDateEdit *m_closingDate = nullptr;
+    QDateEdit *m_openingDate = nullptr;
+    QLineEdit *m_economicClosing = nullptr;
+    QLineEdit *m_patrimonialClosing = nullptr;
+    QLineEdit *m_opening = nullptr;
+    QComboBox *m_closingBalance = nullptr;
+    QComboBox *m_profitAndLoss = nullptr;
+    QComboBox *m_profitOrLoss = nullptr;
+    QComboBox *m_openingBalance = nullptr;
+};

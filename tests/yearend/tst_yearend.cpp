@@ -1,0 +1,386 @@
+#include "app/cEnvironment.h"
+#include "data/Parametri.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
+#include "yearend/YearEnd.h"
+#include "yearend/frm_newEse.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const YearEndYears Years{QDate(2023, 1, 1), QDate(2023, 12, 31), QDate(2024, 1, 1),
+                         QDate(2024, 12, 31)};
+
+// Rows of an entry as "riga:dare:avere:importo in cents:descrizione", dare/avere by description.
+QStringList rowsOf(const TestArchive &a, qint64 id)
+{
+    Connection c(a.databasePath());
+    QSqlQuery q = c.query();
+    runSql(q,
+           u"SELECT r.riga, COALESCE(d.descrizione, ''), COALESCE(v.descrizione, ''), r.importo / "
+           u"10000, r.descrizione "
+           u"FROM regdet r LEFT JOIN sottoconti d ON d.id = r.contodare "
+           u"LEFT JOIN sottoconti v ON v.id = r.contoavere WHERE r.idRegMain = ? ORDER BY r.riga"_s,
+           {id});
+    QStringList rows;
+    while (q.next())
+        rows.append(u"%1:%2:%3:%4:%5"_s.arg(q.value(0).toString(), q.value(1).toString(),
+                                            q.value(2).toString(), q.value(3).toString(),
+                                            q.value(4).toString()));
+    return rows;
+}
+
+// The balance of every sub-account over a range straight from the rows, dare minus avere.
+QMap<qint64, qint64> rawBalances(const TestArchive &a, const QDate &from, const QDate &to,
+                                 int minTipo)
+{
+    Connection c(a.databasePath());
+    QSqlQuery q = c.query();
+    runSql(q,
+           u"SELECT r.contodare, r.contoavere, r.importo FROM regdet r JOIN regmain m ON m.id = "
+           u"r.idRegMain "
+           u"WHERE m.data BETWEEN ? AND ? AND m.tipo >= ?"_s,
+           {from.toString(Qt::ISODate), to.toString(Qt::ISODate), minTipo});
+    QMap<qint64, qint64> balances;
+    while (q.next()) {
+        if (!q.value(0).isNull())
+            balances[q.value(0).toLongLong()] += q.value(2).toLongLong();
+        if (!q.value(1).isNull())
+            balances[q.value(1).toLongLong()] -= q.value(2).toLongLong();
+    }
+    return balances;
+}
+
+QVariantList numbersOfYear(const TestArchive &a, const QDate &from, const QDate &to)
+{
+    Connection c(a.databasePath());
+    QSqlQuery q = c.query();
+    runSql(q, u"SELECT progressivo FROM regmain WHERE data BETWEEN ? AND ? ORDER BY data, id"_s,
+           {from.toString(Qt::ISODate), to.toString(Qt::ISODate)});
+    QVariantList numbers;
+    while (q.next())
+        numbers.append(q.value(0));
+    return numbers;
+}
+
+QVariantList oneToN(qsizetype n)
+{
+    QVariantList list;
+    for (int i = 1; i <= n; ++i)
+        list.append(i);
+    return list;
+}
+
+struct Chart {
+    qint64 cassa, banca, capitale, utile, perdita, chiusura, apertura, affitti, quote, profitti,
+        ordine;
+};
+
+Chart smallChart(TestArchive &a)
+{
+    Chart c{};
+    const qint64 att =
+        a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s, u"Cassa e banche"_s);
+    c.cassa = a.addSottoconto(att, u"Cassa"_s);
+    c.banca = a.addSottoconto(att, u"Banca"_s);
+    const qint64 pn =
+        a.addConto(a.addMastro(u"P01"_s, u"Patrimonio netto"_s, 2), u"P01001"_s, u"Patrimonio"_s);
+    c.capitale = a.addSottoconto(pn, u"Fondo di dotazione"_s);
+    c.utile = a.addSottoconto(pn, u"Avanzo d'esercizio"_s);
+    c.perdita = a.addSottoconto(pn, u"Disavanzo d'esercizio"_s);
+    const qint64 tec =
+        a.addConto(a.addMastro(u"P09"_s, u"Conti di chiusura"_s, 2), u"P09001"_s, u"Bilanci"_s);
+    c.chiusura = a.addSottoconto(tec, u"Bilancio di chiusura"_s);
+    c.apertura = a.addSottoconto(tec, u"Bilancio di apertura"_s);
+    c.affitti = a.addSottoconto(
+        a.addConto(a.addMastro(u"C01"_s, u"Costi"_s, 3), u"C01001"_s, u"Godimento"_s),
+        u"Affitti"_s);
+    const qint64 ric = a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s);
+    c.quote = a.addSottoconto(ric, u"Quote associative"_s);
+    c.profitti = a.addSottoconto(ric, u"Profitti e perdite"_s);
+    c.ordine =
+        a.addSottoconto(a.addConto(a.addMastro(u"O01"_s, u"Ordine"_s, 0), u"O01001"_s, u"Terzi"_s),
+                        u"Beni di terzi"_s);
+    return c;
+}
+
+YearEndInput inputFor(const Chart &c)
+{
+    YearEndInput input;
+    input.closingDate = Years.prevEnd;
+    input.openingDate = Years.curStart;
+    input.closingBalance = c.chiusura;
+    input.profitAndLoss = c.profitti;
+    input.openingBalance = c.apertura;
+    input.profitOrLoss = c.utile;
+    return input;
+}
+
+} // namespace
+
+class TestYearEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+
+    void closesAndOpensAHandComputedYear()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 1, 10),
+                   {{c.banca, c.capitale, Money::fromCents(20000), u"Dotazione"_s}});
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        a.addEntry(QDate(2023, 6, 1),
+                   {{c.affitti, c.banca, Money::fromCents(10000), u"Affitto"_s}});
+        a.addEntry(QDate(2023, 7, 1), {{c.ordine, {}, Money::fromCents(999), u"Comodato"_s},
+                                       {{}, c.ordine, Money::fromCents(999), u"Comodato"_s}});
+        a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(500), u"Quote 2024"_s}});
+
+        QString error;
+        const std::optional<Money> result = risultatoEsercizio(Years, &error);
+        QCOMPARE(result, Money::fromCents(5000));
+        const auto written = runYearEnd(inputFor(c), Years, *result, &error);
+        QVERIFY2(written, qPrintable(error));
+        QCOMPARE(written->size(), 7);
+
+        const QStringList expected[] = {
+            {u"10:Cassa::150:Apertura Stato patrimoniale (attivo)"_s,
+             u"20:Banca::100:Apertura Stato patrimoniale (attivo)"_s,
+             u"30::Bilancio di apertura:250:Apertura Stato patrimoniale (attivo)"_s},
+            {u"10::Fondo di dotazione:200:Apertura Stato patrimoniale (passivo)"_s,
+             u"20:Bilancio di apertura::200:Apertura Stato patrimoniale (passivo)"_s},
+            {u"10:Quote associative::150:Chiusura Conto economico"_s,
+             u"20::Profitti e perdite:150:Chiusura Conto economico"_s},
+            {u"10::Affitti:100:Chiusura Conto economico"_s,
+             u"20:Profitti e perdite::100:Chiusura Conto economico"_s},
+            {u"10::Cassa:150:Chiusura Stato patrimoniale (attivo)"_s,
+             u"20::Banca:100:Chiusura Stato patrimoniale (attivo)"_s,
+             u"30:Bilancio di chiusura::250:Chiusura Stato patrimoniale (attivo)"_s},
+            {u"10:Fondo di dotazione::200:Chiusura Stato patrimoniale (passivo)"_s,
+             u"20::Bilancio di chiusura:200:Chiusura Stato patrimoniale (passivo)"_s},
+            {u"10:Profitti e perdite:Avanzo d'esercizio:50:Chiusura Stato patrimoniale"_s,
+             u"20:Avanzo d'esercizio:Bilancio di chiusura:50:Chiusura Stato patrimoniale"_s},
+        };
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(rowsOf(a, written->at(i)), expected[i]);
+
+        const auto headers = [&](const QString &column) {
+            QStringList values;
+            for (qint64 id : *written)
+                values.append(
+                    a.scalar(u"SELECT COALESCE(%1, '') FROM regmain WHERE id = ?"_s.arg(column),
+                             {id})
+                        .toString());
+            return values;
+        };
+        QCOMPARE(headers(u"tipo"_s),
+                 (QStringList{u"1"_s, u"1"_s, u"-1"_s, u"-1"_s, u"-1"_s, u"-1"_s, u"-1"_s}));
+        QCOMPARE(headers(u"data"_s),
+                 (QStringList{u"2024-01-01"_s, u"2024-01-01"_s, u"2023-12-31"_s, u"2023-12-31"_s,
+                              u"2023-12-31"_s, u"2023-12-31"_s, u"2023-12-31"_s}));
+        QCOMPARE(headers(u"descrizione"_s),
+                 (QStringList{QString(), QString(), u"Chiusura Conto economico"_s,
+                              u"Chiusura Conto economico"_s, QString(), QString(), QString()}));
+        QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd), oneToN(9));
+        QCOMPARE(numbersOfYear(a, Years.curStart, Years.curEnd), oneToN(3));
+        QCOMPARE(rawBalances(a, Years.prevStart, Years.prevEnd, -1).value(c.ordine), 0LL);
+    }
+
+    void balancesEveryAccountOfAGeneratedYear()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        const QList<qint64> accounts{c.cassa, c.banca, c.capitale, c.affitti, c.quote};
+        QRandomGenerator random(7);
+        for (int i = 0; i < 300; ++i) {
+            const QDate date = QDate(2023, 1, 1).addDays(random.bounded(365));
+            const qint64 dare = accounts.at(random.bounded(accounts.size()));
+            const qint64 avere = accounts.at(random.bounded(accounts.size()));
+            const Money amount = Money::fromCents(random.bounded(1, 100000));
+            if (random.bounded(2))
+                a.addEntry(date, {{dare, avere, amount, u"x"_s}});
+            else
+                a.addEntry(date, {{dare, {}, amount, u"x"_s}, {{}, avere, amount, u"y"_s}});
+        }
+        const QMap<qint64, qint64> before = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
+        QString error;
+        const Money result = *risultatoEsercizio(Years, &error);
+        const qint64 expectedResult =
+            before.value(c.cassa) + before.value(c.banca) + before.value(c.capitale);
+        QCOMPARE(result.units(), expectedResult);
+        YearEndInput input = inputFor(c);
+        input.profitOrLoss = result.isNegative() ? c.perdita : c.utile;
+        QVERIFY2(runYearEnd(input, Years, result, &error), qPrintable(error));
+
+        const QMap<qint64, qint64> closed = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
+        for (qint64 account : {c.cassa, c.banca, c.capitale, c.affitti, c.quote, c.profitti,
+                               c.utile, c.perdita, c.chiusura})
+            QCOMPARE(closed.value(account), 0LL);
+        const QMap<qint64, qint64> opened = rawBalances(a, Years.curStart, Years.curEnd, 1);
+        for (qint64 account : {c.cassa, c.banca, c.capitale})
+            QCOMPARE(opened.value(account), before.value(account));
+        QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd).size(),
+                 a.scalar(u"SELECT COUNT(*) FROM regmain WHERE data <= '2023-12-31'"_s).toInt());
+        QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd),
+                 oneToN(numbersOfYear(a, Years.prevStart, Years.prevEnd).size()));
+    }
+
+    void postsNoResultForAZeroYear()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 5, 1), {{c.cassa, c.banca, Money::fromCents(100), u"Giroconto"_s}});
+        a.addEntry(QDate(2023, 5, 2),
+                   {{c.affitti, c.quote, Money::fromCents(100), u"Rettifica"_s}});
+        QString error;
+        QCOMPARE(risultatoEsercizio(Years, &error), Money());
+        const auto written = runYearEnd(inputFor(c), Years, Money(), &error);
+        QVERIFY(written);
+        for (qint64 id : *written)
+            QVERIFY(!rowsOf(a, id).join(u' ').contains(u"Avanzo"_s));
+    }
+
+    void refusesToStartWhenItMustNot()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        QString error;
+        QCOMPARE(
+            yearEndRefusal(Years, &error),
+            u"Nessuna Registrazione presente nell'Esercizio precedente\nLa procedura verrà interrotta."_s);
+        a.addEntry(QDate(2023, 1, 1),
+                   {{c.cassa, c.apertura, Money::fromCents(100), u"Apertura 2023"_s}}, 1);
+        QCOMPARE(yearEndRefusal(Years, &error), QString());
+        const QString already = u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o "
+                                u"di Chiusura nell'Esercizio precedente.\n"
+                                u"Eliminarle prima di effettuare una nuova Chiusura/Apertura"_s;
+        const qint64 opening = a.addEntry(
+            QDate(2024, 1, 1), {{c.cassa, c.apertura, Money::fromCents(100), u"x"_s}}, 1);
+        QCOMPARE(yearEndRefusal(Years, &error), already);
+        a.exec(u"DELETE FROM regmain WHERE id = ?"_s, {opening});
+        a.addEntry(QDate(2023, 12, 31), {{c.chiusura, c.cassa, Money::fromCents(100), u"x"_s}}, -1);
+        QCOMPARE(yearEndRefusal(Years, &error), already);
+        QVERIFY(error.isEmpty());
+    }
+
+    void listsEveryInputError()
+    {
+        YearEndInput empty;
+        empty.closingDate = QDate(2024, 1, 1);
+        empty.openingDate = QDate(2023, 12, 31);
+        empty.economicClosing.clear();
+        empty.patrimonialClosing.clear();
+        empty.opening.clear();
+        QCOMPARE(
+            ControllaParametri(empty, Years),
+            (QStringList{u"- Data registrazione chiusura non compresa nell'esercizio precedente"_s,
+                         u"- Data registrazione apertura non compresa nell'esercizio corrente"_s,
+                         u"- Inserire Sottoconto \"Profitti e Perdite\""_s,
+                         u"- Inserire Sottoconto \"Utile/Perdita d'esercizio\""_s,
+                         u"- Inserire Sottoconto \"Bilancio di chiusura\""_s,
+                         u"- Inserire Sottoconto \"Bilancio di apertura\""_s,
+                         u"- Inserire Descrizione \"Chiusura Conti economici\""_s,
+                         u"- Inserire Descrizione \"Chiusura Conti patrimoniali\""_s,
+                         u"- Inserire Descrizione \"Apertura Conti patrimoniali\""_s}));
+        YearEndInput bounds{Years.prevStart, Years.curEnd, u" "_s, u" "_s, u" "_s, 1, 2, 3, 4};
+        QCOMPARE(ControllaParametri(bounds, Years), QStringList());
+        bounds.closingDate = Years.prevEnd;
+        bounds.openingDate = Years.curStart;
+        QCOMPARE(ControllaParametri(bounds, Years), QStringList());
+        bounds.closingDate = Years.prevStart.addDays(-1);
+        QCOMPARE(ControllaParametri(bounds, Years).size(), 1);
+    }
+
+    void startsFromTheRoleParameters()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
+        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.cassa); // wrong nature
+        ScriviParametro(u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
+        ScriviParametro(u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
+        QString error;
+        const auto sp = yearEndChoices(true, &error);
+        const auto ce = yearEndChoices(false, &error);
+        QCOMPARE(ce.size(), 3);
+        QCOMPARE(ce.first().text, u"Affitti < Costi"_s);
+        const YearEndInput zero = yearEndDefaults(Years, Money(), sp, ce);
+        QCOMPARE(zero.closingBalance, c.chiusura);
+        QCOMPARE(zero.profitAndLoss, 0);
+        QCOMPARE(zero.openingBalance, 0);
+        QCOMPARE(zero.profitOrLoss, c.utile);
+        QCOMPARE(yearEndDefaults(Years, Money::fromCents(-1), sp, ce).profitOrLoss, c.perdita);
+        QCOMPARE(zero.closingDate, Years.prevEnd);
+        QCOMPARE(zero.openingDate, Years.curStart);
+    }
+
+    void leavesTheArchiveAsItWasOnFailure()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 1, 10),
+                   {{c.banca, c.capitale, Money::fromCents(20000), u"Dotazione"_s}}, 0, 5);
+        a.exec(
+            u"CREATE TRIGGER blocca BEFORE INSERT ON regdet WHEN NEW.descrizione LIKE '%(passivo)' "
+            u"AND NEW.descrizione LIKE 'Chiusura%' BEGIN SELECT RAISE(ABORT, 'scrittura rifiutata'); END"_s);
+        QString error;
+        QVERIFY(!runYearEnd(inputFor(c), Years, Money(), &error));
+        QVERIFY(error.contains(u"scrittura rifiutata"_s));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain"_s).toInt(), 5);
+    }
+
+    void windowChecksValidatesAndRuns()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        cEnvironment environment;
+        environment.setCurDate(QDate(2024, 6, 1));
+        QVERIFY(environment.Update());
+        ScriptedMessages messages;
+        frm_newEse::Apri(nullptr, environment);
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(messages.shown.first().startsWith(u"Nessuna Registrazione"_s));
+
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        ScriviParametro(u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio, u"Avanzo"_s);
+        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
+        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio, c.profitti);
+        ScriviParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, c.apertura);
+        frm_newEse window(YearEndYears::of(environment), Money::fromCents(15000));
+        window.show();
+        QCOMPARE(window.findChild<QLabel *>(u"lblRisultato"_s)->text(),
+                 u"Sottoconto Avanzo(SP):"_s);
+        QCOMPARE(window.input().profitOrLoss, 0);
+        window.findChild<QLineEdit *>(u"txtData2"_s)->clear();
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        QCOMPARE(messages.shown.last(),
+                 u"Sono stati individuati alcuni errori nell'inserimento dei parametri:\n\n"
+                 u"- Inserire Sottoconto \"Utile/Perdita d'esercizio\"\n"
+                 u"- Inserire Descrizione \"Apertura Conti patrimoniali\""_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+
+        auto *result = window.findChild<QComboBox *>(u"dtc4"_s);
+        result->setCurrentIndex(result->findData(c.utile));
+        window.findChild<QLineEdit *>(u"txtData2"_s)->setText(u"Riapertura"_s);
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        QCOMPARE(messages.shown.last(), u"Procedura terminata con successo.."_s);
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestYearEnd)
+#include "tst_yearend.moc"
