@@ -98,6 +98,56 @@ private slots:
         QVERIFY(access.err.contains(u"Access"_s));
     }
 
+    void closesTheYearOrSaysWhyNot()
+    {
+        TestArchive a;
+        const qint64 cassa = a.addSottoconto(
+            a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
+        const qint64 tecnico =
+            a.addConto(a.addMastro(u"P09"_s, u"Tecnici"_s, 2), u"P09001"_s, u"Bilanci"_s);
+        const qint64 quote = a.addSottoconto(
+            a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s),
+            u"Quote"_s);
+        const QStringList args{u"yearend"_s, u"--archive"_s, a.folder(), u"--date"_s,
+                               u"2024-06-01"_s};
+
+        const Run empty = cli(args);
+        QCOMPARE(empty.exitCode, 1);
+        QVERIFY(
+            empty.err.startsWith(u"Nessuna Registrazione presente nell'Esercizio precedente"_s));
+
+        a.addEntry(QDate(2023, 3, 1), {{cassa, quote, Money::fromCents(15000), u"Quote"_s}});
+        const Run invalid = cli(args + QStringList{u"--closing-date"_s, u"2024-01-01"_s});
+        QCOMPARE(invalid.exitCode, 1);
+        QCOMPARE(
+            invalid.err.split(u'\n', Qt::SkipEmptyParts),
+            (QStringList{u"- Data registrazione chiusura non compresa nell'esercizio precedente"_s,
+                         u"- Inserire Sottoconto \"Profitti e Perdite\""_s,
+                         u"- Inserire Sottoconto \"Utile/Perdita d'esercizio\""_s,
+                         u"- Inserire Sottoconto \"Bilancio di chiusura\""_s,
+                         u"- Inserire Sottoconto \"Bilancio di apertura\""_s}));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+
+        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+                        a.addSottoconto(tecnico, u"Chiusura"_s));
+        ScriviParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
+                        a.addSottoconto(tecnico, u"Apertura"_s));
+        ScriviParametro(u"utile"_s, TipoValore::Intero, Memoria::Archivio,
+                        a.addSottoconto(tecnico, u"Avanzo"_s));
+        ScriviParametro(
+            u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+            a.addSottoconto(
+                a.scalar(u"SELECT id FROM conti WHERE prefisso = 'R01001'"_s).toLongLong(),
+                u"Profitti e perdite"_s));
+        const Run done = cli(args);
+        QCOMPARE(done.exitCode, 0);
+        QCOMPARE(done.out.split(u'\n', Qt::SkipEmptyParts).size(), 4);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1 AND data = '2024-01-01'"_s)
+                     .toInt(),
+                 1);
+        QCOMPARE(cli(args).exitCode, 1);
+    }
+
     void refusesABadDate()
     {
         TestArchive a;
