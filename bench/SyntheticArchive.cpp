@@ -113,14 +113,21 @@ bool insertChart(const Connection &connection, QList<qint64> &subAccounts, QStri
     QSqlQuery mastro = connection.query();
     QSqlQuery conto = connection.query();
     QSqlQuery sotto = connection.query();
-    mastro.prepare(u"INSERT INTO mastri (prefisso, descrizione, tipo) VALUES (?, ?, ?)"_s);
-    conto.prepare(u"INSERT INTO conti (idMastro, prefisso, descrizione) VALUES (?, ?, ?)"_s);
+    mastro.prepare(
+        u"INSERT INTO mastri (prefisso, descrizione, tipo, gruppo) VALUES (?, ?, ?, ?)"_s);
+    conto.prepare(
+        u"INSERT INTO conti (idMastro, prefisso, descrizione, bilancio) VALUES (?, ?, ?, ?)"_s);
     sotto.prepare(u"INSERT INTO sottoconti (idConto, descrizione) VALUES (?, ?)"_s);
     int nameIndex = 0;
     for (const Ledger &ledger : chart()) {
         mastro.addBindValue(QString::fromUtf16(ledger.code));
         mastro.addBindValue(QString::fromUtf16(ledger.name));
         mastro.addBindValue(ledger.nature);
+        // Asset ledgers carry the optional group label of the balance printouts.
+        const QString code = QString::fromUtf16(ledger.code);
+        mastro.addBindValue(ledger.nature != 1 ? QVariant(QMetaType::fromType<QString>())
+                            : code == u"A01"_s ? QVariant(u"Attivo immobilizzato"_s)
+                                               : QVariant(u"Attivo circolante"_s));
         if (!exec(mastro, error))
             return false;
         const QVariant ledgerId = mastro.lastInsertId();
@@ -130,6 +137,8 @@ bool insertChart(const Connection &connection, QList<qint64> &subAccounts, QStri
             conto.addBindValue(QString::fromUtf16(ledger.code) +
                                u"%1"_s.arg(++accountNumber, 3, 10, QChar(u'0')));
             conto.addBindValue(QString::fromUtf16(account));
+            // Funds are marked: balance printouts may hide their sub-accounts.
+            conto.addBindValue(QString::fromUtf16(account).startsWith(u"Fond"_s) ? 1 : 0);
             if (!exec(conto, error))
                 return false;
             const QVariant accountId = conto.lastInsertId();

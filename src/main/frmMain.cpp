@@ -65,12 +65,49 @@ QIcon standardIcon(QStyle::StandardPixmap pixmap)
     return QApplication::style()->standardIcon(pixmap);
 }
 
+// The navigation icons share one look: a tinted tile with a drawing of what the view lists.
 QIcon navigationIcon(int view)
 {
-    static const QStyle::StandardPixmap pixmaps[MainViewCount] = {
-        QStyle::SP_FileDialogDetailedView, QStyle::SP_FileDialogListView, QStyle::SP_DirIcon,
-        QStyle::SP_DirOpenIcon, QStyle::SP_FileIcon};
-    return standardIcon(pixmaps[view]);
+    static const QColor tints[MainViewCount] = {QColor(46, 110, 160), QColor(60, 130, 80),
+                                                QColor(150, 95, 40), QColor(120, 80, 150),
+                                                QColor(160, 70, 80)};
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(tints[view]);
+    p.drawRoundedRect(QRectF(4, 4, 56, 56), 10, 10);
+    p.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::white);
+    switch (MainView(view)) {
+    case MainView::Schede: // a card with its running lines
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(16, 14, 32, 36));
+        for (int y : {24, 32, 40})
+            p.drawLine(QPointF(22, y), QPointF(42, y));
+        break;
+    case MainView::Movimenti: // debit and credit
+        p.drawLine(QPointF(16, 24), QPointF(46, 24));
+        p.drawLine(QPointF(38, 17), QPointF(46, 24));
+        p.drawLine(QPointF(18, 40), QPointF(48, 40));
+        p.drawLine(QPointF(18, 40), QPointF(26, 47));
+        break;
+    default: { // the chart's three levels, the view's own one filled
+        const int level = view - int(MainView::Mastri);
+        const QPointF nodes[3] = {{20, 18}, {32, 32}, {44, 46}};
+        p.drawLine(nodes[0], QPointF(20, 32));
+        p.drawLine(QPointF(20, 32), nodes[1]);
+        p.drawLine(QPointF(32, 32), QPointF(32, 46));
+        p.drawLine(QPointF(32, 46), nodes[2]);
+        for (int n = 0; n < 3; ++n) {
+            p.setBrush(n == level ? QBrush(Qt::white) : QBrush(tints[view]));
+            p.drawEllipse(nodes[n], 6, 6);
+        }
+        break;
+    }
+    }
+    return QIcon(pixmap);
 }
 
 const QString TableMaintenanceWarning =

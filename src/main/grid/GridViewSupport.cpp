@@ -39,6 +39,10 @@ int GridViewSupport::minimumWidth(const GridColumn &column) const
         sample = u"888888"_s;
         break;
     case GridColumn::Kind::Text:
+        for (const auto &entry : column.valueList) {
+            if (entry.second.size() > sample.size())
+                sample = entry.second;
+        }
         break;
     }
     return std::max(width, QFontMetrics(bold).horizontalAdvance(sample) + padding);

@@ -20,6 +20,7 @@ GroupedGrid::GroupedGrid(QWidget *parent)
     setWordWrap(false);
     setExpandsOnDoubleClick(true);
     setAllColumnsShowFocus(true);
+    setIndentation(14);
     header()->setStretchLastSection(false);
     header()->setHighlightSections(false);
     header()->setSectionsMovable(false);
@@ -32,6 +33,10 @@ void GroupedGrid::setGroupedModel(GroupedGridModel *model)
     setTreePosition(model->captionColumn());
     m_delegate->setCaptionColumn(model->captionColumn());
     m_support->applyColumns(model->columns());
+    // The caption column also holds the indentation of every level and of the lines.
+    const int tree = model->captionColumn();
+    header()->resizeSection(tree,
+                            header()->sectionSize(tree) + (model->levels() + 1) * indentation());
 }
 
 void GroupedGrid::setRowHeight(int pixels)
