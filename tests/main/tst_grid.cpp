@@ -1,5 +1,7 @@
 #include "main/grid/BoundGridModel.h"
+#include "main/grid/DataGrid.h"
 #include "main/grid/EditableGridModel.h"
+#include "main/grid/GridDelegate.h"
 #include "main/grid/GridLooks.h"
 #include "main/grid/GroupedGridModel.h"
 #include "main/grid/RowSet.h"
@@ -162,6 +164,34 @@ private slots:
         QVERIFY(!model.setData(model.index(0, 0), u"x"_s));
         QVERIFY(model.removeRow(0));
         QCOMPARE(model.rows().size(), size_t(1));
+    }
+
+    void cellButtonReportsItsCell()
+    {
+        EditableGridModel model;
+        GridColumn conto = GridColumn::text(u"conto"_s, u"Conto"_s, 2400);
+        conto.hasButton = true;
+        conto.editable = true;
+        model.setColumns({conto});
+        model.setRows({{u"Cassa"_s}});
+        DataGrid grid;
+        grid.setModel(&model);
+        grid.applyColumns(model.columns());
+        grid.setRowHeight(24);
+        grid.resize(400, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QSignalSpy clicked(grid.delegate(), &GridDelegate::buttonClicked);
+        const QRect cell = grid.visualRect(model.index(0, 0));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                          {cell.left() + 4, cell.center().y()});
+        QCOMPARE(clicked.size(), 0);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                          {cell.right() - 4, cell.center().y()});
+        QCOMPARE(clicked.size(), 1);
+        QCOMPARE(clicked.first().first().value<QModelIndex>(), model.index(0, 0));
+        QVERIFY(grid.setCurrentRow(1)); // the new-row line
+        QVERIFY(!grid.setCurrentRow(2));
     }
 
     void unboundModelAsksForEachLine()
