@@ -166,7 +166,7 @@ int main(int argc, char *argv[])
     std::printf("fiscal year %s: %d journal rows, %d account-card lines\n",
                 qPrintable(environment.EsercizioString()), journalRows, cardLines);
     report("'Movimenti' reload (gexUpdate)", journal, 0.5);
-    report("  of which reading the rows into memory", journalRowSet, 0.5);
+    report("  reading its rows alone (own connection, no grid)", journalRowSet, 0.5);
     report("'Schede' rebuild with running balances (gexUpdate)", cards, 1.0);
     report("'Schede' view switch (reload, natures opened)", cardsSwitch, 1.0);
     report("search keystroke, 'Movimenti' (mean)", journalSearch, 0.1);

@@ -194,6 +194,28 @@ private slots:
         QVERIFY(!grid.setCurrentRow(2));
     }
 
+    void gridStaysOnARowItsCheckRefuses()
+    {
+        EditableGridModel model;
+        GridColumn importo = GridColumn::money(u"importo"_s, u"Importo"_s, 1200, u"#,#.00"_s);
+        importo.editable = true;
+        model.setColumns({importo});
+        model.setRows({{qint64(10000)}, {qint64(20000)}});
+        model.setRowCheck([&](int row) { return model.value(row, 0).toLongLong() > 0; });
+        DataGrid grid;
+        grid.setModel(&model);
+        grid.setCurrentRow(0);
+        QVERIFY(model.setData(model.index(0, 0), qint64(-1)));
+        grid.setCurrentRow(1);
+        QTRY_COMPARE(grid.currentRow(), 0);
+        QCOMPARE(model.pendingRow(), 0);
+        QVERIFY(model.setData(model.index(0, 0), qint64(500)));
+        grid.setCurrentRow(1);
+        QTest::qWait(10);
+        QCOMPARE(grid.currentRow(), 1);
+        QCOMPARE(model.pendingRow(), -1);
+    }
+
     void unboundModelAsksForEachLine()
     {
         UnboundGridModel model;

@@ -1,5 +1,6 @@
 #include "main/grid/DataGrid.h"
 
+#include "main/grid/EditableGridModel.h"
 #include "main/grid/GridDelegate.h"
 #include "main/grid/GridViewSupport.h"
 
@@ -50,4 +51,18 @@ bool DataGrid::setCurrentRow(int row)
     setCurrentIndex(index);
     scrollTo(index);
     return true;
+}
+
+void DataGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    auto *rows = qobject_cast<EditableGridModel *>(model());
+    const bool leavesPending = rows && previous.isValid() && current.row() != previous.row() &&
+                               rows->pendingRow() == previous.row();
+    if (leavesPending && !rows->commitPending()) {
+        // The selection model is in the middle of moving: go back once it has finished.
+        const QPersistentModelIndex back = previous;
+        QMetaObject::invokeMethod(
+            this, [this, back] { setCurrentIndex(back); }, Qt::QueuedConnection);
+    }
+    QTableView::currentChanged(current, previous);
 }

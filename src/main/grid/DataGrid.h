@@ -8,7 +8,9 @@ class GridDelegate;
 class GridViewSupport;
 
 // The flat grid of lists and row editors: a table view with the program's delegate, column
-// table, row height and notifications. Any flat grid model goes in it.
+// table, row height and notifications. Any flat grid model goes in it; with an editable row set
+// the grid commits the pending row when the cursor leaves it, and stays on it when the row
+// check refuses.
 class DataGrid : public QTableView {
     Q_OBJECT
 
@@ -23,6 +25,9 @@ public:
     int currentRow() const;
     // Makes a row current and shows it; false when out of range.
     bool setCurrentRow(int row);
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     GridDelegate *m_delegate;
