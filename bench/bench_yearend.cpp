@@ -1,0 +1,112 @@
+// Times the year-end (four steps and the renumbering of both years, one transaction) on the
+// synthetic 10-year archive: the closed year holds 50,000 entries over about 300 sub-accounts.
+//   bench_yearend [entries]
+
+#include "SyntheticArchive.h"
+#include "app/cEnvironment.h"
+#include "data/Database.h"
+#include "data/Parametri.h"
+#include "yearend/YearEnd.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void must(bool ok, const QString &what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(what));
+        std::exit(1);
+    }
+}
+
+qint64 firstSubAccountOfNature(int nature)
+{
+    Connection connection;
+    QSqlQuery query = connection.query();
+    must(runSql(query,
+                u"SELECT MIN(s.id) FROM sottoconti s JOIN conti c ON c.id = s.idConto "
+                u"JOIN mastri m ON m.id = c.idMastro WHERE m.tipo = ?"_s,
+                {nature}) &&
+             query.next(),
+         u"no sub-account of nature %1"_s.arg(nature));
+    return query.value(0).toLongLong();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    SyntheticOptions options;
+    if (argc > 1)
+        options.entries = QString::fromLocal8Bit(argv[1]).toInt();
+    QTemporaryDir dir;
+    QString error;
+    must(createSyntheticArchive(
+             dir.path(), QDir(QCoreApplication::applicationDirPath()).filePath(u"contab.gen"_s),
+             options, &error),
+         error);
+    setStringaConnessione(databasePathFor(dir.path()));
+    for (const auto &[role, nature] :
+         {std::pair(u"bilanciochiusura"_s, 2), std::pair(u"bilancioapertura"_s, 2),
+          std::pair(u"utile"_s, 2), std::pair(u"perdita"_s, 2),
+          std::pair(u"profittieperdite"_s, 4)})
+        must(ScriviParametro(role, TipoValore::Intero, Memoria::Archivio,
+                             firstSubAccountOfNature(nature), &error),
+             error);
+
+    // The last year of the archive is opened; the one before it is closed.
+    cEnvironment environment;
+    environment.setCurDate(QDate(options.firstYear + options.years - 1, 6, 30));
+    must(environment.Update(&error), error);
+    const YearEndYears years = YearEndYears::of(environment);
+
+    // The generator closes every year; a repeated year-end starts by deleting that one's entries.
+    {
+        Connection connection;
+        QSqlQuery query = connection.query();
+        must(runSql(query,
+                    u"DELETE FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
+                    u"OR (tipo = 1 AND data BETWEEN ? AND ?)"_s,
+                    {years.prevStart.toString(Qt::ISODate), years.prevEnd.toString(Qt::ISODate),
+                     years.curStart.toString(Qt::ISODate), years.curEnd.toString(Qt::ISODate)},
+                    &error),
+             error);
+    }
+
+    QElapsedTimer timer;
+    timer.start();
+    must(yearEndRefusal(years, &error).isEmpty() && error.isEmpty(),
+         u"refused: "_s + yearEndRefusal(years, &error));
+    const std::optional<Money> result = risultatoEsercizio(years, &error);
+    must(result.has_value(), error);
+    const YearEndInput input = yearEndDefaults(years, *result, yearEndChoices(true, &error),
+                                               yearEndChoices(false, &error));
+    must(ControllaParametri(input, years).isEmpty(), u"invalid inputs"_s);
+    const qint64 opening = timer.nsecsElapsed();
+    timer.restart();
+    const auto written = runYearEnd(input, years, *result, &error);
+    const qint64 run = timer.nsecsElapsed();
+    must(written.has_value(), error);
+
+    Connection connection;
+    QSqlQuery query = connection.query();
+    runSql(query, u"SELECT COUNT(*) FROM regmain WHERE data BETWEEN ? AND ?"_s,
+           {years.prevStart.toString(Qt::ISODate), years.prevEnd.toString(Qt::ISODate)});
+    query.next();
+    std::printf("archive: %d entries over %d years; closed year %d with %lld entries\n",
+                options.entries, options.years, years.prevStart.year(),
+                query.value(0).toLongLong());
+    std::printf("opening checks, result and drop-downs: %.1f ms\n", opening / 1e6);
+    std::printf("year-end (4 steps, %lld entries written, renumbering of both years): %.1f ms\n",
+                qint64(written->size()), run / 1e6);
+    return 0;
+}
