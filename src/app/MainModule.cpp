@@ -6,7 +6,9 @@
 #include "archive/frmChoosePdC.h"
 #include "data/Database.h"
 #include "data/cDataAccess.h"
+#include "data/frmProgressivi.h"
 #include "main/frmMain.h"
+#include "yearend/frm_newEse.h"
 
 #include <QApplication>
 #include <QDir>
@@ -59,6 +61,22 @@ bool MainModule::avvia(const QDate &today)
         return refuse(error);
 
     m_mainWindow = std::make_unique<frmMain>(*m_environment);
+    wireCommands();
     m_mainWindow->show();
     return true;
+}
+
+void MainModule::wireCommands()
+{
+    frmMain &main = *m_mainWindow;
+    const cEnvironment &environment = *m_environment;
+    main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
+        frm_newEse::Apri(&main, environment);
+        main.gexUpdate();
+    });
+    main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
+        frmProgressivi window(environment.EseDate1(), environment.EseDate2(), &main);
+        window.exec();
+        main.gexUpdate();
+    });
 }

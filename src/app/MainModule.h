@@ -27,6 +27,8 @@ public:
 
 private:
     bool refuse(const QString &message);
+    // Gives the main window the commands whose windows live outside it.
+    void wireCommands();
 
     QLockFile m_lock;
     std::unique_ptr<cEnvironment> m_environment;

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStandardPaths>
 #include <QTest>
@@ -171,6 +172,12 @@ private slots:
             menus.append(action->text());
         QCOMPARE(menus, (QStringList{u"&File"_s, u"&Record"_s, u"&Visualizza"_s, u"&Strumenti"_s,
                                      u"&?"_s}));
+        QStringList tools;
+        for (QAction *action : main->menuBar()->actions().at(3)->menu()->actions()) {
+            if (action->isEnabled() && !action->isSeparator())
+                tools.append(action->text());
+        }
+        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Ricalcolo progressivi"_s}));
     }
 };
 
