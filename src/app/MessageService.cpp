@@ -61,3 +61,9 @@ QString DialogMessageService::chooseFolder(QWidget *parent, const QString &title
         return folder;
     return QDir::cleanPath(folder);
 }
+
+QString DialogMessageService::chooseFile(QWidget *parent, const QString &title, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
+                                        QFileDialog::ReadOnly);
+}

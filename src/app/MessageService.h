@@ -20,6 +20,8 @@ public:
     // The folder chosen in the platform's folder dialog, without trailing separator; empty
     // when the user cancels.
     virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &start) = 0;
+    // An existing file chosen in the platform's open dialog; empty when the user cancels.
+    virtual QString chooseFile(QWidget *parent, const QString &title, const QString &filter) = 0;
 
     // The service in use; the dialog-based one unless another was installed.
     static MessageService &instance();
@@ -33,4 +35,5 @@ public:
     void inform(QWidget *parent, const QString &text, Icon icon) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
+    QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
 };

@@ -60,10 +60,10 @@ void enterMovesToNextField(QWidget *window)
     }
 }
 
-void TogliChiudi(QDialog *dialog)
+void TogliChiudi(QWidget *window)
 {
-    dialog->setWindowFlag(Qt::WindowCloseButtonHint, false);
-    dialog->installEventFilter(new RefuseSystemClose(dialog));
+    window->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    window->installEventFilter(new RefuseSystemClose(window));
 }
 
 int twipsToPixels(const QWidget *widget, int twips)

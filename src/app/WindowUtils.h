@@ -1,11 +1,10 @@
 #pragma once
 
-class QDialog;
 class QWidget;
 
 // Takes away the window's close button and refuses closes that come from the window system,
 // so that the dialog is left only through its own buttons and keys.
-void TogliChiudi(QDialog *dialog);
+void TogliChiudi(QWidget *window);
 
 // Twips (1440 an inch) as pixels on the widget's screen.
 int twipsToPixels(const QWidget *widget, int twips);

@@ -26,3 +26,9 @@ QString ScriptedMessages::chooseFolder(QWidget *, const QString &title, const QS
     shown.append(title);
     return folders.isEmpty() ? QString() : folders.takeFirst();
 }
+
+QString ScriptedMessages::chooseFile(QWidget *, const QString &title, const QString &)
+{
+    shown.append(title);
+    return files.isEmpty() ? QString() : files.takeFirst();
+}

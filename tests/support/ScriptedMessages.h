@@ -15,8 +15,10 @@ public:
     QStringList shown;   // every message and question, in order
     QList<bool> answers; // replies to questions, first first
     QStringList folders; // replies to folder choices, first first
+    QStringList files;   // replies to file choices, first first
 
     void inform(QWidget *parent, const QString &text, Icon icon) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
+    QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
 };
