@@ -7,6 +7,7 @@
 #include "data/Database.h"
 #include "data/cDataAccess.h"
 #include "data/frmProgressivi.h"
+#include "journal/JournalCommands.h"
 #include "main/frmMain.h"
 #include "yearend/frm_newEse.h"
 
@@ -69,7 +70,8 @@ bool MainModule::avvia(const QDate &today)
 void MainModule::wireCommands()
 {
     frmMain &main = *m_mainWindow;
-    const cEnvironment &environment = *m_environment;
+    cEnvironment &environment = *m_environment;
+    wireJournalCommands(main, environment);
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();

@@ -1,0 +1,418 @@
+#include "journal/frm_io_Reg.h"
+
+#include "app/MessageService.h"
+#include "app/WindowUtils.h"
+#include "app/cEnvironment.h"
+#include "data/cDataAccess.h"
+#include "data/frmProgressivi.h"
+#include "journal/EntryRowGrid.h"
+#include "journal/frmTipoReg.h"
+#include "main/grid/DataGrid.h"
+#include "main/grid/EditableGridModel.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString AttachmentFilter = u"Allegato (*.pdf *.jpg *.bmp *.doc *.docx *.xls *.xlsx)"_s;
+
+} // namespace
+
+frm_io_Reg::frm_io_Reg(cEnvironment &environment, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_environment(environment)
+{
+    setObjectName(u"frm_io_Reg"_s);
+    setWindowTitle(u"Registrazioni"_s);
+    buildWindow();
+    TogliChiudi(this);
+    // The main window alone decides when the program ends.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(980, 560);
+}
+
+void frm_io_Reg::buildWindow()
+{
+    m_datData = new QDateEdit(this);
+    m_datData->setObjectName(u"datData"_s);
+    m_datData->setCalendarPopup(true);
+    m_datData->setDisplayFormat(u"dd/MM/yyyy"_s);
+    m_datData->installEventFilter(this);
+    m_lblProgressivo = new QLabel(this);
+    m_lblProgressivo->setObjectName(u"lblProgressivo"_s);
+    QFont bold = m_lblProgressivo->font();
+    bold.setBold(true);
+    m_lblProgressivo->setFont(bold);
+
+    m_frameTipo = new QGroupBox(this);
+    m_frameTipo->setObjectName(u"frameTipo"_s);
+    m_cmdTipo = new QPushButton(u"Modifica"_s, m_frameTipo);
+    m_cmdTipo->setObjectName(u"cmdTipo"_s);
+    auto *tipoLayout = new QHBoxLayout(m_frameTipo);
+    tipoLayout->addWidget(m_cmdTipo);
+
+    auto *frameAllegato = new QGroupBox(u"Allegato"_s, this);
+    auto *allegatoLayout = new QHBoxLayout(frameAllegato);
+    const QString captions[] = {u"Inserisci"_s, u"Visualizza"_s, u"Elimina"_s};
+    for (int i = 0; i < 3; ++i) {
+        m_cmdAllegato[i] = new QPushButton(captions[i], frameAllegato);
+        m_cmdAllegato[i]->setObjectName(u"cmdAllegato%1"_s.arg(i));
+        m_cmdAllegato[i]->setAutoDefault(false);
+        allegatoLayout->addWidget(m_cmdAllegato[i]);
+    }
+
+    auto *header = new QGridLayout;
+    header->addWidget(new QLabel(u"Data della Registrazione:"_s, this), 0, 0);
+    header->addWidget(m_datData, 0, 1);
+    header->addWidget(new QLabel(u"Progressivo:"_s, this), 1, 0);
+    header->addWidget(m_lblProgressivo, 1, 1);
+    header->setColumnStretch(2, 1);
+    header->addWidget(m_frameTipo, 0, 3, 2, 1);
+    header->addWidget(frameAllegato, 0, 4, 2, 1);
+
+    m_picInfo =
+        new QLabel(u"Nuova Registrazione da Modello: apportare le modifiche desiderate."_s, this);
+    m_picInfo->setObjectName(u"picInfo"_s);
+    m_picInfo->setStyleSheet(u"background: #fff6c8; border: 1px solid #d8c46a; padding: 4px;"_s);
+
+    m_rows = new EntryRowGrid(this);
+    m_rows->grid()->setRowHeight(m_environment.gexRowHeight());
+
+    auto addButton = [this](const QString &caption, const QString &name) {
+        auto *button = new QPushButton(caption, this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        return button;
+    };
+    m_cmdNuovo = addButton(u"Nuovo (F5)"_s, u"cmdNuovo"_s);
+    m_cmdSalva = addButton(u"Salva (F8)"_s, u"cmdSalva"_s);
+    m_cmdModifica = addButton(u"Modifica"_s, u"cmdModifica"_s);
+    m_cmdAnnulla = addButton(u"Annulla"_s, u"cmdAnnulla"_s);
+    m_cmdElimina = addButton(u"Elimina"_s, u"cmdElimina"_s);
+    m_cmdChiudi = addButton(u"Chiudi (Esc)"_s, u"cmdChiudi"_s);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton *button :
+         {m_cmdNuovo, m_cmdSalva, m_cmdModifica, m_cmdAnnulla, m_cmdElimina, m_cmdChiudi})
+        buttons->addWidget(button);
+
+    auto *status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    for (int i = 0; i < 2; ++i) {
+        m_panels[i] = new QLabel(this);
+        m_panels[i]->setObjectName(u"sbPanel%1"_s.arg(i + 1));
+    }
+    status->addWidget(m_panels[0], 1);
+    status->addPermanentWidget(m_panels[1]);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(header);
+    layout->addWidget(m_picInfo);
+    layout->addWidget(m_rows, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(status);
+
+    connect(m_cmdNuovo, &QPushButton::clicked, this, [this] { Nuovo(0, false); });
+    connect(m_cmdSalva, &QPushButton::clicked, this, &frm_io_Reg::salva);
+    connect(m_cmdModifica, &QPushButton::clicked, this, &frm_io_Reg::modifica);
+    connect(m_cmdAnnulla, &QPushButton::clicked, this, &frm_io_Reg::annulla);
+    connect(m_cmdElimina, &QPushButton::clicked, this, &frm_io_Reg::elimina);
+    connect(m_cmdChiudi, &QPushButton::clicked, this, &frm_io_Reg::chiudi);
+    connect(m_cmdTipo, &QPushButton::clicked, this, &frm_io_Reg::cambiaTipo);
+    connect(m_cmdAllegato[0], &QPushButton::clicked, this, &frm_io_Reg::inserisciAllegato);
+    connect(m_cmdAllegato[1], &QPushButton::clicked, this, &frm_io_Reg::visualizzaAllegato);
+    connect(m_cmdAllegato[2], &QPushButton::clicked, this, &frm_io_Reg::eliminaAllegato);
+    connect(m_rows, &EntryRowGrid::hint, m_panels[0], &QLabel::setText);
+    connect(m_rows, &EntryRowGrid::imbalanceChanged, this, [this](const QString &text) {
+        m_panels[1]->setText(text);
+        m_panels[1]->setVisible(!text.isEmpty());
+    });
+}
+
+QString frm_io_Reg::statusText(int panel) const
+{
+    const QLabel *label = m_panels[panel - 1];
+    return label->isVisibleTo(this) ? label->text() : QString();
+}
+
+void frm_io_Reg::inform(const QString &text, bool critical)
+{
+    MessageService::instance().inform(
+        this, text, critical ? MessageService::Icon::Critical : MessageService::Icon::Warning);
+}
+
+bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
+{
+    QString error;
+    const std::optional<JournalEntry> entry = newEntry(modelId, m_environment.curDate(), &error);
+    if (!entry) {
+        inform(error, true);
+        return false;
+    }
+    show(*entry, State::New, u"Nuova Registrazione"_s);
+    m_picInfo->setVisible(modelId > 0);
+    if (showWindow)
+        QWidget::show();
+    m_datData->setFocus();
+    return true;
+}
+
+bool frm_io_Reg::Apri(qint64 id)
+{
+    QString error;
+    const std::optional<JournalEntry> entry = loadEntry(id, &error);
+    if (!entry) {
+        inform(error, true);
+        return false;
+    }
+    show(*entry, State::View, u"Modifica Registrazione"_s);
+    m_picInfo->hide();
+    QWidget::show();
+    m_cmdNuovo->setFocus();
+    return true;
+}
+
+void frm_io_Reg::show(const JournalEntry &entry, State state, const QString &caption)
+{
+    m_entry = entry;
+    m_header = entry.header;
+    m_datData->setDateRange(m_environment.EseDate1(), m_environment.EseDate2());
+    m_datData->setDate(entry.header.data);
+    m_lblProgressivo->setText(
+        entry.header.progressivo.isNull() ? u"N/A"_s : entry.header.progressivo.toString());
+    setWindowTitle(caption);
+    m_rows->LoadSubAccountLists();
+    m_rows->setRows(entry.rows);
+    showType();
+    setState(state);
+    m_rows->goToNewRow();
+}
+
+void frm_io_Reg::setState(State state)
+{
+    m_state = state;
+    const bool editing = state != State::View;
+    for (QPushButton *button :
+         {m_cmdNuovo, m_cmdSalva, m_cmdModifica, m_cmdAnnulla, m_cmdElimina, m_cmdChiudi})
+        button->hide();
+    for (QPushButton *button :
+         editing ? QList<QPushButton *>{m_cmdSalva, m_cmdAnnulla}
+                 : QList<QPushButton *>{m_cmdModifica, m_cmdNuovo, m_cmdElimina, m_cmdChiudi})
+        button->show();
+    m_panels[1]->hide();
+    m_datData->setEnabled(editing);
+    m_rows->setReadOnly(!editing);
+    m_cmdTipo->setEnabled(state == State::Edit);
+    showAttachment();
+    if (!editing)
+        m_panels[0]->clear();
+}
+
+void frm_io_Reg::showType()
+{
+    m_frameTipo->setTitle(entryTypeCaption(m_header.tipo));
+}
+
+void frm_io_Reg::showAttachment()
+{
+    const bool editing = m_state != State::View;
+    const bool attached = !m_header.attached.isNull();
+    m_cmdAllegato[0]->setEnabled(editing && !attached);
+    m_cmdAllegato[1]->setEnabled(editing && attached);
+    m_cmdAllegato[2]->setEnabled(editing && attached);
+}
+
+JournalEntry frm_io_Reg::current() const
+{
+    JournalEntry entry{m_header, m_rows->rows()};
+    entry.header.data = m_datData->date();
+    return entry;
+}
+
+bool frm_io_Reg::hasUnsavedChanges() const
+{
+    return m_state != State::View &&
+           (m_rows->model()->pendingRow() >= 0 || !(current() == m_entry));
+}
+
+void frm_io_Reg::salva()
+{
+    if (m_state == State::View || !m_rows->commitEditing())
+        return;
+    JournalEntry entry = current();
+    QString error;
+    const QString refusal = ValidateEntry(entry.rows, &error);
+    if (!refusal.isEmpty() || !error.isEmpty()) {
+        inform(refusal.isEmpty() ? error : refusal, refusal.isEmpty());
+        if (refusal == u"Nessuna riga di dettaglio."_s)
+            m_rows->grid()->setFocus();
+        return;
+    }
+    if (!saveEntry(entry, m_environment.EseDate1(), m_environment.EseDate2(), &error)) {
+        inform(u"La registrazione non è stata salvata.\n"_s + error, true);
+        return;
+    }
+    show(entry, State::View, u"Modifica Registrazione"_s);
+    m_picInfo->hide();
+    m_cmdNuovo->setFocus();
+}
+
+void frm_io_Reg::modifica()
+{
+    if (m_state != State::View || !Apri(m_entry.header.id))
+        return;
+    setState(State::Edit);
+    m_rows->goToNewRow();
+    m_rows->grid()->setFocus();
+}
+
+void frm_io_Reg::elimina()
+{
+    if (m_state != State::View ||
+        !MessageService::instance().ask(this, u"Eliminare la Registrazione?"_s))
+        return;
+    QString error;
+    if (!deleteEntry(m_entry.header.id, &error)) {
+        inform(u"La registrazione non è stata eliminata.\n"_s + error, true);
+        return;
+    }
+    Nuovo(0, false);
+}
+
+void frm_io_Reg::annulla()
+{
+    if (m_state != State::View &&
+        MessageService::instance().ask(this,
+                                       u"Abbandonare le modifiche effettuate senza salvare?"_s))
+        chiudi();
+}
+
+void frm_io_Reg::chiudi()
+{
+    m_closing = true;
+    close();
+}
+
+void frm_io_Reg::cambiaTipo()
+{
+    const int tipo = frmTipoReg::Apri(this, m_header.tipo);
+    if (tipo < -1)
+        return;
+    m_header.tipo = tipo;
+    showType();
+}
+
+void frm_io_Reg::inserisciAllegato()
+{
+    const QString chosen =
+        MessageService::instance().chooseFile(this, u"Carica Allegato"_s, AttachmentFilter);
+    if (chosen.isEmpty())
+        return;
+    const QString folder =
+        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
+    const QString name = attachmentName(QDateTime::currentDateTime(), chosen);
+    if (!QFile::copy(chosen, QDir(folder).filePath(name))) {
+        inform(u"Impossibile copiare il file \"%1\" nella cartella degli allegati."_s.arg(
+                   QDir::toNativeSeparators(chosen)),
+               true);
+        return;
+    }
+    m_header.attached = name;
+    showAttachment();
+}
+
+void frm_io_Reg::visualizzaAllegato()
+{
+    const QString folder =
+        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
+    const QString path = QDir(folder).filePath(m_header.attached.toString());
+    if (!QFile::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+               true);
+}
+
+void frm_io_Reg::eliminaAllegato()
+{
+    if (!MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
+        return;
+    const QString folder =
+        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
+    const QString path = QDir(folder).filePath(m_header.attached.toString());
+    if (QFile::exists(path) && !QFile::remove(path)) {
+        inform(u"Impossibile eliminare l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+               true);
+        return;
+    }
+    m_header.attached = QVariant();
+    showAttachment();
+}
+
+void frm_io_Reg::keyReleaseEvent(QKeyEvent *event)
+{
+    const bool editing = m_state != State::View;
+    switch (event->key()) {
+    case Qt::Key_F8:
+        if (editing)
+            salva();
+        break;
+    case Qt::Key_F5:
+        if (!editing)
+            Nuovo(0, false);
+        break;
+    case Qt::Key_Escape:
+        if (editing)
+            annulla();
+        else
+            chiudi();
+        break;
+    default:
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+bool frm_io_Reg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_datData) {
+        if (event->type() == QEvent::FocusIn)
+            m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
+        if (event->type() == QEvent::FocusOut)
+            m_picInfo->hide();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                focusNextChild();
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frm_io_Reg::closeEvent(QCloseEvent *event)
+{
+    if (!m_closing) {
+        event->ignore();
+        return;
+    }
+    m_closing = false;
+    event->accept();
+    frmProgressivi::controllaProgressivi(this, m_environment);
+    if (m_onClosed)
+        m_onClosed();
+}
