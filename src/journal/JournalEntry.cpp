@@ -17,6 +17,12 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
+// A stored id or number; a column's null becomes the plain null value.
+QVariant idOrNull(const QVariant &value)
+{
+    return value.isNull() ? QVariant() : QVariant(value.toLongLong());
+}
+
 bool filled(const QVariant &account)
 {
     return !account.isNull() && account.toLongLong() != 0;
@@ -54,8 +60,9 @@ QList<EntryRow> rowsOf(const Connection &connection, qint64 entryId, QString *er
                  {entryId}, error);
     QList<EntryRow> rows;
     while (*ok && query.next())
-        rows.append({query.value(0).toLongLong(), query.value(1), query.value(2),
-                     Money::fromUnits(query.value(3).toLongLong()), query.value(4).toString()});
+        rows.append({query.value(0).toLongLong(), idOrNull(query.value(1)),
+                     idOrNull(query.value(2)), Money::fromUnits(query.value(3).toLongLong()),
+                     query.value(4).toString()});
     return rows;
 }
 
@@ -229,7 +236,8 @@ std::optional<JournalEntry> loadEntry(qint64 id, QString *error)
     }
     JournalEntry entry;
     entry.header = {query.value(0).toLongLong(), dateFromIso(query.value(1).toString()),
-                    query.value(2), query.value(3).toInt(), query.value(4)};
+                    idOrNull(query.value(2)), query.value(3).toInt(),
+                    query.value(4).isNull() ? QVariant() : QVariant(query.value(4).toString())};
     bool ok = false;
     entry.rows = rowsOf(connection, id, error, &ok);
     if (!ok)

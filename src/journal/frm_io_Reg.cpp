@@ -163,7 +163,7 @@ bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
         inform(error, true);
         return false;
     }
-    show(*entry, State::New, u"Nuova Registrazione"_s);
+    display(*entry, State::New, u"Nuova Registrazione"_s);
     m_picInfo->setVisible(modelId > 0);
     if (showWindow)
         QWidget::show();
@@ -179,14 +179,14 @@ bool frm_io_Reg::Apri(qint64 id)
         inform(error, true);
         return false;
     }
-    show(*entry, State::View, u"Modifica Registrazione"_s);
+    display(*entry, State::View, u"Modifica Registrazione"_s);
     m_picInfo->hide();
     QWidget::show();
     m_cmdNuovo->setFocus();
     return true;
 }
 
-void frm_io_Reg::show(const JournalEntry &entry, State state, const QString &caption)
+void frm_io_Reg::display(const JournalEntry &entry, State state, const QString &caption)
 {
     m_entry = entry;
     m_header = entry.header;
@@ -266,7 +266,7 @@ void frm_io_Reg::salva()
         inform(u"La registrazione non è stata salvata.\n"_s + error, true);
         return;
     }
-    show(entry, State::View, u"Modifica Registrazione"_s);
+    display(entry, State::View, u"Modifica Registrazione"_s);
     m_picInfo->hide();
     m_cmdNuovo->setFocus();
 }

@@ -54,7 +54,7 @@ protected:
 
 private:
     void buildWindow();
-    void show(const JournalEntry &entry, State state, const QString &caption);
+    void display(const JournalEntry &entry, State state, const QString &caption);
     void setState(State state);
     void showType();
     void showAttachment();
