@@ -5,6 +5,8 @@
 namespace ProgramVersion {
 constexpr int Major = 3;
 constexpr int Minor = 5;
+// Counts the builds released within one major.minor; the archive does not record it.
+constexpr int Revision = 0;
 } // namespace ProgramVersion
 
 // The Italian message, in lines joined by '\n', that keeps the archive in dataFolder from being

@@ -1,8 +1,13 @@
 #include "app/MainModule.h"
 
 #include "app/ArchiveStartup.h"
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/cEnvironment.h"
+#include "app/comfrmAbout.h"
+#include "app/comfrmManData.h"
+#include "app/frmDataLavoro.h"
+#include "app/frmPreferenze.h"
 #include "archive/frmChoosePdC.h"
 #include "data/Database.h"
 #include "data/cDataAccess.h"
@@ -17,6 +22,37 @@
 #include <QStyle>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Working date, preferences, table maintenance, about window and help.
+void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
+{
+    main.setCommand(frmMain::Command::DataLavoro, [&main, &environment] {
+        // interfaceUpdate shows the current view again, which reloads it.
+        frmDataLavoro::Apri(&main, environment, [&main] { main.interfaceUpdate(); });
+    });
+    main.setCommand(frmMain::Command::Preferenze, [&main, &environment] {
+        frmPreferenze::Apri(&main);
+        // Whether or not anything was saved, the views show what the archive now holds.
+        if (QString error; !environment.Update(&error))
+            MessageService::instance().inform(&main, error, MessageService::Icon::Critical);
+        main.interfaceUpdate();
+    });
+    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main] {
+        comfrmManData window(&main);
+        window.exec();
+    });
+    main.setCommand(frmMain::Command::Informazioni, [&main] {
+        comfrmAbout window(&main);
+        window.exec();
+    });
+    main.setCommand(frmMain::Command::Guida, [&main] { showHelpContents(&main); });
+    // The main window's topic follows its view.
+    installHelpKey(&main);
+}
+
+} // namespace
 
 MainModule::MainModule(const QString &lockFolder)
     : m_lock(QDir(lockFolder).filePath(u"tovrin3.lock"_s))
@@ -72,6 +108,7 @@ void MainModule::wireCommands()
     frmMain &main = *m_mainWindow;
     cEnvironment &environment = *m_environment;
     wireJournalCommands(main, environment);
+    wireEnvironmentCommands(main, environment);
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();

@@ -1,5 +1,6 @@
 #include "archive/frmChoosePdC.h"
 
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "archive/NewArchive.h"
@@ -143,6 +144,7 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
     cmdOK->setObjectName(u"cmdOK"_s);
     QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(u"cmdCancel"_s);
+    addHelpButton(buttons, HelpContext::NuovaContabilita);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblTitle);

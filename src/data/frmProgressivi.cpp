@@ -1,5 +1,6 @@
 #include "data/frmProgressivi.h"
 
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
@@ -27,6 +28,7 @@ frmProgressivi::frmProgressivi(const QDate &eseDate1, const QDate &eseDate2, QWi
     m_cmdOK->setObjectName(u"cmdOK"_s);
     QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(u"cmdCancel"_s);
+    addHelpButton(buttons, HelpContext::Progressivi);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);

@@ -1,5 +1,6 @@
 #include "main/frmMain.h"
 
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
@@ -367,12 +368,7 @@ void frmMain::buildMenus()
     command(help, u"&Guida in linea"_s, Command::Guida);
     help->addSeparator();
     QAction *keys = help->addAction(u"&Tasti di scelta rapida"_s);
-    connect(keys, &QAction::triggered, this, [this] {
-        MessageService::instance().inform(
-            this, u"F5\tNuovo\nCanc\tElimina\nCtrl+T\tTrova\nCtrl+F1 ... Ctrl+F5\tSchede, "
-                  u"Movimenti, Mastri, Conti, Sottoconti\nCtrl+D\tData di lavoro\n"
-                  u"Ctrl+Maiusc+F12\tStampa\nInvio, doppio clic\tApre il record corrente"_s);
-    });
+    connect(keys, &QAction::triggered, this, [this] { showShortcutsHelp(this); });
     help->addSeparator();
     help->addSeparator();
     command(help, u"&Informazioni su"_s, Command::Informazioni);

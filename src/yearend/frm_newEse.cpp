@@ -1,5 +1,6 @@
 #include "yearend/frm_newEse.h"
 
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
@@ -110,6 +111,7 @@ frm_newEse::frm_newEse(const YearEndYears &years, Money result, QWidget *parent)
     cmdOK->setObjectName(u"cmdOK"_s);
     QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(u"cmdCancel"_s);
+    addHelpButton(buttons, HelpContext::ChiusuraApertura);
     connect(cmdOK, &QPushButton::clicked, this, &frm_newEse::procedi);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 

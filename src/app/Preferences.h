@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+// One caption of the accounting sections, as the preferences window shows it.
+struct CaptionField {
+    QString label;   // the field's label
+    QString key;     // the archive parameter that stores it
+    QString initial; // the text shown when the parameter is missing or empty
+};
+
+// The nine captions in the window's order: sections, then natures, then profit and loss.
+const std::array<CaptionField, 9> &captionFields();
+
+constexpr int OrganisationFieldCount = 7;
+// Labels of the organisation fields ("Denominazione:" ... "Partita IVA:").
+const std::array<QString, OrganisationFieldCount> &organisationLabels();
+// The parameter of the organisation field at position 1-7: "ana01" ... "ana07".
+QString organisationKey(int position);
+
+// What the preferences window edits: the nine captions and the seven organisation fields, in the
+// window's order.
+struct Preferences {
+    QStringList captions;
+    QStringList organisation;
+};
+
+// Reads the archive: each caption with its initial text as default; the organisation fields only
+// when "ana01" is not empty (otherwise all seven stay empty, whatever the others hold). Returns
+// false with the engine's text in *error.
+bool loadPreferences(Preferences *preferences, QString *error = nullptr);
+
+enum class PreferencesProblem {
+    None,
+    MissingName,    // "Denominazione:" is empty
+    MissingCaption, // one of the captions is empty
+};
+// Only empty texts are refused; a single space is a caption.
+PreferencesProblem checkPreferences(const Preferences &preferences);
+// The message the window shows for the problem; empty for None.
+QString problemMessage(PreferencesProblem problem);
+
+// Writes the nine captions and the seven organisation fields in one transaction: all of them or,
+// on failure, none (false with the engine's text in *error).
+bool savePreferences(const Preferences &preferences, QString *error = nullptr);
