@@ -62,7 +62,8 @@ QString DialogMessageService::chooseFolder(QWidget *parent, const QString &title
     return QDir::cleanPath(folder);
 }
 
-QString DialogMessageService::chooseFile(QWidget *parent, const QString &title, const QString &filter)
+QString DialogMessageService::chooseFile(QWidget *parent, const QString &title,
+                                         const QString &filter)
 {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
                                         QFileDialog::ReadOnly);
