@@ -178,6 +178,7 @@ EntryRowGrid::EntryRowGrid(QWidget *parent)
                             QAbstractItemView::EditKeyPressed);
     m_grid->verticalHeader()->show();
     m_grid->installEventFilter(this);
+    m_grid->viewport()->installEventFilter(this);
     connect(delegate, &GridDelegate::buttonClicked, this, [this](const QModelIndex &index) {
         m_grid->setCurrentIndex(index);
         findSubAccount();
@@ -275,6 +276,7 @@ void EntryRowGrid::LoadSubAccountLists()
     columns[ContoAvere].valueList = list;
     m_model->setColumns(columns);
     m_grid->applyColumns(columns);
+    layoutColumns();
     if (current.isValid())
         m_grid->setCurrentIndex(m_model->index(current.row(), current.column()));
 }
@@ -282,6 +284,10 @@ void EntryRowGrid::LoadSubAccountLists()
 void EntryRowGrid::setReadOnly(bool readOnly)
 {
     m_readOnly = readOnly;
+    QList<GridColumn> columns = m_model->columns();
+    columns[ContoDare].hasButton = !readOnly;
+    columns[ContoAvere].hasButton = !readOnly;
+    m_model->setColumns(columns);
     m_model->setReadOnly(readOnly);
     QPalette palette = m_grid->palette();
     palette.setColor(QPalette::Text,
@@ -293,6 +299,18 @@ void EntryRowGrid::setReadOnly(bool readOnly)
 void EntryRowGrid::goToNewRow()
 {
     m_grid->setCurrentIndex(m_model->index(m_model->rowCount() - 1, ContoDare));
+}
+
+void EntryRowGrid::layoutColumns()
+{
+    // Long sub-account names must not push the amount and the text out of sight: the grid's
+    // width is shared out instead.
+    const int width = m_grid->viewport()->width();
+    QHeaderView *header = m_grid->horizontalHeader();
+    header->resizeSection(ContoDare, width * 30 / 100);
+    header->resizeSection(ContoAvere, width * 30 / 100);
+    header->resizeSection(Importo, width * 14 / 100);
+    header->resizeSection(Descrizione, width - 2 * (width * 30 / 100) - width * 14 / 100 - 2);
 }
 
 bool EntryRowGrid::isAccountColumn() const
@@ -308,6 +326,8 @@ bool EntryRowGrid::eventFilter(QObject *watched, QEvent *event)
             handleKey(key->key(), m_grid->indexWidget(m_grid->currentIndex()) != nullptr))
             return true;
     }
+    if (watched == m_grid->viewport() && event->type() == QEvent::Resize)
+        layoutColumns();
     if (watched == m_grid && event->type() == QEvent::FocusIn && !m_readOnly)
         ShowColumnHint();
     return QWidget::eventFilter(watched, event);

@@ -60,6 +60,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void layoutColumns();
     bool handleKey(int key, bool editing);
     void RefreshImbalance(int committedRow);
     void ShowColumnHint();
