@@ -3,7 +3,7 @@
 // that runs when the editor closes.
 //   bench_journal [entries]
 
-#include "SyntheticArchive.h"
+#include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/Renumbering.h"
 #include "journal/JournalEntry.h"
@@ -19,14 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void must(bool ok, const QString &what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(what));
-        std::exit(1);
-    }
-}
 
 // The best of several runs, in milliseconds: the machine is shared.
 template <typename Work> double bestOf(int runs, Work work)
@@ -46,16 +38,9 @@ template <typename Work> double bestOf(int runs, Work work)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    SyntheticOptions options;
-    if (argc > 1)
-        options.entries = QString::fromLocal8Bit(argv[1]).toInt();
     QTemporaryDir dir;
+    const SyntheticOptions options = openSyntheticArchive(dir.path(), argc, argv);
     QString error;
-    must(createSyntheticArchive(
-             dir.path(), QDir(QCoreApplication::applicationDirPath()).filePath(u"contab.gen"_s),
-             options, &error),
-         error);
-    setStringaConnessione(databasePathFor(dir.path()));
     const int lastYear = options.firstYear + options.years - 1;
     const QDate yearStart(lastYear, 1, 1), yearEnd(lastYear, 12, 31);
 

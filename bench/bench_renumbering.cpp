@@ -2,6 +2,7 @@
 // each) whose numbers were scrambled, inside an archive that also holds the year before.
 //   bench_renumbering [entries]
 
+#include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
@@ -18,14 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void must(bool ok, const QString &what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(what));
-        std::exit(1);
-    }
-}
 
 void fillYear(const Connection &connection, int year, int entries, QRandomGenerator &random)
 {

@@ -2,7 +2,7 @@
 // synthetic 10-year archive: the closed year holds 50,000 entries over about 300 sub-accounts.
 //   bench_yearend [entries]
 
-#include "SyntheticArchive.h"
+#include "BenchSupport.h"
 #include "app/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
@@ -18,14 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void must(bool ok, const QString &what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "%s\n", qPrintable(what));
-        std::exit(1);
-    }
-}
 
 qint64 firstSubAccountOfNature(int nature)
 {
@@ -45,16 +37,9 @@ qint64 firstSubAccountOfNature(int nature)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    SyntheticOptions options;
-    if (argc > 1)
-        options.entries = QString::fromLocal8Bit(argv[1]).toInt();
     QTemporaryDir dir;
+    const SyntheticOptions options = openSyntheticArchive(dir.path(), argc, argv);
     QString error;
-    must(createSyntheticArchive(
-             dir.path(), QDir(QCoreApplication::applicationDirPath()).filePath(u"contab.gen"_s),
-             options, &error),
-         error);
-    setStringaConnessione(databasePathFor(dir.path()));
     for (const auto &[role, nature] :
          {std::pair(u"bilanciochiusura"_s, 2), std::pair(u"bilancioapertura"_s, 2),
           std::pair(u"utile"_s, 2), std::pair(u"perdita"_s, 2),
