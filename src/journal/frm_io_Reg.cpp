@@ -1,5 +1,6 @@
 #include "journal/frm_io_Reg.h"
 
+#include "app/Help.h"
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
@@ -105,6 +106,9 @@ void frm_io_Reg::buildWindow()
     m_cmdElimina = addButton(u"Elimina"_s, u"cmdElimina"_s);
     m_cmdChiudi = addButton(u"Chiudi (Esc)"_s, u"cmdChiudi"_s);
     auto *buttons = new QHBoxLayout;
+    QPushButton *cmdHelp = createHelpButton(this, HelpContext::Registrazione);
+    cmdHelp->setAutoDefault(false);
+    buttons->addWidget(cmdHelp);
     buttons->addStretch(1);
     for (QPushButton *button :
          {m_cmdNuovo, m_cmdSalva, m_cmdModifica, m_cmdAnnulla, m_cmdElimina, m_cmdChiudi})
