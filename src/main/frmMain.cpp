@@ -9,6 +9,7 @@
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
 #include "main/AccountCardsSource.h"
+#include "main/SearchRow.h"
 #include "main/grid/BoundGridModel.h"
 #include "main/grid/DataGrid.h"
 #include "main/grid/GridLooks.h"
@@ -46,19 +47,6 @@ constexpr int MinimumHeightTwips = 8595;
 QString viewCaption(int view)
 {
     return mainViewDefinition(MainView(view)).caption;
-}
-
-QIcon magnifierIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 70), 3.5));
-    p.drawEllipse(QRectF(4, 4, 17, 17));
-    p.setPen(QPen(QColor(60, 60, 70), 5, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(19, 19), QPointF(28, 28));
-    return QIcon(pixmap);
 }
 
 QIcon standardIcon(QStyle::StandardPixmap pixmap)
@@ -609,15 +597,7 @@ void frmMain::clearSearch()
 
 void frmMain::setSearchColours(bool focused)
 {
-    const QColor colour =
-        QApplication::palette().color(focused ? QPalette::Base : QPalette::Button);
-    for (QWidget *widget :
-         {static_cast<QWidget *>(m_txtFind), static_cast<QWidget *>(m_picSearchText)}) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Base, colour);
-        palette.setColor(QPalette::Window, colour);
-        widget->setPalette(palette);
-    }
+    setSearchRowColours({m_txtFind, m_picSearchText}, focused);
 }
 
 void frmMain::layoutColumns()

@@ -1,0 +1,228 @@
+#include "chart/ChartRecords.h"
+
+#include "data/Database.h"
+
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// Runs a read with bound values on its own connection and gives what read makes of the query;
+// nothing when the statement fails.
+template <typename T, typename Read>
+std::optional<T> readFirst(const QString &sql, const QVariantList &values, QString *error,
+                           Read read)
+{
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    if (!connection.isOpen()) {
+        setError(error, connection.errorText());
+        return std::nullopt;
+    }
+    QSqlQuery query = connection.query();
+    if (!runSql(query, sql, values, error))
+        return std::nullopt;
+    return read(query);
+}
+
+std::optional<bool> exists(const QString &sql, const QVariantList &values, QString *error)
+{
+    return readFirst<bool>(sql, values, error, [](QSqlQuery &query) { return query.next(); });
+}
+
+QString textById(const QString &sql, qint64 id)
+{
+    return readFirst<QString>(sql, {id}, nullptr,
+                              [](QSqlQuery &query) {
+                                  return query.next() ? query.value(0).toString() : QString();
+                              })
+        .value_or(QString());
+}
+
+bool isDuplicateKey(const QSqlError &error)
+{
+    // SQLite's extended code for a unique index, or its plain constraint code with the
+    // index's wording when extended codes are off.
+    const QString code = error.nativeErrorCode();
+    return code == u"2067"_s || code == u"1555"_s ||
+           (code == u"19"_s && error.databaseText().contains(u"UNIQUE"_s));
+}
+
+// Runs the insert or update in one transaction and reports what happened.
+ChartSave save(qint64 id, const QString &insert, const QString &update, QVariantList values)
+{
+    ChartSave result;
+    QString error;
+    const bool done = inTransaction(
+        [&](const Connection &connection, QString *failure) {
+            QSqlQuery query = connection.query();
+            if (id != 0)
+                values.append(id);
+            if (!query.prepare(id == 0 ? insert : update)) {
+                *failure = engineText(query.lastError());
+                return false;
+            }
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            if (!query.exec()) {
+                result.duplicateCode = isDuplicateKey(query.lastError());
+                *failure = engineText(query.lastError());
+                return false;
+            }
+            result.id = id != 0 ? id : query.lastInsertId().toLongLong();
+            return true;
+        },
+        &error);
+    if (!done) {
+        result.id = 0;
+        result.error = error;
+    }
+    return result;
+}
+
+QVariant nullWhenEmpty(const QString &text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+} // namespace
+
+bool isCodeCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
+}
+
+QString normalisedCode(const QString &typed)
+{
+    return typed.trimmed().toUpper();
+}
+
+bool isThreeCharacterCode(const QString &typed)
+{
+    return typed.trimmed().size() == 3;
+}
+
+QString accountCode(const QString &ledgerCode, const QString &ownPart)
+{
+    return normalisedCode(ledgerCode) + normalisedCode(ownPart);
+}
+
+int columnSize(const QString &table, const QString &column, int fallback)
+{
+    // The table's name is one of the program's own, never the user's.
+    const std::optional<int> size =
+        readFirst<int>(u"SELECT type FROM pragma_table_info('%1') WHERE name = ?"_s.arg(table),
+                       {column}, nullptr, [fallback](QSqlQuery &query) {
+                           if (!query.next())
+                               return fallback;
+                           static const QRegularExpression declared(u"\\(\\s*(\\d+)\\s*\\)"_s);
+                           const QRegularExpressionMatch match =
+                               declared.match(query.value(0).toString());
+                           return match.hasMatch() ? match.captured(1).toInt() : fallback;
+                       });
+    return size.value_or(fallback);
+}
+
+std::optional<Mastro> loadMastro(qint64 id, QString *error)
+{
+    return readFirst<std::optional<Mastro>>(
+               u"SELECT id, prefisso, descrizione, tipo, gruppo FROM mastri WHERE id = ?"_s, {id},
+               error,
+               [](QSqlQuery &query) -> std::optional<Mastro> {
+                   if (!query.next())
+                       return std::nullopt;
+                   return Mastro{query.value(0).toLongLong(), query.value(1).toString(),
+                                 query.value(2).toString(), query.value(3).toInt(),
+                                 query.value(4).toString()};
+               })
+        .value_or(std::nullopt);
+}
+
+std::optional<Conto> loadConto(qint64 id, QString *error)
+{
+    return readFirst<std::optional<Conto>>(
+               u"SELECT id, idMastro, prefisso, descrizione, bilancio FROM conti WHERE id = ?"_s,
+               {id}, error,
+               [](QSqlQuery &query) -> std::optional<Conto> {
+                   if (!query.next())
+                       return std::nullopt;
+                   // Any value other than 0 marks the account.
+                   return Conto{query.value(0).toLongLong(), query.value(1).toLongLong(),
+                                query.value(2).toString(), query.value(3).toString(),
+                                query.value(4).toInt() != 0};
+               })
+        .value_or(std::nullopt);
+}
+
+std::optional<Sottoconto> loadSottoconto(qint64 id, QString *error)
+{
+    return readFirst<std::optional<Sottoconto>>(
+               u"SELECT id, idConto, descrizione, note FROM sottoconti WHERE id = ?"_s, {id}, error,
+               [](QSqlQuery &query) -> std::optional<Sottoconto> {
+                   if (!query.next())
+                       return std::nullopt;
+                   return Sottoconto{query.value(0).toLongLong(), query.value(1).toLongLong(),
+                                     query.value(2).toString(), query.value(3).toString()};
+               })
+        .value_or(std::nullopt);
+}
+
+std::optional<bool> mastroCodeInUse(const QString &code, qint64 exceptId, QString *error)
+{
+    return exists(u"SELECT id FROM mastri WHERE prefisso = ? AND id <> ?"_s, {code, exceptId},
+                  error);
+}
+
+std::optional<bool> mastroDescriptionInUse(const QString &descrizione, QString *error)
+{
+    return exists(u"SELECT id FROM mastri WHERE descrizione = ?"_s, {descrizione}, error);
+}
+
+QString descrizioneMastro(qint64 id)
+{
+    return textById(u"SELECT descrizione FROM mastri WHERE id = ?"_s, id);
+}
+
+QString prefissoMastro(qint64 id)
+{
+    return textById(u"SELECT prefisso FROM mastri WHERE id = ?"_s, id);
+}
+
+QString descrizioneConto(qint64 id)
+{
+    return textById(u"SELECT descrizione FROM conti WHERE id = ?"_s, id);
+}
+
+ChartSave saveMastro(const Mastro &mastro)
+{
+    return save(mastro.id,
+                u"INSERT INTO mastri (prefisso, descrizione, tipo, gruppo) VALUES (?, ?, ?, ?)"_s,
+                u"UPDATE mastri SET prefisso = ?, descrizione = ?, tipo = ?, gruppo = ? "
+                "WHERE id = ?"_s,
+                {mastro.prefisso, mastro.descrizione, mastro.tipo, nullWhenEmpty(mastro.gruppo)});
+}
+
+ChartSave saveConto(const Conto &conto)
+{
+    return save(conto.id,
+                u"INSERT INTO conti (idMastro, prefisso, descrizione, bilancio) "
+                "VALUES (?, ?, ?, ?)"_s,
+                u"UPDATE conti SET idMastro = ?, prefisso = ?, descrizione = ?, bilancio = ? "
+                "WHERE id = ?"_s,
+                {conto.idMastro, conto.prefisso, conto.descrizione, conto.bilancio ? 1 : 0});
+}
+
+ChartSave saveSottoconto(const Sottoconto &sottoconto)
+{
+    return save(sottoconto.id,
+                u"INSERT INTO sottoconti (idConto, descrizione, note) VALUES (?, ?, ?)"_s,
+                u"UPDATE sottoconti SET idConto = ?, descrizione = ?, note = ? WHERE id = ?"_s,
+                {sottoconto.idConto, sottoconto.descrizione, nullWhenEmpty(sottoconto.note)});
+}

@@ -1,0 +1,168 @@
+#include "chart/frm_io_sConto.h"
+#include "main/grid/DataGrid.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Chart {
+    TestArchive archive;
+    qint64 attivo = 0, passivo = 0;
+    qint64 liquidita = 0, debiti = 0;
+    qint64 cassa = 0;
+
+    Chart()
+    {
+        attivo = archive.addMastro(u"A01"_s, u"Disponibilità"_s, 1);
+        passivo = archive.addMastro(u"P01"_s, u"Debiti"_s, 2);
+        liquidita = archive.addConto(attivo, u"A01001"_s, u"Liquidità"_s);
+        debiti = archive.addConto(passivo, u"P01001"_s, u"Fornitori"_s);
+        cassa = archive.addSottoconto(liquidita, u"Cassa"_s);
+    }
+};
+
+// Acts on the modal window that the next call opens, once it is shown; closes it afterwards if
+// the action left it open, so that a failed check cannot hang the test.
+void whenShown(std::function<void(QWidget *)> action)
+{
+    QTimer::singleShot(0, qApp, [action] {
+        QWidget *window = QApplication::activeModalWidget();
+        QVERIFY(window);
+        action(window);
+        if (window->isVisible())
+            window->close();
+    });
+}
+
+template <typename T> T *child(QWidget *window, const QString &name)
+{
+    T *found = window->findChild<T *>(name);
+    if (!found)
+        qFatal("no child %s", qPrintable(name));
+    return found;
+}
+
+// The key goes down and up on the field, as a user types it.
+void press(QWidget *field, Qt::Key key)
+{
+    QTest::keyClick(field, key);
+}
+
+// Picks in the chart finder that the button opens the record found by the text.
+void pickInFinder(QWidget *editor, const QString &button, const QString &text)
+{
+    whenShown([text](QWidget *finder) {
+        QTest::keyClicks(child<QLineEdit>(finder, u"txtFind"_s), text);
+        QTest::keyClick(child<QLineEdit>(finder, u"txtFind"_s), Qt::Key_Return);
+        QTest::keyClick(child<DataGrid>(finder, u"gex"_s), Qt::Key_Return);
+    });
+    child<QToolButton>(editor, button)->click();
+}
+
+} // namespace
+
+class TestChartEditors : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void newSubAccountByKeyboard()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        whenShown([](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Nuovo Sottoconto"_s);
+            QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+            auto *name = child<QLineEdit>(w, u"txtDescrizione"_s);
+            QCOMPARE(name->text(), u"Banca Etica"_s);
+            QCOMPARE(name->maxLength(), 100);
+            // No account yet: F8 refuses and the dialog stays.
+            press(name, Qt::Key_F8);
+            QVERIFY(w->isVisible());
+            pickInFinder(w, u"cmdConto"_s, u"fornit"_s);
+            QCOMPARE(child<QLineEdit>(w, u"txtConto"_s)->text(), u"Fornitori"_s);
+            QVERIFY(!child<QToolButton>(w, u"cmdConto"_s)->isEnabled());
+            QTest::keyClicks(child<QPlainTextEdit>(w, u"txtNote"_s), u"conto corrente"_s);
+            press(name, Qt::Key_F8);
+        });
+        const qint64 id = frm_io_sConto::Nuovo(nullptr, u"  Banca Etica "_s);
+        QVERIFY(id > c.cassa);
+        QCOMPARE(messages.shown,
+                 QStringList{u"Selezionare un Conto ed inserire il nome del Sottoconto"_s});
+        QCOMPARE(c.archive.scalar(u"SELECT idConto FROM sottoconti WHERE id = ?"_s, {id}),
+                 QVariant(c.debiti));
+        QCOMPARE(c.archive.scalar(u"SELECT note FROM sottoconti WHERE id = ?"_s, {id}).toString(),
+                 u"conto corrente"_s);
+    }
+
+    void escapeCancelsOnlyWhenPressedHere()
+    {
+        Chart c;
+        whenShown([](QWidget *w) {
+            auto *name = child<QLineEdit>(w, u"txtDescrizione"_s);
+            // The release of an Esc pressed elsewhere (the finder that just closed) is ignored.
+            QTest::keyRelease(name, Qt::Key_Escape);
+            QVERIFY(w->isVisible());
+            QTest::keyPress(name, Qt::Key_Escape);
+            QVERIFY(w->isVisible());
+            QTest::keyRelease(name, Qt::Key_Escape);
+            QVERIFY(!w->isVisible());
+        });
+        QCOMPARE(frm_io_sConto::Nuovo(nullptr, {}), 0);
+        QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
+    }
+
+    void existingSubAccountKeepsItsAccount()
+    {
+        Chart c;
+        whenShown([](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Modifica Sottoconto"_s);
+            QCOMPARE(child<QLineEdit>(w, u"txtConto"_s)->text(), u"Liquidità"_s);
+            QVERIFY(!child<QToolButton>(w, u"cmdConto"_s)->isEnabled());
+            auto *name = child<QLineEdit>(w, u"txtDescrizione"_s);
+            name->setText(u"Cassa sede"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QCOMPARE(frm_io_sConto::Apri(nullptr, c.cassa), c.cassa);
+        QCOMPARE(c.archive.scalar(u"SELECT descrizione FROM sottoconti WHERE id = ?"_s, {c.cassa})
+                     .toString(),
+                 u"Cassa sede"_s);
+    }
+
+    void refusedSaveKeepsTheInput()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        whenShown([&c, &messages](QWidget *w) {
+            pickInFinder(w, u"cmdConto"_s, u"fornit"_s);
+            // The account disappears meanwhile: the archive refuses the new sub-account.
+            c.archive.exec(u"DELETE FROM conti WHERE id = ?"_s, {c.debiti});
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+            QVERIFY(w->isVisible());
+            QCOMPARE(messages.shown.size(), 1);
+            QVERIFY(messages.shown.constFirst().contains(u"FOREIGN KEY"_s));
+            QCOMPARE(child<QLineEdit>(w, u"txtDescrizione"_s)->text(), u"Nuovo"_s);
+            child<QPushButton>(w, u"cmdAnnulla"_s)->click();
+        });
+        QCOMPARE(frm_io_sConto::Nuovo(nullptr, u"Nuovo"_s), 0);
+        QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestChartEditors)
+#include "tst_charteditors.moc"
