@@ -4,10 +4,12 @@
 #include "app/MessageService.h"
 #include "app/WindowUtils.h"
 #include "app/cEnvironment.h"
+#include "chart/frm_io_sConto.h"
 #include "data/cDataAccess.h"
 #include "data/frmProgressivi.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/frmTipoReg.h"
+#include "main/frmTrovaSottoconto.h"
 #include "main/grid/DataGrid.h"
 #include "main/grid/EditableGridModel.h"
 
@@ -92,6 +94,8 @@ void frm_io_Reg::buildWindow()
 
     m_rows = new EntryRowGrid(this);
     m_rows->grid()->setRowHeight(m_environment.gexRowHeight());
+    m_rows->setFinder(&frmTrovaSottoconto::Trova);
+    m_rows->setCreator(&frm_io_sConto::Nuovo);
 
     auto addButton = [this](const QString &caption, const QString &name) {
         auto *button = new QPushButton(caption, this);

@@ -157,6 +157,29 @@ private slots:
         QCOMPARE(proposed, (QStringList{QString(), QString()}));
     }
 
+    void opensTheSubAccountFinderOnF4()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        EntryRowGrid *rows = editor.rowGrid();
+        rows->grid()->setFocus();
+        rows->goToNewRow();
+        QString opened;
+        QTimer::singleShot(0, this, [&opened] {
+            QWidget *finder = QApplication::activeModalWidget();
+            opened = finder ? QString::fromLatin1(finder->metaObject()->className()) : QString();
+            if (auto *dialog = qobject_cast<QDialog *>(finder))
+                dialog->reject();
+        });
+        QTest::keyClick(rows->grid(), Qt::Key_F4);
+        QCOMPARE(opened, u"frmTrovaSottoconto"_s);
+        QCOMPARE(rows->model()->rows().size(), size_t(0));
+    }
+
     void changesTypeDateAndDeletes()
     {
         TestArchive a;
