@@ -9,6 +9,7 @@
 #include "app/frmDataLavoro.h"
 #include "app/frmPreferenze.h"
 #include "archive/frmChoosePdC.h"
+#include "chart/ChartCommands.h"
 #include "data/Database.h"
 #include "data/cDataAccess.h"
 #include "data/frmProgressivi.h"
@@ -108,6 +109,7 @@ void MainModule::wireCommands()
     frmMain &main = *m_mainWindow;
     cEnvironment &environment = *m_environment;
     wireJournalCommands(main, environment);
+    wireChartCommands(main, environment);
     wireEnvironmentCommands(main, environment);
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);

@@ -1,3 +1,6 @@
+#include "app/cEnvironment.h"
+#include "chart/frm_io_Conto.h"
+#include "chart/frm_io_Mastro.h"
 #include "chart/frm_io_sConto.h"
 #include "main/grid/DataGrid.h"
 #include "support/ScriptedMessages.h"
@@ -5,9 +8,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +47,8 @@ void whenShown(std::function<void(QWidget *)> action)
     QTimer::singleShot(0, qApp, [action] {
         QWidget *window = QApplication::activeModalWidget();
         QVERIFY(window);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
         action(window);
         if (window->isVisible())
             window->close();
@@ -71,6 +78,8 @@ void pickInFinder(QWidget *editor, const QString &button, const QString &text)
         QTest::keyClick(child<DataGrid>(finder, u"gex"_s), Qt::Key_Return);
     });
     child<QToolButton>(editor, button)->click();
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
 }
 
 } // namespace
@@ -161,6 +170,167 @@ private slots:
         });
         QCOMPARE(frm_io_sConto::Nuovo(nullptr, u"Nuovo"_s), 0);
         QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
+    }
+    void ledgerCodeRules()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        cEnvironment environment;
+        whenShown([&messages](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Nuovo Mastro"_s);
+            auto *code = child<QLineEdit>(w, u"txtPrefisso"_s);
+            auto *name = child<QLineEdit>(w, u"txtDescrizione"_s);
+            // Only letters and digits are taken; Backspace is not.
+            QTest::keyClicks(code, u"a-b"_s);
+            QTest::keyClick(code, Qt::Key_Backspace);
+            QCOMPARE(code->text(), u"ab"_s);
+            // Two characters cannot be left.
+            QTest::keyClick(code, Qt::Key_Return);
+            QTest::qWait(20);
+            QCOMPARE(messages.shown, QStringList{u"Il Codice Mastro deve essere di 3 caratteri"_s});
+            QCOMPARE(w->focusWidget(), code);
+            QTest::keyClicks(code, u"1"_s);
+            QTest::keyClick(code, Qt::Key_Return);
+            QTest::qWait(20);
+            QCOMPARE(code->text(), u"AB1"_s);
+            QCOMPARE(w->focusWidget(), name);
+            QVERIFY(child<QRadioButton>(w, u"optTipo1"_s)->isChecked());
+            QTest::keyClicks(name, u"Crediti"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        const qint64 id = frm_io_Mastro::Apri(nullptr, environment, 0);
+        QVERIFY(id > 0);
+        QCOMPARE(c.archive.scalar(u"SELECT prefisso || tipo FROM mastri WHERE id = ?"_s, {id})
+                     .toString(),
+                 u"AB11"_s);
+    }
+
+    void ledgerDuplicates()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        cEnvironment environment;
+        // An existing code is refused outright.
+        whenShown([](QWidget *w) {
+            child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"a01"_s);
+            child<QLineEdit>(w, u"txtDescrizione"_s)->setText(u"Altro"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+            QVERIFY(w->isVisible());
+        });
+        QCOMPARE(frm_io_Mastro::Apri(nullptr, environment, 0), 0);
+        QCOMPARE(messages.shown.value(0),
+                 u"Attenzione! Il codice del Mastro inserito è già presente nell'archivio dei "
+                 "Mastri"_s);
+
+        // An existing description is saved only after Yes.
+        messages.shown.clear();
+        messages.answers = {false, true};
+        whenShown([](QWidget *w) {
+            child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"A02"_s);
+            child<QLineEdit>(w, u"txtDescrizione"_s)->setText(u"Debiti"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+            QVERIFY(w->isVisible());
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QVERIFY(frm_io_Mastro::Apri(nullptr, environment, 0) > 0);
+        QCOMPARE(messages.shown.size(), 2);
+        QCOMPARE(messages.shown.value(1), u"Attenzione! La descrizione del Mastro è già presente "
+                                          "nell'archivio dei Mastri\nProcedere ugualmente?"_s);
+
+        // A stored ledger keeps its nature and may take another ledger's description without
+        // a question.
+        messages.shown.clear();
+        whenShown([](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Modifica Mastro"_s);
+            for (int tipo = 0; tipo < 5; ++tipo)
+                QCOMPARE(child<QRadioButton>(w, u"optTipo%1"_s.arg(tipo))->isEnabled(), tipo == 2);
+            QVERIFY(child<QRadioButton>(w, u"optTipo2"_s)->isChecked());
+            child<QLineEdit>(w, u"txtDescrizione"_s)->setText(u"Disponibilità"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QCOMPARE(frm_io_Mastro::Apri(nullptr, environment, c.passivo), c.passivo);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void accountByKeyboard()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        whenShown([](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Nuovo Conto"_s);
+            QCOMPARE(child<QLineEdit>(w, u"txtMastro"_s)->text(), u"Selezionare un Mastro -->"_s);
+            pickInFinder(w, u"cmdMastro"_s, u"dispon"_s);
+            QCOMPARE(child<QLineEdit>(w, u"txtPrefissoMastro"_s)->text(), u"A01"_s);
+            auto *code = child<QLineEdit>(w, u"txtPrefisso"_s);
+            QCOMPARE(w->focusWidget(), code);
+            QTest::keyClicks(code, u"b2c"_s);
+            QTest::keyClick(code, Qt::Key_Return);
+            QTest::qWait(20);
+            QCOMPARE(code->text(), u"B2C"_s);
+            QTest::keyClicks(child<QLineEdit>(w, u"txtDescrizione"_s), u" Crediti vari "_s);
+            child<QCheckBox>(w, u"chkBilancio"_s)->setChecked(true);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        const qint64 id = frm_io_Conto::Apri(nullptr, 0);
+        QVERIFY(id > 0);
+        QCOMPARE(c.archive
+                     .scalar(u"SELECT prefisso || '|' || descrizione || '|' || bilancio "
+                             "FROM conti WHERE id = ?"_s,
+                             {id})
+                     .toString(),
+                 u"A01B2C|Crediti vari|1"_s);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void accountCodeTaken()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        whenShown([&messages](QWidget *w) {
+            pickInFinder(w, u"cmdMastro"_s, u"dispon"_s);
+            child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"001"_s);
+            child<QLineEdit>(w, u"txtDescrizione"_s)->setText(u"Doppio"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+            QVERIFY(w->isVisible());
+            QCOMPARE(messages.shown, QStringList{u"Codice Conto già presente."_s});
+            // The user changes the code and saves again.
+            child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"002"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QVERIFY(frm_io_Conto::Apri(nullptr, 0) > 0);
+        QCOMPARE(
+            c.archive.scalar(u"SELECT COUNT(*) FROM conti WHERE descrizione = 'Doppio'"_s).toInt(),
+            1);
+    }
+
+    void accountMovesOrLosesItsLedger()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        // Moved to another ledger, the account takes that ledger's code.
+        whenShown([](QWidget *w) {
+            QCOMPARE(child<QLineEdit>(w, u"txtPrefisso"_s)->text(), u"001"_s);
+            pickInFinder(w, u"cmdMastro"_s, u"debiti"_s);
+            child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"009"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QCOMPARE(frm_io_Conto::Apri(nullptr, c.liquidita), c.liquidita);
+        QCOMPARE(c.archive.scalar(u"SELECT prefisso FROM conti WHERE id = ?"_s, {c.liquidita})
+                     .toString(),
+                 u"P01009"_s);
+
+        // Choosing nothing clears the ledger and blocks the save.
+        whenShown([](QWidget *w) {
+            whenShown([](QWidget *finder) { finder->close(); });
+            child<QToolButton>(w, u"cmdMastro"_s)->click();
+            QCOMPARE(child<QLineEdit>(w, u"txtMastro"_s)->text(), u"Selezionare un Mastro.."_s);
+            QVERIFY(child<QLineEdit>(w, u"txtPrefissoMastro"_s)->text().isEmpty());
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+            QVERIFY(w->isVisible());
+            child<QPushButton>(w, u"cmdAnnulla"_s)->click();
+        });
+        QCOMPARE(frm_io_Conto::Apri(nullptr, c.debiti), 0);
+        QCOMPARE(messages.shown, QStringList{u"Completare l'inserimento dei campi obbligatori"_s});
     }
 };
 

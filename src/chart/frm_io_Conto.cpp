@@ -1,0 +1,235 @@
+#include "chart/frm_io_Conto.h"
+
+#include "app/Help.h"
+#include "app/MessageService.h"
+#include "app/WindowUtils.h"
+#include "chart/FieldRules.h"
+#include "main/frmTrovaPdc.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel *note(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setItalic(true);
+    label->setFont(font);
+    return label;
+}
+
+QLineEdit *readOnlyBox(const QString &name, QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+} // namespace
+
+frm_io_Conto::frm_io_Conto(const Conto &record, QWidget *owner) : QDialog(owner), m_record(record)
+{
+    setObjectName(u"frm_io_Conto"_s);
+    setWindowTitle(record.id == 0 ? u"Nuovo Conto"_s : u"Modifica Conto"_s);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_cmdSalva = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
+    m_cmdSalva->setObjectName(u"cmdSalva"_s);
+    m_cmdAnnulla = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
+    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
+    addHelpButton(buttons, HelpContext::Conto);
+    for (QPushButton *button : buttons->findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    connect(m_cmdSalva, &QPushButton::clicked, this, &frm_io_Conto::salva);
+    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildFields());
+    layout->addWidget(buttons);
+    enterMovesToNextField(this);
+    enterMovesOn(m_chkBilancio);
+    resize(540, sizeHint().height());
+    if (record.idMastro > 0)
+        m_txtPrefisso->setFocus();
+    else
+        m_cmdMastro->setFocus();
+}
+
+QWidget *frm_io_Conto::buildFields()
+{
+    auto *fields = new QWidget(this);
+    auto *grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    m_txtMastro = readOnlyBox(u"txtMastro"_s, fields);
+    m_txtMastro->installEventFilter(this);
+    m_txtMastro->setCursor(Qt::PointingHandCursor);
+    m_cmdMastro = new QToolButton(fields);
+    m_cmdMastro->setObjectName(u"cmdMastro"_s);
+    m_cmdMastro->setText(u"..."_s);
+    m_cmdMastro->setToolTip(u"Scegli il Mastro"_s);
+    connect(m_cmdMastro, &QToolButton::clicked, this, &frm_io_Conto::chooseLedger);
+    auto *ledger = new QHBoxLayout;
+    ledger->addWidget(m_txtMastro, 1);
+    ledger->addWidget(m_cmdMastro);
+    grid->addWidget(new QLabel(u"Mastro di appartenenza"_s, fields), 0, 0);
+    grid->addLayout(ledger, 0, 1, 1, 3);
+
+    m_txtPrefissoMastro = readOnlyBox(u"txtPrefissoMastro"_s, fields);
+    m_txtPrefissoMastro->setMaximumWidth(60);
+    m_txtPrefisso = new QLineEdit(fields);
+    m_txtPrefisso->setObjectName(u"txtPrefisso"_s);
+    m_txtPrefisso->setMaxLength(3);
+    m_txtPrefisso->setMaximumWidth(60);
+    acceptOnlyCodeCharacters(m_txtPrefisso, true);
+    checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla, m_cmdMastro});
+    if (m_record.idMastro > 0) {
+        m_txtMastro->setText(descrizioneMastro(m_record.idMastro));
+        m_txtPrefissoMastro->setText(m_record.prefisso.left(3));
+        m_txtPrefisso->setText(m_record.prefisso.mid(3, 3));
+    } else {
+        m_txtMastro->setText(u"Selezionare un Mastro -->"_s);
+    }
+    grid->addWidget(new QLabel(u"Codice"_s, fields), 1, 0);
+    grid->addWidget(m_txtPrefissoMastro, 1, 1);
+    grid->addWidget(m_txtPrefisso, 1, 2);
+    grid->addWidget(note(u"Il codice del Conto è formato da 6 caratteri: i primi 3 coincidono "
+                         "con quelli del Mastro."_s,
+                         fields),
+                    1, 3);
+
+    m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
+    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
+    m_txtDescrizione->setMaxLength(columnSize(u"conti"_s, u"descrizione"_s, 100));
+    checkOnLeave(m_txtDescrizione, [this] { return descriptionLeft(); },
+                 {m_cmdAnnulla, m_cmdMastro});
+    grid->addWidget(new QLabel(u"Descrizione"_s, fields), 2, 0);
+    grid->addWidget(m_txtDescrizione, 2, 1, 1, 3);
+
+    m_txtId = readOnlyBox(u"txtId"_s, fields);
+    m_txtId->setText(m_record.id == 0 ? QString() : QString::number(m_record.id));
+    m_txtId->setMaximumWidth(60);
+    grid->addWidget(new QLabel(u"ID"_s, fields), 3, 0);
+    grid->addWidget(m_txtId, 3, 1);
+
+    auto *stampa = new QGroupBox(u"Stampa del Bilancio"_s, fields);
+    auto *box = new QVBoxLayout(stampa);
+    m_chkBilancio = new QCheckBox(u"Contrassegna questo Conto"_s, stampa);
+    m_chkBilancio->setObjectName(u"chkBilancio"_s);
+    m_chkBilancio->setChecked(m_record.bilancio);
+    box->addWidget(m_chkBilancio);
+    box->addWidget(note(u"Se selezionato, la stampa del Bilancio con Opzione \n"
+                        "\"Nascondi i Sotto Conti dei Conti contrassegnati\"\n"
+                        "non visualizzerà i Sotto Conti di questo Conto ed i relativi Saldi."_s,
+                        stampa));
+    grid->addWidget(stampa, 4, 0, 1, 4);
+    grid->setColumnStretch(3, 1);
+    return fields;
+}
+
+qint64 frm_io_Conto::Apri(QWidget *owner, qint64 id)
+{
+    Conto record;
+    if (id != 0) {
+        QString error;
+        const std::optional<Conto> stored = loadConto(id, &error);
+        if (!stored) {
+            if (!error.isEmpty())
+                MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+            return 0;
+        }
+        record = *stored;
+    }
+    frm_io_Conto window(record, owner);
+    window.exec();
+    return window.savedId();
+}
+
+bool frm_io_Conto::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtMastro && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        chooseLedger();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frm_io_Conto::chooseLedger()
+{
+    const qint64 id = frmTrovaPdc::Apri(this, 0);
+    if (id < 1) {
+        m_record.idMastro = 0;
+        m_txtPrefissoMastro->clear();
+        m_txtMastro->setText(u"Selezionare un Mastro.."_s);
+        return;
+    }
+    m_record.idMastro = id;
+    m_txtMastro->setText(descrizioneMastro(id));
+    m_txtPrefissoMastro->setText(prefissoMastro(id));
+    m_txtPrefisso->setFocus();
+}
+
+bool frm_io_Conto::codeLeft()
+{
+    if (!isThreeCharacterCode(m_txtPrefisso->text())) {
+        MessageService::instance().inform(
+            this, u"La seconda parte del Codice Conto deve essere di 3 caratteri"_s);
+        return false;
+    }
+    m_txtPrefisso->setText(normalisedCode(m_txtPrefisso->text()));
+    return true;
+}
+
+bool frm_io_Conto::descriptionLeft()
+{
+    const QString trimmed = m_txtDescrizione->text().trimmed();
+    if (trimmed.isEmpty()) {
+        MessageService::instance().inform(this, u"Inserire una Descrizione"_s);
+        return false;
+    }
+    m_txtDescrizione->setText(trimmed);
+    return true;
+}
+
+void frm_io_Conto::salva()
+{
+    MessageService &messages = MessageService::instance();
+    if (!isThreeCharacterCode(m_txtPrefisso->text()) ||
+        m_txtDescrizione->text().trimmed().isEmpty() || m_record.idMastro <= 0) {
+        messages.inform(this, u"Completare l'inserimento dei campi obbligatori"_s);
+        return;
+    }
+    Conto record = m_record;
+    record.bilancio = m_chkBilancio->isChecked();
+    record.prefisso = accountCode(m_txtPrefissoMastro->text(), m_txtPrefisso->text());
+    record.descrizione = m_txtDescrizione->text().trimmed();
+    const ChartSave result = saveConto(record);
+    if (result.duplicateCode) {
+        messages.inform(this, u"Codice Conto già presente."_s);
+        m_txtPrefisso->setFocus();
+        return;
+    }
+    if (!result.saved()) {
+        messages.inform(this, result.error, MessageService::Icon::Critical);
+        return;
+    }
+    m_savedId = result.id;
+    accept();
+}

@@ -1,0 +1,217 @@
+#include "chart/frm_io_Mastro.h"
+
+#include "app/Help.h"
+#include "app/MessageService.h"
+#include "app/WindowUtils.h"
+#include "app/cEnvironment.h"
+#include "chart/FieldRules.h"
+#include "main/MainViews.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel *note(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setItalic(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+frm_io_Mastro::frm_io_Mastro(const Mastro &record, const cEnvironment &environment, QWidget *owner)
+    : QDialog(owner), m_record(record)
+{
+    setObjectName(u"frm_io_Mastro"_s);
+    setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_cmdSalva = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
+    m_cmdSalva->setObjectName(u"cmdSalva"_s);
+    m_cmdAnnulla = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
+    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
+    addHelpButton(buttons, HelpContext::Mastro);
+    for (QPushButton *button : buttons->findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    connect(m_cmdSalva, &QPushButton::clicked, this, &frm_io_Mastro::salva);
+    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildFields(environment));
+    layout->addWidget(buttons);
+    enterMovesToNextField(this);
+    m_txtPrefisso->setFocus();
+    resize(480, sizeHint().height());
+}
+
+QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
+{
+    auto *fields = new QWidget(this);
+    auto *grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    m_txtPrefisso = new QLineEdit(m_record.prefisso, fields);
+    m_txtPrefisso->setObjectName(u"txtPrefisso"_s);
+    m_txtPrefisso->setMaxLength(3);
+    m_txtPrefisso->setMaximumWidth(70);
+    acceptOnlyCodeCharacters(m_txtPrefisso, false);
+    checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla});
+    grid->addWidget(new QLabel(u"Codice"_s, fields), 0, 0);
+    grid->addWidget(m_txtPrefisso, 0, 1);
+    grid->addWidget(note(u"Codice Mastro di 3 caratteri."_s, fields), 0, 2);
+
+    m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
+    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
+    m_txtDescrizione->setMaxLength(columnSize(u"mastri"_s, u"descrizione"_s, 100));
+    // An empty description holds the focus without a word.
+    checkOnLeave(m_txtDescrizione, [this] { return !m_txtDescrizione->text().trimmed().isEmpty(); },
+                 {m_cmdAnnulla});
+    grid->addWidget(new QLabel(u"Descrizione"_s, fields), 1, 0);
+    grid->addWidget(m_txtDescrizione, 1, 1, 1, 2);
+
+    m_txtId = new QLineEdit(m_record.id == 0 ? QString() : QString::number(m_record.id), fields);
+    m_txtId->setObjectName(u"txtId"_s);
+    m_txtId->setReadOnly(true);
+    m_txtId->setFocusPolicy(Qt::NoFocus);
+    m_txtId->setMaximumWidth(70);
+    grid->addWidget(new QLabel(u"ID"_s, fields), 2, 0);
+    grid->addWidget(m_txtId, 2, 1);
+
+    auto *natura = new QGroupBox(u"Natura del Mastro"_s, fields);
+    auto *options = new QVBoxLayout(natura);
+    const QStringList names = natureNames(environment);
+    // Memorandum accounts (code 0) come last, as in every listing of the chart.
+    for (const int tipo : {1, 2, 3, 4, 0}) {
+        m_optTipo[tipo] = new QRadioButton(names.value(tipo), natura);
+        m_optTipo[tipo]->setObjectName(u"optTipo%1"_s.arg(tipo));
+        enterMovesOn(m_optTipo[tipo]);
+        options->addWidget(m_optTipo[tipo]);
+        // A stored ledger keeps its nature.
+        m_optTipo[tipo]->setEnabled(m_record.id == 0 || tipo == m_record.tipo);
+    }
+    m_optTipo[m_record.id == 0 ? 1 : qBound(0, m_record.tipo, 4)]->setChecked(true);
+    grid->addWidget(natura, 3, 0, 1, 3);
+
+    auto *stampa = new QGroupBox(u"Stampa del Bilancio"_s, fields);
+    auto *group = new QGridLayout(stampa);
+    m_txtGruppo = new QLineEdit(m_record.gruppo, stampa);
+    m_txtGruppo->setObjectName(u"txtGruppo"_s);
+    m_txtGruppo->setMaxLength(columnSize(u"mastri"_s, u"gruppo"_s, 100));
+    group->addWidget(new QLabel(u"Gruppo"_s, stampa), 0, 0);
+    group->addWidget(m_txtGruppo, 0, 1);
+    group->addWidget(note(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
+                          "stampa del Bilancio."_s,
+                          stampa),
+                     1, 0, 1, 2);
+    grid->addWidget(stampa, 4, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+    return fields;
+}
+
+qint64 frm_io_Mastro::Apri(QWidget *owner, const cEnvironment &environment, qint64 id)
+{
+    Mastro record;
+    if (id != 0) {
+        QString error;
+        const std::optional<Mastro> stored = loadMastro(id, &error);
+        if (!stored) {
+            if (!error.isEmpty())
+                MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+            return 0;
+        }
+        record = *stored;
+    }
+    frm_io_Mastro window(record, environment, owner);
+    window.exec();
+    return window.savedId();
+}
+
+bool frm_io_Mastro::codeLeft()
+{
+    if (!isThreeCharacterCode(m_txtPrefisso->text())) {
+        MessageService::instance().inform(this, u"Il Codice Mastro deve essere di 3 caratteri"_s);
+        return false;
+    }
+    m_txtPrefisso->setText(normalisedCode(m_txtPrefisso->text()));
+    return true;
+}
+
+int frm_io_Mastro::chosenNature() const
+{
+    for (int tipo = 0; tipo < 5; ++tipo) {
+        if (m_optTipo[tipo]->isChecked())
+            return tipo;
+    }
+    return 1;
+}
+
+void frm_io_Mastro::salva()
+{
+    const QString code = normalisedCode(m_txtPrefisso->text());
+    const QString descrizione = m_txtDescrizione->text();
+    MessageService &messages = MessageService::instance();
+    if (!isThreeCharacterCode(code) || descrizione.trimmed().isEmpty()) {
+        messages.inform(this, u"Completare l'inserimento dei campi obbligatori"_s);
+        return;
+    }
+    if (!confirmNew(code, descrizione))
+        return;
+    Mastro record = m_record;
+    record.prefisso = code;
+    record.descrizione = descrizione;
+    record.tipo = chosenNature();
+    record.gruppo = m_txtGruppo->text();
+    const ChartSave result = saveMastro(record);
+    if (!result.saved()) {
+        messages.inform(this, result.error, MessageService::Icon::Critical);
+        return;
+    }
+    m_savedId = result.id;
+    accept();
+}
+
+bool frm_io_Mastro::confirmNew(const QString &code, const QString &descrizione)
+{
+    MessageService &messages = MessageService::instance();
+    QString error;
+    // The code is checked for a changed ledger too: two ledgers with one code would give
+    // their accounts codes that cannot be told apart.
+    const std::optional<bool> codeUsed = mastroCodeInUse(code, m_record.id, &error);
+    if (!codeUsed) {
+        messages.inform(this, error, MessageService::Icon::Critical);
+        return false;
+    }
+    if (*codeUsed) {
+        messages.inform(this, u"Attenzione! Il codice del Mastro inserito è già presente "
+                              "nell'archivio dei Mastri"_s);
+        m_txtPrefisso->setFocus();
+        return false;
+    }
+    if (m_record.id != 0)
+        return true;
+    const std::optional<bool> descriptionUsed = mastroDescriptionInUse(descrizione, &error);
+    if (!descriptionUsed) {
+        messages.inform(this, error, MessageService::Icon::Critical);
+        return false;
+    }
+    if (*descriptionUsed &&
+        !messages.ask(this, u"Attenzione! La descrizione del Mastro è già presente "
+                            "nell'archivio dei Mastri\nProcedere ugualmente?"_s)) {
+        m_txtDescrizione->setFocus();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,69 @@
+#include "main/DeletionCommand.h"
+
+#include "app/MessageService.h"
+#include "data/frmProgressivi.h"
+#include "main/Deletion.h"
+#include "main/frmMain.h"
+
+namespace {
+
+void showFailure(frmMain &main, const Deletion &deletion)
+{
+    MessageService::instance().inform(&main, deletion.failureText(), MessageService::Icon::Warning);
+}
+
+void deleteEntry(frmMain &main, const cEnvironment &environment)
+{
+    Deletion deletion(main.curView());
+    const qint64 id = main.currentRecordId();
+    // On a group row of the account cards there is no entry, but the check still runs.
+    if (id > 0 && MessageService::instance().ask(&main, deletion.question())) {
+        if (!deletion.remove(id))
+            showFailure(main, deletion);
+        main.gexUpdate();
+    }
+    frmProgressivi::controllaProgressivi(&main, environment);
+    main.gexUpdate();
+}
+
+void deleteChartRecord(frmMain &main)
+{
+    Deletion deletion(main.curView());
+    const qint64 id = main.currentRecordId();
+    if (id <= 0)
+        return;
+    const std::optional<bool> dependents = deletion.hasDependents(id);
+    if (!dependents) {
+        showFailure(main, deletion);
+        main.gexUpdate();
+        return;
+    }
+    MessageService &messages = MessageService::instance();
+    if (*dependents) {
+        messages.inform(&main, deletion.refusal());
+        return;
+    }
+    if (!messages.ask(&main, deletion.question()))
+        return;
+    if (!deletion.remove(id))
+        showFailure(main, deletion);
+    main.gexUpdate();
+}
+
+} // namespace
+
+void Elimina(frmMain &main, const cEnvironment &environment)
+{
+    if (main.listedRows() == 0)
+        return;
+    if (Deletion(main.curView()).deletesEntries())
+        deleteEntry(main, environment);
+    else
+        deleteChartRecord(main);
+}
+
+void wireDeletionCommand(frmMain &main, const cEnvironment &environment)
+{
+    main.setCommand(frmMain::Command::Elimina,
+                    [&main, &environment] { Elimina(main, environment); });
+}
