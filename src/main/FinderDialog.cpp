@@ -174,7 +174,10 @@ void FinderDialog::buildGrid()
     while (columns.at(preview).field != finderDefinition(m_level).previewField)
         ++preview;
     m_gex->setItemDelegate(new PreviewDelegate(preview, m_gex));
-    m_gex->setRowHeight(2 * m_gex->fontMetrics().height() + 10);
+    const int lineHeight = m_gex->fontMetrics().height();
+    m_gex->setRowHeight(2 * lineHeight + 10);
+    // Each row holds two lines; the header holds one.
+    m_gex->horizontalHeader()->setFixedHeight(lineHeight + 10);
     m_gex->installEventFilter(this);
     connect(m_gex, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())

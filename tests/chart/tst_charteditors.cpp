@@ -1,7 +1,10 @@
 #include "app/cEnvironment.h"
+#include "chart/ChartCommands.h"
 #include "chart/frm_io_Conto.h"
 #include "chart/frm_io_Mastro.h"
 #include "chart/frm_io_sConto.h"
+#include "data/Parametri.h"
+#include "main/frmMain.h"
 #include "main/grid/DataGrid.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -10,6 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -331,6 +335,37 @@ private slots:
         });
         QCOMPARE(frm_io_Conto::Apri(nullptr, c.debiti), 0);
         QCOMPARE(messages.shown, QStringList{u"Completare l'inserimento dei campi obbligatori"_s});
+    }
+    void mainWindowOpensTheEditorsAndMovesToTheSavedRecord()
+    {
+        Chart c;
+        ScriptedMessages messages;
+        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, c.archive.folder());
+        cEnvironment environment;
+        environment.Update();
+        frmMain window(environment);
+        wireChartCommands(window, environment);
+        window.showView(MainView::Sottoconti);
+        whenShown([](QWidget *w) {
+            QCOMPARE(w->windowTitle(), u"Nuovo Sottoconto"_s);
+            QVERIFY(child<QLineEdit>(w, u"txtDescrizione"_s)->text().isEmpty());
+            pickInFinder(w, u"cmdConto"_s, u"liquid"_s);
+            QTest::keyClicks(child<QLineEdit>(w, u"txtDescrizione"_s), u"Banca"_s);
+            child<QPushButton>(w, u"cmdSalva"_s)->click();
+        });
+        QAction *nuovo = nullptr;
+        for (QAction *menu : window.menuBar()->actions()) {
+            for (QAction *item : menu->menu() ? menu->menu()->actions() : QList<QAction *>()) {
+                if (menu->text() == u"&Record"_s && item->text() == u"Nuovo"_s)
+                    nuovo = item;
+            }
+        }
+        QVERIFY(nuovo && nuovo->isEnabled());
+        nuovo->trigger();
+        const qint64 banca = c.archive.scalar(u"SELECT MAX(id) FROM sottoconti"_s).toLongLong();
+        QVERIFY(banca > c.cassa);
+        QCOMPARE(window.listedRows(), 2);
+        QCOMPARE(window.currentRecordId(), banca);
     }
 };
 
