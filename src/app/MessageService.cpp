@@ -37,10 +37,12 @@ void MessageService::install(MessageService *service)
     installed = service;
 }
 
-void DialogMessageService::inform(QWidget *parent, const QString &text, Icon icon)
+void DialogMessageService::inform(QWidget *parent, const QString &text, Icon icon,
+                                  const QString &title)
 {
-    QMessageBox box(boxIcon(icon), QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(boxIcon(icon),
+                    title.isEmpty() ? QGuiApplication::applicationDisplayName() : title, text,
+                    QMessageBox::Ok, parent);
     box.exec();
 }
 

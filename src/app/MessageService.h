@@ -12,8 +12,9 @@ public:
 
     virtual ~MessageService() = default;
 
-    // A modal message with only OK.
-    virtual void inform(QWidget *parent, const QString &text, Icon icon = Icon::Information) = 0;
+    // A modal message with only OK, titled with the program's name unless a title is given.
+    virtual void inform(QWidget *parent, const QString &text, Icon icon = Icon::Information,
+                        const QString &title = {}) = 0;
     // A modal Yes/No question; true for Yes. No is the default button unless defaultYes.
     virtual bool ask(QWidget *parent, const QString &text, Icon icon = Icon::Question,
                      bool defaultYes = false) = 0;
@@ -32,7 +33,7 @@ public:
 // The service that shows real message boxes and dialogs.
 class DialogMessageService : public MessageService {
 public:
-    void inform(QWidget *parent, const QString &text, Icon icon) override;
+    void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;

@@ -5,11 +5,14 @@
 #include "main/Deletion.h"
 #include "main/frmMain.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void showFailure(frmMain &main, const Deletion &deletion)
 {
-    MessageService::instance().inform(&main, deletion.failureText(), MessageService::Icon::Warning);
+    MessageService::instance().inform(&main, deletion.failureText(), MessageService::Icon::Warning,
+                                      u"Errore Applicazione"_s);
 }
 
 void deleteEntry(frmMain &main, const cEnvironment &environment)

@@ -208,6 +208,7 @@ private slots:
         QCOMPARE(messages.shown,
                  (QStringList{u"Eliminare il Mastro selezionato?"_s,
                               u"bloccato\nin tovrin3.frmMain.Elimina linea 265"_s}));
+        QCOMPARE(messages.titles.last(), u"Errore Applicazione"_s);
         QVERIFY(f.exists(u"mastri"_s, solo));
 
         // A delete the archive's references forbid is rolled back as a whole.

@@ -10,9 +10,10 @@ ScriptedMessages::~ScriptedMessages()
     MessageService::install(nullptr);
 }
 
-void ScriptedMessages::inform(QWidget *, const QString &text, Icon)
+void ScriptedMessages::inform(QWidget *, const QString &text, Icon, const QString &title)
 {
     shown.append(text);
+    titles.append(title);
 }
 
 bool ScriptedMessages::ask(QWidget *, const QString &text, Icon, bool)

@@ -16,8 +16,9 @@ public:
     QList<bool> answers; // replies to questions, first first
     QStringList folders; // replies to folder choices, first first
     QStringList files;   // replies to file choices, first first
+    QStringList titles;  // the title of every message, empty for the program's name
 
-    void inform(QWidget *parent, const QString &text, Icon icon) override;
+    void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
