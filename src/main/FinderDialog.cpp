@@ -136,28 +136,13 @@ void FinderDialog::buildToolBar()
 
 void FinderDialog::buildSearchRow()
 {
-    m_picSearchText = new QFrame(this);
-    m_picSearchText->setObjectName(u"picSearchText"_s);
-    m_picSearchText->setFrameShape(QFrame::StyledPanel);
-    m_picSearchText->setAutoFillBackground(true);
-    auto *box = new QHBoxLayout(m_picSearchText);
-    box->setContentsMargins(2, 1, 2, 1);
-    box->setSpacing(2);
-    m_imgSearch = new QToolButton(m_picSearchText);
-    m_imgSearch->setObjectName(u"imgSearch"_s);
-    m_imgSearch->setIcon(magnifierIcon());
-    m_imgSearch->setAutoRaise(true);
-    m_imgSearch->setToolTip(u"Annulla la ricerca"_s);
-    m_imgSearch->setFocusPolicy(Qt::NoFocus);
+    const SearchBox search = makeSearchBox(this);
+    m_picSearchText = search.frame;
+    m_imgSearch = search.magnifier;
+    m_txtFind = search.text;
     connect(m_imgSearch, &QToolButton::clicked, this, &FinderDialog::clearSearch);
-    m_txtFind = new QLineEdit(m_picSearchText);
-    m_txtFind->setObjectName(u"txtFind"_s);
-    m_txtFind->setFrame(false);
     m_txtFind->installEventFilter(this);
     connect(m_txtFind, &QLineEdit::textChanged, this, &FinderDialog::applySearch);
-    box->addWidget(m_imgSearch);
-    box->addWidget(m_txtFind, 1);
-    setSearchRowColours({m_txtFind, m_picSearchText}, false);
 }
 
 void FinderDialog::buildGrid()

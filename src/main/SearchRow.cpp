@@ -1,10 +1,16 @@
 #include "main/SearchRow.h"
 
 #include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QToolButton>
 #include <QWidget>
+
+using namespace Qt::StringLiterals;
 
 QIcon magnifierIcon()
 {
@@ -29,4 +35,28 @@ void setSearchRowColours(const QList<QWidget *> &widgets, bool focused)
         palette.setColor(QPalette::Window, colour);
         widget->setPalette(palette);
     }
+}
+
+SearchBox makeSearchBox(QWidget *parent)
+{
+    auto *frame = new QFrame(parent);
+    frame->setObjectName(u"picSearchText"_s);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setAutoFillBackground(true);
+    auto *box = new QHBoxLayout(frame);
+    box->setContentsMargins(2, 1, 2, 1);
+    box->setSpacing(2);
+    auto *magnifier = new QToolButton(frame);
+    magnifier->setObjectName(u"imgSearch"_s);
+    magnifier->setIcon(magnifierIcon());
+    magnifier->setAutoRaise(true);
+    magnifier->setToolTip(u"Annulla la ricerca"_s);
+    magnifier->setFocusPolicy(Qt::NoFocus);
+    auto *text = new QLineEdit(frame);
+    text->setObjectName(u"txtFind"_s);
+    text->setFrame(false);
+    box->addWidget(magnifier);
+    box->addWidget(text, 1);
+    setSearchRowColours({text, frame}, false);
+    return {frame, magnifier, text};
 }
