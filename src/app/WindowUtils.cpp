@@ -1,12 +1,17 @@
 #include "app/WindowUtils.h"
 
+#include "app/Help.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QObject>
+#include <QPushButton>
 
 #include <cmath>
 
@@ -69,4 +74,31 @@ void TogliChiudi(QWidget *window)
 int twipsToPixels(const QWidget *widget, int twips)
 {
     return static_cast<int>(std::lround(twips * widget->logicalDpiX() / 1440.0));
+}
+
+QLabel *noteLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setItalic(true);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **salva,
+                                    QPushButton **annulla)
+{
+    auto *buttons = new QDialogButtonBox(dialog);
+    *salva = buttons->addButton(QStringLiteral("Salva"), QDialogButtonBox::AcceptRole);
+    (*salva)->setObjectName(QStringLiteral("cmdSalva"));
+    *annulla = buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    (*annulla)->setObjectName(QStringLiteral("cmdAnnulla"));
+    if (helpContext != 0)
+        addHelpButton(buttons, helpContext);
+    for (QPushButton *button : buttons->findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    QObject::connect(*annulla, &QPushButton::clicked, dialog, &QDialog::reject);
+    return buttons;
 }

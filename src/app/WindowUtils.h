@@ -1,10 +1,24 @@
 #pragma once
 
+#include <QString>
+
+class QDialog;
+class QDialogButtonBox;
+class QLabel;
+class QPushButton;
 class QWidget;
 
 // Takes away the window's close button and refuses closes that come from the window system,
 // so that the dialog is left only through its own buttons and keys.
 void TogliChiudi(QWidget *window);
+
+// "Salva" and "Annulla" (rejecting the dialog), with a "Guida" button when helpContext is not 0;
+// none of them takes Enter for itself, since Enter moves between fields.
+QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **salva,
+                                    QPushButton **annulla);
+
+// The note under a field: wrapped, in italics and in the placeholder colour.
+QLabel *noteLabel(const QString &text, QWidget *parent);
 
 // Twips (1440 an inch) as pixels on the widget's screen.
 int twipsToPixels(const QWidget *widget, int twips);

@@ -31,17 +31,6 @@ const QStringList MonthNames = {u"gennaio"_s,   u"febbraio"_s, u"marzo"_s,    u"
                                 u"maggio"_s,    u"giugno"_s,   u"luglio"_s,   u"agosto"_s,
                                 u"settembre"_s, u"ottobre"_s,  u"novembre"_s, u"dicembre"_s};
 
-QLabel *note(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    QFont font = label->font();
-    font.setItalic(true);
-    label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    return label;
-}
-
 QString quoted(const QString &text)
 {
     return u"\""_s + text + u"\""_s;
@@ -116,18 +105,18 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
     form->addRow(u"Cartella di partenza"_s, folderRow);
     form->addRow(
         QString(),
-        note(u"La Cartella della Contabilità verrà creata all'interno di questa Cartella."_s,
-             this));
+        noteLabel(u"La Cartella della Contabilità verrà creata all'interno di questa Cartella."_s,
+                  this));
     form->addRow(u"Nome della Contabilità"_s, m_txtNome);
     form->addRow(
         QString(),
-        note(
+        noteLabel(
             u"Il nome della Contabilità determina il nome della cartella nella quale sono contenuti tutti i dati relativi alla Contabilità che si sta creando (max 16 caratteri)."_s,
             this));
     form->addRow(u"Cartella della Contabilità"_s, m_txtContCartel);
     form->addRow(
         QString(),
-        note(
+        noteLabel(
             u"La Cartella della Contabilità viene ricavata a partire dalla Cartella di Partenza e dal Nome della Contabilità."_s,
             this));
     form->addRow(u"Piano dei Conti"_s, m_cmbPdc);
@@ -135,7 +124,7 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
     form->addRow(u"Mese di partenza degli Esercizi contabili"_s, m_cmbData);
     form->addRow(
         QString(),
-        note(
+        noteLabel(
             u"Normalmente gli Esercizi contabili coincidono con l'anno solare. Cambiare il mese soltanto se gli Esercizi contabili iniziano e finiscono a cavallo dell'anno solare. Ad esempio: se gli Esercizi iniziano il 1° giugno e terminano il 31 maggio di ogni anno inserire giugno come mese di partenza."_s,
             this));
 

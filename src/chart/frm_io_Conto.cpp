@@ -22,16 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QLabel *note(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    QFont font = label->font();
-    font.setItalic(true);
-    label->setFont(font);
-    return label;
-}
-
 QLineEdit *readOnlyBox(const QString &name, QWidget *parent)
 {
     auto *box = new QLineEdit(parent);
@@ -48,16 +38,9 @@ frm_io_Conto::frm_io_Conto(const Conto &record, QWidget *owner) : QDialog(owner)
     setObjectName(u"frm_io_Conto"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Conto"_s : u"Modifica Conto"_s);
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_cmdSalva = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
-    m_cmdSalva->setObjectName(u"cmdSalva"_s);
-    m_cmdAnnulla = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
-    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
-    addHelpButton(buttons, HelpContext::Conto);
-    for (QPushButton *button : buttons->findChildren<QPushButton *>())
-        button->setAutoDefault(false);
+    QDialogButtonBox *buttons =
+        saveCancelButtons(this, HelpContext::Conto, &m_cmdSalva, &m_cmdAnnulla);
     connect(m_cmdSalva, &QPushButton::clicked, this, &frm_io_Conto::salva);
-    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildFields());
@@ -109,9 +92,9 @@ QWidget *frm_io_Conto::buildFields()
     grid->addWidget(new QLabel(u"Codice"_s, fields), 1, 0);
     grid->addWidget(m_txtPrefissoMastro, 1, 1);
     grid->addWidget(m_txtPrefisso, 1, 2);
-    grid->addWidget(note(u"Il codice del Conto è formato da 6 caratteri: i primi 3 coincidono "
-                         "con quelli del Mastro."_s,
-                         fields),
+    grid->addWidget(noteLabel(u"Il codice del Conto è formato da 6 caratteri: i primi 3 coincidono "
+                              "con quelli del Mastro."_s,
+                              fields),
                     1, 3);
 
     m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
@@ -134,10 +117,11 @@ QWidget *frm_io_Conto::buildFields()
     m_chkBilancio->setObjectName(u"chkBilancio"_s);
     m_chkBilancio->setChecked(m_record.bilancio);
     box->addWidget(m_chkBilancio);
-    box->addWidget(note(u"Se selezionato, la stampa del Bilancio con Opzione \n"
-                        "\"Nascondi i Sotto Conti dei Conti contrassegnati\"\n"
-                        "non visualizzerà i Sotto Conti di questo Conto ed i relativi Saldi."_s,
-                        stampa));
+    box->addWidget(
+        noteLabel(u"Se selezionato, la stampa del Bilancio con Opzione \n"
+                  "\"Nascondi i Sotto Conti dei Conti contrassegnati\"\n"
+                  "non visualizzerà i Sotto Conti di questo Conto ed i relativi Saldi."_s,
+                  stampa));
     grid->addWidget(stampa, 4, 0, 1, 4);
     grid->setColumnStretch(3, 1);
     return fields;

@@ -18,36 +18,15 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QLabel *note(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setWordWrap(true);
-    QFont font = label->font();
-    font.setItalic(true);
-    label->setFont(font);
-    return label;
-}
-
-} // namespace
-
 frm_io_Mastro::frm_io_Mastro(const Mastro &record, const cEnvironment &environment, QWidget *owner)
     : QDialog(owner), m_record(record)
 {
     setObjectName(u"frm_io_Mastro"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
 
-    auto *buttons = new QDialogButtonBox(this);
-    m_cmdSalva = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
-    m_cmdSalva->setObjectName(u"cmdSalva"_s);
-    m_cmdAnnulla = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
-    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
-    addHelpButton(buttons, HelpContext::Mastro);
-    for (QPushButton *button : buttons->findChildren<QPushButton *>())
-        button->setAutoDefault(false);
+    QDialogButtonBox *buttons =
+        saveCancelButtons(this, HelpContext::Mastro, &m_cmdSalva, &m_cmdAnnulla);
     connect(m_cmdSalva, &QPushButton::clicked, this, &frm_io_Mastro::salva);
-    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildFields(environment));
@@ -71,7 +50,7 @@ QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
     checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla});
     grid->addWidget(new QLabel(u"Codice"_s, fields), 0, 0);
     grid->addWidget(m_txtPrefisso, 0, 1);
-    grid->addWidget(note(u"Codice Mastro di 3 caratteri."_s, fields), 0, 2);
+    grid->addWidget(noteLabel(u"Codice Mastro di 3 caratteri."_s, fields), 0, 2);
 
     m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
     m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
@@ -112,9 +91,9 @@ QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
     m_txtGruppo->setMaxLength(columnSize(u"mastri"_s, u"gruppo"_s, 100));
     group->addWidget(new QLabel(u"Gruppo"_s, stampa), 0, 0);
     group->addWidget(m_txtGruppo, 0, 1);
-    group->addWidget(note(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
-                          "stampa del Bilancio."_s,
-                          stampa),
+    group->addWidget(noteLabel(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
+                               "stampa del Bilancio."_s,
+                               stampa),
                      1, 0, 1, 2);
     grid->addWidget(stampa, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
