@@ -5,13 +5,13 @@
 
 #include "SyntheticArchive.h"
 
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
 #include "main/MainViews.h"
 #include "main/frmMain.h"
-#include "main/grid/RowSet.h"
+#include "data/RowSet.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 //   bench_yearend [entries]
 
 #include "BenchSupport.h"
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "yearend/YearEnd.h"

@@ -2,7 +2,7 @@
 // at the layout without a desktop.
 //   tovrin3-screens ARCHIVE OUTDIR [YYYY-MM-DD]
 
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"

@@ -1,7 +1,7 @@
 #include "archive/ArchiveCommands.h"
 
-#include "app/MessageService.h"
-#include "app/cEnvironment.h"
+#include "ui/MessageService.h"
+#include "data/cEnvironment.h"
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"
 #include "data/cDataAccess.h"

@@ -1,7 +1,7 @@
 #include "archive/NewArchive.h"
 
-#include "app/ArchiveStartup.h"
-#include "app/cEnvironment.h"
+#include "data/ArchiveStartup.h"
+#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 

@@ -1,8 +1,8 @@
 #include "archive/frmChoosePdC.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
 #include "archive/NewArchive.h"
 
 #include <QComboBox>

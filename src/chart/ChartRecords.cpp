@@ -93,11 +93,6 @@ QVariant nullWhenEmpty(const QString &text)
 
 } // namespace
 
-bool isCodeCharacter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
-}
 
 QString normalisedCode(const QString &typed)
 {

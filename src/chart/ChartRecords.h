@@ -8,8 +8,6 @@
 // the rules on codes and the reads and writes the editors make. Every function opens its own
 // connection to the open archive.
 
-// Characters a code may hold: digits and letters A-Z, a-z.
-bool isCodeCharacter(QChar c);
 // A code as it is stored: without surrounding blanks, in upper case (ab1 gives AB1).
 QString normalisedCode(const QString &typed);
 // True when the text without surrounding blanks has exactly three characters.

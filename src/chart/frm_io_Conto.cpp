@@ -1,10 +1,10 @@
 #include "chart/frm_io_Conto.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "chart/FieldRules.h"
-#include "main/frmTrovaPdc.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "ui/FieldRules.h"
+#include "ui/frmTrovaPdc.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

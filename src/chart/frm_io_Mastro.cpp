@@ -1,11 +1,10 @@
 #include "chart/frm_io_Mastro.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "app/cEnvironment.h"
-#include "chart/FieldRules.h"
-#include "main/MainViews.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "data/cEnvironment.h"
+#include "ui/FieldRules.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -71,7 +70,7 @@ QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
 
     auto *natura = new QGroupBox(u"Natura del Mastro"_s, fields);
     auto *options = new QVBoxLayout(natura);
-    const QStringList names = natureNames(environment);
+    const QStringList names = environment.natureNames();
     // Memorandum accounts (code 0) come last, as in every listing of the chart.
     for (const int tipo : {1, 2, 3, 4, 0}) {
         m_optTipo[tipo] = new QRadioButton(names.value(tipo), natura);

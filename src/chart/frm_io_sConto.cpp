@@ -1,9 +1,9 @@
 #include "chart/frm_io_sConto.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "main/frmTrovaPdc.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "ui/frmTrovaPdc.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -2,9 +2,9 @@
 //   tovrin3-cli info --archive DIR [--date YYYY-MM-DD] [--json]
 //   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
 
-#include "app/ArchiveInfo.h"
-#include "app/ArchiveStartup.h"
-#include "app/cEnvironment.h"
+#include "archive/ArchiveInfo.h"
+#include "data/ArchiveStartup.h"
+#include "data/cEnvironment.h"
 #include "data/SqlText.h"
 #include "yearend/YearEnd.h"
 

@@ -38,6 +38,20 @@ QString databasePathFor(const QString &dataFolder)
     return QDir(dataFolder).filePath(u"contab.mdb"_s);
 }
 
+Archive::Archive(const QString &dataFolder)
+    : m_folder(dataFolder), m_databasePath(dataFolder.isEmpty() ? QString()
+                                                                : databasePathFor(dataFolder))
+{
+}
+
+Archive Archive::ofDatabase(const QString &databasePath)
+{
+    Archive archive;
+    archive.m_folder = QFileInfo(databasePath).absolutePath();
+    archive.m_databasePath = databasePath;
+    return archive;
+}
+
 DatabaseFileKind databaseFileKind(const QString &path)
 {
     QFile file(path);

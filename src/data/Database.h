@@ -7,6 +7,26 @@
 
 #include <functional>
 
+// An archive: its data folder and the database file inside it. Code that works on an archive is
+// handed the one it works on; the program keeps the current one.
+class Archive {
+public:
+    Archive() = default;
+    explicit Archive(const QString &dataFolder);
+    // The archive whose database is the file at databasePath (its folder is the file's).
+    static Archive ofDatabase(const QString &databasePath);
+
+    bool isNull() const { return m_databasePath.isEmpty(); }
+    QString folder() const { return m_folder; }
+    QString databasePath() const { return m_databasePath; }
+
+    friend bool operator==(const Archive &, const Archive &) = default;
+
+private:
+    QString m_folder;
+    QString m_databasePath;
+};
+
 // The process-wide path of the open archive's database. No connection is shared: every
 // operation opens its own Connection with it and closes it when done.
 QString StringaConnessione();
@@ -28,6 +48,10 @@ public:
 
     explicit Connection(const QString &databasePath = StringaConnessione(),
                         Mode mode = Mode::ReadWrite);
+    explicit Connection(const Archive &archive, Mode mode = Mode::ReadWrite)
+        : Connection(archive.databasePath(), mode)
+    {
+    }
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;

@@ -30,3 +30,9 @@ double NumeroODefault(const QVariant &value, double predefinito)
     const double number = value.toDouble(&ok);
     return ok ? number : predefinito;
 }
+
+bool isCodeCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z');
+}

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QVariant>
 
+// Characters a code may hold: digits and letters A-Z, a-z.
+bool isCodeCharacter(QChar c);
+
 // Key filter of numeric fields: digits, backspace (8) and tab (9) pass, anything else gives 0.
 int SoloCifre(int keyCode);
 

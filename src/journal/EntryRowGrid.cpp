@@ -1,10 +1,10 @@
 #include "journal/EntryRowGrid.h"
 
-#include "app/MessageService.h"
+#include "ui/MessageService.h"
 #include "data/PatternFormatter.h"
-#include "main/grid/DataGrid.h"
-#include "main/grid/EditableGridModel.h"
-#include "main/grid/GridDelegate.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
+#include "ui/grid/GridDelegate.h"
 
 #include <QComboBox>
 #include <QCompleter>

@@ -1,17 +1,17 @@
 #include "journal/frm_io_Reg.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "app/cEnvironment.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "data/cEnvironment.h"
 #include "chart/frm_io_sConto.h"
 #include "data/cDataAccess.h"
-#include "data/frmProgressivi.h"
+#include "journal/frmProgressivi.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/frmTipoReg.h"
-#include "main/frmTrovaSottoconto.h"
-#include "main/grid/DataGrid.h"
-#include "main/grid/EditableGridModel.h"
+#include "ui/frmTrovaSottoconto.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/Money.h"
-#include "main/grid/GridColumn.h"
-#include "main/grid/RowSet.h"
+#include "data/GridColumn.h"
+#include "data/RowSet.h"
 
 #include <vector>
 

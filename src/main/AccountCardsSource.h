@@ -1,7 +1,7 @@
 #pragma once
 
 #include "main/AccountCards.h"
-#include "main/grid/GroupedGridModel.h"
+#include "ui/grid/GroupedGridModel.h"
 
 // The account cards as lines of the grouped grid: three group levels (nature, account,
 // sub-account) captioned with their balances, the group's balance under "Saldo prog.vo " and

@@ -1,7 +1,7 @@
 #include "main/DeletionCommand.h"
 
-#include "app/MessageService.h"
-#include "data/frmProgressivi.h"
+#include "ui/MessageService.h"
+#include "journal/frmProgressivi.h"
 #include "main/Deletion.h"
 #include "main/frmMain.h"
 

@@ -1,15 +1,9 @@
 #include "main/MainViews.h"
 
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/SqlText.h"
 
 using namespace Qt::StringLiterals;
-
-QStringList natureNames(const cEnvironment &environment)
-{
-    return {environment.coDescrizione, environment.attDescrizione, environment.pasDescrizione,
-            environment.cosDescrizione, environment.ricDescrizione};
-}
 
 QString natureCardCaption(int nature, const QStringList &names)
 {

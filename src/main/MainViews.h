@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main/grid/GridColumn.h"
+#include "data/GridColumn.h"
 
 #include <QDate>
 #include <QStringList>
@@ -12,9 +12,6 @@ class cEnvironment;
 enum class MainView { Schede = 0, Movimenti = 1, Mastri = 2, Conti = 3, Sottoconti = 4 };
 constexpr int MainViewCount = 5;
 
-// The names of the five natures by code (0 memorandum accounts, 1 assets ... 4 revenues), as
-// the environment holds them.
-QStringList natureNames(const cEnvironment &environment);
 // The text of a nature on the account cards: "1. " to "4. " and "5. " for memorandum accounts,
 // so that sorting the texts lists memorandum accounts last.
 QString natureCardCaption(int nature, const QStringList &names);

@@ -1,21 +1,21 @@
 #include "main/frmMain.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "app/cEnvironment.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "data/cEnvironment.h"
 #include "archive/ArchiveCommands.h"
 #include "data/Database.h"
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
 #include "main/AccountCardsSource.h"
-#include "main/SearchRow.h"
-#include "main/grid/BoundGridModel.h"
-#include "main/grid/DataGrid.h"
-#include "main/grid/GridLooks.h"
-#include "main/grid/GridViewSupport.h"
-#include "main/grid/GroupedGrid.h"
-#include "main/grid/GroupedGridModel.h"
+#include "ui/SearchRow.h"
+#include "ui/grid/BoundGridModel.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/GridLooks.h"
+#include "ui/grid/GridViewSupport.h"
+#include "ui/grid/GroupedGrid.h"
+#include "ui/grid/GroupedGridModel.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -231,7 +231,7 @@ void frmMain::buildGrids(QWidget *parent)
     m_gexStrut = new GroupedGrid(m_grids);
     m_gexStrut->setObjectName(u"gexStrut"_s);
     m_gexStrutModel = new GroupedGridModel(this);
-    m_gexStrutModel->setLayout(AccountCards::columns(natureNames(m_environment)),
+    m_gexStrutModel->setLayout(AccountCards::columns(m_environment.natureNames()),
                                AccountCards::Levels, AccountCards::Prog);
     m_gexStrut->setGroupedModel(m_gexStrutModel);
     m_gexStrut->setRowHeight(rowHeight);
@@ -536,7 +536,7 @@ void frmMain::gexUpdate()
 
 void frmMain::bindFlatView()
 {
-    const QList<GridColumn> columns = mainViewColumns(m_curView, natureNames(m_environment));
+    const QList<GridColumn> columns = mainViewColumns(m_curView, m_environment.natureNames());
     m_gexModel->bind(&m_rows, columns);
     m_gex->applyColumns(columns);
     applySearch();
@@ -550,7 +550,7 @@ void frmMain::gexStrutUpdate()
     for (const QString &field : mainViewDefinition(MainView::Schede).searchFields)
         columns.append(m_rows.field(field));
     m_cards.build(m_rows.matching(columns, searchText()));
-    m_gexStrutModel->setSource(accountCardsSource(m_cards, natureNames(m_environment)));
+    m_gexStrutModel->setSource(accountCardsSource(m_cards, m_environment.natureNames()));
 }
 
 QString frmMain::searchText() const

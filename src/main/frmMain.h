@@ -2,7 +2,7 @@
 
 #include "main/AccountCards.h"
 #include "main/MainViews.h"
-#include "main/grid/RowSet.h"
+#include "data/RowSet.h"
 
 #include <QMainWindow>
 

@@ -1,4 +1,4 @@
-#include "app/MainModule.h"
+#include "program/MainModule.h"
 
 #include <QApplication>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 #include "yearend/YearEnd.h"
 
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"

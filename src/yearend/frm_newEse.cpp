@@ -1,9 +1,9 @@
 #include "yearend/frm_newEse.h"
 
-#include "app/Help.h"
-#include "app/MessageService.h"
-#include "app/WindowUtils.h"
-#include "app/cEnvironment.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 
 #include <QComboBox>

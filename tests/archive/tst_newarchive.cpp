@@ -1,4 +1,4 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"

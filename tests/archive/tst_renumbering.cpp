@@ -1,7 +1,7 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Renumbering.h"
 #include "data/cDataAccess.h"
-#include "data/frmProgressivi.h"
+#include "journal/frmProgressivi.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 

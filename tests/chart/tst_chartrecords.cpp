@@ -1,4 +1,5 @@
 #include "chart/ChartRecords.h"
+#include "data/Utilities.h"
 #include "support/TestArchive.h"
 
 #include <QTest>

@@ -1,9 +1,9 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/frmTipoReg.h"
 #include "journal/frm_io_Reg.h"
-#include "main/grid/DataGrid.h"
-#include "main/grid/EditableGridModel.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 

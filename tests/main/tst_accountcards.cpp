@@ -1,9 +1,9 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "main/AccountCards.h"
 #include "main/AccountCardsSource.h"
 #include "main/MainViews.h"
-#include "main/grid/GroupedGridModel.h"
+#include "ui/grid/GroupedGridModel.h"
 #include "support/TestArchive.h"
 
 #include <QAbstractItemModelTester>

@@ -1,10 +1,10 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "main/Deletion.h"
 #include "main/DeletionCommand.h"
 #include "main/frmMain.h"
-#include "main/grid/BoundGridModel.h"
-#include "main/grid/DataGrid.h"
+#include "ui/grid/BoundGridModel.h"
+#include "ui/grid/DataGrid.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 

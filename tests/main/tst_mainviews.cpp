@@ -1,7 +1,7 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "main/MainViews.h"
-#include "main/grid/BoundGridModel.h"
+#include "ui/grid/BoundGridModel.h"
 #include "support/TestArchive.h"
 
 #include <QAbstractItemModelTester>

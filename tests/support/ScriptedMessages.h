@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageService.h"
+#include "ui/MessageService.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/cEnvironment.h"
+#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"

@@ -1,0 +1,67 @@
+#include "data/ArchiveStartup.h"
+
+#include "data/Database.h"
+#include "data/Parametri.h"
+#include "data/cDataAccess.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString quotedFolder(const QString &folder)
+{
+    return u"\""_s + QDir::toNativeSeparators(folder) + u"\""_s;
+}
+
+bool raiseVersionPart(const QString &key, int running, QString *error)
+{
+    QString failure;
+    const QVariant stored =
+        LeggiParametro(key, TipoValore::Intero, Memoria::Archivio, -1, &failure);
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return false;
+    }
+    if (stored.toInt() >= running)
+        return true;
+    return ScriviParametro(key, TipoValore::Intero, Memoria::Archivio, running, error);
+}
+
+} // namespace
+
+QString archiveFolderProblem(const QString &dataFolder)
+{
+    if (!cDataAccess::TestDbPathOK(dataFolder))
+        return u"Cartella dati:\n"_s + quotedFolder(dataFolder) + u"\nnon trovata o danneggiata."_s;
+
+    const QString databasePath = databasePathFor(dataFolder);
+    switch (databaseFileKind(databasePath)) {
+    case DatabaseFileKind::Sqlite:
+        break;
+    case DatabaseFileKind::Access:
+        return u"Il file contab.mdb della cartella dati:\n"_s + quotedFolder(dataFolder) +
+               u"\nè un archivio Microsoft Access di un programma precedente e non può essere "
+               u"aperto.\nIl file non è stato modificato."_s;
+    default:
+        return u"Il file contab.mdb della cartella dati:\n"_s + quotedFolder(dataFolder) +
+               u"\nnon è un archivio di contabilità valido e non può essere aperto.\n"
+               u"Il file non è stato modificato."_s;
+    }
+
+    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    QString error = connection.errorText();
+    if (error.isEmpty()) {
+        QSqlQuery probe = connection.query();
+        runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error);
+    }
+    return error;
+}
+
+bool stampVersion(QString *error)
+{
+    return raiseVersionPart(u"aMajor"_s, ProgramVersion::Major, error) &&
+           raiseVersionPart(u"aMinor"_s, ProgramVersion::Minor, error);
+}

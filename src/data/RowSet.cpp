@@ -1,0 +1,109 @@
+#include "data/RowSet.h"
+
+#include "data/Database.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlRecord>
+
+bool RowSet::load(const Connection &connection, const QString &sql, const QVariantList &values,
+                  QString *error)
+{
+    reset({}, {});
+    QSqlQuery query = connection.query();
+    query.setForwardOnly(true);
+    if (!runSql(query, sql, values, error))
+        return false;
+    const QSqlRecord record = query.record();
+    for (int c = 0; c < record.count(); ++c)
+        m_fields.append(record.fieldName(c));
+    const int columns = int(m_fields.size());
+
+    // Equal texts are kept once and shared by every cell that holds them.
+    QSet<QString> texts;
+    while (query.next()) {
+        for (int c = 0; c < columns; ++c) {
+            QVariant cell = query.value(c);
+            if (cell.typeId() == QMetaType::QString) {
+                const QString text = cell.toString();
+                auto it = texts.constFind(text);
+                if (it == texts.cend())
+                    it = texts.insert(text);
+                cell = QVariant(*it);
+            }
+            append(std::move(cell));
+        }
+        ++m_rows;
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        reset({}, {});
+        return false;
+    }
+    return true;
+}
+
+void RowSet::append(QVariant cell)
+{
+    const size_t blockSize = BlockRows * size_t(m_fields.size());
+    if (m_blocks.empty() || m_blocks.back().size() == blockSize) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(blockSize);
+    }
+    m_blocks.back().push_back(std::move(cell));
+}
+
+void RowSet::reset(const QStringList &fields, std::vector<QVariant> values)
+{
+    m_fields = fields;
+    m_blocks.clear();
+    m_rows = 0;
+    if (fields.isEmpty())
+        return;
+    for (QVariant &cell : values)
+        append(std::move(cell));
+    m_rows = int(values.size() / size_t(fields.size()));
+}
+
+int RowSet::field(const QString &name) const
+{
+    for (int c = 0; c < m_fields.size(); ++c) {
+        if (m_fields.at(c).compare(name, Qt::CaseInsensitive) == 0)
+            return c;
+    }
+    return -1;
+}
+
+QList<int> RowSet::matching(const QList<int> &columns, const QString &text) const
+{
+    QList<int> rows;
+    const int n = rowCount();
+    if (text.isEmpty()) {
+        rows.reserve(n);
+        for (int r = 0; r < n; ++r)
+            rows.append(r);
+        return rows;
+    }
+    // Shared texts repeat many times: each distinct one is tested once.
+    QHash<const void *, bool> verdicts;
+    auto contains = [&](const QVariant &cell) {
+        if (cell.typeId() != QMetaType::QString)
+            return cell.isNull() ? false : cell.toString().contains(text, Qt::CaseInsensitive);
+        const QString &s = *static_cast<const QString *>(cell.constData());
+        const void *key = s.constData();
+        auto it = verdicts.constFind(key);
+        if (it == verdicts.cend())
+            it = verdicts.insert(key, s.contains(text, Qt::CaseInsensitive));
+        return *it;
+    };
+    for (int r = 0; r < n; ++r) {
+        for (int c : columns) {
+            if (contains(value(r, c))) {
+                rows.append(r);
+                break;
+            }
+        }
+    }
+    return rows;
+}

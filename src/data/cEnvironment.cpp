@@ -1,0 +1,162 @@
+#include "data/cEnvironment.h"
+
+#include "data/Database.h"
+#include "data/Parametri.h"
+#include "data/PatternFormatter.h"
+#include "data/SqlText.h"
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int RowHeightTwips = 360;
+constexpr double TwipsPerInch = 1440.0;
+
+} // namespace
+
+FiscalYear fiscalYearContaining(const QDate &date, int startMonth)
+{
+    FiscalYear year;
+    const int y = date.year();
+    if (startMonth <= date.month()) {
+        year.start = QDate(y, startMonth, 1);
+        year.end =
+            startMonth == 1 ? QDate(y, 12, 31) : FineMesePrecedente(QDate(y + 1, startMonth, 1));
+    } else {
+        year.start = QDate(y - 1, startMonth, 1);
+        year.end = FineMesePrecedente(QDate(y, startMonth, 1));
+    }
+    year.label = year.start.year() != year.end.year()
+                     ? u"%1/%2"_s.arg(year.start.year()).arg(year.end.year())
+                     : QString::number(year.start.year());
+    return year;
+}
+
+QString cEnvironment::defaultSpDescrizione()
+{
+    return u"Stato patrimoniale"_s;
+}
+QString cEnvironment::defaultCeDescrizione()
+{
+    return u"Conto economico"_s;
+}
+QString cEnvironment::defaultCoDescrizione()
+{
+    return u"Conti d'ordine"_s;
+}
+QString cEnvironment::defaultAttDescrizione()
+{
+    return u"Attivo"_s;
+}
+QString cEnvironment::defaultPasDescrizione()
+{
+    return u"Passivo"_s;
+}
+QString cEnvironment::defaultCosDescrizione()
+{
+    return u"Costi"_s;
+}
+QString cEnvironment::defaultRicDescrizione()
+{
+    return u"Ricavi"_s;
+}
+QString cEnvironment::defaultUtileDescrizione()
+{
+    return u"Utile"_s;
+}
+QString cEnvironment::defaultPerditaDescrizione()
+{
+    return u"Perdita"_s;
+}
+
+int cEnvironment::gexRowHeight() const
+{
+    return static_cast<int>(std::lround(RowHeightTwips * m_logicalDpi / TwipsPerInch));
+}
+
+void cEnvironment::setScreenMetrics(double logicalDpi, int scrollBarWidth)
+{
+    m_logicalDpi = logicalDpi;
+    m_scrollBarWidth = scrollBarWidth;
+}
+
+std::optional<QDate> cEnvironment::lastEntryDate(QString *error) const
+{
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    if (!connection.isOpen()) {
+        if (error)
+            *error = connection.errorText();
+        return std::nullopt;
+    }
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT MAX(data) AS lastData FROM regmain"_s, {}, error) ||
+        !query.next() || query.value(0).isNull())
+        return std::nullopt;
+    return dateFromIso(query.value(0).toString());
+}
+
+QString cEnvironment::LastRegDate(QString *error) const
+{
+    const std::optional<QDate> last = lastEntryDate(error);
+    return last ? PatternFormatter().format(*last, u"dd/mm/yyyy") : u"N/D"_s;
+}
+
+bool cEnvironment::Update(QString *error)
+{
+    QString failure;
+    auto text = [&](const QString &key, const QString &fallback) {
+        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+            .toString();
+    };
+
+    const QVariant startMonth =
+        LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure);
+    if (!failure.isEmpty() || startMonth.toInt() < 1 || startMonth.toInt() > 12) {
+        if (error)
+            *error =
+                failure.isEmpty()
+                    ? u"Mese di inizio degli esercizi non valido: %1"_s.arg(startMonth.toString())
+                    : failure;
+        return false;
+    }
+    m_startMonth = startMonth.toInt();
+    m_curAnno = m_curDate.year();
+    m_year = fiscalYearContaining(m_curDate, m_startMonth);
+
+    const QString name = text(u"ana01"_s, QString());
+    if (!name.isEmpty()) {
+        anas01 = name;
+        anas02 = text(u"ana02"_s, QString());
+        anas03 = text(u"ana03"_s, QString());
+        anas04 = text(u"ana04"_s, QString());
+        anas05 = text(u"ana05"_s, QString());
+        anas06 = text(u"ana06"_s, QString());
+        anas07 = text(u"ana07"_s, QString());
+    } else {
+        anas01.clear();
+    }
+
+    coDescrizione = text(u"coDescrizione"_s, defaultCoDescrizione());
+    spDescrizione = text(u"spDescrizione"_s, defaultSpDescrizione());
+    ceDescrizione = text(u"ceDescrizione"_s, defaultCeDescrizione());
+    attDescrizione = text(u"attDescrizione"_s, defaultAttDescrizione());
+    pasDescrizione = text(u"pasDescrizione"_s, defaultPasDescrizione());
+    cosDescrizione = text(u"cosDescrizione"_s, defaultCosDescrizione());
+    ricDescrizione = text(u"ricDescrizione"_s, defaultRicDescrizione());
+    utileDescrizione = text(u"utileDescrizione"_s, defaultUtileDescrizione());
+    perditaDescrizione = text(u"perditaDescrizione"_s, defaultPerditaDescrizione());
+
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return false;
+    }
+    return true;
+}
+
+QStringList cEnvironment::natureNames() const
+{
+    return {coDescrizione, attDescrizione, pasDescrizione, cosDescrizione, ricDescrizione};
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+// Bounds and label of a fiscal year.
+struct FiscalYear {
+    QDate start;
+    QDate end;
+    QString label; // "2024", or "2023/2024" when the year spans two calendar years
+};
+
+// The fiscal year that contains the date, for years that begin on the 1st of startMonth.
+FiscalYear fiscalYearContaining(const QDate &date, int startMonth);
+
+// The one process-wide environment: working date, current and previous fiscal year,
+// organisation data and the captions of natures and sections. Nothing follows the archive
+// between calls of Update.
+class cEnvironment {
+public:
+    // Organisation data.
+    QString anas01, anas02, anas03, anas04, anas05, anas06, anas07;
+    // Captions of sections and natures.
+    QString spDescrizione = defaultSpDescrizione();
+    QString ceDescrizione = defaultCeDescrizione();
+    QString coDescrizione = defaultCoDescrizione();
+    QString attDescrizione = defaultAttDescrizione();
+    QString pasDescrizione = defaultPasDescrizione();
+    QString cosDescrizione = defaultCosDescrizione();
+    QString ricDescrizione = defaultRicDescrizione();
+    QString utileDescrizione = defaultUtileDescrizione();
+    QString perditaDescrizione = defaultPerditaDescrizione();
+
+    // The names of the five natures by code (0 memorandum accounts, 1 assets ... 4 revenues).
+    QStringList natureNames() const;
+
+    static QString defaultSpDescrizione();
+    static QString defaultCeDescrizione();
+    static QString defaultCoDescrizione();
+    static QString defaultAttDescrizione();
+    static QString defaultPasDescrizione();
+    static QString defaultCosDescrizione();
+    static QString defaultRicDescrizione();
+    static QString defaultUtileDescrizione();
+    static QString defaultPerditaDescrizione();
+
+    // Grid row height (a quarter inch) and the width of a vertical scroll bar, in pixels.
+    int gexRowHeight() const;
+    int barraVertDim() const { return m_scrollBarWidth; }
+    // The screen's logical dots per inch and the style's scroll-bar width; the widgets layer
+    // sets them once, before the first window opens.
+    void setScreenMetrics(double logicalDpi, int scrollBarWidth);
+
+    QDate curDate() const { return m_curDate; }
+    // Changes nothing else until Update.
+    void setCurDate(const QDate &date) { m_curDate = date; }
+    int curAnno() const { return m_curAnno; }
+
+    QDate EseDate1() const { return m_year.start; }
+    QDate EseDate2() const { return m_year.end; }
+    // One calendar year back; 29 February becomes 28 February.
+    QDate EseDate1Prev() const { return m_year.start.addYears(-1); }
+    QDate EseDate2Prev() const { return m_year.end.addYears(-1); }
+    QString EsercizioString() const { return m_year.label; }
+
+    // Date of the last entry of the whole archive; nothing when there is none. A database
+    // failure gives nothing and the engine's text in *error.
+    std::optional<QDate> lastEntryDate(QString *error = nullptr) const;
+    // The same as text: "dd/mm/yyyy", or "N/D" without entries.
+    QString LastRegDate(QString *error = nullptr) const;
+
+    // Recomputes everything from the working date and the archive's parameters. Returns false
+    // with the reason in *error when a parameter cannot be read or converted.
+    bool Update(QString *error = nullptr);
+
+private:
+    QDate m_curDate = QDate::currentDate();
+    int m_curAnno = 0;
+    int m_startMonth = 1;
+    FiscalYear m_year;
+    double m_logicalDpi = 96.0;
+    int m_scrollBarWidth = 16;
+};

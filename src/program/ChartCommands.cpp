@@ -1,0 +1,23 @@
+#include "program/ChartCommands.h"
+
+#include "chart/frm_io_Conto.h"
+#include "chart/frm_io_Mastro.h"
+#include "chart/frm_io_sConto.h"
+#include "main/DeletionCommand.h"
+#include "main/frmMain.h"
+
+void wireChartCommands(frmMain &main, cEnvironment &environment)
+{
+    // The main window reloads its view and moves to the saved record itself.
+    main.setRecordEditor(
+        MainView::Mastri,
+        {[&main, &environment] { return frm_io_Mastro::Apri(&main, environment, 0); },
+         [&main, &environment](qint64 id) { return frm_io_Mastro::Apri(&main, environment, id); }});
+    main.setRecordEditor(MainView::Conti,
+                         {[&main] { return frm_io_Conto::Apri(&main, 0); },
+                          [&main](qint64 id) { return frm_io_Conto::Apri(&main, id); }});
+    main.setRecordEditor(MainView::Sottoconti,
+                         {[&main] { return frm_io_sConto::Nuovo(&main, {}); },
+                          [&main](qint64 id) { return frm_io_sConto::Apri(&main, id); }});
+    wireDeletionCommand(main, environment);
+}

@@ -1,0 +1,75 @@
+#include "program/JournalCommands.h"
+
+#include "ui/MessageService.h"
+#include "journal/frm_io_Reg.h"
+#include "main/frmMain.h"
+
+#include <QPointer>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The one editor window of the main window, made when first needed.
+class JournalEditorHost {
+public:
+    JournalEditorHost(frmMain &main, cEnvironment &environment)
+        : m_main(main), m_environment(environment)
+    {
+    }
+
+    // The editor, after asking whether unsaved changes may be dropped; null when the user
+    // keeps them.
+    frm_io_Reg *editor()
+    {
+        if (m_editor && m_editor->hasUnsavedChanges() &&
+            !MessageService::instance().ask(
+                m_editor, u"Abbandonare le modifiche effettuate senza salvare?"_s))
+            return nullptr;
+        if (!m_editor) {
+            m_editor = new frm_io_Reg(m_environment, &m_main);
+            m_editor->setAttribute(Qt::WA_DeleteOnClose);
+            m_editor->setOnClosed([main = &m_main] { main->gexUpdate(); });
+        }
+        return m_editor;
+    }
+
+private:
+    frmMain &m_main;
+    cEnvironment &m_environment;
+    QPointer<frm_io_Reg> m_editor;
+};
+
+void raise(frm_io_Reg *editor)
+{
+    editor->raise();
+    editor->activateWindow();
+}
+
+} // namespace
+
+void wireJournalCommands(frmMain &main, cEnvironment &environment)
+{
+    auto host = std::make_shared<JournalEditorHost>(main, environment);
+    const frmMain::RecordEditor editor{
+        [host] {
+            if (frm_io_Reg *window = host->editor(); window && window->Nuovo(0, true))
+                raise(window);
+            return qint64(0);
+        },
+        [host](qint64 id) {
+            if (frm_io_Reg *window = host->editor(); window && window->Apri(id))
+                raise(window);
+            return qint64(0);
+        },
+    };
+    main.setRecordEditor(MainView::Movimenti, editor);
+    main.setRecordEditor(MainView::Schede, editor);
+    main.setCommand(frmMain::Command::Duplica, [host, &main] {
+        if (frm_io_Reg *window = host->editor();
+            window && window->Nuovo(main.currentRecordId(), true))
+            raise(window);
+    });
+}

@@ -1,0 +1,123 @@
+#include "program/MainModule.h"
+
+#include "data/ArchiveStartup.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "data/cEnvironment.h"
+#include "settings/comfrmAbout.h"
+#include "settings/comfrmManData.h"
+#include "settings/frmDataLavoro.h"
+#include "settings/frmPreferenze.h"
+#include "archive/frmChoosePdC.h"
+#include "program/ChartCommands.h"
+#include "data/Database.h"
+#include "data/cDataAccess.h"
+#include "journal/frmProgressivi.h"
+#include "program/JournalCommands.h"
+#include "main/frmMain.h"
+#include "yearend/frm_newEse.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QStyle>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Working date, preferences, table maintenance, about window and help.
+void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
+{
+    main.setCommand(frmMain::Command::DataLavoro, [&main, &environment] {
+        // interfaceUpdate shows the current view again, which reloads it.
+        frmDataLavoro::Apri(&main, environment, [&main] { main.interfaceUpdate(); });
+    });
+    main.setCommand(frmMain::Command::Preferenze, [&main, &environment] {
+        frmPreferenze::Apri(&main);
+        // Whether or not anything was saved, the views show what the archive now holds.
+        if (QString error; !environment.Update(&error))
+            MessageService::instance().inform(&main, error, MessageService::Icon::Critical);
+        main.interfaceUpdate();
+    });
+    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main] {
+        comfrmManData window(&main);
+        window.exec();
+    });
+    main.setCommand(frmMain::Command::Informazioni, [&main] {
+        comfrmAbout window(&main);
+        window.exec();
+    });
+    main.setCommand(frmMain::Command::Guida, [&main] { showHelpContents(&main); });
+    // The main window's topic follows its view.
+    installHelpKey(&main);
+}
+
+} // namespace
+
+MainModule::MainModule(const QString &lockFolder)
+    : m_lock(QDir(lockFolder).filePath(u"tovrin3.lock"_s))
+{
+}
+
+MainModule::~MainModule() = default;
+
+bool MainModule::refuse(const QString &message)
+{
+    MessageService::instance().inform(nullptr, message, MessageService::Icon::Critical);
+    return false;
+}
+
+bool MainModule::avvia(const QDate &today)
+{
+    m_lock.setStaleLockTime(0);
+    if (!m_lock.tryLock(0))
+        return refuse(u"Applicazione già in esecuzione"_s);
+
+    QString folder = cDataAccess().dataFolder();
+    if (folder.isEmpty()) {
+        // First run: the user creates an archive, or the program ends without a word.
+        if (!frmChoosePdC::Apri())
+            return false;
+        folder = cDataAccess().dataFolder();
+    }
+    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
+        return refuse(problem);
+    setStringaConnessione(databasePathFor(folder));
+
+    QString error;
+    if (!stampVersion(&error))
+        return refuse(error);
+
+    m_environment = std::make_unique<cEnvironment>();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_environment->setScreenMetrics(
+            screen->logicalDotsPerInch(),
+            QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    m_environment->setCurDate(today);
+    if (!m_environment->Update(&error))
+        return refuse(error);
+
+    m_mainWindow = std::make_unique<frmMain>(*m_environment);
+    wireCommands();
+    m_mainWindow->show();
+    return true;
+}
+
+void MainModule::wireCommands()
+{
+    frmMain &main = *m_mainWindow;
+    cEnvironment &environment = *m_environment;
+    wireJournalCommands(main, environment);
+    wireChartCommands(main, environment);
+    wireEnvironmentCommands(main, environment);
+    main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
+        frm_newEse::Apri(&main, environment);
+        main.gexUpdate();
+    });
+    main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
+        frmProgressivi window(environment.EseDate1(), environment.EseDate2(), &main);
+        window.exec();
+        main.gexUpdate();
+    });
+}

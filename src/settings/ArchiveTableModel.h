@@ -1,0 +1,36 @@
+#pragma once
+
+#include "settings/ArchiveTables.h"
+#include "ui/grid/EditableGridModel.h"
+
+// The rows of one archive table in an editable grid, written straight back to the archive: a
+// row is inserted or updated when the grid commits it and stays pending when the archive refuses
+// it. Amounts are edited as money with two decimals, dates as dates.
+class ArchiveTableModel : public EditableGridModel {
+    Q_OBJECT
+
+public:
+    explicit ArchiveTableModel(QObject *parent = nullptr);
+
+    void setTable(ArchiveTable table);
+    const ArchiveTable &table() const { return m_table; }
+
+    // Deletes a committed row from the archive and from the grid; false with the engine's text.
+    bool deleteArchiveRow(int row, QString *error);
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+signals:
+    // The archive or a conversion refused a value or a row; text says why.
+    void refused(const QString &text);
+
+private:
+    bool convert(int column, QVariant &value);
+    bool writeRow(int row);
+    int keyColumn() const { return int(m_table.fields.size()); }
+    QVariantList storedValues(int row) const;
+
+    ArchiveTable m_table;
+    bool m_storing = false; // lets the model itself fill the hidden key and the given id
+};

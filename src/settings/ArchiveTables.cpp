@@ -1,0 +1,190 @@
+#include "settings/ArchiveTables.h"
+
+#include "data/Database.h"
+
+#include <QDate>
+#include <QSqlDriver>
+#include <QSqlField>
+#include <QSqlIndex>
+#include <QSqlRecord>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Columns whose stored integers or texts mean amounts and dates; the declared types of the
+// schema do not tell them apart from other integers and texts.
+ArchiveTable::Kind kindOf(const QString &table, const QSqlField &field)
+{
+    const QString name = field.name().toLower();
+    if (table.compare(u"regdet"_s, Qt::CaseInsensitive) == 0 && name == u"importo"_s)
+        return ArchiveTable::Kind::Money;
+    if (table.compare(u"regmain"_s, Qt::CaseInsensitive) == 0 && name == u"data"_s)
+        return ArchiveTable::Kind::Date;
+    switch (field.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return ArchiveTable::Kind::Integer;
+    default:
+        return ArchiveTable::Kind::Text;
+    }
+}
+
+QString quoted(const Connection &connection, const QString &identifier)
+{
+    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+}
+
+QString keyCondition(const Connection &connection, const ArchiveTable &table)
+{
+    QStringList parts;
+    for (int column : table.keyColumns)
+        parts.append(quoted(connection, table.fields.at(column)) + u" = ?"_s);
+    return parts.join(u" AND "_s);
+}
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool insertRow(const Connection &connection, const ArchiveTable &table, QVariantList *row,
+               QString *error)
+{
+    QStringList columns;
+    QStringList marks;
+    QVariantList values;
+    for (int i = 0; i < table.fields.size(); ++i) {
+        if (row->at(i).isNull())
+            continue;
+        columns.append(quoted(connection, table.fields.at(i)));
+        marks.append(u"?"_s);
+        values.append(row->at(i));
+    }
+    const QString target = quoted(connection, table.name);
+    const QString sql = columns.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(target)
+                                          : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
+                                                target, columns.join(u", "_s), marks.join(u", "_s));
+    QSqlQuery query = connection.query();
+    if (!runSql(query, sql, values, error))
+        return false;
+    // An id the engine gave is the key of the new row.
+    if (table.keyColumns.size() == 1 && row->at(table.keyColumns.first()).isNull())
+        (*row)[table.keyColumns.first()] = query.lastInsertId();
+    return true;
+}
+
+bool updateRow(const Connection &connection, const ArchiveTable &table, const QVariantList &key,
+               const QVariantList &row, QString *error)
+{
+    QStringList assignments;
+    for (const QString &field : table.fields)
+        assignments.append(quoted(connection, field) + u" = ?"_s);
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"UPDATE %1 SET %2 WHERE %3"_s.arg(quoted(connection, table.name),
+                                                   assignments.join(u", "_s),
+                                                   keyCondition(connection, table)),
+                row + key, error))
+        return false;
+    if (query.numRowsAffected() != 1)
+        return fail(error, u"La riga non è più presente nella tabella %1."_s.arg(table.name));
+    return true;
+}
+
+} // namespace
+
+QVariantList ArchiveTable::keyOf(const QVariantList &row) const
+{
+    QVariantList key;
+    for (int column : keyColumns)
+        key.append(row.value(column));
+    return key;
+}
+
+QStringList archiveTableNames(QString *error)
+{
+    if (StringaConnessione().isEmpty())
+        return {};
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    if (!connection.isOpen()) {
+        fail(error, connection.errorText());
+        return {};
+    }
+    QStringList names;
+    for (const QString &name : connection.database().tables(QSql::Tables)) {
+        // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own.
+        if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive))
+            names.append(name);
+    }
+    return names;
+}
+
+bool loadArchiveTable(const QString &name, ArchiveTable *table, QString *error)
+{
+    QString failure;
+    if (!archiveTableNames(&failure).contains(name))
+        return fail(error, failure.isEmpty() ? u"Tabella non trovata: %1"_s.arg(name) : failure);
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    if (!connection.isOpen())
+        return fail(error, connection.errorText());
+
+    ArchiveTable loaded;
+    loaded.name = name;
+    const QSqlRecord record = connection.database().record(name);
+    for (int i = 0; i < record.count(); ++i) {
+        loaded.fields.append(record.fieldName(i));
+        loaded.kinds.append(kindOf(name, record.field(i)));
+    }
+    const QSqlIndex primary = connection.database().primaryIndex(name);
+    for (int i = 0; i < primary.count(); ++i)
+        loaded.keyColumns.append(int(loaded.fields.indexOf(primary.fieldName(i))));
+
+    QSqlQuery query = connection.query();
+    query.setForwardOnly(true);
+    if (!runSql(query, u"SELECT * FROM "_s + quoted(connection, name), {}, error))
+        return false;
+    while (query.next()) {
+        QVariantList row;
+        for (int i = 0; i < loaded.fields.size(); ++i) {
+            const QVariant value = query.value(i);
+            // Dates go back to the archive as the ISO text they were stored as.
+            row.append(value.typeId() == QMetaType::QDate
+                           ? QVariant(value.toDate().toString(Qt::ISODate))
+                           : value);
+        }
+        loaded.rows.push_back(row);
+    }
+    *table = std::move(loaded);
+    return true;
+}
+
+bool writeArchiveRow(const ArchiveTable &table, const QVariantList &key, QVariantList *row,
+                     QString *error)
+{
+    if (table.keyColumns.isEmpty())
+        return fail(error, u"La tabella %1 non ha una chiave primaria: le righe non possono essere "
+                           u"modificate."_s.arg(table.name));
+    Connection connection;
+    if (!connection.isOpen())
+        return fail(error, connection.errorText());
+    return key.isEmpty() ? insertRow(connection, table, row, error)
+                         : updateRow(connection, table, key, *row, error);
+}
+
+bool deleteArchiveRow(const ArchiveTable &table, const QVariantList &key, QString *error)
+{
+    if (table.keyColumns.isEmpty() || key.size() != table.keyColumns.size())
+        return fail(error,
+                    u"La riga non può essere identificata nella tabella %1."_s.arg(table.name));
+    Connection connection;
+    if (!connection.isOpen())
+        return fail(error, connection.errorText());
+    QSqlQuery query = connection.query();
+    return runSql(query,
+                  u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),
+                                                   keyCondition(connection, table)),
+                  key, error);
+}

@@ -1,0 +1,101 @@
+#include "settings/Preferences.h"
+
+#include "data/Database.h"
+#include "data/Parametri.h"
+
+using namespace Qt::StringLiterals;
+
+const std::array<CaptionField, 9> &captionFields()
+{
+    static const std::array<CaptionField, 9> fields = {{
+        {u"Stato patrimoniale"_s, u"spDescrizione"_s, u"Stato patrimoniale"_s},
+        {u"Conto economico"_s, u"ceDescrizione"_s, u"Conto economico"_s},
+        {u"Conti d'ordine"_s, u"coDescrizione"_s, u"Conti d'ordine"_s},
+        {u"Attivo"_s, u"attDescrizione"_s, u"Attivo"_s},
+        {u"Passivo"_s, u"pasDescrizione"_s, u"Passivo"_s},
+        {u"Costi"_s, u"cosDescrizione"_s, u"Costi"_s},
+        {u"Ricavi"_s, u"ricDescrizione"_s, u"Ricavi"_s},
+        {u"Utile"_s, u"utileDescrizione"_s, u"Utile"_s},
+        {u"Perdita"_s, u"perditaDescrizione"_s, u"Perdita"_s},
+    }};
+    return fields;
+}
+
+const std::array<QString, OrganisationFieldCount> &organisationLabels()
+{
+    static const std::array<QString, OrganisationFieldCount> labels = {
+        u"Denominazione:"_s, u"Indirizzo:"_s,      u"CAP:"_s,         u"Località:"_s,
+        u"Provincia:"_s,     u"Codice fiscale:"_s, u"Partita IVA:"_s,
+    };
+    return labels;
+}
+
+QString organisationKey(int position)
+{
+    return u"ana%1"_s.arg(position, 2, 10, QLatin1Char('0'));
+}
+
+bool loadPreferences(Preferences *preferences, QString *error)
+{
+    QString failure;
+    auto read = [&failure](const QString &key, const QString &fallback) {
+        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+            .toString();
+    };
+    Preferences loaded;
+    for (const CaptionField &field : captionFields())
+        loaded.captions.append(read(field.key, field.initial));
+    const bool named = !read(organisationKey(1), QString()).isEmpty();
+    for (int position = 1; position <= OrganisationFieldCount; ++position)
+        loaded.organisation.append(named ? read(organisationKey(position), QString()) : QString());
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return false;
+    }
+    *preferences = loaded;
+    return true;
+}
+
+PreferencesProblem checkPreferences(const Preferences &preferences)
+{
+    if (preferences.organisation.value(0).isEmpty())
+        return PreferencesProblem::MissingName;
+    for (int i = 0; i < int(captionFields().size()); ++i) {
+        if (preferences.captions.value(i).isEmpty())
+            return PreferencesProblem::MissingCaption;
+    }
+    return PreferencesProblem::None;
+}
+
+QString problemMessage(PreferencesProblem problem)
+{
+    switch (problem) {
+    case PreferencesProblem::MissingName:
+        return u"Inserire almeno la denominazione"_s;
+    case PreferencesProblem::MissingCaption:
+        return u"Compilare tutte le descrizioni"_s;
+    case PreferencesProblem::None:
+        break;
+    }
+    return {};
+}
+
+bool savePreferences(const Preferences &preferences, QString *error)
+{
+    return inTransaction(
+        [&preferences](const Connection &connection, QString *failure) {
+            for (int i = 0; i < int(captionFields().size()); ++i) {
+                if (!ScriviParametro(connection, captionFields()[size_t(i)].key, TipoValore::Testo,
+                                     preferences.captions.value(i), failure))
+                    return false;
+            }
+            for (int position = 1; position <= OrganisationFieldCount; ++position) {
+                if (!ScriviParametro(connection, organisationKey(position), TipoValore::Testo,
+                                     preferences.organisation.value(position - 1), failure))
+                    return false;
+            }
+            return true;
+        },
+        error);
+}

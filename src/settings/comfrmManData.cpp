@@ -1,0 +1,175 @@
+#include "settings/comfrmManData.h"
+
+#include "settings/ArchiveTableModel.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/GridViewSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int MinimumWidthTwips = 6105;
+
+} // namespace
+
+comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(u"comfrmManData"_s);
+    setWindowTitle(u"Tabelle"_s);
+    setSizeGripEnabled(true);
+
+    m_label = new QLabel(u"Tabella:"_s, this);
+    m_cmbTables = new QComboBox(this);
+    m_cmbTables->setObjectName(u"cmbTables"_s);
+    m_label->setBuddy(m_cmbTables);
+
+    m_model = new ArchiveTableModel(this);
+    m_gexTable = new DataGrid(this);
+    m_gexTable->setObjectName(u"gexTable"_s);
+    m_gexTable->setModel(m_model);
+    m_gexTable->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_gexTable->setEditTriggers(QAbstractItemView::DoubleClicked |
+                                QAbstractItemView::EditKeyPressed |
+                                QAbstractItemView::AnyKeyPressed);
+    m_gexTable->installEventFilter(this);
+    m_gexTable->hide();
+
+    m_picBottom = new QLabel(u"Scegliere la tabella da consultare o modificare."_s, this);
+    m_picBottom->setObjectName(u"picBottom"_s);
+    m_picBottom->setAlignment(Qt::AlignCenter);
+    m_picBottom->setFrameShape(QFrame::StyledPanel);
+
+    connect(m_model, &ArchiveTableModel::refused, this, [this](const QString &text) {
+        MessageService::instance().inform(this, text, MessageService::Icon::Critical);
+    });
+    connect(m_gexTable->support(), &GridViewSupport::enterPressed, m_model,
+            &ArchiveTableModel::commitPending);
+    connect(m_gexTable->support(), &GridViewSupport::characterTyped, this,
+            &comfrmManData::startTyping);
+    connect(m_cmbTables, &QComboBox::activated, this,
+            [this](int index) { scegliTabella(m_cmbTables->itemText(index)); });
+
+    QString error;
+    m_cmbTables->addItems(archiveTableNames(&error));
+    m_cmbTables->setCurrentIndex(-1);
+    if (!error.isEmpty())
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+
+    setMinimumWidth(twipsToPixels(this, MinimumWidthTwips));
+    resize(760, 480);
+}
+
+bool comfrmManData::scegliTabella(const QString &name)
+{
+    // Another table replaces the rows: the row in edit must reach the archive first.
+    if (!m_model->commitPending()) {
+        m_cmbTables->setCurrentText(m_shownTable);
+        return false;
+    }
+    ArchiveTable table;
+    QString error;
+    if (!loadArchiveTable(name, &table, &error)) {
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        m_cmbTables->setCurrentText(m_shownTable);
+        return false;
+    }
+    m_gexTable->hide();
+    m_model->setTable(std::move(table));
+    m_gexTable->applyColumns(m_model->columns());
+    m_shownTable = name;
+    m_cmbTables->setCurrentText(name);
+    m_picBottom->hide();
+    m_gexTable->show();
+    m_gexTable->setCurrentRow(0);
+    m_gexTable->setFocus();
+    return true;
+}
+
+void comfrmManData::reject()
+{
+    if (m_model->commitPending()) {
+        QDialog::reject();
+        return;
+    }
+    if (MessageService::instance().ask(
+            this,
+            u"La riga in modifica non è stata salvata.\nChiudere abbandonando le modifiche?"_s,
+            MessageService::Icon::Warning)) {
+        m_model->cancelPending();
+        QDialog::reject();
+    }
+}
+
+void comfrmManData::eliminaRiga()
+{
+    const int row = m_gexTable->currentRow();
+    if (row < 0 || m_model->isNewRowLine(row))
+        return;
+    if (row == m_model->pendingRow() &&
+        m_model->value(row, int(m_model->table().fields.size())).toList().isEmpty()) {
+        m_model->cancelPending();
+        return;
+    }
+    if (!MessageService::instance().ask(this, u"Eliminare la riga selezionata?"_s,
+                                        MessageService::Icon::Warning))
+        return;
+    QString error;
+    if (!m_model->deleteArchiveRow(row, &error))
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+}
+
+void comfrmManData::startTyping(const QString &text)
+{
+    const QModelIndex current = m_gexTable->currentIndex();
+    if (!current.isValid() || !(m_model->flags(current) & Qt::ItemIsEditable))
+        return;
+    m_gexTable->edit(current);
+    if (auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget()))
+        editor->setText(text);
+}
+
+bool comfrmManData::eventFilter(QObject *watched, QEvent *event)
+{
+    // While a cell is edited its editor has the keys; these reach the grid between edits.
+    if (watched == m_gexTable && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Delete) {
+            eliminaRiga();
+            return true;
+        }
+        // Esc on a row in edit gives it back its stored values, as the grid always did.
+        if (key == Qt::Key_Escape && m_model->pendingRow() >= 0) {
+            m_model->cancelPending();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void comfrmManData::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    layoutControls();
+}
+
+void comfrmManData::layoutControls()
+{
+    auto px = [this](int twips) { return twipsToPixels(this, twips); };
+    const int labelWidth = m_label->sizeHint().width();
+    const int rowHeight = m_cmbTables->sizeHint().height();
+    const int top = std::max(px(535), rowHeight + px(120));
+    m_label->setGeometry(px(60), (top - rowHeight) / 2, labelWidth, rowHeight);
+    m_cmbTables->setGeometry(px(60) + labelWidth + px(90), (top - rowHeight) / 2, px(3200),
+                             rowHeight);
+    const QRect area(px(60), top, width() - px(105), height() - top - px(45));
+    m_gexTable->setGeometry(area);
+    m_picBottom->setGeometry(area);
+}

@@ -1,0 +1,135 @@
+#include "settings/frmPreferenze.h"
+
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int CaptionLength = 50;
+constexpr int OrganisationLength = 100;
+
+QLineEdit *addField(QFormLayout *form, QWidget *parent, const QString &label, int maxLength)
+{
+    auto *field = new QLineEdit(parent);
+    field->setMaxLength(maxLength);
+    form->addRow(label, field);
+    return field;
+}
+
+} // namespace
+
+frmPreferenze::frmPreferenze(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(u"frmPreferenze"_s);
+    setWindowTitle(u"Preferenze"_s);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->addTab(buildCaptionsTab(), u"Descrizioni Contabilità"_s);
+    m_tabs->addTab(buildOrganisationTab(), u"Dati anagrafici Organizzazione"_s);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *cmdChiudi = buttons->addButton(u"Chiudi"_s, QDialogButtonBox::AcceptRole);
+    cmdChiudi->setObjectName(u"cmdChiudi"_s);
+    cmdChiudi->setAutoDefault(false);
+    addHelpButton(buttons, HelpContext::Preferenze);
+    connect(cmdChiudi, &QPushButton::clicked, this, &frmPreferenze::chiudi);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addWidget(buttons);
+
+    enterMovesToNextField(this);
+    resize(480, sizeHint().height());
+}
+
+QWidget *frmPreferenze::buildCaptionsTab()
+{
+    auto *page = new QWidget(this);
+    auto *form = new QFormLayout(page);
+    for (const CaptionField &caption : captionFields()) {
+        QLineEdit *field = addField(form, page, caption.label, CaptionLength);
+        field->setObjectName(u"txt_"_s + caption.key);
+        // Loading and saving walk the fields with the key each one carries.
+        field->setProperty("chiave", caption.key);
+        m_captions.append(field);
+    }
+    return page;
+}
+
+QWidget *frmPreferenze::buildOrganisationTab()
+{
+    auto *page = new QWidget(this);
+    auto *form = new QFormLayout(page);
+    for (int position = 1; position <= OrganisationFieldCount; ++position) {
+        QLineEdit *field =
+            addField(form, page, organisationLabels()[size_t(position - 1)], OrganisationLength);
+        field->setObjectName(u"txt_"_s + organisationKey(position));
+        field->setProperty("chiave", organisationKey(position));
+        m_organisation.append(field);
+    }
+    return page;
+}
+
+void frmPreferenze::Apri(QWidget *owner)
+{
+    frmPreferenze window(owner);
+    QString error;
+    if (!window.carica(&error)) {
+        MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+        return;
+    }
+    window.exec();
+}
+
+bool frmPreferenze::carica(QString *error)
+{
+    Preferences loaded;
+    if (!loadPreferences(&loaded, error))
+        return false;
+    for (int i = 0; i < m_captions.size(); ++i)
+        m_captions[i]->setText(loaded.captions.value(i));
+    for (int i = 0; i < m_organisation.size(); ++i)
+        m_organisation[i]->setText(loaded.organisation.value(i));
+    return true;
+}
+
+Preferences frmPreferenze::values() const
+{
+    Preferences current;
+    for (const QLineEdit *field : m_captions)
+        current.captions.append(field->text());
+    for (const QLineEdit *field : m_organisation)
+        current.organisation.append(field->text());
+    return current;
+}
+
+void frmPreferenze::chiudi()
+{
+    const Preferences current = values();
+    MessageService &messages = MessageService::instance();
+    const PreferencesProblem problem = checkPreferences(current);
+    if (problem != PreferencesProblem::None) {
+        messages.inform(this, problemMessage(problem), MessageService::Icon::Warning);
+        QLineEdit *field =
+            problem == PreferencesProblem::MissingName ? m_organisation[0] : m_captions[0];
+        m_tabs->setCurrentWidget(field->parentWidget());
+        field->setFocus();
+        return;
+    }
+    QString error;
+    if (!savePreferences(current, &error)) {
+        messages.inform(this, error, MessageService::Icon::Critical);
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,217 @@
+// Fails when a source file includes a file of a higher layer, or the window or logic half of a
+// subsystem that comes later in the order of the subsystems. The layer of a source file is the
+// library its folder's CMakeLists.txt puts it in; a header shares the layer of its source file.
+//
+// Usage: tovrin3-layercheck SOURCE_ROOT
+// Prints one line per offending include and exits 1; exits 0 when every include points down.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cstdio>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Layer { Core, Logic, Engine, Ui, Windows, Program };
+
+int rank(Layer layer)
+{
+    switch (layer) {
+    case Layer::Core:
+        return 0;
+    case Layer::Logic:
+    case Layer::Engine:
+        return 1;
+    case Layer::Ui:
+        return 2;
+    case Layer::Windows:
+        return 3;
+    case Layer::Program:
+        return 4;
+    }
+    return 4;
+}
+
+QString layerName(Layer layer)
+{
+    static const char *const names[] = {"core", "logic", "report engine", "ui", "windows",
+                                        "program"};
+    return QString::fromLatin1(names[static_cast<int>(layer)]);
+}
+
+std::optional<Layer> layerOfTarget(const QString &target)
+{
+    static const QHash<QString, Layer> libraries = {
+        {u"tovrin3_core"_s, Layer::Core},         {u"tovrin3_logic"_s, Layer::Logic},
+        {u"tovrin3_reports"_s, Layer::Logic},     {u"tovrin3_statements"_s, Layer::Logic},
+        {u"tovrin3_reportengine"_s, Layer::Engine}, {u"tovrin3_ui"_s, Layer::Ui},
+        {u"tovrin3_windows"_s, Layer::Windows},   {u"tovrin3_program"_s, Layer::Program},
+    };
+    const auto found = libraries.constFind(target);
+    if (found != libraries.constEnd())
+        return *found;
+    return std::nullopt;
+}
+
+// Subsystems whose windows and logic may use only those earlier in this order.
+std::optional<int> subsystemOrder(const QString &subsystem)
+{
+    static const QHash<QString, int> order = {
+        {u"chart"_s, 0},    {u"journal"_s, 1},    {u"yearend"_s, 2}, {u"archive"_s, 2},
+        {u"settings"_s, 2}, {u"reports"_s, 2},    {u"statements"_s, 2}, {u"main"_s, 3},
+    };
+    const auto found = order.constFind(subsystem);
+    if (found != order.constEnd())
+        return *found;
+    return std::nullopt;
+}
+
+QString subsystemOf(const QString &relativePath)
+{
+    return relativePath.section(u'/', 0, 0);
+}
+
+QString withoutExtension(const QString &relativePath)
+{
+    return relativePath.left(relativePath.lastIndexOf(u'.'));
+}
+
+// The layer of each source file named in a CMakeLists.txt, by its path under the root.
+struct LayerMap {
+    QHash<QString, Layer> byStem;
+    QStringList problems;
+};
+
+void readCMakeLists(const QDir &root, const QString &listPath, LayerMap &map)
+{
+    QFile file(listPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    const QString text = QString::fromUtf8(file.readAll());
+    const QString folder = root.relativeFilePath(QFileInfo(listPath).path());
+    static const QRegularExpression command(
+        uR"re((target_sources|add_library|add_executable)\s*\(\s*([A-Za-z0-9_.-]+)([^)]*)\))re"_s);
+    static const QRegularExpression sourceFile(uR"(([A-Za-z0-9_./-]+\.cpp))"_s);
+    for (auto match = command.globalMatch(text); match.hasNext();) {
+        const auto found = match.next();
+        const QString target = found.captured(2);
+        std::optional<Layer> layer = layerOfTarget(target);
+        if (!layer && found.captured(1) == u"add_executable"_s)
+            layer = Layer::Program;
+        for (auto file = sourceFile.globalMatch(found.captured(3)); file.hasNext();) {
+            const QString name = file.next().captured(1);
+            const QString path =
+                QDir::cleanPath(folder == u"."_s ? name : folder + u'/' + name);
+            if (!layer) {
+                map.problems.append(u"%1: %2 belongs to %3, a library of no known layer"_s.arg(
+                    QDir(root).relativeFilePath(listPath), name, target));
+                continue;
+            }
+            map.byStem.insert(withoutExtension(path), *layer);
+        }
+    }
+}
+
+LayerMap readLayers(const QDir &root)
+{
+    LayerMap map;
+    QDirIterator lists(root.path(), {u"CMakeLists.txt"_s}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (lists.hasNext())
+        readCMakeLists(root, lists.next(), map);
+    return map;
+}
+
+// A header without a source file of its own takes the layer its folder stands for.
+Layer folderLayer(const QString &relativePath)
+{
+    const QString subsystem = subsystemOf(relativePath);
+    if (subsystem == u"data"_s)
+        return Layer::Core;
+    if (subsystem == u"ui"_s)
+        return Layer::Ui;
+    if (relativePath.startsWith(u"reports/engine/"_s))
+        return Layer::Engine;
+    if (subsystemOrder(subsystem))
+        return Layer::Logic;
+    return Layer::Program;
+}
+
+Layer layerOf(const LayerMap &map, const QString &relativePath)
+{
+    return map.byStem.value(withoutExtension(relativePath), folderLayer(relativePath));
+}
+
+// Why the include is not allowed, or nothing when it is.
+std::optional<QString> refusal(const QString &from, Layer fromLayer, const QString &to,
+                               Layer toLayer)
+{
+    const bool engineFromLogic = fromLayer == Layer::Logic && toLayer == Layer::Engine;
+    if (rank(toLayer) > rank(fromLayer) ||
+        (rank(toLayer) == rank(fromLayer) && fromLayer != toLayer && !engineFromLogic))
+        return u"%1 includes from a higher layer"_s.arg(layerName(fromLayer));
+    const QString fromSubsystem = subsystemOf(from), toSubsystem = subsystemOf(to);
+    const auto fromOrder = subsystemOrder(fromSubsystem), toOrder = subsystemOrder(toSubsystem);
+    const bool ordered = toLayer == Layer::Logic || toLayer == Layer::Windows;
+    if (ordered && fromOrder && toOrder && fromSubsystem != toSubsystem && *toOrder >= *fromOrder)
+        return u"%1 may not use %2, which comes later or beside it"_s.arg(fromSubsystem,
+                                                                         toSubsystem);
+    return std::nullopt;
+}
+
+int check(const QDir &root)
+{
+    const LayerMap map = readLayers(root);
+    QStringList problems = map.problems;
+    static const QRegularExpression include(uR"re(^\s*#\s*include\s+"([^"]+)")re"_s,
+                                            QRegularExpression::MultilineOption);
+    QDirIterator sources(root.path(), {u"*.cpp"_s, u"*.h"_s}, QDir::Files,
+                         QDirIterator::Subdirectories);
+    while (sources.hasNext()) {
+        const QString path = sources.next();
+        const QString from = root.relativeFilePath(path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            continue;
+        const QString text = QString::fromUtf8(file.readAll());
+        const Layer fromLayer = layerOf(map, from);
+        for (auto match = include.globalMatch(text); match.hasNext();) {
+            const auto found = match.next();
+            const QString to = found.captured(1);
+            if (!QFileInfo::exists(root.filePath(to)))
+                continue;
+            const Layer toLayer = layerOf(map, to);
+            if (const auto why = refusal(from, fromLayer, to, toLayer)) {
+                const int line = text.left(found.capturedStart()).count(u'\n') + 1;
+                problems.append(u"%1:%2: #include \"%3\" (%4 of %5): %6"_s.arg(
+                    from, QString::number(line), to, layerName(toLayer), subsystemOf(to), *why));
+            }
+        }
+    }
+    QTextStream out(stdout);
+    for (const QString &problem : std::as_const(problems))
+        out << problem << '\n';
+    return problems.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        std::fputs("Uso: tovrin3-layercheck CARTELLA_SORGENTI\n", stderr);
+        return 2;
+    }
+    return check(QDir(args.at(1)));
+}

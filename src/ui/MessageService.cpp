@@ -1,0 +1,72 @@
+#include "ui/MessageService.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace {
+
+MessageService *installed = nullptr;
+
+QMessageBox::Icon boxIcon(MessageService::Icon icon)
+{
+    switch (icon) {
+    case MessageService::Icon::Warning:
+        return QMessageBox::Warning;
+    case MessageService::Icon::Critical:
+        return QMessageBox::Critical;
+    case MessageService::Icon::Question:
+        return QMessageBox::Question;
+    case MessageService::Icon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+MessageService &MessageService::instance()
+{
+    static DialogMessageService dialogs;
+    return installed ? *installed : dialogs;
+}
+
+void MessageService::install(MessageService *service)
+{
+    installed = service;
+}
+
+void DialogMessageService::inform(QWidget *parent, const QString &text, Icon icon,
+                                  const QString &title)
+{
+    QMessageBox box(boxIcon(icon),
+                    title.isEmpty() ? QGuiApplication::applicationDisplayName() : title, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool DialogMessageService::ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes)
+{
+    QMessageBox box(boxIcon(icon), QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString DialogMessageService::chooseFolder(QWidget *parent, const QString &title,
+                                           const QString &start)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, start);
+    if (folder.isEmpty())
+        return folder;
+    return QDir::cleanPath(folder);
+}
+
+QString DialogMessageService::chooseFile(QWidget *parent, const QString &title,
+                                         const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
+                                        QFileDialog::ReadOnly);
+}

@@ -1,0 +1,104 @@
+#include "ui/WindowUtils.h"
+
+#include "ui/Help.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace {
+
+class RefuseSystemClose : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close && event->spontaneous()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+class EnterMovesFocus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+            auto *field = qobject_cast<QWidget *>(watched);
+            if (enter && key->modifiers() == Qt::NoModifier &&
+                (qobject_cast<QLineEdit *>(field) || qobject_cast<QComboBox *>(field))) {
+                QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+                QCoreApplication::sendEvent(field, &tab);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+void enterMovesToNextField(QWidget *window)
+{
+    auto *filter = new EnterMovesFocus(window);
+    for (QWidget *child : window->findChildren<QWidget *>()) {
+        if (qobject_cast<QLineEdit *>(child) || qobject_cast<QComboBox *>(child))
+            child->installEventFilter(filter);
+    }
+}
+
+void TogliChiudi(QWidget *window)
+{
+    window->setWindowFlag(Qt::WindowCloseButtonHint, false);
+    window->installEventFilter(new RefuseSystemClose(window));
+}
+
+int twipsToPixels(const QWidget *widget, int twips)
+{
+    return static_cast<int>(std::lround(twips * widget->logicalDpiX() / 1440.0));
+}
+
+QLabel *noteLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setItalic(true);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **salva,
+                                    QPushButton **annulla)
+{
+    auto *buttons = new QDialogButtonBox(dialog);
+    *salva = buttons->addButton(QStringLiteral("Salva"), QDialogButtonBox::AcceptRole);
+    (*salva)->setObjectName(QStringLiteral("cmdSalva"));
+    *annulla = buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    (*annulla)->setObjectName(QStringLiteral("cmdAnnulla"));
+    if (helpContext != 0)
+        addHelpButton(buttons, helpContext);
+    for (QPushButton *button : buttons->findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    QObject::connect(*annulla, &QPushButton::clicked, dialog, &QDialog::reject);
+    return buttons;
+}

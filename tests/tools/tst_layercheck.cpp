@@ -1,0 +1,106 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// Runs the include check on small source trees: a clean tree passes, and each kind of include
+// that points the wrong way is refused with the file, the line and the include.
+class tst_LayerCheck : public QObject {
+    Q_OBJECT
+
+private:
+    static void write(const QDir &root, const QString &path, const QString &text)
+    {
+        QVERIFY(root.mkpath(QFileInfo(root.filePath(path)).path()));
+        QFile file(root.filePath(path));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+        file.write(text.toUtf8());
+    }
+
+    static void writeTree(const QDir &root)
+    {
+        write(root, u"data/CMakeLists.txt"_s, u"target_sources(tovrin3_core PRIVATE Money.cpp)\n"_s);
+        write(root, u"data/Money.h"_s, u"#pragma once\n"_s);
+        write(root, u"data/Money.cpp"_s, u"#include \"data/Money.h\"\n"_s);
+        write(root, u"ui/CMakeLists.txt"_s, u"target_sources(tovrin3_ui PRIVATE grid/Grid.cpp)\n"_s);
+        write(root, u"ui/grid/Grid.h"_s, u"#pragma once\n"_s);
+        write(root, u"ui/grid/Grid.cpp"_s, u"#include \"ui/grid/Grid.h\"\n#include \"data/Money.h\"\n"_s);
+        for (const QString &subsystem : {u"chart"_s, u"main"_s}) {
+            write(root, subsystem + u"/CMakeLists.txt"_s,
+                  u"target_sources(tovrin3_logic PRIVATE\n    Rules.cpp\n)\n"
+                  u"target_sources(tovrin3_windows PRIVATE\n    frmEditor.cpp\n)\n"_s);
+            write(root, subsystem + u"/Rules.h"_s, u"#pragma once\n"_s);
+            write(root, subsystem + u"/Rules.cpp"_s, u"#include \"data/Money.h\"\n"_s);
+            write(root, subsystem + u"/frmEditor.h"_s, u"#pragma once\n"_s);
+            write(root, subsystem + u"/frmEditor.cpp"_s,
+                  u"#include \"ui/grid/Grid.h\"\n#include \"" + subsystem + u"/Rules.h\"\n");
+        }
+        write(root, u"main/frmEditor.cpp"_s,
+              u"#include \"chart/frmEditor.h\"\n#include \"chart/Rules.h\"\n"_s);
+    }
+
+    static QString run(const QDir &root, int *exitCode)
+    {
+        QProcess process;
+        process.start(QStringLiteral(TOVRIN_BIN_DIR "/tovrin3-layercheck"), {root.path()});
+        if (!process.waitForFinished(30000))
+            return u"timeout"_s;
+        *exitCode = process.exitCode();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+private slots:
+    void cleanTreePasses()
+    {
+        QTemporaryDir dir;
+        writeTree(QDir(dir.path()));
+        int exitCode = -1;
+        const QString out = run(QDir(dir.path()), &exitCode);
+        QCOMPARE(out, QString());
+        QCOMPARE(exitCode, 0);
+    }
+
+    void upwardIncludeFails_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("include");
+        QTest::newRow("core includes the grid") << u"data/Money.cpp"_s << u"ui/grid/Grid.h"_s;
+        QTest::newRow("logic includes a window") << u"chart/Rules.cpp"_s << u"chart/frmEditor.h"_s;
+        QTest::newRow("ui includes logic") << u"ui/grid/Grid.cpp"_s << u"main/Rules.h"_s;
+        QTest::newRow("chart window includes main") << u"chart/frmEditor.cpp"_s << u"main/Rules.h"_s;
+        QTest::newRow("chart logic includes main logic") << u"chart/Rules.cpp"_s << u"main/Rules.h"_s;
+    }
+
+    void upwardIncludeFails()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, include);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        writeTree(root);
+        write(root, file, u"// planted\n#include \""_s + include + u"\"\n"_s);
+        int exitCode = -1;
+        const QString out = run(root, &exitCode);
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(out.startsWith(file + u":2: #include \""_s + include + u'"'), qPrintable(out));
+        QCOMPARE(out.count(u'\n'), 1);
+    }
+
+    void libraryOfNoKnownLayerFails()
+    {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        writeTree(root);
+        write(root, u"main/CMakeLists.txt"_s, u"target_sources(mystery PRIVATE Rules.cpp)\n"_s);
+        int exitCode = -1;
+        const QString out = run(root, &exitCode);
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(out.contains(u"mystery"_s), qPrintable(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LayerCheck)
+#include "tst_layercheck.moc"
