@@ -1,11 +1,13 @@
 // tovrin3-cli: archive work from the command line.
 //   tovrin3-cli info --archive DIR [--date YYYY-MM-DD] [--json]
 //   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
+//   tovrin3-cli fill --archive DIR [--date D] --template FILE --out FILE.xlsx
 
 #include "archive/ArchiveInfo.h"
+#include "cli/FillCommand.h"
 #include "data/ArchiveStartup.h"
-#include "data/cEnvironment.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
@@ -125,12 +127,14 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Velmora Contabilità 3 da riga di comando"_s);
     parser.addHelpOption();
-    parser.addPositionalArgument(u"comando"_s, u"info | yearend"_s);
+    parser.addPositionalArgument(u"comando"_s, u"info | yearend | fill"_s);
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"json"_s, u"Risultato in JSON."_s});
     parser.addOption({u"closing-date"_s, u"Data delle registrazioni di chiusura."_s, u"data"_s});
     parser.addOption({u"opening-date"_s, u"Data delle registrazioni di apertura."_s, u"data"_s});
+    parser.addOption({u"template"_s, u"Modello di foglio di calcolo da compilare."_s, u"file"_s});
+    parser.addOption({u"out"_s, u"File .xlsx da generare."_s, u"file"_s});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -138,8 +142,12 @@ int main(int argc, char *argv[])
         return info(parser);
     if (positional.value(0) == u"yearend"_s && parser.isSet(u"archive"_s))
         return yearend(parser);
+    if (positional.value(0) == u"fill"_s && parser.isSet(u"archive"_s))
+        return fillCommand(parser);
     printLine(stderr, u"Uso: tovrin3-cli info --archive CARTELLA [--date AAAA-MM-GG] [--json]\n"
                       u"     tovrin3-cli yearend --archive CARTELLA [--date AAAA-MM-GG] "
-                      u"[--closing-date AAAA-MM-GG] [--opening-date AAAA-MM-GG]"_s);
+                      u"[--closing-date AAAA-MM-GG] [--opening-date AAAA-MM-GG]\n"
+                      u"     tovrin3-cli fill --archive CARTELLA [--date AAAA-MM-GG] "
+                      u"--template MODELLO --out FILE.xlsx"_s);
     return ExitUsage;
 }

@@ -1,20 +1,21 @@
 #include "program/MainModule.h"
 
+#include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
-#include "ui/Help.h"
-#include "ui/MessageService.h"
+#include "data/Database.h"
+#include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
+#include "journal/frmProgressivi.h"
+#include "main/frmMain.h"
+#include "program/ChartCommands.h"
+#include "program/JournalCommands.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
-#include "archive/frmChoosePdC.h"
-#include "program/ChartCommands.h"
-#include "data/Database.h"
-#include "data/cDataAccess.h"
-#include "journal/frmProgressivi.h"
-#include "program/JournalCommands.h"
-#include "main/frmMain.h"
+#include "statements/frmBilancio.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
@@ -114,6 +115,10 @@ void MainModule::wireCommands()
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();
+    });
+    main.setCommand(frmMain::Command::BilancioRiclassificato, [&main, &environment] {
+        frmBilancio window(cDataAccess().dataFolder(), StatementYears::of(environment), &main);
+        window.exec();
     });
     main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
         frmProgressivi window(environment.EseDate1(), environment.EseDate2(), &main);
