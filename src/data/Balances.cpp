@@ -5,6 +5,7 @@
 
 #include <QSqlQuery>
 
+#include <unordered_map>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -25,27 +26,53 @@ std::pair<int, int> entryTypeRange(EntryFilter filter)
     return {-1, 1};
 }
 
-// Each side of a row is summed on its own: a row may carry a debit and a credit sub-account.
-const QString BalancesSql = uR"(
+// One pass over the period's rows: rows are summed per pair of sides, which are far fewer than
+// the rows, and each pair's total then goes to its debit and its credit sub-account.
+const QString SideTotalsSql = uR"(
+SELECT rd.contodare, rd.contoavere, SUM(rd.importo)
+FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
+WHERE rm.data BETWEEN ? AND ? AND rm.tipo BETWEEN ? AND ?
+GROUP BY rd.contodare, rd.contoavere
+)"_s;
+
+const QString SubAccountsSql = uR"(
 SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
-       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio,
-       t.dare, t.avere
-FROM (SELECT conto, SUM(dare) AS dare, SUM(avere) AS avere
-        FROM (SELECT rd.contodare AS conto, rd.importo AS dare, 0 AS avere
-                FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
-               WHERE rm.data BETWEEN ? AND ? AND rm.tipo BETWEEN ? AND ?
-                 AND rd.contodare IS NOT NULL
-              UNION ALL
-              SELECT rd.contoavere, 0, rd.importo
-                FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
-               WHERE rm.data BETWEEN ? AND ? AND rm.tipo BETWEEN ? AND ?
-                 AND rd.contoavere IS NOT NULL) sides
-       GROUP BY conto) t
-JOIN sottoconti so ON so.id = t.conto
+       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio
+FROM sottoconti so
 JOIN conti c ON c.id = so.idConto
 JOIN mastri m ON m.id = c.idMastro
 ORDER BY m.prefisso, c.prefisso, so.id
 )"_s;
+
+struct SideTotals {
+    qint64 dare = 0;
+    qint64 avere = 0;
+};
+
+bool readSideTotals(const QSqlDatabase &db, const QDate &from, const QDate &to, EntryFilter filter,
+                    std::unordered_map<qint64, SideTotals> *totals, QString *error)
+{
+    const auto [lowestType, highestType] = entryTypeRange(filter);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!runSql(query, SideTotalsSql,
+                {from.toString(Qt::ISODate), to.toString(Qt::ISODate), lowestType, highestType},
+                error))
+        return false;
+    while (query.next()) {
+        const qint64 amount = query.value(2).toLongLong();
+        if (!query.value(0).isNull())
+            (*totals)[query.value(0).toLongLong()].dare += amount;
+        if (!query.value(1).isNull())
+            (*totals)[query.value(1).toLongLong()].avere += amount;
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -64,18 +91,19 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
                         QString *error)
 {
     balances->clear();
-    const auto [lowestType, highestType] = entryTypeRange(filter);
-    const QString first = from.toString(Qt::ISODate);
-    const QString last = to.toString(Qt::ISODate);
+    std::unordered_map<qint64, SideTotals> totals;
+    if (!readSideTotals(db, from, to, filter, &totals, error))
+        return false;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!runSql(query, BalancesSql,
-                {first, last, lowestType, highestType, first, last, lowestType, highestType},
-                error))
+    if (!runSql(query, SubAccountsSql, {}, error))
         return false;
     while (query.next()) {
+        const auto moved = totals.find(query.value(0).toLongLong());
+        if (moved == totals.end())
+            continue;
         SubAccountBalance b;
-        b.subAccountId = query.value(0).toLongLong();
+        b.subAccountId = moved->first;
         b.subAccountDescription = query.value(1).toString();
         b.accountId = query.value(2).toLongLong();
         b.accountCode = query.value(3).toString();
@@ -86,8 +114,8 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
         b.ledgerGroup = query.value(8).toString();
         b.nature = query.value(9).toInt();
         b.bilancio = query.value(10).toInt() != 0;
-        b.dare = Money::fromUnits(query.value(11).toLongLong());
-        b.avere = Money::fromUnits(query.value(12).toLongLong());
+        b.dare = Money::fromUnits(moved->second.dare);
+        b.avere = Money::fromUnits(moved->second.avere);
         balances->push_back(std::move(b));
     }
     if (query.lastError().isValid()) {
