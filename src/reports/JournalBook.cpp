@@ -196,6 +196,8 @@ ReportDefinition journalBookDefinition(const JournalBookOptions &options)
     definition.pageHeader = pageHeader(options);
     definition.detail = detail();
     definition.pageFooter = pageFooter();
+    definition.sheetCaptions = {u"Prog.vo"_s, u"Data"_s,  u"Conto in Dare"_s, u"Conto in Avere"_s,
+                                u"Dare"_s,    u"Avere"_s, u"Descrizione"_s};
     return definition;
 }
 

@@ -1,8 +1,10 @@
 #include "data/Money.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/ReportLayout.h"
+#include "reports/engine/TextMeasure.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -79,6 +81,11 @@ class TestReportEngine : public QObject {
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void reportFontIsFoundWithoutADisplay()
+    {
+        QCOMPARE(QFontInfo(qtFont(ReportFont{})).family(), defaultReportFamily());
+    }
 
     void groupHeaderShowsTotalsFromTheFirstPass()
     {
@@ -356,6 +363,9 @@ private slots:
         const QString pdf = dir.filePath(u"prova.pdf"_s);
         QVERIFY2(exportPdf(document, pdf, &error), qPrintable(error));
         QVERIFY(run(u"pdfinfo"_s, {pdf}).contains(QRegularExpression(u"Pages:\\s+2\\n"_s)));
+        QVERIFY(run(u"pdffonts"_s, {pdf})
+                    .contains(
+                        QRegularExpression(u"DejaVuSans\\s.*Identity-H\\s+yes\\s"_s))); // embedded
         const QString text = run(u"pdftotext"_s, {u"-layout"_s, pdf, u"-"_s});
         QVERIFY2(text.contains(u"<è> & {più}\\"_s), qPrintable(text));
         QVERIFY(text.contains(u"1.234,56"_s));

@@ -7,6 +7,7 @@
 #include <QPageSize>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -159,6 +160,9 @@ struct ReportDefinition {
     Band detail;
     Band pageFooter;
     Band reportFooter;
+    // Captions written above the rows of a spreadsheet, by sheet column; the pages do not show
+    // them (their captions stand in the page header).
+    QStringList sheetCaptions;
 
     // Group sums on headers and report totals on the report header need the rows read first.
     bool needsFirstPass() const;

@@ -63,6 +63,7 @@ struct ReportDocument {
     PageSetup page;
     std::vector<ReportFont> fonts;
     QStringList patterns;
+    QStringList sheetCaptions;             // the spreadsheet's caption row, by sheet column
     std::vector<double> sheetColumnWidths; // points, by sheet column
     std::vector<ReportPage> pages;
     std::vector<TocEntry> toc;

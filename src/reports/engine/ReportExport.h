@@ -19,7 +19,8 @@ bool exportReport(const ReportDocument &document, ExportFormat format, const QSt
 
 // Selectable text with the fonts embedded; the very pages the painter draws.
 bool exportPdf(const ReportDocument &document, const QString &fileName, QString *error);
-// One sheet row per tabular line (detail lines and the bands the report makes tabular):
+// The report's caption row, then one sheet row per tabular line (detail lines and the bands
+// the report makes tabular):
 // amounts and whole numbers as numbers, dates as dates, each with its pattern as the cell's
 // number format.
 bool exportXlsx(const ReportDocument &document, const QString &fileName, QString *error);

@@ -830,6 +830,7 @@ bool ReportLayout::run(RowSource &rows, ReportDocument *document, QString *error
     *document = ReportDocument();
     document->title = m_definition.title;
     document->page = m_definition.page;
+    document->sheetCaptions = m_definition.sheetCaptions;
     Shared shared(document, m_locale);
     shared.progress = m_progress;
     Engine engine(m_definition, shared, nullptr);

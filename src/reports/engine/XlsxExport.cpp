@@ -80,6 +80,14 @@ bool writeSheet(const ReportDocument &document, lxw_workbook *workbook, QString 
                              document.sheetColumnWidths[column] / PointsPerCharacter, nullptr);
     Formats formats(workbook);
     lxw_row_t sheetRow = 0;
+    if (!document.sheetCaptions.isEmpty()) {
+        lxw_format *bold = workbook_add_format(workbook);
+        format_set_bold(bold);
+        for (qsizetype column = 0; column < document.sheetCaptions.size(); ++column)
+            worksheet_write_string(sheet, sheetRow, lxw_col_t(column),
+                                   document.sheetCaptions[column].toUtf8().constData(), bold);
+        ++sheetRow;
+    }
     for (const ReportPage &page : document.pages) {
         for (const SheetRow &row : page.rows) {
             for (const Cell &cell : row.cells) {
