@@ -1,10 +1,13 @@
 // tovrin3-cli: archive work from the command line.
 //   tovrin3-cli info --archive DIR [--date YYYY-MM-DD] [--json]
 //   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
+//   tovrin3-cli report giornale --archive DIR [--date D] [--from D] [--to D] [--sheet-from N]
+//                               --out FILE
 //   tovrin3-cli fill --archive DIR [--date D] --template FILE --out FILE.xlsx
 
 #include "archive/ArchiveInfo.h"
 #include "cli/FillCommand.h"
+#include "cli/ReportCommand.h"
 #include "data/ArchiveStartup.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
@@ -15,6 +18,7 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -121,6 +125,8 @@ int yearend(const QCommandLineParser &parser)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "report") == 0)
+        return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 
