@@ -201,6 +201,32 @@ private slots:
         QCOMPARE(rows->model()->value(0, EntryRowGrid::Importo).toLongLong(), 12345600LL);
     }
 
+    void aSubAccountPickedOnTheNewLineKeepsItsRow()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+        rows->setFinder(
+            [this](QWidget *, const QString &text) { return text == u"cas"_s ? cassa : -1; });
+        hit(Qt::Key_Return);
+        typeText(u"cas"_s);
+        hit(Qt::Key_F4); // the finder starts from the text typed and picks Cassa
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::ContoDare).toLongLong(), cassa);
+        QCOMPARE(rows->grid()->currentRow(), 0);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+        typeText(u"7"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->model()->rows().size(), size_t(1));
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::Importo).toLongLong(), 70000LL);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
     void deletesTheCurrentRow()
     {
         TestArchive a;
