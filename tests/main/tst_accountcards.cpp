@@ -1,10 +1,10 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/AccountCards.h"
 #include "main/AccountCardsSource.h"
 #include "main/MainViews.h"
-#include "ui/grid/GroupedGridModel.h"
 #include "support/TestArchive.h"
+#include "ui/grid/GroupedGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>

@@ -1,8 +1,8 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/MainViews.h"
-#include "ui/grid/BoundGridModel.h"
 #include "support/TestArchive.h"
+#include "ui/grid/BoundGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
