@@ -1,18 +1,19 @@
 #include "journal/frm_io_Reg.h"
 
+#include "chart/frm_io_sConto.h"
+#include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
+#include "journal/EntryRowGrid.h"
+#include "journal/frmProgressivi.h"
+#include "journal/frmTipoReg.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
-#include "chart/frm_io_sConto.h"
-#include "data/cDataAccess.h"
-#include "journal/frmProgressivi.h"
-#include "journal/EntryRowGrid.h"
-#include "journal/frmTipoReg.h"
 #include "ui/frmTrovaSottoconto.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -43,6 +44,9 @@ frm_io_Reg::frm_io_Reg(cEnvironment &environment, QWidget *parent)
     setWindowTitle(u"Registrazioni"_s);
     buildWindow();
     TogliChiudi(this);
+    // The window's keys must reach it before any of its controls, open cell editors included.
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &frm_io_Reg::focusChanged);
     // The main window alone decides when the program ends.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(980, 560);
@@ -54,7 +58,6 @@ void frm_io_Reg::buildWindow()
     m_datData->setObjectName(u"datData"_s);
     m_datData->setCalendarPopup(true);
     m_datData->setDisplayFormat(u"dd/MM/yyyy"_s);
-    m_datData->installEventFilter(this);
     m_lblProgressivo = new QLabel(this);
     m_lblProgressivo->setObjectName(u"lblProgressivo"_s);
     QFont bold = m_lblProgressivo->font();
@@ -303,9 +306,11 @@ void frm_io_Reg::elimina()
 
 void frm_io_Reg::annulla()
 {
-    if (m_state != State::View &&
-        MessageService::instance().ask(this,
-                                       u"Abbandonare le modifiche effettuate senza salvare?"_s))
+    if (m_state == State::View)
+        return;
+    // With nothing typed there is nothing to lose.
+    if (!hasUnsavedChanges() || MessageService::instance().ask(
+                                    this, u"Abbandonare le modifiche effettuate senza salvare?"_s))
         chiudi();
 }
 
@@ -369,47 +374,59 @@ void frm_io_Reg::eliminaAllegato()
     showAttachment();
 }
 
-void frm_io_Reg::keyReleaseEvent(QKeyEvent *event)
+bool frm_io_Reg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && isVisible()) {
+        // Keys typed in another window (a finder, a message, the calendar) are not this
+        // window's: the one that took the key press acts on it.
+        auto *receiver = qobject_cast<QWidget *>(watched);
+        if (receiver && receiver->window() == this &&
+            windowKey(static_cast<QKeyEvent *>(event)->key(), receiver))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool frm_io_Reg::windowKey(int key, QWidget *receiver)
 {
     const bool editing = m_state != State::View;
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_F8:
-        if (editing)
-            salva();
-        break;
-    case Qt::Key_F5:
         if (!editing)
-            Nuovo(0, false);
-        break;
+            return false;
+        salva();
+        return true;
+    case Qt::Key_F5:
+        if (editing)
+            return false;
+        Nuovo(0, false);
+        return true;
     case Qt::Key_Escape:
+        // In an open cell editor Esc gives up that cell's edit only.
+        if (editing && m_rows->grid()->openEditor())
+            return false;
         if (editing)
             annulla();
         else
             chiudi();
-        break;
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (receiver != m_datData && !m_datData->isAncestorOf(receiver))
+            return false;
+        m_rows->grid()->setFocus();
+        return true;
     default:
-        QWidget::keyReleaseEvent(event);
-        return;
+        return false;
     }
-    event->accept();
 }
 
-bool frm_io_Reg::eventFilter(QObject *watched, QEvent *event)
+void frm_io_Reg::focusChanged(QWidget *old, QWidget *now)
 {
-    if (watched == m_datData) {
-        if (event->type() == QEvent::FocusIn)
-            m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
-        if (event->type() == QEvent::FocusOut)
-            m_picInfo->hide();
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                focusNextChild();
-                return true;
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    if (now && (now == m_datData || m_datData->isAncestorOf(now)))
+        m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
+    if (old && (old == m_datData || m_datData->isAncestorOf(old)))
+        m_picInfo->hide();
 }
 
 void frm_io_Reg::closeEvent(QCloseEvent *event)

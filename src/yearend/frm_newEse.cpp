@@ -1,10 +1,10 @@
 #include "yearend/frm_newEse.h"
 
+#include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
-#include "data/Parametri.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -12,6 +12,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -166,6 +167,18 @@ YearEndInput frm_newEse::input() const
     input.openingBalance = chosenId(m_openingBalance);
     input.profitOrLoss = chosenId(m_profitOrLoss);
     return input;
+}
+
+void frm_newEse::keyPressEvent(QKeyEvent *event)
+{
+    // Enter that no field took (a date field passes it on) moves to the next field; only a
+    // button with the focus acts on Enter itself, never the dialog's default one.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton *>(focusWidget())) {
+        focusNextChild();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frm_newEse::procedi()

@@ -1,5 +1,5 @@
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "yearend/YearEnd.h"
@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -379,6 +380,33 @@ private slots:
         QCOMPARE(messages.shown.last(), u"Procedura terminata con successo.."_s);
         QCOMPARE(window.result(), int(QDialog::Accepted));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 1);
+    }
+
+    void enterInTheFieldsRunsNothing()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        ScriptedMessages messages;
+        frm_newEse window(Years, Money::fromCents(15000));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *closingDate = window.findChild<QDateEdit *>(u"dtp0"_s);
+        closingDate->setFocus();
+        // Every field, dates included, hands Enter on to the next one.
+        for (const QString &next :
+             {u"txtData0"_s, u"txtData1"_s, u"dtc0"_s, u"dtc1"_s, u"dtc4"_s, u"dtp1"_s}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY2(focused && (focused->objectName() == next ||
+                                 focused->parentWidget()->objectName() == next),
+                     qPrintable(next));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(window.isVisible());
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 };
 
