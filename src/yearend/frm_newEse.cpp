@@ -1,10 +1,10 @@
 #include "yearend/frm_newEse.h"
 
+#include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
-#include "data/Parametri.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -188,7 +188,8 @@ void frm_newEse::procedi()
     if (!done) {
         messages.inform(
             this,
-            u"La procedura non è stata eseguita: l'archivio non è stato modificato.\n"_s + error,
+            u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
+                error,
             MessageService::Icon::Critical);
         return;
     }

@@ -36,7 +36,7 @@ private:
             write(root, subsystem + u"/Rules.cpp"_s, u"#include \"data/Money.h\"\n"_s);
             write(root, subsystem + u"/frmEditor.h"_s, u"#pragma once\n"_s);
             write(root, subsystem + u"/frmEditor.cpp"_s,
-                  u"#include \"ui/grid/Grid.h\"\n#include \"" + subsystem + u"/Rules.h\"\n");
+                  u"#include \"ui/grid/Grid.h\"\n#include \""_s + subsystem + u"/Rules.h\"\n"_s);
         }
         write(root, u"main/frmEditor.cpp"_s,
               u"#include \"chart/frmEditor.h\"\n#include \"chart/Rules.h\"\n"_s);
