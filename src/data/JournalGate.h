@@ -53,7 +53,8 @@ Money imbalanceOf(const QList<EntryRow> &rows);
 QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error);
 
 // The one way journal entries are created, changed and deleted. It works on a connection whose
-// write transaction the caller holds, so several entries can be written all or none.
+// write transaction the caller holds, so several entries can be written all or none; after a
+// failure the caller rolls back, since what was written before it stays in the transaction.
 class JournalGate {
 public:
     explicit JournalGate(const Connection &connection);
