@@ -24,15 +24,6 @@ bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *err
     return query.next();
 }
 
-bool deleteOrphanHeaders(const Connection &connection, QString *error)
-{
-    QSqlQuery query = connection.query();
-    return runSql(query,
-                  u"DELETE FROM regmain WHERE NOT EXISTS "
-                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
-                  {}, error);
-}
-
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error)
 {
@@ -51,19 +42,33 @@ clsRicalcolo::clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject
 {
 }
 
+bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error)
+{
+    return inTransaction(
+        archive,
+        [&years](const Connection &connection, QString *failure) {
+            if (!JournalGate(connection).removeHeadersWithoutRows(failure))
+                return false;
+            for (const FiscalYear &year : years) {
+                if (!renumberEntries(connection, year.start, year.end, failure))
+                    return false;
+            }
+            return true;
+        },
+        error);
+}
+
 bool clsRicalcolo::esegui(int periodo)
 {
-    const bool current = periodo == Corrente || periodo == Entrambi;
-    const bool previous = periodo == Precedente || periodo == Entrambi;
+    const FiscalYear current{m_eseDate1, m_eseDate2, {}};
+    const FiscalYear previous{m_eseDate1.addYears(-1), m_eseDate2.addYears(-1), {}};
+    QList<FiscalYear> years;
+    if (periodo == Corrente || periodo == Entrambi)
+        years.append(current);
+    if (periodo == Precedente || periodo == Entrambi)
+        years.append(previous);
     QString error;
-    const bool ok = inTransaction(
-        [&](const Connection &connection, QString *failure) {
-            return deleteOrphanHeaders(connection, failure) &&
-                   (!current || renumberEntries(connection, m_eseDate1, m_eseDate2, failure)) &&
-                   (!previous || renumberEntries(connection, m_eseDate1.addYears(-1),
-                                                 m_eseDate2.addYears(-1), failure));
-        },
-        &error);
+    const bool ok = renumber(Archive::ofDatabase(StringaConnessione()), years, &error);
     if (ok)
         emit done();
     else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/JournalGate.h"
 
 #include <QDate>
 #include <QObject>
@@ -13,11 +14,14 @@
 // A database failure gives false and the engine's text in *error.
 bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error = nullptr);
 
-// Deletes every header without rows, whatever its date, on the given connection.
-bool deleteOrphanHeaders(const Connection &connection, QString *error);
 // Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error);
+
+// Removes every header without rows (through the journal gate), then numbers the entries of
+// each year in the order given, all in one write transaction on the archive. On failure nothing
+// changes and *error holds the reason. With no year it only removes the headers without rows.
+bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error = nullptr);
 
 // The renumbering of the current fiscal year, the previous one, or both, with the removal of
 // orphan headers, in one transaction: on any error nothing changes and failed() is emitted.

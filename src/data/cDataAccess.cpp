@@ -1,8 +1,6 @@
 #include "data/cDataAccess.h"
 
-#include "data/Database.h"
 #include "data/Parametri.h"
-#include "data/Renumbering.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,19 +41,4 @@ bool cDataAccess::TestDbPathOK(const QString &dbPath)
     return !dbPath.isEmpty() && QFileInfo::exists(subFolder(dbPath, u"allegati"_s)) &&
            QFileInfo::exists(subFolder(dbPath, u"modelli"_s)) &&
            QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile();
-}
-
-bool cDataAccess::RicalcoloProgressivi(const QDate &first, const QDate &last, QString *error)
-{
-    return inTransaction(
-        [&](const Connection &connection, QString *failure) {
-            return deleteOrphanHeaders(connection, failure) &&
-                   renumberEntries(connection, first, last, failure);
-        },
-        error);
-}
-
-bool cDataAccess::EliminaMainSenzaDet(QString *error)
-{
-    return inTransaction(deleteOrphanHeaders, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Database.h"
 #include "main/MainViews.h"
 
 #include <QString>
@@ -33,6 +34,7 @@ public:
 
 private:
     bool fail(int step, const QString &error);
+    bool removeRecord(const Connection &connection, qint64 id, QString *error) const;
 
     MainView m_view;
     int m_failedStep = 0;

@@ -201,7 +201,8 @@ void frm_newEse::procedi()
     if (!done) {
         messages.inform(
             this,
-            u"La procedura non è stata eseguita: l'archivio non è stato modificato.\n"_s + error,
+            u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
+                error,
             MessageService::Icon::Critical);
         return;
     }

@@ -1,6 +1,5 @@
-#include "data/cEnvironment.h"
 #include "data/Renumbering.h"
-#include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 #include "journal/frmProgressivi.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -83,7 +82,7 @@ private slots:
         entry(a, QDate(2024, 12, 31), 1);
         entry(a, QDate(2025, 1, 1), 5);   // next year: kept
         entry(a, QDate(2023, 12, 31), 8); // previous year: kept
-        QVERIFY(cDataAccess::RicalcoloProgressivi(Start, End));
+        QVERIFY(renumber(Archive::ofDatabase(a.databasePath()), {{Start, End, {}}}));
         QCOMPARE(numbers(a), (QVariantList{2, 1, 3, 4, 5, 8}));
         QVERIFY(!ProgressiviDisallineati(Start, End));
     }
@@ -95,7 +94,7 @@ private slots:
         entry(a, QDate(2024, 3, 1), 1);
         const qint64 orphan = entry(a, QDate(2019, 6, 1), 4);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
-        QVERIFY(cDataAccess::EliminaMainSenzaDet());
+        QVERIFY(renumber(Archive::ofDatabase(a.databasePath()), {}));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 

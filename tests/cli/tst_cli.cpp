@@ -141,10 +141,11 @@ private slots:
                 u"Profitti e perdite"_s));
         const Run done = cli(args);
         QCOMPARE(done.exitCode, 0);
-        QCOMPARE(done.out.split(u'\n', Qt::SkipEmptyParts).size(), 4);
+        // Two openings (the cash, and the profit reopened as equity), two closings, the result.
+        QCOMPARE(done.out.split(u'\n', Qt::SkipEmptyParts).size(), 5);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1 AND data = '2024-01-01'"_s)
                      .toInt(),
-                 1);
+                 2);
         QCOMPARE(cli(args).exitCode, 1);
     }
 
