@@ -171,6 +171,9 @@ private slots:
                          u"6 | 01/02/2024 | Ricavi da quote associative | - | 3,00 | Seconda"_s}));
         QCOMPARE(lineStarting(lines, u"Totale progressivi:"_s),
                  u"Totale progressivi: | 6,00 | 6,00"_s);
+        // A second run counts from 1 again.
+        QCOMPARE(book.laidOut(book.options(QDate(2024, 1, 1), QDate(2024, 12, 31))).textLines(0),
+                 lines);
     }
 
     void sheetsCountFromTheGivenNumberAndTotalsRunOn()

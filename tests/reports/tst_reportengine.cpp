@@ -400,6 +400,19 @@ private slots:
         QCOMPARE(rtfText.count("\\page"), 1);
     }
 
+    void landscapePagesKeepTheirSizeInPdf()
+    {
+        ReportDefinition definition = smallPages(2);
+        definition.page.orientation = QPageLayout::Landscape;
+        QCOMPARE(definition.page.sizePoints().toSize(), QSize(842, 595));
+        const ReportDocument document = laidOut(definition, cardRows({{u"Cassa"_s, 1, 100}}));
+        QTemporaryDir dir;
+        QString error;
+        const QString pdf = dir.filePath(u"orizzontale.pdf"_s);
+        QVERIFY2(exportPdf(document, pdf, &error), qPrintable(error));
+        QVERIFY(run(u"pdfinfo"_s, {pdf}).contains(u"842 x 595 pts"_s));
+    }
+
     void failedExportLeavesNoFile()
     {
         const ReportDocument document = laidOut(smallPages(2), cardRows({{u"Cassa"_s, 1, 100}}));

@@ -15,8 +15,6 @@
 #include <optional>
 #include <vector>
 
-class RowView;
-
 // Page size, orientation and margins; every position in a report is in points (1/72 inch)
 // from the page's top-left corner.
 struct PageSetup {

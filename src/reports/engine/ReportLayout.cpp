@@ -507,7 +507,9 @@ Growth Engine::growthOf(const Band &band, const BandFormat &format)
         if (growth.wrapped.empty())
             growth.wrapped.resize(band.items.size());
         growth.wrapped[i] = m_shared.measure.wrapped(font, text, item.rect.width());
-        const double needed = growth.wrapped[i].size() * m_shared.measure.lineHeight(font);
+        const double lineHeight = m_shared.measure.lineHeight(font);
+        const double needed =
+            growth.wrapped[i].size() * lineHeight + std::max(0.0, item.rect.height() - lineHeight);
         growth.extra = std::max(growth.extra, needed - item.rect.height());
         growingBottom = std::max(growingBottom, item.rect.bottom());
     }
@@ -613,10 +615,13 @@ void Engine::addRuns(Placed &placed, const QString &text, const QStringList &wra
             {m_shared.measure.elided(font, text, rect.width()), rect, quint16(font), alignment});
         return;
     }
+    // The first line stands where a single line would, the others under it.
     const double lineHeight = m_shared.measure.lineHeight(font);
+    const double top = rect.top() + std::max(0.0, rect.height() - lineHeight) / 2.0;
     for (qsizetype l = 0; l < wrapped.size(); ++l) {
-        const QRectF lineBox(rect.left(), rect.top() + l * lineHeight, rect.width(),
-                             wrapped.size() == 1 ? rect.height() : lineHeight);
+        const QRectF lineBox = wrapped.size() == 1 ? rect
+                                                   : QRectF(rect.left(), top + l * lineHeight,
+                                                            rect.width(), lineHeight);
         placed.texts.push_back({wrapped[l], lineBox, quint16(font), alignment});
     }
 }

@@ -65,16 +65,16 @@ TextMeasure::TextMeasure() : m_device(1, 1, QImage::Format_RGB32)
 
 int TextMeasure::fontIndex(const ReportFont &font)
 {
-    for (size_t i = 0; i < m_specs.size(); ++i) {
-        const ReportFont &known = m_specs[i];
+    for (size_t i = 0; i < m_reportFonts.size(); ++i) {
+        const ReportFont &known = m_reportFonts[i];
         if (known.family == font.family && known.pointSize == font.pointSize &&
             known.bold == font.bold && known.italic == font.italic)
             return int(i);
     }
     const QFont qt = qtFont(font);
-    m_specs.push_back(font);
+    m_reportFonts.push_back(font);
     m_fonts.push_back(std::make_unique<Measured>(qt, &m_device));
-    return int(m_specs.size() - 1);
+    return int(m_reportFonts.size() - 1);
 }
 
 TextMeasure::~TextMeasure() = default;

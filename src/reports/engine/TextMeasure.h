@@ -26,7 +26,7 @@ public:
 
     // The index of the font among those measured, added when new.
     int fontIndex(const ReportFont &font);
-    const std::vector<ReportFont> &fonts() const { return m_specs; }
+    const std::vector<ReportFont> &fonts() const { return m_reportFonts; }
 
     double width(int font, const QString &text);
     double lineHeight(int font) const;
@@ -40,6 +40,6 @@ private:
     Measured &measured(int font);
 
     QImage m_device;
-    std::vector<ReportFont> m_specs;
+    std::vector<ReportFont> m_reportFonts;
     std::vector<std::unique_ptr<Measured>> m_fonts;
 };
