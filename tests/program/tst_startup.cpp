@@ -1,7 +1,7 @@
-#include "program/MainModule.h"
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
+#include "program/MainModule.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
@@ -177,7 +177,8 @@ private slots:
             if (action->isEnabled() && !action->isSeparator())
                 tools.append(action->text());
         }
-        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Ricalcolo progressivi"_s}));
+        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Ricalcolo progressivi"_s,
+                                     u"Bilancio riclassificato"_s}));
     }
 };
 
