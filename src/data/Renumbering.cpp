@@ -1,6 +1,7 @@
 #include "data/Renumbering.h"
 
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,6 +13,12 @@ bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *err
             *error = connection.errorText();
         return false;
     }
+    return ProgressiviDisallineati(connection, first, last, error).value_or(false);
+}
+
+std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
+                                            const QDate &last, QString *error)
+{
     // A year is numbered right exactly when every number equals the entry's rank.
     QSqlQuery query = connection.query();
     if (!runSql(
@@ -20,7 +27,7 @@ bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *err
             u"FROM regmain WHERE data BETWEEN ? AND ?) numerate "
             u"WHERE progressivo IS NULL OR progressivo <> rango LIMIT 1"_s,
             {isoDate(first), isoDate(last)}, error))
-        return false;
+        return std::nullopt;
     return query.next();
 }
 
@@ -55,13 +62,14 @@ bool clsRicalcolo::esegui(int periodo)
 {
     const bool current = periodo == Corrente || periodo == Entrambi;
     const bool previous = periodo == Precedente || periodo == Entrambi;
+    const FiscalYear previousYear = fiscalYearBefore(m_eseDate1);
     QString error;
     const bool ok = inTransaction(
         [&](const Connection &connection, QString *failure) {
             return deleteOrphanHeaders(connection, failure) &&
                    (!current || renumberEntries(connection, m_eseDate1, m_eseDate2, failure)) &&
-                   (!previous || renumberEntries(connection, m_eseDate1.addYears(-1),
-                                                 m_eseDate2.addYears(-1), failure));
+                   (!previous ||
+                    renumberEntries(connection, previousYear.start, previousYear.end, failure));
         },
         &error);
     if (ok)

@@ -1,7 +1,8 @@
 #include "journal/EntryRowGrid.h"
 
-#include "ui/MessageService.h"
+#include "data/EngineErrors.h"
 #include "data/PatternFormatter.h"
+#include "ui/MessageService.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 #include "ui/grid/GridDelegate.h"
@@ -269,7 +270,9 @@ void EntryRowGrid::LoadSubAccountLists()
     QString error;
     const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(&error);
     if (!error.isEmpty())
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere i sottoconti."_s, error),
+            MessageService::Icon::Critical);
     const QModelIndex current = m_grid->currentIndex();
     QList<GridColumn> columns = m_model->columns();
     columns[ContoDare].valueList = list;

@@ -62,6 +62,10 @@ private:
     void inserisciAllegato();
     void visualizzaAllegato();
     void eliminaAllegato();
+    QString attachmentsFolder() const;
+    // The file of the header's attachment; a stored name that is not a bare file name is
+    // refused with a message.
+    std::optional<QString> storedAttachmentFile();
     JournalEntry current() const;
     void inform(const QString &text, bool critical = false);
 

@@ -1,6 +1,7 @@
 #include "main/Deletion.h"
 
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 
 using namespace Qt::StringLiterals;
 
@@ -145,7 +146,8 @@ bool Deletion::remove(qint64 id)
 
 QString Deletion::failureText() const
 {
-    return m_error + u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
+    return failureMessage(u"L'eliminazione non è stata eseguita."_s, m_error) +
+           u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
 }
 
 bool Deletion::fail(int step, const QString &error)

@@ -1,24 +1,24 @@
 #include "program/MainModule.h"
 
+#include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
-#include "ui/Help.h"
-#include "ui/MessageService.h"
+#include "data/Database.h"
+#include "data/EngineErrors.h"
+#include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
+#include "journal/frmProgressivi.h"
+#include "main/frmMain.h"
+#include "program/ChartCommands.h"
+#include "program/JournalCommands.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
-#include "archive/frmChoosePdC.h"
-#include "program/ChartCommands.h"
-#include "data/Database.h"
-#include "data/cDataAccess.h"
-#include "journal/frmProgressivi.h"
-#include "program/JournalCommands.h"
-#include "main/frmMain.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QScreen>
 #include <QStyle>
 
@@ -37,7 +37,9 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
         frmPreferenze::Apri(&main);
         // Whether or not anything was saved, the views show what the archive now holds.
         if (QString error; !environment.Update(&error))
-            MessageService::instance().inform(&main, error, MessageService::Icon::Critical);
+            MessageService::instance().inform(
+                &main, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
+                MessageService::Icon::Critical);
         main.interfaceUpdate();
     });
     main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main] {
@@ -55,10 +57,7 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
 
 } // namespace
 
-MainModule::MainModule(const QString &lockFolder)
-    : m_lock(QDir(lockFolder).filePath(u"tovrin3.lock"_s))
-{
-}
+MainModule::MainModule(const QString &lockFolder) : m_lock(lockFolder) {}
 
 MainModule::~MainModule() = default;
 
@@ -70,8 +69,7 @@ bool MainModule::refuse(const QString &message)
 
 bool MainModule::avvia(const QDate &today)
 {
-    m_lock.setStaleLockTime(0);
-    if (!m_lock.tryLock(0))
+    if (!m_lock.tryLock())
         return refuse(u"Applicazione già in esecuzione"_s);
 
     QString folder = cDataAccess().dataFolder();
@@ -87,7 +85,7 @@ bool MainModule::avvia(const QDate &today)
 
     QString error;
     if (!stampVersion(&error))
-        return refuse(error);
+        return refuse(failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error));
 
     m_environment = std::make_unique<cEnvironment>();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -96,7 +94,7 @@ bool MainModule::avvia(const QDate &today)
             QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     m_environment->setCurDate(today);
     if (!m_environment->Update(&error))
-        return refuse(error);
+        return refuse(failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error));
 
     m_mainWindow = std::make_unique<frmMain>(*m_environment);
     wireCommands();

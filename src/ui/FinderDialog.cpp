@@ -1,8 +1,9 @@
 #include "ui/FinderDialog.h"
 
+#include "data/EngineErrors.h"
+#include "main/MainViews.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
-#include "main/MainViews.h"
 #include "ui/SearchRow.h"
 #include "ui/grid/BoundGridModel.h"
 #include "ui/grid/DataGrid.h"
@@ -190,7 +191,9 @@ void FinderDialog::load()
 {
     QString error;
     if (!loadFinderRows(m_level, archiveNatureNames(), &m_rows, &error))
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere il piano dei conti."_s, error),
+            MessageService::Icon::Critical);
     const QList<GridColumn> columns = finderColumns(m_level);
     m_gexModel->bind(&m_rows, columns);
     m_gex->applyColumns(columns);

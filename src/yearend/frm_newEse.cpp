@@ -1,10 +1,11 @@
 #include "yearend/frm_newEse.h"
 
+#include "data/EngineErrors.h"
+#include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
-#include "data/Parametri.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -144,9 +145,12 @@ void frm_newEse::Apri(QWidget *parent, const cEnvironment &environment)
     const std::optional<Money> result =
         refusal.isEmpty() && error.isEmpty() ? risultatoEsercizio(years, &error) : std::nullopt;
     if (!error.isEmpty() || !refusal.isEmpty() || !result) {
-        messages.inform(parent, error.isEmpty() ? refusal : error,
-                        error.isEmpty() ? MessageService::Icon::Information
-                                        : MessageService::Icon::Critical);
+        messages.inform(
+            parent,
+            error.isEmpty()
+                ? refusal
+                : failureMessage(u"Impossibile leggere l'esercizio precedente."_s, error),
+            error.isEmpty() ? MessageService::Icon::Information : MessageService::Icon::Critical);
         return;
     }
     frm_newEse window(years, *result, parent);
@@ -188,7 +192,8 @@ void frm_newEse::procedi()
     if (!done) {
         messages.inform(
             this,
-            u"La procedura non è stata eseguita: l'archivio non è stato modificato.\n"_s + error,
+            failureMessage(
+                u"La procedura non è stata eseguita: l'archivio non è stato modificato."_s, error),
             MessageService::Icon::Critical);
         return;
     }

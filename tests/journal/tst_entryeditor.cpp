@@ -2,10 +2,10 @@
 #include "journal/EntryRowGrid.h"
 #include "journal/frmTipoReg.h"
 #include "journal/frm_io_Reg.h"
-#include "ui/grid/DataGrid.h"
-#include "ui/grid/EditableGridModel.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -299,6 +299,41 @@ private slots:
         QVERIFY(QDir(attachments).entryList(QDir::Files).isEmpty());
         editor.salva();
         QVERIFY(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).isNull());
+    }
+
+    // A name edited into the archive by another tool must not reach outside "allegati".
+    void refusesToDeleteAStoredNameThatLeavesTheAttachmentsFolder()
+    {
+        TestArchive a;
+        chart(a);
+        QDir(a.folder()).mkdir(u"riservato"_s);
+        const QString secret = QDir(a.folder()).filePath(u"riservato/segreto.txt"_s);
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("riservato");
+        file.close();
+        const qint64 id = a.addEntry(QDate(2024, 3, 1),
+                                     {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
+        a.exec(u"UPDATE regmain SET attached = ? WHERE id = ?"_s,
+               {u"../riservato/segreto.txt"_s, id});
+        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
+        editor.Apri(id);
+        editor.modifica();
+        messages.answers = {true};
+        editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(
+            messages.shown.last().startsWith(u"Il nome dell'allegato registrato non è valido"_s));
+        QVERIFY(QFile::exists(secret));
+        editor.findChild<QPushButton *>(u"cmdAllegato1"_s)->click();
+        QCOMPARE(messages.shown.size(), 2);
+        QVERIFY(messages.shown.last().contains(u"../riservato/segreto.txt"_s));
+        editor.salva();
+        QCOMPARE(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).toString(),
+                 u"../riservato/segreto.txt"_s);
     }
 
     void typeDialogKeepsTheTypeWhenCancelled()

@@ -1,7 +1,7 @@
-#include "program/MainModule.h"
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
+#include "program/MainModule.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
@@ -64,6 +64,21 @@ private slots:
         QVERIFY(other.tryLock(0));
         TestArchive a;
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"Applicazione già in esecuzione"_s});
+    }
+
+    void startsOverALockFileNoRunningCopyCanHold()
+    {
+        const QString lockFile = QDir(lockDir.path()).filePath(u"tovrin3.lock"_s);
+        for (const QByteArray &contents :
+             {QByteArray(), QByteArray("???\n"), QByteArray("1\ntovrin3\naltro-computer-x\n")}) {
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+            file.close();
+            TestArchive a;
+            QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
+            QVERIFY(!QFile::exists(lockFile));
+        }
     }
 
     void endsQuietlyWhenTheFirstArchiveIsNotCreated()
