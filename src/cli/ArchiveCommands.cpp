@@ -130,9 +130,10 @@ int createArchiveCommand(const QCommandLineParser &parser)
 
 int checkArchiveCommand(const QCommandLineParser &parser)
 {
-    const std::optional<Archive> archive = archiveOption(parser);
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
     if (!archive)
-        return ExitStatus::ArchiveUnusable;
+        return failure;
     cEnvironment environment;
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;
@@ -154,9 +155,10 @@ int renumberCommand(const QCommandLineParser &parser)
                               parser.value(u"period"_s)));
         return ExitStatus::Refused;
     }
-    const std::optional<Archive> archive = archiveOption(parser);
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
     if (!archive)
-        return ExitStatus::ArchiveUnusable;
+        return failure;
     cEnvironment environment;
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;

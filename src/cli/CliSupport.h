@@ -31,9 +31,10 @@ int reportFailure(const QString &whatFailed, const QString &engineText);
 std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString &name,
                                 const QDate &fallback);
 
-// The archive named by --archive, made the open one; a folder without a usable archive is told
-// on stderr and gives nothing.
-std::optional<Archive> archiveOption(const QCommandLineParser &parser);
+// The archive named by --archive, made the open one. A folder without a usable archive is told
+// on stderr and gives nothing, with the exit status in *failureStatus: a busy, read-only or
+// unreachable database is a database failure, anything else leaves the archive unusable.
+std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus);
 
 // Sets the environment to the working date of --date (today when absent) on the open archive.
 // Returns the exit status of the failure, told on stderr, or nothing when ready.

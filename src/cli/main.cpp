@@ -54,8 +54,8 @@ int info(const QCommandLineParser &parser)
 // and the default descriptions; prints the ids of the entries written.
 int yearend(const QCommandLineParser &parser)
 {
-    if (!archiveOption(parser))
-        return ExitStatus::ArchiveUnusable;
+    if (int failure = 0; !archiveOption(parser, &failure))
+        return failure;
     cEnvironment environment;
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;

@@ -1,3 +1,4 @@
+#include "data/Database.h"
 #include "data/Parametri.h"
 #include "support/TestArchive.h"
 
@@ -470,14 +471,19 @@ private slots:
             QCOMPARE(numbers(a), QVariantList{3});
         }
         {
-            // Another machine writes to the shared archive.
+            // Another machine is writing to the shared archive, then committing.
             Connection other(a.databasePath());
             QSqlQuery query = other.query();
-            QVERIFY(query.exec(u"BEGIN EXCLUSIVE"_s));
+            QVERIFY(query.exec(u"BEGIN IMMEDIATE"_s));
             const Run busy = cli(renumber);
             QCOMPARE(busy.exitCode, 3);
             QVERIFY2(busy.err.startsWith(u"Ricalcolo non riuscito"_s), qPrintable(busy.err));
             QVERIFY(busy.err.contains(u"L'archivio è in uso"_s));
+            QVERIFY(query.exec(u"ROLLBACK"_s));
+            QVERIFY(query.exec(u"BEGIN EXCLUSIVE"_s));
+            const Run unreadable = cli(renumber);
+            QCOMPARE(unreadable.exitCode, 3);
+            QVERIFY2(unreadable.err.contains(u"L'archivio è in uso"_s), qPrintable(unreadable.err));
             QVERIFY(query.exec(u"ROLLBACK"_s));
         }
         QCOMPARE(cli(renumber).exitCode, 0);
