@@ -1,6 +1,7 @@
 #include "archive/NewArchive.h"
 
 #include "data/ArchiveStartup.h"
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
@@ -221,6 +222,7 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     if (!opened.Update(error) ||
         !ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error)) {
         setStringaConnessione(previous);
+        *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }
     environment = opened;

@@ -47,17 +47,21 @@ std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString 
     return date;
 }
 
+int statusForProblem(const QString &message)
+{
+    const EngineFault fault = engineFault(message);
+    return fault == EngineFault::Busy || fault == EngineFault::ReadOnly ||
+                   fault == EngineFault::Disk
+               ? ExitStatus::DatabaseFailure
+               : ExitStatus::ArchiveUnusable;
+}
+
 std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus)
 {
     const QString folder = parser.value(u"archive"_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
         printLine(stderr, oneLine(problem));
-        // The problem ends with the engine's text when the engine refused the file.
-        const EngineFault fault = engineFault(problem);
-        *failureStatus = fault == EngineFault::Busy || fault == EngineFault::ReadOnly ||
-                                 fault == EngineFault::Disk
-                             ? ExitStatus::DatabaseFailure
-                             : ExitStatus::ArchiveUnusable;
+        *failureStatus = statusForProblem(problem);
         return std::nullopt;
     }
     const Archive archive(folder);

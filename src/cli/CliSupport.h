@@ -31,9 +31,13 @@ int reportFailure(const QString &whatFailed, const QString &engineText);
 std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString &name,
                                 const QDate &fallback);
 
+// The exit status of a message that keeps an archive from being used: a busy, read-only or
+// unreachable database (named by the engine's text at its end) is a database failure, anything
+// else leaves the archive unusable.
+int statusForProblem(const QString &message);
+
 // The archive named by --archive, made the open one. A folder without a usable archive is told
-// on stderr and gives nothing, with the exit status in *failureStatus: a busy, read-only or
-// unreachable database is a database failure, anything else leaves the archive unusable.
+// on stderr and gives nothing, with the exit status in *failureStatus.
 std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus);
 
 // Sets the environment to the working date of --date (today when absent) on the open archive.

@@ -39,7 +39,7 @@ int info(const QCommandLineParser &parser)
         readArchiveInfo(parser.value(u"archive"_s), *date, &error);
     if (!facts) {
         printLine(stderr, error);
-        return ExitStatus::ArchiveUnusable;
+        return statusForProblem(error);
     }
     if (parser.isSet(u"json"_s))
         printLine(stdout,

@@ -142,6 +142,19 @@ private slots:
         QVERIFY(shown.first().contains(u"non è un archivio di contabilità valido"_s));
     }
 
+    void refusesAnArchiveWithoutItsTablesInItalianFirst()
+    {
+        TestArchive a;
+        a.exec(u"DROP TABLE parametri"_s);
+        const QStringList shown = refusalsFor(a.folder());
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown.first().startsWith(u"L'archivio della cartella dati:\n\""_s + a.folder() +
+                                     u"\"\nnon può essere aperto. L'archivio non ha le tabelle"_s),
+            qPrintable(shown.first()));
+        QVERIFY(shown.first().endsWith(u"\n\nno such table: parametri"_s));
+    }
+
     void stampsTheVersion()
     {
         TestArchive a;

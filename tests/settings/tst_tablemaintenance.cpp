@@ -93,6 +93,7 @@ private slots:
         QCOMPARE(messages.shown.size(), 2);
         QVERIFY2(messages.shown.last().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive),
                  qPrintable(messages.shown.last()));
+        QVERIFY(messages.shown.last().startsWith(u"La riga non è stata eliminata. "_s));
         QCOMPARE(rowWithId(model, chart.cassa), cassa);
         QCOMPARE(archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 2);
 
@@ -100,6 +101,7 @@ private slots:
         QVERIFY(model.setData(model.index(cassa, 1), u"999"_s));
         QVERIFY(!model.commitPending());
         QVERIFY(messages.shown.last().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
+        QVERIFY(messages.shown.last().startsWith(u"La riga non è stata scritta nella tabella. "_s));
         QCOMPARE(model.pendingRow(), cassa);
         QCOMPARE(model.value(cassa, 1).toLongLong(), 999);
         model.cancelPending();
