@@ -3,6 +3,7 @@
 #include "archive/ArchiveInfo.h"
 #include "cli/ArchiveCommands.h"
 #include "cli/CliSupport.h"
+#include "cli/ReportCommand.h"
 #include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
 #include "data/cEnvironment.h"
@@ -12,6 +13,8 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QRegularExpression>
+
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +29,8 @@ const QString Usage =
     u"  new --parent CARTELLA --name NOME --chart POSIZIONE --start-month MESE [--make-current]\n"
     u"  check --archive CARTELLA [--date AAAA-MM-GG] --json\n"
     u"  renumber --archive CARTELLA [--date AAAA-MM-GG] --period current|previous|both\n"
+    u"  report giornale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
+    u"[--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
 
@@ -118,6 +123,8 @@ int usageError(const QString &problem)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "report") == 0)
+        return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);
     useItalian(app);
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
