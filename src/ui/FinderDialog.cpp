@@ -1,7 +1,6 @@
 #include "ui/FinderDialog.h"
 
 #include "data/EngineErrors.h"
-#include "main/MainViews.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SearchRow.h"
