@@ -5,7 +5,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 
-packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite
+packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
           libxlsxwriter-dev libzip-dev libpugixml-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core poppler-utils unzip)
 missing=()

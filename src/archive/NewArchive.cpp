@@ -1,9 +1,10 @@
 #include "archive/NewArchive.h"
 
 #include "data/ArchiveStartup.h"
-#include "data/cEnvironment.h"
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -91,28 +92,54 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
 
 } // namespace
 
+QString archiveNamePattern()
+{
+    return u"[0-9a-z]*"_s;
+}
+
+QString archiveNameProblem(const QString &nome)
+{
+    if (nome.trimmed().isEmpty())
+        return u"Inserire un Nome per la Contabilità"_s;
+    if (nome.size() > ArchiveNameLength ||
+        !QRegularExpression(QRegularExpression::anchoredPattern(archiveNamePattern()))
+             .match(nome)
+             .hasMatch())
+        return u"Nome della Contabilità non valido: \"%1\" (al massimo %2 caratteri, solo cifre "
+               u"e lettere minuscole)."_s.arg(nome)
+                   .arg(ArchiveNameLength);
+    return {};
+}
+
 QString archiveFolderFor(const QString &baseFolder, const QString &nome)
 {
     return QDir(baseFolder).filePath(u"tv3_"_s + nome);
 }
 
+QString existingFolderRefusal(const QString &folder)
+{
+    if (!QFileInfo::exists(folder))
+        return {};
+    return u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova "
+           u"Contabilità"_s;
+}
+
 bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error)
 {
     const QString folder = archiveFolderFor(request.baseFolder, request.nome);
-    if (QFileInfo::exists(folder))
-        return fail(
-            error,
-            u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova Contabilità"_s);
+    if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty())
+        return fail(error, refusal);
 
-    const bool ok =
-        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-        fillDatabase(request, programFolder, folder, error) &&
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error);
+    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+                    fillDatabase(request, programFolder, folder, error) &&
+                    (!request.makeCurrent || ScriviParametro(u"dataPath"_s, TipoValore::Testo,
+                                                             Memoria::Utente, folder, error));
     if (!ok) {
         QDir(folder).removeRecursively();
         return false;
     }
-    setStringaConnessione(databasePathFor(folder));
+    if (request.makeCurrent)
+        setStringaConnessione(databasePathFor(folder));
     return true;
 }
 
@@ -195,6 +222,7 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     if (!opened.Update(error) ||
         !ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error)) {
         setStringaConnessione(previous);
+        *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }
     environment = opened;

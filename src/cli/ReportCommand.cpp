@@ -2,6 +2,7 @@
 
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/ItalianLanguage.h"
 #include "data/SqlText.h"
 #include "reports/JournalBook.h"
 #include "reports/engine/ReportExport.h"
@@ -105,6 +106,7 @@ int runReportCommand(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    useItalian(app);
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 
     QCommandLineParser parser;

@@ -1,6 +1,7 @@
 #include "data/Renumbering.h"
 
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -12,6 +13,12 @@ bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *err
             *error = connection.errorText();
         return false;
     }
+    return ProgressiviDisallineati(connection, first, last, error).value_or(false);
+}
+
+std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
+                                            const QDate &last, QString *error)
+{
     // A year is numbered right exactly when every number equals the entry's rank.
     QSqlQuery query = connection.query();
     if (!runSql(
@@ -20,7 +27,7 @@ bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *err
             u"FROM regmain WHERE data BETWEEN ? AND ?) numerate "
             u"WHERE progressivo IS NULL OR progressivo <> rango LIMIT 1"_s,
             {isoDate(first), isoDate(last)}, error))
-        return false;
+        return std::nullopt;
     return query.next();
 }
 
@@ -60,13 +67,11 @@ bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *e
 
 bool clsRicalcolo::esegui(int periodo)
 {
-    const FiscalYear current{m_eseDate1, m_eseDate2, {}};
-    const FiscalYear previous{m_eseDate1.addYears(-1), m_eseDate2.addYears(-1), {}};
     QList<FiscalYear> years;
     if (periodo == Corrente || periodo == Entrambi)
-        years.append(current);
+        years.append({m_eseDate1, m_eseDate2, {}});
     if (periodo == Precedente || periodo == Entrambi)
-        years.append(previous);
+        years.append(fiscalYearBefore(m_eseDate1));
     QString error;
     const bool ok = renumber(Archive::ofDatabase(StringaConnessione()), years, &error);
     if (ok)

@@ -7,12 +7,17 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 // Entry numbers: within a fiscal year the entries ordered by date and id carry 1, 2, 3 ...
 // without gaps. Headers without rows (orphans) are removed before any renumbering.
 
 // True when the entries dated first..last (both included) break the numbering rule.
 // A database failure gives false and the engine's text in *error.
 bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error = nullptr);
+// The same on a connection the caller holds; a failure gives nothing.
+std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
+                                            const QDate &last, QString *error);
 
 // Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
@@ -31,7 +36,8 @@ class clsRicalcolo : public QObject {
 public:
     enum Periodo { Corrente = 0, Precedente = 1, Entrambi = 2 };
 
-    // The bounds of the current fiscal year; the previous one is a calendar year earlier.
+    // The bounds of the current fiscal year; the previous one is the fiscal year that ends the
+    // day before it starts.
     clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject *parent = nullptr);
 
     // Runs once; emits done() on success or failed() with the engine's text. Returns success.

@@ -1,5 +1,6 @@
 #include "journal/EntryRowGrid.h"
 
+#include "data/EngineErrors.h"
 #include "data/PatternFormatter.h"
 #include "ui/MessageService.h"
 #include "ui/grid/DataGrid.h"
@@ -319,7 +320,9 @@ void EntryRowGrid::LoadSubAccountLists()
     QString error;
     const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(&error);
     if (!error.isEmpty())
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere i sottoconti."_s, error),
+            MessageService::Icon::Critical);
     const QModelIndex current = m_grid->currentIndex();
     QList<GridColumn> columns = m_model->columns();
     columns[ContoDare].valueList = list;

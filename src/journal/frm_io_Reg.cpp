@@ -1,6 +1,8 @@
 #include "journal/frm_io_Reg.h"
 
 #include "chart/frm_io_sConto.h"
+#include "data/Attachments.h"
+#include "data/EngineErrors.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 #include "journal/EntryRowGrid.h"
@@ -171,7 +173,7 @@ bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
     QString error;
     const std::optional<JournalEntry> entry = newEntry(modelId, m_environment.curDate(), &error);
     if (!entry) {
-        inform(error, true);
+        inform(failureMessage(u"Impossibile preparare la nuova registrazione."_s, error), true);
         return false;
     }
     display(*entry, State::New, u"Nuova Registrazione"_s);
@@ -187,7 +189,7 @@ bool frm_io_Reg::Apri(qint64 id)
     QString error;
     const std::optional<JournalEntry> entry = loadEntry(id, &error);
     if (!entry) {
-        inform(error, true);
+        inform(failureMessage(u"Impossibile leggere la registrazione."_s, error), true);
         return false;
     }
     display(*entry, State::View, u"Modifica Registrazione"_s);
@@ -268,13 +270,16 @@ void frm_io_Reg::salva()
     QString error;
     const QString refusal = ValidateEntry(entry.rows, &error);
     if (!refusal.isEmpty() || !error.isEmpty()) {
-        inform(refusal.isEmpty() ? error : refusal, refusal.isEmpty());
+        inform(refusal.isEmpty()
+                   ? failureMessage(u"Impossibile controllare la registrazione."_s, error)
+                   : refusal,
+               refusal.isEmpty());
         if (refusal == u"Nessuna riga di dettaglio."_s)
             m_rows->grid()->setFocus();
         return;
     }
     if (!saveEntry(entry, m_environment.EseDate1(), m_environment.EseDate2(), &error)) {
-        inform(u"La registrazione non è stata salvata.\n"_s + error, true);
+        inform(failureMessage(u"La registrazione non è stata salvata."_s, error), true);
         return;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
@@ -298,7 +303,7 @@ void frm_io_Reg::elimina()
         return;
     QString error;
     if (!deleteEntry(m_entry.header.id, &error)) {
-        inform(u"La registrazione non è stata eliminata.\n"_s + error, true);
+        inform(failureMessage(u"La registrazione non è stata eliminata."_s, error), true);
         return;
     }
     Nuovo(0, false);
@@ -329,16 +334,28 @@ void frm_io_Reg::cambiaTipo()
     showType();
 }
 
+QString frm_io_Reg::attachmentsFolder() const
+{
+    return m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
+}
+
+std::optional<QString> frm_io_Reg::storedAttachmentFile()
+{
+    const QString name = m_header.attached.toString();
+    const std::optional<QString> file = attachmentFile(attachmentsFolder(), name);
+    if (!file)
+        inform(refusedAttachmentMessage(name), true);
+    return file;
+}
+
 void frm_io_Reg::inserisciAllegato()
 {
     const QString chosen =
         MessageService::instance().chooseFile(this, u"Carica Allegato"_s, AttachmentFilter);
     if (chosen.isEmpty())
         return;
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
     const QString name = attachmentName(QDateTime::currentDateTime(), chosen);
-    if (!QFile::copy(chosen, QDir(folder).filePath(name))) {
+    if (!QFile::copy(chosen, QDir(attachmentsFolder()).filePath(name))) {
         inform(u"Impossibile copiare il file \"%1\" nella cartella degli allegati."_s.arg(
                    QDir::toNativeSeparators(chosen)),
                true);
@@ -350,23 +367,21 @@ void frm_io_Reg::inserisciAllegato()
 
 void frm_io_Reg::visualizzaAllegato()
 {
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
-    const QString path = QDir(folder).filePath(m_header.attached.toString());
-    if (!QFile::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+    const std::optional<QString> path = storedAttachmentFile();
+    if (!path)
+        return;
+    if (!QFile::exists(*path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(*path)))
+        inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
 }
 
 void frm_io_Reg::eliminaAllegato()
 {
-    if (!MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
+    const std::optional<QString> path = storedAttachmentFile();
+    if (!path || !MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
         return;
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
-    const QString path = QDir(folder).filePath(m_header.attached.toString());
-    if (QFile::exists(path) && !QFile::remove(path)) {
-        inform(u"Impossibile eliminare l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+    if (QFile::exists(*path) && !QFile::remove(*path)) {
+        inform(u"Impossibile eliminare l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
         return;
     }

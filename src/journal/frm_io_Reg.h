@@ -61,6 +61,10 @@ private:
     void inserisciAllegato();
     void visualizzaAllegato();
     void eliminaAllegato();
+    QString attachmentsFolder() const;
+    // The file of the header's attachment; a stored name that is not a bare file name is
+    // refused with a message.
+    std::optional<QString> storedAttachmentFile();
     JournalEntry current() const;
     void inform(const QString &text, bool critical = false);
     // F8, F5, Esc and Enter in the date field, from whichever control of the window has them.

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/JournalGate.h"
+#include "data/EngineErrors.h"
 
 using namespace Qt::StringLiterals;
 
@@ -155,7 +156,8 @@ bool Deletion::removeRecord(const Connection &connection, qint64 id, QString *er
 
 QString Deletion::failureText() const
 {
-    return m_error + u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
+    return failureMessage(u"L'eliminazione non è stata eseguita."_s, m_error) +
+           u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
 }
 
 bool Deletion::fail(int step, const QString &error)

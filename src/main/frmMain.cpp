@@ -1,15 +1,17 @@
 #include "main/frmMain.h"
 
-#include "ui/Help.h"
-#include "ui/MessageService.h"
-#include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
 #include "archive/ArchiveCommands.h"
+#include "data/Attachments.h"
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 #include "main/AccountCardsSource.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "ui/SearchRow.h"
+#include "ui/WindowUtils.h"
 #include "ui/grid/BoundGridModel.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/GridLooks.h"
@@ -515,7 +517,9 @@ void frmMain::loadRows()
     if (!connection.isOpen())
         error = connection.errorText();
     if (!loaded)
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere l'elenco dall'archivio."_s, error),
+            MessageService::Icon::Critical);
 }
 
 void frmMain::gexUpdate()
@@ -661,8 +665,14 @@ void frmMain::apriAllegato()
     const QVariant attached = currentJournalValue(u"attached"_s);
     if (attachmentIcon(attached) < 0)
         return;
-    const QString path = QDir(cDataAccess().dataAllegatiFolder()).filePath(attached.toString());
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const std::optional<QString> path =
+        attachmentFile(cDataAccess().dataAllegatiFolder(), attached.toString());
+    if (!path) {
+        MessageService::instance().inform(this, refusedAttachmentMessage(attached.toString()),
+                                          MessageService::Icon::Critical);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
 }
 
 void frmMain::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosition)

@@ -1,5 +1,6 @@
 #include "settings/frmPreferenze.h"
 
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -85,7 +86,9 @@ void frmPreferenze::Apri(QWidget *owner)
     frmPreferenze window(owner);
     QString error;
     if (!window.carica(&error)) {
-        MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            owner, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
+            MessageService::Icon::Critical);
         return;
     }
     window.exec();
@@ -128,7 +131,8 @@ void frmPreferenze::chiudi()
     }
     QString error;
     if (!savePreferences(current, &error)) {
-        messages.inform(this, error, MessageService::Icon::Critical);
+        messages.inform(this, failureMessage(u"Le preferenze non sono state salvate."_s, error),
+                        MessageService::Icon::Critical);
         return;
     }
     accept();

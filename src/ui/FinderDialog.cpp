@@ -1,5 +1,6 @@
 #include "ui/FinderDialog.h"
 
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SearchRow.h"
@@ -189,7 +190,9 @@ void FinderDialog::load()
 {
     QString error;
     if (!loadFinderRows(m_level, archiveNatureNames(), &m_rows, &error))
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere il piano dei conti."_s, error),
+            MessageService::Icon::Critical);
     const QList<GridColumn> columns = finderColumns(m_level);
     m_gexModel->bind(&m_rows, columns);
     m_gex->applyColumns(columns);

@@ -1,5 +1,6 @@
 #include "yearend/frm_newEse.h"
 
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cEnvironment.h"
 #include "ui/Help.h"
@@ -145,9 +146,12 @@ void frm_newEse::Apri(QWidget *parent, const cEnvironment &environment)
     const std::optional<Money> result =
         refusal.isEmpty() && error.isEmpty() ? risultatoEsercizio(years, &error) : std::nullopt;
     if (!error.isEmpty() || !refusal.isEmpty() || !result) {
-        messages.inform(parent, error.isEmpty() ? refusal : error,
-                        error.isEmpty() ? MessageService::Icon::Information
-                                        : MessageService::Icon::Critical);
+        messages.inform(
+            parent,
+            error.isEmpty()
+                ? refusal
+                : failureMessage(u"Impossibile leggere l'esercizio precedente."_s, error),
+            error.isEmpty() ? MessageService::Icon::Information : MessageService::Icon::Critical);
         return;
     }
     frm_newEse window(years, *result, parent);
@@ -203,6 +207,8 @@ void frm_newEse::procedi()
             this,
             u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
                 error,
+            failureMessage(
+                u"La procedura non è stata eseguita: l'archivio non è stato modificato."_s, error),
             MessageService::Icon::Critical);
         return;
     }

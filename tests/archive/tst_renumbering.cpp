@@ -1,4 +1,5 @@
 #include "data/Renumbering.h"
+#include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 #include "journal/frmProgressivi.h"
 #include "support/ScriptedMessages.h"
@@ -167,6 +168,8 @@ private slots:
         QVERIFY(!procedi->isEnabled());
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(messages.shown.first().contains(u"numero bloccato"_s));
+        QVERIFY(messages.shown.first().startsWith(
+            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. Riprovare"_s));
     }
 
     void offersRenumberingOnlyWhenNeeded()

@@ -593,6 +593,41 @@ private slots:
         QVERIFY(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).isNull());
     }
 
+    // A name edited into the archive by another tool must not reach outside "allegati".
+    void refusesToDeleteAStoredNameThatLeavesTheAttachmentsFolder()
+    {
+        TestArchive a;
+        chart(a);
+        QDir(a.folder()).mkdir(u"riservato"_s);
+        const QString secret = QDir(a.folder()).filePath(u"riservato/segreto.txt"_s);
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("riservato");
+        file.close();
+        const qint64 id = a.addEntry(QDate(2024, 3, 1),
+                                     {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
+        a.exec(u"UPDATE regmain SET attached = ? WHERE id = ?"_s,
+               {u"../riservato/segreto.txt"_s, id});
+        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
+        editor.Apri(id);
+        editor.modifica();
+        messages.answers = {true};
+        editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(
+            messages.shown.last().startsWith(u"Il nome dell'allegato registrato non è valido"_s));
+        QVERIFY(QFile::exists(secret));
+        editor.findChild<QPushButton *>(u"cmdAllegato1"_s)->click();
+        QCOMPARE(messages.shown.size(), 2);
+        QVERIFY(messages.shown.last().contains(u"../riservato/segreto.txt"_s));
+        editor.salva();
+        QCOMPARE(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).toString(),
+                 u"../riservato/segreto.txt"_s);
+    }
+
     void typeDialogKeepsTheTypeWhenCancelled()
     {
         QTimer::singleShot(0, this, [] {

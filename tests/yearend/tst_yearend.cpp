@@ -1,6 +1,7 @@
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
 #include "data/Parametri.h"
+#include "data/Renumbering.h"
 #include "data/cEnvironment.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -245,6 +246,49 @@ private slots:
         QCOMPARE(numbersOfYear(a, Years.curStart, Years.curEnd), oneToN(3));
         QCOMPARE(rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1).value(c.ordine),
                  0LL);
+    }
+
+    // Years starting in March: the previous year of 2024/2025 ends on 29 February 2024.
+    void closesAndRenumbersALeapFebruary()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        cEnvironment environment;
+        environment.setCurDate(QDate(2024, 6, 1));
+        QVERIFY(environment.Update());
+        QCOMPARE(environment.EseDate1Prev(), QDate(2023, 3, 1));
+        QCOMPARE(environment.EseDate2Prev(), QDate(2024, 2, 29));
+
+        const qint64 last = a.addEntry(
+            QDate(2024, 2, 29), {{c.cassa, c.quote, Money::fromCents(700), u"Quote"_s}}, 0, 5);
+        const qint64 first =
+            a.addEntry(QDate(2023, 3, 1),
+                       {{c.banca, c.capitale, Money::fromCents(1000), u"Dotazione"_s}}, 0, 5);
+        clsRicalcolo ricalcolo(environment.EseDate1(), environment.EseDate2());
+        QVERIFY(ricalcolo.esegui(clsRicalcolo::Precedente));
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {first}).toInt(), 1);
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {last}).toInt(), 2);
+
+        const YearEndYears years = YearEndYears::of(environment);
+        QString error;
+        const std::optional<Money> result = risultatoEsercizio(years, &error);
+        QCOMPARE(result, Money::fromCents(700));
+        YearEndInput input = inputFor(c);
+        input.closingDate = QDate(2024, 2, 29);
+        input.openingDate = QDate(2024, 3, 1);
+        QCOMPARE(ControllaParametri(input, years), QStringList());
+        const auto written = runYearEnd(input, years, *result, &error);
+        QVERIFY2(written, qPrintable(error));
+        // The cash of 29 February is opened again in the new year.
+        QCOMPARE(rawBalances(a, QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa), 70000LL);
+        QCOMPARE(rawBalances(a, years.prevStart, years.prevEnd, -1).value(c.cassa), 0LL);
+        const QVariantList closedYear = numbersOfYear(a, years.prevStart, years.prevEnd);
+        QVERIFY(closedYear.size() > 2);
+        QCOMPARE(closedYear, oneToN(closedYear.size()));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE data = '2024-02-29' AND tipo = -1"_s)
+                     .toInt(),
+                 closedYear.size() - 2);
     }
 
     void balancesEveryAccountOfAGeneratedYear()
