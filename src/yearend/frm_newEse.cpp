@@ -207,8 +207,6 @@ void frm_newEse::procedi()
             this,
             u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
                 error,
-            failureMessage(
-                u"La procedura non è stata eseguita: l'archivio non è stato modificato."_s, error),
             MessageService::Icon::Critical);
         return;
     }

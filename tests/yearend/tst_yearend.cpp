@@ -281,8 +281,11 @@ private slots:
         const auto written = runYearEnd(input, years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         // The cash of 29 February is opened again in the new year.
-        QCOMPARE(rawBalances(a, QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa), 70000LL);
-        QCOMPARE(rawBalances(a, years.prevStart, years.prevEnd, -1).value(c.cassa), 0LL);
+        QCOMPARE(
+            rawBalances(a.databasePath(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
+            70000LL);
+        QCOMPARE(rawBalances(a.databasePath(), years.prevStart, years.prevEnd, -1).value(c.cassa),
+                 0LL);
         const QVariantList closedYear = numbersOfYear(a, years.prevStart, years.prevEnd);
         QVERIFY(closedYear.size() > 2);
         QCOMPARE(closedYear, oneToN(closedYear.size()));
