@@ -3,6 +3,7 @@
 //   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
 //   tovrin3-cli report giornale --archive DIR [--date D] [--from D] [--to D] [--sheet-from N]
 //                               --out FILE
+//   tovrin3-cli report bilancio|bilancio-contrapposto --archive DIR [options] --out FILE
 
 #include "archive/ArchiveInfo.h"
 #include "cli/ReportCommand.h"
