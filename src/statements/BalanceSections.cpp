@@ -1,13 +1,16 @@
 #include "statements/BalanceSections.h"
 
 #include "data/Database.h"
+#include "data/MonthlyTotals.h"
 #include "data/Natures.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -97,7 +100,111 @@ BalanceLine lineOf(BalanceLine::Level level, const QString &code, const QString 
     return line;
 }
 
+// Whole months of the totals table, as "YYYY-MM".
+QString monthKey(const QDate &date)
+{
+    return date.toString(u"yyyy-MM"_s);
+}
+
+// Adds the monthly totals of the months first..last to *bySubAccount.
+bool addMonthlyTotals(const QSqlDatabase &database, const QDate &first, const QDate &last,
+                      bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                      QString *error)
+{
+    static const QString sql = uR"(
+SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
+       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio, t.dare, t.avere
+FROM (SELECT conto, SUM(dare) AS dare, SUM(avere) AS avere FROM saldi_mese
+       WHERE mese BETWEEN ? AND ? AND tipo BETWEEN ? AND 1
+       GROUP BY conto HAVING SUM(dare) <> 0 OR SUM(avere) <> 0) t
+JOIN sottoconti so ON so.id = t.conto
+JOIN conti c ON c.id = so.idConto
+JOIN mastri m ON m.id = c.idMastro
+)"_s;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!runSql(query, sql, {monthKey(first), monthKey(last), closingEntries ? -1 : 0}, error))
+        return false;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        auto [entry, added] = bySubAccount->try_emplace(id);
+        SubAccountBalance &b = entry->second;
+        if (added) {
+            b.subAccountId = id;
+            b.subAccountDescription = query.value(1).toString();
+            b.accountId = query.value(2).toLongLong();
+            b.accountCode = query.value(3).toString();
+            b.accountDescription = query.value(4).toString();
+            b.ledgerId = query.value(5).toLongLong();
+            b.ledgerCode = query.value(6).toString();
+            b.ledgerDescription = query.value(7).toString();
+            b.ledgerGroup = query.value(8).toString();
+            b.nature = query.value(9).toInt();
+            b.bilancio = query.value(10).toInt() != 0;
+        }
+        b.dare += Money::fromUnits(query.value(11).toLongLong());
+        b.avere += Money::fromUnits(query.value(12).toLongLong());
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+// Adds the balances of the days from..to, read from the entry rows, to *bySubAccount.
+bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &to,
+                  bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                  QString *error)
+{
+    if (from > to)
+        return true;
+    std::vector<SubAccountBalance> balances;
+    if (!subAccountBalances(database, from, to,
+                            closingEntries ? EntryFilter::AllEntries : EntryFilter::WithoutClosing,
+                            &balances, error))
+        return false;
+    for (SubAccountBalance &balance : balances) {
+        auto [entry, added] = bySubAccount->try_emplace(balance.subAccountId, balance);
+        if (!added) {
+            entry->second.dare += balance.dare;
+            entry->second.avere += balance.avere;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase &database,
+                                                             const QDate &from, const QDate &to,
+                                                             bool closingEntries, QString *error)
+{
+    // Whole months come from the monthly totals, the days before the first and after the last
+    // whole month from the entry rows.
+    const QDate firstMonth =
+        from.day() == 1 ? from : QDate(from.year(), from.month(), 1).addMonths(1);
+    const QDate afterLastMonth =
+        QDate(to.year(), to.month(), 1).addMonths(to.day() == to.daysInMonth() ? 1 : 0);
+    std::map<qint64, SubAccountBalance> bySubAccount;
+    const bool wholeMonths = firstMonth < afterLastMonth && hasMonthlyTotals(database);
+    const bool read =
+        wholeMonths
+            ? addEntryRows(database, from, firstMonth.addDays(-1), closingEntries, &bySubAccount,
+                           error) &&
+                  addMonthlyTotals(database, firstMonth, afterLastMonth.addDays(-1), closingEntries,
+                                   &bySubAccount, error) &&
+                  addEntryRows(database, afterLastMonth, to, closingEntries, &bySubAccount, error)
+            : addEntryRows(database, from, to, closingEntries, &bySubAccount, error);
+    if (!read)
+        return std::nullopt;
+    std::vector<SubAccountBalance> balances;
+    balances.reserve(bySubAccount.size());
+    for (auto &[id, balance] : bySubAccount)
+        balances.push_back(std::move(balance));
+    return balances;
+}
 
 QString BalanceLine::text(bool showCodes) const
 {
@@ -262,11 +369,9 @@ SELECT EXISTS (SELECT 1 FROM mastri m JOIN conti c ON c.idMastro = m.id
 std::optional<Balance> computeBalance(const QSqlDatabase &database, const BalanceOptions &options,
                                       const BalanceCaptions &captions, QString *error)
 {
-    std::vector<SubAccountBalance> balances;
-    if (!subAccountBalances(database, options.dateFrom, options.dateTo,
-                            options.closingEntries ? EntryFilter::AllEntries
-                                                   : EntryFilter::WithoutClosing,
-                            &balances, error))
+    const std::optional<std::vector<SubAccountBalance>> balances =
+        periodBalances(database, options.dateFrom, options.dateTo, options.closingEntries, error);
+    if (!balances)
         return std::nullopt;
     const std::optional<bool> memorandum =
         hasMemorandumLines(database, options.dateFrom, options.dateTo, error);
@@ -277,11 +382,11 @@ std::optional<Balance> computeBalance(const QSqlDatabase &database, const Balanc
     balance.options = options;
     balance.captions = captions;
     for (int nature = Natures::Assets; nature <= Natures::Revenues; ++nature) {
-        balance.sections[size_t(nature - 1)] = balanceSection(nature, balances, options);
+        balance.sections[size_t(nature - 1)] = balanceSection(nature, *balances, options);
         balance.sections[size_t(nature - 1)].caption = sectionCaption(nature, captions);
     }
     if (*memorandum) {
-        balance.memorandum = balanceSection(Natures::Memorandum, balances, options);
+        balance.memorandum = balanceSection(Natures::Memorandum, *balances, options);
         balance.memorandum->caption = captions.memorandum;
     }
     return balance;

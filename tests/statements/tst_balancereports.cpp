@@ -325,7 +325,8 @@ private slots:
         const QStringList printed = allTextLines(laidOut(balance, BalanceKind::Opposed, false));
         QVERIFY(lineContaining(printed, u"Attivo"_s).contains(u"Passivo"_s));
         QCOMPARE(lineContaining(printed, u"Utile d'esercizio"_s), u"Utile d'esercizio | 200,00 "_s);
-        QCOMPARE(lineContaining(printed, u"Totale"_s), u"Totale | 1.000,00  | Totale | 1.000,00 "_s);
+        QCOMPARE(lineContaining(printed, u"Totale"_s),
+                 u"Totale | 1.000,00  | Totale | 1.000,00 "_s);
         QVERIFY(!lineContaining(printed, u"Perdita"_s).size());
 
         // The archive's own caption for the result.
@@ -397,6 +398,50 @@ private slots:
         QVERIFY(
             !lineContaining(sequential.textLines(0), u"Dal 01/01/2024 al 31/12/2024"_s).isEmpty());
         QVERIFY(!lineContaining(sequential.textLines(3), u"4 / 4"_s).isEmpty());
+    }
+
+    void periodsOfPartMonthsAddTheirDaysToTheWholeMonths()
+    {
+        Books books;
+        const QList<qint64> subAccounts{books.cassa, books.banca, books.capitale, books.spese,
+                                        books.quote};
+        QRandomGenerator random(7);
+        for (int i = 0; i < 200; ++i)
+            books.move(QDate(2023, 11, 1).addDays(random.bounded(200)),
+                       subAccounts[random.bounded(int(subAccounts.size()))],
+                       subAccounts[random.bounded(int(subAccounts.size()))], random.bounded(1, 900),
+                       i % 9 == 0 ? -1 : 0);
+        Connection connection(books.archive.databasePath(), Connection::Mode::ReadOnly);
+        const QList<std::pair<QDate, QDate>> periods{{QDate(2023, 11, 15), QDate(2024, 3, 10)},
+                                                     {QDate(2023, 12, 1), QDate(2024, 2, 29)},
+                                                     {QDate(2024, 1, 2), QDate(2024, 1, 30)},
+                                                     {QDate(2023, 11, 30), QDate(2024, 5, 1)},
+                                                     {QDate(2024, 2, 10), QDate(2024, 2, 10)}};
+        for (const auto &[from, to] : periods) {
+            for (bool closing : {false, true}) {
+                QString error;
+                const std::optional<std::vector<SubAccountBalance>> combined =
+                    periodBalances(connection.database(), from, to, closing, &error);
+                QVERIFY2(combined, qPrintable(error));
+                std::vector<SubAccountBalance> direct;
+                QVERIFY(subAccountBalances(connection.database(), from, to,
+                                           closing ? EntryFilter::AllEntries
+                                                   : EntryFilter::WithoutClosing,
+                                           &direct, &error));
+                QCOMPARE(combined->size(), direct.size());
+                for (const SubAccountBalance &expected : direct) {
+                    const auto found = std::find_if(
+                        combined->begin(), combined->end(), [&](const SubAccountBalance &b) {
+                            return b.subAccountId == expected.subAccountId;
+                        });
+                    QVERIFY(found != combined->end());
+                    QCOMPARE(found->dare, expected.dare);
+                    QCOMPARE(found->avere, expected.avere);
+                    QCOMPARE(found->nature, expected.nature);
+                    QCOMPARE(found->accountCode, expected.accountCode);
+                }
+            }
+        }
     }
 
     void decimalTextsAreExact()
