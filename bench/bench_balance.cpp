@@ -1,6 +1,7 @@
 // Times the balance on the synthetic 10-year archive: the bare query (sub-account balances and
 // the memorandum test) and the layout of "Bilancio" and of the opposed balance, for the last
-// month, the last year and all ten years. Prints the process's peak memory after each step.
+// month, the last year, all ten years and ten years starting and ending in mid-month. Prints the
+// process's peak memory after each step.
 //   bench_balance [entries]
 
 #include "BenchSupport.h"
@@ -89,5 +90,7 @@ int main(int argc, char *argv[])
     benchPeriod("one year", connection.database(), QDate(lastYear, 1, 1), QDate(lastYear, 12, 31));
     benchPeriod("ten years", connection.database(), QDate(firstYear, 1, 1),
                 QDate(lastYear, 12, 31));
+    benchPeriod("ten years, from and to in mid-month", connection.database(),
+                QDate(firstYear, 1, 16), QDate(lastYear, 12, 15));
     return 0;
 }
