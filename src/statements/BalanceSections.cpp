@@ -315,12 +315,10 @@ BalanceSection balanceSection(int nature, const std::vector<SubAccountBalance> &
             ledger = open(options.levels[1], lineOf(BalanceLine::Level::Ledger, balance->ledgerCode,
                                                     balance->ledgerDescription));
         const bool marked = balance->bilancio && nature != Natures::Memorandum;
-        if (newAccount) {
-            BalanceLine line = lineOf(BalanceLine::Level::Account, balance->accountCode,
-                                      balance->accountDescription);
-            line.marked = marked;
-            account = open(options.levels[2], line);
-        }
+        if (newAccount)
+            account =
+                open(options.levels[2], lineOf(BalanceLine::Level::Account, balance->accountCode,
+                                               balance->accountDescription));
 
         BalanceLine subAccount =
             lineOf(BalanceLine::Level::SubAccount, {}, balance->subAccountDescription);

@@ -48,7 +48,6 @@ struct BalanceLine {
     Money amount; // nature sections: as printed (no sign by balance side)
     Money debit;  // memorandum section
     Money credit;
-    bool marked = false; // an account flagged to print without its sub-accounts
 
     // The printed text: code and description when codes are shown.
     QString text(bool showCodes) const;
