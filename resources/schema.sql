@@ -59,6 +59,9 @@ CREATE TABLE parametri (
     valore TEXT
 );
 
+-- The monthly totals of each sub-account (saldi_mese) and the triggers that keep them are added
+-- by the generator of the empty archive, with the code that adds them to older archives.
+
 -- One line per filled side of an entry row. saldo is signed by nature (dare - avere for
 -- memorandum, assets and liabilities; avere - dare for costs and revenues); saldo2 is on the
 -- nature's normal side. contropartita names the other side: the row's own other sub-account,

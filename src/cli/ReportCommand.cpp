@@ -6,11 +6,15 @@
 #include "data/SqlText.h"
 #include "reports/JournalBook.h"
 #include "reports/engine/ReportExport.h"
+#include "statements/BalanceJson.h"
+#include "statements/BalanceReports.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QSaveFile>
 
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -37,14 +41,155 @@ bool readDate(const QCommandLineParser &parser, const QString &name, QDate *date
     return false;
 }
 
-int journalBook(const QCommandLineParser &parser)
+// What every report reads from the command line besides its own options.
+struct ReportRequest {
+    const QCommandLineParser &parser;
+    const Connection &connection;
+    QString out;
+    std::optional<ExportFormat> format; // none: the report's JSON
+    QDate from, to;                     // the period: the fiscal year of the working date
+};
+
+bool isJsonFile(const QString &fileName)
+{
+    return fileName.endsWith(u".json"_s, Qt::CaseInsensitive);
+}
+
+int exportDocument(const ReportDocument &document, const ReportRequest &request)
+{
+    QString error;
+    if (!exportReport(document, *request.format, request.out, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    return 0;
+}
+
+int journalBook(const ReportRequest &request)
+{
+    int firstSheet = 1;
+    if (request.parser.isSet(u"sheet-from"_s)) {
+        bool numeric = false;
+        firstSheet = request.parser.value(u"sheet-from"_s).toInt(&numeric);
+        if (!numeric || firstSheet < 1) {
+            printError(u"Numero del primo foglio non valido: \"%1\"."_s.arg(
+                request.parser.value(u"sheet-from"_s)));
+            return ExitUsage;
+        }
+    }
+    QString error;
+    std::optional<OrganisationLines> organisation =
+        readOrganisation(request.connection.database(), &error);
+    if (!organisation) {
+        printError(error);
+        return ExitFailure;
+    }
+    JournalBookOptions options;
+    options.dateFrom = request.from;
+    options.dateTo = request.to;
+    options.firstSheet = firstSheet;
+    options.yearLabel = journalYearLabel(request.from, request.to);
+    options.organisation = *organisation;
+    ReportDocument document;
+    if (!layOutJournalBook(request.connection.database(), options, &document, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    return exportDocument(document, request);
+}
+
+// The printed levels named in --levels; all four when the option is absent.
+bool readLevels(const QCommandLineParser &parser, std::array<bool, 4> *levels)
+{
+    if (!parser.isSet(u"levels"_s))
+        return true;
+    static const QStringList names{u"gruppo"_s, u"mastro"_s, u"conto"_s, u"sottoconto"_s};
+    levels->fill(false);
+    for (const QString &name : parser.value(u"levels"_s).split(u',', Qt::SkipEmptyParts)) {
+        const qsizetype index = names.indexOf(name.trimmed().toLower());
+        if (index < 0) {
+            printError(
+                u"Livello sconosciuto: \"%1\" (usare gruppo, mastro, conto, sottoconto)."_s.arg(
+                    name));
+            return false;
+        }
+        (*levels)[size_t(index)] = true;
+    }
+    return true;
+}
+
+bool writeFile(const QString &fileName, const QByteArray &content, QString *error)
+{
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
+        return true;
+    *error = u"Impossibile scrivere il file \"%1\": %2"_s.arg(fileName, file.errorString());
+    return false;
+}
+
+int balance(const ReportRequest &request, BalanceKind kind)
+{
+    BalanceOptions options;
+    options.dateFrom = request.from;
+    options.dateTo = request.to;
+    if (!readLevels(request.parser, &options.levels))
+        return ExitUsage;
+    options.fixedColumns = request.parser.isSet(u"by-nature"_s);
+    options.zeroBalances = request.parser.isSet(u"zero-balances"_s);
+    options.closingEntries = request.parser.isSet(u"closing-entries"_s);
+    options.hideMarked = request.parser.isSet(u"hide-marked"_s);
+    options.showCodes = request.parser.isSet(u"codes"_s);
+
+    const QSqlDatabase database = request.connection.database();
+    QString error;
+    const std::optional<BalanceCaptions> captions = readBalanceCaptions(database, &error);
+    const std::optional<Balance> computed =
+        captions ? computeBalance(database, options, *captions, &error) : std::nullopt;
+    if (!computed) {
+        printError(error);
+        return ExitFailure;
+    }
+    if (!request.format) {
+        if (!writeFile(request.out, balanceJson(*computed, kind), &error)) {
+            printError(error);
+            return ExitFailure;
+        }
+        return 0;
+    }
+    ReportDocument document;
+    if (!layOutBalance(*computed, kind, true, &document, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    return exportDocument(document, request);
+}
+
+struct ReportEntry {
+    QString name;
+    bool json; // also writes .json
+    std::function<int(const ReportRequest &)> run;
+};
+
+const std::vector<ReportEntry> &reportTable()
+{
+    static const std::vector<ReportEntry> table{
+        {u"giornale"_s, false, journalBook},
+        {u"bilancio"_s, true,
+         [](const ReportRequest &request) { return balance(request, BalanceKind::Sequential); }},
+        {u"bilancio-contrapposto"_s, true,
+         [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
+    };
+    return table;
+}
+
+int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
 {
     const QString out = parser.value(u"out"_s);
     const std::optional<ExportFormat> format = exportFormatOf(out);
-    if (!format) {
+    if (!format && !(entry.json && isJsonFile(out))) {
         printError(
-            u"Formato del file non riconosciuto: \"%1\" (usare .pdf, .xlsx, .rtf o .html)."_s.arg(
-                out));
+            u"Formato del file non riconosciuto: \"%1\" (usare .pdf, .xlsx, .rtf, .html%2)."_s.arg(
+                out, entry.json ? u" o .json"_s : QString()));
         return ExitUsage;
     }
     QDate workingDate = QDate::currentDate();
@@ -52,16 +197,6 @@ int journalBook(const QCommandLineParser &parser)
     if (!readDate(parser, u"date"_s, &workingDate) || !readDate(parser, u"from"_s, &from) ||
         !readDate(parser, u"to"_s, &to))
         return ExitUsage;
-    int firstSheet = 1;
-    if (parser.isSet(u"sheet-from"_s)) {
-        bool numeric = false;
-        firstSheet = parser.value(u"sheet-from"_s).toInt(&numeric);
-        if (!numeric || firstSheet < 1) {
-            printError(u"Numero del primo foglio non valido: \"%1\"."_s.arg(
-                parser.value(u"sheet-from"_s)));
-            return ExitUsage;
-        }
-    }
 
     const QString folder = parser.value(u"archive"_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
@@ -74,29 +209,22 @@ int journalBook(const QCommandLineParser &parser)
         return ExitFailure;
     }
     QString error;
-    std::optional<JournalBookOptions> options =
+    const std::optional<JournalBookOptions> year =
         journalBookDefaults(connection.database(), workingDate, &error);
-    if (!options) {
+    if (!year) {
         printError(error);
         return ExitFailure;
     }
+    ReportRequest request{parser, connection, out, format, year->dateFrom, year->dateTo};
     if (from.isValid())
-        options->dateFrom = from;
+        request.from = from;
     if (to.isValid())
-        options->dateTo = to;
-    if (options->dateFrom > options->dateTo) {
+        request.to = to;
+    if (request.from > request.to) {
         printError(u"La data iniziale è successiva alla data finale."_s);
         return ExitUsage;
     }
-    options->firstSheet = firstSheet;
-
-    ReportDocument document;
-    if (!layOutJournalBook(connection.database(), *options, &document, &error) ||
-        !exportReport(document, *format, out, &error)) {
-        printError(error);
-        return ExitFailure;
-    }
-    return 0;
+    return entry.run(request);
 }
 
 } // namespace
@@ -110,21 +238,36 @@ int runReportCommand(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 
     QCommandLineParser parser;
-    parser.addPositionalArgument(u"report"_s, u"report giornale"_s);
+    parser.addPositionalArgument(u"report"_s,
+                                 u"report giornale | bilancio | bilancio-contrapposto"_s);
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
     parser.addOption({u"to"_s, u"Ultima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
     parser.addOption({u"sheet-from"_s, u"Numero del primo foglio."_s, u"numero"_s});
-    parser.addOption({u"out"_s, u"File da scrivere (.pdf, .xlsx, .rtf, .html)."_s, u"file"_s});
+    parser.addOption({u"by-nature"_s, u"Bilancio a colonne fisse (sezioni per natura)."_s});
+    parser.addOption({u"zero-balances"_s, u"Anche i sottoconti con saldo uguale a zero."_s});
+    parser.addOption({u"closing-entries"_s, u"Includi le registrazioni di chiusura."_s});
+    parser.addOption({u"hide-marked"_s, u"Nascondi i sottoconti dei conti contrassegnati."_s});
+    parser.addOption({u"codes"_s, u"Mostra i codici dei mastri e dei conti."_s});
+    parser.addOption(
+        {u"levels"_s, u"Livelli stampati (gruppo,mastro,conto,sottoconto)."_s, u"livelli"_s});
+    parser.addOption({u"out"_s,
+                      u"File da scrivere (.pdf, .xlsx, .rtf, .html; bilanci anche .json)."_s,
+                      u"file"_s});
     const bool parsed = parser.parse(QCoreApplication::arguments());
     const QStringList positional = parser.positionalArguments();
-    if (parsed && positional.value(1) == u"giornale"_s && positional.size() == 2 &&
-        parser.isSet(u"archive"_s) && parser.isSet(u"out"_s))
-        return journalBook(parser);
+    if (parsed && positional.size() == 2 && parser.isSet(u"archive"_s) && parser.isSet(u"out"_s))
+        for (const ReportEntry &entry : reportTable())
+            if (entry.name == positional.value(1))
+                return runReport(parser, entry);
     if (!parsed)
         printError(u"Opzione non riconosciuta o senza valore."_s);
     printError(u"Uso: tovrin3-cli report giornale --archive CARTELLA [--date AAAA-MM-GG] "
-               u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] --out FILE"_s);
+               u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
+               u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
+               u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
+               u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
+               u"[--levels gruppo,mastro,conto,sottoconto] --out FILE"_s);
     return ExitUsage;
 }

@@ -32,6 +32,10 @@ const QString Usage =
     u"  renumber --archive CARTELLA [--date AAAA-MM-GG] --period current|previous|both\n"
     u"  report giornale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
     u"[--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
+    u"  report bilancio|bilancio-contrapposto --archive CARTELLA [--date AAAA-MM-GG] "
+    u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] [--zero-balances] "
+    u"[--closing-entries] [--hide-marked] [--codes] [--levels gruppo,mastro,conto,sottoconto] "
+    u"--out FILE\n"
     u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/EngineErrors.h"
+#include "data/MonthlyTotals.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 
@@ -16,19 +17,14 @@ QString quotedFolder(const QString &folder)
     return u"\""_s + QDir::toNativeSeparators(folder) + u"\""_s;
 }
 
-bool raiseVersionPart(const QString &key, int running, QString *error)
+bool raiseVersionPart(const Connection &connection, const QString &key, int running, QString *error)
 {
-    QString failure;
-    const QVariant stored =
-        LeggiParametro(key, TipoValore::Intero, Memoria::Archivio, -1, &failure);
-    if (!failure.isEmpty()) {
-        if (error)
-            *error = failure;
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, error))
         return false;
-    }
-    if (stored.toInt() >= running)
+    if (query.next() && query.value(0).toString().trimmed().toInt() >= running)
         return true;
-    return ScriviParametro(key, TipoValore::Intero, Memoria::Archivio, running, error);
+    return ScriviParametro(connection, key, TipoValore::Intero, running, error);
 }
 
 } // namespace
@@ -67,6 +63,13 @@ QString archiveFolderProblem(const QString &dataFolder)
 
 bool stampVersion(QString *error)
 {
-    return raiseVersionPart(u"aMajor"_s, ProgramVersion::Major, error) &&
-           raiseVersionPart(u"aMinor"_s, ProgramVersion::Minor, error);
+    // An archive of an earlier version gets the tables this version keeps in the same
+    // transaction that stamps it.
+    return inTransaction(
+        [](const Connection &connection, QString *failure) {
+            return ensureMonthlyTotals(connection, failure) &&
+                   raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&
+                   raiseVersionPart(connection, u"aMinor"_s, ProgramVersion::Minor, failure);
+        },
+        error);
 }

@@ -15,5 +15,6 @@ constexpr int Revision = 0;
 QString archiveFolderProblem(const QString &dataFolder);
 
 // Raises the archive's aMajor and aMinor, each on its own, to the running version when the
-// stored value is lower or missing. Returns false with the engine's text in *error.
+// stored value is lower or missing, and adds what an earlier version's archive lacks (the
+// monthly totals), all in one transaction. Returns false with the engine's text in *error.
 bool stampVersion(QString *error = nullptr);

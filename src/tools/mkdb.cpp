@@ -4,6 +4,7 @@
 // The output is written beside OUT first and moved into place only when complete.
 
 #include "data/Database.h"
+#include "data/MonthlyTotals.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -160,6 +161,9 @@ void buildArchive(const QString &schemaPath, const QString &out)
         if (!connection.isOpen())
             fail(connection.errorText());
         execAll(connection, readText(schemaPath));
+        QString error;
+        if (!ensureMonthlyTotals(connection, &error))
+            fail(error);
     }
     finish(partial, out);
 }

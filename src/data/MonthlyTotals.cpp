@@ -1,0 +1,96 @@
+#include "data/MonthlyTotals.h"
+
+#include "data/Database.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Adds the rows of an entry (or one row) to the totals of the entry's month and type.
+QString addRows(const QString &rows)
+{
+    return uR"(INSERT INTO saldi_mese (conto, mese, tipo, dare, avere)
+SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
+  FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM %1
+         WHERE contodare IS NOT NULL
+        UNION ALL
+        SELECT idRegMain, contoavere, 0, importo FROM %1 WHERE contoavere IS NOT NULL) s
+  JOIN regmain rm ON rm.id = s.idRegMain
+ WHERE true
+ GROUP BY s.conto, rm.id
+ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = dare + excluded.dare,
+                                              avere = avere + excluded.avere;)"_s.arg(rows);
+}
+
+// Takes the rows of an entry (or one row) out of the totals of the given month and type.
+QString subtractRows(const QString &rows, const QString &month, const QString &type)
+{
+    return uR"(UPDATE saldi_mese
+   SET dare = dare - (SELECT COALESCE(SUM(importo), 0) FROM %1 WHERE contodare = saldi_mese.conto),
+       avere = avere - (SELECT COALESCE(SUM(importo), 0) FROM %1 WHERE contoavere = saldi_mese.conto)
+ WHERE mese = %2 AND tipo = %3
+   AND conto IN (SELECT contodare FROM %1 UNION SELECT contoavere FROM %1);)"_s.arg(rows, month,
+                                                                                    type);
+}
+
+const QString OldRow = u"(SELECT OLD.idRegMain AS idRegMain, OLD.contodare AS contodare, "
+                       u"OLD.contoavere AS contoavere, OLD.importo AS importo)"_s;
+const QString NewRow = u"(SELECT NEW.idRegMain AS idRegMain, NEW.contodare AS contodare, "
+                       u"NEW.contoavere AS contoavere, NEW.importo AS importo)"_s;
+const QString EntryRows = u"(SELECT * FROM regdet WHERE idRegMain = OLD.id)"_s;
+const QString OldEntryMonth =
+    u"(SELECT substr(data, 1, 7) FROM regmain WHERE id = OLD.idRegMain)"_s;
+const QString OldEntryType = u"(SELECT tipo FROM regmain WHERE id = OLD.idRegMain)"_s;
+
+} // namespace
+
+const QStringList &monthlyTotalsSchema()
+{
+    static const QStringList statements{
+        uR"(CREATE TABLE saldi_mese (
+    conto INTEGER NOT NULL,
+    mese  TEXT NOT NULL,
+    tipo  INTEGER NOT NULL,
+    dare  INTEGER NOT NULL DEFAULT 0,
+    avere INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (conto, mese, tipo)
+) WITHOUT ROWID)"_s,
+        u"CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo)"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet BEGIN\n"_s +
+            addRows(NewRow) + u"\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet BEGIN\n"_s +
+            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u"\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_update AFTER UPDATE ON regdet BEGIN\n"_s +
+            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u'\n' + addRows(NewRow) +
+            u"\nEND"_s,
+        // The rows go before their header, while the header still gives their month and type.
+        u"CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain BEGIN\n"
+        u"DELETE FROM regdet WHERE idRegMain = OLD.id;\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regmain_update AFTER UPDATE OF data, tipo ON regmain\n"
+        u"WHEN substr(OLD.data, 1, 7) <> substr(NEW.data, 1, 7) OR OLD.tipo <> NEW.tipo BEGIN\n"_s +
+            subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
+            addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
+    };
+    return statements;
+}
+
+bool hasMonthlyTotals(const QSqlDatabase &database)
+{
+    QSqlQuery query(database);
+    return runSql(query,
+                  u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'saldi_mese'"_s) &&
+           query.next();
+}
+
+bool ensureMonthlyTotals(const Connection &connection, QString *error)
+{
+    if (hasMonthlyTotals(connection.database()))
+        return true;
+    QSqlQuery query = connection.query();
+    for (const QString &statement : monthlyTotalsSchema())
+        if (!runSql(query, statement, {}, error))
+            return false;
+    return runSql(query, addRows(u"regdet"_s), {}, error);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "reports/engine/ReportDefinition.h"
+#include "reports/engine/ReportDocument.h"
+#include "reports/engine/ReportLayout.h"
+#include "statements/BalanceSections.h"
+
+#include <QSqlDatabase>
+
+enum class BalanceKind {
+    Sequential, // "Bilancio": the sections one after the other
+    Opposed,    // "Bilancio a Sezioni contrapposte": assets beside liabilities, costs beside
+                // revenues
+};
+
+// The sequential balance; an exported one carries no page header.
+ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool exporting);
+// The opposed balance: each pair of sections side by side, closed by equal totals and the
+// result under the smaller side.
+ReportDefinition opposedBalanceDefinition(const Balance &balance);
+
+// Lays out a balance already computed; see ReportLayout::run.
+bool layOutBalance(const Balance &balance, BalanceKind kind, bool exporting,
+                   ReportDocument *document, QString *error,
+                   const LayoutProgressCallback &progress = {});
+
+// Computes the balance of the period from the archive and lays it out.
+bool layOutBalance(const QSqlDatabase &database, BalanceKind kind, const BalanceOptions &options,
+                   const BalanceCaptions &captions, bool exporting, ReportDocument *document,
+                   QString *error, const LayoutProgressCallback &progress = {});

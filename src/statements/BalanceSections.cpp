@@ -1,0 +1,391 @@
+#include "statements/BalanceSections.h"
+
+#include "data/Database.h"
+#include "data/MonthlyTotals.h"
+#include "data/Natures.h"
+#include "data/SqlText.h"
+#include "data/cEnvironment.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString defaultProfit()
+{
+    return u"Utile d'esercizio"_s;
+}
+QString defaultLoss()
+{
+    return u"Perdita d'esercizio"_s;
+}
+
+bool isBalanceSheet(int nature)
+{
+    return nature == Natures::Assets || nature == Natures::Liabilities;
+}
+
+// Whether the sub-account prints in the section. By balance side a section takes the debit or
+// credit balances of both natures of its statement; a zero balance goes to its own nature.
+// The memorandum section lists every balance that is not zero, whichever its side.
+bool belongsTo(int section, const SubAccountBalance &balance, const BalanceOptions &options)
+{
+    if (section == Natures::Memorandum)
+        return balance.nature == Natures::Memorandum &&
+               (options.zeroBalances || !balance.saldo().isZero());
+    if (options.fixedColumns)
+        return balance.nature == section && (options.zeroBalances || !balance.saldo2().isZero());
+    if (balance.nature == Natures::Memorandum ||
+        isBalanceSheet(balance.nature) != isBalanceSheet(section))
+        return false;
+    const Money saldo = balance.saldo();
+    if (saldo.isZero())
+        return options.zeroBalances && balance.nature == section;
+    const bool debitSide = section == Natures::Assets || section == Natures::Costs;
+    // saldo is debit minus credit on the balance sheet, credit minus debit on the income
+    // statement.
+    const bool debitBalance = isBalanceSheet(section) ? saldo.units() > 0 : saldo.units() < 0;
+    return debitSide == debitBalance;
+}
+
+Money printedAmount(const SubAccountBalance &balance, const BalanceOptions &options)
+{
+    return options.fixedColumns ? balance.saldo2() : balance.saldo().abs();
+}
+
+// Group text, ledger code, account code, sub-account description; ids keep equal texts apart.
+bool printedBefore(const SubAccountBalance *a, const SubAccountBalance *b)
+{
+    return std::tie(a->ledgerGroup, a->ledgerCode, a->ledgerId, a->accountCode, a->accountId,
+                    a->subAccountDescription, a->subAccountId) <
+           std::tie(b->ledgerGroup, b->ledgerCode, b->ledgerId, b->accountCode, b->accountId,
+                    b->subAccountDescription, b->subAccountId);
+}
+
+QString sectionCaption(int nature, const BalanceCaptions &captions)
+{
+    switch (nature) {
+    case Natures::Assets:
+        return captions.assets;
+    case Natures::Liabilities:
+        return captions.liabilities;
+    case Natures::Costs:
+        return captions.costs;
+    case Natures::Revenues:
+        return captions.revenues;
+    default:
+        return captions.memorandum;
+    }
+}
+
+// Adds the amounts of one sub-account to a line of the section.
+void addTo(BalanceLine &line, const BalanceLine &subAccount)
+{
+    line.amount += subAccount.amount;
+    line.debit += subAccount.debit;
+    line.credit += subAccount.credit;
+}
+
+BalanceLine lineOf(BalanceLine::Level level, const QString &code, const QString &description)
+{
+    BalanceLine line;
+    line.level = level;
+    line.code = code;
+    line.description = description;
+    return line;
+}
+
+// Whole months of the totals table, as "YYYY-MM".
+QString monthKey(const QDate &date)
+{
+    return date.toString(u"yyyy-MM"_s);
+}
+
+// Adds the monthly totals of the months first..last to *bySubAccount.
+bool addMonthlyTotals(const QSqlDatabase &database, const QDate &first, const QDate &last,
+                      bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                      QString *error)
+{
+    static const QString sql = uR"(
+SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
+       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio, t.dare, t.avere
+FROM (SELECT conto, SUM(dare) AS dare, SUM(avere) AS avere FROM saldi_mese
+       WHERE mese BETWEEN ? AND ? AND tipo BETWEEN ? AND 1
+       GROUP BY conto HAVING SUM(dare) <> 0 OR SUM(avere) <> 0) t
+JOIN sottoconti so ON so.id = t.conto
+JOIN conti c ON c.id = so.idConto
+JOIN mastri m ON m.id = c.idMastro
+)"_s;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!runSql(query, sql, {monthKey(first), monthKey(last), closingEntries ? -1 : 0}, error))
+        return false;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        auto [entry, added] = bySubAccount->try_emplace(id);
+        SubAccountBalance &b = entry->second;
+        if (added) {
+            b.subAccountId = id;
+            b.subAccountDescription = query.value(1).toString();
+            b.accountId = query.value(2).toLongLong();
+            b.accountCode = query.value(3).toString();
+            b.accountDescription = query.value(4).toString();
+            b.ledgerId = query.value(5).toLongLong();
+            b.ledgerCode = query.value(6).toString();
+            b.ledgerDescription = query.value(7).toString();
+            b.ledgerGroup = query.value(8).toString();
+            b.nature = query.value(9).toInt();
+            b.bilancio = query.value(10).toInt() != 0;
+        }
+        b.dare += Money::fromUnits(query.value(11).toLongLong());
+        b.avere += Money::fromUnits(query.value(12).toLongLong());
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+// Adds the balances of the days from..to, read from the entry rows, to *bySubAccount.
+bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &to,
+                  bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                  QString *error)
+{
+    if (from > to)
+        return true;
+    std::vector<SubAccountBalance> balances;
+    if (!subAccountBalances(database, from, to,
+                            closingEntries ? EntryFilter::AllEntries : EntryFilter::WithoutClosing,
+                            &balances, error))
+        return false;
+    for (SubAccountBalance &balance : balances) {
+        auto [entry, added] = bySubAccount->try_emplace(balance.subAccountId, balance);
+        if (!added) {
+            entry->second.dare += balance.dare;
+            entry->second.avere += balance.avere;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase &database,
+                                                             const QDate &from, const QDate &to,
+                                                             bool closingEntries, QString *error)
+{
+    // Whole months come from the monthly totals, the days before the first and after the last
+    // whole month from the entry rows.
+    const QDate firstMonth =
+        from.day() == 1 ? from : QDate(from.year(), from.month(), 1).addMonths(1);
+    const QDate afterLastMonth =
+        QDate(to.year(), to.month(), 1).addMonths(to.day() == to.daysInMonth() ? 1 : 0);
+    std::map<qint64, SubAccountBalance> bySubAccount;
+    const bool wholeMonths = firstMonth < afterLastMonth && hasMonthlyTotals(database);
+    const bool read =
+        wholeMonths
+            ? addEntryRows(database, from, firstMonth.addDays(-1), closingEntries, &bySubAccount,
+                           error) &&
+                  addMonthlyTotals(database, firstMonth, afterLastMonth.addDays(-1), closingEntries,
+                                   &bySubAccount, error) &&
+                  addEntryRows(database, afterLastMonth, to, closingEntries, &bySubAccount, error)
+            : addEntryRows(database, from, to, closingEntries, &bySubAccount, error);
+    if (!read)
+        return std::nullopt;
+    std::vector<SubAccountBalance> balances;
+    balances.reserve(bySubAccount.size());
+    for (auto &[id, balance] : bySubAccount)
+        balances.push_back(std::move(balance));
+    return balances;
+}
+
+QString BalanceLine::text(bool showCodes) const
+{
+    return showCodes && !code.isEmpty() ? code + u' ' + description : description;
+}
+
+BalanceCaptions BalanceCaptions::fromEnvironment(const cEnvironment &environment)
+{
+    BalanceCaptions captions;
+    captions.organisation = environment.anas01;
+    captions.assets = environment.attDescrizione;
+    captions.liabilities = environment.pasDescrizione;
+    captions.costs = environment.cosDescrizione;
+    captions.revenues = environment.ricDescrizione;
+    captions.memorandum = environment.coDescrizione;
+    captions.balanceSheet = environment.spDescrizione;
+    captions.incomeStatement = environment.ceDescrizione;
+    captions.profit = environment.utileDescrizione == cEnvironment::defaultUtileDescrizione()
+                          ? defaultProfit()
+                          : environment.utileDescrizione;
+    captions.loss = environment.perditaDescrizione == cEnvironment::defaultPerditaDescrizione()
+                        ? defaultLoss()
+                        : environment.perditaDescrizione;
+    return captions;
+}
+
+std::optional<BalanceCaptions> readBalanceCaptions(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    bool failed = false;
+    auto text = [&](const QString &key, const QString &fallback) {
+        if (failed ||
+            !runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, error)) {
+            failed = true;
+            return QString();
+        }
+        const QString value = query.next() ? query.value(0).toString() : QString();
+        return value.isEmpty() ? fallback : value;
+    };
+    BalanceCaptions captions;
+    captions.organisation = text(u"ana01"_s, QString());
+    captions.assets = text(u"attDescrizione"_s, cEnvironment::defaultAttDescrizione());
+    captions.liabilities = text(u"pasDescrizione"_s, cEnvironment::defaultPasDescrizione());
+    captions.costs = text(u"cosDescrizione"_s, cEnvironment::defaultCosDescrizione());
+    captions.revenues = text(u"ricDescrizione"_s, cEnvironment::defaultRicDescrizione());
+    captions.memorandum = text(u"coDescrizione"_s, cEnvironment::defaultCoDescrizione());
+    captions.balanceSheet = text(u"spDescrizione"_s, cEnvironment::defaultSpDescrizione());
+    captions.incomeStatement = text(u"ceDescrizione"_s, cEnvironment::defaultCeDescrizione());
+    captions.profit = text(u"utileDescrizione"_s, defaultProfit());
+    captions.loss = text(u"perditaDescrizione"_s, defaultLoss());
+    if (failed)
+        return std::nullopt;
+    return captions;
+}
+
+PairFooter pairFooter(Money left, Money right)
+{
+    PairFooter footer;
+    footer.leftTotal = std::max(left, right);
+    footer.rightTotal = footer.leftTotal;
+    if (left > right)
+        footer.rightResult = left - right;
+    else if (right > left)
+        footer.leftResult = right - left;
+    return footer;
+}
+
+PairFooter Balance::assetsAndLiabilities() const
+{
+    return pairFooter(section(Natures::Assets).total, section(Natures::Liabilities).total);
+}
+
+PairFooter Balance::costsAndRevenues() const
+{
+    return pairFooter(section(Natures::Costs).total, section(Natures::Revenues).total);
+}
+
+BalanceSection balanceSection(int nature, const std::vector<SubAccountBalance> &balances,
+                              const BalanceOptions &options)
+{
+    std::vector<const SubAccountBalance *> selected;
+    for (const SubAccountBalance &balance : balances)
+        if (belongsTo(nature, balance, options))
+            selected.push_back(&balance);
+    std::sort(selected.begin(), selected.end(), printedBefore);
+
+    BalanceSection section;
+    section.nature = nature;
+    std::vector<BalanceLine> &lines = section.lines;
+    // Index of the open group, ledger and account lines; -1 when the level is not printed.
+    long group = -1, ledger = -1, account = -1;
+    auto open = [&](bool printed, BalanceLine line) {
+        if (!printed)
+            return -1L;
+        lines.push_back(std::move(line));
+        return long(lines.size() - 1);
+    };
+    const SubAccountBalance *previous = nullptr;
+    for (const SubAccountBalance *balance : selected) {
+        const bool newGroup = !previous || previous->ledgerGroup != balance->ledgerGroup;
+        const bool newLedger = newGroup || previous->ledgerId != balance->ledgerId;
+        const bool newAccount = newLedger || previous->accountId != balance->accountId;
+        previous = balance;
+        if (newGroup)
+            group = open(options.levels[0] && !balance->ledgerGroup.isEmpty(),
+                         lineOf(BalanceLine::Level::Group, {}, balance->ledgerGroup));
+        if (newLedger)
+            ledger = open(options.levels[1], lineOf(BalanceLine::Level::Ledger, balance->ledgerCode,
+                                                    balance->ledgerDescription));
+        const bool marked = balance->bilancio && nature != Natures::Memorandum;
+        if (newAccount)
+            account =
+                open(options.levels[2], lineOf(BalanceLine::Level::Account, balance->accountCode,
+                                               balance->accountDescription));
+
+        BalanceLine subAccount =
+            lineOf(BalanceLine::Level::SubAccount, {}, balance->subAccountDescription);
+        if (nature == Natures::Memorandum) {
+            subAccount.debit = balance->dare;
+            subAccount.credit = balance->avere;
+        } else {
+            subAccount.amount = printedAmount(*balance, options);
+        }
+        for (long index : {group, ledger, account})
+            if (index >= 0)
+                addTo(lines[size_t(index)], subAccount);
+        section.total += subAccount.amount;
+        section.debitTotal += subAccount.debit;
+        section.creditTotal += subAccount.credit;
+        if (options.levels[3] && !(marked && options.hideMarked))
+            lines.push_back(std::move(subAccount));
+    }
+    return section;
+}
+
+std::optional<bool> hasMemorandumLines(const QSqlDatabase &database, const QDate &from,
+                                       const QDate &to, QString *error)
+{
+    // Driven from the few memorandum sub-accounts, not from every row of the period.
+    static const QString sql = uR"(
+SELECT EXISTS (SELECT 1 FROM mastri m JOIN conti c ON c.idMastro = m.id
+                 JOIN sottoconti so ON so.idConto = c.id
+                 JOIN regdet rd ON rd.contodare = so.id
+                 JOIN regmain rm ON rm.id = rd.idRegMain
+                WHERE m.tipo = 0 AND rm.data BETWEEN ? AND ?)
+    OR EXISTS (SELECT 1 FROM mastri m JOIN conti c ON c.idMastro = m.id
+                 JOIN sottoconti so ON so.idConto = c.id
+                 JOIN regdet rd ON rd.contoavere = so.id
+                 JOIN regmain rm ON rm.id = rd.idRegMain
+                WHERE m.tipo = 0 AND rm.data BETWEEN ? AND ?)
+)"_s;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!runSql(query, sql, {isoDate(from), isoDate(to), isoDate(from), isoDate(to)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toInt() != 0;
+}
+
+std::optional<Balance> computeBalance(const QSqlDatabase &database, const BalanceOptions &options,
+                                      const BalanceCaptions &captions, QString *error)
+{
+    const std::optional<std::vector<SubAccountBalance>> balances =
+        periodBalances(database, options.dateFrom, options.dateTo, options.closingEntries, error);
+    if (!balances)
+        return std::nullopt;
+    const std::optional<bool> memorandum =
+        hasMemorandumLines(database, options.dateFrom, options.dateTo, error);
+    if (!memorandum)
+        return std::nullopt;
+
+    Balance balance;
+    balance.options = options;
+    balance.captions = captions;
+    for (int nature = Natures::Assets; nature <= Natures::Revenues; ++nature) {
+        balance.sections[size_t(nature - 1)] = balanceSection(nature, *balances, options);
+        balance.sections[size_t(nature - 1)].caption = sectionCaption(nature, captions);
+    }
+    if (*memorandum) {
+        balance.memorandum = balanceSection(Natures::Memorandum, *balances, options);
+        balance.memorandum->caption = captions.memorandum;
+    }
+    return balance;
+}
