@@ -94,3 +94,8 @@ bool ensureMonthlyTotals(const Connection &connection, QString *error)
             return false;
     return runSql(query, addRows(u"regdet"_s), {}, error);
 }
+
+QString monthlyTotalsTable()
+{
+    return u"saldi_mese"_s;
+}

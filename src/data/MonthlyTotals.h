@@ -10,6 +10,9 @@ class Connection;
 // instead of every entry row. The entries stay the only truth: the table is rebuilt from them
 // whenever it is created.
 
+// The table's name: table maintenance leaves it out, since nobody types derived totals.
+QString monthlyTotalsTable();
+
 // The statements that create the table and its triggers, as resources/schema.sql has them.
 const QStringList &monthlyTotalsSchema();
 

@@ -1,6 +1,7 @@
 #include "settings/ArchiveTables.h"
 
 #include "data/Database.h"
+#include "data/MonthlyTotals.h"
 
 #include <QDate>
 #include <QSqlDriver>
@@ -115,8 +116,9 @@ QStringList archiveTableNames(QString *error)
     }
     QStringList names;
     for (const QString &name : connection.database().tables(QSql::Tables)) {
-        // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own.
-        if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive))
+        // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own;
+        // the monthly totals follow the entries by themselves.
+        if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive) && name != monthlyTotalsTable())
             names.append(name);
     }
     return names;
