@@ -1,20 +1,21 @@
 #include "program/MainModule.h"
 
+#include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
-#include "ui/Help.h"
-#include "ui/MessageService.h"
+#include "data/Database.h"
+#include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
+#include "journal/frmProgressivi.h"
+#include "main/frmMain.h"
+#include "program/ChartCommands.h"
+#include "program/JournalCommands.h"
+#include "program/ReportCommands.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
-#include "archive/frmChoosePdC.h"
-#include "program/ChartCommands.h"
-#include "data/Database.h"
-#include "data/cDataAccess.h"
-#include "journal/frmProgressivi.h"
-#include "program/JournalCommands.h"
-#include "main/frmMain.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
@@ -111,6 +112,7 @@ void MainModule::wireCommands()
     wireJournalCommands(main, environment);
     wireChartCommands(main, environment);
     wireEnvironmentCommands(main, environment);
+    wireReportCommands(main, environment);
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 
@@ -69,4 +71,23 @@ QString DialogMessageService::chooseFile(QWidget *parent, const QString &title,
 {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
                                         QFileDialog::ReadOnly);
+}
+
+QString DialogMessageService::chooseSaveFile(QWidget *parent, const QString &title,
+                                             const QString &start, const QString &filter,
+                                             const QString &suffix)
+{
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool DialogMessageService::setUpPrinter(QWidget *parent, QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }

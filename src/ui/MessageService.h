@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QPrinter;
 class QWidget;
 
 // Every message box and file dialog of the program goes through the installed service, so that
@@ -23,6 +24,13 @@ public:
     virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &start) = 0;
     // An existing file chosen in the platform's open dialog; empty when the user cancels.
     virtual QString chooseFile(QWidget *parent, const QString &title, const QString &filter) = 0;
+    // The name of a file to write, chosen in the platform's save dialog opened in the folder
+    // start; suffix (without the dot) is added when the user types none. Empty when the user
+    // cancels.
+    virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &start,
+                                   const QString &filter, const QString &suffix) = 0;
+    // The platform's printer dialog on printer; false when the user cancels.
+    virtual bool setUpPrinter(QWidget *parent, QPrinter &printer) = 0;
 
     // The service in use; the dialog-based one unless another was installed.
     static MessageService &instance();
@@ -37,4 +45,7 @@ public:
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &start,
+                           const QString &filter, const QString &suffix) override;
+    bool setUpPrinter(QWidget *parent, QPrinter &printer) override;
 };

@@ -1,5 +1,9 @@
 #include "support/ScriptedMessages.h"
 
+#include <QPrinter>
+
+using namespace Qt::StringLiterals;
+
 ScriptedMessages::ScriptedMessages()
 {
     MessageService::install(this);
@@ -32,4 +36,23 @@ QString ScriptedMessages::chooseFile(QWidget *, const QString &title, const QStr
 {
     shown.append(title);
     return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+QString ScriptedMessages::chooseSaveFile(QWidget *, const QString &title, const QString &start,
+                                         const QString &filter, const QString &)
+{
+    shown.append(title);
+    saveStarts.append(start);
+    saveFilters.append(filter);
+    return saveFiles.isEmpty() ? QString() : saveFiles.takeFirst();
+}
+
+bool ScriptedMessages::setUpPrinter(QWidget *, QPrinter &printer)
+{
+    shown.append(u"Stampa"_s);
+    if (printFiles.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printFiles.takeFirst());
+    return true;
 }

@@ -12,14 +12,22 @@ public:
     ScriptedMessages();
     ~ScriptedMessages() override;
 
-    QStringList shown;   // every message and question, in order
-    QList<bool> answers; // replies to questions, first first
-    QStringList folders; // replies to folder choices, first first
-    QStringList files;   // replies to file choices, first first
-    QStringList titles;  // the title of every message, empty for the program's name
+    QStringList shown;       // every message and question, in order
+    QList<bool> answers;     // replies to questions, first first
+    QStringList folders;     // replies to folder choices, first first
+    QStringList files;       // replies to file choices, first first
+    QStringList titles;      // the title of every message, empty for the program's name
+    QStringList saveFiles;   // replies to save dialogs, first first (a missing one cancels)
+    QStringList saveStarts;  // the folder each save dialog opened in
+    QStringList saveFilters; // the filter of each save dialog
+    // Replies to printer dialogs: each prints into that PDF file; a missing one cancels.
+    QStringList printFiles;
 
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &start,
+                           const QString &filter, const QString &suffix) override;
+    bool setUpPrinter(QWidget *parent, QPrinter &printer) override;
 };
