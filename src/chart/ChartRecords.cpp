@@ -93,7 +93,6 @@ QVariant nullWhenEmpty(const QString &text)
 
 } // namespace
 
-
 QString normalisedCode(const QString &typed)
 {
     return typed.trimmed().toUpper();

@@ -1,9 +1,9 @@
 #include "chart/frm_io_Conto.h"
 
+#include "ui/FieldRules.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "ui/FieldRules.h"
 #include "ui/frmTrovaPdc.h"
 
 #include <QCheckBox>

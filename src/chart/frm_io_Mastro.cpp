@@ -1,10 +1,10 @@
 #include "chart/frm_io_Mastro.h"
 
+#include "data/cEnvironment.h"
+#include "ui/FieldRules.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
-#include "ui/FieldRules.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -39,8 +39,8 @@ QString databasePathFor(const QString &dataFolder)
 }
 
 Archive::Archive(const QString &dataFolder)
-    : m_folder(dataFolder), m_databasePath(dataFolder.isEmpty() ? QString()
-                                                                : databasePathFor(dataFolder))
+    : m_folder(dataFolder),
+      m_databasePath(dataFolder.isEmpty() ? QString() : databasePathFor(dataFolder))
 {
 }
 

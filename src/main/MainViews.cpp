@@ -1,7 +1,7 @@
 #include "main/MainViews.h"
 
-#include "data/cEnvironment.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -177,12 +177,6 @@ QList<GridColumn> mainViewColumns(MainView view, const QStringList &natureNames)
         break;
     }
     return {};
-}
-
-QString effectiveSearch(const QString &typed)
-{
-    const QString text = typed.trimmed();
-    return text.size() < 2 ? QString() : text;
 }
 
 QString journalRowStyle(const QVariant &tipo)

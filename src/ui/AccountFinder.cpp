@@ -1,7 +1,7 @@
 #include "ui/AccountFinder.h"
 
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 

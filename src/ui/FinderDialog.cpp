@@ -2,7 +2,6 @@
 
 #include "ui/Help.h"
 #include "ui/MessageService.h"
-#include "main/MainViews.h"
 #include "ui/SearchRow.h"
 #include "ui/grid/BoundGridModel.h"
 #include "ui/grid/DataGrid.h"

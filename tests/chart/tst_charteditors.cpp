@@ -1,13 +1,13 @@
-#include "data/cEnvironment.h"
-#include "program/ChartCommands.h"
 #include "chart/frm_io_Conto.h"
 #include "chart/frm_io_Mastro.h"
 #include "chart/frm_io_sConto.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
-#include "ui/grid/DataGrid.h"
+#include "program/ChartCommands.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/grid/DataGrid.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/AccountCards.h"
 #include "main/AccountCardsSource.h"
 #include "main/MainViews.h"
-#include "ui/grid/GroupedGridModel.h"
 #include "support/TestArchive.h"
+#include "ui/grid/GroupedGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -38,7 +38,7 @@ struct Cards {
             columns.append(rows.field(field));
         cards.setRows(rows);
         cards.build(rows.matching(columns, effectiveSearch(search)));
-        const QStringList names = natureNames(cEnvironment());
+        const QStringList names = cEnvironment().natureNames();
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
         model.setSource(accountCardsSource(cards, names));
     }

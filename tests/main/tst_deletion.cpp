@@ -1,12 +1,12 @@
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "main/Deletion.h"
 #include "main/DeletionCommand.h"
 #include "main/frmMain.h"
-#include "ui/grid/BoundGridModel.h"
-#include "ui/grid/DataGrid.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/grid/BoundGridModel.h"
+#include "ui/grid/DataGrid.h"
 
 #include <QStandardPaths>
 #include <QTest>

@@ -1,12 +1,12 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/GroupedGrid.h"
 #include "ui/grid/GroupedGridModel.h"
-#include "support/ScriptedMessages.h"
-#include "support/TestArchive.h"
 
 #include <QAction>
 #include <QApplication>

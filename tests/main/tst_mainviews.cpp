@@ -1,8 +1,8 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/MainViews.h"
-#include "ui/grid/BoundGridModel.h"
 #include "support/TestArchive.h"
+#include "ui/grid/BoundGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
@@ -22,7 +22,7 @@ QStringList listed(MainView view, const QString &search = {})
         qFatal("%s", qPrintable(error));
     BoundGridModel model;
     QAbstractItemModelTester tester(&model);
-    const QList<GridColumn> columns = mainViewColumns(view, natureNames(cEnvironment()));
+    const QList<GridColumn> columns = mainViewColumns(view, cEnvironment().natureNames());
     model.bind(&rows, columns);
     QList<int> searched;
     for (const QString &field : mainViewDefinition(view).searchFields)
