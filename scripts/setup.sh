@@ -7,7 +7,7 @@ build="${1:-$here/build}"
 
 packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite
           libxlsxwriter-dev libzip-dev libpugixml-dev clang-format xvfb xauth
-          poppler-utils)
+          pkg-config fonts-dejavu-core poppler-utils unzip)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,11 +1,14 @@
 // tovrin3-cli: archive work from the command line.
 //   tovrin3-cli info --archive DIR [--date YYYY-MM-DD] [--json]
 //   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
+//   tovrin3-cli report giornale --archive DIR [--date D] [--from D] [--to D] [--sheet-from N]
+//                               --out FILE
 
 #include "archive/ArchiveInfo.h"
+#include "cli/ReportCommand.h"
 #include "data/ArchiveStartup.h"
-#include "data/cEnvironment.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
@@ -13,6 +16,7 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -119,6 +123,8 @@ int yearend(const QCommandLineParser &parser)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "report") == 0)
+        return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 

@@ -54,13 +54,6 @@ bool showsBalanceOptions(int code)
     return entry && entry->icon == 2;
 }
 
-QString journalYears(const QDate &yearStart, const QDate &yearEnd)
-{
-    if (yearStart.year() == yearEnd.year())
-        return QString::number(yearStart.year());
-    return QString::number(yearStart.year()) + u'-' + QString::number(yearEnd.year());
-}
-
 std::optional<int> parseSheetNumber(const QString &text)
 {
     if (text.isEmpty() ||

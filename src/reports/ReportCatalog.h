@@ -37,10 +37,6 @@ bool showsAccountFilter(int code);
 bool showsJournalOptions(int code);
 bool showsBalanceOptions(int code);
 
-// The journal book's year text: the year of the fiscal year, or both years joined by "-" when
-// the fiscal year spans two calendar years.
-QString journalYears(const QDate &yearStart, const QDate &yearEnd);
-
 // The first sheet number typed in the journal options: digits only and within the book's
 // 16-bit numbering; nothing otherwise.
 std::optional<int> parseSheetNumber(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/cEnvironment.h"
+#include "reports/JournalBookRun.h"
 #include "reports/ReportCatalog.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
@@ -88,6 +89,12 @@ frmPrintReportMov::frmPrintReportMov(cEnvironment &environment, ReportSettings &
 
     enterMovesToNextField(this);
     installHelp(this, HelpContext::Stampe);
+
+    setReportLayout(ReportCode::GiornaleContabile,
+                    [&environment](const ReportSettings &options, ReportProgressDialog &progress,
+                                   QString *error) {
+                        return runJournalBook(options, environment, progress, error);
+                    });
 }
 
 frmPrintReportMov::~frmPrintReportMov() = default;

@@ -1,3 +1,4 @@
+#include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "ui/PreviewDocument.h"
 #include "ui/ReportOutput.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QPrintPreviewWidget>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
@@ -50,21 +50,6 @@ private:
     int m_pages;
     QList<ContentsEntry> m_contents;
 };
-
-// The text of each page of a PDF file.
-QStringList pdfPages(const QString &path)
-{
-    QProcess process;
-    process.start(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {};
-    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(u'\f');
-    if (!pages.isEmpty() && pages.constLast().trimmed().isEmpty())
-        pages.removeLast();
-    for (QString &page : pages)
-        page = page.simplified();
-    return pages;
-}
 
 QAction *tool(ReportPreview &preview, const QString &name)
 {
@@ -163,7 +148,7 @@ private slots:
         messages.saveFiles = {target};
         QCOMPARE(exportDocument(nullptr, pages, PreviewDocument::Format::Pdf, folder.path()),
                  target);
-        QCOMPARE(pdfPages(target),
+        QCOMPARE(pdfPageTexts(target),
                  (QStringList{u"Pagina 1 di 3"_s, u"Pagina 2 di 3"_s, u"Pagina 3 di 3"_s}));
         QCOMPARE(messages.saveFilters.constLast(), u"Acrobat Reader (*.pdf)"_s);
     }
@@ -196,8 +181,8 @@ private slots:
         messages.printFiles = {printed};
         QVERIFY(printDocument(nullptr, pages));
         QVERIFY(writePdf(pages, exported));
-        QCOMPARE(pdfPages(printed).size(), 3);
-        QCOMPARE(pdfPages(printed), pdfPages(exported));
+        QCOMPARE(pdfPageTexts(printed).size(), 3);
+        QCOMPARE(pdfPageTexts(printed), pdfPageTexts(exported));
     }
 
     void previewPrintsThroughThePrinterDialog()
@@ -208,7 +193,7 @@ private slots:
         ReportPreview preview(pages);
         messages.printFiles = {folder.filePath(u"anteprima.pdf"_s)};
         tool(preview, u"actStampa"_s)->trigger();
-        QCOMPARE(pdfPages(folder.filePath(u"anteprima.pdf"_s)),
+        QCOMPARE(pdfPageTexts(folder.filePath(u"anteprima.pdf"_s)),
                  (QStringList{u"Pagina 1 di 2"_s, u"Pagina 2 di 2"_s}));
     }
 
