@@ -86,6 +86,7 @@ frmPrintReportMov::frmPrintReportMov(cEnvironment &environment, ReportSettings &
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(columns, 1);
     layout->addLayout(buildButtons());
+    fitLargestOptions();
 
     enterMovesToNextField(this);
     installHelp(this, HelpContext::Stampe);
@@ -98,6 +99,19 @@ frmPrintReportMov::frmPrintReportMov(cEnvironment &environment, ReportSettings &
 }
 
 frmPrintReportMov::~frmPrintReportMov() = default;
+
+void frmPrintReportMov::fitLargestOptions()
+{
+    // The window keeps one size whichever frame the selected report shows.
+    QSize largest;
+    for (QGroupBox *shown : {m_filterFrame, m_journalFrame, m_balanceFrame}) {
+        for (QGroupBox *frame : {m_filterFrame, m_journalFrame, m_balanceFrame})
+            frame->setVisible(frame == shown);
+        layout()->activate();
+        largest = largest.expandedTo(sizeHint());
+    }
+    resize(largest);
+}
 
 QWidget *frmPrintReportMov::buildReportList()
 {
@@ -112,6 +126,11 @@ QWidget *frmPrintReportMov::buildReportList()
         auto *item = new QListWidgetItem(icon, report.name, m_reports);
         item->setData(Qt::UserRole, report.code);
     }
+    int widest = 0;
+    for (const ReportEntry &report : reportCatalog())
+        widest = std::max(widest, m_reports->fontMetrics().horizontalAdvance(report.name));
+    m_reports->setMinimumWidth(widest + m_reports->iconSize().width() + 40);
+    m_reports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_reports, &QListWidget::currentRowChanged, this, &frmPrintReportMov::reportChanged);
     layout->addWidget(m_reports, 1);
     m_lblNotes = new QLabel(frame);
@@ -189,6 +208,8 @@ QGroupBox *frmPrintReportMov::buildBalanceFrame()
 {
     m_balanceFrame = new QGroupBox(u"Opzioni Bilancio"_s, this);
     m_balanceFrame->setObjectName(u"fraBilancio"_s);
+    // Wide enough for the notes to wrap on a few lines.
+    m_balanceFrame->setMinimumWidth(440);
     auto *layout = new QVBoxLayout(m_balanceFrame);
     const auto box = [&](const QString &name, const QString &caption, const QString &note) {
         auto *check = new QCheckBox(caption, m_balanceFrame);

@@ -55,6 +55,7 @@ public:
     void selectReport(int code);
 
 private:
+    void fitLargestOptions();
     QWidget *buildReportList();
     QGroupBox *buildPeriodFrame();
     QGroupBox *buildFilterFrame();
