@@ -10,6 +10,7 @@
 #include "main/frmMain.h"
 #include "program/ChartCommands.h"
 #include "program/JournalCommands.h"
+#include "program/ReportCommands.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
@@ -110,6 +111,7 @@ void MainModule::wireCommands()
     wireJournalCommands(main, environment);
     wireChartCommands(main, environment);
     wireEnvironmentCommands(main, environment);
+    wireReportCommands(main, environment);
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();

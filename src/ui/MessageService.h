@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QPrinter;
 class QWidget;
 
 // Every message box and file dialog of the program goes through the installed service, so that
@@ -29,6 +30,8 @@ public:
     // without extension gets defaultSuffix. Empty when the user cancels.
     virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                                    const QString &start, const QString &defaultSuffix) = 0;
+    // The platform's printer dialog on printer; false when the user cancels.
+    virtual bool setUpPrinter(QWidget *parent, QPrinter &printer) = 0;
 
     // The service in use; the dialog-based one unless another was installed.
     static MessageService &instance();
@@ -46,4 +49,5 @@ public:
                        const QString &start) override;
     QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                            const QString &start, const QString &defaultSuffix) override;
+    bool setUpPrinter(QWidget *parent, QPrinter &printer) override;
 };

@@ -1,5 +1,7 @@
 #include "support/ScriptedMessages.h"
 
+#include <QPrinter>
+
 using namespace Qt::StringLiterals;
 
 ScriptedMessages::ScriptedMessages()
@@ -43,5 +45,17 @@ QString ScriptedMessages::chooseSaveFile(QWidget *, const QString &title, const 
 {
     shown.append(title);
     fileDialogs.append(start + u" | "_s + filter + u" | "_s + defaultSuffix);
+    saveStarts.append(start);
+    saveFilters.append(filter);
     return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+bool ScriptedMessages::setUpPrinter(QWidget *, QPrinter &printer)
+{
+    shown.append(u"Stampa"_s);
+    if (printFiles.isEmpty())
+        return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(printFiles.takeFirst());
+    return true;
 }

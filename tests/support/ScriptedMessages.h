@@ -18,6 +18,10 @@ public:
     QStringList files;       // replies to file choices, first first
     QStringList titles;      // the title of every message, empty for the program's name
     QStringList fileDialogs; // "start | filter | suffix" of every file dialog, in order
+    QStringList saveStarts;  // the folder each save dialog opened in
+    QStringList saveFilters; // the filter of each save dialog
+    // Replies to printer dialogs: each prints into that PDF file; a missing one cancels.
+    QStringList printFiles;
 
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
@@ -26,4 +30,5 @@ public:
                        const QString &start) override;
     QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
                            const QString &start, const QString &defaultSuffix) override;
+    bool setUpPrinter(QWidget *parent, QPrinter &printer) override;
 };

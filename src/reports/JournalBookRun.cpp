@@ -1,0 +1,50 @@
+#include "reports/JournalBookRun.h"
+
+#include "data/Database.h"
+#include "data/cEnvironment.h"
+#include "reports/JournalBook.h"
+#include "ui/LaidOutReport.h"
+#include "ui/ReportProgressDialog.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+OrganisationLines organisationOf(const cEnvironment &environment)
+{
+    OrganisationLines lines;
+    lines.name = environment.anas01;
+    lines.address = environment.anas02;
+    lines.townLine = environment.anas03 + u' ' + environment.anas04 + u' ' + environment.anas05;
+    lines.taxCode = environment.anas06;
+    lines.vatNumber = environment.anas07;
+    return lines;
+}
+
+} // namespace
+
+std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
+                                                const cEnvironment &environment,
+                                                ReportProgressDialog &progress, QString *error)
+{
+    JournalBookOptions options;
+    options.dateFrom = settings.dateFrom;
+    options.dateTo = settings.dateTo;
+    options.firstSheet = settings.firstSheet;
+    options.yearLabel = journalYearLabel(environment.EseDate1(), environment.EseDate2());
+    options.organisation = organisationOf(environment);
+
+    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    if (!connection.isOpen()) {
+        *error = connection.errorText();
+        return nullptr;
+    }
+    ReportDocument document;
+    if (!layOutJournalBook(connection.database(), options, &document, error,
+                           progressShownIn(progress))) {
+        if (progress.wasCancelled())
+            error->clear();
+        return nullptr;
+    }
+    return std::make_unique<LaidOutReport>(std::move(document));
+}

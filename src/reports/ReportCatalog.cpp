@@ -1,0 +1,76 @@
+#include "reports/ReportCatalog.h"
+
+#include <algorithm>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+const QList<ReportEntry> &reportCatalog()
+{
+    static const QList<ReportEntry> reports = {
+        {ReportCode::MovimentiVerticale, 1, u"Movimenti contabili verticale"_s,
+         u"Movimenti contabili verticale"_s},
+        {ReportCode::MovimentiOrizzontale, 1, u"Movimenti contabili orizzontale"_s,
+         u"Movimenti contabili orizzontale"_s},
+        {ReportCode::SchedeVerticale, 1, u"Schede contabili verticale"_s,
+         u"Schede contabili verticale"_s},
+        {ReportCode::SchedeOrizzontale, 1, u"Schede contabili orizzontale"_s,
+         u"Schede contabili orizzontale"_s},
+        {ReportCode::Bilancio, 2, u"Bilancio"_s,
+         u"In questo Bilancio vengono riportati i Saldi per Mastro e Conto suddivisi in "
+         u"Attività, Passività, Costi, Ricavi e Conti d'Ordine"_s},
+        {ReportCode::BilancioSezioniContrapposte, 2, u"Bilancio a Sezioni contrapposte"_s,
+         u"In questo Bilancio vengono riportati i Saldi per Mastro e Conto in sezioni "
+         u"contrapposte (Attività/Passività - Costi/Ricavi)"_s},
+        {ReportCode::GiornaleContabile, 1, u"Giornale contabile"_s, u"Giornale contabile"_s},
+    };
+    return reports;
+}
+
+std::optional<ReportEntry> reportEntry(int code)
+{
+    const QList<ReportEntry> &reports = reportCatalog();
+    const auto found =
+        std::find_if(reports.begin(), reports.end(),
+                     [code](const ReportEntry &entry) { return entry.code == code; });
+    if (found == reports.end())
+        return std::nullopt;
+    return *found;
+}
+
+bool showsAccountFilter(int code)
+{
+    return code >= ReportCode::MovimentiVerticale && code <= ReportCode::SchedeOrizzontale;
+}
+
+bool showsJournalOptions(int code)
+{
+    return code == ReportCode::GiornaleContabile;
+}
+
+bool showsBalanceOptions(int code)
+{
+    const std::optional<ReportEntry> entry = reportEntry(code);
+    return entry && entry->icon == 2;
+}
+
+std::optional<int> parseSheetNumber(const QString &text)
+{
+    if (text.isEmpty() ||
+        !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    bool ok = false;
+    // The book numbers its sheets with 16-bit numbers; a larger start would wrap around.
+    const int number = text.toInt(&ok);
+    if (!ok || number > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return number;
+}
+
+std::array<bool, 4> levelsAfterToggle(std::array<bool, 4> levels, int index, bool checked)
+{
+    levels[std::size_t(index)] = checked;
+    if (std::none_of(levels.begin(), levels.end(), [](bool level) { return level; }))
+        levels[std::size_t(index)] = true;
+    return levels;
+}

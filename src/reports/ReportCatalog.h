@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The accounting reports the options window offers, by code.
+namespace ReportCode {
+enum : int {
+    MovimentiVerticale = 1,
+    MovimentiOrizzontale = 2,
+    SchedeVerticale = 3,
+    SchedeOrizzontale = 4,
+    Bilancio = 5,
+    BilancioSezioniContrapposte = 6,
+    GiornaleContabile = 7,
+};
+} // namespace ReportCode
+
+struct ReportEntry {
+    int code = 0;
+    int icon = 1; // 1 a list of movements, 2 a balance
+    QString name;
+    QString note; // shown under the list when the report is selected
+};
+
+// The seven reports in list order (line k is code k).
+const QList<ReportEntry> &reportCatalog();
+// The report of a code; nothing for a code that is not in the list.
+std::optional<ReportEntry> reportEntry(int code);
+
+// Which option frames a report shows.
+bool showsAccountFilter(int code);
+bool showsJournalOptions(int code);
+bool showsBalanceOptions(int code);
+
+// The first sheet number typed in the journal options: digits only and within the book's
+// 16-bit numbering; nothing otherwise.
+std::optional<int> parseSheetNumber(const QString &text);
+
+// The level boxes after the user set box index to checked: a box cleared when it was the last
+// one checked stays checked, so that a report always shows some level.
+std::array<bool, 4> levelsAfterToggle(std::array<bool, 4> levels, int index, bool checked);

@@ -1,0 +1,493 @@
+#include "reports/frmPrintReportMov.h"
+
+#include "data/Database.h"
+#include "data/cEnvironment.h"
+#include "reports/JournalBookRun.h"
+#include "reports/ReportCatalog.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/PreviewDocument.h"
+#include "ui/ReportOutput.h"
+#include "ui/ReportPreview.h"
+#include "ui/ReportProgressDialog.h"
+#include "ui/WindowUtils.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
+#include <QDateEdit>
+#include <QDir>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<PreviewDocument::Format> exportFormat(ReportOutput output)
+{
+    switch (output) {
+    case ReportOutput::Excel:
+        return PreviewDocument::Format::Excel;
+    case ReportOutput::Rtf:
+        return PreviewDocument::Format::Rtf;
+    case ReportOutput::Pdf:
+        return PreviewDocument::Format::Pdf;
+    case ReportOutput::Print:
+    case ReportOutput::Preview:
+        break;
+    }
+    return std::nullopt;
+}
+
+QDateEdit *datePicker(const QString &name, QWidget *parent)
+{
+    auto *picker = new QDateEdit(parent);
+    picker->setObjectName(name);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(u"dd/MM/yyyy"_s);
+    return picker;
+}
+
+} // namespace
+
+frmPrintReportMov::frmPrintReportMov(cEnvironment &environment, ReportSettings &settings,
+                                     QWidget *parent)
+    : QDialog(parent), m_environment(environment), m_settings(settings)
+{
+    setWindowTitle(u" Stampe Contabilità"_s);
+    setModal(false);
+
+    auto *options = new QVBoxLayout;
+    options->addWidget(buildPeriodFrame());
+    // The three option frames share one place; the selected report shows one of them.
+    options->addWidget(buildFilterFrame());
+    options->addWidget(buildJournalFrame());
+    options->addWidget(buildBalanceFrame());
+    options->addStretch(1);
+
+    auto *columns = new QHBoxLayout;
+    columns->addWidget(buildReportList(), 1);
+    columns->addLayout(options, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(columns, 1);
+    layout->addLayout(buildButtons());
+    fitLargestOptions();
+
+    enterMovesToNextField(this);
+    installHelp(this, HelpContext::Stampe);
+
+    setReportLayout(ReportCode::GiornaleContabile,
+                    [&environment](const ReportSettings &options, ReportProgressDialog &progress,
+                                   QString *error) {
+                        return runJournalBook(options, environment, progress, error);
+                    });
+}
+
+frmPrintReportMov::~frmPrintReportMov() = default;
+
+void frmPrintReportMov::fitLargestOptions()
+{
+    // The window keeps one size whichever frame the selected report shows.
+    QSize largest;
+    for (QGroupBox *shown : {m_filterFrame, m_journalFrame, m_balanceFrame}) {
+        for (QGroupBox *frame : {m_filterFrame, m_journalFrame, m_balanceFrame})
+            frame->setVisible(frame == shown);
+        layout()->activate();
+        largest = largest.expandedTo(sizeHint());
+    }
+    resize(largest);
+}
+
+QWidget *frmPrintReportMov::buildReportList()
+{
+    auto *frame = new QGroupBox(u"Report disponibili"_s, this);
+    frame->setObjectName(u"fraReport"_s);
+    auto *layout = new QVBoxLayout(frame);
+    m_reports = new QListWidget(frame);
+    m_reports->setObjectName(u"gexReport"_s);
+    for (const ReportEntry &report : reportCatalog()) {
+        const QIcon icon = style()->standardIcon(
+            report.icon == 2 ? QStyle::SP_FileDialogDetailedView : QStyle::SP_FileIcon);
+        auto *item = new QListWidgetItem(icon, report.name, m_reports);
+        item->setData(Qt::UserRole, report.code);
+    }
+    int widest = 0;
+    for (const ReportEntry &report : reportCatalog())
+        widest = std::max(widest, m_reports->fontMetrics().horizontalAdvance(report.name));
+    m_reports->setMinimumWidth(widest + m_reports->iconSize().width() + 40);
+    m_reports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_reports, &QListWidget::currentRowChanged, this, &frmPrintReportMov::reportChanged);
+    layout->addWidget(m_reports, 1);
+    m_lblNotes = new QLabel(frame);
+    m_lblNotes->setObjectName(u"lblNotes"_s);
+    m_lblNotes->setWordWrap(true);
+    m_lblNotes->setMinimumHeight(m_lblNotes->fontMetrics().lineSpacing() * 3);
+    m_lblNotes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(m_lblNotes);
+    return frame;
+}
+
+QGroupBox *frmPrintReportMov::buildPeriodFrame()
+{
+    auto *frame = new QGroupBox(u"Filtro Movimenti"_s, this);
+    frame->setObjectName(u"fraPeriodo"_s);
+    auto *layout = new QHBoxLayout(frame);
+    m_dat1 = datePicker(u"Dat1"_s, frame);
+    m_dat2 = datePicker(u"Dat2"_s, frame);
+    layout->addWidget(new QLabel(u"Dal:"_s, frame));
+    layout->addWidget(m_dat1);
+    layout->addWidget(new QLabel(u"Al:"_s, frame));
+    layout->addWidget(m_dat2);
+    layout->addStretch(1);
+    return frame;
+}
+
+QGroupBox *frmPrintReportMov::buildFilterFrame()
+{
+    m_filterFrame = new QGroupBox(u"Filtro Conti o Sottoconti"_s, this);
+    m_filterFrame->setObjectName(u"fraFiltro"_s);
+    auto *layout = new QVBoxLayout(m_filterFrame);
+    auto *levels = new QHBoxLayout;
+    const QString captions[2] = {u"Sottoconto"_s, u"Conto"_s};
+    for (int option = 0; option < 2; ++option) {
+        m_optConto[option] = new QRadioButton(captions[option], m_filterFrame);
+        m_optConto[option]->setObjectName(u"optConto%1"_s.arg(option));
+        levels->addWidget(m_optConto[option]);
+    }
+    levels->addStretch(1);
+    m_optConto[0]->setChecked(true);
+    connect(m_optConto[1], &QRadioButton::toggled, this, &frmPrintReportMov::fillFilterLists);
+    layout->addLayout(levels);
+    for (int list = 0; list < 3; ++list) {
+        if (list > 0) {
+            auto *join = new QLabel(u"- aggiungi -"_s, m_filterFrame);
+            join->setAlignment(Qt::AlignCenter);
+            layout->addWidget(join);
+        }
+        m_cmbConti[list] = new QComboBox(m_filterFrame);
+        m_cmbConti[list]->setObjectName(u"cmbConti%1"_s.arg(list));
+        m_cmbConti[list]->setMaxVisibleItems(20);
+        connect(m_cmbConti[list], &QComboBox::currentIndexChanged, this,
+                [this, list] { filterListChanged(list); });
+        layout->addWidget(m_cmbConti[list]);
+    }
+    return m_filterFrame;
+}
+
+QGroupBox *frmPrintReportMov::buildJournalFrame()
+{
+    m_journalFrame = new QGroupBox(u"Opzioni Giornale contabile"_s, this);
+    m_journalFrame->setObjectName(u"fraGiornale"_s);
+    auto *layout = new QFormLayout(m_journalFrame);
+    m_txtFoglio = new QLineEdit(u"1"_s, m_journalFrame);
+    m_txtFoglio->setObjectName(u"txtFoglio"_s);
+    // Keys other than digits never reach the text.
+    m_txtFoglio->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(u"[0-9]{0,5}"_s), m_txtFoglio));
+    m_txtFoglio->installEventFilter(this);
+    layout->addRow(u"Numerazione Fogli da:"_s, m_txtFoglio);
+    return m_journalFrame;
+}
+
+QGroupBox *frmPrintReportMov::buildBalanceFrame()
+{
+    m_balanceFrame = new QGroupBox(u"Opzioni Bilancio"_s, this);
+    m_balanceFrame->setObjectName(u"fraBilancio"_s);
+    // Wide enough for the notes to wrap on a few lines.
+    m_balanceFrame->setMinimumWidth(440);
+    auto *layout = new QVBoxLayout(m_balanceFrame);
+    const auto box = [&](const QString &name, const QString &caption, const QString &note) {
+        auto *check = new QCheckBox(caption, m_balanceFrame);
+        check->setObjectName(name);
+        layout->addWidget(check);
+        if (!note.isEmpty())
+            layout->addWidget(noteLabel(note, m_balanceFrame));
+        return check;
+    };
+    m_chkShowCodes = box(u"chkCodici"_s, u"Mostra i Codici dei Mastri e dei Conti"_s, {});
+    m_chkFixedColumns =
+        box(u"chkColonneFisse"_s, u"Bilancio a Colonne fisse"_s,
+            u"I Saldi vengono incolonnati seguendo la natura del Conto: ad esempio un Conto "
+            u"passivo con Mastro nelle attività verrà mostrato nella colonna Attività con saldo "
+            u"negativo."_s);
+    m_chkHideMarked = box(u"chkNascondi"_s, u"Nascondi i Sottoconti dei Conti contrassegnati"_s,
+                          u"Per ciascun Conto contrassegnato non verranno visualizzati i relativi "
+                          u"Sottoconti, ma soltanto il Saldo del Conto."_s);
+    m_chkClosingEntries =
+        box(u"chkChiusura"_s, u"Includi le Registrazioni di Chiusura esercizio"_s,
+            u"Includendo le Registrazioni di chiusura i saldi saranno azzerati."_s);
+    m_chkZeroBalances =
+        box(u"chkSaldoZero"_s, u"Visualizza anche i Sottoconti con Saldo uguale a zero"_s,
+            u"Con questa opzione verranno visualizzati anche i Sottoconti movimentati ma con "
+            u"saldo zero."_s);
+    connect(m_chkShowCodes, &QCheckBox::toggled, this,
+            [this](bool checked) { m_settings.showCodes = checked; });
+    connect(m_chkFixedColumns, &QCheckBox::toggled, this,
+            [this](bool checked) { m_settings.fixedColumns = checked; });
+
+    auto *levelsFrame = new QGroupBox(u"Visualizza Livelli"_s, m_balanceFrame);
+    levelsFrame->setObjectName(u"fraLivelli"_s);
+    auto *levels = new QHBoxLayout(levelsFrame);
+    const QString captions[4] = {u"Gruppo"_s, u"Mastro"_s, u"Conto"_s, u"Sottoconto"_s};
+    // On screen the finest level comes first.
+    for (int index = 3; index >= 0; --index) {
+        m_chkLevels[index] = new QCheckBox(captions[index], levelsFrame);
+        m_chkLevels[index]->setObjectName(u"chkLivello%1"_s.arg(index));
+        m_chkLevels[index]->setChecked(true);
+        connect(m_chkLevels[index], &QCheckBox::toggled, this,
+                [this, index](bool checked) { levelToggled(index, checked); });
+        levels->addWidget(m_chkLevels[index]);
+    }
+    levels->addStretch(1);
+    layout->addWidget(levelsFrame);
+    return m_balanceFrame;
+}
+
+QLayout *frmPrintReportMov::buildButtons()
+{
+    auto *layout = new QHBoxLayout;
+    layout->addWidget(createHelpButton(this, HelpContext::Stampe));
+    layout->addStretch(1);
+    const auto button = [&](const QString &name, const QString &caption) {
+        auto *push = new QPushButton(caption, this);
+        push->setObjectName(name);
+        push->setAutoDefault(false);
+        layout->addWidget(push);
+        return push;
+    };
+    QPushButton *preview = button(u"cmdPreview"_s, u"Anteprima"_s);
+    QPushButton *print = button(u"cmdOK"_s, u"Stampa"_s);
+    QPushButton *exportButton = button(u"cmdExp"_s, u"&Esporta.."_s);
+    QPushButton *close = button(u"cmdCancel"_s, u"Chiudi"_s);
+    connect(preview, &QPushButton::clicked, this, [this] { run(ReportOutput::Preview); });
+    connect(print, &QPushButton::clicked, this, [this] { run(ReportOutput::Print); });
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+
+    m_expMenu = new QMenu(this);
+    m_expMenu->setObjectName(u"expmnu"_s);
+    const auto item = [&](const QString &name, const QString &caption, ReportOutput output) {
+        QAction *action = m_expMenu->addAction(caption, this, [this, output] { run(output); });
+        action->setObjectName(name);
+    };
+    item(u"expExcel"_s, u"in Excel"_s, ReportOutput::Excel);
+    item(u"expRtf"_s, u"in RTF (Rich text format)"_s, ReportOutput::Rtf);
+    item(u"expPdf"_s, u"in PDF (Acrobat Reader)"_s, ReportOutput::Pdf);
+    connect(exportButton, &QPushButton::clicked, this,
+            [this] { m_expMenu->popup(QCursor::pos()); });
+    return layout;
+}
+
+void frmPrintReportMov::setReportLayout(int code, ReportLayout layout, QList<ReportOutput> exports)
+{
+    m_layouts[code] = {std::move(layout), std::move(exports)};
+}
+
+void frmPrintReportMov::Stampa()
+{
+    m_settings.resetBalanceOptions();
+    for (QCheckBox *box : {m_chkShowCodes, m_chkFixedColumns, m_chkHideMarked, m_chkClosingEntries,
+                           m_chkZeroBalances})
+        box->setChecked(false);
+    fillFilterLists();
+    m_dat1->setDate(m_environment.EseDate1());
+    m_dat2->setDate(m_environment.EseDate2());
+    m_settings.output = ReportOutput::Print;
+    selectReport(ReportCode::MovimentiVerticale);
+    show();
+    raise();
+    activateWindow();
+}
+
+int frmPrintReportMov::selectedCode() const
+{
+    const QListWidgetItem *item = m_reports->currentItem();
+    return item ? item->data(Qt::UserRole).toInt() : ReportCode::MovimentiVerticale;
+}
+
+void frmPrintReportMov::selectReport(int code)
+{
+    for (int row = 0; row < m_reports->count(); ++row) {
+        if (m_reports->item(row)->data(Qt::UserRole).toInt() == code)
+            m_reports->setCurrentRow(row);
+    }
+    reportChanged();
+}
+
+void frmPrintReportMov::reportChanged()
+{
+    const int code = selectedCode();
+    m_filterFrame->setVisible(showsAccountFilter(code));
+    m_journalFrame->setVisible(showsJournalOptions(code));
+    m_balanceFrame->setVisible(showsBalanceOptions(code));
+    const std::optional<ReportEntry> report = reportEntry(code);
+    m_lblNotes->setText(report ? report->note : QString());
+}
+
+void frmPrintReportMov::fillFilterLists()
+{
+    const FilterLevel level =
+        m_optConto[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto;
+    QString error;
+    m_choices = filterChoices(level, &error);
+    if (!error.isEmpty())
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+    m_fillingLists = true;
+    for (QComboBox *list : m_cmbConti) {
+        list->clear();
+        for (const FilterChoice &choice : std::as_const(m_choices))
+            list->addItem(choice.text);
+        list->setCurrentIndex(0);
+    }
+    m_fillingLists = false;
+    updateFilterListStates();
+}
+
+void frmPrintReportMov::filterListChanged(int list)
+{
+    if (m_fillingLists)
+        return;
+    // A list back at "(nessun filtro)" takes the lists after it back there too.
+    if (m_cmbConti[list]->currentIndex() <= 0 && list < 2)
+        m_cmbConti[list + 1]->setCurrentIndex(0);
+    updateFilterListStates();
+}
+
+void frmPrintReportMov::updateFilterListStates()
+{
+    m_cmbConti[1]->setEnabled(m_cmbConti[0]->currentIndex() > 0);
+    m_cmbConti[2]->setEnabled(m_cmbConti[1]->currentIndex() > 0);
+}
+
+void frmPrintReportMov::levelToggled(int index, bool checked)
+{
+    std::array<bool, 4> levels;
+    for (int level = 0; level < 4; ++level)
+        levels[std::size_t(level)] = m_chkLevels[level]->isChecked();
+    const std::array<bool, 4> kept = levelsAfterToggle(levels, index, checked);
+    if (kept[std::size_t(index)] != checked) {
+        const QSignalBlocker blocker(m_chkLevels[index]);
+        m_chkLevels[index]->setChecked(kept[std::size_t(index)]);
+    }
+}
+
+bool frmPrintReportMov::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtFoglio && event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        // Only a move to another field of this window is held back, not a message box or
+        // another window taking the focus.
+        const bool movesWithinWindow =
+            reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
+        if (movesWithinWindow && !parseSheetNumber(m_txtFoglio->text()))
+            QTimer::singleShot(0, m_txtFoglio, [field = m_txtFoglio] {
+                if (field->isVisible())
+                    field->setFocus();
+            });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool frmPrintReportMov::sheetNumberAccepted()
+{
+    if (parseSheetNumber(m_txtFoglio->text()))
+        return true;
+    MessageService::instance().inform(
+        this, u"Indicare nella Numerazione Fogli un numero tra 0 e 32767."_s,
+        MessageService::Icon::Warning);
+    m_txtFoglio->setFocus();
+    m_txtFoglio->selectAll();
+    return false;
+}
+
+void frmPrintReportMov::collectSettings(int code)
+{
+    m_settings.dateFrom = m_dat1->date();
+    m_settings.dateTo = m_dat2->date();
+    std::array<int, 3> positions;
+    std::array<qint64, 3> ids;
+    for (std::size_t list = 0; list < 3; ++list) {
+        const int position = m_cmbConti[list]->currentIndex();
+        positions[list] = std::max(position, 0);
+        ids[list] = position > 0 && position < m_choices.size() ? m_choices[position].id : 0;
+    }
+    m_settings.setFilter(m_optConto[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto,
+                         positions, ids);
+    m_settings.hideMarked = m_chkHideMarked->isChecked();
+    m_settings.zeroBalances = m_chkZeroBalances->isChecked();
+    m_settings.closingEntries = m_chkClosingEntries->isChecked();
+    for (int level = 0; level < 4; ++level)
+        m_settings.levels[std::size_t(level)] = m_chkLevels[level]->isChecked();
+    m_settings.firstSheet = parseSheetNumber(m_txtFoglio->text()).value_or(1);
+    const bool cards = code == ReportCode::SchedeVerticale || code == ReportCode::SchedeOrizzontale;
+    m_settings.source = cards ? accountCardsStatement(m_settings) : BoundSql{};
+}
+
+void frmPrintReportMov::run(ReportOutput output)
+{
+    const int code = selectedCode();
+    const std::optional<ReportEntry> report = reportEntry(code);
+    if (!report)
+        return;
+    if (showsJournalOptions(code) && !sheetNumberAccepted())
+        return;
+    const auto found = m_layouts.find(code);
+    if (found == m_layouts.end()) {
+        MessageService::instance().inform(
+            this, u"Il report \"%1\" non è ancora disponibile."_s.arg(report->name));
+        return;
+    }
+    const std::optional<PreviewDocument::Format> format = exportFormat(output);
+    if (format && !found->second.exports.contains(output)) {
+        MessageService::instance().inform(
+            this, u"Il report \"%1\" non si può esportare in questo formato."_s.arg(report->name));
+        return;
+    }
+    collectSettings(code);
+    m_settings.output = output;
+    m_settings.exporting = format.has_value();
+    std::unique_ptr<PreviewDocument> document;
+    QString error;
+    {
+        ReportProgressDialog progress(this,
+                                      u"Preparazione del report \"%1\"..."_s.arg(report->name));
+        document = found->second.layout(m_settings, progress, &error);
+    }
+    if (document)
+        deliver(*document, output);
+    else if (!error.isEmpty())
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+    m_settings.exporting = false;
+}
+
+void frmPrintReportMov::deliver(const PreviewDocument &document, ReportOutput output)
+{
+    if (output == ReportOutput::Preview) {
+        ReportPreview preview(document, this);
+        preview.exec();
+    } else if (output == ReportOutput::Print) {
+        printDocument(this, document);
+    } else if (const std::optional<PreviewDocument::Format> format = exportFormat(output)) {
+        exportDocument(this, document, *format, documentsFolder());
+    }
+}
+
+QString frmPrintReportMov::documentsFolder() const
+{
+    return QDir(Archive::ofDatabase(StringaConnessione()).folder()).filePath(u"documenti"_s);
+}

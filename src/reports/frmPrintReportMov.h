@@ -1,0 +1,105 @@
+#pragma once
+
+#include "reports/FilterChoices.h"
+#include "reports/ReportSettings.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class ReportProgressDialog;
+class PreviewDocument;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class cEnvironment;
+
+// The accounting reports window: the seven reports, the options of the selected one, and the
+// run to the printer, the preview or an export file. Not modal; stays open between runs.
+class frmPrintReportMov : public QDialog {
+    Q_OBJECT
+
+public:
+    // Lays out a report for the settings into pages. Returns null when the user cancelled
+    // (through progress) or on failure, with the reason in *error (empty when cancelled).
+    using ReportLayout = std::function<std::unique_ptr<PreviewDocument>(
+        const ReportSettings &settings, ReportProgressDialog &progress, QString *error)>;
+
+    // settings is the program's one set of report options; it must outlive the window.
+    frmPrintReportMov(cEnvironment &environment, ReportSettings &settings,
+                      QWidget *parent = nullptr);
+    ~frmPrintReportMov() override;
+
+    // Prepares the window for a new round of reports: the period of the current fiscal year, no
+    // filter, the balance boxes cleared, report 1 selected.
+    void Stampa();
+
+    // Gives a report code its layout and the export files it can be written to; a report
+    // without a layout says it is not available yet.
+    void setReportLayout(int code, ReportLayout layout,
+                         QList<ReportOutput> exports = {ReportOutput::Pdf});
+
+    // Runs the selected report to the output.
+    void run(ReportOutput output);
+
+    int selectedCode() const;
+    void selectReport(int code);
+
+private:
+    void fitLargestOptions();
+    QWidget *buildReportList();
+    QGroupBox *buildPeriodFrame();
+    QGroupBox *buildFilterFrame();
+    QGroupBox *buildJournalFrame();
+    QGroupBox *buildBalanceFrame();
+    QLayout *buildButtons();
+
+    void reportChanged();
+    void fillFilterLists();
+    void filterListChanged(int list);
+    void updateFilterListStates();
+    void levelToggled(int index, bool checked);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    void collectSettings(int code);
+    bool sheetNumberAccepted();
+    void deliver(const PreviewDocument &document, ReportOutput output);
+    QString documentsFolder() const;
+
+    cEnvironment &m_environment;
+    ReportSettings &m_settings;
+    struct Report {
+        ReportLayout layout;
+        QList<ReportOutput> exports;
+    };
+    std::map<int, Report> m_layouts;
+    QList<FilterChoice> m_choices;
+    bool m_fillingLists = false;
+
+    QListWidget *m_reports = nullptr;
+    QLabel *m_lblNotes = nullptr;
+    QDateEdit *m_dat1 = nullptr;
+    QDateEdit *m_dat2 = nullptr;
+    QGroupBox *m_filterFrame = nullptr;
+    QRadioButton *m_optConto[2] = {};
+    QComboBox *m_cmbConti[3] = {};
+    QGroupBox *m_journalFrame = nullptr;
+    QLineEdit *m_txtFoglio = nullptr;
+    QGroupBox *m_balanceFrame = nullptr;
+    QCheckBox *m_chkShowCodes = nullptr;
+    QCheckBox *m_chkFixedColumns = nullptr;
+    QCheckBox *m_chkHideMarked = nullptr;
+    QCheckBox *m_chkClosingEntries = nullptr;
+    QCheckBox *m_chkZeroBalances = nullptr;
+    QCheckBox *m_chkLevels[4] = {};
+    QMenu *m_expMenu = nullptr;
+};

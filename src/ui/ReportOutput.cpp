@@ -1,0 +1,103 @@
+#include "ui/ReportOutput.h"
+
+#include "ui/MessageService.h"
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+using namespace Qt::StringLiterals;
+
+bool paintPages(const PreviewDocument &document, QPagedPaintDevice &device, int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, document.pageCount() - 1);
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    for (int page = first; page <= last; ++page) {
+        if (page > first && !device.newPage())
+            return false;
+        painter.save();
+        document.paintPage(painter, page);
+        painter.restore();
+    }
+    return painter.end();
+}
+
+bool printDocument(QWidget *parent, const PreviewDocument &document)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(document.pageLayout());
+    printer.setFullPage(true);
+    printer.setFromTo(1, std::max(document.pageCount(), 1));
+    if (!MessageService::instance().setUpPrinter(parent, printer))
+        return true;
+    const bool allPages = printer.printRange() != QPrinter::PageRange;
+    const int first = allPages ? 0 : printer.fromPage() - 1;
+    const int last = allPages ? document.pageCount() - 1 : printer.toPage() - 1;
+    if (paintPages(document, printer, first, last))
+        return true;
+    MessageService::instance().inform(parent, u"Stampa non riuscita."_s,
+                                      MessageService::Icon::Critical);
+    return false;
+}
+
+bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(1200);
+    writer.setPageLayout(document.pageLayout());
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setCreator(u"Tovrin"_s);
+    if (paintPages(document, writer, 0, document.pageCount() - 1))
+        return true;
+    if (error)
+        *error = u"Impossibile scrivere il file %1."_s.arg(path);
+    return false;
+}
+
+QString exportFilter(PreviewDocument::Format format)
+{
+    switch (format) {
+    case PreviewDocument::Format::Excel:
+        return u"Microsoft Excel (*.xlsx)"_s;
+    case PreviewDocument::Format::Rtf:
+        return u"Rich Text Format (*.rtf)"_s;
+    case PreviewDocument::Format::Html:
+        return u"Pagina web (*.html)"_s;
+    case PreviewDocument::Format::Pdf:
+        break;
+    }
+    return u"Acrobat Reader (*.pdf)"_s;
+}
+
+QString exportSuffix(PreviewDocument::Format format)
+{
+    switch (format) {
+    case PreviewDocument::Format::Excel:
+        return u"xlsx"_s;
+    case PreviewDocument::Format::Rtf:
+        return u"rtf"_s;
+    case PreviewDocument::Format::Html:
+        return u"html"_s;
+    case PreviewDocument::Format::Pdf:
+        break;
+    }
+    return u"pdf"_s;
+}
+
+QString exportDocument(QWidget *parent, const PreviewDocument &document,
+                       PreviewDocument::Format format, const QString &startFolder)
+{
+    const QString path = MessageService::instance().chooseSaveFile(
+        parent, u"Esporta"_s, exportFilter(format), startFolder, exportSuffix(format));
+    if (path.isEmpty())
+        return {};
+    QString error;
+    if (!document.write(format, path, &error)) {
+        MessageService::instance().inform(parent, error, MessageService::Icon::Critical);
+        return {};
+    }
+    return path;
+}

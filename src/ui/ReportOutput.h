@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/PreviewDocument.h"
+
+#include <QString>
+
+class QPagedPaintDevice;
+class QWidget;
+
+// The ways laid-out pages leave the program: the printer, the preview and the export files.
+
+// Paints pages first..last (0-based, inclusive) on the device, one device page each. Returns
+// false when the device cannot be painted.
+bool paintPages(const PreviewDocument &document, QPagedPaintDevice &device, int first, int last);
+
+// Offers the printer dialog and prints the pages (the range chosen in it, or all); nothing
+// when the user cancels. A failure is shown as a message and gives false.
+bool printDocument(QWidget *parent, const PreviewDocument &document);
+
+// Writes the pages to a PDF file.
+bool writePdf(const PreviewDocument &document, const QString &path, QString *error = nullptr);
+
+// The save dialog's filter and default suffix of an export format.
+QString exportFilter(PreviewDocument::Format format);
+QString exportSuffix(PreviewDocument::Format format);
+
+// Asks for a file name in the save dialog, starting in startFolder, and writes the pages there.
+// A cancelled dialog writes nothing and says nothing; a failed write is shown as a message.
+// Returns the file written, empty when none.
+QString exportDocument(QWidget *parent, const PreviewDocument &document,
+                       PreviewDocument::Format format, const QString &startFolder);
