@@ -1,10 +1,10 @@
 #include "archive/ArchiveCommands.h"
 
-#include "ui/MessageService.h"
-#include "data/cEnvironment.h"
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
+#include "ui/MessageService.h"
 
 #include <QDate>
 #include <QStandardPaths>
@@ -28,6 +28,7 @@ bool NuovaContabilita(QWidget *owner, cEnvironment &environment)
 {
     if (!frmChoosePdC::Apri(owner))
         return false;
+    environment.setArchive(Archive(cDataAccess().dataFolder()));
     environment.setCurDate(QDate::currentDate());
     QString error;
     if (!environment.Update(&error))

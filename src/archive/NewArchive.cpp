@@ -1,9 +1,9 @@
 #include "archive/NewArchive.h"
 
 #include "data/ArchiveStartup.h"
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,16 +104,13 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
             error,
             u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova Contabilità"_s);
 
-    const bool ok =
-        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-        fillDatabase(request, programFolder, folder, error) &&
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error);
-    if (!ok) {
+    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+                    fillDatabase(request, programFolder, folder, error) &&
+                    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                                    folder, error);
+    if (!ok)
         QDir(folder).removeRecursively();
-        return false;
-    }
-    setStringaConnessione(databasePathFor(folder));
-    return true;
+    return ok;
 }
 
 bool importChart(const Connection &archive, const QString &pdcPath, const QString &foglio,
@@ -189,14 +186,11 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return fail(error, problem);
 
-    const QString previous = StringaConnessione();
-    setStringaConnessione(databasePathFor(folder));
     cEnvironment opened = environment;
-    if (!opened.Update(error) ||
-        !ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error)) {
-        setStringaConnessione(previous);
+    opened.setArchive(Archive(folder));
+    if (!opened.Update(error) || !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
+                                                  Memoria::Utente, folder, error))
         return false;
-    }
     environment = opened;
     return true;
 }

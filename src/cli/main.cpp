@@ -4,8 +4,8 @@
 
 #include "archive/ArchiveInfo.h"
 #include "data/ArchiveStartup.h"
-#include "data/cEnvironment.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
@@ -73,11 +73,11 @@ int yearend(const QCommandLineParser &parser)
         printLine(stderr, QString(problem).replace(u'\n', u' '));
         return ExitArchive;
     }
-    setStringaConnessione(databasePathFor(folder));
+    const Archive archive(folder);
     const std::optional<QDate> date = dateOption(parser, u"date"_s, QDate::currentDate());
     if (!date)
         return ExitUsage;
-    cEnvironment environment;
+    cEnvironment environment(archive);
     environment.setCurDate(*date);
     QString error;
     if (!environment.Update(&error)) {
@@ -85,15 +85,17 @@ int yearend(const QCommandLineParser &parser)
         return ExitUsage;
     }
     const YearEndYears years = YearEndYears::of(environment);
-    const QString refusal = yearEndRefusal(years, &error);
-    const std::optional<Money> result =
-        refusal.isEmpty() && error.isEmpty() ? risultatoEsercizio(years, &error) : std::nullopt;
+    const QString refusal = yearEndRefusal(archive, years, &error);
+    const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
+                                            ? risultatoEsercizio(archive, years, &error)
+                                            : std::nullopt;
     if (!result) {
         printLine(stderr, QString(error.isEmpty() ? refusal : error).replace(u'\n', u' '));
         return ExitUsage;
     }
-    YearEndInput input = yearEndDefaults(years, *result, yearEndChoices(true, &error),
-                                         yearEndChoices(false, &error));
+    YearEndInput input =
+        yearEndDefaults(archive, years, *result, yearEndChoices(archive, true, &error),
+                        yearEndChoices(archive, false, &error));
     const std::optional<QDate> closing = dateOption(parser, u"closing-date"_s, input.closingDate);
     const std::optional<QDate> opening = dateOption(parser, u"opening-date"_s, input.openingDate);
     if (!closing || !opening)
@@ -105,7 +107,7 @@ int yearend(const QCommandLineParser &parser)
         printLine(stderr, line);
     if (!errors.isEmpty())
         return ExitUsage;
-    const std::optional<QList<qint64>> written = runYearEnd(input, years, *result, &error);
+    const std::optional<QList<qint64>> written = runYearEnd(archive, input, years, *result, &error);
     if (!written) {
         printLine(stderr, u"Chiusura/Apertura non eseguita, archivio invariato: "_s + error);
         return ExitUsage;

@@ -15,11 +15,11 @@ QString quotedFolder(const QString &folder)
     return u"\""_s + QDir::toNativeSeparators(folder) + u"\""_s;
 }
 
-bool raiseVersionPart(const QString &key, int running, QString *error)
+bool raiseVersionPart(const Archive &archive, const QString &key, int running, QString *error)
 {
     QString failure;
     const QVariant stored =
-        LeggiParametro(key, TipoValore::Intero, Memoria::Archivio, -1, &failure);
+        LeggiParametro(archive, key, TipoValore::Intero, Memoria::Archivio, -1, &failure);
     if (!failure.isEmpty()) {
         if (error)
             *error = failure;
@@ -27,7 +27,7 @@ bool raiseVersionPart(const QString &key, int running, QString *error)
     }
     if (stored.toInt() >= running)
         return true;
-    return ScriviParametro(key, TipoValore::Intero, Memoria::Archivio, running, error);
+    return ScriviParametro(archive, key, TipoValore::Intero, Memoria::Archivio, running, error);
 }
 
 } // namespace
@@ -60,8 +60,8 @@ QString archiveFolderProblem(const QString &dataFolder)
     return error;
 }
 
-bool stampVersion(QString *error)
+bool stampVersion(const Archive &archive, QString *error)
 {
-    return raiseVersionPart(u"aMajor"_s, ProgramVersion::Major, error) &&
-           raiseVersionPart(u"aMinor"_s, ProgramVersion::Minor, error);
+    return raiseVersionPart(archive, u"aMajor"_s, ProgramVersion::Major, error) &&
+           raiseVersionPart(archive, u"aMinor"_s, ProgramVersion::Minor, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QString>
 
 namespace ProgramVersion {
@@ -16,4 +18,4 @@ QString archiveFolderProblem(const QString &dataFolder);
 
 // Raises the archive's aMajor and aMinor, each on its own, to the running version when the
 // stored value is lower or missing. Returns false with the engine's text in *error.
-bool stampVersion(QString *error = nullptr);
+bool stampVersion(const Archive &archive, QString *error = nullptr);

@@ -9,12 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString &connectionString()
-{
-    static QString path;
-    return path;
-}
-
 QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -23,24 +17,14 @@ QString uniqueConnectionName()
 
 } // namespace
 
-QString StringaConnessione()
-{
-    return connectionString();
-}
-
-void setStringaConnessione(const QString &databasePath)
-{
-    connectionString() = databasePath;
-}
-
 QString databasePathFor(const QString &dataFolder)
 {
     return QDir(dataFolder).filePath(u"contab.mdb"_s);
 }
 
 Archive::Archive(const QString &dataFolder)
-    : m_folder(dataFolder), m_databasePath(dataFolder.isEmpty() ? QString()
-                                                                : databasePathFor(dataFolder))
+    : m_folder(dataFolder),
+      m_databasePath(dataFolder.isEmpty() ? QString() : databasePathFor(dataFolder))
 {
 }
 
@@ -147,11 +131,12 @@ bool Transaction::commit(QString *error)
     return false;
 }
 
-bool inTransaction(const std::function<bool(const Connection &, QString *)> &work, QString *error)
+bool inTransaction(const Archive &archive,
+                   const std::function<bool(const Connection &, QString *)> &work, QString *error)
 {
     QString failure;
     const bool ok = [&] {
-        Connection connection;
+        Connection connection(archive);
         if (!connection.isOpen()) {
             failure = connection.errorText();
             return false;

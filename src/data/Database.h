@@ -27,11 +27,6 @@ private:
     QString m_databasePath;
 };
 
-// The process-wide path of the open archive's database. No connection is shared: every
-// operation opens its own Connection with it and closes it when done.
-QString StringaConnessione();
-void setStringaConnessione(const QString &databasePath);
-
 // The database file inside a data folder.
 QString databasePathFor(const QString &dataFolder);
 
@@ -41,13 +36,13 @@ DatabaseFileKind databaseFileKind(const QString &path);
 
 // One private connection to an archive database: foreign keys on, a busy timeout so that a
 // folder shared by several machines waits instead of failing at once, and the rollback
-// journal. The file is never created: a missing file fails to open.
+// journal. The file is never created: a missing file fails to open. No connection is shared:
+// every operation opens its own and closes it when done.
 class Connection {
 public:
     enum class Mode { ReadWrite, ReadOnly };
 
-    explicit Connection(const QString &databasePath = StringaConnessione(),
-                        Mode mode = Mode::ReadWrite);
+    explicit Connection(const QString &databasePath, Mode mode = Mode::ReadWrite);
     explicit Connection(const Archive &archive, Mode mode = Mode::ReadWrite)
         : Connection(archive.databasePath(), mode)
     {
@@ -93,7 +88,8 @@ private:
     QString m_error;
 };
 
-// Runs work on a private connection to the open archive inside one transaction, committed only
-// when work returns true. Returns false with the engine's text in *error; nothing is kept.
-bool inTransaction(const std::function<bool(const Connection &, QString *)> &work,
+// Runs work on a private connection to the archive inside one transaction, committed only when
+// work returns true. Returns false with the engine's text in *error; nothing is kept.
+bool inTransaction(const Archive &archive,
+                   const std::function<bool(const Connection &, QString *)> &work,
                    QString *error = nullptr);

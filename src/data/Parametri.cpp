@@ -80,12 +80,12 @@ QVariant valueOf(int tipo, const QString &text, QString *error)
 
 } // namespace
 
-QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVariant &predefinito,
-                        QString *error)
+QVariant LeggiParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                        const QVariant &predefinito, QString *error)
 {
     QString text;
     if (memoria == Memoria::Archivio) {
-        Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+        Connection connection(archive, Connection::Mode::ReadOnly);
         if (!connection.isOpen()) {
             setError(error, connection.errorText());
             return QVariant();
@@ -104,8 +104,8 @@ QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVar
     return valueOf(tipo, text, error);
 }
 
-bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVariant &valore,
-                     QString *error)
+bool ScriviParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                     const QVariant &valore, QString *error)
 {
     const QString text = textOf(tipo, valore);
     if (memoria != Memoria::Archivio) {
@@ -118,7 +118,7 @@ bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVarian
         }
         return true;
     }
-    Connection connection;
+    Connection connection(archive);
     if (!connection.isOpen()) {
         setError(error, connection.errorText());
         return false;

@@ -4,9 +4,10 @@
 
 using namespace Qt::StringLiterals;
 
-bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error)
+bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
+                             QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         if (error)
             *error = connection.errorText();
@@ -46,8 +47,9 @@ bool renumberEntries(const Connection &connection, const QDate &first, const QDa
                   {isoDate(first), isoDate(last)}, error);
 }
 
-clsRicalcolo::clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject *parent)
-    : QObject(parent), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
+clsRicalcolo::clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                           QObject *parent)
+    : QObject(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
 {
 }
 
@@ -57,6 +59,7 @@ bool clsRicalcolo::esegui(int periodo)
     const bool previous = periodo == Precedente || periodo == Entrambi;
     QString error;
     const bool ok = inTransaction(
+        m_archive,
         [&](const Connection &connection, QString *failure) {
             return deleteOrphanHeaders(connection, failure) &&
                    (!current || renumberEntries(connection, m_eseDate1, m_eseDate2, failure)) &&

@@ -11,7 +11,8 @@
 
 // True when the entries dated first..last (both included) break the numbering rule.
 // A database failure gives false and the engine's text in *error.
-bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error = nullptr);
+bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
+                             QString *error = nullptr);
 
 // Deletes every header without rows, whatever its date, on the given connection.
 bool deleteOrphanHeaders(const Connection &connection, QString *error);
@@ -28,7 +29,8 @@ public:
     enum Periodo { Corrente = 0, Precedente = 1, Entrambi = 2 };
 
     // The bounds of the current fiscal year; the previous one is a calendar year earlier.
-    clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject *parent = nullptr);
+    clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                 QObject *parent = nullptr);
 
     // Runs once; emits done() on success or failed() with the engine's text. Returns success.
     bool esegui(int periodo);
@@ -38,6 +40,7 @@ signals:
     void failed(const QString &error);
 
 private:
+    Archive m_archive;
     QDate m_eseDate1;
     QDate m_eseDate2;
 };

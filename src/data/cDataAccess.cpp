@@ -20,7 +20,8 @@ QString subFolder(const QString &folder, const QString &name)
 
 QString cDataAccess::dataFolder() const
 {
-    return LeggiParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, QString()).toString();
+    return LeggiParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, QString())
+        .toString();
 }
 
 QString cDataAccess::dataModelliFolder() const
@@ -45,9 +46,11 @@ bool cDataAccess::TestDbPathOK(const QString &dbPath)
            QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile();
 }
 
-bool cDataAccess::RicalcoloProgressivi(const QDate &first, const QDate &last, QString *error)
+bool cDataAccess::RicalcoloProgressivi(const Archive &archive, const QDate &first,
+                                       const QDate &last, QString *error)
 {
     return inTransaction(
+        archive,
         [&](const Connection &connection, QString *failure) {
             return deleteOrphanHeaders(connection, failure) &&
                    renumberEntries(connection, first, last, failure);
@@ -55,7 +58,7 @@ bool cDataAccess::RicalcoloProgressivi(const QDate &first, const QDate &last, QS
         error);
 }
 
-bool cDataAccess::EliminaMainSenzaDet(QString *error)
+bool cDataAccess::EliminaMainSenzaDet(const Archive &archive, QString *error)
 {
-    return inTransaction(deleteOrphanHeaders, error);
+    return inTransaction(archive, deleteOrphanHeaders, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDate>
 #include <QString>
 
@@ -14,10 +16,10 @@ public:
 
     // Removes the headers without rows and numbers the entries dated first..last, in one
     // transaction. Returns false with the engine's text in *error, nothing changed.
-    static bool RicalcoloProgressivi(const QDate &first, const QDate &last,
+    static bool RicalcoloProgressivi(const Archive &archive, const QDate &first, const QDate &last,
                                      QString *error = nullptr);
     // Removes the headers without rows. Returns false with the engine's text in *error.
-    static bool EliminaMainSenzaDet(QString *error = nullptr);
+    static bool EliminaMainSenzaDet(const Archive &archive, QString *error = nullptr);
 
     // True when dbPath is not empty and holds "allegati", "modelli" and the file "contab.mdb",
     // checked in that order. "documenti" is not required.

@@ -84,7 +84,7 @@ void cEnvironment::setScreenMetrics(double logicalDpi, int scrollBarWidth)
 
 std::optional<QDate> cEnvironment::lastEntryDate(QString *error) const
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(m_archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         if (error)
             *error = connection.errorText();
@@ -107,12 +107,13 @@ bool cEnvironment::Update(QString *error)
 {
     QString failure;
     auto text = [&](const QString &key, const QString &fallback) {
-        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+        return LeggiParametro(m_archive, key, TipoValore::Testo, Memoria::Archivio, fallback,
+                              &failure)
             .toString();
     };
 
-    const QVariant startMonth =
-        LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure);
+    const QVariant startMonth = LeggiParametro(m_archive, u"StartMonth"_s, TipoValore::Intero,
+                                               Memoria::Archivio, 1, &failure);
     if (!failure.isEmpty() || startMonth.toInt() < 1 || startMonth.toInt() > 12) {
         if (error)
             *error =

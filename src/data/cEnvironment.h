@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDate>
 #include <QString>
 
@@ -15,11 +17,17 @@ struct FiscalYear {
 // The fiscal year that contains the date, for years that begin on the 1st of startMonth.
 FiscalYear fiscalYearContaining(const QDate &date, int startMonth);
 
-// The one process-wide environment: working date, current and previous fiscal year,
-// organisation data and the captions of natures and sections. Nothing follows the archive
-// between calls of Update.
+// The environment of one archive: working date, current and previous fiscal year, organisation
+// data and the captions of natures and sections. Nothing follows the archive between calls of
+// Update. The program keeps one, for its current archive, and hands both down to its windows.
 class cEnvironment {
 public:
+    explicit cEnvironment(const Archive &archive = Archive()) : m_archive(archive) {}
+
+    const Archive &archive() const { return m_archive; }
+    // Changes nothing else until Update.
+    void setArchive(const Archive &archive) { m_archive = archive; }
+
     // Organisation data.
     QString anas01, anas02, anas03, anas04, anas05, anas06, anas07;
     // Captions of sections and natures.
@@ -76,6 +84,7 @@ public:
     bool Update(QString *error = nullptr);
 
 private:
+    Archive m_archive;
     QDate m_curDate = QDate::currentDate();
     int m_curAnno = 0;
     int m_startMonth = 1;

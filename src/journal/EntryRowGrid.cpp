@@ -1,7 +1,7 @@
 #include "journal/EntryRowGrid.h"
 
-#include "ui/MessageService.h"
 #include "data/PatternFormatter.h"
+#include "ui/MessageService.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 #include "ui/grid/GridDelegate.h"
@@ -148,8 +148,9 @@ private:
 
 } // namespace
 
-EntryRowGrid::EntryRowGrid(QWidget *parent)
-    : QWidget(parent), m_grid(new DataGrid(this)), m_model(new EditableGridModel(this))
+EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
+    : QWidget(parent), m_archive(archive), m_grid(new DataGrid(this)),
+      m_model(new EditableGridModel(this))
 {
     GridColumn dare = GridColumn::text(u"contodare"_s, u"Sottoconto in Dare"_s, 3200);
     GridColumn avere = GridColumn::text(u"contoavere"_s, u"Sottoconto in Avere"_s, 3200);
@@ -267,7 +268,7 @@ void EntryRowGrid::closeOpenEditor()
 void EntryRowGrid::LoadSubAccountLists()
 {
     QString error;
-    const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(&error);
+    const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(m_archive, &error);
     if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     const QModelIndex current = m_grid->currentIndex();

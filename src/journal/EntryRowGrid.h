@@ -26,7 +26,7 @@ public:
     // Creates a sub-account with a proposed description: its id, below 1 when none was made.
     using Creator = std::function<qint64(QWidget *owner, const QString &descrizione)>;
 
-    explicit EntryRowGrid(QWidget *parent = nullptr);
+    explicit EntryRowGrid(const Archive &archive, QWidget *parent = nullptr);
 
     void setFinder(Finder finder) { m_finder = std::move(finder); }
     void setCreator(Creator creator) { m_creator = std::move(creator); }
@@ -70,6 +70,7 @@ private:
     bool isAccountColumn() const;
     void closeOpenEditor();
 
+    Archive m_archive;
     DataGrid *m_grid;
     EditableGridModel *m_model;
     Finder m_finder;

@@ -29,9 +29,10 @@ bool filled(const QVariant &account)
 }
 
 // The sub-accounts among ids that belong to a memorandum ledger.
-std::optional<QSet<qint64>> memorandumAmong(const QSet<qint64> &ids, QString *error)
+std::optional<QSet<qint64>> memorandumAmong(const Archive &archive, const QSet<qint64> &ids,
+                                            QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return std::nullopt;
@@ -172,7 +173,7 @@ QString ValidateRow(const EntryRow &row)
     return {};
 }
 
-QString ValidateEntry(const QList<EntryRow> &rows, QString *error)
+QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error)
 {
     if (rows.isEmpty())
         return u"Nessuna riga di dettaglio."_s;
@@ -185,7 +186,7 @@ QString ValidateEntry(const QList<EntryRow> &rows, QString *error)
                 ids.insert(account.toLongLong());
         }
     }
-    const std::optional<QSet<qint64>> memorandum = memorandumAmong(ids, error);
+    const std::optional<QSet<qint64>> memorandum = memorandumAmong(archive, ids, error);
     if (!memorandum)
         return {};
     // Memorandum accounts must pair among themselves: an odd count of their cells mixes them
@@ -202,9 +203,9 @@ QString ValidateEntry(const QList<EntryRow> &rows, QString *error)
     return {};
 }
 
-QList<QPair<QVariant, QString>> LoadSubAccountLists(QString *error)
+QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return {};
@@ -219,9 +220,9 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(QString *error)
     return list;
 }
 
-std::optional<JournalEntry> loadEntry(qint64 id, QString *error)
+std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return std::nullopt;
@@ -245,13 +246,14 @@ std::optional<JournalEntry> loadEntry(qint64 id, QString *error)
     return entry;
 }
 
-std::optional<JournalEntry> newEntry(qint64 modelId, const QDate &workingDate, QString *error)
+std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
+                                     const QDate &workingDate, QString *error)
 {
     JournalEntry entry;
     entry.header.data = workingDate;
     if (modelId <= 0)
         return entry;
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return std::nullopt;
@@ -265,10 +267,12 @@ std::optional<JournalEntry> newEntry(qint64 modelId, const QDate &workingDate, Q
     return entry;
 }
 
-bool saveEntry(JournalEntry &entry, const QDate &yearStart, const QDate &yearEnd, QString *error)
+bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
+               const QDate &yearEnd, QString *error)
 {
     JournalEntry written = entry;
     const bool ok = inTransaction(
+        archive,
         [&](const Connection &connection, QString *failure) {
             return writeHeader(connection, written.header, yearStart, yearEnd, failure) &&
                    writeRows(connection, written.header.id, written.rows, failure);
@@ -279,9 +283,10 @@ bool saveEntry(JournalEntry &entry, const QDate &yearStart, const QDate &yearEnd
     return ok;
 }
 
-bool deleteEntry(qint64 id, QString *error)
+bool deleteEntry(const Archive &archive, qint64 id, QString *error)
 {
     return inTransaction(
+        archive,
         [id](const Connection &connection, QString *failure) {
             QSqlQuery query = connection.query();
             if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, failure))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Database.h"
 #include "main/MainViews.h"
 
 #include <QString>
@@ -12,7 +13,7 @@
 // down refers to it. Every database step carries a number that the error message names.
 class Deletion {
 public:
-    explicit Deletion(MainView view);
+    Deletion(const Archive &archive, MainView view);
 
     bool deletesEntries() const;
     // The Yes/No question before deleting.
@@ -34,6 +35,7 @@ public:
 private:
     bool fail(int step, const QString &error);
 
+    Archive m_archive;
     MainView m_view;
     int m_failedStep = 0;
     QString m_error;

@@ -1,15 +1,15 @@
 #include "main/frmMain.h"
 
-#include "ui/Help.h"
-#include "ui/MessageService.h"
-#include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
 #include "archive/ArchiveCommands.h"
 #include "data/Database.h"
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 #include "main/AccountCardsSource.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "ui/SearchRow.h"
+#include "ui/WindowUtils.h"
 #include "ui/grid/BoundGridModel.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/GridLooks.h"
@@ -506,7 +506,7 @@ void frmMain::loadRows()
 {
     const MainViewDefinition &definition = mainViewDefinition(m_curView);
     QString error;
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     const bool loaded =
         connection.isOpen() &&
         m_rows.load(connection, definition.statement,

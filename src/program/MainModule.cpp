@@ -1,20 +1,20 @@
 #include "program/MainModule.h"
 
+#include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
-#include "ui/Help.h"
-#include "ui/MessageService.h"
+#include "data/Database.h"
+#include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
+#include "journal/frmProgressivi.h"
+#include "main/frmMain.h"
+#include "program/ChartCommands.h"
+#include "program/JournalCommands.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
-#include "archive/frmChoosePdC.h"
-#include "program/ChartCommands.h"
-#include "data/Database.h"
-#include "data/cDataAccess.h"
-#include "journal/frmProgressivi.h"
-#include "program/JournalCommands.h"
-#include "main/frmMain.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
@@ -34,14 +34,14 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
         frmDataLavoro::Apri(&main, environment, [&main] { main.interfaceUpdate(); });
     });
     main.setCommand(frmMain::Command::Preferenze, [&main, &environment] {
-        frmPreferenze::Apri(&main);
+        frmPreferenze::Apri(&main, environment.archive());
         // Whether or not anything was saved, the views show what the archive now holds.
         if (QString error; !environment.Update(&error))
             MessageService::instance().inform(&main, error, MessageService::Icon::Critical);
         main.interfaceUpdate();
     });
-    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main] {
-        comfrmManData window(&main);
+    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main, &environment] {
+        comfrmManData window(environment.archive(), &main);
         window.exec();
     });
     main.setCommand(frmMain::Command::Informazioni, [&main] {
@@ -83,13 +83,13 @@ bool MainModule::avvia(const QDate &today)
     }
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return refuse(problem);
-    setStringaConnessione(databasePathFor(folder));
+    const Archive archive(folder);
 
     QString error;
-    if (!stampVersion(&error))
+    if (!stampVersion(archive, &error))
         return refuse(error);
 
-    m_environment = std::make_unique<cEnvironment>();
+    m_environment = std::make_unique<cEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         m_environment->setScreenMetrics(
             screen->logicalDotsPerInch(),
@@ -116,7 +116,8 @@ void MainModule::wireCommands()
         main.gexUpdate();
     });
     main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
-        frmProgressivi window(environment.EseDate1(), environment.EseDate2(), &main);
+        frmProgressivi window(environment.archive(), environment.EseDate1(), environment.EseDate2(),
+                              &main);
         window.exec();
         main.gexUpdate();
     });

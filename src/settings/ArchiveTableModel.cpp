@@ -41,7 +41,8 @@ GridColumn columnFor(const QString &field, ArchiveTable::Kind kind)
 
 } // namespace
 
-ArchiveTableModel::ArchiveTableModel(QObject *parent) : EditableGridModel(parent)
+ArchiveTableModel::ArchiveTableModel(const Archive &archive, QObject *parent)
+    : EditableGridModel(parent), m_archive(archive)
 {
     setCellCheck([this](int, int column, QVariant &value) { return convert(column, value); });
     setRowCheck([this](int row) { return writeRow(row); });
@@ -142,7 +143,7 @@ bool ArchiveTableModel::writeRow(int row)
 {
     QVariantList values = storedValues(row);
     QString error;
-    if (!writeArchiveRow(m_table, value(row, keyColumn()).toList(), &values, &error)) {
+    if (!writeArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), &values, &error)) {
         emit refused(error);
         return false;
     }
@@ -160,7 +161,7 @@ bool ArchiveTableModel::deleteArchiveRow(int row, QString *error)
 {
     if (row < 0 || row >= int(rows().size()))
         return false;
-    if (!::deleteArchiveRow(m_table, value(row, keyColumn()).toList(), error))
+    if (!::deleteArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), error))
         return false;
     removeRow(row);
     return true;

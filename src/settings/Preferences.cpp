@@ -35,11 +35,12 @@ QString organisationKey(int position)
     return u"ana%1"_s.arg(position, 2, 10, QLatin1Char('0'));
 }
 
-bool loadPreferences(Preferences *preferences, QString *error)
+bool loadPreferences(const Archive &archive, Preferences *preferences, QString *error)
 {
     QString failure;
-    auto read = [&failure](const QString &key, const QString &fallback) {
-        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+    auto read = [&failure, &archive](const QString &key, const QString &fallback) {
+        return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, fallback,
+                              &failure)
             .toString();
     };
     Preferences loaded;
@@ -81,9 +82,10 @@ QString problemMessage(PreferencesProblem problem)
     return {};
 }
 
-bool savePreferences(const Preferences &preferences, QString *error)
+bool savePreferences(const Archive &archive, const Preferences &preferences, QString *error)
 {
     return inTransaction(
+        archive,
         [&preferences](const Connection &connection, QString *failure) {
             for (int i = 0; i < int(captionFields().size()); ++i) {
                 if (!ScriviParametro(connection, captionFields()[size_t(i)].key, TipoValore::Testo,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,7 +33,7 @@ struct Preferences {
 // Reads the archive: each caption with its initial text as default; the organisation fields only
 // when "ana01" is not empty (otherwise all seven stay empty, whatever the others hold). Returns
 // false with the engine's text in *error.
-bool loadPreferences(Preferences *preferences, QString *error = nullptr);
+bool loadPreferences(const Archive &archive, Preferences *preferences, QString *error = nullptr);
 
 enum class PreferencesProblem {
     None,
@@ -45,4 +47,5 @@ QString problemMessage(PreferencesProblem problem);
 
 // Writes the nine captions and the seven organisation fields in one transaction: all of them or,
 // on failure, none (false with the engine's text in *error).
-bool savePreferences(const Preferences &preferences, QString *error = nullptr);
+bool savePreferences(const Archive &archive, const Preferences &preferences,
+                     QString *error = nullptr);

@@ -20,7 +20,8 @@ constexpr int MinimumWidthTwips = 6105;
 
 } // namespace
 
-comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
+comfrmManData::comfrmManData(const Archive &archive, QWidget *parent)
+    : QDialog(parent), m_archive(archive)
 {
     setObjectName(u"comfrmManData"_s);
     setWindowTitle(u"Tabelle"_s);
@@ -31,7 +32,7 @@ comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
     m_cmbTables->setObjectName(u"cmbTables"_s);
     m_label->setBuddy(m_cmbTables);
 
-    m_model = new ArchiveTableModel(this);
+    m_model = new ArchiveTableModel(m_archive, this);
     m_gexTable = new DataGrid(this);
     m_gexTable->setObjectName(u"gexTable"_s);
     m_gexTable->setModel(m_model);
@@ -58,7 +59,7 @@ comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
             [this](int index) { scegliTabella(m_cmbTables->itemText(index)); });
 
     QString error;
-    m_cmbTables->addItems(archiveTableNames(&error));
+    m_cmbTables->addItems(archiveTableNames(m_archive, &error));
     m_cmbTables->setCurrentIndex(-1);
     if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
@@ -76,7 +77,7 @@ bool comfrmManData::scegliTabella(const QString &name)
     }
     ArchiveTable table;
     QString error;
-    if (!loadArchiveTable(name, &table, &error)) {
+    if (!loadArchiveTable(m_archive, name, &table, &error)) {
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
         m_cmbTables->setCurrentText(m_shownTable);
         return false;

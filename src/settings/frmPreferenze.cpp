@@ -28,7 +28,8 @@ QLineEdit *addField(QFormLayout *form, QWidget *parent, const QString &label, in
 
 } // namespace
 
-frmPreferenze::frmPreferenze(QWidget *parent) : QDialog(parent)
+frmPreferenze::frmPreferenze(const Archive &archive, QWidget *parent)
+    : QDialog(parent), m_archive(archive)
 {
     setObjectName(u"frmPreferenze"_s);
     setWindowTitle(u"Preferenze"_s);
@@ -80,9 +81,9 @@ QWidget *frmPreferenze::buildOrganisationTab()
     return page;
 }
 
-void frmPreferenze::Apri(QWidget *owner)
+void frmPreferenze::Apri(QWidget *owner, const Archive &archive)
 {
-    frmPreferenze window(owner);
+    frmPreferenze window(archive, owner);
     QString error;
     if (!window.carica(&error)) {
         MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
@@ -94,7 +95,7 @@ void frmPreferenze::Apri(QWidget *owner)
 bool frmPreferenze::carica(QString *error)
 {
     Preferences loaded;
-    if (!loadPreferences(&loaded, error))
+    if (!loadPreferences(m_archive, &loaded, error))
         return false;
     for (int i = 0; i < m_captions.size(); ++i)
         m_captions[i]->setText(loaded.captions.value(i));
@@ -127,7 +128,7 @@ void frmPreferenze::chiudi()
         return;
     }
     QString error;
-    if (!savePreferences(current, &error)) {
+    if (!savePreferences(m_archive, current, &error)) {
         messages.inform(this, error, MessageService::Icon::Critical);
         return;
     }

@@ -1,7 +1,7 @@
 #include "ui/AccountFinder.h"
 
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -88,12 +88,13 @@ QList<GridColumn> finderColumns(FinderLevel level)
             GridColumn::hidden(preview)};
 }
 
-bool loadFinderRows(FinderLevel level, const QStringList &natureNames, RowSet *rows, QString *error)
+bool loadFinderRows(const Archive &archive, FinderLevel level, const QStringList &natureNames,
+                    RowSet *rows, QString *error)
 {
     const FinderDefinition &definition = finderDefinition(level);
     RowSet read;
     {
-        Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+        Connection connection(archive, Connection::Mode::ReadOnly);
         if (!connection.isOpen()) {
             if (error)
                 *error = connection.errorText();
@@ -125,10 +126,10 @@ bool loadFinderRows(FinderLevel level, const QStringList &natureNames, RowSet *r
     return true;
 }
 
-QStringList archiveNatureNames()
+QStringList archiveNatureNames(const Archive &archive)
 {
     // A parameter that cannot be read leaves its default name: the finder still works.
-    cEnvironment environment;
+    cEnvironment environment(archive);
     environment.Update();
     return environment.natureNames();
 }

@@ -1,8 +1,8 @@
 #include "ui/FinderDialog.h"
 
+#include "main/MainViews.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
-#include "main/MainViews.h"
 #include "ui/SearchRow.h"
 #include "ui/grid/BoundGridModel.h"
 #include "ui/grid/DataGrid.h"
@@ -83,8 +83,9 @@ QIcon standardIcon(QStyle::StandardPixmap pixmap)
 
 } // namespace
 
-FinderDialog::FinderDialog(FinderLevel level, bool offersNew, int helpContext, QWidget *owner)
-    : QDialog(owner), m_level(level), m_offersNew(offersNew)
+FinderDialog::FinderDialog(const Archive &archive, FinderLevel level, bool offersNew,
+                           int helpContext, QWidget *owner)
+    : QDialog(owner), m_archive(archive), m_level(level), m_offersNew(offersNew)
 {
     setWindowTitle(finderDefinition(level).caption);
     setModal(true);
@@ -189,7 +190,7 @@ int FinderDialog::listedRows() const
 void FinderDialog::load()
 {
     QString error;
-    if (!loadFinderRows(m_level, archiveNatureNames(), &m_rows, &error))
+    if (!loadFinderRows(m_archive, m_level, archiveNatureNames(m_archive), &m_rows, &error))
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     const QList<GridColumn> columns = finderColumns(m_level);
     m_gexModel->bind(&m_rows, columns);

@@ -1,9 +1,9 @@
 #include "yearend/YearEnd.h"
 
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 #include <algorithm>
 
@@ -26,10 +26,12 @@ QString naturesIn(const QList<int> &natures)
     return codes.join(u", "_s);
 }
 
-qint64 chosenIfListed(const QString &key, const QList<SubAccountChoice> &choices)
+qint64 chosenIfListed(const Archive &archive, const QString &key,
+                      const QList<SubAccountChoice> &choices)
 {
-    const qint64 id =
-        LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, u"0"_s).toString().toLongLong();
+    const qint64 id = LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"0"_s)
+                          .toString()
+                          .toLongLong();
     const bool listed = std::any_of(choices.cbegin(), choices.cend(),
                                     [id](const SubAccountChoice &c) { return c.id == id; });
     return listed ? id : 0;
@@ -43,9 +45,9 @@ YearEndYears YearEndYears::of(const cEnvironment &environment)
             environment.EseDate2()};
 }
 
-QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error)
+QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return {};
@@ -65,9 +67,9 @@ QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error)
     return choices;
 }
 
-QString yearEndRefusal(const YearEndYears &years, QString *error)
+QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return {};
@@ -92,9 +94,10 @@ QString yearEndRefusal(const YearEndYears &years, QString *error)
     return {};
 }
 
-std::optional<Money> risultatoEsercizio(const YearEndYears &years, QString *error)
+std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
+                                        QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(error, connection.errorText());
         return std::nullopt;
@@ -109,18 +112,18 @@ std::optional<Money> risultatoEsercizio(const YearEndYears &years, QString *erro
     return Money::fromUnits(query.value(0).toLongLong());
 }
 
-YearEndInput yearEndDefaults(const YearEndYears &years, Money result,
+YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, Money result,
                              const QList<SubAccountChoice> &balanceSheet,
                              const QList<SubAccountChoice> &incomeStatement)
 {
     YearEndInput input;
     input.closingDate = years.prevEnd;
     input.openingDate = years.curStart;
-    input.closingBalance = chosenIfListed(u"bilanciochiusura"_s, balanceSheet);
-    input.profitAndLoss = chosenIfListed(u"profittieperdite"_s, incomeStatement);
-    input.openingBalance = chosenIfListed(u"bilancioapertura"_s, balanceSheet);
+    input.closingBalance = chosenIfListed(archive, u"bilanciochiusura"_s, balanceSheet);
+    input.profitAndLoss = chosenIfListed(archive, u"profittieperdite"_s, incomeStatement);
+    input.openingBalance = chosenIfListed(archive, u"bilancioapertura"_s, balanceSheet);
     input.profitOrLoss =
-        chosenIfListed(result.isNegative() ? u"perdita"_s : u"utile"_s, balanceSheet);
+        chosenIfListed(archive, result.isNegative() ? u"perdita"_s : u"utile"_s, balanceSheet);
     return input;
 }
 
@@ -269,11 +272,12 @@ bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &h
     return true;
 }
 
-std::optional<QList<qint64>> runYearEnd(const YearEndInput &input, const YearEndYears &years,
-                                        Money result, QString *error)
+std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
+                                        const YearEndYears &years, Money result, QString *error)
 {
     QList<qint64> written;
     const bool ok = inTransaction(
+        archive,
         [&](const Connection &connection, QString *failure) {
             YearEndGenerator generator(connection, input, years, result);
             const bool generated =

@@ -2,10 +2,10 @@
 #include "journal/EntryRowGrid.h"
 #include "journal/frmTipoReg.h"
 #include "journal/frm_io_Reg.h"
-#include "ui/grid/DataGrid.h"
-#include "ui/grid/EditableGridModel.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -35,9 +35,9 @@ class TestEntryEditor : public QObject {
             u"Quote"_s);
     }
 
-    static cEnvironment environmentOn(const QDate &date)
+    static cEnvironment environmentOn(const Archive &a, const QDate &date)
     {
-        cEnvironment environment;
+        cEnvironment environment(a);
         environment.setCurDate(date);
         environment.Update();
         return environment;
@@ -64,7 +64,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         QVERIFY(editor.Nuovo());
@@ -110,7 +110,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -127,7 +127,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -161,7 +161,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -187,7 +187,7 @@ private slots:
         const qint64 id = a.addEntry(QDate(2024, 3, 1),
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 2);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         QVERIFY(editor.Apri(id));
@@ -227,7 +227,7 @@ private slots:
         TestArchive a;
         chart(a);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
-        cEnvironment environment = environmentOn(QDate(2024, 3, 1));
+        cEnvironment environment = environmentOn(a, QDate(2024, 3, 1));
         ScriptedMessages messages;
         bool reloaded = false;
         frm_io_Reg editor(environment);
@@ -249,7 +249,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -274,7 +274,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("%PDF");
         file.close();
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         const QString attachments = QDir(a.folder()).filePath(u"allegati"_s);

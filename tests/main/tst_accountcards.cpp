@@ -1,10 +1,10 @@
-#include "data/cEnvironment.h"
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/AccountCards.h"
 #include "main/AccountCardsSource.h"
 #include "main/MainViews.h"
-#include "ui/grid/GroupedGridModel.h"
 #include "support/TestArchive.h"
+#include "ui/grid/GroupedGridModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -25,10 +25,10 @@ struct Cards {
     AccountCards cards;
     GroupedGridModel model;
 
-    explicit Cards(const QString &search = {})
+    explicit Cards(const Archive &a, const QString &search = {})
     {
         const MainViewDefinition &view = mainViewDefinition(MainView::Schede);
-        Connection connection;
+        Connection connection(a);
         QString error;
         if (!rows.load(connection, view.statement,
                        mainViewBindings(MainView::Schede, {2024, 1, 1}, {2024, 12, 31}), &error))
@@ -93,7 +93,7 @@ private slots:
         entry({2024, 3, 10}, 5, cassa, rossi, 10);
         entry({2024, 3, 15}, 6, negozio, garanzie, 10);
 
-        Cards c;
+        Cards c(a);
         QAbstractItemModelTester tester(&c.model);
         const QStringList expected = {
             u"1. Attivo |110,00|30,00|80,00|"_s,
@@ -124,10 +124,10 @@ private slots:
         QCOMPARE(c.dump(), expected);
 
         // A search rebuilds the cards over the rows it keeps.
-        Cards found(u"liquid"_s);
+        Cards found(a, u"liquid"_s);
         QCOMPARE(found.dump().mid(0, 3), expected.mid(0, 3));
         QCOMPARE(found.cards.lineCount(), 3);
-        QCOMPARE(Cards(u"l"_s).cards.lineCount(), 12); // one character does not filter
+        QCOMPARE(Cards(a, u"l"_s).cards.lineCount(), 12); // one character does not filter
     }
 
     void sameNamedSubAccountsKeepTheirOwnBalances()
@@ -147,7 +147,7 @@ private slots:
         a.addEntry({2024, 1, 3}, {{v3, rossi, eur(5), u"c"_s}}, 0, 3);
         a.addEntry({2024, 1, 4}, {{rossi, v3, eur(-7), u"storno"_s}}, 0, 4);
 
-        Cards c;
+        Cards c(a);
         const QStringList dump = c.dump();
         QCOMPARE(dump.mid(0, 10), (QStringList{
                                       u"1. Attivo |125,00|-7,00|132,00|"_s,
@@ -177,7 +177,7 @@ private slots:
         a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Attività"_s, 1), u"A01001"_s, u"Liquidità"_s),
             u"Cassa"_s);
-        Cards c;
+        Cards c(a);
         QAbstractItemModelTester tester(&c.model);
         QCOMPARE(c.cards.lineCount(), 0);
         QCOMPARE(c.model.rowCount(), 0);

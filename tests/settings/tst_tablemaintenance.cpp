@@ -1,11 +1,11 @@
+#include "data/Database.h"
 #include "settings/ArchiveTableModel.h"
 #include "settings/ArchiveTables.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
-#include "data/Database.h"
-#include "ui/grid/DataGrid.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/grid/DataGrid.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
@@ -49,21 +49,20 @@ private slots:
 
     void listsOnlyTheArchivesOwnTables()
     {
-        setStringaConnessione(QString());
-        QVERIFY(archiveTableNames().isEmpty());
+        QVERIFY(archiveTableNames(Archive()).isEmpty());
         ScriptedMessages messages;
-        comfrmManData empty;
+        comfrmManData empty(Archive{});
         QCOMPARE(empty.findChild<QComboBox *>(u"cmbTables"_s)->count(), 0);
 
         TestArchive archive;
-        const QStringList names = archiveTableNames();
+        const QStringList names = archiveTableNames(archive);
         QCOMPARE(names, QStringList({u"mastri"_s, u"conti"_s, u"sottoconti"_s, u"regmain"_s,
                                      u"regdet"_s, u"parametri"_s}));
         ArchiveTable table;
         QString error;
-        QVERIFY(!loadArchiveTable(u"schede"_s, &table, &error));
-        QVERIFY(!loadArchiveTable(u"sottoconti; DROP TABLE regdet"_s, &table, &error));
-        QCOMPARE(archiveTableNames().size(), 6);
+        QVERIFY(!loadArchiveTable(archive, u"schede"_s, &table, &error));
+        QVERIFY(!loadArchiveTable(archive, u"sottoconti; DROP TABLE regdet"_s, &table, &error));
+        QCOMPARE(archiveTableNames(archive).size(), 6);
     }
 
     void editsASubAccountAndRefusesDeletingOneThatEntriesUse()
@@ -71,7 +70,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         QAbstractItemModelTester tester(&model);
@@ -109,7 +108,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         const int added = int(model.rows().size());
@@ -135,7 +134,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"regdet"_s));
         ArchiveTableModel &model = *window.model();
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
@@ -161,7 +160,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"mastri"_s));
         ArchiveTableModel &model = *window.model();
         const int prefisso = int(model.table().fields.indexOf(u"prefisso"_s));

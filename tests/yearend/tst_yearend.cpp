@@ -1,5 +1,5 @@
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "yearend/YearEnd.h"
@@ -148,9 +148,9 @@ private slots:
         a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(500), u"Quote 2024"_s}});
 
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(Years, &error);
+        const std::optional<Money> result = risultatoEsercizio(a, Years, &error);
         QCOMPARE(result, Money::fromCents(5000));
-        const auto written = runYearEnd(inputFor(c), Years, *result, &error);
+        const auto written = runYearEnd(a, inputFor(c), Years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         QCOMPARE(written->size(), 7);
 
@@ -215,13 +215,13 @@ private slots:
         }
         const QMap<qint64, qint64> before = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
         QString error;
-        const Money result = *risultatoEsercizio(Years, &error);
+        const Money result = *risultatoEsercizio(a, Years, &error);
         const qint64 expectedResult =
             before.value(c.cassa) + before.value(c.banca) + before.value(c.capitale);
         QCOMPARE(result.units(), expectedResult);
         YearEndInput input = inputFor(c);
         input.profitOrLoss = result.isNegative() ? c.perdita : c.utile;
-        QVERIFY2(runYearEnd(input, Years, result, &error), qPrintable(error));
+        QVERIFY2(runYearEnd(a, input, Years, result, &error), qPrintable(error));
 
         const QMap<qint64, qint64> closed = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
         for (qint64 account : {c.cassa, c.banca, c.capitale, c.affitti, c.quote, c.profitti,
@@ -244,8 +244,8 @@ private slots:
         a.addEntry(QDate(2023, 5, 2),
                    {{c.affitti, c.quote, Money::fromCents(100), u"Rettifica"_s}});
         QString error;
-        QCOMPARE(risultatoEsercizio(Years, &error), Money());
-        const auto written = runYearEnd(inputFor(c), Years, Money(), &error);
+        QCOMPARE(risultatoEsercizio(a, Years, &error), Money());
+        const auto written = runYearEnd(a, inputFor(c), Years, Money(), &error);
         QVERIFY(written);
         for (qint64 id : *written)
             QVERIFY(!rowsOf(a, id).join(u' ').contains(u"Avanzo"_s));
@@ -257,20 +257,20 @@ private slots:
         const Chart c = smallChart(a);
         QString error;
         QCOMPARE(
-            yearEndRefusal(Years, &error),
+            yearEndRefusal(a, Years, &error),
             u"Nessuna Registrazione presente nell'Esercizio precedente\nLa procedura verrà interrotta."_s);
         a.addEntry(QDate(2023, 1, 1),
                    {{c.cassa, c.apertura, Money::fromCents(100), u"Apertura 2023"_s}}, 1);
-        QCOMPARE(yearEndRefusal(Years, &error), QString());
+        QCOMPARE(yearEndRefusal(a, Years, &error), QString());
         const QString already = u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o "
                                 u"di Chiusura nell'Esercizio precedente.\n"
                                 u"Eliminarle prima di effettuare una nuova Chiusura/Apertura"_s;
         const qint64 opening = a.addEntry(
             QDate(2024, 1, 1), {{c.cassa, c.apertura, Money::fromCents(100), u"x"_s}}, 1);
-        QCOMPARE(yearEndRefusal(Years, &error), already);
+        QCOMPARE(yearEndRefusal(a, Years, &error), already);
         a.exec(u"DELETE FROM regmain WHERE id = ?"_s, {opening});
         a.addEntry(QDate(2023, 12, 31), {{c.chiusura, c.cassa, Money::fromCents(100), u"x"_s}}, -1);
-        QCOMPARE(yearEndRefusal(Years, &error), already);
+        QCOMPARE(yearEndRefusal(a, Years, &error), already);
         QVERIFY(error.isEmpty());
     }
 
@@ -306,22 +306,23 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
-        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.chiusura);
+        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
                         c.cassa); // wrong nature
-        ScriviParametro(u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
-        ScriviParametro(u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
+        ScriviParametro(a, u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
+        ScriviParametro(a, u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
         QString error;
-        const auto sp = yearEndChoices(true, &error);
-        const auto ce = yearEndChoices(false, &error);
+        const auto sp = yearEndChoices(a, true, &error);
+        const auto ce = yearEndChoices(a, false, &error);
         QCOMPARE(ce.size(), 3);
         QCOMPARE(ce.first().text, u"Affitti < Costi"_s);
-        const YearEndInput zero = yearEndDefaults(Years, Money(), sp, ce);
+        const YearEndInput zero = yearEndDefaults(a, Years, Money(), sp, ce);
         QCOMPARE(zero.closingBalance, c.chiusura);
         QCOMPARE(zero.profitAndLoss, 0);
         QCOMPARE(zero.openingBalance, 0);
         QCOMPARE(zero.profitOrLoss, c.utile);
-        QCOMPARE(yearEndDefaults(Years, Money::fromCents(-1), sp, ce).profitOrLoss, c.perdita);
+        QCOMPARE(yearEndDefaults(a, Years, Money::fromCents(-1), sp, ce).profitOrLoss, c.perdita);
         QCOMPARE(zero.closingDate, Years.prevEnd);
         QCOMPARE(zero.openingDate, Years.curStart);
     }
@@ -336,7 +337,7 @@ private slots:
             u"CREATE TRIGGER blocca BEFORE INSERT ON regdet WHEN NEW.descrizione LIKE '%(passivo)' "
             u"AND NEW.descrizione LIKE 'Chiusura%' BEGIN SELECT RAISE(ABORT, 'scrittura rifiutata'); END"_s);
         QString error;
-        QVERIFY(!runYearEnd(inputFor(c), Years, Money(), &error));
+        QVERIFY(!runYearEnd(a, inputFor(c), Years, Money(), &error));
         QVERIFY(error.contains(u"scrittura rifiutata"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain"_s).toInt(), 5);
@@ -346,7 +347,7 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        cEnvironment environment;
+        cEnvironment environment(a);
         environment.setCurDate(QDate(2024, 6, 1));
         QVERIFY(environment.Update());
         ScriptedMessages messages;
@@ -355,11 +356,15 @@ private slots:
         QVERIFY(messages.shown.first().startsWith(u"Nessuna Registrazione"_s));
 
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
-        ScriviParametro(u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio, u"Avanzo"_s);
-        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
-        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio, c.profitti);
-        ScriviParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, c.apertura);
-        frm_newEse window(YearEndYears::of(environment), Money::fromCents(15000));
+        ScriviParametro(a, u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio,
+                        u"Avanzo"_s);
+        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.chiusura);
+        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.profitti);
+        ScriviParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.apertura);
+        frm_newEse window(a, YearEndYears::of(environment), Money::fromCents(15000));
         window.show();
         QCOMPARE(window.findChild<QLabel *>(u"lblRisultato"_s)->text(),
                  u"Sottoconto Avanzo(SP):"_s);
