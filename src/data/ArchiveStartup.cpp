@@ -51,7 +51,9 @@ QString archiveFolderProblem(const QString &dataFolder)
                u"Il file non è stato modificato."_s;
     }
 
-    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    // Not read-only: the first read rolls back a journal left behind by an interrupted commit,
+    // which a read-only connection refuses ("attempt to write a readonly database").
+    Connection connection(databasePath);
     QString error = connection.errorText();
     if (error.isEmpty()) {
         QSqlQuery probe = connection.query();

@@ -13,7 +13,9 @@ constexpr int Revision = 0;
 
 // The Italian message, in lines joined by '\n', that keeps the archive in dataFolder from being
 // opened: an incomplete folder, a database file of another kind (an old Access archive) or one
-// the engine cannot read. Empty when the archive opens. Nothing is written to the folder.
+// the engine cannot read. Empty when the archive opens. Nothing is written to the folder except
+// the rollback of a commit left unfinished (a crash, a power cut), so that the archive holds
+// the state before it.
 QString archiveFolderProblem(const QString &dataFolder);
 
 // Raises the archive's aMajor and aMinor, each on its own, to the running version when the

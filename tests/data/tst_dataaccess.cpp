@@ -1,3 +1,4 @@
+#include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
@@ -15,6 +16,12 @@ using namespace Qt::StringLiterals;
 
 class TestDataAccess : public QObject {
     Q_OBJECT
+
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 private slots:
     void initTestCase()
@@ -144,6 +151,38 @@ private slots:
         QCOMPARE(databaseFileKind(dir.filePath(u"manca.mdb"_s)), DatabaseFileKind::Missing);
         TestArchive a;
         QCOMPARE(databaseFileKind(a.databasePath()), DatabaseFileKind::Sqlite);
+    }
+
+    // A commit cut short leaves the database half written and the old pages in the journal;
+    // opening the archive puts the old pages back.
+    void opensAnArchiveLeftInTheMiddleOfACommit()
+    {
+        TestArchive a;
+        a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('prima', '1')"_s);
+        TestArchive interrupted;
+        const QString journal = interrupted.databasePath() + u"-journal"_s;
+        {
+            const QByteArray before = bytesOf(a.databasePath());
+            Connection writer(a);
+            QSqlQuery query = writer.query();
+            QVERIFY(runSql(query, u"PRAGMA cache_size = 10"_s));
+            Transaction transaction(writer);
+            for (int i = 0; i < 3000; ++i)
+                QVERIFY(runSql(query, u"INSERT INTO parametri (chiave, valore) VALUES (?, ?)"_s,
+                               {u"k%1"_s.arg(i), QString(200, u'x')}));
+            // More pages than the cache holds: some are in the database file already.
+            QVERIFY(bytesOf(a.databasePath()) != before);
+            QVERIFY(QFile::remove(interrupted.databasePath()));
+            QVERIFY(QFile::copy(a.databasePath(), interrupted.databasePath()));
+            QVERIFY(QFile::copy(a.databasePath() + u"-journal"_s, journal));
+        }
+        QCOMPARE(archiveFolderProblem(interrupted.folder()), QString());
+        QVERIFY(!QFile::exists(journal));
+        QCOMPARE(interrupted.scalar(u"SELECT COUNT(*) FROM parametri WHERE chiave LIKE 'k%'"_s),
+                 QVariant(0));
+        QCOMPARE(interrupted.scalar(u"SELECT valore FROM parametri WHERE chiave = 'prima'"_s),
+                 QVariant(u"1"_s));
+        QCOMPARE(interrupted.scalar(u"PRAGMA integrity_check"_s), QVariant(u"ok"_s));
     }
 
     void writesSqlText()
