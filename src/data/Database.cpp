@@ -83,6 +83,13 @@ Connection::~Connection()
     QSqlDatabase::removeDatabase(m_name);
 }
 
+bool Connection::opened(QString *error) const
+{
+    if (!isOpen() && error)
+        *error = m_error;
+    return isOpen();
+}
+
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(m_name, false);
@@ -137,10 +144,8 @@ bool inTransaction(const Archive &archive,
     QString failure;
     const bool ok = [&] {
         Connection connection(archive);
-        if (!connection.isOpen()) {
-            failure = connection.errorText();
+        if (!connection.opened(&failure))
             return false;
-        }
         Transaction transaction(connection);
         if (!transaction.isActive()) {
             failure = transaction.errorText();

@@ -52,6 +52,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     bool isOpen() const { return m_error.isEmpty(); }
+    // isOpen(), with the reason of a failure put into *error (when given).
+    bool opened(QString *error) const;
     // The engine's text of the failure to open; empty when open.
     QString errorText() const { return m_error; }
     QSqlDatabase database() const;

@@ -1,14 +1,14 @@
 #include "main/MainViews.h"
 
-#include "data/cEnvironment.h"
+#include "data/Natures.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
 QString natureCardCaption(int nature, const QStringList &names)
 {
-    const int rank = nature == 0 ? 5 : nature;
-    return u"%1. %2"_s.arg(rank).arg(names.value(nature));
+    return u"%1. %2"_s.arg(Natures::sortRank(nature)).arg(names.value(nature));
 }
 
 namespace {

@@ -74,7 +74,8 @@ QVariant ArchiveTableModel::data(const QModelIndex &index, int role) const
     const QVariant stored = value(index.row(), index.column());
     switch (m_table.kinds.at(index.column())) {
     case ArchiveTable::Kind::Money:
-        return stored.isNull() ? QString() : displayText(columns().at(index.column()), stored);
+        return stored.isNull() ? QString()
+                               : displayText(columns().at(index.column()), stored, formatter());
     case ArchiveTable::Kind::Date: {
         const QDate date = QDate::fromString(stored.toString().left(10), Qt::ISODate);
         return date.isValid() ? date : QDate::currentDate();

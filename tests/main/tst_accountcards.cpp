@@ -40,7 +40,7 @@ struct Cards {
         cards.build(rows.matching(columns, effectiveSearch(search)));
         const QStringList names = natureNames(cEnvironment());
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
-        model.setSource(accountCardsSource(cards, names));
+        model.setSource(accountCardsSource(cards, names, model.formatter()));
     }
 
     // Each row as "caption or entry number|Dare|Avere|Saldo|Contropartita", indented by level.
@@ -185,10 +185,29 @@ private slots:
 
     void captionsOfEmptyNamesAndZeroBalances()
     {
-        QCOMPARE(AccountCards::groupCaption(1, QString(), Money()), u"(vuoto)  "_s);
-        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(-1234567)),
+        const PatternFormatter italian(QLocale(QLocale::Italian, QLocale::Italy));
+        QCOMPARE(AccountCards::groupCaption(1, QString(), Money(), italian), u"(vuoto)  "_s);
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(-1234567), italian),
                  u"Cassa  [-1.234.567,00]"_s);
-        QCOMPARE(AccountCards::groupCaption(0, u"1. Attivo"_s, eur(5)), u"1. Attivo "_s);
+        QCOMPARE(AccountCards::groupCaption(0, u"1. Attivo"_s, eur(5), italian), u"1. Attivo "_s);
+    }
+
+    // Each caption follows the locale it is given, whichever came first.
+    void captionsFollowTheGivenLocale()
+    {
+        const PatternFormatter english(QLocale(QLocale::English, QLocale::UnitedStates));
+        const PatternFormatter italian(QLocale(QLocale::Italian, QLocale::Italy));
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(1234), english),
+                 u"Cassa  [+1,234.00]"_s);
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(1234), italian),
+                 u"Cassa  [+1.234,00]"_s);
+        GridColumn amount = GridColumn::money(u"x"_s, u"X"_s, 0, u"#,#.00"_s);
+        QCOMPARE(displayText(amount, qint64(12345670000), english), u"1,234,567.00"_s);
+        QCOMPARE(displayText(amount, qint64(12345670000), italian), u"1.234.567,00"_s);
+        GridColumn date = GridColumn::text(u"d"_s, u"D"_s);
+        date.kind = GridColumn::Kind::Date;
+        QCOMPARE(displayText(date, u"2024-03-05"_s, PatternFormatter(QLocale(QLocale::German))),
+                 u"05.03.2024"_s);
     }
 };
 
