@@ -72,8 +72,8 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
                   const QString &folder, QString *error)
 {
     Connection connection(databasePathFor(folder));
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    if (!connection.opened(error))
+        return false;
     Transaction transaction(connection);
     if (!transaction.isActive())
         return fail(error, transaction.errorText());

@@ -8,12 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
 // Runs a read with bound values on its own connection and gives what read makes of the query;
 // nothing when the statement fails.
 template <typename T, typename Read>
@@ -21,10 +15,8 @@ std::optional<T> readFirst(const Archive &archive, const QString &sql, const QVa
                            QString *error, Read read)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        setError(error, connection.errorText());
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, sql, values, error))
         return std::nullopt;

@@ -86,10 +86,8 @@ QVariant LeggiParametro(const Archive &archive, const QString &chiave, int tipo,
     QString text;
     if (memoria == Memoria::Archivio) {
         Connection connection(archive, Connection::Mode::ReadOnly);
-        if (!connection.isOpen()) {
-            setError(error, connection.errorText());
+        if (!connection.opened(error))
             return QVariant();
-        }
         QSqlQuery query = connection.query();
         if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {chiave}, error))
             return QVariant();
@@ -119,10 +117,8 @@ bool ScriviParametro(const Archive &archive, const QString &chiave, int tipo, in
         return true;
     }
     Connection connection(archive);
-    if (!connection.isOpen()) {
-        setError(error, connection.errorText());
+    if (!connection.opened(error))
         return false;
-    }
     return ScriviParametro(connection, chiave, tipo, valore, error);
 }
 

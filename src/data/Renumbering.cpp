@@ -8,11 +8,8 @@ bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const Q
                              QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        if (error)
-            *error = connection.errorText();
+    if (!connection.opened(error))
         return false;
-    }
     // A year is numbered right exactly when every number equals the entry's rank.
     QSqlQuery query = connection.query();
     if (!runSql(

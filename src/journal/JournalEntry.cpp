@@ -33,10 +33,8 @@ std::optional<QSet<qint64>> memorandumAmong(const Archive &archive, const QSet<q
                                             QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query,
                 u"SELECT sottoconti.id FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
@@ -206,10 +204,8 @@ QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QStri
 QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione, id"_s, {},
                 error))
@@ -223,10 +219,8 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT id, data, progressivo, tipo, attached FROM regmain WHERE id = ?"_s,
                 {id}, error))
@@ -254,10 +248,8 @@ std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
     if (modelId <= 0)
         return entry;
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     bool ok = false;
     entry.rows = rowsOf(connection, modelId, error, &ok);
     if (!ok)

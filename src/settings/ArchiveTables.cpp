@@ -109,10 +109,8 @@ QStringList archiveTableNames(const Archive &archive, QString *error)
     if (archive.isNull())
         return {};
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return {};
-    }
     QStringList names;
     for (const QString &name : connection.database().tables(QSql::Tables)) {
         // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own.
@@ -129,8 +127,8 @@ bool loadArchiveTable(const Archive &archive, const QString &name, ArchiveTable 
     if (!archiveTableNames(archive, &failure).contains(name))
         return fail(error, failure.isEmpty() ? u"Tabella non trovata: %1"_s.arg(name) : failure);
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    if (!connection.opened(error))
+        return false;
 
     ArchiveTable loaded;
     loaded.name = name;
@@ -169,8 +167,8 @@ bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QV
         return fail(error, u"La tabella %1 non ha una chiave primaria: le righe non possono essere "
                            u"modificate."_s.arg(table.name));
     Connection connection(archive);
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    if (!connection.opened(error))
+        return false;
     return key.isEmpty() ? insertRow(connection, table, row, error)
                          : updateRow(connection, table, key, *row, error);
 }
@@ -182,8 +180,8 @@ bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const Q
         return fail(error,
                     u"La riga non può essere identificata nella tabella %1."_s.arg(table.name));
     Connection connection(archive);
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    if (!connection.opened(error))
+        return false;
     QSqlQuery query = connection.query();
     return runSql(query,
                   u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),

@@ -5,22 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-const std::array<CaptionField, 9> &captionFields()
-{
-    static const std::array<CaptionField, 9> fields = {{
-        {u"Stato patrimoniale"_s, u"spDescrizione"_s, u"Stato patrimoniale"_s},
-        {u"Conto economico"_s, u"ceDescrizione"_s, u"Conto economico"_s},
-        {u"Conti d'ordine"_s, u"coDescrizione"_s, u"Conti d'ordine"_s},
-        {u"Attivo"_s, u"attDescrizione"_s, u"Attivo"_s},
-        {u"Passivo"_s, u"pasDescrizione"_s, u"Passivo"_s},
-        {u"Costi"_s, u"cosDescrizione"_s, u"Costi"_s},
-        {u"Ricavi"_s, u"ricDescrizione"_s, u"Ricavi"_s},
-        {u"Utile"_s, u"utileDescrizione"_s, u"Utile"_s},
-        {u"Perdita"_s, u"perditaDescrizione"_s, u"Perdita"_s},
-    }};
-    return fields;
-}
-
 const std::array<QString, OrganisationFieldCount> &organisationLabels()
 {
     static const std::array<QString, OrganisationFieldCount> labels = {

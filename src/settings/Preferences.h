@@ -1,21 +1,12 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
-
-// One caption of the accounting sections, as the preferences window shows it.
-struct CaptionField {
-    QString label;   // the field's label
-    QString key;     // the archive parameter that stores it
-    QString initial; // the text shown when the parameter is missing or empty
-};
-
-// The nine captions in the window's order: sections, then natures, then profit and loss.
-const std::array<CaptionField, 9> &captionFields();
 
 constexpr int OrganisationFieldCount = 7;
 // Labels of the organisation fields ("Denominazione:" ... "Partita IVA:").

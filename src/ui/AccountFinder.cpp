@@ -95,9 +95,7 @@ bool loadFinderRows(const Archive &archive, FinderLevel level, const QStringList
     RowSet read;
     {
         Connection connection(archive, Connection::Mode::ReadOnly);
-        if (!connection.isOpen()) {
-            if (error)
-                *error = connection.errorText();
+        if (!connection.opened(error)) {
             rows->reset({}, {});
             return false;
         }

@@ -48,10 +48,8 @@ YearEndYears YearEndYears::of(const cEnvironment &environment)
 QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(
             query,
@@ -70,10 +68,8 @@ QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet
 QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT id FROM regmain WHERE data BETWEEN ? AND ? LIMIT 1"_s,
                 {isoDate(years.prevStart), isoDate(years.prevEnd)}, error))
@@ -98,10 +94,8 @@ std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYea
                                         QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query,
                 u"SELECT COALESCE(SUM(saldo), 0) FROM schede "
