@@ -38,7 +38,7 @@ struct Cards {
             columns.append(rows.field(field));
         cards.setRows(rows);
         cards.build(rows.matching(columns, effectiveSearch(search)));
-        const QStringList names = natureNames(cEnvironment());
+        const QStringList names = cEnvironment().natureNames();
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
         model.setSource(accountCardsSource(cards, names, model.formatter()));
     }

@@ -22,7 +22,7 @@ QStringList listed(const Archive &a, MainView view, const QString &search = {})
         qFatal("%s", qPrintable(error));
     BoundGridModel model;
     QAbstractItemModelTester tester(&model);
-    const QList<GridColumn> columns = mainViewColumns(view, natureNames(cEnvironment()));
+    const QList<GridColumn> columns = mainViewColumns(view, cEnvironment().natureNames());
     model.bind(&rows, columns);
     QList<int> searched;
     for (const QString &field : mainViewDefinition(view).searchFields)
