@@ -21,12 +21,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeText(const QString &key, const QString &value)
+void writeText(const Archive &archive, const QString &key, const QString &value)
 {
     QVERIFY(ScriviParametro(archive, key, TipoValore::Testo, Memoria::Archivio, value));
 }
 
-QString readText(const QString &key)
+QString readText(const Archive &archive, const QString &key)
 {
     return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"<manca>"_s)
         .toString();
@@ -92,9 +92,9 @@ private slots:
     void preferencesLoadWithDefaultsAndIgnoreDataWithoutAName()
     {
         TestArchive archive;
-        writeText(u"ana01"_s, QString());
-        writeText(u"ana02"_s, u"Via Roma 1"_s);
-        writeText(u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
+        writeText(archive, u"ana01"_s, QString());
+        writeText(archive, u"ana02"_s, u"Via Roma 1"_s);
+        writeText(archive, u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
         frmPreferenze window(archive);
         QVERIFY(window.carica());
         const Preferences shown = window.values();
@@ -124,7 +124,7 @@ private slots:
         window.findChild<QLineEdit *>(u"txt_utileDescrizione"_s)->clear();
         close->click();
         QCOMPARE(messages.shown.last(), u"Compilare tutte le descrizioni"_s);
-        QCOMPARE(readText(u"ana01"_s), u"<manca>"_s);
+        QCOMPARE(readText(archive, u"ana01"_s), u"<manca>"_s);
 
         // Only empty captions are refused.
         window.findChild<QLineEdit *>(u"txt_utileDescrizione"_s)->setText(u" "_s);
