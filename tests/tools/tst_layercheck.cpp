@@ -22,12 +22,15 @@ private:
 
     static void writeTree(const QDir &root)
     {
-        write(root, u"data/CMakeLists.txt"_s, u"target_sources(tovrin3_core PRIVATE Money.cpp)\n"_s);
+        write(root, u"data/CMakeLists.txt"_s,
+              u"target_sources(tovrin3_core PRIVATE Money.cpp)\n"_s);
         write(root, u"data/Money.h"_s, u"#pragma once\n"_s);
         write(root, u"data/Money.cpp"_s, u"#include \"data/Money.h\"\n"_s);
-        write(root, u"ui/CMakeLists.txt"_s, u"target_sources(tovrin3_ui PRIVATE grid/Grid.cpp)\n"_s);
+        write(root, u"ui/CMakeLists.txt"_s,
+              u"target_sources(tovrin3_ui PRIVATE grid/Grid.cpp)\n"_s);
         write(root, u"ui/grid/Grid.h"_s, u"#pragma once\n"_s);
-        write(root, u"ui/grid/Grid.cpp"_s, u"#include \"ui/grid/Grid.h\"\n#include \"data/Money.h\"\n"_s);
+        write(root, u"ui/grid/Grid.cpp"_s,
+              u"#include \"ui/grid/Grid.h\"\n#include \"data/Money.h\"\n"_s);
         for (const QString &subsystem : {u"chart"_s, u"main"_s}) {
             write(root, subsystem + u"/CMakeLists.txt"_s,
                   u"target_sources(tovrin3_logic PRIVATE\n    Rules.cpp\n)\n"
@@ -36,7 +39,7 @@ private:
             write(root, subsystem + u"/Rules.cpp"_s, u"#include \"data/Money.h\"\n"_s);
             write(root, subsystem + u"/frmEditor.h"_s, u"#pragma once\n"_s);
             write(root, subsystem + u"/frmEditor.cpp"_s,
-                  u"#include \"ui/grid/Grid.h\"\n#include \"" + subsystem + u"/Rules.h\"\n");
+                  u"#include \"ui/grid/Grid.h\"\n#include \""_s + subsystem + u"/Rules.h\"\n"_s);
         }
         write(root, u"main/frmEditor.cpp"_s,
               u"#include \"chart/frmEditor.h\"\n#include \"chart/Rules.h\"\n"_s);
@@ -70,8 +73,10 @@ private slots:
         QTest::newRow("core includes the grid") << u"data/Money.cpp"_s << u"ui/grid/Grid.h"_s;
         QTest::newRow("logic includes a window") << u"chart/Rules.cpp"_s << u"chart/frmEditor.h"_s;
         QTest::newRow("ui includes logic") << u"ui/grid/Grid.cpp"_s << u"main/Rules.h"_s;
-        QTest::newRow("chart window includes main") << u"chart/frmEditor.cpp"_s << u"main/Rules.h"_s;
-        QTest::newRow("chart logic includes main logic") << u"chart/Rules.cpp"_s << u"main/Rules.h"_s;
+        QTest::newRow("chart window includes main")
+            << u"chart/frmEditor.cpp"_s << u"main/Rules.h"_s;
+        QTest::newRow("chart logic includes main logic")
+            << u"chart/Rules.cpp"_s << u"main/Rules.h"_s;
     }
 
     void upwardIncludeFails()
