@@ -2,6 +2,7 @@
 
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"
+#include "data/EngineErrors.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 #include "ui/MessageService.h"
@@ -32,6 +33,9 @@ bool NuovaContabilita(QWidget *owner, cEnvironment &environment)
     environment.setCurDate(QDate::currentDate());
     QString error;
     if (!environment.Update(&error))
-        MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            owner,
+            failureMessage(u"Impossibile leggere i parametri della nuova contabilità."_s, error),
+            MessageService::Icon::Critical);
     return true;
 }

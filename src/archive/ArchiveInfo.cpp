@@ -2,6 +2,7 @@
 
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
 
@@ -10,6 +11,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The one-line message of a failed read.
+QString readFailure(const QString &engineText)
+{
+    return failureMessage(u"Impossibile leggere l'archivio."_s, engineText).replace(u'\n', u' ');
+}
 
 const QStringList CountedTables = {u"mastri"_s, u"conti"_s, u"sottoconti"_s, u"regmain"_s,
                                    u"regdet"_s};
@@ -67,7 +74,7 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
     environment.setCurDate(workingDate);
     QString failure;
     if (!environment.Update(&failure)) {
-        *error = failure;
+        *error = readFailure(failure);
         return std::nullopt;
     }
     info.aMajor =
@@ -95,7 +102,7 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
         info.counts.insert(table, query.value(0).toLongLong());
     }
     if (!failure.isEmpty()) {
-        *error = failure;
+        *error = readFailure(failure);
         return std::nullopt;
     }
     return info;

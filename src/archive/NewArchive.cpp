@@ -1,6 +1,7 @@
 #include "archive/NewArchive.h"
 
 #include "data/ArchiveStartup.h"
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
@@ -91,23 +92,49 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
 
 } // namespace
 
+QString archiveNamePattern()
+{
+    return u"[0-9a-z]*"_s;
+}
+
+QString archiveNameProblem(const QString &nome)
+{
+    if (nome.trimmed().isEmpty())
+        return u"Inserire un Nome per la Contabilità"_s;
+    if (nome.size() > ArchiveNameLength ||
+        !QRegularExpression(QRegularExpression::anchoredPattern(archiveNamePattern()))
+             .match(nome)
+             .hasMatch())
+        return u"Nome della Contabilità non valido: \"%1\" (al massimo %2 caratteri, solo cifre "
+               u"e lettere minuscole)."_s.arg(nome)
+                   .arg(ArchiveNameLength);
+    return {};
+}
+
 QString archiveFolderFor(const QString &baseFolder, const QString &nome)
 {
     return QDir(baseFolder).filePath(u"tv3_"_s + nome);
 }
 
+QString existingFolderRefusal(const QString &folder)
+{
+    if (!QFileInfo::exists(folder))
+        return {};
+    return u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova "
+           u"Contabilità"_s;
+}
+
 bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error)
 {
     const QString folder = archiveFolderFor(request.baseFolder, request.nome);
-    if (QFileInfo::exists(folder))
-        return fail(
-            error,
-            u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova Contabilità"_s);
+    if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty())
+        return fail(error, refusal);
 
-    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-                    fillDatabase(request, programFolder, folder, error) &&
-                    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                                    folder, error);
+    const bool ok =
+        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+        fillDatabase(request, programFolder, folder, error) &&
+        (!request.makeCurrent || ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
+                                                 Memoria::Utente, folder, error));
     if (!ok)
         QDir(folder).removeRecursively();
     return ok;
@@ -189,8 +216,10 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     cEnvironment opened = environment;
     opened.setArchive(Archive(folder));
     if (!opened.Update(error) || !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
-                                                  Memoria::Utente, folder, error))
+                                                  Memoria::Utente, folder, error)) {
+        *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
+    }
     environment = opened;
     return true;
 }

@@ -10,18 +10,28 @@ class cEnvironment;
 // What the user chose for a new archive.
 struct NewArchiveRequest {
     QString baseFolder;
-    QString nome; // digits and lower-case letters, at most 16
+    QString nome; // digits and lower-case letters, at most ArchiveNameLength
     ChartTemplate chart;
     int startMonth = 1;
+    bool makeCurrent = true; // the new archive becomes the program's current one
 };
+
+// The longest archive name, and what it may hold: digits and lower-case letters.
+constexpr int ArchiveNameLength = 16;
+QString archiveNamePattern();
+// The Italian message that refuses an archive name; empty when the name is fine.
+QString archiveNameProblem(const QString &nome);
 
 // The folder of a new archive: the base folder, then "tv3_" and the name.
 QString archiveFolderFor(const QString &baseFolder, const QString &nome);
+// The message that refuses a new archive folder that already exists; empty when it is free.
+QString existingFolderRefusal(const QString &folder);
 
 // Creates the archive folder with its sub-folders, the database copied from the program's
-// empty archive, the spreadsheet templates, the chart and the parameters, then makes it the
-// per-user dataPath, the archive the program opens. The templates are read from programFolder.
-// On failure everything created is removed, dataPath stays as it was, and *error says why.
+// empty archive, the spreadsheet templates, the chart and the parameters, then, when the
+// request says so, makes it the per-user dataPath, the archive the program opens. The templates
+// are read from programFolder. On failure everything created is removed, dataPath stays as it
+// was, and *error says why.
 bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error);
 
 // Copies the chart foglio of the template database into the archive on the connection:

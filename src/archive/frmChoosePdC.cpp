@@ -1,9 +1,10 @@
 #include "archive/frmChoosePdC.h"
 
+#include "archive/NewArchive.h"
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "archive/NewArchive.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -76,9 +77,9 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
 
     m_txtNome = new QLineEdit(u"cont01"_s, this);
     m_txtNome->setObjectName(u"txtNome"_s);
-    m_txtNome->setMaxLength(16);
+    m_txtNome->setMaxLength(ArchiveNameLength);
     m_txtNome->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(u"[0-9a-z]*"_s), m_txtNome));
+        new QRegularExpressionValidator(QRegularExpression(archiveNamePattern()), m_txtNome));
     m_txtNome->installEventFilter(this);
 
     m_txtContCartel = new QLineEdit(this);
@@ -164,7 +165,7 @@ bool frmChoosePdC::Apri(QWidget *parent)
         loadChartTemplates(QDir(programFolder).filePath(u"pdc.gen"_s), &error);
     if (charts.isEmpty()) {
         MessageService::instance().inform(
-            parent, u"Impossibile leggere i Piani dei Conti disponibili.\n"_s + error,
+            parent, failureMessage(u"Impossibile leggere i Piani dei Conti disponibili."_s, error),
             MessageService::Icon::Critical);
         return false;
     }
@@ -221,10 +222,8 @@ void frmChoosePdC::create()
         return;
     }
     const QString folder = QDir::fromNativeSeparators(m_txtContCartel->text());
-    if (QFileInfo::exists(folder)) {
-        messages.inform(
-            this,
-            u"La Cartella selezionata è già presente: scegliere un altro Nome per la nuova Contabilità"_s);
+    if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty()) {
+        messages.inform(this, refusal);
         m_txtNome->setFocus();
         return;
     }
@@ -243,7 +242,7 @@ void frmChoosePdC::create()
     const bool created = createArchive(request, m_programFolder, &error);
     QGuiApplication::restoreOverrideCursor();
     if (!created) {
-        messages.inform(this, u"Impossibile creare la nuova Contabilità.\n"_s + error,
+        messages.inform(this, failureMessage(u"Impossibile creare la nuova Contabilità."_s, error),
                         MessageService::Icon::Critical);
         return;
     }

@@ -1,5 +1,6 @@
 #include "chart/frm_io_Conto.h"
 
+#include "data/EngineErrors.h"
 #include "ui/FieldRules.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
@@ -136,7 +137,9 @@ qint64 frm_io_Conto::Apri(QWidget *owner, const Archive &archive, qint64 id)
         const std::optional<Conto> stored = loadConto(archive, id, &error);
         if (!stored) {
             if (!error.isEmpty())
-                MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+                MessageService::instance().inform(
+                    owner, failureMessage(u"Impossibile leggere il conto."_s, error),
+                    MessageService::Icon::Critical);
             return 0;
         }
         record = *stored;
@@ -212,7 +215,8 @@ void frm_io_Conto::salva()
         return;
     }
     if (!result.saved()) {
-        messages.inform(this, result.error, MessageService::Icon::Critical);
+        messages.inform(this, failureMessage(u"Il conto non è stato salvato."_s, result.error),
+                        MessageService::Icon::Critical);
         return;
     }
     m_savedId = result.id;

@@ -1,5 +1,6 @@
 #include "chart/frm_io_Mastro.h"
 
+#include "data/EngineErrors.h"
 #include "data/cEnvironment.h"
 #include "ui/FieldRules.h"
 #include "ui/Help.h"
@@ -107,7 +108,9 @@ qint64 frm_io_Mastro::Apri(QWidget *owner, const cEnvironment &environment, qint
         const std::optional<Mastro> stored = loadMastro(environment.archive(), id, &error);
         if (!stored) {
             if (!error.isEmpty())
-                MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+                MessageService::instance().inform(
+                    owner, failureMessage(u"Impossibile leggere il mastro."_s, error),
+                    MessageService::Icon::Critical);
             return 0;
         }
         record = *stored;
@@ -154,7 +157,8 @@ void frm_io_Mastro::salva()
     record.gruppo = m_txtGruppo->text();
     const ChartSave result = saveMastro(m_archive, record);
     if (!result.saved()) {
-        messages.inform(this, result.error, MessageService::Icon::Critical);
+        messages.inform(this, failureMessage(u"Il mastro non è stato salvato."_s, result.error),
+                        MessageService::Icon::Critical);
         return;
     }
     m_savedId = result.id;
@@ -169,7 +173,9 @@ bool frm_io_Mastro::confirmNew(const QString &code, const QString &descrizione)
     // their accounts codes that cannot be told apart.
     const std::optional<bool> codeUsed = mastroCodeInUse(m_archive, code, m_record.id, &error);
     if (!codeUsed) {
-        messages.inform(this, error, MessageService::Icon::Critical);
+        messages.inform(this,
+                        failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),
+                        MessageService::Icon::Critical);
         return false;
     }
     if (*codeUsed) {
@@ -183,7 +189,9 @@ bool frm_io_Mastro::confirmNew(const QString &code, const QString &descrizione)
     const std::optional<bool> descriptionUsed =
         mastroDescriptionInUse(m_archive, descrizione, &error);
     if (!descriptionUsed) {
-        messages.inform(this, error, MessageService::Icon::Critical);
+        messages.inform(this,
+                        failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),
+                        MessageService::Icon::Critical);
         return false;
     }
     if (*descriptionUsed &&

@@ -1,5 +1,6 @@
 #include "chart/frm_io_sConto.h"
 
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -109,7 +110,9 @@ qint64 frm_io_sConto::Apri(QWidget *owner, const Archive &archive, qint64 id)
     const std::optional<Sottoconto> record = loadSottoconto(archive, id, &error);
     if (!record) {
         if (!error.isEmpty())
-            MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+            MessageService::instance().inform(
+                owner, failureMessage(u"Impossibile leggere il sottoconto."_s, error),
+                MessageService::Icon::Critical);
         return 0;
     }
     frm_io_sConto window(archive, *record, owner);
@@ -142,7 +145,9 @@ void frm_io_sConto::salva()
     record.note = m_txtNote->toPlainText();
     const ChartSave result = saveSottoconto(m_archive, record);
     if (!result.saved()) {
-        MessageService::instance().inform(this, result.error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Il sottoconto non è stato salvato."_s, result.error),
+            MessageService::Icon::Critical);
         return;
     }
     m_savedId = result.id;

@@ -1,59 +1,52 @@
-// tovrin3-cli: archive work from the command line.
-//   tovrin3-cli info --archive DIR [--date YYYY-MM-DD] [--json]
-//   tovrin3-cli yearend --archive DIR [--date D] [--closing-date D] [--opening-date D]
+// tovrin3-cli: archive work from the command line. The usage text below lists the commands.
 
 #include "archive/ArchiveInfo.h"
-#include "data/ArchiveStartup.h"
-#include "data/SqlText.h"
+#include "cli/ArchiveCommands.h"
+#include "cli/CliSupport.h"
+#include "cli/FillCommand.h"
+#include "cli/ReportCommand.h"
+#include "data/InstanceLock.h"
+#include "data/ItalianLanguage.h"
 #include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
-#include <cstdio>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int ExitUsage = 1;
-constexpr int ExitArchive = 2;
-
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs(text.toUtf8().constData(), stream);
-    std::fputc('\n', stream);
-}
-
-// The date of an option in ISO form, or fallback when the option is absent; an unreadable date
-// is told on stderr and gives nothing.
-std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString &name,
-                                const QDate &fallback)
-{
-    if (!parser.isSet(name))
-        return fallback;
-    const QDate date = dateFromIso(parser.value(name));
-    if (!date.isValid()) {
-        printLine(stderr,
-                  u"Data non valida: \"%1\" (formato AAAA-MM-GG)."_s.arg(parser.value(name)));
-        return std::nullopt;
-    }
-    return date;
-}
+const QString Usage =
+    u"Uso: tovrin3-cli COMANDO [OPZIONI]\n"
+    u"  info --archive CARTELLA [--date AAAA-MM-GG] [--json]\n"
+    u"  yearend --archive CARTELLA [--date AAAA-MM-GG] [--closing-date AAAA-MM-GG] "
+    u"[--opening-date AAAA-MM-GG]\n"
+    u"  charts\n"
+    u"  new --parent CARTELLA --name NOME --chart POSIZIONE --start-month MESE [--make-current]\n"
+    u"  check --archive CARTELLA [--date AAAA-MM-GG] --json\n"
+    u"  renumber --archive CARTELLA [--date AAAA-MM-GG] --period current|previous|both\n"
+    u"  report giornale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
+    u"[--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
+    u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
+    u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
+    u"3 errore del database."_s;
 
 int info(const QCommandLineParser &parser)
 {
     const std::optional<QDate> date = dateOption(parser, u"date"_s, QDate::currentDate());
     if (!date)
-        return ExitUsage;
+        return ExitStatus::Refused;
     QString error;
     const std::optional<ArchiveInfo> facts =
         readArchiveInfo(parser.value(u"archive"_s), *date, &error);
     if (!facts) {
         printLine(stderr, error);
-        return ExitArchive;
+        return statusForProblem(error);
     }
     if (parser.isSet(u"json"_s))
         printLine(stdout,
@@ -61,87 +54,128 @@ int info(const QCommandLineParser &parser)
     else
         for (const QString &line : facts->toLines())
             printLine(stdout, line);
-    return 0;
+    return ExitStatus::Done;
 }
 
 // Closes the previous fiscal year and opens the current one with the archive's role parameters
 // and the default descriptions; prints the ids of the entries written.
 int yearend(const QCommandLineParser &parser)
 {
-    const QString folder = parser.value(u"archive"_s);
-    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
-        printLine(stderr, QString(problem).replace(u'\n', u' '));
-        return ExitArchive;
-    }
-    const Archive archive(folder);
-    const std::optional<QDate> date = dateOption(parser, u"date"_s, QDate::currentDate());
-    if (!date)
-        return ExitUsage;
-    cEnvironment environment(archive);
-    environment.setCurDate(*date);
-    QString error;
-    if (!environment.Update(&error)) {
-        printLine(stderr, error);
-        return ExitUsage;
-    }
+    int failure = 0;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
+        return failure;
+    cEnvironment environment(*archive);
+    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
+        return *failed;
     const YearEndYears years = YearEndYears::of(environment);
-    const QString refusal = yearEndRefusal(archive, years, &error);
+    QString error;
+    const QString refusal = yearEndRefusal(*archive, years, &error);
     const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
-                                            ? risultatoEsercizio(archive, years, &error)
+                                            ? risultatoEsercizio(*archive, years, &error)
                                             : std::nullopt;
+    if (!error.isEmpty())
+        return reportFailure(u"Impossibile leggere l'esercizio precedente."_s, error);
     if (!result) {
-        printLine(stderr, QString(error.isEmpty() ? refusal : error).replace(u'\n', u' '));
-        return ExitUsage;
+        printLine(stderr, QString(refusal).replace(u'\n', u' '));
+        return ExitStatus::Refused;
     }
     YearEndInput input =
-        yearEndDefaults(archive, years, *result, yearEndChoices(archive, true, &error),
-                        yearEndChoices(archive, false, &error));
+        yearEndDefaults(*archive, years, *result, yearEndChoices(*archive, true, &error),
+                        yearEndChoices(*archive, false, &error));
     const std::optional<QDate> closing = dateOption(parser, u"closing-date"_s, input.closingDate);
     const std::optional<QDate> opening = dateOption(parser, u"opening-date"_s, input.openingDate);
     if (!closing || !opening)
-        return ExitUsage;
+        return ExitStatus::Refused;
     input.closingDate = *closing;
     input.openingDate = *opening;
     const QStringList errors = ControllaParametri(input, years);
     for (const QString &line : errors)
         printLine(stderr, line);
     if (!errors.isEmpty())
-        return ExitUsage;
-    const std::optional<QList<qint64>> written = runYearEnd(archive, input, years, *result, &error);
-    if (!written) {
-        printLine(stderr, u"Chiusura/Apertura non eseguita, archivio invariato: "_s + error);
-        return ExitUsage;
-    }
+        return ExitStatus::Refused;
+    InstanceLock lock;
+    if (!lock.tryLock())
+        return reportLocked();
+    const std::optional<QList<qint64>> written =
+        runYearEnd(*archive, input, years, *result, &error);
+    if (!written)
+        return reportFailure(u"Chiusura/Apertura non eseguita, archivio invariato."_s, error);
     for (qint64 id : *written)
         printLine(stdout, QString::number(id));
-    return 0;
+    return ExitStatus::Done;
+}
+
+// The parser's own complaints are English: say them in Italian.
+QString parseProblem(const QCommandLineParser &parser)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return u"Opzione sconosciuta: %1"_s.arg(unknown.first());
+    const QRegularExpressionMatch quoted =
+        QRegularExpression(u"'([^']*)'"_s).match(parser.errorText());
+    return quoted.hasMatch() ? u"Manca il valore dell'opzione %1."_s.arg(quoted.captured(1))
+                             : u"Argomenti non validi."_s;
+}
+
+int usageError(const QString &problem)
+{
+    if (!problem.isEmpty())
+        printLine(stderr, problem);
+    printLine(stderr, Usage);
+    return ExitStatus::Refused;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "report") == 0)
+        return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);
+    useItalian(app);
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Velmora Contabilità 3 da riga di comando"_s);
-    parser.addHelpOption();
-    parser.addPositionalArgument(u"comando"_s, u"info | yearend"_s);
-    parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
-    parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
-    parser.addOption({u"json"_s, u"Risultato in JSON."_s});
-    parser.addOption({u"closing-date"_s, u"Data delle registrazioni di chiusura."_s, u"data"_s});
-    parser.addOption({u"opening-date"_s, u"Data delle registrazioni di apertura."_s, u"data"_s});
-    parser.process(app);
+    parser.addOptions({
+        {{u"h"_s, u"help"_s}, u"Mostra l'uso."_s},
+        {u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s},
+        {u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s},
+        {u"json"_s, u"Risultato in JSON."_s},
+        {u"closing-date"_s, u"Data delle registrazioni di chiusura."_s, u"data"_s},
+        {u"opening-date"_s, u"Data delle registrazioni di apertura."_s, u"data"_s},
+        {u"parent"_s, u"Cartella di partenza della nuova contabilità."_s, u"cartella"_s},
+        {u"name"_s, u"Nome della nuova contabilità."_s, u"nome"_s},
+        {u"chart"_s, u"Posizione del Piano dei Conti (da 0)."_s, u"posizione"_s},
+        {u"start-month"_s, u"Mese di partenza degli esercizi (1-12)."_s, u"mese"_s},
+        {u"make-current"_s, u"Rende corrente la nuova contabilità."_s},
+        {u"period"_s, u"Esercizio da rinumerare: current, previous o both."_s, u"periodo"_s},
+        {u"template"_s, u"Modello di foglio di calcolo da compilare."_s, u"file"_s},
+        {u"out"_s, u"File .xlsx da generare."_s, u"file"_s},
+    });
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parseProblem(parser));
+    if (parser.isSet(u"help"_s)) {
+        printLine(stdout, Usage);
+        return ExitStatus::Done;
+    }
 
-    const QStringList positional = parser.positionalArguments();
-    if (positional.value(0) == u"info"_s && parser.isSet(u"archive"_s))
+    const QString command = parser.positionalArguments().value(0);
+    const bool withArchive = parser.isSet(u"archive"_s);
+    if (command == u"info"_s && withArchive)
         return info(parser);
-    if (positional.value(0) == u"yearend"_s && parser.isSet(u"archive"_s))
+    if (command == u"yearend"_s && withArchive)
         return yearend(parser);
-    printLine(stderr, u"Uso: tovrin3-cli info --archive CARTELLA [--date AAAA-MM-GG] [--json]\n"
-                      u"     tovrin3-cli yearend --archive CARTELLA [--date AAAA-MM-GG] "
-                      u"[--closing-date AAAA-MM-GG] [--opening-date AAAA-MM-GG]"_s);
-    return ExitUsage;
+    if (command == u"charts"_s)
+        return listCharts();
+    if (command == u"new"_s)
+        return createArchiveCommand(parser);
+    if (command == u"check"_s && withArchive)
+        return checkArchiveCommand(parser);
+    if (command == u"fill"_s && withArchive)
+        return fillCommand(parser);
+    if (command == u"renumber"_s && withArchive && parser.isSet(u"period"_s))
+        return renumberCommand(parser);
+    return usageError(command.isEmpty() ? QString()
+                                        : u"Comando o opzioni mancanti: %1"_s.arg(command));
 }

@@ -1,6 +1,7 @@
 #include "data/ArchiveStartup.h"
 
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 
@@ -59,7 +60,11 @@ QString archiveFolderProblem(const QString &dataFolder)
         QSqlQuery probe = connection.query();
         runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error);
     }
-    return error;
+    if (error.isEmpty())
+        return {};
+    return failureMessage(u"L'archivio della cartella dati:\n"_s + quotedFolder(dataFolder) +
+                              u"\nnon può essere aperto."_s,
+                          error);
 }
 
 bool stampVersion(const Archive &archive, QString *error)

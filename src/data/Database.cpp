@@ -9,6 +9,30 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+int &busyTimeoutSetting()
+{
+    static int milliseconds = 5000;
+    return milliseconds;
+}
+
+// SQLITE_BUSY and SQLITE_LOCKED, with or without an extended code.
+bool isLockError(const QSqlError &error)
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
+    return numeric && (code == 5 || code == 6);
+}
+
+bool runStatement(const QSqlDatabase &db, const QString &sql, QString *error)
+{
+    QSqlQuery query(db);
+    if (query.exec(sql))
+        return true;
+    if (error)
+        *error = engineText(query.lastError());
+    return false;
+}
+
 QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -16,6 +40,16 @@ QString uniqueConnectionName()
 }
 
 } // namespace
+
+int busyTimeout()
+{
+    return busyTimeoutSetting();
+}
+
+void setBusyTimeout(int milliseconds)
+{
+    busyTimeoutSetting() = milliseconds;
+}
 
 QString databasePathFor(const QString &dataFolder)
 {
@@ -60,7 +94,7 @@ Connection::Connection(const QString &databasePath, Mode mode) : m_name(uniqueCo
         return;
     }
     db.setDatabaseName(databasePath);
-    QString options = u"QSQLITE_BUSY_TIMEOUT=5000"_s;
+    QString options = u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(busyTimeout());
     if (mode == Mode::ReadOnly)
         options += u";QSQLITE_OPEN_READONLY"_s;
     db.setConnectOptions(options);
@@ -97,8 +131,11 @@ QSqlDatabase Connection::database() const
 
 QString engineText(const QSqlError &error)
 {
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.trimmed();
+    const QString text =
+        (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+    if (isLockError(error))
+        return u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s + text;
+    return text;
 }
 
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
@@ -113,33 +150,30 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
     return ok;
 }
 
-Transaction::Transaction(const Connection &connection) : m_db(connection.database())
+Transaction::Transaction(const Connection &connection) : m_connection(connection)
 {
-    m_active = m_db.transaction();
-    if (!m_active)
-        m_error = engineText(m_db.lastError());
+    m_active = runStatement(m_connection.database(), u"BEGIN IMMEDIATE"_s, &m_error);
 }
 
 Transaction::~Transaction()
 {
     if (m_active)
-        m_db.rollback();
+        runStatement(m_connection.database(), u"ROLLBACK"_s, nullptr);
 }
 
 bool Transaction::commit(QString *error)
 {
-    if (m_active && m_db.commit()) {
+    QString text = m_error;
+    if (m_active && runStatement(m_connection.database(), u"COMMIT"_s, &text)) {
         m_active = false;
         return true;
     }
-    const QString text = m_active ? engineText(m_db.lastError()) : m_error;
     if (error)
         *error = text;
     return false;
 }
 
-bool inTransaction(const Archive &archive,
-                   const std::function<bool(const Connection &, QString *)> &work, QString *error)
+bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error)
 {
     QString failure;
     const bool ok = [&] {

@@ -27,6 +27,11 @@ private:
     QString m_databasePath;
 };
 
+// How long a connection waits for another user's lock before giving up (milliseconds). A few
+// seconds by default; tests shorten it.
+int busyTimeout();
+void setBusyTimeout(int milliseconds);
+
 // The database file inside a data folder.
 QString databasePathFor(const QString &dataFolder);
 
@@ -64,7 +69,8 @@ private:
     QString m_error;
 };
 
-// The engine's text of an error, as the program shows it to the user.
+// The engine's text of an error, as the program shows it to the user. When the archive is
+// locked by another user, an Italian explanation comes first.
 QString engineText(const QSqlError &error);
 
 // Prepares and runs a statement with positional bound values; on failure puts the engine's
@@ -72,7 +78,9 @@ QString engineText(const QSqlError &error);
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
             QString *error = nullptr);
 
-// A transaction on a connection that rolls back unless committed.
+// A write transaction on a connection that rolls back unless committed. It begins IMMEDIATE:
+// the write lock is taken (waiting up to the busy timeout) before anything is read, so what
+// the work reads inside it stays true until it commits.
 class Transaction {
 public:
     explicit Transaction(const Connection &connection);
@@ -85,13 +93,13 @@ public:
     bool commit(QString *error = nullptr);
 
 private:
-    QSqlDatabase m_db;
+    const Connection &m_connection;
     bool m_active = false;
     QString m_error;
 };
 
-// Runs work on a private connection to the archive inside one transaction, committed only when
-// work returns true. Returns false with the engine's text in *error; nothing is kept.
-bool inTransaction(const Archive &archive,
-                   const std::function<bool(const Connection &, QString *)> &work,
-                   QString *error = nullptr);
+using TransactionWork = std::function<bool(const Connection &, QString *)>;
+
+// Runs work on a private connection to the archive inside one write transaction, committed only
+// when work returns true. Returns false with the reason in *error; nothing is kept.
+bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error = nullptr);

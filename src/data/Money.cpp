@@ -38,6 +38,12 @@ qint64 powerOfTen(int exponent)
     return result;
 }
 
+// Once a group separator was typed, the digits after the last one make a full group.
+bool wholeGroupsComplete(bool grouped, int groupDigits)
+{
+    return !grouped || groupDigits == 3;
+}
+
 } // namespace
 
 Money Money::roundedToCents() const
@@ -67,7 +73,9 @@ std::optional<Money> Money::parse(QStringView text, const QLocale &locale)
     int fractionDigits = 0;
     bool inFraction = false;
     bool anyDigit = false;
-    QString extraDigits; // beyond the fourth decimal, kept for rounding
+    int groupDigits = 0;  // digits read since the last group separator, or from the start
+    bool grouped = false; // whether the whole part has a group separator
+    QString extraDigits;  // beyond the fourth decimal, kept for rounding
     for (qsizetype i = 0; i < rest.size(); ++i) {
         const QChar c = rest.at(i);
         if (c.isDigit()) {
@@ -77,6 +85,7 @@ std::optional<Money> Money::parse(QStringView text, const QLocale &locale)
                 if (whole > MaxUnits / UnitsPerCurrency / 10)
                     return std::nullopt;
                 whole = whole * 10 + digit;
+                ++groupDigits;
             } else if (fractionDigits < 4) {
                 fraction = fraction * 10 + digit;
                 ++fractionDigits;
@@ -84,15 +93,25 @@ std::optional<Money> Money::parse(QStringView text, const QLocale &locale)
                 extraDigits.append(c);
             }
         } else if (!inFraction && rest.mid(i).startsWith(decimalPoint)) {
+            if (!wholeGroupsComplete(grouped, groupDigits))
+                return std::nullopt;
             inFraction = true;
             i += decimalPoint.size() - 1;
         } else if (!inFraction && !groupSeparator.isEmpty() &&
                    rest.mid(i).startsWith(groupSeparator)) {
+            // A separator stands only where thousands begin: after one to three leading
+            // digits, then after every three.
+            if (groupDigits == 0 || groupDigits > 3 || (grouped && groupDigits != 3))
+                return std::nullopt;
+            grouped = true;
+            groupDigits = 0;
             i += groupSeparator.size() - 1;
         } else {
             return std::nullopt;
         }
     }
+    if (!inFraction && !wholeGroupsComplete(grouped, groupDigits))
+        return std::nullopt;
     if (!anyDigit)
         return std::nullopt;
 

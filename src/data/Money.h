@@ -30,6 +30,7 @@ public:
     Money roundedForDisplay(int decimals) const;
 
     // Reads an amount typed in the locale's notation ("1.234,56", "-12,3456", "1234").
+    // Group separators are taken only at thousands positions ("12.34" is not a number).
     // Digits beyond the fourth decimal round half to even. Returns nothing for text that is
     // not a number or is too large.
     static std::optional<Money> parse(QStringView text, const QLocale &locale);

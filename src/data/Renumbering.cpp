@@ -1,6 +1,7 @@
 #include "data/Renumbering.h"
 
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -10,6 +11,12 @@ bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const Q
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return false;
+    return ProgressiviDisallineati(connection, first, last, error).value_or(false);
+}
+
+std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
+                                            const QDate &last, QString *error)
+{
     // A year is numbered right exactly when every number equals the entry's rank.
     QSqlQuery query = connection.query();
     if (!runSql(
@@ -18,17 +25,8 @@ bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const Q
             u"FROM regmain WHERE data BETWEEN ? AND ?) numerate "
             u"WHERE progressivo IS NULL OR progressivo <> rango LIMIT 1"_s,
             {isoDate(first), isoDate(last)}, error))
-        return false;
+        return std::nullopt;
     return query.next();
-}
-
-bool deleteOrphanHeaders(const Connection &connection, QString *error)
-{
-    QSqlQuery query = connection.query();
-    return runSql(query,
-                  u"DELETE FROM regmain WHERE NOT EXISTS "
-                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
-                  {}, error);
 }
 
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
@@ -50,20 +48,31 @@ clsRicalcolo::clsRicalcolo(const Archive &archive, const QDate &eseDate1, const 
 {
 }
 
+bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error)
+{
+    return inTransaction(
+        archive,
+        [&years](const Connection &connection, QString *failure) {
+            if (!JournalGate(connection).removeHeadersWithoutRows(failure))
+                return false;
+            for (const FiscalYear &year : years) {
+                if (!renumberEntries(connection, year.start, year.end, failure))
+                    return false;
+            }
+            return true;
+        },
+        error);
+}
+
 bool clsRicalcolo::esegui(int periodo)
 {
-    const bool current = periodo == Corrente || periodo == Entrambi;
-    const bool previous = periodo == Precedente || periodo == Entrambi;
+    QList<FiscalYear> years;
+    if (periodo == Corrente || periodo == Entrambi)
+        years.append({m_eseDate1, m_eseDate2, {}});
+    if (periodo == Precedente || periodo == Entrambi)
+        years.append(fiscalYearBefore(m_eseDate1));
     QString error;
-    const bool ok = inTransaction(
-        m_archive,
-        [&](const Connection &connection, QString *failure) {
-            return deleteOrphanHeaders(connection, failure) &&
-                   (!current || renumberEntries(connection, m_eseDate1, m_eseDate2, failure)) &&
-                   (!previous || renumberEntries(connection, m_eseDate1.addYears(-1),
-                                                 m_eseDate2.addYears(-1), failure));
-        },
-        &error);
+    const bool ok = renumber(m_archive, years, &error);
     if (ok)
         emit done();
     else

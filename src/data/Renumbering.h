@@ -1,10 +1,13 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/JournalGate.h"
 
 #include <QDate>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 // Entry numbers: within a fiscal year the entries ordered by date and id carry 1, 2, 3 ...
 // without gaps. Headers without rows (orphans) are removed before any renumbering.
@@ -13,12 +16,18 @@
 // A database failure gives false and the engine's text in *error.
 bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
                              QString *error = nullptr);
+// The same on a connection the caller holds; a failure gives nothing.
+std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
+                                            const QDate &last, QString *error);
 
-// Deletes every header without rows, whatever its date, on the given connection.
-bool deleteOrphanHeaders(const Connection &connection, QString *error);
 // Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error);
+
+// Removes every header without rows (through the journal gate), then numbers the entries of
+// each year in the order given, all in one write transaction on the archive. On failure nothing
+// changes and *error holds the reason. With no year it only removes the headers without rows.
+bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error = nullptr);
 
 // The renumbering of the current fiscal year, the previous one, or both, with the removal of
 // orphan headers, in one transaction: on any error nothing changes and failed() is emitted.
@@ -28,7 +37,8 @@ class clsRicalcolo : public QObject {
 public:
     enum Periodo { Corrente = 0, Precedente = 1, Entrambi = 2 };
 
-    // The bounds of the current fiscal year; the previous one is a calendar year earlier.
+    // The bounds of the current fiscal year; the previous one is the fiscal year that ends the
+    // day before it starts.
     clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
                  QObject *parent = nullptr);
 

@@ -107,3 +107,9 @@ QList<int> RowSet::matching(const QList<int> &columns, const QString &text) cons
     }
     return rows;
 }
+
+QString effectiveSearch(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    return text.size() < 2 ? QString() : text;
+}

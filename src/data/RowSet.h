@@ -46,3 +46,7 @@ private:
     std::vector<std::vector<QVariant>> m_blocks;
     int m_rows = 0;
 };
+
+// The text a search box filters with: the typed text without surrounding blanks, or nothing
+// (no filter) when that has fewer than two characters.
+QString effectiveSearch(const QString &typed);

@@ -2,7 +2,6 @@
 
 #include "data/Database.h"
 #include "data/Parametri.h"
-#include "data/Renumbering.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,21 +43,4 @@ bool cDataAccess::TestDbPathOK(const QString &dbPath)
     return !dbPath.isEmpty() && QFileInfo::exists(subFolder(dbPath, u"allegati"_s)) &&
            QFileInfo::exists(subFolder(dbPath, u"modelli"_s)) &&
            QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile();
-}
-
-bool cDataAccess::RicalcoloProgressivi(const Archive &archive, const QDate &first,
-                                       const QDate &last, QString *error)
-{
-    return inTransaction(
-        archive,
-        [&](const Connection &connection, QString *failure) {
-            return deleteOrphanHeaders(connection, failure) &&
-                   renumberEntries(connection, first, last, failure);
-        },
-        error);
-}
-
-bool cDataAccess::EliminaMainSenzaDet(const Archive &archive, QString *error)
-{
-    return inTransaction(archive, deleteOrphanHeaders, error);
 }

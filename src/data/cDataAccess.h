@@ -1,8 +1,5 @@
 #pragma once
 
-#include "data/Database.h"
-
-#include <QDate>
 #include <QString>
 
 // Where the current archive's folders are. Every call reads the per-user setting dataPath
@@ -13,13 +10,6 @@ public:
     QString dataModelliFolder() const;
     QString dataAllegatiFolder() const;
     QString dataDocumentiFolder() const;
-
-    // Removes the headers without rows and numbers the entries dated first..last, in one
-    // transaction. Returns false with the engine's text in *error, nothing changed.
-    static bool RicalcoloProgressivi(const Archive &archive, const QDate &first, const QDate &last,
-                                     QString *error = nullptr);
-    // Removes the headers without rows. Returns false with the engine's text in *error.
-    static bool EliminaMainSenzaDet(const Archive &archive, QString *error = nullptr);
 
     // True when dbPath is not empty and holds "allegati", "modelli" and the file "contab.mdb",
     // checked in that order. "documenti" is not required.

@@ -34,6 +34,11 @@ FiscalYear fiscalYearContaining(const QDate &date, int startMonth)
     return year;
 }
 
+FiscalYear fiscalYearBefore(const QDate &yearStart)
+{
+    return fiscalYearContaining(yearStart.addDays(-1), yearStart.month());
+}
+
 const std::array<CaptionField, 9> &captionFields()
 {
     static const std::array<CaptionField, 9> fields = {{
@@ -110,6 +115,7 @@ bool cEnvironment::Update(QString *error)
     m_startMonth = startMonth.toInt();
     m_curAnno = m_curDate.year();
     m_year = fiscalYearContaining(m_curDate, m_startMonth);
+    m_previousYear = fiscalYearBefore(m_year.start);
 
     const QString name = text(u"ana01"_s, QString());
     if (!name.isEmpty()) {

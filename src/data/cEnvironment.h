@@ -17,6 +17,9 @@ struct FiscalYear {
 
 // The fiscal year that contains the date, for years that begin on the 1st of startMonth.
 FiscalYear fiscalYearContaining(const QDate &date, int startMonth);
+// The fiscal year that ends the day before the one starting on yearStart: a year that ends
+// on 29 February keeps it.
+FiscalYear fiscalYearBefore(const QDate &yearStart);
 
 // The environment of one archive: working date, current and previous fiscal year, organisation
 // data and the captions of natures and sections. Nothing follows the archive between calls of
@@ -53,9 +56,8 @@ public:
 
     QDate EseDate1() const { return m_year.start; }
     QDate EseDate2() const { return m_year.end; }
-    // One calendar year back; 29 February becomes 28 February.
-    QDate EseDate1Prev() const { return m_year.start.addYears(-1); }
-    QDate EseDate2Prev() const { return m_year.end.addYears(-1); }
+    QDate EseDate1Prev() const { return m_previousYear.start; }
+    QDate EseDate2Prev() const { return m_previousYear.end; }
     QString EsercizioString() const { return m_year.label; }
 
     // Date of the last entry of the whole archive; nothing when there is none. A database
@@ -74,6 +76,7 @@ private:
     int m_curAnno = 0;
     int m_startMonth = 1;
     FiscalYear m_year;
+    FiscalYear m_previousYear;
     double m_logicalDpi = 96.0;
     int m_scrollBarWidth = 16;
 };

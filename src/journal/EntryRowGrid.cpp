@@ -1,16 +1,18 @@
 #include "journal/EntryRowGrid.h"
 
+#include "data/EngineErrors.h"
 #include "data/PatternFormatter.h"
 #include "ui/MessageService.h"
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 #include "ui/grid/GridDelegate.h"
+#include "ui/grid/ValueListCompleter.h"
 
-#include <QComboBox>
-#include <QCompleter>
+#include <QAction>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -35,9 +37,32 @@ bool isAccount(int column)
     return column == EntryRowGrid::ContoDare || column == EntryRowGrid::ContoAvere;
 }
 
-// Editors of the row grid: a searchable list for the accounts, plain text for amount and
-// description. Enter moves to the next cell; on the description it confirms the row. The keys
-// the grid acts on (F4, F5, Delete in an account) reach it while an editor is open.
+bool isTyped(int column)
+{
+    return isAccount(column) || column == EntryRowGrid::Importo ||
+           column == EntryRowGrid::Descrizione;
+}
+
+bool isEnter(int key)
+{
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+bool deletesRow(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Delete && key->modifiers().testFlag(Qt::ControlModifier);
+}
+
+// Shift and the keypad change nothing in what a key means to the grid.
+Qt::KeyboardModifiers commandModifiers(const QKeyEvent *key)
+{
+    return key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+}
+
+// Editors of the row grid: text that completes from the sub-accounts in the account columns,
+// plain text for amount and description. Enter moves to the next cell; on the description it
+// confirms the row. A value the row refuses keeps its editor open (the grid sees to it). The keys
+// the grid acts on (F4, F5, Delete in an account, Ctrl+Delete) work while an editor is open.
 class RowDelegate : public GridDelegate {
 public:
     RowDelegate(EntryRowGrid *rows, const EditableGridModel *model)
@@ -45,25 +70,12 @@ public:
     {
     }
 
-    // Text to put back into the next amount editor, after a refused value.
-    void retryWith(const QString &text) { m_retryText = text; }
-
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
                           const QModelIndex &index) const override
     {
-        QWidget *editor = nullptr;
-        if (isAccount(index.column())) {
-            auto *box = new QComboBox(parent);
-            box->setEditable(true);
-            box->setInsertPolicy(QComboBox::NoInsert);
-            for (const auto &[id, text] : m_model->columns().at(index.column()).valueList)
-                box->addItem(text, id);
-            box->completer()->setFilterMode(Qt::MatchContains);
-            box->completer()->setCompletionMode(QCompleter::PopupCompletion);
-            editor = box;
-        } else {
-            editor = new QLineEdit(parent);
-        }
+        auto *editor = new QLineEdit(parent);
+        if (isAccount(index.column()))
+            new ValueListCompleter(editor, m_model->columns().at(index.column()).valueList);
         editor->setProperty("column", index.column());
         editor->installEventFilter(const_cast<RowDelegate *>(this));
         return editor;
@@ -72,19 +84,14 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
         const QVariant stored = index.data(Qt::EditRole);
-        if (auto *box = qobject_cast<QComboBox *>(editor)) {
-            box->setCurrentIndex(stored.isNull() ? -1 : box->findData(stored));
-            if (stored.isNull())
-                box->setEditText(QString());
-            return;
-        }
         auto *line = static_cast<QLineEdit *>(editor);
-        if (index.column() == EntryRowGrid::Importo) {
-            line->setText(!m_retryText.isNull() ? m_retryText
-                          : stored.isNull()     ? QString()
-                                                : PatternFormatter().format(
-                                                      Money::fromUnits(stored.toLongLong()), u"0.00"));
-            m_retryText = QString();
+        if (auto *completer = editor->findChild<ValueListCompleter *>()) {
+            line->setText(index.data(Qt::DisplayRole).toString());
+            completer->setChosen(stored);
+        } else if (index.column() == EntryRowGrid::Importo) {
+            line->setText(stored.isNull() ? QString()
+                                          : PatternFormatter().format(
+                                                Money::fromUnits(stored.toLongLong()), u"0.00"));
         } else {
             line->setText(stored.toString());
         }
@@ -93,60 +100,80 @@ public:
     void setModelData(QWidget *editor, QAbstractItemModel *model,
                       const QModelIndex &index) const override
     {
-        if (auto *box = qobject_cast<QComboBox *>(editor)) {
-            const QString text = box->currentText().trimmed();
-            if (text.isEmpty()) {
-                model->setData(index, QVariant());
-                return;
-            }
-            const int found = box->findText(text, Qt::MatchFixedString);
-            if (found >= 0)
-                model->setData(index, box->itemData(found));
+        if (auto *completer = editor->findChild<ValueListCompleter *>()) {
+            model->setData(index, completer->resolve());
             return;
         }
-        model->setData(index, static_cast<QLineEdit *>(editor)->text());
+        const QString text = static_cast<QLineEdit *>(editor)->text();
+        model->setData(index, text.isEmpty() ? QVariant() : QVariant(text));
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        auto *editor = qobject_cast<QWidget *>(watched);
+        auto *editor = qobject_cast<QLineEdit *>(watched);
         if (!editor || event->type() != QEvent::KeyPress)
             return GridDelegate::eventFilter(watched, event);
-        const int key = static_cast<QKeyEvent *>(event)->key();
+        const auto *key = static_cast<QKeyEvent *>(event);
         const int column = editor->property("column").toInt();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            emit commitData(editor);
-            if (column == EntryRowGrid::Descrizione) {
-                emit closeEditor(editor, NoHint);
-                QTimer::singleShot(0, m_rows, [rows = m_rows] {
-                    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-                    QCoreApplication::sendEvent(rows->grid(), &enter);
-                });
-            } else {
-                emit closeEditor(editor, EditNextItem);
-            }
+        if (isEnter(key->key()) && commandModifiers(key) == Qt::NoModifier) {
+            confirm(editor, column);
             return true;
         }
-        if (key == Qt::Key_F4 || key == Qt::Key_F5 ||
-            (key == Qt::Key_Delete && isAccount(column))) {
-            if (key != Qt::Key_Delete)
-                emit commitData(editor);
-            emit closeEditor(editor, key == Qt::Key_Delete ? RevertModelCache : NoHint);
-            QKeyEvent forwarded(QEvent::KeyPress, key, Qt::NoModifier);
-            QCoreApplication::sendEvent(m_rows->grid(), &forwarded);
+        if (deletesRow(key)) {
+            emit closeEditor(editor, RevertModelCache);
+            m_rows->deleteCurrentRow();
+            return true;
+        }
+        if (key->key() == Qt::Key_F4 || key->key() == Qt::Key_F5) {
+            // The text typed so far is where the search or the new name starts.
+            const QString text = editor->text();
+            emit closeEditor(editor, RevertModelCache);
+            if (isAccount(column) && key->key() == Qt::Key_F4)
+                m_rows->findSubAccount(text);
+            else if (isAccount(column))
+                m_rows->createSubAccount(text);
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete && isAccount(column)) {
+            emit closeEditor(editor, RevertModelCache);
+            m_rows->clearCurrentAccount();
             return true;
         }
         return GridDelegate::eventFilter(watched, event);
     }
 
 private:
+    void confirm(QLineEdit *editor, int column)
+    {
+        emit commitData(editor);
+        if (m_rows->grid()->holdsEditor(editor))
+            return;
+        if (column != EntryRowGrid::Descrizione) {
+            emit closeEditor(editor, EditNextItem);
+            return;
+        }
+        emit closeEditor(editor, NoHint);
+        QTimer::singleShot(0, m_rows, [rows = m_rows] {
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(rows->grid(), &enter);
+        });
+    }
+
     EntryRowGrid *m_rows;
     const EditableGridModel *m_model;
-    mutable QString m_retryText;
 };
 
 } // namespace
+
+QString EntryRowGrid::navigatorText(int row, int rowCount)
+{
+    if (row < 0)
+        return {};
+    if (row >= rowCount)
+        return u"Nuova riga (righe: %1)"_s.arg(rowCount);
+    return u"Riga %1 di %2"_s.arg(row + 1).arg(rowCount);
+}
 
 EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
     : QWidget(parent), m_archive(archive), m_grid(new DataGrid(this)),
@@ -175,33 +202,25 @@ EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
     m_grid->setModel(m_model);
     m_grid->applyColumns(m_model->columns());
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_grid->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                            QAbstractItemView::EditKeyPressed);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->verticalHeader()->show();
     m_grid->installEventFilter(this);
     m_grid->viewport()->installEventFilter(this);
     connect(delegate, &GridDelegate::buttonClicked, this, [this](const QModelIndex &index) {
         m_grid->setCurrentIndex(index);
-        findSubAccount();
+        findSubAccount(index.data(Qt::DisplayRole).toString());
     });
 
-    m_model->setCellCheck([this, delegate](int row, int column, QVariant &value) {
-        if (column != Importo || value.typeId() != QMetaType::QString)
-            return true;
-        const QString text = value.toString();
-        const std::optional<Money> amount = parseAmount(text);
-        if (!amount) {
-            MessageService::instance().inform(this, u"Inserire un valore numerico"_s,
-                                              MessageService::Icon::Warning);
-            QTimer::singleShot(0, this, [this, delegate, row, text] {
-                delegate->retryWith(text);
-                m_grid->edit(m_model->index(row, Importo));
-            });
-            return false;
-        }
-        value = amount->units();
-        return true;
-    });
+    m_eliminaRiga = new QAction(u"Elimina riga"_s, m_grid);
+    m_eliminaRiga->setObjectName(u"eliminaRiga"_s);
+    m_eliminaRiga->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    m_eliminaRiga->setShortcutContext(Qt::WidgetShortcut);
+    m_grid->addAction(m_eliminaRiga);
+    m_grid->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_eliminaRiga, &QAction::triggered, this, &EntryRowGrid::deleteCurrentRow);
+
+    m_model->setCellCheck(
+        [this](int, int column, QVariant &value) { return checkCell(column, value); });
     m_model->setRowCheck([this](int row) {
         const QString refusal = ValidateRow(rows().value(row, EntryRow{}));
         if (refusal.isEmpty())
@@ -209,15 +228,57 @@ EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
         MessageService::instance().inform(this, refusal, MessageService::Icon::Warning);
         return false;
     });
+    connect(m_model, &EditableGridModel::editRefused, this, [this](const QModelIndex &index) {
+        const int pending = m_model->pendingRow();
+        if (pending >= 0 && pending != index.row())
+            emit hint(u"Confermare prima la riga %1."_s.arg(pending + 1));
+    });
     connect(m_model, &EditableGridModel::rowCommitted, this, &EntryRowGrid::RefreshImbalance);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &EntryRowGrid::edited);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &EntryRowGrid::edited);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &EntryRowGrid::ShowColumnHint);
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, changed, this, &EntryRowGrid::showPosition);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &EntryRowGrid::showPosition);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &EntryRowGrid::showPosition);
 
+    m_navigator = new QLabel(this);
+    m_navigator->setObjectName(u"navigator"_s);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
     layout->addWidget(m_grid);
+    layout->addWidget(m_navigator);
+}
+
+bool EntryRowGrid::checkCell(int column, QVariant &value)
+{
+    if (isAccount(column) && value.typeId() == QMetaType::QString) {
+        // Text that names no sub-account stays in its editor.
+        emit hint(u"Nessun sottoconto contiene \"%1\": [F4] Cerca Sottoconti - [F5] Nuovo "
+                  u"Sottoconto."_s.arg(value.toString().trimmed()));
+        return false;
+    }
+    if (column != Importo || value.typeId() != QMetaType::QString)
+        return true;
+    const std::optional<Money> amount = parseAmount(value.toString());
+    if (!amount) {
+        emit hint(u"Inserire un valore numerico, come 1.234,56 o 12,50."_s);
+        MessageService::instance().inform(this, u"Inserire un valore numerico"_s,
+                                          MessageService::Icon::Warning);
+        return false;
+    }
+    value = amount->units();
+    return true;
+}
+
+void EntryRowGrid::showPosition()
+{
+    m_navigator->setText(navigatorText(m_grid->currentRow(), int(m_model->rows().size())));
+    m_eliminaRiga->setEnabled(!m_readOnly && m_grid->currentRow() >= 0 &&
+                              m_grid->currentRow() < int(m_model->rows().size()));
 }
 
 QString EntryRowGrid::imbalanceText(Money imbalance)
@@ -252,17 +313,7 @@ QList<EntryRow> EntryRowGrid::rows() const
 
 bool EntryRowGrid::commitEditing()
 {
-    closeOpenEditor();
-    return m_model->commitPending();
-}
-
-void EntryRowGrid::closeOpenEditor()
-{
-    // Moving the focus off an open editor stores its value, as leaving the cell does.
-    if (QWidget *editor = m_grid->indexWidget(m_grid->currentIndex()); editor) {
-        editor->clearFocus();
-        m_grid->setFocus();
-    }
+    return m_grid->commitOpenEditor() && m_model->commitPending();
 }
 
 void EntryRowGrid::LoadSubAccountLists()
@@ -270,7 +321,9 @@ void EntryRowGrid::LoadSubAccountLists()
     QString error;
     const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(m_archive, &error);
     if (!error.isEmpty())
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere i sottoconti."_s, error),
+            MessageService::Icon::Critical);
     const QModelIndex current = m_grid->currentIndex();
     QList<GridColumn> columns = m_model->columns();
     columns[ContoDare].valueList = list;
@@ -290,11 +343,14 @@ void EntryRowGrid::setReadOnly(bool readOnly)
     columns[ContoAvere].hasButton = !readOnly;
     m_model->setColumns(columns);
     m_model->setReadOnly(readOnly);
-    QPalette palette = m_grid->palette();
-    palette.setColor(QPalette::Text,
-                     readOnly ? palette.color(QPalette::Disabled, QPalette::Text)
-                              : QWidget::palette().color(QPalette::Active, QPalette::Text));
-    m_grid->setPalette(palette);
+    // The colours come from this widget's palette, which the grid's never changes.
+    const QPalette own = palette();
+    QPalette grid = m_grid->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        grid.setColor(group, QPalette::Text,
+                      own.color(readOnly ? QPalette::Disabled : group, QPalette::Text));
+    m_grid->setPalette(grid);
+    showPosition();
 }
 
 void EntryRowGrid::goToNewRow()
@@ -321,12 +377,9 @@ bool EntryRowGrid::isAccountColumn() const
 
 bool EntryRowGrid::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_grid && event->type() == QEvent::KeyPress && !m_readOnly) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->modifiers() == Qt::NoModifier &&
-            handleKey(key->key(), m_grid->indexWidget(m_grid->currentIndex()) != nullptr))
-            return true;
-    }
+    if (watched == m_grid && event->type() == QEvent::KeyPress && !m_readOnly &&
+        !m_grid->openEditor() && gridKey(static_cast<QKeyEvent *>(event)))
+        return true;
     if (watched == m_grid->viewport() && event->type() == QEvent::Resize)
         layoutColumns();
     if (watched == m_grid && event->type() == QEvent::FocusIn && !m_readOnly)
@@ -334,14 +387,20 @@ bool EntryRowGrid::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool EntryRowGrid::handleKey(int key, bool editing)
+bool EntryRowGrid::gridKey(QKeyEvent *key)
 {
     const QModelIndex current = m_grid->currentIndex();
-    switch (key) {
+    if (!current.isValid())
+        return false;
+    if (deletesRow(key)) {
+        deleteCurrentRow();
+        return true;
+    }
+    if (commandModifiers(key) != Qt::NoModifier)
+        return false;
+    switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (editing || !current.isValid())
-            return false;
         if (current.column() == Descrizione) {
             // Confirms the row (leaving it runs its check) and starts the next one.
             m_grid->setCurrentIndex(m_model->index(current.row() + 1, ContoDare));
@@ -351,7 +410,7 @@ bool EntryRowGrid::handleKey(int key, bool editing)
         return true;
     case Qt::Key_F4:
         if (isAccountColumn())
-            findSubAccount();
+            findSubAccount(current.data(Qt::DisplayRole).toString());
         return true;
     case Qt::Key_F5:
         if (isAccountColumn())
@@ -360,23 +419,50 @@ bool EntryRowGrid::handleKey(int key, bool editing)
     case Qt::Key_Delete:
         if (!isAccountColumn())
             return false;
-        m_model->setData(current, QVariant());
+        clearCurrentAccount();
         return true;
     default:
-        return false;
+        return typeIntoCell(key);
     }
 }
 
-void EntryRowGrid::findSubAccount()
+bool EntryRowGrid::typeIntoCell(QKeyEvent *key)
+{
+    // A printable key opens the cell's editor, with the key as the first character typed.
+    const QString text = key->text();
+    if (text.isEmpty() || !text.at(0).isPrint() || !isTyped(m_grid->currentIndex().column()))
+        return false;
+    m_grid->edit(m_grid->currentIndex());
+    QWidget *editor = m_grid->openEditor();
+    if (!editor)
+        return false;
+    QCoreApplication::sendEvent(editor, key);
+    return true;
+}
+
+void EntryRowGrid::deleteCurrentRow()
+{
+    const int row = m_grid->currentRow();
+    if (m_readOnly || row < 0 || row >= int(m_model->rows().size()))
+        return;
+    m_grid->cancelOpenEditor();
+    const int column = m_grid->currentIndex().column();
+    m_model->removeRow(row);
+    m_grid->setCurrentIndex(m_model->index(row, column));
+    RefreshImbalance(-1);
+    m_grid->setFocus();
+}
+
+void EntryRowGrid::findSubAccount(const QString &text)
 {
     if (!m_finder)
         return;
-    const QString text = m_grid->currentIndex().data(Qt::DisplayRole).toString();
     const qint64 id = m_finder(this, text);
     if (id > 0)
         setCurrentAccount(id);
     else if (id == 0)
         createSubAccount(text);
+    m_grid->setFocus();
 }
 
 void EntryRowGrid::createSubAccount(const QString &proposed)
@@ -384,15 +470,22 @@ void EntryRowGrid::createSubAccount(const QString &proposed)
     if (!m_creator)
         return;
     const qint64 id = m_creator(this, proposed);
-    if (id < 1)
-        return;
-    LoadSubAccountLists();
-    setCurrentAccount(id);
+    if (id >= 1) {
+        LoadSubAccountLists();
+        setCurrentAccount(id);
+    }
+    m_grid->setFocus();
+}
+
+void EntryRowGrid::clearCurrentAccount()
+{
+    setCurrentAccount(QVariant());
 }
 
 void EntryRowGrid::setCurrentAccount(const QVariant &id)
 {
-    m_model->setData(m_grid->currentIndex(), id);
+    if (isAccountColumn())
+        m_model->setData(m_grid->currentIndex(), id);
     m_grid->setFocus();
 }
 

@@ -8,11 +8,14 @@
 
 class DataGrid;
 class EditableGridModel;
+class QAction;
+class QKeyEvent;
+class QLabel;
 
 // The rows of a journal entry in a grid: debit and credit sub-accounts from value lists,
 // amount and text; row checks, the running imbalance, defaults for the next row and the keys
-// of the entry editor (Enter through the cells, F4 finder, F5 new sub-account, Delete empties
-// an account cell).
+// of the entry editor (typing opens a cell, Enter through the cells, F4 finder, F5 new
+// sub-account, Delete empties an account cell, Ctrl+Delete removes the row).
 class EntryRowGrid : public QWidget {
     Q_OBJECT
 
@@ -35,7 +38,8 @@ public:
     void setRows(const QList<EntryRow> &rows);
     // The committed rows in grid order.
     QList<EntryRow> rows() const;
-    // Commits the row being edited; false when its check refuses it.
+    // Stores the open cell editor and commits the row being edited; false when the cell or the
+    // row check refuses (the editor or the row stays as typed).
     bool commitEditing();
     // Reloads the sub-account lists of both account columns.
     void LoadSubAccountLists();
@@ -45,13 +49,23 @@ public:
     DataGrid *grid() const { return m_grid; }
     EditableGridModel *model() const { return m_model; }
 
+    // Finds the sub-account of the current account cell starting from the text, or creates
+    // one proposing it as the description.
+    void findSubAccount(const QString &text);
+    void createSubAccount(const QString &proposed);
+    void clearCurrentAccount();
+    // Removes the current row (never the new-row line); the imbalance follows.
+    void deleteCurrentRow();
+
     // "Sbilancio = +100,00 " or empty when the rows balance.
     static QString imbalanceText(Money imbalance);
+    // "Riga 2 di 3", or the new-row line's own text when row is past the rows.
+    static QString navigatorText(int row, int rowCount);
 
 signals:
     // The text of the imbalance panel; empty when it must be hidden.
     void imbalanceChanged(const QString &text);
-    // A hint for the current column.
+    // A hint for the current column, or why a value was refused.
     void hint(const QString &text);
     // The user changed the rows.
     void edited();
@@ -61,18 +75,20 @@ protected:
 
 private:
     void layoutColumns();
-    bool handleKey(int key, bool editing);
+    bool gridKey(QKeyEvent *key);
+    bool typeIntoCell(QKeyEvent *key);
+    bool checkCell(int column, QVariant &value);
     void RefreshImbalance(int committedRow);
     void ShowColumnHint();
-    void findSubAccount();
-    void createSubAccount(const QString &proposed);
+    void showPosition();
     void setCurrentAccount(const QVariant &id);
     bool isAccountColumn() const;
-    void closeOpenEditor();
 
     Archive m_archive;
     DataGrid *m_grid;
     EditableGridModel *m_model;
+    QLabel *m_navigator = nullptr;
+    QAction *m_eliminaRiga = nullptr;
     Finder m_finder;
     Creator m_creator;
     bool m_readOnly = false;

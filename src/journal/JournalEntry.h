@@ -1,7 +1,6 @@
 #pragma once
 
-#include "data/Database.h"
-#include "data/Money.h"
+#include "data/JournalGate.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,42 +11,8 @@
 
 #include <optional>
 
-// One row of a journal entry: a debit sub-account, a credit sub-account or both (ids, null for
-// no account), one amount and a text. id is 0 for a row not yet written.
-struct EntryRow {
-    qint64 id = 0;
-    QVariant contodare;
-    QVariant contoavere;
-    Money importo;
-    QString descrizione;
-
-    bool operator==(const EntryRow &) const = default;
-};
-
-// The header of a journal entry. id is 0 until the entry is first written.
-struct EntryHeader {
-    qint64 id = 0;
-    QDate data;
-    QVariant progressivo; // null for a new entry
-    int tipo = 0;         // 0 normal, 1 opening, -1 closing
-    QVariant attached;    // file name inside "allegati", null for none
-
-    bool operator==(const EntryHeader &) const = default;
-};
-
-struct JournalEntry {
-    EntryHeader header;
-    QList<EntryRow> rows;
-
-    bool operator==(const JournalEntry &) const = default;
-};
-
 // The caption of an entry type in the editor ("Tipo Reg.: Normale"); empty for an unknown code.
 QString entryTypeCaption(int tipo);
-
-// Debit-only rows add their amount, credit-only rows subtract it; rows with both sides or none
-// add nothing.
-Money imbalanceOf(const QList<EntryRow> &rows);
 
 // The message that refuses a row, empty when the row may be committed.
 QString ValidateRow(const EntryRow &row);
@@ -69,11 +34,9 @@ std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString
 std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
                                      const QDate &workingDate, QString *error);
 
-// Writes the entry in one transaction: header (a new one gets the fiscal year's highest number
-// plus one), then its rows numbered 10, 20, 30 ... in order: new rows added, changed rows
-// updated, rows no longer present deleted. On success the entry carries the ids and number it
-// was given; on failure nothing is kept, the entry is unchanged and *error holds the reason
-// (also when another user deleted the entry meanwhile).
+// Writes the entry through the journal gate in one transaction on the archive; a new entry gets
+// the fiscal year's highest number plus one. On failure nothing is kept, the entry is unchanged
+// and *error holds the reason (also when another user deleted the entry meanwhile).
 bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
                const QDate &yearEnd, QString *error);
 

@@ -1,5 +1,6 @@
 #include "journal/frmProgressivi.h"
 
+#include "data/EngineErrors.h"
 #include "data/Renumbering.h"
 #include "data/cEnvironment.h"
 #include "ui/Help.h"
@@ -53,7 +54,9 @@ void frmProgressivi::procedi()
     // A failed run changed nothing; the user reads why and closes with "Annulla".
     connect(ricalcolo, &clsRicalcolo::failed, this, [this](const QString &error) {
         MessageService::instance().inform(
-            this, u"Ricalcolo non riuscito: i progressivi non sono stati modificati.\n"_s + error,
+            this,
+            failureMessage(u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
+                           error),
             MessageService::Icon::Critical);
     });
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -68,7 +71,10 @@ void frmProgressivi::controllaProgressivi(QWidget *owner, const cEnvironment &en
                                                     environment.EseDate2(), &error);
     MessageService &messages = MessageService::instance();
     if (!error.isEmpty()) {
-        messages.inform(owner, error, MessageService::Icon::Critical);
+        messages.inform(
+            owner,
+            failureMessage(u"Impossibile controllare la numerazione delle registrazioni."_s, error),
+            MessageService::Icon::Critical);
         return;
     }
     if (misaligned &&

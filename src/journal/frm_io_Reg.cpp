@@ -1,6 +1,8 @@
 #include "journal/frm_io_Reg.h"
 
 #include "chart/frm_io_sConto.h"
+#include "data/Attachments.h"
+#include "data/EngineErrors.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 #include "journal/EntryRowGrid.h"
@@ -13,6 +15,7 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -43,6 +46,9 @@ frm_io_Reg::frm_io_Reg(cEnvironment &environment, QWidget *parent)
     setWindowTitle(u"Registrazioni"_s);
     buildWindow();
     TogliChiudi(this);
+    // The window's keys must reach it before any of its controls, open cell editors included.
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &frm_io_Reg::focusChanged);
     // The main window alone decides when the program ends.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(980, 560);
@@ -54,7 +60,6 @@ void frm_io_Reg::buildWindow()
     m_datData->setObjectName(u"datData"_s);
     m_datData->setCalendarPopup(true);
     m_datData->setDisplayFormat(u"dd/MM/yyyy"_s);
-    m_datData->installEventFilter(this);
     m_lblProgressivo = new QLabel(this);
     m_lblProgressivo->setObjectName(u"lblProgressivo"_s);
     QFont bold = m_lblProgressivo->font();
@@ -173,7 +178,7 @@ bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
     const std::optional<JournalEntry> entry =
         newEntry(m_environment.archive(), modelId, m_environment.curDate(), &error);
     if (!entry) {
-        inform(error, true);
+        inform(failureMessage(u"Impossibile preparare la nuova registrazione."_s, error), true);
         return false;
     }
     display(*entry, State::New, u"Nuova Registrazione"_s);
@@ -189,7 +194,7 @@ bool frm_io_Reg::Apri(qint64 id)
     QString error;
     const std::optional<JournalEntry> entry = loadEntry(m_environment.archive(), id, &error);
     if (!entry) {
-        inform(error, true);
+        inform(failureMessage(u"Impossibile leggere la registrazione."_s, error), true);
         return false;
     }
     display(*entry, State::View, u"Modifica Registrazione"_s);
@@ -270,14 +275,17 @@ void frm_io_Reg::salva()
     QString error;
     const QString refusal = ValidateEntry(m_environment.archive(), entry.rows, &error);
     if (!refusal.isEmpty() || !error.isEmpty()) {
-        inform(refusal.isEmpty() ? error : refusal, refusal.isEmpty());
+        inform(refusal.isEmpty()
+                   ? failureMessage(u"Impossibile controllare la registrazione."_s, error)
+                   : refusal,
+               refusal.isEmpty());
         if (refusal == u"Nessuna riga di dettaglio."_s)
             m_rows->grid()->setFocus();
         return;
     }
     if (!saveEntry(m_environment.archive(), entry, m_environment.EseDate1(),
                    m_environment.EseDate2(), &error)) {
-        inform(u"La registrazione non è stata salvata.\n"_s + error, true);
+        inform(failureMessage(u"La registrazione non è stata salvata."_s, error), true);
         return;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
@@ -301,7 +309,7 @@ void frm_io_Reg::elimina()
         return;
     QString error;
     if (!deleteEntry(m_environment.archive(), m_entry.header.id, &error)) {
-        inform(u"La registrazione non è stata eliminata.\n"_s + error, true);
+        inform(failureMessage(u"La registrazione non è stata eliminata."_s, error), true);
         return;
     }
     Nuovo(0, false);
@@ -309,9 +317,11 @@ void frm_io_Reg::elimina()
 
 void frm_io_Reg::annulla()
 {
-    if (m_state != State::View &&
-        MessageService::instance().ask(this,
-                                       u"Abbandonare le modifiche effettuate senza salvare?"_s))
+    if (m_state == State::View)
+        return;
+    // With nothing typed there is nothing to lose.
+    if (!hasUnsavedChanges() || MessageService::instance().ask(
+                                    this, u"Abbandonare le modifiche effettuate senza salvare?"_s))
         chiudi();
 }
 
@@ -330,16 +340,28 @@ void frm_io_Reg::cambiaTipo()
     showType();
 }
 
+QString frm_io_Reg::attachmentsFolder() const
+{
+    return m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
+}
+
+std::optional<QString> frm_io_Reg::storedAttachmentFile()
+{
+    const QString name = m_header.attached.toString();
+    const std::optional<QString> file = attachmentFile(attachmentsFolder(), name);
+    if (!file)
+        inform(refusedAttachmentMessage(name), true);
+    return file;
+}
+
 void frm_io_Reg::inserisciAllegato()
 {
     const QString chosen =
         MessageService::instance().chooseFile(this, u"Carica Allegato"_s, AttachmentFilter);
     if (chosen.isEmpty())
         return;
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
     const QString name = attachmentName(QDateTime::currentDateTime(), chosen);
-    if (!QFile::copy(chosen, QDir(folder).filePath(name))) {
+    if (!QFile::copy(chosen, QDir(attachmentsFolder()).filePath(name))) {
         inform(u"Impossibile copiare il file \"%1\" nella cartella degli allegati."_s.arg(
                    QDir::toNativeSeparators(chosen)),
                true);
@@ -351,23 +373,21 @@ void frm_io_Reg::inserisciAllegato()
 
 void frm_io_Reg::visualizzaAllegato()
 {
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
-    const QString path = QDir(folder).filePath(m_header.attached.toString());
-    if (!QFile::exists(path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+    const std::optional<QString> path = storedAttachmentFile();
+    if (!path)
+        return;
+    if (!QFile::exists(*path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(*path)))
+        inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
 }
 
 void frm_io_Reg::eliminaAllegato()
 {
-    if (!MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
+    const std::optional<QString> path = storedAttachmentFile();
+    if (!path || !MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
         return;
-    const QString folder =
-        m_attachments.isEmpty() ? cDataAccess().dataAllegatiFolder() : m_attachments;
-    const QString path = QDir(folder).filePath(m_header.attached.toString());
-    if (QFile::exists(path) && !QFile::remove(path)) {
-        inform(u"Impossibile eliminare l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(path)),
+    if (QFile::exists(*path) && !QFile::remove(*path)) {
+        inform(u"Impossibile eliminare l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
         return;
     }
@@ -375,47 +395,59 @@ void frm_io_Reg::eliminaAllegato()
     showAttachment();
 }
 
-void frm_io_Reg::keyReleaseEvent(QKeyEvent *event)
+bool frm_io_Reg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && isVisible()) {
+        // Keys typed in another window (a finder, a message, the calendar) are not this
+        // window's: the one that took the key press acts on it.
+        auto *receiver = qobject_cast<QWidget *>(watched);
+        if (receiver && receiver->window() == this &&
+            windowKey(static_cast<QKeyEvent *>(event)->key(), receiver))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool frm_io_Reg::windowKey(int key, QWidget *receiver)
 {
     const bool editing = m_state != State::View;
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_F8:
-        if (editing)
-            salva();
-        break;
-    case Qt::Key_F5:
         if (!editing)
-            Nuovo(0, false);
-        break;
+            return false;
+        salva();
+        return true;
+    case Qt::Key_F5:
+        if (editing)
+            return false;
+        Nuovo(0, false);
+        return true;
     case Qt::Key_Escape:
+        // In an open cell editor Esc gives up that cell's edit only.
+        if (editing && m_rows->grid()->openEditor())
+            return false;
         if (editing)
             annulla();
         else
             chiudi();
-        break;
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (receiver != m_datData && !m_datData->isAncestorOf(receiver))
+            return false;
+        m_rows->grid()->setFocus();
+        return true;
     default:
-        QWidget::keyReleaseEvent(event);
-        return;
+        return false;
     }
-    event->accept();
 }
 
-bool frm_io_Reg::eventFilter(QObject *watched, QEvent *event)
+void frm_io_Reg::focusChanged(QWidget *old, QWidget *now)
 {
-    if (watched == m_datData) {
-        if (event->type() == QEvent::FocusIn)
-            m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
-        if (event->type() == QEvent::FocusOut)
-            m_picInfo->hide();
-        if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                focusNextChild();
-                return true;
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+    if (now && (now == m_datData || m_datData->isAncestorOf(now)))
+        m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
+    if (old && (old == m_datData || m_datData->isAncestorOf(old)))
+        m_picInfo->hide();
 }
 
 void frm_io_Reg::closeEvent(QCloseEvent *event)

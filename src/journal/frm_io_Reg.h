@@ -48,7 +48,6 @@ public:
     void chiudi();
 
 protected:
-    void keyReleaseEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -62,8 +61,15 @@ private:
     void inserisciAllegato();
     void visualizzaAllegato();
     void eliminaAllegato();
+    QString attachmentsFolder() const;
+    // The file of the header's attachment; a stored name that is not a bare file name is
+    // refused with a message.
+    std::optional<QString> storedAttachmentFile();
     JournalEntry current() const;
     void inform(const QString &text, bool critical = false);
+    // F8, F5, Esc and Enter in the date field, from whichever control of the window has them.
+    bool windowKey(int key, QWidget *receiver);
+    void focusChanged(QWidget *old, QWidget *now);
 
     cEnvironment &m_environment;
     State m_state = State::New;

@@ -1,6 +1,8 @@
 #include "main/Deletion.h"
 
 #include "data/Database.h"
+#include "data/EngineErrors.h"
+#include "data/JournalGate.h"
 
 using namespace Qt::StringLiterals;
 
@@ -32,12 +34,14 @@ Steps stepsOf(MainView view)
     return {360, 375, 380, 385, 390};
 }
 
-QString deleteStatement(MainView view)
+// The statement that deletes a chart record; none for journal entries, which only the journal
+// gate deletes.
+QString chartDeleteStatement(MainView view)
 {
     switch (view) {
     case MainView::Schede:
     case MainView::Movimenti:
-        return u"DELETE FROM regmain WHERE id = ?"_s;
+        return {};
     case MainView::Mastri:
         return u"DELETE FROM mastri WHERE id = ?"_s;
     case MainView::Conti:
@@ -134,18 +138,26 @@ bool Deletion::remove(qint64 id)
     Transaction transaction(connection);
     if (!transaction.isActive())
         return fail(steps.begin, transaction.errorText());
-    QSqlQuery query = connection.query();
     QString error;
-    if (!runSql(query, deleteStatement(m_view), {id}, &error))
+    if (!removeRecord(connection, id, &error))
         return fail(steps.remove, error);
     if (!transaction.commit(&error))
         return fail(steps.commit, error);
     return true;
 }
 
+bool Deletion::removeRecord(const Connection &connection, qint64 id, QString *error) const
+{
+    if (deletesEntries())
+        return JournalGate(connection).remove(id, error);
+    QSqlQuery query = connection.query();
+    return runSql(query, chartDeleteStatement(m_view), {id}, error);
+}
+
 QString Deletion::failureText() const
 {
-    return m_error + u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
+    return failureMessage(u"L'eliminazione non è stata eseguita."_s, m_error) +
+           u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
 }
 
 bool Deletion::fail(int step, const QString &error)

@@ -34,6 +34,7 @@ public:
 
 private:
     bool fail(int step, const QString &error);
+    bool removeRecord(const Connection &connection, qint64 id, QString *error) const;
 
     Archive m_archive;
     MainView m_view;

@@ -179,12 +179,6 @@ QList<GridColumn> mainViewColumns(MainView view, const QStringList &natureNames)
     return {};
 }
 
-QString effectiveSearch(const QString &typed)
-{
-    const QString text = typed.trimmed();
-    return text.size() < 2 ? QString() : text;
-}
-
 QString journalRowStyle(const QVariant &tipo)
 {
     switch (tipo.toInt()) {

@@ -33,10 +33,6 @@ QVariantList mainViewBindings(MainView view, const QDate &first, const QDate &la
 // The grid columns of views 1-4, one per result field, in result order.
 QList<GridColumn> mainViewColumns(MainView view, const QStringList &natureNames);
 
-// The text a search box filters with: the typed text without surrounding blanks, or nothing
-// (no filter) when that has fewer than two characters.
-QString effectiveSearch(const QString &typed);
-
 // Row style of a journal line by entry type: "chiusura" for a closing entry, "apertura" for an
 // opening entry, none otherwise.
 QString journalRowStyle(const QVariant &tipo);

@@ -1,7 +1,9 @@
 #include "main/frmMain.h"
 
 #include "archive/ArchiveCommands.h"
+#include "data/Attachments.h"
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/PatternFormatter.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
@@ -513,7 +515,9 @@ void frmMain::loadRows()
                     mainViewBindings(m_curView, m_environment.EseDate1(), m_environment.EseDate2()),
                     &error);
     if (!loaded)
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere l'elenco dall'archivio."_s, error),
+            MessageService::Icon::Critical);
 }
 
 void frmMain::gexUpdate()
@@ -660,8 +664,14 @@ void frmMain::apriAllegato()
     const QVariant attached = currentJournalValue(u"attached"_s);
     if (attachmentIcon(attached) < 0)
         return;
-    const QString path = QDir(cDataAccess().dataAllegatiFolder()).filePath(attached.toString());
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const std::optional<QString> path =
+        attachmentFile(cDataAccess().dataAllegatiFolder(), attached.toString());
+    if (!path) {
+        MessageService::instance().inform(this, refusedAttachmentMessage(attached.toString()),
+                                          MessageService::Icon::Critical);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
 }
 
 void frmMain::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosition)

@@ -3,6 +3,7 @@
 #include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 #include "journal/frmProgressivi.h"
@@ -13,12 +14,12 @@
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
+#include "statements/frmBilancio.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QScreen>
 #include <QStyle>
 
@@ -37,7 +38,9 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
         frmPreferenze::Apri(&main, environment.archive());
         // Whether or not anything was saved, the views show what the archive now holds.
         if (QString error; !environment.Update(&error))
-            MessageService::instance().inform(&main, error, MessageService::Icon::Critical);
+            MessageService::instance().inform(
+                &main, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
+                MessageService::Icon::Critical);
         main.interfaceUpdate();
     });
     main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main, &environment] {
@@ -55,10 +58,7 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
 
 } // namespace
 
-MainModule::MainModule(const QString &lockFolder)
-    : m_lock(QDir(lockFolder).filePath(u"tovrin3.lock"_s))
-{
-}
+MainModule::MainModule(const QString &lockFolder) : m_lock(lockFolder) {}
 
 MainModule::~MainModule() = default;
 
@@ -70,8 +70,7 @@ bool MainModule::refuse(const QString &message)
 
 bool MainModule::avvia(const QDate &today)
 {
-    m_lock.setStaleLockTime(0);
-    if (!m_lock.tryLock(0))
+    if (!m_lock.tryLock())
         return refuse(u"Applicazione già in esecuzione"_s);
 
     QString folder = cDataAccess().dataFolder();
@@ -87,7 +86,7 @@ bool MainModule::avvia(const QDate &today)
 
     QString error;
     if (!stampVersion(archive, &error))
-        return refuse(error);
+        return refuse(failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error));
 
     m_environment = std::make_unique<cEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -96,7 +95,7 @@ bool MainModule::avvia(const QDate &today)
             QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     m_environment->setCurDate(today);
     if (!m_environment->Update(&error))
-        return refuse(error);
+        return refuse(failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error));
 
     m_mainWindow = std::make_unique<frmMain>(*m_environment);
     wireCommands();
@@ -114,6 +113,10 @@ void MainModule::wireCommands()
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();
+    });
+    main.setCommand(frmMain::Command::BilancioRiclassificato, [&main, &environment] {
+        frmBilancio window(environment.archive().folder(), StatementYears::of(environment), &main);
+        window.exec();
     });
     main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
         frmProgressivi window(environment.archive(), environment.EseDate1(), environment.EseDate2(),

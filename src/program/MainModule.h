@@ -1,7 +1,8 @@
 #pragma once
 
+#include "data/InstanceLock.h"
+
 #include <QDate>
-#include <QLockFile>
 #include <QString>
 
 #include <memory>
@@ -30,7 +31,7 @@ private:
     // Gives the main window the commands whose windows live outside it.
     void wireCommands();
 
-    QLockFile m_lock;
+    InstanceLock m_lock;
     std::unique_ptr<cEnvironment> m_environment;
     std::unique_ptr<frmMain> m_mainWindow;
 };

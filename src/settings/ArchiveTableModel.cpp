@@ -1,9 +1,10 @@
 #include "settings/ArchiveTableModel.h"
 
+#include "data/EngineErrors.h"
 #include "data/Money.h"
+#include "data/PatternFormatter.h"
 
 #include <QDate>
-#include <QLocale>
 
 using namespace Qt::StringLiterals;
 
@@ -114,7 +115,8 @@ bool ArchiveTableModel::convert(int column, QVariant &value)
         return true;
     }
     if (kind == ArchiveTable::Kind::Money) {
-        const std::optional<Money> amount = Money::parse(text, QLocale());
+        // Read back with the locale the amount is shown in, whatever the system's is.
+        const std::optional<Money> amount = Money::parse(text, appLocale());
         if (!amount) {
             emit refused(u"Importo non valido: %1"_s.arg(text));
             return false;
@@ -145,7 +147,7 @@ bool ArchiveTableModel::writeRow(int row)
     QVariantList values = storedValues(row);
     QString error;
     if (!writeArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), &values, &error)) {
-        emit refused(error);
+        emit refused(failureMessage(u"La riga non è stata scritta nella tabella."_s, error));
         return false;
     }
     m_storing = true;

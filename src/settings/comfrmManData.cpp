@@ -1,5 +1,6 @@
 #include "settings/comfrmManData.h"
 
+#include "data/EngineErrors.h"
 #include "settings/ArchiveTableModel.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -62,7 +63,9 @@ comfrmManData::comfrmManData(const Archive &archive, QWidget *parent)
     m_cmbTables->addItems(archiveTableNames(m_archive, &error));
     m_cmbTables->setCurrentIndex(-1);
     if (!error.isEmpty())
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile elencare le tabelle dell'archivio."_s, error),
+            MessageService::Icon::Critical);
 
     setMinimumWidth(twipsToPixels(this, MinimumWidthTwips));
     resize(760, 480);
@@ -78,7 +81,9 @@ bool comfrmManData::scegliTabella(const QString &name)
     ArchiveTable table;
     QString error;
     if (!loadArchiveTable(m_archive, name, &table, &error)) {
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere la tabella %1."_s.arg(name), error),
+            MessageService::Icon::Critical);
         m_cmbTables->setCurrentText(m_shownTable);
         return false;
     }
@@ -124,7 +129,9 @@ void comfrmManData::eliminaRiga()
         return;
     QString error;
     if (!m_model->deleteArchiveRow(row, &error))
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"La riga non è stata eliminata."_s, error),
+            MessageService::Icon::Critical);
 }
 
 void comfrmManData::startTyping(const QString &text)

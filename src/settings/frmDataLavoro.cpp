@@ -1,9 +1,10 @@
 #include "settings/frmDataLavoro.h"
 
+#include "data/EngineErrors.h"
+#include "data/cEnvironment.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
-#include "data/cEnvironment.h"
 
 #include <QDateEdit>
 #include <QDialogButtonBox>
@@ -84,7 +85,12 @@ void frmDataLavoro::imposta()
     const QDate date = chosenWorkingDate(choice(), m_environment, m_today, m_dtp->date());
     QString error;
     if (!applyWorkingDate(m_environment, date, &error)) {
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this,
+            failureMessage(u"La data di lavoro non è stata cambiata: impossibile leggere i "
+                           u"parametri dell'archivio."_s,
+                           error),
+            MessageService::Icon::Critical);
         return;
     }
     emit workingDateChanged();

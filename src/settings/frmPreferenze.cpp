@@ -1,5 +1,6 @@
 #include "settings/frmPreferenze.h"
 
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -86,7 +87,9 @@ void frmPreferenze::Apri(QWidget *owner, const Archive &archive)
     frmPreferenze window(archive, owner);
     QString error;
     if (!window.carica(&error)) {
-        MessageService::instance().inform(owner, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            owner, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
+            MessageService::Icon::Critical);
         return;
     }
     window.exec();
@@ -129,7 +132,8 @@ void frmPreferenze::chiudi()
     }
     QString error;
     if (!savePreferences(m_archive, current, &error)) {
-        messages.inform(this, error, MessageService::Icon::Critical);
+        messages.inform(this, failureMessage(u"Le preferenze non sono state salvate."_s, error),
+                        MessageService::Icon::Critical);
         return;
     }
     accept();

@@ -43,18 +43,18 @@ int rank(Layer layer)
 
 QString layerName(Layer layer)
 {
-    static const char *const names[] = {"core", "logic", "report engine", "ui", "windows",
-                                        "program"};
+    static const char *const names[] = {"core", "logic",   "report engine",
+                                        "ui",   "windows", "program"};
     return QString::fromLatin1(names[static_cast<int>(layer)]);
 }
 
 std::optional<Layer> layerOfTarget(const QString &target)
 {
     static const QHash<QString, Layer> libraries = {
-        {u"tovrin3_core"_s, Layer::Core},         {u"tovrin3_logic"_s, Layer::Logic},
-        {u"tovrin3_reports"_s, Layer::Logic},     {u"tovrin3_statements"_s, Layer::Logic},
+        {u"tovrin3_core"_s, Layer::Core},           {u"tovrin3_logic"_s, Layer::Logic},
+        {u"tovrin3_reports"_s, Layer::Logic},       {u"tovrin3_statements"_s, Layer::Logic},
         {u"tovrin3_reportengine"_s, Layer::Engine}, {u"tovrin3_ui"_s, Layer::Ui},
-        {u"tovrin3_windows"_s, Layer::Windows},   {u"tovrin3_program"_s, Layer::Program},
+        {u"tovrin3_windows"_s, Layer::Windows},     {u"tovrin3_program"_s, Layer::Program},
     };
     const auto found = libraries.constFind(target);
     if (found != libraries.constEnd())
@@ -66,8 +66,8 @@ std::optional<Layer> layerOfTarget(const QString &target)
 std::optional<int> subsystemOrder(const QString &subsystem)
 {
     static const QHash<QString, int> order = {
-        {u"chart"_s, 0},    {u"journal"_s, 1},    {u"yearend"_s, 2}, {u"archive"_s, 2},
-        {u"settings"_s, 2}, {u"reports"_s, 2},    {u"statements"_s, 2}, {u"main"_s, 3},
+        {u"chart"_s, 0},    {u"journal"_s, 1}, {u"yearend"_s, 2},    {u"archive"_s, 2},
+        {u"settings"_s, 2}, {u"reports"_s, 2}, {u"statements"_s, 2}, {u"main"_s, 3},
     };
     const auto found = order.constFind(subsystem);
     if (found != order.constEnd())
@@ -109,8 +109,7 @@ void readCMakeLists(const QDir &root, const QString &listPath, LayerMap &map)
             layer = Layer::Program;
         for (auto file = sourceFile.globalMatch(found.captured(3)); file.hasNext();) {
             const QString name = file.next().captured(1);
-            const QString path =
-                QDir::cleanPath(folder == u"."_s ? name : folder + u'/' + name);
+            const QString path = QDir::cleanPath(folder == u"."_s ? name : folder + u'/' + name);
             if (!layer) {
                 map.problems.append(u"%1: %2 belongs to %3, a library of no known layer"_s.arg(
                     QDir(root).relativeFilePath(listPath), name, target));
@@ -159,12 +158,15 @@ std::optional<QString> refusal(const QString &from, Layer fromLayer, const QStri
     if (rank(toLayer) > rank(fromLayer) ||
         (rank(toLayer) == rank(fromLayer) && fromLayer != toLayer && !engineFromLogic))
         return u"%1 includes from a higher layer"_s.arg(layerName(fromLayer));
+    // The shared widgets serve every subsystem, so they know none of them.
+    if (fromLayer == Layer::Ui && toLayer == Layer::Logic)
+        return u"ui may not use the logic of a subsystem"_s;
     const QString fromSubsystem = subsystemOf(from), toSubsystem = subsystemOf(to);
     const auto fromOrder = subsystemOrder(fromSubsystem), toOrder = subsystemOrder(toSubsystem);
     const bool ordered = toLayer == Layer::Logic || toLayer == Layer::Windows;
     if (ordered && fromOrder && toOrder && fromSubsystem != toSubsystem && *toOrder >= *fromOrder)
         return u"%1 may not use %2, which comes later or beside it"_s.arg(fromSubsystem,
-                                                                         toSubsystem);
+                                                                          toSubsystem);
     return std::nullopt;
 }
 

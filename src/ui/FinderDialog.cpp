@@ -1,6 +1,6 @@
 #include "ui/FinderDialog.h"
 
-#include "main/MainViews.h"
+#include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SearchRow.h"
@@ -191,7 +191,9 @@ void FinderDialog::load()
 {
     QString error;
     if (!loadFinderRows(m_archive, m_level, archiveNatureNames(m_archive), &m_rows, &error))
-        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        MessageService::instance().inform(
+            this, failureMessage(u"Impossibile leggere il piano dei conti."_s, error),
+            MessageService::Icon::Critical);
     const QList<GridColumn> columns = finderColumns(m_level);
     m_gexModel->bind(&m_rows, columns);
     m_gex->applyColumns(columns);

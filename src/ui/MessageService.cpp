@@ -65,8 +65,21 @@ QString DialogMessageService::chooseFolder(QWidget *parent, const QString &title
 }
 
 QString DialogMessageService::chooseFile(QWidget *parent, const QString &title,
-                                         const QString &filter)
+                                         const QString &filter, const QString &start)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
+    return QFileDialog::getOpenFileName(parent, title, start, filter, nullptr,
                                         QFileDialog::ReadOnly);
+}
+
+QString DialogMessageService::chooseSaveFile(QWidget *parent, const QString &title,
+                                             const QString &filter, const QString &start,
+                                             const QString &defaultSuffix)
+{
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }

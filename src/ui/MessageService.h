@@ -21,8 +21,14 @@ public:
     // The folder chosen in the platform's folder dialog, without trailing separator; empty
     // when the user cancels.
     virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &start) = 0;
-    // An existing file chosen in the platform's open dialog; empty when the user cancels.
-    virtual QString chooseFile(QWidget *parent, const QString &title, const QString &filter) = 0;
+    // An existing file chosen in the platform's open dialog, opened in the folder start (the
+    // last one used when empty); empty when the user cancels.
+    virtual QString chooseFile(QWidget *parent, const QString &title, const QString &filter,
+                               const QString &start = {}) = 0;
+    // A file name chosen in the platform's save dialog, opened in the folder start; a name typed
+    // without extension gets defaultSuffix. Empty when the user cancels.
+    virtual QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
+                                   const QString &start, const QString &defaultSuffix) = 0;
 
     // The service in use; the dialog-based one unless another was installed.
     static MessageService &instance();
@@ -36,5 +42,8 @@ public:
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
-    QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
+    QString chooseFile(QWidget *parent, const QString &title, const QString &filter,
+                       const QString &start) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
+                           const QString &start, const QString &defaultSuffix) override;
 };

@@ -26,6 +26,13 @@ QString naturesIn(const QList<int> &natures)
     return codes.join(u", "_s);
 }
 
+// A row that posts amount to account on one side only.
+EntryRow sideRow(bool onDebit, qint64 account, Money amount, const QString &text)
+{
+    return {0, onDebit ? QVariant(account) : QVariant(), onDebit ? QVariant() : QVariant(account),
+            amount, text};
+}
+
 qint64 chosenIfListed(const Archive &archive, const QString &key,
                       const QList<SubAccountChoice> &choices)
 {
@@ -70,6 +77,11 @@ QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QStrin
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return {};
+    return yearEndRefusal(connection, years, error);
+}
+
+QString yearEndRefusal(const Connection &connection, const YearEndYears &years, QString *error)
+{
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT id FROM regmain WHERE data BETWEEN ? AND ? LIMIT 1"_s,
                 {isoDate(years.prevStart), isoDate(years.prevEnd)}, error))
@@ -96,6 +108,12 @@ std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYea
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return std::nullopt;
+    return risultatoEsercizio(connection, years, error);
+}
+
+std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
+                                        QString *error)
+{
     QSqlQuery query = connection.query();
     if (!runSql(query,
                 u"SELECT COALESCE(SUM(saldo), 0) FROM schede "
@@ -160,7 +178,8 @@ bool YearEndGenerator::GeneraApertura(QString *error)
                             true,
                             m_input.openingBalance,
                             m_input.opening + u" (attivo)"_s,
-                            m_input.opening + u" (passivo)"_s},
+                            m_input.opening + u" (passivo)"_s,
+                            true},
                            error);
 }
 
@@ -195,76 +214,100 @@ bool YearEndGenerator::RegistraRisultato(QString *error)
     if (m_result.isZero())
         return true;
     const bool profit = !m_result.isNegative();
-    const qint64 amount = m_result.abs().units();
+    const Money amount = m_result.abs();
     const QString &text = m_input.patrimonialClosing;
     const qint64 pl = m_input.profitAndLoss;
     const qint64 result = m_input.profitOrLoss;
     const qint64 closing = m_input.closingBalance;
     return writeEntry(m_input.closingDate, -1, QVariant(),
-                      {{10, profit ? pl : result, profit ? result : pl, amount, text},
-                       {20, profit ? result : closing, profit ? closing : result, amount, text}},
+                      {{0, profit ? pl : result, profit ? result : pl, amount, text},
+                       {0, profit ? result : closing, profit ? closing : result, amount, text}},
                       error);
 }
 
 bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
 {
-    // Pass A takes the positive balances, pass B the negative ones; both read the previous
-    // year as it stood before this step wrote anything.
+    // Both passes work on the previous year as it stood before this step wrote anything.
+    std::optional<QMap<qint64, Money>> balances = balancesOf(pass.natures, error);
+    if (!balances)
+        return false;
+    if (pass.carriesResult)
+        (*balances)[m_input.profitOrLoss] -= m_result;
+    // Pass A takes the positive balances, pass B the negative ones, in sub-account order.
     for (const bool positive : {true, false}) {
-        QSqlQuery balances = m_connection.query();
-        if (!runSql(balances,
-                    u"SELECT conto, SUM(saldo) FROM schede WHERE mTipo IN ("_s +
-                        naturesIn(pass.natures) +
-                        u") AND data BETWEEN ? AND ? GROUP BY conto HAVING SUM(saldo) "_s +
-                        (positive ? u"> 0"_s : u"< 0"_s) + u" ORDER BY conto"_s,
-                    {isoDate(m_years.prevStart), isoDate(m_years.prevEnd)}, error))
-            return false;
         const bool accountOnDebit = pass.accountOnDebitWhenPositive == positive;
         const QString &text = positive ? pass.positiveText : pass.negativeText;
-        QList<QVariantList> rows;
+        QList<EntryRow> rows;
         Money total;
-        int riga = 10;
-        while (balances.next()) {
-            const Money amount = Money::fromUnits(balances.value(1).toLongLong()).abs();
-            const QVariant account = balances.value(0);
-            rows.append({riga, accountOnDebit ? account : QVariant(),
-                         accountOnDebit ? QVariant() : account, amount.units(), text});
+        for (auto it = balances->cbegin(); it != balances->cend(); ++it) {
+            if (it.value().isZero() || it.value().isNegative() == positive)
+                continue;
+            const Money amount = it.value().abs();
+            rows.append(sideRow(accountOnDebit, it.key(), amount, text));
             total += amount;
-            riga += 10;
         }
         if (rows.isEmpty())
             continue;
-        const QVariant counter = pass.counter;
-        rows.append({riga, accountOnDebit ? QVariant() : counter,
-                     accountOnDebit ? counter : QVariant(), total.units(), text});
+        rows.append(sideRow(!accountOnDebit, pass.counter, total, text));
         if (!writeEntry(pass.date, pass.tipo, pass.headerText, rows, error))
             return false;
     }
     return true;
 }
 
-bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &headerText,
-                                  const QList<QVariantList> &rows, QString *error)
+std::optional<QMap<qint64, Money>> YearEndGenerator::balancesOf(const QList<int> &natures,
+                                                                QString *error)
 {
-    QSqlQuery insert = m_connection.query();
-    if (!runSql(insert, u"INSERT INTO regmain (data, tipo, descrizione) VALUES (?, ?, ?)"_s,
-                {isoDate(date), tipo, headerText}, error))
+    QSqlQuery query = m_connection.query();
+    if (!runSql(query,
+                u"SELECT conto, SUM(saldo) FROM schede WHERE mTipo IN ("_s + naturesIn(natures) +
+                    u") AND data BETWEEN ? AND ? GROUP BY conto"_s,
+                {isoDate(m_years.prevStart), isoDate(m_years.prevEnd)}, error))
+        return std::nullopt;
+    QMap<qint64, Money> balances;
+    while (query.next())
+        balances.insert(query.value(0).toLongLong(), Money::fromUnits(query.value(1).toLongLong()));
+    return balances;
+}
+
+bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &headerText,
+                                  const QList<EntryRow> &rows, QString *error)
+{
+    JournalEntry entry;
+    entry.header.data = date;
+    entry.header.tipo = tipo;
+    entry.header.descrizione = headerText;
+    entry.rows = rows;
+    if (!JournalGate(m_connection).write(entry, FiscalYear(), error))
         return false;
-    const qint64 id = insert.lastInsertId().toLongLong();
-    m_written.append(id);
-    if (!insert.prepare(
-            u"INSERT INTO regdet (idRegMain, riga, contodare, contoavere, importo, descrizione) "
-            u"VALUES (?, ?, ?, ?, ?, ?)"_s))
-        return fail(error, engineText(insert.lastError()));
-    for (const QVariantList &row : rows) {
-        insert.addBindValue(id);
-        for (const QVariant &value : row)
-            insert.addBindValue(value);
-        if (!insert.exec())
-            return fail(error, engineText(insert.lastError()));
-    }
+    m_written.append(entry.header.id);
     return true;
 }
+
+namespace {
+
+// Whether the archive is still as the dialog saw it when it read result: not closed meanwhile
+// and with the same result. Read inside the write transaction, so it holds until the commit.
+bool stillAsShown(const Connection &connection, const YearEndYears &years, Money result,
+                  QString *error)
+{
+    const QString changed = u"L'archivio è stato modificato dopo l'apertura della finestra"_s;
+    QString failure;
+    const QString refusal = yearEndRefusal(connection, years, &failure);
+    if (!failure.isEmpty())
+        return fail(error, failure);
+    if (!refusal.isEmpty())
+        return fail(error, changed + u".\n"_s + refusal);
+    const std::optional<Money> now = risultatoEsercizio(connection, years, error);
+    if (!now)
+        return false;
+    if (*now != result)
+        return fail(error, changed + u": il risultato dell'esercizio non è più quello mostrato.\n"
+                                     u"Ripetere la procedura."_s);
+    return true;
+}
+
+} // namespace
 
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
                                         const YearEndYears &years, Money result, QString *error)
@@ -273,12 +316,14 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
     const bool ok = inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
+            if (!stillAsShown(connection, years, result, failure))
+                return false;
             YearEndGenerator generator(connection, input, years, result);
             const bool generated =
                 generator.GeneraApertura(failure) && generator.ChiudiContiEconomici(failure) &&
                 generator.ChiudiContiPatrimoniali(failure) && generator.RegistraRisultato(failure);
             written = generator.written();
-            return generated && deleteOrphanHeaders(connection, failure) &&
+            return generated && JournalGate(connection).removeHeadersWithoutRows(failure) &&
                    renumberEntries(connection, years.curStart, years.curEnd, failure) &&
                    renumberEntries(connection, years.prevStart, years.prevEnd, failure);
         },

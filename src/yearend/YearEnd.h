@@ -1,10 +1,12 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/JournalGate.h"
 #include "data/Money.h"
 
 #include <QDate>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -46,10 +48,14 @@ QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet
 // or opening entries already there); empty when it may start. A database failure gives an empty
 // message and the engine's text in *error.
 QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QString *error);
+// The same read on a connection the caller holds.
+QString yearEndRefusal(const Connection &connection, const YearEndYears &years, QString *error);
 
 // The previous year's result: the sum of saldo of the balance-sheet lines, zero when there is
 // none. Greater than zero is a profit.
 std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
+                                        QString *error);
+std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
                                         QString *error);
 
 // The inputs of a new year-end: the default dates and descriptions and the sub-accounts named
@@ -62,14 +68,15 @@ YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, 
 // Every input error, each a line starting with "- ", in a fixed order; empty when valid.
 QStringList ControllaParametri(const YearEndInput &input, const YearEndYears &years);
 
-// Writes the year-end journal entries on a connection the caller holds in a transaction.
-// The entries carry no number; the caller renumbers both years.
+// Writes the year-end journal entries through the journal gate on a connection the caller holds
+// in a transaction. The entries carry no number; the caller renumbers both years.
 class YearEndGenerator {
 public:
     YearEndGenerator(const Connection &connection, const YearEndInput &input,
                      const YearEndYears &years, Money result);
 
-    // The current year opens each balance-sheet balance of the previous year.
+    // The current year opens each balance-sheet balance of the previous year, the result
+    // included: it opens on the profit or loss sub-account, so the opening balances net to zero.
     bool GeneraApertura(QString *error);
     // Income-statement balances closed against the profit-and-loss sub-account.
     bool ChiudiContiEconomici(QString *error);
@@ -91,10 +98,12 @@ private:
         qint64 counter;
         QString positiveText;
         QString negativeText;
+        bool carriesResult = false;
     };
     bool balancedEntries(const Pass &pass, QString *error);
+    std::optional<QMap<qint64, Money>> balancesOf(const QList<int> &natures, QString *error);
     bool writeEntry(const QDate &date, int tipo, const QVariant &headerText,
-                    const QList<QVariantList> &rows, QString *error);
+                    const QList<EntryRow> &rows, QString *error);
 
     const Connection &m_connection;
     YearEndInput m_input;
@@ -103,8 +112,11 @@ private:
     QList<qint64> m_written;
 };
 
-// The whole year-end in one transaction: the four steps in their order, then the removal of
-// headers without rows and the renumbering of both years. On failure nothing is kept and
-// *error holds the engine's text. Returns the ids of the entries written.
+// The whole year-end in one write transaction: the refusal checks and the result read again
+// inside it, the four steps in their order, then the removal of headers without rows and the
+// renumbering of both years. When the archive changed since result was read (closing or opening
+// entries now exist, or the result differs) nothing is written and *error says so in Italian;
+// on any failure nothing is kept and *error holds the reason. Returns the ids of the entries
+// written.
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
                                         const YearEndYears &years, Money result, QString *error);

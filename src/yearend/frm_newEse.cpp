@@ -1,5 +1,6 @@
 #include "yearend/frm_newEse.h"
 
+#include "data/EngineErrors.h"
 #include "data/Parametri.h"
 #include "data/cEnvironment.h"
 #include "ui/Help.h"
@@ -12,6 +13,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,9 +150,12 @@ void frm_newEse::Apri(QWidget *parent, const cEnvironment &environment)
             ? risultatoEsercizio(environment.archive(), years, &error)
             : std::nullopt;
     if (!error.isEmpty() || !refusal.isEmpty() || !result) {
-        messages.inform(parent, error.isEmpty() ? refusal : error,
-                        error.isEmpty() ? MessageService::Icon::Information
-                                        : MessageService::Icon::Critical);
+        messages.inform(
+            parent,
+            error.isEmpty()
+                ? refusal
+                : failureMessage(u"Impossibile leggere l'esercizio precedente."_s, error),
+            error.isEmpty() ? MessageService::Icon::Information : MessageService::Icon::Critical);
         return;
     }
     frm_newEse window(environment.archive(), years, *result, parent);
@@ -170,6 +175,18 @@ YearEndInput frm_newEse::input() const
     input.openingBalance = chosenId(m_openingBalance);
     input.profitOrLoss = chosenId(m_profitOrLoss);
     return input;
+}
+
+void frm_newEse::keyPressEvent(QKeyEvent *event)
+{
+    // Enter that no field took (a date field passes it on) moves to the next field; only a
+    // button with the focus acts on Enter itself, never the dialog's default one.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton *>(focusWidget())) {
+        focusNextChild();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frm_newEse::procedi()
@@ -192,7 +209,8 @@ void frm_newEse::procedi()
     if (!done) {
         messages.inform(
             this,
-            u"La procedura non è stata eseguita: l'archivio non è stato modificato.\n"_s + error,
+            u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
+                error,
             MessageService::Icon::Critical);
         return;
     }

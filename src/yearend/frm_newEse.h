@@ -25,6 +25,9 @@ public:
     // The inputs as the window holds them now.
     YearEndInput input() const;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QComboBox *subAccountBox(const QList<SubAccountChoice> &choices, qint64 chosen);
     void procedi();

@@ -83,7 +83,7 @@ private slots:
         entry(a, QDate(2024, 12, 31), 1);
         entry(a, QDate(2025, 1, 1), 5);   // next year: kept
         entry(a, QDate(2023, 12, 31), 8); // previous year: kept
-        QVERIFY(cDataAccess::RicalcoloProgressivi(a, Start, End));
+        QVERIFY(renumber(a, {{Start, End, {}}}));
         QCOMPARE(numbers(a), (QVariantList{2, 1, 3, 4, 5, 8}));
         QVERIFY(!ProgressiviDisallineati(a, Start, End));
     }
@@ -95,7 +95,7 @@ private slots:
         entry(a, QDate(2024, 3, 1), 1);
         const qint64 orphan = entry(a, QDate(2019, 6, 1), 4);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
-        QVERIFY(cDataAccess::EliminaMainSenzaDet(a));
+        QVERIFY(renumber(a, {}));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 
@@ -168,6 +168,8 @@ private slots:
         QVERIFY(!procedi->isEnabled());
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(messages.shown.first().contains(u"numero bloccato"_s));
+        QVERIFY(messages.shown.first().startsWith(
+            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. Riprovare"_s));
     }
 
     void offersRenumberingOnlyWhenNeeded()

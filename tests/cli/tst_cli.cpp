@@ -1,12 +1,17 @@
+#include "data/Database.h"
 #include "data/Parametri.h"
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -19,9 +24,36 @@ struct Run {
     QString err;
 };
 
+// The command line runs with a home of its own: its settings (dataPath) and its runtime folder
+// (the instance lock) never touch the user's, and the system gives no locale.
+QTemporaryDir &home()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString runtimeFolder()
+{
+    const QString folder = home().filePath(u"runtime"_s);
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return folder;
+}
+
+QString settingsFile()
+{
+    return home().filePath(u"config/tovrin3/tovrin3.conf"_s);
+}
+
 Run cli(const QStringList &arguments)
 {
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CONFIG_HOME"_s, home().filePath(u"config"_s));
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtimeFolder());
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
+    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    process.setProcessEnvironment(environment);
     process.start(QDir(binDir()).filePath(u"tovrin3-cli"_s), arguments);
     process.waitForFinished(30000);
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
@@ -33,6 +65,43 @@ QByteArray hashOf(const QString &path)
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// A chart with one cash and one revenue sub-account; returns their ids.
+std::pair<qint64, qint64> cashAndFees(TestArchive &a)
+{
+    const qint64 cassa = a.addSottoconto(
+        a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
+    const qint64 quote = a.addSottoconto(
+        a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s), u"Quote"_s);
+    return {cassa, quote};
+}
+
+// Runs statements that another tool could run: without the archive's checks and references.
+void editBehindTheProgram(const TestArchive &a, const QStringList &statements)
+{
+    Connection connection(a.databasePath());
+    QSqlQuery query = connection.query();
+    QVERIFY(query.exec(u"PRAGMA foreign_keys = OFF"_s));
+    QVERIFY(query.exec(u"PRAGMA ignore_check_constraints = ON"_s));
+    for (const QString &statement : statements)
+        QVERIFY2(query.exec(statement), qPrintable(statement));
+}
+
+QVariantList numbers(const TestArchive &a)
+{
+    Connection connection(a.databasePath());
+    QSqlQuery query = connection.query();
+    runSql(query, u"SELECT progressivo FROM regmain ORDER BY id"_s);
+    QVariantList list;
+    while (query.next())
+        list.append(query.value(0));
+    return list;
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
 } // namespace
@@ -62,7 +131,7 @@ private slots:
         QCOMPARE(info.value(u"EseDate1"_s).toString(), u"2024-03-01"_s);
         QCOMPARE(info.value(u"EseDate2"_s).toString(), u"2025-02-28"_s);
         QCOMPARE(info.value(u"EseDate1Prev"_s).toString(), u"2023-03-01"_s);
-        QCOMPARE(info.value(u"EseDate2Prev"_s).toString(), u"2024-02-28"_s);
+        QCOMPARE(info.value(u"EseDate2Prev"_s).toString(), u"2024-02-29"_s);
         QCOMPARE(info.value(u"EsercizioString"_s).toString(), u"2024/2025"_s);
         QVERIFY(info.value(u"LastRegDate"_s).toString().contains(u"2024"_s));
         const QJsonObject counts = info.value(u"counts"_s).toObject();
@@ -141,11 +210,285 @@ private slots:
                 u"Profitti e perdite"_s));
         const Run done = cli(args);
         QCOMPARE(done.exitCode, 0);
-        QCOMPARE(done.out.split(u'\n', Qt::SkipEmptyParts).size(), 4);
+        // Two openings (the cash, and the profit reopened as equity), two closings, the result.
+        QCOMPARE(done.out.split(u'\n', Qt::SkipEmptyParts).size(), 5);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1 AND data = '2024-01-01'"_s)
                      .toInt(),
-                 1);
+                 2);
         QCOMPARE(cli(args).exitCode, 1);
+    }
+
+    void speaksItalianAboutItsArguments()
+    {
+        const Run unknown = cli({u"info"_s, u"--bogus"_s});
+        QCOMPARE(unknown.exitCode, 1);
+        QVERIFY(unknown.err.startsWith(u"Opzione sconosciuta: bogus\nUso: tovrin3-cli"_s));
+        const Run missing = cli({u"info"_s, u"--archive"_s});
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY2(missing.err.startsWith(u"Manca il valore dell'opzione --archive."_s),
+                 qPrintable(missing.err));
+        const Run help = cli({u"--help"_s});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains(u"renumber --archive CARTELLA"_s));
+        for (const Run &run : {unknown, missing, help, cli({})})
+            QVERIFY2(!run.out.contains(u"Usage"_s) && !run.err.contains(u"Usage"_s) &&
+                         !run.err.contains(u"Unknown"_s) && !run.err.contains(u"Missing"_s),
+                     qPrintable(run.err));
+    }
+
+    void listsTheOfferedCharts()
+    {
+        const Run run = cli({u"charts"_s});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(QRegularExpression(u"^%1\t\\S.*$"_s.arg(i)).match(lines.at(i)).hasMatch(),
+                     qPrintable(lines.at(i)));
+    }
+
+    void createsAnArchiveAsTheWindowDoes()
+    {
+        QTemporaryDir parent;
+        QFile::remove(settingsFile());
+        const Run run = cli({u"new"_s, u"--parent"_s, parent.path(), u"--name"_s, u"prova1"_s,
+                             u"--chart"_s, u"0"_s, u"--start-month"_s, u"7"_s});
+        QCOMPARE(run.exitCode, 0);
+        const QString folder = QDir(parent.path()).filePath(u"tv3_prova1"_s);
+        QCOMPARE(run.out, QDir::toNativeSeparators(folder) + u"\n"_s);
+        for (const auto &sub : {u"allegati"_s, u"modelli"_s, u"documenti"_s, u"contab.mdb"_s})
+            QVERIFY(QFileInfo::exists(QDir(folder).filePath(sub)));
+        {
+            Connection connection(databasePathFor(folder));
+            QSqlQuery query = connection.query();
+            runSql(query, u"SELECT valore FROM parametri WHERE chiave = 'StartMonth'"_s);
+            QVERIFY(query.next());
+            QCOMPARE(query.value(0).toString(), u"7"_s);
+            runSql(query, u"SELECT COUNT(*) FROM sottoconti"_s);
+            QVERIFY(query.next() && query.value(0).toInt() > 0);
+        }
+        QVERIFY(
+            QSettings(settingsFile(), QSettings::IniFormat).value(u"settings/dataPath"_s).isNull());
+
+        const Run current =
+            cli({u"new"_s, u"--parent"_s, parent.path(), u"--name"_s, u"prova2"_s, u"--chart"_s,
+                 u"0"_s, u"--start-month"_s, u"1"_s, u"--make-current"_s});
+        QCOMPARE(current.exitCode, 0);
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat)
+                     .value(u"settings/dataPath"_s)
+                     .toString(),
+                 QDir(parent.path()).filePath(u"tv3_prova2"_s));
+    }
+
+    void refusesBadArgumentsAndCreatesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QStringList good{u"--name"_s, u"cont01"_s,        u"--chart"_s,
+                               u"0"_s,      u"--start-month"_s, u"1"_s};
+        auto with = [&](const QString &option, const QString &value) {
+            QStringList arguments = good;
+            arguments[arguments.indexOf(option) + 1] = value;
+            return arguments;
+        };
+        QTest::newRow("upper case")
+            << with(u"--name"_s, u"Cont01"_s) << u"Nome della Contabilità non valido"_s;
+        QTest::newRow("underscore")
+            << with(u"--name"_s, u"a_b"_s) << u"Nome della Contabilità non valido"_s;
+        QTest::newRow("climbing out")
+            << with(u"--name"_s, u"../x"_s) << u"Nome della Contabilità non valido"_s;
+        QTest::newRow("17 characters")
+            << with(u"--name"_s, u"abcdefghijklmnopq"_s) << u"Nome della Contabilità non valido"_s;
+        QTest::newRow("blank name")
+            << with(u"--name"_s, u" "_s) << u"Inserire un Nome per la Contabilità"_s;
+        QTest::newRow("chart out of range")
+            << with(u"--chart"_s, u"99"_s) << u"Piano dei Conti non valido"_s;
+        QTest::newRow("chart not a number")
+            << with(u"--chart"_s, u"primo"_s) << u"Piano dei Conti non valido"_s;
+        QTest::newRow("month 13") << with(u"--start-month"_s, u"13"_s)
+                                  << u"Mese di partenza non valido"_s;
+        QTest::newRow("month 0") << with(u"--start-month"_s, u"0"_s)
+                                 << u"Mese di partenza non valido"_s;
+        QTest::newRow("no month") << QStringList(good.mid(0, 4))
+                                  << u"Mese di partenza non valido"_s;
+    }
+    void refusesBadArgumentsAndCreatesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QTemporaryDir parent;
+        const Run run = cli(QStringList{u"new"_s, u"--parent"_s, parent.path()} + arguments);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(folderEntries(parent.path()), QStringList());
+    }
+
+    void refusesAFolderThatExistsOrAMissingParent()
+    {
+        QTemporaryDir parent;
+        QDir(parent.path()).mkdir(u"tv3_cont01"_s);
+        const QStringList rest{u"--name"_s, u"cont01"_s,        u"--chart"_s,
+                               u"0"_s,      u"--start-month"_s, u"1"_s};
+        const Run existing = cli(QStringList{u"new"_s, u"--parent"_s, parent.path()} + rest);
+        QCOMPARE(existing.exitCode, 2);
+        QVERIFY(existing.err.startsWith(u"La Cartella selezionata è già presente"_s));
+        QCOMPARE(folderEntries(QDir(parent.path()).filePath(u"tv3_cont01"_s)), QStringList());
+
+        const QString missing = QDir(parent.path()).filePath(u"manca"_s);
+        const Run noParent = cli(QStringList{u"new"_s, u"--parent"_s, missing} + rest);
+        QCOMPARE(noParent.exitCode, 2);
+        QVERIFY(noParent.err.startsWith(u"Cartella di partenza non trovata"_s));
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void checksASoundArchive()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.addEntry(QDate(2024, 3, 5), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const QByteArray before = hashOf(a.databasePath());
+        const Run run = cli(
+            {u"check"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-01"_s, u"--json"_s});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject check = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(check.value(u"progressiviAllineati"_s).toBool(), true);
+        QCOMPARE(check.value(u"integrity"_s).toString(), u"ok"_s);
+        for (const auto &key :
+             {u"foreignKeys"_s, u"unbalanced"_s, u"withoutRows"_s, u"invalidValues"_s}) {
+            QVERIFY2(check.value(key).isArray(), qPrintable(key));
+            QVERIFY2(check.value(key).toArray().isEmpty(), qPrintable(key));
+        }
+        QCOMPARE(hashOf(a.databasePath()), before);
+    }
+
+    void checkFindsWhatOtherToolsBroke()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        const qint64 sound = a.addEntry(QDate(2024, 3, 5),
+                                        {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const qint64 halved = a.addEntry(QDate(2024, 3, 6),
+                                         {{cassa, {}, Money::fromCents(100), u"Quota"_s},
+                                          {{}, quote, Money::fromCents(100), u"Quota"_s}},
+                                         0, 2);
+        const qint64 empty = a.addEntry(QDate(2024, 3, 7),
+                                        {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 3);
+        const qint64 otherYear = a.addEntry(
+            QDate(2023, 3, 7), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        editBehindTheProgram(
+            a, {u"DELETE FROM regdet WHERE idRegMain = %1 AND contoavere IS NOT NULL"_s.arg(halved),
+                u"DELETE FROM regdet WHERE idRegMain = %1"_s.arg(empty),
+                u"UPDATE regmain SET data = '2024-02-30' WHERE id = %1"_s.arg(otherYear),
+                u"UPDATE regdet SET importo = 12.5, contoavere = 9999 WHERE idRegMain = %1"_s.arg(
+                    sound)});
+
+        const Run run = cli(
+            {u"check"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-01"_s, u"--json"_s});
+        QCOMPARE(run.exitCode, 1);
+        const QJsonObject check = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(check.value(u"integrity"_s).toString(), u"ok"_s);
+        QCOMPARE(check.value(u"unbalanced"_s).toArray(), QJsonArray{halved});
+        QCOMPARE(check.value(u"withoutRows"_s).toArray(), QJsonArray{empty});
+        // 2 and 3 left, plus the header with the impossible date, which sorts inside the year.
+        QCOMPARE(check.value(u"progressiviAllineati"_s).toBool(), false);
+        const QJsonArray foreign = check.value(u"foreignKeys"_s).toArray();
+        QCOMPARE(foreign.size(), 1);
+        QCOMPARE(foreign.first().toObject().value(u"table"_s).toString(), u"regdet"_s);
+        QCOMPARE(foreign.first().toObject().value(u"parent"_s).toString(), u"sottoconti"_s);
+        QStringList invalid;
+        for (const QJsonValue &value : check.value(u"invalidValues"_s).toArray()) {
+            const QJsonObject o = value.toObject();
+            invalid.append(o.value(u"table"_s).toString() + u'.' + o.value(u"column"_s).toString() +
+                           u'=' + o.value(u"value"_s).toVariant().toString());
+        }
+        QCOMPARE(invalid, (QStringList{u"regmain.data=2024-02-30"_s, u"regdet.importo=12.5"_s}));
+    }
+
+    void checkCallsADamagedFileUnusable()
+    {
+        TestArchive a;
+        cashAndFees(a);
+        QFile file(a.databasePath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(100);
+        file.write(QByteArray(3000, '\x5a'));
+        file.close();
+        const Run run = cli({u"check"_s, u"--archive"_s, a.folder(), u"--json"_s});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(run.err.count(u'\n'), 1);
+        QVERIFY2(!run.err.startsWith(u"database"_s) && run.err.contains(u"danneggiat"_s),
+                 qPrintable(run.err));
+    }
+
+    void renumbersThePeriodAskedFor()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        const auto add = [&](const QDate &date, int number) {
+            a.addEntry(date, {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, number);
+        };
+        add(QDate(2024, 2, 29), 7); // the last day of the previous year
+        add(QDate(2023, 3, 1), 7);
+        add(QDate(2024, 3, 1), 9);
+        add(QDate(2022, 5, 1), 4); // two years back: never touched
+        const QStringList args{u"renumber"_s, u"--archive"_s,  a.folder(),
+                               u"--date"_s,   u"2024-06-01"_s, u"--period"_s};
+
+        const Run bad = cli(args + QStringList{u"ogni"_s});
+        QCOMPARE(bad.exitCode, 1);
+        QVERIFY(bad.err.startsWith(u"Periodo non valido"_s));
+        QCOMPARE(cli(args + QStringList{u"current"_s}).exitCode, 0);
+        QCOMPARE(numbers(a), (QVariantList{7, 7, 1, 4}));
+        const Run previous = cli(args + QStringList{u"previous"_s});
+        QCOMPARE(previous.exitCode, 0);
+        QCOMPARE(previous.out, u"Ricalcolo effettuato con successo.\n"_s);
+        QCOMPARE(numbers(a), (QVariantList{2, 1, 1, 4}));
+        a.exec(u"UPDATE regmain SET progressivo = 5"_s);
+        QCOMPARE(cli(args + QStringList{u"both"_s}).exitCode, 0);
+        QCOMPARE(numbers(a), (QVariantList{2, 1, 1, 5}));
+    }
+
+    void writesOnlyWhenNoOneElseIs()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.addEntry(QDate(2024, 3, 5), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 3);
+        const QStringList renumber{u"renumber"_s,   u"--archive"_s, a.folder(),  u"--date"_s,
+                                   u"2024-06-01"_s, u"--period"_s,  u"current"_s};
+        {
+            // The program runs: the command line reads but does not write.
+            QLockFile program(QDir(runtimeFolder()).filePath(u"tovrin3.lock"_s));
+            QVERIFY(program.tryLock(0));
+            const Run refused = cli(renumber);
+            QCOMPARE(refused.exitCode, 3);
+            QVERIFY(refused.err.startsWith(u"Applicazione già in esecuzione"_s));
+            QCOMPARE(cli({u"check"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-01"_s,
+                          u"--json"_s})
+                         .exitCode,
+                     1);
+            QCOMPARE(numbers(a), QVariantList{3});
+        }
+        {
+            // Another machine is writing to the shared archive, then committing.
+            Connection other(a.databasePath());
+            QSqlQuery query = other.query();
+            QVERIFY(query.exec(u"BEGIN IMMEDIATE"_s));
+            const Run busy = cli(renumber);
+            QCOMPARE(busy.exitCode, 3);
+            QVERIFY2(busy.err.startsWith(u"Ricalcolo non riuscito"_s), qPrintable(busy.err));
+            QVERIFY(busy.err.contains(u"L'archivio è in uso"_s));
+            QVERIFY(query.exec(u"ROLLBACK"_s));
+            QVERIFY(query.exec(u"BEGIN EXCLUSIVE"_s));
+            const Run unreadable = cli(renumber);
+            QCOMPARE(unreadable.exitCode, 3);
+            QVERIFY2(unreadable.err.contains(u"L'archivio è in uso"_s), qPrintable(unreadable.err));
+            QVERIFY(query.exec(u"ROLLBACK"_s));
+        }
+        QCOMPARE(cli(renumber).exitCode, 0);
+        QCOMPARE(numbers(a), QVariantList{1});
     }
 
     void refusesABadDate()

@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(env.EseDate1(), QDate(2024, 3, 1));
         QCOMPARE(env.EseDate2(), QDate(2025, 2, 28));
         QCOMPARE(env.EseDate1Prev(), QDate(2023, 3, 1));
-        QCOMPARE(env.EseDate2Prev(), QDate(2024, 2, 28));
+        QCOMPARE(env.EseDate2Prev(), QDate(2024, 2, 29));
         QCOMPARE(env.EsercizioString(), u"2024/2025"_s);
     }
 

@@ -26,6 +26,19 @@ private slots:
         QTest::newRow("empty") << QString() << false << 0LL;
         QTest::newRow("only sign") << u"-"_s << false << 0LL;
         QTest::newRow("two decimal points") << u"1,2,3"_s << false << 0LL;
+        QTest::newRow("grouping, no decimals") << u"1.234"_s << true << 12340000LL;
+        QTest::newRow("two groups") << u"1.234.567,5"_s << true << 12345675000LL;
+        QTest::newRow("two decimals") << u"12,34"_s << true << 123400LL;
+        QTest::newRow("negative grouped") << u"-1.000"_s << true << -10000000LL;
+        QTest::newRow("separator inside hundreds") << u"12.34"_s << false << 0LL;
+        QTest::newRow("short group before decimals") << u"1.23,4"_s << false << 0LL;
+        QTest::newRow("long group") << u"1.2345"_s << false << 0LL;
+        QTest::newRow("four digits before separator") << u"1234.567"_s << false << 0LL;
+        QTest::newRow("leading separator") << u".123"_s << false << 0LL;
+        QTest::newRow("trailing separator") << u"123."_s << false << 0LL;
+        QTest::newRow("separator in decimals") << u"1,234.5"_s << false << 0LL;
+        QTest::newRow("second group short") << u"1.234.56"_s << false << 0LL;
+        QTest::newRow("two decimal commas") << u"12,34,5"_s << false << 0LL;
         QTest::newRow("too large") << u"99999999999999999999"_s << false << 0LL;
     }
     void parsesItalianText()

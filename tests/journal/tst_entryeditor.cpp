@@ -7,12 +7,14 @@
 #include "ui/grid/DataGrid.h"
 #include "ui/grid/EditableGridModel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -57,8 +59,298 @@ class TestEntryEditor : public QObject {
         QTest::keyRelease(window, key);
     }
 
+    // Keys go where the user's would: to the widget with the keyboard focus, which may change
+    // with every key.
+    static void hit(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QCoreApplication::processEvents();
+    }
+
+    static void typeText(const QString &text)
+    {
+        for (const QChar c : text) {
+            QVERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        }
+        QCoreApplication::processEvents();
+    }
+
+    static void showActive(frm_io_Reg &editor)
+    {
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+    }
+
+    // Rows of an entry as "riga:dare:avere:cents:descrizione", accounts by their ids.
+    static QStringList storedRows(const TestArchive &a, qint64 id)
+    {
+        QStringList rows;
+        const int count =
+            a.scalar(u"SELECT COUNT(*) FROM regdet WHERE idRegMain = ?"_s, {id}).toInt();
+        for (int riga = 10; riga <= count * 10; riga += 10)
+            rows.append(a.scalar(u"SELECT riga || ':' || COALESCE(contodare, '') || ':' || "
+                                 u"COALESCE(contoavere, '') || ':' || (importo / 100) || ':' || "
+                                 u"descrizione FROM regdet WHERE idRegMain = ? AND riga = ?"_s,
+                                 {id, riga})
+                            .toString());
+        return rows;
+    }
+
 private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+
+    void recordsAnEntryByKeyboardAlone()
+    {
+        TestArchive a;
+        chart(a);
+        const qint64 costi =
+            a.addConto(a.addMastro(u"C01"_s, u"Costi"_s, 3), u"C01001"_s, u"Spese"_s);
+        const qint64 cancelleria = a.addSottoconto(costi, u"Cancelleria e stampati"_s);
+        const qint64 telefono = a.addSottoconto(costi, u"Telefonia e internet"_s);
+        const qint64 contanti = a.addSottoconto(
+            a.scalar(u"SELECT id FROM conti WHERE prefisso = 'A01001'"_s).toLongLong(),
+            u"Cassa contanti"_s);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        QVERIFY(editor.Nuovo());
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+
+        hit(Qt::Key_Return); // from the date to the grid
+        QCOMPARE(QApplication::focusWidget(), rows->grid());
+        typeText(u"cancell"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::ContoDare).toLongLong(), cancelleria);
+        QCOMPARE(rows->grid()->currentRow(), 0); // the new row keeps the cursor
+        hit(Qt::Key_Return);
+        typeText(u"100"_s);
+        hit(Qt::Key_Return);
+        typeText(u"Penne"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(editor.statusText(2), u"Sbilancio = +100,00 "_s);
+
+        typeText(u"telef"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+        typeText(u"23,45"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+
+        hit(Qt::Key_Return);
+        typeText(u"cassa cont"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->grid()->currentRow(), 2);
+        typeText(u"123,45"_s);
+        hit(Qt::Key_Return);
+        QVERIFY(rows->grid()->openEditor()); // the description, offered from the row above
+        hit(Qt::Key_F8);
+
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u" | "_s)));
+        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(storedRows(a, editor.entryId()),
+                 (QStringList{u"10:%1::10000:Penne"_s.arg(cancelleria),
+                              u"20:%1::2345:Penne"_s.arg(telefono),
+                              u"30::%1:12345:Penne"_s.arg(contanti)}));
+    }
+
+    void typedValuesTheRowCannotTakeStayInTheirCell()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+        hit(Qt::Key_Return);
+
+        typeText(u"nessuno"_s);
+        hit(Qt::Key_Return);
+        auto *open = qobject_cast<QLineEdit *>(rows->grid()->openEditor());
+        QVERIFY(open);
+        QCOMPARE(open->text(), u"nessuno"_s);
+        QVERIFY(editor.statusText(1).startsWith(u"Nessun sottoconto contiene \"nessuno\""_s));
+        QCOMPARE(rows->model()->rows().size(), size_t(0));
+
+        open->clear();
+        hit(Qt::Key_Return); // an empty cell moves on, empty
+        QCOMPARE(rows->grid()->currentIndex().column(), int(EntryRowGrid::ContoAvere));
+        typeText(u"quo"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::ContoAvere).toLongLong(), quote);
+
+        for (const QString &wrong : {u"12.34"_s, u"1.23,4"_s, u"12,34,5"_s}) {
+            typeText(wrong);
+            hit(Qt::Key_Return);
+            QCOMPARE(messages.shown.last(), u"Inserire un valore numerico"_s);
+            open = qobject_cast<QLineEdit *>(rows->grid()->openEditor());
+            QVERIFY2(open && open->text() == wrong, qPrintable(wrong));
+            open->selectAll();
+        }
+        // F8 stores the open cell first: a cell that refuses keeps the entry unsaved.
+        hit(Qt::Key_F8);
+        QCOMPARE(editor.state(), frm_io_Reg::State::New);
+        QVERIFY(rows->grid()->openEditor());
+        typeText(u"1.234,56"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::Importo).toLongLong(), 12345600LL);
+    }
+
+    void aSubAccountPickedOnTheNewLineKeepsItsRow()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+        rows->setFinder(
+            [this](QWidget *, const QString &text) { return text == u"cas"_s ? cassa : -1; });
+        hit(Qt::Key_Return);
+        typeText(u"cas"_s);
+        hit(Qt::Key_F4); // the finder starts from the text typed and picks Cassa
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::ContoDare).toLongLong(), cassa);
+        QCOMPARE(rows->grid()->currentRow(), 0);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+        typeText(u"7"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(rows->model()->rows().size(), size_t(1));
+        QCOMPARE(rows->model()->value(0, EntryRowGrid::Importo).toLongLong(), 70000LL);
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void deletesTheCurrentRow()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+        rows->setRows({{0, cassa, QVariant(), Money::fromCents(100), u"Prima"_s},
+                       {0, QVariant(), quote, Money::fromCents(100), u"Seconda"_s},
+                       {0, cassa, QVariant(), Money::fromCents(500), u"Di troppo"_s}});
+        rows->grid()->setFocus();
+        rows->grid()->setCurrentIndex(rows->model()->index(2, EntryRowGrid::Importo));
+        QCOMPARE(rows->findChild<QLabel *>(u"navigator"_s)->text(), u"Riga 3 di 3"_s);
+        hit(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(rows->rows().size(), 2);
+        QCOMPARE(rows->rows().last().descrizione, u"Seconda"_s);
+        QCOMPARE(editor.statusText(2), QString());
+        QVERIFY(rows->model()->isNewRowLine(rows->grid()->currentRow()));
+        QCOMPARE(rows->findChild<QLabel *>(u"navigator"_s)->text(), u"Nuova riga (righe: 2)"_s);
+
+        // The new-row line is not a row; the menu item removes rows like the keys.
+        auto *eliminaRiga = rows->grid()->findChild<QAction *>(u"eliminaRiga"_s);
+        QCOMPARE(eliminaRiga->text(), u"Elimina riga"_s);
+        QVERIFY(!eliminaRiga->isEnabled());
+        hit(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(rows->rows().size(), 2);
+        rows->grid()->setCurrentIndex(rows->model()->index(0, EntryRowGrid::ContoDare));
+        QVERIFY(eliminaRiga->isEnabled());
+        eliminaRiga->trigger();
+        QCOMPARE(rows->rows().size(), 1);
+        QCOMPARE(editor.statusText(2), u"Sbilancio = -1,00 "_s);
+        QCOMPARE(rows->model()->columns().at(EntryRowGrid::Importo).defaultValue.toLongLong(),
+                 10000LL);
+    }
+
+    void escapeInAChildWindowStaysThere()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        EntryRowGrid *rows = editor.rowGrid();
+        rows->setRows({{0, cassa, quote, Money::fromCents(100), u"Quota"_s}});
+        hit(Qt::Key_Return);
+        typeText(u"cas"_s);
+        QString searched;
+        QTimer::singleShot(0, this, [&searched] {
+            auto *finder = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(finder);
+            searched = finder->findChild<QLineEdit *>(u"txtFind"_s)->text();
+            QTest::keyClick(finder->focusWidget(), Qt::Key_Escape);
+        });
+        hit(Qt::Key_F4);
+        QCOMPARE(searched, u"cas"_s);
+        showActive(editor);
+        // The release of the Esc that closed the finder reaches the editor.
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(editor.isVisible());
+
+        // Esc in a cell editor gives up that cell only.
+        typeText(u"quo"_s);
+        QVERIFY(rows->grid()->openEditor());
+        hit(Qt::Key_Escape);
+        QVERIFY(!rows->grid()->openEditor());
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(editor.isVisible());
+
+        // Elsewhere Esc asks once, and Esc on the question (No) leaves everything as it was.
+        editor.findChild<QDateEdit *>(u"datData"_s)->setFocus();
+        messages.answers = {false};
+        hit(Qt::Key_Escape);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(messages.shown,
+                 QStringList{u"Abbandonare le modifiche effettuate senza salvare?"_s});
+        QVERIFY(editor.isVisible());
+        QCOMPARE(rows->rows().size(), 1);
+    }
+
+    void anUntouchedEntryClosesOnEscape()
+    {
+        TestArchive a;
+        chart(a);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.Nuovo();
+        showActive(editor);
+        QCOMPARE(QApplication::focusWidget(), editor.findChild<QDateEdit *>(u"datData"_s));
+        hit(Qt::Key_Escape);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(!editor.isVisible());
+    }
+
+    void viewStateIsGreyEveryTime()
+    {
+        TestArchive a;
+        chart(a);
+        const qint64 id = a.addEntry(QDate(2024, 3, 1),
+                                     {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        EntryRowGrid *rows = editor.rowGrid();
+        const QColor grey = rows->palette().color(QPalette::Disabled, QPalette::Text);
+        const QColor normal = rows->palette().color(QPalette::Active, QPalette::Text);
+        QVERIFY(grey != normal);
+        auto shown = [rows] {
+            return rows->grid()->palette().color(QPalette::Active, QPalette::Text);
+        };
+        QVERIFY(editor.Apri(id));
+        QCOMPARE(shown(), grey);
+        editor.modifica();
+        QCOMPARE(shown(), normal);
+        editor.salva();
+        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(shown(), grey);
+    }
 
     void recordsAnEntryRowByRow()
     {
@@ -299,6 +591,41 @@ private slots:
         QVERIFY(QDir(attachments).entryList(QDir::Files).isEmpty());
         editor.salva();
         QVERIFY(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).isNull());
+    }
+
+    // A name edited into the archive by another tool must not reach outside "allegati".
+    void refusesToDeleteAStoredNameThatLeavesTheAttachmentsFolder()
+    {
+        TestArchive a;
+        chart(a);
+        QDir(a.folder()).mkdir(u"riservato"_s);
+        const QString secret = QDir(a.folder()).filePath(u"riservato/segreto.txt"_s);
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("riservato");
+        file.close();
+        const qint64 id = a.addEntry(QDate(2024, 3, 1),
+                                     {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
+        a.exec(u"UPDATE regmain SET attached = ? WHERE id = ?"_s,
+               {u"../riservato/segreto.txt"_s, id});
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        frm_io_Reg editor(environment);
+        editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
+        editor.Apri(id);
+        editor.modifica();
+        messages.answers = {true};
+        editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
+        QCOMPARE(messages.shown.size(), 1);
+        QVERIFY(
+            messages.shown.last().startsWith(u"Il nome dell'allegato registrato non è valido"_s));
+        QVERIFY(QFile::exists(secret));
+        editor.findChild<QPushButton *>(u"cmdAllegato1"_s)->click();
+        QCOMPARE(messages.shown.size(), 2);
+        QVERIFY(messages.shown.last().contains(u"../riservato/segreto.txt"_s));
+        editor.salva();
+        QCOMPARE(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).toString(),
+                 u"../riservato/segreto.txt"_s);
     }
 
     void typeDialogKeepsTheTypeWhenCancelled()

@@ -215,12 +215,24 @@ private slots:
         QCOMPARE(loadEntry(a, entry.header.id, &error), before);
 
         a.exec(u"DELETE FROM regmain WHERE id = ?"_s, {entry.header.id});
-        entry.rows.removeLast();
+        entry.rows.last().descrizione = u"accettata"_s; // balanced, and past the trigger
         QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
         QVERIFY(error.contains(u"eliminata da un altro utente"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 0);
         QVERIFY(!deleteEntry(a, entry.header.id, &error));
         QVERIFY(!loadEntry(a, entry.header.id, &error));
+    }
+
+    void refusesToSaveAnUncheckedUnbalancedEntry()
+    {
+        TestArchive a;
+        chart(a);
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+                           {debit(cassa, 100), credit(quote, 90)}};
+        QString error;
+        QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
+        QCOMPARE(error, u"Sbilancio nella registrazione"_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
     }
 
     void copiesAModelEntry()

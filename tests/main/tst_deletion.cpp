@@ -208,7 +208,9 @@ private slots:
         Elimina(window, f.environment);
         QCOMPARE(messages.shown,
                  (QStringList{u"Eliminare il Mastro selezionato?"_s,
-                              u"bloccato\nin tovrin3.frmMain.Elimina linea 265"_s}));
+                              u"L'eliminazione non è stata eseguita. Riprovare; se l'errore si "
+                              u"ripete, controllare l'archivio.\n\nbloccato\n"
+                              u"in tovrin3.frmMain.Elimina linea 265"_s}));
         QCOMPARE(messages.titles.last(), u"Errore Applicazione"_s);
         QVERIFY(f.exists(u"mastri"_s, solo));
 

@@ -223,6 +223,43 @@ private slots:
         QCOMPARE(opened, (QList<qint64>{f.firstEntry, f.firstEntry}));
     }
 
+    void accountCardsKeepTheirPlaceOnReload()
+    {
+        Fixture f;
+        frmMain w(f.environment);
+        w.showView(MainView::Schede);
+        auto *cards = w.findChild<GroupedGrid *>(u"gexStrut"_s);
+        GroupedGridModel *model = cards->groupedModel();
+        auto expandedGroups = [&] {
+            QStringList open;
+            std::function<void(const QModelIndex &)> walk = [&](const QModelIndex &parent) {
+                for (int row = 0; row < model->rowCount(parent); ++row) {
+                    const QModelIndex child = model->index(row, 0, parent);
+                    if (model->group(child) && cards->isExpanded(child)) {
+                        open.append(child.data().toString());
+                        walk(child);
+                    }
+                }
+            };
+            walk({});
+            return open;
+        };
+        cards->expandEverything();
+        cards->collapse(model->index(1, 0)); // the second nature, closed by the user
+        cards->setCurrentIndex(model->indexOfLine(1));
+        const QStringList openBefore = expandedGroups();
+        const QVariant cardBefore = model->group(cards->currentIndex().parent())->key;
+
+        f.archive.addEntry({2024, 4, 1}, {{f.cassa, f.quote, Money::fromCents(500), u"Quota"_s}}, 0,
+                           3);
+        w.gexUpdate();
+        QCOMPARE(w.listedRows(), 6);
+        QCOMPARE(expandedGroups().size(), openBefore.size());
+        QVERIFY(!cards->isExpanded(model->index(1, 0)));
+        QCOMPARE(model->group(cards->currentIndex().parent())->key, cardBefore);
+        QCOMPARE(cards->currentIndex().row(), 1);
+    }
+
     void emptyGridDoesNothing()
     {
         Fixture f(false);

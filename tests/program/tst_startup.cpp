@@ -66,6 +66,21 @@ private slots:
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"Applicazione già in esecuzione"_s});
     }
 
+    void startsOverALockFileNoRunningCopyCanHold()
+    {
+        const QString lockFile = QDir(lockDir.path()).filePath(u"tovrin3.lock"_s);
+        for (const QByteArray &contents :
+             {QByteArray(), QByteArray("???\n"), QByteArray("1\ntovrin3\naltro-computer-x\n")}) {
+            QFile file(lockFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+            file.close();
+            TestArchive a;
+            QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
+            QVERIFY(!QFile::exists(lockFile));
+        }
+    }
+
     void endsQuietlyWhenTheFirstArchiveIsNotCreated()
     {
         bool dialogShown = false;
@@ -127,6 +142,19 @@ private slots:
         QVERIFY(shown.first().contains(u"non è un archivio di contabilità valido"_s));
     }
 
+    void refusesAnArchiveWithoutItsTablesInItalianFirst()
+    {
+        TestArchive a;
+        a.exec(u"DROP TABLE parametri"_s);
+        const QStringList shown = refusalsFor(a.folder());
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(
+            shown.first().startsWith(u"L'archivio della cartella dati:\n\""_s + a.folder() +
+                                     u"\"\nnon può essere aperto. L'archivio non ha le tabelle"_s),
+            qPrintable(shown.first()));
+        QVERIFY(shown.first().endsWith(u"\n\nno such table: parametri"_s));
+    }
+
     void stampsTheVersion()
     {
         TestArchive a;
@@ -177,7 +205,8 @@ private slots:
             if (action->isEnabled() && !action->isSeparator())
                 tools.append(action->text());
         }
-        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Ricalcolo progressivi"_s}));
+        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Ricalcolo progressivi"_s,
+                                     u"Bilancio riclassificato"_s}));
     }
 };
 

@@ -8,8 +8,10 @@
 #include "ui/grid/DataGrid.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -90,6 +92,7 @@ private slots:
         QCOMPARE(messages.shown.size(), 2);
         QVERIFY2(messages.shown.last().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive),
                  qPrintable(messages.shown.last()));
+        QVERIFY(messages.shown.last().startsWith(u"La riga non è stata eliminata. "_s));
         QCOMPARE(rowWithId(model, chart.cassa), cassa);
         QCOMPARE(archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 2);
 
@@ -97,6 +100,7 @@ private slots:
         QVERIFY(model.setData(model.index(cassa, 1), u"999"_s));
         QVERIFY(!model.commitPending());
         QVERIFY(messages.shown.last().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
+        QVERIFY(messages.shown.last().startsWith(u"La riga non è stata scritta nella tabella. "_s));
         QCOMPARE(model.pendingRow(), cassa);
         QCOMPARE(model.value(cassa, 1).toLongLong(), 999);
         model.cancelPending();
@@ -153,6 +157,40 @@ private slots:
         QVERIFY(model.setData(model.index(0, data), QDate(2024, 2, 29)));
         QVERIFY(model.commitPending());
         QCOMPARE(archive.scalar(u"SELECT data FROM regmain"_s).toString(), u"2024-02-29"_s);
+    }
+
+    // A system without a locale ("C"): amounts are shown in Italian and must be read back so.
+    void anUntouchedAmountStaysAsItWasUnderTheCLocale()
+    {
+        QLocale::setDefault(QLocale::c());
+        const auto restore =
+            qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); });
+        TestArchive archive;
+        const Chart chart = addChart(archive);
+        archive.addEntry(QDate(2024, 2, 2),
+                         {{chart.cassa, chart.quote, Money::fromCents(85316), u"Quota"_s}});
+        ScriptedMessages messages;
+        comfrmManData window(archive);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.scegliTabella(u"regdet"_s));
+        ArchiveTableModel &model = *window.model();
+        const int importo = int(model.table().fields.indexOf(u"importo"_s));
+        QCOMPARE(model.data(model.index(1, importo), Qt::EditRole).toString(), u"853,16"_s);
+
+        DataGrid *grid = window.grid();
+        grid->setCurrentIndex(model.index(1, importo));
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_F2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        model.commitPending();
+        QCOMPARE(messages.shown, QStringList());
+        QCOMPARE(archive
+                     .scalar(u"SELECT importo FROM regdet WHERE descrizione = 'Quota' "
+                             u"ORDER BY id DESC LIMIT 1"_s)
+                     .toLongLong(),
+                 8531600);
     }
 
     void aRowInEditKeepsTheTableUntilItIsWritten()

@@ -1,5 +1,7 @@
 #include "support/ScriptedMessages.h"
 
+using namespace Qt::StringLiterals;
+
 ScriptedMessages::ScriptedMessages()
 {
     MessageService::install(this);
@@ -28,8 +30,18 @@ QString ScriptedMessages::chooseFolder(QWidget *, const QString &title, const QS
     return folders.isEmpty() ? QString() : folders.takeFirst();
 }
 
-QString ScriptedMessages::chooseFile(QWidget *, const QString &title, const QString &)
+QString ScriptedMessages::chooseFile(QWidget *, const QString &title, const QString &filter,
+                                     const QString &start)
 {
     shown.append(title);
+    fileDialogs.append(start + u" | "_s + filter);
+    return files.isEmpty() ? QString() : files.takeFirst();
+}
+
+QString ScriptedMessages::chooseSaveFile(QWidget *, const QString &title, const QString &filter,
+                                         const QString &start, const QString &defaultSuffix)
+{
+    shown.append(title);
+    fileDialogs.append(start + u" | "_s + filter + u" | "_s + defaultSuffix);
     return files.isEmpty() ? QString() : files.takeFirst();
 }

@@ -12,14 +12,18 @@ public:
     ScriptedMessages();
     ~ScriptedMessages() override;
 
-    QStringList shown;   // every message and question, in order
-    QList<bool> answers; // replies to questions, first first
-    QStringList folders; // replies to folder choices, first first
-    QStringList files;   // replies to file choices, first first
-    QStringList titles;  // the title of every message, empty for the program's name
+    QStringList shown;       // every message and question, in order
+    QList<bool> answers;     // replies to questions, first first
+    QStringList folders;     // replies to folder choices, first first
+    QStringList files;       // replies to file choices, first first
+    QStringList titles;      // the title of every message, empty for the program's name
+    QStringList fileDialogs; // "start | filter | suffix" of every file dialog, in order
 
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
-    QString chooseFile(QWidget *parent, const QString &title, const QString &filter) override;
+    QString chooseFile(QWidget *parent, const QString &title, const QString &filter,
+                       const QString &start) override;
+    QString chooseSaveFile(QWidget *parent, const QString &title, const QString &filter,
+                           const QString &start, const QString &defaultSuffix) override;
 };

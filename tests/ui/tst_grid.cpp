@@ -4,11 +4,14 @@
 #include "ui/grid/EditableGridModel.h"
 #include "ui/grid/GridDelegate.h"
 #include "ui/grid/GridLooks.h"
+#include "ui/grid/GroupedGrid.h"
 #include "ui/grid/GroupedGridModel.h"
 #include "ui/grid/UnboundGridModel.h"
+#include "ui/grid/ValueListCompleter.h"
 
 #include <QAbstractItemModelTester>
 #include <QFont>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -214,6 +217,123 @@ private slots:
         QTest::qWait(10);
         QCOMPARE(grid.currentRow(), 1);
         QCOMPARE(model.pendingRow(), -1);
+    }
+
+    void newRowKeepsTheCursorAndRefusedValuesStayInTheirEditor()
+    {
+        EditableGridModel model;
+        GridColumn importo = GridColumn::money(u"importo"_s, u"Importo"_s, 1200, u"#,#.00"_s);
+        importo.editable = true;
+        model.setColumns({importo});
+        model.setCellCheck([](int, int, QVariant &value) {
+            bool number = false;
+            value = value.toString().toLongLong(&number);
+            return number && value.toLongLong() != 0;
+        });
+        DataGrid grid;
+        grid.setModel(&model);
+        grid.resize(300, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QVERIFY(grid.setCurrentRow(0));
+
+        // Nothing typed on the new-row line makes no row.
+        QVERIFY(model.setData(model.index(0, 0), QVariant()));
+        QCOMPARE(model.rowCount(), 1);
+
+        grid.edit(grid.currentIndex());
+        QTest::keyClicks(grid.openEditor(), u"0"_s);
+        QTest::keyClick(grid.openEditor(), Qt::Key_Return);
+        QTest::qWait(0);
+        QVERIFY(grid.openEditor());
+        QCOMPARE(static_cast<QLineEdit *>(grid.openEditor())->text(), u"0"_s);
+        QVERIFY(!grid.commitOpenEditor());
+        QCOMPARE(model.rowCount(), 1);
+
+        static_cast<QLineEdit *>(grid.openEditor())->setText(u"7"_s);
+        QVERIFY(grid.commitOpenEditor());
+        QVERIFY(!grid.openEditor());
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(grid.currentRow(), 0);
+        QCOMPARE(model.value(0, 0).toLongLong(), 7);
+
+        model.cancelPending();
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(grid.currentRow(), 0);
+    }
+
+    void completionRanksStartsBeforeContains_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("matches");
+        QTest::newRow("starts first, then contains, in list order")
+            << u"cassa"_s << QList<int>{1, 0, 3};
+        QTest::newRow("accents and case ignored") << u"ATTIVITA"_s << QList<int>{2};
+        QTest::newRow("accent typed matches plain") << u"càssa c"_s << QList<int>{1};
+        QTest::newRow("inside a word") << u"ontant"_s << QList<int>{1};
+        QTest::newRow("blank matches nothing") << u"  "_s << QList<int>{};
+        QTest::newRow("no match") << u"zz"_s << QList<int>{};
+    }
+    void completionRanksStartsBeforeContains()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, matches);
+        QStringList folded;
+        for (const QString &name :
+             {u"Banca e cassa"_s, u"Cassa contanti"_s, u"Attività diverse"_s, u"Piccola cassa"_s})
+            folded.append(foldedForMatching(name));
+        QCOMPARE(rankedMatches(folded, typed), matches);
+    }
+
+    void completerResolvesTheTextTyped()
+    {
+        QLineEdit editor;
+        ValueListCompleter completer(
+            &editor,
+            {{11, u"Banca e cassa"_s}, {12, u"Cassa contanti"_s}, {13, u"Cassa contanti"_s}});
+        editor.setText(u"Cassa contanti"_s);
+        completer.setChosen(13);
+        QCOMPARE(completer.resolve(), QVariant(13)); // the stored one of two equal names
+        editor.clear();
+        QTest::keyClicks(&editor, u"cas"_s);
+        QCOMPARE(completer.resolve(), QVariant(12));
+        QTest::keyClicks(&editor, u"zz"_s);
+        QCOMPARE(completer.resolve(), QVariant(u"caszz"_s));
+        editor.clear();
+        QVERIFY(completer.resolve().isNull());
+    }
+
+    void groupedGridKeepsItsPlaceAcrossReloads()
+    {
+        const QList<std::pair<int, int>> lines = {{1, 10}, {1, 10}, {1, 11}, {2, 20}, {2, 20}};
+        GroupedGridModel model;
+        model.setLayout({GridColumn::text(u"t"_s, u"T"_s)}, 2, 0);
+        GroupedGridModel::Source source;
+        source.lines = int(lines.size());
+        source.value = [](int line, int) { return QVariant(u"r%1"_s.arg(line)); };
+        source.groupKey = [&](int level, int line) {
+            return level == 0 ? lines.at(line).first : lines.at(line).second;
+        };
+        source.caption = [](const LineGroup &g) { return u"k%1"_s.arg(g.key.toInt()); };
+        model.setSource(source);
+        GroupedGrid grid;
+        grid.setGroupedModel(&model);
+        grid.collapseToFirstLevel();
+        const QModelIndex second = model.index(1, 0);
+        grid.expand(second);
+        const QModelIndex group20 = model.index(0, 0, second);
+        grid.expand(group20);
+        grid.setCurrentIndex(model.index(1, 0, group20));
+
+        // A reload passes through an empty grid before the rows come back.
+        model.setSource({});
+        model.setSource(source);
+        const QModelIndex again = model.index(1, 0);
+        QVERIFY(grid.isExpanded(model.index(0, 0)));
+        QVERIFY(grid.isExpanded(again));
+        QVERIFY(grid.isExpanded(model.index(0, 0, again)));
+        QVERIFY(!grid.isExpanded(model.index(0, 0, model.index(0, 0))));
+        QCOMPARE(model.line(grid.currentIndex()), 4);
     }
 
     void unboundModelAsksForEachLine()

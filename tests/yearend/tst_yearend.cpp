@@ -1,4 +1,7 @@
+#include "archive/ChartTemplates.h"
+#include "archive/NewArchive.h"
 #include "data/Parametri.h"
+#include "data/Renumbering.h"
 #include "data/cEnvironment.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -7,12 +10,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
+
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -41,10 +47,10 @@ QStringList rowsOf(const TestArchive &a, qint64 id)
 }
 
 // The balance of every sub-account over a range straight from the rows, dare minus avere.
-QMap<qint64, qint64> rawBalances(const TestArchive &a, const QDate &from, const QDate &to,
+QMap<qint64, qint64> rawBalances(const QString &databasePath, const QDate &from, const QDate &to,
                                  int minTipo)
 {
-    Connection c(a.databasePath());
+    Connection c(databasePath);
     QSqlQuery q = c.query();
     runSql(q,
            u"SELECT r.contodare, r.contoavere, r.importo FROM regdet r JOIN regmain m ON m.id = "
@@ -126,6 +132,49 @@ YearEndInput inputFor(const Chart &c)
     return input;
 }
 
+// The first sub-account of a nature (the last one when last) that plays no year-end role.
+qint64 plainSubAccount(const QString &databasePath, int nature, bool last = false)
+{
+    Connection c(databasePath);
+    QSqlQuery q = c.query();
+    runSql(q,
+           u"SELECT s.id FROM sottoconti s JOIN conti k ON k.id = s.idConto "
+           u"JOIN mastri m ON m.id = k.idMastro WHERE m.tipo = ? AND CAST(s.id AS TEXT) NOT IN "
+           u"(SELECT valore FROM parametri WHERE chiave IN ('bilancioapertura', "
+           u"'bilanciochiusura', 'utile', 'perdita', 'profittieperdite', 'patrimonionetto')) "
+           u"ORDER BY s.id "_s +
+               (last ? u"DESC"_s : u"ASC"_s) + u" LIMIT 1"_s,
+           {nature});
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+qint64 role(const Archive &archive, const QString &key)
+{
+    return LeggiParametro(archive, key, TipoValore::Intero, Memoria::Archivio, 0).toLongLong();
+}
+
+void post(const Archive &archive, const QDate &date, qint64 dare, qint64 avere, qint64 cents)
+{
+    JournalEntry entry{{0, date, {}, 0, {}},
+                       {{0, dare, {}, Money::fromCents(cents), u"Movimento"_s},
+                        {0, {}, avere, Money::fromCents(cents), u"Movimento"_s}}};
+    QString error;
+    QVERIFY2(writeEntry(archive, entry, FiscalYear(), &error), qPrintable(error));
+}
+
+// Closing entries with a row that names both sides, one of them the profit or loss sub-account.
+int resultEntries(const QString &databasePath, qint64 profitOrLoss)
+{
+    Connection c(databasePath);
+    QSqlQuery q = c.query();
+    runSql(q,
+           u"SELECT COUNT(DISTINCT m.id) FROM regmain m JOIN regdet r ON r.idRegMain = m.id "
+           u"WHERE m.tipo = -1 AND r.contodare IS NOT NULL AND r.contoavere IS NOT NULL "
+           u"AND (r.contodare = ? OR r.contoavere = ?)"_s,
+           {profitOrLoss, profitOrLoss});
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
 } // namespace
 
 class TestYearEnd : public QObject {
@@ -159,7 +208,8 @@ private slots:
              u"20:Banca::100:Apertura Stato patrimoniale (attivo)"_s,
              u"30::Bilancio di apertura:250:Apertura Stato patrimoniale (attivo)"_s},
             {u"10::Fondo di dotazione:200:Apertura Stato patrimoniale (passivo)"_s,
-             u"20:Bilancio di apertura::200:Apertura Stato patrimoniale (passivo)"_s},
+             u"20::Avanzo d'esercizio:50:Apertura Stato patrimoniale (passivo)"_s,
+             u"30:Bilancio di apertura::250:Apertura Stato patrimoniale (passivo)"_s},
             {u"10:Quote associative::150:Chiusura Conto economico"_s,
              u"20::Profitti e perdite:150:Chiusura Conto economico"_s},
             {u"10::Affitti:100:Chiusura Conto economico"_s,
@@ -194,7 +244,54 @@ private slots:
                               u"Chiusura Conto economico"_s, QString(), QString(), QString()}));
         QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd), oneToN(9));
         QCOMPARE(numbersOfYear(a, Years.curStart, Years.curEnd), oneToN(3));
-        QCOMPARE(rawBalances(a, Years.prevStart, Years.prevEnd, -1).value(c.ordine), 0LL);
+        QCOMPARE(rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1).value(c.ordine),
+                 0LL);
+    }
+
+    // Years starting in March: the previous year of 2024/2025 ends on 29 February 2024.
+    void closesAndRenumbersALeapFebruary()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        cEnvironment environment(a);
+        environment.setCurDate(QDate(2024, 6, 1));
+        QVERIFY(environment.Update());
+        QCOMPARE(environment.EseDate1Prev(), QDate(2023, 3, 1));
+        QCOMPARE(environment.EseDate2Prev(), QDate(2024, 2, 29));
+
+        const qint64 last = a.addEntry(
+            QDate(2024, 2, 29), {{c.cassa, c.quote, Money::fromCents(700), u"Quote"_s}}, 0, 5);
+        const qint64 first =
+            a.addEntry(QDate(2023, 3, 1),
+                       {{c.banca, c.capitale, Money::fromCents(1000), u"Dotazione"_s}}, 0, 5);
+        clsRicalcolo ricalcolo(a, environment.EseDate1(), environment.EseDate2());
+        QVERIFY(ricalcolo.esegui(clsRicalcolo::Precedente));
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {first}).toInt(), 1);
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {last}).toInt(), 2);
+
+        const YearEndYears years = YearEndYears::of(environment);
+        QString error;
+        const std::optional<Money> result = risultatoEsercizio(a, years, &error);
+        QCOMPARE(result, Money::fromCents(700));
+        YearEndInput input = inputFor(c);
+        input.closingDate = QDate(2024, 2, 29);
+        input.openingDate = QDate(2024, 3, 1);
+        QCOMPARE(ControllaParametri(input, years), QStringList());
+        const auto written = runYearEnd(a, input, years, *result, &error);
+        QVERIFY2(written, qPrintable(error));
+        // The cash of 29 February is opened again in the new year.
+        QCOMPARE(
+            rawBalances(a.databasePath(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
+            70000LL);
+        QCOMPARE(rawBalances(a.databasePath(), years.prevStart, years.prevEnd, -1).value(c.cassa),
+                 0LL);
+        const QVariantList closedYear = numbersOfYear(a, years.prevStart, years.prevEnd);
+        QVERIFY(closedYear.size() > 2);
+        QCOMPARE(closedYear, oneToN(closedYear.size()));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE data = '2024-02-29' AND tipo = -1"_s)
+                     .toInt(),
+                 closedYear.size() - 2);
     }
 
     void balancesEveryAccountOfAGeneratedYear()
@@ -213,7 +310,8 @@ private slots:
             else
                 a.addEntry(date, {{dare, {}, amount, u"x"_s}, {{}, avere, amount, u"y"_s}});
         }
-        const QMap<qint64, qint64> before = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
+        const QMap<qint64, qint64> before =
+            rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
         QString error;
         const Money result = *risultatoEsercizio(a, Years, &error);
         const qint64 expectedResult =
@@ -223,17 +321,147 @@ private slots:
         input.profitOrLoss = result.isNegative() ? c.perdita : c.utile;
         QVERIFY2(runYearEnd(a, input, Years, result, &error), qPrintable(error));
 
-        const QMap<qint64, qint64> closed = rawBalances(a, Years.prevStart, Years.prevEnd, -1);
+        const QMap<qint64, qint64> closed =
+            rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
         for (qint64 account : {c.cassa, c.banca, c.capitale, c.affitti, c.quote, c.profitti,
                                c.utile, c.perdita, c.chiusura})
             QCOMPARE(closed.value(account), 0LL);
-        const QMap<qint64, qint64> opened = rawBalances(a, Years.curStart, Years.curEnd, 1);
+        const QMap<qint64, qint64> opened =
+            rawBalances(a.databasePath(), Years.curStart, Years.curEnd, 1);
         for (qint64 account : {c.cassa, c.banca, c.capitale})
             QCOMPARE(opened.value(account), before.value(account));
+        QCOMPARE(opened.value(input.profitOrLoss), -result.units());
+        QCOMPARE(opened.value(c.apertura), 0LL);
         QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd).size(),
                  a.scalar(u"SELECT COUNT(*) FROM regmain WHERE data <= '2023-12-31'"_s).toInt());
         QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd),
                  oneToN(numbersOfYear(a, Years.prevStart, Years.prevEnd).size()));
+    }
+
+    void carriesTheResultIntoEquityOnEveryShippedChart_data()
+    {
+        QTest::addColumn<QString>("foglio");
+        QTest::newRow("third sector") << u"pdc_ets"_s;
+        QTest::newRow("firm") << u"pdc_impresa"_s;
+    }
+    void carriesTheResultIntoEquityOnEveryShippedChart()
+    {
+        QFETCH(QString, foglio);
+        QString error;
+        const QList<ChartTemplate> charts =
+            loadChartTemplates(QDir(binDir()).filePath(u"pdc.gen"_s), &error);
+        const auto chart = std::find_if(charts.cbegin(), charts.cend(),
+                                        [&](const ChartTemplate &t) { return t.foglio == foglio; });
+        QVERIFY2(chart != charts.cend(), qPrintable(error));
+        QTemporaryDir base;
+        QVERIFY2(createArchive({base.path(), u"prova"_s, *chart, 1}, binDir(), &error),
+                 qPrintable(error));
+        const Archive archive(archiveFolderFor(base.path(), u"prova"_s));
+        const QString db = archive.databasePath();
+        const qint64 bank = plainSubAccount(db, 1);
+        const qint64 cash = plainSubAccount(db, 1, true);
+        const qint64 cost = plainSubAccount(db, 3);
+        const qint64 revenue = plainSubAccount(db, 4);
+        const qint64 equity = role(archive, u"patrimonionetto"_s);
+        QVERIFY(bank && cash && bank != cash && cost && revenue && equity);
+        post(archive, QDate(2023, 1, 15), bank, equity, 1000000); // contribution 10,000
+        post(archive, QDate(2023, 4, 1), bank, revenue, 50000);   // revenue 500
+        post(archive, QDate(2023, 9, 1), cost, cash, 20000);      // cost 200
+
+        const std::optional<Money> result = risultatoEsercizio(archive, Years, &error);
+        QCOMPARE(result, Money::fromCents(30000));
+        const YearEndInput input =
+            yearEndDefaults(archive, Years, *result, yearEndChoices(archive, true, &error),
+                            yearEndChoices(archive, false, &error));
+        QCOMPARE(input.profitOrLoss, role(archive, u"utile"_s));
+        QVERIFY(input.openingBalance && input.closingBalance && input.profitAndLoss);
+        QVERIFY2(runYearEnd(archive, input, Years, *result, &error), qPrintable(error));
+
+        const QMap<qint64, qint64> opened = rawBalances(db, Years.curStart, Years.curEnd, 1);
+        QCOMPARE(opened.value(input.openingBalance), 0LL);
+        QCOMPARE(opened.value(input.profitOrLoss), -Money::fromCents(30000).units());
+        QCOMPARE(opened.value(bank), Money::fromCents(1050000).units());
+        QCOMPARE(opened.value(cash), -Money::fromCents(20000).units());
+        QCOMPARE(opened.value(equity), -Money::fromCents(1000000).units());
+        QCOMPARE(opened.size(), 5);
+        const QMap<qint64, qint64> closed = rawBalances(db, Years.prevStart, Years.prevEnd, -1);
+        for (auto it = closed.cbegin(); it != closed.cend(); ++it)
+            QVERIFY2(it.value() == 0, qPrintable(QString::number(it.key())));
+        QCOMPARE(yearEndRefusal(archive, Years, &error).section(u'\n', 0, 0),
+                 u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o di Chiusura "
+                 u"nell'Esercizio precedente."_s);
+        QVERIFY(!runYearEnd(archive, input, Years, *result, &error));
+        QCOMPARE(resultEntries(db, input.profitOrLoss), 1);
+    }
+
+    void refusesTheSecondOfTwoYearEndsStartedTogether()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        QString error;
+        const Money result = *risultatoEsercizio(a, Years, &error);
+        // Both dialogs read the archive before either writes.
+        QCOMPARE(yearEndRefusal(a, Years, &error), QString());
+        QString errors[2];
+        bool done[2] = {false, false};
+        {
+            std::jthread first([&] {
+                done[0] = runYearEnd(a, inputFor(c), Years, result, &errors[0]).has_value();
+            });
+            std::jthread second([&] {
+                done[1] = runYearEnd(a, inputFor(c), Years, result, &errors[1]).has_value();
+            });
+        }
+        QCOMPARE(done[0] + done[1], 1);
+        const QString &refused = done[0] ? errors[1] : errors[0];
+        QVERIFY2(
+            refused.startsWith(u"L'archivio è stato modificato dopo l'apertura della finestra"_s),
+            qPrintable(refused));
+        QCOMPARE(resultEntries(a.databasePath(), c.utile), 1);
+        // One year-end's two openings: the cash, and the result reopened as equity.
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 2);
+    }
+
+    void refusesWhenTheResultChangedSinceItWasShown()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        QString error;
+        const Money shown = *risultatoEsercizio(a, Years, &error);
+        a.addEntry(QDate(2023, 3, 2), {{c.affitti, c.cassa, Money::fromCents(100), u"Affitto"_s}});
+        QVERIFY(!runYearEnd(a, inputFor(c), Years, shown, &error));
+        QCOMPARE(error,
+                 u"L'archivio è stato modificato dopo l'apertura della finestra: il risultato "
+                 u"dell'esercizio non è più quello mostrato.\nRipetere la procedura."_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+        QVERIFY(runYearEnd(a, inputFor(c), Years, *risultatoEsercizio(a, Years, &error), &error));
+    }
+
+    void windowSaysWhenAnotherUserClosedTheYearMeanwhile()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        for (const auto &[key, id] :
+             {std::pair(u"bilanciochiusura"_s, c.chiusura),
+              std::pair(u"profittieperdite"_s, c.profitti),
+              std::pair(u"bilancioapertura"_s, c.apertura), std::pair(u"utile"_s, c.utile)})
+            ScriviParametro(a, key, TipoValore::Intero, Memoria::Archivio, id);
+        ScriptedMessages messages;
+        frm_newEse window(a, Years, Money::fromCents(15000));
+        window.show();
+        QString error;
+        QVERIFY(runYearEnd(a, inputFor(c), Years, Money::fromCents(15000), &error));
+        const int entries = a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt();
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        QVERIFY(messages.shown.last().startsWith(
+            u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"
+            u"L'archivio è stato modificato dopo l'apertura della finestra.\n"
+            u"Presenti Registrazioni di Apertura"_s));
+        QVERIFY(window.isVisible());
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), entries);
     }
 
     void postsNoResultForAZeroYear()
@@ -383,7 +611,35 @@ private slots:
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
         QCOMPARE(messages.shown.last(), u"Procedura terminata con successo.."_s);
         QCOMPARE(window.result(), int(QDialog::Accepted));
-        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 1);
+        // The cash opens on the debit side, the profit on the credit side.
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 2);
+    }
+
+    void enterInTheFieldsRunsNothing()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        ScriptedMessages messages;
+        frm_newEse window(a, Years, Money::fromCents(15000));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *closingDate = window.findChild<QDateEdit *>(u"dtp0"_s);
+        closingDate->setFocus();
+        // Every field, dates included, hands Enter on to the next one.
+        for (const QString &next :
+             {u"txtData0"_s, u"txtData1"_s, u"dtc0"_s, u"dtc1"_s, u"dtc4"_s, u"dtp1"_s}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY2(focused && (focused->objectName() == next ||
+                                 focused->parentWidget()->objectName() == next),
+                     qPrintable(next));
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QVERIFY(messages.shown.isEmpty());
+        QVERIFY(window.isVisible());
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 };
 

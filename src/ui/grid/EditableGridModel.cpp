@@ -76,7 +76,11 @@ void EditableGridModel::cancelPending()
     const int row = m_pending;
     m_pending = -1;
     if (m_pendingIsNew) {
-        beginRemoveRows({}, row, row);
+        // The row becomes the new-row line again and the line below it goes, so that a cursor
+        // on the row stays where it is.
+        m_rows[size_t(row)] = QVariantList(m_columns.size());
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        beginRemoveRows({}, row + 1, row + 1);
         m_rows.erase(m_rows.begin() + row);
         endRemoveRows();
         return;
@@ -129,17 +133,28 @@ bool EditableGridModel::setData(const QModelIndex &index, const QVariant &value,
         return false;
     const int row = index.row();
     // Only one row is pending at a time: the grid commits the previous one when it leaves it.
-    if (m_pending >= 0 && m_pending != row)
+    if (m_pending >= 0 && m_pending != row) {
+        emit editRefused(index);
         return false;
+    }
+    // Nothing typed on the new-row line makes no row.
+    if (isNewRowLine(row) && value.isNull())
+        return true;
     QVariant accepted = value;
-    if (m_cellCheck && !m_cellCheck(row, index.column(), accepted))
+    if (m_cellCheck && !m_cellCheck(row, index.column(), accepted)) {
+        emit editRefused(index);
         return false;
+    }
     if (isNewRowLine(row)) {
-        beginInsertRows({}, row, row);
-        m_rows.push_back(defaults());
+        // The new-row line becomes the row and a new one opens below it, so that a cursor on
+        // the line stays on the row just created.
+        beginInsertRows({}, row + 1, row + 1);
+        m_rows.push_back(QVariantList(m_columns.size()));
         endInsertRows();
+        m_rows.back() = defaults();
         m_pending = row;
         m_pendingIsNew = true;
+        emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
     } else if (m_pending < 0) {
         m_pending = row;
         m_pendingIsNew = false;

@@ -9,7 +9,8 @@
 
 // An editable row set in memory, for row editors: the rows the caller loaded, a new-row line
 // below them, and one pending row at a time. A cell check may change or refuse a value before
-// it is stored; a row check may refuse to commit the pending row. The caller reads the rows and
+// it is stored; a row check may refuse to commit the pending row. The first value stored on the
+// new-row line turns it into a row, with a new-row line below. The caller reads the rows and
 // writes them back itself, in one transaction.
 class EditableGridModel : public QAbstractTableModel {
     Q_OBJECT
@@ -61,6 +62,8 @@ public:
 
 signals:
     void rowCommitted(int row);
+    // A value was not stored: its cell check refused it, or another row is pending.
+    void editRefused(const QModelIndex &index);
 
 private:
     QVariantList defaults() const;

@@ -33,6 +33,8 @@ void GroupedGrid::setGroupedModel(GroupedGridModel *model)
     setTreePosition(model->captionColumn());
     m_delegate->setCaptionColumn(model->captionColumn());
     m_support->applyColumns(model->columns());
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &GroupedGrid::rememberPlace);
+    connect(model, &QAbstractItemModel::modelReset, this, &GroupedGrid::restorePlace);
     // The caption column also holds the indentation of every level and of the lines.
     const int tree = model->captionColumn();
     header()->resizeSection(tree,
@@ -57,6 +59,85 @@ void GroupedGrid::collapseToFirstLevel()
     setUpdatesEnabled(false);
     expandToDepth(0);
     setUpdatesEnabled(true);
+}
+
+void GroupedGrid::rememberPlace()
+{
+    // An empty model is a step of a reload: the place from before it is kept for the rows that
+    // follow.
+    if (m_model->rowCount() == 0)
+        return;
+    m_place = Place{};
+    m_place.kept = true;
+    rememberExpanded({});
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return;
+    const bool onLine = m_model->line(current) >= 0;
+    m_place.current = keyPath(onLine ? current.parent() : current);
+    m_place.line = onLine ? current.row() : -1;
+    m_place.column = current.column();
+}
+
+void GroupedGrid::rememberExpanded(const QModelIndex &parent)
+{
+    for (int row = 0; row < m_model->rowCount(parent); ++row) {
+        const QModelIndex child = m_model->index(row, 0, parent);
+        if (!m_model->group(child) || !isExpanded(child))
+            continue;
+        m_place.expanded.append(keyPath(child));
+        rememberExpanded(child);
+    }
+}
+
+void GroupedGrid::restorePlace()
+{
+    if (!m_place.kept || m_model->rowCount() == 0)
+        return;
+    setUpdatesEnabled(false);
+    for (const QVariantList &path : std::as_const(m_place.expanded)) {
+        if (const QModelIndex group = groupAt(path); group.isValid())
+            expand(group);
+    }
+    QModelIndex current = groupAt(m_place.current);
+    if (current.isValid() && m_place.line >= 0 && m_model->rowCount(current) > 0)
+        current = m_model->index(std::min(m_place.line, m_model->rowCount(current) - 1),
+                                 m_place.column, current);
+    else if (current.isValid())
+        current = current.siblingAtColumn(m_place.column);
+    if (current.isValid()) {
+        setCurrentIndex(current);
+        scrollTo(current);
+    }
+    setUpdatesEnabled(true);
+    m_place = Place{};
+}
+
+QVariantList GroupedGrid::keyPath(QModelIndex group) const
+{
+    QVariantList path;
+    for (; group.isValid(); group = group.parent()) {
+        if (const LineGroup *g = m_model->group(group))
+            path.prepend(g->key);
+    }
+    return path;
+}
+
+QModelIndex GroupedGrid::groupAt(const QVariantList &path) const
+{
+    QModelIndex found;
+    for (const QVariant &key : path) {
+        const QModelIndex parent = found;
+        found = {};
+        for (int row = 0; row < m_model->rowCount(parent) && !found.isValid(); ++row) {
+            const QModelIndex child = m_model->index(row, 0, parent);
+            if (const LineGroup *g = m_model->group(child); g && g->key == key)
+                found = child;
+        }
+        if (!found.isValid())
+            return {};
+    }
+    return found;
 }
 
 int GroupedGrid::captionRight(int captionLeft) const

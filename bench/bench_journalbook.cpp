@@ -1,0 +1,122 @@
+// Times the journal book on the synthetic 10-year archive: the bare query of the last year's
+// rows, their layout into pages, and the PDF and spreadsheet written from those pages; for the
+// whole year (50,000 entries, about 150,000 rows) and for its first 10,000 rows. Prints the
+// process's peak memory after each step.
+//   bench_journalbook [entries]
+
+#include "BenchSupport.h"
+#include "data/Database.h"
+#include "data/SqlText.h"
+#include "reports/JournalBook.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+rusage resourceUsage()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage;
+}
+
+double peakMegabytes()
+{
+    return resourceUsage().ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+double cpuSeconds()
+{
+    const rusage usage = resourceUsage();
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs work once and prints its time (elapsed and on the processor: the machine is shared) and
+// the peak memory so far.
+template <typename Work> void timed(const char *what, Work work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = cpuSeconds();
+    work();
+    std::printf("  %-12s %8.2f s elapsed %8.2f s cpu   peak %6.0f MB\n", what,
+                timer.nsecsElapsed() / 1e9, cpuSeconds() - cpuBefore, peakMegabytes());
+}
+
+qint64 bareQuery(const QSqlDatabase &database, const JournalBookOptions &options)
+{
+    const std::unique_ptr<RowSource> rows = journalBookRows(database, options);
+    QVariantList values;
+    qint64 count = 0;
+    while (rows->next(&values))
+        ++count;
+    must(rows->errorText().isEmpty(), rows->errorText());
+    return count;
+}
+
+void benchBook(const char *title, const QSqlDatabase &database, const JournalBookOptions &options,
+               const QString &folder)
+{
+    std::printf("%s: %s - %s\n", title, qPrintable(isoDate(options.dateFrom)),
+                qPrintable(isoDate(options.dateTo)));
+    qint64 rows = 0;
+    timed("bare query", [&] { rows = bareQuery(database, options); });
+    ReportDocument document;
+    QString error;
+    timed("layout", [&] { must(layOutJournalBook(database, options, &document, &error), error); });
+    const QString pdf = folder + u"/giornale.pdf"_s;
+    const QString xlsx = folder + u"/giornale.xlsx"_s;
+    timed("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
+    timed("XLSX", [&] { must(exportXlsx(document, xlsx, &error), error); });
+    std::printf("  %lld rows, %d pages; PDF %.1f MB, XLSX %.1f MB\n", rows, document.pageCount(),
+                QFileInfo(pdf).size() / 1048576.0, QFileInfo(xlsx).size() / 1048576.0);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const SyntheticOptions synthetic = openSyntheticArchive(dir.path(), argc, argv);
+    const int lastYear = synthetic.firstYear + synthetic.years - 1;
+    std::printf("archive: %d entries over %d years; peak %.0f MB after creating it\n",
+                synthetic.entries, synthetic.years, peakMegabytes());
+
+    Connection connection(Archive(dir.path()), Connection::Mode::ReadOnly);
+    must(connection.isOpen(), connection.errorText());
+    QString error;
+    std::optional<JournalBookOptions> year =
+        journalBookDefaults(connection.database(), QDate(lastYear, 6, 30), &error);
+    must(year.has_value(), error);
+
+    // The day of the 10,000th row of the year bounds the smaller book.
+    JournalBookOptions first = *year;
+    QSqlQuery query = connection.query();
+    must(runSql(query,
+                u"SELECT regmain.data FROM regmain JOIN regdet ON regdet.idRegMain = regmain.id "
+                u"WHERE regmain.data BETWEEN ? AND ? ORDER BY regmain.data LIMIT 1 OFFSET 9999"_s,
+                {isoDate(year->dateFrom), isoDate(year->dateTo)}, &error) &&
+             query.next(),
+         u"fewer than 10,000 rows in the year "_s + error);
+    first.dateTo = dateFromIso(query.value(0).toString()).addDays(-1);
+    query.finish();
+
+    const QTemporaryDir out;
+    benchBook("about 10,000 rows", connection.database(), first, out.path());
+    benchBook("the whole year", connection.database(), *year, out.path());
+    return 0;
+}

@@ -1,0 +1,163 @@
+#include "archive/ArchiveCheck.h"
+
+#include "data/Renumbering.h"
+#include "data/SqlText.h"
+
+#include <QJsonArray>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The rules of the archive's tables, each as the condition a breaking row meets.
+struct ValueRule {
+    QString table;
+    QString column;
+    QString broken;
+};
+
+const QList<ValueRule> &valueRules()
+{
+    static const QList<ValueRule> rules{
+        {u"regmain"_s, u"data"_s,
+         u"typeof(data) <> 'text' OR data NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' "
+         u"OR date(data, '+0 days') IS NOT data"_s},
+        {u"regmain"_s, u"progressivo"_s,
+         u"progressivo IS NOT NULL AND typeof(progressivo) <> 'integer'"_s},
+        {u"regmain"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (-1, 0, 1)"_s},
+        {u"regdet"_s, u"importo"_s, u"typeof(importo) <> 'integer' OR importo = 0"_s},
+        {u"regdet"_s, u"contodare"_s, u"contodare IS NULL AND contoavere IS NULL"_s},
+        {u"mastri"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (0, 1, 2, 3, 4)"_s},
+        {u"mastri"_s, u"prefisso"_s,
+         u"typeof(prefisso) <> 'text' OR length(prefisso) <> 3 "
+         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s},
+        {u"conti"_s, u"prefisso"_s,
+         u"typeof(prefisso) <> 'text' OR length(prefisso) <> 6 "
+         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s},
+        {u"conti"_s, u"bilancio"_s, u"typeof(bilancio) <> 'integer' OR bilancio NOT IN (0, 1)"_s},
+    };
+    return rules;
+}
+
+bool readIntegrity(const Connection &connection, QStringList *findings, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"PRAGMA integrity_check"_s, {}, error))
+        return false;
+    while (query.next()) {
+        const QString finding = query.value(0).toString();
+        if (finding != u"ok"_s)
+            findings->append(finding);
+    }
+    return true;
+}
+
+bool readForeignKeys(const Connection &connection, QList<ForeignKeyProblem> *problems,
+                     QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"PRAGMA foreign_key_check"_s, {}, error))
+        return false;
+    while (query.next())
+        problems->append(
+            {query.value(0).toString(), query.value(1).toLongLong(), query.value(2).toString()});
+    return true;
+}
+
+bool readIds(const Connection &connection, const QString &sql, const QVariantList &values,
+             QList<qint64> *ids, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, sql, values, error))
+        return false;
+    while (query.next())
+        ids->append(query.value(0).toLongLong());
+    return true;
+}
+
+bool readInvalidValues(const Connection &connection, QList<InvalidValue> *invalid, QString *error)
+{
+    QSqlQuery query = connection.query();
+    for (const ValueRule &rule : valueRules()) {
+        // Table, column and condition are the fixed texts above, never data.
+        if (!runSql(query,
+                    u"SELECT id, %1 FROM %2 WHERE %3 ORDER BY id"_s.arg(rule.column, rule.table,
+                                                                        rule.broken),
+                    {}, error))
+            return false;
+        while (query.next())
+            invalid->append({rule.table, query.value(0).toLongLong(), rule.column, query.value(1)});
+    }
+    return true;
+}
+
+QJsonArray idsToJson(const QList<qint64> &ids)
+{
+    QJsonArray array;
+    for (qint64 id : ids)
+        array.append(id);
+    return array;
+}
+
+} // namespace
+
+bool ArchiveCheck::sound() const
+{
+    return progressiviAllineati && integrity.isEmpty() && foreignKeys.isEmpty() &&
+           unbalanced.isEmpty() && withoutRows.isEmpty() && invalidValues.isEmpty();
+}
+
+QJsonObject ArchiveCheck::toJson() const
+{
+    QJsonArray foreign;
+    for (const ForeignKeyProblem &problem : foreignKeys)
+        foreign.append(QJsonObject{{u"table"_s, problem.table},
+                                   {u"rowid"_s, problem.rowid},
+                                   {u"parent"_s, problem.parent}});
+    QJsonArray values;
+    for (const InvalidValue &value : invalidValues)
+        values.append(QJsonObject{{u"table"_s, value.table},
+                                  {u"id"_s, value.id},
+                                  {u"column"_s, value.column},
+                                  {u"value"_s, QJsonValue::fromVariant(value.value)}});
+    return {{u"progressiviAllineati"_s, progressiviAllineati},
+            {u"integrity"_s, integrity.isEmpty()
+                                 ? QJsonValue(u"ok"_s)
+                                 : QJsonValue(QJsonArray::fromStringList(integrity))},
+            {u"foreignKeys"_s, foreign},
+            {u"unbalanced"_s, idsToJson(unbalanced)},
+            {u"withoutRows"_s, idsToJson(withoutRows)},
+            {u"invalidValues"_s, values}};
+}
+
+std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
+                                         const QDate &last, QString *error)
+{
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.isOpen()) {
+        *error = connection.errorText();
+        return std::nullopt;
+    }
+    ArchiveCheck check;
+    const QVariantList year{isoDate(first), isoDate(last)};
+    if (!readIntegrity(connection, &check.integrity, error) ||
+        !readForeignKeys(connection, &check.foreignKeys, error) ||
+        !readIds(connection,
+                 u"SELECT regmain.id FROM regmain JOIN regdet ON regdet.idRegMain = regmain.id "
+                 u"WHERE regmain.data BETWEEN ? AND ? GROUP BY regmain.id "
+                 u"HAVING SUM(CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END) "
+                 u"<> SUM(CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END) "
+                 u"ORDER BY regmain.id"_s,
+                 year, &check.unbalanced, error) ||
+        !readIds(connection,
+                 u"SELECT id FROM regmain WHERE data BETWEEN ? AND ? AND NOT EXISTS "
+                 u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id) ORDER BY id"_s,
+                 year, &check.withoutRows, error) ||
+        !readInvalidValues(connection, &check.invalidValues, error))
+        return std::nullopt;
+    const std::optional<bool> misaligned = ProgressiviDisallineati(connection, first, last, error);
+    if (!misaligned)
+        return std::nullopt;
+    check.progressiviAllineati = !*misaligned;
+    return check;
+}

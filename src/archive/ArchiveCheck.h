@@ -1,0 +1,46 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QDate>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// A row whose reference points at nothing.
+struct ForeignKeyProblem {
+    QString table;
+    qint64 rowid = 0;
+    QString parent;
+};
+
+// A stored value that breaks a rule of the archive's tables (possible when the file was
+// edited by another tool).
+struct InvalidValue {
+    QString table;
+    qint64 id = 0;
+    QString column;
+    QVariant value;
+};
+
+// What a check of an archive found for one fiscal year.
+struct ArchiveCheck {
+    bool progressiviAllineati = true;
+    QStringList integrity; // the engine's findings; empty when it reports "ok"
+    QList<ForeignKeyProblem> foreignKeys;
+    QList<qint64> unbalanced;  // entries of the year whose debits and credits differ
+    QList<qint64> withoutRows; // entries of the year without rows
+    QList<InvalidValue> invalidValues;
+
+    bool sound() const;
+    QJsonObject toJson() const;
+};
+
+// Checks the archive, only reading: the engine's integrity and references for the whole file,
+// the numbering, balance and rows of the entries dated first..last, and the values of every
+// table against the tables' rules. A failure of the engine gives nothing and its text in *error.
+std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
+                                         const QDate &last, QString *error);

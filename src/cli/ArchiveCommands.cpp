@@ -1,0 +1,177 @@
+#include "cli/ArchiveCommands.h"
+
+#include "archive/ArchiveCheck.h"
+#include "archive/ChartTemplates.h"
+#include "archive/NewArchive.h"
+#include "cli/CliSupport.h"
+#include "data/InstanceLock.h"
+#include "data/Renumbering.h"
+#include "data/cEnvironment.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString programFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+std::optional<QList<ChartTemplate>> offeredCharts()
+{
+    QString error;
+    const QList<ChartTemplate> charts =
+        loadChartTemplates(QDir(programFolder()).filePath(u"pdc.gen"_s), &error);
+    if (charts.isEmpty()) {
+        reportFailure(u"Impossibile leggere i Piani dei Conti disponibili."_s, error);
+        return std::nullopt;
+    }
+    return charts;
+}
+
+// A whole number written in full, within first..last.
+std::optional<int> numberIn(const QString &text, int first, int last)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < first || number > last)
+        return std::nullopt;
+    return number;
+}
+
+// What the user asked for, or the reason it is refused.
+std::optional<NewArchiveRequest> newArchiveRequest(const QCommandLineParser &parser,
+                                                   QString *refusal)
+{
+    const QString parent = parser.value(u"parent"_s);
+    if (parent.isEmpty() || !QFileInfo(parent).isDir()) {
+        *refusal =
+            u"Cartella di partenza non trovata: \"%1\"."_s.arg(QDir::toNativeSeparators(parent));
+        return std::nullopt;
+    }
+    const QString nome = parser.value(u"name"_s);
+    if (const QString problem = archiveNameProblem(nome); !problem.isEmpty()) {
+        *refusal = problem;
+        return std::nullopt;
+    }
+    const std::optional<QList<ChartTemplate>> charts = offeredCharts();
+    if (!charts)
+        return std::nullopt;
+    const std::optional<int> chart = numberIn(parser.value(u"chart"_s), 0, int(charts->size()) - 1);
+    if (!chart) {
+        *refusal = u"Piano dei Conti non valido: \"%1\" (da 0 a %2, vedere tovrin3-cli charts)."_s
+                       .arg(parser.value(u"chart"_s))
+                       .arg(charts->size() - 1);
+        return std::nullopt;
+    }
+    const std::optional<int> month = numberIn(parser.value(u"start-month"_s), 1, 12);
+    if (!month) {
+        *refusal = u"Mese di partenza non valido: \"%1\" (da 1 a 12)."_s.arg(
+            parser.value(u"start-month"_s));
+        return std::nullopt;
+    }
+    const QString folder = archiveFolderFor(QDir::fromNativeSeparators(parent), nome);
+    if (const QString problem = existingFolderRefusal(folder); !problem.isEmpty()) {
+        *refusal = problem;
+        return std::nullopt;
+    }
+    return NewArchiveRequest{QDir::fromNativeSeparators(parent), nome, charts->at(*chart), *month,
+                             parser.isSet(u"make-current"_s)};
+}
+
+std::optional<int> periodOf(const QString &text)
+{
+    if (text == u"current"_s)
+        return clsRicalcolo::Corrente;
+    if (text == u"previous"_s)
+        return clsRicalcolo::Precedente;
+    if (text == u"both"_s)
+        return clsRicalcolo::Entrambi;
+    return std::nullopt;
+}
+
+} // namespace
+
+int listCharts()
+{
+    const std::optional<QList<ChartTemplate>> charts = offeredCharts();
+    if (!charts)
+        return ExitStatus::DatabaseFailure;
+    for (int i = 0; i < charts->size(); ++i)
+        printLine(stdout, u"%1\t%2"_s.arg(i).arg(charts->at(i).nome));
+    return ExitStatus::Done;
+}
+
+int createArchiveCommand(const QCommandLineParser &parser)
+{
+    QString refusal;
+    const std::optional<NewArchiveRequest> request = newArchiveRequest(parser, &refusal);
+    if (!request) {
+        if (!refusal.isEmpty())
+            printLine(stderr, refusal);
+        return ExitStatus::ArchiveUnusable;
+    }
+    InstanceLock lock;
+    if (!lock.tryLock())
+        return reportLocked();
+    QString error;
+    if (!createArchive(*request, programFolder(), &error))
+        return reportFailure(u"Impossibile creare la nuova Contabilità."_s, error);
+    printLine(stdout,
+              QDir::toNativeSeparators(archiveFolderFor(request->baseFolder, request->nome)));
+    return ExitStatus::Done;
+}
+
+int checkArchiveCommand(const QCommandLineParser &parser)
+{
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
+        return failure;
+    cEnvironment environment(*archive);
+    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
+        return *failed;
+    QString error;
+    const std::optional<ArchiveCheck> check =
+        checkArchive(*archive, environment.EseDate1(), environment.EseDate2(), &error);
+    if (!check)
+        return reportFailure(u"Impossibile controllare l'archivio."_s, error);
+    printLine(stdout,
+              QString::fromUtf8(QJsonDocument(check->toJson()).toJson(QJsonDocument::Compact)));
+    return check->sound() ? ExitStatus::Done : ExitStatus::Refused;
+}
+
+int renumberCommand(const QCommandLineParser &parser)
+{
+    const std::optional<int> period = periodOf(parser.value(u"period"_s));
+    if (!period) {
+        printLine(stderr, u"Periodo non valido: \"%1\" (current, previous o both)."_s.arg(
+                              parser.value(u"period"_s)));
+        return ExitStatus::Refused;
+    }
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
+        return failure;
+    cEnvironment environment(*archive);
+    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
+        return *failed;
+    InstanceLock lock;
+    if (!lock.tryLock())
+        return reportLocked();
+    clsRicalcolo ricalcolo(*archive, environment.EseDate1(), environment.EseDate2());
+    QString error;
+    QObject::connect(&ricalcolo, &clsRicalcolo::failed,
+                     [&error](const QString &failure) { error = failure; });
+    if (!ricalcolo.esegui(*period))
+        return reportFailure(u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
+                             error);
+    printLine(stdout, u"Ricalcolo effettuato con successo."_s);
+    return ExitStatus::Done;
+}

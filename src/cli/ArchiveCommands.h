@@ -1,0 +1,14 @@
+#pragma once
+
+class QCommandLineParser;
+
+// The command line's archive commands; each returns the process exit status.
+
+// Lists the offered charts of accounts, one a line: position (from 0), a tab, the name.
+int listCharts();
+// Creates an archive as the new-archive window does and prints its folder.
+int createArchiveCommand(const QCommandLineParser &parser);
+// Checks the archive for the fiscal year of the working date and prints the findings in JSON.
+int checkArchiveCommand(const QCommandLineParser &parser);
+// Renumbers the current fiscal year, the previous one or both.
+int renumberCommand(const QCommandLineParser &parser);

@@ -1,0 +1,85 @@
+#include "cli/CliSupport.h"
+
+#include "data/ArchiveStartup.h"
+#include "data/EngineErrors.h"
+#include "data/SqlText.h"
+#include "data/cEnvironment.h"
+
+#include <QCommandLineParser>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString oneLine(QString text)
+{
+    return text.replace(u"\n\n"_s, u" "_s).replace(u'\n', u' ');
+}
+
+} // namespace
+
+void printLine(FILE *stream, const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+int reportFailure(const QString &whatFailed, const QString &engineText)
+{
+    printLine(stderr, oneLine(failureMessage(whatFailed, engineText)));
+    const EngineFault fault = engineFault(engineText);
+    return fault == EngineFault::Damaged || fault == EngineFault::Structure
+               ? ExitStatus::ArchiveUnusable
+               : ExitStatus::DatabaseFailure;
+}
+
+std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString &name,
+                                const QDate &fallback)
+{
+    if (!parser.isSet(name))
+        return fallback;
+    const QDate date = dateFromIso(parser.value(name));
+    if (!date.isValid()) {
+        printLine(stderr,
+                  u"Data non valida: \"%1\" (formato AAAA-MM-GG)."_s.arg(parser.value(name)));
+        return std::nullopt;
+    }
+    return date;
+}
+
+int statusForProblem(const QString &message)
+{
+    const EngineFault fault = engineFault(message);
+    return fault == EngineFault::Busy || fault == EngineFault::ReadOnly ||
+                   fault == EngineFault::Disk
+               ? ExitStatus::DatabaseFailure
+               : ExitStatus::ArchiveUnusable;
+}
+
+std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus)
+{
+    const QString folder = parser.value(u"archive"_s);
+    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
+        printLine(stderr, oneLine(problem));
+        *failureStatus = statusForProblem(problem);
+        return std::nullopt;
+    }
+    return Archive(folder);
+}
+
+std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment)
+{
+    const std::optional<QDate> date = dateOption(parser, u"date"_s, QDate::currentDate());
+    if (!date)
+        return ExitStatus::Refused;
+    environment.setCurDate(*date);
+    if (QString error; !environment.Update(&error))
+        return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
+    return std::nullopt;
+}
+
+int reportLocked()
+{
+    printLine(stderr, u"Applicazione già in esecuzione: chiudere il programma e riprovare."_s);
+    return ExitStatus::DatabaseFailure;
+}

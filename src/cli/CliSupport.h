@@ -1,0 +1,48 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QDate>
+#include <QString>
+
+#include <cstdio>
+#include <optional>
+
+class QCommandLineParser;
+class cEnvironment;
+
+// What the command line's exit status tells.
+namespace ExitStatus {
+constexpr int Done = 0;
+constexpr int Refused = 1;         // the request or the archive's data did not pass a check
+constexpr int ArchiveUnusable = 2; // no archive, a damaged one, or bad arguments for a new one
+constexpr int DatabaseFailure = 3; // locked, read-only, disk
+} // namespace ExitStatus
+
+void printLine(FILE *stream, const QString &text);
+
+// Prints the failure on stderr, in one line, and gives the exit status its engine text calls
+// for: a damaged or foreign database leaves the archive unusable, anything else is a failure of
+// the database.
+int reportFailure(const QString &whatFailed, const QString &engineText);
+
+// The date of an option in ISO form, or fallback when the option is absent; an unreadable date
+// is told on stderr and gives nothing.
+std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString &name,
+                                const QDate &fallback);
+
+// The exit status of a message that keeps an archive from being used: a busy, read-only or
+// unreachable database (named by the engine's text at its end) is a database failure, anything
+// else leaves the archive unusable.
+int statusForProblem(const QString &message);
+
+// The archive named by --archive. A folder without a usable archive is told
+// on stderr and gives nothing, with the exit status in *failureStatus.
+std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus);
+
+// Sets the environment to the working date of --date (today when absent) on its archive.
+// Returns the exit status of the failure, told on stderr, or nothing when ready.
+std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment);
+
+// Says on stderr that the program holds the per-user lock; the exit status for it.
+int reportLocked();

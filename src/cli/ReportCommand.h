@@ -1,0 +1,8 @@
+#pragma once
+
+// tovrin3-cli report giornale --archive DIR [--date D] [--from D] [--to D] [--sheet-from N]
+//                            --out FILE
+// Lays the report out as the preview would and writes it in the format of the file's
+// extension. Runs its own application on the offscreen platform when none is set, so it needs
+// no display. Returns the process exit code: 0 done, 1 bad options, 2 archive or write failure.
+int runReportCommand(int argc, char *argv[]);

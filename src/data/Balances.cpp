@@ -1,0 +1,128 @@
+#include "data/Balances.h"
+
+#include "data/Database.h"
+#include "data/Natures.h"
+
+#include <QSqlQuery>
+
+#include <unordered_map>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The range of entry types each filter admits, bound as two values.
+std::pair<int, int> entryTypeRange(EntryFilter filter)
+{
+    switch (filter) {
+    case EntryFilter::WithoutClosing:
+        return {0, 1};
+    case EntryFilter::OrdinaryOnly:
+        return {0, 0};
+    case EntryFilter::AllEntries:
+        break;
+    }
+    return {-1, 1};
+}
+
+// One pass over the period's rows: rows are summed per pair of sides, which are far fewer than
+// the rows, and each pair's total then goes to its debit and its credit sub-account.
+const QString SideTotalsSql = uR"(
+SELECT rd.contodare, rd.contoavere, SUM(rd.importo)
+FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
+WHERE rm.data BETWEEN ? AND ? AND rm.tipo BETWEEN ? AND ?
+GROUP BY rd.contodare, rd.contoavere
+)"_s;
+
+const QString SubAccountsSql = uR"(
+SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
+       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio
+FROM sottoconti so
+JOIN conti c ON c.id = so.idConto
+JOIN mastri m ON m.id = c.idMastro
+ORDER BY m.prefisso, c.prefisso, so.id
+)"_s;
+
+struct SideTotals {
+    qint64 dare = 0;
+    qint64 avere = 0;
+};
+
+bool readSideTotals(const QSqlDatabase &db, const QDate &from, const QDate &to, EntryFilter filter,
+                    std::unordered_map<qint64, SideTotals> *totals, QString *error)
+{
+    const auto [lowestType, highestType] = entryTypeRange(filter);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!runSql(query, SideTotalsSql,
+                {from.toString(Qt::ISODate), to.toString(Qt::ISODate), lowestType, highestType},
+                error))
+        return false;
+    while (query.next()) {
+        const qint64 amount = query.value(2).toLongLong();
+        if (!query.value(0).isNull())
+            (*totals)[query.value(0).toLongLong()].dare += amount;
+        if (!query.value(1).isNull())
+            (*totals)[query.value(1).toLongLong()].avere += amount;
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Money SubAccountBalance::saldo() const
+{
+    return Natures::saldo(nature, dare, avere);
+}
+
+Money SubAccountBalance::saldo2() const
+{
+    return Natures::saldo2(nature, dare, avere);
+}
+
+bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &to,
+                        EntryFilter filter, std::vector<SubAccountBalance> *balances,
+                        QString *error)
+{
+    balances->clear();
+    std::unordered_map<qint64, SideTotals> totals;
+    if (!readSideTotals(db, from, to, filter, &totals, error))
+        return false;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!runSql(query, SubAccountsSql, {}, error))
+        return false;
+    while (query.next()) {
+        const auto moved = totals.find(query.value(0).toLongLong());
+        if (moved == totals.end())
+            continue;
+        SubAccountBalance b;
+        b.subAccountId = moved->first;
+        b.subAccountDescription = query.value(1).toString();
+        b.accountId = query.value(2).toLongLong();
+        b.accountCode = query.value(3).toString();
+        b.accountDescription = query.value(4).toString();
+        b.ledgerId = query.value(5).toLongLong();
+        b.ledgerCode = query.value(6).toString();
+        b.ledgerDescription = query.value(7).toString();
+        b.ledgerGroup = query.value(8).toString();
+        b.nature = query.value(9).toInt();
+        b.bilancio = query.value(10).toInt() != 0;
+        b.dare = Money::fromUnits(moved->second.dare);
+        b.avere = Money::fromUnits(moved->second.avere);
+        balances->push_back(std::move(b));
+    }
+    if (query.lastError().isValid()) {
+        if (error)
+            *error = engineText(query.lastError());
+        balances->clear();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "data/Money.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <vector>
+
+// Which entries a balance counts, by entry type (`regmain.tipo`: -1 closing, 0 ordinary,
+// 1 opening).
+enum class EntryFilter {
+    AllEntries,
+    WithoutClosing,
+    OrdinaryOnly,
+};
+
+// The movements of one sub-account over a period, with its place in the chart.
+struct SubAccountBalance {
+    qint64 subAccountId = 0;
+    QString subAccountDescription;
+    qint64 accountId = 0;
+    QString accountCode;
+    QString accountDescription;
+    qint64 ledgerId = 0;
+    QString ledgerCode;
+    QString ledgerDescription;
+    QString ledgerGroup;
+    int nature = 0;
+    bool bilancio = false;
+    Money dare;
+    Money avere;
+
+    Money saldo() const;
+    Money saldo2() const;
+};
+
+// The balance of every sub-account with movements between from and to (both included) in the
+// entries the filter admits, ordered by ledger code, account code and sub-account id. Reads the
+// entry tables directly, so one call costs one pass over the period's rows. Returns false with
+// the engine's text in *error; *balances is then left empty.
+bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &to,
+                        EntryFilter filter, std::vector<SubAccountBalance> *balances,
+                        QString *error = nullptr);

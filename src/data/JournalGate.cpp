@@ -1,0 +1,227 @@
+#include "data/JournalGate.h"
+
+#include "data/SqlText.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString EntryGone =
+    u"La registrazione non esiste più: è stata eliminata da un altro utente."_s;
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QSet<qint64> accountsOf(const QList<EntryRow> &rows)
+{
+    QSet<qint64> ids;
+    for (const EntryRow &row : rows) {
+        for (const QVariant &account : {row.contodare, row.contoavere}) {
+            if (namesSubAccount(account))
+                ids.insert(account.toLongLong());
+        }
+    }
+    return ids;
+}
+
+// The sub-accounts among ids that belong to a memorandum ledger.
+std::optional<QSet<qint64>> memorandumAmong(const Connection &connection, const QSet<qint64> &ids,
+                                            QString *error)
+{
+    QSet<qint64> memorandum;
+    if (ids.isEmpty())
+        return memorandum;
+    QVariantList values;
+    QStringList marks;
+    for (qint64 id : ids) {
+        values.append(id);
+        marks.append(u"?"_s);
+    }
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT sottoconti.id FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
+                u"JOIN mastri ON conti.idMastro = mastri.id WHERE mastri.tipo = 0 "
+                u"AND sottoconti.id IN ("_s +
+                    marks.join(u", "_s) + u")"_s,
+                values, error))
+        return std::nullopt;
+    while (query.next())
+        memorandum.insert(query.value(0).toLongLong());
+    return memorandum;
+}
+
+} // namespace
+
+bool namesSubAccount(const QVariant &cell)
+{
+    return !cell.isNull() && cell.toLongLong() != 0;
+}
+
+Money imbalanceOf(const QList<EntryRow> &rows)
+{
+    Money imbalance;
+    for (const EntryRow &row : rows) {
+        const bool debit = namesSubAccount(row.contodare);
+        const bool credit = namesSubAccount(row.contoavere);
+        if (debit && !credit)
+            imbalance += row.importo;
+        else if (credit && !debit)
+            imbalance -= row.importo;
+    }
+    return imbalance;
+}
+
+QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error)
+{
+    if (rows.isEmpty())
+        return u"Nessuna riga di dettaglio."_s;
+    if (!imbalanceOf(rows).isZero())
+        return u"Sbilancio nella registrazione"_s;
+    const std::optional<QSet<qint64>> memorandum =
+        memorandumAmong(connection, accountsOf(rows), error);
+    if (!memorandum)
+        return {};
+    // Memorandum accounts must pair among themselves: an odd count of their cells mixes them
+    // with ordinary accounts.
+    bool odd = false;
+    for (const EntryRow &row : rows) {
+        for (const QVariant &account : {row.contodare, row.contoavere}) {
+            if (namesSubAccount(account) && memorandum->contains(account.toLongLong()))
+                odd = !odd;
+        }
+    }
+    if (odd)
+        return u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa registrazione."_s;
+    return {};
+}
+
+JournalGate::JournalGate(const Connection &connection) : m_connection(connection) {}
+
+bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
+{
+    QString failure;
+    const QString refusal = entryRefusal(m_connection, entry.rows, &failure);
+    if (!refusal.isEmpty() || !failure.isEmpty())
+        return fail(error, refusal.isEmpty() ? failure : refusal);
+    JournalEntry written = entry;
+    if (!writeHeader(written.header, numberingYear, error) ||
+        !writeRows(written.header.id, written.rows, error))
+        return false;
+    entry = written;
+    return true;
+}
+
+bool JournalGate::remove(qint64 id, QString *error)
+{
+    QSqlQuery query = m_connection.query();
+    if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
+        return false;
+    return query.numRowsAffected() > 0 || fail(error, EntryGone);
+}
+
+bool JournalGate::removeHeadersWithoutRows(QString *error)
+{
+    QSqlQuery query = m_connection.query();
+    return runSql(query,
+                  u"DELETE FROM regmain WHERE NOT EXISTS "
+                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
+                  {}, error);
+}
+
+bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)
+{
+    QSqlQuery query = m_connection.query();
+    if (header.id == 0) {
+        if (numberingYear.start.isValid()) {
+            if (!runSql(query,
+                        u"SELECT COALESCE(MAX(progressivo), 0) + 1 FROM regmain "
+                        u"WHERE data BETWEEN ? AND ?"_s,
+                        {isoDate(numberingYear.start), isoDate(numberingYear.end)}, error) ||
+                !query.next())
+                return false;
+            header.progressivo = query.value(0).toLongLong();
+        }
+        if (!runSql(query,
+                    u"INSERT INTO regmain (data, progressivo, tipo, attached, descrizione) "
+                    u"VALUES (?, ?, ?, ?, ?)"_s,
+                    {isoDate(header.data), header.progressivo, header.tipo, header.attached,
+                     header.descrizione},
+                    error))
+            return false;
+        header.id = query.lastInsertId().toLongLong();
+        return true;
+    }
+    if (!runSql(query,
+                u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ? "
+                u"WHERE id = ?"_s,
+                {isoDate(header.data), header.tipo, header.attached, header.descrizione, header.id},
+                error))
+        return false;
+    return query.numRowsAffected() > 0 || fail(error, EntryGone);
+}
+
+bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error)
+{
+    QSqlQuery query = m_connection.query();
+    QStringList kept;
+    for (const EntryRow &row : rows) {
+        if (row.id != 0)
+            kept.append(QString::number(row.id));
+    }
+    // Ids are numbers the program read itself, never user text.
+    const QString keptClause =
+        kept.isEmpty() ? QString() : u" AND id NOT IN ("_s + kept.join(u", "_s) + u")"_s;
+    if (!runSql(query, u"DELETE FROM regdet WHERE idRegMain = ?"_s + keptClause, {entryId}, error))
+        return false;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        EntryRow &row = rows[i];
+        const QVariantList values{(i + 1) * 10, row.contodare, row.contoavere, row.importo.units(),
+                                  row.descrizione};
+        if (row.id != 0) {
+            if (!runSql(query,
+                        u"UPDATE regdet SET riga = ?, contodare = ?, contoavere = ?, importo = ?, "
+                        u"descrizione = ? WHERE id = ? AND idRegMain = ?"_s,
+                        values + QVariantList{row.id, entryId}, error))
+                return false;
+            continue;
+        }
+        if (!runSql(query,
+                    u"INSERT INTO regdet (riga, contodare, contoavere, importo, descrizione, "
+                    u"idRegMain) VALUES (?, ?, ?, ?, ?, ?)"_s,
+                    values + QVariantList{entryId}, error))
+            return false;
+        row.id = query.lastInsertId().toLongLong();
+    }
+    return true;
+}
+
+bool writeEntry(const Archive &archive, JournalEntry &entry, const FiscalYear &numberingYear,
+                QString *error)
+{
+    JournalEntry written = entry;
+    const bool ok = inTransaction(
+        archive,
+        [&](const Connection &connection, QString *failure) {
+            return JournalGate(connection).write(written, numberingYear, failure);
+        },
+        error);
+    if (ok)
+        entry = written;
+    return ok;
+}
+
+bool removeEntry(const Archive &archive, qint64 id, QString *error)
+{
+    return inTransaction(
+        archive,
+        [id](const Connection &connection, QString *failure) {
+            return JournalGate(connection).remove(id, failure);
+        },
+        error);
+}

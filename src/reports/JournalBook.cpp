@@ -1,0 +1,234 @@
+#include "reports/JournalBook.h"
+
+#include "data/Database.h"
+#include "data/PatternFormatter.h"
+#include "data/SqlText.h"
+#include "data/cEnvironment.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QStringView AmountPattern = u"#,#.00;-#,#.00;-";
+constexpr QStringView DatePattern = u"dd/mm/yyyy";
+
+// Fonts of the book, by index.
+enum Font { Body, Title, Heading, Caption };
+
+// Columns across the A4 portrait page, in points.
+constexpr double Left = 28.0;
+constexpr double Right = 567.0;
+const QRectF ProgColumn(28, 0.5, 38, 10);
+const QRectF DateColumn(70, 0.5, 46, 10);
+const QRectF DebitAccountColumn(120, 0.5, 108, 10);
+const QRectF CreditAccountColumn(232, 0.5, 108, 10);
+const QRectF DebitColumn(344, 0.5, 58, 10);
+const QRectF CreditColumn(406, 0.5, 58, 10);
+const QRectF DescriptionColumn(468, 0.5, 99, 10);
+
+constexpr Qt::Alignment LeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment RightAligned = Qt::AlignRight | Qt::AlignVCenter;
+
+QRectF at(const QRectF &column, double y, double height)
+{
+    return QRectF(column.x(), y, column.width(), height);
+}
+
+ReportItem captioned(const QString &text, const QRectF &rect, Qt::Alignment alignment)
+{
+    return ReportItem::label(text, rect, Caption, alignment);
+}
+
+Band pageHeader(const JournalBookOptions &options)
+{
+    const OrganisationLines &org = options.organisation;
+    const PatternFormatter formatter;
+    Band band;
+    band.height = 92;
+    band.items = {
+        ReportItem::label(u"GIORNALE"_s, QRectF(Left, 0, 150, 20), Title),
+        ReportItem::label(u"CONTABILE"_s, QRectF(Left, 20, 150, 20), Title),
+        ReportItem::label(u"Ditta:"_s, QRectF(190, 0, 40, 12), Heading),
+        ReportItem::label(org.name, QRectF(232, 0, 200, 12), Heading),
+        ReportItem::label(org.address, QRectF(232, 12, 200, 12)),
+        ReportItem::label(org.townLine, QRectF(232, 24, 200, 12)),
+        ReportItem::label(u"Partita IVA:"_s, QRectF(190, 40, 60, 12), Heading),
+        ReportItem::label(org.vatNumber, QRectF(252, 40, 140, 12)),
+        ReportItem::label(u"Cod.Fiscale:"_s, QRectF(190, 52, 60, 12), Heading),
+        ReportItem::label(org.taxCode, QRectF(252, 52, 140, 12)),
+        ReportItem::label(u"Foglio nr.:"_s, QRectF(440, 0, 60, 12), Heading),
+        ReportItem::computed(
+            [first = options.firstSheet](const ItemContext &context) {
+                return QVariant(qint64(first) + context.pageNumber() - 1);
+            },
+            QRectF(500, 0, 67, 12), RightAligned),
+        ReportItem::label(u"Pagina nr.:"_s, QRectF(440, 12, 60, 12), Heading),
+        ReportItem::computed(
+            [label = options.yearLabel](const ItemContext &context) {
+                return QVariant(QString::number(context.pageNumber()) + u" / "_s + label);
+            },
+            QRectF(500, 12, 67, 12), RightAligned),
+        ReportItem::label(u"dal "_s + formatter.format(options.dateFrom, DatePattern) + u" al "_s +
+                              formatter.format(options.dateTo, DatePattern),
+                          QRectF(400, 40, 167, 12), Body, RightAligned),
+        ReportItem::rule(Left, 72, Right),
+        captioned(u"Prog.vo"_s, at(ProgColumn, 74, 14), RightAligned),
+        captioned(u"Data"_s, at(DateColumn, 74, 14), LeftAligned),
+        captioned(u"Conto in Dare"_s, at(DebitAccountColumn, 74, 14), LeftAligned),
+        captioned(u"Conto in Avere"_s, at(CreditAccountColumn, 74, 14), LeftAligned),
+        captioned(u"Dare"_s, at(DebitColumn, 74, 14), RightAligned),
+        captioned(u"Avere"_s, at(CreditColumn, 74, 14), RightAligned),
+        captioned(u"Descrizione"_s, at(DescriptionColumn, 74, 14), LeftAligned),
+        ReportItem::rule(Left, 89, Right),
+    };
+    return band;
+}
+
+Band detail()
+{
+    auto growing = [](ReportItem item) {
+        item.canGrow = true;
+        return item;
+    };
+    Band band;
+    band.height = 11;
+    band.items = {
+        ReportItem::computed(
+            [](const ItemContext &context) { return QVariant(context.detailNumber()); }, ProgColumn,
+            RightAligned),
+        ReportItem::field(u"data"_s, DateColumn, DatePattern.toString()),
+        growing(ReportItem::field(u"ContoinDare"_s, DebitAccountColumn)),
+        growing(ReportItem::field(u"ContoinAvere"_s, CreditAccountColumn)),
+        ReportItem::field(u"Dare"_s, DebitColumn, AmountPattern.toString(), RightAligned),
+        ReportItem::field(u"Avere"_s, CreditColumn, AmountPattern.toString(), RightAligned),
+        growing(ReportItem::field(u"descrizione"_s, DescriptionColumn)),
+        ReportItem::rule(Left, 11, Right),
+    };
+    return band;
+}
+
+Band pageFooter()
+{
+    Band band;
+    band.height = 16;
+    ReportItem debit = ReportItem::sum({Summary::Kind::Running, u"Dare"_s, 0},
+                                       at(DebitColumn, 3, 12), AmountPattern.toString());
+    ReportItem credit = ReportItem::sum({Summary::Kind::Running, u"Avere"_s, 0},
+                                        at(CreditColumn, 3, 12), AmountPattern.toString());
+    debit.font = credit.font = Caption;
+    band.items = {
+        ReportItem::rule(Left, 1, Right),
+        captioned(u"Totale progressivi:"_s, QRectF(190, 3, 150, 12), RightAligned),
+        debit,
+        credit,
+    };
+    return band;
+}
+
+QString parameterText(QSqlQuery &query, const QString &key)
+{
+    QString error;
+    if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, &error))
+        return {};
+    return query.next() ? query.value(0).toString() : QString();
+}
+
+} // namespace
+
+QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd)
+{
+    if (yearStart.year() == yearEnd.year())
+        return QString::number(yearStart.year());
+    return QString::number(yearStart.year()) + u'-' + QString::number(yearEnd.year());
+}
+
+std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    QStringList values;
+    for (int i = 1; i <= 7; ++i) {
+        if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {u"ana0%1"_s.arg(i)},
+                    error))
+            return std::nullopt;
+        values << (query.next() ? query.value(0).toString() : QString());
+    }
+    OrganisationLines lines;
+    lines.name = values[0];
+    lines.address = values[1];
+    lines.townLine = QStringList{values[2], values[3], values[4]}.join(u' ').trimmed();
+    lines.taxCode = values[5];
+    lines.vatNumber = values[6];
+    return lines;
+}
+
+std::optional<JournalBookOptions> journalBookDefaults(const QSqlDatabase &database,
+                                                      const QDate &workingDate, QString *error)
+{
+    const std::optional<OrganisationLines> organisation = readOrganisation(database, error);
+    if (!organisation)
+        return std::nullopt;
+    QSqlQuery query(database);
+    const QString startText = parameterText(query, u"StartMonth"_s);
+    bool numeric = false;
+    const int startMonth = startText.isEmpty() ? 1 : startText.toInt(&numeric);
+    if ((!startText.isEmpty() && !numeric) || startMonth < 1 || startMonth > 12) {
+        *error = u"Mese di inizio degli esercizi non valido: %1"_s.arg(startText);
+        return std::nullopt;
+    }
+    const FiscalYear year = fiscalYearContaining(workingDate, startMonth);
+    JournalBookOptions options;
+    options.dateFrom = year.start;
+    options.dateTo = year.end;
+    options.yearLabel = journalYearLabel(year.start, year.end);
+    options.organisation = *organisation;
+    return options;
+}
+
+ReportDefinition journalBookDefinition(const JournalBookOptions &options)
+{
+    ReportDefinition definition;
+    definition.title = u"Giornale contabile"_s;
+    definition.page.margins = QMarginsF(Left, 28, 595.28 - Right, 28);
+    definition.fonts = {ReportFont{{}, 7.0, false, false}, ReportFont{{}, 15.0, true, false},
+                        ReportFont{{}, 8.0, true, false}, ReportFont{{}, 7.0, true, false}};
+    definition.pageHeader = pageHeader(options);
+    definition.detail = detail();
+    definition.pageFooter = pageFooter();
+    definition.sheetCaptions = {u"Prog.vo"_s, u"Data"_s,  u"Conto in Dare"_s, u"Conto in Avere"_s,
+                                u"Dare"_s,    u"Avere"_s, u"Descrizione"_s};
+    return definition;
+}
+
+std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
+                                           const JournalBookOptions &options)
+{
+    static const QString sql =
+        u"SELECT regmain.data, sd.descrizione AS ContoinDare, sa.descrizione AS ContoinAvere,"
+        u" CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END AS Dare,"
+        u" CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END AS Avere,"
+        u" regdet.descrizione"
+        u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
+        u" LEFT JOIN sottoconti sd ON regdet.contodare = sd.id"
+        u" LEFT JOIN sottoconti sa ON regdet.contoavere = sa.id"
+        u" WHERE regmain.data BETWEEN ? AND ?"
+        u" ORDER BY regmain.data, regmain.progressivo, regmain.id, regdet.riga"_s;
+    return std::make_unique<SqlRowSource>(
+        database, sql, QVariantList{isoDate(options.dateFrom), isoDate(options.dateTo)},
+        std::vector<RowColumn>{{u"data"_s, ColumnKind::Date},
+                               {u"ContoinDare"_s, ColumnKind::Text},
+                               {u"ContoinAvere"_s, ColumnKind::Text},
+                               {u"Dare"_s, ColumnKind::Money},
+                               {u"Avere"_s, ColumnKind::Money},
+                               {u"descrizione"_s, ColumnKind::Text}});
+}
+
+bool layOutJournalBook(const QSqlDatabase &database, const JournalBookOptions &options,
+                       ReportDocument *document, QString *error,
+                       const LayoutProgressCallback &progress)
+{
+    const ReportDefinition definition = journalBookDefinition(options);
+    const std::unique_ptr<RowSource> rows = journalBookRows(database, options);
+    return layOutReport(definition, *rows, appLocale(), document, error, progress);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "reports/engine/ReportDefinition.h"
+#include "reports/engine/ReportDocument.h"
+#include "reports/engine/ReportLayout.h"
+#include "reports/engine/RowSource.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+// The organisation's heading lines, from the archive's parameters ana01..ana07.
+struct OrganisationLines {
+    QString name;      // ana01
+    QString address;   // ana02
+    QString townLine;  // postal code, town and province (ana03, ana04, ana05)
+    QString taxCode;   // ana06
+    QString vatNumber; // ana07
+};
+
+// What the journal book prints: a window or the command line fills it.
+struct JournalBookOptions {
+    QDate dateFrom;
+    QDate dateTo;
+    int firstSheet = 1; // the sheet number of the first page
+    QString yearLabel;  // "2024", or "2023-2024" for a year across two calendar years
+    OrganisationLines organisation;
+};
+
+// "2024" when the fiscal year lies in one calendar year, else "2023-2024".
+QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd);
+
+// Reads the heading lines of the archive. Returns nothing with the engine's text in *error.
+std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error);
+
+// The options for the fiscal year that contains the working date (the archive's StartMonth),
+// with the organisation's lines and sheet 1. Returns nothing with the reason in *error.
+std::optional<JournalBookOptions> journalBookDefaults(const QSqlDatabase &database,
+                                                      const QDate &workingDate, QString *error);
+
+// The layout of the book: heading, sheet and page numbers, one line per entry row with the
+// row counter, and the progressive totals at every page foot.
+ReportDefinition journalBookDefinition(const JournalBookOptions &options);
+
+// Every entry row of the period in date, entry number, entry and row order.
+std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
+                                           const JournalBookOptions &options);
+
+// Lays the book out; see ReportLayout::run.
+bool layOutJournalBook(const QSqlDatabase &database, const JournalBookOptions &options,
+                       ReportDocument *document, QString *error,
+                       const LayoutProgressCallback &progress = {});

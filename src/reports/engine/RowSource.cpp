@@ -1,0 +1,77 @@
+#include "reports/engine/RowSource.h"
+
+#include "data/Database.h"
+#include "data/Money.h"
+#include "data/SqlText.h"
+
+QVariant RowView::value(const QString &column) const
+{
+    const int index = indexOf(column);
+    return index < 0 ? QVariant() : m_values->value(index);
+}
+
+int RowView::indexOf(const QString &column) const
+{
+    for (size_t i = 0; i < m_columns->size(); ++i)
+        if ((*m_columns)[i].name.compare(column, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+MemoryRowSource::MemoryRowSource(std::vector<RowColumn> columns, std::vector<QVariantList> rows)
+    : m_columns(std::move(columns)), m_rows(std::move(rows))
+{
+}
+
+bool MemoryRowSource::next(QVariantList *values)
+{
+    if (m_next >= m_rows.size())
+        return false;
+    *values = m_rows[m_next++];
+    return true;
+}
+
+SqlRowSource::SqlRowSource(const QSqlDatabase &database, const QString &sql,
+                           const QVariantList &values, std::vector<RowColumn> columns)
+    : m_columns(std::move(columns)), m_query(database), m_sql(sql), m_bound(values)
+{
+    m_query.setForwardOnly(true);
+}
+
+bool SqlRowSource::next(QVariantList *values)
+{
+    if (!m_started) {
+        m_started = true;
+        if (!runSql(m_query, m_sql, m_bound, &m_error))
+            return false;
+    }
+    if (!m_error.isEmpty())
+        return false;
+    if (!m_query.next()) {
+        if (m_query.lastError().isValid())
+            m_error = engineText(m_query.lastError());
+        return false;
+    }
+    values->resize(qsizetype(m_columns.size()));
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        (*values)[qsizetype(i)] = converted(int(i));
+    return true;
+}
+
+QVariant SqlRowSource::converted(int index) const
+{
+    const QVariant raw = m_query.value(index);
+    if (raw.isNull())
+        return m_columns[size_t(index)].kind == ColumnKind::Text ? QVariant(QString()) : QVariant();
+    switch (m_columns[size_t(index)].kind) {
+    case ColumnKind::Money:
+        return QVariant::fromValue(Money::fromUnits(raw.toLongLong()));
+    case ColumnKind::Integer:
+        return raw.toLongLong();
+    case ColumnKind::Date:
+        return dateFromIso(raw.toString());
+    case ColumnKind::Text:
+        break;
+    }
+    return raw.toString();
+}

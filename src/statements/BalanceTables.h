@@ -1,0 +1,37 @@
+#pragma once
+
+#include "data/Money.h"
+#include "statements/Placeholders.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+
+// The balances a template may ask for: the sum of saldo2 (the balance on each nature's own
+// side) per account code and per ledger code, for the current and the previous fiscal year.
+// Closing entries are never counted, so a closed year shows its balances before closing.
+class BalanceTables {
+public:
+    struct Period {
+        QDate start;
+        QDate end;
+    };
+
+    // Reads the four tables with one pass per year. Returns false with the engine's text in
+    // *error; the tables are then empty.
+    bool read(const QSqlDatabase &db, const Period &current, const Period &previous,
+              QString *error = nullptr);
+
+    // The balance a placeholder names; 0 for a code without movements or unknown.
+    Money value(const Placeholder &placeholder) const;
+
+private:
+    using Table = QHash<QString, Money>;
+    Table &table(Placeholder::Period period, Placeholder::Level level);
+    const Table &table(Placeholder::Period period, Placeholder::Level level) const;
+    bool readPeriod(const QSqlDatabase &db, const Period &period, Placeholder::Period which,
+                    QString *error);
+
+    Table m_tables[2][2];
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+// A cell of a spreadsheet template that asks for a balance: "{{", a period letter ("C" current
+// year, "P" previous year), a 6-character account code or a 3-character ledger code, "}}".
+struct Placeholder {
+    enum class Period { Current, Previous };
+    enum class Level { Account, Ledger };
+
+    Period period = Period::Current;
+    Level level = Level::Account;
+    QString code;
+};
+
+// The placeholder a cell's text names, or nothing. The match is exact and case-sensitive:
+// "{{C123456}}" and "{{P123}}" are placeholders; "{{C12345}}", "{{c123456}}", "{{X123456}}" and
+// " {{C123456}}" are not.
+std::optional<Placeholder> parsePlaceholder(QStringView text);
+
+// The period letter followed by the code ("C123456") for a placeholder, else the empty text.
+QString CellValidate(QStringView text);

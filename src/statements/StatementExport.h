@@ -1,0 +1,31 @@
+#pragma once
+
+#include "statements/BalanceTables.h"
+#include "statements/cExcel.h"
+
+#include <QString>
+
+class cEnvironment;
+
+// The current and the previous fiscal year, the two periods a template asks for.
+struct StatementYears {
+    BalanceTables::Period current;
+    BalanceTables::Period previous;
+
+    static StatementYears of(const cEnvironment &environment);
+};
+
+// Reads the balances of both years from the archive's database, fills the loaded template and
+// saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
+// then.
+bool generateStatement(cExcel &excel, const QString &databasePath, const StatementYears &years,
+                       const QString &out, const cExcel::Tick &tick = {}, QString *error = nullptr);
+
+// What the save dialog offers for a template: the filter and the suffix added to a name typed
+// without one. Templates and workbooks (.xltx, .xlsx) give .xlsx files; other extensions give no
+// default.
+struct SaveChoice {
+    QString filter;
+    QString suffix;
+};
+SaveChoice saveChoiceFor(const QString &templatePath);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class BalanceTables;
+
+// A spreadsheet template (.xltx or .xlsx) whose placeholder cells are filled with balances and
+// saved as a new .xlsx workbook. The workbook's XML is edited in place, so styles, merged cells,
+// column widths, number formats and formulas of the template stay as they are; formulas lose
+// their cached results and the workbook asks to be recalculated when opened.
+class cExcel {
+public:
+    // Raised once every CellsPerTick cells scanned, counted over the used rectangle of each
+    // worksheet (from A1 to its last used row and column; an empty worksheet is the single
+    // cell A1).
+    using Tick = std::function<void()>;
+    static constexpr int CellsPerTick = 30;
+
+    cExcel();
+    ~cExcel();
+    cExcel(const cExcel &) = delete;
+    cExcel &operator=(const cExcel &) = delete;
+
+    // Opens the template and reads its list of worksheets. Returns false with an Italian
+    // message in *error when the file cannot be read or is not a workbook.
+    bool loadModel(const QString &path, QString *error = nullptr);
+
+    // Fills the placeholders of every worksheet, hidden ones too, in workbook order, with the
+    // tables' values written as numbers. Formula cells are left as they are. Returns false with
+    // the reason in *error (damaged XML, a missing part); the workbook can then not be saved.
+    bool processFile(const BalanceTables &tables, const Tick &tick = {}, QString *error = nullptr);
+
+    // Placeholders filled by the last processFile.
+    int filledCount() const;
+
+    // Writes the filled workbook to path as an .xlsx file. The file is written under a
+    // temporary name and renamed when complete, so a failure leaves any file already at path
+    // untouched. Refused unless processFile succeeded.
+    bool saveFile(const QString &path, QString *error = nullptr);
+
+private:
+    struct Workbook;
+    std::unique_ptr<Workbook> m_workbook;
+};

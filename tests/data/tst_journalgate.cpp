@@ -1,0 +1,192 @@
+#include "data/Database.h"
+#include "data/JournalGate.h"
+#include "data/Renumbering.h"
+#include "support/TestArchive.h"
+
+#include <QTest>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const FiscalYear Year{QDate(2024, 1, 1), QDate(2024, 12, 31), {}};
+const QString Locked =
+    u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s;
+
+struct Accounts {
+    qint64 cassa, quote, beni, terzi;
+};
+
+Accounts chartOf(TestArchive &a)
+{
+    const qint64 liq =
+        a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s, u"Cassa"_s);
+    const qint64 ric = a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s);
+    const qint64 ord = a.addConto(a.addMastro(u"O01"_s, u"Ordine"_s, 0), u"O01001"_s, u"Beni"_s);
+    return {a.addSottoconto(liq, u"Cassa"_s), a.addSottoconto(ric, u"Quote"_s),
+            a.addSottoconto(ord, u"Beni in comodato"_s), a.addSottoconto(ord, u"Terzi"_s)};
+}
+
+EntryRow debit(qint64 account, qint64 cents)
+{
+    return {0, account, QVariant(), Money::fromCents(cents), u"riga"_s};
+}
+
+EntryRow credit(qint64 account, qint64 cents)
+{
+    return {0, QVariant(), account, Money::fromCents(cents), u"riga"_s};
+}
+
+JournalEntry entryOf(const QList<EntryRow> &rows)
+{
+    return {{0, QDate(2024, 5, 1), {}, 0, {}}, rows};
+}
+
+int count(const TestArchive &a, const QString &table)
+{
+    return a.scalar(u"SELECT COUNT(*) FROM "_s + table).toInt();
+}
+
+} // namespace
+
+class TestJournalGate : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refusesAnEntryThatBreaksARule_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no rows") << 0 << u"Nessuna riga di dettaglio."_s;
+        QTest::newRow("unbalanced") << 1 << u"Sbilancio nella registrazione"_s;
+        QTest::newRow("memorandum against ordinary")
+            << 2
+            << u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa "
+               u"registrazione."_s;
+    }
+    void refusesAnEntryThatBreaksARule()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const QList<QList<EntryRow>> rows{{},
+                                          {debit(c.cassa, 100), credit(c.quote, 99)},
+                                          {debit(c.beni, 100), credit(c.quote, 100)}};
+        JournalEntry entry = entryOf(rows.at(kind));
+        const JournalEntry before = entry;
+        QString error;
+        QVERIFY(!writeEntry(Archive::ofDatabase(a.databasePath()), entry, Year, &error));
+        QCOMPARE(error, message);
+        QCOMPARE(entry, before);
+        QCOMPARE(count(a, u"regmain"_s), 0);
+    }
+
+    void refusesToChangeAStoredEntryIntoAnUnbalancedOne()
+    {
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = Archive::ofDatabase(a.databasePath());
+        JournalEntry entry = entryOf({debit(c.cassa, 100), credit(c.quote, 100)});
+        QString error;
+        QVERIFY2(writeEntry(archive, entry, Year, &error), qPrintable(error));
+        entry.rows[0].importo = Money::fromCents(150);
+        QVERIFY(!writeEntry(archive, entry, Year, &error));
+        QCOMPARE(a.scalar(u"SELECT SUM(importo) FROM regdet"_s).toLongLong(), 200 * 100);
+    }
+
+    void writesSeveralEntriesAllOrNone()
+    {
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = Archive::ofDatabase(a.databasePath());
+        const auto writeTwo = [&](bool keep) {
+            return inTransaction(archive, [&](const Connection &connection, QString *failure) {
+                JournalGate gate(connection);
+                JournalEntry first = entryOf({debit(c.cassa, 100), credit(c.quote, 100)});
+                JournalEntry second = entryOf({debit(c.beni, 5), credit(c.terzi, 5)});
+                return gate.write(first, FiscalYear(), failure) &&
+                       gate.write(second, FiscalYear(), failure) && keep;
+            });
+        };
+        QVERIFY(!writeTwo(false));
+        QCOMPARE(count(a, u"regmain"_s), 0);
+        QCOMPARE(count(a, u"regdet"_s), 0);
+        QVERIFY(writeTwo(true));
+        QCOMPARE(count(a, u"regmain"_s), 2);
+        // Without a year to number in, the entries wait for a renumbering.
+        QCOMPARE(count(a, u"regmain WHERE progressivo IS NULL"_s), 2);
+    }
+
+    void deletesEntriesAndHeadersLeftWithoutRows()
+    {
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = Archive::ofDatabase(a.databasePath());
+        const qint64 kept =
+            a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(1), u"x"_s}});
+        const qint64 gone =
+            a.addEntry(QDate(2024, 3, 1), {{c.cassa, c.quote, Money::fromCents(2), u"y"_s}});
+        const qint64 orphan =
+            a.addEntry(QDate(2019, 3, 1), {{c.cassa, c.quote, Money::fromCents(3), u"z"_s}});
+        a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
+        QString error;
+        QVERIFY(removeEntry(archive, gone, &error));
+        QVERIFY(!removeEntry(archive, gone, &error));
+        QVERIFY(error.contains(u"eliminata da un altro utente"_s));
+        QVERIFY(inTransaction(archive, [](const Connection &connection, QString *failure) {
+            return JournalGate(connection).removeHeadersWithoutRows(failure);
+        }));
+        QCOMPARE(a.scalar(u"SELECT GROUP_CONCAT(id) FROM regmain"_s).toLongLong(), kept);
+        QCOMPARE(count(a, u"regdet"_s), 1);
+    }
+
+    // Another user holds the write lock for longer than the busy timeout: every write is refused
+    // with the Italian explanation before it reads anything, and nothing is written.
+    void waitsForTheWriteLockThenGivesUp_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("write") << 0;
+        QTest::newRow("delete") << 1;
+        QTest::newRow("renumber") << 2;
+    }
+    void waitsForTheWriteLockThenGivesUp()
+    {
+        QFETCH(int, operation);
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = Archive::ofDatabase(a.databasePath());
+        const qint64 stored =
+            a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(1), u"x"_s}}, 0, 9);
+        setBusyTimeout(100);
+        const std::function<bool(QString *)> operations[] = {
+            [&](QString *error) {
+                JournalEntry entry = entryOf({debit(c.cassa, 100), credit(c.quote, 100)});
+                return writeEntry(archive, entry, Year, error);
+            },
+            [&](QString *error) { return removeEntry(archive, stored, error); },
+            [&](QString *error) { return renumber(archive, {Year}, error); },
+        };
+        {
+            Connection other(archive);
+            QSqlQuery hold = other.query();
+            QVERIFY(hold.exec(u"BEGIN IMMEDIATE"_s));
+            QString error;
+            QVERIFY(!operations[operation](&error));
+            QVERIFY2(error.startsWith(Locked), qPrintable(error));
+            QVERIFY(error.size() > Locked.size());
+            QVERIFY(hold.exec(u"ROLLBACK"_s));
+        }
+        QCOMPARE(
+            a.scalar(u"SELECT GROUP_CONCAT(id || ':' || progressivo) FROM regmain"_s).toString(),
+            u"%1:9"_s.arg(stored));
+        QString error;
+        QVERIFY2(operations[operation](&error), qPrintable(error));
+        setBusyTimeout(5000);
+    }
+};
+
+QTEST_MAIN(TestJournalGate)
+#include "tst_journalgate.moc"

@@ -1,0 +1,144 @@
+#include "archive/NewArchive.h"
+#include "data/Parametri.h"
+#include "journal/EntryRowGrid.h"
+#include "journal/frm_io_Reg.h"
+#include "main/frmMain.h"
+#include "program/MainModule.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/EditableGridModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// A bookkeeper records a whole entry from the journal view with the keyboard alone, in an
+// archive made from the third-sector chart.
+class TestKeyboardEntry : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir lockDir;
+
+    static void hit(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QCoreApplication::processEvents();
+    }
+
+    static void typeText(const QString &text)
+    {
+        for (const QChar c : text) {
+            QVERIFY(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        }
+        QCoreApplication::processEvents();
+    }
+
+    static void activate(QWidget *window)
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    }
+
+    void recordsThreeRowsFromTheJournalView()
+    {
+        TestArchive a;
+        QString error;
+        {
+            Connection archive(a.databasePath());
+            QVERIFY2(
+                importChart(archive, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error),
+                qPrintable(error));
+        }
+        auto idOf = [&a](const QString &name) {
+            return a.scalar(u"SELECT id FROM sottoconti WHERE descrizione = ?"_s, {name})
+                .toLongLong();
+        };
+        const qint64 cancelleria = idOf(u"Cancelleria e stampati"_s);
+        const qint64 telefonia = idOf(u"Telefonia e internet"_s);
+        const qint64 contanti = idOf(u"Cassa contanti"_s);
+        QVERIFY(cancelleria > 0 && telefonia > 0 && contanti > 0);
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
+
+        ScriptedMessages messages;
+        MainModule module(lockDir.path());
+        QVERIFY(module.avvia(QDate(2024, 5, 15)));
+        frmMain *main = module.mainWindow();
+        QCOMPARE(main->curView(), MainView::Movimenti);
+        activate(main);
+        hit(Qt::Key_F5);
+        QPointer<frm_io_Reg> editor = main->findChild<frm_io_Reg *>();
+        QVERIFY(editor && editor->isVisible());
+        activate(editor);
+
+        hit(Qt::Key_Return);
+        typeText(u"cancell"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+        typeText(u"100"_s);
+        hit(Qt::Key_Return);
+        typeText(u"Penne"_s);
+        hit(Qt::Key_Return);
+
+        typeText(u"telef"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+        typeText(u"23,45"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+
+        hit(Qt::Key_Return);
+        typeText(u"cassa cont"_s);
+        hit(Qt::Key_Return);
+        typeText(u"123,45"_s);
+        hit(Qt::Key_Return);
+        hit(Qt::Key_Return);
+
+        // A fourth row started by mistake goes with Ctrl+Delete.
+        typeText(u"cassa cont"_s);
+        hit(Qt::Key_Return);
+        QCOMPARE(editor->rowGrid()->model()->rows().size(), size_t(4));
+        hit(Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(editor->rowGrid()->model()->rows().size(), size_t(3));
+        hit(Qt::Key_F8);
+
+        QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u" | "_s)));
+        QCOMPARE(editor->state(), frm_io_Reg::State::View);
+        const qint64 id = editor->entryId();
+        QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {id}).toInt(), 1);
+        QStringList stored;
+        for (int riga : {10, 20, 30})
+            stored.append(
+                a.scalar(u"SELECT COALESCE(contodare, 0) || ':' || COALESCE(contoavere, 0) || ':' "
+                         u"|| (importo / 100) || ':' || descrizione FROM regdet "
+                         u"WHERE idRegMain = ? AND riga = ?"_s,
+                         {id, riga})
+                    .toString());
+        QCOMPARE(stored, (QStringList{u"%1:0:10000:Penne"_s.arg(cancelleria),
+                                      u"%1:0:2345:Penne"_s.arg(telefonia),
+                                      u"0:%1:12345:Penne"_s.arg(contanti)}));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 3);
+
+        hit(Qt::Key_Escape); // closes the entry, now saved, and the journal reloads
+        QVERIFY(!editor || !editor->isVisible());
+        QCOMPARE(main->listedRows(), 3);
+        main->showView(MainView::Schede);
+        QCOMPARE(main->listedRows(), 3);
+    }
+};
+
+QTEST_MAIN(TestKeyboardEntry)
+#include "tst_keyboardentry.moc"

@@ -1,0 +1,217 @@
+#include "WorkbookXml.h"
+#include "statements/frmBilancio.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const StatementYears Years{{QDate(2024, 1, 1), QDate(2024, 12, 31)},
+                           {QDate(2023, 1, 1), QDate(2023, 12, 31)}};
+
+QString shippedTemplate()
+{
+    return QDir(binDir()).filePath(u"modelli/bilancio3settore.xltx"_s);
+}
+
+// Cash of the third-sector chart moves by 150,25 in 2023 and by 30,00 in 2024 (no opening entry).
+void addCashMovements(TestArchive &a)
+{
+    const qint64 cassa =
+        a.addSottoconto(a.addConto(a.addMastro(u"170"_s, u"Disponibilità liquide"_s, 1),
+                                   u"170030"_s, u"Danaro e valori in cassa"_s),
+                        u"Cassa contanti"_s);
+    const qint64 quote = a.addSottoconto(
+        a.addConto(a.addMastro(u"410"_s, u"Proventi"_s, 4), u"410010"_s, u"Quote"_s),
+        u"Quote associative"_s);
+    a.addEntry(QDate(2023, 4, 1), {{cassa, quote, Money::fromCents(15025), u""_s}});
+    a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(3000), u""_s}});
+}
+
+// The reference of the cell holding the placeholder text in the template's first worksheet.
+QByteArray cellOfPlaceholder(const QString &templatePath, const QString &placeholder)
+{
+    pugi::xml_document shared, sheet;
+    WorkbookXml::load(templatePath, u"xl/sharedStrings.xml"_s, &shared);
+    WorkbookXml::load(templatePath, u"xl/worksheets/sheet1.xml"_s, &sheet);
+    int index = 0, wanted = -1;
+    for (const pugi::xml_node &item : shared.child("sst").children("si")) {
+        if (QString::fromUtf8(item.child_value("t")) == placeholder)
+            wanted = index;
+        ++index;
+    }
+    for (const pugi::xml_node &row : sheet.child("worksheet").child("sheetData").children("row"))
+        for (const pugi::xml_node &cell : row.children("c"))
+            if (std::string_view(cell.attribute("t").value()) == "s" &&
+                cell.child("v").text().as_int() == wanted)
+                return cell.attribute("r").value();
+    return {};
+}
+
+QByteArray filledValue(const QString &workbook, const QByteArray &reference)
+{
+    pugi::xml_document sheet;
+    WorkbookXml::load(workbook, u"xl/worksheets/sheet1.xml"_s, &sheet);
+    return WorkbookXml::cell(sheet, reference.constData()).child_value("v");
+}
+
+} // namespace
+
+class TestFrmBilancio : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void generatesTheWorkbookFromTheChosenTemplate()
+    {
+        TestArchive a;
+        addCashMovements(a);
+        const QString model = a.folder() + u"/modelli/bilancio3settore.xltx"_s;
+        QVERIFY(QFile::copy(shippedTemplate(), model));
+        const QString out = a.folder() + u"/documenti/bilancio.xlsx"_s;
+        ScriptedMessages messages;
+        messages.files = {model, out};
+
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        auto *genera = window.findChild<QPushButton *>(u"cmdOK"_s);
+        QVERIFY(!genera->isEnabled());
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdFolderSelect"_s), Qt::LeftButton);
+        QVERIFY(genera->isEnabled());
+        QCOMPARE(window.findChild<QLineEdit *>(u"txtFolder"_s)->text(),
+                 QDir::toNativeSeparators(model));
+
+        QTest::mouseClick(genera, Qt::LeftButton);
+        QCOMPARE(messages.shown,
+                 QStringList({u"Apri il file Modello"_s, u"Salva il File generato"_s,
+                              u"File generato con successo."_s}));
+        QCOMPARE(messages.fileDialogs,
+                 QStringList({a.folder() + u"/modelli | Modello Excel (*.xltx *.xlsx)"_s,
+                              a.folder() + u"/documenti | File Excel (*.xlsx) | xlsx"_s}));
+        QCOMPARE(window.statusText(), u"Processo terminato."_s);
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+        const QByteArray cash = cellOfPlaceholder(model, u"{{C170030}}"_s);
+        QVERIFY(!cash.isEmpty());
+        QCOMPARE(filledValue(out, cash), QByteArray("30"));
+        QCOMPARE(filledValue(out, cellOfPlaceholder(model, u"{{P170030}}"_s)),
+                 QByteArray("150.25"));
+    }
+
+    void clickingTheFieldOpensTheDialogAndCancellingDisablesGenera()
+    {
+        TestArchive a;
+        ScriptedMessages messages;
+        messages.files = {shippedTemplate()};
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        auto *field = window.findChild<QLineEdit *>(u"txtFolder"_s);
+        QCOMPARE(field->text(), u"Selezionare un File Modello di Bilancio.."_s);
+        QTest::mouseClick(field, Qt::LeftButton);
+        auto *genera = window.findChild<QPushButton *>(u"cmdOK"_s);
+        QVERIFY(genera->isEnabled());
+        QTest::mouseClick(field, Qt::LeftButton);
+        QVERIFY(!genera->isEnabled());
+        QCOMPARE(messages.shown.size(), 2);
+    }
+
+    void anUnreadableTemplateIsToldAndTheWindowStays()
+    {
+        TestArchive a;
+        const QString broken = a.folder() + u"/modelli/rotto.xltx"_s;
+        {
+            QFile file(broken);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("testo");
+        }
+        ScriptedMessages messages;
+        messages.files = {broken};
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdFolderSelect"_s), Qt::LeftButton);
+        QVERIFY(!window.findChild<QPushButton *>(u"cmdOK"_s)->isEnabled());
+        QVERIFY(messages.shown.last().startsWith(u"Impossibile aprire il modello"_s));
+        QVERIFY(window.isVisible());
+    }
+
+    void cancellingTheSaveDialogDoesNothing()
+    {
+        TestArchive a;
+        ScriptedMessages messages;
+        messages.files = {shippedTemplate()};
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdFolderSelect"_s), Qt::LeftButton);
+        auto *genera = window.findChild<QPushButton *>(u"cmdOK"_s);
+        QTest::mouseClick(genera, Qt::LeftButton);
+        QVERIFY(genera->isEnabled());
+        QVERIFY(window.isVisible());
+        QVERIFY(window.statusText().isEmpty());
+        QVERIFY(QDir(a.folder() + u"/documenti"_s).isEmpty());
+    }
+
+    void aFailedSaveIsReportedAndLeavesNoFile()
+    {
+        TestArchive a;
+        ScriptedMessages messages;
+        const QString out = a.folder() + u"/manca/bilancio.xlsx"_s;
+        messages.files = {shippedTemplate(), out};
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdFolderSelect"_s), Qt::LeftButton);
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        QVERIFY(messages.shown.last().startsWith(u"Procedura interrotta."_s));
+        QCOMPARE(window.statusText(), u"Processo terminato."_s);
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void escapeClosesTheWindow()
+    {
+        TestArchive a;
+        ScriptedMessages messages;
+        frmBilancio window(a.folder(), Years);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void theCommandLineFillsAndCounts()
+    {
+        TestArchive a;
+        addCashMovements(a);
+        const QString out = a.folder() + u"/documenti/riga.xlsx"_s;
+        QProcess cli;
+        cli.start(QDir(binDir()).filePath(u"tovrin3-cli"_s),
+                  {u"fill"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-30"_s,
+                   u"--template"_s, shippedTemplate(), u"--out"_s, out});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const int filled = QString::fromUtf8(cli.readAllStandardOutput()).trimmed().toInt();
+        QVERIFY(filled > 100);
+        QCOMPARE(filled % 2, 0);
+        QCOMPARE(filledValue(out, cellOfPlaceholder(shippedTemplate(), u"{{C170030}}"_s)),
+                 QByteArray("30"));
+
+        cli.start(QDir(binDir()).filePath(u"tovrin3-cli"_s),
+                  {u"fill"_s, u"--archive"_s, a.folder(), u"--template"_s,
+                   a.folder() + u"/modelli/assente.xltx"_s, u"--out"_s, out + u"2"_s});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(u"non esiste"_s));
+        QVERIFY(!QFile::exists(out + u"2"_s));
+    }
+};
+
+QTEST_MAIN(TestFrmBilancio)
+#include "tst_frmbilancio.moc"
