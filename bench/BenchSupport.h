@@ -19,7 +19,7 @@ inline void must(bool ok, const QString &what)
 }
 
 // Fills folder with the synthetic archive (the entry count from the first argument, when given)
-// and makes it the open archive. Returns the options it was made with.
+// and returns the options it was made with.
 inline SyntheticOptions openSyntheticArchive(const QString &folder, int argc, char *argv[])
 {
     SyntheticOptions options;
@@ -31,6 +31,5 @@ inline SyntheticOptions openSyntheticArchive(const QString &folder, int argc, ch
              QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("contab.gen")),
              options, &error),
          error);
-    setStringaConnessione(databasePathFor(folder));
     return options;
 }

@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     std::printf("archive: %d entries over %d years; peak %.0f MB after creating it\n",
                 synthetic.entries, synthetic.years, peakMegabytes());
 
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(Archive(dir.path()), Connection::Mode::ReadOnly);
     must(connection.isOpen(), connection.errorText());
     benchPeriod("one month", connection.database(), QDate(lastYear, 6, 1), QDate(lastYear, 6, 30));
     benchPeriod("one year", connection.database(), QDate(lastYear, 1, 1), QDate(lastYear, 12, 31));

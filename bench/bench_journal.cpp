@@ -40,13 +40,14 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const SyntheticOptions options = openSyntheticArchive(dir.path(), argc, argv);
+    const Archive archive(dir.path());
     QString error;
     const int lastYear = options.firstYear + options.years - 1;
     const QDate yearStart(lastYear, 1, 1), yearEnd(lastYear, 12, 31);
 
     qint64 someEntry = 0, cassa = 0, banca = 0;
     {
-        Connection connection;
+        Connection connection(archive);
         QSqlQuery query = connection.query();
         must(runSql(query, u"SELECT MAX(id) FROM regmain WHERE data <= ?"_s,
                     {yearEnd.addMonths(-6).toString(Qt::ISODate)}) &&
@@ -60,19 +61,19 @@ int main(int argc, char *argv[])
     }
 
     const double open =
-        bestOf(5, [&](int) { must(loadEntry(someEntry, &error).has_value(), error); });
+        bestOf(5, [&](int) { must(loadEntry(archive, someEntry, &error).has_value(), error); });
     const double save = bestOf(5, [&](int i) {
         JournalEntry entry{{0, QDate(lastYear, 6, 1 + i), {}, 0, {}},
                            {{0, cassa, {}, Money::fromCents(10000), u"Riga 1"_s},
                             {0, cassa, {}, Money::fromCents(5000), u"Riga 2"_s},
                             {0, {}, banca, Money::fromCents(12000), u"Riga 3"_s},
                             {0, {}, banca, Money::fromCents(3000), u"Riga 4"_s}}};
-        must(ValidateEntry(entry.rows, &error).isEmpty(), u"invalid entry "_s + error);
-        must(saveEntry(entry, yearStart, yearEnd, &error), error);
+        must(ValidateEntry(archive, entry.rows, &error).isEmpty(), u"invalid entry "_s + error);
+        must(saveEntry(archive, entry, yearStart, yearEnd, &error), error);
     });
     bool misaligned = false;
-    const double check =
-        bestOf(5, [&](int) { misaligned = ProgressiviDisallineati(yearStart, yearEnd, &error); });
+    const double check = bestOf(
+        5, [&](int) { misaligned = ProgressiviDisallineati(archive, yearStart, yearEnd, &error); });
 
     std::printf("archive: %d entries over %d years; year %d\n", options.entries, options.years,
                 lastYear);

@@ -96,7 +96,7 @@ int main(int argc, char *argv[])
     std::printf("archive: %d entries over %d years; peak %.0f MB after creating it\n",
                 synthetic.entries, synthetic.years, peakMegabytes());
 
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(Archive(dir.path()), Connection::Mode::ReadOnly);
     must(connection.isOpen(), connection.errorText());
     QString error;
     std::optional<JournalBookOptions> year =

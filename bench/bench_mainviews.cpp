@@ -5,13 +5,13 @@
 
 #include "SyntheticArchive.h"
 
-#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
+#include "data/RowSet.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "main/MainViews.h"
 #include "main/frmMain.h"
-#include "data/RowSet.h"
 
 #include <QApplication>
 #include <QDir>
@@ -110,10 +110,9 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
-    setStringaConnessione(databasePathFor(archive));
+    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
 
-    cEnvironment environment;
+    cEnvironment environment{Archive(archive)};
     environment.setCurDate({2024, 6, 15});
     environment.Update();
     const double heapBefore = heapMegabytes();
@@ -136,7 +135,7 @@ int main(int argc, char *argv[])
 
     const double journalRowSet = bestSeconds([&] {
         RowSet rows;
-        Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+        Connection connection(environment.archive(), Connection::Mode::ReadOnly);
         rows.load(
             connection, mainViewDefinition(MainView::Movimenti).statement,
             mainViewBindings(MainView::Movimenti, environment.EseDate1(), environment.EseDate2()));

@@ -56,9 +56,9 @@ int main(int argc, char *argv[])
     must(QFile::copy(QDir(QCoreApplication::applicationDirPath()).filePath(u"contab.gen"_s), db),
          u"contab.gen missing"_s);
     QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
-    setStringaConnessione(db);
+    const Archive archive = Archive::ofDatabase(db);
     {
-        Connection connection;
+        Connection connection(archive);
         QSqlQuery q = connection.query();
         must(
             runSql(
@@ -81,14 +81,14 @@ int main(int argc, char *argv[])
     const QDate start(2024, 1, 1), end(2024, 12, 31);
     QElapsedTimer timer;
     timer.start();
-    const bool misaligned = ProgressiviDisallineati(start, end);
+    const bool misaligned = ProgressiviDisallineati(archive, start, end);
     const qint64 checkBefore = timer.nsecsElapsed();
     timer.restart();
-    clsRicalcolo ricalcolo(start, end);
+    clsRicalcolo ricalcolo(archive, start, end);
     must(ricalcolo.esegui(clsRicalcolo::Corrente), u"renumbering failed"_s);
     const qint64 renumber = timer.nsecsElapsed();
     timer.restart();
-    const bool stillMisaligned = ProgressiviDisallineati(start, end);
+    const bool stillMisaligned = ProgressiviDisallineati(archive, start, end);
     const qint64 checkAfter = timer.nsecsElapsed();
 
     std::printf("entries in the year: %d (plus %d in the year before)\n", entries, entries);

@@ -3,9 +3,9 @@
 //   bench_yearend [entries]
 
 #include "BenchSupport.h"
-#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCoreApplication>
@@ -19,9 +19,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-qint64 firstSubAccountOfNature(int nature)
+qint64 firstSubAccountOfNature(const Archive &archive, int nature)
 {
-    Connection connection;
+    Connection connection(archive);
     QSqlQuery query = connection.query();
     must(runSql(query,
                 u"SELECT MIN(s.id) FROM sottoconti s JOIN conti c ON c.id = s.idConto "
@@ -39,24 +39,25 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const SyntheticOptions options = openSyntheticArchive(dir.path(), argc, argv);
+    const Archive archive(dir.path());
     QString error;
     for (const auto &[role, nature] :
          {std::pair(u"bilanciochiusura"_s, 2), std::pair(u"bilancioapertura"_s, 2),
           std::pair(u"utile"_s, 2), std::pair(u"perdita"_s, 2),
           std::pair(u"profittieperdite"_s, 4)})
-        must(ScriviParametro(role, TipoValore::Intero, Memoria::Archivio,
-                             firstSubAccountOfNature(nature), &error),
+        must(ScriviParametro(archive, role, TipoValore::Intero, Memoria::Archivio,
+                             firstSubAccountOfNature(archive, nature), &error),
              error);
 
     // The last year of the archive is opened; the one before it is closed.
-    cEnvironment environment;
+    cEnvironment environment(archive);
     environment.setCurDate(QDate(options.firstYear + options.years - 1, 6, 30));
     must(environment.Update(&error), error);
     const YearEndYears years = YearEndYears::of(environment);
 
     // The generator closes every year; a repeated year-end starts by deleting that one's entries.
     {
-        Connection connection;
+        Connection connection(archive);
         QSqlQuery query = connection.query();
         must(runSql(query,
                     u"DELETE FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
@@ -69,20 +70,21 @@ int main(int argc, char *argv[])
 
     QElapsedTimer timer;
     timer.start();
-    must(yearEndRefusal(years, &error).isEmpty() && error.isEmpty(),
-         u"refused: "_s + yearEndRefusal(years, &error));
-    const std::optional<Money> result = risultatoEsercizio(years, &error);
+    must(yearEndRefusal(archive, years, &error).isEmpty() && error.isEmpty(),
+         u"refused: "_s + yearEndRefusal(archive, years, &error));
+    const std::optional<Money> result = risultatoEsercizio(archive, years, &error);
     must(result.has_value(), error);
-    const YearEndInput input = yearEndDefaults(years, *result, yearEndChoices(true, &error),
-                                               yearEndChoices(false, &error));
+    const YearEndInput input =
+        yearEndDefaults(archive, years, *result, yearEndChoices(archive, true, &error),
+                        yearEndChoices(archive, false, &error));
     must(ControllaParametri(input, years).isEmpty(), u"invalid inputs"_s);
     const qint64 opening = timer.nsecsElapsed();
     timer.restart();
-    const auto written = runYearEnd(input, years, *result, &error);
+    const auto written = runYearEnd(archive, input, years, *result, &error);
     const qint64 run = timer.nsecsElapsed();
     must(written.has_value(), error);
 
-    Connection connection;
+    Connection connection(archive);
     QSqlQuery query = connection.query();
     runSql(query, u"SELECT COUNT(*) FROM regmain WHERE data BETWEEN ? AND ?"_s,
            {years.prevStart.toString(Qt::ISODate), years.prevEnd.toString(Qt::ISODate)});

@@ -2,10 +2,10 @@
 // at the layout without a desktop.
 //   tovrin3-screens ARCHIVE OUTDIR [YYYY-MM-DD]
 
-#include "data/cEnvironment.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
 
 #include <QAction>
@@ -26,9 +26,8 @@ int main(int argc, char *argv[])
         return 1;
     const QString archive = QString::fromLocal8Bit(argv[1]);
     const QDir out(QString::fromLocal8Bit(argv[2]));
-    ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
-    setStringaConnessione(databasePathFor(archive));
-    cEnvironment environment;
+    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
+    cEnvironment environment{Archive(archive)};
     environment.setScreenMetrics(QGuiApplication::primaryScreen()->logicalDotsPerInch(),
                                  QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     environment.setCurDate(argc > 3 ? dateFromIso(QString::fromLocal8Bit(argv[3]))

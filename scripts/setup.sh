@@ -5,8 +5,9 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 
+# libsqlite3-dev: the benchmarks compare the views with SQLite called directly.
 packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
-          libxlsxwriter-dev libzip-dev libpugixml-dev clang-format xvfb xauth
+          libxlsxwriter-dev libzip-dev libpugixml-dev libsqlite3-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core poppler-utils unzip)
 missing=()
 for p in "${packages[@]}"; do

@@ -29,6 +29,7 @@ bool NuovaContabilita(QWidget *owner, cEnvironment &environment)
 {
     if (!frmChoosePdC::Apri(owner))
         return false;
+    environment.setArchive(Archive(cDataAccess().dataFolder()));
     environment.setCurDate(QDate::currentDate());
     QString error;
     if (!environment.Update(&error))

@@ -67,10 +67,10 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
         *error = QString(problem).replace(u'\n', u' ');
         return std::nullopt;
     }
-    setStringaConnessione(databasePathFor(dataFolder));
+    const Archive archive(dataFolder);
 
     ArchiveInfo info;
-    cEnvironment environment;
+    cEnvironment environment(archive);
     environment.setCurDate(workingDate);
     QString failure;
     if (!environment.Update(&failure)) {
@@ -78,11 +78,14 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
         return std::nullopt;
     }
     info.aMajor =
-        LeggiParametro(u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure).toInt();
+        LeggiParametro(archive, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure)
+            .toInt();
     info.aMinor =
-        LeggiParametro(u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure).toInt();
+        LeggiParametro(archive, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure)
+            .toInt();
     info.startMonth =
-        LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure).toInt();
+        LeggiParametro(archive, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure)
+            .toInt();
     info.eseDate1 = environment.EseDate1();
     info.eseDate2 = environment.EseDate2();
     info.eseDate1Prev = environment.EseDate1Prev();
@@ -90,7 +93,7 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
     info.esercizioString = environment.EsercizioString();
     info.lastRegDate = environment.LastRegDate(&failure);
 
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     QSqlQuery query = connection.query();
     for (const QString &table : CountedTables) {
         // Table names are program constants, never user text.

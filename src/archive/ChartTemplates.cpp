@@ -29,10 +29,8 @@ QString textOr(const QVariant &value, const QString &fallback)
 QList<ChartTemplate> loadChartTemplates(const QString &pdcPath, QString *error)
 {
     Connection connection(pdcPath, Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        *error = connection.errorText();
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT * FROM lista"_s, {}, error))
         return {};

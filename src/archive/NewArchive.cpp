@@ -73,8 +73,8 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
                   const QString &folder, QString *error)
 {
     Connection connection(databasePathFor(folder));
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    if (!connection.opened(error))
+        return false;
     Transaction transaction(connection);
     if (!transaction.isActive())
         return fail(error, transaction.errorText());
@@ -130,17 +130,14 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
     if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty())
         return fail(error, refusal);
 
-    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-                    fillDatabase(request, programFolder, folder, error) &&
-                    (!request.makeCurrent || ScriviParametro(u"dataPath"_s, TipoValore::Testo,
-                                                             Memoria::Utente, folder, error));
-    if (!ok) {
+    const bool ok =
+        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+        fillDatabase(request, programFolder, folder, error) &&
+        (!request.makeCurrent || ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
+                                                 Memoria::Utente, folder, error));
+    if (!ok)
         QDir(folder).removeRecursively();
-        return false;
-    }
-    if (request.makeCurrent)
-        setStringaConnessione(databasePathFor(folder));
-    return true;
+    return ok;
 }
 
 bool importChart(const Connection &archive, const QString &pdcPath, const QString &foglio,
@@ -216,12 +213,10 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return fail(error, problem);
 
-    const QString previous = StringaConnessione();
-    setStringaConnessione(databasePathFor(folder));
     cEnvironment opened = environment;
-    if (!opened.Update(error) ||
-        !ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder, error)) {
-        setStringaConnessione(previous);
+    opened.setArchive(Archive(folder));
+    if (!opened.Update(error) || !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
+                                                  Memoria::Utente, folder, error)) {
         *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }

@@ -29,9 +29,8 @@ QString existingFolderRefusal(const QString &folder);
 
 // Creates the archive folder with its sub-folders, the database copied from the program's
 // empty archive, the spreadsheet templates, the chart and the parameters, then, when the
-// request says so, makes it the current archive (StringaConnessione and the per-user
-// dataPath). The templates are read from
-// programFolder. On failure everything created is removed, the current archive stays as it
+// request says so, makes it the per-user dataPath, the archive the program opens. The templates
+// are read from programFolder. On failure everything created is removed, dataPath stays as it
 // was, and *error says why.
 bool createArchive(const NewArchiveRequest &request, const QString &programFolder, QString *error);
 

@@ -19,8 +19,8 @@ public:
     frmChoosePdC(const QString &programFolder, const QList<ChartTemplate> &charts,
                  QWidget *parent = nullptr);
 
-    // Shows the window modally; true when an archive was created and made current (dataPath and
-    // StringaConnessione name it). A template database that cannot be read is shown and gives
+    // Shows the window modally; true when an archive was created and made the one the program
+    // opens (dataPath names it). A template database that cannot be read is shown and gives
     // false.
     static bool Apri(QWidget *parent = nullptr);
 

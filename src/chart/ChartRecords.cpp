@@ -8,37 +8,31 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
 // Runs a read with bound values on its own connection and gives what read makes of the query;
 // nothing when the statement fails.
 template <typename T, typename Read>
-std::optional<T> readFirst(const QString &sql, const QVariantList &values, QString *error,
-                           Read read)
+std::optional<T> readFirst(const Archive &archive, const QString &sql, const QVariantList &values,
+                           QString *error, Read read)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        setError(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, sql, values, error))
         return std::nullopt;
     return read(query);
 }
 
-std::optional<bool> exists(const QString &sql, const QVariantList &values, QString *error)
+std::optional<bool> exists(const Archive &archive, const QString &sql, const QVariantList &values,
+                           QString *error)
 {
-    return readFirst<bool>(sql, values, error, [](QSqlQuery &query) { return query.next(); });
+    return readFirst<bool>(archive, sql, values, error,
+                           [](QSqlQuery &query) { return query.next(); });
 }
 
-QString textById(const QString &sql, qint64 id)
+QString textById(const Archive &archive, const QString &sql, qint64 id)
 {
-    return readFirst<QString>(sql, {id}, nullptr,
+    return readFirst<QString>(archive, sql, {id}, nullptr,
                               [](QSqlQuery &query) {
                                   return query.next() ? query.value(0).toString() : QString();
                               })
@@ -55,11 +49,13 @@ bool isDuplicateKey(const QSqlError &error)
 }
 
 // Runs the insert or update in one transaction and reports what happened.
-ChartSave save(qint64 id, const QString &insert, const QString &update, QVariantList values)
+ChartSave save(const Archive &archive, qint64 id, const QString &insert, const QString &update,
+               QVariantList values)
 {
     ChartSave result;
     QString error;
     const bool done = inTransaction(
+        archive,
         [&](const Connection &connection, QString *failure) {
             QSqlQuery query = connection.query();
             if (id != 0)
@@ -108,25 +104,25 @@ QString accountCode(const QString &ledgerCode, const QString &ownPart)
     return normalisedCode(ledgerCode) + normalisedCode(ownPart);
 }
 
-int columnSize(const QString &table, const QString &column, int fallback)
+int columnSize(const Archive &archive, const QString &table, const QString &column, int fallback)
 {
     // The table's name is one of the program's own, never the user's.
-    const std::optional<int> size =
-        readFirst<int>(u"SELECT type FROM pragma_table_info('%1') WHERE name = ?"_s.arg(table),
-                       {column}, nullptr, [fallback](QSqlQuery &query) {
-                           if (!query.next())
-                               return fallback;
-                           static const QRegularExpression declared(u"\\(\\s*(\\d+)\\s*\\)"_s);
-                           const QRegularExpressionMatch match =
-                               declared.match(query.value(0).toString());
-                           return match.hasMatch() ? match.captured(1).toInt() : fallback;
-                       });
+    const std::optional<int> size = readFirst<int>(
+        archive, u"SELECT type FROM pragma_table_info('%1') WHERE name = ?"_s.arg(table), {column},
+        nullptr, [fallback](QSqlQuery &query) {
+            if (!query.next())
+                return fallback;
+            static const QRegularExpression declared(u"\\(\\s*(\\d+)\\s*\\)"_s);
+            const QRegularExpressionMatch match = declared.match(query.value(0).toString());
+            return match.hasMatch() ? match.captured(1).toInt() : fallback;
+        });
     return size.value_or(fallback);
 }
 
-std::optional<Mastro> loadMastro(qint64 id, QString *error)
+std::optional<Mastro> loadMastro(const Archive &archive, qint64 id, QString *error)
 {
     return readFirst<std::optional<Mastro>>(
+               archive,
                u"SELECT id, prefisso, descrizione, tipo, gruppo FROM mastri WHERE id = ?"_s, {id},
                error,
                [](QSqlQuery &query) -> std::optional<Mastro> {
@@ -139,9 +135,10 @@ std::optional<Mastro> loadMastro(qint64 id, QString *error)
         .value_or(std::nullopt);
 }
 
-std::optional<Conto> loadConto(qint64 id, QString *error)
+std::optional<Conto> loadConto(const Archive &archive, qint64 id, QString *error)
 {
     return readFirst<std::optional<Conto>>(
+               archive,
                u"SELECT id, idMastro, prefisso, descrizione, bilancio FROM conti WHERE id = ?"_s,
                {id}, error,
                [](QSqlQuery &query) -> std::optional<Conto> {
@@ -155,10 +152,11 @@ std::optional<Conto> loadConto(qint64 id, QString *error)
         .value_or(std::nullopt);
 }
 
-std::optional<Sottoconto> loadSottoconto(qint64 id, QString *error)
+std::optional<Sottoconto> loadSottoconto(const Archive &archive, qint64 id, QString *error)
 {
     return readFirst<std::optional<Sottoconto>>(
-               u"SELECT id, idConto, descrizione, note FROM sottoconti WHERE id = ?"_s, {id}, error,
+               archive, u"SELECT id, idConto, descrizione, note FROM sottoconti WHERE id = ?"_s,
+               {id}, error,
                [](QSqlQuery &query) -> std::optional<Sottoconto> {
                    if (!query.next())
                        return std::nullopt;
@@ -168,44 +166,46 @@ std::optional<Sottoconto> loadSottoconto(qint64 id, QString *error)
         .value_or(std::nullopt);
 }
 
-std::optional<bool> mastroCodeInUse(const QString &code, qint64 exceptId, QString *error)
+std::optional<bool> mastroCodeInUse(const Archive &archive, const QString &code, qint64 exceptId,
+                                    QString *error)
 {
-    return exists(u"SELECT id FROM mastri WHERE prefisso = ? AND id <> ?"_s, {code, exceptId},
-                  error);
+    return exists(archive, u"SELECT id FROM mastri WHERE prefisso = ? AND id <> ?"_s,
+                  {code, exceptId}, error);
 }
 
-std::optional<bool> mastroDescriptionInUse(const QString &descrizione, QString *error)
+std::optional<bool> mastroDescriptionInUse(const Archive &archive, const QString &descrizione,
+                                           QString *error)
 {
-    return exists(u"SELECT id FROM mastri WHERE descrizione = ?"_s, {descrizione}, error);
+    return exists(archive, u"SELECT id FROM mastri WHERE descrizione = ?"_s, {descrizione}, error);
 }
 
-QString descrizioneMastro(qint64 id)
+QString descrizioneMastro(const Archive &archive, qint64 id)
 {
-    return textById(u"SELECT descrizione FROM mastri WHERE id = ?"_s, id);
+    return textById(archive, u"SELECT descrizione FROM mastri WHERE id = ?"_s, id);
 }
 
-QString prefissoMastro(qint64 id)
+QString prefissoMastro(const Archive &archive, qint64 id)
 {
-    return textById(u"SELECT prefisso FROM mastri WHERE id = ?"_s, id);
+    return textById(archive, u"SELECT prefisso FROM mastri WHERE id = ?"_s, id);
 }
 
-QString descrizioneConto(qint64 id)
+QString descrizioneConto(const Archive &archive, qint64 id)
 {
-    return textById(u"SELECT descrizione FROM conti WHERE id = ?"_s, id);
+    return textById(archive, u"SELECT descrizione FROM conti WHERE id = ?"_s, id);
 }
 
-ChartSave saveMastro(const Mastro &mastro)
+ChartSave saveMastro(const Archive &archive, const Mastro &mastro)
 {
-    return save(mastro.id,
+    return save(archive, mastro.id,
                 u"INSERT INTO mastri (prefisso, descrizione, tipo, gruppo) VALUES (?, ?, ?, ?)"_s,
                 u"UPDATE mastri SET prefisso = ?, descrizione = ?, tipo = ?, gruppo = ? "
                 "WHERE id = ?"_s,
                 {mastro.prefisso, mastro.descrizione, mastro.tipo, nullWhenEmpty(mastro.gruppo)});
 }
 
-ChartSave saveConto(const Conto &conto)
+ChartSave saveConto(const Archive &archive, const Conto &conto)
 {
-    return save(conto.id,
+    return save(archive, conto.id,
                 u"INSERT INTO conti (idMastro, prefisso, descrizione, bilancio) "
                 "VALUES (?, ?, ?, ?)"_s,
                 u"UPDATE conti SET idMastro = ?, prefisso = ?, descrizione = ?, bilancio = ? "
@@ -213,9 +213,9 @@ ChartSave saveConto(const Conto &conto)
                 {conto.idMastro, conto.prefisso, conto.descrizione, conto.bilancio ? 1 : 0});
 }
 
-ChartSave saveSottoconto(const Sottoconto &sottoconto)
+ChartSave saveSottoconto(const Archive &archive, const Sottoconto &sottoconto)
 {
-    return save(sottoconto.id,
+    return save(archive, sottoconto.id,
                 u"INSERT INTO sottoconti (idConto, descrizione, note) VALUES (?, ?, ?)"_s,
                 u"UPDATE sottoconti SET idConto = ?, descrizione = ?, note = ? WHERE id = ?"_s,
                 {sottoconto.idConto, sottoconto.descrizione, nullWhenEmpty(sottoconto.note)});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QString>
 
 #include <optional>
@@ -17,7 +19,7 @@ QString accountCode(const QString &ledgerCode, const QString &ownPart);
 
 // The size a text column of the archive declares (VARCHAR(n)); fallback when it declares none
 // or cannot be read.
-int columnSize(const QString &table, const QString &column, int fallback);
+int columnSize(const Archive &archive, const QString &table, const QString &column, int fallback);
 
 struct Mastro {
     qint64 id = 0; // 0 for a ledger not yet saved
@@ -44,19 +46,22 @@ struct Sottoconto {
 
 // A record read by id; nothing when it does not exist or the archive cannot be read (then the
 // engine's text is in *error).
-std::optional<Mastro> loadMastro(qint64 id, QString *error = nullptr);
-std::optional<Conto> loadConto(qint64 id, QString *error = nullptr);
-std::optional<Sottoconto> loadSottoconto(qint64 id, QString *error = nullptr);
+std::optional<Mastro> loadMastro(const Archive &archive, qint64 id, QString *error = nullptr);
+std::optional<Conto> loadConto(const Archive &archive, qint64 id, QString *error = nullptr);
+std::optional<Sottoconto> loadSottoconto(const Archive &archive, qint64 id,
+                                         QString *error = nullptr);
 
 // Whether another ledger than exceptId already has the code, or the description; nothing when
 // the archive cannot be read (the engine's text in *error).
-std::optional<bool> mastroCodeInUse(const QString &code, qint64 exceptId, QString *error = nullptr);
-std::optional<bool> mastroDescriptionInUse(const QString &descrizione, QString *error = nullptr);
+std::optional<bool> mastroCodeInUse(const Archive &archive, const QString &code, qint64 exceptId,
+                                    QString *error = nullptr);
+std::optional<bool> mastroDescriptionInUse(const Archive &archive, const QString &descrizione,
+                                           QString *error = nullptr);
 
 // Descriptions and codes of records by id; empty when missing or unreadable.
-QString descrizioneMastro(qint64 id);
-QString prefissoMastro(qint64 id);
-QString descrizioneConto(qint64 id);
+QString descrizioneMastro(const Archive &archive, qint64 id);
+QString prefissoMastro(const Archive &archive, qint64 id);
+QString descrizioneConto(const Archive &archive, qint64 id);
 
 // What a save did: the id of the record written, or nothing written with the reason.
 struct ChartSave {
@@ -68,6 +73,6 @@ struct ChartSave {
 
 // Inserts the record when its id is 0, else updates it, in one transaction that is rolled back
 // when the archive refuses the write.
-ChartSave saveMastro(const Mastro &mastro);
-ChartSave saveConto(const Conto &conto);
-ChartSave saveSottoconto(const Sottoconto &sottoconto);
+ChartSave saveMastro(const Archive &archive, const Mastro &mastro);
+ChartSave saveConto(const Archive &archive, const Conto &conto);
+ChartSave saveSottoconto(const Archive &archive, const Sottoconto &sottoconto);

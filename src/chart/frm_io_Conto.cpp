@@ -34,7 +34,8 @@ QLineEdit *readOnlyBox(const QString &name, QWidget *parent)
 
 } // namespace
 
-frm_io_Conto::frm_io_Conto(const Conto &record, QWidget *owner) : QDialog(owner), m_record(record)
+frm_io_Conto::frm_io_Conto(const Archive &archive, const Conto &record, QWidget *owner)
+    : QDialog(owner), m_archive(archive), m_record(record)
 {
     setObjectName(u"frm_io_Conto"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Conto"_s : u"Modifica Conto"_s);
@@ -84,7 +85,7 @@ QWidget *frm_io_Conto::buildFields()
     acceptOnlyCodeCharacters(m_txtPrefisso, true);
     checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla, m_cmdMastro});
     if (m_record.idMastro > 0) {
-        m_txtMastro->setText(descrizioneMastro(m_record.idMastro));
+        m_txtMastro->setText(descrizioneMastro(m_archive, m_record.idMastro));
         m_txtPrefissoMastro->setText(m_record.prefisso.left(3));
         m_txtPrefisso->setText(m_record.prefisso.mid(3, 3));
     } else {
@@ -100,7 +101,7 @@ QWidget *frm_io_Conto::buildFields()
 
     m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
     m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
-    m_txtDescrizione->setMaxLength(columnSize(u"conti"_s, u"descrizione"_s, 100));
+    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"conti"_s, u"descrizione"_s, 100));
     checkOnLeave(m_txtDescrizione, [this] { return descriptionLeft(); },
                  {m_cmdAnnulla, m_cmdMastro});
     grid->addWidget(new QLabel(u"Descrizione"_s, fields), 2, 0);
@@ -128,12 +129,12 @@ QWidget *frm_io_Conto::buildFields()
     return fields;
 }
 
-qint64 frm_io_Conto::Apri(QWidget *owner, qint64 id)
+qint64 frm_io_Conto::Apri(QWidget *owner, const Archive &archive, qint64 id)
 {
     Conto record;
     if (id != 0) {
         QString error;
-        const std::optional<Conto> stored = loadConto(id, &error);
+        const std::optional<Conto> stored = loadConto(archive, id, &error);
         if (!stored) {
             if (!error.isEmpty())
                 MessageService::instance().inform(
@@ -143,7 +144,7 @@ qint64 frm_io_Conto::Apri(QWidget *owner, qint64 id)
         }
         record = *stored;
     }
-    frm_io_Conto window(record, owner);
+    frm_io_Conto window(archive, record, owner);
     window.exec();
     return window.savedId();
 }
@@ -160,7 +161,7 @@ bool frm_io_Conto::eventFilter(QObject *watched, QEvent *event)
 
 void frm_io_Conto::chooseLedger()
 {
-    const qint64 id = frmTrovaPdc::Apri(this, 0);
+    const qint64 id = frmTrovaPdc::Apri(this, m_archive, 0);
     if (id < 1) {
         m_record.idMastro = 0;
         m_txtPrefissoMastro->clear();
@@ -168,8 +169,8 @@ void frm_io_Conto::chooseLedger()
         return;
     }
     m_record.idMastro = id;
-    m_txtMastro->setText(descrizioneMastro(id));
-    m_txtPrefissoMastro->setText(prefissoMastro(id));
+    m_txtMastro->setText(descrizioneMastro(m_archive, id));
+    m_txtPrefissoMastro->setText(prefissoMastro(m_archive, id));
     m_txtPrefisso->setFocus();
 }
 
@@ -207,7 +208,7 @@ void frm_io_Conto::salva()
     record.bilancio = m_chkBilancio->isChecked();
     record.prefisso = accountCode(m_txtPrefissoMastro->text(), m_txtPrefisso->text());
     record.descrizione = m_txtDescrizione->text().trimmed();
-    const ChartSave result = saveConto(record);
+    const ChartSave result = saveConto(m_archive, record);
     if (result.duplicateCode) {
         messages.inform(this, u"Codice Conto già presente."_s);
         m_txtPrefisso->setFocus();

@@ -17,11 +17,11 @@ class frm_io_Conto : public QDialog {
     Q_OBJECT
 
 public:
-    frm_io_Conto(const Conto &record, QWidget *owner);
+    frm_io_Conto(const Archive &archive, const Conto &record, QWidget *owner);
 
     // Creates an account (id 0) or changes one. Returns the saved account's id, 0 when the
     // user cancelled or the account no longer exists.
-    static qint64 Apri(QWidget *owner, qint64 id);
+    static qint64 Apri(QWidget *owner, const Archive &archive, qint64 id);
 
     qint64 savedId() const { return m_savedId; }
 
@@ -35,6 +35,7 @@ private:
     bool descriptionLeft();
     void salva();
 
+    Archive m_archive;
     Conto m_record;
     qint64 m_savedId = 0;
     QLineEdit *m_txtMastro = nullptr;

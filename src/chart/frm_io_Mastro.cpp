@@ -19,7 +19,7 @@
 using namespace Qt::StringLiterals;
 
 frm_io_Mastro::frm_io_Mastro(const Mastro &record, const cEnvironment &environment, QWidget *owner)
-    : QDialog(owner), m_record(record)
+    : QDialog(owner), m_archive(environment.archive()), m_record(record)
 {
     setObjectName(u"frm_io_Mastro"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
@@ -54,7 +54,7 @@ QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
 
     m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
     m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
-    m_txtDescrizione->setMaxLength(columnSize(u"mastri"_s, u"descrizione"_s, 100));
+    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"mastri"_s, u"descrizione"_s, 100));
     // An empty description holds the focus without a word.
     checkOnLeave(m_txtDescrizione, [this] { return !m_txtDescrizione->text().trimmed().isEmpty(); },
                  {m_cmdAnnulla});
@@ -88,7 +88,7 @@ QWidget *frm_io_Mastro::buildFields(const cEnvironment &environment)
     auto *group = new QGridLayout(stampa);
     m_txtGruppo = new QLineEdit(m_record.gruppo, stampa);
     m_txtGruppo->setObjectName(u"txtGruppo"_s);
-    m_txtGruppo->setMaxLength(columnSize(u"mastri"_s, u"gruppo"_s, 100));
+    m_txtGruppo->setMaxLength(columnSize(m_archive, u"mastri"_s, u"gruppo"_s, 100));
     group->addWidget(new QLabel(u"Gruppo"_s, stampa), 0, 0);
     group->addWidget(m_txtGruppo, 0, 1);
     group->addWidget(noteLabel(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
@@ -105,7 +105,7 @@ qint64 frm_io_Mastro::Apri(QWidget *owner, const cEnvironment &environment, qint
     Mastro record;
     if (id != 0) {
         QString error;
-        const std::optional<Mastro> stored = loadMastro(id, &error);
+        const std::optional<Mastro> stored = loadMastro(environment.archive(), id, &error);
         if (!stored) {
             if (!error.isEmpty())
                 MessageService::instance().inform(
@@ -155,7 +155,7 @@ void frm_io_Mastro::salva()
     record.descrizione = descrizione;
     record.tipo = chosenNature();
     record.gruppo = m_txtGruppo->text();
-    const ChartSave result = saveMastro(record);
+    const ChartSave result = saveMastro(m_archive, record);
     if (!result.saved()) {
         messages.inform(this, failureMessage(u"Il mastro non è stato salvato."_s, result.error),
                         MessageService::Icon::Critical);
@@ -171,7 +171,7 @@ bool frm_io_Mastro::confirmNew(const QString &code, const QString &descrizione)
     QString error;
     // The code is checked for a changed ledger too: two ledgers with one code would give
     // their accounts codes that cannot be told apart.
-    const std::optional<bool> codeUsed = mastroCodeInUse(code, m_record.id, &error);
+    const std::optional<bool> codeUsed = mastroCodeInUse(m_archive, code, m_record.id, &error);
     if (!codeUsed) {
         messages.inform(this,
                         failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),
@@ -186,7 +186,8 @@ bool frm_io_Mastro::confirmNew(const QString &code, const QString &descrizione)
     }
     if (m_record.id != 0)
         return true;
-    const std::optional<bool> descriptionUsed = mastroDescriptionInUse(descrizione, &error);
+    const std::optional<bool> descriptionUsed =
+        mastroDescriptionInUse(m_archive, descrizione, &error);
     if (!descriptionUsed) {
         messages.inform(this,
                         failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),

@@ -30,6 +30,7 @@ private:
     bool confirmNew(const QString &code, const QString &descrizione);
     int chosenNature() const;
 
+    Archive m_archive;
     Mastro m_record;
     qint64 m_savedId = 0;
     QLineEdit *m_txtPrefisso = nullptr;

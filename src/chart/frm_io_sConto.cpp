@@ -25,8 +25,8 @@ const QString NoAccount = u"Selezionare un Conto -->"_s;
 
 } // namespace
 
-frm_io_sConto::frm_io_sConto(const Sottoconto &record, QWidget *owner)
-    : QDialog(owner), m_record(record)
+frm_io_sConto::frm_io_sConto(const Archive &archive, const Sottoconto &record, QWidget *owner)
+    : QDialog(owner), m_archive(archive), m_record(record)
 {
     setObjectName(u"frm_io_sConto"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Sottoconto"_s : u"Modifica Sottoconto"_s);
@@ -36,7 +36,8 @@ frm_io_sConto::frm_io_sConto(const Sottoconto &record, QWidget *owner)
     m_txtConto->setObjectName(u"txtConto"_s);
     m_txtConto->setReadOnly(true);
     m_txtConto->setFocusPolicy(Qt::NoFocus);
-    m_txtConto->setText(record.idConto > 0 ? descrizioneConto(record.idConto) : NoAccount);
+    m_txtConto->setText(record.idConto > 0 ? descrizioneConto(m_archive, record.idConto)
+                                           : NoAccount);
     m_cmdConto = new QToolButton(this);
     m_cmdConto->setObjectName(u"cmdConto"_s);
     m_cmdConto->setText(u"..."_s);
@@ -47,7 +48,7 @@ frm_io_sConto::frm_io_sConto(const Sottoconto &record, QWidget *owner)
 
     m_txtDescrizione = new QLineEdit(record.descrizione, this);
     m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
-    m_txtDescrizione->setMaxLength(columnSize(u"sottoconti"_s, u"descrizione"_s, 100));
+    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"sottoconti"_s, u"descrizione"_s, 100));
     m_txtNote = new QPlainTextEdit(record.note, this);
     m_txtNote->setObjectName(u"txtNote"_s);
     m_txtNote->setTabChangesFocus(true);
@@ -92,21 +93,21 @@ frm_io_sConto::frm_io_sConto(const Sottoconto &record, QWidget *owner)
     m_txtDescrizione->setFocus();
 }
 
-qint64 frm_io_sConto::Nuovo(QWidget *owner, const QString &descrizione)
+qint64 frm_io_sConto::Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione)
 {
     Sottoconto record;
     record.descrizione = descrizione.trimmed();
-    frm_io_sConto window(record, owner);
+    frm_io_sConto window(archive, record, owner);
     if (record.idConto == 0)
         window.m_cmdConto->setFocus();
     window.exec();
     return window.savedId();
 }
 
-qint64 frm_io_sConto::Apri(QWidget *owner, qint64 id)
+qint64 frm_io_sConto::Apri(QWidget *owner, const Archive &archive, qint64 id)
 {
     QString error;
-    const std::optional<Sottoconto> record = loadSottoconto(id, &error);
+    const std::optional<Sottoconto> record = loadSottoconto(archive, id, &error);
     if (!record) {
         if (!error.isEmpty())
             MessageService::instance().inform(
@@ -114,18 +115,18 @@ qint64 frm_io_sConto::Apri(QWidget *owner, qint64 id)
                 MessageService::Icon::Critical);
         return 0;
     }
-    frm_io_sConto window(*record, owner);
+    frm_io_sConto window(archive, *record, owner);
     window.exec();
     return window.savedId();
 }
 
 void frm_io_sConto::chooseAccount()
 {
-    const qint64 id = frmTrovaPdc::Apri(this, 1);
+    const qint64 id = frmTrovaPdc::Apri(this, m_archive, 1);
     if (id <= 0)
         return;
     m_record.idConto = id;
-    m_txtConto->setText(descrizioneConto(id));
+    m_txtConto->setText(descrizioneConto(m_archive, id));
     // The choice is final for this sub-account.
     m_cmdConto->setEnabled(false);
     m_txtConto->setEnabled(false);
@@ -142,7 +143,7 @@ void frm_io_sConto::salva()
     Sottoconto record = m_record;
     record.descrizione = m_txtDescrizione->text();
     record.note = m_txtNote->toPlainText();
-    const ChartSave result = saveSottoconto(record);
+    const ChartSave result = saveSottoconto(m_archive, record);
     if (!result.saved()) {
         MessageService::instance().inform(
             this, failureMessage(u"Il sottoconto non è stato salvato."_s, result.error),

@@ -16,13 +16,13 @@ class frm_io_sConto : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frm_io_sConto(const Sottoconto &record, QWidget *owner);
+    frm_io_sConto(const Archive &archive, const Sottoconto &record, QWidget *owner);
 
     // A new sub-account whose name starts as the proposed one without surrounding blanks.
     // Returns its id, or 0 when nothing was saved.
-    static qint64 Nuovo(QWidget *owner, const QString &descrizione = {});
+    static qint64 Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione = {});
     // Changes a sub-account. Returns its id when saved, 0 when cancelled or missing.
-    static qint64 Apri(QWidget *owner, qint64 id);
+    static qint64 Apri(QWidget *owner, const Archive &archive, qint64 id);
 
     qint64 savedId() const { return m_savedId; }
 
@@ -37,6 +37,7 @@ private:
     void salva();
     void annulla();
 
+    Archive m_archive;
     Sottoconto m_record;
     qint64 m_savedId = 0;
     int m_pressedKey = 0;

@@ -134,7 +134,7 @@ int checkArchiveCommand(const QCommandLineParser &parser)
     const std::optional<Archive> archive = archiveOption(parser, &failure);
     if (!archive)
         return failure;
-    cEnvironment environment;
+    cEnvironment environment(*archive);
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;
     QString error;
@@ -159,13 +159,13 @@ int renumberCommand(const QCommandLineParser &parser)
     const std::optional<Archive> archive = archiveOption(parser, &failure);
     if (!archive)
         return failure;
-    cEnvironment environment;
+    cEnvironment environment(*archive);
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;
     InstanceLock lock;
     if (!lock.tryLock())
         return reportLocked();
-    clsRicalcolo ricalcolo(environment.EseDate1(), environment.EseDate2());
+    clsRicalcolo ricalcolo(*archive, environment.EseDate1(), environment.EseDate2());
     QString error;
     QObject::connect(&ricalcolo, &clsRicalcolo::failed,
                      [&error](const QString &failure) { error = failure; });

@@ -64,9 +64,7 @@ std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *fail
         *failureStatus = statusForProblem(problem);
         return std::nullopt;
     }
-    const Archive archive(folder);
-    setStringaConnessione(archive.databasePath());
-    return archive;
+    return Archive(folder);
 }
 
 std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment)

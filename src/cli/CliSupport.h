@@ -36,11 +36,11 @@ std::optional<QDate> dateOption(const QCommandLineParser &parser, const QString 
 // else leaves the archive unusable.
 int statusForProblem(const QString &message);
 
-// The archive named by --archive, made the open one. A folder without a usable archive is told
+// The archive named by --archive. A folder without a usable archive is told
 // on stderr and gives nothing, with the exit status in *failureStatus.
 std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *failureStatus);
 
-// Sets the environment to the working date of --date (today when absent) on the open archive.
+// Sets the environment to the working date of --date (today when absent) on its archive.
 // Returns the exit status of the failure, told on stderr, or nothing when ready.
 std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment);
 

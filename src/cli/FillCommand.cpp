@@ -43,8 +43,7 @@ int fillCommand(const QCommandLineParser &parser)
     }
 
     // The fiscal years depend on the archive's first month, which the environment reads.
-    setStringaConnessione(databasePathFor(folder));
-    cEnvironment environment;
+    cEnvironment environment{Archive(folder)};
     environment.setCurDate(date);
     QString error;
     if (!environment.Update(&error))

@@ -65,24 +65,28 @@ int info(const QCommandLineParser &parser)
 // and the default descriptions; prints the ids of the entries written.
 int yearend(const QCommandLineParser &parser)
 {
-    if (int failure = 0; !archiveOption(parser, &failure))
+    int failure = 0;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
         return failure;
-    cEnvironment environment;
+    cEnvironment environment(*archive);
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;
     const YearEndYears years = YearEndYears::of(environment);
     QString error;
-    const QString refusal = yearEndRefusal(years, &error);
-    const std::optional<Money> result =
-        refusal.isEmpty() && error.isEmpty() ? risultatoEsercizio(years, &error) : std::nullopt;
+    const QString refusal = yearEndRefusal(*archive, years, &error);
+    const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
+                                            ? risultatoEsercizio(*archive, years, &error)
+                                            : std::nullopt;
     if (!error.isEmpty())
         return reportFailure(u"Impossibile leggere l'esercizio precedente."_s, error);
     if (!result) {
         printLine(stderr, QString(refusal).replace(u'\n', u' '));
         return ExitStatus::Refused;
     }
-    YearEndInput input = yearEndDefaults(years, *result, yearEndChoices(true, &error),
-                                         yearEndChoices(false, &error));
+    YearEndInput input =
+        yearEndDefaults(*archive, years, *result, yearEndChoices(*archive, true, &error),
+                        yearEndChoices(*archive, false, &error));
     const std::optional<QDate> closing = dateOption(parser, u"closing-date"_s, input.closingDate);
     const std::optional<QDate> opening = dateOption(parser, u"opening-date"_s, input.openingDate);
     if (!closing || !opening)
@@ -97,7 +101,8 @@ int yearend(const QCommandLineParser &parser)
     InstanceLock lock;
     if (!lock.tryLock())
         return reportLocked();
-    const std::optional<QList<qint64>> written = runYearEnd(input, years, *result, &error);
+    const std::optional<QList<qint64>> written =
+        runYearEnd(*archive, input, years, *result, &error);
     if (!written)
         return reportFailure(u"Chiusura/Apertura non eseguita, archivio invariato."_s, error);
     for (qint64 id : *written)

@@ -48,7 +48,9 @@ QString archiveFolderProblem(const QString &dataFolder)
                u"Il file non è stato modificato."_s;
     }
 
-    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    // Not read-only: the first read rolls back a journal left behind by an interrupted commit,
+    // which a read-only connection refuses ("attempt to write a readonly database").
+    Connection connection(databasePath);
     QString error = connection.errorText();
     if (error.isEmpty()) {
         QSqlQuery probe = connection.query();
@@ -61,11 +63,12 @@ QString archiveFolderProblem(const QString &dataFolder)
                           error);
 }
 
-bool stampVersion(QString *error)
+bool stampVersion(const Archive &archive, QString *error)
 {
     // An archive of an earlier version gets the tables this version keeps in the same
     // transaction that stamps it.
     return inTransaction(
+        archive,
         [](const Connection &connection, QString *failure) {
             return ensureMonthlyTotals(connection, failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&

@@ -9,12 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString &connectionString()
-{
-    static QString path;
-    return path;
-}
-
 int &busyTimeoutSetting()
 {
     static int milliseconds = 5000;
@@ -46,16 +40,6 @@ QString uniqueConnectionName()
 }
 
 } // namespace
-
-QString StringaConnessione()
-{
-    return connectionString();
-}
-
-void setStringaConnessione(const QString &databasePath)
-{
-    connectionString() = databasePath;
-}
 
 int busyTimeout()
 {
@@ -133,6 +117,13 @@ Connection::~Connection()
     QSqlDatabase::removeDatabase(m_name);
 }
 
+bool Connection::opened(QString *error) const
+{
+    if (!isOpen() && error)
+        *error = m_error;
+    return isOpen();
+}
+
 QSqlDatabase Connection::database() const
 {
     return QSqlDatabase::database(m_name, false);
@@ -182,20 +173,13 @@ bool Transaction::commit(QString *error)
     return false;
 }
 
-bool inTransaction(const TransactionWork &work, QString *error)
-{
-    return inTransaction(Archive::ofDatabase(StringaConnessione()), work, error);
-}
-
 bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error)
 {
     QString failure;
     const bool ok = [&] {
         Connection connection(archive);
-        if (!connection.isOpen()) {
-            failure = connection.errorText();
+        if (!connection.opened(&failure))
             return false;
-        }
         Transaction transaction(connection);
         if (!transaction.isActive()) {
             failure = transaction.errorText();

@@ -27,11 +27,6 @@ private:
     QString m_databasePath;
 };
 
-// The process-wide path of the open archive's database. No connection is shared: every
-// operation opens its own Connection with it and closes it when done.
-QString StringaConnessione();
-void setStringaConnessione(const QString &databasePath);
-
 // How long a connection waits for another user's lock before giving up (milliseconds). A few
 // seconds by default; tests shorten it.
 int busyTimeout();
@@ -46,13 +41,13 @@ DatabaseFileKind databaseFileKind(const QString &path);
 
 // One private connection to an archive database: foreign keys on, a busy timeout so that a
 // folder shared by several machines waits instead of failing at once, and the rollback
-// journal. The file is never created: a missing file fails to open.
+// journal. The file is never created: a missing file fails to open. No connection is shared:
+// every operation opens its own and closes it when done.
 class Connection {
 public:
     enum class Mode { ReadWrite, ReadOnly };
 
-    explicit Connection(const QString &databasePath = StringaConnessione(),
-                        Mode mode = Mode::ReadWrite);
+    explicit Connection(const QString &databasePath, Mode mode = Mode::ReadWrite);
     explicit Connection(const Archive &archive, Mode mode = Mode::ReadWrite)
         : Connection(archive.databasePath(), mode)
     {
@@ -62,6 +57,8 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     bool isOpen() const { return m_error.isEmpty(); }
+    // isOpen(), with the reason of a failure put into *error (when given).
+    bool opened(QString *error) const;
     // The engine's text of the failure to open; empty when open.
     QString errorText() const { return m_error; }
     QSqlDatabase database() const;
@@ -106,5 +103,3 @@ using TransactionWork = std::function<bool(const Connection &, QString *)>;
 // Runs work on a private connection to the archive inside one write transaction, committed only
 // when work returns true. Returns false with the reason in *error; nothing is kept.
 bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error = nullptr);
-// The same on the open archive.
-bool inTransaction(const TransactionWork &work, QString *error = nullptr);

@@ -1,7 +1,6 @@
 #include "data/GridColumn.h"
 
 #include "data/Money.h"
-#include "data/PatternFormatter.h"
 #include "data/SqlText.h"
 
 using namespace Qt::StringLiterals;
@@ -34,12 +33,6 @@ GridColumn GridColumn::hidden(const QString &field)
 
 namespace {
 
-const PatternFormatter &formatter()
-{
-    static const PatternFormatter instance;
-    return instance;
-}
-
 QDate asDate(const QVariant &value)
 {
     if (value.typeId() == QMetaType::QDate)
@@ -49,7 +42,8 @@ QDate asDate(const QVariant &value)
 
 } // namespace
 
-QString displayText(const GridColumn &column, const QVariant &value)
+QString displayText(const GridColumn &column, const QVariant &value,
+                    const PatternFormatter &formatter)
 {
     if (column.iconColumn)
         return {};
@@ -62,14 +56,14 @@ QString displayText(const GridColumn &column, const QVariant &value)
     switch (column.kind) {
     case GridColumn::Kind::Money: {
         const Money amount = Money::fromUnits(value.toLongLong());
-        return formatter().format(amount, column.pattern.isEmpty() ? u"#,#.00"_s : column.pattern);
+        return formatter.format(amount, column.pattern.isEmpty() ? u"#,#.00"_s : column.pattern);
     }
     case GridColumn::Kind::Integer:
         return column.pattern.isEmpty() ? QString::number(value.toLongLong())
-                                        : formatter().format(value.toLongLong(), column.pattern);
+                                        : formatter.format(value.toLongLong(), column.pattern);
     case GridColumn::Kind::Date:
-        return formatter().format(asDate(value),
-                                  column.pattern.isEmpty() ? u"dd/mm/yyyy"_s : column.pattern);
+        return formatter.format(asDate(value),
+                                column.pattern.isEmpty() ? u"dd/mm/yyyy"_s : column.pattern);
     case GridColumn::Kind::Text:
         break;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/PatternFormatter.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -46,6 +48,7 @@ struct GridColumn {
     static GridColumn hidden(const QString &field);
 };
 
-// The text a column shows for a stored value: value-list text, formatted number or date, or the
-// value itself. Icon columns show no text.
-QString displayText(const GridColumn &column, const QVariant &value);
+// The text a column shows for a stored value: value-list text, number or date formatted with
+// the formatter's locale, or the value itself. Icon columns show no text.
+QString displayText(const GridColumn &column, const QVariant &value,
+                    const PatternFormatter &formatter);

@@ -80,16 +80,14 @@ QVariant valueOf(int tipo, const QString &text, QString *error)
 
 } // namespace
 
-QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVariant &predefinito,
-                        QString *error)
+QVariant LeggiParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                        const QVariant &predefinito, QString *error)
 {
     QString text;
     if (memoria == Memoria::Archivio) {
-        Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-        if (!connection.isOpen()) {
-            setError(error, connection.errorText());
+        Connection connection(archive, Connection::Mode::ReadOnly);
+        if (!connection.opened(error))
             return QVariant();
-        }
         QSqlQuery query = connection.query();
         if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {chiave}, error))
             return QVariant();
@@ -104,8 +102,8 @@ QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVar
     return valueOf(tipo, text, error);
 }
 
-bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVariant &valore,
-                     QString *error)
+bool ScriviParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                     const QVariant &valore, QString *error)
 {
     const QString text = textOf(tipo, valore);
     if (memoria != Memoria::Archivio) {
@@ -118,11 +116,9 @@ bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVarian
         }
         return true;
     }
-    Connection connection;
-    if (!connection.isOpen()) {
-        setError(error, connection.errorText());
+    Connection connection(archive);
+    if (!connection.opened(error))
         return false;
-    }
     return ScriviParametro(connection, chiave, tipo, valore, error);
 }
 

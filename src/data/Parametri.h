@@ -1,5 +1,6 @@
 #pragma once
 
+class Archive;
 class Connection;
 
 #include <QString>
@@ -21,16 +22,18 @@ constexpr int Archivio = 1;
 constexpr int Utente = 0;
 } // namespace Memoria
 
-// Reads a parameter. A missing key or an empty value returns the default unchanged (it is not
-// converted); a type code outside 0-4 returns a null value. A database failure or a stored
-// text that does not convert returns a null value and puts the reason into *error.
-QVariant LeggiParametro(const QString &chiave, int tipo, int memoria, const QVariant &predefinito,
-                        QString *error = nullptr);
+// Reads a parameter; the archive is the one whose parametri table holds it (unused for the
+// per-user settings, which may pass a null archive). A missing key or an empty value returns the
+// default unchanged (it is not converted); a type code outside 0-4 returns a null value. A database
+// failure or a stored text that does not convert returns a null value and puts the reason into
+// *error.
+QVariant LeggiParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                        const QVariant &predefinito, QString *error = nullptr);
 
 // Writes a parameter, updating its row or adding one. Returns false with the engine's text in
 // *error when the archive refuses the write.
-bool ScriviParametro(const QString &chiave, int tipo, int memoria, const QVariant &valore,
-                     QString *error = nullptr);
+bool ScriviParametro(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                     const QVariant &valore, QString *error = nullptr);
 
 // Writes an archive parameter on a connection the caller holds (inside its transaction).
 bool ScriviParametro(const Connection &connection, const QString &chiave, int tipo,

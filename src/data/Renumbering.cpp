@@ -5,14 +5,12 @@
 
 using namespace Qt::StringLiterals;
 
-bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error)
+bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
+                             QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        if (error)
-            *error = connection.errorText();
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return false;
-    }
     return ProgressiviDisallineati(connection, first, last, error).value_or(false);
 }
 
@@ -44,8 +42,9 @@ bool renumberEntries(const Connection &connection, const QDate &first, const QDa
                   {isoDate(first), isoDate(last)}, error);
 }
 
-clsRicalcolo::clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject *parent)
-    : QObject(parent), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
+clsRicalcolo::clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                           QObject *parent)
+    : QObject(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
 {
 }
 
@@ -73,7 +72,7 @@ bool clsRicalcolo::esegui(int periodo)
     if (periodo == Precedente || periodo == Entrambi)
         years.append(fiscalYearBefore(m_eseDate1));
     QString error;
-    const bool ok = renumber(Archive::ofDatabase(StringaConnessione()), years, &error);
+    const bool ok = renumber(m_archive, years, &error);
     if (ok)
         emit done();
     else

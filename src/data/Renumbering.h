@@ -14,7 +14,8 @@
 
 // True when the entries dated first..last (both included) break the numbering rule.
 // A database failure gives false and the engine's text in *error.
-bool ProgressiviDisallineati(const QDate &first, const QDate &last, QString *error = nullptr);
+bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
+                             QString *error = nullptr);
 // The same on a connection the caller holds; a failure gives nothing.
 std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
                                             const QDate &last, QString *error);
@@ -38,7 +39,8 @@ public:
 
     // The bounds of the current fiscal year; the previous one is the fiscal year that ends the
     // day before it starts.
-    clsRicalcolo(const QDate &eseDate1, const QDate &eseDate2, QObject *parent = nullptr);
+    clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                 QObject *parent = nullptr);
 
     // Runs once; emits done() on success or failed() with the engine's text. Returns success.
     bool esegui(int periodo);
@@ -48,6 +50,7 @@ signals:
     void failed(const QString &error);
 
 private:
+    Archive m_archive;
     QDate m_eseDate1;
     QDate m_eseDate2;
 };

@@ -7,13 +7,6 @@ QString DataSql(const QDate &date)
     return u"'"_s + isoDate(date) + u"'"_s;
 }
 
-QString TestoSql(const QString &text)
-{
-    QString doubled = text;
-    doubled.replace(u"'"_s, u"''"_s);
-    return u"'"_s + doubled + u"'"_s;
-}
-
 QDate FineMesePrecedente(const QDate &date)
 {
     return QDate(date.year(), date.month(), 1).addDays(-1);

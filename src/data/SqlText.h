@@ -7,9 +7,6 @@
 // text; values from users or data are always bound instead.
 QString DataSql(const QDate &date);
 
-// The text between apostrophes with each inner apostrophe doubled: l'anno gives 'l''anno'.
-QString TestoSql(const QString &text);
-
 // The last day of the month before the date's month: 15 March 2024 gives 29 February 2024.
 QDate FineMesePrecedente(const QDate &date);
 

@@ -1,5 +1,6 @@
 #include "data/cDataAccess.h"
 
+#include "data/Database.h"
 #include "data/Parametri.h"
 
 #include <QDir>
@@ -18,7 +19,8 @@ QString subFolder(const QString &folder, const QString &name)
 
 QString cDataAccess::dataFolder() const
 {
-    return LeggiParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, QString()).toString();
+    return LeggiParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, QString())
+        .toString();
 }
 
 QString cDataAccess::dataModelliFolder() const

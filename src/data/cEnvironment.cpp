@@ -39,41 +39,29 @@ FiscalYear fiscalYearBefore(const QDate &yearStart)
     return fiscalYearContaining(yearStart.addDays(-1), yearStart.month());
 }
 
-QString cEnvironment::defaultSpDescrizione()
+const std::array<CaptionField, 9> &captionFields()
 {
-    return u"Stato patrimoniale"_s;
+    static const std::array<CaptionField, 9> fields = {{
+        {u"Stato patrimoniale"_s, u"spDescrizione"_s, u"Stato patrimoniale"_s,
+         &cEnvironment::spDescrizione},
+        {u"Conto economico"_s, u"ceDescrizione"_s, u"Conto economico"_s,
+         &cEnvironment::ceDescrizione},
+        {u"Conti d'ordine"_s, u"coDescrizione"_s, u"Conti d'ordine"_s,
+         &cEnvironment::coDescrizione},
+        {u"Attivo"_s, u"attDescrizione"_s, u"Attivo"_s, &cEnvironment::attDescrizione},
+        {u"Passivo"_s, u"pasDescrizione"_s, u"Passivo"_s, &cEnvironment::pasDescrizione},
+        {u"Costi"_s, u"cosDescrizione"_s, u"Costi"_s, &cEnvironment::cosDescrizione},
+        {u"Ricavi"_s, u"ricDescrizione"_s, u"Ricavi"_s, &cEnvironment::ricDescrizione},
+        {u"Utile"_s, u"utileDescrizione"_s, u"Utile"_s, &cEnvironment::utileDescrizione},
+        {u"Perdita"_s, u"perditaDescrizione"_s, u"Perdita"_s, &cEnvironment::perditaDescrizione},
+    }};
+    return fields;
 }
-QString cEnvironment::defaultCeDescrizione()
+
+cEnvironment::cEnvironment(const Archive &archive) : m_archive(archive)
 {
-    return u"Conto economico"_s;
-}
-QString cEnvironment::defaultCoDescrizione()
-{
-    return u"Conti d'ordine"_s;
-}
-QString cEnvironment::defaultAttDescrizione()
-{
-    return u"Attivo"_s;
-}
-QString cEnvironment::defaultPasDescrizione()
-{
-    return u"Passivo"_s;
-}
-QString cEnvironment::defaultCosDescrizione()
-{
-    return u"Costi"_s;
-}
-QString cEnvironment::defaultRicDescrizione()
-{
-    return u"Ricavi"_s;
-}
-QString cEnvironment::defaultUtileDescrizione()
-{
-    return u"Utile"_s;
-}
-QString cEnvironment::defaultPerditaDescrizione()
-{
-    return u"Perdita"_s;
+    for (const CaptionField &caption : captionFields())
+        this->*caption.field = caption.initial;
 }
 
 int cEnvironment::gexRowHeight() const
@@ -89,12 +77,9 @@ void cEnvironment::setScreenMetrics(double logicalDpi, int scrollBarWidth)
 
 std::optional<QDate> cEnvironment::lastEntryDate(QString *error) const
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        if (error)
-            *error = connection.errorText();
+    Connection connection(m_archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT MAX(data) AS lastData FROM regmain"_s, {}, error) ||
         !query.next() || query.value(0).isNull())
@@ -112,12 +97,13 @@ bool cEnvironment::Update(QString *error)
 {
     QString failure;
     auto text = [&](const QString &key, const QString &fallback) {
-        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+        return LeggiParametro(m_archive, key, TipoValore::Testo, Memoria::Archivio, fallback,
+                              &failure)
             .toString();
     };
 
-    const QVariant startMonth =
-        LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure);
+    const QVariant startMonth = LeggiParametro(m_archive, u"StartMonth"_s, TipoValore::Intero,
+                                               Memoria::Archivio, 1, &failure);
     if (!failure.isEmpty() || startMonth.toInt() < 1 || startMonth.toInt() > 12) {
         if (error)
             *error =
@@ -144,15 +130,8 @@ bool cEnvironment::Update(QString *error)
         anas01.clear();
     }
 
-    coDescrizione = text(u"coDescrizione"_s, defaultCoDescrizione());
-    spDescrizione = text(u"spDescrizione"_s, defaultSpDescrizione());
-    ceDescrizione = text(u"ceDescrizione"_s, defaultCeDescrizione());
-    attDescrizione = text(u"attDescrizione"_s, defaultAttDescrizione());
-    pasDescrizione = text(u"pasDescrizione"_s, defaultPasDescrizione());
-    cosDescrizione = text(u"cosDescrizione"_s, defaultCosDescrizione());
-    ricDescrizione = text(u"ricDescrizione"_s, defaultRicDescrizione());
-    utileDescrizione = text(u"utileDescrizione"_s, defaultUtileDescrizione());
-    perditaDescrizione = text(u"perditaDescrizione"_s, defaultPerditaDescrizione());
+    for (const CaptionField &caption : captionFields())
+        this->*caption.field = text(caption.key, caption.initial);
 
     if (!failure.isEmpty()) {
         if (error)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDate>
 #include <QString>
 
+#include <array>
 #include <optional>
 
 // Bounds and label of a fiscal year.
@@ -18,36 +21,26 @@ FiscalYear fiscalYearContaining(const QDate &date, int startMonth);
 // on 29 February keeps it.
 FiscalYear fiscalYearBefore(const QDate &yearStart);
 
-// The one process-wide environment: working date, current and previous fiscal year,
-// organisation data and the captions of natures and sections. Nothing follows the archive
-// between calls of Update.
+// The environment of one archive: working date, current and previous fiscal year, organisation
+// data and the captions of natures and sections. Nothing follows the archive between calls of
+// Update. The program keeps one, for its current archive, and hands both down to its windows.
 class cEnvironment {
 public:
+    // The captions start as their initial texts.
+    explicit cEnvironment(const Archive &archive = Archive());
+
+    const Archive &archive() const { return m_archive; }
+    // Changes nothing else until Update.
+    void setArchive(const Archive &archive) { m_archive = archive; }
+
     // Organisation data.
     QString anas01, anas02, anas03, anas04, anas05, anas06, anas07;
-    // Captions of sections and natures.
-    QString spDescrizione = defaultSpDescrizione();
-    QString ceDescrizione = defaultCeDescrizione();
-    QString coDescrizione = defaultCoDescrizione();
-    QString attDescrizione = defaultAttDescrizione();
-    QString pasDescrizione = defaultPasDescrizione();
-    QString cosDescrizione = defaultCosDescrizione();
-    QString ricDescrizione = defaultRicDescrizione();
-    QString utileDescrizione = defaultUtileDescrizione();
-    QString perditaDescrizione = defaultPerditaDescrizione();
+    // Captions of sections and natures (see captionFields).
+    QString spDescrizione, ceDescrizione, coDescrizione, attDescrizione, pasDescrizione,
+        cosDescrizione, ricDescrizione, utileDescrizione, perditaDescrizione;
 
     // The names of the five natures by code (0 memorandum accounts, 1 assets ... 4 revenues).
     QStringList natureNames() const;
-
-    static QString defaultSpDescrizione();
-    static QString defaultCeDescrizione();
-    static QString defaultCoDescrizione();
-    static QString defaultAttDescrizione();
-    static QString defaultPasDescrizione();
-    static QString defaultCosDescrizione();
-    static QString defaultRicDescrizione();
-    static QString defaultUtileDescrizione();
-    static QString defaultPerditaDescrizione();
 
     // Grid row height (a quarter inch) and the width of a vertical scroll bar, in pixels.
     int gexRowHeight() const;
@@ -78,6 +71,7 @@ public:
     bool Update(QString *error = nullptr);
 
 private:
+    Archive m_archive;
     QDate m_curDate = QDate::currentDate();
     int m_curAnno = 0;
     int m_startMonth = 1;
@@ -86,3 +80,17 @@ private:
     double m_logicalDpi = 96.0;
     int m_scrollBarWidth = 16;
 };
+
+// One caption of the accounting sections and natures: the label the preferences window gives
+// it, the archive parameter that stores it, the text used when the parameter is missing or
+// empty, and the environment's field that holds it.
+struct CaptionField {
+    QString label;
+    QString key;
+    QString initial;
+    QString cEnvironment::*field;
+};
+
+// The nine captions in the preferences window's order: sections, then natures, then profit and
+// loss.
+const std::array<CaptionField, 9> &captionFields();

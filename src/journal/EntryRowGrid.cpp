@@ -175,8 +175,9 @@ QString EntryRowGrid::navigatorText(int row, int rowCount)
     return u"Riga %1 di %2"_s.arg(row + 1).arg(rowCount);
 }
 
-EntryRowGrid::EntryRowGrid(QWidget *parent)
-    : QWidget(parent), m_grid(new DataGrid(this)), m_model(new EditableGridModel(this))
+EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
+    : QWidget(parent), m_archive(archive), m_grid(new DataGrid(this)),
+      m_model(new EditableGridModel(this))
 {
     GridColumn dare = GridColumn::text(u"contodare"_s, u"Sottoconto in Dare"_s, 3200);
     GridColumn avere = GridColumn::text(u"contoavere"_s, u"Sottoconto in Avere"_s, 3200);
@@ -318,7 +319,7 @@ bool EntryRowGrid::commitEditing()
 void EntryRowGrid::LoadSubAccountLists()
 {
     QString error;
-    const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(&error);
+    const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(m_archive, &error);
     if (!error.isEmpty())
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere i sottoconti."_s, error),

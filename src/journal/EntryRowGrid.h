@@ -29,7 +29,7 @@ public:
     // Creates a sub-account with a proposed description: its id, below 1 when none was made.
     using Creator = std::function<qint64(QWidget *owner, const QString &descrizione)>;
 
-    explicit EntryRowGrid(QWidget *parent = nullptr);
+    explicit EntryRowGrid(const Archive &archive, QWidget *parent = nullptr);
 
     void setFinder(Finder finder) { m_finder = std::move(finder); }
     void setCreator(Creator creator) { m_creator = std::move(creator); }
@@ -84,6 +84,7 @@ private:
     void setCurrentAccount(const QVariant &id);
     bool isAccountColumn() const;
 
+    Archive m_archive;
     DataGrid *m_grid;
     EditableGridModel *m_model;
     QLabel *m_navigator = nullptr;

@@ -69,23 +69,19 @@ QString ValidateRow(const EntryRow &row)
     return {};
 }
 
-QString ValidateEntry(const QList<EntryRow> &rows, QString *error)
+QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return {};
-    }
     return entryRefusal(connection, rows, error);
 }
 
-QList<QPair<QVariant, QString>> LoadSubAccountLists(QString *error)
+QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione, id"_s, {},
                 error))
@@ -96,13 +92,11 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(QString *error)
     return list;
 }
 
-std::optional<JournalEntry> loadEntry(qint64 id, QString *error)
+std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     QSqlQuery query = connection.query();
     if (!runSql(query,
                 u"SELECT id, data, progressivo, tipo, attached, descrizione FROM regmain "
@@ -124,17 +118,16 @@ std::optional<JournalEntry> loadEntry(qint64 id, QString *error)
     return entry;
 }
 
-std::optional<JournalEntry> newEntry(qint64 modelId, const QDate &workingDate, QString *error)
+std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
+                                     const QDate &workingDate, QString *error)
 {
     JournalEntry entry;
     entry.header.data = workingDate;
     if (modelId <= 0)
         return entry;
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     bool ok = false;
     entry.rows = rowsOf(connection, modelId, error, &ok);
     if (!ok)
@@ -144,15 +137,15 @@ std::optional<JournalEntry> newEntry(qint64 modelId, const QDate &workingDate, Q
     return entry;
 }
 
-bool saveEntry(JournalEntry &entry, const QDate &yearStart, const QDate &yearEnd, QString *error)
+bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
+               const QDate &yearEnd, QString *error)
 {
-    return writeEntry(Archive::ofDatabase(StringaConnessione()), entry, {yearStart, yearEnd, {}},
-                      error);
+    return writeEntry(archive, entry, {yearStart, yearEnd, {}}, error);
 }
 
-bool deleteEntry(qint64 id, QString *error)
+bool deleteEntry(const Archive &archive, qint64 id, QString *error)
 {
-    return removeEntry(Archive::ofDatabase(StringaConnessione()), id, error);
+    return removeEntry(archive, id, error);
 }
 
 QString attachmentName(const QDateTime &moment, const QString &chosenFile)

@@ -20,26 +20,28 @@ QString ValidateRow(const EntryRow &row);
 // The message that refuses to save the rows (no rows, imbalance, memorandum accounts mixed with
 // ordinary ones), empty when they may be saved. A database failure gives an empty message and
 // the engine's text in *error.
-QString ValidateEntry(const QList<EntryRow> &rows, QString *error);
+QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error);
 
 // Sub-accounts as (id, description), sorted by description, for the rows' value lists.
-QList<QPair<QVariant, QString>> LoadSubAccountLists(QString *error);
+QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error);
 
 // The entry with its rows in row order; nothing when it no longer exists (then *error says so)
 // or on a database failure.
-std::optional<JournalEntry> loadEntry(qint64 id, QString *error);
+std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error);
 
 // A new entry modelled on another: the model's rows (accounts, amounts, texts, order), the
 // working date, type 0, no number and no attachment. A model id of 0 gives a blank entry.
-std::optional<JournalEntry> newEntry(qint64 modelId, const QDate &workingDate, QString *error);
+std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
+                                     const QDate &workingDate, QString *error);
 
-// Writes the entry through the journal gate in one transaction on the open archive; a new entry
-// gets the fiscal year's highest number plus one. On failure nothing is kept, the entry is
-// unchanged and *error holds the reason (also when another user deleted the entry meanwhile).
-bool saveEntry(JournalEntry &entry, const QDate &yearStart, const QDate &yearEnd, QString *error);
+// Writes the entry through the journal gate in one transaction on the archive; a new entry gets
+// the fiscal year's highest number plus one. On failure nothing is kept, the entry is unchanged
+// and *error holds the reason (also when another user deleted the entry meanwhile).
+bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
+               const QDate &yearEnd, QString *error);
 
 // Deletes the entry (its rows go with it). A missing entry is reported as a failure.
-bool deleteEntry(qint64 id, QString *error);
+bool deleteEntry(const Archive &archive, qint64 id, QString *error);
 
 // The stored name of an attachment: date and time "yyyyMMddHHnnss", the hundredths of the
 // second, then the chosen file's extension with its dot.

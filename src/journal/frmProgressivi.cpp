@@ -15,8 +15,9 @@
 
 using namespace Qt::StringLiterals;
 
-frmProgressivi::frmProgressivi(const QDate &eseDate1, const QDate &eseDate2, QWidget *parent)
-    : QDialog(parent), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
+frmProgressivi::frmProgressivi(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                               QWidget *parent)
+    : QDialog(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
 {
     setObjectName(u"frmProgressivi"_s);
     setWindowTitle(u"Ricalcolo Progressivi"_s);
@@ -45,7 +46,7 @@ frmProgressivi::frmProgressivi(const QDate &eseDate1, const QDate &eseDate2, QWi
 void frmProgressivi::procedi()
 {
     m_cmdOK->setEnabled(false);
-    auto *ricalcolo = new clsRicalcolo(m_eseDate1, m_eseDate2, this);
+    auto *ricalcolo = new clsRicalcolo(m_archive, m_eseDate1, m_eseDate2, this);
     connect(ricalcolo, &clsRicalcolo::done, this, [this] {
         MessageService::instance().inform(this, u"Ricalcolo effettuato con successo."_s);
         accept();
@@ -66,8 +67,8 @@ void frmProgressivi::procedi()
 void frmProgressivi::controllaProgressivi(QWidget *owner, const cEnvironment &environment)
 {
     QString error;
-    const bool misaligned =
-        ProgressiviDisallineati(environment.EseDate1(), environment.EseDate2(), &error);
+    const bool misaligned = ProgressiviDisallineati(environment.archive(), environment.EseDate1(),
+                                                    environment.EseDate2(), &error);
     MessageService &messages = MessageService::instance();
     if (!error.isEmpty()) {
         messages.inform(
@@ -78,7 +79,8 @@ void frmProgressivi::controllaProgressivi(QWidget *owner, const cEnvironment &en
     }
     if (misaligned &&
         messages.ask(owner, u"I progressivi non sono allineati: effettuare un ricalcolo?"_s)) {
-        frmProgressivi window(environment.EseDate1(), environment.EseDate2(), owner);
+        frmProgressivi window(environment.archive(), environment.EseDate1(), environment.EseDate2(),
+                              owner);
         window.exec();
     }
 }

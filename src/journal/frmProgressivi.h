@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDate>
 #include <QDialog>
 
@@ -12,7 +14,8 @@ class frmProgressivi : public QDialog {
     Q_OBJECT
 
 public:
-    frmProgressivi(const QDate &eseDate1, const QDate &eseDate2, QWidget *parent = nullptr);
+    frmProgressivi(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                   QWidget *parent = nullptr);
 
     // After a change to the journal: when the current year is not numbered 1, 2, 3 ... in date
     // order, asks whether to renumber and, on Yes, opens the window over owner.
@@ -21,6 +24,7 @@ public:
 private:
     void procedi();
 
+    Archive m_archive;
     QDate m_eseDate1;
     QDate m_eseDate2;
     QPushButton *m_cmdOK = nullptr;

@@ -97,10 +97,14 @@ void frm_io_Reg::buildWindow()
     m_picInfo->setObjectName(u"picInfo"_s);
     m_picInfo->setStyleSheet(u"background: #fff6c8; border: 1px solid #d8c46a; padding: 4px;"_s);
 
-    m_rows = new EntryRowGrid(this);
+    m_rows = new EntryRowGrid(m_environment.archive(), this);
     m_rows->grid()->setRowHeight(m_environment.gexRowHeight());
-    m_rows->setFinder(&frmTrovaSottoconto::Trova);
-    m_rows->setCreator(&frm_io_sConto::Nuovo);
+    m_rows->setFinder([this](QWidget *owner, const QString &text) {
+        return frmTrovaSottoconto::Trova(owner, m_environment.archive(), text);
+    });
+    m_rows->setCreator([this](QWidget *owner, const QString &descrizione) {
+        return frm_io_sConto::Nuovo(owner, m_environment.archive(), descrizione);
+    });
 
     auto addButton = [this](const QString &caption, const QString &name) {
         auto *button = new QPushButton(caption, this);
@@ -171,7 +175,8 @@ void frm_io_Reg::inform(const QString &text, bool critical)
 bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
 {
     QString error;
-    const std::optional<JournalEntry> entry = newEntry(modelId, m_environment.curDate(), &error);
+    const std::optional<JournalEntry> entry =
+        newEntry(m_environment.archive(), modelId, m_environment.curDate(), &error);
     if (!entry) {
         inform(failureMessage(u"Impossibile preparare la nuova registrazione."_s, error), true);
         return false;
@@ -187,7 +192,7 @@ bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
 bool frm_io_Reg::Apri(qint64 id)
 {
     QString error;
-    const std::optional<JournalEntry> entry = loadEntry(id, &error);
+    const std::optional<JournalEntry> entry = loadEntry(m_environment.archive(), id, &error);
     if (!entry) {
         inform(failureMessage(u"Impossibile leggere la registrazione."_s, error), true);
         return false;
@@ -268,7 +273,7 @@ void frm_io_Reg::salva()
         return;
     JournalEntry entry = current();
     QString error;
-    const QString refusal = ValidateEntry(entry.rows, &error);
+    const QString refusal = ValidateEntry(m_environment.archive(), entry.rows, &error);
     if (!refusal.isEmpty() || !error.isEmpty()) {
         inform(refusal.isEmpty()
                    ? failureMessage(u"Impossibile controllare la registrazione."_s, error)
@@ -278,7 +283,8 @@ void frm_io_Reg::salva()
             m_rows->grid()->setFocus();
         return;
     }
-    if (!saveEntry(entry, m_environment.EseDate1(), m_environment.EseDate2(), &error)) {
+    if (!saveEntry(m_environment.archive(), entry, m_environment.EseDate1(),
+                   m_environment.EseDate2(), &error)) {
         inform(failureMessage(u"La registrazione non è stata salvata."_s, error), true);
         return;
     }
@@ -302,7 +308,7 @@ void frm_io_Reg::elimina()
         !MessageService::instance().ask(this, u"Eliminare la Registrazione?"_s))
         return;
     QString error;
-    if (!deleteEntry(m_entry.header.id, &error)) {
+    if (!deleteEntry(m_environment.archive(), m_entry.header.id, &error)) {
         inform(failureMessage(u"La registrazione non è stata eliminata."_s, error), true);
         return;
     }

@@ -1,6 +1,6 @@
 #include "main/AccountCards.h"
 
-#include "data/PatternFormatter.h"
+#include "data/Natures.h"
 #include "main/MainViews.h"
 
 #include <algorithm>
@@ -43,7 +43,7 @@ void AccountCards::setRows(const RowSet &rows)
         if (subAccounts.count(id))
             continue;
         const int nature = int(field(row, m_field[Natura]));
-        subAccounts[id] = {nature == 0 ? 5 : nature,
+        subAccounts[id] = {Natures::sortRank(nature),
                            rows.value(row, m_field[DescrizioneMastro]).toString(),
                            field(row, m_accountIdField),
                            rows.value(row, m_field[DescrizioneConto]).toString(), id};
@@ -135,8 +135,8 @@ qint64 AccountCards::subAccountId(int line) const
 
 Money AccountCards::signedAmount(int line) const
 {
-    return groupBalance(nature(line), Money::fromUnits(value(line, Dare).toLongLong()),
-                        Money::fromUnits(value(line, Avere).toLongLong()));
+    return Natures::saldo(nature(line), Money::fromUnits(value(line, Dare).toLongLong()),
+                          Money::fromUnits(value(line, Avere).toLongLong()));
 }
 
 QVariant AccountCards::groupKey(int level, int line) const
@@ -158,17 +158,12 @@ QString AccountCards::cellStyle(int line, int column) const
     return {};
 }
 
-Money AccountCards::groupBalance(int nature, Money dare, Money avere)
-{
-    return nature < 3 ? dare - avere : avere - dare;
-}
-
-QString AccountCards::groupCaption(int level, const QString &name, Money balance)
+QString AccountCards::groupCaption(int level, const QString &name, Money balance,
+                                   const PatternFormatter &formatter)
 {
     const QString shown = name.isEmpty() ? u"(vuoto)"_s : name;
     if (level == 0)
         return shown + u" "_s;
-    static const PatternFormatter formatter;
     return shown + u" "_s + formatter.format(balance, uR"( \[+#,#.00\]; \[-#,#.00\]; )");
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/Money.h"
 #include "data/GridColumn.h"
+#include "data/Money.h"
 #include "data/RowSet.h"
 
 #include <vector>
@@ -42,19 +42,17 @@ public:
     QVariant value(int line, int column) const;
     int nature(int line) const;
     qint64 subAccountId(int line) const;
-    // Dare less Avere for natures 0, 1 and 2; Avere less Dare for costs and revenues.
+    // The line's amount signed by its nature as its balance is (Natures::saldo).
     Money signedAmount(int line) const;
-    Money runningBalance(int line) const { return Money::fromUnits(m_balances[size_t(line)]); }
     // What tells the line's group apart at a level: nature, account id, sub-account id.
     QVariant groupKey(int level, int line) const;
     // "Rosso" for a negative Avere, none otherwise.
     QString cellStyle(int line, int column) const;
 
-    // A group's balance from its totals, signed by its nature like the lines.
-    static Money groupBalance(int nature, Money dare, Money avere);
     // Group row captions: the nature's card caption and a space; an account or sub-account's
-    // name (or "(vuoto)"), a space and the bracketed balance.
-    static QString groupCaption(int level, const QString &name, Money balance);
+    // name (or "(vuoto)"), a space and the bracketed balance in the formatter's locale.
+    static QString groupCaption(int level, const QString &name, Money balance,
+                                const PatternFormatter &formatter);
     // The card table's columns with captions, patterns and group totals.
     static QList<GridColumn> columns(const QStringList &natureNames);
 

@@ -1,20 +1,23 @@
 #include "main/AccountCardsSource.h"
 
+#include "data/Natures.h"
 #include "main/MainViews.h"
 
 namespace {
 
-Money balanceOf(const AccountCards &cards, const GridGroup &group)
+// A group's balance from its totals, signed by its nature like its lines.
+Money balanceOf(const AccountCards &cards, const LineGroup &group)
 {
-    return AccountCards::groupBalance(cards.nature(group.first),
-                                      Money::fromUnits(group.totals.at(AccountCards::Dare)),
-                                      Money::fromUnits(group.totals.at(AccountCards::Avere)));
+    return Natures::saldo(cards.nature(group.first),
+                          Money::fromUnits(group.totals.at(AccountCards::Dare)),
+                          Money::fromUnits(group.totals.at(AccountCards::Avere)));
 }
 
 } // namespace
 
 GroupedGridModel::Source accountCardsSource(const AccountCards &cards,
-                                            const QStringList &natureNames)
+                                            const QStringList &natureNames,
+                                            const PatternFormatter &formatter)
 {
     GroupedGridModel::Source source;
     source.lines = cards.lineCount();
@@ -23,11 +26,11 @@ GroupedGridModel::Source accountCardsSource(const AccountCards &cards,
     source.cellStyle = [&cards](int line, int column) { return cards.cellStyle(line, column); };
     // A running balance summed over a group means nothing: the group row shows the group's
     // balance instead.
-    source.total = [&cards](const GridGroup &group, int column) {
+    source.total = [&cards](const LineGroup &group, int column) {
         return column == AccountCards::Saldo ? balanceOf(cards, group).units()
                                              : group.totals.at(column);
     };
-    source.caption = [&cards, natureNames](const GridGroup &group) {
+    source.caption = [&cards, natureNames, formatter](const LineGroup &group) {
         const int line = group.first;
         QString name;
         if (group.level == 0)
@@ -37,7 +40,7 @@ GroupedGridModel::Source accountCardsSource(const AccountCards &cards,
                        .value(line, group.level == 1 ? AccountCards::DescrizioneMastro
                                                      : AccountCards::DescrizioneConto)
                        .toString();
-        return AccountCards::groupCaption(group.level, name, balanceOf(cards, group));
+        return AccountCards::groupCaption(group.level, name, balanceOf(cards, group), formatter);
     };
     return source;
 }

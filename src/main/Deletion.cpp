@@ -1,8 +1,8 @@
 #include "main/Deletion.h"
 
 #include "data/Database.h"
-#include "data/JournalGate.h"
 #include "data/EngineErrors.h"
+#include "data/JournalGate.h"
 
 using namespace Qt::StringLiterals;
 
@@ -54,7 +54,7 @@ QString chartDeleteStatement(MainView view)
 
 } // namespace
 
-Deletion::Deletion(MainView view) : m_view(view) {}
+Deletion::Deletion(const Archive &archive, MainView view) : m_archive(archive), m_view(view) {}
 
 bool Deletion::deletesEntries() const
 {
@@ -114,7 +114,7 @@ std::optional<bool> Deletion::hasDependents(qint64 id)
         break;
     }
     const int step = stepsOf(m_view).check;
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(m_archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         fail(step, connection.errorText());
         return std::nullopt;
@@ -131,7 +131,7 @@ std::optional<bool> Deletion::hasDependents(qint64 id)
 bool Deletion::remove(qint64 id)
 {
     const Steps steps = stepsOf(m_view);
-    Connection connection;
+    Connection connection(m_archive);
     if (!connection.isOpen())
         return fail(steps.open, connection.errorText());
     // Rolled back when it goes out of scope uncommitted.

@@ -13,7 +13,7 @@
 // down refers to it. Every database step carries a number that the error message names.
 class Deletion {
 public:
-    explicit Deletion(MainView view);
+    Deletion(const Archive &archive, MainView view);
 
     bool deletesEntries() const;
     // The Yes/No question before deleting.
@@ -36,6 +36,7 @@ private:
     bool fail(int step, const QString &error);
     bool removeRecord(const Connection &connection, qint64 id, QString *error) const;
 
+    Archive m_archive;
     MainView m_view;
     int m_failedStep = 0;
     QString m_error;

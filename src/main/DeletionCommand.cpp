@@ -1,9 +1,10 @@
 #include "main/DeletionCommand.h"
 
-#include "ui/MessageService.h"
+#include "data/cEnvironment.h"
 #include "journal/frmProgressivi.h"
 #include "main/Deletion.h"
 #include "main/frmMain.h"
+#include "ui/MessageService.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +18,7 @@ void showFailure(frmMain &main, const Deletion &deletion)
 
 void deleteEntry(frmMain &main, const cEnvironment &environment)
 {
-    Deletion deletion(main.curView());
+    Deletion deletion(environment.archive(), main.curView());
     const qint64 id = main.currentRecordId();
     // On a group row of the account cards there is no entry, but the check still runs.
     if (id > 0 && MessageService::instance().ask(&main, deletion.question())) {
@@ -29,9 +30,9 @@ void deleteEntry(frmMain &main, const cEnvironment &environment)
     main.gexUpdate();
 }
 
-void deleteChartRecord(frmMain &main)
+void deleteChartRecord(frmMain &main, const Archive &archive)
 {
-    Deletion deletion(main.curView());
+    Deletion deletion(archive, main.curView());
     const qint64 id = main.currentRecordId();
     if (id <= 0)
         return;
@@ -59,10 +60,10 @@ void Elimina(frmMain &main, const cEnvironment &environment)
 {
     if (main.listedRows() == 0)
         return;
-    if (Deletion(main.curView()).deletesEntries())
+    if (Deletion(environment.archive(), main.curView()).deletesEntries())
         deleteEntry(main, environment);
     else
-        deleteChartRecord(main);
+        deleteChartRecord(main, environment.archive());
 }
 
 void wireDeletionCommand(frmMain &main, const cEnvironment &environment)

@@ -1,5 +1,6 @@
 #include "main/MainViews.h"
 
+#include "data/Natures.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 
@@ -7,8 +8,7 @@ using namespace Qt::StringLiterals;
 
 QString natureCardCaption(int nature, const QStringList &names)
 {
-    const int rank = nature == 0 ? 5 : nature;
-    return u"%1. %2"_s.arg(rank).arg(names.value(nature));
+    return u"%1. %2"_s.arg(Natures::sortRank(nature)).arg(names.value(nature));
 }
 
 namespace {

@@ -508,14 +508,12 @@ void frmMain::loadRows()
 {
     const MainViewDefinition &definition = mainViewDefinition(m_curView);
     QString error;
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     const bool loaded =
-        connection.isOpen() &&
+        connection.opened(&error) &&
         m_rows.load(connection, definition.statement,
                     mainViewBindings(m_curView, m_environment.EseDate1(), m_environment.EseDate2()),
                     &error);
-    if (!connection.isOpen())
-        error = connection.errorText();
     if (!loaded)
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere l'elenco dall'archivio."_s, error),
@@ -554,7 +552,8 @@ void frmMain::gexStrutUpdate()
     for (const QString &field : mainViewDefinition(MainView::Schede).searchFields)
         columns.append(m_rows.field(field));
     m_cards.build(m_rows.matching(columns, searchText()));
-    m_gexStrutModel->setSource(accountCardsSource(m_cards, m_environment.natureNames()));
+    m_gexStrutModel->setSource(
+        accountCardsSource(m_cards, m_environment.natureNames(), m_gexStrutModel->formatter()));
 }
 
 QString frmMain::searchText() const

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "data/RowSet.h"
 #include "main/AccountCards.h"
 #include "main/MainViews.h"
-#include "data/RowSet.h"
 
 #include <QMainWindow>
 
@@ -103,7 +103,6 @@ private:
 
     void nuovo();
     void apri();
-    void openCurrentRecord();
     void afterEditor(MainView view, qint64 savedId);
     void goToRecord(qint64 id);
     void apriAllegato();

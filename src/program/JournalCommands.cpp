@@ -1,8 +1,8 @@
 #include "program/JournalCommands.h"
 
-#include "ui/MessageService.h"
 #include "journal/frm_io_Reg.h"
 #include "main/frmMain.h"
+#include "ui/MessageService.h"
 
 #include <QPointer>
 

@@ -36,7 +36,7 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
         frmDataLavoro::Apri(&main, environment, [&main] { main.interfaceUpdate(); });
     });
     main.setCommand(frmMain::Command::Preferenze, [&main, &environment] {
-        frmPreferenze::Apri(&main);
+        frmPreferenze::Apri(&main, environment.archive());
         // Whether or not anything was saved, the views show what the archive now holds.
         if (QString error; !environment.Update(&error))
             MessageService::instance().inform(
@@ -44,8 +44,8 @@ void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
                 MessageService::Icon::Critical);
         main.interfaceUpdate();
     });
-    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main] {
-        comfrmManData window(&main);
+    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main, &environment] {
+        comfrmManData window(environment.archive(), &main);
         window.exec();
     });
     main.setCommand(frmMain::Command::Informazioni, [&main] {
@@ -83,13 +83,13 @@ bool MainModule::avvia(const QDate &today)
     }
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return refuse(problem);
-    setStringaConnessione(databasePathFor(folder));
+    const Archive archive(folder);
 
     QString error;
-    if (!stampVersion(&error))
+    if (!stampVersion(archive, &error))
         return refuse(failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error));
 
-    m_environment = std::make_unique<cEnvironment>();
+    m_environment = std::make_unique<cEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         m_environment->setScreenMetrics(
             screen->logicalDotsPerInch(),
@@ -117,11 +117,12 @@ void MainModule::wireCommands()
         main.gexUpdate();
     });
     main.setCommand(frmMain::Command::BilancioRiclassificato, [&main, &environment] {
-        frmBilancio window(cDataAccess().dataFolder(), StatementYears::of(environment), &main);
+        frmBilancio window(environment.archive().folder(), StatementYears::of(environment), &main);
         window.exec();
     });
     main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
-        frmProgressivi window(environment.EseDate1(), environment.EseDate2(), &main);
+        frmProgressivi window(environment.archive(), environment.EseDate1(), environment.EseDate2(),
+                              &main);
         window.exec();
         main.gexUpdate();
     });

@@ -4,10 +4,10 @@
 
 using namespace Qt::StringLiterals;
 
-QList<FilterChoice> filterChoices(FilterLevel level, QString *error)
+QList<FilterChoice> filterChoices(const Archive &archive, FilterLevel level, QString *error)
 {
     QList<FilterChoice> choices = {{0, u"(nessun filtro)"_s}};
-    Connection connection;
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         if (error)
             *error = connection.errorText();

@@ -1,5 +1,7 @@
 #pragma once
 
+class Archive;
+
 #include "reports/ReportSettings.h"
 
 #include <QList>
@@ -13,4 +15,5 @@ struct FilterChoice {
 
 // The lines of a filter list: "(nessun filtro)" first, then every sub-account (or every account)
 // by description. A database failure gives only the first line and the engine's text in *error.
-QList<FilterChoice> filterChoices(FilterLevel level, QString *error = nullptr);
+QList<FilterChoice> filterChoices(const Archive &archive, FilterLevel level,
+                                  QString *error = nullptr);

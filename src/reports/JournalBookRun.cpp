@@ -34,7 +34,7 @@ std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
     options.yearLabel = journalYearLabel(environment.EseDate1(), environment.EseDate2());
     options.organisation = organisationOf(environment);
 
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
+    Connection connection(environment.archive(), Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         *error = connection.errorText();
         return nullptr;

@@ -343,7 +343,7 @@ void frmPrintReportMov::fillFilterLists()
     const FilterLevel level =
         m_optConto[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto;
     QString error;
-    m_choices = filterChoices(level, &error);
+    m_choices = filterChoices(m_environment.archive(), level, &error);
     if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     m_fillingLists = true;
@@ -489,5 +489,5 @@ void frmPrintReportMov::deliver(const PreviewDocument &document, ReportOutput ou
 
 QString frmPrintReportMov::documentsFolder() const
 {
-    return QDir(Archive::ofDatabase(StringaConnessione()).folder()).filePath(u"documenti"_s);
+    return QDir(m_environment.archive().folder()).filePath(u"documenti"_s);
 }

@@ -42,7 +42,8 @@ GridColumn columnFor(const QString &field, ArchiveTable::Kind kind)
 
 } // namespace
 
-ArchiveTableModel::ArchiveTableModel(QObject *parent) : EditableGridModel(parent)
+ArchiveTableModel::ArchiveTableModel(const Archive &archive, QObject *parent)
+    : EditableGridModel(parent), m_archive(archive)
 {
     setCellCheck([this](int, int column, QVariant &value) { return convert(column, value); });
     setRowCheck([this](int row) { return writeRow(row); });
@@ -74,7 +75,8 @@ QVariant ArchiveTableModel::data(const QModelIndex &index, int role) const
     const QVariant stored = value(index.row(), index.column());
     switch (m_table.kinds.at(index.column())) {
     case ArchiveTable::Kind::Money:
-        return stored.isNull() ? QString() : displayText(columns().at(index.column()), stored);
+        return stored.isNull() ? QString()
+                               : displayText(columns().at(index.column()), stored, formatter());
     case ArchiveTable::Kind::Date: {
         const QDate date = QDate::fromString(stored.toString().left(10), Qt::ISODate);
         return date.isValid() ? date : QDate::currentDate();
@@ -144,7 +146,7 @@ bool ArchiveTableModel::writeRow(int row)
 {
     QVariantList values = storedValues(row);
     QString error;
-    if (!writeArchiveRow(m_table, value(row, keyColumn()).toList(), &values, &error)) {
+    if (!writeArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), &values, &error)) {
         emit refused(failureMessage(u"La riga non è stata scritta nella tabella."_s, error));
         return false;
     }
@@ -162,7 +164,7 @@ bool ArchiveTableModel::deleteArchiveRow(int row, QString *error)
 {
     if (row < 0 || row >= int(rows().size()))
         return false;
-    if (!::deleteArchiveRow(m_table, value(row, keyColumn()).toList(), error))
+    if (!::deleteArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), error))
         return false;
     removeRow(row);
     return true;

@@ -10,7 +10,7 @@ class ArchiveTableModel : public EditableGridModel {
     Q_OBJECT
 
 public:
-    explicit ArchiveTableModel(QObject *parent = nullptr);
+    explicit ArchiveTableModel(const Archive &archive, QObject *parent = nullptr);
 
     void setTable(ArchiveTable table);
     const ArchiveTable &table() const { return m_table; }
@@ -31,6 +31,7 @@ private:
     int keyColumn() const { return int(m_table.fields.size()); }
     QVariantList storedValues(int row) const;
 
+    Archive m_archive;
     ArchiveTable m_table;
     bool m_storing = false; // lets the model itself fill the hidden key and the given id
 };

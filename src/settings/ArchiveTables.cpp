@@ -105,15 +105,13 @@ QVariantList ArchiveTable::keyOf(const QVariantList &row) const
     return key;
 }
 
-QStringList archiveTableNames(QString *error)
+QStringList archiveTableNames(const Archive &archive, QString *error)
 {
-    if (StringaConnessione().isEmpty())
+    if (archive.isNull())
         return {};
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return {};
-    }
     QStringList names;
     for (const QString &name : connection.database().tables(QSql::Tables)) {
         // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own;
@@ -124,14 +122,15 @@ QStringList archiveTableNames(QString *error)
     return names;
 }
 
-bool loadArchiveTable(const QString &name, ArchiveTable *table, QString *error)
+bool loadArchiveTable(const Archive &archive, const QString &name, ArchiveTable *table,
+                      QString *error)
 {
     QString failure;
-    if (!archiveTableNames(&failure).contains(name))
+    if (!archiveTableNames(archive, &failure).contains(name))
         return fail(error, failure.isEmpty() ? u"Tabella non trovata: %1"_s.arg(name) : failure);
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
+        return false;
 
     ArchiveTable loaded;
     loaded.name = name;
@@ -163,27 +162,28 @@ bool loadArchiveTable(const QString &name, ArchiveTable *table, QString *error)
     return true;
 }
 
-bool writeArchiveRow(const ArchiveTable &table, const QVariantList &key, QVariantList *row,
-                     QString *error)
+bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
+                     QVariantList *row, QString *error)
 {
     if (table.keyColumns.isEmpty())
         return fail(error, u"La tabella %1 non ha una chiave primaria: le righe non possono essere "
                            u"modificate."_s.arg(table.name));
-    Connection connection;
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    Connection connection(archive);
+    if (!connection.opened(error))
+        return false;
     return key.isEmpty() ? insertRow(connection, table, row, error)
                          : updateRow(connection, table, key, *row, error);
 }
 
-bool deleteArchiveRow(const ArchiveTable &table, const QVariantList &key, QString *error)
+bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
+                      QString *error)
 {
     if (table.keyColumns.isEmpty() || key.size() != table.keyColumns.size())
         return fail(error,
                     u"La riga non può essere identificata nella tabella %1."_s.arg(table.name));
-    Connection connection;
-    if (!connection.isOpen())
-        return fail(error, connection.errorText());
+    Connection connection(archive);
+    if (!connection.opened(error))
+        return false;
     QSqlQuery query = connection.query();
     return runSql(query,
                   u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),

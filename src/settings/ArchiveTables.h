@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,18 +32,20 @@ struct ArchiveTable {
 // The archive's own tables in catalog order: no views, no tables of the engine. Empty with no
 // open archive. Returns an empty list with the engine's text in *error when the catalog cannot
 // be read.
-QStringList archiveTableNames(QString *error = nullptr);
+QStringList archiveTableNames(const Archive &archive, QString *error = nullptr);
 
 // Reads a table named by archiveTableNames. False with the reason in *error; a name that is not
 // one of the archive's tables is refused without reaching the engine.
-bool loadArchiveTable(const QString &name, ArchiveTable *table, QString *error = nullptr);
+bool loadArchiveTable(const Archive &archive, const QString &name, ArchiveTable *table,
+                      QString *error = nullptr);
 
 // Writes one row on its own: an insert when key is empty (the columns left empty take their
 // defaults), otherwise an update of the row that key names. On success *row holds what the
 // archive stored (a new row gets its id). False with the engine's text in *error, nothing
 // written.
-bool writeArchiveRow(const ArchiveTable &table, const QVariantList &key, QVariantList *row,
-                     QString *error = nullptr);
+bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
+                     QVariantList *row, QString *error = nullptr);
 
 // Deletes the row that key names. False with the engine's text in *error.
-bool deleteArchiveRow(const ArchiveTable &table, const QVariantList &key, QString *error = nullptr);
+bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
+                      QString *error = nullptr);

@@ -5,22 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-const std::array<CaptionField, 9> &captionFields()
-{
-    static const std::array<CaptionField, 9> fields = {{
-        {u"Stato patrimoniale"_s, u"spDescrizione"_s, u"Stato patrimoniale"_s},
-        {u"Conto economico"_s, u"ceDescrizione"_s, u"Conto economico"_s},
-        {u"Conti d'ordine"_s, u"coDescrizione"_s, u"Conti d'ordine"_s},
-        {u"Attivo"_s, u"attDescrizione"_s, u"Attivo"_s},
-        {u"Passivo"_s, u"pasDescrizione"_s, u"Passivo"_s},
-        {u"Costi"_s, u"cosDescrizione"_s, u"Costi"_s},
-        {u"Ricavi"_s, u"ricDescrizione"_s, u"Ricavi"_s},
-        {u"Utile"_s, u"utileDescrizione"_s, u"Utile"_s},
-        {u"Perdita"_s, u"perditaDescrizione"_s, u"Perdita"_s},
-    }};
-    return fields;
-}
-
 const std::array<QString, OrganisationFieldCount> &organisationLabels()
 {
     static const std::array<QString, OrganisationFieldCount> labels = {
@@ -35,11 +19,12 @@ QString organisationKey(int position)
     return u"ana%1"_s.arg(position, 2, 10, QLatin1Char('0'));
 }
 
-bool loadPreferences(Preferences *preferences, QString *error)
+bool loadPreferences(const Archive &archive, Preferences *preferences, QString *error)
 {
     QString failure;
-    auto read = [&failure](const QString &key, const QString &fallback) {
-        return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, fallback, &failure)
+    auto read = [&failure, &archive](const QString &key, const QString &fallback) {
+        return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, fallback,
+                              &failure)
             .toString();
     };
     Preferences loaded;
@@ -81,9 +66,10 @@ QString problemMessage(PreferencesProblem problem)
     return {};
 }
 
-bool savePreferences(const Preferences &preferences, QString *error)
+bool savePreferences(const Archive &archive, const Preferences &preferences, QString *error)
 {
     return inTransaction(
+        archive,
         [&preferences](const Connection &connection, QString *failure) {
             for (int i = 0; i < int(captionFields().size()); ++i) {
                 if (!ScriviParametro(connection, captionFields()[size_t(i)].key, TipoValore::Testo,

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "data/Database.h"
+#include "data/cEnvironment.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
-
-// One caption of the accounting sections, as the preferences window shows it.
-struct CaptionField {
-    QString label;   // the field's label
-    QString key;     // the archive parameter that stores it
-    QString initial; // the text shown when the parameter is missing or empty
-};
-
-// The nine captions in the window's order: sections, then natures, then profit and loss.
-const std::array<CaptionField, 9> &captionFields();
 
 constexpr int OrganisationFieldCount = 7;
 // Labels of the organisation fields ("Denominazione:" ... "Partita IVA:").
@@ -31,7 +24,7 @@ struct Preferences {
 // Reads the archive: each caption with its initial text as default; the organisation fields only
 // when "ana01" is not empty (otherwise all seven stay empty, whatever the others hold). Returns
 // false with the engine's text in *error.
-bool loadPreferences(Preferences *preferences, QString *error = nullptr);
+bool loadPreferences(const Archive &archive, Preferences *preferences, QString *error = nullptr);
 
 enum class PreferencesProblem {
     None,
@@ -45,4 +38,5 @@ QString problemMessage(PreferencesProblem problem);
 
 // Writes the nine captions and the seven organisation fields in one transaction: all of them or,
 // on failure, none (false with the engine's text in *error).
-bool savePreferences(const Preferences &preferences, QString *error = nullptr);
+bool savePreferences(const Archive &archive, const Preferences &preferences,
+                     QString *error = nullptr);

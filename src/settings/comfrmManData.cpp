@@ -21,7 +21,8 @@ constexpr int MinimumWidthTwips = 6105;
 
 } // namespace
 
-comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
+comfrmManData::comfrmManData(const Archive &archive, QWidget *parent)
+    : QDialog(parent), m_archive(archive)
 {
     setObjectName(u"comfrmManData"_s);
     setWindowTitle(u"Tabelle"_s);
@@ -32,7 +33,7 @@ comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
     m_cmbTables->setObjectName(u"cmbTables"_s);
     m_label->setBuddy(m_cmbTables);
 
-    m_model = new ArchiveTableModel(this);
+    m_model = new ArchiveTableModel(m_archive, this);
     m_gexTable = new DataGrid(this);
     m_gexTable->setObjectName(u"gexTable"_s);
     m_gexTable->setModel(m_model);
@@ -59,7 +60,7 @@ comfrmManData::comfrmManData(QWidget *parent) : QDialog(parent)
             [this](int index) { scegliTabella(m_cmbTables->itemText(index)); });
 
     QString error;
-    m_cmbTables->addItems(archiveTableNames(&error));
+    m_cmbTables->addItems(archiveTableNames(m_archive, &error));
     m_cmbTables->setCurrentIndex(-1);
     if (!error.isEmpty())
         MessageService::instance().inform(
@@ -79,7 +80,7 @@ bool comfrmManData::scegliTabella(const QString &name)
     }
     ArchiveTable table;
     QString error;
-    if (!loadArchiveTable(name, &table, &error)) {
+    if (!loadArchiveTable(m_archive, name, &table, &error)) {
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere la tabella %1."_s.arg(name), error),
             MessageService::Icon::Critical);

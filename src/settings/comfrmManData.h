@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDialog>
 
 class ArchiveTableModel;
@@ -13,7 +15,7 @@ class comfrmManData : public QDialog {
     Q_OBJECT
 
 public:
-    explicit comfrmManData(QWidget *parent = nullptr);
+    explicit comfrmManData(const Archive &archive, QWidget *parent = nullptr);
 
     // Shows the table in the grid; false when the row being edited could not be written or the
     // table could not be read (the reason has been shown).
@@ -33,6 +35,7 @@ private:
     void startTyping(const QString &text);
     void layoutControls();
 
+    Archive m_archive;
     QLabel *m_label = nullptr;
     QComboBox *m_cmbTables = nullptr;
     DataGrid *m_gexTable = nullptr;

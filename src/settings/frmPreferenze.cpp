@@ -29,7 +29,8 @@ QLineEdit *addField(QFormLayout *form, QWidget *parent, const QString &label, in
 
 } // namespace
 
-frmPreferenze::frmPreferenze(QWidget *parent) : QDialog(parent)
+frmPreferenze::frmPreferenze(const Archive &archive, QWidget *parent)
+    : QDialog(parent), m_archive(archive)
 {
     setObjectName(u"frmPreferenze"_s);
     setWindowTitle(u"Preferenze"_s);
@@ -81,9 +82,9 @@ QWidget *frmPreferenze::buildOrganisationTab()
     return page;
 }
 
-void frmPreferenze::Apri(QWidget *owner)
+void frmPreferenze::Apri(QWidget *owner, const Archive &archive)
 {
-    frmPreferenze window(owner);
+    frmPreferenze window(archive, owner);
     QString error;
     if (!window.carica(&error)) {
         MessageService::instance().inform(
@@ -97,7 +98,7 @@ void frmPreferenze::Apri(QWidget *owner)
 bool frmPreferenze::carica(QString *error)
 {
     Preferences loaded;
-    if (!loadPreferences(&loaded, error))
+    if (!loadPreferences(m_archive, &loaded, error))
         return false;
     for (int i = 0; i < m_captions.size(); ++i)
         m_captions[i]->setText(loaded.captions.value(i));
@@ -130,7 +131,7 @@ void frmPreferenze::chiudi()
         return;
     }
     QString error;
-    if (!savePreferences(current, &error)) {
+    if (!savePreferences(m_archive, current, &error)) {
         messages.inform(this, failureMessage(u"Le preferenze non sono state salvate."_s, error),
                         MessageService::Icon::Critical);
         return;

@@ -13,11 +13,11 @@ class frmPreferenze : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmPreferenze(QWidget *parent = nullptr);
+    explicit frmPreferenze(const Archive &archive, QWidget *parent = nullptr);
 
     // Shows the window modally over owner, loaded from the archive. A failure to read the archive
     // is shown and the window does not open.
-    static void Apri(QWidget *owner);
+    static void Apri(QWidget *owner, const Archive &archive);
 
     bool carica(QString *error = nullptr);
     Preferences values() const;
@@ -27,6 +27,7 @@ private:
     QWidget *buildOrganisationTab();
     void chiudi();
 
+    Archive m_archive;
     QTabWidget *m_tabs = nullptr;
     QList<QLineEdit *> m_captions;
     QList<QLineEdit *> m_organisation;

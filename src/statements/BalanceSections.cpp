@@ -16,6 +16,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The text a caption has while the archive keeps none of its own.
+QString initialCaption(const QString &key)
+{
+    for (const CaptionField &field : captionFields()) {
+        if (field.key == key)
+            return field.initial;
+    }
+    return {};
+}
+
 QString defaultProfit()
 {
     return u"Utile d'esercizio"_s;
@@ -222,10 +232,10 @@ BalanceCaptions BalanceCaptions::fromEnvironment(const cEnvironment &environment
     captions.memorandum = environment.coDescrizione;
     captions.balanceSheet = environment.spDescrizione;
     captions.incomeStatement = environment.ceDescrizione;
-    captions.profit = environment.utileDescrizione == cEnvironment::defaultUtileDescrizione()
+    captions.profit = environment.utileDescrizione == initialCaption(u"utileDescrizione"_s)
                           ? defaultProfit()
                           : environment.utileDescrizione;
-    captions.loss = environment.perditaDescrizione == cEnvironment::defaultPerditaDescrizione()
+    captions.loss = environment.perditaDescrizione == initialCaption(u"perditaDescrizione"_s)
                         ? defaultLoss()
                         : environment.perditaDescrizione;
     return captions;
@@ -246,13 +256,13 @@ std::optional<BalanceCaptions> readBalanceCaptions(const QSqlDatabase &database,
     };
     BalanceCaptions captions;
     captions.organisation = text(u"ana01"_s, QString());
-    captions.assets = text(u"attDescrizione"_s, cEnvironment::defaultAttDescrizione());
-    captions.liabilities = text(u"pasDescrizione"_s, cEnvironment::defaultPasDescrizione());
-    captions.costs = text(u"cosDescrizione"_s, cEnvironment::defaultCosDescrizione());
-    captions.revenues = text(u"ricDescrizione"_s, cEnvironment::defaultRicDescrizione());
-    captions.memorandum = text(u"coDescrizione"_s, cEnvironment::defaultCoDescrizione());
-    captions.balanceSheet = text(u"spDescrizione"_s, cEnvironment::defaultSpDescrizione());
-    captions.incomeStatement = text(u"ceDescrizione"_s, cEnvironment::defaultCeDescrizione());
+    captions.assets = text(u"attDescrizione"_s, initialCaption(u"attDescrizione"_s));
+    captions.liabilities = text(u"pasDescrizione"_s, initialCaption(u"pasDescrizione"_s));
+    captions.costs = text(u"cosDescrizione"_s, initialCaption(u"cosDescrizione"_s));
+    captions.revenues = text(u"ricDescrizione"_s, initialCaption(u"ricDescrizione"_s));
+    captions.memorandum = text(u"coDescrizione"_s, initialCaption(u"coDescrizione"_s));
+    captions.balanceSheet = text(u"spDescrizione"_s, initialCaption(u"spDescrizione"_s));
+    captions.incomeStatement = text(u"ceDescrizione"_s, initialCaption(u"ceDescrizione"_s));
     captions.profit = text(u"utileDescrizione"_s, defaultProfit());
     captions.loss = text(u"perditaDescrizione"_s, defaultLoss());
     if (failed)

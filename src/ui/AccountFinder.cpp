@@ -88,15 +88,14 @@ QList<GridColumn> finderColumns(FinderLevel level)
             GridColumn::hidden(preview)};
 }
 
-bool loadFinderRows(FinderLevel level, const QStringList &natureNames, RowSet *rows, QString *error)
+bool loadFinderRows(const Archive &archive, FinderLevel level, const QStringList &natureNames,
+                    RowSet *rows, QString *error)
 {
     const FinderDefinition &definition = finderDefinition(level);
     RowSet read;
     {
-        Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-        if (!connection.isOpen()) {
-            if (error)
-                *error = connection.errorText();
+        Connection connection(archive, Connection::Mode::ReadOnly);
+        if (!connection.opened(error)) {
             rows->reset({}, {});
             return false;
         }
@@ -125,10 +124,10 @@ bool loadFinderRows(FinderLevel level, const QStringList &natureNames, RowSet *r
     return true;
 }
 
-QStringList archiveNatureNames()
+QStringList archiveNatureNames(const Archive &archive)
 {
     // A parameter that cannot be read leaves its default name: the finder still works.
-    cEnvironment environment;
+    cEnvironment environment(archive);
     environment.Update();
     return environment.natureNames();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Database.h"
 #include "data/GridColumn.h"
 #include "data/RowSet.h"
 
@@ -29,9 +30,9 @@ QList<GridColumn> finderColumns(FinderLevel level);
 // Runs the level's statement and keeps its rows with the preview field appended: the ledger's
 // nature; the ledger and its nature; the account, the ledger and its nature. natureNames are
 // indexed by nature code. Returns false with the engine's text in *error, rows left empty.
-bool loadFinderRows(FinderLevel level, const QStringList &natureNames, RowSet *rows,
-                    QString *error = nullptr);
+bool loadFinderRows(const Archive &archive, FinderLevel level, const QStringList &natureNames,
+                    RowSet *rows, QString *error = nullptr);
 
 // The names of the five natures as the open archive's parameters hold them, defaults for the
 // missing ones.
-QStringList archiveNatureNames();
+QStringList archiveNatureNames(const Archive &archive);

@@ -83,8 +83,9 @@ QIcon standardIcon(QStyle::StandardPixmap pixmap)
 
 } // namespace
 
-FinderDialog::FinderDialog(FinderLevel level, bool offersNew, int helpContext, QWidget *owner)
-    : QDialog(owner), m_level(level), m_offersNew(offersNew)
+FinderDialog::FinderDialog(const Archive &archive, FinderLevel level, bool offersNew,
+                           int helpContext, QWidget *owner)
+    : QDialog(owner), m_archive(archive), m_level(level), m_offersNew(offersNew)
 {
     setWindowTitle(finderDefinition(level).caption);
     setModal(true);
@@ -189,7 +190,7 @@ int FinderDialog::listedRows() const
 void FinderDialog::load()
 {
     QString error;
-    if (!loadFinderRows(m_level, archiveNatureNames(), &m_rows, &error))
+    if (!loadFinderRows(m_archive, m_level, archiveNatureNames(m_archive), &m_rows, &error))
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere il piano dei conti."_s, error),
             MessageService::Icon::Critical);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/AccountFinder.h"
 #include "data/RowSet.h"
+#include "ui/AccountFinder.h"
 
 #include <QDialog>
 
@@ -21,7 +21,8 @@ class FinderDialog : public QDialog {
 
 public:
     // offersNew adds "Nuovo" and the F5 key (result 0).
-    FinderDialog(FinderLevel level, bool offersNew, int helpContext, QWidget *owner);
+    FinderDialog(const Archive &archive, FinderLevel level, bool offersNew, int helpContext,
+                 QWidget *owner);
 
     // Reads the records and shows the window modally; the search box starts with the text.
     qint64 run(const QString &initialText = {});
@@ -44,6 +45,7 @@ private:
     bool searchKey(int key);
     bool gridKey(const QKeyEvent *key);
 
+    Archive m_archive;
     FinderLevel m_level;
     bool m_offersNew;
     qint64 m_result = -1;

@@ -1,13 +1,12 @@
 #include "ui/WindowUtils.h"
 
+#include "ui/FieldRules.h"
 #include "ui/Help.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
@@ -32,36 +31,13 @@ protected:
     }
 };
 
-class EnterMovesFocus : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-            auto *field = qobject_cast<QWidget *>(watched);
-            if (enter && key->modifiers() == Qt::NoModifier &&
-                (qobject_cast<QLineEdit *>(field) || qobject_cast<QComboBox *>(field))) {
-                QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-                QCoreApplication::sendEvent(field, &tab);
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 } // namespace
 
 void enterMovesToNextField(QWidget *window)
 {
-    auto *filter = new EnterMovesFocus(window);
     for (QWidget *child : window->findChildren<QWidget *>()) {
         if (qobject_cast<QLineEdit *>(child) || qobject_cast<QComboBox *>(child))
-            child->installEventFilter(filter);
+            enterMovesOn(child);
     }
 }
 

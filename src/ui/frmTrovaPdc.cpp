@@ -4,15 +4,15 @@
 
 using namespace Qt::StringLiterals;
 
-frmTrovaPdc::frmTrovaPdc(int level, QWidget *owner)
-    : FinderDialog(level == 0 ? FinderLevel::Mastri : FinderLevel::Conti, false,
+frmTrovaPdc::frmTrovaPdc(const Archive &archive, int level, QWidget *owner)
+    : FinderDialog(archive, level == 0 ? FinderLevel::Mastri : FinderLevel::Conti, false,
                    HelpContext::TrovaPdc, owner)
 {
     setObjectName(u"frmTrovaPdc"_s);
 }
 
-qint64 frmTrovaPdc::Apri(QWidget *owner, int level)
+qint64 frmTrovaPdc::Apri(QWidget *owner, const Archive &archive, int level)
 {
-    frmTrovaPdc window(level, owner);
+    frmTrovaPdc window(archive, level, owner);
     return window.run();
 }

@@ -7,8 +7,8 @@ class frmTrovaPdc : public FinderDialog {
     Q_OBJECT
 
 public:
-    frmTrovaPdc(int level, QWidget *owner);
+    frmTrovaPdc(const Archive &archive, int level, QWidget *owner);
 
     // Shows the finder modally over owner: the chosen id, or -1 when the user cancels.
-    static qint64 Apri(QWidget *owner, int level);
+    static qint64 Apri(QWidget *owner, const Archive &archive, int level);
 };

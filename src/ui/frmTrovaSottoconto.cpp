@@ -4,14 +4,14 @@
 
 using namespace Qt::StringLiterals;
 
-frmTrovaSottoconto::frmTrovaSottoconto(QWidget *owner)
-    : FinderDialog(FinderLevel::Sottoconti, true, HelpContext::TrovaSottoconto, owner)
+frmTrovaSottoconto::frmTrovaSottoconto(const Archive &archive, QWidget *owner)
+    : FinderDialog(archive, FinderLevel::Sottoconti, true, HelpContext::TrovaSottoconto, owner)
 {
     setObjectName(u"frmTrovaSottoconto"_s);
 }
 
-qint64 frmTrovaSottoconto::Trova(QWidget *owner, const QString &initialText)
+qint64 frmTrovaSottoconto::Trova(QWidget *owner, const Archive &archive, const QString &initialText)
 {
-    frmTrovaSottoconto window(owner);
+    frmTrovaSottoconto window(archive, owner);
     return window.run(initialText);
 }

@@ -33,10 +33,12 @@ EntryRow sideRow(bool onDebit, qint64 account, Money amount, const QString &text
             amount, text};
 }
 
-qint64 chosenIfListed(const QString &key, const QList<SubAccountChoice> &choices)
+qint64 chosenIfListed(const Archive &archive, const QString &key,
+                      const QList<SubAccountChoice> &choices)
 {
-    const qint64 id =
-        LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, u"0"_s).toString().toLongLong();
+    const qint64 id = LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"0"_s)
+                          .toString()
+                          .toLongLong();
     const bool listed = std::any_of(choices.cbegin(), choices.cend(),
                                     [id](const SubAccountChoice &c) { return c.id == id; });
     return listed ? id : 0;
@@ -50,13 +52,11 @@ YearEndYears YearEndYears::of(const cEnvironment &environment)
             environment.EseDate2()};
 }
 
-QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error)
+QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return {};
-    }
     QSqlQuery query = connection.query();
     if (!runSql(
             query,
@@ -72,13 +72,11 @@ QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error)
     return choices;
 }
 
-QString yearEndRefusal(const YearEndYears &years, QString *error)
+QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return {};
-    }
     return yearEndRefusal(connection, years, error);
 }
 
@@ -104,13 +102,12 @@ QString yearEndRefusal(const Connection &connection, const YearEndYears &years, 
     return {};
 }
 
-std::optional<Money> risultatoEsercizio(const YearEndYears &years, QString *error)
+std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
+                                        QString *error)
 {
-    Connection connection(StringaConnessione(), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        fail(error, connection.errorText());
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
         return std::nullopt;
-    }
     return risultatoEsercizio(connection, years, error);
 }
 
@@ -127,18 +124,18 @@ std::optional<Money> risultatoEsercizio(const Connection &connection, const Year
     return Money::fromUnits(query.value(0).toLongLong());
 }
 
-YearEndInput yearEndDefaults(const YearEndYears &years, Money result,
+YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, Money result,
                              const QList<SubAccountChoice> &balanceSheet,
                              const QList<SubAccountChoice> &incomeStatement)
 {
     YearEndInput input;
     input.closingDate = years.prevEnd;
     input.openingDate = years.curStart;
-    input.closingBalance = chosenIfListed(u"bilanciochiusura"_s, balanceSheet);
-    input.profitAndLoss = chosenIfListed(u"profittieperdite"_s, incomeStatement);
-    input.openingBalance = chosenIfListed(u"bilancioapertura"_s, balanceSheet);
+    input.closingBalance = chosenIfListed(archive, u"bilanciochiusura"_s, balanceSheet);
+    input.profitAndLoss = chosenIfListed(archive, u"profittieperdite"_s, incomeStatement);
+    input.openingBalance = chosenIfListed(archive, u"bilancioapertura"_s, balanceSheet);
     input.profitOrLoss =
-        chosenIfListed(result.isNegative() ? u"perdita"_s : u"utile"_s, balanceSheet);
+        chosenIfListed(archive, result.isNegative() ? u"perdita"_s : u"utile"_s, balanceSheet);
     return input;
 }
 
@@ -312,11 +309,12 @@ bool stillAsShown(const Connection &connection, const YearEndYears &years, Money
 
 } // namespace
 
-std::optional<QList<qint64>> runYearEnd(const YearEndInput &input, const YearEndYears &years,
-                                        Money result, QString *error)
+std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
+                                        const YearEndYears &years, Money result, QString *error)
 {
     QList<qint64> written;
     const bool ok = inTransaction(
+        archive,
         [&](const Connection &connection, QString *failure) {
             if (!stillAsShown(connection, years, result, failure))
                 return false;

@@ -42,25 +42,26 @@ struct SubAccountChoice {
 
 // The sub-accounts of the balance sheet (natures 1-2) or of the income statement (3-4),
 // sorted by their text.
-QList<SubAccountChoice> yearEndChoices(bool balanceSheet, QString *error);
+QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet, QString *error);
 
 // The message that keeps the year-end from starting (no entry in the previous year, or closing
 // or opening entries already there); empty when it may start. A database failure gives an empty
 // message and the engine's text in *error.
-QString yearEndRefusal(const YearEndYears &years, QString *error);
+QString yearEndRefusal(const Archive &archive, const YearEndYears &years, QString *error);
 // The same read on a connection the caller holds.
 QString yearEndRefusal(const Connection &connection, const YearEndYears &years, QString *error);
 
 // The previous year's result: the sum of saldo of the balance-sheet lines, zero when there is
 // none. Greater than zero is a profit.
-std::optional<Money> risultatoEsercizio(const YearEndYears &years, QString *error);
+std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
+                                        QString *error);
 std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
                                         QString *error);
 
 // The inputs of a new year-end: the default dates and descriptions and the sub-accounts named
 // by the archive's role parameters (utile for a profit or zero, perdita for a loss); a
 // parameter that names no sub-account of the right list leaves 0.
-YearEndInput yearEndDefaults(const YearEndYears &years, Money result,
+YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, Money result,
                              const QList<SubAccountChoice> &balanceSheet,
                              const QList<SubAccountChoice> &incomeStatement);
 
@@ -117,5 +118,5 @@ private:
 // entries now exist, or the result differs) nothing is written and *error says so in Italian;
 // on any failure nothing is kept and *error holds the reason. Returns the ids of the entries
 // written.
-std::optional<QList<qint64>> runYearEnd(const YearEndInput &input, const YearEndYears &years,
-                                        Money result, QString *error);
+std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
+                                        const YearEndYears &years, Money result, QString *error);

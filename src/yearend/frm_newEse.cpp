@@ -31,13 +31,13 @@ QDateEdit *datePicker(const QDate &date, QWidget *parent)
     return picker;
 }
 
-QString profitOrLossCaption(Money result)
+QString profitOrLossCaption(const Archive &archive, Money result)
 {
     const QString word = result.isNegative()
-                             ? LeggiParametro(u"perditaDescrizione"_s, TipoValore::Testo,
+                             ? LeggiParametro(archive, u"perditaDescrizione"_s, TipoValore::Testo,
                                               Memoria::Archivio, u"Perdita d'esercizio"_s)
                                    .toString()
-                             : LeggiParametro(u"utileDescrizione"_s, TipoValore::Testo,
+                             : LeggiParametro(archive, u"utileDescrizione"_s, TipoValore::Testo,
                                               Memoria::Archivio, u"Utile d'esercizio"_s)
                                    .toString();
     return u"Sottoconto "_s + word + u"(SP):"_s;
@@ -50,16 +50,18 @@ qint64 chosenId(const QComboBox *box)
 
 } // namespace
 
-frm_newEse::frm_newEse(const YearEndYears &years, Money result, QWidget *parent)
-    : QDialog(parent), m_years(years), m_result(result)
+frm_newEse::frm_newEse(const Archive &archive, const YearEndYears &years, Money result,
+                       QWidget *parent)
+    : QDialog(parent), m_archive(archive), m_years(years), m_result(result)
 {
     setObjectName(u"frm_newEse"_s);
     setWindowTitle(u"Chiusura / Apertura Conti"_s);
 
     QString error;
-    const QList<SubAccountChoice> balanceSheet = yearEndChoices(true, &error);
-    const QList<SubAccountChoice> incomeStatement = yearEndChoices(false, &error);
-    const YearEndInput defaults = yearEndDefaults(years, result, balanceSheet, incomeStatement);
+    const QList<SubAccountChoice> balanceSheet = yearEndChoices(archive, true, &error);
+    const QList<SubAccountChoice> incomeStatement = yearEndChoices(archive, false, &error);
+    const YearEndInput defaults =
+        yearEndDefaults(archive, years, result, balanceSheet, incomeStatement);
 
     auto *notes = new QLabel(
         u"Questa procedura consente di effettuare la chiusura dei sottoconti patrimoniali ed "
@@ -98,7 +100,7 @@ frm_newEse::frm_newEse(const YearEndYears &years, Money result, QWidget *parent)
                         m_patrimonialClosing);
     closingForm->addRow(u"Sottoconto Bilancio di chiusura (SP):"_s, m_closingBalance);
     closingForm->addRow(u"Sottoconto Profitti e Perdite (CE):"_s, m_profitAndLoss);
-    auto *resultLabel = new QLabel(profitOrLossCaption(result), closing);
+    auto *resultLabel = new QLabel(profitOrLossCaption(archive, result), closing);
     resultLabel->setObjectName(u"lblRisultato"_s);
     closingForm->addRow(resultLabel, m_profitOrLoss);
 
@@ -142,9 +144,11 @@ void frm_newEse::Apri(QWidget *parent, const cEnvironment &environment)
     MessageService &messages = MessageService::instance();
     const YearEndYears years = YearEndYears::of(environment);
     QString error;
-    const QString refusal = yearEndRefusal(years, &error);
+    const QString refusal = yearEndRefusal(environment.archive(), years, &error);
     const std::optional<Money> result =
-        refusal.isEmpty() && error.isEmpty() ? risultatoEsercizio(years, &error) : std::nullopt;
+        refusal.isEmpty() && error.isEmpty()
+            ? risultatoEsercizio(environment.archive(), years, &error)
+            : std::nullopt;
     if (!error.isEmpty() || !refusal.isEmpty() || !result) {
         messages.inform(
             parent,
@@ -154,7 +158,7 @@ void frm_newEse::Apri(QWidget *parent, const cEnvironment &environment)
             error.isEmpty() ? MessageService::Icon::Information : MessageService::Icon::Critical);
         return;
     }
-    frm_newEse window(years, *result, parent);
+    frm_newEse window(environment.archive(), years, *result, parent);
     window.exec();
 }
 
@@ -200,7 +204,7 @@ void frm_newEse::procedi()
     }
     QString error;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool done = runYearEnd(chosen, m_years, m_result, &error).has_value();
+    const bool done = runYearEnd(m_archive, chosen, m_years, m_result, &error).has_value();
     QGuiApplication::restoreOverrideCursor();
     if (!done) {
         messages.inform(

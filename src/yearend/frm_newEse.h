@@ -15,7 +15,8 @@ class frm_newEse : public QDialog {
     Q_OBJECT
 
 public:
-    frm_newEse(const YearEndYears &years, Money result, QWidget *parent = nullptr);
+    frm_newEse(const Archive &archive, const YearEndYears &years, Money result,
+               QWidget *parent = nullptr);
 
     // Runs the opening checks (their refusal is shown and nothing else happens), then shows the
     // window modally over parent. Returns when it has been closed.
@@ -31,6 +32,7 @@ private:
     QComboBox *subAccountBox(const QList<SubAccountChoice> &choices, qint64 chosen);
     void procedi();
 
+    Archive m_archive;
     YearEndYears m_years;
     Money m_result;
     QDateEdit *m_closingDate = nullptr;

@@ -1,9 +1,9 @@
-#include "data/cEnvironment.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
+#include "data/cEnvironment.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
@@ -99,8 +99,8 @@ private slots:
     }
     void init()
     {
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, m_dataPathBefore);
-        setStringaConnessione(u"/cartella/precedente/contab.mdb"_s);
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                        m_dataPathBefore);
     }
 
     void readsTheOfferedCharts()
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(QDir(folder).exists(u"documenti"_s));
         QVERIFY(QFile::exists(folder + u"/modelli/bilancio3settore.xltx"_s));
         QCOMPARE(cDataAccess().dataFolder(), folder);
-        QCOMPARE(StringaConnessione(), databasePathFor(folder));
+        const Archive a(folder);
 
         const QString db = databasePathFor(folder);
         QCOMPARE(
@@ -145,14 +145,14 @@ private slots:
         QCOMPARE(
             column(db, u"SELECT descrizione FROM sottoconti ORDER BY id"_s),
             (QStringList{u"Cassa"_s, u"Banca B"_s, u"Banca A"_s, u"Affitto sede"_s, u"Quote"_s}));
-        QCOMPARE(LeggiParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, -1)
+        QCOMPARE(LeggiParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, -1)
                      .toInt(),
                  column(db, u"SELECT id FROM sottoconti WHERE descrizione = 'Banca A'"_s)
                      .first()
                      .toInt());
-        QCOMPARE(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+        QCOMPARE(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
                  QVariant(7));
-        QCOMPARE(LeggiParametro(u"pasDescrizione"_s, TipoValore::Testo, Memoria::Archivio, {}),
+        QCOMPARE(LeggiParametro(a, u"pasDescrizione"_s, TipoValore::Testo, Memoria::Archivio, {}),
                  QVariant(u"Passività"_s));
 
         QVERIFY(!createArchive({base.path(), u"cont01"_s, chart, 1}, program.path(), &error));
@@ -169,7 +169,6 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFileInfo::exists(base.filePath(u"tv3_rotto"_s)));
         QCOMPARE(cDataAccess().dataFolder(), m_dataPathBefore);
-        QCOMPARE(StringaConnessione(), u"/cartella/precedente/contab.mdb"_s);
     }
 
     void createsEveryShippedChart()
@@ -183,15 +182,16 @@ private slots:
             QVERIFY2(createArchive({base.path(), chart.foglio.toLower().remove(u'_'), chart, 1},
                                    binDir(), &error),
                      qPrintable(error));
+            const Archive a(cDataAccess().dataFolder());
             for (const auto &[role, natures] :
                  {std::pair(u"bilancioapertura"_s, u"1,2"_s),
                   std::pair(u"bilanciochiusura"_s, u"1,2"_s),
                   std::pair(u"patrimonionetto"_s, u"1,2"_s), std::pair(u"utile"_s, u"1,2"_s),
                   std::pair(u"perdita"_s, u"1,2"_s), std::pair(u"profittieperdite"_s, u"3,4"_s)}) {
                 const int id =
-                    LeggiParametro(role, TipoValore::Intero, Memoria::Archivio, -1).toInt();
+                    LeggiParametro(a, role, TipoValore::Intero, Memoria::Archivio, -1).toInt();
                 const QStringList nature =
-                    column(StringaConnessione(),
+                    column(a.databasePath(),
                            u"SELECT m.tipo FROM sottoconti s JOIN conti c ON c.id = s.idConto "
                            u"JOIN mastri m ON m.id = c.idMastro WHERE s.id = %1"_s.arg(id));
                 QVERIFY2(nature.size() == 1 && natures.split(u',').contains(nature.first()),
@@ -203,21 +203,21 @@ private slots:
     void opensAnExistingArchive()
     {
         TestArchive a;
-        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9);
-        setStringaConnessione(u"/cartella/precedente/contab.mdb"_s);
-        cEnvironment environment;
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9);
+        const Archive previous(u"/cartella/precedente"_s);
+        cEnvironment environment(previous);
         environment.setCurDate(QDate(2024, 10, 2));
 
         ScriptedMessages messages;
         messages.folders = {QString(), a.folder()};
         QVERIFY(!ApriContabilita(nullptr, environment));
         QCOMPARE(messages.shown.last(), u"Operazione annullata o Cartella non valida."_s);
-        QCOMPARE(StringaConnessione(), u"/cartella/precedente/contab.mdb"_s);
+        QCOMPARE(environment.archive(), previous);
 
         QVERIFY(ApriContabilita(nullptr, environment));
         QCOMPARE(messages.shown.first(), u"Apri Contabilità esistente"_s);
         QCOMPARE(cDataAccess().dataFolder(), a.folder());
-        QCOMPARE(StringaConnessione(), a.databasePath());
+        QCOMPARE(environment.archive(), a.archive());
         QCOMPARE(environment.EseDate1(), QDate(2024, 9, 1));
 
         QDir(a.folder()).rmdir(u"modelli"_s);
@@ -292,7 +292,8 @@ private slots:
         messages.answers = {true};
         QTest::mouseClick(ok, Qt::LeftButton);
         QCOMPARE(window.result(), int(QDialog::Accepted));
-        QCOMPARE(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+        QCOMPARE(LeggiParametro(Archive(folder), u"StartMonth"_s, TipoValore::Intero,
+                                Memoria::Archivio, 1),
                  QVariant(6));
     }
 };

@@ -69,7 +69,7 @@ private slots:
             entry(a, QDate(2024, 3, 1 + i), stored.at(i));
         entry(a, QDate(2025, 1, 1), 7); // another year's number never matters
         QString error;
-        QCOMPARE(ProgressiviDisallineati(Start, End, &error), misaligned);
+        QCOMPARE(ProgressiviDisallineati(a, Start, End, &error), misaligned);
         QVERIFY(error.isEmpty());
     }
 
@@ -83,9 +83,9 @@ private slots:
         entry(a, QDate(2024, 12, 31), 1);
         entry(a, QDate(2025, 1, 1), 5);   // next year: kept
         entry(a, QDate(2023, 12, 31), 8); // previous year: kept
-        QVERIFY(renumber(Archive::ofDatabase(a.databasePath()), {{Start, End, {}}}));
+        QVERIFY(renumber(a, {{Start, End, {}}}));
         QCOMPARE(numbers(a), (QVariantList{2, 1, 3, 4, 5, 8}));
-        QVERIFY(!ProgressiviDisallineati(Start, End));
+        QVERIFY(!ProgressiviDisallineati(a, Start, End));
     }
 
     void removesOrphansOfEveryYear()
@@ -95,7 +95,7 @@ private slots:
         entry(a, QDate(2024, 3, 1), 1);
         const qint64 orphan = entry(a, QDate(2019, 6, 1), 4);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
-        QVERIFY(renumber(Archive::ofDatabase(a.databasePath()), {}));
+        QVERIFY(renumber(a, {}));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 
@@ -108,7 +108,7 @@ private slots:
         entry(a, QDate(2023, 2, 1), 3);
         const qint64 orphan = entry(a, QDate(2024, 1, 1), 1);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
-        clsRicalcolo ricalcolo(Start, End);
+        clsRicalcolo ricalcolo(a, Start, End);
         QSignalSpy done(&ricalcolo, &clsRicalcolo::done);
         QSignalSpy failed(&ricalcolo, &clsRicalcolo::failed);
         QVERIFY(ricalcolo.esegui(clsRicalcolo::Entrambi));
@@ -127,7 +127,7 @@ private slots:
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
                u"BEGIN SELECT RAISE(ABORT, 'numero bloccato'); END"_s.arg(blocked));
-        clsRicalcolo ricalcolo(Start, End);
+        clsRicalcolo ricalcolo(a, Start, End);
         QSignalSpy done(&ricalcolo, &clsRicalcolo::done);
         QSignalSpy failed(&ricalcolo, &clsRicalcolo::failed);
         QVERIFY(!ricalcolo.esegui(clsRicalcolo::Corrente));
@@ -143,7 +143,7 @@ private slots:
         chart(a);
         entry(a, QDate(2024, 4, 1), 3);
         ScriptedMessages messages;
-        frmProgressivi window(Start, End);
+        frmProgressivi window(a, Start, End);
         QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
         window.show();
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
@@ -160,7 +160,7 @@ private slots:
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
                u"BEGIN SELECT RAISE(ABORT, 'numero bloccato'); END"_s.arg(id));
         ScriptedMessages messages;
-        frmProgressivi window(Start, End);
+        frmProgressivi window(a, Start, End);
         window.show();
         auto *procedi = window.findChild<QPushButton *>(u"cmdOK"_s);
         QTest::mouseClick(procedi, Qt::LeftButton);
@@ -176,7 +176,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment;
+        cEnvironment environment(a);
         environment.setCurDate(QDate(2024, 6, 1));
         QVERIFY(environment.Update());
         entry(a, QDate(2024, 4, 1), 1);

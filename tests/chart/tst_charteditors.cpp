@@ -113,7 +113,7 @@ private slots:
             QTest::keyClicks(child<QPlainTextEdit>(w, u"txtNote"_s), u"conto corrente"_s);
             press(name, Qt::Key_F8);
         });
-        const qint64 id = frm_io_sConto::Nuovo(nullptr, u"  Banca Etica "_s);
+        const qint64 id = frm_io_sConto::Nuovo(nullptr, c.archive, u"  Banca Etica "_s);
         QVERIFY(id > c.cassa);
         QCOMPARE(messages.shown,
                  QStringList{u"Selezionare un Conto ed inserire il nome del Sottoconto"_s});
@@ -136,7 +136,7 @@ private slots:
             QTest::keyRelease(name, Qt::Key_Escape);
             QVERIFY(!w->isVisible());
         });
-        QCOMPARE(frm_io_sConto::Nuovo(nullptr, {}), 0);
+        QCOMPARE(frm_io_sConto::Nuovo(nullptr, c.archive, {}), 0);
         QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
     }
 
@@ -151,7 +151,7 @@ private slots:
             name->setText(u"Cassa sede"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QCOMPARE(frm_io_sConto::Apri(nullptr, c.cassa), c.cassa);
+        QCOMPARE(frm_io_sConto::Apri(nullptr, c.archive, c.cassa), c.cassa);
         QCOMPARE(c.archive.scalar(u"SELECT descrizione FROM sottoconti WHERE id = ?"_s, {c.cassa})
                      .toString(),
                  u"Cassa sede"_s);
@@ -172,14 +172,14 @@ private slots:
             QCOMPARE(child<QLineEdit>(w, u"txtDescrizione"_s)->text(), u"Nuovo"_s);
             child<QPushButton>(w, u"cmdAnnulla"_s)->click();
         });
-        QCOMPARE(frm_io_sConto::Nuovo(nullptr, u"Nuovo"_s), 0);
+        QCOMPARE(frm_io_sConto::Nuovo(nullptr, c.archive, u"Nuovo"_s), 0);
         QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
     }
     void ledgerCodeRules()
     {
         Chart c;
         ScriptedMessages messages;
-        cEnvironment environment;
+        cEnvironment environment(c.archive);
         whenShown([&messages](QWidget *w) {
             QCOMPARE(w->windowTitle(), u"Nuovo Mastro"_s);
             auto *code = child<QLineEdit>(w, u"txtPrefisso"_s);
@@ -213,7 +213,7 @@ private slots:
     {
         Chart c;
         ScriptedMessages messages;
-        cEnvironment environment;
+        cEnvironment environment(c.archive);
         // An existing code is refused outright.
         whenShown([](QWidget *w) {
             child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"a01"_s);
@@ -275,7 +275,7 @@ private slots:
             child<QCheckBox>(w, u"chkBilancio"_s)->setChecked(true);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        const qint64 id = frm_io_Conto::Apri(nullptr, 0);
+        const qint64 id = frm_io_Conto::Apri(nullptr, c.archive, 0);
         QVERIFY(id > 0);
         QCOMPARE(c.archive
                      .scalar(u"SELECT prefisso || '|' || descrizione || '|' || bilancio "
@@ -301,7 +301,7 @@ private slots:
             child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"002"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QVERIFY(frm_io_Conto::Apri(nullptr, 0) > 0);
+        QVERIFY(frm_io_Conto::Apri(nullptr, c.archive, 0) > 0);
         QCOMPARE(
             c.archive.scalar(u"SELECT COUNT(*) FROM conti WHERE descrizione = 'Doppio'"_s).toInt(),
             1);
@@ -318,7 +318,7 @@ private slots:
             child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"009"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QCOMPARE(frm_io_Conto::Apri(nullptr, c.liquidita), c.liquidita);
+        QCOMPARE(frm_io_Conto::Apri(nullptr, c.archive, c.liquidita), c.liquidita);
         QCOMPARE(c.archive.scalar(u"SELECT prefisso FROM conti WHERE id = ?"_s, {c.liquidita})
                      .toString(),
                  u"P01009"_s);
@@ -333,15 +333,16 @@ private slots:
             QVERIFY(w->isVisible());
             child<QPushButton>(w, u"cmdAnnulla"_s)->click();
         });
-        QCOMPARE(frm_io_Conto::Apri(nullptr, c.debiti), 0);
+        QCOMPARE(frm_io_Conto::Apri(nullptr, c.archive, c.debiti), 0);
         QCOMPARE(messages.shown, QStringList{u"Completare l'inserimento dei campi obbligatori"_s});
     }
     void mainWindowOpensTheEditorsAndMovesToTheSavedRecord()
     {
         Chart c;
         ScriptedMessages messages;
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, c.archive.folder());
-        cEnvironment environment;
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                        c.archive.folder());
+        cEnvironment environment(c.archive);
         environment.Update();
         frmMain window(environment);
         wireChartCommands(window, environment);

@@ -118,7 +118,7 @@ private slots:
         a.addEntry(QDate(2024, 3, 5), {{s, s, Money::fromCents(100), u"giroconto"_s}});
         a.addEntry(QDate(2024, 2, 29), {{s, {}, Money::fromCents(100), u"a"_s},
                                         {{}, s, Money::fromCents(100), u"b"_s}});
-        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
         const QByteArray before = hashOf(a.databasePath());
 
         const Run run =
@@ -197,14 +197,14 @@ private slots:
                          u"- Inserire Sottoconto \"Bilancio di apertura\""_s}));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
 
-        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
                         a.addSottoconto(tecnico, u"Chiusura"_s));
-        ScriviParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
+        ScriviParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
                         a.addSottoconto(tecnico, u"Apertura"_s));
-        ScriviParametro(u"utile"_s, TipoValore::Intero, Memoria::Archivio,
+        ScriviParametro(a, u"utile"_s, TipoValore::Intero, Memoria::Archivio,
                         a.addSottoconto(tecnico, u"Avanzo"_s));
         ScriviParametro(
-            u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+            a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
             a.addSottoconto(
                 a.scalar(u"SELECT id FROM conti WHERE prefisso = 'R01001'"_s).toLongLong(),
                 u"Profitti e perdite"_s));
@@ -426,7 +426,7 @@ private slots:
     {
         TestArchive a;
         const auto [cassa, quote] = cashAndFees(a);
-        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
         const auto add = [&](const QDate &date, int number) {
             a.addEntry(date, {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, number);
         };

@@ -1,3 +1,4 @@
+#include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
@@ -16,6 +17,12 @@ using namespace Qt::StringLiterals;
 class TestDataAccess : public QObject {
     Q_OBJECT
 
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -26,51 +33,52 @@ private slots:
     void missingOrEmptyKeyGivesTheDefaultUnchanged()
     {
         TestArchive a;
-        QCOMPARE(LeggiParametro(u"assente"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(LeggiParametro(a, u"assente"_s, TipoValore::Intero, Memoria::Archivio, -1),
                  QVariant(-1));
-        QCOMPARE(LeggiParametro(u"assente"_s, TipoValore::Data, Memoria::Archivio, u"nessuna"_s),
+        QCOMPARE(LeggiParametro(a, u"assente"_s, TipoValore::Data, Memoria::Archivio, u"nessuna"_s),
                  QVariant(u"nessuna"_s));
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('vuoto', '')"_s);
-        QCOMPARE(LeggiParametro(u"vuoto"_s, TipoValore::Intero, Memoria::Archivio, 7), QVariant(7));
+        QCOMPARE(LeggiParametro(a, u"vuoto"_s, TipoValore::Intero, Memoria::Archivio, 7),
+                 QVariant(7));
     }
 
     void writesOneRowPerKey()
     {
         TestArchive a;
-        QVERIFY(ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
-        QVERIFY(ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9));
+        QVERIFY(ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+        QVERIFY(ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM parametri"_s).toInt(), 1);
-        QCOMPARE(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+        QCOMPARE(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
                  QVariant(9));
     }
 
     void convertsEachValueType()
     {
         TestArchive a;
-        QVERIFY(ScriviParametro(u"importo"_s, TipoValore::Valuta, Memoria::Archivio,
+        QVERIFY(ScriviParametro(a, u"importo"_s, TipoValore::Valuta, Memoria::Archivio,
                                 QVariant::fromValue(Money::fromCents(123450))));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'importo'"_s).toString(),
                  u"1.234,50"_s);
-        QCOMPARE(
-            LeggiParametro(u"importo"_s, TipoValore::Valuta, Memoria::Archivio, {}).value<Money>(),
-            Money::fromCents(123450));
+        QCOMPARE(LeggiParametro(a, u"importo"_s, TipoValore::Valuta, Memoria::Archivio, {})
+                     .value<Money>(),
+                 Money::fromCents(123450));
 
-        QVERIFY(
-            ScriviParametro(u"giorno"_s, TipoValore::Data, Memoria::Archivio, QDate(2024, 3, 5)));
+        QVERIFY(ScriviParametro(a, u"giorno"_s, TipoValore::Data, Memoria::Archivio,
+                                QDate(2024, 3, 5)));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'giorno'"_s).toString(),
                  u"2024-03-05"_s);
-        QCOMPARE(LeggiParametro(u"giorno"_s, TipoValore::Data, Memoria::Archivio, {}),
+        QCOMPARE(LeggiParametro(a, u"giorno"_s, TipoValore::Data, Memoria::Archivio, {}),
                  QVariant(QDate(2024, 3, 5)));
 
-        QVERIFY(ScriviParametro(u"flag"_s, TipoValore::Booleano, Memoria::Archivio, true));
-        QCOMPARE(LeggiParametro(u"flag"_s, TipoValore::Booleano, Memoria::Archivio, false),
+        QVERIFY(ScriviParametro(a, u"flag"_s, TipoValore::Booleano, Memoria::Archivio, true));
+        QCOMPARE(LeggiParametro(a, u"flag"_s, TipoValore::Booleano, Memoria::Archivio, false),
                  QVariant(true));
 
-        QVERIFY(ScriviParametro(u"strano"_s, 9, Memoria::Archivio, 5));
+        QVERIFY(ScriviParametro(a, u"strano"_s, 9, Memoria::Archivio, 5));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'strano'"_s).toString(),
                  QString());
         a.exec(u"UPDATE parametri SET valore = '5' WHERE chiave = 'strano'"_s);
-        QVERIFY(LeggiParametro(u"strano"_s, 9, Memoria::Archivio, 1).isNull());
+        QVERIFY(LeggiParametro(a, u"strano"_s, 9, Memoria::Archivio, 1).isNull());
     }
 
     void reportsTextThatDoesNotConvert()
@@ -78,7 +86,7 @@ private slots:
         TestArchive a;
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', 'luglio')"_s);
         QString error;
-        QVERIFY(LeggiParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &error)
+        QVERIFY(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &error)
                     .isNull());
         QVERIFY(error.contains(u"luglio"_s));
     }
@@ -87,23 +95,23 @@ private slots:
     {
         TestArchive a;
         const QString key = u"chiave'); DROP TABLE parametri; --"_s;
-        QVERIFY(ScriviParametro(key, TipoValore::Testo, Memoria::Archivio, u"l'anno"_s));
-        QCOMPARE(LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, {}),
+        QVERIFY(ScriviParametro(a, key, TipoValore::Testo, Memoria::Archivio, u"l'anno"_s));
+        QCOMPARE(LeggiParametro(a, key, TipoValore::Testo, Memoria::Archivio, {}),
                  QVariant(u"l'anno"_s));
     }
 
     void reportsAnUnreachableArchive()
     {
-        setStringaConnessione(u"/nessuna/cartella/contab.mdb"_s);
+        const Archive a(u"/nessuna/cartella"_s);
         QString error;
-        QVERIFY(!ScriviParametro(u"x"_s, TipoValore::Testo, Memoria::Archivio, u"y"_s, &error));
+        QVERIFY(!ScriviParametro(a, u"x"_s, TipoValore::Testo, Memoria::Archivio, u"y"_s, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFile::exists(u"/nessuna/cartella/contab.mdb"_s));
     }
 
     void keepsUserSettingsApart()
     {
-        QVERIFY(ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+        QVERIFY(ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
                                 u"/dati/tv3_cont01"_s));
         QCOMPARE(cDataAccess().dataFolder(), u"/dati/tv3_cont01"_s);
         QCOMPARE(cDataAccess().dataAllegatiFolder(), u"/dati/tv3_cont01/allegati"_s);
@@ -111,7 +119,7 @@ private slots:
         QCOMPARE(cDataAccess().dataDocumentiFolder(), u"/dati/tv3_cont01/documenti"_s);
         const QSettings settings(u"tovrin3"_s, u"tovrin3"_s);
         QCOMPARE(settings.value(u"settings/dataPath"_s).toString(), u"/dati/tv3_cont01"_s);
-        QCOMPARE(LeggiParametro(u"mai"_s, TipoValore::Testo, Memoria::Utente, u"def"_s),
+        QCOMPARE(LeggiParametro(Archive(), u"mai"_s, TipoValore::Testo, Memoria::Utente, u"def"_s),
                  QVariant(u"def"_s));
     }
 
@@ -145,12 +153,41 @@ private slots:
         QCOMPARE(databaseFileKind(a.databasePath()), DatabaseFileKind::Sqlite);
     }
 
+    // A commit cut short leaves the database half written and the old pages in the journal;
+    // opening the archive puts the old pages back.
+    void opensAnArchiveLeftInTheMiddleOfACommit()
+    {
+        TestArchive a;
+        a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('prima', '1')"_s);
+        TestArchive interrupted;
+        const QString journal = interrupted.databasePath() + u"-journal"_s;
+        {
+            const QByteArray before = bytesOf(a.databasePath());
+            Connection writer(a);
+            QSqlQuery query = writer.query();
+            QVERIFY(runSql(query, u"PRAGMA cache_size = 10"_s));
+            Transaction transaction(writer);
+            for (int i = 0; i < 3000; ++i)
+                QVERIFY(runSql(query, u"INSERT INTO parametri (chiave, valore) VALUES (?, ?)"_s,
+                               {u"k%1"_s.arg(i), QString(200, u'x')}));
+            // More pages than the cache holds: some are in the database file already.
+            QVERIFY(bytesOf(a.databasePath()) != before);
+            QVERIFY(QFile::remove(interrupted.databasePath()));
+            QVERIFY(QFile::copy(a.databasePath(), interrupted.databasePath()));
+            QVERIFY(QFile::copy(a.databasePath() + u"-journal"_s, journal));
+        }
+        QCOMPARE(archiveFolderProblem(interrupted.folder()), QString());
+        QVERIFY(!QFile::exists(journal));
+        QCOMPARE(interrupted.scalar(u"SELECT COUNT(*) FROM parametri WHERE chiave LIKE 'k%'"_s),
+                 QVariant(0));
+        QCOMPARE(interrupted.scalar(u"SELECT valore FROM parametri WHERE chiave = 'prima'"_s),
+                 QVariant(u"1"_s));
+        QCOMPARE(interrupted.scalar(u"PRAGMA integrity_check"_s), QVariant(u"ok"_s));
+    }
+
     void writesSqlText()
     {
         QCOMPARE(DataSql(QDate(2024, 3, 5)), u"'2024-03-05'"_s);
-        QCOMPARE(TestoSql(u"l'anno"_s), u"'l''anno'"_s);
-        QCOMPARE(TestoSql(u"''"_s), u"''''''"_s);
-        QCOMPARE(TestoSql(u"cassa"_s), u"'cassa'"_s);
         QCOMPARE(FineMesePrecedente(QDate(2024, 3, 15)), QDate(2024, 2, 29));
         QCOMPARE(FineMesePrecedente(QDate(2024, 3, 31)), QDate(2024, 2, 29));
         QCOMPARE(FineMesePrecedente(QDate(2024, 1, 1)), QDate(2023, 12, 31));

@@ -50,7 +50,7 @@ private slots:
     void updatesFromTheArchive()
     {
         TestArchive a;
-        cEnvironment env;
+        cEnvironment env(a);
         env.setCurDate(QDate(2024, 5, 15));
         QVERIFY(env.Update());
         QCOMPARE(env.EseDate1(), QDate(2024, 1, 1));
@@ -72,7 +72,7 @@ private slots:
     {
         TestArchive a;
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', 'luglio')"_s);
-        cEnvironment env;
+        cEnvironment env(a);
         QString error;
         QVERIFY(!env.Update(&error));
         QVERIFY(!error.isEmpty());
@@ -81,7 +81,7 @@ private slots:
     void tellsTheLastEntryDate()
     {
         TestArchive a;
-        cEnvironment env;
+        cEnvironment env(a);
         QCOMPARE(env.LastRegDate(), u"N/D"_s);
         const qint64 s = a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
@@ -93,7 +93,7 @@ private slots:
     void loadsOrganisationDataOnlyWithAName()
     {
         TestArchive a;
-        cEnvironment env;
+        cEnvironment env(a);
         env.anas02 = u"via Roma 1"_s;
         env.anas01 = u"vecchio"_s;
         QVERIFY(env.Update());
@@ -101,7 +101,7 @@ private slots:
         QCOMPARE(env.anas02, u"via Roma 1"_s);
 
         for (int i = 1; i <= 7; ++i)
-            QVERIFY(ScriviParametro(u"ana0%1"_s.arg(i), TipoValore::Testo, Memoria::Archivio,
+            QVERIFY(ScriviParametro(a, u"ana0%1"_s.arg(i), TipoValore::Testo, Memoria::Archivio,
                                     u"campo %1"_s.arg(i)));
         QVERIFY(env.Update());
         QCOMPARE(env.anas01, u"campo 1"_s);
@@ -113,7 +113,7 @@ private slots:
         TestArchive a;
         a.exec(
             u"INSERT INTO parametri (chiave, valore) VALUES ('spDescrizione', ''), ('ceDescrizione', 'Rendiconto gestionale')"_s);
-        cEnvironment env;
+        cEnvironment env(a);
         QVERIFY(env.Update());
         QCOMPARE(env.spDescrizione, u"Stato patrimoniale"_s);
         QCOMPARE(env.ceDescrizione, u"Rendiconto gestionale"_s);

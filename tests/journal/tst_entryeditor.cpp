@@ -37,9 +37,9 @@ class TestEntryEditor : public QObject {
             u"Quote"_s);
     }
 
-    static cEnvironment environmentOn(const QDate &date)
+    static cEnvironment environmentOn(const Archive &a, const QDate &date)
     {
-        cEnvironment environment;
+        cEnvironment environment(a);
         environment.setCurDate(date);
         environment.Update();
         return environment;
@@ -113,7 +113,7 @@ private slots:
         const qint64 contanti = a.addSottoconto(
             a.scalar(u"SELECT id FROM conti WHERE prefisso = 'A01001'"_s).toLongLong(),
             u"Cassa contanti"_s);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         QVERIFY(editor.Nuovo());
@@ -161,7 +161,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -205,7 +205,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -231,7 +231,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -269,7 +269,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -316,7 +316,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -333,7 +333,7 @@ private slots:
         chart(a);
         const qint64 id = a.addEntry(QDate(2024, 3, 1),
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         EntryRowGrid *rows = editor.rowGrid();
@@ -356,7 +356,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         QVERIFY(editor.Nuovo());
@@ -402,7 +402,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -419,7 +419,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -453,7 +453,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -479,7 +479,7 @@ private slots:
         const qint64 id = a.addEntry(QDate(2024, 3, 1),
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 2);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         QVERIFY(editor.Apri(id));
@@ -519,7 +519,7 @@ private slots:
         TestArchive a;
         chart(a);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
-        cEnvironment environment = environmentOn(QDate(2024, 3, 1));
+        cEnvironment environment = environmentOn(a, QDate(2024, 3, 1));
         ScriptedMessages messages;
         bool reloaded = false;
         frm_io_Reg editor(environment);
@@ -541,7 +541,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.Nuovo();
@@ -566,7 +566,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("%PDF");
         file.close();
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         const QString attachments = QDir(a.folder()).filePath(u"allegati"_s);
@@ -608,7 +608,7 @@ private slots:
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
         a.exec(u"UPDATE regmain SET attached = ? WHERE id = ?"_s,
                {u"../riservato/segreto.txt"_s, id});
-        cEnvironment environment = environmentOn(QDate(2024, 5, 15));
+        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         frm_io_Reg editor(environment);
         editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));

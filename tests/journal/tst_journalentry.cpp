@@ -1,4 +1,6 @@
 #include "data/Database.h"
+#include "data/Parametri.h"
+#include "data/cEnvironment.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/JournalEntry.h"
 #include "support/TestArchive.h"
@@ -66,24 +68,53 @@ private slots:
         TestArchive a;
         chart(a);
         QString error;
-        QCOMPARE(ValidateEntry({}, &error), u"Nessuna riga di dettaglio."_s);
-        QCOMPARE(ValidateEntry({debit(cassa, 100), credit(quote, 90)}, &error),
+        QCOMPARE(ValidateEntry(a, {}, &error), u"Nessuna riga di dettaglio."_s);
+        QCOMPARE(ValidateEntry(a, {debit(cassa, 100), credit(quote, 90)}, &error),
                  u"Sbilancio nella registrazione"_s);
-        QCOMPARE(ValidateEntry({debit(cassa, 100), credit(quote, 100)}, &error), QString());
+        QCOMPARE(ValidateEntry(a, {debit(cassa, 100), credit(quote, 100)}, &error), QString());
         // Rows with both sides balance themselves whatever the amounts.
-        QCOMPARE(ValidateEntry({{0, cassa, banca, Money::fromCents(100), u"a"_s},
+        QCOMPARE(ValidateEntry(a,
+                               {{0, cassa, banca, Money::fromCents(100), u"a"_s},
                                 {0, banca, quote, Money::fromCents(7), u"b"_s}},
                                &error),
                  QString());
         const QString mixed =
             u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa registrazione."_s;
-        QCOMPARE(ValidateEntry({debit(beni, 100), credit(terzi, 100)}, &error), QString());
-        QCOMPARE(ValidateEntry({debit(beni, 100), credit(cassa, 100)}, &error), mixed);
-        QCOMPARE(
-            ValidateEntry({debit(beni, 100), credit(terzi, 100), debit(cassa, 5), credit(quote, 5)},
-                          &error),
-            QString());
+        QCOMPARE(ValidateEntry(a, {debit(beni, 100), credit(terzi, 100)}, &error), QString());
+        QCOMPARE(ValidateEntry(a, {debit(beni, 100), credit(cassa, 100)}, &error), mixed);
+        QCOMPARE(ValidateEntry(
+                     a, {debit(beni, 100), credit(terzi, 100), debit(cassa, 5), credit(quote, 5)},
+                     &error),
+                 QString());
         QVERIFY(error.isEmpty());
+    }
+
+    void keepsTwoArchivesApart()
+    {
+        TestArchive a;
+        TestArchive b;
+        chart(a);
+        chart(b);
+        QVERIFY(ScriviParametro(b, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+                           {debit(cassa, 100), credit(quote, 100)}};
+        QString error;
+        QVERIFY2(saveEntry(a, entry, YearStart, YearEnd, &error), qPrintable(error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 2);
+        QCOMPARE(b.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
+        QVERIFY(loadEntry(a, entry.header.id, &error));
+        QVERIFY(!loadEntry(b, entry.header.id, &error));
+
+        cEnvironment first(a);
+        cEnvironment second(b);
+        for (cEnvironment *environment : {&first, &second}) {
+            environment->setCurDate(QDate(2024, 8, 1));
+            QVERIFY2(environment->Update(&error), qPrintable(error));
+        }
+        QCOMPARE(first.EseDate1(), QDate(2024, 1, 1));
+        QCOMPARE(second.EseDate1(), QDate(2024, 7, 1));
+        QCOMPARE(first.LastRegDate(), u"01/05/2024"_s);
+        QCOMPARE(second.LastRegDate(), u"N/D"_s);
     }
 
     void checksEachRow()
@@ -118,7 +149,7 @@ private slots:
         JournalEntry first{{0, QDate(2024, 5, 1), {}, 0, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
-        QVERIFY2(saveEntry(first, YearStart, YearEnd, &error), qPrintable(error));
+        QVERIFY2(saveEntry(a, first, YearStart, YearEnd, &error), qPrintable(error));
         QCOMPARE(first.header.progressivo.toInt(), 1);
         QVERIFY(first.header.id > 0);
         QVERIFY(first.rows.at(0).id > 0);
@@ -127,7 +158,7 @@ private slots:
                    40); // another year
         JournalEntry earlier{{0, QDate(2024, 2, 1), {}, 0, {}},
                              {debit(banca, 50), credit(quote, 50)}};
-        QVERIFY(saveEntry(earlier, YearStart, YearEnd, &error));
+        QVERIFY(saveEntry(a, earlier, YearStart, YearEnd, &error));
         QCOMPARE(earlier.header.progressivo.toInt(), 2);
 
         first.header.data = QDate(2024, 1, 15);
@@ -135,7 +166,7 @@ private slots:
         first.rows[1].importo = Money::fromCents(60);
         first.rows.removeFirst();
         first.rows.append(debit(banca, 60, u"nuova"_s));
-        QVERIFY(saveEntry(first, YearStart, YearEnd, &error));
+        QVERIFY(saveEntry(a, first, YearStart, YearEnd, &error));
         QCOMPARE(
             a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {first.header.id}).toInt(),
             1);
@@ -143,7 +174,7 @@ private slots:
                  1);
         QCOMPARE(storedRows(a, first.header.id),
                  (QStringList{u"10:6000:riga"_s, u"20:6000:nuova"_s}));
-        QCOMPARE(loadEntry(first.header.id, &error), first);
+        QCOMPARE(loadEntry(a, first.header.id, &error), first);
     }
 
     void numbersRowsInGridOrder()
@@ -154,11 +185,11 @@ private slots:
                            {debit(cassa, 30, u"d"_s), credit(quote, 10, u"a"_s),
                             credit(quote, 10, u"b"_s), credit(quote, 10, u"c"_s)}};
         QString error;
-        QVERIFY(saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(saveEntry(a, entry, YearStart, YearEnd, &error));
         QCOMPARE(storedRows(a, entry.header.id),
                  (QStringList{u"10:3000:d"_s, u"20:1000:a"_s, u"30:1000:b"_s, u"40:1000:c"_s}));
         std::swap(entry.rows[0], entry.rows[3]);
-        QVERIFY(saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(saveEntry(a, entry, YearStart, YearEnd, &error));
         QCOMPARE(storedRows(a, entry.header.id),
                  (QStringList{u"10:1000:c"_s, u"20:1000:a"_s, u"30:1000:b"_s, u"40:3000:d"_s}));
     }
@@ -170,7 +201,7 @@ private slots:
         JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
-        QVERIFY(saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(saveEntry(a, entry, YearStart, YearEnd, &error));
         const JournalEntry before = entry;
 
         a.exec(u"CREATE TRIGGER blocca BEFORE INSERT ON regdet WHEN NEW.descrizione = 'rifiutata' "
@@ -178,18 +209,18 @@ private slots:
         entry.rows[0].importo = Money::fromCents(1);
         entry.rows.append(debit(cassa, 99, u"rifiutata"_s));
         const JournalEntry attempted = entry;
-        QVERIFY(!saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
         QVERIFY(error.contains(u"riga rifiutata"_s));
         QCOMPARE(entry, attempted);
-        QCOMPARE(loadEntry(entry.header.id, &error), before);
+        QCOMPARE(loadEntry(a, entry.header.id, &error), before);
 
         a.exec(u"DELETE FROM regmain WHERE id = ?"_s, {entry.header.id});
         entry.rows.last().descrizione = u"accettata"_s; // balanced, and past the trigger
-        QVERIFY(!saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
         QVERIFY(error.contains(u"eliminata da un altro utente"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 0);
-        QVERIFY(!deleteEntry(entry.header.id, &error));
-        QVERIFY(!loadEntry(entry.header.id, &error));
+        QVERIFY(!deleteEntry(a, entry.header.id, &error));
+        QVERIFY(!loadEntry(a, entry.header.id, &error));
     }
 
     void refusesToSaveAnUncheckedUnbalancedEntry()
@@ -199,7 +230,7 @@ private slots:
         JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
                            {debit(cassa, 100), credit(quote, 90)}};
         QString error;
-        QVERIFY(!saveEntry(entry, YearStart, YearEnd, &error));
+        QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
         QCOMPARE(error, u"Sbilancio nella registrazione"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
     }
@@ -214,12 +245,12 @@ private slots:
                                         1, 7);
         a.exec(u"UPDATE regmain SET attached = 'x.pdf' WHERE id = ?"_s, {model});
         QString error;
-        const std::optional<JournalEntry> copy = newEntry(model, QDate(2024, 6, 30), &error);
+        const std::optional<JournalEntry> copy = newEntry(a, model, QDate(2024, 6, 30), &error);
         QVERIFY(copy);
         QCOMPARE(copy->header, (EntryHeader{0, QDate(2024, 6, 30), {}, 0, {}}));
         QCOMPARE(copy->rows, (QList<EntryRow>{debit(cassa, 150, u"Quota Rossi"_s),
                                               credit(quote, 150, u"Quota Rossi"_s)}));
-        QCOMPARE(newEntry(0, QDate(2024, 6, 30), &error)->rows.size(), 0);
+        QCOMPARE(newEntry(a, 0, QDate(2024, 6, 30), &error)->rows.size(), 0);
     }
 
     void deletesAnEntryWithItsRows()
@@ -229,7 +260,7 @@ private slots:
         const qint64 id =
             a.addEntry(QDate(2024, 3, 1), {{cassa, quote, Money::fromCents(1), u"x"_s}});
         QString error;
-        QVERIFY(deleteEntry(id, &error));
+        QVERIFY(deleteEntry(a, id, &error));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 0);
     }
 

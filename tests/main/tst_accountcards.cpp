@@ -25,10 +25,10 @@ struct Cards {
     AccountCards cards;
     GroupedGridModel model;
 
-    explicit Cards(const QString &search = {})
+    explicit Cards(const Archive &a, const QString &search = {})
     {
         const MainViewDefinition &view = mainViewDefinition(MainView::Schede);
-        Connection connection;
+        Connection connection(a);
         QString error;
         if (!rows.load(connection, view.statement,
                        mainViewBindings(MainView::Schede, {2024, 1, 1}, {2024, 12, 31}), &error))
@@ -40,7 +40,7 @@ struct Cards {
         cards.build(rows.matching(columns, effectiveSearch(search)));
         const QStringList names = cEnvironment().natureNames();
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
-        model.setSource(accountCardsSource(cards, names));
+        model.setSource(accountCardsSource(cards, names, model.formatter()));
     }
 
     // Each row as "caption or entry number|Dare|Avere|Saldo|Contropartita", indented by level.
@@ -93,7 +93,7 @@ private slots:
         entry({2024, 3, 10}, 5, cassa, rossi, 10);
         entry({2024, 3, 15}, 6, negozio, garanzie, 10);
 
-        Cards c;
+        Cards c(a);
         QAbstractItemModelTester tester(&c.model);
         const QStringList expected = {
             u"1. Attivo |110,00|30,00|80,00|"_s,
@@ -124,10 +124,10 @@ private slots:
         QCOMPARE(c.dump(), expected);
 
         // A search rebuilds the cards over the rows it keeps.
-        Cards found(u"liquid"_s);
+        Cards found(a, u"liquid"_s);
         QCOMPARE(found.dump().mid(0, 3), expected.mid(0, 3));
         QCOMPARE(found.cards.lineCount(), 3);
-        QCOMPARE(Cards(u"l"_s).cards.lineCount(), 12); // one character does not filter
+        QCOMPARE(Cards(a, u"l"_s).cards.lineCount(), 12); // one character does not filter
     }
 
     void sameNamedSubAccountsKeepTheirOwnBalances()
@@ -147,7 +147,7 @@ private slots:
         a.addEntry({2024, 1, 3}, {{v3, rossi, eur(5), u"c"_s}}, 0, 3);
         a.addEntry({2024, 1, 4}, {{rossi, v3, eur(-7), u"storno"_s}}, 0, 4);
 
-        Cards c;
+        Cards c(a);
         const QStringList dump = c.dump();
         QCOMPARE(dump.mid(0, 10), (QStringList{
                                       u"1. Attivo |125,00|-7,00|132,00|"_s,
@@ -177,7 +177,7 @@ private slots:
         a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Attività"_s, 1), u"A01001"_s, u"Liquidità"_s),
             u"Cassa"_s);
-        Cards c;
+        Cards c(a);
         QAbstractItemModelTester tester(&c.model);
         QCOMPARE(c.cards.lineCount(), 0);
         QCOMPARE(c.model.rowCount(), 0);
@@ -185,10 +185,29 @@ private slots:
 
     void captionsOfEmptyNamesAndZeroBalances()
     {
-        QCOMPARE(AccountCards::groupCaption(1, QString(), Money()), u"(vuoto)  "_s);
-        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(-1234567)),
+        const PatternFormatter italian(QLocale(QLocale::Italian, QLocale::Italy));
+        QCOMPARE(AccountCards::groupCaption(1, QString(), Money(), italian), u"(vuoto)  "_s);
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(-1234567), italian),
                  u"Cassa  [-1.234.567,00]"_s);
-        QCOMPARE(AccountCards::groupCaption(0, u"1. Attivo"_s, eur(5)), u"1. Attivo "_s);
+        QCOMPARE(AccountCards::groupCaption(0, u"1. Attivo"_s, eur(5), italian), u"1. Attivo "_s);
+    }
+
+    // Each caption follows the locale it is given, whichever came first.
+    void captionsFollowTheGivenLocale()
+    {
+        const PatternFormatter english(QLocale(QLocale::English, QLocale::UnitedStates));
+        const PatternFormatter italian(QLocale(QLocale::Italian, QLocale::Italy));
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(1234), english),
+                 u"Cassa  [+1,234.00]"_s);
+        QCOMPARE(AccountCards::groupCaption(2, u"Cassa"_s, eur(1234), italian),
+                 u"Cassa  [+1.234,00]"_s);
+        GridColumn amount = GridColumn::money(u"x"_s, u"X"_s, 0, u"#,#.00"_s);
+        QCOMPARE(displayText(amount, qint64(12345670000), english), u"1,234,567.00"_s);
+        QCOMPARE(displayText(amount, qint64(12345670000), italian), u"1.234.567,00"_s);
+        GridColumn date = GridColumn::text(u"d"_s, u"D"_s);
+        date.kind = GridColumn::Kind::Date;
+        QCOMPARE(displayText(date, u"2024-03-05"_s, PatternFormatter(QLocale(QLocale::German))),
+                 u"05.03.2024"_s);
     }
 };
 

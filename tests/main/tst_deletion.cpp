@@ -19,14 +19,15 @@ const QString Renumber = u"I progressivi non sono allineati: effettuare un rical
 
 struct Fixture {
     TestArchive archive;
-    cEnvironment environment;
+    cEnvironment environment{archive};
     qint64 attivo = 0, ricavi = 0, liquidita = 0, quoteConto = 0;
     qint64 cassa = 0, quote = 0, vecchio = 0;
     qint64 entries[3] = {};
 
     Fixture()
     {
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive.folder());
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                        archive.folder());
         attivo = archive.addMastro(u"A01"_s, u"Disponibilità"_s, 1);
         ricavi = archive.addMastro(u"R01"_s, u"Proventi"_s, 4);
         liquidita = archive.addConto(attivo, u"A01001"_s, u"Liquidità"_s);
@@ -183,7 +184,7 @@ private slots:
     {
         TestArchive archive;
         ScriptedMessages messages;
-        cEnvironment environment;
+        cEnvironment environment(archive);
         environment.Update();
         frmMain window(environment);
         for (const MainView view : {MainView::Movimenti, MainView::Mastri, MainView::Sottoconti}) {
@@ -214,7 +215,7 @@ private slots:
         QVERIFY(f.exists(u"mastri"_s, solo));
 
         // A delete the archive's references forbid is rolled back as a whole.
-        Deletion deletion(MainView::Conti);
+        Deletion deletion(f.archive, MainView::Conti);
         QVERIFY(!deletion.remove(f.liquidita));
         QVERIFY(deletion.failureText().endsWith(u"\nin tovrin3.frmMain.Elimina linea 325"_s));
         QVERIFY(f.exists(u"conti"_s, f.liquidita));

@@ -26,14 +26,15 @@ namespace {
 
 struct Fixture {
     TestArchive archive;
-    cEnvironment environment;
+    cEnvironment environment{archive};
     qint64 cassa = 0;
     qint64 quote = 0;
     qint64 firstEntry = 0;
 
     explicit Fixture(bool withEntries = true)
     {
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive.folder());
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                        archive.folder());
         const qint64 attivo = archive.addMastro(u"A01"_s, u"Disponibilità"_s, 1);
         cassa = archive.addSottoconto(archive.addConto(attivo, u"A01001"_s, u"Liquidità"_s),
                                       u"Cassa"_s);
@@ -361,8 +362,8 @@ private slots:
     {
         Fixture f;
         Fixture other;
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, f.archive.folder());
-        setStringaConnessione(f.archive.databasePath());
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                        f.archive.folder());
         other.archive.addEntry({2024, 4, 1},
                                {{other.cassa, other.quote, Money::fromCents(5), u"Altra"_s}});
         frmMain w(f.environment);

@@ -12,10 +12,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A view's rows as the grid shows them, visible columns only, cells joined by '|'.
-QStringList listed(MainView view, const QString &search = {})
+QStringList listed(const Archive &a, MainView view, const QString &search = {})
 {
     RowSet rows;
-    Connection connection;
+    Connection connection(a);
     QString error;
     if (!rows.load(connection, mainViewDefinition(view).statement,
                    mainViewBindings(view, {2024, 1, 1}, {2024, 12, 31}), &error))
@@ -88,7 +88,7 @@ private slots:
         a.addEntry({2024, 12, 31},
                    {{chart.quote, chart.cassa, Money::fromCents(50), u"Chiusura"_s}}, -1, 3);
 
-        QCOMPARE(listed(MainView::Movimenti),
+        QCOMPARE(listed(a, MainView::Movimenti),
                  (QStringList{
                      u"Data|Prog.vo|Sottoconto in dare|Sottoconto in avere|Importo |Descrizione|"_s,
                      u"31/12/2024|3|Quote soci|Cassa|,50 |Chiusura|"_s,
@@ -97,9 +97,9 @@ private slots:
                      u"01/01/2024|1||Quote soci|1.500,00 |Apertura quote|"_s,
                  }));
         // An apostrophe is plain text; one character does not filter.
-        QCOMPARE(listed(MainView::Movimenti, u"d'a"_s).size(), 2);
-        QCOMPARE(listed(MainView::Movimenti, u"d"_s).size(), 5);
-        QCOMPARE(listed(MainView::Movimenti, u"QUOTE"_s).size(), 4);
+        QCOMPARE(listed(a, MainView::Movimenti, u"d'a"_s).size(), 2);
+        QCOMPARE(listed(a, MainView::Movimenti, u"d"_s).size(), 5);
+        QCOMPARE(listed(a, MainView::Movimenti, u"QUOTE"_s).size(), 4);
 
         QCOMPARE(journalRowStyle(-1), u"chiusura"_s);
         QCOMPARE(journalRowStyle(1), u"apertura"_s);
@@ -112,29 +112,29 @@ private slots:
     {
         TestArchive a;
         Chart chart(a);
-        QCOMPARE(listed(MainView::Mastri), (QStringList{
-                                               u"Mastro|Gruppo|Natura"_s,
-                                               u"Ordine||Conti d'ordine"_s,
-                                               u"Disponibilità|Circolante|Attivo"_s,
-                                               u"Proventi||Ricavi"_s,
-                                           }));
-        QCOMPARE(listed(MainView::Conti), (QStringList{
-                                              u"Conto|Mastro|Natura|"_s,
-                                              u"Impegni|Ordine|Conti d'ordine|"_s,
-                                              u"Liquidità|Disponibilità|Attivo|"_s,
-                                              u"Banche|Disponibilità|Attivo|"_s,
-                                              u"Quote|Proventi|Ricavi|"_s,
-                                          }));
-        QCOMPARE(listed(MainView::Sottoconti), (QStringList{
-                                                   u"SottoConto|Conto|Natura"_s,
-                                                   u"Garanzie|Impegni|Conti d'ordine"_s,
-                                                   u"Cassa|Liquidità|Attivo"_s,
-                                                   u"Banca d'Alba|Banche|Attivo"_s,
-                                                   u"Quote soci|Quote|Ricavi"_s,
-                                               }));
-        QCOMPARE(listed(MainView::Conti, u"disp"_s).size(), 3);
-        QCOMPARE(listed(MainView::Mastri, u"circ"_s).size(), 2);
-        QCOMPARE(listed(MainView::Sottoconti, u"quote"_s).size(), 2);
+        QCOMPARE(listed(a, MainView::Mastri), (QStringList{
+                                                  u"Mastro|Gruppo|Natura"_s,
+                                                  u"Ordine||Conti d'ordine"_s,
+                                                  u"Disponibilità|Circolante|Attivo"_s,
+                                                  u"Proventi||Ricavi"_s,
+                                              }));
+        QCOMPARE(listed(a, MainView::Conti), (QStringList{
+                                                 u"Conto|Mastro|Natura|"_s,
+                                                 u"Impegni|Ordine|Conti d'ordine|"_s,
+                                                 u"Liquidità|Disponibilità|Attivo|"_s,
+                                                 u"Banche|Disponibilità|Attivo|"_s,
+                                                 u"Quote|Proventi|Ricavi|"_s,
+                                             }));
+        QCOMPARE(listed(a, MainView::Sottoconti), (QStringList{
+                                                      u"SottoConto|Conto|Natura"_s,
+                                                      u"Garanzie|Impegni|Conti d'ordine"_s,
+                                                      u"Cassa|Liquidità|Attivo"_s,
+                                                      u"Banca d'Alba|Banche|Attivo"_s,
+                                                      u"Quote soci|Quote|Ricavi"_s,
+                                                  }));
+        QCOMPARE(listed(a, MainView::Conti, u"disp"_s).size(), 3);
+        QCOMPARE(listed(a, MainView::Mastri, u"circ"_s).size(), 2);
+        QCOMPARE(listed(a, MainView::Sottoconti, u"quote"_s).size(), 2);
         QCOMPARE(balanceMarkIcon(1), int(GridIcon::Mark));
         QCOMPARE(balanceMarkIcon(0), -1);
     }

@@ -71,7 +71,7 @@ private slots:
         const qint64 telefonia = idOf(u"Telefonia e internet"_s);
         const qint64 contanti = idOf(u"Cassa contanti"_s);
         QVERIFY(cancelleria > 0 && telefonia > 0 && contanti > 0);
-        ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
 
         ScriptedMessages messages;
         MainModule module(lockDir.path());

@@ -23,7 +23,7 @@ namespace {
 
 void setDataPath(const QString &folder)
 {
-    ScriviParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder);
+    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder);
 }
 
 QByteArray hashOf(const QString &path)
@@ -106,7 +106,7 @@ private slots:
         QDir(a.folder()).rmdir(u"modelli"_s);
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"Cartella dati:\n\""_s + a.folder() +
                                                       u"\"\nnon trovata o danneggiata."_s});
-        QVERIFY(!LeggiParametro(u"dataPath"_s, TipoValore::Testo, Memoria::Utente, {})
+        QVERIFY(!LeggiParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, {})
                      .toString()
                      .isEmpty());
     }
@@ -159,17 +159,17 @@ private slots:
     {
         TestArchive a;
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
-        QCOMPARE(LeggiParametro(u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(LeggiParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
                  QVariant(3));
-        QCOMPARE(LeggiParametro(u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(LeggiParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
                  QVariant(5));
 
-        ScriviParametro(u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, 4);
-        ScriviParametro(u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, 2);
+        ScriviParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, 4);
+        ScriviParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, 2);
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
-        QCOMPARE(LeggiParametro(u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(LeggiParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
                  QVariant(4));
-        QCOMPARE(LeggiParametro(u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(LeggiParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
                  QVariant(5));
     }
 
@@ -180,7 +180,7 @@ private slots:
         const qint64 s = a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
         a.addEntry(QDate(2024, 3, 5), {{s, s, Money::fromCents(100), u"giroconto"_s}});
-        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7);
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7);
         setDataPath(a.folder());
 
         ScriptedMessages messages;

@@ -63,13 +63,14 @@ private slots:
         const qint64 banca = archive.addSottoconto(conto, u"Banca"_s);
         const qint64 cassa = archive.addSottoconto(conto, u"Cassa"_s);
         // A fiscal year from July: enough rows for several pages, and one row outside it.
-        QVERIFY(ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+        QVERIFY(
+            ScriviParametro(archive, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
         for (int day = 0; day < 70; ++day)
             archive.addEntry(QDate(2023, 7, 1).addDays(day * 3),
                              {{banca, {}, Money::fromUnits(105000), u"versamento"_s},
                               {{}, cassa, Money::fromUnits(105000), u"versamento"_s}});
         archive.addEntry(QDate(2024, 7, 1), {{banca, cassa, Money::fromUnits(10000), u"dopo"_s}});
-        cEnvironment environment;
+        cEnvironment environment(archive);
         environment.setCurDate(QDate(2024, 3, 1));
         QVERIFY(environment.Update());
         environment.anas01 = u"Circolo Prova"_s;

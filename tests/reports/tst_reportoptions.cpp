@@ -62,6 +62,7 @@ struct Fixture {
         archive.addEntry(QDate(2025, 1, 5),
                          {{bancaA, {}, Money::fromUnits(20000), u"fuori periodo"_s},
                           {{}, contanti, Money::fromUnits(20000), u"fuori periodo"_s}});
+        environment.setArchive(archive);
         environment.setCurDate(QDate(2024, 5, 15));
         if (!environment.Update())
             qFatal("environment");
@@ -69,9 +70,9 @@ struct Fixture {
 };
 
 // The account-card rows a statement selects, as "sub-account: description".
-QStringList cardRows(const BoundSql &statement)
+QStringList cardRows(const Archive &archive, const BoundSql &statement)
 {
-    Connection connection;
+    Connection connection(archive);
     QSqlQuery query = connection.query();
     QString error;
     if (!runSql(query, statement.sql, statement.values, &error))
@@ -173,15 +174,16 @@ private slots:
         ReportSettings settings;
         settings.dateFrom = QDate(2024, 1, 1);
         settings.dateTo = QDate(2024, 12, 31);
-        QCOMPARE(cardRows(accountCardsStatement(settings)),
+        QCOMPARE(cardRows(f.archive, accountCardsStatement(settings)),
                  (QStringList{u"Banca Alfa: prelievo"_s, u"Banca Beta: bolli"_s,
                               u"Contanti: prelievo"_s, u"Valori bollati: bolli"_s}));
 
         settings.setFilter(FilterLevel::Sottoconto, {1, 0, 0}, {f.contanti, 0, 0});
-        QCOMPARE(cardRows(accountCardsStatement(settings)), QStringList{u"Contanti: prelievo"_s});
+        QCOMPARE(cardRows(f.archive, accountCardsStatement(settings)),
+                 QStringList{u"Contanti: prelievo"_s});
 
         settings.setFilter(FilterLevel::Conto, {1, 0, 0}, {f.banche, 0, 0});
-        QCOMPARE(cardRows(accountCardsStatement(settings)),
+        QCOMPARE(cardRows(f.archive, accountCardsStatement(settings)),
                  (QStringList{u"Banca Alfa: prelievo"_s, u"Banca Beta: bolli"_s}));
         // The ids travel as bound values, never inside the text.
         QVERIFY(!accountCardsStatement(settings).sql.contains(QString::number(f.banche)));
@@ -193,14 +195,14 @@ private slots:
         QCOMPARE(f.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 4);
         f.archive.exec(u"UPDATE sottoconti SET descrizione = 'Alfa, l''altra' WHERE id = ?"_s,
                        {f.valori});
-        const QList<FilterChoice> subAccounts = filterChoices(FilterLevel::Sottoconto);
+        const QList<FilterChoice> subAccounts = filterChoices(f.archive, FilterLevel::Sottoconto);
         QStringList texts;
         for (const FilterChoice &choice : subAccounts)
             texts.append(choice.text);
         QCOMPARE(texts, (QStringList{u"(nessun filtro)"_s, u"Alfa, l'altra"_s, u"Banca Alfa"_s,
                                      u"Banca Beta"_s, u"Contanti"_s}));
         QCOMPARE(subAccounts[1].id, f.valori);
-        const QList<FilterChoice> accounts = filterChoices(FilterLevel::Conto);
+        const QList<FilterChoice> accounts = filterChoices(f.archive, FilterLevel::Conto);
         QCOMPARE(accounts.size(), 3);
         QCOMPARE(accounts[2].id, f.cassa);
     }
@@ -324,7 +326,7 @@ private slots:
         child<QDateEdit>(window, u"Dat2"_s)->setDate(QDate(2024, 2, 28));
         QVERIFY(previewThenClose(window));
         QCOMPARE(recorder.runs.constLast().output, ReportOutput::Preview);
-        QCOMPARE(cardRows(recorder.runs.constLast().source),
+        QCOMPARE(cardRows(f.archive, recorder.runs.constLast().source),
                  (QStringList{u"Banca Alfa: prelievo"_s, u"Contanti: prelievo"_s}));
         window.selectReport(ReportCode::MovimentiVerticale);
         child<QPushButton>(window, u"cmdOK"_s)->click();

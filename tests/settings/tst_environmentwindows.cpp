@@ -1,13 +1,13 @@
-#include "ui/Help.h"
-#include "ui/HelpWindow.h"
-#include "settings/Preferences.h"
+#include "data/Parametri.h"
 #include "data/cEnvironment.h"
+#include "main/frmMain.h"
+#include "settings/Preferences.h"
 #include "settings/frmDataLavoro.h"
 #include "settings/frmPreferenze.h"
-#include "data/Parametri.h"
-#include "main/frmMain.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/Help.h"
+#include "ui/HelpWindow.h"
 
 #include <QDateEdit>
 #include <QFile>
@@ -21,14 +21,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeText(const QString &key, const QString &value)
+void writeText(const Archive &archive, const QString &key, const QString &value)
 {
-    QVERIFY(ScriviParametro(key, TipoValore::Testo, Memoria::Archivio, value));
+    QVERIFY(ScriviParametro(archive, key, TipoValore::Testo, Memoria::Archivio, value));
 }
 
-QString readText(const QString &key)
+QString readText(const Archive &archive, const QString &key)
 {
-    return LeggiParametro(key, TipoValore::Testo, Memoria::Archivio, u"<manca>"_s).toString();
+    return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"<manca>"_s)
+        .toString();
 }
 
 } // namespace
@@ -44,7 +45,7 @@ private slots:
     {
         TestArchive archive;
         archive.addEntry(QDate(2023, 6, 1), {});
-        cEnvironment environment;
+        cEnvironment environment(archive);
         environment.setCurDate(QDate(2024, 3, 10));
         QVERIFY(environment.Update());
         frmMain main(environment);
@@ -64,7 +65,7 @@ private slots:
     void pickerFollowsTheManualOptionAndCancelChangesNothing()
     {
         TestArchive archive;
-        cEnvironment environment;
+        cEnvironment environment(archive);
         environment.setCurDate(QDate(2024, 3, 10));
         QVERIFY(environment.Update());
         frmDataLavoro window(environment, nullptr, QDate(2024, 3, 10));
@@ -91,10 +92,10 @@ private slots:
     void preferencesLoadWithDefaultsAndIgnoreDataWithoutAName()
     {
         TestArchive archive;
-        writeText(u"ana01"_s, QString());
-        writeText(u"ana02"_s, u"Via Roma 1"_s);
-        writeText(u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
-        frmPreferenze window;
+        writeText(archive, u"ana01"_s, QString());
+        writeText(archive, u"ana02"_s, u"Via Roma 1"_s);
+        writeText(archive, u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
+        frmPreferenze window(archive);
         QVERIFY(window.carica());
         const Preferences shown = window.values();
         QCOMPARE(shown.captions.at(0), u"Stato patrimoniale"_s);
@@ -112,7 +113,7 @@ private slots:
     {
         TestArchive archive;
         ScriptedMessages messages;
-        frmPreferenze window;
+        frmPreferenze window(archive);
         QVERIFY(window.carica());
         auto *close = window.findChild<QPushButton *>(u"cmdChiudi"_s);
         close->click();
@@ -123,7 +124,7 @@ private slots:
         window.findChild<QLineEdit *>(u"txt_utileDescrizione"_s)->clear();
         close->click();
         QCOMPARE(messages.shown.last(), u"Compilare tutte le descrizioni"_s);
-        QCOMPARE(readText(u"ana01"_s), u"<manca>"_s);
+        QCOMPARE(readText(archive, u"ana01"_s), u"<manca>"_s);
 
         // Only empty captions are refused.
         window.findChild<QLineEdit *>(u"txt_utileDescrizione"_s)->setText(u" "_s);
@@ -134,13 +135,13 @@ private slots:
         QCOMPARE(archive.scalar(u"SELECT valore FROM parametri WHERE chiave = 'ana03'"_s),
                  QVariant(QString()));
 
-        cEnvironment environment;
+        cEnvironment environment(archive);
         QVERIFY(environment.Update());
         QCOMPARE(environment.anas01, u"Circolo Aurora"_s);
         QCOMPARE(environment.anas07, u"01234567890"_s);
         QCOMPARE(environment.attDescrizione, u"Attività"_s);
 
-        frmPreferenze again;
+        frmPreferenze again(archive);
         QVERIFY(again.carica());
         QCOMPARE(again.values().captions.at(7), u" "_s);
         QCOMPARE(again.values().organisation.at(0), u"Circolo Aurora"_s);
@@ -169,7 +170,7 @@ private slots:
     void f1AndTheHelpButtonOpenTheWindowsTopic()
     {
         TestArchive archive;
-        cEnvironment environment;
+        cEnvironment environment(archive);
         QVERIFY(environment.Update());
         frmDataLavoro window(environment);
         window.show();
@@ -179,7 +180,7 @@ private slots:
         QVERIFY(help);
         QCOMPARE(help->currentPage(), helpTopicUrl(HelpContext::DataLavoro));
 
-        frmPreferenze preferences;
+        frmPreferenze preferences(archive);
         preferences.findChild<QPushButton *>(u"cmdHelp"_s)->click();
         QCOMPARE(preferences.findChild<HelpWindow *>()->currentPage(),
                  helpTopicUrl(HelpContext::Preferenze));

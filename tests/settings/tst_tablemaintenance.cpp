@@ -51,21 +51,20 @@ private slots:
 
     void listsOnlyTheArchivesOwnTables()
     {
-        setStringaConnessione(QString());
-        QVERIFY(archiveTableNames().isEmpty());
+        QVERIFY(archiveTableNames(Archive()).isEmpty());
         ScriptedMessages messages;
-        comfrmManData empty;
+        comfrmManData empty(Archive{});
         QCOMPARE(empty.findChild<QComboBox *>(u"cmbTables"_s)->count(), 0);
 
         TestArchive archive;
-        const QStringList names = archiveTableNames();
+        const QStringList names = archiveTableNames(archive);
         QCOMPARE(names, QStringList({u"mastri"_s, u"conti"_s, u"sottoconti"_s, u"regmain"_s,
                                      u"regdet"_s, u"parametri"_s}));
         ArchiveTable table;
         QString error;
-        QVERIFY(!loadArchiveTable(u"schede"_s, &table, &error));
-        QVERIFY(!loadArchiveTable(u"sottoconti; DROP TABLE regdet"_s, &table, &error));
-        QCOMPARE(archiveTableNames().size(), 6);
+        QVERIFY(!loadArchiveTable(archive, u"schede"_s, &table, &error));
+        QVERIFY(!loadArchiveTable(archive, u"sottoconti; DROP TABLE regdet"_s, &table, &error));
+        QCOMPARE(archiveTableNames(archive).size(), 6);
     }
 
     void editsASubAccountAndRefusesDeletingOneThatEntriesUse()
@@ -73,7 +72,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         QAbstractItemModelTester tester(&model);
@@ -113,7 +112,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         const int added = int(model.rows().size());
@@ -139,7 +138,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"regdet"_s));
         ArchiveTableModel &model = *window.model();
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
@@ -171,7 +170,7 @@ private slots:
         archive.addEntry(QDate(2024, 2, 2),
                          {{chart.cassa, chart.quote, Money::fromCents(85316), u"Quota"_s}});
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.scegliTabella(u"regdet"_s));
@@ -199,7 +198,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window;
+        comfrmManData window(archive);
         QVERIFY(window.scegliTabella(u"mastri"_s));
         ArchiveTableModel &model = *window.model();
         const int prefisso = int(model.table().fields.indexOf(u"prefisso"_s));

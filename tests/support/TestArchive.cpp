@@ -14,7 +14,7 @@ QString binDir()
     return QStringLiteral(TOVRIN_BIN_DIR);
 }
 
-TestArchive::TestArchive()
+TestArchive::TestArchive() : m_archive(m_dir.path())
 {
     QDir dir(m_dir.path());
     for (const auto &sub : {u"allegati"_s, u"modelli"_s, u"documenti"_s})
@@ -23,12 +23,6 @@ TestArchive::TestArchive()
     if (!QFile::copy(QDir(binDir()).filePath(u"contab.gen"_s), target))
         qFatal("cannot copy the empty archive template");
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-    setStringaConnessione(target);
-}
-
-QString TestArchive::databasePath() const
-{
-    return databasePathFor(m_dir.path());
 }
 
 void TestArchive::exec(const QString &sql, const QVariantList &values) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Database.h"
 #include "data/Money.h"
 
 #include <QDate>
@@ -7,14 +8,16 @@
 #include <QVariant>
 
 // A fresh archive folder (contab.mdb from the empty template, allegati, modelli, documenti) in a
-// temporary folder, made current through StringaConnessione. Helpers add chart records and
-// entries with plain SQL and return their ids; they fail the test on error.
+// temporary folder. It stands for its Archive wherever one is asked for. Helpers add chart
+// records and entries with plain SQL and return their ids; they fail the test on error.
 class TestArchive {
 public:
     TestArchive();
 
     QString folder() const { return m_dir.path(); }
-    QString databasePath() const;
+    QString databasePath() const { return m_archive.databasePath(); }
+    const Archive &archive() const { return m_archive; }
+    operator const Archive &() const { return m_archive; }
 
     qint64 addMastro(const QString &prefisso, const QString &descrizione, int tipo,
                      const QVariant &gruppo = QVariant());
@@ -37,6 +40,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    Archive m_archive;
 };
 
 // The program's folder in the build, where the templates are generated.

@@ -1,11 +1,11 @@
-#include "data/cEnvironment.h"
 #include "data/Parametri.h"
+#include "data/cEnvironment.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestArchive.h"
 #include "ui/AccountFinder.h"
 #include "ui/frmTrovaPdc.h"
 #include "ui/frmTrovaSottoconto.h"
 #include "ui/grid/DataGrid.h"
-#include "support/ScriptedMessages.h"
-#include "support/TestArchive.h"
 
 #include <QAction>
 #include <QApplication>
@@ -78,16 +78,16 @@ private slots:
         Chart c;
         const QStringList names{u"Ordine"_s, u"Att"_s, u"Pas"_s, u"Cos"_s, u"Ric"_s};
         RowSet rows;
-        QVERIFY(loadFinderRows(FinderLevel::Mastri, names, &rows));
+        QVERIFY(loadFinderRows(c.archive, FinderLevel::Mastri, names, &rows));
         // Memorandum ledgers come first: the finder orders by the stored nature.
         QCOMPARE(rows.value(0, rows.field(u"id"_s)).toLongLong(), c.ordine);
         QCOMPARE(rows.value(0, rows.field(u"cDesc"_s)).toString(), u"Ordine"_s);
 
-        QVERIFY(loadFinderRows(FinderLevel::Conti, names, &rows));
+        QVERIFY(loadFinderRows(c.archive, FinderLevel::Conti, names, &rows));
         QCOMPARE(rows.rowCount(), 3);
         QCOMPARE(rows.value(0, rows.field(u"cDesc"_s)).toString(), u"Disponibilità  \u2022  Att"_s);
 
-        QVERIFY(loadFinderRows(FinderLevel::Sottoconti, names, &rows));
+        QVERIFY(loadFinderRows(c.archive, FinderLevel::Sottoconti, names, &rows));
         QCOMPARE(rows.fields().indexOf(u"cmDesc"_s), 5);
         QCOMPARE(rows.value(0, 5).toString(), u"Liquidità  \u2022  Disponibilità  \u2022  Att"_s);
         // Under one account, sub-accounts are in name order.
@@ -112,7 +112,7 @@ private slots:
             QCOMPARE(listed(w), 2);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Escape);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr), -1);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
 
         // "materiali" matches the account, so both of its sub-accounts; Down, Down, Enter
         // picks the second.
@@ -125,7 +125,7 @@ private slots:
             QTest::keyClick(grid, Qt::Key_Down);
             QTest::keyClick(grid, Qt::Key_Return);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr), c.cancelleria);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), c.cancelleria);
     }
 
     void subAccountFinderKeys_data()
@@ -149,7 +149,7 @@ private slots:
                                      : w->findChild<QLineEdit *>(u"txtFind"_s);
             QTest::keyClick(target, Qt::Key(key));
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr), expected);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), expected);
     }
 
     void emptyListChoosesNothing()
@@ -167,14 +167,14 @@ private slots:
             QVERIFY(w->isVisible());
             QTest::keyClick(grid, Qt::Key_Escape);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr), -1);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
     }
 
     void closingTheFrameCancels()
     {
         Chart c;
         whenShown([](QWidget *w) { w->close(); });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr), -1);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
     }
 
     void gridKeysGoBackToTheSearch()
@@ -197,7 +197,7 @@ private slots:
             QCOMPARE(listed(w), 3);
             w->findChild<QAction *>(u"tbAnnulla"_s)->trigger();
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, 1), -1);
+        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 1), -1);
     }
 
     void chartFinderLevels()
@@ -214,7 +214,7 @@ private slots:
             type(w, u"spese"_s);
             w->findChild<QAction *>(u"tbInserisci"_s)->trigger();
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, 0), c.costi);
+        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 0), c.costi);
 
         // Accounts are found by their ledger's name too; a double click picks.
         whenShown([](QWidget *w) {
@@ -226,7 +226,7 @@ private slots:
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second.center());
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, 1), c.banche);
+        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 1), c.banche);
     }
 
     void startsWithTheGivenText()
@@ -238,7 +238,7 @@ private slots:
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return);
             QTest::keyClick(w->findChild<DataGrid *>(u"gex"_s), Qt::Key_Return);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, u" penne "_s), c.cancelleria);
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive, u" penne "_s), c.cancelleria);
     }
 };
 

@@ -314,7 +314,7 @@ private slots:
         source.groupKey = [&](int level, int line) {
             return level == 0 ? lines.at(line).first : lines.at(line).second;
         };
-        source.caption = [](const GridGroup &g) { return u"k%1"_s.arg(g.key.toInt()); };
+        source.caption = [](const LineGroup &g) { return u"k%1"_s.arg(g.key.toInt()); };
         model.setSource(source);
         GroupedGrid grid;
         grid.setGroupedModel(&model);
@@ -375,7 +375,7 @@ private slots:
             const Line &l = lines.at(line);
             return level == 0 ? l.a : level == 1 ? l.b : l.c;
         };
-        source.caption = [](const GridGroup &g) {
+        source.caption = [](const LineGroup &g) {
             return u"L%1 k%2"_s.arg(g.level).arg(g.key.toInt());
         };
         model.setSource(source);
@@ -400,6 +400,50 @@ private slots:
         source.lines = 0;
         model.setSource(source);
         QCOMPARE(model.rowCount(), 0);
+    }
+
+    // Four levels, as the balances group them: group, ledger, account, sub-account. A key that
+    // comes back under another outer group opens a group of its own.
+    void groupedModelNestsAnyNumberOfLevels()
+    {
+        const QList<QList<int>> keys = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 2, 1},
+                                        {1, 2, 1, 1}, {2, 1, 1, 1}, {2, 1, 1, 2}};
+        GroupedGridModel model;
+        QAbstractItemModelTester tester(&model);
+        GridColumn amount = GridColumn::money(u"x"_s, u"X"_s, 0, u"#,#.00"_s);
+        amount.sumPattern = u"#,#.00"_s;
+        model.setLayout({GridColumn::text(u"t"_s, u"T"_s), amount}, 4, 0);
+        GroupedGridModel::Source source;
+        source.lines = int(keys.size());
+        source.value = [](int line, int column) {
+            return column == 0 ? QVariant(u"r%1"_s.arg(line)) : QVariant(qint64(line + 1) * 10000);
+        };
+        source.groupKey = [&](int level, int line) { return keys.at(line).at(level); };
+        source.caption = [](const LineGroup &g) {
+            return u"L%1 k%2"_s.arg(g.level).arg(g.key.toInt());
+        };
+        model.setSource(source);
+
+        QCOMPARE(dump(model),
+                 (QStringList{
+                     u"L0 k1|10,00"_s,      u"  L1 k1|6,00"_s,     u"    L2 k1|3,00"_s,
+                     u"      L3 k1|3,00"_s, u"        r0|1,00"_s,  u"        r1|2,00"_s,
+                     u"    L2 k2|3,00"_s,   u"      L3 k1|3,00"_s, u"        r2|3,00"_s,
+                     u"  L1 k2|4,00"_s,     u"    L2 k1|4,00"_s,   u"      L3 k1|4,00"_s,
+                     u"        r3|4,00"_s,  u"L0 k2|11,00"_s,      u"  L1 k1|11,00"_s,
+                     u"    L2 k1|11,00"_s,  u"      L3 k1|5,00"_s, u"        r4|5,00"_s,
+                     u"      L3 k2|6,00"_s, u"        r5|6,00"_s,
+                 }));
+        const QModelIndex line5 = model.indexOfLine(5);
+        QCOMPARE(model.line(line5), 5);
+        QCOMPARE(model.group(line5.parent())->level, 3);
+        QCOMPARE(model.group(line5.parent().parent().parent().parent())->key.toInt(), 2);
+        QVERIFY(!line5.parent().parent().parent().parent().parent().isValid());
+
+        // Without levels the lines are the rows.
+        model.setLayout(model.columns(), 0, 0);
+        QCOMPARE(dump(model).size(), 6);
+        QCOMPARE(model.line(model.indexOfLine(3)), 3);
     }
 };
 

@@ -148,9 +148,9 @@ qint64 plainSubAccount(const QString &databasePath, int nature, bool last = fals
     return q.next() ? q.value(0).toLongLong() : 0;
 }
 
-qint64 role(const QString &key)
+qint64 role(const Archive &archive, const QString &key)
 {
-    return LeggiParametro(key, TipoValore::Intero, Memoria::Archivio, 0).toLongLong();
+    return LeggiParametro(archive, key, TipoValore::Intero, Memoria::Archivio, 0).toLongLong();
 }
 
 void post(const Archive &archive, const QDate &date, qint64 dare, qint64 avere, qint64 cents)
@@ -197,9 +197,9 @@ private slots:
         a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(500), u"Quote 2024"_s}});
 
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(Years, &error);
+        const std::optional<Money> result = risultatoEsercizio(a, Years, &error);
         QCOMPARE(result, Money::fromCents(5000));
-        const auto written = runYearEnd(inputFor(c), Years, *result, &error);
+        const auto written = runYearEnd(a, inputFor(c), Years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         QCOMPARE(written->size(), 7);
 
@@ -253,8 +253,8 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        ScriviParametro(u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
-        cEnvironment environment;
+        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        cEnvironment environment(a);
         environment.setCurDate(QDate(2024, 6, 1));
         QVERIFY(environment.Update());
         QCOMPARE(environment.EseDate1Prev(), QDate(2023, 3, 1));
@@ -265,20 +265,20 @@ private slots:
         const qint64 first =
             a.addEntry(QDate(2023, 3, 1),
                        {{c.banca, c.capitale, Money::fromCents(1000), u"Dotazione"_s}}, 0, 5);
-        clsRicalcolo ricalcolo(environment.EseDate1(), environment.EseDate2());
+        clsRicalcolo ricalcolo(a, environment.EseDate1(), environment.EseDate2());
         QVERIFY(ricalcolo.esegui(clsRicalcolo::Precedente));
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {first}).toInt(), 1);
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {last}).toInt(), 2);
 
         const YearEndYears years = YearEndYears::of(environment);
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(years, &error);
+        const std::optional<Money> result = risultatoEsercizio(a, years, &error);
         QCOMPARE(result, Money::fromCents(700));
         YearEndInput input = inputFor(c);
         input.closingDate = QDate(2024, 2, 29);
         input.openingDate = QDate(2024, 3, 1);
         QCOMPARE(ControllaParametri(input, years), QStringList());
-        const auto written = runYearEnd(input, years, *result, &error);
+        const auto written = runYearEnd(a, input, years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         // The cash of 29 February is opened again in the new year.
         QCOMPARE(
@@ -313,13 +313,13 @@ private slots:
         const QMap<qint64, qint64> before =
             rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
         QString error;
-        const Money result = *risultatoEsercizio(Years, &error);
+        const Money result = *risultatoEsercizio(a, Years, &error);
         const qint64 expectedResult =
             before.value(c.cassa) + before.value(c.banca) + before.value(c.capitale);
         QCOMPARE(result.units(), expectedResult);
         YearEndInput input = inputFor(c);
         input.profitOrLoss = result.isNegative() ? c.perdita : c.utile;
-        QVERIFY2(runYearEnd(input, Years, result, &error), qPrintable(error));
+        QVERIFY2(runYearEnd(a, input, Years, result, &error), qPrintable(error));
 
         const QMap<qint64, qint64> closed =
             rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
@@ -356,25 +356,26 @@ private slots:
         QTemporaryDir base;
         QVERIFY2(createArchive({base.path(), u"prova"_s, *chart, 1}, binDir(), &error),
                  qPrintable(error));
-        const Archive archive = Archive::ofDatabase(StringaConnessione());
+        const Archive archive(archiveFolderFor(base.path(), u"prova"_s));
         const QString db = archive.databasePath();
         const qint64 bank = plainSubAccount(db, 1);
         const qint64 cash = plainSubAccount(db, 1, true);
         const qint64 cost = plainSubAccount(db, 3);
         const qint64 revenue = plainSubAccount(db, 4);
-        const qint64 equity = role(u"patrimonionetto"_s);
+        const qint64 equity = role(archive, u"patrimonionetto"_s);
         QVERIFY(bank && cash && bank != cash && cost && revenue && equity);
         post(archive, QDate(2023, 1, 15), bank, equity, 1000000); // contribution 10,000
         post(archive, QDate(2023, 4, 1), bank, revenue, 50000);   // revenue 500
         post(archive, QDate(2023, 9, 1), cost, cash, 20000);      // cost 200
 
-        const std::optional<Money> result = risultatoEsercizio(Years, &error);
+        const std::optional<Money> result = risultatoEsercizio(archive, Years, &error);
         QCOMPARE(result, Money::fromCents(30000));
-        const YearEndInput input = yearEndDefaults(Years, *result, yearEndChoices(true, &error),
-                                                   yearEndChoices(false, &error));
-        QCOMPARE(input.profitOrLoss, role(u"utile"_s));
+        const YearEndInput input =
+            yearEndDefaults(archive, Years, *result, yearEndChoices(archive, true, &error),
+                            yearEndChoices(archive, false, &error));
+        QCOMPARE(input.profitOrLoss, role(archive, u"utile"_s));
         QVERIFY(input.openingBalance && input.closingBalance && input.profitAndLoss);
-        QVERIFY2(runYearEnd(input, Years, *result, &error), qPrintable(error));
+        QVERIFY2(runYearEnd(archive, input, Years, *result, &error), qPrintable(error));
 
         const QMap<qint64, qint64> opened = rawBalances(db, Years.curStart, Years.curEnd, 1);
         QCOMPARE(opened.value(input.openingBalance), 0LL);
@@ -386,10 +387,10 @@ private slots:
         const QMap<qint64, qint64> closed = rawBalances(db, Years.prevStart, Years.prevEnd, -1);
         for (auto it = closed.cbegin(); it != closed.cend(); ++it)
             QVERIFY2(it.value() == 0, qPrintable(QString::number(it.key())));
-        QCOMPARE(yearEndRefusal(Years, &error).section(u'\n', 0, 0),
+        QCOMPARE(yearEndRefusal(archive, Years, &error).section(u'\n', 0, 0),
                  u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o di Chiusura "
                  u"nell'Esercizio precedente."_s);
-        QVERIFY(!runYearEnd(input, Years, *result, &error));
+        QVERIFY(!runYearEnd(archive, input, Years, *result, &error));
         QCOMPARE(resultEntries(db, input.profitOrLoss), 1);
     }
 
@@ -399,16 +400,18 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         QString error;
-        const Money result = *risultatoEsercizio(Years, &error);
+        const Money result = *risultatoEsercizio(a, Years, &error);
         // Both dialogs read the archive before either writes.
-        QCOMPARE(yearEndRefusal(Years, &error), QString());
+        QCOMPARE(yearEndRefusal(a, Years, &error), QString());
         QString errors[2];
         bool done[2] = {false, false};
         {
-            std::jthread first(
-                [&] { done[0] = runYearEnd(inputFor(c), Years, result, &errors[0]).has_value(); });
-            std::jthread second(
-                [&] { done[1] = runYearEnd(inputFor(c), Years, result, &errors[1]).has_value(); });
+            std::jthread first([&] {
+                done[0] = runYearEnd(a, inputFor(c), Years, result, &errors[0]).has_value();
+            });
+            std::jthread second([&] {
+                done[1] = runYearEnd(a, inputFor(c), Years, result, &errors[1]).has_value();
+            });
         }
         QCOMPARE(done[0] + done[1], 1);
         const QString &refused = done[0] ? errors[1] : errors[0];
@@ -426,14 +429,14 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         QString error;
-        const Money shown = *risultatoEsercizio(Years, &error);
+        const Money shown = *risultatoEsercizio(a, Years, &error);
         a.addEntry(QDate(2023, 3, 2), {{c.affitti, c.cassa, Money::fromCents(100), u"Affitto"_s}});
-        QVERIFY(!runYearEnd(inputFor(c), Years, shown, &error));
+        QVERIFY(!runYearEnd(a, inputFor(c), Years, shown, &error));
         QCOMPARE(error,
                  u"L'archivio è stato modificato dopo l'apertura della finestra: il risultato "
                  u"dell'esercizio non è più quello mostrato.\nRipetere la procedura."_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
-        QVERIFY(runYearEnd(inputFor(c), Years, *risultatoEsercizio(Years, &error), &error));
+        QVERIFY(runYearEnd(a, inputFor(c), Years, *risultatoEsercizio(a, Years, &error), &error));
     }
 
     void windowSaysWhenAnotherUserClosedTheYearMeanwhile()
@@ -445,12 +448,12 @@ private slots:
              {std::pair(u"bilanciochiusura"_s, c.chiusura),
               std::pair(u"profittieperdite"_s, c.profitti),
               std::pair(u"bilancioapertura"_s, c.apertura), std::pair(u"utile"_s, c.utile)})
-            ScriviParametro(key, TipoValore::Intero, Memoria::Archivio, id);
+            ScriviParametro(a, key, TipoValore::Intero, Memoria::Archivio, id);
         ScriptedMessages messages;
-        frm_newEse window(Years, Money::fromCents(15000));
+        frm_newEse window(a, Years, Money::fromCents(15000));
         window.show();
         QString error;
-        QVERIFY(runYearEnd(inputFor(c), Years, Money::fromCents(15000), &error));
+        QVERIFY(runYearEnd(a, inputFor(c), Years, Money::fromCents(15000), &error));
         const int entries = a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt();
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
         QVERIFY(messages.shown.last().startsWith(
@@ -469,8 +472,8 @@ private slots:
         a.addEntry(QDate(2023, 5, 2),
                    {{c.affitti, c.quote, Money::fromCents(100), u"Rettifica"_s}});
         QString error;
-        QCOMPARE(risultatoEsercizio(Years, &error), Money());
-        const auto written = runYearEnd(inputFor(c), Years, Money(), &error);
+        QCOMPARE(risultatoEsercizio(a, Years, &error), Money());
+        const auto written = runYearEnd(a, inputFor(c), Years, Money(), &error);
         QVERIFY(written);
         for (qint64 id : *written)
             QVERIFY(!rowsOf(a, id).join(u' ').contains(u"Avanzo"_s));
@@ -482,20 +485,20 @@ private slots:
         const Chart c = smallChart(a);
         QString error;
         QCOMPARE(
-            yearEndRefusal(Years, &error),
+            yearEndRefusal(a, Years, &error),
             u"Nessuna Registrazione presente nell'Esercizio precedente\nLa procedura verrà interrotta."_s);
         a.addEntry(QDate(2023, 1, 1),
                    {{c.cassa, c.apertura, Money::fromCents(100), u"Apertura 2023"_s}}, 1);
-        QCOMPARE(yearEndRefusal(Years, &error), QString());
+        QCOMPARE(yearEndRefusal(a, Years, &error), QString());
         const QString already = u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o "
                                 u"di Chiusura nell'Esercizio precedente.\n"
                                 u"Eliminarle prima di effettuare una nuova Chiusura/Apertura"_s;
         const qint64 opening = a.addEntry(
             QDate(2024, 1, 1), {{c.cassa, c.apertura, Money::fromCents(100), u"x"_s}}, 1);
-        QCOMPARE(yearEndRefusal(Years, &error), already);
+        QCOMPARE(yearEndRefusal(a, Years, &error), already);
         a.exec(u"DELETE FROM regmain WHERE id = ?"_s, {opening});
         a.addEntry(QDate(2023, 12, 31), {{c.chiusura, c.cassa, Money::fromCents(100), u"x"_s}}, -1);
-        QCOMPARE(yearEndRefusal(Years, &error), already);
+        QCOMPARE(yearEndRefusal(a, Years, &error), already);
         QVERIFY(error.isEmpty());
     }
 
@@ -531,22 +534,23 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
-        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.chiusura);
+        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
                         c.cassa); // wrong nature
-        ScriviParametro(u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
-        ScriviParametro(u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
+        ScriviParametro(a, u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
+        ScriviParametro(a, u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
         QString error;
-        const auto sp = yearEndChoices(true, &error);
-        const auto ce = yearEndChoices(false, &error);
+        const auto sp = yearEndChoices(a, true, &error);
+        const auto ce = yearEndChoices(a, false, &error);
         QCOMPARE(ce.size(), 3);
         QCOMPARE(ce.first().text, u"Affitti < Costi"_s);
-        const YearEndInput zero = yearEndDefaults(Years, Money(), sp, ce);
+        const YearEndInput zero = yearEndDefaults(a, Years, Money(), sp, ce);
         QCOMPARE(zero.closingBalance, c.chiusura);
         QCOMPARE(zero.profitAndLoss, 0);
         QCOMPARE(zero.openingBalance, 0);
         QCOMPARE(zero.profitOrLoss, c.utile);
-        QCOMPARE(yearEndDefaults(Years, Money::fromCents(-1), sp, ce).profitOrLoss, c.perdita);
+        QCOMPARE(yearEndDefaults(a, Years, Money::fromCents(-1), sp, ce).profitOrLoss, c.perdita);
         QCOMPARE(zero.closingDate, Years.prevEnd);
         QCOMPARE(zero.openingDate, Years.curStart);
     }
@@ -561,7 +565,7 @@ private slots:
             u"CREATE TRIGGER blocca BEFORE INSERT ON regdet WHEN NEW.descrizione LIKE '%(passivo)' "
             u"AND NEW.descrizione LIKE 'Chiusura%' BEGIN SELECT RAISE(ABORT, 'scrittura rifiutata'); END"_s);
         QString error;
-        QVERIFY(!runYearEnd(inputFor(c), Years, Money(), &error));
+        QVERIFY(!runYearEnd(a, inputFor(c), Years, Money(), &error));
         QVERIFY(error.contains(u"scrittura rifiutata"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain"_s).toInt(), 5);
@@ -571,7 +575,7 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        cEnvironment environment;
+        cEnvironment environment(a);
         environment.setCurDate(QDate(2024, 6, 1));
         QVERIFY(environment.Update());
         ScriptedMessages messages;
@@ -580,11 +584,15 @@ private slots:
         QVERIFY(messages.shown.first().startsWith(u"Nessuna Registrazione"_s));
 
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
-        ScriviParametro(u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio, u"Avanzo"_s);
-        ScriviParametro(u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio, c.chiusura);
-        ScriviParametro(u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio, c.profitti);
-        ScriviParametro(u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, c.apertura);
-        frm_newEse window(YearEndYears::of(environment), Money::fromCents(15000));
+        ScriviParametro(a, u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio,
+                        u"Avanzo"_s);
+        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.chiusura);
+        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.profitti);
+        ScriviParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
+                        c.apertura);
+        frm_newEse window(a, YearEndYears::of(environment), Money::fromCents(15000));
         window.show();
         QCOMPARE(window.findChild<QLabel *>(u"lblRisultato"_s)->text(),
                  u"Sottoconto Avanzo(SP):"_s);
@@ -613,7 +621,7 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         ScriptedMessages messages;
-        frm_newEse window(Years, Money::fromCents(15000));
+        frm_newEse window(a, Years, Money::fromCents(15000));
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));

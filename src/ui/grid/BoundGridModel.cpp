@@ -80,16 +80,11 @@ QVariant BoundGridModel::data(const QModelIndex &index, int role) const
         return icon.isNull() ? QVariant() : QVariant(icon);
     }
     const QVariant value = field < 0 ? QVariant() : m_rows->value(row, field);
-    return presentationData(column, value, role, {}, m_rowStyle ? m_rowStyle(row) : QString());
+    return presentationData(column, value, role, m_formatter, {},
+                            m_rowStyle ? m_rowStyle(row) : QString());
 }
 
 QVariant BoundGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_columns.at(section).caption;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(m_columns.at(section).alignment);
-    return {};
+    return columnHeaderData(m_columns, section, orientation, role);
 }

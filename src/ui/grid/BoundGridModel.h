@@ -47,6 +47,8 @@ public:
 private:
     const RowSet *m_rows = nullptr;
     QList<GridColumn> m_columns;
+    // Formats with the program's locale as it is when the model is made.
+    PatternFormatter m_formatter;
     QList<int> m_fieldOf; // result-set field of each grid column, -1 when missing
     QList<int> m_shown;
     RowStyle m_rowStyle;

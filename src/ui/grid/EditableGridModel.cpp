@@ -124,7 +124,7 @@ QVariant EditableGridModel::data(const QModelIndex &index, int role) const
     const QVariant stored = value(index.row(), index.column());
     if (role == Qt::EditRole)
         return stored;
-    return presentationData(m_columns.at(index.column()), stored, role);
+    return presentationData(m_columns.at(index.column()), stored, role, m_formatter);
 }
 
 bool EditableGridModel::setData(const QModelIndex &index, const QVariant &value, int role)
@@ -177,9 +177,5 @@ Qt::ItemFlags EditableGridModel::flags(const QModelIndex &index) const
 
 QVariant EditableGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_columns.at(section).caption;
-    return {};
+    return columnHeaderData(m_columns, section, orientation, role);
 }

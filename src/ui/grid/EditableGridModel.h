@@ -25,6 +25,7 @@ public:
 
     void setColumns(const QList<GridColumn> &columns);
     const QList<GridColumn> &columns() const { return m_columns; }
+    const PatternFormatter &formatter() const { return m_formatter; }
     // Replaces every row; nothing is pending afterwards.
     void setRows(std::vector<QVariantList> rows);
     const std::vector<QVariantList> &rows() const { return m_rows; }
@@ -68,6 +69,8 @@ private:
     QVariantList defaults() const;
 
     QList<GridColumn> m_columns;
+    // Formats with the program's locale as it is when the model is made.
+    PatternFormatter m_formatter;
     std::vector<QVariantList> m_rows;
     bool m_readOnly = false;
     bool m_allowNew = true;

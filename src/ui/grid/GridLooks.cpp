@@ -73,11 +73,12 @@ QIcon gridIcon(int index)
 }
 
 QVariant presentationData(const GridColumn &column, const QVariant &value, int role,
-                          const QString &cellStyle, const QString &rowStyle)
+                          const PatternFormatter &formatter, const QString &cellStyle,
+                          const QString &rowStyle)
 {
     switch (role) {
     case Qt::DisplayRole:
-        return displayText(column, value);
+        return displayText(column, value, formatter);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(column.alignment);
     case Qt::ForegroundRole:
@@ -102,4 +103,16 @@ QVariant presentationData(const GridColumn &column, const QVariant &value, int r
     default:
         return {};
     }
+}
+
+QVariant columnHeaderData(const QList<GridColumn> &columns, int section,
+                          Qt::Orientation orientation, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns.size())
+        return {};
+    if (role == Qt::DisplayRole)
+        return columns.at(section).caption;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(columns.at(section).alignment);
+    return {};
 }

@@ -28,7 +28,13 @@ const GridStyle *gridStyle(const QString &name);
 // The icon of an image-list index (GridIcon); null for an unknown index.
 QIcon gridIcon(int index);
 
-// The value of a cell for the presentation roles (display, alignment, colour, font). The cell's
-// style (the program's, else the column's) wins over the row's. Null for other roles.
+// The value of a cell for the presentation roles (display, alignment, colour, font), its text
+// formatted by the model's formatter. The cell's style (the program's, else the column's) wins
+// over the row's. Null for other roles.
 QVariant presentationData(const GridColumn &column, const QVariant &value, int role,
-                          const QString &cellStyle = {}, const QString &rowStyle = {});
+                          const PatternFormatter &formatter, const QString &cellStyle = {},
+                          const QString &rowStyle = {});
+
+// A column's header: its caption and alignment; null for vertical headers and other sections.
+QVariant columnHeaderData(const QList<GridColumn> &columns, int section,
+                          Qt::Orientation orientation, int role);

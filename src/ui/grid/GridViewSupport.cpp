@@ -27,13 +27,14 @@ int GridViewSupport::minimumWidth(const GridColumn &column) const
     bold.setBold(true);
     const int padding = 2 * m_view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 10;
     int width = QFontMetrics(m_header->font()).horizontalAdvance(column.caption) + padding + 8;
+    const PatternFormatter formatter(appLocale());
     QString sample;
     switch (column.kind) {
     case GridColumn::Kind::Date:
-        sample = displayText(column, QDate(2088, 12, 28));
+        sample = displayText(column, QDate(2088, 12, 28), formatter);
         break;
     case GridColumn::Kind::Money:
-        sample = displayText(column, qint64(-8888888880000));
+        sample = displayText(column, qint64(-8888888880000), formatter);
         break;
     case GridColumn::Kind::Integer:
         sample = u"888888"_s;

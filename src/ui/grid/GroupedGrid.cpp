@@ -117,7 +117,7 @@ QVariantList GroupedGrid::keyPath(QModelIndex group) const
 {
     QVariantList path;
     for (; group.isValid(); group = group.parent()) {
-        if (const GridGroup *g = m_model->group(group))
+        if (const LineGroup *g = m_model->group(group))
             path.prepend(g->key);
     }
     return path;
@@ -131,7 +131,7 @@ QModelIndex GroupedGrid::groupAt(const QVariantList &path) const
         found = {};
         for (int row = 0; row < m_model->rowCount(parent) && !found.isValid(); ++row) {
             const QModelIndex child = m_model->index(row, 0, parent);
-            if (const GridGroup *g = m_model->group(child); g && g->key == key)
+            if (const LineGroup *g = m_model->group(child); g && g->key == key)
                 found = child;
         }
         if (!found.isValid())

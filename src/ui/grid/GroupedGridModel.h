@@ -1,26 +1,15 @@
 #pragma once
 
 #include "data/GridColumn.h"
+#include "data/Grouping.h"
 
 #include <QAbstractItemModel>
 
 #include <functional>
-#include <memory>
-#include <vector>
 
-// One group row of a grouped grid: its level (0 the outermost), its key and the lines it holds.
-struct GridGroup {
-    int level = 0;
-    QVariant key;
-    int first = 0;        // first line
-    int last = 0;         // one past the last line
-    QList<qint64> totals; // per column; the sum of its lines for columns with a sumPattern
-};
-
-// A read-only grid whose lines the program supplies one by one, gathered under up to three
-// levels of group rows. Lines must come in group order: a group is a run of consecutive lines
-// with the same key at its level and at every outer level. Group rows show a caption supplied
-// by the program and, under the columns with a sumPattern, the group's total.
+// A read-only grid whose lines the program supplies one by one, gathered under any number of levels
+// of group rows (see Grouping). Group rows show a caption supplied by the program and, under the
+// columns with a sumPattern, the group's total.
 class GroupedGridModel : public QAbstractItemModel {
     Q_OBJECT
 
@@ -30,16 +19,15 @@ public:
         std::function<QVariant(int line, int column)> value;
         // Identity of the line's group at a level; groups are told apart by it, not by caption.
         std::function<QVariant(int level, int line)> groupKey;
-        std::function<QString(const GridGroup &group)> caption;
+        std::function<QString(const LineGroup &group)> caption;
         // The total shown under a column on a group row; the sum of its lines when not given.
-        std::function<qint64(const GridGroup &group, int column)> total;
+        std::function<qint64(const LineGroup &group, int column)> total;
         std::function<QString(int line, int column)> cellStyle;
     };
 
     explicit GroupedGridModel(QObject *parent = nullptr);
-    ~GroupedGridModel() override;
 
-    // Columns, the number of group levels (0-3) and the column whose cells hold the captions.
+    // Columns, the number of group levels and the column whose cells hold the captions.
     void setLayout(const QList<GridColumn> &columns, int levels, int captionColumn);
     // Rebuilds the groups over the source's lines.
     void setSource(Source source);
@@ -48,8 +36,9 @@ public:
     int levels() const { return m_levels; }
     int captionColumn() const { return m_captionColumn; }
     int lineCount() const { return m_source.lines; }
+    const PatternFormatter &formatter() const { return m_formatter; }
     // The group behind a group row; null for a line.
-    const GridGroup *group(const QModelIndex &index) const;
+    const LineGroup *group(const QModelIndex &index) const;
     // The line behind a row; -1 for a group row.
     int line(const QModelIndex &index) const;
     // The index of a line's row in column 0; invalid when out of range.
@@ -64,17 +53,25 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    struct Node;
-    const Node *nodeOf(const QModelIndex &parent) const;
-    bool holdsLines(const Node *node) const;
+    // Rows are held by the root (Root) or by a group (its index); an index's internal id is its
+    // holder plus one, so that 0 stands for the root.
+    static constexpr int Root = -1;
+    static int holderOf(const QModelIndex &index) { return int(index.internalId()) - 1; }
+    QModelIndex indexIn(int holder, int row, int column) const;
+    bool holdsLines(int holder) const;
+    int firstLine(int holder) const;
+    const std::vector<int> &children(int holder) const;
+    // The group shown on a row of the holder; Root when the row is a line.
+    int groupAt(int holder, int row) const;
     void build();
-    QVariant groupData(const Node *node, int column, int role) const;
+    QVariant groupData(int group, int column, int role) const;
 
     QList<GridColumn> m_columns;
     int m_levels = 0;
     int m_captionColumn = 0;
     Source m_source;
-    std::unique_ptr<Node> m_root;
-    std::vector<std::unique_ptr<Node>> m_nodes;
-    std::vector<const Node *> m_leafParent; // per line, the group row that holds it
+    Grouping m_grouping;
+    std::vector<QString> m_captions; // per group
+    // Formats with the program's locale as it is when the model is made.
+    PatternFormatter m_formatter;
 };

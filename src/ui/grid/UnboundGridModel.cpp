@@ -35,17 +35,11 @@ QVariant UnboundGridModel::data(const QModelIndex &index, int role) const
     if (role == GridRole::Line)
         return index.row();
     const QVariant value = m_lineValue ? m_lineValue(index.row(), index.column()) : QVariant();
-    return presentationData(m_columns.at(index.column()), value, role, {},
+    return presentationData(m_columns.at(index.column()), value, role, m_formatter, {},
                             m_rowStyle ? m_rowStyle(index.row()) : QString());
 }
 
 QVariant UnboundGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
-        return {};
-    if (role == Qt::DisplayRole)
-        return m_columns.at(section).caption;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(m_columns.at(section).alignment);
-    return {};
+    return columnHeaderData(m_columns, section, orientation, role);
 }

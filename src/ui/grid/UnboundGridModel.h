@@ -31,6 +31,8 @@ public:
 
 private:
     QList<GridColumn> m_columns;
+    // Formats with the program's locale as it is when the model is made.
+    PatternFormatter m_formatter;
     LineValue m_lineValue;
     RowStyle m_rowStyle;
     int m_lines = 0;
