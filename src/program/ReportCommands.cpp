@@ -1,10 +1,16 @@
 #include "program/ReportCommands.h"
 
+#include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "main/frmMain.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
 #include "reports/frmPrintChoose.h"
 #include "reports/frmPrintReportMov.h"
+#include "statements/BalanceReports.h"
+#include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
+#include "ui/ReportProgressDialog.h"
 
 #include <QPointer>
 
@@ -20,6 +26,53 @@ struct ReportHost {
     QPointer<frmPrintReportMov> window;
 };
 
+BalanceOptions balanceOptionsOf(const ReportSettings &settings)
+{
+    BalanceOptions options;
+    options.dateFrom = settings.dateFrom;
+    options.dateTo = settings.dateTo;
+    options.levels = settings.levels;
+    options.showCodes = settings.showCodes;
+    options.fixedColumns = settings.fixedColumns;
+    options.hideMarked = settings.hideMarked;
+    options.closingEntries = settings.closingEntries;
+    options.zeroBalances = settings.zeroBalances;
+    return options;
+}
+
+// The balance of the options' period, laid out for the preview, the printer or an export.
+frmPrintReportMov::ReportLayout balanceLayout(const cEnvironment &environment, BalanceKind kind)
+{
+    return [&environment, kind](const ReportSettings &settings, ReportProgressDialog &progress,
+                                QString *error) -> std::unique_ptr<PreviewDocument> {
+        Connection connection(environment.archive(), Connection::Mode::ReadOnly);
+        if (!connection.opened(error))
+            return nullptr;
+        ReportDocument document;
+        if (!layOutBalance(connection.database(), kind, balanceOptionsOf(settings),
+                           BalanceCaptions::fromEnvironment(environment), settings.exporting,
+                           &document, error, progressShownIn(progress))) {
+            if (progress.wasCancelled())
+                error->clear();
+            return nullptr;
+        }
+        return std::make_unique<LaidOutReport>(std::move(document));
+    };
+}
+
+// The report options window with the layouts that live outside the reports' own folder.
+frmPrintReportMov *reportWindow(frmMain &main, cEnvironment &environment, ReportSettings &settings)
+{
+    auto *window = new frmPrintReportMov(environment, settings, &main);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    const QList<ReportOutput> exports = {ReportOutput::Excel, ReportOutput::Rtf, ReportOutput::Pdf};
+    window->setReportLayout(ReportCode::Bilancio,
+                            balanceLayout(environment, BalanceKind::Sequential), exports);
+    window->setReportLayout(ReportCode::BilancioSezioniContrapposte,
+                            balanceLayout(environment, BalanceKind::Opposed), exports);
+    return window;
+}
+
 } // namespace
 
 void wireReportCommands(frmMain &main, cEnvironment &environment)
@@ -34,10 +87,8 @@ void wireReportCommands(frmMain &main, cEnvironment &environment)
                 &main, u"Il report \"Piano dei Conti\" non è ancora disponibile."_s);
             return;
         }
-        if (!host->window) {
-            host->window = new frmPrintReportMov(environment, host->settings, &main);
-            host->window->setAttribute(Qt::WA_DeleteOnClose);
-        }
+        if (!host->window)
+            host->window = reportWindow(main, environment, host->settings);
         host->window->Stampa();
     });
 }

@@ -128,6 +128,42 @@ private slots:
         QVERIFY(!pages.join(u' ').contains(u"dopo"_s));
         QVERIFY(window->isVisible());
     }
+
+    // Both balances from the same window: a PDF of the sequential one and the opposed one.
+    void balancesExportFromTheOptionsWindow()
+    {
+        TestArchive archive;
+        const qint64 cassa =
+            archive.addSottoconto(archive.addConto(archive.addMastro(u"A01"_s, u"Liquidità"_s, 1),
+                                                   u"A01001"_s, u"Cassa"_s),
+                                  u"Cassa contanti"_s);
+        const qint64 quote =
+            archive.addSottoconto(archive.addConto(archive.addMastro(u"R01"_s, u"Proventi"_s, 4),
+                                                   u"R01001"_s, u"Quote"_s),
+                                  u"Quote associative"_s);
+        archive.addEntry(QDate(2024, 2, 1), {{cassa, quote, Money::fromCents(30000), u"quote"_s}});
+        cEnvironment environment(archive);
+        environment.setCurDate(QDate(2024, 3, 1));
+        QVERIFY(environment.Update());
+
+        ScriptedMessages messages;
+        frmMain main(environment);
+        wireReportCommands(main, environment);
+        pressInModalSoon(u"cmdOK"_s);
+        stampaCommand(main)->trigger();
+        auto *window = main.findChild<frmPrintReportMov *>();
+        QVERIFY(window);
+        for (const int code : {ReportCode::Bilancio, ReportCode::BilancioSezioniContrapposte}) {
+            window->selectReport(code);
+            const QString exported =
+                QDir(archive.folder()).filePath(u"documenti/bilancio%1.pdf"_s.arg(code));
+            messages.files = {exported};
+            window->findChild<QAction *>(u"expPdf"_s)->trigger();
+            const QString text = pdfPageTexts(exported).join(u' ');
+            QVERIFY2(text.contains(u"Cassa contanti"_s) && text.contains(u"300,00"_s),
+                     qPrintable(text));
+        }
+    }
 };
 
 QTEST_MAIN(TestJournalBookWindow)
