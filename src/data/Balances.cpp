@@ -104,16 +104,7 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
             continue;
         SubAccountBalance b;
         b.subAccountId = moved->first;
-        b.subAccountDescription = query.value(1).toString();
-        b.accountId = query.value(2).toLongLong();
-        b.accountCode = query.value(3).toString();
-        b.accountDescription = query.value(4).toString();
-        b.ledgerId = query.value(5).toLongLong();
-        b.ledgerCode = query.value(6).toString();
-        b.ledgerDescription = query.value(7).toString();
-        b.ledgerGroup = query.value(8).toString();
-        b.nature = query.value(9).toInt();
-        b.bilancio = query.value(10).toInt() != 0;
+        readChartFields(query, &b);
         b.dare = Money::fromUnits(moved->second.dare);
         b.avere = Money::fromUnits(moved->second.avere);
         balances->push_back(std::move(b));
@@ -125,4 +116,18 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
         return false;
     }
     return true;
+}
+
+void readChartFields(const QSqlQuery &query, SubAccountBalance *line)
+{
+    line->subAccountDescription = query.value(1).toString();
+    line->accountId = query.value(2).toLongLong();
+    line->accountCode = query.value(3).toString();
+    line->accountDescription = query.value(4).toString();
+    line->ledgerId = query.value(5).toLongLong();
+    line->ledgerCode = query.value(6).toString();
+    line->ledgerDescription = query.value(7).toString();
+    line->ledgerGroup = query.value(8).toString();
+    line->nature = query.value(9).toInt();
+    line->bilancio = query.value(10).toInt() != 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+class QSqlQuery;
+
 #include "data/Money.h"
 
 #include <QDate>
@@ -35,6 +37,11 @@ struct SubAccountBalance {
     Money saldo() const;
     Money saldo2() const;
 };
+
+// Fills the chart fields of a line from a query whose columns 1 to 10 are, in order: the
+// sub-account's description, the account's id, code and description, the ledger's id, code,
+// description and group, its nature and the account's balance flag.
+void readChartFields(const QSqlQuery &query, SubAccountBalance *line);
 
 // The balance of every sub-account with movements between from and to (both included) in the
 // entries the filter admits, ordered by ledger code, account code and sub-account id. Reads the

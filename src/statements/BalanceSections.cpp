@@ -141,16 +141,7 @@ JOIN mastri m ON m.id = c.idMastro
         SubAccountBalance &b = entry->second;
         if (added) {
             b.subAccountId = id;
-            b.subAccountDescription = query.value(1).toString();
-            b.accountId = query.value(2).toLongLong();
-            b.accountCode = query.value(3).toString();
-            b.accountDescription = query.value(4).toString();
-            b.ledgerId = query.value(5).toLongLong();
-            b.ledgerCode = query.value(6).toString();
-            b.ledgerDescription = query.value(7).toString();
-            b.ledgerGroup = query.value(8).toString();
-            b.nature = query.value(9).toInt();
-            b.bilancio = query.value(10).toInt() != 0;
+            readChartFields(query, &b);
         }
         b.dare += Money::fromUnits(query.value(11).toLongLong());
         b.avere += Money::fromUnits(query.value(12).toLongLong());
