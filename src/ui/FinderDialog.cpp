@@ -257,6 +257,14 @@ bool FinderDialog::searchKey(int key)
     case Qt::Key_Enter:
         m_gex->setFocus();
         return true;
+    default:
+        return closingKey(key);
+    }
+}
+
+bool FinderDialog::closingKey(int key)
+{
+    switch (key) {
     case Qt::Key_Escape:
         finish(-1);
         return true;
@@ -282,15 +290,9 @@ bool FinderDialog::gridKey(const QKeyEvent *key)
             return false;
         m_txtFind->setFocus();
         return true;
-    case Qt::Key_Escape:
-        finish(-1);
-        return true;
-    case Qt::Key_F5:
-        if (!m_offersNew)
-            return false;
-        finish(0);
-        return true;
     default:
+        if (closingKey(key->key()))
+            return true;
         break;
     }
     const QString text = key->text();

@@ -44,6 +44,8 @@ private:
     void chooseCurrent();
     bool searchKey(int key);
     bool gridKey(const QKeyEvent *key);
+    // Esc cancels and F5 asks for a new record, from the search box and the grid alike.
+    bool closingKey(int key);
 
     Archive m_archive;
     FinderLevel m_level;
