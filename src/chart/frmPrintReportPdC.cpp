@@ -22,6 +22,18 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The entries of "Tipo di stampa", layout 1 first.
+const QStringList &layoutCaptions()
+{
+    static const QStringList captions{u"Piano dei Conti (voci indentate)"_s,
+                                      u"Piano dei Conti (voci allineate a sinistra)"_s};
+    return captions;
+}
+
+} // namespace
+
 frmPrintReportPdC::frmPrintReportPdC(const cEnvironment &environment, QWidget *parent)
     : QDialog(parent), m_environment(environment)
 {
@@ -51,6 +63,11 @@ QWidget *frmPrintReportPdC::buildLayoutList()
     auto *layout = new QVBoxLayout(frame);
     m_layouts = new QListWidget(frame);
     m_layouts->setObjectName(u"lstTipo"_s);
+    int widest = 0;
+    for (const QString &caption : layoutCaptions())
+        widest = std::max(widest, m_layouts->fontMetrics().horizontalAdvance(caption));
+    m_layouts->setMinimumWidth(widest + m_layouts->iconSize().width() + 40);
+    m_layouts->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(m_layouts);
     return frame;
 }
@@ -109,13 +126,11 @@ QLayout *frmPrintReportPdC::buildButtons()
 void frmPrintReportPdC::Stampa()
 {
     m_layouts->clear();
-    const QString captions[2] = {u"Piano dei Conti (voci indentate)"_s,
-                                 u"Piano dei Conti (voci allineate a sinistra)"_s};
     const QStyle::StandardPixmap icons[2] = {QStyle::SP_FileDialogDetailedView,
                                              QStyle::SP_FileDialogListView};
     for (int entry = 0; entry < 2; ++entry) {
-        auto *item =
-            new QListWidgetItem(style()->standardIcon(icons[entry]), captions[entry], m_layouts);
+        auto *item = new QListWidgetItem(style()->standardIcon(icons[entry]),
+                                         layoutCaptions()[entry], m_layouts);
         item->setData(Qt::UserRole, entry + 1);
     }
     m_layouts->setCurrentRow(0);
