@@ -352,11 +352,6 @@ private slots:
         QVERIFY(pages[0].contains(u"PATRIMONIO - PASSIVO 200 Debiti A 200 Debiti B"_s));
         QVERIFY(!pages[0].contains(u"Fornitori"_s));
 
-        const QString sheet = folder.filePath(u"pdc.xlsx"_s);
-        QCOMPARE(run({u"--out"_s, sheet}), 0);
-        QVERIFY(sheetXml(sheet).contains(u"Fornitore Beta"_s));
-        QVERIFY(!sheetXml(sheet).contains(u"PIANO DEI CONTI"_s));
-
         const QString refused = folder.filePath(u"no.pdf"_s);
         QCOMPARE(run({u"--layout"_s, u"3"_s, u"--out"_s, refused}), 1);
         QCOMPARE(run({u"--levels"_s, u""_s, u"--out"_s, refused}), 1);
