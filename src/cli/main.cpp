@@ -36,6 +36,8 @@ const QString Usage =
     u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] [--zero-balances] "
     u"[--closing-entries] [--hide-marked] [--codes] [--levels gruppo,mastro,conto,sottoconto] "
     u"--out FILE\n"
+    u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
+    u"--out FILE\n"
     u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
