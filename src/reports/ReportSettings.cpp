@@ -38,7 +38,8 @@ BoundSql accountCardsStatement(const ReportSettings &settings)
     BoundSql statement;
     statement.sql = u"SELECT sdescrizione AS Conto, progressivo AS Prog, data AS Data, dare AS "
                     u"Dare, avere AS Avere, saldo, contropartita AS Contropartita, descrizione AS "
-                    u"Descrizione\nFROM schede WHERE (data BETWEEN ? AND ?)"_s;
+                    u"Descrizione, conto AS IdSottoconto, cPrefisso AS CodiceConto\nFROM schede "
+                    u"WHERE (data BETWEEN ? AND ?)"_s;
     statement.values = {settings.dateFrom.toString(Qt::ISODate),
                         settings.dateTo.toString(Qt::ISODate)};
     const bool bySubAccount = !settings.subAccountIds.isEmpty();
@@ -49,6 +50,7 @@ BoundSql accountCardsStatement(const ReportSettings &settings)
         for (qint64 id : ids)
             statement.values.append(id);
     }
-    statement.sql += u" ORDER BY sdescrizione, data, progressivo"_s;
+    // A card is one sub-account: two of the same name stay apart and each keeps its balance.
+    statement.sql += u" ORDER BY sdescrizione, conto, data, progressivo, rmId, riga"_s;
     return statement;
 }
