@@ -144,7 +144,7 @@ std::vector<ReportItem> pageNumberItems()
     return {withFont(ReportItem::label(u"Pagina:"_s, QRectF(Left, 24, 34, 12)), ListCaption),
             ReportItem::computed(
                 [](const ItemContext &context) { return QVariant(qint64(context.pageNumber())); },
-                QRectF(Left + 34, 24, 40, 12))};
+                QRectF(Left + 38, 24, 40, 12))};
 }
 
 } // namespace

@@ -44,9 +44,9 @@ Band listPageHeader(const QString &title, const QString &organisation, const QSt
     band.height = CaptionTop + 18;
     band.items = {
         ReportItem::label(title, QRectF(left, 0, half, 20), ListTitle),
-        ReportItem::label(organisation, QRectF(left + half, 0, half, 14), ListHeading,
+        ReportItem::label(organisation, QRectF(left + half, 0, half, 20), ListHeading,
                           RightAligned),
-        ReportItem::label(period, QRectF(left + half, 16, half, 12), ListBody, RightAligned),
+        ReportItem::label(period, QRectF(left + half, 20, half, 12), ListBody, RightAligned),
         ReportItem::rule(left, CaptionTop - 2, right),
     };
     for (const ListColumn &column : columns)
