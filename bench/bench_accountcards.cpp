@@ -24,20 +24,36 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double peakMegabytes()
+rusage resourceUsage()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+    return usage;
 }
 
+double peakMegabytes()
+{
+    return resourceUsage().ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+double cpuSeconds()
+{
+    const rusage usage = resourceUsage();
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs work once, prints its time (elapsed and on the processor: the machine is shared) and the
+// peak memory so far, and returns the elapsed seconds.
 template <typename Work> double timed(const char *what, Work work)
 {
     QElapsedTimer timer;
     timer.start();
+    const double cpuBefore = cpuSeconds();
     work();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("  %-12s %8.2f s   peak %6.0f MB\n", what, seconds, peakMegabytes());
+    std::printf("  %-12s %8.2f s elapsed %8.2f s cpu   peak %6.0f MB\n", what, seconds,
+                cpuSeconds() - cpuBefore, peakMegabytes());
     return seconds;
 }
 

@@ -1,10 +1,16 @@
 #include "data/Database.h"
+#include "data/cEnvironment.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/MovementList.h"
+#include "reports/MovementReportsRun.h"
+#include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
 #include "reports/engine/ReportExport.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
+#include "ui/PreviewDocument.h"
+#include "ui/ReportPreview.h"
+#include "ui/ReportProgressDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -49,28 +56,33 @@ struct Books {
     {
         return {QVariant(), account, Money::fromCents(cents), text};
     }
+    // An entry of two rows moving cents from one sub-account to another.
+    void move(const QDate &date, int number, qint64 to, qint64 from, qint64 cents,
+              const QString &text)
+    {
+        archive.addEntry(date, {debit(to, cents, text), credit(from, cents, text)}, 0, number);
+    }
 
     ReportDocument movements(const ReportSettings &settings,
                              QPageLayout::Orientation orientation = QPageLayout::Portrait)
     {
-        Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
-        ReportDocument document;
-        QString error;
-        if (!layOutMovementList(connection.database(), settings, orientation, u"Circolo Aurora"_s,
-                                &document, &error))
-            qFatal("%s", qPrintable(error));
-        return document;
+        return laidOut(layOutMovementList, settings, orientation);
     }
-
     ReportDocument cards(ReportSettings settings,
                          QPageLayout::Orientation orientation = QPageLayout::Portrait)
     {
         settings.source = accountCardsStatement(settings);
+        return laidOut(layOutAccountCards, settings, orientation);
+    }
+    template <typename LayOut>
+    ReportDocument laidOut(LayOut layOut, const ReportSettings &settings,
+                           QPageLayout::Orientation orientation)
+    {
         Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
         ReportDocument document;
         QString error;
-        if (!layOutAccountCards(connection.database(), settings, orientation, u"Circolo Aurora"_s,
-                                &document, &error))
+        if (!layOut(connection.database(), settings, orientation, u"Circolo Aurora"_s, &document,
+                    &error, {}))
             qFatal("%s", qPrintable(error));
         return document;
     }
@@ -138,14 +150,8 @@ private slots:
                                 Books::credit(books.ricavi, 6000, u"Quota Rossi"_s),
                                 Books::credit(books.varieCassa, 4000, u"Rimborso"_s)},
                                0, 1);
-        books.archive.addEntry(QDate(2024, 2, 1),
-                               {Books::debit(books.affitti, 50000, u"Affitto"_s),
-                                Books::credit(books.banca, 50000, u"Affitto"_s)},
-                               0, 2);
-        books.archive.addEntry(QDate(2025, 1, 3),
-                               {Books::debit(books.cassa, 700, u"Fuori periodo"_s),
-                                Books::credit(books.ricavi, 700, u"Fuori periodo"_s)},
-                               0, 1);
+        books.move(QDate(2024, 2, 1), 2, books.affitti, books.banca, 50000, u"Affitto"_s);
+        books.move(QDate(2025, 1, 3), 1, books.cassa, books.ricavi, 700, u"Fuori periodo"_s);
         ReportSettings settings = year2024();
         const ReportDocument all = books.movements(settings);
         QCOMPARE(amountLines(all), (QStringList{u"1 | 10/01/2024 | Cassa | 100,00 | Incasso"_s,
@@ -180,14 +186,8 @@ private slots:
     void entriesOfOneNumberInTwoYearsStayApart()
     {
         Books books;
-        books.archive.addEntry(QDate(2024, 1, 2),
-                               {Books::debit(books.cassa, 100, u"Gennaio 2024"_s),
-                                Books::credit(books.ricavi, 100, u"Gennaio 2024"_s)},
-                               0, 1);
-        books.archive.addEntry(QDate(2023, 12, 28),
-                               {Books::debit(books.banca, 200, u"Dicembre 2023"_s),
-                                Books::credit(books.ricavi, 200, u"Dicembre 2023"_s)},
-                               0, 1);
+        books.move(QDate(2024, 1, 2), 1, books.cassa, books.ricavi, 100, u"Gennaio 2024"_s);
+        books.move(QDate(2023, 12, 28), 1, books.banca, books.ricavi, 200, u"Dicembre 2023"_s);
         ReportSettings settings = year2024();
         settings.dateFrom = QDate(2023, 12, 1);
         QCOMPARE(amountLines(books.movements(settings, QPageLayout::Landscape)),
@@ -227,18 +227,9 @@ private slots:
     void accountCardRunsItsBalanceAndTotalsIt()
     {
         Books books;
-        books.archive.addEntry(QDate(2024, 3, 1),
-                               {Books::debit(books.cassa, 10000, u"Versamento"_s),
-                                Books::credit(books.ricavi, 10000, u"Versamento"_s)},
-                               0, 1);
-        books.archive.addEntry(QDate(2024, 3, 5),
-                               {Books::debit(books.affitti, 3000, u"Affitto"_s),
-                                Books::credit(books.cassa, 3000, u"Affitto"_s)},
-                               0, 2);
-        books.archive.addEntry(QDate(2024, 3, 9),
-                               {Books::debit(books.cassa, 1000, u"Quota"_s),
-                                Books::credit(books.ricavi, 1000, u"Quota"_s)},
-                               0, 3);
+        books.move(QDate(2024, 3, 1), 1, books.cassa, books.ricavi, 10000, u"Versamento"_s);
+        books.move(QDate(2024, 3, 5), 2, books.affitti, books.cassa, 3000, u"Affitto"_s);
+        books.move(QDate(2024, 3, 9), 3, books.cassa, books.ricavi, 1000, u"Quota"_s);
         ReportSettings settings = year2024();
         settings.setFilter(FilterLevel::Sottoconto, {1, 0, 0}, {books.cassa, 0, 0});
         const ReportDocument document = books.cards(settings);
@@ -256,10 +247,7 @@ private slots:
         QCOMPARE(document.toc[0].text, u"Cassa"_s);
 
         // The landscape card adds the counter-account; a card at zero shows ",00" on its header.
-        books.archive.addEntry(QDate(2024, 4, 1),
-                               {Books::debit(books.banca, 8000, u"Giroconto"_s),
-                                Books::credit(books.cassa, 8000, u"Giroconto"_s)},
-                               0, 4);
+        books.move(QDate(2024, 4, 1), 4, books.banca, books.cassa, 8000, u"Giroconto"_s);
         const QStringList wide = amountLines(books.cards(settings, QPageLayout::Landscape));
         QCOMPARE(wide.first(), u"Cassa | ,00"_s);
         QVERIFY(wide.contains(u"4 | 01/04/2024 | - | 80,00 | 0,00 | Banca | Giroconto"_s));
@@ -268,18 +256,9 @@ private slots:
     void sameNamedSubAccountsKeepTheirOwnCards()
     {
         Books books;
-        books.archive.addEntry(QDate(2024, 5, 1),
-                               {Books::debit(books.varieCassa, 2500, u"Fondo"_s),
-                                Books::credit(books.ricavi, 2500, u"Fondo"_s)},
-                               0, 1);
-        books.archive.addEntry(QDate(2024, 5, 2),
-                               {Books::debit(books.varieSpese, 400, u"Spesa"_s),
-                                Books::credit(books.banca, 400, u"Spesa"_s)},
-                               0, 2);
-        books.archive.addEntry(QDate(2024, 5, 3),
-                               {Books::debit(books.varieCassa, 100, u"Fondo bis"_s),
-                                Books::credit(books.ricavi, 100, u"Fondo bis"_s)},
-                               0, 3);
+        books.move(QDate(2024, 5, 1), 1, books.varieCassa, books.ricavi, 2500, u"Fondo"_s);
+        books.move(QDate(2024, 5, 2), 2, books.varieSpese, books.banca, 400, u"Spesa"_s);
+        books.move(QDate(2024, 5, 3), 3, books.varieCassa, books.ricavi, 100, u"Fondo bis"_s);
         const ReportDocument document = books.cards(year2024());
         QStringList cards;
         for (const TocEntry &entry : document.toc)
@@ -309,17 +288,44 @@ private slots:
         QVERIFY(!sheet.contains(u"Totale"_s));
     }
 
+    void optionsWindowLayoutsPreviewTheCardsWithTheirContents()
+    {
+        Books books;
+        books.move(QDate(2024, 6, 1), 1, books.cassa, books.ricavi, 2500, u"Quota"_s);
+        cEnvironment environment(books.archive);
+        environment.setCurDate(QDate(2024, 6, 1));
+        QVERIFY(environment.Update());
+        auto laidOut = [&](int code) {
+            ReportSettings settings = year2024();
+            settings.output = ReportOutput::Preview;
+            settings.source = accountCardsStatement(settings);
+            ReportProgressDialog progress(nullptr, u"Preparazione"_s);
+            QString error;
+            std::unique_ptr<PreviewDocument> document =
+                movementReportLayout(code, environment)(settings, progress, &error);
+            if (!document)
+                qFatal("%s", qPrintable(error));
+            return document;
+        };
+        const std::unique_ptr<PreviewDocument> cards = laidOut(ReportCode::SchedeOrizzontale);
+        QCOMPARE(cards->pageLayout().orientation(), QPageLayout::Landscape);
+        ReportPreview preview(*cards);
+        const auto *contents = preview.findChild<QTreeWidget *>(u"tvContenuto"_s);
+        QVERIFY(contents && !contents->isHidden());
+        QCOMPARE(contents->headerItem()->text(0), u"Contenuto"_s);
+        QCOMPARE(contents->topLevelItemCount(), 2);
+        QCOMPARE(contents->topLevelItem(0)->text(0), u"Cassa"_s);
+
+        const std::unique_ptr<PreviewDocument> list = laidOut(ReportCode::MovimentiVerticale);
+        QCOMPARE(list->pageLayout().orientation(), QPageLayout::Portrait);
+        QVERIFY(list->contents().isEmpty());
+    }
+
     void commandLineWritesTheFourReports()
     {
         Books books;
-        books.archive.addEntry(QDate(2024, 6, 1),
-                               {Books::debit(books.cassa, 2500, u"Quota Bianchi"_s),
-                                Books::credit(books.ricavi, 2500, u"Quota Bianchi"_s)},
-                               0, 1);
-        books.archive.addEntry(QDate(2024, 6, 2),
-                               {Books::debit(books.affitti, 900, u"Affitto giugno"_s),
-                                Books::credit(books.banca, 900, u"Affitto giugno"_s)},
-                               0, 2);
+        books.move(QDate(2024, 6, 1), 1, books.cassa, books.ricavi, 2500, u"Quota Bianchi"_s);
+        books.move(QDate(2024, 6, 2), 2, books.affitti, books.banca, 900, u"Affitto giugno"_s);
         const QString cli = binDir() + u"/tovrin3-cli"_s;
         QTemporaryDir dir;
         const QStringList common{u"--archive"_s, books.archive.folder(), u"--date"_s,
@@ -359,12 +365,6 @@ private slots:
                      &exitCode);
         QCOMPARE(exitCode, 1);
         QVERIFY(output.contains(u"Identificativo non valido per --subaccount"_s));
-        output = run(cli,
-                     QStringList{u"report"_s, u"schede"_s} + common +
-                         QStringList{u"--subaccount"_s, u"1"_s, u"--account"_s, u"1"_s, u"--out"_s,
-                                     dir.filePath(u"x.xlsx"_s)},
-                     &exitCode);
-        QCOMPARE(exitCode, 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  (QStringList{u"movimenti.html"_s, u"schede.pdf"_s}));
     }
