@@ -6,7 +6,9 @@
 #include "data/ItalianLanguage.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
+#include "reports/AccountCardsReport.h"
 #include "reports/JournalBook.h"
+#include "reports/MovementList.h"
 #include "reports/engine/ReportExport.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
@@ -202,6 +204,57 @@ int chartPrintout(const ReportRequest &request)
     return exportDocument(document, request);
 }
 
+// The ids given to a repeatable option; false (with the message printed) for one that is not.
+bool readIds(const QCommandLineParser &parser, const QString &name, QList<qint64> *ids)
+{
+    for (const QString &value : parser.values(name)) {
+        bool numeric = false;
+        const qint64 id = value.toLongLong(&numeric);
+        if (!numeric || id <= 0) {
+            printError(u"Identificativo non valido per --%1: \"%2\"."_s.arg(name, value));
+            return false;
+        }
+        ids->append(id);
+    }
+    return true;
+}
+
+// A movement list or the account cards, with the entries or cards the filter chooses.
+int movementReport(const ReportRequest &request, bool cards, QPageLayout::Orientation orientation)
+{
+    ReportSettings settings;
+    settings.dateFrom = request.from;
+    settings.dateTo = request.to;
+    if (!readIds(request.parser, u"subaccount"_s, &settings.subAccountIds) ||
+        !readIds(request.parser, u"account"_s, &settings.accountIds))
+        return ExitUsage;
+    if (!settings.subAccountIds.isEmpty() && !settings.accountIds.isEmpty()) {
+        printError(u"Indicare i sottoconti (--subaccount) oppure i conti (--account), non "
+                   u"entrambi."_s);
+        return ExitUsage;
+    }
+    settings.filterLevel =
+        settings.accountIds.isEmpty() ? FilterLevel::Sottoconto : FilterLevel::Conto;
+    // Only the spreadsheet has a form of its own; every other file has the printed pages.
+    settings.output =
+        *request.format == ExportFormat::Xlsx ? ReportOutput::Excel : ReportOutput::Pdf;
+    settings.exporting = true;
+    if (cards)
+        settings.source = accountCardsStatement(settings);
+
+    const QSqlDatabase database = request.connection.database();
+    QString error;
+    const std::optional<OrganisationLines> organisation = readOrganisation(database, &error);
+    ReportDocument document;
+    const auto layOut = cards ? layOutAccountCards : layOutMovementList;
+    if (!organisation ||
+        !layOut(database, settings, orientation, organisation->name, &document, &error, {})) {
+        printError(error);
+        return ExitFailure;
+    }
+    return exportDocument(document, request);
+}
+
 struct ReportEntry {
     QString name;
     bool json; // also writes .json
@@ -217,6 +270,22 @@ const std::vector<ReportEntry> &reportTable()
         {u"bilancio-contrapposto"_s, true,
          [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
         {u"pdc"_s, false, chartPrintout},
+        {u"movimenti"_s, false,
+         [](const ReportRequest &request) {
+             return movementReport(request, false, QPageLayout::Portrait);
+         }},
+        {u"movimenti-orizzontale"_s, false,
+         [](const ReportRequest &request) {
+             return movementReport(request, false, QPageLayout::Landscape);
+         }},
+        {u"schede"_s, false,
+         [](const ReportRequest &request) {
+             return movementReport(request, true, QPageLayout::Portrait);
+         }},
+        {u"schede-orizzontale"_s, false,
+         [](const ReportRequest &request) {
+             return movementReport(request, true, QPageLayout::Landscape);
+         }},
     };
     return table;
 }
@@ -278,7 +347,9 @@ int runReportCommand(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.addPositionalArgument(u"report"_s,
-                                 u"report giornale | bilancio | bilancio-contrapposto | pdc"_s);
+                                 u"report giornale | bilancio | bilancio-contrapposto | "
+                                 u"movimenti | movimenti-orizzontale | schede | "
+                                 u"schede-orizzontale | pdc"_s);
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
@@ -294,6 +365,14 @@ int runReportCommand(int argc, char *argv[])
     parser.addOption({u"layout"_s,
                       u"Piano dei conti: 1 voci indentate, 2 voci allineate a sinistra."_s,
                       u"tipo"_s});
+    parser.addOption({u"subaccount"_s,
+                      u"Solo le registrazioni o le schede di questo sottoconto "
+                      u"(ripetibile)."_s,
+                      u"id"_s});
+    parser.addOption({u"account"_s,
+                      u"Solo le registrazioni o le schede di questo conto "
+                      u"(ripetibile)."_s,
+                      u"id"_s});
     parser.addOption({u"out"_s,
                       u"File da scrivere (.pdf, .xlsx, .rtf, .html; bilanci anche .json)."_s,
                       u"file"_s});
@@ -312,6 +391,9 @@ int runReportCommand(int argc, char *argv[])
                u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
                u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
                u"     tovrin3-cli report pdc --archive CARTELLA "
-               u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE"_s);
+               u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE\n"
+               u"     tovrin3-cli report movimenti|movimenti-orizzontale|schede|"
+               u"schede-orizzontale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
+               u"[--to AAAA-MM-GG] [--subaccount ID]... [--account ID]... --out FILE"_s);
     return ExitUsage;
 }

@@ -38,6 +38,9 @@ const QString Usage =
     u"--out FILE\n"
     u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
     u"--out FILE\n"
+    u"  report movimenti|movimenti-orizzontale|schede|schede-orizzontale --archive CARTELLA "
+    u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--subaccount ID]... "
+    u"[--account ID]... --out FILE\n"
     u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;

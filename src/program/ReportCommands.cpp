@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/cEnvironment.h"
 #include "main/frmMain.h"
+#include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
 #include "reports/frmPrintChoose.h"
@@ -72,6 +73,9 @@ frmPrintReportMov *reportWindow(frmMain &main, cEnvironment &environment, Report
                             balanceLayout(environment, BalanceKind::Sequential), exports);
     window->setReportLayout(ReportCode::BilancioSezioniContrapposte,
                             balanceLayout(environment, BalanceKind::Opposed), exports);
+    for (const int code : {ReportCode::MovimentiVerticale, ReportCode::MovimentiOrizzontale,
+                           ReportCode::SchedeVerticale, ReportCode::SchedeOrizzontale})
+        window->setReportLayout(code, movementReportLayout(code, environment), exports);
     return window;
 }
 

@@ -4,15 +4,13 @@
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
+#include "reports/ReportParts.h"
 
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr QStringView AmountPattern = u"#,#.00;-#,#.00;-";
-constexpr QStringView DatePattern = u"dd/mm/yyyy";
 
 // Fonts of the book, by index.
 enum Font { Body, Title, Heading, Caption };
@@ -44,7 +42,6 @@ ReportItem captioned(const QString &text, const QRectF &rect, Qt::Alignment alig
 Band pageHeader(const JournalBookOptions &options)
 {
     const OrganisationLines &org = options.organisation;
-    const PatternFormatter formatter;
     Band band;
     band.height = 92;
     band.items = {
@@ -70,9 +67,8 @@ Band pageHeader(const JournalBookOptions &options)
                 return QVariant(QString::number(context.pageNumber()) + u" / "_s + label);
             },
             QRectF(500, 12, 67, 12), RightAligned),
-        ReportItem::label(u"dal "_s + formatter.format(options.dateFrom, DatePattern) + u" al "_s +
-                              formatter.format(options.dateTo, DatePattern),
-                          QRectF(400, 40, 167, 12), Body, RightAligned),
+        ReportItem::label(periodText(options.dateFrom, options.dateTo), QRectF(400, 40, 167, 12),
+                          Body, RightAligned),
         ReportItem::rule(Left, 72, Right),
         captioned(u"Prog.vo"_s, at(ProgColumn, 74, 14), RightAligned),
         captioned(u"Data"_s, at(DateColumn, 74, 14), LeftAligned),
@@ -98,7 +94,7 @@ Band detail()
         ReportItem::computed(
             [](const ItemContext &context) { return QVariant(context.detailNumber()); }, ProgColumn,
             RightAligned),
-        ReportItem::field(u"data"_s, DateColumn, DatePattern.toString()),
+        ReportItem::field(u"data"_s, DateColumn, ReportDatePattern.toString()),
         growing(ReportItem::field(u"ContoinDare"_s, DebitAccountColumn)),
         growing(ReportItem::field(u"ContoinAvere"_s, CreditAccountColumn)),
         ReportItem::field(u"Dare"_s, DebitColumn, AmountPattern.toString(), RightAligned),

@@ -61,5 +61,7 @@ struct ReportSettings {
 QString inPlaceholders(qsizetype count);
 
 // The account cards' statement over the view schede for the period and the filter of the
-// settings, in card order (sub-account, date, entry number).
+// settings, in card order (sub-account description and id, date, entry number). Columns: Conto
+// (the sub-account's description), Prog, Data, Dare, Avere, saldo, Contropartita, Descrizione,
+// IdSottoconto and CodiceConto (the code of the sub-account's account).
 BoundSql accountCardsStatement(const ReportSettings &settings);

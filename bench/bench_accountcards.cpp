@@ -1,0 +1,113 @@
+// Times the account cards of the last year of the synthetic 10-year archive (50,000 entries),
+// every sub-account, to PDF: the bare query of the cards' lines, their layout into pages and
+// the PDF written from them. Prints the process's peak memory after each step.
+//   bench_accountcards [entries]
+
+#include "BenchSupport.h"
+#include "data/Database.h"
+#include "data/SqlText.h"
+#include "reports/AccountCardsReport.h"
+#include "reports/ReportSettings.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+rusage resourceUsage()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage;
+}
+
+double peakMegabytes()
+{
+    return resourceUsage().ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+double cpuSeconds()
+{
+    const rusage usage = resourceUsage();
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs work once, prints its time (elapsed and on the processor: the machine is shared) and the
+// peak memory so far, and returns the elapsed seconds.
+template <typename Work> double timed(const char *what, Work work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const double cpuBefore = cpuSeconds();
+    work();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    std::printf("  %-12s %8.2f s elapsed %8.2f s cpu   peak %6.0f MB\n", what, seconds,
+                cpuSeconds() - cpuBefore, peakMegabytes());
+    return seconds;
+}
+
+qint64 bareQuery(const QSqlDatabase &database, const BoundSql &statement)
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    QString error;
+    must(runSql(query, statement.sql, statement.values, &error), error);
+    qint64 count = 0;
+    while (query.next())
+        ++count;
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const SyntheticOptions synthetic = openSyntheticArchive(dir.path(), argc, argv);
+    const int lastYear = synthetic.firstYear + synthetic.years - 1;
+    std::printf("archive: %d entries over %d years; peak %.0f MB after creating it\n",
+                synthetic.entries, synthetic.years, peakMegabytes());
+
+    Connection connection(Archive(dir.path()), Connection::Mode::ReadOnly);
+    must(connection.isOpen(), connection.errorText());
+    ReportSettings settings;
+    settings.dateFrom = QDate(lastYear, 1, 1);
+    settings.dateTo = QDate(lastYear, 12, 31);
+    settings.output = ReportOutput::Pdf;
+    settings.source = accountCardsStatement(settings);
+    std::printf("account cards %s - %s, every sub-account, portrait:\n",
+                qPrintable(isoDate(settings.dateFrom)), qPrintable(isoDate(settings.dateTo)));
+
+    qint64 lines = 0;
+    const double query =
+        timed("bare query", [&] { lines = bareQuery(connection.database(), settings.source); });
+    ReportDocument document;
+    QString error;
+    const double layout = timed("layout", [&] {
+        must(layOutAccountCards(connection.database(), settings, QPageLayout::Portrait,
+                                u"Benchmark"_s, &document, &error),
+             error);
+    });
+    const QTemporaryDir out;
+    const QString pdf = out.filePath(u"schede.pdf"_s);
+    const double written = timed("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
+    std::printf("  %lld lines, %zu cards, %d pages, PDF %.1f MB\n", lines, document.toc.size(),
+                document.pageCount(), QFileInfo(pdf).size() / 1048576.0);
+    std::printf("  layout + PDF %.2f s (the bare query alone %.2f s); peak %.0f MB\n",
+                layout + written, query, peakMegabytes());
+    return 0;
+}
