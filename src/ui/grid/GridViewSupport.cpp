@@ -112,7 +112,9 @@ bool GridViewSupport::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_view && event->type() == QEvent::Resize)
         shareNow();
-    if (watched == m_view->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    // The type first: while the view is being destroyed its viewport still sends events, and the
+    // view may no longer be asked for anything.
+    if (event->type() == QEvent::MouseButtonRelease && watched == m_view->viewport()) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         emit mouseReleased(mouse->button(), mouse->globalPosition().toPoint());
     }
