@@ -227,7 +227,10 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error)
 {
     const FiscalYear year{print.yearStart, print.yearEnd, {}};
     FinalPrint recorded = print;
-    recorded.printedAt = QDateTime::currentDateTime();
+    // Whole seconds, as the record keeps them.
+    const QDateTime now = QDateTime::currentDateTime();
+    recorded.printedAt =
+        QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     const bool ok = inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
