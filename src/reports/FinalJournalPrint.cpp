@@ -49,15 +49,18 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
         return std::nullopt;
     run.start = *start;
     run.dateTo = dateTo;
+    if (start->dateFrom > year.end)
+        return refuse(error, u"Il libro giornale dell'esercizio è già stampato in definitiva "
+                             u"fino all'ultimo giorno."_s);
     if (!run.dateTo.isValid()) {
         const std::optional<QDate> last = lastEntryDate(database, year, error);
         if (!last)
             return std::nullopt;
+        if (!last->isValid() || *last < start->dateFrom)
+            return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1."_s.arg(
+                                     shown(start->dateFrom)));
         run.dateTo = *last;
     }
-    if (start->dateFrom > year.end)
-        return refuse(error, u"Il libro giornale dell'esercizio è già stampato in definitiva "
-                             u"fino all'ultimo giorno."_s);
     if (!run.dateTo.isValid() || run.dateTo < start->dateFrom || run.dateTo > year.end)
         return refuse(error, u"La stampa definitiva deve terminare tra il %1 e il %2."_s.arg(
                                  shown(start->dateFrom), shown(year.end)));
