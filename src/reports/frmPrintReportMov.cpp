@@ -237,6 +237,8 @@ QGroupBox *frmPrintReportMov::buildJournalFrame()
     m_lblDefinitiva = new QLabel(m_journalFrame);
     m_lblDefinitiva->setObjectName(u"lblDefinitiva"_s);
     m_lblDefinitiva->setWordWrap(true);
+    // Room for the two lines it may take, in a window whose size is fixed on opening.
+    m_lblDefinitiva->setMinimumHeight(m_lblDefinitiva->fontMetrics().lineSpacing() * 2);
     layout->addRow(m_lblDefinitiva);
 
     auto *actions = new QHBoxLayout;
@@ -387,6 +389,11 @@ void frmPrintReportMov::reportChanged()
     m_filterFrame->setVisible(showsAccountFilter(code));
     m_journalFrame->setVisible(showsJournalOptions(code));
     m_balanceFrame->setVisible(showsBalanceOptions(code));
+    // The period frame is shared: only the journal's final print fixes its first day.
+    if (showsJournalOptions(code) && finalPrint())
+        finalPrintToggled();
+    else
+        m_dat1->setEnabled(true);
     const std::optional<ReportEntry> report = reportEntry(code);
     m_lblNotes->setText(report ? report->note : QString());
 }

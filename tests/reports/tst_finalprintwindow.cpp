@@ -105,6 +105,12 @@ private slots:
         QCOMPARE(state->text(),
                  u"Prima stampa definitiva dell'esercizio: dal 01/01/2024, foglio 1."_s);
 
+        // The other reports keep their own period.
+        window.selectReport(ReportCode::Bilancio);
+        QVERIFY(from->isEnabled());
+        window.selectReport(ReportCode::GiornaleContabile);
+        QVERIFY(!from->isEnabled());
+
         // January to March in PDF.
         typeMonthAndDay(to, u"03"_s, u"31"_s);
         QCOMPARE(to->date(), QDate(2024, 3, 31));
