@@ -7,8 +7,8 @@
 #include "data/FinalPrints.h"
 #include "data/InstanceLock.h"
 #include "data/PatternFormatter.h"
-#include "data/SqlText.h"
 #include "data/Renumbering.h"
+#include "data/SqlText.h"
 #include "data/cEnvironment.h"
 #include "statements/BalanceJson.h"
 
