@@ -1,5 +1,6 @@
 #include "archive/ArchiveCheck.h"
 
+#include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 
@@ -91,6 +92,43 @@ bool readInvalidValues(const Connection &connection, QList<InvalidValue> *invali
     return true;
 }
 
+// Every month, sub-account and entry type where the kept totals and the entry rows disagree,
+// either way round; a kept line of zeros stands for no rows.
+const QString MonthlyTotalsDriftSql = uR"(
+WITH actual AS (
+  SELECT s.conto, substr(rm.data, 1, 7) AS mese, rm.tipo, SUM(s.dare) AS dare,
+         SUM(s.avere) AS avere
+    FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM regdet
+           WHERE contodare IS NOT NULL
+          UNION ALL
+          SELECT idRegMain, contoavere, 0, importo FROM regdet WHERE contoavere IS NOT NULL) s
+    JOIN regmain rm ON rm.id = s.idRegMain
+   GROUP BY s.conto, mese, rm.tipo)
+SELECT a.conto, a.mese, a.tipo FROM actual a
+ WHERE NOT EXISTS (SELECT 1 FROM saldi_mese k WHERE k.conto = a.conto AND k.mese = a.mese
+                      AND k.tipo = a.tipo AND k.dare = a.dare AND k.avere = a.avere)
+UNION
+SELECT k.conto, k.mese, k.tipo FROM saldi_mese k
+ WHERE (k.dare <> 0 OR k.avere <> 0)
+   AND NOT EXISTS (SELECT 1 FROM actual a WHERE a.conto = k.conto AND a.mese = k.mese
+                      AND a.tipo = k.tipo)
+ORDER BY 1, 2, 3
+)"_s;
+
+bool readMonthlyTotalsDrift(const Connection &connection, QList<MonthlyTotalDrift> *drift,
+                            QString *error)
+{
+    if (!hasMonthlyTotals(connection.database()))
+        return true;
+    QSqlQuery query = connection.query();
+    if (!runSql(query, MonthlyTotalsDriftSql, {}, error))
+        return false;
+    while (query.next())
+        drift->append(
+            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toInt()});
+    return true;
+}
+
 QJsonArray idsToJson(const QList<qint64> &ids)
 {
     QJsonArray array;
@@ -104,7 +142,8 @@ QJsonArray idsToJson(const QList<qint64> &ids)
 bool ArchiveCheck::sound() const
 {
     return progressiviAllineati && integrity.isEmpty() && foreignKeys.isEmpty() &&
-           unbalanced.isEmpty() && withoutRows.isEmpty() && invalidValues.isEmpty();
+           unbalanced.isEmpty() && withoutRows.isEmpty() && invalidValues.isEmpty() &&
+           monthlyTotals.isEmpty();
 }
 
 QJsonObject ArchiveCheck::toJson() const
@@ -120,6 +159,11 @@ QJsonObject ArchiveCheck::toJson() const
                                   {u"id"_s, value.id},
                                   {u"column"_s, value.column},
                                   {u"value"_s, QJsonValue::fromVariant(value.value)}});
+    QJsonArray drift;
+    for (const MonthlyTotalDrift &month : monthlyTotals)
+        drift.append(QJsonObject{{u"conto"_s, month.subAccountId},
+                                 {u"mese"_s, month.month},
+                                 {u"tipo"_s, month.entryType}});
     return {{u"progressiviAllineati"_s, progressiviAllineati},
             {u"integrity"_s, integrity.isEmpty()
                                  ? QJsonValue(u"ok"_s)
@@ -127,7 +171,8 @@ QJsonObject ArchiveCheck::toJson() const
             {u"foreignKeys"_s, foreign},
             {u"unbalanced"_s, idsToJson(unbalanced)},
             {u"withoutRows"_s, idsToJson(withoutRows)},
-            {u"invalidValues"_s, values}};
+            {u"invalidValues"_s, values},
+            {u"monthlyTotals"_s, drift}};
 }
 
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
@@ -153,7 +198,8 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
                  u"SELECT id FROM regmain WHERE data BETWEEN ? AND ? AND NOT EXISTS "
                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id) ORDER BY id"_s,
                  year, &check.withoutRows, error) ||
-        !readInvalidValues(connection, &check.invalidValues, error))
+        !readInvalidValues(connection, &check.invalidValues, error) ||
+        !readMonthlyTotalsDrift(connection, &check.monthlyTotals, error))
         return std::nullopt;
     const std::optional<bool> misaligned = ProgressiviDisallineati(connection, first, last, error);
     if (!misaligned)

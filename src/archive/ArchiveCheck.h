@@ -26,6 +26,13 @@ struct InvalidValue {
     QVariant value;
 };
 
+// A month of a sub-account whose kept totals differ from the sum of its entry rows.
+struct MonthlyTotalDrift {
+    qint64 subAccountId = 0;
+    QString month; // "2024-03"
+    int entryType = 0;
+};
+
 // What a check of an archive found for one fiscal year.
 struct ArchiveCheck {
     bool progressiviAllineati = true;
@@ -34,13 +41,15 @@ struct ArchiveCheck {
     QList<qint64> unbalanced;  // entries of the year whose debits and credits differ
     QList<qint64> withoutRows; // entries of the year without rows
     QList<InvalidValue> invalidValues;
+    QList<MonthlyTotalDrift> monthlyTotals; // over the whole file
 
     bool sound() const;
     QJsonObject toJson() const;
 };
 
-// Checks the archive, only reading: the engine's integrity and references for the whole file,
-// the numbering, balance and rows of the entries dated first..last, and the values of every
-// table against the tables' rules. A failure of the engine gives nothing and its text in *error.
+// Checks the archive, only reading: the engine's integrity and references and the kept monthly
+// totals for the whole file, the numbering, balance and rows of the entries dated first..last, and
+// the values of every table against the tables' rules. A failure of the engine gives nothing and
+// its text in *error.
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
                                          const QDate &last, QString *error);

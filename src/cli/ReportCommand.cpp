@@ -1,12 +1,13 @@
 #include "cli/ReportCommand.h"
 
+#include "chart/ChartPrintout.h"
 #include "cli/CliSupport.h"
-
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
 #include "data/SqlText.h"
+#include "data/cEnvironment.h"
 #include "reports/FinalJournalPrint.h"
 #include "reports/JournalBook.h"
 #include "reports/engine/ReportExport.h"
@@ -17,6 +18,7 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -219,6 +221,41 @@ int balance(const ReportRequest &request, BalanceKind kind)
     return exportDocument(document, request);
 }
 
+// The chart printout in the layout of --layout (1 indented, the default; 2 aligned left), with
+// the archive's organisation name and nature captions.
+int chartPrintout(const ReportRequest &request)
+{
+    ChartPrintoutOptions options;
+    if (!readLevels(request.parser, &options.levels))
+        return ExitUsage;
+    if (std::none_of(options.levels.begin(), options.levels.end(),
+                     [](bool shown) { return shown; })) {
+        printError(u"Indicare almeno un livello da stampare."_s);
+        return ExitUsage;
+    }
+    const QString layout = request.parser.value(u"layout"_s);
+    if (!layout.isEmpty() && layout != u"1"_s && layout != u"2"_s) {
+        printError(u"Tipo di stampa non valido: \"%1\" (usare 1 o 2)."_s.arg(layout));
+        return ExitUsage;
+    }
+    cEnvironment environment(Archive::ofDatabase(request.connection.database().databaseName()));
+    QString error;
+    if (!environment.Update(&error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    options.organisation = environment.anas01;
+    options.headings = natureHeadings(environment);
+    options.layout = layout == u"2"_s ? ChartLayout::AlignedLeft : ChartLayout::Indented;
+    options.exporting = request.format == ExportFormat::Xlsx;
+    ReportDocument document;
+    if (!layOutChartPrintout(request.connection.database(), options, &document, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    return exportDocument(document, request);
+}
+
 struct ReportEntry {
     QString name;
     bool json; // also writes .json
@@ -233,6 +270,7 @@ const std::vector<ReportEntry> &reportTable()
          [](const ReportRequest &request) { return balance(request, BalanceKind::Sequential); }},
         {u"bilancio-contrapposto"_s, true,
          [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
+        {u"pdc"_s, false, chartPrintout},
     };
     return table;
 }
@@ -295,7 +333,7 @@ int runReportCommand(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.addPositionalArgument(u"report"_s,
-                                 u"report giornale | bilancio | bilancio-contrapposto"_s);
+                                 u"report giornale | bilancio | bilancio-contrapposto | pdc"_s);
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
@@ -309,6 +347,9 @@ int runReportCommand(int argc, char *argv[])
     parser.addOption({u"codes"_s, u"Mostra i codici dei mastri e dei conti."_s});
     parser.addOption(
         {u"levels"_s, u"Livelli stampati (gruppo,mastro,conto,sottoconto)."_s, u"livelli"_s});
+    parser.addOption({u"layout"_s,
+                      u"Piano dei conti: 1 voci indentate, 2 voci allineate a sinistra."_s,
+                      u"tipo"_s});
     parser.addOption({u"out"_s,
                       u"File da scrivere (.pdf, .xlsx, .rtf, .html; bilanci anche .json)."_s,
                       u"file"_s});
@@ -327,6 +368,8 @@ int runReportCommand(int argc, char *argv[])
                u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
                u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
                u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
-               u"[--levels gruppo,mastro,conto,sottoconto] --out FILE"_s);
+               u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
+               u"     tovrin3-cli report pdc --archive CARTELLA "
+               u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE"_s);
     return ExitUsage;
 }

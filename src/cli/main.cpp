@@ -36,6 +36,8 @@ const QString Usage =
     u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] [--zero-balances] "
     u"[--closing-entries] [--hide-marked] [--codes] [--levels gruppo,mastro,conto,sottoconto] "
     u"--out FILE\n"
+    u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
+    u"--out FILE\n"
     u"  report giornale --final --archive CARTELLA [--date AAAA-MM-GG] [--to AAAA-MM-GG] "
     u"--out FILE.pdf\n"
     u"  final-prints --archive CARTELLA [--date AAAA-MM-GG] [--year AAAA] [--json]\n"

@@ -1,5 +1,6 @@
 #include "program/ReportCommands.h"
 
+#include "chart/frmPrintReportPdC.h"
 #include "data/Database.h"
 #include "data/cEnvironment.h"
 #include "main/frmMain.h"
@@ -24,6 +25,7 @@ namespace {
 struct ReportHost {
     ReportSettings settings;
     QPointer<frmPrintReportMov> window;
+    QPointer<frmPrintReportPdC> chartWindow;
 };
 
 BalanceOptions balanceOptionsOf(const ReportSettings &settings)
@@ -83,8 +85,9 @@ void wireReportCommands(frmMain &main, cEnvironment &environment)
         if (!choice)
             return;
         if (*choice == frmPrintChoose::PianoDeiConti) {
-            MessageService::instance().inform(
-                &main, u"Il report \"Piano dei Conti\" non è ancora disponibile."_s);
+            if (!host->chartWindow)
+                host->chartWindow = new frmPrintReportPdC(environment, &main);
+            host->chartWindow->Stampa();
             return;
         }
         if (!host->window)

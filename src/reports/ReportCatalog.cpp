@@ -66,11 +66,3 @@ std::optional<int> parseSheetNumber(const QString &text)
         return std::nullopt;
     return number;
 }
-
-std::array<bool, 4> levelsAfterToggle(std::array<bool, 4> levels, int index, bool checked)
-{
-    levels[std::size_t(index)] = checked;
-    if (std::none_of(levels.begin(), levels.end(), [](bool level) { return level; }))
-        levels[std::size_t(index)] = true;
-    return levels;
-}

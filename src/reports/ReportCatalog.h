@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 
-#include <array>
 #include <optional>
 
 // The accounting reports the options window offers, by code.
@@ -40,7 +39,3 @@ bool showsBalanceOptions(int code);
 // The first sheet number typed in the journal options: digits only and within the book's
 // 16-bit numbering; nothing otherwise.
 std::optional<int> parseSheetNumber(const QString &text);
-
-// The level boxes after the user set box index to checked: a box cleared when it was the last
-// one checked stays checked, so that a report always shows some level.
-std::array<bool, 4> levelsAfterToggle(std::array<bool, 4> levels, int index, bool checked);

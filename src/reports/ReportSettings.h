@@ -1,14 +1,13 @@
 #pragma once
 
+#include "reports/engine/ReportExport.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
 #include <QVariantList>
 
 #include <array>
-
-// How a report leaves the program.
-enum class ReportOutput : int { Print = 0, Preview = 1, Excel = 10, Rtf = 11, Pdf = 12 };
 
 // The account filter: the chosen sub-accounts or the chosen accounts, by id.
 enum class FilterLevel : int { Sottoconto = 0, Conto = 1 };

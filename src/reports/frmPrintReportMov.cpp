@@ -12,7 +12,6 @@
 #include "ui/MessageService.h"
 #include "ui/PreviewDocument.h"
 #include "ui/ReportOutput.h"
-#include "ui/ReportPreview.h"
 #include "ui/ReportProgressDialog.h"
 #include "ui/WindowUtils.h"
 
@@ -40,22 +39,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-std::optional<PreviewDocument::Format> exportFormat(ReportOutput output)
-{
-    switch (output) {
-    case ReportOutput::Excel:
-        return PreviewDocument::Format::Excel;
-    case ReportOutput::Rtf:
-        return PreviewDocument::Format::Rtf;
-    case ReportOutput::Pdf:
-        return PreviewDocument::Format::Pdf;
-    case ReportOutput::Print:
-    case ReportOutput::Preview:
-        break;
-    }
-    return std::nullopt;
-}
 
 QString shownDate(const QDate &date)
 {
@@ -303,10 +286,9 @@ QGroupBox *frmPrintReportMov::buildBalanceFrame()
         m_chkLevels[index] = new QCheckBox(captions[index], levelsFrame);
         m_chkLevels[index]->setObjectName(u"chkLivello%1"_s.arg(index));
         m_chkLevels[index]->setChecked(true);
-        connect(m_chkLevels[index], &QCheckBox::toggled, this,
-                [this, index](bool checked) { levelToggled(index, checked); });
         levels->addWidget(m_chkLevels[index]);
     }
+    keepOneChecked({m_chkLevels[0], m_chkLevels[1], m_chkLevels[2], m_chkLevels[3]});
     levels->addStretch(1);
     layout->addWidget(levelsFrame);
     return m_balanceFrame;
@@ -433,18 +415,6 @@ void frmPrintReportMov::updateFilterListStates()
     m_cmbConti[2]->setEnabled(m_cmbConti[1]->currentIndex() > 0);
 }
 
-void frmPrintReportMov::levelToggled(int index, bool checked)
-{
-    std::array<bool, 4> levels;
-    for (int level = 0; level < 4; ++level)
-        levels[std::size_t(level)] = m_chkLevels[level]->isChecked();
-    const std::array<bool, 4> kept = levelsAfterToggle(levels, index, checked);
-    if (kept[std::size_t(index)] != checked) {
-        const QSignalBlocker blocker(m_chkLevels[index]);
-        m_chkLevels[index]->setChecked(kept[std::size_t(index)]);
-    }
-}
-
 bool frmPrintReportMov::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_txtFoglio && event->type() == QEvent::FocusOut) {
@@ -516,7 +486,7 @@ void frmPrintReportMov::run(ReportOutput output)
             this, u"Il report \"%1\" non è ancora disponibile."_s.arg(report->name));
         return;
     }
-    const std::optional<PreviewDocument::Format> format = exportFormat(output);
+    const std::optional<PreviewDocument::Format> format = exportFormatFor(output);
     if (format && !found->second.exports.contains(output)) {
         MessageService::instance().inform(
             this, u"Il report \"%1\" non si può esportare in questo formato."_s.arg(report->name));
@@ -533,22 +503,10 @@ void frmPrintReportMov::run(ReportOutput output)
         document = found->second.layout(m_settings, progress, &error);
     }
     if (document)
-        deliver(*document, output);
+        deliverReport(this, *document, output, documentsFolder());
     else if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     m_settings.exporting = false;
-}
-
-void frmPrintReportMov::deliver(const PreviewDocument &document, ReportOutput output)
-{
-    if (output == ReportOutput::Preview) {
-        ReportPreview preview(document, this);
-        preview.exec();
-    } else if (output == ReportOutput::Print) {
-        printDocument(this, document);
-    } else if (const std::optional<PreviewDocument::Format> format = exportFormat(output)) {
-        exportDocument(this, document, *format, documentsFolder());
-    }
 }
 
 QString frmPrintReportMov::documentsFolder() const
@@ -630,8 +588,7 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
     }
     const LaidOutReport pages(std::move(document));
     if (output == ReportOutput::Preview) {
-        ReportPreview preview(pages, this);
-        preview.exec();
+        deliverReport(this, pages, output, documentsFolder());
         return;
     }
     std::optional<FinalPrint> recorded;

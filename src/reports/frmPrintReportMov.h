@@ -75,7 +75,6 @@ private:
     void fillFilterLists();
     void filterListChanged(int list);
     void updateFilterListStates();
-    void levelToggled(int index, bool checked);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     void finalPrintToggled();
@@ -84,7 +83,6 @@ private:
 
     void collectSettings(int code);
     bool sheetNumberAccepted();
-    void deliver(const PreviewDocument &document, ReportOutput output);
     QString documentsFolder() const;
 
     cEnvironment &m_environment;

@@ -1,6 +1,7 @@
 #include "ui/ReportOutput.h"
 
 #include "ui/MessageService.h"
+#include "ui/ReportPreview.h"
 
 #include <QPainter>
 #include <QPdfWriter>
@@ -76,7 +77,7 @@ QString exportFilter(PreviewDocument::Format format)
     case PreviewDocument::Format::Rtf:
         return u"Rich Text Format (*.rtf)"_s;
     case PreviewDocument::Format::Html:
-        return u"Pagina web (*.html)"_s;
+        return u"Formato HTML (*.html)"_s;
     case PreviewDocument::Format::Pdf:
         break;
     }
@@ -111,4 +112,35 @@ QString exportDocument(QWidget *parent, const PreviewDocument &document,
         return {};
     }
     return path;
+}
+
+std::optional<PreviewDocument::Format> exportFormatFor(ReportOutput output)
+{
+    switch (output) {
+    case ReportOutput::Excel:
+        return PreviewDocument::Format::Excel;
+    case ReportOutput::Rtf:
+        return PreviewDocument::Format::Rtf;
+    case ReportOutput::Pdf:
+        return PreviewDocument::Format::Pdf;
+    case ReportOutput::Html:
+        return PreviewDocument::Format::Html;
+    case ReportOutput::Print:
+    case ReportOutput::Preview:
+        break;
+    }
+    return std::nullopt;
+}
+
+void deliverReport(QWidget *parent, const PreviewDocument &document, ReportOutput output,
+                   const QString &startFolder)
+{
+    if (output == ReportOutput::Preview) {
+        ReportPreview preview(document, parent);
+        preview.exec();
+    } else if (output == ReportOutput::Print) {
+        printDocument(parent, document);
+    } else if (const std::optional<PreviewDocument::Format> format = exportFormatFor(output)) {
+        exportDocument(parent, document, *format, startFolder);
+    }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "reports/engine/ReportExport.h"
 #include "ui/PreviewDocument.h"
 
 #include <QString>
+
+#include <optional>
 
 class QPagedPaintDevice;
 class QWidget;
@@ -34,3 +37,11 @@ QString exportSuffix(PreviewDocument::Format format);
 // Returns the file written, empty when none.
 QString exportDocument(QWidget *parent, const PreviewDocument &document,
                        PreviewDocument::Format format, const QString &startFolder);
+
+// The file format of an export output; nothing for the printer and the preview.
+std::optional<PreviewDocument::Format> exportFormatFor(ReportOutput output);
+
+// Sends the pages where output says: the printer dialog, a modal preview owned by parent, or
+// an export file chosen in the save dialog that starts in startFolder.
+void deliverReport(QWidget *parent, const PreviewDocument &document, ReportOutput output,
+                   const QString &startFolder);

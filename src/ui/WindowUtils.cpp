@@ -3,6 +3,7 @@
 #include "ui/FieldRules.h"
 #include "ui/Help.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include <QObject>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,4 +79,14 @@ QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButto
         button->setAutoDefault(false);
     QObject::connect(*annulla, &QPushButton::clicked, dialog, &QDialog::reject);
     return buttons;
+}
+
+void keepOneChecked(const QList<QCheckBox *> &boxes)
+{
+    for (QCheckBox *box : boxes)
+        QObject::connect(box, &QCheckBox::toggled, box, [box, boxes](bool checked) {
+            if (!checked && std::none_of(boxes.begin(), boxes.end(),
+                                         [](const QCheckBox *other) { return other->isChecked(); }))
+                box->setChecked(true);
+        });
 }

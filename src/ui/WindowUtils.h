@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
+class QCheckBox;
 class QDialog;
 class QDialogButtonBox;
 class QLabel;
@@ -26,3 +28,6 @@ int twipsToPixels(const QWidget *widget, int twips);
 // Enter in a text box or a drop-down of the window moves to the next field, as everywhere in
 // the program; buttons keep Enter for themselves.
 void enterMovesToNextField(QWidget *window);
+
+// The boxes keep at least one of them checked: clearing the last checked box checks it again.
+void keepOneChecked(const QList<QCheckBox *> &boxes);

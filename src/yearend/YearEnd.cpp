@@ -1,5 +1,6 @@
 #include "yearend/YearEnd.h"
 
+#include "data/Balances.h"
 #include "data/FinalPrints.h"
 #include "data/Parametri.h"
 #include "data/PatternFormatter.h"
@@ -20,12 +21,21 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-QString naturesIn(const QList<int> &natures)
+// The balance (saldo) of each sub-account of the natures over the previous year, by id.
+std::optional<QMap<qint64, Money>> previousYearBalances(const Connection &connection,
+                                                        const YearEndYears &years,
+                                                        const QList<int> &natures, QString *error)
 {
-    QStringList codes;
-    for (int nature : natures)
-        codes.append(QString::number(nature));
-    return codes.join(u", "_s);
+    std::vector<SubAccountBalance> lines;
+    if (!subAccountBalances(connection.database(), years.prevStart, years.prevEnd,
+                            EntryFilter::AllEntries, &lines, error))
+        return std::nullopt;
+    QMap<qint64, Money> balances;
+    for (const SubAccountBalance &line : lines) {
+        if (natures.contains(line.nature))
+            balances.insert(line.subAccountId, line.saldo());
+    }
+    return balances;
 }
 
 // A row that posts amount to account on one side only.
@@ -116,14 +126,14 @@ std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYea
 std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
                                         QString *error)
 {
-    QSqlQuery query = connection.query();
-    if (!runSql(query,
-                u"SELECT COALESCE(SUM(saldo), 0) FROM schede "
-                u"WHERE mTipo IN (1, 2) AND data BETWEEN ? AND ?"_s,
-                {isoDate(years.prevStart), isoDate(years.prevEnd)}, error) ||
-        !query.next())
+    const std::optional<QMap<qint64, Money>> balances =
+        previousYearBalances(connection, years, {1, 2}, error);
+    if (!balances)
         return std::nullopt;
-    return Money::fromUnits(query.value(0).toLongLong());
+    Money result;
+    for (const Money &balance : *balances)
+        result += balance;
+    return result;
 }
 
 YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, Money result,
@@ -230,7 +240,8 @@ bool YearEndGenerator::RegistraRisultato(QString *error)
 bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
 {
     // Both passes work on the previous year as it stood before this step wrote anything.
-    std::optional<QMap<qint64, Money>> balances = balancesOf(pass.natures, error);
+    std::optional<QMap<qint64, Money>> balances =
+        previousYearBalances(m_connection, m_years, pass.natures, error);
     if (!balances)
         return false;
     if (pass.carriesResult)
@@ -255,21 +266,6 @@ bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
             return false;
     }
     return true;
-}
-
-std::optional<QMap<qint64, Money>> YearEndGenerator::balancesOf(const QList<int> &natures,
-                                                                QString *error)
-{
-    QSqlQuery query = m_connection.query();
-    if (!runSql(query,
-                u"SELECT conto, SUM(saldo) FROM schede WHERE mTipo IN ("_s + naturesIn(natures) +
-                    u") AND data BETWEEN ? AND ? GROUP BY conto"_s,
-                {isoDate(m_years.prevStart), isoDate(m_years.prevEnd)}, error))
-        return std::nullopt;
-    QMap<qint64, Money> balances;
-    while (query.next())
-        balances.insert(query.value(0).toLongLong(), Money::fromUnits(query.value(1).toLongLong()));
-    return balances;
 }
 
 bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &headerText,

@@ -101,7 +101,6 @@ private:
         bool carriesResult = false;
     };
     bool balancedEntries(const Pass &pass, QString *error);
-    std::optional<QMap<qint64, Money>> balancesOf(const QList<int> &natures, QString *error);
     bool writeEntry(const QDate &date, int tipo, const QVariant &headerText,
                     const QList<EntryRow> &rows, QString *error);
 

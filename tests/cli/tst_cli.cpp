@@ -354,8 +354,8 @@ private slots:
         const QJsonObject check = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QCOMPARE(check.value(u"progressiviAllineati"_s).toBool(), true);
         QCOMPARE(check.value(u"integrity"_s).toString(), u"ok"_s);
-        for (const auto &key :
-             {u"foreignKeys"_s, u"unbalanced"_s, u"withoutRows"_s, u"invalidValues"_s}) {
+        for (const auto &key : {u"foreignKeys"_s, u"unbalanced"_s, u"withoutRows"_s,
+                                u"invalidValues"_s, u"monthlyTotals"_s}) {
             QVERIFY2(check.value(key).isArray(), qPrintable(key));
             QVERIFY2(check.value(key).toArray().isEmpty(), qPrintable(key));
         }
@@ -377,11 +377,14 @@ private slots:
         const qint64 otherYear = a.addEntry(
             QDate(2023, 3, 7), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
         editBehindTheProgram(
-            a, {u"DELETE FROM regdet WHERE idRegMain = %1 AND contoavere IS NOT NULL"_s.arg(halved),
-                u"DELETE FROM regdet WHERE idRegMain = %1"_s.arg(empty),
-                u"UPDATE regmain SET data = '2024-02-30' WHERE id = %1"_s.arg(otherYear),
-                u"UPDATE regdet SET importo = 12.5, contoavere = 9999 WHERE idRegMain = %1"_s.arg(
-                    sound)});
+            a,
+            {u"DELETE FROM regdet WHERE idRegMain = %1 AND contoavere IS NOT NULL"_s.arg(halved),
+             u"DELETE FROM regdet WHERE idRegMain = %1"_s.arg(empty),
+             u"UPDATE regmain SET data = '2024-02-30' WHERE id = %1"_s.arg(otherYear),
+             u"UPDATE regdet SET importo = 12.5, contoavere = 9999 WHERE idRegMain = %1"_s.arg(
+                 sound),
+             u"UPDATE saldi_mese SET dare = dare + 1 WHERE conto = %1 AND mese = '2024-03'"_s.arg(
+                 cassa)});
 
         const Run run = cli(
             {u"check"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-01"_s, u"--json"_s});
@@ -403,6 +406,8 @@ private slots:
                            u'=' + o.value(u"value"_s).toVariant().toString());
         }
         QCOMPARE(invalid, (QStringList{u"regmain.data=2024-02-30"_s, u"regdet.importo=12.5"_s}));
+        const QJsonObject drifted{{u"conto"_s, cassa}, {u"mese"_s, u"2024-03"_s}, {u"tipo"_s, 0}};
+        QCOMPARE(check.value(u"monthlyTotals"_s).toArray(), QJsonArray{drifted});
     }
 
     void checkCallsADamagedFileUnusable()

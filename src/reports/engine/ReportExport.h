@@ -6,6 +6,9 @@
 
 #include <optional>
 
+// How a report leaves the program: printed, previewed or exported to a file.
+enum class ReportOutput : int { Print = 0, Preview = 1, Excel = 10, Rtf = 11, Pdf = 12, Html = 13 };
+
 // Writers of laid-out pages to files. Each writes to a temporary file beside the target and
 // renames it at the end, so a failure leaves no half-written file (and an older file of that
 // name untouched); each returns false with an Italian reason in *error.

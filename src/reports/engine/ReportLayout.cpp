@@ -668,7 +668,8 @@ const std::vector<int> &Engine::sheetColumnsOf(const Band &band)
         const ReportItem &item = band.items[order[rank]];
         columns[order[rank]] = item.sheetColumn >= 0 ? item.sheetColumn : int(rank);
     }
-    if (isMain() && &band == &m_def.detail) {
+    // Every tabular band widens the sheet's columns, not the detail lines alone.
+    if (isMain() && (band.tabular || &band == &m_def.detail)) {
         std::vector<double> &widths = m_shared.document->sheetColumnWidths;
         for (size_t i : order) {
             const size_t column = size_t(columns[i]);

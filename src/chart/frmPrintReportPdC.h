@@ -1,0 +1,41 @@
+#pragma once
+
+#include "chart/ChartPrintout.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QListWidget;
+class QMenu;
+class cEnvironment;
+
+// The chart printout window: the layout, the levels shown, and the run to the printer, the
+// preview or an export file. Not modal; stays open between runs.
+class frmPrintReportPdC : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmPrintReportPdC(const cEnvironment &environment, QWidget *parent = nullptr);
+
+    // Fills the list of layouts, selects the first and shows the window.
+    void Stampa();
+
+    // The options the window's controls give, with the environment's heading texts.
+    ChartPrintoutOptions options(ReportOutput output) const;
+
+    // Lays the printout out and sends it to the output.
+    void run(ReportOutput output);
+
+private:
+    QWidget *buildLayoutList();
+    QWidget *buildLevelsFrame();
+    QLayout *buildButtons();
+    QString documentsFolder() const;
+
+    const cEnvironment &m_environment;
+    QListWidget *m_layouts = nullptr;
+    QCheckBox *m_chkLivelli[4] = {};
+    QCheckBox *m_chkHideMarked = nullptr;
+    QMenu *m_expMenu = nullptr;
+};
