@@ -130,6 +130,7 @@ private slots:
         messages.answers = {false};
         window.run(ReportOutput::Print);
         QCOMPARE(messages.shown.constLast(), u"La stampa è riuscita?"_s);
+        QCOMPARE(messages.defaultAnswers.constLast(), false);
         QCOMPARE(book.prints().size(), 1);
         messages.printFiles = {folder.filePath(u"q2.pdf"_s)};
         messages.answers = {true};
@@ -166,6 +167,7 @@ private slots:
         QVERIFY(messages.shown.constLast().startsWith(
             u"Annullare l'ultima stampa definitiva del Giornale contabile (dal 01/04/2024 al "
             u"15/06/2024, fogli 2-2)?"_s));
+        QCOMPARE(messages.defaultAnswers.constLast(), false);
         QCOMPARE(book.prints().size(), 2);
         messages.answers = {true};
         undo->click();
