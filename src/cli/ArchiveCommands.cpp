@@ -4,15 +4,21 @@
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
 #include "cli/CliSupport.h"
+#include "data/FinalPrints.h"
 #include "data/InstanceLock.h"
+#include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
+#include "data/SqlText.h"
 #include "data/cEnvironment.h"
+#include "statements/BalanceJson.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace Qt::StringLiterals;
 
@@ -173,5 +179,75 @@ int renumberCommand(const QCommandLineParser &parser)
         return reportFailure(u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
                              error);
     printLine(stdout, u"Ricalcolo effettuato con successo."_s);
+    return ExitStatus::Done;
+}
+
+namespace {
+
+QJsonObject finalPrintObject(const FinalPrint &print)
+{
+    return {{u"from"_s, isoDate(print.dateFrom)},
+            {u"to"_s, isoDate(print.dateTo)},
+            {u"firstSheet"_s, print.firstSheet},
+            {u"lastSheet"_s, print.lastSheet},
+            {u"firstRow"_s, qint64(print.firstRow)},
+            {u"lastRow"_s, qint64(print.lastRow)},
+            {u"debit"_s, decimalText(print.debit)},
+            {u"credit"_s, decimalText(print.credit)},
+            {u"printedAt"_s, print.printedAt.toString(Qt::ISODate)},
+            {u"sha256"_s, print.hash}};
+}
+
+QString finalPrintLine(const FinalPrint &print)
+{
+    const PatternFormatter formatter;
+    const auto date = [&](const QDate &day) { return formatter.format(day, u"dd/mm/yyyy"); };
+    const auto amount = [&](Money value) { return formatter.format(value, u"#,#.00"); };
+    return u"dal %1 al %2\tfogli %3-%4\trighe %5-%6\tDare %7\tAvere %8"_s.arg(
+        date(print.dateFrom), date(print.dateTo), QString::number(print.firstSheet),
+        QString::number(print.lastSheet), QString::number(print.firstRow),
+        QString::number(print.lastRow), amount(print.debit), amount(print.credit));
+}
+
+} // namespace
+
+int finalPrintsCommand(const QCommandLineParser &parser)
+{
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
+        return failure;
+    cEnvironment environment(*archive);
+    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
+        return *failed;
+    QString error;
+    if (parser.isSet(u"year"_s)) {
+        const std::optional<int> year = numberIn(parser.value(u"year"_s), 1900, 9999);
+        if (!year) {
+            printLine(stderr, u"Anno non valido: \"%1\"."_s.arg(parser.value(u"year"_s)));
+            return ExitStatus::Refused;
+        }
+        // The last day of the calendar year lies in the fiscal year that starts in it.
+        environment.setCurDate(QDate(*year, 12, 31));
+        if (!environment.Update(&error))
+            return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
+    }
+    const Connection connection(*archive, Connection::Mode::ReadOnly);
+    const std::optional<QList<FinalPrint>> prints =
+        connection.opened(&error)
+            ? finalPrintsOf(connection.database(),
+                            {environment.EseDate1(), environment.EseDate2(), {}}, &error)
+            : std::nullopt;
+    if (!prints)
+        return reportFailure(u"Impossibile leggere le stampe definitive."_s, error);
+    if (parser.isSet(u"json"_s)) {
+        QJsonArray list;
+        for (const FinalPrint &print : *prints)
+            list.append(finalPrintObject(print));
+        printLine(stdout, QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)));
+        return ExitStatus::Done;
+    }
+    for (const FinalPrint &print : *prints)
+        printLine(stdout, finalPrintLine(print));
     return ExitStatus::Done;
 }

@@ -12,3 +12,6 @@ int createArchiveCommand(const QCommandLineParser &parser);
 int checkArchiveCommand(const QCommandLineParser &parser);
 // Renumbers the current fiscal year, the previous one or both.
 int renumberCommand(const QCommandLineParser &parser);
+// Lists the final prints of the journal book of a fiscal year (the working date's, or the one
+// starting in --year), one a line or in JSON.
+int finalPrintsCommand(const QCommandLineParser &parser);

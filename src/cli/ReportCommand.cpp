@@ -1,12 +1,15 @@
 #include "cli/ReportCommand.h"
 
 #include "chart/ChartPrintout.h"
+#include "cli/CliSupport.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 #include "reports/AccountCardsReport.h"
+#include "reports/FinalJournalPrint.h"
 #include "reports/JournalBook.h"
 #include "reports/MovementList.h"
 #include "reports/engine/ReportExport.h"
@@ -53,6 +56,7 @@ struct ReportRequest {
     QString out;
     std::optional<ExportFormat> format; // none: the report's JSON
     QDate from, to;                     // the period: the fiscal year of the working date
+    FiscalYear year = {};               // the fiscal year of the working date
 };
 
 bool isJsonFile(const QString &fileName)
@@ -70,8 +74,58 @@ int exportDocument(const ReportDocument &document, const ReportRequest &request)
     return 0;
 }
 
+// The next final print of the year up to --to (the year's last entry when absent), written to
+// the PDF file and recorded; it continues the sheets, rows and totals of the year's last one.
+int finalJournalBook(const ReportRequest &request)
+{
+    const QCommandLineParser &parser = request.parser;
+    if (request.format != ExportFormat::Pdf || parser.isSet(u"from"_s) ||
+        parser.isSet(u"sheet-from"_s)) {
+        printError(u"La stampa definitiva si scrive in PDF e continua dall'ultima: --from e "
+                   u"--sheet-from non sono ammessi."_s);
+        return ExitUsage;
+    }
+    QString error;
+    const std::optional<OrganisationLines> organisation =
+        readOrganisation(request.connection.database(), &error);
+    const std::optional<FinalJournalPrint> run =
+        organisation
+            ? prepareFinalPrint(request.connection, request.year,
+                                parser.isSet(u"to"_s) ? request.to : QDate(), *organisation, &error)
+            : std::nullopt;
+    if (!run) {
+        printError(error);
+        return organisation ? ExitUsage : ExitFailure;
+    }
+    InstanceLock lock;
+    if (!lock.tryLock())
+        return reportLocked();
+    ReportDocument document;
+    const std::optional<FinalPrint> recorded =
+        layOutJournalBook(request.connection.database(), run->options, &document, &error)
+            ? writeFinalJournalPdf(Archive(parser.value(u"archive"_s)), *run, document, request.out,
+                                   &error)
+            : std::nullopt;
+    if (!recorded) {
+        printError(error);
+        return ExitFailure;
+    }
+    std::fputs(u"Stampa definitiva dal %1 al %2: fogli %3-%4, righe %5-%6.\n"_s
+                   .arg(isoDate(recorded->dateFrom), isoDate(recorded->dateTo))
+                   .arg(recorded->firstSheet)
+                   .arg(recorded->lastSheet)
+                   .arg(recorded->firstRow)
+                   .arg(recorded->lastRow)
+                   .toUtf8()
+                   .constData(),
+               stdout);
+    return 0;
+}
+
 int journalBook(const ReportRequest &request)
 {
+    if (request.parser.isSet(u"final"_s))
+        return finalJournalBook(request);
     int firstSheet = 1;
     if (request.parser.isSet(u"sheet-from"_s)) {
         bool numeric = false;
@@ -324,6 +378,7 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         return ExitFailure;
     }
     ReportRequest request{parser, connection, out, format, year->dateFrom, year->dateTo};
+    request.year = {year->dateFrom, year->dateTo, year->yearLabel};
     if (from.isValid())
         request.from = from;
     if (to.isValid())
@@ -355,6 +410,7 @@ int runReportCommand(int argc, char *argv[])
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
     parser.addOption({u"to"_s, u"Ultima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
     parser.addOption({u"sheet-from"_s, u"Numero del primo foglio."_s, u"numero"_s});
+    parser.addOption({u"final"_s, u"Stampa definitiva del giornale, registrata nell'archivio."_s});
     parser.addOption({u"by-nature"_s, u"Bilancio a colonne fisse (sezioni per natura)."_s});
     parser.addOption({u"zero-balances"_s, u"Anche i sottoconti con saldo uguale a zero."_s});
     parser.addOption({u"closing-entries"_s, u"Includi le registrazioni di chiusura."_s});
@@ -386,6 +442,8 @@ int runReportCommand(int argc, char *argv[])
         printError(u"Opzione non riconosciuta o senza valore."_s);
     printError(u"Uso: tovrin3-cli report giornale --archive CARTELLA [--date AAAA-MM-GG] "
                u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
+               u"     tovrin3-cli report giornale --final --archive CARTELLA [--date AAAA-MM-GG] "
+               u"[--to AAAA-MM-GG] --out FILE.pdf\n"
                u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
                u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
                u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "

@@ -41,6 +41,9 @@ const QString Usage =
     u"  report movimenti|movimenti-orizzontale|schede|schede-orizzontale --archive CARTELLA "
     u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--subaccount ID]... "
     u"[--account ID]... --out FILE\n"
+    u"  report giornale --final --archive CARTELLA [--date AAAA-MM-GG] [--to AAAA-MM-GG] "
+    u"--out FILE.pdf\n"
+    u"  final-prints --archive CARTELLA [--date AAAA-MM-GG] [--year AAAA] [--json]\n"
     u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
@@ -161,6 +164,7 @@ int main(int argc, char *argv[])
         {u"period"_s, u"Esercizio da rinumerare: current, previous o both."_s, u"periodo"_s},
         {u"template"_s, u"Modello di foglio di calcolo da compilare."_s, u"file"_s},
         {u"out"_s, u"File .xlsx da generare."_s, u"file"_s},
+        {u"year"_s, u"Esercizio che inizia nell'anno indicato."_s, u"anno"_s},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parseProblem(parser));
@@ -183,6 +187,8 @@ int main(int argc, char *argv[])
         return checkArchiveCommand(parser);
     if (command == u"fill"_s && withArchive)
         return fillCommand(parser);
+    if (command == u"final-prints"_s && withArchive)
+        return finalPrintsCommand(parser);
     if (command == u"renumber"_s && withArchive && parser.isSet(u"period"_s))
         return renumberCommand(parser);
     return usageError(command.isEmpty() ? QString()

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/EngineErrors.h"
+#include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
@@ -71,6 +72,7 @@ bool stampVersion(const Archive &archive, QString *error)
         archive,
         [](const Connection &connection, QString *failure) {
             return ensureMonthlyTotals(connection, failure) &&
+                   ensureFinalPrints(connection, failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&
                    raiseVersionPart(connection, u"aMinor"_s, ProgramVersion::Minor, failure);
         },

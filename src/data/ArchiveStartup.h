@@ -20,5 +20,6 @@ QString archiveFolderProblem(const QString &dataFolder);
 
 // Raises the archive's aMajor and aMinor, each on its own, to the running version when the
 // stored value is lower or missing, and adds what an earlier version's archive lacks (the
-// monthly totals), all in one transaction. Returns false with the engine's text in *error.
+// monthly totals, the table of final prints of the journal book), all in one transaction. Returns
+// false with the engine's text in *error.
 bool stampVersion(const Archive &archive, QString *error = nullptr);

@@ -1,5 +1,6 @@
 #include "data/JournalGate.h"
 
+#include "data/FinalPrints.h"
 #include "data/SqlText.h"
 
 #include <QSet>
@@ -109,6 +110,9 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
     const QString refusal = entryRefusal(m_connection, entry.rows, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty() ? failure : refusal);
+    const QString locked = lockRefusal(entry.header, &failure);
+    if (!locked.isEmpty() || !failure.isEmpty())
+        return fail(error, locked.isEmpty() ? failure : locked);
     JournalEntry written = entry;
     if (!writeHeader(written.header, numberingYear, error) ||
         !writeRows(written.header.id, written.rows, error))
@@ -119,6 +123,10 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
 
 bool JournalGate::remove(qint64 id, QString *error)
 {
+    QString failure;
+    const QString locked = lockedEntryRefusal(m_connection.database(), id, &failure);
+    if (!locked.isEmpty() || !failure.isEmpty())
+        return fail(error, locked.isEmpty() ? failure : locked);
     QSqlQuery query = m_connection.query();
     if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
         return false;
@@ -132,6 +140,17 @@ bool JournalGate::removeHeadersWithoutRows(QString *error)
                   u"DELETE FROM regmain WHERE NOT EXISTS "
                   u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
                   {}, error);
+}
+
+QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) const
+{
+    const QSqlDatabase database = m_connection.database();
+    if (header.id != 0) {
+        const QString stored = lockedEntryRefusal(database, header.id, error);
+        if (!stored.isEmpty() || (error && !error->isEmpty()))
+            return stored;
+    }
+    return lockedDateRefusal(database, header.data, error);
 }
 
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)

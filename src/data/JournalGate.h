@@ -59,19 +59,23 @@ class JournalGate {
 public:
     explicit JournalGate(const Connection &connection);
 
-    // Checks the entry, then writes its header and its rows numbered 10, 20, 30 ... in order:
+    // Checks the entry (a date printed in definitiva on the journal book refuses it, before or
+    // after the change), then writes its header and its rows numbered 10, 20, 30 ... in order:
     // new rows added, changed rows updated, rows no longer present deleted. A new entry is
     // numbered the highest number of numberingYear plus one; with a year without dates it keeps the
     // number it carries (null for entries a renumbering will number). On success the entry carries
     // the ids it was given. A refused entry gives false with the rule's message in *error, also
     // when the entry to change no longer exists.
     bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
-    // Deletes an entry with its rows. A missing entry is a failure.
+    // Deletes an entry with its rows. A missing entry, or one printed in definitiva, is a
+    // failure.
     bool remove(qint64 id, QString *error);
     // Deletes every header left without rows, whatever its date.
     bool removeHeadersWithoutRows(QString *error);
 
 private:
+    // The refusal of an entry printed in definitiva, before or after the change.
+    QString lockRefusal(const EntryHeader &header, QString *error) const;
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
 

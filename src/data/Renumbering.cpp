@@ -1,5 +1,6 @@
 #include "data/Renumbering.h"
 
+#include "data/FinalPrints.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 
@@ -29,9 +30,45 @@ std::optional<bool> ProgressiviDisallineati(const Connection &connection, const 
     return query.next();
 }
 
+namespace {
+
+// Whether numbering the entries dated first..last would change an entry printed in definitiva.
+std::optional<bool> changesLockedEntry(const Connection &connection, const QDate &first,
+                                       const QDate &last, QString *error)
+{
+    QString failure;
+    const std::optional<QDate> until = lockedUntil(connection.database(), first, &failure);
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return std::nullopt;
+    }
+    if (!until)
+        return false;
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT 1 FROM (SELECT data, progressivo, ROW_NUMBER() OVER (ORDER BY data, id) "
+                u"AS rango FROM regmain WHERE data BETWEEN ? AND ?) numerate "
+                u"WHERE data <= ? AND (progressivo IS NULL OR progressivo <> rango) LIMIT 1"_s,
+                {isoDate(first), isoDate(last), isoDate(*until)}, error))
+        return std::nullopt;
+    return query.next();
+}
+
+} // namespace
+
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error)
 {
+    const std::optional<bool> locked = changesLockedEntry(connection, first, last, error);
+    if (!locked)
+        return false;
+    if (*locked) {
+        if (error)
+            *error = u"Il ricalcolo cambierebbe i progressivi di registrazioni già stampate in "
+                     u"definitiva sul libro giornale: ricalcolo non eseguito."_s;
+        return false;
+    }
     QSqlQuery query = connection.query();
     return runSql(query,
                   u"UPDATE regmain SET progressivo = numerate.rango "

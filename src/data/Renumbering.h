@@ -21,6 +21,7 @@ std::optional<bool> ProgressiviDisallineati(const Connection &connection, const 
                                             const QDate &last, QString *error);
 
 // Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
+// Refused, with nothing changed, when an entry printed in definitiva would change its number.
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error);
 

@@ -1,6 +1,7 @@
 #include "journal/JournalEntry.h"
 
 #include "data/Database.h"
+#include "data/FinalPrints.h"
 #include "data/SqlText.h"
 
 #include <QFileInfo>
@@ -90,6 +91,14 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
     while (query.next())
         list.append({query.value(0).toLongLong(), query.value(1).toString()});
     return list;
+}
+
+QString entryLockRefusal(const Archive &archive, qint64 id, QString *error)
+{
+    const Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.opened(error))
+        return {};
+    return lockedEntryRefusal(connection.database(), id, error);
 }
 
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)

@@ -29,6 +29,10 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
 // or on a database failure.
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error);
 
+// lockedEntryMessage() when the stored entry is printed in definitiva on the journal book and
+// can no longer change, else empty; a database failure gives an empty text and *error.
+QString entryLockRefusal(const Archive &archive, qint64 id, QString *error);
+
 // A new entry modelled on another: the model's rows (accounts, amounts, texts, order), the
 // working date, type 0, no number and no attachment. A model id of 0 gives a blank entry.
 std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,

@@ -181,6 +181,7 @@ bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
         inform(failureMessage(u"Impossibile preparare la nuova registrazione."_s, error), true);
         return false;
     }
+    m_lockRefusal.clear();
     display(*entry, State::New, u"Nuova Registrazione"_s);
     m_picInfo->setVisible(modelId > 0);
     if (showWindow)
@@ -197,6 +198,7 @@ bool frm_io_Reg::Apri(qint64 id)
         inform(failureMessage(u"Impossibile leggere la registrazione."_s, error), true);
         return false;
     }
+    m_lockRefusal = entryLockRefusal(m_environment.archive(), id, &error);
     display(*entry, State::View, u"Modifica Registrazione"_s);
     m_picInfo->hide();
     QWidget::show();
@@ -235,9 +237,13 @@ void frm_io_Reg::setState(State state)
     m_datData->setEnabled(editing);
     m_rows->setReadOnly(!editing);
     m_cmdTipo->setEnabled(state == State::Edit);
+    // An entry printed in definitiva is shown read-only, with the reason in the status bar.
+    const bool locked = state == State::View && !m_lockRefusal.isEmpty();
+    m_cmdModifica->setEnabled(!locked);
+    m_cmdElimina->setEnabled(!locked);
     showAttachment();
     if (!editing)
-        m_panels[0]->clear();
+        m_panels[0]->setText(locked ? m_lockRefusal : QString());
 }
 
 void frm_io_Reg::showType()
@@ -297,6 +303,10 @@ void frm_io_Reg::modifica()
 {
     if (m_state != State::View || !Apri(m_entry.header.id))
         return;
+    if (!m_lockRefusal.isEmpty()) {
+        inform(m_lockRefusal);
+        return;
+    }
     setState(State::Edit);
     m_rows->goToNewRow();
     m_rows->grid()->setFocus();
@@ -304,6 +314,10 @@ void frm_io_Reg::modifica()
 
 void frm_io_Reg::elimina()
 {
+    if (m_state == State::View && !m_lockRefusal.isEmpty()) {
+        inform(m_lockRefusal);
+        return;
+    }
     if (m_state != State::View ||
         !MessageService::instance().ask(this, u"Eliminare la Registrazione?"_s))
         return;

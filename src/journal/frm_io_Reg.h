@@ -78,6 +78,7 @@ private:
     QString m_attachments;
     std::function<void()> m_onClosed;
     bool m_closing = false;
+    QString m_lockRefusal; // why the shown entry cannot change: it is printed in definitiva
 
     QDateEdit *m_datData = nullptr;
     QLabel *m_lblProgressivo = nullptr;

@@ -82,7 +82,31 @@ Band pageHeader(const JournalBookOptions &options)
     return band;
 }
 
-Band detail()
+// The totals a continued book carries from its earlier runs, under the first page's heading.
+Band carriedTotals(const JournalBookOptions &options)
+{
+    Band band;
+    if (!options.carries)
+        return band;
+    auto amount = [](Money value, const QRectF &column) {
+        ReportItem item = ReportItem::computed(
+            [value](const ItemContext &) { return QVariant::fromValue(value); }, at(column, 1, 12),
+            RightAligned);
+        item.pattern = AmountPattern.toString();
+        item.font = Caption;
+        return item;
+    };
+    band.height = 16;
+    band.items = {
+        captioned(u"Riporto:"_s, QRectF(190, 1, 150, 12), RightAligned),
+        amount(options.carriedDebit, DebitColumn),
+        amount(options.carriedCredit, CreditColumn),
+        ReportItem::rule(Left, 15, Right),
+    };
+    return band;
+}
+
+Band detail(qint64 firstRow)
 {
     auto growing = [](ReportItem item) {
         item.canGrow = true;
@@ -92,8 +116,10 @@ Band detail()
     band.height = 11;
     band.items = {
         ReportItem::computed(
-            [](const ItemContext &context) { return QVariant(context.detailNumber()); }, ProgColumn,
-            RightAligned),
+            [firstRow](const ItemContext &context) {
+                return QVariant(firstRow + context.detailNumber() - 1);
+            },
+            ProgColumn, RightAligned),
         ReportItem::field(u"data"_s, DateColumn, ReportDatePattern.toString()),
         growing(ReportItem::field(u"ContoinDare"_s, DebitAccountColumn)),
         growing(ReportItem::field(u"ContoinAvere"_s, CreditAccountColumn)),
@@ -105,14 +131,16 @@ Band detail()
     return band;
 }
 
-Band pageFooter()
+Band pageFooter(const JournalBookOptions &options)
 {
     Band band;
     band.height = 16;
-    ReportItem debit = ReportItem::sum({Summary::Kind::Running, u"Dare"_s, 0},
-                                       at(DebitColumn, 3, 12), AmountPattern.toString());
-    ReportItem credit = ReportItem::sum({Summary::Kind::Running, u"Avere"_s, 0},
-                                        at(CreditColumn, 3, 12), AmountPattern.toString());
+    ReportItem debit = ReportItem::sum(
+        {Summary::Kind::Running, u"Dare"_s, 0, QVariant::fromValue(options.carriedDebit)},
+        at(DebitColumn, 3, 12), AmountPattern.toString());
+    ReportItem credit = ReportItem::sum(
+        {Summary::Kind::Running, u"Avere"_s, 0, QVariant::fromValue(options.carriedCredit)},
+        at(CreditColumn, 3, 12), AmountPattern.toString());
     debit.font = credit.font = Caption;
     band.items = {
         ReportItem::rule(Left, 1, Right),
@@ -190,8 +218,9 @@ ReportDefinition journalBookDefinition(const JournalBookOptions &options)
     definition.fonts = {ReportFont{{}, 7.0, false, false}, ReportFont{{}, 15.0, true, false},
                         ReportFont{{}, 8.0, true, false}, ReportFont{{}, 7.0, true, false}};
     definition.pageHeader = pageHeader(options);
-    definition.detail = detail();
-    definition.pageFooter = pageFooter();
+    definition.reportHeader = carriedTotals(options);
+    definition.detail = detail(options.firstRow);
+    definition.pageFooter = pageFooter(options);
     definition.sheetCaptions = {u"Prog.vo"_s, u"Data"_s,  u"Conto in Dare"_s, u"Conto in Avere"_s,
                                 u"Dare"_s,    u"Avere"_s, u"Descrizione"_s};
     return definition;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Money.h"
 #include "reports/engine/ReportDefinition.h"
 #include "reports/engine/ReportDocument.h"
 #include "reports/engine/ReportLayout.h"
@@ -25,8 +26,12 @@ struct OrganisationLines {
 struct JournalBookOptions {
     QDate dateFrom;
     QDate dateTo;
-    int firstSheet = 1; // the sheet number of the first page
-    QString yearLabel;  // "2024", or "2023-2024" for a year across two calendar years
+    int firstSheet = 1;   // the sheet number of the first page
+    qint64 firstRow = 1;  // the row counter of the first line
+    bool carries = false; // a continued book: the first page shows the totals carried
+    Money carriedDebit;   // progressive totals of the earlier runs, where this run's start
+    Money carriedCredit;
+    QString yearLabel; // "2024", or "2023-2024" for a year across two calendar years
     OrganisationLines organisation;
 };
 
@@ -41,8 +46,9 @@ std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, 
 std::optional<JournalBookOptions> journalBookDefaults(const QSqlDatabase &database,
                                                       const QDate &workingDate, QString *error);
 
-// The layout of the book: heading, sheet and page numbers, one line per entry row with the
-// row counter, and the progressive totals at every page foot.
+// The layout of the book: heading, sheet and page numbers, the carried totals ("Riporto") on
+// the first page of a continued book, one line per entry row with the row counter, and the
+// progressive totals at every page foot.
 ReportDefinition journalBookDefinition(const JournalBookOptions &options);
 
 // Every entry row of the period in date, entry number, entry and row order.

@@ -1,10 +1,14 @@
 #include "reports/frmPrintReportMov.h"
 
 #include "data/Database.h"
+#include "data/PatternFormatter.h"
 #include "data/cEnvironment.h"
+#include "reports/FinalJournalPrint.h"
 #include "reports/JournalBookRun.h"
 #include "reports/ReportCatalog.h"
+#include "reports/frmStampeDefinitive.h"
 #include "ui/Help.h"
+#include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
 #include "ui/PreviewDocument.h"
 #include "ui/ReportOutput.h"
@@ -35,6 +39,24 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+QString shownDate(const QDate &date)
+{
+    return PatternFormatter().format(date, u"dd/mm/yyyy");
+}
+
+OrganisationLines organisationOf(const cEnvironment &environment)
+{
+    OrganisationLines lines;
+    lines.name = environment.anas01;
+    lines.address = environment.anas02;
+    lines.townLine = QStringList{environment.anas03, environment.anas04, environment.anas05}
+                         .join(u' ')
+                         .trimmed();
+    lines.taxCode = environment.anas06;
+    lines.vatNumber = environment.anas07;
+    return lines;
+}
 
 QDateEdit *datePicker(const QString &name, QWidget *parent)
 {
@@ -183,7 +205,39 @@ QGroupBox *frmPrintReportMov::buildJournalFrame()
     m_txtFoglio->setValidator(
         new QRegularExpressionValidator(QRegularExpression(u"[0-9]{0,5}"_s), m_txtFoglio));
     m_txtFoglio->installEventFilter(this);
+
+    auto *kinds = new QHBoxLayout;
+    m_optProva = new QRadioButton(u"Stampa di prova"_s, m_journalFrame);
+    m_optProva->setObjectName(u"optProva"_s);
+    m_optDefinitiva = new QRadioButton(u"Stampa definitiva"_s, m_journalFrame);
+    m_optDefinitiva->setObjectName(u"optDefinitiva"_s);
+    m_optProva->setChecked(true);
+    kinds->addWidget(m_optProva);
+    kinds->addWidget(m_optDefinitiva);
+    kinds->addStretch(1);
+    layout->addRow(kinds);
     layout->addRow(u"Numerazione Fogli da:"_s, m_txtFoglio);
+    m_lblDefinitiva = new QLabel(m_journalFrame);
+    m_lblDefinitiva->setObjectName(u"lblDefinitiva"_s);
+    m_lblDefinitiva->setWordWrap(true);
+    // Room for the two lines it may take, in a window whose size is fixed on opening.
+    m_lblDefinitiva->setMinimumHeight(m_lblDefinitiva->fontMetrics().lineSpacing() * 2);
+    layout->addRow(m_lblDefinitiva);
+
+    auto *actions = new QHBoxLayout;
+    auto *list = new QPushButton(u"Stampe definitive..."_s, m_journalFrame);
+    list->setObjectName(u"cmdStampeDefinitive"_s);
+    auto *undo = new QPushButton(u"Annulla ultima stampa definitiva"_s, m_journalFrame);
+    undo->setObjectName(u"cmdAnnullaDefinitiva"_s);
+    for (QPushButton *button : {list, undo}) {
+        button->setAutoDefault(false);
+        actions->addWidget(button);
+    }
+    actions->addStretch(1);
+    layout->addRow(actions);
+    connect(m_optDefinitiva, &QRadioButton::toggled, this, &frmPrintReportMov::finalPrintToggled);
+    connect(list, &QPushButton::clicked, this, &frmPrintReportMov::showFinalPrints);
+    connect(undo, &QPushButton::clicked, this, &frmPrintReportMov::undoLastFinalPrint);
     return m_journalFrame;
 }
 
@@ -286,6 +340,7 @@ void frmPrintReportMov::Stampa()
                            m_chkZeroBalances})
         box->setChecked(false);
     fillFilterLists();
+    m_optProva->setChecked(true);
     m_dat1->setDate(m_environment.EseDate1());
     m_dat2->setDate(m_environment.EseDate2());
     m_settings.output = ReportOutput::Print;
@@ -316,6 +371,11 @@ void frmPrintReportMov::reportChanged()
     m_filterFrame->setVisible(showsAccountFilter(code));
     m_journalFrame->setVisible(showsJournalOptions(code));
     m_balanceFrame->setVisible(showsBalanceOptions(code));
+    // The period frame is shared: only the journal's final print fixes its first day.
+    if (showsJournalOptions(code) && finalPrint())
+        finalPrintToggled();
+    else
+        m_dat1->setEnabled(true);
     const std::optional<ReportEntry> report = reportEntry(code);
     m_lblNotes->setText(report ? report->note : QString());
 }
@@ -414,6 +474,10 @@ void frmPrintReportMov::run(ReportOutput output)
     const std::optional<ReportEntry> report = reportEntry(code);
     if (!report)
         return;
+    if (showsJournalOptions(code) && finalPrint()) {
+        runFinalPrint(output);
+        return;
+    }
     if (showsJournalOptions(code) && !sheetNumberAccepted())
         return;
     const auto found = m_layouts.find(code);
@@ -448,4 +512,163 @@ void frmPrintReportMov::run(ReportOutput output)
 QString frmPrintReportMov::documentsFolder() const
 {
     return QDir(m_environment.archive().folder()).filePath(u"documenti"_s);
+}
+
+bool frmPrintReportMov::finalPrint() const
+{
+    return m_optDefinitiva->isChecked();
+}
+
+FiscalYear frmPrintReportMov::fiscalYear() const
+{
+    return {m_environment.EseDate1(), m_environment.EseDate2(), m_environment.EsercizioString()};
+}
+
+void frmPrintReportMov::finalPrintToggled()
+{
+    // A final print starts where the last one ended: its first day and sheet are not chosen.
+    const bool final = finalPrint();
+    m_dat1->setEnabled(!final);
+    m_txtFoglio->setEnabled(!final);
+    m_lblDefinitiva->clear();
+    if (!final) {
+        m_dat1->setDate(m_environment.EseDate1());
+        m_txtFoglio->setText(u"1"_s);
+        return;
+    }
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    std::optional<FinalPrintStart> start;
+    std::optional<QDate> last;
+    if (connection.opened(&error)) {
+        start = nextFinalPrint(connection.database(), fiscalYear(), &error);
+        last = lastEntryDate(connection.database(), fiscalYear(), &error);
+    }
+    if (!start || !last) {
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        m_optProva->setChecked(true);
+        return;
+    }
+    m_dat1->setDate(start->dateFrom);
+    m_dat2->setDate(last->isValid() && *last >= start->dateFrom ? *last : m_environment.EseDate2());
+    m_txtFoglio->setText(QString::number(start->firstSheet));
+    m_lblDefinitiva->setText(
+        start->continues ? u"Continua la stampa definitiva: dal %1, foglio %2, riga %3."_s.arg(
+                               shownDate(start->dateFrom), QString::number(start->firstSheet),
+                               QString::number(start->firstRow))
+                         : u"Prima stampa definitiva dell'esercizio: dal %1, foglio 1."_s.arg(
+                               shownDate(start->dateFrom)));
+}
+
+void frmPrintReportMov::runFinalPrint(ReportOutput output)
+{
+    MessageService &messages = MessageService::instance();
+    if (output != ReportOutput::Print && output != ReportOutput::Pdf &&
+        output != ReportOutput::Preview) {
+        messages.inform(this, u"La stampa definitiva si produce sulla stampante o in PDF."_s);
+        return;
+    }
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const std::optional<FinalJournalPrint> prepared =
+        connection.opened(&error) ? prepareFinalPrint(connection, fiscalYear(), m_dat2->date(),
+                                                      organisationOf(m_environment), &error)
+                                  : std::nullopt;
+    ReportDocument document;
+    bool laidOut = false;
+    if (prepared) {
+        ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
+        laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
+                                    progressShownIn(progress));
+    }
+    if (!laidOut) {
+        if (!error.isEmpty())
+            messages.inform(this, error, MessageService::Icon::Critical);
+        return;
+    }
+    const LaidOutReport pages(std::move(document));
+    if (output == ReportOutput::Preview) {
+        deliverReport(this, pages, output, documentsFolder());
+        return;
+    }
+    std::optional<FinalPrint> recorded;
+    if (output == ReportOutput::Pdf) {
+        const QString path = messages.chooseSaveFile(
+            this, u"Stampa definitiva in PDF"_s, exportFilter(PreviewDocument::Format::Pdf),
+            documentsFolder(), exportSuffix(PreviewDocument::Format::Pdf));
+        if (path.isEmpty())
+            return;
+        recorded = writeFinalJournalPdf(m_environment.archive(), *prepared, pages.document(), path,
+                                        &error);
+    } else {
+        const PrintOutcome outcome = printWholeDocument(this, pages);
+        if (outcome == PrintOutcome::Cancelled)
+            return;
+        if (outcome == PrintOutcome::Failed) {
+            messages.inform(this,
+                            u"Stampa non riuscita: la stampa definitiva non è stata "
+                            u"registrata."_s,
+                            MessageService::Icon::Critical);
+            return;
+        }
+        if (!messages.ask(this, u"La stampa è riuscita?"_s))
+            return;
+        recorded = recordFinalJournal(m_environment.archive(), *prepared, pages.document(),
+                                      documentSha256(pages.document()), &error);
+    }
+    if (!recorded) {
+        messages.inform(this, error, MessageService::Icon::Critical);
+        return;
+    }
+    messages.inform(this, u"Stampa definitiva registrata: dal %1 al %2, fogli %3-%4."_s.arg(
+                              shownDate(recorded->dateFrom), shownDate(recorded->dateTo),
+                              QString::number(recorded->firstSheet),
+                              QString::number(recorded->lastSheet)));
+    finalPrintToggled();
+}
+
+void frmPrintReportMov::showFinalPrints()
+{
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const std::optional<QList<FinalPrint>> prints =
+        connection.opened(&error) ? finalPrintsOf(connection.database(), fiscalYear(), &error)
+                                  : std::nullopt;
+    if (!prints) {
+        MessageService::instance().inform(this, error, MessageService::Icon::Critical);
+        return;
+    }
+    frmStampeDefinitive list(*prints, m_environment.EsercizioString(), this);
+    list.exec();
+}
+
+void frmPrintReportMov::undoLastFinalPrint()
+{
+    MessageService &messages = MessageService::instance();
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const std::optional<QList<FinalPrint>> prints =
+        connection.opened(&error) ? finalPrintsOf(connection.database(), fiscalYear(), &error)
+                                  : std::nullopt;
+    if (!prints || prints->isEmpty()) {
+        messages.inform(
+            this, prints ? u"Nessuna stampa definitiva da annullare nell'esercizio."_s : error,
+            prints ? MessageService::Icon::Information : MessageService::Icon::Critical);
+        return;
+    }
+    const FinalPrint &last = prints->last();
+    if (!messages.ask(this,
+                      u"Annullare l'ultima stampa definitiva del Giornale contabile (dal %1 al "
+                      u"%2, fogli %3-%4)?\nLe registrazioni del periodo torneranno modificabili "
+                      u"e i fogli andranno ristampati."_s.arg(
+                          shownDate(last.dateFrom), shownDate(last.dateTo),
+                          QString::number(last.firstSheet), QString::number(last.lastSheet)),
+                      MessageService::Icon::Question, false))
+        return;
+    if (!::undoLastFinalPrint(m_environment.archive(), fiscalYear(), &error)) {
+        messages.inform(this, error, MessageService::Icon::Critical);
+        return;
+    }
+    if (finalPrint())
+        finalPrintToggled();
 }

@@ -22,6 +22,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class cEnvironment;
+struct FiscalYear;
 
 // The accounting reports window: the seven reports, the options of the selected one, and the
 // run to the printer, the preview or an export file. Not modal; stays open between runs.
@@ -54,6 +55,13 @@ public:
     int selectedCode() const;
     void selectReport(int code);
 
+    // Whether the journal book is set to its final print ("Stampa definitiva").
+    bool finalPrint() const;
+    // Shows the final prints of the fiscal year, modal.
+    void showFinalPrints();
+    // Removes the year's last final print after a question whose default is No.
+    void undoLastFinalPrint();
+
 private:
     void fitLargestOptions();
     QWidget *buildReportList();
@@ -68,6 +76,10 @@ private:
     void filterListChanged(int list);
     void updateFilterListStates();
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+    void finalPrintToggled();
+    void runFinalPrint(ReportOutput output);
+    FiscalYear fiscalYear() const;
 
     void collectSettings(int code);
     bool sheetNumberAccepted();
@@ -92,6 +104,9 @@ private:
     QComboBox *m_cmbConti[3] = {};
     QGroupBox *m_journalFrame = nullptr;
     QLineEdit *m_txtFoglio = nullptr;
+    QRadioButton *m_optProva = nullptr;
+    QRadioButton *m_optDefinitiva = nullptr;
+    QLabel *m_lblDefinitiva = nullptr;
     QGroupBox *m_balanceFrame = nullptr;
     QCheckBox *m_chkShowCodes = nullptr;
     QCheckBox *m_chkFixedColumns = nullptr;

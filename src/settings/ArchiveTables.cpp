@@ -1,7 +1,9 @@
 #include "settings/ArchiveTables.h"
 
 #include "data/Database.h"
+#include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
+#include "data/SqlText.h"
 
 #include <QDate>
 #include <QSqlDriver>
@@ -95,6 +97,53 @@ bool updateRow(const Connection &connection, const ArchiveTable &table, const QV
     return true;
 }
 
+bool isTable(const ArchiveTable &table, QStringView name)
+{
+    return table.name.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+QVariant fieldValue(const ArchiveTable &table, const QVariantList &row, QStringView field)
+{
+    for (qsizetype i = 0; i < table.fields.size(); ++i)
+        if (table.fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
+            return row.value(i);
+    return {};
+}
+
+// The entry a stored row of regmain or regdet belongs to; 0 for another table or a missing row.
+qint64 storedEntryOf(const Connection &connection, const ArchiveTable &table,
+                     const QVariantList &key, QString *error)
+{
+    if (key.isEmpty() || (!isTable(table, u"regmain") && !isTable(table, u"regdet")))
+        return 0;
+    if (isTable(table, u"regmain"))
+        return key.first().toLongLong();
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT idRegMain FROM regdet WHERE id = ?"_s, {key.first()}, error) ||
+        !query.next())
+        return 0;
+    return query.value(0).toLongLong();
+}
+
+// The refusal of a change to the journal tables that touches an entry printed in definitiva:
+// the stored row's entry, or the entry (or date) the new values give. Empty when allowed.
+QString lockedRowRefusal(const Connection &connection, const ArchiveTable &table,
+                         const QVariantList &key, const QVariantList *row, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    QString refusal =
+        lockedEntryRefusal(database, storedEntryOf(connection, table, key, error), error);
+    if (!refusal.isEmpty() || !row || (error && !error->isEmpty()))
+        return refusal;
+    if (isTable(table, u"regmain"))
+        return lockedDateRefusal(database, dateFromIso(fieldValue(table, *row, u"data").toString()),
+                                 error);
+    if (isTable(table, u"regdet"))
+        return lockedEntryRefusal(database, fieldValue(table, *row, u"idRegMain").toLongLong(),
+                                  error);
+    return {};
+}
+
 } // namespace
 
 QVariantList ArchiveTable::keyOf(const QVariantList &row) const
@@ -115,8 +164,10 @@ QStringList archiveTableNames(const Archive &archive, QString *error)
     QStringList names;
     for (const QString &name : connection.database().tables(QSql::Tables)) {
         // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own;
-        // the monthly totals follow the entries by themselves.
-        if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive) && name != monthlyTotalsTable())
+        // the monthly totals follow the entries by themselves; the final prints of the journal
+        // book change only through printing and its undo.
+        if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive) && name != monthlyTotalsTable() &&
+            name != finalPrintsTable())
             names.append(name);
     }
     return names;
@@ -168,11 +219,18 @@ bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QV
     if (table.keyColumns.isEmpty())
         return fail(error, u"La tabella %1 non ha una chiave primaria: le righe non possono essere "
                            u"modificate."_s.arg(table.name));
-    Connection connection(archive);
-    if (!connection.opened(error))
-        return false;
-    return key.isEmpty() ? insertRow(connection, table, row, error)
-                         : updateRow(connection, table, key, *row, error);
+    return inTransaction(
+        archive,
+        [&](const Connection &connection, QString *failure) {
+            const QString locked = lockedRowRefusal(connection, table, key, row, failure);
+            if (!locked.isEmpty())
+                return fail(failure, locked);
+            if (!failure->isEmpty())
+                return false;
+            return key.isEmpty() ? insertRow(connection, table, row, failure)
+                                 : updateRow(connection, table, key, *row, failure);
+        },
+        error);
 }
 
 bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
@@ -181,12 +239,19 @@ bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const Q
     if (table.keyColumns.isEmpty() || key.size() != table.keyColumns.size())
         return fail(error,
                     u"La riga non può essere identificata nella tabella %1."_s.arg(table.name));
-    Connection connection(archive);
-    if (!connection.opened(error))
-        return false;
-    QSqlQuery query = connection.query();
-    return runSql(query,
-                  u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),
-                                                   keyCondition(connection, table)),
-                  key, error);
+    return inTransaction(
+        archive,
+        [&](const Connection &connection, QString *failure) {
+            const QString locked = lockedRowRefusal(connection, table, key, nullptr, failure);
+            if (!locked.isEmpty())
+                return fail(failure, locked);
+            if (!failure->isEmpty())
+                return false;
+            QSqlQuery query = connection.query();
+            return runSql(query,
+                          u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),
+                                                           keyCondition(connection, table)),
+                          key, failure);
+        },
+        error);
 }

@@ -4,6 +4,7 @@
 // The output is written beside OUT first and moved into place only when complete.
 
 #include "data/Database.h"
+#include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 
 #include <QCoreApplication>
@@ -162,7 +163,7 @@ void buildArchive(const QString &schemaPath, const QString &out)
             fail(connection.errorText());
         execAll(connection, readText(schemaPath));
         QString error;
-        if (!ensureMonthlyTotals(connection, &error))
+        if (!ensureMonthlyTotals(connection, &error) || !ensureFinalPrints(connection, &error))
             fail(error);
     }
     finish(partial, out);

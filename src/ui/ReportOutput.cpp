@@ -44,6 +44,17 @@ bool printDocument(QWidget *parent, const PreviewDocument &document)
     return false;
 }
 
+PrintOutcome printWholeDocument(QWidget *parent, const PreviewDocument &document)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(document.pageLayout());
+    printer.setFullPage(true);
+    if (!MessageService::instance().setUpPrinter(parent, printer))
+        return PrintOutcome::Cancelled;
+    return paintPages(document, printer, 0, document.pageCount() - 1) ? PrintOutcome::Printed
+                                                                      : PrintOutcome::Failed;
+}
+
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
 {
     QPdfWriter writer(path);

@@ -20,6 +20,11 @@ bool paintPages(const PreviewDocument &document, QPagedPaintDevice &device, int 
 // when the user cancels. A failure is shown as a message and gives false.
 bool printDocument(QWidget *parent, const PreviewDocument &document);
 
+// Offers the printer dialog and prints every page, whatever range is chosen in it: a book
+// printed in definitiva must come out whole. Says nothing; the caller tells the outcome.
+enum class PrintOutcome { Printed, Cancelled, Failed };
+PrintOutcome printWholeDocument(QWidget *parent, const PreviewDocument &document);
+
 // Writes the pages to a PDF file.
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error = nullptr);
 

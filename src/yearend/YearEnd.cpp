@@ -1,7 +1,9 @@
 #include "yearend/YearEnd.h"
 
 #include "data/Balances.h"
+#include "data/FinalPrints.h"
 #include "data/Parametri.h"
+#include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
@@ -303,6 +305,23 @@ bool stillAsShown(const Connection &connection, const YearEndYears &years, Money
     return true;
 }
 
+// The closing and opening entries may not go into a period printed in definitiva.
+bool outsideFinalPrints(const Connection &connection, const YearEndInput &input, QString *error)
+{
+    for (const QDate &date : {input.closingDate, input.openingDate}) {
+        QString failure;
+        const std::optional<QDate> until = lockedUntil(connection.database(), date, &failure);
+        if (!failure.isEmpty())
+            return fail(error, failure);
+        if (until && date <= *until)
+            return fail(error, u"Il libro giornale è già stampato in definitiva fino al %1: le "
+                               u"registrazioni di chiusura e apertura non possono esservi "
+                               u"scritte.\nAnnullare prima l'ultima stampa definitiva."_s.arg(
+                                   PatternFormatter().format(*until, u"dd/mm/yyyy")));
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
@@ -312,7 +331,8 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
     const bool ok = inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
-            if (!stillAsShown(connection, years, result, failure))
+            if (!stillAsShown(connection, years, result, failure) ||
+                !outsideFinalPrints(connection, input, failure))
                 return false;
             YearEndGenerator generator(connection, input, years, result);
             const bool generated =

@@ -496,6 +496,56 @@ private slots:
         QCOMPARE(numbers(a), QVariantList{1});
     }
 
+    void printsTheJournalInDefinitivaAndListsTheRuns()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        int number = 0;
+        for (const QDate &date : {QDate(2024, 1, 15), QDate(2024, 2, 15), QDate(2024, 4, 15)})
+            a.addEntry(date, {{cassa, quote, Money::fromCents(1000), u"Quota"_s}}, 0, ++number);
+        QTemporaryDir out;
+        const QStringList final{u"report"_s, u"giornale"_s, u"--final"_s,   u"--archive"_s,
+                                a.folder(),  u"--date"_s,   u"2024-06-01"_s};
+        const QStringList list{u"final-prints"_s, u"--archive"_s, a.folder(), u"--date"_s,
+                               u"2024-06-01"_s};
+
+        const Run xlsx = cli(final + QStringList{u"--out"_s, out.filePath(u"q1.xlsx"_s)});
+        QCOMPARE(xlsx.exitCode, 1);
+        const Run unwritable = cli(final + QStringList{u"--to"_s, u"2024-03-31"_s, u"--out"_s,
+                                                       out.filePath(u"nessuna/q1.pdf"_s)});
+        QCOMPARE(unwritable.exitCode, 2);
+        QCOMPARE(cli(list).out, QString());
+
+        const Run first = cli(
+            final + QStringList{u"--to"_s, u"2024-03-31"_s, u"--out"_s, out.filePath(u"q1.pdf"_s)});
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(first.out,
+                 u"Stampa definitiva dal 2024-01-01 al 2024-03-31: fogli 1-1, righe 1-2.\n"_s);
+        const Run second = cli(final + QStringList{u"--out"_s, out.filePath(u"q2.pdf"_s)});
+        QCOMPARE(second.out,
+                 u"Stampa definitiva dal 2024-04-01 al 2024-04-15: fogli 2-2, righe 3-3.\n"_s);
+        const Run nothing = cli(final + QStringList{u"--out"_s, out.filePath(u"q3.pdf"_s)});
+        QCOMPARE(nothing.exitCode, 1);
+        QCOMPARE(nothing.err,
+                 u"Nessuna registrazione da stampare in definitiva dal 16/04/2024.\n"_s);
+        QVERIFY(!QFile::exists(out.filePath(u"q3.pdf"_s)));
+
+        const Run json = cli(list + QStringList{u"--json"_s});
+        QCOMPARE(json.exitCode, 0);
+        const QJsonArray runs = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        QCOMPARE(runs.size(), 2);
+        const QJsonObject last = runs.at(1).toObject();
+        QCOMPARE(last.value(u"from"_s).toString(), u"2024-04-01"_s);
+        QCOMPARE(last.value(u"firstSheet"_s).toInt(), 2);
+        QCOMPARE(last.value(u"lastRow"_s).toInt(), 3);
+        QCOMPARE(last.value(u"debit"_s).toString(), u"30.00"_s);
+        QCOMPARE(last.value(u"sha256"_s).toString(),
+                 QString::fromLatin1(hashOf(out.filePath(u"q2.pdf"_s)).toHex()));
+        QCOMPARE(cli(list).out.split(u'\n', Qt::SkipEmptyParts).first(),
+                 u"dal 01/01/2024 al 31/03/2024\tfogli 1-1\trighe 1-2\tDare 20,00\tAvere 20,00"_s);
+        QCOMPARE(cli(list + QStringList{u"--year"_s, u"2023"_s}).out, QString());
+    }
+
     void refusesABadDate()
     {
         TestArchive a;

@@ -20,9 +20,10 @@ void ScriptedMessages::inform(QWidget *, const QString &text, Icon, const QStrin
     titles.append(title);
 }
 
-bool ScriptedMessages::ask(QWidget *, const QString &text, Icon, bool)
+bool ScriptedMessages::ask(QWidget *, const QString &text, Icon, bool defaultYes)
 {
     shown.append(text);
+    defaultAnswers.append(defaultYes);
     return !answers.isEmpty() && answers.takeFirst();
 }
 

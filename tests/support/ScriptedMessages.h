@@ -12,14 +12,15 @@ public:
     ScriptedMessages();
     ~ScriptedMessages() override;
 
-    QStringList shown;       // every message and question, in order
-    QList<bool> answers;     // replies to questions, first first
-    QStringList folders;     // replies to folder choices, first first
-    QStringList files;       // replies to file choices, first first
-    QStringList titles;      // the title of every message, empty for the program's name
-    QStringList fileDialogs; // "start | filter | suffix" of every file dialog, in order
-    QStringList saveStarts;  // the folder each save dialog opened in
-    QStringList saveFilters; // the filter of each save dialog
+    QStringList shown;          // every message and question, in order
+    QList<bool> answers;        // replies to questions, first first
+    QList<bool> defaultAnswers; // the default button of every question asked: true for Yes
+    QStringList folders;        // replies to folder choices, first first
+    QStringList files;          // replies to file choices, first first
+    QStringList titles;         // the title of every message, empty for the program's name
+    QStringList fileDialogs;    // "start | filter | suffix" of every file dialog, in order
+    QStringList saveStarts;     // the folder each save dialog opened in
+    QStringList saveFilters;    // the filter of each save dialog
     // Replies to printer dialogs: each prints into that PDF file; a missing one cancels.
     QStringList printFiles;
 

@@ -47,6 +47,9 @@ struct Summary {
     Kind kind = Kind::None;
     QString column; // the column summed: money or whole numbers
     int groupLevel = 0;
+    // Where a running sum starts (a total carried from an earlier part of a book printed in
+    // runs), of the column's type; null for zero.
+    QVariant start = {};
 };
 
 // What a computed item or a format callback sees.

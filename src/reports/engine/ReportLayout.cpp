@@ -362,7 +362,10 @@ void Engine::addAccumulators(const Band &band, Role role)
             else if (kind == ColumnKind::Integer)
                 accumulator.zero = qint64(0);
         }
-        accumulator.value = accumulator.zero;
+        accumulator.value =
+            item.summary.kind == Summary::Kind::Running && item.summary.start.isValid()
+                ? item.summary.start
+                : accumulator.zero;
         accumulator.firstPass =
             (item.summary.kind == Summary::Kind::GroupTotal && role == Role::GroupHeader) ||
             (item.summary.kind == Summary::Kind::ReportTotal && role == Role::ReportHeader);

@@ -1,0 +1,294 @@
+#include "data/FinalPrints.h"
+
+#include "data/SqlText.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+const QString PrintColumns =
+    u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, riga_dal, riga_al, "
+    u"dare, avere, stampata_il, impronta"_s;
+
+FinalPrint printOf(const QSqlQuery &query)
+{
+    FinalPrint print;
+    print.id = query.value(0).toLongLong();
+    print.yearStart = dateFromIso(query.value(1).toString());
+    print.yearEnd = dateFromIso(query.value(2).toString());
+    print.dateFrom = dateFromIso(query.value(3).toString());
+    print.dateTo = dateFromIso(query.value(4).toString());
+    print.firstSheet = query.value(5).toInt();
+    print.lastSheet = query.value(6).toInt();
+    print.firstRow = query.value(7).toLongLong();
+    print.lastRow = query.value(8).toLongLong();
+    print.debit = Money::fromUnits(query.value(9).toLongLong());
+    print.credit = Money::fromUnits(query.value(10).toLongLong());
+    print.printedAt = QDateTime::fromString(query.value(11).toString(), Qt::ISODate);
+    print.hash = query.value(12).toString();
+    return print;
+}
+
+// The last final print of the year, or nothing (with *error empty) when there is none.
+std::optional<FinalPrint> lastPrintOf(const QSqlDatabase &database, const FiscalYear &year,
+                                      QString *error)
+{
+    if (!hasFinalPrints(database))
+        return std::nullopt;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT "_s + PrintColumns +
+                    u" FROM stampe_definitive WHERE inizio_esercizio = ? "
+                    u"ORDER BY al DESC LIMIT 1"_s,
+                {isoDate(year.start)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return printOf(query);
+}
+
+FinalPrintStart startAfter(const FiscalYear &year, const std::optional<FinalPrint> &last)
+{
+    FinalPrintStart start;
+    start.dateFrom = year.start;
+    if (!last)
+        return start;
+    start.dateFrom = last->dateTo.addDays(1);
+    start.firstSheet = last->lastSheet + 1;
+    start.firstRow = last->lastRow + 1;
+    start.carriedDebit = last->debit;
+    start.carriedCredit = last->credit;
+    start.continues = true;
+    return start;
+}
+
+} // namespace
+
+QString lockedEntryMessage()
+{
+    return u"Registrazione già stampata in definitiva sul libro giornale."_s;
+}
+
+QString finalPrintsTable()
+{
+    return u"stampe_definitive"_s;
+}
+
+const QStringList &finalPrintsSchema()
+{
+    // Amounts in ten-thousandths like every amount of the archive; dates ISO text.
+    static const QStringList statements{
+        uR"(CREATE TABLE stampe_definitive (
+    id               INTEGER PRIMARY KEY AUTOINCREMENT,
+    inizio_esercizio TEXT NOT NULL,
+    fine_esercizio   TEXT NOT NULL,
+    dal              TEXT NOT NULL,
+    al               TEXT NOT NULL,
+    foglio_dal       INTEGER NOT NULL,
+    foglio_al        INTEGER NOT NULL,
+    riga_dal         INTEGER NOT NULL,
+    riga_al          INTEGER NOT NULL,
+    dare             INTEGER NOT NULL,
+    avere            INTEGER NOT NULL,
+    stampata_il      TEXT NOT NULL,
+    impronta         TEXT NOT NULL,
+    CHECK (inizio_esercizio <= dal AND dal <= al AND al <= fine_esercizio),
+    CHECK (foglio_dal >= 1 AND foglio_al >= foglio_dal),
+    CHECK (riga_dal >= 1 AND riga_al >= riga_dal - 1),
+    UNIQUE (inizio_esercizio, al)
+))"_s,
+    };
+    return statements;
+}
+
+bool hasFinalPrints(const QSqlDatabase &database)
+{
+    QSqlQuery query(database);
+    return runSql(query, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"_s,
+                  {finalPrintsTable()}) &&
+           query.next();
+}
+
+bool ensureFinalPrints(const Connection &connection, QString *error)
+{
+    if (hasFinalPrints(connection.database()))
+        return true;
+    QSqlQuery query = connection.query();
+    for (const QString &statement : finalPrintsSchema())
+        if (!runSql(query, statement, {}, error))
+            return false;
+    return true;
+}
+
+std::optional<PeriodTotals> periodTotals(const QSqlDatabase &database, const QDate &dateFrom,
+                                         const QDate &dateTo, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT COUNT(*),"
+                u" COALESCE(SUM(CASE WHEN regdet.contodare IS NULL THEN 0"
+                u" ELSE regdet.importo END), 0),"
+                u" COALESCE(SUM(CASE WHEN regdet.contoavere IS NULL THEN 0"
+                u" ELSE regdet.importo END), 0)"
+                u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
+                u" WHERE regmain.data BETWEEN ? AND ?"_s,
+                {isoDate(dateFrom), isoDate(dateTo)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return PeriodTotals{query.value(0).toLongLong(), Money::fromUnits(query.value(1).toLongLong()),
+                        Money::fromUnits(query.value(2).toLongLong())};
+}
+
+std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, const FiscalYear &year,
+                                               QString *error)
+{
+    QList<FinalPrint> prints;
+    if (!hasFinalPrints(database))
+        return prints;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT "_s + PrintColumns +
+                    u" FROM stampe_definitive WHERE inizio_esercizio = ? ORDER BY al"_s,
+                {isoDate(year.start)}, error))
+        return std::nullopt;
+    while (query.next())
+        prints.append(printOf(query));
+    return prints;
+}
+
+std::optional<FinalPrintStart> nextFinalPrint(const QSqlDatabase &database, const FiscalYear &year,
+                                              QString *error)
+{
+    QString failure;
+    const std::optional<FinalPrint> last = lastPrintOf(database, year, &failure);
+    if (!failure.isEmpty()) {
+        fail(error, failure);
+        return std::nullopt;
+    }
+    return startAfter(year, last);
+}
+
+std::optional<QDate> lockedUntil(const QSqlDatabase &database, const QDate &date, QString *error)
+{
+    if (!hasFinalPrints(database))
+        return std::nullopt;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT MAX(al) FROM stampe_definitive "
+                u"WHERE ? BETWEEN inizio_esercizio AND fine_esercizio"_s,
+                {isoDate(date)}, error) ||
+        !query.next() || query.value(0).isNull())
+        return std::nullopt;
+    return dateFromIso(query.value(0).toString());
+}
+
+QString lockedDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
+{
+    const std::optional<QDate> until = lockedUntil(database, date, error);
+    return until && date <= *until ? lockedEntryMessage() : QString();
+}
+
+QString lockedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error)
+{
+    if (!hasFinalPrints(database))
+        return {};
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT data FROM regmain WHERE id = ?"_s, {entryId}, error) ||
+        !query.next())
+        return {};
+    return lockedDateRefusal(database, dateFromIso(query.value(0).toString()), error);
+}
+
+FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, const QDate &dateTo,
+                        const PeriodTotals &totals, int pageCount, const QString &hash)
+{
+    FinalPrint print;
+    print.yearStart = year.start;
+    print.yearEnd = year.end;
+    print.dateFrom = start.dateFrom;
+    print.dateTo = dateTo;
+    print.firstSheet = start.firstSheet;
+    print.lastSheet = start.firstSheet + std::max(1, pageCount) - 1;
+    print.firstRow = start.firstRow;
+    print.lastRow = start.firstRow + totals.rows - 1;
+    print.debit = start.carriedDebit + totals.debit;
+    print.credit = start.carriedCredit + totals.credit;
+    print.hash = hash;
+    return print;
+}
+
+bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error)
+{
+    const FiscalYear year{print.yearStart, print.yearEnd, {}};
+    FinalPrint recorded = print;
+    // Whole seconds, as the record keeps them.
+    const QDateTime now = QDateTime::currentDateTime();
+    recorded.printedAt =
+        QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    const bool ok = inTransaction(
+        archive,
+        [&](const Connection &connection, QString *failure) {
+            const QSqlDatabase database = connection.database();
+            if (!ensureFinalPrints(connection, failure))
+                return false;
+            const std::optional<FinalPrintStart> start = nextFinalPrint(database, year, failure);
+            if (!start)
+                return false;
+            const std::optional<PeriodTotals> totals =
+                periodTotals(database, recorded.dateFrom, recorded.dateTo, failure);
+            if (!totals)
+                return false;
+            // Another user may have printed or written entries since the run was laid out.
+            if (start->dateFrom != recorded.dateFrom || start->firstSheet != recorded.firstSheet ||
+                start->firstRow != recorded.firstRow ||
+                start->carriedDebit + totals->debit != recorded.debit ||
+                start->carriedCredit + totals->credit != recorded.credit ||
+                start->firstRow + totals->rows - 1 != recorded.lastRow)
+                return fail(failure, u"L'archivio è stato modificato durante la stampa: la stampa "
+                                     u"definitiva non è stata registrata. Ripetere la stampa."_s);
+            QSqlQuery query = connection.query();
+            if (!runSql(query,
+                        u"INSERT INTO stampe_definitive (inizio_esercizio, fine_esercizio, dal, "
+                        u"al, foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, "
+                        u"stampata_il, impronta) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                        {isoDate(recorded.yearStart), isoDate(recorded.yearEnd),
+                         isoDate(recorded.dateFrom), isoDate(recorded.dateTo), recorded.firstSheet,
+                         recorded.lastSheet, recorded.firstRow, recorded.lastRow,
+                         recorded.debit.units(), recorded.credit.units(),
+                         recorded.printedAt.toString(Qt::ISODate), recorded.hash},
+                        failure))
+                return false;
+            recorded.id = query.lastInsertId().toLongLong();
+            return true;
+        },
+        error);
+    if (ok)
+        print = recorded;
+    return ok;
+}
+
+bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, QString *error)
+{
+    return inTransaction(
+        archive,
+        [&year](const Connection &connection, QString *failure) {
+            QString readFailure;
+            const std::optional<FinalPrint> last =
+                lastPrintOf(connection.database(), year, &readFailure);
+            if (!last)
+                return fail(failure, readFailure.isEmpty()
+                                         ? u"Nessuna stampa definitiva da annullare "
+                                           u"nell'esercizio."_s
+                                         : readFailure);
+            QSqlQuery query = connection.query();
+            return runSql(query, u"DELETE FROM stampe_definitive WHERE id = ?"_s, {last->id},
+                          failure);
+        },
+        error);
+}

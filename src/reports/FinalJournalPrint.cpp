@@ -1,0 +1,138 @@
+#include "reports/FinalJournalPrint.h"
+
+#include "data/PatternFormatter.h"
+#include "data/Renumbering.h"
+#include "data/SqlText.h"
+#include "reports/engine/ReportExport.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::nullopt_t refuse(QString *error, const QString &text)
+{
+    *error = text;
+    return std::nullopt;
+}
+
+QString shown(const QDate &date)
+{
+    return PatternFormatter().format(date, u"dd/mm/yyyy");
+}
+
+} // namespace
+
+std::optional<QDate> lastEntryDate(const QSqlDatabase &database, const FiscalYear &year,
+                                   QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE data BETWEEN ? AND ?"_s,
+                {isoDate(year.start), isoDate(year.end)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return dateFromIso(query.value(0).toString());
+}
+
+std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
+                                                   const FiscalYear &year, const QDate &dateTo,
+                                                   const OrganisationLines &organisation,
+                                                   QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    FinalJournalPrint run;
+    run.year = year;
+    const std::optional<FinalPrintStart> start = nextFinalPrint(database, year, error);
+    if (!start)
+        return std::nullopt;
+    run.start = *start;
+    run.dateTo = dateTo;
+    if (start->dateFrom > year.end)
+        return refuse(error, u"Il libro giornale dell'esercizio è già stampato in definitiva "
+                             u"fino all'ultimo giorno."_s);
+    if (!run.dateTo.isValid()) {
+        const std::optional<QDate> last = lastEntryDate(database, year, error);
+        if (!last)
+            return std::nullopt;
+        if (!last->isValid() || *last < start->dateFrom)
+            return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1."_s.arg(
+                                     shown(start->dateFrom)));
+        run.dateTo = *last;
+    }
+    if (!run.dateTo.isValid() || run.dateTo < start->dateFrom || run.dateTo > year.end)
+        return refuse(error, u"La stampa definitiva deve terminare tra il %1 e il %2."_s.arg(
+                                 shown(start->dateFrom), shown(year.end)));
+    const std::optional<PeriodTotals> totals =
+        periodTotals(database, start->dateFrom, run.dateTo, error);
+    if (!totals)
+        return std::nullopt;
+    if (totals->rows == 0)
+        return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1 al %2."_s.arg(
+                                 shown(start->dateFrom), shown(run.dateTo)));
+    const std::optional<bool> misnumbered =
+        ProgressiviDisallineati(connection, year.start, run.dateTo, error);
+    if (!misnumbered)
+        return std::nullopt;
+    if (*misnumbered)
+        return refuse(error, u"I progressivi non sono allineati: effettuare un ricalcolo prima "
+                             u"della stampa definitiva."_s);
+    run.totals = *totals;
+
+    JournalBookOptions &options = run.options;
+    options.dateFrom = start->dateFrom;
+    options.dateTo = run.dateTo;
+    options.firstSheet = start->firstSheet;
+    options.firstRow = start->firstRow;
+    options.carries = start->continues;
+    options.carriedDebit = start->carriedDebit;
+    options.carriedCredit = start->carriedCredit;
+    options.yearLabel = journalYearLabel(year.start, year.end);
+    options.organisation = organisation;
+    return run;
+}
+
+QString fileSha256(const QString &path, QString *error)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        *error = u"Impossibile leggere il file \"%1\": %2"_s.arg(path, file.errorString());
+        return {};
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QString documentSha256(const ReportDocument &document)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (int page = 0; page < document.pageCount(); ++page)
+        hash.addData(document.toText(page).toUtf8());
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const FinalJournalPrint &run,
+                                             const ReportDocument &document, const QString &hash,
+                                             QString *error)
+{
+    FinalPrint print =
+        finalPrintOf(run.year, run.start, run.dateTo, run.totals, document.pageCount(), hash);
+    if (!recordFinalPrint(archive, print, error))
+        return std::nullopt;
+    return print;
+}
+
+std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const FinalJournalPrint &run,
+                                               const ReportDocument &document,
+                                               const QString &fileName, QString *error)
+{
+    if (!exportPdf(document, fileName, error))
+        return std::nullopt;
+    const QString hash = fileSha256(fileName, error);
+    std::optional<FinalPrint> recorded =
+        hash.isEmpty() ? std::nullopt : recordFinalJournal(archive, run, document, hash, error);
+    if (!recorded)
+        QFile::remove(fileName);
+    return recorded;
+}

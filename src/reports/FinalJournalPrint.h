@@ -1,0 +1,54 @@
+#pragma once
+
+#include "data/Database.h"
+#include "data/FinalPrints.h"
+#include "reports/JournalBook.h"
+#include "reports/engine/ReportDocument.h"
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+// A final print of the journal book, ready to lay out: the run it continues from, the period
+// it covers and what that period holds.
+struct FinalJournalPrint {
+    FiscalYear year;
+    FinalPrintStart start;
+    QDate dateTo;
+    PeriodTotals totals;
+    JournalBookOptions options; // the book of this run: period, sheet, row, carried totals
+};
+
+// The date a final print of the year ends on unless the user chooses another: the date of the
+// year's last entry. Invalid when the year has no entry.
+std::optional<QDate> lastEntryDate(const QSqlDatabase &database, const FiscalYear &year,
+                                   QString *error);
+
+// Prepares the next final print of the year up to dateTo (invalid: the year's last entry
+// date). Refused, with the Italian reason in *error, when dateTo lies before the start or after
+// the year, when the period holds no entry row, or when the entries up to dateTo are not
+// numbered in order (their numbers could no longer be corrected once printed).
+std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
+                                                   const FiscalYear &year, const QDate &dateTo,
+                                                   const OrganisationLines &organisation,
+                                                   QString *error);
+
+// SHA-256, lowercase hexadecimal, of a file's content; empty with the reason in *error when it
+// cannot be read.
+QString fileSha256(const QString &path, QString *error);
+// SHA-256 of the laid-out pages' text: what a printer run is recorded with, since the printer
+// leaves no file. Laying the same period out again gives the same value.
+QString documentSha256(const ReportDocument &document);
+
+// Records the run after its output succeeded, with the hash of what was produced.
+std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const FinalJournalPrint &run,
+                                             const ReportDocument &document, const QString &hash,
+                                             QString *error);
+
+// Writes the laid-out run to a PDF file and records it. A failed write records nothing; a
+// record refused (the archive changed meanwhile) removes the file, so no unrecorded final copy
+// is left. Nothing with the reason in *error.
+std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const FinalJournalPrint &run,
+                                               const ReportDocument &document,
+                                               const QString &fileName, QString *error);
