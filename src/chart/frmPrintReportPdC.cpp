@@ -5,17 +5,16 @@
 #include "ui/Help.h"
 #include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
+#include "ui/ReportButtons.h"
 #include "ui/ReportOutput.h"
 #include "ui/ReportProgressDialog.h"
 #include "ui/WindowUtils.h"
 
 #include <QCheckBox>
-#include <QCursor>
 #include <QDir>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -93,33 +92,10 @@ QLayout *frmPrintReportPdC::buildButtons()
     auto *layout = new QHBoxLayout;
     layout->addWidget(createHelpButton(this, HelpContext::StampaPianoConti));
     layout->addStretch(1);
-    const auto button = [&](const QString &name, const QString &caption) {
-        auto *push = new QPushButton(caption, this);
-        push->setObjectName(name);
-        push->setAutoDefault(false);
-        layout->addWidget(push);
-        return push;
-    };
-    QPushButton *print = button(u"cmdOK"_s, u"Stampa"_s);
-    QPushButton *preview = button(u"cmdPreview"_s, u"Anteprima"_s);
-    QPushButton *exportButton = button(u"cmdExp"_s, u"&Esporta.."_s);
-    QPushButton *close = button(u"cmdCancel"_s, u"Chiudi"_s);
-    connect(print, &QPushButton::clicked, this, [this] { run(ReportOutput::Print); });
-    connect(preview, &QPushButton::clicked, this, [this] { run(ReportOutput::Preview); });
-    connect(close, &QPushButton::clicked, this, &QDialog::close);
-
-    m_expMenu = new QMenu(this);
-    m_expMenu->setObjectName(u"expmnu"_s);
-    const auto item = [&](const QString &name, const QString &caption, ReportOutput output) {
-        QAction *action = m_expMenu->addAction(caption, this, [this, output] { run(output); });
-        action->setObjectName(name);
-    };
-    item(u"expExcel"_s, u"in Excel"_s, ReportOutput::Excel);
-    item(u"expRtf"_s, u"in RTF (Rich text format)"_s, ReportOutput::Rtf);
-    item(u"expPdf"_s, u"in PDF (Acrobat Reader)"_s, ReportOutput::Pdf);
-    item(u"expHtml"_s, u"in HTML"_s, ReportOutput::Html);
-    connect(exportButton, &QPushButton::clicked, this,
-            [this] { m_expMenu->popup(QCursor::pos()); });
+    addReportButtons(
+        this, layout, {ReportOutput::Print, ReportOutput::Preview},
+        {ReportOutput::Excel, ReportOutput::Rtf, ReportOutput::Pdf, ReportOutput::Html},
+        [this](ReportOutput output) { run(output); });
     return layout;
 }
 

@@ -7,7 +7,6 @@
 
 class QCheckBox;
 class QListWidget;
-class QMenu;
 class cEnvironment;
 
 // The chart printout window: the layout, the levels shown, and the run to the printer, the
@@ -37,5 +36,4 @@ private:
     QListWidget *m_layouts = nullptr;
     QCheckBox *m_chkLivelli[4] = {};
     QCheckBox *m_chkHideMarked = nullptr;
-    QMenu *m_expMenu = nullptr;
 };

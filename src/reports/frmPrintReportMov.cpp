@@ -11,13 +11,13 @@
 #include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
 #include "ui/PreviewDocument.h"
+#include "ui/ReportButtons.h"
 #include "ui/ReportOutput.h"
 #include "ui/ReportProgressDialog.h"
 #include "ui/WindowUtils.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QDateEdit>
 #include <QDir>
 #include <QEvent>
@@ -28,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -299,32 +298,9 @@ QLayout *frmPrintReportMov::buildButtons()
     auto *layout = new QHBoxLayout;
     layout->addWidget(createHelpButton(this, HelpContext::Stampe));
     layout->addStretch(1);
-    const auto button = [&](const QString &name, const QString &caption) {
-        auto *push = new QPushButton(caption, this);
-        push->setObjectName(name);
-        push->setAutoDefault(false);
-        layout->addWidget(push);
-        return push;
-    };
-    QPushButton *preview = button(u"cmdPreview"_s, u"Anteprima"_s);
-    QPushButton *print = button(u"cmdOK"_s, u"Stampa"_s);
-    QPushButton *exportButton = button(u"cmdExp"_s, u"&Esporta.."_s);
-    QPushButton *close = button(u"cmdCancel"_s, u"Chiudi"_s);
-    connect(preview, &QPushButton::clicked, this, [this] { run(ReportOutput::Preview); });
-    connect(print, &QPushButton::clicked, this, [this] { run(ReportOutput::Print); });
-    connect(close, &QPushButton::clicked, this, &QDialog::close);
-
-    m_expMenu = new QMenu(this);
-    m_expMenu->setObjectName(u"expmnu"_s);
-    const auto item = [&](const QString &name, const QString &caption, ReportOutput output) {
-        QAction *action = m_expMenu->addAction(caption, this, [this, output] { run(output); });
-        action->setObjectName(name);
-    };
-    item(u"expExcel"_s, u"in Excel"_s, ReportOutput::Excel);
-    item(u"expRtf"_s, u"in RTF (Rich text format)"_s, ReportOutput::Rtf);
-    item(u"expPdf"_s, u"in PDF (Acrobat Reader)"_s, ReportOutput::Pdf);
-    connect(exportButton, &QPushButton::clicked, this,
-            [this] { m_expMenu->popup(QCursor::pos()); });
+    addReportButtons(this, layout, {ReportOutput::Preview, ReportOutput::Print},
+                     {ReportOutput::Excel, ReportOutput::Rtf, ReportOutput::Pdf},
+                     [this](ReportOutput output) { run(output); });
     return layout;
 }
 

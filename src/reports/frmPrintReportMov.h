@@ -18,7 +18,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QMenu;
 class QPushButton;
 class QRadioButton;
 class cEnvironment;
@@ -114,5 +113,4 @@ private:
     QCheckBox *m_chkClosingEntries = nullptr;
     QCheckBox *m_chkZeroBalances = nullptr;
     QCheckBox *m_chkLevels[4] = {};
-    QMenu *m_expMenu = nullptr;
 };
