@@ -54,6 +54,14 @@ frm_io_Reg::frm_io_Reg(cEnvironment &environment, QWidget *parent)
     resize(980, 560);
 }
 
+// The controls are destroyed after this, and the focus leaving them must no longer reach a
+// window that is gone.
+frm_io_Reg::~frm_io_Reg()
+{
+    qApp->removeEventFilter(this);
+    disconnect(qApp, nullptr, this, nullptr);
+}
+
 void frm_io_Reg::buildWindow()
 {
     m_datData = new QDateEdit(this);

@@ -23,6 +23,7 @@ public:
     enum class State { New = 1, View = 2, Edit = 3 };
 
     frm_io_Reg(cEnvironment &environment, QWidget *parent = nullptr);
+    ~frm_io_Reg() override;
 
     // A blank new entry, or one modelled on the rows of entry modelId; shown when show is true.
     bool Nuovo(qint64 modelId = 0, bool show = true);
