@@ -16,46 +16,11 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-rusage resourceUsage()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage;
-}
-
-double peakMegabytes()
-{
-    return resourceUsage().ru_maxrss / 1024.0; // kilobytes on Linux
-}
-
-double cpuSeconds()
-{
-    const rusage usage = resourceUsage();
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs work once, prints its time (elapsed and on the processor: the machine is shared) and the
-// peak memory so far, and returns the elapsed seconds.
-template <typename Work> double timed(const char *what, Work work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    const double cpuBefore = cpuSeconds();
-    work();
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("  %-12s %8.2f s elapsed %8.2f s cpu   peak %6.0f MB\n", what, seconds,
-                cpuSeconds() - cpuBefore, peakMegabytes());
-    return seconds;
-}
 
 qint64 bareQuery(const QSqlDatabase &database, const BoundSql &statement)
 {
@@ -94,17 +59,17 @@ int main(int argc, char *argv[])
 
     qint64 lines = 0;
     const double query =
-        timed("bare query", [&] { lines = bareQuery(connection.database(), settings.source); });
+        timedStep("bare query", [&] { lines = bareQuery(connection.database(), settings.source); });
     ReportDocument document;
     QString error;
-    const double layout = timed("layout", [&] {
+    const double layout = timedStep("layout", [&] {
         must(layOutAccountCards(connection.database(), settings, QPageLayout::Portrait,
                                 u"Benchmark"_s, &document, &error),
              error);
     });
     const QTemporaryDir out;
     const QString pdf = out.filePath(u"schede.pdf"_s);
-    const double written = timed("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
+    const double written = timedStep("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
     std::printf("  %lld lines, %zu cards, %d pages, PDF %.1f MB\n", lines, document.toc.size(),
                 document.pageCount(), QFileInfo(pdf).size() / 1048576.0);
     std::printf("  layout + PDF %.2f s (the bare query alone %.2f s); peak %.0f MB\n",

@@ -22,13 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double peakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
-}
-
 template <typename Work> void timed(const char *what, Work work)
 {
     QElapsedTimer timer;

@@ -21,13 +21,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double peakMegabytes()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
-}
-
 // Runs work once and prints its time and the peak memory so far; returns the seconds.
 template <typename Work> double timed(const char *what, Work work)
 {

@@ -15,44 +15,11 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-rusage resourceUsage()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage;
-}
-
-double peakMegabytes()
-{
-    return resourceUsage().ru_maxrss / 1024.0; // kilobytes on Linux
-}
-
-double cpuSeconds()
-{
-    const rusage usage = resourceUsage();
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs work once and prints its time (elapsed and on the processor: the machine is shared) and
-// the peak memory so far.
-template <typename Work> void timed(const char *what, Work work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    const double cpuBefore = cpuSeconds();
-    work();
-    std::printf("  %-12s %8.2f s elapsed %8.2f s cpu   peak %6.0f MB\n", what,
-                timer.nsecsElapsed() / 1e9, cpuSeconds() - cpuBefore, peakMegabytes());
-}
 
 qint64 bareQuery(const QSqlDatabase &database, const JournalBookOptions &options)
 {
@@ -71,14 +38,15 @@ void benchBook(const char *title, const QSqlDatabase &database, const JournalBoo
     std::printf("%s: %s - %s\n", title, qPrintable(isoDate(options.dateFrom)),
                 qPrintable(isoDate(options.dateTo)));
     qint64 rows = 0;
-    timed("bare query", [&] { rows = bareQuery(database, options); });
+    timedStep("bare query", [&] { rows = bareQuery(database, options); });
     ReportDocument document;
     QString error;
-    timed("layout", [&] { must(layOutJournalBook(database, options, &document, &error), error); });
+    timedStep("layout",
+              [&] { must(layOutJournalBook(database, options, &document, &error), error); });
     const QString pdf = folder + u"/giornale.pdf"_s;
     const QString xlsx = folder + u"/giornale.xlsx"_s;
-    timed("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
-    timed("XLSX", [&] { must(exportXlsx(document, xlsx, &error), error); });
+    timedStep("PDF", [&] { must(exportPdf(document, pdf, &error), error); });
+    timedStep("XLSX", [&] { must(exportXlsx(document, xlsx, &error), error); });
     std::printf("  %lld rows, %d pages; PDF %.1f MB, XLSX %.1f MB\n", rows, document.pageCount(),
                 QFileInfo(pdf).size() / 1048576.0, QFileInfo(xlsx).size() / 1048576.0);
 }
