@@ -13,6 +13,7 @@
 #include "ui/PreviewDocument.h"
 #include "ui/ReportButtons.h"
 #include "ui/ReportOutput.h"
+#include "ui/ReportPreview.h"
 #include "ui/ReportProgressDialog.h"
 #include "ui/WindowUtils.h"
 
@@ -564,7 +565,9 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
     }
     const LaidOutReport pages(std::move(document));
     if (output == ReportOutput::Preview) {
-        deliverReport(this, pages, output, documentsFolder());
+        // Every copy of a final book is recorded: its preview shows the pages and prints none.
+        ReportPreview preview(pages, this, ReportPreview::Printing::ViewOnly);
+        preview.exec();
         return;
     }
     std::optional<FinalPrint> recorded;

@@ -17,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 
-ReportPreview::ReportPreview(const PreviewDocument &document, QWidget *parent)
+ReportPreview::ReportPreview(const PreviewDocument &document, QWidget *parent, Printing printing)
     : QDialog(parent), m_document(document), m_printer(std::make_unique<QPrinter>())
 {
     setWindowTitle(u"Anteprima di stampa"_s);
@@ -32,7 +32,7 @@ ReportPreview::ReportPreview(const PreviewDocument &document, QWidget *parent)
     m_view->setObjectName(u"preview"_s);
     connect(m_view, &QPrintPreviewWidget::paintRequested, this, &ReportPreview::paintDocument);
     connect(m_view, &QPrintPreviewWidget::previewChanged, this, &ReportPreview::pageShown);
-    buildToolBar();
+    buildToolBar(printing);
     layout->addWidget(findChild<QToolBar *>(u"tbPreview"_s));
 
     auto *splitter = new QSplitter(this);
@@ -49,15 +49,17 @@ ReportPreview::ReportPreview(const PreviewDocument &document, QWidget *parent)
 
 ReportPreview::~ReportPreview() = default;
 
-void ReportPreview::buildToolBar()
+void ReportPreview::buildToolBar(Printing printing)
 {
     auto *toolBar = new QToolBar(this);
     toolBar->setObjectName(u"tbPreview"_s);
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    QAction *stampa = toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
-                                         u"Stampa"_s, this, &ReportPreview::print);
-    stampa->setObjectName(u"actStampa"_s);
-    toolBar->addSeparator();
+    if (printing == Printing::Allowed) {
+        QAction *stampa = toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                                             u"Stampa"_s, this, &ReportPreview::print);
+        stampa->setObjectName(u"actStampa"_s);
+        toolBar->addSeparator();
+    }
     QAction *width = toolBar->addAction(u"Larghezza"_s, m_view, &QPrintPreviewWidget::fitToWidth);
     width->setObjectName(u"actLarghezza"_s);
     QAction *page = toolBar->addAction(u"Pagina"_s, m_view, &QPrintPreviewWidget::fitInView);

@@ -12,12 +12,16 @@ class QTreeWidgetItem;
 
 // The preview of laid-out pages: a toolbar with "Stampa", the zoom choices "Larghezza" and
 // "Pagina" and the page navigation, and the panel "Contenuto" when the report has a table of
-// contents. It prints the very pages it shows. The document must outlive the window.
+// contents. It prints the very pages it shows, unless it only shows them. The document must
+// outlive the window.
 class ReportPreview : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ReportPreview(const PreviewDocument &document, QWidget *parent = nullptr);
+    enum class Printing { Allowed, ViewOnly };
+
+    explicit ReportPreview(const PreviewDocument &document, QWidget *parent = nullptr,
+                           Printing printing = Printing::Allowed);
     ~ReportPreview() override;
 
     // 1-based, as the navigation shows it.
@@ -25,7 +29,7 @@ public:
     void goToPage(int page);
 
 private:
-    void buildToolBar();
+    void buildToolBar(Printing printing);
     void buildContents();
     void paintDocument(QPrinter *printer);
     void contentsChosen(QTreeWidgetItem *item);

@@ -8,7 +8,9 @@
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/ReportPreview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
@@ -124,6 +126,19 @@ private slots:
         QCOMPARE(sheet->text(), u"2"_s);
         QCOMPARE(state->text(),
                  u"Continua la stampa definitiva: dal 01/04/2024, foglio 2, riga 7."_s);
+
+        // The preview of a final run shows its pages, offers no printing and records nothing.
+        bool printable = true;
+        QTimer::singleShot(0, [&printable] {
+            auto *preview = qobject_cast<ReportPreview *>(QApplication::activeModalWidget());
+            if (!preview)
+                return;
+            printable = preview->findChild<QAction *>(u"actStampa"_s) != nullptr;
+            preview->reject();
+        });
+        window.run(ReportOutput::Preview);
+        QVERIFY(!printable);
+        QCOMPARE(book.prints().size(), 1);
 
         // April to June on the printer: a print the user says failed records nothing.
         messages.printFiles = {folder.filePath(u"spoiled.pdf"_s)};
