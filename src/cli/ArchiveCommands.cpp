@@ -134,23 +134,25 @@ int createArchiveCommand(const QCommandLineParser &parser)
     return ExitStatus::Done;
 }
 
-int checkArchiveCommand(const QCommandLineParser &parser)
+namespace {
+
+int checkArchiveIn(const QCommandLineParser &, const Archive &archive, cEnvironment &environment)
 {
-    int failure = ExitStatus::ArchiveUnusable;
-    const std::optional<Archive> archive = archiveOption(parser, &failure);
-    if (!archive)
-        return failure;
-    cEnvironment environment(*archive);
-    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
-        return *failed;
     QString error;
     const std::optional<ArchiveCheck> check =
-        checkArchive(*archive, environment.EseDate1(), environment.EseDate2(), &error);
+        checkArchive(archive, environment.EseDate1(), environment.EseDate2(), &error);
     if (!check)
         return reportFailure(u"Impossibile controllare l'archivio."_s, error);
     printLine(stdout,
               QString::fromUtf8(QJsonDocument(check->toJson()).toJson(QJsonDocument::Compact)));
     return check->sound() ? ExitStatus::Done : ExitStatus::Refused;
+}
+
+} // namespace
+
+int checkArchiveCommand(const QCommandLineParser &parser)
+{
+    return withEnvironment(parser, checkArchiveIn);
 }
 
 int renumberCommand(const QCommandLineParser &parser)
@@ -161,25 +163,22 @@ int renumberCommand(const QCommandLineParser &parser)
                               parser.value(u"period"_s)));
         return ExitStatus::Refused;
     }
-    int failure = ExitStatus::ArchiveUnusable;
-    const std::optional<Archive> archive = archiveOption(parser, &failure);
-    if (!archive)
-        return failure;
-    cEnvironment environment(*archive);
-    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
-        return *failed;
-    InstanceLock lock;
-    if (!lock.tryLock())
-        return reportLocked();
-    clsRicalcolo ricalcolo(*archive, environment.EseDate1(), environment.EseDate2());
-    QString error;
-    QObject::connect(&ricalcolo, &clsRicalcolo::failed,
-                     [&error](const QString &failure) { error = failure; });
-    if (!ricalcolo.esegui(*period))
-        return reportFailure(u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
-                             error);
-    printLine(stdout, u"Ricalcolo effettuato con successo."_s);
-    return ExitStatus::Done;
+    return withEnvironment(parser, [period = *period](const QCommandLineParser &,
+                                                      const Archive &archive,
+                                                      cEnvironment &environment) {
+        InstanceLock lock;
+        if (!lock.tryLock())
+            return reportLocked();
+        clsRicalcolo ricalcolo(archive, environment.EseDate1(), environment.EseDate2());
+        QString error;
+        QObject::connect(&ricalcolo, &clsRicalcolo::failed,
+                         [&error](const QString &failure) { error = failure; });
+        if (!ricalcolo.esegui(period))
+            return reportFailure(
+                u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s, error);
+        printLine(stdout, u"Ricalcolo effettuato con successo."_s);
+        return ExitStatus::Done;
+    });
 }
 
 namespace {
@@ -209,17 +208,9 @@ QString finalPrintLine(const FinalPrint &print)
         QString::number(print.lastRow), amount(print.debit), amount(print.credit));
 }
 
-} // namespace
-
-int finalPrintsCommand(const QCommandLineParser &parser)
+int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
+                  cEnvironment &environment)
 {
-    int failure = ExitStatus::ArchiveUnusable;
-    const std::optional<Archive> archive = archiveOption(parser, &failure);
-    if (!archive)
-        return failure;
-    cEnvironment environment(*archive);
-    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
-        return *failed;
     QString error;
     if (parser.isSet(u"year"_s)) {
         const std::optional<int> year = numberIn(parser.value(u"year"_s), 1900, 9999);
@@ -232,7 +223,7 @@ int finalPrintsCommand(const QCommandLineParser &parser)
         if (!environment.Update(&error))
             return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
     }
-    const Connection connection(*archive, Connection::Mode::ReadOnly);
+    const Connection connection(archive, Connection::Mode::ReadOnly);
     const std::optional<QList<FinalPrint>> prints =
         connection.opened(&error)
             ? finalPrintsOf(connection.database(),
@@ -250,4 +241,11 @@ int finalPrintsCommand(const QCommandLineParser &parser)
     for (const FinalPrint &print : *prints)
         printLine(stdout, finalPrintLine(print));
     return ExitStatus::Done;
+}
+
+} // namespace
+
+int finalPrintsCommand(const QCommandLineParser &parser)
+{
+    return withEnvironment(parser, finalPrintsIn);
 }

@@ -78,6 +78,20 @@ std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnviron
     return std::nullopt;
 }
 
+int withEnvironment(
+    const QCommandLineParser &parser,
+    const std::function<int(const QCommandLineParser &, const Archive &, cEnvironment &)> &command)
+{
+    int failure = ExitStatus::ArchiveUnusable;
+    const std::optional<Archive> archive = archiveOption(parser, &failure);
+    if (!archive)
+        return failure;
+    cEnvironment environment(*archive);
+    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
+        return *failed;
+    return command(parser, *archive, environment);
+}
+
 int reportLocked()
 {
     printLine(stderr, u"Applicazione già in esecuzione: chiudere il programma e riprovare."_s);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 class QCommandLineParser;
@@ -43,6 +44,13 @@ std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *fail
 // Sets the environment to the working date of --date (today when absent) on its archive.
 // Returns the exit status of the failure, told on stderr, or nothing when ready.
 std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment);
+
+// Runs command on the archive of --archive with its environment at the working date of --date.
+// An archive or environment that cannot be opened is told on stderr and gives its exit status
+// without running command.
+int withEnvironment(
+    const QCommandLineParser &parser,
+    const std::function<int(const QCommandLineParser &, const Archive &, cEnvironment &)> &command);
 
 // Says on stderr that the program holds the per-user lock; the exit status for it.
 int reportLocked();

@@ -71,20 +71,13 @@ int info(const QCommandLineParser &parser)
 
 // Closes the previous fiscal year and opens the current one with the archive's role parameters
 // and the default descriptions; prints the ids of the entries written.
-int yearend(const QCommandLineParser &parser)
+int yearendIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
 {
-    int failure = 0;
-    const std::optional<Archive> archive = archiveOption(parser, &failure);
-    if (!archive)
-        return failure;
-    cEnvironment environment(*archive);
-    if (const std::optional<int> failed = prepareEnvironment(parser, environment))
-        return *failed;
     const YearEndYears years = YearEndYears::of(environment);
     QString error;
-    const QString refusal = yearEndRefusal(*archive, years, &error);
+    const QString refusal = yearEndRefusal(archive, years, &error);
     const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
-                                            ? risultatoEsercizio(*archive, years, &error)
+                                            ? risultatoEsercizio(archive, years, &error)
                                             : std::nullopt;
     if (!error.isEmpty())
         return reportFailure(u"Impossibile leggere l'esercizio precedente."_s, error);
@@ -93,8 +86,8 @@ int yearend(const QCommandLineParser &parser)
         return ExitStatus::Refused;
     }
     YearEndInput input =
-        yearEndDefaults(*archive, years, *result, yearEndChoices(*archive, true, &error),
-                        yearEndChoices(*archive, false, &error));
+        yearEndDefaults(archive, years, *result, yearEndChoices(archive, true, &error),
+                        yearEndChoices(archive, false, &error));
     const std::optional<QDate> closing = dateOption(parser, u"closing-date"_s, input.closingDate);
     const std::optional<QDate> opening = dateOption(parser, u"opening-date"_s, input.openingDate);
     if (!closing || !opening)
@@ -109,13 +102,17 @@ int yearend(const QCommandLineParser &parser)
     InstanceLock lock;
     if (!lock.tryLock())
         return reportLocked();
-    const std::optional<QList<qint64>> written =
-        runYearEnd(*archive, input, years, *result, &error);
+    const std::optional<QList<qint64>> written = runYearEnd(archive, input, years, *result, &error);
     if (!written)
         return reportFailure(u"Chiusura/Apertura non eseguita, archivio invariato."_s, error);
     for (qint64 id : *written)
         printLine(stdout, QString::number(id));
     return ExitStatus::Done;
+}
+
+int yearend(const QCommandLineParser &parser)
+{
+    return withEnvironment(parser, yearendIn);
 }
 
 // The parser's own complaints are English: say them in Italian.
