@@ -130,11 +130,11 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
     if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty())
         return fail(error, refusal);
 
-    const bool ok =
-        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-        fillDatabase(request, programFolder, folder, error) &&
-        (!request.makeCurrent || ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
-                                                 Memoria::Utente, folder, error));
+    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+                    fillDatabase(request, programFolder, folder, error) &&
+                    (!request.makeCurrent ||
+                     ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                                     QFileInfo(folder).absoluteFilePath(), error));
     if (!ok)
         QDir(folder).removeRecursively();
     return ok;
@@ -212,11 +212,18 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
         return fail(error, u"Operazione annullata o Cartella non valida."_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return fail(error, problem);
+    if (!openForWriting(Archive(folder), error)) {
+        if (isEngineText(*error))
+            *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
+        return false;
+    }
 
     cEnvironment opened = environment;
     opened.setArchive(Archive(folder));
-    if (!opened.Update(error) || !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo,
-                                                  Memoria::Utente, folder, error)) {
+    // The program may next start from another folder: it keeps where the archive really is.
+    if (!opened.Update(error) ||
+        !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
+                         QFileInfo(folder).absoluteFilePath(), error)) {
         *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }

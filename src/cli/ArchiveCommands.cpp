@@ -167,8 +167,8 @@ int renumberCommand(const QCommandLineParser &parser)
                                                       const Archive &archive,
                                                       cEnvironment &environment) {
         InstanceLock lock;
-        if (!lock.tryLock())
-            return reportLocked();
+        if (const std::optional<int> refused = lockForWriting(lock, archive))
+            return *refused;
         clsRicalcolo ricalcolo(archive, environment.EseDate1(), environment.EseDate2());
         QString error;
         QObject::connect(&ricalcolo, &clsRicalcolo::failed,

@@ -2,6 +2,7 @@
 
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
+#include "data/InstanceLock.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 
@@ -24,8 +25,20 @@ void printLine(FILE *stream, const QString &text)
     std::fputc('\n', stream);
 }
 
+void silenceQtDiagnostics()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtFatalMsg)
+            printLine(stderr, text);
+    });
+}
+
 int reportFailure(const QString &whatFailed, const QString &engineText)
 {
+    if (!isEngineText(engineText)) {
+        printLine(stderr, oneLine(engineText));
+        return ExitStatus::Refused;
+    }
     printLine(stderr, oneLine(failureMessage(whatFailed, engineText)));
     const EngineFault fault = engineFault(engineText);
     return fault == EngineFault::Damaged || fault == EngineFault::Structure
@@ -96,4 +109,17 @@ int reportLocked()
 {
     printLine(stderr, u"Applicazione già in esecuzione: chiudere il programma e riprovare."_s);
     return ExitStatus::DatabaseFailure;
+}
+
+std::optional<int> lockForWriting(InstanceLock &lock, const Archive &archive)
+{
+    if (!lock.tryLock())
+        return reportLocked();
+    QString error;
+    if (openForWriting(archive, &error))
+        return std::nullopt;
+    if (isEngineText(error))
+        return reportFailure(u"Impossibile aprire l'archivio in scrittura."_s, error);
+    printLine(stderr, oneLine(error));
+    return ExitStatus::ArchiveUnusable;
 }

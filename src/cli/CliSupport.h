@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class InstanceLock;
 class QCommandLineParser;
 class cEnvironment;
 
@@ -22,9 +23,14 @@ constexpr int DatabaseFailure = 3; // locked, read-only, disk
 
 void printLine(FILE *stream, const QString &text);
 
-// Prints the failure on stderr, in one line, and gives the exit status its engine text calls
-// for: a damaged or foreign database leaves the archive unusable, anything else is a failure of
-// the database.
+// Keeps Qt's own diagnostics (English, for developers) off the user's stderr: every message the
+// command line prints is its own, in Italian.
+void silenceQtDiagnostics();
+
+// Prints the failure on stderr, in one line, and gives the exit status its text calls for: a
+// damaged or foreign database leaves the archive unusable, any other text of the engine is a
+// failure of the database, and a text of the program's own (a rule, an output file that cannot
+// be written) is a refusal, printed alone: it says itself what is wrong.
 int reportFailure(const QString &whatFailed, const QString &engineText);
 
 // The date of an option in ISO form, or fallback when the option is absent; an unreadable date
@@ -54,3 +60,8 @@ int withEnvironment(
 
 // Says on stderr that the program holds the per-user lock; the exit status for it.
 int reportLocked();
+
+// Takes the per-user lock and readies the archive for a command that writes (openForWriting).
+// Nothing when ready, with the lock held by *lock; otherwise the exit status, with the reason
+// told on stderr: an archive holding objects the program did not create is unusable.
+std::optional<int> lockForWriting(InstanceLock &lock, const Archive &archive);

@@ -1,14 +1,13 @@
 #include "cli/FillCommand.h"
 
-#include "data/ArchiveStartup.h"
-#include "data/Database.h"
-#include "data/SqlText.h"
+#include "cli/CliSupport.h"
+#include "data/OutputFile.h"
 #include "data/cEnvironment.h"
 #include "statements/StatementExport.h"
 #include "statements/cExcel.h"
 
 #include <QCommandLineParser>
-#include <QDate>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -16,44 +15,36 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int ExitFailure = 1;
-
-int failWith(const QString &message)
+int refuse(const QString &message)
 {
-    std::fputs(QString(message).replace(u'\n', u' ').toUtf8().constData(), stderr);
-    std::fputc('\n', stderr);
-    return ExitFailure;
+    printLine(stderr, QString(message).replace(u'\n', u' '));
+    return ExitStatus::Refused;
+}
+
+int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
+{
+    const QString out = parser.value(u"out"_s);
+    QString error;
+    cExcel excel;
+    if (!excel.loadModel(parser.value(u"template"_s), &error))
+        return refuse(error);
+    if (!generateStatement(excel, archive.databasePath(), StatementYears::of(environment), out, {},
+                           &error))
+        return reportFailure(u"Compilazione del modello non eseguita."_s, error);
+    std::printf("%d\n", excel.filledCount());
+    return ExitStatus::Done;
 }
 
 } // namespace
 
 int fillCommand(const QCommandLineParser &parser)
 {
-    const QString folder = parser.value(u"archive"_s);
     if (!parser.isSet(u"template"_s) || !parser.isSet(u"out"_s))
-        return failWith(u"Indicare il modello (--template) e il file da generare (--out)."_s);
-    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
-        return failWith(problem);
-    QDate date = QDate::currentDate();
-    if (parser.isSet(u"date"_s)) {
-        date = dateFromIso(parser.value(u"date"_s));
-        if (!date.isValid())
-            return failWith(
-                u"Data non valida: \"%1\" (formato AAAA-MM-GG)."_s.arg(parser.value(u"date"_s)));
-    }
-
-    // The fiscal years depend on the archive's first month, which the environment reads.
-    cEnvironment environment{Archive(folder)};
-    environment.setCurDate(date);
-    QString error;
-    if (!environment.Update(&error))
-        return failWith(error);
-
-    cExcel excel;
-    if (!excel.loadModel(parser.value(u"template"_s), &error) ||
-        !generateStatement(excel, databasePathFor(folder), StatementYears::of(environment),
-                           parser.value(u"out"_s), {}, &error))
-        return failWith(error);
-    std::printf("%d\n", excel.filledCount());
-    return 0;
+        return refuse(u"Indicare il modello (--template) e il file da generare (--out)."_s);
+    const QString out = parser.value(u"out"_s);
+    if (QFileInfo(out).suffix().compare(u"xlsx"_s, Qt::CaseInsensitive) != 0)
+        return refuse(u"Il file da generare deve avere l'estensione .xlsx: %1"_s.arg(out));
+    if (const QString problem = outputTargetProblem(out); !problem.isEmpty())
+        return refuse(problem);
+    return withEnvironment(parser, fillIn);
 }

@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
+#include "data/OutputFile.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 #include "reports/AccountCardsReport.h"
@@ -18,7 +19,6 @@
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,8 +28,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int ExitUsage = 1;
-constexpr int ExitFailure = 2;
+constexpr int ExitUsage = ExitStatus::Refused;
 
 void printError(const QString &text)
 {
@@ -67,10 +66,8 @@ bool isJsonFile(const QString &fileName)
 int exportDocument(const ReportDocument &document, const ReportRequest &request)
 {
     QString error;
-    if (!exportReport(document, *request.format, request.out, &error)) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!exportReport(document, *request.format, request.out, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     return 0;
 }
 
@@ -85,31 +82,33 @@ int finalJournalBook(const ReportRequest &request)
                    u"--sheet-from non sono ammessi."_s);
         return ExitUsage;
     }
-    QString error;
-    const std::optional<OrganisationLines> organisation =
-        readOrganisation(request.connection.database(), &error);
-    const std::optional<FinalJournalPrint> run =
-        organisation
-            ? prepareFinalPrint(request.connection, request.year,
-                                parser.isSet(u"to"_s) ? request.to : QDate(), *organisation, &error)
-            : std::nullopt;
-    if (!run) {
-        printError(error);
-        return organisation ? ExitUsage : ExitFailure;
-    }
     InstanceLock lock;
-    if (!lock.tryLock())
-        return reportLocked();
+    const Archive archive(parser.value(u"archive"_s));
+    if (const std::optional<int> refused = lockForWriting(lock, archive))
+        return *refused;
+    QString error;
+    std::optional<FinalJournalPrint> run;
     ReportDocument document;
-    const std::optional<FinalPrint> recorded =
-        layOutJournalBook(request.connection.database(), run->options, &document, &error)
-            ? writeFinalJournalPdf(Archive(parser.value(u"archive"_s)), *run, document, request.out,
-                                   &error)
-            : std::nullopt;
-    if (!recorded) {
-        printError(error);
-        return ExitFailure;
+    {
+        // The run's totals and fingerprint and its pages are read from one state of the archive;
+        // the snapshot ends before the run is recorded.
+        const ReadSnapshot snapshot(request.connection);
+        if (!snapshot.isActive())
+            return reportFailure(u"Stampa definitiva non eseguita."_s, snapshot.errorText());
+        const std::optional<OrganisationLines> organisation =
+            readOrganisation(request.connection.database(), &error);
+        run = organisation ? prepareFinalPrint(request.connection, request.year,
+                                               parser.isSet(u"to"_s) ? request.to : QDate(),
+                                               *organisation, &error)
+                           : std::nullopt;
+        if (!run ||
+            !layOutJournalBook(request.connection.database(), run->options, &document, &error))
+            return reportFailure(u"Stampa definitiva non eseguita."_s, error);
     }
+    const std::optional<FinalPrint> recorded =
+        writeFinalJournalPdf(archive, *run, document, request.out, &error);
+    if (!recorded)
+        return reportFailure(u"Stampa definitiva non registrata."_s, error);
     std::fputs(u"Stampa definitiva dal %1 al %2: fogli %3-%4, righe %5-%6.\n"_s
                    .arg(isoDate(recorded->dateFrom), isoDate(recorded->dateTo))
                    .arg(recorded->firstSheet)
@@ -139,10 +138,8 @@ int journalBook(const ReportRequest &request)
     QString error;
     std::optional<OrganisationLines> organisation =
         readOrganisation(request.connection.database(), &error);
-    if (!organisation) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!organisation)
+        return reportFailure(u"Stampa non eseguita."_s, error);
     JournalBookOptions options;
     options.dateFrom = request.from;
     options.dateTo = request.to;
@@ -150,10 +147,8 @@ int journalBook(const ReportRequest &request)
     options.yearLabel = journalYearLabel(request.from, request.to);
     options.organisation = *organisation;
     ReportDocument document;
-    if (!layOutJournalBook(request.connection.database(), options, &document, &error)) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!layOutJournalBook(request.connection.database(), options, &document, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     return exportDocument(document, request);
 }
 
@@ -179,11 +174,11 @@ bool readLevels(const QCommandLineParser &parser, std::array<bool, 4> *levels)
 
 bool writeFile(const QString &fileName, const QByteArray &content, QString *error)
 {
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
-        return true;
-    *error = u"Impossibile scrivere il file \"%1\": %2"_s.arg(fileName, file.errorString());
-    return false;
+    OutputFile file(fileName);
+    if (!file.open(error))
+        return false;
+    file.device().write(content);
+    return file.commit(error);
 }
 
 int balance(const ReportRequest &request, BalanceKind kind)
@@ -204,22 +199,16 @@ int balance(const ReportRequest &request, BalanceKind kind)
     const std::optional<BalanceCaptions> captions = readBalanceCaptions(database, &error);
     const std::optional<Balance> computed =
         captions ? computeBalance(database, options, *captions, &error) : std::nullopt;
-    if (!computed) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!computed)
+        return reportFailure(u"Stampa non eseguita."_s, error);
     if (!request.format) {
-        if (!writeFile(request.out, balanceJson(*computed, kind), &error)) {
-            printError(error);
-            return ExitFailure;
-        }
+        if (!writeFile(request.out, balanceJson(*computed, kind), &error))
+            return reportFailure(u"Stampa non eseguita."_s, error);
         return 0;
     }
     ReportDocument document;
-    if (!layOutBalance(*computed, kind, true, &document, &error)) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!layOutBalance(*computed, kind, true, &document, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     return exportDocument(document, request);
 }
 
@@ -242,19 +231,15 @@ int chartPrintout(const ReportRequest &request)
     }
     cEnvironment environment(Archive::ofDatabase(request.connection.database().databaseName()));
     QString error;
-    if (!environment.Update(&error)) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!environment.Update(&error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     options.organisation = environment.anas01;
     options.headings = natureHeadings(environment);
     options.layout = layout == u"2"_s ? ChartLayout::AlignedLeft : ChartLayout::Indented;
     options.exporting = request.format == ExportFormat::Xlsx;
     ReportDocument document;
-    if (!layOutChartPrintout(request.connection.database(), options, &document, &error)) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!layOutChartPrintout(request.connection.database(), options, &document, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     return exportDocument(document, request);
 }
 
@@ -302,10 +287,8 @@ int movementReport(const ReportRequest &request, bool cards, QPageLayout::Orient
     ReportDocument document;
     const auto layOut = cards ? layOutAccountCards : layOutMovementList;
     if (!organisation ||
-        !layOut(database, settings, orientation, organisation->name, &document, &error, {})) {
-        printError(error);
-        return ExitFailure;
-    }
+        !layOut(database, settings, orientation, organisation->name, &document, &error, {}))
+        return reportFailure(u"Stampa non eseguita."_s, error);
     return exportDocument(document, request);
 }
 
@@ -347,6 +330,10 @@ const std::vector<ReportEntry> &reportTable()
 int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
 {
     const QString out = parser.value(u"out"_s);
+    if (const QString problem = outputTargetProblem(out); !problem.isEmpty()) {
+        printError(problem);
+        return ExitUsage;
+    }
     const std::optional<ExportFormat> format = exportFormatOf(out);
     if (!format && !(entry.json && isJsonFile(out))) {
         printError(
@@ -363,20 +350,16 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
     const QString folder = parser.value(u"archive"_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
         printError(QString(problem).replace(u'\n', u' '));
-        return ExitFailure;
+        return statusForProblem(problem);
     }
     const Connection connection(databasePathFor(folder), Connection::Mode::ReadOnly);
-    if (!connection.isOpen()) {
-        printError(connection.errorText());
-        return ExitFailure;
-    }
+    if (!connection.isOpen())
+        return reportFailure(u"Impossibile aprire l'archivio."_s, connection.errorText());
     QString error;
     const std::optional<JournalBookOptions> year =
         journalBookDefaults(connection.database(), workingDate, &error);
-    if (!year) {
-        printError(error);
-        return ExitFailure;
-    }
+    if (!year)
+        return reportFailure(u"Stampa non eseguita."_s, error);
     ReportRequest request{parser, connection, out, format, year->dateFrom, year->dateTo};
     request.year = {year->dateFrom, year->dateTo, year->yearLabel};
     if (from.isValid())

@@ -100,8 +100,8 @@ int yearendIn(const QCommandLineParser &parser, const Archive &archive, cEnviron
     if (!errors.isEmpty())
         return ExitStatus::Refused;
     InstanceLock lock;
-    if (!lock.tryLock())
-        return reportLocked();
+    if (const std::optional<int> refused = lockForWriting(lock, archive))
+        return *refused;
     const std::optional<QList<qint64>> written = runYearEnd(archive, input, years, *result, &error);
     if (!written)
         return reportFailure(u"Chiusura/Apertura non eseguita, archivio invariato."_s, error);
@@ -139,6 +139,7 @@ int usageError(const QString &problem)
 
 int main(int argc, char *argv[])
 {
+    silenceQtDiagnostics();
     if (argc > 1 && std::strcmp(argv[1], "report") == 0)
         return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);

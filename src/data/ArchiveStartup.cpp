@@ -5,6 +5,7 @@
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/Parametri.h"
+#include "data/Schema.h"
 #include "data/cDataAccess.h"
 
 #include <QDir>
@@ -64,14 +65,24 @@ QString archiveFolderProblem(const QString &dataFolder)
                           error);
 }
 
-bool stampVersion(const Archive &archive, QString *error)
+bool openForWriting(const Archive &archive, QString *error)
 {
     // An archive of an earlier version gets the tables this version keeps in the same
     // transaction that stamps it.
     return inTransaction(
         archive,
         [](const Connection &connection, QString *failure) {
+            const std::optional<QList<SchemaObject>> foreign =
+                foreignSchemaObjects(connection.database(), failure);
+            if (!foreign)
+                return false;
+            if (!foreign->isEmpty()) {
+                *failure = foreignObjectsRefusal(*foreign);
+                return false;
+            }
+            bool rebuilt = false;
             return ensureMonthlyTotals(connection, failure) &&
+                   repairMonthlyTotals(connection, &rebuilt, failure) &&
                    ensureFinalPrints(connection, failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&
                    raiseVersionPart(connection, u"aMinor"_s, ProgramVersion::Minor, failure);

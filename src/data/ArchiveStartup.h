@@ -18,8 +18,10 @@ constexpr int Revision = 0;
 // the state before it.
 QString archiveFolderProblem(const QString &dataFolder);
 
-// Raises the archive's aMajor and aMinor, each on its own, to the running version when the
-// stored value is lower or missing, and adds what an earlier version's archive lacks (the
-// monthly totals, the table of final prints of the journal book), all in one transaction. Returns
-// false with the engine's text in *error.
-bool stampVersion(const Archive &archive, QString *error = nullptr);
+// Readies the archive for the program or a command that writes, in one transaction: refuses an
+// archive that holds triggers, views or indexes the program did not create (the refusal in
+// *error, nothing written); raises aMajor and aMinor, each on its own, to the running version
+// when the stored value is lower or missing; adds what an earlier version's archive lacks (the
+// monthly totals, the table of final prints of the journal book); and rebuilds the monthly
+// totals when they no longer agree with the entries. Returns false with the reason in *error.
+bool openForWriting(const Archive &archive, QString *error = nullptr);

@@ -1,9 +1,13 @@
 #include "data/Database.h"
 
+#include "data/EngineErrors.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +35,20 @@ bool runStatement(const QSqlDatabase &db, const QString &sql, QString *error)
     if (error)
         *error = engineText(query.lastError());
     return false;
+}
+
+struct VerifiedFile {
+    quint32 changeCounter = 0;
+    bool sound = false;
+};
+
+QMutex verifiedMutex;
+QHash<QString, VerifiedFile> verifiedFiles;
+
+QString fileKey(const QString &databasePath)
+{
+    const QString canonical = QFileInfo(databasePath).canonicalFilePath();
+    return canonical.isEmpty() ? databasePath : canonical;
 }
 
 QString uniqueConnectionName()
@@ -85,6 +103,34 @@ DatabaseFileKind databaseFileKind(const QString &path)
     return DatabaseFileKind::Other;
 }
 
+std::optional<quint32> fileChangeCounter(const QString &databasePath)
+{
+    QFile file(databasePath);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(24))
+        return std::nullopt;
+    const QByteArray bytes = file.read(4);
+    if (bytes.size() != 4)
+        return std::nullopt;
+    return quint32(quint8(bytes[0])) << 24 | quint32(quint8(bytes[1])) << 16 |
+           quint32(quint8(bytes[2])) << 8 | quint32(quint8(bytes[3]));
+}
+
+void markVerified(const QString &databasePath, quint32 changeCounter, bool sound)
+{
+    const QMutexLocker lock(&verifiedMutex);
+    verifiedFiles.insert(fileKey(databasePath), {changeCounter, sound});
+}
+
+std::optional<bool> verifiedState(const QString &databasePath)
+{
+    const std::optional<quint32> counter = fileChangeCounter(databasePath);
+    const QMutexLocker lock(&verifiedMutex);
+    const auto known = verifiedFiles.constFind(fileKey(databasePath));
+    if (!counter || known == verifiedFiles.constEnd() || known->changeCounter != *counter)
+        return std::nullopt;
+    return known->sound;
+}
+
 Connection::Connection(const QString &databasePath, Mode mode) : m_name(uniqueConnectionName())
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
@@ -134,7 +180,7 @@ QString engineText(const QSqlError &error)
     const QString text =
         (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
     if (isLockError(error))
-        return u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s + text;
+        return lockedArchiveExplanation() + text;
     return text;
 }
 
@@ -153,6 +199,10 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
 Transaction::Transaction(const Connection &connection) : m_connection(connection)
 {
     m_active = runStatement(m_connection.database(), u"BEGIN IMMEDIATE"_s, &m_error);
+    // Holding the write lock, nobody else can change the file until this commits.
+    const QString path = m_connection.database().databaseName();
+    if (m_active && verifiedState(path) == true)
+        m_verifiedCounter = fileChangeCounter(path);
 }
 
 Transaction::~Transaction()
@@ -166,11 +216,41 @@ bool Transaction::commit(QString *error)
     QString text = m_error;
     if (m_active && runStatement(m_connection.database(), u"COMMIT"_s, &text)) {
         m_active = false;
+        keepVerified();
         return true;
     }
     if (error)
         *error = text;
     return false;
+}
+
+ReadSnapshot::ReadSnapshot(const Connection &connection) : m_connection(connection)
+{
+    // A deferred transaction takes its shared lock at the first read: take it now.
+    m_active = runStatement(m_connection.database(), u"BEGIN"_s, &m_error);
+    if (m_active &&
+        !runStatement(m_connection.database(), u"SELECT COUNT(*) FROM sqlite_master"_s, &m_error)) {
+        runStatement(m_connection.database(), u"ROLLBACK"_s, nullptr);
+        m_active = false;
+    }
+}
+
+ReadSnapshot::~ReadSnapshot()
+{
+    if (m_active)
+        runStatement(m_connection.database(), u"ROLLBACK"_s, nullptr);
+}
+
+void Transaction::keepVerified() const
+{
+    // The program's own writes keep derived state sound; the commit raised the counter by one.
+    // A larger step means someone else wrote in between, and the mark lapses.
+    if (!m_verifiedCounter)
+        return;
+    const QString path = m_connection.database().databaseName();
+    const std::optional<quint32> after = fileChangeCounter(path);
+    if (after && (*after == *m_verifiedCounter || *after == *m_verifiedCounter + 1))
+        markVerified(path, *after, true);
 }
 
 bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // An archive: its data folder and the database file inside it. Code that works on an archive is
 // handed the one it works on; the program keeps the current one.
@@ -38,6 +39,16 @@ QString databasePathFor(const QString &dataFolder);
 enum class DatabaseFileKind { Missing, Sqlite, Access, Other };
 // Tells from the file's first bytes what it holds, without opening it as a database.
 DatabaseFileKind databaseFileKind(const QString &path);
+
+// SQLite's file change counter of a database file, raised by every commit that changes it (in
+// the rollback journal mode the program uses); nothing when the file cannot be read.
+std::optional<quint32> fileChangeCounter(const QString &databasePath);
+
+// What this process found when it verified a derived state of a database file (the monthly
+// totals), valid while the file stays as it was then: the program's own commits carry it over
+// (see Transaction), a write by anyone else voids it.
+void markVerified(const QString &databasePath, quint32 changeCounter, bool sound);
+std::optional<bool> verifiedState(const QString &databasePath);
 
 // One private connection to an archive database: foreign keys on, a busy timeout so that a
 // folder shared by several machines waits instead of failing at once, and the rollback
@@ -91,6 +102,27 @@ public:
     bool isActive() const { return m_active; }
     QString errorText() const { return m_error; }
     bool commit(QString *error = nullptr);
+
+private:
+    void keepVerified() const;
+
+    const Connection &m_connection;
+    bool m_active = false;
+    QString m_error;
+    std::optional<quint32> m_verifiedCounter; // the file's counter at the start, when verified
+};
+
+// A read transaction: every read inside it sees the archive as it was at its start, since other
+// users' commits wait until it ends (keep it short: they wait at most the busy timeout).
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(const Connection &connection);
+    ~ReadSnapshot();
+    ReadSnapshot(const ReadSnapshot &) = delete;
+    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
+
+    bool isActive() const { return m_active; }
+    QString errorText() const { return m_error; }
 
 private:
     const Connection &m_connection;

@@ -33,6 +33,15 @@ EngineFault engineFault(const QString &engineText)
     return EngineFault::Other;
 }
 
+bool isEngineText(const QString &text)
+{
+    return engineFault(text) != EngineFault::Other ||
+           mentions(text, {u"constraint failed"_s, u"sql logic error"_s, u"syntax error"_s,
+                           u"unable to"_s, u"parameter count mismatch"_s, u"interrupted"_s,
+                           u"datatype mismatch"_s, u"too big"_s, u"driver not loaded"_s,
+                           u"error code"_s, u"no such"_s});
+}
+
 QString faultAdvice(EngineFault fault)
 {
     switch (fault) {
@@ -57,7 +66,16 @@ QString faultAdvice(EngineFault fault)
     return u"Riprovare; se l'errore si ripete, controllare l'archivio."_s;
 }
 
+QString lockedArchiveExplanation()
+{
+    return u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s;
+}
+
 QString failureMessage(const QString &whatFailed, const QString &engineText)
 {
-    return whatFailed + u' ' + faultAdvice(engineFault(engineText)) + u"\n\n"_s + engineText;
+    // The advice says it already: the explanation is not told twice.
+    QString detail = engineText;
+    if (detail.startsWith(lockedArchiveExplanation()))
+        detail.remove(0, lockedArchiveExplanation().size());
+    return whatFailed + u' ' + faultAdvice(engineFault(engineText)) + u"\n\n"_s + detail;
 }

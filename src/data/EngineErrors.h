@@ -14,6 +14,13 @@ enum class EngineFault {
 
 EngineFault engineFault(const QString &engineText);
 
+// Whether a failure's text comes from the database engine, not from a rule of the program (a
+// refusal, in Italian, which needs no advice about the archive).
+bool isEngineText(const QString &text);
+
+// What the program puts before the engine's text when another user holds the archive.
+QString lockedArchiveExplanation();
+
 // The Italian sentence that tells the user what to do about a fault.
 QString faultAdvice(EngineFault fault);
 

@@ -2,6 +2,8 @@
 
 #include "data/SqlText.h"
 
+#include <QCryptographicHash>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -141,8 +143,32 @@ std::optional<PeriodTotals> periodTotals(const QSqlDatabase &database, const QDa
                 {isoDate(dateFrom), isoDate(dateTo)}, error) ||
         !query.next())
         return std::nullopt;
-    return PeriodTotals{query.value(0).toLongLong(), Money::fromUnits(query.value(1).toLongLong()),
-                        Money::fromUnits(query.value(2).toLongLong())};
+    PeriodTotals totals{query.value(0).toLongLong(),
+                        Money::fromUnits(query.value(1).toLongLong()),
+                        Money::fromUnits(query.value(2).toLongLong()),
+                        {}};
+    QSqlQuery rows(database);
+    rows.setForwardOnly(true);
+    if (!runSql(rows,
+                u"SELECT rm.id, rm.data, rm.progressivo, rm.tipo, rm.descrizione, rd.id, rd.riga,"
+                u" rd.contodare, d.descrizione, rd.contoavere, a.descrizione, rd.importo,"
+                u" rd.descrizione"
+                u" FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id"
+                u" LEFT JOIN sottoconti d ON d.id = rd.contodare"
+                u" LEFT JOIN sottoconti a ON a.id = rd.contoavere"
+                u" WHERE rm.data BETWEEN ? AND ? ORDER BY rm.data, rm.id, rd.riga, rd.id"_s,
+                {isoDate(dateFrom), isoDate(dateTo)}, error))
+        return std::nullopt;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    while (rows.next())
+        for (int column = 0; column < 13; ++column) {
+            const QVariant value = rows.value(column);
+            hash.addData(value.isNull() ? QByteArrayView("\x01") : QByteArrayView("\x02"));
+            hash.addData(value.toString().toUtf8());
+            hash.addData(QByteArrayView("\x00", 1));
+        }
+    totals.fingerprint = hash.result();
+    return totals;
 }
 
 std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, const FiscalYear &year,
@@ -223,7 +249,8 @@ FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, co
     return print;
 }
 
-bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error)
+bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArray &fingerprint,
+                      QString *error)
 {
     const FiscalYear year{print.yearStart, print.yearEnd, {}};
     FinalPrint recorded = print;
@@ -249,7 +276,8 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error)
                 start->firstRow != recorded.firstRow ||
                 start->carriedDebit + totals->debit != recorded.debit ||
                 start->carriedCredit + totals->credit != recorded.credit ||
-                start->firstRow + totals->rows - 1 != recorded.lastRow)
+                start->firstRow + totals->rows - 1 != recorded.lastRow ||
+                totals->fingerprint != fingerprint)
                 return fail(failure, u"L'archivio è stato modificato durante la stampa: la stampa "
                                      u"definitiva non è stata registrata. Ripetere la stampa."_s);
             QSqlQuery query = connection.query();
@@ -273,11 +301,12 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error)
     return ok;
 }
 
-bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, QString *error)
+bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, qint64 printId,
+                        QString *error)
 {
     return inTransaction(
         archive,
-        [&year](const Connection &connection, QString *failure) {
+        [&year, printId](const Connection &connection, QString *failure) {
             QString readFailure;
             const std::optional<FinalPrint> last =
                 lastPrintOf(connection.database(), year, &readFailure);
@@ -286,6 +315,9 @@ bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, QString 
                                          ? u"Nessuna stampa definitiva da annullare "
                                            u"nell'esercizio."_s
                                          : readFailure);
+            if (last->id != printId)
+                return fail(failure, u"Nel frattempo è stata registrata un'altra stampa "
+                                     u"definitiva: l'annullamento non è stato eseguito."_s);
             QSqlQuery query = connection.query();
             return runSql(query, u"DELETE FROM stampe_definitive WHERE id = ?"_s, {last->id},
                           failure);

@@ -16,11 +16,14 @@
 // ended (date, sheet, row, progressive totals), the next run continues from there, and entries
 // dated on or before the last printed day of their year can no longer change.
 
-// What the journal book prints for a period: its entry rows and their Dare and Avere.
+// What the journal book prints for a period: its entry rows and their Dare and Avere, and a
+// fingerprint (SHA-256) of everything printed of them: ids, dates, numbers, accounts and their
+// names, amounts and texts.
 struct PeriodTotals {
     qint64 rows = 0;
     Money debit;
     Money credit;
+    QByteArray fingerprint;
 
     bool operator==(const PeriodTotals &) const = default;
 };
@@ -94,10 +97,14 @@ FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, co
                         const PeriodTotals &totals, int pageCount, const QString &hash);
 
 // Records a final print in one write transaction, after checking again inside it that the run
-// still continues the year's last one and that the period still holds what was printed. On
-// success the record carries its id and time. False with the reason in *error: nothing recorded.
-bool recordFinalPrint(const Archive &archive, FinalPrint &print, QString *error);
+// still continues the year's last one and that the period still holds exactly the rows that
+// were printed (their fingerprint). On success the record carries its id and time. False with
+// the reason in *error: nothing recorded.
+bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArray &fingerprint,
+                      QString *error);
 
-// Removes the last final print of the year, unlocking its period. False with the reason in
-// *error when the year has none or on failure.
-bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, QString *error);
+// Removes the last final print of the year, unlocking its period, provided it is still the one
+// with printId that the user confirmed (another user may have recorded one meanwhile). False
+// with the reason in *error otherwise, or on failure.
+bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, qint64 printId,
+                        QString *error);

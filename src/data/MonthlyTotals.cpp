@@ -95,6 +95,107 @@ bool ensureMonthlyTotals(const Connection &connection, QString *error)
     return runSql(query, addRows(u"regdet"_s), {}, error);
 }
 
+namespace {
+
+const QStringList &triggerNames()
+{
+    static const QStringList names{u"saldi_mese_regdet_insert"_s, u"saldi_mese_regdet_delete"_s,
+                                   u"saldi_mese_regdet_update"_s, u"saldi_mese_regmain_delete"_s,
+                                   u"saldi_mese_regmain_update"_s};
+    return names;
+}
+
+// The entry rows and the kept totals, each reduced to the same three numbers: debits less twice
+// the credits, and the checksum. The weights stay small so that the sums of a large archive fit
+// 64 bits; an overflow is an engine error and the caller learns nothing.
+const QString EntryRowsSums = uR"(
+SELECT COALESCE(SUM(r.importo * ((r.contodare IS NOT NULL) - 2 * (r.contoavere IS NOT NULL))), 0),
+       COALESCE(SUM(r.importo * (((substr(m.data, 3, 2) * 12 + substr(m.data, 6, 2)) % 31 * 256
+                                  + (m.tipo + 1) * 64)
+                                 * ((r.contodare IS NOT NULL) + (r.contoavere IS NOT NULL))
+                                 + COALESCE(r.contodare % 19 * 2, 0)
+                                 + COALESCE(r.contoavere % 19 * 2 + 1, 0))), 0)
+  FROM regdet r JOIN regmain m ON m.id = r.idRegMain)"_s;
+const QString KeptTotalsSums = uR"(
+SELECT COALESCE(SUM(dare - 2 * avere), 0),
+       COALESCE(SUM((dare + avere) * ((substr(mese, 3, 2) * 12 + substr(mese, 6, 2)) % 31 * 256
+                                      + (tipo + 1) * 64)
+                    + dare * (conto % 19 * 2) + avere * (conto % 19 * 2 + 1)), 0)
+  FROM saldi_mese)"_s;
+
+std::optional<std::pair<qint64, qint64>> sums(const QSqlDatabase &database, const QString &sql,
+                                              QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, sql, {}, error) || !query.next())
+        return std::nullopt;
+    return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
+}
+
+std::optional<bool> allTriggersPresent(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT name FROM sqlite_master WHERE type = 'trigger'"_s, {}, error))
+        return std::nullopt;
+    QStringList present;
+    while (query.next())
+        present.append(query.value(0).toString());
+    for (const QString &name : triggerNames())
+        if (!present.contains(name))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *error)
+{
+    if (!hasMonthlyTotals(database))
+        return false;
+    const std::optional<bool> triggers = allTriggersPresent(database, error);
+    if (!triggers || !*triggers)
+        return triggers;
+    const auto entries = sums(database, EntryRowsSums, error);
+    const auto kept = entries ? sums(database, KeptTotalsSums, error) : std::nullopt;
+    if (!kept)
+        return std::nullopt;
+    return *entries == *kept;
+}
+
+bool rebuildMonthlyTotals(const Connection &connection, QString *error)
+{
+    QSqlQuery query = connection.query();
+    for (const QString &trigger : triggerNames())
+        if (!runSql(query, u"DROP TRIGGER IF EXISTS "_s + trigger, {}, error))
+            return false;
+    return runSql(query, u"DROP TABLE IF EXISTS saldi_mese"_s, {}, error) &&
+           ensureMonthlyTotals(connection, error);
+}
+
+bool repairMonthlyTotals(const Connection &connection, bool *rebuilt, QString *error)
+{
+    const std::optional<bool> agree = monthlyTotalsAgree(connection.database(), error);
+    if (!agree)
+        return false;
+    *rebuilt = !*agree;
+    return *agree || rebuildMonthlyTotals(connection, error);
+}
+
+bool monthlyTotalsTrusted(const QSqlDatabase &database)
+{
+    if (!hasMonthlyTotals(database))
+        return false;
+    const QString path = database.databaseName();
+    if (const std::optional<bool> known = verifiedState(path))
+        return *known;
+    const std::optional<quint32> before = fileChangeCounter(path);
+    QString error;
+    const std::optional<bool> agree = monthlyTotalsAgree(database, &error);
+    if (agree && before && fileChangeCounter(path) == before)
+        markVerified(path, *before, *agree);
+    return agree.value_or(false);
+}
+
 QString monthlyTotalsTable()
 {
     return u"saldi_mese"_s;

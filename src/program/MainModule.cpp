@@ -86,8 +86,10 @@ bool MainModule::avvia(const QDate &today)
     const Archive archive(folder);
 
     QString error;
-    if (!stampVersion(archive, &error))
-        return refuse(failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error));
+    if (!openForWriting(archive, &error))
+        return refuse(isEngineText(error)
+                          ? failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error)
+                          : error);
 
     m_environment = std::make_unique<cEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

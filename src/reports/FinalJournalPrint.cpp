@@ -1,11 +1,13 @@
 #include "reports/FinalJournalPrint.h"
 
+#include "data/OutputFile.h"
 #include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 #include "reports/engine/ReportExport.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -118,7 +120,7 @@ std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const Final
 {
     FinalPrint print =
         finalPrintOf(run.year, run.start, run.dateTo, run.totals, document.pageCount(), hash);
-    if (!recordFinalPrint(archive, print, error))
+    if (!recordFinalPrint(archive, print, run.totals.fingerprint, error))
         return std::nullopt;
     return print;
 }
@@ -127,12 +129,25 @@ std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const Fin
                                                const ReportDocument &document,
                                                const QString &fileName, QString *error)
 {
-    if (!exportPdf(document, fileName, error))
+    if (const QString problem = outputTargetProblem(fileName); !problem.isEmpty())
+        return refuse(error, problem);
+    // The book takes its name only once recorded: until then any file already there (the
+    // previous legal print, perhaps) stays as it is.
+    const QString part = fileName + u".part"_s;
+    if (!exportPdf(document, part, error))
         return std::nullopt;
-    const QString hash = fileSha256(fileName, error);
-    std::optional<FinalPrint> recorded =
+    const QString hash = fileSha256(part, error);
+    const std::optional<FinalPrint> recorded =
         hash.isEmpty() ? std::nullopt : recordFinalJournal(archive, run, document, hash, error);
-    if (!recorded)
-        QFile::remove(fileName);
+    if (!recorded) {
+        QFile::remove(part);
+        return std::nullopt;
+    }
+    if (!replaceFile(part, fileName, error)) {
+        *error = u"La stampa definitiva è registrata, ma il file non ha potuto prendere il nome "
+                 u"%1: il PDF è %2. %3"_s.arg(QDir::toNativeSeparators(fileName),
+                                              QDir::toNativeSeparators(part), *error);
+        return std::nullopt;
+    }
     return recorded;
 }

@@ -46,9 +46,10 @@ std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const Final
                                              const ReportDocument &document, const QString &hash,
                                              QString *error);
 
-// Writes the laid-out run to a PDF file and records it. A failed write records nothing; a
-// record refused (the archive changed meanwhile) removes the file, so no unrecorded final copy
-// is left. Nothing with the reason in *error.
+// Writes the laid-out run to a PDF file and records it. The PDF is written as <fileName>.part
+// and takes its name only once the run is recorded: a failed write or a refused record (the
+// archive changed meanwhile) leaves no unrecorded final copy and any earlier file at fileName
+// as it was. Nothing with the reason in *error.
 std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const FinalJournalPrint &run,
                                                const ReportDocument &document,
                                                const QString &fileName, QString *error);

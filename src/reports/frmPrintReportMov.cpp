@@ -547,16 +547,22 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
     }
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     QString error;
-    const std::optional<FinalJournalPrint> prepared =
-        connection.opened(&error) ? prepareFinalPrint(connection, fiscalYear(), m_dat2->date(),
-                                                      organisationOf(m_environment), &error)
-                                  : std::nullopt;
+    std::optional<FinalJournalPrint> prepared;
     ReportDocument document;
     bool laidOut = false;
-    if (prepared) {
-        ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
-        laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
-                                    progressShownIn(progress));
+    if (connection.opened(&error)) {
+        // The run's totals and fingerprint and its pages are read from one state of the archive.
+        const ReadSnapshot snapshot(connection);
+        prepared = snapshot.isActive() ? prepareFinalPrint(connection, fiscalYear(), m_dat2->date(),
+                                                           organisationOf(m_environment), &error)
+                                       : std::nullopt;
+        if (!snapshot.isActive())
+            error = snapshot.errorText();
+        if (prepared) {
+            ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
+            laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
+                                        progressShownIn(progress));
+        }
     }
     if (!laidOut) {
         if (!error.isEmpty())
@@ -644,7 +650,7 @@ void frmPrintReportMov::undoLastFinalPrint()
                           QString::number(last.firstSheet), QString::number(last.lastSheet)),
                       MessageService::Icon::Question, false))
         return;
-    if (!::undoLastFinalPrint(m_environment.archive(), fiscalYear(), &error)) {
+    if (!::undoLastFinalPrint(m_environment.archive(), fiscalYear(), last.id, &error)) {
         messages.inform(this, error, MessageService::Icon::Critical);
         return;
     }

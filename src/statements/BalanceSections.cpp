@@ -189,7 +189,7 @@ std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase 
     const QDate afterLastMonth =
         QDate(to.year(), to.month(), 1).addMonths(to.day() == to.daysInMonth() ? 1 : 0);
     std::map<qint64, SubAccountBalance> bySubAccount;
-    const bool wholeMonths = firstMonth < afterLastMonth && hasMonthlyTotals(database);
+    const bool wholeMonths = firstMonth < afterLastMonth && monthlyTotalsTrusted(database);
     const bool read =
         wholeMonths
             ? addEntryRows(database, from, firstMonth.addDays(-1), closingEntries, &bySubAccount,

@@ -1,19 +1,20 @@
 #include "statements/cExcel.h"
 
+#include "data/OutputFile.h"
 #include "statements/BalanceTables.h"
 #include "statements/Placeholders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
 
 #include <pugixml.hpp>
 #include <zip.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <new>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -44,17 +45,63 @@ QString fromUtf8(const char *text)
     return QString::fromUtf8(text);
 }
 
-// An open zip archive, closed without writing when it goes out of scope.
+// What a template may expand to: a workbook of the program's size is a few megabytes, so these
+// only stop files made to exhaust memory (a "zip bomb" or a forged size).
+constexpr zip_uint64_t PartLimit = 64 * 1024 * 1024;
+constexpr zip_uint64_t TotalLimit = 256 * 1024 * 1024;
+// Above a megabyte, XML that packs tighter than this is no workbook.
+constexpr zip_uint64_t RatioLimit = 200;
+constexpr zip_uint64_t RatioFloor = 1024 * 1024;
+constexpr zip_uint64_t ChunkSize = 64 * 1024;
+
+// libzip's error, said in Italian.
+QString zipErrorText(const zip_error_t *error)
+{
+    switch (zip_error_code_zip(error)) {
+    case ZIP_ER_NOZIP:
+        return u"il file non è un archivio zip"_s;
+    case ZIP_ER_INCONS:
+    case ZIP_ER_CRC:
+    case ZIP_ER_COMPRESSED_DATA:
+    case ZIP_ER_EOF:
+        return u"l'archivio zip è danneggiato"_s;
+    case ZIP_ER_MEMORY:
+        return u"memoria insufficiente"_s;
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+        return u"l'archivio zip è cifrato o compresso in un modo non supportato"_s;
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+    case ZIP_ER_WRITE:
+    case ZIP_ER_SEEK:
+    case ZIP_ER_TMPOPEN:
+    case ZIP_ER_CLOSE:
+    case ZIP_ER_RENAME:
+        if (const int code = zip_error_code_system(error); code != 0)
+            return italianSystemError(QString::fromLocal8Bit(std::strerror(code)));
+        return u"errore di lettura o scrittura del file"_s;
+    default:
+        return u"errore dell'archivio zip (%1)"_s.arg(
+            fromUtf8(zip_error_strerror(const_cast<zip_error_t *>(error))));
+    }
+}
+
+// An open zip archive, closed without writing when it goes out of scope. What its parts expand
+// to is counted as they are read, never taken from the sizes the archive declares.
 class ZipReader {
 public:
+    enum class Read { Done, Missing, TooLarge };
+
     explicit ZipReader(const QString &path)
     {
         int code = 0;
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
         if (!m_zip) {
             zip_error_t error;
             zip_error_init_with_code(&error, code);
-            m_error = fromUtf8(zip_error_strerror(&error));
+            m_error = zipErrorText(&error);
             zip_error_fini(&error);
         }
     }
@@ -69,25 +116,51 @@ public:
     bool isOpen() const { return m_zip != nullptr; }
     QString errorText() const { return m_error; }
 
-    // The entry's bytes; false when it is missing or cannot be read.
-    bool read(const std::string &name, QByteArray *bytes) const
+    // The entry's bytes. TooLarge when it expands past the limits or to another size than it
+    // declares; Missing when it is absent or cannot be read.
+    Read read(const std::string &name, QByteArray *bytes)
     {
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (zip_stat(m_zip, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-            return false;
+        if (zip_stat(m_zip, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) ||
+            !(stat.valid & ZIP_STAT_COMP_SIZE))
+            return Read::Missing;
+        if (stat.size > PartLimit || stat.size > TotalLimit - m_expanded ||
+            (stat.size > RatioFloor &&
+             stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > RatioLimit))
+            return Read::TooLarge;
         zip_file_t *file = zip_fopen(m_zip, name.c_str(), 0);
         if (!file)
-            return false;
-        bytes->resize(qsizetype(stat.size));
-        const zip_int64_t read = zip_fread(file, bytes->data(), stat.size);
+            return Read::Missing;
+        bytes->clear();
+        Read outcome = Read::Done;
+        for (;;) {
+            const qsizetype at = bytes->size();
+            bytes->resize(at + qsizetype(ChunkSize));
+            const zip_int64_t got = zip_fread(file, bytes->data() + at, ChunkSize);
+            bytes->resize(at + std::max<qsizetype>(qsizetype(got), 0));
+            if (got < 0) {
+                outcome = Read::Missing;
+                break;
+            }
+            if (zip_uint64_t(bytes->size()) > stat.size) {
+                outcome = Read::TooLarge;
+                break;
+            }
+            if (got == 0)
+                break;
+        }
         zip_fclose(file);
-        return read == zip_int64_t(stat.size);
+        if (outcome == Read::Done && zip_uint64_t(bytes->size()) != stat.size)
+            outcome = Read::TooLarge;
+        m_expanded += zip_uint64_t(bytes->size());
+        return outcome;
     }
 
 private:
     zip_t *m_zip = nullptr;
     QString m_error;
+    zip_uint64_t m_expanded = 0;
 };
 
 // The part a relationship points at, as a path inside the archive.
@@ -159,6 +232,25 @@ CellPosition parseReference(std::string_view reference)
     return position;
 }
 
+QString tooLargeMessage(const QString &templatePath)
+{
+    return u"Il modello %1 è troppo grande o danneggiato."_s.arg(
+        QDir::toNativeSeparators(templatePath));
+}
+
+// Memory runs out on a hostile template long before the limits do on a sound machine: that is a
+// refusal of the template, never an abort.
+template <typename Work>
+bool withinMemory(const QString &templatePath, QString *error, const Work &work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc &) {
+        *error = tooLargeMessage(templatePath);
+        return false;
+    }
+}
+
 QByteArray serialized(const pugi::xml_document &document)
 {
     struct Writer : pugi::xml_writer {
@@ -194,28 +286,39 @@ struct cExcel::Workbook {
     int filled = 0;
     bool processed = false;
 
-    bool loadPart(const ZipReader &zip, const std::string &part, pugi::xml_document *document,
+    bool loadPart(ZipReader &zip, const std::string &part, pugi::xml_document *document,
                   QString *error) const;
     void fillSheet(pugi::xml_document &sheet, const std::vector<QString> &sharedStrings,
                    const BalanceTables &tables, const Tick &tick);
     QString cellText(const pugi::xml_node &cell, const std::vector<QString> &sharedStrings) const;
 };
 
-bool cExcel::Workbook::loadPart(const ZipReader &zip, const std::string &part,
+bool cExcel::Workbook::loadPart(ZipReader &zip, const std::string &part,
                                 pugi::xml_document *document, QString *error) const
 {
     QByteArray bytes;
-    if (!zip.read(part, &bytes)) {
+    switch (zip.read(part, &bytes)) {
+    case ZipReader::Read::Done:
+        break;
+    case ZipReader::Read::Missing:
         *error = u"Il modello %1 non è una cartella di lavoro valida: manca la parte %2."_s.arg(
             QDir::toNativeSeparators(templatePath), QString::fromStdString(part));
+        return false;
+    case ZipReader::Read::TooLarge:
+        *error = tooLargeMessage(templatePath);
         return false;
     }
     const pugi::xml_parse_result result =
         document->load_buffer(bytes.constData(), size_t(bytes.size()), ParseOptions);
+    if (result.status == pugi::status_out_of_memory) {
+        *error = tooLargeMessage(templatePath);
+        return false;
+    }
     if (!result) {
-        *error = u"La parte %1 del modello %2 è danneggiata: %3."_s.arg(
-            QString::fromStdString(part), QDir::toNativeSeparators(templatePath),
-            fromUtf8(result.description()));
+        *error = u"La parte %1 del modello %2 è danneggiata: il testo XML non è valido "
+                 u"(posizione %3). Usare un modello salvato dal foglio di calcolo."_s
+                     .arg(QString::fromStdString(part), QDir::toNativeSeparators(templatePath))
+                     .arg(result.offset);
         return false;
     }
     return true;
@@ -302,15 +405,20 @@ bool cExcel::loadModel(const QString &path, QString *error)
     QString ignored;
     if (!error)
         error = &ignored;
+    return withinMemory(path, error, [&] { return load(path, error); });
+}
+
+bool cExcel::load(const QString &path, QString *error)
+{
     m_workbook.reset();
     if (!QFileInfo(path).isFile()) {
         *error = u"Il modello %1 non esiste."_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
-    const ZipReader zip(path);
+    ZipReader zip(path);
     if (!zip.isOpen()) {
-        *error = u"Impossibile aprire il modello %1: %2"_s.arg(QDir::toNativeSeparators(path),
-                                                               zip.errorText());
+        *error = u"Impossibile aprire il modello %1: %2."_s.arg(QDir::toNativeSeparators(path),
+                                                                zip.errorText());
         return false;
     }
     auto workbook = std::make_unique<Workbook>();
@@ -362,13 +470,18 @@ bool cExcel::processFile(const BalanceTables &tables, const Tick &tick, QString 
         *error = u"Nessun modello caricato."_s;
         return false;
     }
+    return withinMemory(m_workbook->templatePath, error, [&] { return fill(tables, tick, error); });
+}
+
+bool cExcel::fill(const BalanceTables &tables, const Tick &tick, QString *error)
+{
     Workbook &workbook = *m_workbook;
     workbook.processed = false;
     workbook.editedParts.clear();
     workbook.filled = 0;
-    const ZipReader zip(workbook.templatePath);
+    ZipReader zip(workbook.templatePath);
     if (!zip.isOpen()) {
-        *error = u"Impossibile aprire il modello %1: %2"_s.arg(
+        *error = u"Impossibile aprire il modello %1: %2."_s.arg(
             QDir::toNativeSeparators(workbook.templatePath), zip.errorText());
         return false;
     }
@@ -442,21 +555,29 @@ bool cExcel::saveFile(const QString &path, QString *error)
         *error = u"Il modello non è stato compilato: nessun file salvato."_s;
         return false;
     }
+    return withinMemory(m_workbook->templatePath, error, [&] { return save(path, error); });
+}
+
+bool cExcel::save(const QString &path, QString *error)
+{
     const auto failed = [&](const QString &reason) {
         *error =
             u"Impossibile salvare il file %1: %2"_s.arg(QDir::toNativeSeparators(path), reason);
         return false;
     };
 
-    // The template's untouched parts are copied as they are: libzip rewrites a copy of it with
-    // the edited parts replaced.
-    QTemporaryDir work;
-    const QString copy = work.filePath(u"cartella.xlsx"_s);
-    if (!work.isValid() || !QFile::copy(m_workbook->templatePath, copy))
-        return failed(u"impossibile copiare il modello in una cartella temporanea."_s);
-    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    // The template's untouched parts are copied as they are: libzip rewrites a copy of it, beside
+    // the target, with the edited parts replaced.
+    OutputFile out(path);
+    if (!out.open(error))
+        return false;
+    QFile original(m_workbook->templatePath);
+    if (!original.open(QIODevice::ReadOnly) || out.device().write(original.readAll()) < 0 ||
+        !out.device().flush())
+        return failed(u"impossibile copiare il modello."_s);
+    out.closeDevice();
     int code = 0;
-    zip_t *zip = zip_open(QFile::encodeName(copy).constData(), 0, &code);
+    zip_t *zip = zip_open(QFile::encodeName(out.temporaryPath()).constData(), 0, &code);
     if (!zip)
         return failed(u"impossibile riaprire il modello."_s);
     for (const auto &[part, bytes] : m_workbook->editedParts) {
@@ -464,24 +585,17 @@ bool cExcel::saveFile(const QString &path, QString *error)
         zip_source_t *source =
             zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
         if (index < 0 || !source || zip_file_replace(zip, zip_uint64_t(index), source, 0) != 0) {
-            const QString reason = fromUtf8(zip_strerror(zip));
+            const QString reason = zipErrorText(zip_get_error(zip));
             if (source)
                 zip_source_free(source);
             zip_discard(zip);
-            return failed(reason);
+            return failed(reason + u'.');
         }
     }
     if (zip_close(zip) != 0) {
-        const QString reason = fromUtf8(zip_strerror(zip));
+        const QString reason = zipErrorText(zip_get_error(zip));
         zip_discard(zip);
-        return failed(reason);
+        return failed(reason + u'.');
     }
-
-    QFile result(copy);
-    if (!result.open(QIODevice::ReadOnly))
-        return failed(result.errorString());
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(result.readAll()) < 0 || !out.commit())
-        return failed(out.errorString());
-    return true;
+    return out.commit(error, zipIsComplete);
 }

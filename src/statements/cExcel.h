@@ -42,6 +42,10 @@ public:
     bool saveFile(const QString &path, QString *error = nullptr);
 
 private:
+    bool load(const QString &path, QString *error);
+    bool fill(const BalanceTables &tables, const Tick &tick, QString *error);
+    bool save(const QString &path, QString *error);
+
     struct Workbook;
     std::unique_ptr<Workbook> m_workbook;
 };

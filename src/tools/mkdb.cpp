@@ -1,11 +1,10 @@
 // Builds the program's template databases from their text sources:
-//   tovrin3-mkdb archive SCHEMA.sql OUT   the empty archive
+//   tovrin3-mkdb archive OUT              the empty archive (resources/schema.sql, compiled in)
 //   tovrin3-mkdb charts  CHARTS_DIR OUT   the chart templates (lista.csv and one CSV per chart)
 // The output is written beside OUT first and moved into place only when complete.
 
 #include "data/Database.h"
-#include "data/FinalPrints.h"
-#include "data/MonthlyTotals.h"
+#include "data/Schema.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -154,16 +153,14 @@ void loadCsvTable(const Connection &connection, const QString &table, const QStr
     }
 }
 
-void buildArchive(const QString &schemaPath, const QString &out)
+void buildArchive(const QString &out)
 {
     const QString partial = freshFile(out);
     {
         Connection connection(partial);
         if (!connection.isOpen())
             fail(connection.errorText());
-        execAll(connection, readText(schemaPath));
-        QString error;
-        if (!ensureMonthlyTotals(connection, &error) || !ensureFinalPrints(connection, &error))
+        if (QString error; !createProgramSchema(connection, &error))
             fail(error);
     }
     finish(partial, out);
@@ -204,13 +201,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 4)
-        fail(u"usage: tovrin3-mkdb archive|charts SOURCE OUT"_s);
-    if (args.at(1) == u"archive"_s)
-        buildArchive(args.at(2), args.at(3));
-    else if (args.at(1) == u"charts"_s)
+    if (args.size() == 3 && args.at(1) == u"archive"_s)
+        buildArchive(args.at(2));
+    else if (args.size() == 4 && args.at(1) == u"charts"_s)
         buildCharts(args.at(2), args.at(3));
     else
-        fail(u"unknown kind "_s + args.at(1));
+        fail(u"usage: tovrin3-mkdb archive OUT | charts CHARTS_DIR OUT"_s);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "ui/ReportOutput.h"
 
+#include "data/OutputFile.h"
 #include "ui/MessageService.h"
 #include "ui/ReportPreview.h"
 
@@ -57,16 +58,24 @@ PrintOutcome printWholeDocument(QWidget *parent, const PreviewDocument &document
 
 bool writePdf(const PreviewDocument &document, const QString &path, QString *error)
 {
-    QPdfWriter writer(path);
-    writer.setResolution(1200);
-    writer.setPageLayout(document.pageLayout());
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setCreator(u"Tovrin"_s);
-    if (paintPages(document, writer, 0, document.pageCount() - 1))
-        return true;
-    if (error)
-        *error = u"Impossibile scrivere il file %1."_s.arg(path);
-    return false;
+    QString ignored;
+    if (!error)
+        error = &ignored;
+    OutputFile file(path);
+    if (!file.open(error))
+        return false;
+    {
+        QPdfWriter writer(&file.device());
+        writer.setResolution(1200);
+        writer.setPageLayout(document.pageLayout());
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setCreator(u"Tovrin"_s);
+        if (!paintPages(document, writer, 0, document.pageCount() - 1)) {
+            *error = u"Impossibile scrivere il file %1."_s.arg(path);
+            return false;
+        }
+    }
+    return file.commit(error);
 }
 
 QString exportFilter(PreviewDocument::Format format)

@@ -108,14 +108,14 @@ private slots:
         chart.archive.exec(u"DELETE FROM parametri WHERE chiave IN ('aMajor', 'aMinor')"_s);
 
         QString error;
-        QVERIFY2(stampVersion(chart.archive, &error), qPrintable(error));
+        QVERIFY2(openForWriting(chart.archive, &error), qPrintable(error));
         QCOMPARE(chart.mismatches(), 0);
         QVERIFY(!chart.archive.scalar(u"SELECT valore FROM parametri WHERE chiave = 'aMajor'"_s)
                      .isNull());
         chart.entry(QDate(2024, 5, 1), chart.cassa, chart.banca, 10);
         QCOMPARE(chart.mismatches(), 0);
         // Opening it again changes nothing.
-        QVERIFY2(stampVersion(chart.archive, &error), qPrintable(error));
+        QVERIFY2(openForWriting(chart.archive, &error), qPrintable(error));
         QCOMPARE(chart.mismatches(), 0);
         // The comparison does see a difference.
         chart.archive.exec(u"UPDATE saldi_mese SET dare = dare + 1 WHERE mese = '2024-04'"_s);

@@ -207,12 +207,20 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(journal.prints().isEmpty());
 
-        // An entry added to the period after the layout: the book no longer matches it.
-        journal.move(QDate(2024, 2, 1), 99, journal.cassa, journal.quote, 100, u"Tardiva"_s);
+        // A row's text changed after the layout, totals and count unchanged: the book no longer
+        // matches the archive. The file already at the target (an earlier print) survives.
         const QString fileName = journal.out.filePath(u"q1.pdf"_s);
+        {
+            QFile earlier(fileName);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("stampa precedente");
+        }
+        journal.archive.exec(u"UPDATE regdet SET descrizione = 'Cambiata' WHERE id = "
+                             u"(SELECT MIN(id) FROM regdet)"_s);
         QVERIFY(!writeFinalJournalPdf(journal.archive, *run, document, fileName, &error));
         QVERIFY2(error.contains(u"modificato durante la stampa"_s), qPrintable(error));
-        QVERIFY(!QFile::exists(fileName));
+        QCOMPARE(QFileInfo(fileName).size(), qint64(17));
+        QVERIFY(!QFile::exists(fileName + u".part"_s));
         QVERIFY(journal.prints().isEmpty());
     }
 
@@ -340,7 +348,13 @@ private slots:
         QCOMPARE(journal.retype(may), lockedEntryMessage());
 
         QString error;
-        QVERIFY2(undoLastFinalPrint(journal.archive, Year2024, &error), qPrintable(error));
+        // Only the run the user confirmed is undone, never one recorded meanwhile.
+        QVERIFY(
+            !undoLastFinalPrint(journal.archive, Year2024, journal.prints().first().id, &error));
+        QVERIFY2(error.contains(u"un'altra stampa definitiva"_s), qPrintable(error));
+        QCOMPARE(journal.prints().size(), 2);
+        QVERIFY2(undoLastFinalPrint(journal.archive, Year2024, second.id, &error),
+                 qPrintable(error));
         QCOMPARE(journal.prints().size(), 1);
         QCOMPARE(journal.retype(may), QString());
         QCOMPARE(journal.retype(march), lockedEntryMessage());
@@ -350,9 +364,9 @@ private slots:
         QCOMPARE(reprint.firstRow, second.firstRow);
         QCOMPARE(reprint.debit, second.debit - euros(5000) + euros(1));
 
-        QVERIFY(undoLastFinalPrint(journal.archive, Year2024, &error));
-        QVERIFY(undoLastFinalPrint(journal.archive, Year2024, &error));
-        QVERIFY(!undoLastFinalPrint(journal.archive, Year2024, &error));
+        QVERIFY(undoLastFinalPrint(journal.archive, Year2024, reprint.id, &error));
+        QVERIFY(undoLastFinalPrint(journal.archive, Year2024, journal.prints().last().id, &error));
+        QVERIFY(!undoLastFinalPrint(journal.archive, Year2024, reprint.id, &error));
         QVERIFY(error.startsWith(u"Nessuna stampa definitiva"_s));
         QCOMPARE(journal.retype(march), QString());
     }
@@ -392,7 +406,7 @@ private slots:
                      QString());
             QVERIFY(error.isEmpty());
         }
-        QVERIFY2(stampVersion(archive, &error), qPrintable(error));
+        QVERIFY2(openForWriting(archive, &error), qPrintable(error));
         const Connection connection(archive.archive(), Connection::Mode::ReadOnly);
         QVERIFY(hasFinalPrints(connection.database()));
     }

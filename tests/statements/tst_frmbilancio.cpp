@@ -205,11 +205,11 @@ private slots:
 
         cli.start(QDir(binDir()).filePath(u"tovrin3-cli"_s),
                   {u"fill"_s, u"--archive"_s, a.folder(), u"--template"_s,
-                   a.folder() + u"/modelli/assente.xltx"_s, u"--out"_s, out + u"2"_s});
+                   a.folder() + u"/modelli/assente.xltx"_s, u"--out"_s, out + u"2.xlsx"_s});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 1);
         QVERIFY(QString::fromUtf8(cli.readAllStandardError()).contains(u"non esiste"_s));
-        QVERIFY(!QFile::exists(out + u"2"_s));
+        QVERIFY(!QFile::exists(out + u"2.xlsx"_s));
     }
 };
 

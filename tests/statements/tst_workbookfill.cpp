@@ -294,7 +294,8 @@ private slots:
         const QString target = m_dir.filePath(u"manca/bilancio.xlsx"_s);
         QString error;
         QVERIFY(!excel.saveFile(target, &error));
-        QVERIFY(error.startsWith(u"Impossibile salvare il file"_s));
+        QVERIFY(error.startsWith(u"Impossibile creare il file"_s));
+        QVERIFY(error.contains(QDir::toNativeSeparators(target)));
         QVERIFY(!QFile::exists(target));
     }
 };

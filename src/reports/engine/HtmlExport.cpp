@@ -1,7 +1,6 @@
+#include "data/OutputFile.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/TextMeasure.h"
-
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -69,18 +68,13 @@ QString pageHtml(const ReportPage &page)
 
 bool exportHtml(const ReportDocument &document, const QString &fileName, QString *error)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = u"Impossibile creare il file %1: %2"_s.arg(fileName, file.errorString());
+    OutputFile out(fileName);
+    if (!out.open(error))
         return false;
-    }
+    QFile &file = out.device();
     file.write(head(document).toUtf8());
     for (const ReportPage &page : document.pages)
         file.write(pageHtml(page).toUtf8());
     file.write("</body>\n</html>\n");
-    if (!file.commit()) {
-        *error = u"Impossibile scrivere il file %1: %2"_s.arg(fileName, file.errorString());
-        return false;
-    }
-    return true;
+    return out.commit(error);
 }

@@ -1,7 +1,6 @@
+#include "data/OutputFile.h"
 #include "reports/engine/ReportExport.h"
 #include "reports/engine/TextMeasure.h"
-
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -96,11 +95,10 @@ QByteArray pageRtf(const ReportDocument &document, const ReportPage &page)
 
 bool exportRtf(const ReportDocument &document, const QString &fileName, QString *error)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = u"Impossibile creare il file %1: %2"_s.arg(fileName, file.errorString());
+    OutputFile out(fileName);
+    if (!out.open(error))
         return false;
-    }
+    QFile &file = out.device();
     file.write(head(document));
     for (int i = 0; i < document.pageCount(); ++i) {
         if (i > 0)
@@ -108,9 +106,5 @@ bool exportRtf(const ReportDocument &document, const QString &fileName, QString 
         file.write(pageRtf(document, document.pages[size_t(i)]));
     }
     file.write("}\n");
-    if (!file.commit()) {
-        *error = u"Impossibile scrivere il file %1: %2"_s.arg(fileName, file.errorString());
-        return false;
-    }
-    return true;
+    return out.commit(error);
 }

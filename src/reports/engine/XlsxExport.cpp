@@ -1,19 +1,35 @@
+#include "data/OutputFile.h"
 #include "reports/engine/ReportExport.h"
 
 #include <QDate>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
-
-#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// What the spreadsheet writer's error says, for a user.
+QString writerFailure(lxw_error code)
+{
+    switch (code) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return italianSystemError(u"out of memory"_s);
+    case LXW_ERROR_CREATING_XLSX_FILE:
+        return u"Impossibile creare il file: controllare i permessi della cartella."_s;
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return u"Errore di scrittura: il disco potrebbe essere pieno."_s;
+    default:
+        return u"Errore del generatore di fogli di calcolo (%1)."_s.arg(
+            QString::fromUtf8(lxw_strerror(code)));
+    }
+}
 
 // Points of a column per unit of the sheet's column width (one digit of the default font).
 constexpr double PointsPerCharacter = 5.6;
@@ -114,7 +130,7 @@ bool writeSheet(const ReportDocument &document, lxw_workbook *workbook, QString 
                     break;
                 }
                 if (result != LXW_NO_ERROR) {
-                    *error = QString::fromUtf8(lxw_strerror(result));
+                    *error = writerFailure(result);
                     return false;
                 }
             }
@@ -150,14 +166,11 @@ QString spreadsheetNumberFormat(const QString &pattern)
 
 bool exportXlsx(const ReportDocument &document, const QString &fileName, QString *error)
 {
-    const QFileInfo target(fileName);
-    QTemporaryFile partial(target.absoluteDir().filePath(u".%1.XXXXXX"_s.arg(target.fileName())));
-    if (!partial.open()) {
-        *error = u"Impossibile creare il file %1: %2"_s.arg(fileName, partial.errorString());
+    OutputFile out(fileName);
+    if (!out.open(error))
         return false;
-    }
-    partial.close();
-    const QByteArray partialPath = QFile::encodeName(partial.fileName());
+    out.closeDevice();
+    const QByteArray partialPath = QFile::encodeName(out.temporaryPath());
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     lxw_workbook *workbook = workbook_new_opt(partialPath.constData(), &options);
@@ -169,14 +182,9 @@ bool exportXlsx(const ReportDocument &document, const QString &fileName, QString
     const bool written = writeSheet(document, workbook, &failure);
     const lxw_error closed = workbook_close(workbook);
     if (!written || closed != LXW_NO_ERROR) {
-        *error = u"Impossibile scrivere il file %1: %2"_s.arg(
-            fileName, written ? QString::fromUtf8(lxw_strerror(closed)) : failure);
+        *error = u"Impossibile scrivere il file %1. %2"_s.arg(
+            fileName, written ? writerFailure(closed) : failure);
         return false;
     }
-    if (std::rename(partialPath.constData(), QFile::encodeName(target.absoluteFilePath())) != 0) {
-        *error = u"Impossibile scrivere il file %1."_s.arg(fileName);
-        return false;
-    }
-    partial.setAutoRemove(false);
-    return true;
+    return out.commit(error, zipIsComplete);
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+
+// Files the program writes for the user (reports, exports, filled statements, final prints) go
+// through here, so that none of them can land on an archive and a failed write never leaves a
+// damaged file in place of a good one.
+
+// Why path may not be written, in Italian; empty when it may. Refused: a folder, and a file that
+// is, or reaches through links, a file of an archive (its database, the database's journal,
+// server.ini) or any SQLite database.
+QString outputTargetProblem(const QString &path);
+
+// The Italian sentence for a failure of the operating system or of a library, when its English
+// text names a known cause (a full disk, a read-only file system, missing memory...); the text
+// itself otherwise.
+QString italianSystemError(const QString &englishText);
+
+// A file written under a temporary name in its target's folder. commit() flushes and syncs it,
+// checks it, and only then renames it over the target; until then, and after any failure, the
+// target stays as it was and the temporary file is removed.
+class OutputFile {
+public:
+    // Checks the temporary file once complete (reads it back); false with the reason, one
+    // sentence, in *error.
+    using Check = std::function<bool(const QString &temporaryPath, QString *error)>;
+
+    explicit OutputFile(const QString &target);
+    ~OutputFile();
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    // Checks the target and creates the temporary file, open for writing through device().
+    bool open(QString *error);
+    QFile &device() { return m_file; }
+    // The temporary file's path, for writers that take a file name: they write it after
+    // closeDevice().
+    QString temporaryPath() const { return m_temporary; }
+    void closeDevice() { m_file.close(); }
+
+    // Makes the written file the target.
+    bool commit(QString *error, const Check &check = {});
+
+private:
+    QString m_target;
+    QString m_temporary;
+    QFile m_file;
+    bool m_done = false;
+};
+
+// The check of a zip file (.xlsx) once written: its closing directory record is there and
+// points inside the file, so a file cut short is caught.
+bool zipIsComplete(const QString &path, QString *error);
+
+// Syncs a complete file and renames it over target, syncing the folder; false with the
+// Italian reason in *error, the target untouched.
+bool replaceFile(const QString &complete, const QString &target, QString *error);

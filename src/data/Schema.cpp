@@ -1,0 +1,152 @@
+#include "data/Schema.h"
+
+#include "data/FinalPrints.h"
+#include "data/MonthlyTotals.h"
+
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The statements of the empty archive's text source, compiled into the program.
+QStringList emptyArchiveStatements()
+{
+    QFile file(u":/schema/schema.sql"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(file.readAll());
+    text.remove(QRegularExpression(u"--[^\n]*"_s));
+    QStringList statements;
+    for (const QString &statement : text.split(u';'))
+        if (!statement.trimmed().isEmpty())
+            statements.append(statement.trimmed());
+    return statements;
+}
+
+// The same definition whatever its spacing.
+QString normalized(const QString &sql)
+{
+    return sql.simplified();
+}
+
+// type + name -> definition, of the program's own objects: read from a database made in memory
+// once, so the list can never fall behind the statements.
+const QHash<QString, QString> &programObjects()
+{
+    static QHash<QString, QString> objects;
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
+    if (!objects.isEmpty())
+        return objects;
+    const QString name = u"tovrin3-schema"_s;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+        db.setDatabaseName(u":memory:"_s);
+        if (db.open()) {
+            QSqlQuery query(db);
+            for (const QString &statement : programSchemaStatements())
+                query.exec(statement);
+            query.exec(u"SELECT type, name, sql FROM sqlite_master "
+                       u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s);
+            while (query.next())
+                objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
+                               normalized(query.value(2).toString()));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return objects;
+}
+
+QString quotedName(const QString &name)
+{
+    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
+}
+
+} // namespace
+
+QStringList programSchemaStatements()
+{
+    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema();
+}
+
+bool createProgramSchema(const Connection &connection, QString *error)
+{
+    QSqlQuery query = connection.query();
+    for (const QString &statement : programSchemaStatements())
+        if (!runSql(query, statement, {}, error))
+            return false;
+    return true;
+}
+
+std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
+                                                        QString *error)
+{
+    const QHash<QString, QString> &own = programObjects();
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT type, name, sql FROM sqlite_master "
+                u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL "
+                u"ORDER BY type, name"_s,
+                {}, error))
+        return std::nullopt;
+    QList<SchemaObject> foreign;
+    while (query.next()) {
+        const SchemaObject object{query.value(0).toString(), query.value(1).toString()};
+        const auto known = own.constFind(object.type + u' ' + object.name);
+        if (known == own.constEnd() || *known != normalized(query.value(2).toString()))
+            foreign.append(object);
+    }
+    return foreign;
+}
+
+QString foreignObjectsRefusal(const QList<SchemaObject> &objects)
+{
+    if (objects.isEmpty())
+        return {};
+    QStringList names;
+    for (const SchemaObject &object : objects)
+        names.append(object.type + u' ' + object.name);
+    return u"L'archivio contiene oggetti non creati dal programma: %1. Per proteggere i dati non "
+           u"vi si può scrivere; eseguire \"tovrin3-cli check --repair\" per rimuoverli."_s.arg(
+               names.join(u", "_s));
+}
+
+bool restoreProgramSchemaObjects(const Connection &connection, QString *error)
+{
+    const std::optional<QList<SchemaObject>> foreign =
+        foreignSchemaObjects(connection.database(), error);
+    if (!foreign)
+        return false;
+    QSqlQuery query = connection.query();
+    // Names come from the archive's own catalogue, quoted as identifiers; never values.
+    for (const SchemaObject &object : *foreign)
+        if (!runSql(query,
+                    u"DROP %1 IF EXISTS %2"_s.arg(object.type.toUpper(), quotedName(object.name)),
+                    {}, error))
+            return false;
+    QSet<QString> present;
+    if (!runSql(
+            query,
+            u"SELECT type, name FROM sqlite_master WHERE type IN ('trigger', 'view', 'index')"_s,
+            {}, error))
+        return false;
+    while (query.next())
+        present.insert(query.value(0).toString() + u' ' + query.value(1).toString());
+    static const QRegularExpression createObject(
+        u"^CREATE\\s+(?:UNIQUE\\s+)?(TRIGGER|VIEW|INDEX)\\s+(\\w+)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &statement : programSchemaStatements()) {
+        const QRegularExpressionMatch match = createObject.match(statement);
+        if (match.hasMatch() &&
+            !present.contains(match.captured(1).toLower() + u' ' + match.captured(2)) &&
+            !runSql(query, statement, {}, error))
+            return false;
+    }
+    return true;
+}

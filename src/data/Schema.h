@@ -1,0 +1,39 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The archive's schema as the program creates it: the tables, indexes and view of the empty
+// archive, the monthly totals with their triggers, the table of final prints. Triggers, views
+// and indexes are the program's alone: one planted by another tool could change what is written
+// or read without a word, so an archive holding one is not written to.
+
+// Every statement that makes an empty archive, in order.
+QStringList programSchemaStatements();
+
+// Runs programSchemaStatements() on an empty database.
+bool createProgramSchema(const Connection &connection, QString *error);
+
+struct SchemaObject {
+    QString type; // "trigger", "view" or "index"
+    QString name;
+
+    bool operator==(const SchemaObject &) const = default;
+};
+
+// The triggers, views and indexes of the archive that the program did not create, or whose
+// definition differs from the program's, by name.
+std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
+                                                        QString *error);
+
+// The refusal of an archive holding foreign objects, naming them; empty when there are none.
+QString foreignObjectsRefusal(const QList<SchemaObject> &objects);
+
+// Drops the foreign objects and creates the program's own triggers, views and indexes that are
+// missing, inside the caller's transaction. The monthly totals are not rebuilt here.
+bool restoreProgramSchemaObjects(const Connection &connection, QString *error);
