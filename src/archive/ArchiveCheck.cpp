@@ -1,5 +1,6 @@
 #include "archive/ArchiveCheck.h"
 
+#include "data/Backup.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
@@ -143,7 +144,7 @@ bool ArchiveCheck::sound() const
 {
     return progressiviAllineati && integrity.isEmpty() && foreignKeys.isEmpty() &&
            unbalanced.isEmpty() && withoutRows.isEmpty() && invalidValues.isEmpty() &&
-           monthlyTotals.isEmpty();
+           monthlyTotals.isEmpty() && foreignObjects.isEmpty();
 }
 
 QJsonObject ArchiveCheck::toJson() const
@@ -164,6 +165,9 @@ QJsonObject ArchiveCheck::toJson() const
         drift.append(QJsonObject{{u"conto"_s, month.subAccountId},
                                  {u"mese"_s, month.month},
                                  {u"tipo"_s, month.entryType}});
+    QJsonArray foreignSchema;
+    for (const SchemaObject &object : foreignObjects)
+        foreignSchema.append(QJsonObject{{u"type"_s, object.type}, {u"name"_s, object.name}});
     return {{u"progressiviAllineati"_s, progressiviAllineati},
             {u"integrity"_s, integrity.isEmpty()
                                  ? QJsonValue(u"ok"_s)
@@ -172,7 +176,8 @@ QJsonObject ArchiveCheck::toJson() const
             {u"unbalanced"_s, idsToJson(unbalanced)},
             {u"withoutRows"_s, idsToJson(withoutRows)},
             {u"invalidValues"_s, values},
-            {u"monthlyTotals"_s, drift}};
+            {u"monthlyTotals"_s, drift},
+            {u"foreignObjects"_s, foreignSchema}};
 }
 
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
@@ -201,9 +206,25 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
         !readInvalidValues(connection, &check.invalidValues, error) ||
         !readMonthlyTotalsDrift(connection, &check.monthlyTotals, error))
         return std::nullopt;
+    std::optional<QList<SchemaObject>> foreign = foreignSchemaObjects(connection.database(), error);
+    if (!foreign)
+        return std::nullopt;
+    check.foreignObjects = std::move(*foreign);
     const std::optional<bool> misaligned = ProgressiviDisallineati(connection, first, last, error);
     if (!misaligned)
         return std::nullopt;
     check.progressiviAllineati = !*misaligned;
     return check;
+}
+
+bool repairArchive(const Archive &archive, QString *backup, QString *error)
+{
+    *backup = backupArchive(archive, u"riparazione"_s, error);
+    return !backup->isEmpty() && inTransaction(
+                                     archive,
+                                     [](const Connection &connection, QString *failure) {
+                                         return restoreProgramSchemaObjects(connection, failure) &&
+                                                rebuildMonthlyTotals(connection, failure);
+                                     },
+                                     error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/Schema.h"
 
 #include <QDate>
 #include <QJsonObject>
@@ -42,6 +43,7 @@ struct ArchiveCheck {
     QList<qint64> withoutRows; // entries of the year without rows
     QList<InvalidValue> invalidValues;
     QList<MonthlyTotalDrift> monthlyTotals; // over the whole file
+    QList<SchemaObject> foreignObjects;     // triggers, views, indexes not the program's
 
     bool sound() const;
     QJsonObject toJson() const;
@@ -53,3 +55,10 @@ struct ArchiveCheck {
 // its text in *error.
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
                                          const QDate &last, QString *error);
+
+// Mends what another tool can break without damaging the file: drops the triggers, views and
+// indexes the program did not create, recreates its own that are missing and rebuilds the
+// monthly totals from the entries, in one transaction, after a copy of the archive into its
+// backup folder (whose path goes into *backup). False with the reason in *error: nothing
+// changed.
+bool repairArchive(const Archive &archive, QString *backup, QString *error);

@@ -136,9 +136,21 @@ int createArchiveCommand(const QCommandLineParser &parser)
 
 namespace {
 
-int checkArchiveIn(const QCommandLineParser &, const Archive &archive, cEnvironment &environment)
+int checkArchiveIn(const QCommandLineParser &parser, const Archive &archive,
+                   cEnvironment &environment)
 {
     QString error;
+    if (parser.isSet(u"repair"_s)) {
+        InstanceLock lock;
+        if (!lock.tryLock())
+            return reportLocked();
+        QString backup;
+        if (!repairArchive(archive, &backup, &error))
+            return reportFailure(u"Riparazione non eseguita: l'archivio non è stato modificato."_s,
+                                 error);
+        printLine(stderr, u"Archivio riparato; copia di sicurezza: %1"_s.arg(
+                              QDir::toNativeSeparators(backup)));
+    }
     const std::optional<ArchiveCheck> check =
         checkArchive(archive, environment.EseDate1(), environment.EseDate2(), &error);
     if (!check)

@@ -3,6 +3,7 @@
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
 #include "data/InstanceLock.h"
+#include "data/MonthlyTotals.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
 
@@ -122,4 +123,12 @@ std::optional<int> lockForWriting(InstanceLock &lock, const Archive &archive)
         return reportFailure(u"Impossibile aprire l'archivio in scrittura."_s, error);
     printLine(stderr, oneLine(error));
     return ExitStatus::ArchiveUnusable;
+}
+
+void warnIfTotalsDiffer(const QSqlDatabase &database)
+{
+    if (hasMonthlyTotals(database) && !monthlyTotalsTrusted(database))
+        printLine(stderr, u"Attenzione: i totali mensili dell'archivio non corrispondono alle "
+                          u"registrazioni; i saldi sono calcolati dalle registrazioni. Per "
+                          u"ricostruirli: tovrin3-cli check --repair."_s);
 }

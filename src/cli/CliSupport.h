@@ -65,3 +65,7 @@ int reportLocked();
 // Nothing when ready, with the lock held by *lock; otherwise the exit status, with the reason
 // told on stderr: an archive holding objects the program did not create is unusable.
 std::optional<int> lockForWriting(InstanceLock &lock, const Archive &archive);
+
+// Warns on stderr when the archive keeps monthly totals that no longer agree with its entries
+// (another tool changed them): the balances are then computed from the entries.
+void warnIfTotalsDiffer(const QSqlDatabase &database);

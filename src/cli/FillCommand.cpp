@@ -24,6 +24,8 @@ int refuse(const QString &message)
 int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
 {
     const QString out = parser.value(u"out"_s);
+    if (const Connection connection(archive, Connection::Mode::ReadOnly); connection.isOpen())
+        warnIfTotalsDiffer(connection.database());
     QString error;
     cExcel excel;
     if (!excel.loadModel(parser.value(u"template"_s), &error))

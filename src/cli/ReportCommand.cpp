@@ -195,6 +195,7 @@ int balance(const ReportRequest &request, BalanceKind kind)
     options.showCodes = request.parser.isSet(u"codes"_s);
 
     const QSqlDatabase database = request.connection.database();
+    warnIfTotalsDiffer(database);
     QString error;
     const std::optional<BalanceCaptions> captions = readBalanceCaptions(database, &error);
     const std::optional<Balance> computed =

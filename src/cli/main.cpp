@@ -28,7 +28,7 @@ const QString Usage =
     u"[--opening-date AAAA-MM-GG]\n"
     u"  charts\n"
     u"  new --parent CARTELLA --name NOME --chart POSIZIONE --start-month MESE [--make-current]\n"
-    u"  check --archive CARTELLA [--date AAAA-MM-GG] --json\n"
+    u"  check --archive CARTELLA [--date AAAA-MM-GG] [--repair] --json\n"
     u"  renumber --archive CARTELLA [--date AAAA-MM-GG] --period current|previous|both\n"
     u"  report giornale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
     u"[--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
@@ -163,6 +163,7 @@ int main(int argc, char *argv[])
         {u"template"_s, u"Modello di foglio di calcolo da compilare."_s, u"file"_s},
         {u"out"_s, u"File .xlsx da generare."_s, u"file"_s},
         {u"year"_s, u"Esercizio che inizia nell'anno indicato."_s, u"anno"_s},
+        {u"repair"_s, u"Ripara l'archivio (oggetti estranei, totali mensili), dopo una copia."_s},
     });
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parseProblem(parser));

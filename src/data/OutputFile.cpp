@@ -141,10 +141,19 @@ bool zipIsComplete(const QString &path, QString *error)
     return false;
 }
 
+qint64 OutputFile::Writes::writeData(const char *data, qint64 size)
+{
+    const qint64 done = m_file.write(data, size);
+    if (done != size)
+        m_cutShort = true;
+    return done;
+}
+
 OutputFile::OutputFile(const QString &target) : m_target(target) {}
 
 OutputFile::~OutputFile()
 {
+    m_writes.close();
     m_file.close();
     if (!m_done && !m_temporary.isEmpty())
         QFile::remove(m_temporary);
@@ -174,7 +183,22 @@ bool OutputFile::open(QString *error)
             QDir::toNativeSeparators(m_target), italianSystemError(m_file.errorString()));
         return false;
     }
+    m_writes.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     return true;
+}
+
+void OutputFile::closeDevice()
+{
+    if (!m_file.isOpen())
+        return;
+    // A buffered write fails only when flushed; what was written must all be on disk.
+    const qint64 written = m_file.pos();
+    if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
+        m_failure = italianSystemError(m_file.errorString());
+    m_writes.close();
+    m_file.close();
+    if (m_failure.isEmpty() && (m_writes.cutShort() || QFileInfo(m_temporary).size() != written))
+        m_failure = italianSystemError(QString::fromLocal8Bit(std::strerror(ENOSPC)));
 }
 
 bool OutputFile::commit(QString *error, const Check &check)
@@ -186,15 +210,9 @@ bool OutputFile::commit(QString *error, const Check &check)
     };
     if (m_temporary.isEmpty())
         return failed(u"Il file non è stato creato."_s);
-    if (m_file.isOpen()) {
-        // A buffered write fails only when flushed; what was written must all be on disk.
-        const qint64 written = m_file.pos();
-        if (!m_file.flush() || m_file.error() != QFileDevice::NoError)
-            return failed(italianSystemError(m_file.errorString()));
-        m_file.close();
-        if (QFileInfo(m_temporary).size() != written)
-            return failed(italianSystemError(QString::fromLocal8Bit(std::strerror(ENOSPC))));
-    }
+    closeDevice();
+    if (!m_failure.isEmpty())
+        return failed(m_failure);
     if (QFileInfo(m_temporary).size() == 0)
         return failed(u"Il file scritto è vuoto."_s);
     if (QString reason; check && !check(m_temporary, &reason))

@@ -34,20 +34,39 @@ public:
     OutputFile &operator=(const OutputFile &) = delete;
 
     // Checks the target and creates the temporary file, open for writing through device().
+    // A write through it that the system cuts short (a full disk) fails the commit.
     bool open(QString *error);
-    QFile &device() { return m_file; }
+    QIODevice &device() { return m_writes; }
     // The temporary file's path, for writers that take a file name: they write it after
-    // closeDevice().
+    // closeDevice(), which also finds out whether the writes through device() all reached the
+    // disk.
     QString temporaryPath() const { return m_temporary; }
-    void closeDevice() { m_file.close(); }
+    void closeDevice();
 
     // Makes the written file the target.
     bool commit(QString *error, const Check &check = {});
 
 private:
+    // Passes writes to the file and remembers one that was cut short.
+    class Writes : public QIODevice {
+    public:
+        explicit Writes(QFile &file) : m_file(file) {}
+        bool cutShort() const { return m_cutShort; }
+
+    protected:
+        qint64 readData(char *, qint64) override { return -1; }
+        qint64 writeData(const char *data, qint64 size) override;
+
+    private:
+        QFile &m_file;
+        bool m_cutShort = false;
+    };
+
     QString m_target;
     QString m_temporary;
     QFile m_file;
+    Writes m_writes{m_file};
+    QString m_failure; // a write through device() that did not reach the disk
     bool m_done = false;
 };
 

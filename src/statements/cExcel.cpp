@@ -83,8 +83,7 @@ QString zipErrorText(const zip_error_t *error)
             return italianSystemError(QString::fromLocal8Bit(std::strerror(code)));
         return u"errore di lettura o scrittura del file"_s;
     default:
-        return u"errore dell'archivio zip (%1)"_s.arg(
-            fromUtf8(zip_error_strerror(const_cast<zip_error_t *>(error))));
+        return u"l'archivio zip non è valido o è danneggiato"_s;
     }
 }
 
@@ -572,8 +571,8 @@ bool cExcel::save(const QString &path, QString *error)
     if (!out.open(error))
         return false;
     QFile original(m_workbook->templatePath);
-    if (!original.open(QIODevice::ReadOnly) || out.device().write(original.readAll()) < 0 ||
-        !out.device().flush())
+    const QByteArray bytes = original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
+    if (bytes.isEmpty() || out.device().write(bytes) != bytes.size())
         return failed(u"impossibile copiare il modello."_s);
     out.closeDevice();
     int code = 0;

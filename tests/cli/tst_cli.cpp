@@ -547,6 +547,87 @@ private slots:
         QCOMPARE(cli(list + QStringList{u"--year"_s, u"2023"_s}).out, QString());
     }
 
+    void outputsNeverLandOnTheArchive()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.addEntry(QDate(2024, 3, 5), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const QByteArray before = hashOf(a.databasePath());
+        QTemporaryDir out;
+        const QString link = out.filePath(u"bilancio.pdf"_s);
+        QVERIFY(QFile::link(a.databasePath(), link));
+        const QString linkedXlsx = out.filePath(u"bilancio.xlsx"_s);
+        QVERIFY(QFile::link(a.databasePath(), linkedXlsx));
+        const QStringList archive{u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-01"_s};
+        const QString model = QDir(binDir()).filePath(u"modelli/bilancio3settore.xltx"_s);
+        for (const QStringList &command :
+             {QStringList{u"fill"_s, u"--template"_s, model, u"--out"_s, a.databasePath()},
+              QStringList{u"fill"_s, u"--template"_s, model, u"--out"_s, linkedXlsx},
+              QStringList{u"report"_s, u"bilancio"_s, u"--out"_s, link},
+              QStringList{u"report"_s, u"giornale"_s, u"--out"_s, a.folder()},
+              QStringList{u"report"_s, u"giornale"_s, u"--final"_s, u"--out"_s, link}}) {
+            const Run run = cli(command.mid(0, command.first() == u"report"_s ? 2 : 1) + archive +
+                                command.mid(command.first() == u"report"_s ? 2 : 1));
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(u"non può essere sovrascritto"_s) ||
+                         run.err.contains(u"cartella"_s) || run.err.contains(u".xlsx"_s),
+                     qPrintable(run.err));
+            QVERIFY(!run.err.contains(u"QStandardPaths"_s));
+        }
+        QCOMPARE(hashOf(a.databasePath()), before);
+        QVERIFY(QFileInfo(link).isSymLink());
+    }
+
+    void hostileEditsAreCaughtAndRepaired()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        for (int day = 1; day <= 3; ++day)
+            a.addEntry(QDate(2024, 3, day), {{cassa, quote, Money::fromCents(1000), u"Quota"_s}}, 0,
+                       day);
+        QTemporaryDir out;
+        const QStringList balance{u"report"_s, u"bilancio"_s,   u"--archive"_s, a.folder(),
+                                  u"--date"_s, u"2024-06-01"_s, u"--out"_s};
+        QCOMPARE(cli(balance + QStringList{out.filePath(u"prima.json"_s)}).exitCode, 0);
+
+        // REPLACE deletes the old row without the delete triggers: the month's totals double.
+        a.exec(u"REPLACE INTO regdet (id, idRegMain, riga, contodare, contoavere, importo, "
+               u"descrizione) SELECT id, idRegMain, riga, contodare, contoavere, importo, 'Nuova' "
+               u"FROM regdet WHERE id = (SELECT MIN(id) FROM regdet)"_s);
+        const Run drifted = cli(balance + QStringList{out.filePath(u"dopo.json"_s)});
+        QCOMPARE(drifted.exitCode, 0);
+        QVERIFY(drifted.err.contains(u"totali mensili"_s));
+        QCOMPARE(hashOf(out.filePath(u"dopo.json"_s)), hashOf(out.filePath(u"prima.json"_s)));
+
+        // A planted trigger that would double every amount on renumbering.
+        a.exec(u"UPDATE regmain SET progressivo = 4 - progressivo"_s);
+        a.exec(u"CREATE TRIGGER doppio AFTER UPDATE OF progressivo ON regmain BEGIN "
+               u"UPDATE regdet SET importo = importo * 2 WHERE idRegMain = NEW.id; END"_s);
+        const QStringList renumber{u"renumber"_s,   u"--archive"_s, a.folder(),  u"--date"_s,
+                                   u"2024-06-01"_s, u"--period"_s,  u"current"_s};
+        const Run refused = cli(renumber);
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.err.contains(u"trigger doppio"_s), qPrintable(refused.err));
+        const QStringList check{u"check"_s,  u"--archive"_s,  a.folder(),
+                                u"--date"_s, u"2024-06-01"_s, u"--json"_s};
+        const Run found = cli(check);
+        QCOMPARE(found.exitCode, 1);
+        const QJsonObject report = QJsonDocument::fromJson(found.out.toUtf8()).object();
+        const QJsonArray planted{QJsonObject{{u"type"_s, u"trigger"_s}, {u"name"_s, u"doppio"_s}}};
+        QCOMPARE(report.value(u"foreignObjects"_s).toArray(), planted);
+        QVERIFY(!report.value(u"monthlyTotals"_s).toArray().isEmpty());
+
+        const Run repaired = cli(check + QStringList{u"--repair"_s});
+        QCOMPARE(repaired.exitCode, 1); // the numbering is still out of order
+        QCOMPARE(folderEntries(a.folder() + u"/backup"_s).size(), 1);
+        const QJsonObject after = QJsonDocument::fromJson(repaired.out.toUtf8()).object();
+        QVERIFY(after.value(u"foreignObjects"_s).toArray().isEmpty());
+        QVERIFY(after.value(u"monthlyTotals"_s).toArray().isEmpty());
+        QCOMPARE(cli(renumber).exitCode, 0);
+        QCOMPARE(a.scalar(u"SELECT SUM(importo) FROM regdet"_s).toLongLong(), 300000);
+        QCOMPARE(cli(check).exitCode, 0);
+    }
+
     void refusesABadDate()
     {
         TestArchive a;

@@ -6,6 +6,7 @@
 #include "support/TestArchive.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -283,6 +284,38 @@ private slots:
         QVERIFY(WorkbookXml::write(noSheets, templateParts(HiddenSheet).mid(0, 2)));
         QVERIFY(!excel.loadModel(noSheets, &error));
         QVERIFY(error.contains(u"xl/workbook.xml"_s));
+    }
+
+    void oversizedTemplatesAreRefused()
+    {
+        // A sheet that expands past the limit: 70 MB of blanks pack into well under a megabyte.
+        QList<WorkbookXml::Part> parts = templateParts(HiddenSheet);
+        parts[6].second.replace("<sheetData>", "<sheetData>" + QByteArray(70 << 20, ' '));
+        const QString bomb = m_dir.filePath(u"bomba.xltx"_s);
+        QVERIFY(WorkbookXml::write(bomb, parts));
+        QVERIFY(QFileInfo(bomb).size() < 1 << 20);
+        cExcel excel;
+        QString error;
+        QVERIFY(excel.loadModel(bomb, &error));
+        QVERIFY(!excel.processFile(Books().tables(), {}, &error));
+        QCOMPARE(error, u"Il modello %1 è troppo grande o danneggiato."_s.arg(bomb));
+
+        // A part whose declared size is a terabyte: refused before anything is allocated.
+        const QString forged = writeTemplate(u"dichiarato.xltx"_s);
+        QFile file(forged);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0;
+             at = bytes.indexOf("PK\x01\x02", at + 4)) {
+            const quint16 nameLength = quint8(bytes[at + 28]) | quint8(bytes[at + 29]) << 8;
+            if (bytes.mid(at + 46, nameLength) == "xl/workbook.xml")
+                bytes.replace(at + 24, 4, QByteArray(4, '\xff'));
+        }
+        QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
+        file.close();
+        QVERIFY(!excel.loadModel(forged, &error));
+        QVERIFY2(error.contains(u"troppo grande"_s) || error.contains(u"danneggiat"_s),
+                 qPrintable(error));
     }
 
     void aFailedSaveLeavesNoFile()

@@ -71,7 +71,7 @@ bool exportHtml(const ReportDocument &document, const QString &fileName, QString
     OutputFile out(fileName);
     if (!out.open(error))
         return false;
-    QFile &file = out.device();
+    QIODevice &file = out.device();
     file.write(head(document).toUtf8());
     for (const ReportPage &page : document.pages)
         file.write(pageHtml(page).toUtf8());

@@ -98,7 +98,7 @@ bool exportRtf(const ReportDocument &document, const QString &fileName, QString 
     OutputFile out(fileName);
     if (!out.open(error))
         return false;
-    QFile &file = out.device();
+    QIODevice &file = out.device();
     file.write(head(document));
     for (int i = 0; i < document.pageCount(); ++i) {
         if (i > 0)
