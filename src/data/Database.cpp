@@ -199,10 +199,6 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
 Transaction::Transaction(const Connection &connection) : m_connection(connection)
 {
     m_active = runStatement(m_connection.database(), u"BEGIN IMMEDIATE"_s, &m_error);
-    // Holding the write lock, nobody else can change the file until this commits.
-    const QString path = m_connection.database().databaseName();
-    if (m_active && verifiedState(path) == true)
-        m_verifiedCounter = fileChangeCounter(path);
 }
 
 Transaction::~Transaction()
@@ -214,9 +210,13 @@ Transaction::~Transaction()
 bool Transaction::commit(QString *error)
 {
     QString text = m_error;
+    // Holding the write lock, nobody else has changed the file since this began.
+    const QString path = m_connection.database().databaseName();
+    const std::optional<quint32> verified =
+        m_active && verifiedState(path) == true ? fileChangeCounter(path) : std::nullopt;
     if (m_active && runStatement(m_connection.database(), u"COMMIT"_s, &text)) {
         m_active = false;
-        keepVerified();
+        keepVerified(verified);
         return true;
     }
     if (error)
@@ -241,15 +241,16 @@ ReadSnapshot::~ReadSnapshot()
         runStatement(m_connection.database(), u"ROLLBACK"_s, nullptr);
 }
 
-void Transaction::keepVerified() const
+void Transaction::keepVerified(std::optional<quint32> before) const
 {
-    // The program's own writes keep derived state sound; the commit raised the counter by one.
-    // A larger step means someone else wrote in between, and the mark lapses.
-    if (!m_verifiedCounter)
+    // The program's own writes keep derived state sound; the commit raised the counter by one
+    // (or had already, writing pages early). A larger step means someone else wrote in between,
+    // and the mark lapses.
+    if (!before)
         return;
     const QString path = m_connection.database().databaseName();
     const std::optional<quint32> after = fileChangeCounter(path);
-    if (after && (*after == *m_verifiedCounter || *after == *m_verifiedCounter + 1))
+    if (after && (*after == *before || *after == *before + 1))
         markVerified(path, *after, true);
 }
 

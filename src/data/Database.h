@@ -104,12 +104,11 @@ public:
     bool commit(QString *error = nullptr);
 
 private:
-    void keepVerified() const;
+    void keepVerified(std::optional<quint32> before) const;
 
     const Connection &m_connection;
     bool m_active = false;
     QString m_error;
-    std::optional<quint32> m_verifiedCounter; // the file's counter at the start, when verified
 };
 
 // A read transaction: every read inside it sees the archive as it was at its start, since other

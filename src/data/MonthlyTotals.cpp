@@ -178,7 +178,13 @@ bool repairMonthlyTotals(const Connection &connection, bool *rebuilt, QString *e
     if (!agree)
         return false;
     *rebuilt = !*agree;
-    return *agree || rebuildMonthlyTotals(connection, error);
+    if (!*agree && !rebuildMonthlyTotals(connection, error))
+        return false;
+    // Sound as this transaction leaves them: its commit carries the mark over.
+    const QString path = connection.database().databaseName();
+    if (const std::optional<quint32> counter = fileChangeCounter(path))
+        markVerified(path, *counter, true);
+    return true;
 }
 
 bool monthlyTotalsTrusted(const QSqlDatabase &database)
