@@ -134,7 +134,7 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
                     fillDatabase(request, programFolder, folder, error) &&
                     (!request.makeCurrent ||
                      ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                                     QFileInfo(folder).absoluteFilePath(), error));
+                                     QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));
     if (!ok)
         QDir(folder).removeRecursively();
     return ok;
@@ -223,7 +223,7 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
     // The program may next start from another folder: it keeps where the archive really is.
     if (!opened.Update(error) ||
         !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                         QFileInfo(folder).absoluteFilePath(), error)) {
+                         QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error)) {
         *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }

@@ -45,9 +45,10 @@ QString settingsFile()
     return home().filePath(u"config/tovrin3/tovrin3.conf"_s);
 }
 
-Run cli(const QStringList &arguments)
+Run cli(const QStringList &arguments, const QString &workingDirectory = {})
 {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"XDG_CONFIG_HOME"_s, home().filePath(u"config"_s));
     environment.insert(u"XDG_RUNTIME_DIR"_s, runtimeFolder());
@@ -278,6 +279,16 @@ private slots:
                      .value(u"settings/dataPath"_s)
                      .toString(),
                  QDir(parent.path()).filePath(u"tv3_prova2"_s));
+        // Started from another folder, the program still finds an archive made relative.
+        QCOMPARE(cli({u"new"_s, u"--parent"_s, u"."_s, u"--name"_s, u"prova3"_s, u"--chart"_s,
+                      u"0"_s, u"--start-month"_s, u"1"_s, u"--make-current"_s},
+                     parent.path())
+                     .exitCode,
+                 0);
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat)
+                     .value(u"settings/dataPath"_s)
+                     .toString(),
+                 QDir(parent.path()).filePath(u"tv3_prova3"_s));
     }
 
     void refusesBadArgumentsAndCreatesNothing_data()
