@@ -72,13 +72,15 @@ QString outputTargetProblem(const QString &path)
 
 QString italianSystemError(const QString &englishText)
 {
+    static const char16_t *const outOfMemory =
+        u"Memoria insufficiente: chiudere altri programmi e riprovare.";
     static const std::pair<int, const char16_t *> known[] = {
         {ENOSPC, u"Il disco è pieno: liberare spazio e riprovare."},
         {EDQUOT, u"Lo spazio disponibile per l'utente è esaurito: liberare spazio e riprovare."},
         {EROFS, u"Il file system è di sola lettura: scegliere un'altra cartella."},
         {EACCES, u"Accesso negato: scegliere una cartella in cui si può scrivere."},
         {EPERM, u"Operazione non permessa: scegliere una cartella in cui si può scrivere."},
-        {ENOMEM, u"Memoria insufficiente: chiudere altri programmi e riprovare."},
+        {ENOMEM, outOfMemory},
         {EIO, u"Errore di lettura o scrittura sul disco."},
         {ENOENT, u"Il file o la cartella non esiste."},
         {ENAMETOOLONG, u"Il nome del file è troppo lungo."},
@@ -89,7 +91,7 @@ QString italianSystemError(const QString &englishText)
             return QString::fromUtf16(italian);
     if (englishText.contains(u"allocate memory"_s, Qt::CaseInsensitive) ||
         englishText.contains(u"out of memory"_s, Qt::CaseInsensitive))
-        return QString::fromUtf16(known[5].second);
+        return QString::fromUtf16(outOfMemory);
     return englishText;
 }
 
