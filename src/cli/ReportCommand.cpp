@@ -144,7 +144,7 @@ int journalBook(const ReportRequest &request)
     options.dateFrom = request.from;
     options.dateTo = request.to;
     options.firstSheet = firstSheet;
-    options.yearLabel = journalYearLabel(request.from, request.to);
+    options.yearLabel = periodYearLabel(request.from, request.to, request.year.start.month());
     options.organisation = *organisation;
     ReportDocument document;
     if (!layOutJournalBook(request.connection.database(), options, &document, &error))

@@ -17,7 +17,7 @@ bool fail(QString *error, const QString &text)
 
 const QString PrintColumns =
     u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, riga_dal, riga_al, "
-    u"dare, avere, stampata_il, impronta"_s;
+    u"dare, avere, stampata_il, impronta, pagina_al"_s;
 
 FinalPrint printOf(const QSqlQuery &query)
 {
@@ -35,6 +35,8 @@ FinalPrint printOf(const QSqlQuery &query)
     print.credit = Money::fromUnits(query.value(10).toLongLong());
     print.printedAt = QDateTime::fromString(query.value(11).toString(), Qt::ISODate);
     print.hash = query.value(12).toString();
+    // A record written before pages were kept: the year's sheets and pages both start at 1.
+    print.lastPage = query.value(13).isNull() ? print.lastSheet : query.value(13).toInt();
     return print;
 }
 
@@ -63,6 +65,7 @@ FinalPrintStart startAfter(const FiscalYear &year, const std::optional<FinalPrin
         return start;
     start.dateFrom = last->dateTo.addDays(1);
     start.firstSheet = last->lastSheet + 1;
+    start.firstPage = last->lastPage + 1;
     start.firstRow = last->lastRow + 1;
     start.carriedDebit = last->debit;
     start.carriedCredit = last->credit;
@@ -100,6 +103,7 @@ const QStringList &finalPrintsSchema()
     avere            INTEGER NOT NULL,
     stampata_il      TEXT NOT NULL,
     impronta         TEXT NOT NULL,
+    pagina_al        INTEGER,
     CHECK (inizio_esercizio <= dal AND dal <= al AND al <= fine_esercizio),
     CHECK (foglio_dal >= 1 AND foglio_al >= foglio_dal),
     CHECK (riga_dal >= 1 AND riga_al >= riga_dal - 1),
@@ -119,9 +123,19 @@ bool hasFinalPrints(const QSqlDatabase &database)
 
 bool ensureFinalPrints(const Connection &connection, QString *error)
 {
-    if (hasFinalPrints(connection.database()))
-        return true;
     QSqlQuery query = connection.query();
+    if (hasFinalPrints(connection.database())) {
+        // A table made before the last page was kept gets its column.
+        if (!runSql(query,
+                    u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
+                    u"WHERE name = 'pagina_al'"_s,
+                    {}, error) ||
+            !query.next())
+            return false;
+        return query.value(0).toInt() > 0 ||
+               runSql(query, u"ALTER TABLE stampe_definitive ADD COLUMN pagina_al INTEGER"_s, {},
+                      error);
+    }
     for (const QString &statement : finalPrintsSchema())
         if (!runSql(query, statement, {}, error))
             return false;
@@ -241,6 +255,7 @@ FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, co
     print.dateTo = dateTo;
     print.firstSheet = start.firstSheet;
     print.lastSheet = start.firstSheet + std::max(1, pageCount) - 1;
+    print.lastPage = start.firstPage + std::max(1, pageCount) - 1;
     print.firstRow = start.firstRow;
     print.lastRow = start.firstRow + totals.rows - 1;
     print.debit = start.carriedDebit + totals.debit;
@@ -284,12 +299,14 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArra
             if (!runSql(query,
                         u"INSERT INTO stampe_definitive (inizio_esercizio, fine_esercizio, dal, "
                         u"al, foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, "
-                        u"stampata_il, impronta) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                        u"stampata_il, impronta, pagina_al) "
+                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
                         {isoDate(recorded.yearStart), isoDate(recorded.yearEnd),
                          isoDate(recorded.dateFrom), isoDate(recorded.dateTo), recorded.firstSheet,
                          recorded.lastSheet, recorded.firstRow, recorded.lastRow,
                          recorded.debit.units(), recorded.credit.units(),
-                         recorded.printedAt.toString(Qt::ISODate), recorded.hash},
+                         recorded.printedAt.toString(Qt::ISODate), recorded.hash,
+                         recorded.lastPage},
                         failure))
                 return false;
             recorded.id = query.lastInsertId().toLongLong();

@@ -37,6 +37,7 @@ struct FinalPrint {
     QDate dateTo;
     int firstSheet = 1;
     int lastSheet = 1;
+    int lastPage = 1; // pages number through the fiscal year's final book
     qint64 firstRow = 1;
     qint64 lastRow = 0; // firstRow - 1 for a period without rows
     Money debit;        // progressive totals at the end of the run
@@ -52,6 +53,7 @@ struct FinalPrint {
 struct FinalPrintStart {
     QDate dateFrom;
     int firstSheet = 1;
+    int firstPage = 1;
     qint64 firstRow = 1;
     Money carriedDebit;
     Money carriedCredit;

@@ -55,6 +55,7 @@ public:
     int curAnno() const { return m_curAnno; }
 
     QDate EseDate1() const { return m_year.start; }
+    int startMonth() const { return m_startMonth; }
     QDate EseDate2() const { return m_year.end; }
     QDate EseDate1Prev() const { return m_previousYear.start; }
     QDate EseDate2Prev() const { return m_previousYear.end; }

@@ -86,6 +86,8 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
     options.dateFrom = start->dateFrom;
     options.dateTo = run.dateTo;
     options.firstSheet = start->firstSheet;
+    options.firstPage = start->firstPage;
+    options.final = true;
     options.firstRow = start->firstRow;
     options.carries = start->continues;
     options.carriedDebit = start->carriedDebit;

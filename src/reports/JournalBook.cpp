@@ -63,10 +63,13 @@ Band pageHeader(const JournalBookOptions &options)
             QRectF(500, 0, 67, 12), RightAligned),
         ReportItem::label(u"Pagina nr.:"_s, QRectF(440, 12, 60, 12), Heading),
         ReportItem::computed(
-            [label = options.yearLabel](const ItemContext &context) {
-                return QVariant(QString::number(context.pageNumber()) + u" / "_s + label);
+            [first = options.firstPage, label = options.yearLabel](const ItemContext &context) {
+                return QVariant(QString::number(first + context.pageNumber() - 1) + u" / "_s +
+                                label);
             },
             QRectF(500, 12, 67, 12), RightAligned),
+        ReportItem::label(options.final ? QString() : u"Stampa di prova"_s,
+                          QRectF(Left, 44, 150, 12), Heading),
         ReportItem::label(periodText(options.dateFrom, options.dateTo), QRectF(400, 40, 167, 12),
                           Body, RightAligned),
         ReportItem::rule(Left, 72, Right),
@@ -166,6 +169,15 @@ QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd)
     if (yearStart.year() == yearEnd.year())
         return QString::number(yearStart.year());
     return QString::number(yearStart.year()) + u'-' + QString::number(yearEnd.year());
+}
+
+QString periodYearLabel(const QDate &from, const QDate &to, int startMonth)
+{
+    const FiscalYear first = fiscalYearContaining(from, startMonth);
+    const FiscalYear last = fiscalYearContaining(to, startMonth);
+    const QString label = journalYearLabel(first.start, first.end);
+    return first.start == last.start ? label
+                                     : label + u" e "_s + journalYearLabel(last.start, last.end);
 }
 
 std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error)

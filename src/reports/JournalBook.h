@@ -27,6 +27,8 @@ struct JournalBookOptions {
     QDate dateFrom;
     QDate dateTo;
     int firstSheet = 1;   // the sheet number of the first page
+    int firstPage = 1;    // the page number of the first page within the fiscal year's book
+    bool final = false;   // printed in definitiva; any other print says "Stampa di prova"
     qint64 firstRow = 1;  // the row counter of the first line
     bool carries = false; // a continued book: the first page shows the totals carried
     Money carriedDebit;   // progressive totals of the earlier runs, where this run's start
@@ -37,6 +39,9 @@ struct JournalBookOptions {
 
 // "2024" when the fiscal year lies in one calendar year, else "2023-2024".
 QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd);
+// The label of the fiscal year (years starting on the 1st of startMonth) that holds the period;
+// a period across two fiscal years names both ("2024 e 2025").
+QString periodYearLabel(const QDate &from, const QDate &to, int startMonth);
 
 // Reads the heading lines of the archive. Returns nothing with the engine's text in *error.
 std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error);

@@ -31,7 +31,8 @@ std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
     options.dateFrom = settings.dateFrom;
     options.dateTo = settings.dateTo;
     options.firstSheet = settings.firstSheet;
-    options.yearLabel = journalYearLabel(environment.EseDate1(), environment.EseDate2());
+    options.yearLabel =
+        periodYearLabel(settings.dateFrom, settings.dateTo, environment.startMonth());
     options.organisation = organisationOf(environment);
 
     Connection connection(environment.archive(), Connection::Mode::ReadOnly);

@@ -175,9 +175,12 @@ private slots:
         const QStringList pages = pdfPageTexts(journal.out.filePath(u"q2.pdf"_s));
         QVERIFY(!pages.isEmpty());
         QVERIFY2(pages.first().contains(u"Riporto: 66,40 66,40"_s), qPrintable(pages.first()));
-        // The sheet number, then the page number within the run and the year.
-        QVERIFY2(pages.first().contains(u"Foglio nr.: Pagina nr.: 3 1 / 2024"_s),
+        // The sheet number, then the page number: both continue through the year's book, which
+        // says nothing of a test print.
+        QVERIFY2(pages.first().contains(u"Foglio nr.: Pagina nr.: 3 3 / 2024"_s),
                  qPrintable(pages.first()));
+        QCOMPARE(third.lastPage, third.lastSheet);
+        QVERIFY(!pages.first().contains(u"Stampa di prova"_s));
         QVERIFY2(pages.first().contains(u"93 10/04/2024"_s), qPrintable(pages.first()));
         QVERIFY(pages.last().contains(u"Totale progressivi: 231,40 231,40"_s));
         const QStringList firstPages = pdfPageTexts(journal.out.filePath(u"q1.pdf"_s));

@@ -124,6 +124,14 @@ class TestJournalBook : public QObject {
     Q_OBJECT
 
 private slots:
+    void theYearLabelIsThePeriodsFiscalYear()
+    {
+        QCOMPARE(periodYearLabel(QDate(2024, 1, 1), QDate(2024, 3, 31), 1), u"2024"_s);
+        QCOMPARE(periodYearLabel(QDate(2024, 1, 1), QDate(2024, 3, 31), 7), u"2023-2024"_s);
+        QCOMPARE(periodYearLabel(QDate(2024, 6, 1), QDate(2024, 7, 31), 7),
+                 u"2023-2024 e 2024-2025"_s);
+    }
+
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
