@@ -2,14 +2,13 @@
 
 #include <QList>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 QLocale appLocale()
 {
-    const QLocale system;
-    if (system.language() == QLocale::C)
-        return QLocale(QLocale::Italian, QLocale::Italy);
-    return system;
+    return QLocale(QLocale::Italian, QLocale::Italy);
 }
 
 namespace {
@@ -129,7 +128,9 @@ QString PatternFormatter::formatSection(Money value, QStringView section) const
                 out.append(section.at(++i));
         } else if (isPlaceholder(c) || c == u'.' || (c == u',' && seenPlaceholder)) {
             if (!numberWritten) {
-                out.append(groupedDigits(whole, integerZeros, grouping));
+                // An accountant writes "0,50", never ",50".
+                const int leading = fraction.isEmpty() ? integerZeros : std::max(integerZeros, 1);
+                out.append(groupedDigits(whole, leading, grouping));
                 if (!fraction.isEmpty())
                     out.append(m_locale.decimalPoint() + fraction);
                 numberWritten = true;

@@ -7,8 +7,8 @@
 #include <QLocale>
 #include <QString>
 
-// The locale the program formats and parses with: the system's, or Italian where the system
-// gives none ("C").
+// The locale the program formats and parses amounts and dates with: Italian, whatever the
+// system's, since the books are Italian.
 QLocale appLocale();
 
 // Formats numbers and dates with the program's pattern language:

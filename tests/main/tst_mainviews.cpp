@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(listed(a, MainView::Movimenti),
                  (QStringList{
                      u"Data|Prog.vo|Sottoconto in dare|Sottoconto in avere|Importo |Descrizione|"_s,
-                     u"31/12/2024|3|Quote soci|Cassa|,50 |Chiusura|"_s,
+                     u"31/12/2024|3|Quote soci|Cassa|0,50 |Chiusura|"_s,
                      u"05/03/2024|2|Banca d'Alba|Quote soci|1.234.567,89 |Quota d'iscrizione|"_s,
                      u"01/01/2024|1|Cassa||1.500,00 |Apertura cassa|"_s,
                      u"01/01/2024|1||Quote soci|1.500,00 |Apertura quote|"_s,

@@ -249,7 +249,7 @@ private slots:
         // The landscape card adds the counter-account; a card at zero shows ",00" on its header.
         books.move(QDate(2024, 4, 1), 4, books.banca, books.cassa, 8000, u"Giroconto"_s);
         const QStringList wide = amountLines(books.cards(settings, QPageLayout::Landscape));
-        QCOMPARE(wide.first(), u"Cassa | ,00"_s);
+        QCOMPARE(wide.first(), u"Cassa | 0,00"_s);
         QVERIFY(wide.contains(u"4 | 01/04/2024 | - | 80,00 | 0,00 | Banca | Giroconto"_s));
     }
 
