@@ -132,6 +132,7 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
 
     const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
                     fillDatabase(request, programFolder, folder, error) &&
+                    openForWriting(Archive(folder), error) &&
                     (!request.makeCurrent ||
                      ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
                                      QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));

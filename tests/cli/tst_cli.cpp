@@ -1,3 +1,4 @@
+#include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "support/TestArchive.h"
@@ -270,6 +271,9 @@ private slots:
         }
         QVERIFY(
             QSettings(settingsFile(), QSettings::IniFormat).value(u"settings/dataPath"_s).isNull());
+        QVERIFY(cli({u"info"_s, u"--archive"_s, folder})
+                    .out.startsWith(u"Versione dell'archivio: %1.%2\n"_s.arg(ProgramVersion::Major)
+                                        .arg(ProgramVersion::Minor)));
 
         const Run current =
             cli({u"new"_s, u"--parent"_s, parent.path(), u"--name"_s, u"prova2"_s, u"--chart"_s,
