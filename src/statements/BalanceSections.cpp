@@ -126,7 +126,7 @@ SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
        m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio, t.dare, t.avere
 FROM (SELECT conto, SUM(dare) AS dare, SUM(avere) AS avere FROM saldi_mese
        WHERE mese BETWEEN ? AND ? AND tipo BETWEEN ? AND 1
-       GROUP BY conto HAVING SUM(dare) <> 0 OR SUM(avere) <> 0) t
+       GROUP BY conto) t
 JOIN sottoconti so ON so.id = t.conto
 JOIN conti c ON c.id = so.idConto
 JOIN mastri m ON m.id = c.idMastro
@@ -200,10 +200,14 @@ std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase 
             : addEntryRows(database, from, to, closingEntries, &bySubAccount, error);
     if (!read)
         return std::nullopt;
+    // One rule whichever way the period was read: a sub-account is listed when its debits or
+    // its credits in the period come to something (the kept totals cannot tell rows that add up
+    // to nothing from no rows).
     std::vector<SubAccountBalance> balances;
     balances.reserve(bySubAccount.size());
     for (auto &[id, balance] : bySubAccount)
-        balances.push_back(std::move(balance));
+        if (!balance.dare.isZero() || !balance.avere.isZero())
+            balances.push_back(std::move(balance));
     return balances;
 }
 
