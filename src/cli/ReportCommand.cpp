@@ -208,7 +208,7 @@ int balance(const ReportRequest &request, BalanceKind kind)
         return 0;
     }
     ReportDocument document;
-    if (!layOutBalance(*computed, kind, true, &document, &error))
+    if (!layOutBalance(*computed, kind, request.format == ExportFormat::Xlsx, &document, &error))
         return reportFailure(u"Stampa non eseguita."_s, error);
     return exportDocument(document, request);
 }

@@ -471,7 +471,8 @@ void frmPrintReportMov::run(ReportOutput output)
     }
     collectSettings(code);
     m_settings.output = output;
-    m_settings.exporting = format.has_value();
+    // Only a spreadsheet leaves out page headings; every other export is the preview's pages.
+    m_settings.exporting = output == ReportOutput::Excel;
     std::unique_ptr<PreviewDocument> document;
     QString error;
     {

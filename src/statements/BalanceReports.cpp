@@ -25,7 +25,15 @@ const QString TotalPatternSigned = u"#,#.00;-#,#.00;0"_s;
 const QString PairPattern = u"#,##0.00 ;-#,##0.00 ;0 "_s;
 
 // What a row of a section prints.
-enum RowKind { Caption, ColumnCaptions, GroupLine, LedgerLine, AccountLine, SubAccountLine };
+enum RowKind {
+    Caption,
+    ColumnCaptions,
+    GroupLine,
+    LedgerLine,
+    AccountLine,
+    SubAccountLine,
+    ResultLine
+};
 
 const std::vector<RowColumn> &sectionColumns()
 {
@@ -130,8 +138,9 @@ Band sectionLineBand(double left, double width, bool memorandum)
         ItemFormat *plain = format.item(items, u"riga"_s);
         ItemFormat *bold = format.item(items, u"rigaTotale"_s);
         plain->visible = kind == SubAccountLine || kind == AccountLine;
-        bold->visible = kind == GroupLine || kind == LedgerLine;
-        plain->left = bold->left = left + Indent * std::max(0, kind - GroupLine);
+        bold->visible = kind == GroupLine || kind == LedgerLine || kind == ResultLine;
+        plain->left = bold->left =
+            left + (kind == ResultLine ? 0.0 : Indent * std::max(0, kind - GroupLine));
         for (const QString &name : {u"importo"_s, u"dare"_s, u"avere"_s}) {
             ItemFormat *amount = format.item(items, name);
             amount->visible = row->value(name).isValid();
@@ -371,8 +380,22 @@ std::vector<QVariantList> sequentialRows(const Balance &balance)
             sectionRows(section, balance.options, true, breakBefore);
         std::move(sectionPart.begin(), sectionPart.end(), std::back_inserter(rows));
     };
-    for (const BalanceSection &section : balance.sections)
+    // The result closes the section where the opposed balance prints it: a profit under the
+    // liabilities and the costs, a loss under the assets and the revenues.
+    const PairFooter sheet = balance.assetsAndLiabilities();
+    const PairFooter income = balance.costsAndRevenues();
+    const BalanceCaptions &captions = balance.captions;
+    const std::array<std::pair<std::optional<Money>, QString>, 4> results{
+        std::pair{sheet.leftResult, captions.loss}, std::pair{sheet.rightResult, captions.profit},
+        std::pair{income.leftResult, captions.profit},
+        std::pair{income.rightResult, captions.loss}};
+    for (size_t i = 0; i < balance.sections.size(); ++i) {
+        const BalanceSection &section = balance.sections[i];
         append(section, section.nature != Natures::Assets);
+        if (const auto &[result, caption] = results[i]; result)
+            rows.push_back({ResultLine, caption, money(*result), QVariant(), QVariant(),
+                            LinePatternUnsigned, 0});
+    }
     if (balance.memorandum)
         append(*balance.memorandum, true);
     return rows;

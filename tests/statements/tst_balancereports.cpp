@@ -2,6 +2,7 @@
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/BalanceSections.h"
+#include "support/PdfText.h"
 #include "support/TestArchive.h"
 
 #include <QFile>
@@ -468,6 +469,28 @@ private slots:
 
     // A generated archive's balance from the command line against sums read straight from the
     // entry rows.
+    void exportedBalancesKeepTheirHeadingAndResult()
+    {
+        Books books;
+        books.archive.exec(
+            u"REPLACE INTO parametri (chiave, valore) VALUES ('ana01', 'Circolo Aurora')"_s);
+        books.move(QDate(2024, 2, 1), books.cassa, books.quote, 1000);
+        books.move(QDate(2024, 3, 1), books.spese, books.cassa, 300);
+        QTemporaryDir out;
+        for (const QString &kind : {u"bilancio"_s, u"bilancio-contrapposto"_s}) {
+            const QString pdf = out.filePath(kind + u".pdf"_s);
+            const Run run =
+                runCli({u"report"_s, kind, u"--archive"_s, books.archive.folder(), u"--from"_s,
+                        u"2024-01-01"_s, u"--to"_s, u"2024-12-31"_s, u"--out"_s, pdf});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            const QString text = pdfPageTexts(pdf).join(u' ').simplified();
+            for (const QString &expected :
+                 {u"BILANCIO"_s, u"Circolo Aurora"_s, u"Dal 01/01/2024 al 31/12/2024"_s,
+                  u"Utile d'esercizio 700,00"_s})
+                QVERIFY2(text.contains(expected), qPrintable(kind + u": "_s + text));
+        }
+    }
+
     void commandLineJsonMatchesTheEntryRows()
     {
         Books books;
