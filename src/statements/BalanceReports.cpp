@@ -285,13 +285,14 @@ Band pairFooterBand(double columnWidth)
               u"l2"_s, 2),
         named(ReportItem::field(u"totDx"_s, at(rightAmount, 4), PairPattern, RightAligned),
               u"txtDx"_s, 3),
-        named(ReportItem::field(u"capSx"_s, QRectF(Margin, 18, 160, LineHeight)), u"capSx"_s, 0),
+        // In a spreadsheet the results take cells of their own, right of the totals.
+        named(ReportItem::field(u"capSx"_s, QRectF(Margin, 18, 160, LineHeight)), u"capSx"_s, 4),
         named(ReportItem::field(u"risSx"_s, at(leftAmount, 18), PairPattern, RightAligned),
-              u"risSx"_s, 1),
+              u"risSx"_s, 5),
         named(ReportItem::field(u"capDx"_s, QRectF(rightColumn, 18, 160, LineHeight)), u"capDx"_s,
-              2),
+              6),
         named(ReportItem::field(u"risDx"_s, at(rightAmount, 18), PairPattern, RightAligned),
-              u"risDx"_s, 3),
+              u"risDx"_s, 7),
     };
     band.onFormat = [](const ItemContext &context, const std::vector<ReportItem> &items,
                        BandFormat &format) {

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -489,6 +490,28 @@ private slots:
                   u"Utile d'esercizio 700,00"_s})
                 QVERIFY2(text.contains(expected), qPrintable(kind + u": "_s + text));
         }
+
+        // The opposed balance's spreadsheet: every pair total right of its own "Totale", the
+        // result in cells of its own.
+        const QString xlsx = out.filePath(u"contrapposto.xlsx"_s);
+        QCOMPARE(
+            runCli({u"report"_s, u"bilancio-contrapposto"_s, u"--archive"_s, books.archive.folder(),
+                    u"--from"_s, u"2024-01-01"_s, u"--to"_s, u"2024-12-31"_s, u"--out"_s, xlsx})
+                .exitCode,
+            0);
+        QProcess unzip;
+        unzip.start(u"unzip"_s, {u"-p"_s, xlsx, u"xl/worksheets/sheet1.xml"_s});
+        QVERIFY(unzip.waitForFinished());
+        const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+        static const QRegularExpression pairTotal(
+            uR"(<t>Totale</t></is></c><c r="[A-Z]+\d+" s="\d+"><v>([\d.]+)</v>)"_s);
+        QStringList totals;
+        for (const QRegularExpressionMatch &match : pairTotal.globalMatch(sheet))
+            totals.append(match.captured(1));
+        QCOMPARE(totals, (QStringList{u"700"_s, u"700"_s, u"1000"_s, u"1000"_s}));
+        static const QRegularExpression result(
+            uR"(<t>Utile d'esercizio</t></is></c><c r="[A-Z]+\d+" s="\d+"><v>700</v>)"_s);
+        QCOMPARE(sheet.count(result), 2);
     }
 
     void commandLineJsonMatchesTheEntryRows()
