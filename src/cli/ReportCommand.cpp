@@ -101,6 +101,8 @@ int finalJournalBook(const ReportRequest &request)
                                                parser.isSet(u"to"_s) ? request.to : QDate(),
                                                *organisation, &error)
                            : std::nullopt;
+        if (run)
+            run->options.showCodes = parser.isSet(u"codes"_s);
         if (!run ||
             !layOutJournalBook(request.connection.database(), run->options, &document, &error))
             return reportFailure(u"Stampa definitiva non eseguita."_s, error);
@@ -144,6 +146,7 @@ int journalBook(const ReportRequest &request)
     options.dateFrom = request.from;
     options.dateTo = request.to;
     options.firstSheet = firstSheet;
+    options.showCodes = request.parser.isSet(u"codes"_s);
     options.yearLabel = periodYearLabel(request.from, request.to, request.year.start.month());
     options.organisation = *organisation;
     ReportDocument document;
@@ -425,9 +428,9 @@ int runReportCommand(int argc, char *argv[])
     if (!parsed)
         printError(u"Opzione non riconosciuta o senza valore."_s);
     printError(u"Uso: tovrin3-cli report giornale --archive CARTELLA [--date AAAA-MM-GG] "
-               u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] --out FILE\n"
+               u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] [--codes] --out FILE\n"
                u"     tovrin3-cli report giornale --final --archive CARTELLA [--date AAAA-MM-GG] "
-               u"[--to AAAA-MM-GG] --out FILE.pdf\n"
+               u"[--to AAAA-MM-GG] [--codes] --out FILE.pdf\n"
                u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
                u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
                u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "

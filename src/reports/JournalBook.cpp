@@ -18,13 +18,14 @@ enum Font { Body, Title, Heading, Caption };
 // Columns across the A4 portrait page, in points.
 constexpr double Left = 28.0;
 constexpr double Right = 567.0;
-const QRectF ProgColumn(28, 0.5, 38, 10);
-const QRectF DateColumn(70, 0.5, 46, 10);
-const QRectF DebitAccountColumn(120, 0.5, 108, 10);
-const QRectF CreditAccountColumn(232, 0.5, 108, 10);
-const QRectF DebitColumn(344, 0.5, 58, 10);
-const QRectF CreditColumn(406, 0.5, 58, 10);
-const QRectF DescriptionColumn(468, 0.5, 99, 10);
+const QRectF ProgColumn(28, 0.5, 34, 10);
+const QRectF EntryColumn(64, 0.5, 28, 10);
+const QRectF DateColumn(95, 0.5, 42, 10);
+const QRectF DebitAccountColumn(141, 0.5, 100, 10);
+const QRectF CreditAccountColumn(245, 0.5, 100, 10);
+const QRectF DebitColumn(349, 0.5, 56, 10);
+const QRectF CreditColumn(409, 0.5, 56, 10);
+const QRectF DescriptionColumn(469, 0.5, 98, 10);
 
 constexpr Qt::Alignment LeftAligned = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment RightAligned = Qt::AlignRight | Qt::AlignVCenter;
@@ -74,6 +75,7 @@ Band pageHeader(const JournalBookOptions &options)
                           Body, RightAligned),
         ReportItem::rule(Left, 72, Right),
         captioned(u"Prog.vo"_s, at(ProgColumn, 74, 14), RightAligned),
+        captioned(u"N.reg."_s, at(EntryColumn, 74, 14), RightAligned),
         captioned(u"Data"_s, at(DateColumn, 74, 14), LeftAligned),
         captioned(u"Conto in Dare"_s, at(DebitAccountColumn, 74, 14), LeftAligned),
         captioned(u"Conto in Avere"_s, at(CreditAccountColumn, 74, 14), LeftAligned),
@@ -123,6 +125,7 @@ Band detail(qint64 firstRow)
                 return QVariant(firstRow + context.detailNumber() - 1);
             },
             ProgColumn, RightAligned),
+        ReportItem::field(u"numero"_s, EntryColumn, {}, RightAligned),
         ReportItem::field(u"data"_s, DateColumn, ReportDatePattern.toString()),
         growing(ReportItem::field(u"ContoinDare"_s, DebitAccountColumn)),
         growing(ReportItem::field(u"ContoinAvere"_s, CreditAccountColumn)),
@@ -130,6 +133,13 @@ Band detail(qint64 firstRow)
         ReportItem::field(u"Avere"_s, CreditColumn, AmountPattern.toString(), RightAligned),
         growing(ReportItem::field(u"descrizione"_s, DescriptionColumn)),
         ReportItem::rule(Left, 11, Right),
+    };
+    // A firmer rule closes each entry, so one entry's rows read apart from the next one's.
+    band.items.back().name = u"fineRegistrazione"_s;
+    band.onFormat = [](const ItemContext &context, const std::vector<ReportItem> &items,
+                       BandFormat &format) {
+        format.item(items, u"fineRegistrazione"_s)->visible =
+            context.row()->value(u"ultimaRiga"_s).toInt() != 0;
     };
     return band;
 }
@@ -233,32 +243,44 @@ ReportDefinition journalBookDefinition(const JournalBookOptions &options)
     definition.reportHeader = carriedTotals(options);
     definition.detail = detail(options.firstRow);
     definition.pageFooter = pageFooter(options);
-    definition.sheetCaptions = {u"Prog.vo"_s, u"Data"_s,  u"Conto in Dare"_s, u"Conto in Avere"_s,
-                                u"Dare"_s,    u"Avere"_s, u"Descrizione"_s};
+    definition.sheetCaptions = {u"Prog.vo"_s,        u"N.reg."_s, u"Data"_s,  u"Conto in Dare"_s,
+                                u"Conto in Avere"_s, u"Dare"_s,   u"Avere"_s, u"Descrizione"_s};
     return definition;
 }
 
 std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
                                            const JournalBookOptions &options)
 {
+    // With codes, each sub-account is named after its account's code.
     static const QString sql =
-        u"SELECT regmain.data, sd.descrizione AS ContoinDare, sa.descrizione AS ContoinAvere,"
+        u"SELECT regmain.progressivo AS numero, regmain.data,"
+        u" CASE WHEN ? THEN cd.prefisso || ' ' ELSE '' END || sd.descrizione AS ContoinDare,"
+        u" CASE WHEN ? THEN ca.prefisso || ' ' ELSE '' END || sa.descrizione AS ContoinAvere,"
         u" CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END AS Dare,"
         u" CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END AS Avere,"
-        u" regdet.descrizione"
+        u" regdet.descrizione,"
+        u" CASE WHEN EXISTS (SELECT 1 FROM regdet n WHERE n.idRegMain = regdet.idRegMain"
+        u"  AND (n.riga > regdet.riga OR (n.riga = regdet.riga AND n.id > regdet.id)))"
+        u"  THEN 0 ELSE 1 END AS ultimaRiga"
         u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
         u" LEFT JOIN sottoconti sd ON regdet.contodare = sd.id"
+        u" LEFT JOIN conti cd ON sd.idConto = cd.id"
         u" LEFT JOIN sottoconti sa ON regdet.contoavere = sa.id"
+        u" LEFT JOIN conti ca ON sa.idConto = ca.id"
         u" WHERE regmain.data BETWEEN ? AND ?"
-        u" ORDER BY regmain.data, regmain.progressivo, regmain.id, regdet.riga"_s;
+        u" ORDER BY regmain.data, regmain.progressivo, regmain.id, regdet.riga, regdet.id"_s;
     return std::make_unique<SqlRowSource>(
-        database, sql, QVariantList{isoDate(options.dateFrom), isoDate(options.dateTo)},
-        std::vector<RowColumn>{{u"data"_s, ColumnKind::Date},
+        database, sql,
+        QVariantList{int(options.showCodes), int(options.showCodes), isoDate(options.dateFrom),
+                     isoDate(options.dateTo)},
+        std::vector<RowColumn>{{u"numero"_s, ColumnKind::Integer},
+                               {u"data"_s, ColumnKind::Date},
                                {u"ContoinDare"_s, ColumnKind::Text},
                                {u"ContoinAvere"_s, ColumnKind::Text},
                                {u"Dare"_s, ColumnKind::Money},
                                {u"Avere"_s, ColumnKind::Money},
-                               {u"descrizione"_s, ColumnKind::Text}});
+                               {u"descrizione"_s, ColumnKind::Text},
+                               {u"ultimaRiga"_s, ColumnKind::Integer}});
 }
 
 bool layOutJournalBook(const QSqlDatabase &database, const JournalBookOptions &options,

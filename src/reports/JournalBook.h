@@ -26,12 +26,13 @@ struct OrganisationLines {
 struct JournalBookOptions {
     QDate dateFrom;
     QDate dateTo;
-    int firstSheet = 1;   // the sheet number of the first page
-    int firstPage = 1;    // the page number of the first page within the fiscal year's book
-    bool final = false;   // printed in definitiva; any other print says "Stampa di prova"
-    qint64 firstRow = 1;  // the row counter of the first line
-    bool carries = false; // a continued book: the first page shows the totals carried
-    Money carriedDebit;   // progressive totals of the earlier runs, where this run's start
+    int firstSheet = 1;     // the sheet number of the first page
+    int firstPage = 1;      // the page number of the first page within the fiscal year's book
+    bool final = false;     // printed in definitiva; any other print says "Stampa di prova"
+    bool showCodes = false; // each sub-account after its account's code
+    qint64 firstRow = 1;    // the row counter of the first line
+    bool carries = false;   // a continued book: the first page shows the totals carried
+    Money carriedDebit;     // progressive totals of the earlier runs, where this run's start
     Money carriedCredit;
     QString yearLabel; // "2024", or "2023-2024" for a year across two calendar years
     OrganisationLines organisation;

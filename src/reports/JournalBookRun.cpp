@@ -31,6 +31,7 @@ std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
     options.dateFrom = settings.dateFrom;
     options.dateTo = settings.dateTo;
     options.firstSheet = settings.firstSheet;
+    options.showCodes = settings.journalCodes;
     options.yearLabel =
         periodYearLabel(settings.dateFrom, settings.dateTo, environment.startMonth());
     options.organisation = organisationOf(environment);

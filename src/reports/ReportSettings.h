@@ -41,6 +41,8 @@ struct ReportSettings {
     std::array<bool, 4> levels = {true, true, true, true};
     // The sheet number of the journal book's first page.
     int firstSheet = 1;
+    // The journal book names each sub-account after its account's code.
+    bool journalCodes = false;
     // The data statement the options window builds for the reports that take it (the account
     // cards); empty for the reports that build their own.
     BoundSql source;

@@ -217,6 +217,9 @@ QGroupBox *frmPrintReportMov::buildJournalFrame()
     kinds->addStretch(1);
     layout->addRow(kinds);
     layout->addRow(u"Numerazione Fogli da:"_s, m_txtFoglio);
+    m_chkJournalCodes = new QCheckBox(u"Codici dei conti"_s, m_journalFrame);
+    m_chkJournalCodes->setObjectName(u"chkCodiciGiornale"_s);
+    layout->addRow(m_chkJournalCodes);
     m_lblDefinitiva = new QLabel(m_journalFrame);
     m_lblDefinitiva->setObjectName(u"lblDefinitiva"_s);
     m_lblDefinitiva->setWordWrap(true);
@@ -441,6 +444,7 @@ void frmPrintReportMov::collectSettings(int code)
     for (int level = 0; level < 4; ++level)
         m_settings.levels[std::size_t(level)] = m_chkLevels[level]->isChecked();
     m_settings.firstSheet = parseSheetNumber(m_txtFoglio->text()).value_or(1);
+    m_settings.journalCodes = m_chkJournalCodes->isChecked();
     const bool cards = code == ReportCode::SchedeVerticale || code == ReportCode::SchedeOrizzontale;
     m_settings.source = cards ? accountCardsStatement(m_settings) : BoundSql{};
 }
@@ -560,6 +564,7 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
         if (!snapshot.isActive())
             error = snapshot.errorText();
         if (prepared) {
+            prepared->options.showCodes = m_chkJournalCodes->isChecked();
             ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
             laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
                                         progressShownIn(progress));

@@ -105,6 +105,7 @@ private:
     QLineEdit *m_txtFoglio = nullptr;
     QRadioButton *m_optProva = nullptr;
     QRadioButton *m_optDefinitiva = nullptr;
+    QCheckBox *m_chkJournalCodes = nullptr;
     QLabel *m_lblDefinitiva = nullptr;
     QGroupBox *m_balanceFrame = nullptr;
     QCheckBox *m_chkShowCodes = nullptr;

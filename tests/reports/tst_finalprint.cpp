@@ -181,7 +181,7 @@ private slots:
                  qPrintable(pages.first()));
         QCOMPARE(third.lastPage, third.lastSheet);
         QVERIFY(!pages.first().contains(u"Stampa di prova"_s));
-        QVERIFY2(pages.first().contains(u"93 10/04/2024"_s), qPrintable(pages.first()));
+        QVERIFY2(pages.first().contains(u"93 47 10/04/2024"_s), qPrintable(pages.first()));
         QVERIFY(pages.last().contains(u"Totale progressivi: 231,40 231,40"_s));
         const QStringList firstPages = pdfPageTexts(journal.out.filePath(u"q1.pdf"_s));
         QCOMPARE(firstPages.size(), 2);

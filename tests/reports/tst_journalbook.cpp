@@ -169,14 +169,23 @@ private slots:
             book.laidOut(book.options(QDate(2024, 1, 1), QDate(2024, 12, 31)));
         const QStringList lines = document.textLines(0);
         const qsizetype first = lines.indexOf(lineStarting(lines, u"1 | "_s));
-        QCOMPARE(
-            lines.mid(first, 6),
-            (QStringList{u"1 | 31/01/2024 | Cassa | 2,00 | - | Gennaio"_s,
-                         u"2 | 31/01/2024 | Banca c/c | - | 2,00 | Gennaio"_s,
-                         u"3 | 01/02/2024 | Cassa | 1,00 | - | Prima"_s,
-                         u"4 | 01/02/2024 | Ricavi da quote associative | - | 1,00 | Prima"_s,
-                         u"5 | 01/02/2024 | Banca c/c | 3,00 | - | Seconda"_s,
-                         u"6 | 01/02/2024 | Ricavi da quote associative | - | 3,00 | Seconda"_s}));
+        QCOMPARE(lines.mid(first, 6),
+                 (QStringList{
+                     u"1 | 9 | 31/01/2024 | Cassa | 2,00 | - | Gennaio"_s,
+                     u"2 | 9 | 31/01/2024 | Banca c/c | - | 2,00 | Gennaio"_s,
+                     u"3 | 1 | 01/02/2024 | Cassa | 1,00 | - | Prima"_s,
+                     u"4 | 1 | 01/02/2024 | Ricavi da quote associative | - | 1,00 | Prima"_s,
+                     u"5 | 2 | 01/02/2024 | Banca c/c | 3,00 | - | Seconda"_s,
+                     u"6 | 2 | 01/02/2024 | Ricavi da quote associative | - | 3,00 | Seconda"_s}));
+        // One rule closes each entry, none parts the rows of one: two entries more, two rules.
+        const auto rules = [&](const QDate &to) {
+            return book.laidOut(book.options(QDate(2024, 1, 1), to)).pages[0].lines.size();
+        };
+        QCOMPARE(rules(QDate(2024, 12, 31)) - rules(QDate(2024, 1, 31)), size_t(2));
+        JournalBookOptions coded = book.options(QDate(2024, 1, 1), QDate(2024, 1, 31));
+        coded.showCodes = true;
+        QCOMPARE(lineStarting(book.laidOut(coded).textLines(0), u"1 | "_s),
+                 u"1 | 9 | 31/01/2024 | 101001 Cassa | 2,00 | - | Gennaio"_s);
         QCOMPARE(lineStarting(lines, u"Totale progressivi:"_s),
                  u"Totale progressivi: | 6,00 | 6,00"_s);
         // A second run counts from 1 again.
@@ -219,8 +228,8 @@ private slots:
         QCOMPARE(document.pageCount(), 1);
         const QStringList lines = document.textLines(0);
         QVERIFY(lineContaining(lines, u"Ditta: | Circolo Aurora APS"_s).size() > 0);
-        QVERIFY(lines.contains(u"Prog.vo | Data | Conto in Dare | Conto in Avere | Dare | Avere | "
-                               u"Descrizione"_s));
+        QVERIFY(lines.contains(u"Prog.vo | N.reg. | Data | Conto in Dare | Conto in Avere | Dare | "
+                               u"Avere | Descrizione"_s));
         QCOMPARE(lines.last(), u"Totale progressivi: | - | -"_s);
         QVERIFY(document.pages[0].rows.empty());
     }
