@@ -1,6 +1,7 @@
 #include "data/Database.h"
 
 #include "data/EngineErrors.h"
+#include "data/ItalianCollation.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -151,6 +152,8 @@ Connection::Connection(const QString &databasePath, Mode mode) : m_name(uniqueCo
     QSqlQuery pragma(db);
     if (!pragma.exec(u"PRAGMA foreign_keys = ON"_s))
         m_error = engineText(pragma.lastError());
+    else if (!registerItalianCollation(db))
+        m_error = u"Impossibile registrare l'ordinamento italiano sulla connessione."_s;
 }
 
 Connection::~Connection()

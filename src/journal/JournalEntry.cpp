@@ -84,7 +84,7 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
     if (!connection.opened(error))
         return {};
     QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione, id"_s, {},
+    if (!runSql(query, u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione COLLATE ITALIANO, id"_s, {},
                 error))
         return {};
     QList<QPair<QVariant, QString>> list;

@@ -1,5 +1,6 @@
 #include "main/AccountCards.h"
 
+#include "data/ItalianCollation.h"
 #include "data/Natures.h"
 #include "main/MainViews.h"
 
@@ -54,11 +55,11 @@ void AccountCards::setRows(const RowSet &rows)
     auto byName = [](const SubAccount *a, const SubAccount *b) {
         if (a->natureRank != b->natureRank)
             return a->natureRank < b->natureRank;
-        if (const int c = a->account.compare(b->account, Qt::CaseInsensitive))
+        if (const int c = compareItalian(a->account, b->account))
             return c < 0;
         if (a->accountId != b->accountId)
             return a->accountId < b->accountId;
-        if (const int c = a->name.compare(b->name, Qt::CaseInsensitive))
+        if (const int c = compareItalian(a->name, b->name))
             return c < 0;
         return a->id < b->id;
     };

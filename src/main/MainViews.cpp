@@ -60,8 +60,10 @@ QList<MainViewDefinition> buildDefinitions()
         u"Mastri"_s,
         45,
         u"Cerca nelle Descrizioni dei Mastri e dei Gruppi"_s,
-        clauses({u"SELECT mastri.id, mastri.descrizione, mastri.gruppo, mastri.tipo"_s,
-                 u"FROM mastri"_s, u"ORDER BY mastri.tipo, mastri.gruppo, mastri.descrizione"_s}),
+        clauses(
+            {u"SELECT mastri.id, mastri.descrizione, mastri.gruppo, mastri.tipo"_s,
+             u"FROM mastri"_s,
+             u"ORDER BY mastri.tipo, mastri.gruppo COLLATE ITALIANO, mastri.descrizione COLLATE ITALIANO"_s}),
         {u"descrizione"_s, u"gruppo"_s},
         {u"descrizione"_s, u"gruppo"_s},
         2,
@@ -73,8 +75,9 @@ QList<MainViewDefinition> buildDefinitions()
         clauses({u"SELECT conti.id, conti.descrizione, mastri.descrizione AS mastro, "
                  u"mastri.tipo, conti.bilancio"_s,
                  u"FROM conti INNER JOIN mastri ON conti.idMastro = mastri.id"_s,
-                 u"ORDER BY mastri.tipo, mastri.prefisso, mastri.descrizione, conti.prefisso, "
-                 u"conti.descrizione"_s}),
+                 u"ORDER BY mastri.tipo, mastri.prefisso, mastri.descrizione COLLATE ITALIANO, "
+                 u"conti.prefisso, "
+                 u"conti.descrizione COLLATE ITALIANO"_s}),
         {u"descrizione"_s, u"mastro"_s},
         {u"descrizione"_s, u"mastro"_s},
         2,
@@ -87,8 +90,8 @@ QList<MainViewDefinition> buildDefinitions()
                  u"conti.descrizione AS conto, mastri.tipo"_s,
                  u"FROM (conti INNER JOIN sottoconti ON conti.id = sottoconti.idConto) "
                  u"INNER JOIN mastri ON conti.idMastro = mastri.id"_s,
-                 u"ORDER BY mastri.tipo, conti.prefisso, sottoconti.descrizione, "
-                 u"conti.descrizione"_s}),
+                 u"ORDER BY mastri.tipo, conti.prefisso, sottoconti.descrizione COLLATE ITALIANO, "
+                 u"conti.descrizione COLLATE ITALIANO"_s}),
         {u"descrizione"_s, u"conto"_s},
         {u"descrizione"_s, u"conto"_s},
         2,

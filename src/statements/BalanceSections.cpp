@@ -1,6 +1,7 @@
 #include "statements/BalanceSections.h"
 
 #include "data/Database.h"
+#include "data/ItalianCollation.h"
 #include "data/MonthlyTotals.h"
 #include "data/Natures.h"
 #include "data/SqlText.h"
@@ -71,10 +72,15 @@ Money printedAmount(const SubAccountBalance &balance, const BalanceOptions &opti
 // Group text, ledger code, account code, sub-account description; ids keep equal texts apart.
 bool printedBefore(const SubAccountBalance *a, const SubAccountBalance *b)
 {
-    return std::tie(a->ledgerGroup, a->ledgerCode, a->ledgerId, a->accountCode, a->accountId,
-                    a->subAccountDescription, a->subAccountId) <
-           std::tie(b->ledgerGroup, b->ledgerCode, b->ledgerId, b->accountCode, b->accountId,
-                    b->subAccountDescription, b->subAccountId);
+    if (const int group = compareItalian(a->ledgerGroup, b->ledgerGroup))
+        return group < 0;
+    if (std::tie(a->ledgerCode, a->ledgerId, a->accountCode, a->accountId) !=
+        std::tie(b->ledgerCode, b->ledgerId, b->accountCode, b->accountId))
+        return std::tie(a->ledgerCode, a->ledgerId, a->accountCode, a->accountId) <
+               std::tie(b->ledgerCode, b->ledgerId, b->accountCode, b->accountId);
+    if (const int name = compareItalian(a->subAccountDescription, b->subAccountDescription))
+        return name < 0;
+    return a->subAccountId < b->subAccountId;
 }
 
 QString sectionCaption(int nature, const BalanceCaptions &captions)

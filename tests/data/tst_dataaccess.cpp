@@ -1,5 +1,6 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/ItalianCollation.h"
 #include "data/Parametri.h"
 #include "data/SqlText.h"
 #include "data/Utilities.h"
@@ -24,6 +25,30 @@ class TestDataAccess : public QObject {
     }
 
 private slots:
+    void descriptionsSortInItalian()
+    {
+        TestArchive a;
+        const qint64 account =
+            a.addConto(a.addMastro(u"A01"_s, u"Attivo"_s, 1), u"A01001"_s, u"Conto"_s);
+        for (const QString &name :
+             {u"Zeta"_s, u"erba"_s, u"abete"_s, u"Èrario"_s, u"Banca"_s, u"àncora"_s, u"banca"_s})
+            a.addSottoconto(account, name);
+        Connection connection(a.databasePath(), Connection::Mode::ReadOnly);
+        QSqlQuery query = connection.query();
+        QVERIFY(runSql(query, u"SELECT descrizione FROM sottoconti ORDER BY descrizione "
+                              u"COLLATE ITALIANO"_s));
+        QStringList sorted;
+        while (query.next())
+            sorted.append(query.value(0).toString());
+        const QStringList italian{u"abete"_s,  u"àncora"_s, u"Banca"_s, u"banca"_s,
+                                  u"Èrario"_s, u"erba"_s,   u"Zeta"_s};
+        QCOMPARE(sorted, italian);
+        QStringList inMemory = italian;
+        std::sort(inMemory.begin(), inMemory.end(),
+                  [](const QString &x, const QString &y) { return compareItalian(x, y) < 0; });
+        QCOMPARE(inMemory, italian);
+    }
+
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);

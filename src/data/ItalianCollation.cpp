@@ -1,0 +1,95 @@
+#include "data/ItalianCollation.h"
+
+#include <QSqlDriver>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The letter a character is sorted as: lower case, without its accent.
+char32_t sortLetter(char32_t c)
+{
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+    // Latin-1 letters from U+00C0, upper and lower case alike.
+    static constexpr char32_t latin1[64] = {
+        'a', 'a', 'a', 'a', 'a', 'a', 'a', 'c',  'e', 'e', 'e', 'e', 'i', 'i', 'i',  'i',
+        'd', 'n', 'o', 'o', 'o', 'o', 'o', 0xD7, 'o', 'u', 'u', 'u', 'u', 'y', 0xFE, 's',
+        'a', 'a', 'a', 'a', 'a', 'a', 'a', 'c',  'e', 'e', 'e', 'e', 'i', 'i', 'i',  'i',
+        'd', 'n', 'o', 'o', 'o', 'o', 'o', 0xF7, 'o', 'u', 'u', 'u', 'u', 'y', 0xFE, 'y'};
+    if (c >= 0xC0 && c <= 0xFF)
+        return latin1[c - 0xC0];
+    if (c <= 0xFFFF) {
+        const QString decomposed = QChar(char16_t(c)).decomposition();
+        if (!decomposed.isEmpty())
+            return sortLetter(decomposed.front().unicode());
+        return QChar(char16_t(c)).toLower().unicode();
+    }
+    return c;
+}
+
+// Reads one code point of UTF-8 at *at, advancing it; a broken sequence reads as its byte.
+char32_t nextUtf8(const unsigned char *text, int length, int *at)
+{
+    const unsigned char lead = text[(*at)++];
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    if (extra == 0 || *at + extra > length)
+        return lead;
+    char32_t c = lead & (0x3F >> extra);
+    for (int i = 0; i < extra; ++i) {
+        const unsigned char next = text[*at + i];
+        if ((next & 0xC0) != 0x80)
+            return lead;
+        c = c << 6 | (next & 0x3F);
+    }
+    *at += extra;
+    return c;
+}
+
+int compareUtf8(void *, int lengthA, const void *a, int lengthB, const void *b)
+{
+    const auto *textA = static_cast<const unsigned char *>(a);
+    const auto *textB = static_cast<const unsigned char *>(b);
+    int atA = 0, atB = 0;
+    while (atA < lengthA && atB < lengthB) {
+        const char32_t letterA = sortLetter(nextUtf8(textA, lengthA, &atA));
+        const char32_t letterB = sortLetter(nextUtf8(textB, lengthB, &atB));
+        if (letterA != letterB)
+            return letterA < letterB ? -1 : 1;
+    }
+    if ((atA < lengthA) != (atB < lengthB))
+        return atA < lengthA ? 1 : -1;
+    const int common = std::memcmp(a, b, size_t(std::min(lengthA, lengthB)));
+    return common != 0 ? common : lengthA - lengthB;
+}
+
+} // namespace
+
+int compareItalian(QStringView a, QStringView b)
+{
+    const QByteArray utf8A = a.toUtf8();
+    const QByteArray utf8B = b.toUtf8();
+    return compareUtf8(nullptr, int(utf8A.size()), utf8A.constData(), int(utf8B.size()),
+                       utf8B.constData());
+}
+
+QString italianCollation()
+{
+    return u"ITALIANO"_s;
+}
+
+bool registerItalianCollation(const QSqlDatabase &database)
+{
+    const QVariant handle = database.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    return connection && sqlite3_create_collation(connection, "ITALIANO", SQLITE_UTF8, nullptr,
+                                                  compareUtf8) == SQLITE_OK;
+}
