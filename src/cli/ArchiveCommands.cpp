@@ -10,6 +10,7 @@
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
+#include "reports/FinalJournalPrint.h"
 #include "statements/BalanceJson.h"
 
 #include <QCommandLineParser>
@@ -236,6 +237,10 @@ int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
             return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
     }
     const Connection connection(archive, Connection::Mode::ReadOnly);
+    if (connection.isOpen())
+        for (const QString &file : completeFinalPrintFiles(connection.database(), &error))
+            printLine(stderr, u"Completato il file della stampa definitiva registrata: %1"_s.arg(
+                                  QDir::toNativeSeparators(file)));
     const std::optional<QList<FinalPrint>> prints =
         connection.opened(&error)
             ? finalPrintsOf(connection.database(),

@@ -15,9 +15,20 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-const QString PrintColumns =
-    u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, riga_dal, riga_al, "
-    u"dare, avere, stampata_il, impronta, pagina_al"_s;
+// The record's columns; an archive only read since pages and files were kept has NULL for them.
+QString printColumns(const QSqlDatabase &database)
+{
+    QSqlQuery query(database);
+    QStringList present;
+    if (runSql(query, u"SELECT name FROM pragma_table_info('stampe_definitive')"_s))
+        while (query.next())
+            present.append(query.value(0).toString());
+    QString columns = u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, "
+                      u"riga_dal, riga_al, dare, avere, stampata_il, impronta"_s;
+    for (const QString &added : {u"pagina_al"_s, u"file"_s})
+        columns += present.contains(added) ? u", "_s + added : u", NULL"_s;
+    return columns;
+}
 
 FinalPrint printOf(const QSqlQuery &query)
 {
@@ -37,6 +48,7 @@ FinalPrint printOf(const QSqlQuery &query)
     print.hash = query.value(12).toString();
     // A record written before pages were kept: the year's sheets and pages both start at 1.
     print.lastPage = query.value(13).isNull() ? print.lastSheet : query.value(13).toInt();
+    print.file = query.value(14).toString();
     return print;
 }
 
@@ -48,7 +60,7 @@ std::optional<FinalPrint> lastPrintOf(const QSqlDatabase &database, const Fiscal
         return std::nullopt;
     QSqlQuery query(database);
     if (!runSql(query,
-                u"SELECT "_s + PrintColumns +
+                u"SELECT "_s + printColumns(database) +
                     u" FROM stampe_definitive WHERE inizio_esercizio = ? "
                     u"ORDER BY al DESC LIMIT 1"_s,
                 {isoDate(year.start)}, error) ||
@@ -104,6 +116,7 @@ const QStringList &finalPrintsSchema()
     stampata_il      TEXT NOT NULL,
     impronta         TEXT NOT NULL,
     pagina_al        INTEGER,
+    file             TEXT,
     CHECK (inizio_esercizio <= dal AND dal <= al AND al <= fine_esercizio),
     CHECK (foglio_dal >= 1 AND foglio_al >= foglio_dal),
     CHECK (riga_dal >= 1 AND riga_al >= riga_dal - 1),
@@ -125,16 +138,19 @@ bool ensureFinalPrints(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
     if (hasFinalPrints(connection.database())) {
-        // A table made before the last page was kept gets its column.
-        if (!runSql(query,
-                    u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
-                    u"WHERE name = 'pagina_al'"_s,
-                    {}, error) ||
-            !query.next())
-            return false;
-        return query.value(0).toInt() > 0 ||
-               runSql(query, u"ALTER TABLE stampe_definitive ADD COLUMN pagina_al INTEGER"_s, {},
-                      error);
+        // A table made before pages and files were kept gets their columns.
+        for (const QString &column : {u"pagina_al INTEGER"_s, u"file TEXT"_s}) {
+            if (!runSql(query,
+                        u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
+                        u"WHERE name = ?"_s,
+                        {column.section(u' ', 0, 0)}, error) ||
+                !query.next())
+                return false;
+            if (query.value(0).toInt() == 0 &&
+                !runSql(query, u"ALTER TABLE stampe_definitive ADD COLUMN "_s + column, {}, error))
+                return false;
+        }
+        return true;
     }
     for (const QString &statement : finalPrintsSchema())
         if (!runSql(query, statement, {}, error))
@@ -193,7 +209,7 @@ std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, con
         return prints;
     QSqlQuery query(database);
     if (!runSql(query,
-                u"SELECT "_s + PrintColumns +
+                u"SELECT "_s + printColumns(database) +
                     u" FROM stampe_definitive WHERE inizio_esercizio = ? ORDER BY al"_s,
                 {isoDate(year.start)}, error))
         return std::nullopt;
@@ -299,14 +315,14 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArra
             if (!runSql(query,
                         u"INSERT INTO stampe_definitive (inizio_esercizio, fine_esercizio, dal, "
                         u"al, foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, "
-                        u"stampata_il, impronta, pagina_al) "
-                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                        u"stampata_il, impronta, pagina_al, file) "
+                        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
                         {isoDate(recorded.yearStart), isoDate(recorded.yearEnd),
                          isoDate(recorded.dateFrom), isoDate(recorded.dateTo), recorded.firstSheet,
                          recorded.lastSheet, recorded.firstRow, recorded.lastRow,
                          recorded.debit.units(), recorded.credit.units(),
-                         recorded.printedAt.toString(Qt::ISODate), recorded.hash,
-                         recorded.lastPage},
+                         recorded.printedAt.toString(Qt::ISODate), recorded.hash, recorded.lastPage,
+                         recorded.file.isEmpty() ? QVariant() : QVariant(recorded.file)},
                         failure))
                 return false;
             recorded.id = query.lastInsertId().toLongLong();

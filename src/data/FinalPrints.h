@@ -44,6 +44,7 @@ struct FinalPrint {
     Money credit;
     QDateTime printedAt;
     QString hash; // SHA-256 of the produced file, lowercase hexadecimal
+    QString file; // where the PDF was written; empty for a printer run
 
     bool operator==(const FinalPrint &) const = default;
 };

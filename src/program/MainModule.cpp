@@ -11,6 +11,7 @@
 #include "program/ChartCommands.h"
 #include "program/JournalCommands.h"
 #include "program/ReportCommands.h"
+#include "reports/FinalJournalPrint.h"
 #include "settings/comfrmAbout.h"
 #include "settings/comfrmManData.h"
 #include "settings/frmDataLavoro.h"
@@ -90,6 +91,10 @@ bool MainModule::avvia(const QDate &today)
         return refuse(isEngineText(error)
                           ? failureMessage(u"Impossibile aprire l'archivio in scrittura."_s, error)
                           : error);
+
+    // A final print's PDF left under its temporary name by a crash after it was recorded.
+    if (const Connection connection(archive, Connection::Mode::ReadOnly); connection.isOpen())
+        completeFinalPrintFiles(connection.database(), &error);
 
     m_environment = std::make_unique<cEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -118,10 +119,11 @@ QString documentSha256(const ReportDocument &document)
 
 std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const FinalJournalPrint &run,
                                              const ReportDocument &document, const QString &hash,
-                                             QString *error)
+                                             const QString &file, QString *error)
 {
     FinalPrint print =
         finalPrintOf(run.year, run.start, run.dateTo, run.totals, document.pageCount(), hash);
+    print.file = file;
     if (!recordFinalPrint(archive, print, run.totals.fingerprint, error))
         return std::nullopt;
     return print;
@@ -140,7 +142,9 @@ std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const Fin
         return std::nullopt;
     const QString hash = fileSha256(part, error);
     const std::optional<FinalPrint> recorded =
-        hash.isEmpty() ? std::nullopt : recordFinalJournal(archive, run, document, hash, error);
+        hash.isEmpty() ? std::nullopt
+                       : recordFinalJournal(archive, run, document, hash,
+                                            QFileInfo(fileName).absoluteFilePath(), error);
     if (!recorded) {
         QFile::remove(part);
         return std::nullopt;
@@ -152,4 +156,34 @@ std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const Fin
         return std::nullopt;
     }
     return recorded;
+}
+
+QStringList completeFinalPrintFiles(const QSqlDatabase &database, QString *error)
+{
+    QStringList completed;
+    if (!hasFinalPrints(database))
+        return completed;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
+                u"WHERE name = 'file'"_s,
+                {}, error) ||
+        !query.next() || query.value(0).toInt() == 0 ||
+        !runSql(query, u"SELECT file, impronta FROM stampe_definitive WHERE file IS NOT NULL"_s, {},
+                error))
+        return completed;
+    while (query.next()) {
+        const QString file = query.value(0).toString();
+        const QString part = file + u".part"_s;
+        if (!QFileInfo::exists(part))
+            continue;
+        QString failure;
+        if (fileSha256(part, &failure) == query.value(1).toString() &&
+            fileSha256(file, &failure) != query.value(1).toString() &&
+            replaceFile(part, file, &failure))
+            completed.append(file);
+        else
+            QFile::remove(part);
+    }
+    return completed;
 }

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -41,10 +42,11 @@ QString fileSha256(const QString &path, QString *error);
 // leaves no file. Laying the same period out again gives the same value.
 QString documentSha256(const ReportDocument &document);
 
-// Records the run after its output succeeded, with the hash of what was produced.
+// Records the run after its output succeeded, with the hash of what was produced and the file
+// it went to (empty for a printer).
 std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const FinalJournalPrint &run,
                                              const ReportDocument &document, const QString &hash,
-                                             QString *error);
+                                             const QString &file, QString *error);
 
 // Writes the laid-out run to a PDF file and records it. The PDF is written as <fileName>.part
 // and takes its name only once the run is recorded: a failed write or a refused record (the
@@ -53,3 +55,8 @@ std::optional<FinalPrint> recordFinalJournal(const Archive &archive, const Final
 std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const FinalJournalPrint &run,
                                                const ReportDocument &document,
                                                const QString &fileName, QString *error);
+
+// Finishes what a crash between recording a final print and naming its PDF left behind: a
+// "<file>.part" beside a recorded print's file whose hash is the record's takes the file's
+// name; any other one (a run that was never recorded) is removed. Returns the files completed.
+QStringList completeFinalPrintFiles(const QSqlDatabase &database, QString *error);

@@ -605,7 +605,7 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
         if (!messages.ask(this, u"La stampa è riuscita?"_s))
             return;
         recorded = recordFinalJournal(m_environment.archive(), *prepared, pages.document(),
-                                      documentSha256(pages.document()), &error);
+                                      documentSha256(pages.document()), {}, &error);
     }
     if (!recorded) {
         messages.inform(this, error, MessageService::Icon::Critical);

@@ -374,6 +374,30 @@ private slots:
         QCOMPARE(journal.retype(march), QString());
     }
 
+    void aPdfLeftUnnamedByACrashIsCompleted()
+    {
+        Journal journal;
+        const FinalPrint first = journal.printTo(QDate(2024, 3, 31), u"q1.pdf"_s);
+        const QString file = journal.out.filePath(u"q1.pdf"_s);
+        QCOMPARE(first.file, QFileInfo(file).absoluteFilePath());
+        // The crash came after the record and before the rename.
+        QVERIFY(QFile::rename(file, file + u".part"_s));
+        const Connection connection(journal.archive.archive(), Connection::Mode::ReadOnly);
+        QString error;
+        QCOMPARE(completeFinalPrintFiles(connection.database(), &error), QStringList{first.file});
+        QString failure;
+        QCOMPARE(fileSha256(file, &failure), first.hash);
+        // A run that was never recorded leaves nothing behind.
+        {
+            QFile stray(file + u".part"_s);
+            QVERIFY(stray.open(QIODevice::WriteOnly));
+            stray.write("mai registrata");
+        }
+        QVERIFY(completeFinalPrintFiles(connection.database(), &error).isEmpty());
+        QVERIFY(!QFile::exists(file + u".part"_s));
+        QCOMPARE(fileSha256(file, &failure), first.hash);
+    }
+
     void aNewFiscalYearStartsAtSheetOne()
     {
         Journal journal;
