@@ -1,6 +1,7 @@
 #include "data/InstanceLock.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLockFile>
 #include <QSysInfo>
@@ -41,6 +42,24 @@ private slots:
         QVERIFY(lock.tryLock());
         QVERIFY(lock.isLocked());
         QVERIFY(!InstanceLock(dir.path()).tryLock());
+    }
+
+    void aCleanupFileLeftByACrashDoesNotDelay()
+    {
+        const QByteArray gone = "4194303\ntovrin3\n" + QSysInfo::machineHostName().toUtf8() + "\n";
+        for (const QByteArray &cleanup : {QByteArray(), gone}) {
+            QTemporaryDir dir;
+            writeLockFile(dir, gone);
+            QFile leftover(QDir(dir.path()).filePath(u"tovrin3.lock.rmlink"_s));
+            QVERIFY(leftover.open(QIODevice::WriteOnly));
+            leftover.write(cleanup);
+            leftover.close();
+            QElapsedTimer timer;
+            timer.start();
+            InstanceLock lock(dir.path());
+            QVERIFY(lock.tryLock());
+            QVERIFY(timer.elapsed() < 1000);
+        }
     }
 
     void refusesWhileARunningCopyHoldsIt()
