@@ -7,6 +7,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// "Esercizio 2025", or "Esercizio 2024/2025" for a year across two calendar years.
+QString yearHeading(const BalanceTables::Period &year)
+{
+    const QString first = QString::number(year.start.year());
+    return u"Esercizio "_s + (year.start.year() == year.end.year()
+                                  ? first
+                                  : first + u'/' + QString::number(year.end.year()));
+}
+
+} // namespace
+
 StatementYears StatementYears::of(const cEnvironment &environment)
 {
     return {{environment.EseDate1(), environment.EseDate2()},
@@ -22,6 +35,11 @@ bool generateStatement(cExcel &excel, const QString &databasePath, const Stateme
             *error = connection.errorText();
         return false;
     }
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = 'ana01'"_s, {}, error))
+        return false;
+    excel.setHeading({query.next() ? query.value(0).toString().trimmed() : QString(),
+                      yearHeading(years.current), yearHeading(years.previous)});
     BalanceTables tables;
     return tables.read(connection.database(), years.current, years.previous, error) &&
            excel.processFile(tables, tick, error) && excel.saveFile(out, error);

@@ -282,6 +282,7 @@ struct cExcel::Workbook {
     std::vector<Sheet> sheets;
     // Parts edited by the fill, written over the template's own when saving.
     std::map<std::string, QByteArray> editedParts;
+    StatementHeading heading;
     int filled = 0;
     bool processed = false;
 
@@ -290,7 +291,20 @@ struct cExcel::Workbook {
     void fillSheet(pugi::xml_document &sheet, const std::vector<QString> &sharedStrings,
                    const BalanceTables &tables, const Tick &tick);
     QString cellText(const pugi::xml_node &cell, const std::vector<QString> &sharedStrings) const;
+    // The heading's text for a cell of the template's heading; empty for any other cell.
+    QString headingText(const QString &templateText) const;
 };
+
+QString cExcel::Workbook::headingText(const QString &templateText) const
+{
+    if (templateText == u"{{ENTE}}"_s)
+        return heading.organisation.isEmpty() ? u" "_s : heading.organisation;
+    if (templateText == u"Es. t"_s)
+        return heading.current;
+    if (templateText == u"Es. t-1"_s)
+        return heading.previous;
+    return {};
+}
 
 bool cExcel::Workbook::loadPart(ZipReader &zip, const std::string &part,
                                 pugi::xml_document *document, QString *error) const
@@ -384,7 +398,18 @@ void cExcel::Workbook::fillSheet(pugi::xml_document &sheet,
             cell.node.remove_attribute("t");
             continue;
         }
-        const auto placeholder = parsePlaceholder(cellText(cell.node, sharedStrings));
+        const QString text = cellText(cell.node, sharedStrings);
+        if (const QString heading = headingText(text); !heading.isEmpty()) {
+            cell.node.remove_child("v");
+            cell.node.remove_child("is");
+            cell.node.attribute("t") ? cell.node.attribute("t").set_value("inlineStr")
+                                     : cell.node.append_attribute("t").set_value("inlineStr");
+            pugi::xml_node inlineText = cell.node.append_child("is").append_child("t");
+            inlineText.append_attribute("xml:space").set_value("preserve");
+            inlineText.text().set(heading.toUtf8().constData());
+            continue;
+        }
+        const auto placeholder = parsePlaceholder(text);
         if (!placeholder)
             continue;
         cell.node.remove_attribute("t");
@@ -538,6 +563,12 @@ bool cExcel::fill(const BalanceTables &tables, const Tick &tick, QString *error)
     workbook.editedParts[ContentTypesPart] = serialized(types);
     workbook.processed = true;
     return true;
+}
+
+void cExcel::setHeading(const StatementHeading &heading)
+{
+    if (m_workbook)
+        m_workbook->heading = heading;
 }
 
 int cExcel::filledCount() const

@@ -7,6 +7,14 @@
 
 class BalanceTables;
 
+// What the filled sheets' heading names: the organisation, written where the template has
+// "{{ENTE}}", and the two fiscal years, written over the column headers "Es. t" and "Es. t-1".
+struct StatementHeading {
+    QString organisation;
+    QString current;  // "Esercizio 2025", or "Esercizio 2024/2025" for a year across two
+    QString previous; // the year before, likewise
+};
+
 // A spreadsheet template (.xltx or .xlsx) whose placeholder cells are filled with balances and
 // saved as a new .xlsx workbook. The workbook's XML is edited in place, so styles, merged cells,
 // column widths, number formats and formulas of the template stay as they are; formulas lose
@@ -32,6 +40,9 @@ public:
     // tables' values written as numbers. Formula cells are left as they are. Returns false with
     // the reason in *error (damaged XML, a missing part); the workbook can then not be saved.
     bool processFile(const BalanceTables &tables, const Tick &tick = {}, QString *error = nullptr);
+
+    // The heading the next processFile writes; none by default.
+    void setHeading(const StatementHeading &heading);
 
     // Placeholders filled by the last processFile.
     int filledCount() const;

@@ -264,6 +264,8 @@ private:
                                  nullptr, &hidden);
         worksheet_merge_range(ws, 0, LabelColumn, 0, PreviousColumn,
                               sheet.title.toUtf8().constData(), m_title);
+        // Filled with the organisation's name and the two years' names.
+        worksheet_write_string(ws, 1, LabelColumn, "{{ENTE}}", m_heading);
         worksheet_write_string(ws, 2, CurrentColumn, "Es. t", m_header);
         worksheet_write_string(ws, 2, PreviousColumn, "Es. t-1", m_header);
         worksheet_freeze_panes(ws, FirstDataRow, 0);

@@ -202,6 +202,14 @@ private slots:
         QCOMPARE(filled % 2, 0);
         QCOMPARE(filledValue(out, cellOfPlaceholder(shippedTemplate(), u"{{C170030}}"_s)),
                  QByteArray("30"));
+        // The heading names the organisation and the two fiscal years.
+        pugi::xml_document sheet;
+        QVERIFY(WorkbookXml::load(out, u"xl/worksheets/sheet1.xml"_s, &sheet));
+        QCOMPARE(QString::fromUtf8(WorkbookXml::cell(sheet, "B3").child("is").child_value("t")),
+                 u"Esercizio 2024"_s);
+        QCOMPARE(QString::fromUtf8(WorkbookXml::cell(sheet, "C3").child("is").child_value("t")),
+                 u"Esercizio 2023"_s);
+        QVERIFY(WorkbookXml::cell(sheet, "A2").child("is"));
 
         cli.start(QDir(binDir()).filePath(u"tovrin3-cli"_s),
                   {u"fill"_s, u"--archive"_s, a.folder(), u"--template"_s,
