@@ -4,7 +4,10 @@
 // The source lists one statement line per text line, fields separated by "|":
 //   sheet   | Name of the worksheet | Title printed on its first row
 //   heading | Text                                a caption without amounts
-//   line    | id | Text | 123456 + 123            the sum of the named account and ledger codes
+//   line    | id | Text | 123456 + 123            the sum of the named account and ledger codes;
+//                                                 "123456(+)" takes only a positive balance and
+//                                                 "123456(-)" only a negative one, as a positive
+//                                                 amount (a bank overdraft among the debts)
 //   total   | id | Text | id1 + id2 - id3         a formula on other lines (of any worksheet)
 //   input   | id | Text                          an amount typed by the user, marked in yellow
 //   note    | Text                                an explanatory row in italics
@@ -23,6 +26,7 @@
 #include <xlsxwriter.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -42,7 +46,7 @@ struct Row {
     Kind kind;
     QString id;
     QString text;
-    QStringList terms; // codes of a line, or signed ids of a total ("+A", "-B")
+    QStringList terms; // codes of a line ("170010", "170010(+)"), or signed ids of a total
     int sourceLine;
 };
 
@@ -72,6 +76,12 @@ QStringList signedTerms(const QString &expression, int sourceLine)
     if (terms.isEmpty())
         fail(u"line %1: no terms"_s.arg(sourceLine));
     return terms;
+}
+
+// The code of a line's term, without the part of the balance it takes.
+QString codeOf(const QString &term)
+{
+    return term.endsWith(u"(+)"_s) || term.endsWith(u"(-)"_s) ? term.chopped(3) : term;
 }
 
 QList<Sheet> parse(const QString &path)
@@ -114,7 +124,8 @@ QList<Sheet> parse(const QString &path)
             QStringList terms = signedTerms(fields[2], number);
             if (kind == u"line"_s) {
                 for (QString &term : terms) {
-                    if (term.startsWith(u'-') || (term.size() != 4 && term.size() != 7))
+                    if (term.startsWith(u'-') ||
+                        (codeOf(term).size() != 4 && codeOf(term).size() != 7))
                         fail(u"line %1: bad code %2"_s.arg(number).arg(term));
                     term.remove(0, 1);
                 }
@@ -291,15 +302,15 @@ private:
             case Kind::Line:
                 worksheet_write_string(ws, row, LabelColumn, text.constData(), m_label);
                 for (qsizetype i = 0; i < r.terms.size(); ++i) {
-                    const QByteArray current = (u"{{C"_s + r.terms[i] + u"}}"_s).toUtf8();
-                    const QByteArray previous = (u"{{P"_s + r.terms[i] + u"}}"_s).toUtf8();
+                    const QByteArray current = (u"{{C"_s + codeOf(r.terms[i]) + u"}}"_s).toUtf8();
+                    const QByteArray previous = (u"{{P"_s + codeOf(r.terms[i]) + u"}}"_s).toUtf8();
                     worksheet_write_string(ws, row, FirstHelperColumn + lxw_col_t(i),
                                            current.constData(), m_placeholder);
                     worksheet_write_string(ws, row, firstPrevious + lxw_col_t(i),
                                            previous.constData(), m_placeholder);
                 }
-                writeSum(ws, row, CurrentColumn, FirstHelperColumn, r.terms.size());
-                writeSum(ws, row, PreviousColumn, firstPrevious, r.terms.size());
+                writeSum(ws, row, CurrentColumn, FirstHelperColumn, r.terms);
+                writeSum(ws, row, PreviousColumn, firstPrevious, r.terms);
                 break;
             case Kind::Total:
                 worksheet_write_string(ws, row, LabelColumn, text.constData(), m_totalLabel);
@@ -320,12 +331,24 @@ private:
     }
 
     void writeSum(lxw_worksheet *ws, lxw_row_t row, lxw_col_t column, lxw_col_t first,
-                  qsizetype count)
+                  const QStringList &terms)
     {
-        const QString range = count == 1 ? cellName(row, first)
-                                         : cellName(row, first) + u":"_s +
-                                               cellName(row, first + lxw_col_t(count) - 1);
-        const QString formula = count == 1 ? u"="_s + range : u"=SUM("_s + range + u")"_s;
+        const qsizetype count = terms.size();
+        QString formula = count == 1 ? u"="_s + cellName(row, first)
+                                     : u"=SUM("_s + cellName(row, first) + u":"_s +
+                                           cellName(row, first + lxw_col_t(count) - 1) + u")"_s;
+        // A balance that changes side takes the part of it that belongs on this line.
+        if (std::any_of(terms.begin(), terms.end(),
+                        [](const QString &term) { return term != codeOf(term); })) {
+            QStringList parts;
+            for (qsizetype i = 0; i < count; ++i) {
+                const QString cell = cellName(row, first + lxw_col_t(i));
+                parts << (terms[i].endsWith(u"(+)"_s)   ? u"MAX(0,"_s + cell + u")"_s
+                          : terms[i].endsWith(u"(-)"_s) ? u"MAX(0,-"_s + cell + u")"_s
+                                                        : cell);
+            }
+            formula = u"="_s + parts.join(u'+');
+        }
         worksheet_write_formula(ws, row, column, formula.toUtf8().constData(), m_amount);
     }
 

@@ -145,12 +145,23 @@ private slots:
             if (p.period != u'C')
                 continue;
             for (const QString &account : accountsOf(chart, p.code)) {
+                // The bank accounts change side with their balance: their positive part among
+                // the liquid assets, their negative part among the debts to banks.
+                if (account == u"170010"_s)
+                    continue;
                 const QString key = p.sheet + u'/' + account;
                 QVERIFY2(!lineOf.contains(key) || lineOf.value(key) == p.row,
                          qPrintable(file + u": "_s + key));
                 lineOf.insert(key, p.row);
             }
         }
+        if (file.startsWith(u"rendiconto"_s))
+            return;
+        // The bank's two lines take its positive and its negative part, in both years.
+        const QString balanceSheet =
+            QString::fromUtf8(WorkbookXml::read(templatePath(file), u"xl/worksheets/sheet1.xml"_s));
+        QCOMPARE(balanceSheet.count(u"MAX(0,"_s), 4);
+        QCOMPARE(balanceSheet.count(u"MAX(0,-"_s), 2);
     }
 
     // Every account of the chart shows up in the full statements, except the system ledgers of
