@@ -84,8 +84,10 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
     if (!connection.opened(error))
         return {};
     QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione COLLATE ITALIANO, id"_s, {},
-                error))
+    if (!runSql(
+            query,
+            u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione COLLATE ITALIANO, id"_s,
+            {}, error))
         return {};
     QList<QPair<QVariant, QString>> list;
     while (query.next())

@@ -432,7 +432,7 @@ private slots:
         QCOMPARE(recorder.runs.size(), 1);
         QCOMPARE(recorder.runs.constLast().output, ReportOutput::Pdf);
         QVERIFY(!recorder.runs.constLast().exporting); // a PDF keeps the preview's headings
-        QCOMPARE(messages.shown.size(), shown + 1); // the save dialog's title only
+        QCOMPARE(messages.shown.size(), shown + 1);    // the save dialog's title only
         QCOMPARE(messages.saveStarts.constLast(),
                  QDir(f.archive.folder()).filePath(u"documenti"_s));
         QVERIFY(QDir(QDir(f.archive.folder()).filePath(u"documenti"_s)).isEmpty());
