@@ -150,7 +150,15 @@ QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) cons
         if (!stored.isEmpty() || (error && !error->isEmpty()))
             return stored;
     }
-    return lockedDateRefusal(database, header.data, error);
+    if (header.id != 0)
+        return lockedDateRefusal(database, header.data, error);
+    // A new entry: what is refused is its date.
+    const std::optional<QDate> until = lockedUntil(database, header.data, error);
+    if (!until || header.data > *until)
+        return {};
+    const QString shown = until->toString(u"dd/MM/yyyy"_s);
+    return u"Il periodo fino al %1 è già stampato in definitiva sul libro giornale: non si possono "
+           u"aggiungere registrazioni con data fino al %1."_s.arg(shown);
 }
 
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)

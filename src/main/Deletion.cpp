@@ -154,8 +154,15 @@ bool Deletion::removeRecord(const Connection &connection, qint64 id, QString *er
     return runSql(query, chartDeleteStatement(m_view), {id}, error);
 }
 
+bool Deletion::wasRefused() const
+{
+    return !m_error.isEmpty() && !isEngineText(m_error);
+}
+
 QString Deletion::failureText() const
 {
+    if (wasRefused())
+        return m_error;
     return failureMessage(u"L'eliminazione non è stata eseguita."_s, m_error) +
            u"\nin tovrin3.frmMain.Elimina linea %1"_s.arg(m_failedStep);
 }

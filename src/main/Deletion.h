@@ -29,7 +29,11 @@ public:
     // step the transaction is rolled back and false returned; failureText() tells why.
     bool remove(qint64 id);
 
-    // "engine text\nin tovrin3.frmMain.Elimina linea N" for the last failure.
+    // Whether the last failure was a rule's refusal (an entry printed in definitiva...), not a
+    // failure of the database.
+    bool wasRefused() const;
+    // The refusal's own sentence; for a failure of the database "what failed, advice, engine
+    // text\nin tovrin3.frmMain.Elimina linea N".
     QString failureText() const;
 
 private:

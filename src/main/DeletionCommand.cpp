@@ -10,10 +10,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// A rule's refusal is a warning in its own words; only a failure of the database is an error.
 void showFailure(frmMain &main, const Deletion &deletion)
 {
-    MessageService::instance().inform(&main, deletion.failureText(), MessageService::Icon::Warning,
-                                      u"Errore Applicazione"_s);
+    if (deletion.wasRefused())
+        MessageService::instance().inform(&main, deletion.failureText(),
+                                          MessageService::Icon::Warning);
+    else
+        MessageService::instance().inform(&main, deletion.failureText(),
+                                          MessageService::Icon::Warning, u"Errore Applicazione"_s);
 }
 
 void deleteEntry(frmMain &main, const cEnvironment &environment)

@@ -1,3 +1,4 @@
+#include "data/FinalPrints.h"
 #include "data/Parametri.h"
 #include "data/cEnvironment.h"
 #include "main/Deletion.h"
@@ -194,13 +195,30 @@ private slots:
         QVERIFY(messages.shown.isEmpty());
     }
 
+    void aPrintedEntryIsRefusedInTheRulesWords()
+    {
+        Fixture f;
+        ScriptedMessages messages;
+        f.archive.exec(u"INSERT INTO stampe_definitive (inizio_esercizio, fine_esercizio, dal, al, "
+                       u"foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, stampata_il, "
+                       u"impronta) VALUES ('2024-01-01', '2024-12-31', '2024-01-01', '2024-03-31', "
+                       u"1, 1, 1, 6, 0, 0, '2024-04-01T10:00:00', '')"_s);
+        frmMain window(f.environment);
+        select(window, MainView::Movimenti, f.entries[0]);
+        messages.answers = {true};
+        Elimina(window, f.environment);
+        QCOMPARE(messages.shown.value(1), lockedEntryMessage());
+        QCOMPARE(messages.titles.value(1), QString());
+        QVERIFY(f.exists(u"regmain"_s, f.entries[0]));
+    }
+
     void failedDeleteRollsBackAndNamesItsStep()
     {
         Fixture f;
         ScriptedMessages messages;
-        // The archive refuses the statement itself, after the reference check has passed.
+        // The engine fails the statement itself, after the reference check has passed.
         f.archive.exec(u"CREATE TRIGGER no_delete BEFORE DELETE ON mastri "
-                       "BEGIN SELECT RAISE(ABORT, 'bloccato'); END"_s);
+                       "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"_s);
         const qint64 solo = f.archive.addMastro(u"S01"_s, u"Solo"_s, 2);
         frmMain window(f.environment);
         select(window, MainView::Mastri, solo);
@@ -208,8 +226,9 @@ private slots:
         Elimina(window, f.environment);
         QCOMPARE(messages.shown,
                  (QStringList{u"Eliminare il Mastro selezionato?"_s,
-                              u"L'eliminazione non è stata eseguita. Riprovare; se l'errore si "
-                              u"ripete, controllare l'archivio.\n\nbloccato\n"
+                              u"L'eliminazione non è stata eseguita. Il disco non risponde o è "
+                              u"pieno: controllare lo spazio libero e che la cartella della "
+                              u"contabilità sia raggiungibile, poi riprovare.\n\ndisk I/O error\n"
                               u"in tovrin3.frmMain.Elimina linea 265"_s}));
         QCOMPARE(messages.titles.last(), u"Errore Applicazione"_s);
         QVERIFY(f.exists(u"mastri"_s, solo));

@@ -266,7 +266,9 @@ private slots:
         late.rows = {{0, journal.cassa, QVariant(), euros(100), u"x"_s},
                      {0, QVariant(), journal.quote, euros(100), u"x"_s}};
         QVERIFY(!writeEntry(journal.archive, late, Year2024, &error));
-        QCOMPARE(error, locked);
+        QCOMPARE(error, u"Il periodo fino al 31/03/2024 è già stampato in definitiva sul libro "
+                        u"giornale: non si possono aggiungere registrazioni con data fino al "
+                        u"31/03/2024."_s);
         late.header.data = QDate(2024, 4, 1);
         QVERIFY2(writeEntry(journal.archive, late, Year2024, &error), qPrintable(error));
         late.header.data = QDate(2024, 3, 1);
