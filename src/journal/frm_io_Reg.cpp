@@ -180,6 +180,15 @@ void frm_io_Reg::inform(const QString &text, bool critical)
         this, text, critical ? MessageService::Icon::Critical : MessageService::Icon::Warning);
 }
 
+void frm_io_Reg::informFailure(const QString &whatFailed, const QString &error)
+{
+    // A rule's refusal is a warning in its own words; only the database's failure is critical.
+    if (isEngineText(error))
+        inform(failureMessage(whatFailed, error), true);
+    else
+        inform(error);
+}
+
 bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
 {
     QString error;
@@ -299,7 +308,7 @@ void frm_io_Reg::salva()
     }
     if (!saveEntry(m_environment.archive(), entry, m_environment.EseDate1(),
                    m_environment.EseDate2(), &error)) {
-        inform(failureMessage(u"La registrazione non è stata salvata."_s, error), true);
+        informFailure(u"La registrazione non è stata salvata."_s, error);
         return;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
@@ -331,7 +340,7 @@ void frm_io_Reg::elimina()
         return;
     QString error;
     if (!deleteEntry(m_environment.archive(), m_entry.header.id, &error)) {
-        inform(failureMessage(u"La registrazione non è stata eliminata."_s, error), true);
+        informFailure(u"La registrazione non è stata eliminata."_s, error);
         return;
     }
     Nuovo(0, false);
