@@ -312,6 +312,8 @@ void frm_io_Reg::salva()
         return;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
+    if (m_onWritten)
+        m_onWritten();
     m_picInfo->hide();
     m_cmdNuovo->setFocus();
 }
@@ -343,6 +345,8 @@ void frm_io_Reg::elimina()
         informFailure(u"La registrazione non è stata eliminata."_s, error);
         return;
     }
+    if (m_onWritten)
+        m_onWritten();
     Nuovo(0, false);
 }
 

@@ -39,6 +39,8 @@ public:
 
     // Runs after the window has closed (the main window reloads its view).
     void setOnClosed(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
+    // Called after every entry the window saves or deletes.
+    void setOnWritten(std::function<void()> onWritten) { m_onWritten = std::move(onWritten); }
     // Where attachments are kept; the archive's "allegati" unless a test says otherwise.
     void setAttachmentsFolder(const QString &folder) { m_attachments = folder; }
 
@@ -81,6 +83,7 @@ private:
     EntryHeader m_header; // the header as the user is changing it
     QString m_attachments;
     std::function<void()> m_onClosed;
+    std::function<void()> m_onWritten;
     bool m_closing = false;
     QString m_lockRefusal; // why the shown entry cannot change: it is printed in definitiva
 

@@ -469,9 +469,7 @@ void frmMain::interfaceUpdate()
 {
     const PatternFormatter formatter;
     m_panels[0]->setText(QDir::toNativeSeparators(cDataAccess().dataFolder()));
-    const std::optional<QDate> last = m_environment.lastEntryDate();
-    m_panels[1]->setText(u"Data ultima Reg.ne: "_s +
-                         (last ? formatter.format(*last, u"dd/mm/yy") : u"N/D"_s));
+    showLastEntryDate();
     m_panels[2]->setText(u"Data di Lavoro: "_s +
                          formatter.format(m_environment.curDate(), u"dd/mm/yy") +
                          u" - Esercizio: "_s + m_environment.EsercizioString() + u" "_s);
@@ -520,8 +518,16 @@ void frmMain::loadRows()
             MessageService::Icon::Critical);
 }
 
+void frmMain::showLastEntryDate()
+{
+    const std::optional<QDate> last = m_environment.lastEntryDate();
+    m_panels[1]->setText(u"Data ultima Reg.ne: "_s +
+                         (last ? PatternFormatter().format(*last, u"dd/mm/yy") : u"N/D"_s));
+}
+
 void frmMain::gexUpdate()
 {
+    showLastEntryDate();
     m_gexModel->unbind();
     m_gexStrutModel->setSource({});
     m_cards = AccountCards();

@@ -57,6 +57,8 @@ public:
     ~frmMain() override;
 
     // Reloads the current view from the archive.
+    // "Data ultima Reg.ne" in the status bar, read again from the archive.
+    void showLastEntryDate();
     void gexUpdate();
     // Rewrites the status bar and caption, then shows the current view again (reloading it).
     void interfaceUpdate();

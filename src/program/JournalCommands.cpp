@@ -32,6 +32,7 @@ public:
             m_editor = new frm_io_Reg(m_environment, &m_main);
             m_editor->setAttribute(Qt::WA_DeleteOnClose);
             m_editor->setOnClosed([main = &m_main] { main->gexUpdate(); });
+            m_editor->setOnWritten([main = &m_main] { main->showLastEntryDate(); });
         }
         return m_editor;
     }

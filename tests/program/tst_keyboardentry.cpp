@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTest>
@@ -113,10 +114,14 @@ private slots:
         QCOMPARE(editor->rowGrid()->model()->rows().size(), size_t(4));
         hit(Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(editor->rowGrid()->model()->rows().size(), size_t(3));
+        QLabel *lastDate = main->findChild<QLabel *>(u"sbPanel2"_s);
+        QCOMPARE(lastDate->text(), u"Data ultima Reg.ne: N/D"_s);
         hit(Qt::Key_F8);
 
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u" | "_s)));
         QCOMPARE(editor->state(), frm_io_Reg::State::View);
+        // The main window's status bar follows the save while the editor stays open.
+        QCOMPARE(lastDate->text(), u"Data ultima Reg.ne: 15/05/24"_s);
         const qint64 id = editor->entryId();
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {id}).toInt(), 1);
         QStringList stored;
