@@ -20,6 +20,7 @@
 #include "ui/grid/GroupedGridModel.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
@@ -516,6 +517,17 @@ void frmMain::loadRows()
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere l'elenco dall'archivio."_s, error),
             MessageService::Icon::Critical);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (m_closeGuard && !m_closeGuard()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // No window of the program may outlive it, holding the instance lock without being seen.
+    QCoreApplication::quit();
 }
 
 void frmMain::showLastEntryDate()

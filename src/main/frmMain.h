@@ -79,8 +79,14 @@ public:
     int listedRows() const;
     QString statusPanelText(int panel) const;
 
+    // Asked before the main window closes: false keeps the program open (a window with typed
+    // data whose user chose to stay).
+    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // Closing the main window ends the program, with every window it opened.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildCentralArea();
@@ -155,4 +161,5 @@ private:
     std::map<Command, std::function<void()>> m_handlers;
     std::map<Command, QList<QAction *>> m_commandActions;
     RecordEditor m_editors[MainViewCount];
+    std::function<bool()> m_closeGuard;
 };

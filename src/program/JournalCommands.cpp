@@ -37,6 +37,19 @@ public:
         return m_editor;
     }
 
+    // Closes the editor before the program ends; false when the user keeps its typed data.
+    bool closeForExit()
+    {
+        if (!m_editor)
+            return true;
+        if (m_editor->hasUnsavedChanges() &&
+            !MessageService::instance().ask(
+                m_editor, u"Abbandonare le modifiche effettuate senza salvare?"_s))
+            return false;
+        m_editor->chiudi();
+        return true;
+    }
+
 private:
     frmMain &m_main;
     cEnvironment &m_environment;
@@ -66,6 +79,7 @@ void wireJournalCommands(frmMain &main, cEnvironment &environment)
             return qint64(0);
         },
     };
+    main.setCloseGuard([host] { return host->closeForExit(); });
     main.setRecordEditor(MainView::Movimenti, editor);
     main.setRecordEditor(MainView::Schede, editor);
     main.setCommand(frmMain::Command::Duplica, [host, &main] {

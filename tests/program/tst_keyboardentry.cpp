@@ -142,6 +142,24 @@ private slots:
         QCOMPARE(main->listedRows(), 3);
         main->showView(MainView::Schede);
         QCOMPARE(main->listedRows(), 3);
+
+        // Quitting with an entry half typed asks first; staying keeps every window, leaving
+        // closes them all and ends the program.
+        activate(main);
+        hit(Qt::Key_F5);
+        editor = main->findChild<frm_io_Reg *>();
+        activate(editor);
+        hit(Qt::Key_Return);
+        typeText(u"cancell"_s);
+        hit(Qt::Key_Return);
+        messages.answers = {false};
+        QVERIFY(!main->close());
+        QVERIFY(main->isVisible() && editor && editor->isVisible());
+        messages.answers = {true};
+        QVERIFY(main->close());
+        QVERIFY(!editor || !editor->isVisible());
+        QCOMPARE(messages.shown.constLast(),
+                 u"Abbandonare le modifiche effettuate senza salvare?"_s);
     }
 };
 
