@@ -208,10 +208,12 @@ std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, con
     if (!hasFinalPrints(database))
         return prints;
     QSqlQuery query(database);
+    // Every year's prints when year has no start.
     if (!runSql(query,
                 u"SELECT "_s + printColumns(database) +
-                    u" FROM stampe_definitive WHERE inizio_esercizio = ? ORDER BY al"_s,
-                {isoDate(year.start)}, error))
+                    u" FROM stampe_definitive WHERE ? IS NULL OR inizio_esercizio = ?"
+                    u" ORDER BY inizio_esercizio, al"_s,
+                {isoDate(year.start), isoDate(year.start)}, error))
         return std::nullopt;
     while (query.next())
         prints.append(printOf(query));

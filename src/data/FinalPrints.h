@@ -75,7 +75,8 @@ QString finalPrintsTable();
 std::optional<PeriodTotals> periodTotals(const QSqlDatabase &database, const QDate &dateFrom,
                                          const QDate &dateTo, QString *error);
 
-// The final prints of a fiscal year, oldest first. Nothing with the engine's text on failure.
+// The final prints of a fiscal year, oldest first (of every year when year has no start).
+// Nothing with the engine's text on failure.
 std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, const FiscalYear &year,
                                                QString *error);
 

@@ -161,27 +161,16 @@ std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const Fin
 QStringList completeFinalPrintFiles(const QSqlDatabase &database, QString *error)
 {
     QStringList completed;
-    if (!hasFinalPrints(database))
-        return completed;
-    QSqlQuery query(database);
-    if (!runSql(query,
-                u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
-                u"WHERE name = 'file'"_s,
-                {}, error) ||
-        !query.next() || query.value(0).toInt() == 0 ||
-        !runSql(query, u"SELECT file, impronta FROM stampe_definitive WHERE file IS NOT NULL"_s, {},
-                error))
-        return completed;
-    while (query.next()) {
-        const QString file = query.value(0).toString();
-        const QString part = file + u".part"_s;
-        if (!QFileInfo::exists(part))
+    const std::optional<QList<FinalPrint>> prints = finalPrintsOf(database, FiscalYear(), error);
+    for (const FinalPrint &print : prints.value_or(QList<FinalPrint>())) {
+        const QString part = print.file + u".part"_s;
+        if (print.file.isEmpty() || !QFileInfo::exists(part))
             continue;
         QString failure;
-        if (fileSha256(part, &failure) == query.value(1).toString() &&
-            fileSha256(file, &failure) != query.value(1).toString() &&
-            replaceFile(part, file, &failure))
-            completed.append(file);
+        if (fileSha256(part, &failure) == print.hash &&
+            fileSha256(print.file, &failure) != print.hash &&
+            replaceFile(part, print.file, &failure))
+            completed.append(print.file);
         else
             QFile::remove(part);
     }
