@@ -377,6 +377,21 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
     return entry.run(request);
 }
 
+const QString ReportUsage =
+    u"Uso: tovrin3-cli report giornale --archive CARTELLA [--date AAAA-MM-GG] "
+    u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] [--codes] --out FILE\n"
+    u"     tovrin3-cli report giornale --final --archive CARTELLA [--date AAAA-MM-GG] "
+    u"[--to AAAA-MM-GG] [--codes] --out FILE.pdf\n"
+    u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
+    u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
+    u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
+    u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
+    u"     tovrin3-cli report pdc --archive CARTELLA "
+    u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE\n"
+    u"     tovrin3-cli report movimenti|movimenti-orizzontale|schede|"
+    u"schede-orizzontale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
+    u"[--to AAAA-MM-GG] [--subaccount ID]... [--account ID]... --out FILE"_s;
+
 } // namespace
 
 int runReportCommand(int argc, char *argv[])
@@ -419,7 +434,12 @@ int runReportCommand(int argc, char *argv[])
     parser.addOption({u"out"_s,
                       u"File da scrivere (.pdf, .xlsx, .rtf, .html; bilanci anche .json)."_s,
                       u"file"_s});
+    parser.addOption({{u"h"_s, u"help"_s}, u"Mostra l'uso."_s});
     const bool parsed = parser.parse(QCoreApplication::arguments());
+    if (parsed && parser.isSet(u"help"_s)) {
+        printLine(stdout, ReportUsage);
+        return ExitStatus::Done;
+    }
     const QStringList positional = parser.positionalArguments();
     if (parsed && positional.size() == 2 && parser.isSet(u"archive"_s) && parser.isSet(u"out"_s))
         for (const ReportEntry &entry : reportTable())
@@ -427,18 +447,6 @@ int runReportCommand(int argc, char *argv[])
                 return runReport(parser, entry);
     if (!parsed)
         printError(u"Opzione non riconosciuta o senza valore."_s);
-    printError(u"Uso: tovrin3-cli report giornale --archive CARTELLA [--date AAAA-MM-GG] "
-               u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--sheet-from N] [--codes] --out FILE\n"
-               u"     tovrin3-cli report giornale --final --archive CARTELLA [--date AAAA-MM-GG] "
-               u"[--to AAAA-MM-GG] [--codes] --out FILE.pdf\n"
-               u"     tovrin3-cli report bilancio|bilancio-contrapposto --archive CARTELLA "
-               u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
-               u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
-               u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
-               u"     tovrin3-cli report pdc --archive CARTELLA "
-               u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE\n"
-               u"     tovrin3-cli report movimenti|movimenti-orizzontale|schede|"
-               u"schede-orizzontale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
-               u"[--to AAAA-MM-GG] [--subaccount ID]... [--account ID]... --out FILE"_s);
+    printError(ReportUsage);
     return ExitUsage;
 }
