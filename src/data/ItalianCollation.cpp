@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // The letter a character is sorted as: lower case, without its accent.
@@ -77,11 +75,6 @@ int compareItalian(QStringView a, QStringView b)
     const QByteArray utf8B = b.toUtf8();
     return compareUtf8(nullptr, int(utf8A.size()), utf8A.constData(), int(utf8B.size()),
                        utf8B.constData());
-}
-
-QString italianCollation()
-{
-    return u"ITALIANO"_s;
 }
 
 bool registerItalianCollation(const QSqlDatabase &database)

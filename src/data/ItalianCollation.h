@@ -10,8 +10,6 @@
 // Negative, zero or positive as a sorts before, with or after b.
 int compareItalian(QStringView a, QStringView b);
 
-// The collation's name in SQL: ORDER BY descrizione COLLATE ITALIANO.
-QString italianCollation();
-
-// Registers the collation on an open SQLite connection; false when the driver gives no handle.
+// Registers the collation on an open SQLite connection, as ITALIANO (ORDER BY descrizione COLLATE
+// ITALIANO); false when the driver gives no handle.
 bool registerItalianCollation(const QSqlDatabase &database);

@@ -28,6 +28,12 @@ QStringList emptyArchiveStatements()
     return statements;
 }
 
+// Every statement that makes an empty archive, in order.
+QStringList programSchemaStatements()
+{
+    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema();
+}
+
 // The same definition whatever its spacing.
 QString normalized(const QString &sql)
 {
@@ -69,11 +75,6 @@ QString quotedName(const QString &name)
 }
 
 } // namespace
-
-QStringList programSchemaStatements()
-{
-    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema();
-}
 
 bool createProgramSchema(const Connection &connection, QString *error)
 {

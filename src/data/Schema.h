@@ -13,10 +13,8 @@
 // and indexes are the program's alone: one planted by another tool could change what is written
 // or read without a word, so an archive holding one is not written to.
 
-// Every statement that makes an empty archive, in order.
-QStringList programSchemaStatements();
-
-// Runs programSchemaStatements() on an empty database.
+// Makes the program's schema in an empty database: every statement of an empty archive, in
+// order.
 bool createProgramSchema(const Connection &connection, QString *error);
 
 struct SchemaObject {
