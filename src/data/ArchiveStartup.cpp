@@ -80,9 +80,8 @@ bool openForWriting(const Archive &archive, QString *error)
                 *failure = foreignObjectsRefusal(*foreign);
                 return false;
             }
-            bool rebuilt = false;
             return ensureMonthlyTotals(connection, failure) &&
-                   repairMonthlyTotals(connection, &rebuilt, failure) &&
+                   repairMonthlyTotals(connection, failure) &&
                    ensureFinalPrints(connection, failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&
                    raiseVersionPart(connection, u"aMinor"_s, ProgramVersion::Minor, failure);

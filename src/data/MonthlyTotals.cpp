@@ -44,59 +44,6 @@ const QString OldEntryMonth =
     u"(SELECT substr(data, 1, 7) FROM regmain WHERE id = OLD.idRegMain)"_s;
 const QString OldEntryType = u"(SELECT tipo FROM regmain WHERE id = OLD.idRegMain)"_s;
 
-} // namespace
-
-const QStringList &monthlyTotalsSchema()
-{
-    static const QStringList statements{
-        uR"(CREATE TABLE saldi_mese (
-    conto INTEGER NOT NULL,
-    mese  TEXT NOT NULL,
-    tipo  INTEGER NOT NULL,
-    dare  INTEGER NOT NULL DEFAULT 0,
-    avere INTEGER NOT NULL DEFAULT 0,
-    PRIMARY KEY (conto, mese, tipo)
-) WITHOUT ROWID)"_s,
-        u"CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo)"_s,
-        u"CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet BEGIN\n"_s +
-            addRows(NewRow) + u"\nEND"_s,
-        u"CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet BEGIN\n"_s +
-            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u"\nEND"_s,
-        u"CREATE TRIGGER saldi_mese_regdet_update AFTER UPDATE ON regdet BEGIN\n"_s +
-            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u'\n' + addRows(NewRow) +
-            u"\nEND"_s,
-        // The rows go before their header, while the header still gives their month and type.
-        u"CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain BEGIN\n"
-        u"DELETE FROM regdet WHERE idRegMain = OLD.id;\nEND"_s,
-        u"CREATE TRIGGER saldi_mese_regmain_update AFTER UPDATE OF data, tipo ON regmain\n"
-        u"WHEN substr(OLD.data, 1, 7) <> substr(NEW.data, 1, 7) OR OLD.tipo <> NEW.tipo BEGIN\n"_s +
-            subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
-            addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
-    };
-    return statements;
-}
-
-bool hasMonthlyTotals(const QSqlDatabase &database)
-{
-    QSqlQuery query(database);
-    return runSql(query,
-                  u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'saldi_mese'"_s) &&
-           query.next();
-}
-
-bool ensureMonthlyTotals(const Connection &connection, QString *error)
-{
-    if (hasMonthlyTotals(connection.database()))
-        return true;
-    QSqlQuery query = connection.query();
-    for (const QString &statement : monthlyTotalsSchema())
-        if (!runSql(query, statement, {}, error))
-            return false;
-    return runSql(query, addRows(u"regdet"_s), {}, error);
-}
-
-namespace {
-
 const QStringList &triggerNames()
 {
     static const QStringList names{u"saldi_mese_regdet_insert"_s, u"saldi_mese_regdet_delete"_s,
@@ -148,6 +95,55 @@ std::optional<bool> allTriggersPresent(const QSqlDatabase &database, QString *er
 
 } // namespace
 
+const QStringList &monthlyTotalsSchema()
+{
+    static const QStringList statements{
+        uR"(CREATE TABLE saldi_mese (
+    conto INTEGER NOT NULL,
+    mese  TEXT NOT NULL,
+    tipo  INTEGER NOT NULL,
+    dare  INTEGER NOT NULL DEFAULT 0,
+    avere INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (conto, mese, tipo)
+) WITHOUT ROWID)"_s,
+        u"CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo)"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet BEGIN\n"_s +
+            addRows(NewRow) + u"\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet BEGIN\n"_s +
+            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u"\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regdet_update AFTER UPDATE ON regdet BEGIN\n"_s +
+            subtractRows(OldRow, OldEntryMonth, OldEntryType) + u'\n' + addRows(NewRow) +
+            u"\nEND"_s,
+        // The rows go before their header, while the header still gives their month and type.
+        u"CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain BEGIN\n"
+        u"DELETE FROM regdet WHERE idRegMain = OLD.id;\nEND"_s,
+        u"CREATE TRIGGER saldi_mese_regmain_update AFTER UPDATE OF data, tipo ON regmain\n"
+        u"WHEN substr(OLD.data, 1, 7) <> substr(NEW.data, 1, 7) OR OLD.tipo <> NEW.tipo BEGIN\n"_s +
+            subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
+            addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
+    };
+    return statements;
+}
+
+bool hasMonthlyTotals(const QSqlDatabase &database)
+{
+    QSqlQuery query(database);
+    return runSql(query,
+                  u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'saldi_mese'"_s) &&
+           query.next();
+}
+
+bool ensureMonthlyTotals(const Connection &connection, QString *error)
+{
+    if (hasMonthlyTotals(connection.database()))
+        return true;
+    QSqlQuery query = connection.query();
+    for (const QString &statement : monthlyTotalsSchema())
+        if (!runSql(query, statement, {}, error))
+            return false;
+    return runSql(query, addRows(u"regdet"_s), {}, error);
+}
+
 std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *error)
 {
     if (!hasMonthlyTotals(database))
@@ -172,12 +168,11 @@ bool rebuildMonthlyTotals(const Connection &connection, QString *error)
            ensureMonthlyTotals(connection, error);
 }
 
-bool repairMonthlyTotals(const Connection &connection, bool *rebuilt, QString *error)
+bool repairMonthlyTotals(const Connection &connection, QString *error)
 {
     const std::optional<bool> agree = monthlyTotalsAgree(connection.database(), error);
     if (!agree)
         return false;
-    *rebuilt = !*agree;
     if (!*agree && !rebuildMonthlyTotals(connection, error))
         return false;
     // Sound as this transaction leaves them: its commit carries the mark over.

@@ -36,9 +36,8 @@ std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *er
 bool rebuildMonthlyTotals(const Connection &connection, QString *error);
 
 // Rebuilds the totals when they do not agree with the entries (or a trigger is missing), inside
-// the caller's write transaction, whose commit then leaves them trusted; *rebuilt tells whether
-// it had to.
-bool repairMonthlyTotals(const Connection &connection, bool *rebuilt, QString *error);
+// the caller's write transaction, whose commit then leaves them trusted.
+bool repairMonthlyTotals(const Connection &connection, QString *error);
 
 // Whether balances may read the kept totals of this database: they exist and agree with the
 // entries. Verified once per state of the file: the program's own commits keep it verified,
