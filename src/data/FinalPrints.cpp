@@ -15,18 +15,28 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-// The record's columns; an archive only read since pages and files were kept has NULL for them.
-QString printColumns(const QSqlDatabase &database)
+// The columns added to the table after its first version, with their types.
+const std::pair<QString, QString> AddedColumns[] = {{u"pagina_al"_s, u"INTEGER"_s},
+                                                    {u"file"_s, u"TEXT"_s}};
+
+QStringList tableColumns(const QSqlDatabase &database, QString *error = nullptr)
 {
     QSqlQuery query(database);
     QStringList present;
-    if (runSql(query, u"SELECT name FROM pragma_table_info('stampe_definitive')"_s))
+    if (runSql(query, u"SELECT name FROM pragma_table_info('stampe_definitive')"_s, {}, error))
         while (query.next())
             present.append(query.value(0).toString());
+    return present;
+}
+
+// The record's columns; an archive only read since pages and files were kept has NULL for them.
+QString printColumns(const QSqlDatabase &database)
+{
+    const QStringList present = tableColumns(database);
     QString columns = u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, "
                       u"riga_dal, riga_al, dare, avere, stampata_il, impronta"_s;
-    for (const QString &added : {u"pagina_al"_s, u"file"_s})
-        columns += present.contains(added) ? u", "_s + added : u", NULL"_s;
+    for (const auto &[name, type] : AddedColumns)
+        columns += present.contains(name) ? u", "_s + name : u", NULL"_s;
     return columns;
 }
 
@@ -139,17 +149,15 @@ bool ensureFinalPrints(const Connection &connection, QString *error)
     QSqlQuery query = connection.query();
     if (hasFinalPrints(connection.database())) {
         // A table made before pages and files were kept gets their columns.
-        for (const QString &column : {u"pagina_al INTEGER"_s, u"file TEXT"_s}) {
-            if (!runSql(query,
-                        u"SELECT COUNT(*) FROM pragma_table_info('stampe_definitive') "
-                        u"WHERE name = ?"_s,
-                        {column.section(u' ', 0, 0)}, error) ||
-                !query.next())
+        QString failure;
+        const QStringList present = tableColumns(connection.database(), &failure);
+        if (!failure.isEmpty())
+            return fail(error, failure);
+        for (const auto &[name, type] : AddedColumns)
+            if (!present.contains(name) &&
+                !runSql(query, u"ALTER TABLE stampe_definitive ADD COLUMN %1 %2"_s.arg(name, type),
+                        {}, error))
                 return false;
-            if (query.value(0).toInt() == 0 &&
-                !runSql(query, u"ALTER TABLE stampe_definitive ADD COLUMN "_s + column, {}, error))
-                return false;
-        }
         return true;
     }
     for (const QString &statement : finalPrintsSchema())
