@@ -34,12 +34,16 @@ void silenceQtDiagnostics()
     });
 }
 
+int reportRefusal(const QString &message)
+{
+    printLine(stderr, oneLine(message));
+    return ExitStatus::Refused;
+}
+
 int reportFailure(const QString &whatFailed, const QString &engineText)
 {
-    if (!isEngineText(engineText)) {
-        printLine(stderr, oneLine(engineText));
-        return ExitStatus::Refused;
-    }
+    if (!isEngineText(engineText))
+        return reportRefusal(engineText);
     printLine(stderr, oneLine(failureMessage(whatFailed, engineText)));
     const EngineFault fault = engineFault(engineText);
     return fault == EngineFault::Damaged || fault == EngineFault::Structure

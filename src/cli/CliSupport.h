@@ -27,6 +27,9 @@ void printLine(FILE *stream, const QString &text);
 // command line prints is its own, in Italian.
 void silenceQtDiagnostics();
 
+// Prints a refusal (the program's own Italian sentence) on stderr in one line; its exit status.
+int reportRefusal(const QString &message);
+
 // Prints the failure on stderr, in one line, and gives the exit status its text calls for: a
 // damaged or foreign database leaves the archive unusable, any other text of the engine is a
 // failure of the database, and a text of the program's own (a rule, an output file that cannot

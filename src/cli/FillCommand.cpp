@@ -15,12 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-int refuse(const QString &message)
-{
-    printLine(stderr, QString(message).replace(u'\n', u' '));
-    return ExitStatus::Refused;
-}
-
 int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
 {
     const QString out = parser.value(u"out"_s);
@@ -29,7 +23,7 @@ int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironmen
     QString error;
     cExcel excel;
     if (!excel.loadModel(parser.value(u"template"_s), &error))
-        return refuse(error);
+        return reportRefusal(error);
     if (!generateStatement(excel, archive.databasePath(), StatementYears::of(environment), out, {},
                            &error))
         return reportFailure(u"Compilazione del modello non eseguita."_s, error);
@@ -42,11 +36,11 @@ int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironmen
 int fillCommand(const QCommandLineParser &parser)
 {
     if (!parser.isSet(u"template"_s) || !parser.isSet(u"out"_s))
-        return refuse(u"Indicare il modello (--template) e il file da generare (--out)."_s);
+        return reportRefusal(u"Indicare il modello (--template) e il file da generare (--out)."_s);
     const QString out = parser.value(u"out"_s);
     if (QFileInfo(out).suffix().compare(u"xlsx"_s, Qt::CaseInsensitive) != 0)
-        return refuse(u"Il file da generare deve avere l'estensione .xlsx: %1"_s.arg(out));
+        return reportRefusal(u"Il file da generare deve avere l'estensione .xlsx: %1"_s.arg(out));
     if (const QString problem = outputTargetProblem(out); !problem.isEmpty())
-        return refuse(problem);
+        return reportRefusal(problem);
     return withEnvironment(parser, fillIn);
 }

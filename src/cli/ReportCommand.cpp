@@ -28,8 +28,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int ExitUsage = ExitStatus::Refused;
-
 void printError(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stderr);
@@ -80,7 +78,7 @@ int finalJournalBook(const ReportRequest &request)
         parser.isSet(u"sheet-from"_s)) {
         printError(u"La stampa definitiva si scrive in PDF e continua dall'ultima: --from e "
                    u"--sheet-from non sono ammessi."_s);
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     InstanceLock lock;
     const Archive archive(parser.value(u"archive"_s));
@@ -134,7 +132,7 @@ int journalBook(const ReportRequest &request)
         if (!numeric || firstSheet < 1) {
             printError(u"Numero del primo foglio non valido: \"%1\"."_s.arg(
                 request.parser.value(u"sheet-from"_s)));
-            return ExitUsage;
+            return ExitStatus::Refused;
         }
     }
     QString error;
@@ -190,7 +188,7 @@ int balance(const ReportRequest &request, BalanceKind kind)
     options.dateFrom = request.from;
     options.dateTo = request.to;
     if (!readLevels(request.parser, &options.levels))
-        return ExitUsage;
+        return ExitStatus::Refused;
     options.fixedColumns = request.parser.isSet(u"by-nature"_s);
     options.zeroBalances = request.parser.isSet(u"zero-balances"_s);
     options.closingEntries = request.parser.isSet(u"closing-entries"_s);
@@ -222,16 +220,16 @@ int chartPrintout(const ReportRequest &request)
 {
     ChartPrintoutOptions options;
     if (!readLevels(request.parser, &options.levels))
-        return ExitUsage;
+        return ExitStatus::Refused;
     if (std::none_of(options.levels.begin(), options.levels.end(),
                      [](bool shown) { return shown; })) {
         printError(u"Indicare almeno un livello da stampare."_s);
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     const QString layout = request.parser.value(u"layout"_s);
     if (!layout.isEmpty() && layout != u"1"_s && layout != u"2"_s) {
         printError(u"Tipo di stampa non valido: \"%1\" (usare 1 o 2)."_s.arg(layout));
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     cEnvironment environment(Archive::ofDatabase(request.connection.database().databaseName()));
     QString error;
@@ -270,11 +268,11 @@ int movementReport(const ReportRequest &request, bool cards, QPageLayout::Orient
     settings.dateTo = request.to;
     if (!readIds(request.parser, u"subaccount"_s, &settings.subAccountIds) ||
         !readIds(request.parser, u"account"_s, &settings.accountIds))
-        return ExitUsage;
+        return ExitStatus::Refused;
     if (!settings.subAccountIds.isEmpty() && !settings.accountIds.isEmpty()) {
         printError(u"Indicare i sottoconti (--subaccount) oppure i conti (--account), non "
                    u"entrambi."_s);
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     settings.filterLevel =
         settings.accountIds.isEmpty() ? FilterLevel::Sottoconto : FilterLevel::Conto;
@@ -336,20 +334,20 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
     const QString out = parser.value(u"out"_s);
     if (const QString problem = outputTargetProblem(out); !problem.isEmpty()) {
         printError(problem);
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     const std::optional<ExportFormat> format = exportFormatOf(out);
     if (!format && !(entry.json && isJsonFile(out))) {
         printError(
             u"Formato del file non riconosciuto: \"%1\" (usare .pdf, .xlsx, .rtf, .html%2)."_s.arg(
                 out, entry.json ? u" o .json"_s : QString()));
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     QDate workingDate = QDate::currentDate();
     QDate from, to;
     if (!readDate(parser, u"date"_s, &workingDate) || !readDate(parser, u"from"_s, &from) ||
         !readDate(parser, u"to"_s, &to))
-        return ExitUsage;
+        return ExitStatus::Refused;
 
     const QString folder = parser.value(u"archive"_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty()) {
@@ -372,7 +370,7 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         request.to = to;
     if (request.from > request.to) {
         printError(u"La data iniziale è successiva alla data finale."_s);
-        return ExitUsage;
+        return ExitStatus::Refused;
     }
     return entry.run(request);
 }
@@ -448,5 +446,5 @@ int runReportCommand(int argc, char *argv[])
     if (!parsed)
         printError(u"Opzione non riconosciuta o senza valore."_s);
     printError(ReportUsage);
-    return ExitUsage;
+    return ExitStatus::Refused;
 }
