@@ -1,11 +1,14 @@
 #include "archive/ArchiveCheck.h"
 
 #include "data/Backup.h"
+#include "data/ClosedYears.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 
 #include <QJsonArray>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -130,6 +133,119 @@ bool readMonthlyTotalsDrift(const Connection &connection, QList<MonthlyTotalDrif
     return true;
 }
 
+// The balance-sheet sub-accounts' balance over year before its closing and their opening in
+// next, both as debit minus credit.
+const QString ClosingAgainstOpeningSql = uR"(
+WITH moves AS (
+  SELECT rm.data, rm.tipo, d.contodare AS conto, d.importo AS importo
+    FROM regdet d JOIN regmain rm ON rm.id = d.idRegMain WHERE d.contodare IS NOT NULL
+  UNION ALL
+  SELECT rm.data, rm.tipo, d.contoavere, -d.importo
+    FROM regdet d JOIN regmain rm ON rm.id = d.idRegMain WHERE d.contoavere IS NOT NULL)
+SELECT m.conto,
+       SUM(CASE WHEN m.data <= ? AND m.tipo <> -1 THEN m.importo ELSE 0 END),
+       SUM(CASE WHEN m.data >= ? AND m.tipo = 1 THEN m.importo ELSE 0 END)
+  FROM moves m
+  JOIN sottoconti s ON s.id = m.conto
+  JOIN conti c ON c.id = s.idConto
+  JOIN mastri ma ON ma.id = c.idMastro
+ WHERE ma.tipo IN (1, 2) AND m.data BETWEEN ? AND ?
+ GROUP BY m.conto ORDER BY m.conto
+)"_s;
+
+// The sub-accounts whose opening in next differs from their balance before year's closing. The
+// result opens on one sub-account less than its balance: one difference equal to minus the
+// result is that, not a mismatch.
+bool readOpeningMismatch(const Connection &connection, const FiscalYear &year,
+                         const FiscalYear &next, QList<qint64> *mismatch, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, ClosingAgainstOpeningSql,
+                {isoDate(year.end), isoDate(next.start), isoDate(year.start), isoDate(next.end)},
+                error))
+        return false;
+    qint64 result = 0;
+    QList<std::pair<qint64, qint64>> differences;
+    while (query.next()) {
+        const qint64 closing = query.value(1).toLongLong();
+        result += closing;
+        differences.append({query.value(0).toLongLong(), query.value(2).toLongLong() - closing});
+    }
+    bool resultSeen = result == 0;
+    for (const auto &[account, difference] : differences) {
+        if (difference == 0)
+            continue;
+        if (!resultSeen && difference == -result) {
+            resultSeen = true;
+            continue;
+        }
+        mismatch->append(account);
+    }
+    return true;
+}
+
+std::optional<bool> holdsOpeningEntries(const Connection &connection, const FiscalYear &year,
+                                        QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT 1 FROM regmain WHERE tipo = 1 AND data BETWEEN ? AND ? LIMIT 1"_s,
+                {isoDate(year.start), isoDate(year.end)}, error))
+        return std::nullopt;
+    return query.next();
+}
+
+bool readFiscalYear(const Connection &connection, const FiscalYear &year, FiscalYearCheck *check,
+                    QString *error)
+{
+    check->dal = year.start;
+    check->al = year.end;
+    const std::optional<bool> closed = holdsClosingEntries(connection.database(), year, error);
+    if (!closed)
+        return false;
+    check->closed = *closed;
+    if (!check->closed)
+        return true;
+    const QVariantList bounds{isoDate(year.start), isoDate(year.end)};
+    if (!readIds(connection,
+                 u"SELECT id FROM regmain WHERE tipo = 0 AND data BETWEEN ? AND ? AND ("
+                 u"id > (SELECT MIN(id) FROM regmain WHERE tipo = -1 AND data BETWEEN ? AND ?) "
+                 u"OR data > (SELECT MAX(data) FROM regmain WHERE tipo = -1 "
+                 u"AND data BETWEEN ? AND ?)) ORDER BY id"_s,
+                 bounds + bounds + bounds, &check->afterClosing, error))
+        return false;
+    const FiscalYear next = fiscalYearContaining(year.end.addDays(1), year.start.month());
+    const std::optional<bool> opened = holdsOpeningEntries(connection, next, error);
+    if (!opened)
+        return false;
+    return !*opened || readOpeningMismatch(connection, year, next, &check->openingMismatch, error);
+}
+
+// Every fiscal year from the one of the first entry to the one of the last.
+bool readFiscalYears(const Connection &connection, QList<FiscalYearCheck> *years, QString *error)
+{
+    const std::optional<int> startMonth = archiveStartMonth(connection.database(), error);
+    if (!startMonth)
+        return false;
+    QSqlQuery query = connection.query();
+    // Dates the engine does not read as dates are the value rules' finding, not a year.
+    if (!runSql(query,
+                u"SELECT MIN(data), MAX(data) FROM regmain WHERE date(data, '+0 days') IS data"_s,
+                {}, error))
+        return false;
+    if (!query.next() || query.value(0).isNull())
+        return true;
+    const QDate last = dateFromIso(query.value(1).toString());
+    for (FiscalYear year =
+             fiscalYearContaining(dateFromIso(query.value(0).toString()), *startMonth);
+         year.start <= last; year = fiscalYearContaining(year.end.addDays(1), *startMonth)) {
+        FiscalYearCheck check;
+        if (!readFiscalYear(connection, year, &check, error))
+            return false;
+        years->append(check);
+    }
+    return true;
+}
+
 QJsonArray idsToJson(const QList<qint64> &ids)
 {
     QJsonArray array;
@@ -144,7 +260,51 @@ bool ArchiveCheck::sound() const
 {
     return progressiviAllineati && integrity.isEmpty() && foreignKeys.isEmpty() &&
            unbalanced.isEmpty() && withoutRows.isEmpty() && invalidValues.isEmpty() &&
-           monthlyTotals.isEmpty() && foreignObjects.isEmpty();
+           monthlyTotals.isEmpty() && foreignObjects.isEmpty() &&
+           std::all_of(fiscalYears.cbegin(), fiscalYears.cend(),
+                       [](const FiscalYearCheck &year) { return year.sound(); });
+}
+
+QStringList ArchiveCheck::problemLines() const
+{
+    const auto ids = [](const QList<qint64> &list) {
+        QStringList texts;
+        for (qint64 id : list)
+            texts.append(QString::number(id));
+        return texts.join(u", "_s);
+    };
+    const auto shown = [](const QDate &date) { return date.toString(u"dd/MM/yyyy"_s); };
+    QStringList lines;
+    if (!integrity.isEmpty())
+        lines.append(u"Il file dell'archivio è danneggiato: "_s + integrity.join(u"; "_s));
+    if (!foreignKeys.isEmpty())
+        lines.append(u"Righe che rimandano a dati inesistenti: %1"_s.arg(foreignKeys.size()));
+    if (!unbalanced.isEmpty())
+        lines.append(u"Registrazioni sbilanciate (id): "_s + ids(unbalanced));
+    if (!withoutRows.isEmpty())
+        lines.append(u"Registrazioni senza righe (id): "_s + ids(withoutRows));
+    if (!progressiviAllineati)
+        lines.append(u"I numeri delle registrazioni dell'esercizio non sono in ordine: eseguire "
+                     u"Strumenti → Ricalcolo progressivi."_s);
+    if (!invalidValues.isEmpty())
+        lines.append(u"Valori non ammessi nelle tabelle: %1"_s.arg(invalidValues.size()));
+    if (!monthlyTotals.isEmpty())
+        lines.append(
+            u"Totali mensili non allineati alle registrazioni: %1"_s.arg(monthlyTotals.size()));
+    if (!foreignObjects.isEmpty())
+        lines.append(foreignObjectsRefusal(foreignObjects));
+    for (const FiscalYearCheck &year : fiscalYears) {
+        const QString name = u"Esercizio dal %1 al %2"_s.arg(shown(year.dal), shown(year.al));
+        if (!year.afterClosing.isEmpty())
+            lines.append(name + u": registrazioni scritte dopo la chiusura (id): "_s +
+                         ids(year.afterClosing));
+        if (!year.openingMismatch.isEmpty())
+            lines.append(name +
+                         u": l'apertura dell'esercizio successivo non corrisponde alla "
+                         u"chiusura per i sottoconti (id): "_s +
+                         ids(year.openingMismatch));
+    }
+    return lines;
 }
 
 QJsonObject ArchiveCheck::toJson() const
@@ -165,6 +325,13 @@ QJsonObject ArchiveCheck::toJson() const
         drift.append(QJsonObject{{u"conto"_s, month.subAccountId},
                                  {u"mese"_s, month.month},
                                  {u"tipo"_s, month.entryType}});
+    QJsonArray years;
+    for (const FiscalYearCheck &year : fiscalYears)
+        years.append(QJsonObject{{u"dal"_s, isoDate(year.dal)},
+                                 {u"al"_s, isoDate(year.al)},
+                                 {u"closed"_s, year.closed},
+                                 {u"afterClosing"_s, idsToJson(year.afterClosing)},
+                                 {u"openingMismatch"_s, idsToJson(year.openingMismatch)}});
     QJsonArray foreignSchema;
     for (const SchemaObject &object : foreignObjects)
         foreignSchema.append(QJsonObject{{u"type"_s, object.type}, {u"name"_s, object.name}});
@@ -177,7 +344,8 @@ QJsonObject ArchiveCheck::toJson() const
             {u"withoutRows"_s, idsToJson(withoutRows)},
             {u"invalidValues"_s, values},
             {u"monthlyTotals"_s, drift},
-            {u"foreignObjects"_s, foreignSchema}};
+            {u"foreignObjects"_s, foreignSchema},
+            {u"esercizi"_s, years}};
 }
 
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
@@ -204,7 +372,8 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id) ORDER BY id"_s,
                  year, &check.withoutRows, error) ||
         !readInvalidValues(connection, &check.invalidValues, error) ||
-        !readMonthlyTotalsDrift(connection, &check.monthlyTotals, error))
+        !readMonthlyTotalsDrift(connection, &check.monthlyTotals, error) ||
+        !readFiscalYears(connection, &check.fiscalYears, error))
         return std::nullopt;
     std::optional<QList<SchemaObject>> foreign = foreignSchemaObjects(connection.database(), error);
     if (!foreign)

@@ -34,7 +34,21 @@ struct MonthlyTotalDrift {
     int entryType = 0;
 };
 
-// What a check of an archive found for one fiscal year.
+// A fiscal year of the archive, as its closing left it.
+struct FiscalYearCheck {
+    QDate dal;
+    QDate al;
+    bool closed = false; // it holds closing entries
+    // Ordinary entries of a closed year written after its closing entries or dated after them.
+    QList<qint64> afterClosing;
+    // Balance-sheet sub-accounts whose opening in the next year differs from the balance the
+    // closing found (the result carried to its sub-account aside).
+    QList<qint64> openingMismatch;
+
+    bool sound() const { return afterClosing.isEmpty() && openingMismatch.isEmpty(); }
+};
+
+// What a check of an archive found for one fiscal year, and for every year the closing state.
 struct ArchiveCheck {
     bool progressiviAllineati = true;
     QStringList integrity; // the engine's findings; empty when it reports "ok"
@@ -44,15 +58,18 @@ struct ArchiveCheck {
     QList<InvalidValue> invalidValues;
     QList<MonthlyTotalDrift> monthlyTotals; // over the whole file
     QList<SchemaObject> foreignObjects;     // triggers, views, indexes not the program's
+    QList<FiscalYearCheck> fiscalYears;     // every year from the first entry to the last
 
     bool sound() const;
     QJsonObject toJson() const;
+    // The findings in Italian, one line each; empty for a sound archive.
+    QStringList problemLines() const;
 };
 
 // Checks the archive, only reading: the engine's integrity and references and the kept monthly
-// totals for the whole file, the numbering, balance and rows of the entries dated first..last, and
-// the values of every table against the tables' rules. A failure of the engine gives nothing and
-// its text in *error.
+// totals for the whole file, the numbering, balance and rows of the entries dated first..last, the
+// values of every table against the tables' rules, and the closing of every fiscal year. A failure
+// of the engine gives nothing and its text in *error.
 std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &first,
                                          const QDate &last, QString *error);
 

@@ -1,9 +1,11 @@
 #include "cli/ArchiveCommands.h"
 
 #include "archive/ArchiveCheck.h"
+#include "archive/ArchiveRestore.h"
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
 #include "cli/CliSupport.h"
+#include "data/Backup.h"
 #include "data/FinalPrints.h"
 #include "data/InstanceLock.h"
 #include "data/PatternFormatter.h"
@@ -12,6 +14,7 @@
 #include "data/cEnvironment.h"
 #include "reports/FinalJournalPrint.h"
 #include "statements/BalanceJson.h"
+#include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -265,4 +268,58 @@ int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
 int finalPrintsCommand(const QCommandLineParser &parser)
 {
     return withEnvironment(parser, finalPrintsIn);
+}
+
+int reopenCommand(const QCommandLineParser &parser)
+{
+    return withEnvironment(
+        parser, [](const QCommandLineParser &, const Archive &archive, cEnvironment &environment) {
+            InstanceLock lock;
+            if (const std::optional<int> refused = lockForWriting(lock, archive))
+                return *refused;
+            QString backup;
+            QString error;
+            if (!reopenYear(archive, YearEndYears::of(environment), &backup, &error))
+                return reportFailure(u"Riapertura non eseguita, archivio invariato."_s, error);
+            printLine(stdout, u"Esercizio dal %1 al %2 riaperto; copia di sicurezza: %3"_s.arg(
+                                  environment.EseDate1Prev().toString(u"dd/MM/yyyy"_s),
+                                  environment.EseDate2Prev().toString(u"dd/MM/yyyy"_s),
+                                  QDir::toNativeSeparators(backup)));
+            return ExitStatus::Done;
+        });
+}
+
+int backupCommand(const QCommandLineParser &parser)
+{
+    int status = ExitStatus::Done;
+    const std::optional<Archive> archive = archiveOption(parser, &status);
+    if (!archive)
+        return status;
+    QString error;
+    QString copy = parser.value(u"out"_s);
+    const bool saved = copy.isEmpty()
+                           ? !(copy = backupArchive(*archive, u"manuale"_s, &error)).isEmpty()
+                           : saveArchiveCopy(*archive, copy, &error);
+    if (!saved)
+        return reportFailure(u"Copia di sicurezza non eseguita."_s, error);
+    printLine(stdout, QDir::toNativeSeparators(QFileInfo(copy).absoluteFilePath()));
+    return ExitStatus::Done;
+}
+
+int restoreCommand(const QCommandLineParser &parser)
+{
+    int status = ExitStatus::Done;
+    const std::optional<Archive> archive = archiveOption(parser, &status);
+    if (!archive)
+        return status;
+    InstanceLock lock;
+    if (!lock.tryLock())
+        return reportLocked();
+    QString replaced;
+    QString error;
+    if (!restoreArchive(*archive, parser.value(u"from"_s), &replaced, &error))
+        return reportFailure(u"Ripristino non eseguito, archivio invariato."_s, error);
+    printLine(stdout, u"Archivio ripristinato; l'archivio sostituito è in %1"_s.arg(
+                          QDir::toNativeSeparators(replaced)));
+    return ExitStatus::Done;
 }

@@ -15,3 +15,11 @@ int renumberCommand(const QCommandLineParser &parser);
 // Lists the final prints of the journal book of a fiscal year (the working date's, or the one
 // starting in --year), one a line or in JSON.
 int finalPrintsCommand(const QCommandLineParser &parser);
+// Undoes the last year-end (the previous fiscal year of the working date closed, the current one
+// opened), after a backup; asks nothing.
+int reopenCommand(const QCommandLineParser &parser);
+// Copies the archive into its backup folder, or to --out, and prints the copy's path.
+int backupCommand(const QCommandLineParser &parser);
+// Puts the copy named by --from in place of the archive's database, after checking it and
+// keeping the database it replaces as a backup.
+int restoreCommand(const QCommandLineParser &parser);

@@ -45,6 +45,9 @@ const QString Usage =
     u"[--codes] --out FILE.pdf\n"
     u"  final-prints --archive CARTELLA [--date AAAA-MM-GG] [--year AAAA] [--json]\n"
     u"  fill --archive CARTELLA [--date AAAA-MM-GG] --template MODELLO --out FILE.xlsx\n"
+    u"  reopen --archive CARTELLA [--date AAAA-MM-GG]\n"
+    u"  backup --archive CARTELLA [--out FILE]\n"
+    u"  restore --archive CARTELLA --from FILE\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
 
@@ -161,7 +164,8 @@ int main(int argc, char *argv[])
         {u"make-current"_s, u"Rende corrente la nuova contabilità."_s},
         {u"period"_s, u"Esercizio da rinumerare: current, previous o both."_s, u"periodo"_s},
         {u"template"_s, u"Modello di foglio di calcolo da compilare."_s, u"file"_s},
-        {u"out"_s, u"File .xlsx da generare."_s, u"file"_s},
+        {u"out"_s, u"File da generare."_s, u"file"_s},
+        {u"from"_s, u"Copia dell'archivio da ripristinare."_s, u"file"_s},
         {u"year"_s, u"Esercizio che inizia nell'anno indicato."_s, u"anno"_s},
         {u"repair"_s, u"Ripara l'archivio (oggetti estranei, totali mensili), dopo una copia."_s},
     });
@@ -190,6 +194,12 @@ int main(int argc, char *argv[])
         return finalPrintsCommand(parser);
     if (command == u"renumber"_s && withArchive && parser.isSet(u"period"_s))
         return renumberCommand(parser);
+    if (command == u"reopen"_s && withArchive)
+        return reopenCommand(parser);
+    if (command == u"backup"_s && withArchive)
+        return backupCommand(parser);
+    if (command == u"restore"_s && withArchive && parser.isSet(u"from"_s))
+        return restoreCommand(parser);
     return usageError(command.isEmpty() ? QString()
                                         : u"Comando o opzioni mancanti: %1"_s.arg(command));
 }

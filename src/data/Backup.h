@@ -2,10 +2,39 @@
 
 #include "data/Database.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
+// Copies of an archive's database. Every copy is made with SQLite's online backup, which reads
+// the database in one transaction: a copy taken while another user writes is consistent.
+
 // Copies the archive's database into its "backup" folder before a change that rewrites much of
-// it, as a complete database of its own: contab-AAAAMMGG-HHMMSS-<what>.mdb. The copy is read
-// in one transaction, so it is consistent even while another user writes. Returns the copy's
-// path, or an empty text with the Italian reason in *error; the caller then changes nothing.
+// it, as contab-AAAAMMGG-HHMMSS-<what>.mdb, then removes the oldest copies beyond
+// keptBackups(). Returns the copy's path, or an empty text with the Italian reason in *error;
+// the caller then changes nothing.
 QString backupArchive(const Archive &archive, const QString &what, QString *error);
+
+// Copies the archive's database to target, a file the user chose (refused like every output
+// that could land on an archive). False with the Italian reason in *error.
+bool saveArchiveCopy(const Archive &archive, const QString &target, QString *error);
+
+// How many copies the backup folder keeps (a per-user preference, 20 by default, at least 1).
+int keptBackups();
+bool setKeptBackups(int count, QString *error);
+
+// A copy in the archive's backup folder.
+struct ArchiveBackup {
+    QString path;
+    QDateTime takenAt;
+    QString operation; // what was about to run: "chiusura", "riapertura", ...
+    qint64 size = 0;
+};
+
+// The copies in the archive's backup folder, newest first.
+QList<ArchiveBackup> archiveBackups(const Archive &archive);
+
+// Copies the database file at source into the database file at target with the online backup
+// (target is created when missing); the target's other users see the old or the new database,
+// never a mixture. False with the engine's text in *error.
+bool copyDatabaseFile(const QString &source, const QString &target, QString *error);

@@ -1,9 +1,12 @@
 #include "data/JournalGate.h"
 
+#include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
 #include "data/SqlText.h"
 
 #include <QSet>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -57,6 +60,31 @@ std::optional<QSet<qint64>> memorandumAmong(const Connection &connection, const 
     return memorandum;
 }
 
+using RefusalCheck = std::function<QString(QString *)>;
+
+// The first refusal among the checks, in order; empty when all pass or one fails on the
+// database, leaving the engine's text in *error.
+QString firstRefusal(std::initializer_list<RefusalCheck> checks, QString *error)
+{
+    for (const RefusalCheck &check : checks) {
+        const QString refusal = check(error);
+        if (!refusal.isEmpty() || !error->isEmpty())
+            return refusal;
+    }
+    return {};
+}
+
+// The refusal of a new entry dated inside a period printed in definitiva.
+QString printedPeriodRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
+{
+    const std::optional<QDate> until = lockedUntil(database, date, error);
+    if (!until || date > *until)
+        return {};
+    const QString shown = until->toString(u"dd/MM/yyyy"_s);
+    return u"Il periodo fino al %1 è già stampato in definitiva sul libro giornale: non si possono "
+           u"aggiungere registrazioni con data fino al %1."_s.arg(shown);
+}
+
 } // namespace
 
 bool namesSubAccount(const QVariant &cell)
@@ -102,7 +130,10 @@ QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, 
     return {};
 }
 
-JournalGate::JournalGate(const Connection &connection) : m_connection(connection) {}
+JournalGate::JournalGate(const Connection &connection, ClosedYearRule closedYears)
+    : m_connection(connection), m_closedYears(closedYears)
+{
+}
 
 bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
 {
@@ -123,10 +154,17 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
 
 bool JournalGate::remove(qint64 id, QString *error)
 {
+    const QSqlDatabase database = m_connection.database();
+    const bool closedRefused = m_closedYears == ClosedYearRule::Refuse;
     QString failure;
-    const QString locked = lockedEntryRefusal(m_connection.database(), id, &failure);
-    if (!locked.isEmpty() || !failure.isEmpty())
-        return fail(error, locked.isEmpty() ? failure : locked);
+    const QString refusal =
+        firstRefusal({[&](QString *e) { return lockedEntryRefusal(database, id, e); },
+                      [&](QString *e) {
+                          return closedRefused ? closedEntryRefusal(database, id, e) : QString();
+                      }},
+                     &failure);
+    if (!refusal.isEmpty() || !failure.isEmpty())
+        return fail(error, refusal.isEmpty() ? failure : refusal);
     QSqlQuery query = m_connection.query();
     if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
         return false;
@@ -145,20 +183,25 @@ bool JournalGate::removeHeadersWithoutRows(QString *error)
 QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) const
 {
     const QSqlDatabase database = m_connection.database();
-    if (header.id != 0) {
-        const QString stored = lockedEntryRefusal(database, header.id, error);
-        if (!stored.isEmpty() || (error && !error->isEmpty()))
-            return stored;
-    }
-    if (header.id != 0)
-        return lockedDateRefusal(database, header.data, error);
-    // A new entry: what is refused is its date.
-    const std::optional<QDate> until = lockedUntil(database, header.data, error);
-    if (!until || header.data > *until)
-        return {};
-    const QString shown = until->toString(u"dd/MM/yyyy"_s);
-    return u"Il periodo fino al %1 è già stampato in definitiva sul libro giornale: non si possono "
-           u"aggiungere registrazioni con data fino al %1."_s.arg(shown);
+    const bool stored = header.id != 0;
+    const bool closedRefused = m_closedYears == ClosedYearRule::Refuse;
+    return firstRefusal({[&](QString *e) {
+                             return stored ? lockedEntryRefusal(database, header.id, e) : QString();
+                         },
+                         [&](QString *e) {
+                             return stored ? lockedDateRefusal(database, header.data, e)
+                                           : printedPeriodRefusal(database, header.data, e);
+                         },
+                         [&](QString *e) {
+                             return stored && closedRefused
+                                        ? closedEntryRefusal(database, header.id, e)
+                                        : QString();
+                         },
+                         [&](QString *e) {
+                             return closedRefused ? closedDateRefusal(database, header.data, e)
+                                                  : QString();
+                         }},
+                        error);
 }
 
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)

@@ -57,29 +57,36 @@ QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, 
 // failure the caller rolls back, since what was written before it stays in the transaction.
 class JournalGate {
 public:
-    explicit JournalGate(const Connection &connection);
+    // Whether entries of a closed fiscal year are refused; only the year-end and its undoing
+    // write there.
+    enum class ClosedYearRule { Refuse, Allow };
 
-    // Checks the entry (a date printed in definitiva on the journal book refuses it, before or
-    // after the change), then writes its header and its rows numbered 10, 20, 30 ... in order:
-    // new rows added, changed rows updated, rows no longer present deleted. A new entry is
-    // numbered the highest number of numberingYear plus one; with a year without dates it keeps the
-    // number it carries (null for entries a renumbering will number). On success the entry carries
-    // the ids it was given. A refused entry gives false with the rule's message in *error, also
-    // when the entry to change no longer exists.
+    explicit JournalGate(const Connection &connection,
+                         ClosedYearRule closedYears = ClosedYearRule::Refuse);
+
+    // Checks the entry (a date printed in definitiva on the journal book, or in a closed fiscal
+    // year, refuses it, before or after the change), then writes its header and its rows numbered
+    // 10, 20, 30 ... in order: new rows added, changed rows updated, rows no longer present
+    // deleted. A new entry is numbered the highest number of numberingYear plus one; with a year
+    // without dates it keeps the number it carries (null for entries a renumbering will number). On
+    // success the entry carries the ids it was given. A refused entry gives false with the rule's
+    // message in *error, also when the entry to change no longer exists.
     bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
-    // Deletes an entry with its rows. A missing entry, or one printed in definitiva, is a
-    // failure.
+    // Deletes an entry with its rows. A missing entry, or one printed in definitiva or of a
+    // closed year, is a failure.
     bool remove(qint64 id, QString *error);
     // Deletes every header left without rows, whatever its date.
     bool removeHeadersWithoutRows(QString *error);
 
 private:
-    // The refusal of an entry printed in definitiva, before or after the change.
+    // The refusal of an entry printed in definitiva or of a closed year, before or after the
+    // change.
     QString lockRefusal(const EntryHeader &header, QString *error) const;
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
 
     const Connection &m_connection;
+    ClosedYearRule m_closedYears;
 };
 
 // The gate's write and deletion of one entry, each in a write transaction of its own on the

@@ -1,5 +1,6 @@
 #include "journal/JournalEntry.h"
 
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FinalPrints.h"
 #include "data/SqlText.h"
@@ -100,7 +101,10 @@ QString entryLockRefusal(const Archive &archive, qint64 id, QString *error)
     const Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return {};
-    return lockedEntryRefusal(connection.database(), id, error);
+    const QString printed = lockedEntryRefusal(connection.database(), id, error);
+    if (!printed.isEmpty() || (error && !error->isEmpty()))
+        return printed;
+    return closedEntryRefusal(connection.database(), id, error);
 }
 
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)

@@ -29,8 +29,8 @@ QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QStr
 // or on a database failure.
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error);
 
-// lockedEntryMessage() when the stored entry is printed in definitiva on the journal book and
-// can no longer change, else empty; a database failure gives an empty text and *error.
+// Why the stored entry can no longer change (printed in definitiva on the journal book, or of a
+// closed fiscal year), else empty; a database failure gives an empty text and *error.
 QString entryLockRefusal(const Archive &archive, qint64 id, QString *error);
 
 // A new entry modelled on another: the model's rows (accounts, amounts, texts, order), the

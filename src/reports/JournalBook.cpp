@@ -1,5 +1,6 @@
 #include "reports/JournalBook.h"
 
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
@@ -164,14 +165,6 @@ Band pageFooter(const JournalBookOptions &options)
     return band;
 }
 
-QString parameterText(QSqlQuery &query, const QString &key)
-{
-    QString error;
-    if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, &error))
-        return {};
-    return query.next() ? query.value(0).toString() : QString();
-}
-
 } // namespace
 
 QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd)
@@ -215,15 +208,10 @@ std::optional<JournalBookOptions> journalBookDefaults(const QSqlDatabase &databa
     const std::optional<OrganisationLines> organisation = readOrganisation(database, error);
     if (!organisation)
         return std::nullopt;
-    QSqlQuery query(database);
-    const QString startText = parameterText(query, u"StartMonth"_s);
-    bool numeric = false;
-    const int startMonth = startText.isEmpty() ? 1 : startText.toInt(&numeric);
-    if ((!startText.isEmpty() && !numeric) || startMonth < 1 || startMonth > 12) {
-        *error = u"Mese di inizio degli esercizi non valido: %1"_s.arg(startText);
+    const std::optional<FiscalYear> found = archiveYearContaining(database, workingDate, error);
+    if (!found)
         return std::nullopt;
-    }
-    const FiscalYear year = fiscalYearContaining(workingDate, startMonth);
+    const FiscalYear &year = *found;
     JournalBookOptions options;
     options.dateFrom = year.start;
     options.dateTo = year.end;

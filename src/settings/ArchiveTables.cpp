@@ -1,5 +1,6 @@
 #include "settings/ArchiveTables.h"
 
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
@@ -125,22 +126,34 @@ qint64 storedEntryOf(const Connection &connection, const ArchiveTable &table,
     return query.value(0).toLongLong();
 }
 
-// The refusal of a change to the journal tables that touches an entry printed in definitiva:
-// the stored row's entry, or the entry (or date) the new values give. Empty when allowed.
+// Why the entry cannot change: printed in definitiva or of a closed year; empty when it can.
+QString entryRefusalOf(const QSqlDatabase &database, qint64 entryId, QString *error)
+{
+    const QString printed = lockedEntryRefusal(database, entryId, error);
+    if (!printed.isEmpty() || !error->isEmpty())
+        return printed;
+    return closedEntryRefusal(database, entryId, error);
+}
+
+// The refusal of a change to the journal tables that touches an entry printed in definitiva or
+// of a closed year: the stored row's entry, or the entry (or date) the new values give. Empty
+// when allowed.
 QString lockedRowRefusal(const Connection &connection, const ArchiveTable &table,
                          const QVariantList &key, const QVariantList *row, QString *error)
 {
     const QSqlDatabase database = connection.database();
-    QString refusal =
-        lockedEntryRefusal(database, storedEntryOf(connection, table, key, error), error);
-    if (!refusal.isEmpty() || !row || (error && !error->isEmpty()))
+    QString refusal = entryRefusalOf(database, storedEntryOf(connection, table, key, error), error);
+    if (!refusal.isEmpty() || !row || !error->isEmpty())
         return refusal;
-    if (isTable(table, u"regmain"))
-        return lockedDateRefusal(database, dateFromIso(fieldValue(table, *row, u"data").toString()),
-                                 error);
+    if (isTable(table, u"regmain")) {
+        const QDate date = dateFromIso(fieldValue(table, *row, u"data").toString());
+        refusal = lockedDateRefusal(database, date, error);
+        if (!refusal.isEmpty() || !error->isEmpty())
+            return refusal;
+        return closedDateRefusal(database, date, error);
+    }
     if (isTable(table, u"regdet"))
-        return lockedEntryRefusal(database, fieldValue(table, *row, u"idRegMain").toLongLong(),
-                                  error);
+        return entryRefusalOf(database, fieldValue(table, *row, u"idRegMain").toLongLong(), error);
     return {};
 }
 

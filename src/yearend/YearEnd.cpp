@@ -1,5 +1,6 @@
 #include "yearend/YearEnd.h"
 
+#include "data/Backup.h"
 #include "data/Balances.h"
 #include "data/FinalPrints.h"
 #include "data/Parametri.h"
@@ -276,7 +277,8 @@ bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &h
     entry.header.tipo = tipo;
     entry.header.descrizione = headerText;
     entry.rows = rows;
-    if (!JournalGate(m_connection).write(entry, FiscalYear(), error))
+    if (!JournalGate(m_connection, JournalGate::ClosedYearRule::Allow)
+             .write(entry, FiscalYear(), error))
         return false;
     m_written.append(entry.header.id);
     return true;
@@ -327,6 +329,8 @@ bool outsideFinalPrints(const Connection &connection, const YearEndInput &input,
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
                                         const YearEndYears &years, Money result, QString *error)
 {
+    if (backupArchive(archive, u"chiusura"_s, error).isEmpty())
+        return std::nullopt;
     QList<qint64> written;
     const bool ok = inTransaction(
         archive,
@@ -347,4 +351,111 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
     if (!ok)
         return std::nullopt;
     return written;
+}
+
+namespace {
+
+QString shownYear(const QDate &start, const QDate &end)
+{
+    return u"dal %1 al %2"_s.arg(start.toString(u"dd/MM/yyyy"_s), end.toString(u"dd/MM/yyyy"_s));
+}
+
+// Whether any entry of the type dated first..last is printed in definitiva.
+std::optional<bool> printedEntriesOfType(const Connection &connection, int tipo, const QDate &first,
+                                         const QDate &last, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT MIN(data) FROM regmain WHERE tipo = ? AND data BETWEEN ? AND ?"_s,
+                {tipo, isoDate(first), isoDate(last)}, error) ||
+        !query.next())
+        return std::nullopt;
+    if (query.value(0).isNull())
+        return false;
+    const QDate earliest = dateFromIso(query.value(0).toString());
+    const std::optional<QDate> until = lockedUntil(connection.database(), earliest, error);
+    if (!error->isEmpty())
+        return std::nullopt;
+    return until && earliest <= *until;
+}
+
+bool deleteYearEndEntries(const Connection &connection, const YearEndYears &years, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT id FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
+                u"OR (tipo = 1 AND data BETWEEN ? AND ?) ORDER BY id"_s,
+                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
+                 isoDate(years.curEnd)},
+                error))
+        return false;
+    QList<qint64> ids;
+    while (query.next())
+        ids.append(query.value(0).toLongLong());
+    JournalGate gate(connection, JournalGate::ClosedYearRule::Allow);
+    return std::all_of(ids.cbegin(), ids.cend(), [&](qint64 id) { return gate.remove(id, error); });
+}
+
+} // namespace
+
+QString reopenRefusal(const Connection &connection, const YearEndYears &years, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT 1 FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
+                u"OR (tipo = 1 AND data BETWEEN ? AND ?) LIMIT 1"_s,
+                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
+                 isoDate(years.curEnd)},
+                error))
+        return {};
+    if (!query.next())
+        return u"Nessuna chiusura da annullare: l'esercizio %1 non ha registrazioni di chiusura "
+               u"e l'esercizio %2 non ha registrazioni di apertura."_s.arg(
+                   shownYear(years.prevStart, years.prevEnd),
+                   shownYear(years.curStart, years.curEnd));
+    const std::optional<bool> closingPrinted =
+        printedEntriesOfType(connection, -1, years.prevStart, years.prevEnd, error);
+    if (!closingPrinted)
+        return {};
+    if (*closingPrinted)
+        return u"Le registrazioni di chiusura dell'esercizio %1 sono già stampate in definitiva "
+               u"sul libro giornale: l'esercizio non può essere riaperto."_s.arg(
+                   shownYear(years.prevStart, years.prevEnd));
+    const std::optional<bool> openingPrinted =
+        printedEntriesOfType(connection, 1, years.curStart, years.curEnd, error);
+    if (!openingPrinted)
+        return {};
+    if (*openingPrinted)
+        return u"Le registrazioni di apertura dell'esercizio %1 sono già stampate in definitiva "
+               u"sul libro giornale: l'esercizio precedente non può essere riaperto."_s.arg(
+                   shownYear(years.curStart, years.curEnd));
+    return {};
+}
+
+bool reopenYear(const Archive &archive, const YearEndYears &years, QString *backup, QString *error)
+{
+    {
+        const Connection connection(archive, Connection::Mode::ReadOnly);
+        if (!connection.opened(error))
+            return false;
+        const QString refusal = reopenRefusal(connection, years, error);
+        if (!refusal.isEmpty())
+            return fail(error, refusal);
+        if (!error->isEmpty())
+            return false;
+    }
+    *backup = backupArchive(archive, u"riapertura"_s, error);
+    if (backup->isEmpty())
+        return false;
+    return inTransaction(
+        archive,
+        [&years](const Connection &connection, QString *failure) {
+            // Read again inside the transaction: another user may have printed meanwhile.
+            const QString refusal = reopenRefusal(connection, years, failure);
+            if (!refusal.isEmpty())
+                return fail(failure, refusal);
+            return failure->isEmpty() && deleteYearEndEntries(connection, years, failure) &&
+                   renumberEntries(connection, years.curStart, years.curEnd, failure) &&
+                   renumberEntries(connection, years.prevStart, years.prevEnd, failure);
+        },
+        error);
 }

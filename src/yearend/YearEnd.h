@@ -111,7 +111,8 @@ private:
     QList<qint64> m_written;
 };
 
-// The whole year-end in one write transaction: the refusal checks and the result read again
+// The whole year-end, after a copy of the archive into its backup folder (a copy that fails stops
+// it), in one write transaction: the refusal checks and the result read again
 // inside it, the four steps in their order, then the removal of headers without rows and the
 // renumbering of both years. When the archive changed since result was read (closing or opening
 // entries now exist, or the result differs) nothing is written and *error says so in Italian;
@@ -119,3 +120,14 @@ private:
 // written.
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
                                         const YearEndYears &years, Money result, QString *error);
+
+// The message that keeps the last year-end, between the previous and the current fiscal year,
+// from being undone: there is none, or its closing or opening entries are printed in definitiva.
+// Empty when it may be undone; a database failure gives an empty message and *error.
+QString reopenRefusal(const Connection &connection, const YearEndYears &years, QString *error);
+
+// Undoes the last year-end after a copy of the archive into its backup folder (its path into
+// *backup): deletes the closing entries of the previous year and the opening entries of the
+// current one, and renumbers both years, in one write transaction. False with the refusal or the
+// failure in *error: nothing changed.
+bool reopenYear(const Archive &archive, const YearEndYears &years, QString *backup, QString *error);

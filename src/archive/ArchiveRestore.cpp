@@ -1,0 +1,137 @@
+#include "archive/ArchiveRestore.h"
+
+#include "archive/ArchiveCheck.h"
+#include "data/ArchiveStartup.h"
+#include "data/Backup.h"
+#include "data/ClosedYears.h"
+#include "data/EngineErrors.h"
+#include "data/SqlText.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool fail(QString *error, const QString &text)
+{
+    *error = text;
+    return false;
+}
+
+QString notAnArchive(const QString &copyPath)
+{
+    return u"Il file %1 non è un archivio di questo programma: l'archivio non è stato "
+           u"modificato."_s.arg(QDir::toNativeSeparators(copyPath));
+}
+
+// Whether the database holds every table of the program's archives.
+bool holdsProgramTables(const Connection &connection)
+{
+    QSqlQuery query = connection.query();
+    QString failure;
+    if (!runSql(query,
+                u"SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                u"('parametri', 'mastri', 'conti', 'sottoconti', 'regmain', 'regdet')"_s,
+                {}, &failure) ||
+        !query.next())
+        return false;
+    return query.value(0).toInt() == 6;
+}
+
+// The version stamped in the copy, as major * 1000 + minor; 0 when it carries none.
+int stampedVersion(const Connection &connection)
+{
+    QSqlQuery query = connection.query();
+    QString failure;
+    int version = 0;
+    for (const auto &[key, weight] : {std::pair{u"aMajor"_s, 1000}, std::pair{u"aMinor"_s, 1}}) {
+        if (runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, &failure) &&
+            query.next())
+            version += query.value(0).toString().trimmed().toInt() * weight;
+    }
+    return version;
+}
+
+// The refusal of the copy before it is brought up to this version; empty when it may be.
+QString copyRefusal(const Archive &copy, const QString &copyPath)
+{
+    const Connection connection(copy, Connection::Mode::ReadOnly);
+    QString failure;
+    if (!connection.opened(&failure) || !holdsProgramTables(connection))
+        return notAnArchive(copyPath);
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"PRAGMA quick_check"_s, {}, &failure) || !query.next() ||
+        query.value(0).toString() != u"ok"_s)
+        return u"Il file %1 è danneggiato: l'archivio non è stato modificato."_s.arg(
+            QDir::toNativeSeparators(copyPath));
+    if (stampedVersion(connection) > ProgramVersion::Major * 1000 + ProgramVersion::Minor)
+        return u"Il file %1 è di una versione più recente del programma e non può essere "
+               u"ripristinato: l'archivio non è stato modificato."_s.arg(
+                   QDir::toNativeSeparators(copyPath));
+    return {};
+}
+
+// The check of the copy over the fiscal year of its last entry; the reason it fails, or empty.
+QString checkRefusal(const Archive &copy, const QString &copyPath, QString *error)
+{
+    const Connection connection(copy, Connection::Mode::ReadOnly);
+    QSqlQuery query = connection.query();
+    if (!connection.opened(error) ||
+        !runSql(query, u"SELECT COALESCE(MAX(data), date('now')) FROM regmain"_s, {}, error) ||
+        !query.next())
+        return {};
+    const std::optional<FiscalYear> year =
+        archiveYearContaining(connection.database(), dateFromIso(query.value(0).toString()), error);
+    if (!year)
+        return {};
+    const std::optional<ArchiveCheck> check = checkArchive(copy, year->start, year->end, error);
+    if (!check || check->sound())
+        return {};
+    return u"Il file %1 non supera il controllo dell'archivio e non è stato ripristinato:\n"_s.arg(
+               QDir::toNativeSeparators(copyPath)) +
+           check->problemLines().join(u'\n');
+}
+
+} // namespace
+
+bool restoreArchive(const Archive &archive, const QString &copyPath, QString *replacedBackup,
+                    QString *error)
+{
+    if (databaseFileKind(copyPath) != DatabaseFileKind::Sqlite)
+        return fail(error, notAnArchive(copyPath));
+    // The copy is checked and brought up to date as an archive of its own, beside the backups.
+    QDir(archive.folder()).mkpath(u"backup"_s);
+    const QTemporaryDir staging(QDir(archive.folder()).filePath(u"backup/.ripristino-XXXXXX"_s));
+    if (!staging.isValid())
+        return fail(error, u"Impossibile preparare il ripristino nella cartella %1."_s.arg(
+                               QDir::toNativeSeparators(archive.folder())));
+    const Archive copy(staging.path());
+    QString failure;
+    if (!copyDatabaseFile(copyPath, copy.databasePath(), &failure))
+        return fail(error, isEngineText(failure) ? notAnArchive(copyPath)
+                                                 : failureMessage(u"Impossibile leggere il file "
+                                                                  u"da ripristinare."_s,
+                                                                  failure));
+    if (const QString refusal = copyRefusal(copy, copyPath); !refusal.isEmpty())
+        return fail(error, refusal);
+    if (!openForWriting(copy, &failure))
+        return fail(error, failureMessage(u"Il file %1 non può essere ripristinato."_s.arg(
+                                              QDir::toNativeSeparators(copyPath)),
+                                          failure));
+    const QString refusal = checkRefusal(copy, copyPath, &failure);
+    if (!refusal.isEmpty() || !failure.isEmpty())
+        return fail(error, refusal.isEmpty()
+                               ? failureMessage(
+                                     u"Impossibile controllare il file da ripristinare."_s, failure)
+                               : refusal);
+    *replacedBackup = backupArchive(archive, u"ripristino"_s, error);
+    if (replacedBackup->isEmpty())
+        return false;
+    if (!copyDatabaseFile(copy.databasePath(), archive.databasePath(), &failure))
+        return fail(error, failureMessage(u"Ripristino non eseguito: l'archivio non è stato "
+                                          u"modificato."_s,
+                                          failure));
+    return true;
+}
