@@ -1,5 +1,6 @@
 #include "data/FinalPrints.h"
 
+#include "data/Backup.h"
 #include "data/SqlText.h"
 
 #include <QCryptographicHash>
@@ -293,6 +294,8 @@ FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, co
 bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArray &fingerprint,
                       QString *error)
 {
+    if (backupArchive(archive, u"stampa-definitiva"_s, error).isEmpty())
+        return false;
     const FiscalYear year{print.yearStart, print.yearEnd, {}};
     FinalPrint recorded = print;
     // Whole seconds, as the record keeps them.
@@ -347,6 +350,8 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArra
 bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, qint64 printId,
                         QString *error)
 {
+    if (backupArchive(archive, u"annullo-stampa"_s, error).isEmpty())
+        return false;
     return inTransaction(
         archive,
         [&year, printId](const Connection &connection, QString *failure) {

@@ -100,14 +100,16 @@ QString lockedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString
 FinalPrint finalPrintOf(const FiscalYear &year, const FinalPrintStart &start, const QDate &dateTo,
                         const PeriodTotals &totals, int pageCount, const QString &hash);
 
-// Records a final print in one write transaction, after checking again inside it that the run
+// Records a final print in one write transaction, after a copy of the archive into its backup
+// folder and checking again inside it that the run
 // still continues the year's last one and that the period still holds exactly the rows that
 // were printed (their fingerprint). On success the record carries its id and time. False with
 // the reason in *error: nothing recorded.
 bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArray &fingerprint,
                       QString *error);
 
-// Removes the last final print of the year, unlocking its period, provided it is still the one
+// Removes the last final print of the year, unlocking its period, after a copy of the archive
+// into its backup folder, provided it is still the one
 // with printId that the user confirmed (another user may have recorded one meanwhile). False
 // with the reason in *error otherwise, or on failure.
 bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, qint64 printId,

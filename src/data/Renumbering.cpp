@@ -1,5 +1,7 @@
 #include "data/Renumbering.h"
 
+#include "data/Backup.h"
+
 #include "data/FinalPrints.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
@@ -87,6 +89,8 @@ clsRicalcolo::clsRicalcolo(const Archive &archive, const QDate &eseDate1, const 
 
 bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error)
 {
+    if (backupArchive(archive, u"rinumerazione"_s, error).isEmpty())
+        return false;
     return inTransaction(
         archive,
         [&years](const Connection &connection, QString *failure) {

@@ -25,8 +25,9 @@ std::optional<bool> ProgressiviDisallineati(const Connection &connection, const 
 bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
                      QString *error);
 
-// Removes every header without rows (through the journal gate), then numbers the entries of
-// each year in the order given, all in one write transaction on the archive. On failure nothing
+// After a copy of the archive into its backup folder, removes every header without rows (through
+// the journal gate), then numbers the entries of each year in the order given, all in one write
+// transaction on the archive. On failure nothing
 // changes and *error holds the reason. With no year it only removes the headers without rows.
 bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *error = nullptr);
 

@@ -1,5 +1,6 @@
 #include "settings/ArchiveTableModel.h"
 
+#include "data/Backup.h"
 #include "data/EngineErrors.h"
 #include "data/Money.h"
 #include "data/PatternFormatter.h"
@@ -142,10 +143,20 @@ QVariantList ArchiveTableModel::storedValues(int row) const
     return values;
 }
 
+bool ArchiveTableModel::backedUp(QString *error)
+{
+    m_backedUp = m_backedUp || !backupArchive(m_archive, u"manutenzione"_s, error).isEmpty();
+    return m_backedUp;
+}
+
 bool ArchiveTableModel::writeRow(int row)
 {
     QVariantList values = storedValues(row);
     QString error;
+    if (!backedUp(&error)) {
+        emit refused(error);
+        return false;
+    }
     if (!writeArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), &values, &error)) {
         emit refused(failureMessage(u"La riga non è stata scritta nella tabella."_s, error));
         return false;
@@ -162,7 +173,7 @@ bool ArchiveTableModel::writeRow(int row)
 
 bool ArchiveTableModel::deleteArchiveRow(int row, QString *error)
 {
-    if (row < 0 || row >= int(rows().size()))
+    if (row < 0 || row >= int(rows().size()) || !backedUp(error))
         return false;
     if (!::deleteArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), error))
         return false;

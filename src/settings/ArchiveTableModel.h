@@ -33,5 +33,9 @@ private:
 
     Archive m_archive;
     ArchiveTable m_table;
+    // The first change of the window's session copies the archive into its backup folder.
+    bool backedUp(QString *error);
+
+    bool m_backedUp = false;
     bool m_storing = false; // lets the model itself fill the hidden key and the given id
 };
