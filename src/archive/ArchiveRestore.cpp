@@ -26,6 +26,12 @@ QString notAnArchive(const QString &copyPath)
            u"modificato."_s.arg(QDir::toNativeSeparators(copyPath));
 }
 
+QString damaged(const QString &copyPath)
+{
+    return u"Il file %1 è danneggiato: l'archivio non è stato modificato."_s.arg(
+        QDir::toNativeSeparators(copyPath));
+}
+
 // Whether the database holds every table of the program's archives.
 bool holdsProgramTables(const Connection &connection)
 {
@@ -64,8 +70,7 @@ QString copyRefusal(const Archive &copy, const QString &copyPath)
     QSqlQuery query = connection.query();
     if (!runSql(query, u"PRAGMA quick_check"_s, {}, &failure) || !query.next() ||
         query.value(0).toString() != u"ok"_s)
-        return u"Il file %1 è danneggiato: l'archivio non è stato modificato."_s.arg(
-            QDir::toNativeSeparators(copyPath));
+        return damaged(copyPath);
     if (stampedVersion(connection) > ProgramVersion::Major * 1000 + ProgramVersion::Minor)
         return u"Il file %1 è di una versione più recente del programma e non può essere "
                u"ripristinato: l'archivio non è stato modificato."_s.arg(
@@ -109,8 +114,9 @@ bool restoreArchive(const Archive &archive, const QString &copyPath, QString *re
                                QDir::toNativeSeparators(archive.folder())));
     const Archive copy(staging.path());
     QString failure;
+    // The file starts as a database does: what the engine cannot copy of it is damage.
     if (!copyDatabaseFile(copyPath, copy.databasePath(), &failure))
-        return fail(error, isEngineText(failure) ? notAnArchive(copyPath)
+        return fail(error, isEngineText(failure) ? damaged(copyPath)
                                                  : failureMessage(u"Impossibile leggere il file "
                                                                   u"da ripristinare."_s,
                                                                   failure));

@@ -305,6 +305,9 @@ void frmMain::buildMenus()
     file->addSeparator();
     command(file, u"Stampa"_s, Command::Stampa, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
     file->addSeparator();
+    command(file, u"Backup…"_s, Command::Backup);
+    command(file, u"Ripristina backup…"_s, Command::RipristinaBackup);
+    file->addSeparator();
     QAction *esci = file->addAction(u"Esci"_s);
     connect(esci, &QAction::triggered, this, &QWidget::close);
 
@@ -335,8 +338,10 @@ void frmMain::buildMenus()
 
     QMenu *tools = menuBar()->addMenu(u"&Strumenti"_s);
     command(tools, u"Chiusura / Apertura Conti"_s, Command::ChiusuraApertura);
+    command(tools, u"Riapri esercizio…"_s, Command::RiapriEsercizio);
     tools->addSeparator();
     command(tools, u"Ricalcolo progressivi"_s, Command::RicalcoloProgressivi);
+    command(tools, u"Controllo archivio"_s, Command::ControlloArchivio);
     tools->addSeparator();
     command(tools, u"Bilancio riclassificato"_s, Command::BilancioRiclassificato);
 

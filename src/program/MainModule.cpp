@@ -1,5 +1,6 @@
 #include "program/MainModule.h"
 
+#include "archive/BackupWindows.h"
 #include "archive/frmChoosePdC.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
@@ -19,6 +20,7 @@
 #include "statements/frmBilancio.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
+#include "yearend/ReopenYearWindow.h"
 #include "yearend/frm_newEse.h"
 
 #include <QApplication>
@@ -122,6 +124,23 @@ void MainModule::wireCommands()
     main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
         frm_newEse::Apri(&main, environment);
         main.gexUpdate();
+    });
+    main.setCommand(frmMain::Command::RiapriEsercizio, [&main, &environment] {
+        if (reopenLastYearEnd(&main, environment))
+            main.interfaceUpdate();
+    });
+    main.setCommand(frmMain::Command::ControlloArchivio,
+                    [&main, &environment] { showArchiveCheck(&main, environment); });
+    main.setCommand(frmMain::Command::Backup,
+                    [&main, &environment] { saveBackupCopy(&main, environment.archive()); });
+    main.setCommand(frmMain::Command::RipristinaBackup, [&main, &environment] {
+        if (!restoreBackup(&main, environment.archive()))
+            return;
+        if (QString error; !environment.Update(&error))
+            MessageService::instance().inform(
+                &main, failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error),
+                MessageService::Icon::Critical);
+        main.interfaceUpdate();
     });
     main.setCommand(frmMain::Command::BilancioRiclassificato, [&main, &environment] {
         frmBilancio window(environment.archive().folder(), StatementYears::of(environment), &main);

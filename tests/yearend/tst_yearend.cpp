@@ -1,8 +1,11 @@
+#include "archive/ArchiveCheck.h"
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
+#include "data/ClosedYears.h"
 #include "data/Parametri.h"
 #include "data/Renumbering.h"
 #include "data/cEnvironment.h"
+#include "settings/ArchiveTables.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "yearend/YearEnd.h"
@@ -11,6 +14,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -173,6 +180,39 @@ int resultEntries(const QString &databasePath, qint64 profitOrLoss)
            u"AND (r.contodare = ? OR r.contoavere = ?)"_s,
            {profitOrLoss, profitOrLoss});
     return q.next() ? q.value(0).toInt() : -1;
+}
+
+// Every row of the year-end entries, in the order they were written.
+QStringList yearEndRows(const TestArchive &a)
+{
+    Connection c(a.databasePath());
+    QSqlQuery q = c.query();
+    runSql(q, u"SELECT id FROM regmain WHERE tipo <> 0 ORDER BY id"_s);
+    QStringList rows;
+    while (q.next())
+        rows += rowsOf(a, q.value(0).toLongLong());
+    return rows;
+}
+
+// The year 2023 closed and 2024 opened over three entries of 2023; returns the chart.
+Chart closedYear(TestArchive &a)
+{
+    const Chart c = smallChart(a);
+    a.addEntry(QDate(2023, 1, 10),
+               {{c.banca, c.capitale, Money::fromCents(20000), u"Dotazione"_s}});
+    a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+    a.addEntry(QDate(2023, 6, 1), {{c.affitti, c.banca, Money::fromCents(10000), u"Affitto"_s}});
+    QString error;
+    const Money result = *risultatoEsercizio(a, Years, &error);
+    if (!runYearEnd(a, inputFor(c), Years, result, &error))
+        qFatal("year-end failed: %s", qPrintable(error));
+    return c;
+}
+
+std::optional<ArchiveCheck> checked(const TestArchive &a)
+{
+    QString error;
+    return checkArchive(a, Years.curStart, Years.curEnd, &error);
 }
 
 } // namespace
@@ -392,6 +432,129 @@ private slots:
                  u"nell'Esercizio precedente."_s);
         QVERIFY(!runYearEnd(archive, input, Years, *result, &error));
         QCOMPARE(resultEntries(db, input.profitOrLoss), 1);
+    }
+
+    void closedYearRefusesEveryChangeButTheYearEndsOwn()
+    {
+        TestArchive a;
+        const Chart c = closedYear(a);
+        const QString closed = closedYearMessage({Years.prevStart, Years.prevEnd, {}});
+        QCOMPARE(closed, u"L'esercizio dal 01/01/2023 al 31/12/2023 è chiuso. Per modificarlo, "
+                         u"riaprirlo con Strumenti → Riapri esercizio."_s);
+        const qint64 quote =
+            a.scalar(u"SELECT id FROM regmain WHERE data = '2023-03-01'"_s).toLongLong();
+        QString error;
+
+        JournalEntry added{{0, QDate(2023, 5, 1), {}, 0, {}},
+                           {{0, c.cassa, c.quote, Money::fromCents(100), u"Quota"_s}}};
+        QVERIFY(!writeEntry(a, added, FiscalYear(), &error));
+        QCOMPARE(error, closed);
+        JournalEntry moved{{quote, QDate(2024, 3, 1), 2, 0, {}},
+                           {{0, c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}}};
+        QVERIFY(!writeEntry(a, moved, FiscalYear(), &error));
+        QCOMPARE(error, closed);
+        QVERIFY(!removeEntry(a, quote, &error));
+        QCOMPARE(error, closed);
+
+        ArchiveTable rows;
+        QVERIFY(loadArchiveTable(a, u"regdet"_s, &rows, &error));
+        const qint64 row =
+            a.scalar(u"SELECT id FROM regdet WHERE idRegMain = ?"_s, {quote}).toLongLong();
+        QVERIFY(!deleteArchiveRow(a, rows, {row}, &error));
+        QCOMPARE(error, closed);
+
+        // The open year takes entries, and the closed one is as the year-end left it.
+        JournalEntry open{{0, QDate(2024, 5, 1), {}, 0, {}},
+                          {{0, c.cassa, c.quote, Money::fromCents(100), u"Quota"_s}}};
+        QVERIFY2(writeEntry(a, open, {Years.curStart, Years.curEnd, {}}, &error),
+                 qPrintable(error));
+        QVERIFY2(checked(a)->sound(), qPrintable(checked(a)->problemLines().join(u'\n')));
+        QCOMPARE(QDir(a.folder() + u"/backup"_s).entryList({u"contab-*-chiusura.mdb"_s}).size(), 1);
+    }
+
+    void reopenedYearClosesAgainAsTheFirstTime()
+    {
+        TestArchive a;
+        const Chart c = closedYear(a);
+        const QStringList first = yearEndRows(a);
+        QString backup;
+        QString error;
+        QVERIFY2(reopenYear(a, Years, &backup, &error), qPrintable(error));
+        QVERIFY(backup.endsWith(u"-riapertura.mdb"_s) && QFile::exists(backup));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo <> 0"_s).toInt(), 0);
+        QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd), oneToN(3));
+        QVERIFY(!reopenYear(a, Years, &backup, &error));
+        QVERIFY(error.startsWith(u"Nessuna chiusura da annullare"_s));
+
+        // The correction the reopening was for, then the same year-end again.
+        const qint64 quote =
+            a.scalar(u"SELECT id FROM regmain WHERE data = '2023-03-01'"_s).toLongLong();
+        QVERIFY2(removeEntry(a, quote, &error), qPrintable(error));
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        const Money result = *risultatoEsercizio(a, Years, &error);
+        QVERIFY2(runYearEnd(a, inputFor(c), Years, result, &error), qPrintable(error));
+        QCOMPARE(yearEndRows(a), first);
+        const std::optional<ArchiveCheck> check = checked(a);
+        QVERIFY(check->sound());
+        QCOMPARE(check->fiscalYears.size(), 2);
+        QVERIFY(check->fiscalYears.first().closed && !check->fiscalYears.last().closed);
+    }
+
+    void reopeningIsRefusedOverPrintedEntries()
+    {
+        TestArchive a;
+        closedYear(a);
+        a.exec(u"INSERT INTO stampe_definitive (inizio_esercizio, fine_esercizio, dal, al, "
+               u"foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, stampata_il, impronta) "
+               u"VALUES ('2024-01-01', '2024-12-31', '2024-01-01', '2024-01-31', 1, 1, 1, 2, 0, "
+               u"0, '2024-02-01T10:00:00', '')"_s);
+        const qint64 entries = a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toLongLong();
+        QString backup;
+        QString error;
+        QVERIFY(!reopenYear(a, Years, &backup, &error));
+        QCOMPARE(error, u"Le registrazioni di apertura dell'esercizio dal 01/01/2024 al 31/12/2024 "
+                        u"sono già stampate in definitiva sul libro giornale: l'esercizio "
+                        u"precedente non può essere riaperto."_s);
+        QVERIFY(backup.isEmpty());
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toLongLong(), entries);
+    }
+
+    void checkFindsEntriesAfterTheClosingAndAnAlteredOpening()
+    {
+        TestArchive a;
+        const Chart c = closedYear(a);
+        // Written behind the program, as another tool could.
+        const qint64 late =
+            a.addEntry(QDate(2023, 8, 1), {{c.cassa, c.quote, Money::fromCents(700), u"Tardi"_s}});
+        a.exec(u"UPDATE regdet SET importo = importo + 10000 WHERE contodare = ? AND idRegMain IN "
+               u"(SELECT id FROM regmain WHERE tipo = 1)"_s,
+               {c.banca});
+        const std::optional<ArchiveCheck> check = checked(a);
+        QVERIFY(!check->sound());
+        const FiscalYearCheck &year = check->fiscalYears.first();
+        QCOMPARE(year.afterClosing, QList<qint64>{late});
+        QVERIFY(year.openingMismatch.contains(c.banca));
+        QVERIFY(!year.openingMismatch.contains(c.capitale));
+        const QJsonObject json = check->toJson().value(u"esercizi"_s).toArray().first().toObject();
+        QCOMPARE(json.value(u"dal"_s).toString(), u"2023-01-01"_s);
+        QCOMPARE(json.value(u"closed"_s).toBool(), true);
+        QCOMPARE(json.value(u"afterClosing"_s).toArray().first().toInteger(), late);
+    }
+
+    void aFailedBackupStopsTheYearEndBeforeAnyWrite()
+    {
+        TestArchive a;
+        const Chart c = smallChart(a);
+        a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
+        // A file where the backup folder should be.
+        QFile blocker(a.folder() + u"/backup"_s);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QString error;
+        const Money result = *risultatoEsercizio(a, Years, &error);
+        QVERIFY(!runYearEnd(a, inputFor(c), Years, result, &error));
+        QVERIFY2(error.contains(u"copie di sicurezza"_s), qPrintable(error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
     }
 
     void refusesTheSecondOfTwoYearEndsStartedTogether()

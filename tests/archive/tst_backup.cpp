@@ -1,0 +1,186 @@
+#include "archive/ArchiveCheck.h"
+#include "archive/ArchiveRestore.h"
+#include "data/Backup.h"
+#include "data/JournalGate.h"
+#include "data/Parametri.h"
+#include "support/TestArchive.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray hashOf(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+struct Accounts {
+    qint64 cassa;
+    qint64 quote;
+};
+
+Accounts chartOf(TestArchive &a)
+{
+    const qint64 liquid =
+        a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s, u"Cassa e banche"_s);
+    const qint64 fees =
+        a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s);
+    return {a.addSottoconto(liquid, u"Cassa"_s), a.addSottoconto(fees, u"Quote associative"_s)};
+}
+
+bool post(const Archive &archive, const Accounts &accounts, int day)
+{
+    JournalEntry entry{{0, QDate(2024, 1, 1).addDays(day % 360), {}, 0, {}},
+                       {{0, accounts.cassa, {}, Money::fromCents(100 + day), u"Quota"_s},
+                        {0, {}, accounts.quote, Money::fromCents(100 + day), u"Quota"_s}}};
+    QString error;
+    return writeEntry(archive, entry, {QDate(2024, 1, 1), QDate(2024, 12, 31), {}}, &error);
+}
+
+int entries(const QString &databasePath)
+{
+    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    QSqlQuery query = connection.query();
+    runSql(query, u"SELECT COUNT(*) FROM regmain"_s);
+    return query.next() ? query.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void aBackupTakenWhileAnotherUserWritesRestoresSound()
+    {
+        TestArchive a;
+        const Accounts accounts = chartOf(a);
+        std::atomic<bool> stop = false;
+        std::atomic<int> written = 0;
+        std::jthread writer([&] {
+            for (int day = 0; !stop; ++day)
+                written += post(a, accounts, day) ? 1 : 0;
+        });
+        QStringList copies;
+        for (int i = 0; i < 4; ++i) {
+            QString error;
+            const QString copy = backupArchive(a, u"prova%1"_s.arg(i), &error);
+            QVERIFY2(!copy.isEmpty(), qPrintable(error));
+            copies.append(copy);
+            QTest::qWait(30);
+        }
+        stop = true;
+        writer.join();
+        QVERIFY(written > 0);
+
+        for (const QString &copy : copies) {
+            TestArchive target;
+            QString replaced;
+            QString error;
+            QVERIFY2(restoreArchive(target, copy, &replaced, &error), qPrintable(error));
+            QCOMPARE(entries(target.databasePath()), entries(copy));
+            const std::optional<ArchiveCheck> check =
+                checkArchive(target, QDate(2024, 1, 1), QDate(2024, 12, 31), &error);
+            QVERIFY2(check && check->sound(), qPrintable(check->problemLines().join(u'\n')));
+        }
+    }
+
+    void restoreBringsBackTheCopyAndKeepsTheReplacedArchive()
+    {
+        TestArchive a;
+        const Accounts accounts = chartOf(a);
+        QVERIFY(post(a, accounts, 1));
+        QString error;
+        const QString before = backupArchive(a, u"chiusura"_s, &error);
+        QVERIFY(post(a, accounts, 2));
+        // A copy of an earlier version, without its version stamp.
+        Connection(before).query().exec(u"DELETE FROM parametri WHERE chiave IN ('aMajor', "
+                                        u"'aMinor')"_s);
+        QString replaced;
+        QVERIFY2(restoreArchive(a, before, &replaced, &error), qPrintable(error));
+        QCOMPARE(entries(a.databasePath()), 1);
+        QCOMPARE(entries(replaced), 2);
+        QVERIFY(replaced.endsWith(u"-ripristino.mdb"_s));
+        QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'aMajor'"_s).toInt(), 3);
+    }
+
+    void restoreRefusesWhatIsNotASoundArchiveOfThisProgram()
+    {
+        TestArchive a;
+        const Accounts accounts = chartOf(a);
+        QVERIFY(post(a, accounts, 1));
+        QTemporaryDir files;
+        const auto fileWith = [&](const QString &name, const QByteArray &bytes) {
+            QFile file(files.filePath(name));
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return file.fileName();
+        };
+        QString error;
+        const QString copy = backupArchive(a, u"prova"_s, &error);
+        QFile source(copy);
+        source.open(QIODevice::ReadOnly);
+        const QByteArray whole = source.readAll();
+
+        const QString foreign = files.filePath(u"altro.db"_s);
+        Connection(foreign).query().exec(u"CREATE TABLE note (testo TEXT)"_s);
+        const QString newer = files.filePath(u"nuovo.mdb"_s);
+        QFile::copy(copy, newer);
+        Connection(newer).query().exec(
+            u"INSERT OR REPLACE INTO parametri (chiave, valore) VALUES ('aMajor', '9')"_s);
+        const QString unbalanced = files.filePath(u"sbilanciato.mdb"_s);
+        QFile::copy(copy, unbalanced);
+        Connection(unbalanced)
+            .query()
+            .exec(u"UPDATE regdet SET importo = importo + 1 WHERE "
+                  u"contodare IS NOT NULL"_s);
+
+        const QList<std::pair<QString, QString>> refused{
+            {fileWith(u"testo.mdb"_s, "non sono un archivio"), u"non è un archivio"_s},
+            {fileWith(u"rovinato.mdb"_s,
+                      QByteArray(whole).replace(4096, 4096, QByteArray(4096, 'x'))),
+             u"danneggiato"_s},
+            {foreign, u"non è un archivio"_s},
+            {newer, u"versione più recente"_s},
+            {unbalanced, u"Registrazioni sbilanciate"_s},
+        };
+        const QByteArray hash = hashOf(a.databasePath());
+        const QStringList backups = QDir(a.folder() + u"/backup"_s).entryList(QDir::Files);
+        for (const auto &[path, reason] : refused) {
+            QString replaced;
+            QVERIFY2(!restoreArchive(a, path, &replaced, &error), qPrintable(path));
+            QVERIFY2(error.contains(reason), qPrintable(path + u": "_s + error));
+        }
+        QCOMPARE(hashOf(a.databasePath()), hash);
+        QCOMPARE(QDir(a.folder() + u"/backup"_s).entryList(QDir::Files), backups);
+    }
+
+    void theBackupFolderKeepsTheNewestCopies()
+    {
+        TestArchive a;
+        QVERIFY(setKeptBackups(3, nullptr));
+        QStringList made;
+        for (int i = 0; i < 5; ++i) {
+            QString error;
+            made.append(backupArchive(a, u"prova%1"_s.arg(i), &error));
+        }
+        QStringList kept;
+        for (const ArchiveBackup &backup : archiveBackups(a))
+            kept.append(backup.path);
+        QCOMPARE(kept, (QStringList{made[4], made[3], made[2]}));
+        QVERIFY(setKeptBackups(20, nullptr));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_backup.moc"
