@@ -290,10 +290,10 @@ bool frm_io_Reg::hasUnsavedChanges() const
            (m_rows->model()->pendingRow() >= 0 || !(current() == m_entry));
 }
 
-void frm_io_Reg::salva()
+bool frm_io_Reg::salva()
 {
     if (m_state == State::View || !m_rows->commitEditing())
-        return;
+        return false;
     JournalEntry entry = current();
     QString error;
     const QString refusal = ValidateEntry(m_environment.archive(), entry.rows, &error);
@@ -304,18 +304,19 @@ void frm_io_Reg::salva()
                refusal.isEmpty());
         if (refusal == u"Nessuna riga di dettaglio."_s)
             m_rows->grid()->setFocus();
-        return;
+        return false;
     }
     if (!saveEntry(m_environment.archive(), entry, m_environment.EseDate1(),
                    m_environment.EseDate2(), &error)) {
         informFailure(u"La registrazione non è stata salvata."_s, error);
-        return;
+        return false;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
     if (m_onWritten)
         m_onWritten();
     m_picInfo->hide();
     m_cmdNuovo->setFocus();
+    return true;
 }
 
 void frm_io_Reg::modifica()

@@ -44,7 +44,8 @@ public:
     // Where attachments are kept; the archive's "allegati" unless a test says otherwise.
     void setAttachmentsFolder(const QString &folder) { m_attachments = folder; }
 
-    void salva();
+    // Saves the entry being typed; false when it was refused or failed (the editor said why).
+    bool salva();
     void modifica();
     void elimina();
     void annulla();

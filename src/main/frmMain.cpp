@@ -31,6 +31,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -128,6 +129,16 @@ frmMain::frmMain(cEnvironment &environment, QWidget *parent)
 
     m_curView = MainView::Movimenti;
     interfaceUpdate();
+
+    // Logging out of the desktop asks about typed data as closing does; Annulla stops it.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+        if (!m_closeGuard || !manager.allowsInteraction())
+            return;
+        const bool closed = m_closeGuard();
+        manager.release();
+        if (!closed)
+            manager.cancel();
+    });
 }
 
 frmMain::~frmMain() = default;

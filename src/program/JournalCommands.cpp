@@ -37,15 +37,25 @@ public:
         return m_editor;
     }
 
-    // Closes the editor before the program ends; false when the user keeps its typed data.
+    // Closes the editor before the program ends, asking about an unsaved entry: Sì saves it,
+    // No drops it, Annulla keeps the program open (so does a save that is refused).
     bool closeForExit()
     {
         if (!m_editor)
             return true;
-        if (m_editor->hasUnsavedChanges() &&
-            !MessageService::instance().ask(
-                m_editor, u"Abbandonare le modifiche effettuate senza salvare?"_s))
-            return false;
+        if (m_editor->hasUnsavedChanges()) {
+            switch (MessageService::instance().askYesNoCancel(
+                m_editor, u"La registrazione non è stata salvata. Salvarla prima di uscire?"_s)) {
+            case MessageService::Answer::Cancel:
+                return false;
+            case MessageService::Answer::Yes:
+                if (!m_editor->salva())
+                    return false;
+                break;
+            case MessageService::Answer::No:
+                break;
+            }
+        }
         m_editor->chiudi();
         return true;
     }

@@ -57,6 +57,22 @@ bool DialogMessageService::ask(QWidget *parent, const QString &text, Icon icon, 
     return box.exec() == QMessageBox::Yes;
 }
 
+MessageService::Answer DialogMessageService::askYesNoCancel(QWidget *parent, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 QString DialogMessageService::chooseFolder(QWidget *parent, const QString &title,
                                            const QString &start)
 {

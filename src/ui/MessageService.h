@@ -10,6 +10,7 @@ class QWidget;
 class MessageService {
 public:
     enum class Icon { Information, Warning, Critical, Question };
+    enum class Answer { Yes, No, Cancel };
 
     virtual ~MessageService() = default;
 
@@ -19,6 +20,8 @@ public:
     // A modal Yes/No question; true for Yes. No is the default button unless defaultYes.
     virtual bool ask(QWidget *parent, const QString &text, Icon icon = Icon::Question,
                      bool defaultYes = false) = 0;
+    // A modal Sì/No/Annulla question; Annulla is the default and answers Esc.
+    virtual Answer askYesNoCancel(QWidget *parent, const QString &text) = 0;
     // The folder chosen in the platform's folder dialog, without trailing separator; empty
     // when the user cancels.
     virtual QString chooseFolder(QWidget *parent, const QString &title, const QString &start) = 0;
@@ -44,6 +47,7 @@ class DialogMessageService : public MessageService {
 public:
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
+    Answer askYesNoCancel(QWidget *parent, const QString &text) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter,
                        const QString &start) override;

@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -152,14 +153,66 @@ private slots:
         hit(Qt::Key_Return);
         typeText(u"cancell"_s);
         hit(Qt::Key_Return);
-        messages.answers = {false};
+        messages.choices = {MessageService::Answer::Cancel};
         QVERIFY(!main->close());
         QVERIFY(main->isVisible() && editor && editor->isVisible());
-        messages.answers = {true};
+        messages.choices = {MessageService::Answer::No};
         QVERIFY(main->close());
         QVERIFY(!editor || !editor->isVisible());
         QCOMPARE(messages.shown.constLast(),
-                 u"Abbandonare le modifiche effettuate senza salvare?"_s);
+                 u"La registrazione non è stata salvata. Salvarla prima di uscire?"_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+    }
+
+    // Closing the main window with a typed, unsaved entry: Sì saves it, the program's event loop
+    // ends, and a second start finds the instance lock free.
+    void quittingAsksAboutTheTypedEntryAndEndsTheProgram()
+    {
+        TestArchive a;
+        QString error;
+        {
+            Connection archive(a.databasePath());
+            QVERIFY2(
+                importChart(archive, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error),
+                qPrintable(error));
+        }
+        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
+        ScriptedMessages messages;
+        {
+            MainModule module(lockDir.path());
+            QVERIFY(module.avvia(QDate(2024, 5, 15)));
+            frmMain *main = module.mainWindow();
+            activate(main);
+            hit(Qt::Key_F5);
+            QPointer<frm_io_Reg> editor = main->findChild<frm_io_Reg *>();
+            activate(editor);
+            hit(Qt::Key_Return);
+            typeText(u"cancell"_s);
+            hit(Qt::Key_Return);
+            hit(Qt::Key_Return);
+            typeText(u"100"_s);
+            hit(Qt::Key_Return);
+            typeText(u"Penne"_s);
+            hit(Qt::Key_Return);
+            hit(Qt::Key_Return);
+            typeText(u"cassa cont"_s);
+            hit(Qt::Key_Return);
+            typeText(u"100"_s);
+            hit(Qt::Key_Return);
+            hit(Qt::Key_Return);
+
+            messages.choices = {MessageService::Answer::Yes};
+            QTimer::singleShot(0, main, &QWidget::close);
+            QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+            QVERIFY(!editor || !editor->isVisible());
+            QCOMPARE(messages.shown.count(
+                         u"La registrazione non è stata salvata. Salvarla prima di uscire?"_s),
+                     1);
+        }
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 2);
+        MainModule second(lockDir.path());
+        QVERIFY(second.avvia(QDate(2024, 5, 15)));
     }
 };
 

@@ -27,6 +27,12 @@ bool ScriptedMessages::ask(QWidget *, const QString &text, Icon, bool defaultYes
     return !answers.isEmpty() && answers.takeFirst();
 }
 
+MessageService::Answer ScriptedMessages::askYesNoCancel(QWidget *, const QString &text)
+{
+    shown.append(text);
+    return choices.isEmpty() ? Answer::Cancel : choices.takeFirst();
+}
+
 QString ScriptedMessages::chooseFolder(QWidget *, const QString &title, const QString &)
 {
     shown.append(title);

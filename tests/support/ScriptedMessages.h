@@ -15,6 +15,7 @@ public:
     QStringList shown;          // every message and question, in order
     QList<bool> answers;        // replies to questions, first first
     QList<bool> defaultAnswers; // the default button of every question asked: true for Yes
+    QList<Answer> choices;      // replies to Sì/No/Annulla questions; a missing one cancels
     QStringList folders;        // replies to folder choices, first first
     QStringList files;          // replies to file choices, first first
     QStringList titles;         // the title of every message, empty for the program's name
@@ -26,6 +27,7 @@ public:
 
     void inform(QWidget *parent, const QString &text, Icon icon, const QString &title) override;
     bool ask(QWidget *parent, const QString &text, Icon icon, bool defaultYes) override;
+    Answer askYesNoCancel(QWidget *parent, const QString &text) override;
     QString chooseFolder(QWidget *parent, const QString &title, const QString &start) override;
     QString chooseFile(QWidget *parent, const QString &title, const QString &filter,
                        const QString &start) override;
