@@ -19,16 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A refusal of the program's own is a warning; the engine's text keeps the failure form.
-void showProblem(QWidget *parent, const QString &whatFailed, const QString &error)
-{
-    MessageService &messages = MessageService::instance();
-    if (isEngineText(error))
-        messages.inform(parent, failureMessage(whatFailed, error), MessageService::Icon::Critical);
-    else
-        messages.inform(parent, error, MessageService::Icon::Warning);
-}
-
 QString operationCaption(const QString &operation)
 {
     static const QMap<QString, QString> captions{
@@ -113,7 +103,7 @@ void saveBackupCopy(QWidget *parent, const Archive &archive)
         return;
     QString error;
     if (!saveArchiveCopy(archive, target, &error)) {
-        showProblem(parent, u"Copia di sicurezza non eseguita."_s, error);
+        informFailure(parent, u"Copia di sicurezza non eseguita."_s, error);
         return;
     }
     messages.inform(parent,
@@ -136,7 +126,7 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
     QString replaced;
     QString error;
     if (!restoreArchive(archive, chosen, &replaced, &error)) {
-        showProblem(parent, u"Ripristino non eseguito, archivio invariato."_s, error);
+        informFailure(parent, u"Ripristino non eseguito, archivio invariato."_s, error);
         return false;
     }
     messages.inform(parent,

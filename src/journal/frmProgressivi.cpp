@@ -53,11 +53,8 @@ void frmProgressivi::procedi()
     });
     // A failed run changed nothing; the user reads why and closes with "Annulla".
     connect(ricalcolo, &clsRicalcolo::failed, this, [this](const QString &error) {
-        MessageService::instance().inform(
-            this,
-            failureMessage(u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
-                           error),
-            MessageService::Icon::Critical);
+        informFailure(this, u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
+                      error);
     });
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     ricalcolo->esegui(clsRicalcolo::Corrente);

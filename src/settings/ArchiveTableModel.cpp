@@ -154,11 +154,11 @@ bool ArchiveTableModel::writeRow(int row)
     QVariantList values = storedValues(row);
     QString error;
     if (!backedUp(&error)) {
-        emit refused(error);
+        emit writeFailed(error);
         return false;
     }
     if (!writeArchiveRow(m_archive, m_table, value(row, keyColumn()).toList(), &values, &error)) {
-        emit refused(failureMessage(u"La riga non è stata scritta nella tabella."_s, error));
+        emit writeFailed(error);
         return false;
     }
     m_storing = true;

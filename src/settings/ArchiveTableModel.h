@@ -22,8 +22,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 signals:
-    // The archive or a conversion refused a value or a row; text says why.
+    // A conversion refused a typed value; text says why.
     void refused(const QString &text);
+    // A row was not written: a rule's refusal or the database's failure in error.
+    void writeFailed(const QString &error);
 
 private:
     bool convert(int column, QVariant &value);

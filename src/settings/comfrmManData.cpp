@@ -50,7 +50,10 @@ comfrmManData::comfrmManData(const Archive &archive, QWidget *parent)
     m_picBottom->setFrameShape(QFrame::StyledPanel);
 
     connect(m_model, &ArchiveTableModel::refused, this, [this](const QString &text) {
-        MessageService::instance().inform(this, text, MessageService::Icon::Critical);
+        MessageService::instance().inform(this, text, MessageService::Icon::Warning);
+    });
+    connect(m_model, &ArchiveTableModel::writeFailed, this, [this](const QString &error) {
+        informFailure(this, u"La riga non è stata scritta nella tabella."_s, error);
     });
     connect(m_gexTable->support(), &GridViewSupport::enterPressed, m_model,
             &ArchiveTableModel::commitPending);
@@ -129,9 +132,7 @@ void comfrmManData::eliminaRiga()
         return;
     QString error;
     if (!m_model->deleteArchiveRow(row, &error))
-        MessageService::instance().inform(
-            this, failureMessage(u"La riga non è stata eliminata."_s, error),
-            MessageService::Icon::Critical);
+        informFailure(this, u"La riga non è stata eliminata."_s, error);
 }
 
 void comfrmManData::startTyping(const QString &text)

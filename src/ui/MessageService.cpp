@@ -1,5 +1,7 @@
 #include "ui/MessageService.h"
 
+#include "data/EngineErrors.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -106,4 +108,13 @@ bool DialogMessageService::setUpPrinter(QWidget *parent, QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
+}
+
+void informFailure(QWidget *parent, const QString &whatFailed, const QString &error)
+{
+    MessageService &messages = MessageService::instance();
+    if (isEngineText(error))
+        messages.inform(parent, failureMessage(whatFailed, error), MessageService::Icon::Critical);
+    else
+        messages.inform(parent, error, MessageService::Icon::Warning);
 }

@@ -42,6 +42,11 @@ public:
     static void install(MessageService *service);
 };
 
+// A failed operation told to the user: a refusal by a rule of the program as a warning in its own
+// words, a failure of the database as an error saying what failed, what to do and the engine's
+// text.
+void informFailure(QWidget *parent, const QString &whatFailed, const QString &error);
+
 // The service that shows real message boxes and dialogs.
 class DialogMessageService : public MessageService {
 public:

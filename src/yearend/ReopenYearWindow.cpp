@@ -16,17 +16,6 @@ QString shownYear(const QDate &start, const QDate &end)
     return u"dal %1 al %2"_s.arg(start.toString(u"dd/MM/yyyy"_s), end.toString(u"dd/MM/yyyy"_s));
 }
 
-void showFailure(QWidget *parent, const QString &error)
-{
-    MessageService &messages = MessageService::instance();
-    if (isEngineText(error))
-        messages.inform(parent,
-                        failureMessage(u"Riapertura non eseguita, archivio invariato."_s, error),
-                        MessageService::Icon::Critical);
-    else
-        messages.inform(parent, error, MessageService::Icon::Warning);
-}
-
 } // namespace
 
 bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
@@ -38,7 +27,8 @@ bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
         const QString refusal =
             connection.opened(&error) ? reopenRefusal(connection, years, &error) : QString();
         if (!refusal.isEmpty() || !error.isEmpty()) {
-            showFailure(parent, refusal.isEmpty() ? error : refusal);
+            informFailure(parent, u"Impossibile leggere l'esercizio precedente."_s,
+                          refusal.isEmpty() ? error : refusal);
             return false;
         }
     }
@@ -54,7 +44,7 @@ bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
         return false;
     QString backup;
     if (!reopenYear(environment.archive(), years, &backup, &error)) {
-        showFailure(parent, error);
+        informFailure(parent, u"Riapertura non eseguita, archivio invariato."_s, error);
         return false;
     }
     messages.inform(

@@ -207,11 +207,9 @@ void frm_newEse::procedi()
     const bool done = runYearEnd(m_archive, chosen, m_years, m_result, &error).has_value();
     QGuiApplication::restoreOverrideCursor();
     if (!done) {
-        messages.inform(
-            this,
-            u"La procedura non è stata eseguita: nessuna registrazione è stata scritta.\n"_s +
-                error,
-            MessageService::Icon::Critical);
+        informFailure(
+            this, u"La procedura non è stata eseguita: nessuna registrazione è stata scritta."_s,
+            error);
         return;
     }
     messages.inform(this, u"Procedura terminata con successo.."_s);

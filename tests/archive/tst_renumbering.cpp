@@ -126,14 +126,14 @@ private slots:
         const qint64 orphan = entry(a, QDate(2022, 1, 1), 1);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
-               u"BEGIN SELECT RAISE(ABORT, 'numero bloccato'); END"_s.arg(blocked));
+               u"BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"_s.arg(blocked));
         clsRicalcolo ricalcolo(a, Start, End);
         QSignalSpy done(&ricalcolo, &clsRicalcolo::done);
         QSignalSpy failed(&ricalcolo, &clsRicalcolo::failed);
         QVERIFY(!ricalcolo.esegui(clsRicalcolo::Corrente));
         QCOMPARE(done.count(), 0);
         QCOMPARE(failed.count(), 1);
-        QVERIFY(failed.first().first().toString().contains(u"numero bloccato"_s));
+        QVERIFY(failed.first().first().toString().contains(u"disk is full"_s));
         QCOMPARE(numbers(a), (QVariantList{7, 8, 1}));
     }
 
@@ -158,7 +158,7 @@ private slots:
         chart(a);
         const qint64 id = entry(a, QDate(2024, 4, 1), 3);
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
-               u"BEGIN SELECT RAISE(ABORT, 'numero bloccato'); END"_s.arg(id));
+               u"BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"_s.arg(id));
         ScriptedMessages messages;
         frmProgressivi window(a, Start, End);
         window.show();
@@ -167,9 +167,8 @@ private slots:
         QVERIFY(window.isVisible());
         QVERIFY(!procedi->isEnabled());
         QCOMPARE(messages.shown.size(), 1);
-        QVERIFY(messages.shown.first().contains(u"numero bloccato"_s));
         QVERIFY(messages.shown.first().startsWith(
-            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. Riprovare"_s));
+            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. Il disco"_s));
     }
 
     void offersRenumberingOnlyWhenNeeded()
