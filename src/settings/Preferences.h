@@ -19,6 +19,8 @@ QString organisationKey(int position);
 struct Preferences {
     QStringList captions;
     QStringList organisation;
+
+    bool operator==(const Preferences &) const = default;
 };
 
 // Reads the archive: each caption with its initial text as default; the organisation fields only

@@ -1,5 +1,6 @@
 #include "settings/frmPreferenze.h"
 
+#include "data/Backup.h"
 #include "data/EngineErrors.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
@@ -8,7 +9,9 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -38,6 +41,7 @@ frmPreferenze::frmPreferenze(const Archive &archive, QWidget *parent)
     m_tabs = new QTabWidget(this);
     m_tabs->addTab(buildCaptionsTab(), u"Descrizioni Contabilità"_s);
     m_tabs->addTab(buildOrganisationTab(), u"Dati anagrafici Organizzazione"_s);
+    m_tabs->addTab(buildBackupTab(), u"Copie di sicurezza"_s);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *cmdChiudi = buttons->addButton(u"Chiudi"_s, QDialogButtonBox::AcceptRole);
@@ -82,6 +86,23 @@ QWidget *frmPreferenze::buildOrganisationTab()
     return page;
 }
 
+QWidget *frmPreferenze::buildBackupTab()
+{
+    auto *page = new QWidget(this);
+    auto *form = new QFormLayout(page);
+    m_keptBackups = new QSpinBox(page);
+    m_keptBackups->setObjectName(u"spnCopie"_s);
+    m_keptBackups->setRange(1, 999);
+    form->addRow(u"Copie da conservare:"_s, m_keptBackups);
+    form->addRow(noteLabel(u"Prima della chiusura dell'esercizio, della stampa definitiva, del "
+                           u"ricalcolo dei progressivi e di ogni altra operazione che modifica "
+                           u"molte registrazioni, il programma copia l'archivio nella sua "
+                           u"cartella \"backup\"; le copie più vecchie oltre questo numero sono "
+                           u"eliminate."_s,
+                           page));
+    return page;
+}
+
 void frmPreferenze::Apri(QWidget *owner, const Archive &archive)
 {
     frmPreferenze window(archive, owner);
@@ -104,6 +125,9 @@ bool frmPreferenze::carica(QString *error)
         m_captions[i]->setText(loaded.captions.value(i));
     for (int i = 0; i < m_organisation.size(); ++i)
         m_organisation[i]->setText(loaded.organisation.value(i));
+    m_keptBackups->setValue(keptBackups());
+    m_loaded = values();
+    m_loadedKeptBackups = m_keptBackups->value();
     return true;
 }
 
@@ -117,7 +141,12 @@ Preferences frmPreferenze::values() const
     return current;
 }
 
-void frmPreferenze::chiudi()
+bool frmPreferenze::hasChanges() const
+{
+    return !(values() == m_loaded) || m_keptBackups->value() != m_loadedKeptBackups;
+}
+
+bool frmPreferenze::save()
 {
     const Preferences current = values();
     MessageService &messages = MessageService::instance();
@@ -128,13 +157,36 @@ void frmPreferenze::chiudi()
             problem == PreferencesProblem::MissingName ? m_organisation[0] : m_captions[0];
         m_tabs->setCurrentWidget(field->parentWidget());
         field->setFocus();
-        return;
+        return false;
     }
     QString error;
-    if (!savePreferences(m_archive, current, &error)) {
-        messages.inform(this, failureMessage(u"Le preferenze non sono state salvate."_s, error),
-                        MessageService::Icon::Critical);
-        return;
+    if (!savePreferences(m_archive, current, &error) ||
+        !setKeptBackups(m_keptBackups->value(), &error)) {
+        informFailure(this, u"Le preferenze non sono state salvate."_s, error);
+        return false;
     }
-    accept();
+    return true;
+}
+
+void frmPreferenze::chiudi()
+{
+    if (save())
+        accept();
+}
+
+void frmPreferenze::reject()
+{
+    if (hasChanges()) {
+        switch (MessageService::instance().askYesNoCancel(
+            this, u"Salvare le modifiche alle preferenze?"_s)) {
+        case MessageService::Answer::Cancel:
+            return;
+        case MessageService::Answer::Yes:
+            chiudi();
+            return;
+        case MessageService::Answer::No:
+            break;
+        }
+    }
+    QDialog::reject();
 }

@@ -5,10 +5,12 @@
 #include <QDialog>
 
 class QLineEdit;
+class QSpinBox;
 class QTabWidget;
 
 // The preferences window: the captions of the accounting sections and the organisation data,
-// saved in the archive by "Chiudi". Closing from the title bar saves nothing.
+// saved in the archive, and how many backups to keep, saved for the user, by "Chiudi". Leaving
+// it otherwise (Esc, the title bar) with something changed asks whether to save.
 class frmPreferenze : public QDialog {
     Q_OBJECT
 
@@ -21,14 +23,22 @@ public:
 
     bool carica(QString *error = nullptr);
     Preferences values() const;
+    bool hasChanges() const;
+
+    void reject() override;
 
 private:
     QWidget *buildCaptionsTab();
     QWidget *buildOrganisationTab();
+    QWidget *buildBackupTab();
+    bool save();
     void chiudi();
 
     Archive m_archive;
     QTabWidget *m_tabs = nullptr;
     QList<QLineEdit *> m_captions;
     QList<QLineEdit *> m_organisation;
+    QSpinBox *m_keptBackups = nullptr;
+    Preferences m_loaded;
+    int m_loadedKeptBackups = 0;
 };

@@ -147,6 +147,42 @@ private slots:
         QCOMPARE(again.values().organisation.at(0), u"Circolo Aurora"_s);
     }
 
+    // Esc with typed organisation data asks; Annulla keeps the window, No leaves without saving,
+    // Sì saves.
+    void escInPreferencesAsksBeforeDroppingWhatWasTyped()
+    {
+        TestArchive archive;
+        ScriptedMessages messages;
+        frmPreferenze window(archive);
+        QVERIFY(window.carica());
+        window.show();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QVERIFY(messages.shown.isEmpty());
+
+        const auto typeName = [&](const QString &name) {
+            window.show();
+            QLineEdit *field = window.findChild<QLineEdit *>(u"txt_ana01"_s);
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, name);
+            QTest::keyClick(field, Qt::Key_Escape);
+        };
+        messages.choices = {MessageService::Answer::Cancel};
+        typeName(u"Circolo Aurora"_s);
+        QVERIFY(window.isVisible());
+        messages.choices = {MessageService::Answer::No};
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(readText(archive, u"ana01"_s), u"<manca>"_s);
+
+        messages.choices = {MessageService::Answer::Yes};
+        typeName(u"Circolo Borea"_s);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(readText(archive, u"ana01"_s), u"Circolo Borea"_s);
+        QCOMPARE(messages.shown.count(u"Salvare le modifiche alle preferenze?"_s), 3);
+    }
+
     void everyHelpContextHasItsTopicAndEveryLinkLeadsToAPage()
     {
         const int contexts[] = {7,  11, 14, 16, 17, 18, 22, 23, 24,
