@@ -55,6 +55,7 @@ BackupChooser::BackupChooser(const QList<ArchiveBackup> &backups, QWidget *paren
              italian.formattedDataSize(backup.size, 1, QLocale::DataSizeTraditionalFormat)});
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
+    m_list->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     if (!m_backups.isEmpty())
         m_list->setCurrentItem(m_list->topLevelItem(0));

@@ -55,7 +55,7 @@ frmPreferenze::frmPreferenze(const Archive &archive, QWidget *parent)
     layout->addWidget(buttons);
 
     enterMovesToNextField(this);
-    resize(480, sizeHint().height());
+    resize(580, sizeHint().height());
 }
 
 QWidget *frmPreferenze::buildCaptionsTab()
