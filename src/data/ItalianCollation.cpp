@@ -86,3 +86,27 @@ bool registerItalianCollation(const QSqlDatabase &database)
     return connection && sqlite3_create_collation(connection, "ITALIANO", SQLITE_UTF8, nullptr,
                                                   compareUtf8) == SQLITE_OK;
 }
+
+QString foldedForMatching(const QString &text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            folded.append(c);
+    }
+    return folded.toCaseFolded();
+}
+
+bool containsIgnoringAccents(const QString &text, const QString &wanted,
+                             const QString &foldedWanted)
+{
+    if (text.contains(wanted, Qt::CaseInsensitive) ||
+        text.contains(foldedWanted, Qt::CaseInsensitive))
+        return true;
+    // Folding is slow: only a text with letters outside ASCII can match only once folded.
+    const bool plain =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    return !plain && foldedForMatching(text).contains(foldedWanted);
+}

@@ -10,6 +10,14 @@
 // Negative, zero or positive as a sorts before, with or after b.
 int compareItalian(QStringView a, QStringView b);
 
+// Text folded for matching: without accents and case ("Attività" and "ATTIVITA" fold alike).
+QString foldedForMatching(const QString &text);
+
+// Whether text contains wanted, ignoring case and accents; foldedWanted is
+// foldedForMatching(wanted), passed in so that it is folded once for many texts.
+bool containsIgnoringAccents(const QString &text, const QString &wanted,
+                             const QString &foldedWanted);
+
 // Registers the collation on an open SQLite connection, as ITALIANO (ORDER BY descrizione COLLATE
 // ITALIANO); false when the driver gives no handle.
 bool registerItalianCollation(const QSqlDatabase &database);

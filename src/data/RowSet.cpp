@@ -1,6 +1,7 @@
 #include "data/RowSet.h"
 
 #include "data/Database.h"
+#include "data/ItalianCollation.h"
 
 #include <QHash>
 #include <QSet>
@@ -85,16 +86,17 @@ QList<int> RowSet::matching(const QList<int> &columns, const QString &text) cons
             rows.append(r);
         return rows;
     }
+    const QString folded = foldedForMatching(text);
     // Shared texts repeat many times: each distinct one is tested once.
     QHash<const void *, bool> verdicts;
     auto contains = [&](const QVariant &cell) {
         if (cell.typeId() != QMetaType::QString)
-            return cell.isNull() ? false : cell.toString().contains(text, Qt::CaseInsensitive);
+            return cell.isNull() ? false : containsIgnoringAccents(cell.toString(), text, folded);
         const QString &s = *static_cast<const QString *>(cell.constData());
         const void *key = s.constData();
         auto it = verdicts.constFind(key);
         if (it == verdicts.cend())
-            it = verdicts.insert(key, s.contains(text, Qt::CaseInsensitive));
+            it = verdicts.insert(key, containsIgnoringAccents(s, text, folded));
         return *it;
     };
     for (int r = 0; r < n; ++r) {

@@ -32,8 +32,8 @@ public:
         return block[(size_t(row) & (BlockRows - 1)) * size_t(m_fields.size()) + size_t(column)];
     }
 
-    // The rows, in result order, where one of the columns contains the text, ignoring case;
-    // the text is plain (no wildcard). An empty text keeps every row.
+    // The rows, in result order, where one of the columns contains the text, ignoring case and
+    // accents; the text is plain (no wildcard). An empty text keeps every row.
     QList<int> matching(const QList<int> &columns, const QString &text) const;
 
 private:

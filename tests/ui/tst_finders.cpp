@@ -126,6 +126,21 @@ private slots:
             QTest::keyClick(grid, Qt::Key_Return);
         });
         QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), c.cancelleria);
+
+        // Accents and case are ignored as in the completion; the first Down lands on the first
+        // row, the next on the second.
+        whenShown([](QWidget *w) {
+            type(w, u"LIQUIDITA"_s);
+            QCOMPARE(listed(w), 1);
+            w->findChild<QLineEdit *>(u"txtFind"_s)->clear();
+            type(w, u"materiali"_s);
+            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Down);
+            QCOMPARE(grid->currentRow(), 0);
+            QVERIFY(grid->selectionModel()->isRowSelected(0, {}));
+            QTest::keyClick(grid, Qt::Key_Return);
+        });
+        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), c.carta);
     }
 
     void subAccountFinderKeys_data()

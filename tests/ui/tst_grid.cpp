@@ -10,6 +10,8 @@
 #include "ui/grid/ValueListCompleter.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFont>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -70,6 +72,33 @@ private slots:
         QFETCH(QList<int>, rows);
         const RowSet set = people();
         QCOMPARE(set.matching({1, 0}, text), rows);
+    }
+
+    void searchIgnoresAccentsEitherWay()
+    {
+        RowSet set;
+        set.reset({u"nome"_s}, {u"Servizi per le attività diverse"_s, u"Attivita varie"_s,
+                                u"Perdite su crediti"_s});
+        QCOMPARE(set.matching({0}, u"attivita"_s), (QList<int>{0, 1}));
+        QCOMPARE(set.matching({0}, u"ATTIVITÀ"_s), (QList<int>{0, 1}));
+    }
+
+    // As the user types the list highlights the match Enter takes; Down moves the highlight.
+    void completerHighlightsWhatEnterTakes()
+    {
+        QLineEdit editor;
+        editor.show();
+        ValueListCompleter completer(&editor, {{21, u"Servizi per le attività diverse"_s},
+                                               {22, u"Servizi per le attività di interesse"_s}});
+        QTest::keyClicks(&editor, u"servizi per le att"_s);
+        QVERIFY(completer.isListVisible());
+        QAbstractItemView *list = editor.findChild<QCompleter *>()->popup();
+        QVERIFY(list->selectionModel()->isSelected(list->model()->index(0, 0)));
+        QCOMPARE(completer.resolve(), QVariant(21));
+        QCOMPARE(editor.text(), u"servizi per le att"_s);
+        QTest::keyClick(list, Qt::Key_Down);
+        QVERIFY(list->selectionModel()->isSelected(list->model()->index(1, 0)));
+        QCOMPARE(completer.resolve(), QVariant(22));
     }
 
     void boundModelShowsColumnsStylesAndIcons()

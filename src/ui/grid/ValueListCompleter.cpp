@@ -5,19 +5,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStringListModel>
-
-QString foldedForMatching(const QString &text)
-{
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    QString folded;
-    folded.reserve(decomposed.size());
-    for (const QChar c : decomposed) {
-        if (c.category() != QChar::Mark_NonSpacing)
-            folded.append(c);
-    }
-    return folded.toCaseFolded();
-}
 
 QList<int> rankedMatches(const QStringList &foldedNames, const QString &typed)
 {
@@ -80,7 +69,14 @@ void ValueListCompleter::refresh(const QString &text)
         return;
     }
     m_completer->complete();
-    m_completer->popup()->setCurrentIndex({});
+    // The first match is highlighted, as Enter takes it; quietly, since the completer would
+    // otherwise put its text in the editor while the user is still typing.
+    QAbstractItemView *popup = m_completer->popup();
+    {
+        const QSignalBlocker quiet(popup->selectionModel());
+        popup->setCurrentIndex(m_listed->index(0));
+    }
+    popup->viewport()->update();
 }
 
 void ValueListCompleter::highlight(int match)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ItalianCollation.h"
+
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -10,15 +12,13 @@ class QCompleter;
 class QLineEdit;
 class QStringListModel;
 
-// Text folded for matching: without accents and case ("Attività" and "ATTIVITA" fold alike).
-QString foldedForMatching(const QString &text);
-
 // The positions of the names that contain the typed text, ignoring case and accents: those that
 // start with it first, each group in the names' own order. Nothing for blank text.
 QList<int> rankedMatches(const QStringList &foldedNames, const QString &typed);
 
 // Completes a cell editor from a value list (stored value, shown text): as the user types, a
-// list under the editor shows the names containing the text, those starting with it first.
+// list under the editor shows the names containing the text, those starting with it first, with
+// the first highlighted; Up and Down move the highlight.
 // Enter, Tab and the function keys typed in the list reach the editor, so the grid acts on them
 // as if the list were not open.
 class ValueListCompleter : public QObject {
