@@ -30,7 +30,8 @@ std::optional<Money> parseAmount(const QString &text)
 namespace {
 
 const QString AccountHint =
-    u"[F4] Cerca Sottoconti - [F5] Nuovo Sottoconto - [Canc] Svuota Cella."_s;
+    u"[F4] Cerca Sottoconti - [F5] Nuovo Sottoconto - [Canc] Svuota Cella - [Ctrl+Canc] Elimina "
+    u"riga."_s;
 
 bool isAccount(int column)
 {
@@ -516,10 +517,9 @@ void EntryRowGrid::ShowColumnHint()
         emit hint(u"Inserire l'Importo della riga."_s);
         break;
     case Descrizione:
-        emit hint(
-            m_model->isNewRowLine(current.row())
-                ? u"Descrizione della riga: per confermare l'intera riga premere di nuovo il tasto [INVIO]."_s
-                : u"Descrizione della riga."_s);
+        emit hint(m_model->isNewRowLine(current.row())
+                      ? u"Descrizione della riga: [INVIO] conferma l'intera riga."_s
+                      : u"Descrizione della riga."_s);
         break;
     default:
         break;
