@@ -491,6 +491,7 @@ void frmMain::interfaceUpdate()
                          formatter.format(m_environment.curDate(), u"dd/mm/yy") +
                          u" - Esercizio: "_s + m_environment.EsercizioString() + u" "_s);
     showView(m_curView);
+    emit interfaceUpdated();
 }
 
 QString frmMain::statusPanelText(int panel) const

@@ -87,6 +87,11 @@ public:
     // data whose user chose to stay).
     void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
 
+signals:
+    // The status bar and the current view were shown again after a change of the archive, the
+    // working date or the preferences.
+    void interfaceUpdated();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Closing the main window ends the program, with every window it opened.

@@ -98,4 +98,8 @@ void wireReportCommands(frmMain &main, cEnvironment &environment)
             host->window = reportWindow(main, environment, host->settings);
         host->window->Stampa();
     });
+    QObject::connect(&main, &frmMain::interfaceUpdated, &main, [host] {
+        if (host->window)
+            host->window->followWorkingDate();
+    });
 }

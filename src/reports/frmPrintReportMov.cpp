@@ -321,13 +321,35 @@ void frmPrintReportMov::Stampa()
         box->setChecked(false);
     fillFilterLists();
     m_optProva->setChecked(true);
-    m_dat1->setDate(m_environment.EseDate1());
-    m_dat2->setDate(m_environment.EseDate2());
+    setPeriod(m_environment.EseDate1(), m_environment.EseDate2());
     m_settings.output = ReportOutput::Print;
     selectReport(ReportCode::MovimentiVerticale);
     show();
     raise();
     activateWindow();
+}
+
+void frmPrintReportMov::setPeriod(const QDate &from, const QDate &to)
+{
+    m_dat1->setDate(from);
+    m_dat2->setDate(to);
+    m_setFrom = m_dat1->date();
+    m_setTo = m_dat2->date();
+}
+
+bool frmPrintReportMov::periodIsTheWindows() const
+{
+    return m_dat1->date() == m_setFrom && m_dat2->date() == m_setTo;
+}
+
+void frmPrintReportMov::followWorkingDate()
+{
+    if (!periodIsTheWindows())
+        return;
+    if (finalPrint())
+        finalPrintToggled();
+    else
+        setPeriod(m_environment.EseDate1(), m_environment.EseDate2());
 }
 
 int frmPrintReportMov::selectedCode() const
@@ -514,7 +536,7 @@ void frmPrintReportMov::finalPrintToggled()
     m_txtFoglio->setEnabled(!final);
     m_lblDefinitiva->clear();
     if (!final) {
-        m_dat1->setDate(m_environment.EseDate1());
+        setPeriod(m_environment.EseDate1(), m_dat2->date());
         m_txtFoglio->setText(u"1"_s);
         return;
     }
@@ -531,8 +553,8 @@ void frmPrintReportMov::finalPrintToggled()
         m_optProva->setChecked(true);
         return;
     }
-    m_dat1->setDate(start->dateFrom);
-    m_dat2->setDate(last->isValid() && *last >= start->dateFrom ? *last : m_environment.EseDate2());
+    setPeriod(start->dateFrom,
+              last->isValid() && *last >= start->dateFrom ? *last : m_environment.EseDate2());
     m_txtFoglio->setText(QString::number(start->firstSheet));
     m_lblDefinitiva->setText(
         start->continues ? u"Continua la stampa definitiva: dal %1, foglio %2, riga %3."_s.arg(

@@ -42,6 +42,9 @@ public:
     // Prepares the window for a new round of reports: the period of the current fiscal year, no
     // filter, the balance boxes cleared, report 1 selected.
     void Stampa();
+    // After a change of working date: a period the window set itself moves to the new fiscal
+    // year; one the user typed stays.
+    void followWorkingDate();
 
     // Gives a report code its layout and the export files it can be written to; a report
     // without a layout says it is not available yet.
@@ -62,6 +65,10 @@ public:
     void undoLastFinalPrint();
 
 private:
+    // Sets the period, remembering it as the window's own.
+    void setPeriod(const QDate &from, const QDate &to);
+    bool periodIsTheWindows() const;
+
     void fitLargestOptions();
     QWidget *buildReportList();
     QGroupBox *buildPeriodFrame();
@@ -98,6 +105,8 @@ private:
     QLabel *m_lblNotes = nullptr;
     QDateEdit *m_dat1 = nullptr;
     QDateEdit *m_dat2 = nullptr;
+    QDate m_setFrom; // the period as the window last set it
+    QDate m_setTo;
     QGroupBox *m_filterFrame = nullptr;
     QRadioButton *m_optConto[2] = {};
     QComboBox *m_cmbConti[3] = {};

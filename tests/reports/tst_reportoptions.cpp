@@ -264,6 +264,32 @@ private slots:
         QCOMPARE(child<QLineEdit>(window, u"txtFoglio"_s)->text(), u"1"_s);
     }
 
+    // The period follows the working date's fiscal year until the user types one of its own.
+    void periodFollowsTheWorkingDateUnlessTypedByHand()
+    {
+        Fixture f;
+        ReportSettings settings;
+        frmPrintReportMov window(f.environment, settings);
+        openActive(window);
+        auto *from = child<QDateEdit>(window, u"Dat1"_s);
+        auto *to = child<QDateEdit>(window, u"Dat2"_s);
+        f.environment.setCurDate(QDate(2025, 3, 1));
+        QVERIFY(f.environment.Update());
+        window.followWorkingDate();
+        QCOMPARE(from->date(), QDate(2025, 1, 1));
+        QCOMPARE(to->date(), QDate(2025, 12, 31));
+
+        focusOn(from);
+        from->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(from, u"15"_s);
+        QCOMPARE(from->date(), QDate(2025, 1, 15));
+        f.environment.setCurDate(QDate(2024, 5, 15));
+        QVERIFY(f.environment.Update());
+        window.followWorkingDate();
+        QCOMPARE(from->date(), QDate(2025, 1, 15));
+        QCOMPARE(to->date(), QDate(2025, 12, 31));
+    }
+
     void filterListsFollowEachOther()
     {
         Fixture f;
