@@ -153,16 +153,33 @@ SELECT m.conto,
  GROUP BY m.conto ORDER BY m.conto
 )"_s;
 
+// The same from the monthly totals, when they agree with the entries: fiscal years begin on the
+// first of a month, so their months are whole.
+const QString ClosingAgainstOpeningFromTotalsSql = uR"(
+SELECT k.conto,
+       SUM(CASE WHEN k.mese <= ? AND k.tipo <> -1 THEN k.dare - k.avere ELSE 0 END),
+       SUM(CASE WHEN k.mese >= ? AND k.tipo = 1 THEN k.dare - k.avere ELSE 0 END)
+  FROM saldi_mese k
+  JOIN sottoconti s ON s.id = k.conto
+  JOIN conti c ON c.id = s.idConto
+  JOIN mastri ma ON ma.id = c.idMastro
+ WHERE ma.tipo IN (1, 2) AND k.mese BETWEEN ? AND ?
+ GROUP BY k.conto ORDER BY k.conto
+)"_s;
+
 // The sub-accounts whose opening in next differs from their balance before year's closing. The
 // result opens on one sub-account less than its balance: one difference equal to minus the
 // result is that, not a mismatch.
 bool readOpeningMismatch(const Connection &connection, const FiscalYear &year,
-                         const FiscalYear &next, QList<qint64> *mismatch, QString *error)
+                         const FiscalYear &next, bool fromTotals, QList<qint64> *mismatch,
+                         QString *error)
 {
     QSqlQuery query = connection.query();
-    if (!runSql(query, ClosingAgainstOpeningSql,
-                {isoDate(year.end), isoDate(next.start), isoDate(year.start), isoDate(next.end)},
-                error))
+    const auto bound = [fromTotals](const QDate &date) {
+        return fromTotals ? date.toString(u"yyyy-MM"_s) : isoDate(date);
+    };
+    if (!runSql(query, fromTotals ? ClosingAgainstOpeningFromTotalsSql : ClosingAgainstOpeningSql,
+                {bound(year.end), bound(next.start), bound(year.start), bound(next.end)}, error))
         return false;
     qint64 result = 0;
     QList<std::pair<qint64, qint64>> differences;
@@ -194,8 +211,8 @@ std::optional<bool> holdsOpeningEntries(const Connection &connection, const Fisc
     return query.next();
 }
 
-bool readFiscalYear(const Connection &connection, const FiscalYear &year, FiscalYearCheck *check,
-                    QString *error)
+bool readFiscalYear(const Connection &connection, const FiscalYear &year, bool fromTotals,
+                    FiscalYearCheck *check, QString *error)
 {
     check->dal = year.start;
     check->al = year.end;
@@ -217,11 +234,14 @@ bool readFiscalYear(const Connection &connection, const FiscalYear &year, Fiscal
     const std::optional<bool> opened = holdsOpeningEntries(connection, next, error);
     if (!opened)
         return false;
-    return !*opened || readOpeningMismatch(connection, year, next, &check->openingMismatch, error);
+    return !*opened ||
+           readOpeningMismatch(connection, year, next, fromTotals, &check->openingMismatch, error);
 }
 
-// Every fiscal year from the one of the first entry to the one of the last.
-bool readFiscalYears(const Connection &connection, QList<FiscalYearCheck> *years, QString *error)
+// Every fiscal year from the one of the first entry to the one of the last; the balances come
+// from the monthly totals when they agree with the entries.
+bool readFiscalYears(const Connection &connection, bool fromTotals, QList<FiscalYearCheck> *years,
+                     QString *error)
 {
     const std::optional<int> startMonth = archiveStartMonth(connection.database(), error);
     if (!startMonth)
@@ -239,7 +259,7 @@ bool readFiscalYears(const Connection &connection, QList<FiscalYearCheck> *years
              fiscalYearContaining(dateFromIso(query.value(0).toString()), *startMonth);
          year.start <= last; year = fiscalYearContaining(year.end.addDays(1), *startMonth)) {
         FiscalYearCheck check;
-        if (!readFiscalYear(connection, year, &check, error))
+        if (!readFiscalYear(connection, year, fromTotals, &check, error))
             return false;
         years->append(check);
     }
@@ -373,7 +393,9 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
                  year, &check.withoutRows, error) ||
         !readInvalidValues(connection, &check.invalidValues, error) ||
         !readMonthlyTotalsDrift(connection, &check.monthlyTotals, error) ||
-        !readFiscalYears(connection, &check.fiscalYears, error))
+        !readFiscalYears(connection,
+                         hasMonthlyTotals(connection.database()) && check.monthlyTotals.isEmpty(),
+                         &check.fiscalYears, error))
         return std::nullopt;
     std::optional<QList<SchemaObject>> foreign = foreignSchemaObjects(connection.database(), error);
     if (!foreign)
