@@ -1,5 +1,7 @@
 #include "archive/NewArchive.h"
 
+#include "data/ItalianCollation.h"
+
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
 #include "data/Parametri.h"
@@ -92,28 +94,31 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
 
 } // namespace
 
-QString archiveNamePattern()
+QString archiveNameFrom(const QString &typed)
 {
-    return u"[0-9a-z]*"_s;
+    QString name;
+    for (const QChar c : foldedForMatching(typed)) {
+        if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
+            name.append(c);
+    }
+    return name;
 }
 
-QString archiveNameProblem(const QString &nome)
+QString archiveNameProblem(const QString &typed)
 {
-    if (nome.trimmed().isEmpty())
+    if (typed.trimmed().isEmpty())
         return u"Inserire un Nome per la Contabilità"_s;
-    if (nome.size() > ArchiveNameLength ||
-        !QRegularExpression(QRegularExpression::anchoredPattern(archiveNamePattern()))
-             .match(nome)
-             .hasMatch())
-        return u"Nome della Contabilità non valido: \"%1\" (al massimo %2 caratteri, solo cifre "
-               u"e lettere minuscole)."_s.arg(nome)
+    const QString name = archiveNameFrom(typed);
+    if (name.isEmpty() || name.size() > ArchiveNameLength)
+        return u"Nome della Contabilità non valido: \"%1\" (la cartella prende le lettere e le "
+               u"cifre del nome, che devono essere da 1 a %2)."_s.arg(typed)
                    .arg(ArchiveNameLength);
     return {};
 }
 
-QString archiveFolderFor(const QString &baseFolder, const QString &nome)
+QString archiveFolderFor(const QString &baseFolder, const QString &typed)
 {
-    return QDir(baseFolder).filePath(u"tv3_"_s + nome);
+    return QDir(baseFolder).filePath(u"tv3_"_s + archiveNameFrom(typed));
 }
 
 QString existingFolderRefusal(const QString &folder)

@@ -10,20 +10,23 @@ class cEnvironment;
 // What the user chose for a new archive.
 struct NewArchiveRequest {
     QString baseFolder;
-    QString nome; // digits and lower-case letters, at most ArchiveNameLength
+    QString nome; // as typed; its folder takes archiveNameFrom(nome)
     ChartTemplate chart;
     int startMonth = 1;
     bool makeCurrent = true; // the new archive becomes the program's current one
 };
 
-// The longest archive name, and what it may hold: digits and lower-case letters.
+// The longest name of an archive's folder after "tv3_".
 constexpr int ArchiveNameLength = 16;
-QString archiveNamePattern();
-// The Italian message that refuses an archive name; empty when the name is fine.
-QString archiveNameProblem(const QString &nome);
+// The name of an archive's folder from the name typed: the letters, lower-cased and without
+// accents, and the digits of every word ("Amici del Parco" gives "amicidelparco").
+QString archiveNameFrom(const QString &typed);
+// The Italian message that refuses a typed name (no letter or digit, or too long a folder name);
+// empty when the name is fine.
+QString archiveNameProblem(const QString &typed);
 
-// The folder of a new archive: the base folder, then "tv3_" and the name.
-QString archiveFolderFor(const QString &baseFolder, const QString &nome);
+// The folder of a new archive: the base folder, then "tv3_" and the name's folder name.
+QString archiveFolderFor(const QString &baseFolder, const QString &typed);
 // The message that refuses a new archive folder that already exists; empty when it is free.
 QString existingFolderRefusal(const QString &folder);
 

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -77,9 +76,7 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
 
     m_txtNome = new QLineEdit(u"cont01"_s, this);
     m_txtNome->setObjectName(u"txtNome"_s);
-    m_txtNome->setMaxLength(ArchiveNameLength);
-    m_txtNome->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(archiveNamePattern()), m_txtNome));
+    m_txtNome->setMaxLength(60);
     m_txtNome->installEventFilter(this);
 
     m_txtContCartel = new QLineEdit(this);
@@ -112,7 +109,7 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
     form->addRow(
         QString(),
         noteLabel(
-            u"Il nome della Contabilità determina il nome della cartella nella quale sono contenuti tutti i dati relativi alla Contabilità che si sta creando (max 16 caratteri)."_s,
+            u"Il nome della Contabilità determina il nome della cartella nella quale sono contenuti tutti i dati relativi alla Contabilità che si sta creando: la cartella prende le lettere (minuscole, senza accenti) e le cifre di ogni parola, al massimo 16. Ad esempio \"Amici del Parco\" diventa tv3_amicidelparco."_s,
             this));
     form->addRow(u"Cartella della Contabilità"_s, m_txtContCartel);
     form->addRow(
@@ -216,8 +213,8 @@ void frmChoosePdC::create()
 {
     MessageService &messages = MessageService::instance();
     const QString nome = m_txtNome->text().trimmed();
-    if (nome.isEmpty()) {
-        messages.inform(this, u"Inserire un Nome per la Contabilità"_s);
+    if (const QString problem = archiveNameProblem(nome); !problem.isEmpty()) {
+        messages.inform(this, problem);
         m_txtNome->setFocus();
         return;
     }

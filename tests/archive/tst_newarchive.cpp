@@ -237,12 +237,13 @@ private slots:
         auto *archive = window.findChild<QLineEdit *>(u"txtContCartel"_s);
         QCOMPARE(nome->text(), u"cont01"_s);
         QCOMPARE(archive->text(), QDir::toNativeSeparators(folder->text() + u"/tv3_cont01"_s));
+        // The folder keeps the letters, lower-cased and plain, and the digits of every word.
         nome->clear();
-        QTest::keyClicks(nome, u"Ab c_d9"_s);
-        QCOMPARE(nome->text(), u"bcd9"_s);
-        QTest::keyClicks(nome, u"0123456789abcdef"_s);
-        QCOMPARE(nome->text().size(), 16);
-        QVERIFY(archive->text().endsWith(u"tv3_"_s + nome->text()));
+        QTest::keyClicks(nome, u"Amici del Parco"_s);
+        QCOMPARE(nome->text(), u"Amici del Parco"_s);
+        QVERIFY(archive->text().endsWith(u"tv3_amicidelparco"_s));
+        nome->setText(u"Società 2 ../x"_s);
+        QVERIFY(archive->text().endsWith(u"tv3_societa2x"_s));
         QCOMPARE(window.findChild<QComboBox *>(u"cmbData"_s)->currentText(), u"gennaio"_s);
         QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
     }
