@@ -144,7 +144,8 @@ void frmPrintReportPdC::run(ReportOutput output)
             error.clear();
     }
     if (document)
-        deliverReport(this, *document, output, documentsFolder());
+        deliverReport(this, *document, output, documentsFolder(),
+                      exportBaseName(u"Piano dei Conti"_s));
     else if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
 }

@@ -507,7 +507,8 @@ void frmPrintReportMov::run(ReportOutput output)
         document = found->second.layout(m_settings, progress, &error);
     }
     if (document)
-        deliverReport(this, *document, output, documentsFolder());
+        deliverReport(this, *document, output, documentsFolder(),
+                      exportBaseName(report->name, m_settings.dateFrom, m_settings.dateTo));
     else if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     m_settings.exporting = false;
@@ -604,11 +605,22 @@ void frmPrintReportMov::runFinalPrint(ReportOutput output)
         preview.exec();
         return;
     }
+    if (!messages.ask(this,
+                      u"Stampare in definitiva il libro giornale dal %1 al %2? Le registrazioni "
+                      u"stampate non potranno più essere modificate."_s.arg(
+                          shownDate(prepared->start.dateFrom), shownDate(prepared->dateTo)),
+                      MessageService::Icon::Question, false))
+        return;
     std::optional<FinalPrint> recorded;
     if (output == ReportOutput::Pdf) {
+        const QString proposed =
+            QDir(documentsFolder())
+                .filePath(exportBaseName(u"Giornale definitivo"_s, prepared->start.dateFrom,
+                                         prepared->dateTo) +
+                          u".pdf"_s);
         const QString path = messages.chooseSaveFile(
             this, u"Stampa definitiva in PDF"_s, exportFilter(PreviewDocument::Format::Pdf),
-            documentsFolder(), exportSuffix(PreviewDocument::Format::Pdf));
+            proposed, exportSuffix(PreviewDocument::Format::Pdf));
         if (path.isEmpty())
             return;
         recorded = writeFinalJournalPdf(m_environment.archive(), *prepared, pages.document(), path,

@@ -1,5 +1,8 @@
 #include "ui/ReportOutput.h"
 
+#include <QDir>
+#include <QRegularExpression>
+
 #include "data/OutputFile.h"
 #include "ui/MessageService.h"
 #include "ui/ReportPreview.h"
@@ -108,18 +111,31 @@ QString exportSuffix(PreviewDocument::Format format)
     return u"pdf"_s;
 }
 
-QString exportDocument(QWidget *parent, const PreviewDocument &document,
-                       PreviewDocument::Format format, const QString &startFolder)
+QString exportBaseName(const QString &report, const QDate &from, const QDate &to)
 {
-    const QString path = MessageService::instance().chooseSaveFile(
-        parent, u"Esporta"_s, exportFilter(format), startFolder, exportSuffix(format));
+    QString name = report;
+    if (from.isValid() && to.isValid())
+        name += u' ' + from.toString(Qt::ISODate) + u' ' + to.toString(Qt::ISODate);
+    static const QRegularExpression unfit(uR"([/\:*?"<>|])"_s);
+    return name.replace(unfit, u"-"_s);
+}
+
+QString exportDocument(QWidget *parent, const PreviewDocument &document,
+                       PreviewDocument::Format format, const QString &startFolder,
+                       const QString &baseName)
+{
+    MessageService &messages = MessageService::instance();
+    const QString proposed = QDir(startFolder).filePath(baseName + u'.' + exportSuffix(format));
+    const QString path = messages.chooseSaveFile(parent, u"Esporta"_s, exportFilter(format),
+                                                 proposed, exportSuffix(format));
     if (path.isEmpty())
         return {};
     QString error;
     if (!document.write(format, path, &error)) {
-        MessageService::instance().inform(parent, error, MessageService::Icon::Critical);
+        messages.inform(parent, error, MessageService::Icon::Critical);
         return {};
     }
+    messages.inform(parent, u"File scritto: %1"_s.arg(QDir::toNativeSeparators(path)));
     return path;
 }
 
@@ -142,7 +158,7 @@ std::optional<PreviewDocument::Format> exportFormatFor(ReportOutput output)
 }
 
 void deliverReport(QWidget *parent, const PreviewDocument &document, ReportOutput output,
-                   const QString &startFolder)
+                   const QString &startFolder, const QString &baseName)
 {
     if (output == ReportOutput::Preview) {
         ReportPreview preview(document, parent);
@@ -150,6 +166,6 @@ void deliverReport(QWidget *parent, const PreviewDocument &document, ReportOutpu
     } else if (output == ReportOutput::Print) {
         printDocument(parent, document);
     } else if (const std::optional<PreviewDocument::Format> format = exportFormatFor(output)) {
-        exportDocument(parent, document, *format, startFolder);
+        exportDocument(parent, document, *format, startFolder, baseName);
     }
 }

@@ -3,6 +3,7 @@
 #include "reports/engine/ReportExport.h"
 #include "ui/PreviewDocument.h"
 
+#include <QDate>
 #include <QString>
 
 #include <optional>
@@ -32,16 +33,23 @@ bool writePdf(const PreviewDocument &document, const QString &path, QString *err
 QString exportFilter(PreviewDocument::Format format);
 QString exportSuffix(PreviewDocument::Format format);
 
-// Asks for a file name in the save dialog, starting in startFolder, and writes the pages there.
-// A cancelled dialog writes nothing and says nothing; a failed write is shown as a message.
-// Returns the file written, empty when none.
+// The file name an export proposes: the report's name and its period ("Giornale contabile
+// 2026-01-01 2026-12-31"), without the characters a file name cannot hold; the name alone
+// without a period.
+QString exportBaseName(const QString &report, const QDate &from = {}, const QDate &to = {});
+
+// Asks for a file name in the save dialog, proposing baseName in startFolder with the format's
+// suffix, and writes the pages there, then says which file it wrote. A cancelled dialog writes
+// nothing and says nothing; a failed write is shown as a message. Returns the file written,
+// empty when none.
 QString exportDocument(QWidget *parent, const PreviewDocument &document,
-                       PreviewDocument::Format format, const QString &startFolder);
+                       PreviewDocument::Format format, const QString &startFolder,
+                       const QString &baseName);
 
 // The file format of an export output; nothing for the printer and the preview.
 std::optional<PreviewDocument::Format> exportFormatFor(ReportOutput output);
 
 // Sends the pages where output says: the printer dialog, a modal preview owned by parent, or
-// an export file chosen in the save dialog that starts in startFolder.
+// an export file chosen in the save dialog that proposes baseName in startFolder.
 void deliverReport(QWidget *parent, const PreviewDocument &document, ReportOutput output,
-                   const QString &startFolder);
+                   const QString &startFolder, const QString &baseName);

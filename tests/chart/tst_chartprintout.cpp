@@ -297,7 +297,7 @@ private slots:
         child<QAction>(*window, u"expExcel"_s)->trigger();
         QCOMPARE(messages.saveFilters.constLast(), u"Microsoft Excel (*.xlsx)"_s);
         QCOMPARE(messages.saveStarts.constLast(),
-                 QDir(f.archive.folder()).filePath(u"documenti"_s));
+                 QDir(f.archive.folder()).filePath(u"documenti/Piano dei Conti.xlsx"_s));
         QVERIFY(documentsIn(f.archive).isEmpty());
         QCOMPARE(messages.shown.size(), shown + 1); // the save dialog's title only
 

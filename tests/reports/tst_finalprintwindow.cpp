@@ -113,11 +113,18 @@ private slots:
         window.selectReport(ReportCode::GiornaleContabile);
         QVERIFY(!from->isEnabled());
 
-        // January to March in PDF.
+        // January to March in PDF, after a question whose default is No: No records nothing.
         typeMonthAndDay(to, u"03"_s, u"31"_s);
         QCOMPARE(to->date(), QDate(2024, 3, 31));
         QTemporaryDir folder;
         messages.files = {folder.filePath(u"q1.pdf"_s)};
+        window.run(ReportOutput::Pdf);
+        QCOMPARE(messages.shown.constLast(),
+                 u"Stampare in definitiva il libro giornale dal 01/01/2024 al 31/03/2024? Le "
+                 u"registrazioni stampate non potranno più essere modificate."_s);
+        QCOMPARE(messages.defaultAnswers.constLast(), false);
+        QVERIFY(book.prints().isEmpty());
+        messages.answers = {true};
         window.run(ReportOutput::Pdf);
         QCOMPARE(messages.shown.constLast(),
                  u"Stampa definitiva registrata: dal 01/01/2024 al 31/03/2024, fogli 1-1."_s);
@@ -142,13 +149,13 @@ private slots:
 
         // April to June on the printer: a print the user says failed records nothing.
         messages.printFiles = {folder.filePath(u"spoiled.pdf"_s)};
-        messages.answers = {false};
+        messages.answers = {true, false};
         window.run(ReportOutput::Print);
         QCOMPARE(messages.shown.constLast(), u"La stampa è riuscita?"_s);
         QCOMPARE(messages.defaultAnswers.constLast(), false);
         QCOMPARE(book.prints().size(), 1);
         messages.printFiles = {folder.filePath(u"q2.pdf"_s)};
-        messages.answers = {true};
+        messages.answers = {true, true};
         window.run(ReportOutput::Print);
         const QList<FinalPrint> prints = book.prints();
         QCOMPARE(prints.size(), 2);

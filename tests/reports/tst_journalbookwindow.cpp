@@ -115,7 +115,9 @@ private slots:
         const QString exported = QDir(archive.folder()).filePath(u"documenti/giornale.pdf"_s);
         messages.files = {exported};
         window->findChild<QAction *>(u"expPdf"_s)->trigger();
-        QCOMPARE(messages.saveStarts.constLast(), QDir(archive.folder()).filePath(u"documenti"_s));
+        QCOMPARE(messages.saveStarts.constLast(),
+                 QDir(archive.folder())
+                     .filePath(u"documenti/Giornale contabile 2023-07-01 2024-06-30.pdf"_s));
 
         const QStringList pages = pdfPageTexts(exported);
         QCOMPARE(pages.size(), previewPages);

@@ -460,7 +460,8 @@ private slots:
         QVERIFY(!recorder.runs.constLast().exporting); // a PDF keeps the preview's headings
         QCOMPARE(messages.shown.size(), shown + 1);    // the save dialog's title only
         QCOMPARE(messages.saveStarts.constLast(),
-                 QDir(f.archive.folder()).filePath(u"documenti"_s));
+                 QDir(f.archive.folder())
+                     .filePath(u"documenti/Giornale contabile 2024-01-01 2024-12-31.pdf"_s));
         QVERIFY(QDir(QDir(f.archive.folder()).filePath(u"documenti"_s)).isEmpty());
         QVERIFY(window.isVisible());
         QVERIFY(!settings.exporting);

@@ -139,18 +139,24 @@ private slots:
         NumberedPages pages(3);
         const QString target = folder.filePath(u"giornale.pdf"_s);
 
-        QVERIFY(
-            exportDocument(nullptr, pages, PreviewDocument::Format::Pdf, folder.path()).isEmpty());
+        QVERIFY(exportDocument(nullptr, pages, PreviewDocument::Format::Pdf, folder.path(),
+                               u"Giornale"_s)
+                    .isEmpty());
         QVERIFY(QDir(folder.path()).isEmpty());
         QCOMPARE(messages.shown, QStringList{u"Esporta"_s});
-        QCOMPARE(messages.saveStarts, QStringList{folder.path()});
+        QCOMPARE(messages.saveStarts, QStringList{folder.filePath(u"Giornale.pdf"_s)});
 
         messages.files = {target};
-        QCOMPARE(exportDocument(nullptr, pages, PreviewDocument::Format::Pdf, folder.path()),
+        QCOMPARE(exportDocument(nullptr, pages, PreviewDocument::Format::Pdf, folder.path(),
+                                u"Giornale"_s),
                  target);
         QCOMPARE(pdfPageTexts(target),
                  (QStringList{u"Pagina 1 di 3"_s, u"Pagina 2 di 3"_s, u"Pagina 3 di 3"_s}));
         QCOMPARE(messages.saveFilters.constLast(), u"Acrobat Reader (*.pdf)"_s);
+        QCOMPARE(messages.shown.constLast(), u"File scritto: "_s + target);
+        QCOMPARE(exportBaseName(u"Giornale contabile"_s, QDate(2026, 1, 1), QDate(2026, 12, 31)),
+                 u"Giornale contabile 2026-01-01 2026-12-31"_s);
+        QCOMPARE(exportBaseName(u"Conti d'ordine / terzi"_s), u"Conti d'ordine - terzi"_s);
     }
 
     void exportToAFormatTheReportLacksSaysSoAndWritesNothing()
@@ -160,7 +166,8 @@ private slots:
         NumberedPages pages(1);
         const QString target = folder.filePath(u"foglio.xlsx"_s);
         messages.files = {target};
-        QVERIFY(exportDocument(nullptr, pages, PreviewDocument::Format::Excel, folder.path())
+        QVERIFY(exportDocument(nullptr, pages, PreviewDocument::Format::Excel, folder.path(),
+                               u"Foglio"_s)
                     .isEmpty());
         QCOMPARE(messages.saveFilters, QStringList{u"Microsoft Excel (*.xlsx)"_s});
         QVERIFY(!QFile::exists(target));
