@@ -3,10 +3,12 @@
 #include "data/Database.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
+#include "ui/ReportOutput.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,9 +105,15 @@ void frmBilancio::chooseTemplate()
 void frmBilancio::genera()
 {
     const SaveChoice choice = saveChoiceFor(m_templatePath);
+    // The template's name and the year, as the other exports name their files.
+    const QString proposed =
+        QDir(m_archiveFolder)
+            .filePath(u"documenti/"_s +
+                      exportBaseName(QFileInfo(m_templatePath).completeBaseName(),
+                                     m_years.current.start, m_years.current.end) +
+                      u'.' + choice.suffix);
     const QString out = MessageService::instance().chooseSaveFile(
-        this, u"Salva il File generato"_s, choice.filter,
-        QDir(m_archiveFolder).filePath(u"documenti"_s), choice.suffix);
+        this, u"Salva il File generato"_s, choice.filter, proposed, choice.suffix);
     if (out.isEmpty())
         return;
     m_cmdOK->setEnabled(false);
@@ -120,7 +128,8 @@ void frmBilancio::genera()
         finish(u"Procedura interrotta.\n"_s + error, MessageService::Icon::Critical);
         return;
     }
-    finish(u"File generato con successo."_s, MessageService::Icon::Information);
+    finish(u"File generato con successo: %1"_s.arg(QDir::toNativeSeparators(out)),
+           MessageService::Icon::Information);
 }
 
 void frmBilancio::finish(const QString &message, MessageService::Icon icon)

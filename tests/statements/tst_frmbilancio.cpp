@@ -94,10 +94,11 @@ private slots:
         QTest::mouseClick(genera, Qt::LeftButton);
         QCOMPARE(messages.shown,
                  QStringList({u"Apri il file Modello"_s, u"Salva il File generato"_s,
-                              u"File generato con successo."_s}));
+                              u"File generato con successo: "_s + out}));
         QCOMPARE(messages.fileDialogs,
                  QStringList({a.folder() + u"/modelli | Modello Excel (*.xltx *.xlsx)"_s,
-                              a.folder() + u"/documenti | File Excel (*.xlsx) | xlsx"_s}));
+                              a.folder() + u"/documenti/bilancio3settore 2024-01-01 "
+                                           u"2024-12-31.xlsx | File Excel (*.xlsx) | xlsx"_s}));
         QCOMPARE(window.statusText(), u"Processo terminato."_s);
         QCOMPARE(window.result(), int(QDialog::Accepted));
         const QByteArray cash = cellOfPlaceholder(model, u"{{C170030}}"_s);
