@@ -2,6 +2,7 @@
 
 #include "archive/NewArchive.h"
 #include "data/EngineErrors.h"
+#include "data/ProgramFiles.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -157,7 +158,7 @@ frmChoosePdC::frmChoosePdC(const QString &programFolder, const QList<ChartTempla
 bool frmChoosePdC::Apri(QWidget *parent)
 {
     QString error;
-    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString programFolder = programDataFolder();
     const QList<ChartTemplate> charts =
         loadChartTemplates(QDir(programFolder).filePath(u"pdc.gen"_s), &error);
     if (charts.isEmpty()) {

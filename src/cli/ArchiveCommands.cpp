@@ -9,6 +9,7 @@
 #include "data/FinalPrints.h"
 #include "data/InstanceLock.h"
 #include "data/PatternFormatter.h"
+#include "data/ProgramFiles.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
 #include "data/cEnvironment.h"
@@ -28,16 +29,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString programFolder()
-{
-    return QCoreApplication::applicationDirPath();
-}
-
 std::optional<QList<ChartTemplate>> offeredCharts()
 {
     QString error;
     const QList<ChartTemplate> charts =
-        loadChartTemplates(QDir(programFolder()).filePath(u"pdc.gen"_s), &error);
+        loadChartTemplates(QDir(programDataFolder()).filePath(u"pdc.gen"_s), &error);
     if (charts.isEmpty()) {
         reportFailure(u"Impossibile leggere i Piani dei Conti disponibili."_s, error);
         return std::nullopt;
@@ -131,7 +127,7 @@ int createArchiveCommand(const QCommandLineParser &parser)
     if (!lock.tryLock())
         return reportLocked();
     QString error;
-    if (!createArchive(*request, programFolder(), &error))
+    if (!createArchive(*request, programDataFolder(), &error))
         return reportFailure(u"Impossibile creare la nuova Contabilità."_s, error);
     printLine(stdout,
               QDir::toNativeSeparators(archiveFolderFor(request->baseFolder, request->nome)));
