@@ -93,7 +93,7 @@ QLayout *frmPrintReportPdC::buildButtons()
     layout->addWidget(createHelpButton(this, HelpContext::StampaPianoConti));
     layout->addStretch(1);
     addReportButtons(
-        this, layout, {ReportOutput::Print, ReportOutput::Preview},
+        this, layout, {ReportOutput::Preview, ReportOutput::Print},
         {ReportOutput::Excel, ReportOutput::Rtf, ReportOutput::Pdf, ReportOutput::Html},
         [this](ReportOutput output) { run(output); });
     return layout;

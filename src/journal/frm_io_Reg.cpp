@@ -52,6 +52,7 @@ frm_io_Reg::frm_io_Reg(cEnvironment &environment, QWidget *parent)
     // The main window alone decides when the program ends.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(980, 560);
+    rememberGeometry(this, u"registrazione"_s);
 }
 
 // The controls are destroyed after this, and the focus leaving them must no longer reach a

@@ -125,7 +125,8 @@ frmMain::frmMain(cEnvironment &environment, QWidget *parent)
     buildStatusBar();
     buildPopupMenu();
     setMinimumSize(twipsToPixels(this, MinimumWidthTwips), twipsToPixels(this, MinimumHeightTwips));
-    resize(minimumSize().expandedTo(QSize(1200, 720)));
+    resize(minimumSize().expandedTo(QSize(1200, 700)));
+    rememberGeometry(this, u"principale"_s);
 
     m_curView = MainView::Movimenti;
     interfaceUpdate();

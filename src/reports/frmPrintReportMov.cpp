@@ -116,6 +116,7 @@ void frmPrintReportMov::fitLargestOptions()
         largest = largest.expandedTo(sizeHint());
     }
     resize(largest);
+    rememberGeometry(this, u"stampe"_s);
 }
 
 QWidget *frmPrintReportMov::buildReportList()

@@ -72,6 +72,7 @@ comfrmManData::comfrmManData(const Archive &archive, QWidget *parent)
 
     setMinimumWidth(twipsToPixels(this, MinimumWidthTwips));
     resize(760, 480);
+    rememberGeometry(this, u"manutenzione"_s);
 }
 
 bool comfrmManData::scegliTabella(const QString &name)

@@ -1,6 +1,7 @@
 #include "ui/HelpWindow.h"
 
 #include "ui/Help.h"
+#include "ui/WindowUtils.h"
 
 #include <QAction>
 #include <QFile>
@@ -27,6 +28,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(u"frmGuida"_s);
     setWindowTitle(u"Guida - Velmora Contabilità 3"_s);
     resize(760, 600);
+    rememberGeometry(this, u"guida"_s);
 
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(u"txtPagina"_s);

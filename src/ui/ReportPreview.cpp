@@ -2,9 +2,11 @@
 
 #include "ui/PreviewDocument.h"
 #include "ui/ReportOutput.h"
+#include "ui/WindowUtils.h"
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -42,7 +44,8 @@ ReportPreview::ReportPreview(const PreviewDocument &document, QWidget *parent, P
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
 
-    resize(900, 700);
+    resize(900, 680);
+    rememberGeometry(this, u"anteprima"_s);
     m_view->updatePreview();
     m_view->fitToWidth();
 }
@@ -55,8 +58,8 @@ void ReportPreview::buildToolBar(Printing printing)
     toolBar->setObjectName(u"tbPreview"_s);
     toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     if (printing == Printing::Allowed) {
-        QAction *stampa = toolBar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton),
-                                             u"Stampa"_s, this, &ReportPreview::print);
+        const QIcon printer = QIcon::fromTheme(u"document-print"_s, QIcon(u":/icons/stampa.png"_s));
+        QAction *stampa = toolBar->addAction(printer, u"Stampa"_s, this, &ReportPreview::print);
         stampa->setObjectName(u"actStampa"_s);
         toolBar->addSeparator();
     }

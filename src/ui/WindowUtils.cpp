@@ -12,9 +12,12 @@
 #include <QLineEdit>
 #include <QObject>
 #include <QPushButton>
+#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -89,4 +92,46 @@ void keepOneChecked(const QList<QCheckBox *> &boxes)
                                          [](const QCheckBox *other) { return other->isChecked(); }))
                 box->setChecked(true);
         });
+}
+
+namespace {
+
+// Restores the window's geometry when it is first shown and stores it whenever it is hidden.
+class GeometryKeeper : public QObject {
+public:
+    GeometryKeeper(QWidget *window, const QString &name)
+        : QObject(window), m_window(window), m_key(u"finestre/"_s + name)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_window)
+            return false;
+        if (event->type() == QEvent::Show && !m_restored) {
+            m_restored = true;
+            const QByteArray stored = settings().value(m_key).toByteArray();
+            if (!stored.isEmpty())
+                m_window->restoreGeometry(stored);
+        } else if (event->type() == QEvent::Hide) {
+            settings().setValue(m_key, m_window->saveGeometry());
+        }
+        return false;
+    }
+
+private:
+    static QSettings settings() { return QSettings(u"tovrin3"_s, u"tovrin3"_s); }
+
+    QWidget *m_window;
+    QString m_key;
+    bool m_restored = false;
+};
+
+} // namespace
+
+void rememberGeometry(QWidget *window, const QString &name)
+{
+    new GeometryKeeper(window, name);
 }

@@ -29,5 +29,9 @@ int twipsToPixels(const QWidget *widget, int twips);
 // the program; buttons keep Enter for themselves.
 void enterMovesToNextField(QWidget *window);
 
+// The window opens where and as large as the user last left it (kept per user under name, and
+// within the screen); until then at the size it gives itself.
+void rememberGeometry(QWidget *window, const QString &name);
+
 // The boxes keep at least one of them checked: clearing the last checked box checks it again.
 void keepOneChecked(const QList<QCheckBox *> &boxes);

@@ -4,6 +4,7 @@
 #include "ui/ReportOutput.h"
 #include "ui/ReportPreview.h"
 #include "ui/ReportProgressDialog.h"
+#include "ui/WindowUtils.h"
 
 #include <QAction>
 #include <QDir>
@@ -130,6 +131,25 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
                           tree->visualItemRect(cassa).center());
         QCOMPARE(with.currentPage(), 3);
+    }
+
+    // A window opens at the size the user last left it.
+    void windowsRememberTheirSize()
+    {
+        {
+            QWidget first;
+            rememberGeometry(&first, u"prova"_s);
+            first.resize(300, 200);
+            first.show();
+            first.resize(640, 420);
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            first.hide();
+        }
+        QWidget second;
+        rememberGeometry(&second, u"prova"_s);
+        second.resize(300, 200);
+        second.show();
+        QCOMPARE(second.size(), QSize(640, 420));
     }
 
     void exportWritesTheFileChosenAndNothingWhenCancelled()
