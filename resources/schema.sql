@@ -17,7 +17,8 @@ CREATE TABLE conti (
     prefisso    VARCHAR(6) NOT NULL UNIQUE
                 CHECK (length(prefisso) = 6 AND prefisso NOT GLOB '*[^0-9A-Z]*'),
     descrizione VARCHAR(100) NOT NULL DEFAULT '' CHECK (length(descrizione) <= 100),
-    bilancio    INTEGER NOT NULL DEFAULT 0 CHECK (bilancio IN (0, 1))
+    bilancio    INTEGER NOT NULL DEFAULT 0 CHECK (bilancio IN (0, 1)),
+    liquidita   INTEGER NOT NULL DEFAULT 0 CHECK (liquidita IN (0, 1))
 );
 CREATE INDEX conti_idMastro ON conti (idMastro);
 

@@ -175,19 +175,20 @@ bool importChart(const Connection &archive, const QString &pdcPath, const QStrin
                 error))
             return false;
         const QVariant idMastro = insert.lastInsertId();
-        if (!runSql(
-                accounts,
-                u"SELECT cCodice, cDescrizione, cBil FROM "_s + foglio +
-                    u" WHERE mCodice = ? GROUP BY cCodice, cDescrizione, cBil ORDER BY cCodice"_s,
-                {ledgers.value(2)}, error))
+        if (!runSql(accounts,
+                    u"SELECT cCodice, cDescrizione, cBil, cLiq FROM "_s + foglio +
+                        u" WHERE mCodice = ? GROUP BY cCodice, cDescrizione, cBil, cLiq "
+                        u"ORDER BY cCodice"_s,
+                    {ledgers.value(2)}, error))
             return false;
         while (accounts.next()) {
-            if (!runSql(
-                    insert,
-                    u"INSERT INTO conti (prefisso, descrizione, bilancio, idMastro) VALUES (?, ?, ?, ?)"_s,
-                    {accounts.value(0), accounts.value(1),
-                     accounts.value(2).toString() == u"x"_s ? 1 : 0, idMastro},
-                    error))
+            if (!runSql(insert,
+                        u"INSERT INTO conti (prefisso, descrizione, bilancio, liquidita, idMastro) "
+                        u"VALUES (?, ?, ?, ?, ?)"_s,
+                        {accounts.value(0), accounts.value(1),
+                         accounts.value(2).toString() == u"x"_s ? 1 : 0,
+                         accounts.value(3).toString() == u"x"_s ? 1 : 0, idMastro},
+                        error))
                 return false;
             const QVariant idConto = insert.lastInsertId();
             if (!runSql(subAccounts,

@@ -139,15 +139,16 @@ std::optional<Conto> loadConto(const Archive &archive, qint64 id, QString *error
 {
     return readFirst<std::optional<Conto>>(
                archive,
-               u"SELECT id, idMastro, prefisso, descrizione, bilancio FROM conti WHERE id = ?"_s,
+               u"SELECT id, idMastro, prefisso, descrizione, bilancio, liquidita FROM conti "
+               u"WHERE id = ?"_s,
                {id}, error,
                [](QSqlQuery &query) -> std::optional<Conto> {
                    if (!query.next())
                        return std::nullopt;
                    // Any value other than 0 marks the account.
                    return Conto{query.value(0).toLongLong(), query.value(1).toLongLong(),
-                                query.value(2).toString(), query.value(3).toString(),
-                                query.value(4).toInt() != 0};
+                                query.value(2).toString(),   query.value(3).toString(),
+                                query.value(4).toInt() != 0, query.value(5).toInt() != 0};
                })
         .value_or(std::nullopt);
 }
@@ -206,11 +207,12 @@ ChartSave saveMastro(const Archive &archive, const Mastro &mastro)
 ChartSave saveConto(const Archive &archive, const Conto &conto)
 {
     return save(archive, conto.id,
-                u"INSERT INTO conti (idMastro, prefisso, descrizione, bilancio) "
-                "VALUES (?, ?, ?, ?)"_s,
-                u"UPDATE conti SET idMastro = ?, prefisso = ?, descrizione = ?, bilancio = ? "
-                "WHERE id = ?"_s,
-                {conto.idMastro, conto.prefisso, conto.descrizione, conto.bilancio ? 1 : 0});
+                u"INSERT INTO conti (idMastro, prefisso, descrizione, bilancio, liquidita) "
+                "VALUES (?, ?, ?, ?, ?)"_s,
+                u"UPDATE conti SET idMastro = ?, prefisso = ?, descrizione = ?, bilancio = ?, "
+                "liquidita = ? WHERE id = ?"_s,
+                {conto.idMastro, conto.prefisso, conto.descrizione, conto.bilancio ? 1 : 0,
+                 conto.liquidita ? 1 : 0});
 }
 
 ChartSave saveSottoconto(const Archive &archive, const Sottoconto &sottoconto)

@@ -35,6 +35,7 @@ struct Conto {
     QString prefisso; // the whole 6-character code
     QString descrizione;
     bool bilancio = false;
+    bool liquidita = false; // its sub-accounts are cash or bank ("Disponibilità liquide")
 };
 
 struct Sottoconto {

@@ -49,6 +49,7 @@ frm_io_Conto::frm_io_Conto(const Archive &archive, const Conto &record, QWidget 
     layout->addWidget(buttons);
     enterMovesToNextField(this);
     enterMovesOn(m_chkBilancio);
+    enterMovesOn(m_chkLiquidita);
     resize(540, sizeHint().height());
     if (record.idMastro > 0)
         m_txtPrefisso->setFocus();
@@ -125,6 +126,18 @@ QWidget *frm_io_Conto::buildFields()
                   "non visualizzerà i Sotto Conti di questo Conto ed i relativi Saldi."_s,
                   stampa));
     grid->addWidget(stampa, 4, 0, 1, 4);
+
+    auto *cash = new QGroupBox(u"Rendiconto per cassa"_s, fields);
+    auto *cashBox = new QVBoxLayout(cash);
+    m_chkLiquidita = new QCheckBox(u"Disponibilità liquide"_s, cash);
+    m_chkLiquidita->setObjectName(u"chkLiquidita"_s);
+    m_chkLiquidita->setChecked(m_record.liquidita);
+    cashBox->addWidget(m_chkLiquidita);
+    cashBox->addWidget(noteLabel(u"I Sotto Conti di questo Conto sono cassa o banca: i loro "
+                                 u"movimenti sono le entrate e le uscite del rendiconto per "
+                                 u"cassa."_s,
+                                 cash));
+    grid->addWidget(cash, 5, 0, 1, 4);
     grid->setColumnStretch(3, 1);
     return fields;
 }
@@ -206,6 +219,7 @@ void frm_io_Conto::salva()
     }
     Conto record = m_record;
     record.bilancio = m_chkBilancio->isChecked();
+    record.liquidita = m_chkLiquidita->isChecked();
     record.prefisso = accountCode(m_txtPrefissoMastro->text(), m_txtPrefisso->text());
     record.descrizione = m_txtDescrizione->text().trimmed();
     const ChartSave result = saveConto(m_archive, record);

@@ -45,6 +45,7 @@ private:
     QLineEdit *m_txtDescrizione = nullptr;
     QLineEdit *m_txtId = nullptr;
     QCheckBox *m_chkBilancio = nullptr;
+    QCheckBox *m_chkLiquidita = nullptr;
     QPushButton *m_cmdSalva = nullptr;
     QPushButton *m_cmdAnnulla = nullptr;
 };

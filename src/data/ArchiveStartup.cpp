@@ -1,10 +1,12 @@
 #include "data/ArchiveStartup.h"
 
+#include "data/CashAccounts.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/Parametri.h"
+#include "data/ProgramFiles.h"
 #include "data/Schema.h"
 #include "data/cDataAccess.h"
 
@@ -83,6 +85,8 @@ bool openForWriting(const Archive &archive, QString *error)
             return ensureMonthlyTotals(connection, failure) &&
                    repairMonthlyTotals(connection, failure) &&
                    ensureFinalPrints(connection, failure) &&
+                   ensureCashFlag(connection, QDir(programDataFolder()).filePath(u"pdc.gen"_s),
+                                  failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&
                    raiseVersionPart(connection, u"aMinor"_s, ProgramVersion::Minor, failure);
         },

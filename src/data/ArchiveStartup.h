@@ -22,6 +22,7 @@ QString archiveFolderProblem(const QString &dataFolder);
 // archive that holds triggers, views or indexes the program did not create (the refusal in
 // *error, nothing written); raises aMajor and aMinor, each on its own, to the running version
 // when the stored value is lower or missing; adds what an earlier version's archive lacks (the
-// monthly totals, the table of final prints of the journal book); and rebuilds the monthly
+// monthly totals, the table of final prints of the journal book, the flag of the cash and bank
+// accounts); and rebuilds the monthly
 // totals when they no longer agree with the entries. Returns false with the reason in *error.
 bool openForWriting(const Archive &archive, QString *error = nullptr);

@@ -1,6 +1,7 @@
 #include "archive/ArchiveCommands.h"
 #include "archive/NewArchive.h"
 #include "archive/frmChoosePdC.h"
+#include "data/CashAccounts.h"
 #include "data/Parametri.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
@@ -51,17 +52,19 @@ public:
             u"('manca', 'Piano senza tabella', 'Rotto', NULL)"_s,
             u"CREATE TABLE piccolo (id INTEGER, mNatura TEXT, mGruppo TEXT, mCodice TEXT, "
             u"mDescrizione TEXT, "
-            u"cCodice TEXT, cDescrizione TEXT, cBil TEXT, sDescrizione TEXT, sTipo TEXT)"_s,
+            u"cCodice TEXT, cDescrizione TEXT, cBil TEXT, sDescrizione TEXT, sTipo TEXT, cLiq TEXT)"_s,
             u"INSERT INTO piccolo VALUES "
             u"(1, 'costi', 'Costi', 'C01', 'Costi generali', 'C01001', 'Affitti', NULL, 'Affitto "
-            u"sede', NULL), "
+            u"sede', NULL, NULL), "
             u"(2, 'attivo', 'Attivo', 'A01', 'Liquidità', 'A01002', 'Banche', 'x', 'Banca B', "
-            u"NULL), "
+            u"NULL, 'x'), "
             u"(3, 'attivo', 'Attivo', 'A01', 'Liquidità', 'A01002', 'Banche', 'x', 'Banca A', "
-            u"'bilancioapertura'), "
-            u"(4, 'attivo', 'Attivo', 'A01', 'Liquidità', 'A01001', 'Cassa', NULL, 'Cassa', NULL), "
-            u"(5, 'passivo', NULL, 'P01', 'Fondi', 'P01001', 'Fondo vuoto', NULL, NULL, NULL), "
-            u"(6, 'altro', NULL, 'R01', 'Proventi', 'R01001', 'Quote', NULL, 'Quote', 'utile')"_s,
+            u"'bilancioapertura', 'x'), "
+            u"(4, 'attivo', 'Attivo', 'A01', 'Liquidità', 'A01001', 'Cassa', NULL, 'Cassa', NULL, "
+            u"'x'), "
+            u"(5, 'passivo', NULL, 'P01', 'Fondi', 'P01001', 'Fondo vuoto', NULL, NULL, NULL, "
+            u"NULL), "
+            u"(6, 'altro', NULL, 'R01', 'Proventi', 'R01001', 'Quote', NULL, 'Quote', 'utile', NULL)"_s,
         };
         for (const QString &sql : script)
             runSql(q, sql);
@@ -118,6 +121,39 @@ private slots:
                  std::pair(u"utileDescrizione"_s, u"Utile d'esercizio"_s));
     }
 
+    // An archive made before the flag gets it once, on the accounts the charts flag; a flag the
+    // user cleared afterwards stays cleared.
+    void olderArchiveGetsTheCashFlagFromTheChartsOnce()
+    {
+        ProgramFolder program;
+        TestArchive a;
+        const qint64 ledger = a.addMastro(u"A01"_s, u"Liquidità"_s, 1);
+        const qint64 cash = a.addConto(ledger, u"A01001"_s, u"Cassa"_s);
+        a.addConto(ledger, u"A01009"_s, u"Crediti"_s);
+        a.exec(u"ALTER TABLE conti DROP COLUMN liquidita"_s);
+        QString error;
+        const auto flags = [&] {
+            return column(a.databasePath(),
+                          u"SELECT prefisso || ':' || liquidita FROM conti ORDER BY id"_s);
+        };
+        QVERIFY2(inTransaction(
+                     a,
+                     [&](const Connection &c, QString *e) {
+                         return ensureCashFlag(c, program.pdcPath(), e);
+                     },
+                     &error),
+                 qPrintable(error));
+        QCOMPARE(flags(), (QStringList{u"A01001:1"_s, u"A01009:0"_s}));
+        a.exec(u"UPDATE conti SET liquidita = 0 WHERE id = ?"_s, {cash});
+        QVERIFY(inTransaction(
+            a,
+            [&](const Connection &c, QString *e) {
+                return ensureCashFlag(c, program.pdcPath(), e);
+            },
+            &error));
+        QCOMPARE(flags(), (QStringList{u"A01001:0"_s, u"A01009:0"_s}));
+    }
+
     void createsAnArchiveFromATemplate()
     {
         ProgramFolder program;
@@ -139,9 +175,10 @@ private slots:
                 db,
                 u"SELECT prefisso || ':' || tipo || ':' || COALESCE(gruppo, '') FROM mastri ORDER BY id"_s),
             (QStringList{u"A01:1:Attivo"_s, u"C01:3:Costi"_s, u"P01:2:"_s, u"R01:4:"_s}));
-        QCOMPARE(column(db, u"SELECT prefisso || ':' || bilancio FROM conti ORDER BY id"_s),
-                 (QStringList{u"A01001:0"_s, u"A01002:1"_s, u"C01001:0"_s, u"P01001:0"_s,
-                              u"R01001:0"_s}));
+        QCOMPARE(column(db, u"SELECT prefisso || ':' || bilancio || ':' || liquidita FROM conti "
+                            u"ORDER BY id"_s),
+                 (QStringList{u"A01001:0:1"_s, u"A01002:1:1"_s, u"C01001:0:0"_s, u"P01001:0:0"_s,
+                              u"R01001:0:0"_s}));
         QCOMPARE(
             column(db, u"SELECT descrizione FROM sottoconti ORDER BY id"_s),
             (QStringList{u"Cassa"_s, u"Banca B"_s, u"Banca A"_s, u"Affitto sede"_s, u"Quote"_s}));
