@@ -201,22 +201,12 @@ bool readOpeningMismatch(const Connection &connection, const FiscalYear &year,
     return true;
 }
 
-std::optional<bool> holdsOpeningEntries(const Connection &connection, const FiscalYear &year,
-                                        QString *error)
-{
-    QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT 1 FROM regmain WHERE tipo = 1 AND data BETWEEN ? AND ? LIMIT 1"_s,
-                {isoDate(year.start), isoDate(year.end)}, error))
-        return std::nullopt;
-    return query.next();
-}
-
 bool readFiscalYear(const Connection &connection, const FiscalYear &year, bool fromTotals,
                     FiscalYearCheck *check, QString *error)
 {
     check->dal = year.start;
     check->al = year.end;
-    const std::optional<bool> closed = holdsClosingEntries(connection.database(), year, error);
+    const std::optional<bool> closed = holdsEntriesOfType(connection.database(), year, -1, error);
     if (!closed)
         return false;
     check->closed = *closed;
@@ -231,7 +221,7 @@ bool readFiscalYear(const Connection &connection, const FiscalYear &year, bool f
                  bounds + bounds + bounds, &check->afterClosing, error))
         return false;
     const FiscalYear next = fiscalYearContaining(year.end.addDays(1), year.start.month());
-    const std::optional<bool> opened = holdsOpeningEntries(connection, next, error);
+    const std::optional<bool> opened = holdsEntriesOfType(connection.database(), next, 1, error);
     if (!opened)
         return false;
     return !*opened ||
@@ -293,7 +283,6 @@ QStringList ArchiveCheck::problemLines() const
             texts.append(QString::number(id));
         return texts.join(u", "_s);
     };
-    const auto shown = [](const QDate &date) { return date.toString(u"dd/MM/yyyy"_s); };
     QStringList lines;
     if (!integrity.isEmpty())
         lines.append(u"Il file dell'archivio è danneggiato: "_s + integrity.join(u"; "_s));
@@ -314,7 +303,7 @@ QStringList ArchiveCheck::problemLines() const
     if (!foreignObjects.isEmpty())
         lines.append(foreignObjectsRefusal(foreignObjects));
     for (const FiscalYearCheck &year : fiscalYears) {
-        const QString name = u"Esercizio dal %1 al %2"_s.arg(shown(year.dal), shown(year.al));
+        const QString name = u"Esercizio "_s + shownPeriod(year.dal, year.al);
         if (!year.afterClosing.isEmpty())
             lines.append(name + u": registrazioni scritte dopo la chiusura (id): "_s +
                          ids(year.afterClosing));

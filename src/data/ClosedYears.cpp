@@ -30,21 +30,25 @@ std::optional<FiscalYear> archiveYearContaining(const QSqlDatabase &database, co
     return fiscalYearContaining(date, *startMonth);
 }
 
-std::optional<bool> holdsClosingEntries(const QSqlDatabase &database, const FiscalYear &year,
-                                        QString *error)
+std::optional<bool> holdsEntriesOfType(const QSqlDatabase &database, const FiscalYear &year,
+                                       int tipo, QString *error)
 {
     QSqlQuery query(database);
-    if (!runSql(query, u"SELECT 1 FROM regmain WHERE tipo = -1 AND data BETWEEN ? AND ? LIMIT 1"_s,
-                {isoDate(year.start), isoDate(year.end)}, error))
+    if (!runSql(query, u"SELECT 1 FROM regmain WHERE tipo = ? AND data BETWEEN ? AND ? LIMIT 1"_s,
+                {tipo, isoDate(year.start), isoDate(year.end)}, error))
         return std::nullopt;
     return query.next();
 }
 
+QString shownPeriod(const QDate &start, const QDate &end)
+{
+    return u"dal %1 al %2"_s.arg(start.toString(u"dd/MM/yyyy"_s), end.toString(u"dd/MM/yyyy"_s));
+}
+
 QString closedYearMessage(const FiscalYear &year)
 {
-    return u"L'esercizio dal %1 al %2 è chiuso. Per modificarlo, riaprirlo con Strumenti → "
-           u"Riapri esercizio."_s.arg(year.start.toString(u"dd/MM/yyyy"_s),
-                                      year.end.toString(u"dd/MM/yyyy"_s));
+    return u"L'esercizio %1 è chiuso. Per modificarlo, riaprirlo con Strumenti → Riapri "
+           u"esercizio."_s.arg(shownPeriod(year.start, year.end));
 }
 
 QString closedDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
@@ -54,7 +58,7 @@ QString closedDateRefusal(const QSqlDatabase &database, const QDate &date, QStri
     const std::optional<FiscalYear> year = archiveYearContaining(database, date, error);
     if (!year)
         return {};
-    const std::optional<bool> closed = holdsClosingEntries(database, *year, error);
+    const std::optional<bool> closed = holdsEntriesOfType(database, *year, -1, error);
     return closed.value_or(false) ? closedYearMessage(*year) : QString();
 }
 

@@ -19,9 +19,12 @@ std::optional<int> archiveStartMonth(const QSqlDatabase &database, QString *erro
 std::optional<FiscalYear> archiveYearContaining(const QSqlDatabase &database, const QDate &date,
                                                 QString *error);
 
-// Whether the fiscal year holds closing entries.
-std::optional<bool> holdsClosingEntries(const QSqlDatabase &database, const FiscalYear &year,
-                                        QString *error);
+// Whether the fiscal year holds entries of the type (-1 closing, 1 opening).
+std::optional<bool> holdsEntriesOfType(const QSqlDatabase &database, const FiscalYear &year,
+                                       int tipo, QString *error);
+
+// A period as the messages show it: "dal 01/01/2026 al 31/12/2026".
+QString shownPeriod(const QDate &start, const QDate &end);
 
 // The sentence that refuses a change to an entry of a closed year.
 QString closedYearMessage(const FiscalYear &year);

@@ -1,5 +1,6 @@
 #include "yearend/ReopenYearWindow.h"
 
+#include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
 #include "data/cEnvironment.h"
 #include "ui/MessageService.h"
@@ -8,15 +9,6 @@
 #include <QDir>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString shownYear(const QDate &start, const QDate &end)
-{
-    return u"dal %1 al %2"_s.arg(start.toString(u"dd/MM/yyyy"_s), end.toString(u"dd/MM/yyyy"_s));
-}
-
-} // namespace
 
 bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
 {
@@ -33,14 +25,15 @@ bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
         }
     }
     MessageService &messages = MessageService::instance();
-    if (!messages.ask(parent,
-                      u"Riaprire l'esercizio %1?\n\nLe registrazioni di chiusura di questo "
-                      u"esercizio e quelle di apertura dell'esercizio %2 saranno eliminate, e i "
-                      u"due esercizi rinumerati. Prima viene fatta una copia di sicurezza "
-                      u"dell'archivio.\n\nDopo le correzioni, eseguire di nuovo Strumenti → "
-                      u"Chiusura / Apertura Conti."_s.arg(shownYear(years.prevStart, years.prevEnd),
-                                                          shownYear(years.curStart, years.curEnd)),
-                      MessageService::Icon::Question, false))
+    if (!messages.ask(
+            parent,
+            u"Riaprire l'esercizio %1?\n\nLe registrazioni di chiusura di questo "
+            u"esercizio e quelle di apertura dell'esercizio %2 saranno eliminate, e i "
+            u"due esercizi rinumerati. Prima viene fatta una copia di sicurezza "
+            u"dell'archivio.\n\nDopo le correzioni, eseguire di nuovo Strumenti → "
+            u"Chiusura / Apertura Conti."_s.arg(shownPeriod(years.prevStart, years.prevEnd),
+                                                shownPeriod(years.curStart, years.curEnd)),
+            MessageService::Icon::Question, false))
         return false;
     QString backup;
     if (!reopenYear(environment.archive(), years, &backup, &error)) {
@@ -49,6 +42,6 @@ bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
     }
     messages.inform(
         parent, u"Esercizio %1 riaperto.\nCopia di sicurezza: %2"_s.arg(
-                    shownYear(years.prevStart, years.prevEnd), QDir::toNativeSeparators(backup)));
+                    shownPeriod(years.prevStart, years.prevEnd), QDir::toNativeSeparators(backup)));
     return true;
 }

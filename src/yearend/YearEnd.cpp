@@ -2,6 +2,7 @@
 
 #include "data/Backup.h"
 #include "data/Balances.h"
+#include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
 #include "data/Parametri.h"
 #include "data/PatternFormatter.h"
@@ -57,6 +58,25 @@ qint64 chosenIfListed(const Archive &archive, const QString &key,
     return listed ? id : 0;
 }
 
+// The ids of the year-end's entries: the previous year's closing ones and the current year's
+// opening ones.
+std::optional<QList<qint64>> yearEndEntryIds(const Connection &connection,
+                                             const YearEndYears &years, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT id FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
+                u"OR (tipo = 1 AND data BETWEEN ? AND ?) ORDER BY id"_s,
+                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
+                 isoDate(years.curEnd)},
+                error))
+        return std::nullopt;
+    QList<qint64> ids;
+    while (query.next())
+        ids.append(query.value(0).toLongLong());
+    return ids;
+}
+
 } // namespace
 
 YearEndYears YearEndYears::of(const cEnvironment &environment)
@@ -101,14 +121,10 @@ QString yearEndRefusal(const Connection &connection, const YearEndYears &years, 
         return {};
     if (!query.next())
         return u"Nessuna Registrazione presente nell'Esercizio precedente\nLa procedura verrà interrotta."_s;
-    if (!runSql(query,
-                u"SELECT id FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
-                u"OR (tipo = 1 AND data BETWEEN ? AND ?) LIMIT 1"_s,
-                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
-                 isoDate(years.curEnd)},
-                error))
+    const std::optional<QList<qint64>> yearEndEntries = yearEndEntryIds(connection, years, error);
+    if (!yearEndEntries)
         return {};
-    if (query.next())
+    if (!yearEndEntries->isEmpty())
         return u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o di Chiusura "
                u"nell'Esercizio precedente.\n"
                u"Eliminarle prima di effettuare una nuova Chiusura/Apertura"_s;
@@ -355,11 +371,6 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
 
 namespace {
 
-QString shownYear(const QDate &start, const QDate &end)
-{
-    return u"dal %1 al %2"_s.arg(start.toString(u"dd/MM/yyyy"_s), end.toString(u"dd/MM/yyyy"_s));
-}
-
 // Whether any entry of the type dated first..last is printed in definitiva.
 std::optional<bool> printedEntriesOfType(const Connection &connection, int tipo, const QDate &first,
                                          const QDate &last, QString *error)
@@ -380,38 +391,26 @@ std::optional<bool> printedEntriesOfType(const Connection &connection, int tipo,
 
 bool deleteYearEndEntries(const Connection &connection, const YearEndYears &years, QString *error)
 {
-    QSqlQuery query = connection.query();
-    if (!runSql(query,
-                u"SELECT id FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
-                u"OR (tipo = 1 AND data BETWEEN ? AND ?) ORDER BY id"_s,
-                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
-                 isoDate(years.curEnd)},
-                error))
+    const std::optional<QList<qint64>> ids = yearEndEntryIds(connection, years, error);
+    if (!ids)
         return false;
-    QList<qint64> ids;
-    while (query.next())
-        ids.append(query.value(0).toLongLong());
     JournalGate gate(connection, JournalGate::ClosedYearRule::Allow);
-    return std::all_of(ids.cbegin(), ids.cend(), [&](qint64 id) { return gate.remove(id, error); });
+    return std::all_of(ids->cbegin(), ids->cend(),
+                       [&](qint64 id) { return gate.remove(id, error); });
 }
 
 } // namespace
 
 QString reopenRefusal(const Connection &connection, const YearEndYears &years, QString *error)
 {
-    QSqlQuery query = connection.query();
-    if (!runSql(query,
-                u"SELECT 1 FROM regmain WHERE (tipo = -1 AND data BETWEEN ? AND ?) "
-                u"OR (tipo = 1 AND data BETWEEN ? AND ?) LIMIT 1"_s,
-                {isoDate(years.prevStart), isoDate(years.prevEnd), isoDate(years.curStart),
-                 isoDate(years.curEnd)},
-                error))
+    const std::optional<QList<qint64>> yearEndEntries = yearEndEntryIds(connection, years, error);
+    if (!yearEndEntries)
         return {};
-    if (!query.next())
+    if (yearEndEntries->isEmpty())
         return u"Nessuna chiusura da annullare: l'esercizio %1 non ha registrazioni di chiusura "
                u"e l'esercizio %2 non ha registrazioni di apertura."_s.arg(
-                   shownYear(years.prevStart, years.prevEnd),
-                   shownYear(years.curStart, years.curEnd));
+                   shownPeriod(years.prevStart, years.prevEnd),
+                   shownPeriod(years.curStart, years.curEnd));
     const std::optional<bool> closingPrinted =
         printedEntriesOfType(connection, -1, years.prevStart, years.prevEnd, error);
     if (!closingPrinted)
@@ -419,7 +418,7 @@ QString reopenRefusal(const Connection &connection, const YearEndYears &years, Q
     if (*closingPrinted)
         return u"Le registrazioni di chiusura dell'esercizio %1 sono già stampate in definitiva "
                u"sul libro giornale: l'esercizio non può essere riaperto."_s.arg(
-                   shownYear(years.prevStart, years.prevEnd));
+                   shownPeriod(years.prevStart, years.prevEnd));
     const std::optional<bool> openingPrinted =
         printedEntriesOfType(connection, 1, years.curStart, years.curEnd, error);
     if (!openingPrinted)
@@ -427,7 +426,7 @@ QString reopenRefusal(const Connection &connection, const YearEndYears &years, Q
     if (*openingPrinted)
         return u"Le registrazioni di apertura dell'esercizio %1 sono già stampate in definitiva "
                u"sul libro giornale: l'esercizio precedente non può essere riaperto."_s.arg(
-                   shownYear(years.curStart, years.curEnd));
+                   shownPeriod(years.curStart, years.curEnd));
     return {};
 }
 
