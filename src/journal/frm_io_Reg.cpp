@@ -181,15 +181,6 @@ void frm_io_Reg::inform(const QString &text, bool critical)
         this, text, critical ? MessageService::Icon::Critical : MessageService::Icon::Warning);
 }
 
-void frm_io_Reg::informFailure(const QString &whatFailed, const QString &error)
-{
-    // A rule's refusal is a warning in its own words; only the database's failure is critical.
-    if (isEngineText(error))
-        inform(failureMessage(whatFailed, error), true);
-    else
-        inform(error);
-}
-
 bool frm_io_Reg::Nuovo(qint64 modelId, bool showWindow)
 {
     QString error;
@@ -309,7 +300,7 @@ bool frm_io_Reg::salva()
     }
     if (!saveEntry(m_environment.archive(), entry, m_environment.EseDate1(),
                    m_environment.EseDate2(), &error)) {
-        informFailure(u"La registrazione non è stata salvata."_s, error);
+        ::informFailure(this, u"La registrazione non è stata salvata."_s, error);
         return false;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
@@ -344,7 +335,7 @@ void frm_io_Reg::elimina()
         return;
     QString error;
     if (!deleteEntry(m_environment.archive(), m_entry.header.id, &error)) {
-        informFailure(u"La registrazione non è stata eliminata."_s, error);
+        ::informFailure(this, u"La registrazione non è stata eliminata."_s, error);
         return;
     }
     if (m_onWritten)

@@ -71,9 +71,6 @@ private:
     std::optional<QString> storedAttachmentFile();
     JournalEntry current() const;
     void inform(const QString &text, bool critical = false);
-    // Tells why a save or deletion failed: a rule's refusal as it is, a failure of the database
-    // with what failed and the advice.
-    void informFailure(const QString &whatFailed, const QString &error);
     // F8, F5, Esc and Enter in the date field, from whichever control of the window has them.
     bool windowKey(int key, QWidget *receiver);
     void focusChanged(QWidget *old, QWidget *now);
