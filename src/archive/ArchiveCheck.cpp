@@ -277,11 +277,16 @@ bool ArchiveCheck::sound() const
 
 QStringList ArchiveCheck::problemLines() const
 {
+    // A long list shows its first ids and how many there are: the JSON has them all.
     const auto ids = [](const QList<qint64> &list) {
+        constexpr qsizetype Shown = 10;
         QStringList texts;
-        for (qint64 id : list)
+        for (qint64 id : list.first(std::min(Shown, list.size())))
             texts.append(QString::number(id));
-        return texts.join(u", "_s);
+        QString text = texts.join(u", "_s);
+        if (list.size() > Shown)
+            text += u" … (%1 in tutto)"_s.arg(list.size());
+        return text;
     };
     QStringList lines;
     if (!integrity.isEmpty())

@@ -6,8 +6,10 @@
 #include "data/cEnvironment.h"
 #include "ui/MessageService.h"
 
+#include <QCursor>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -103,7 +105,10 @@ void saveBackupCopy(QWidget *parent, const Archive &archive)
     if (target.isEmpty())
         return;
     QString error;
-    if (!saveArchiveCopy(archive, target, &error)) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool saved = saveArchiveCopy(archive, target, &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!saved) {
         informFailure(parent, u"Copia di sicurezza non eseguita."_s, error);
         return;
     }
@@ -126,7 +131,10 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
         return false;
     QString replaced;
     QString error;
-    if (!restoreArchive(archive, chosen, &replaced, &error)) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool restored = restoreArchive(archive, chosen, &replaced, &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!restored) {
         informFailure(parent, u"Ripristino non eseguito, archivio invariato."_s, error);
         return false;
     }
@@ -139,8 +147,10 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
 void showArchiveCheck(QWidget *parent, const cEnvironment &environment)
 {
     QString error;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const std::optional<ArchiveCheck> check =
         checkArchive(environment.archive(), environment.EseDate1(), environment.EseDate2(), &error);
+    QGuiApplication::restoreOverrideCursor();
     MessageService &messages = MessageService::instance();
     if (!check) {
         messages.inform(parent, failureMessage(u"Impossibile controllare l'archivio."_s, error),

@@ -6,7 +6,9 @@
 #include "ui/MessageService.h"
 #include "yearend/YearEnd.h"
 
+#include <QCursor>
 #include <QDir>
+#include <QGuiApplication>
 
 using namespace Qt::StringLiterals;
 
@@ -36,7 +38,10 @@ bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
             MessageService::Icon::Question, false))
         return false;
     QString backup;
-    if (!reopenYear(environment.archive(), years, &backup, &error)) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool reopened = reopenYear(environment.archive(), years, &backup, &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!reopened) {
         informFailure(parent, u"Riapertura non eseguita, archivio invariato."_s, error);
         return false;
     }
