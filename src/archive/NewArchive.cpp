@@ -1,17 +1,16 @@
 #include "archive/NewArchive.h"
 
-#include "data/ItalianCollation.h"
-
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
+#include "data/ItalianCollation.h"
 #include "data/Parametri.h"
+#include "data/SqlText.h"
 #include "data/cDataAccess.h"
 #include "data/cEnvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -151,7 +150,7 @@ bool importChart(const Connection &archive, const QString &pdcPath, const QStrin
 {
     // The sheet name comes from the template's own list, yet it is a table name in SQL text:
     // accept plain identifiers only.
-    if (!QRegularExpression(u"^[A-Za-z_][A-Za-z0-9_]*$"_s).match(foglio).hasMatch())
+    if (!isPlainTableName(foglio))
         return fail(error, u"Piano dei conti non valido: \"%1\""_s.arg(foglio));
     Connection charts(pdcPath, Connection::Mode::ReadOnly);
     if (!charts.isOpen())

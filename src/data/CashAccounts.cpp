@@ -1,22 +1,13 @@
 #include "data/CashAccounts.h"
 
+#include "data/SqlText.h"
+
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool hasCashFlag(const Connection &connection, QString *error, bool *present)
-{
-    QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT 1 FROM pragma_table_info('conti') WHERE name = 'liquidita'"_s, {},
-                error))
-        return false;
-    *present = query.next();
-    return true;
-}
 
 // The account codes the shipped charts flag; none when the charts cannot be read (the flag is
 // then set by hand in the account editor).
@@ -29,13 +20,12 @@ QStringList flaggedCodes(const QString &chartsPath)
     QString failure;
     if (!charts.isOpen() || !runSql(sheets, u"SELECT foglio FROM lista"_s, {}, &failure))
         return {};
-    static const QRegularExpression tableName(u"^[A-Za-z_][A-Za-z0-9_]*$"_s);
     QSet<QString> codes;
     while (sheets.next()) {
         const QString sheet = sheets.value(0).toString();
         QSqlQuery accounts = charts.query();
         // The sheet's name is checked to be a plain table name before it is put in the text.
-        if (!tableName.match(sheet).hasMatch() ||
+        if (!isPlainTableName(sheet) ||
             !runSql(accounts, u"SELECT DISTINCT cCodice FROM "_s + sheet + u" WHERE cLiq = 'x'"_s,
                     {}, &failure))
             continue;
@@ -49,10 +39,10 @@ QStringList flaggedCodes(const QString &chartsPath)
 
 bool ensureCashFlag(const Connection &connection, const QString &chartsPath, QString *error)
 {
-    bool present = false;
-    if (!hasCashFlag(connection, error, &present))
+    const QStringList columns = tableColumns(connection.database(), u"conti"_s, error);
+    if (!error->isEmpty())
         return false;
-    if (present)
+    if (columns.contains(u"liquidita"_s))
         return true;
     QSqlQuery query = connection.query();
     if (!runSql(query,

@@ -199,6 +199,16 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
     return ok;
 }
 
+QStringList tableColumns(const QSqlDatabase &database, const QString &table, QString *error)
+{
+    QSqlQuery query(database);
+    QStringList columns;
+    if (runSql(query, u"SELECT name FROM pragma_table_info(?)"_s, {table}, error))
+        while (query.next())
+            columns.append(query.value(0).toString());
+    return columns;
+}
+
 Transaction::Transaction(const Connection &connection) : m_connection(connection)
 {
     m_active = runStatement(m_connection.database(), u"BEGIN IMMEDIATE"_s, &m_error);

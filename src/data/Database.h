@@ -89,6 +89,10 @@ QString engineText(const QSqlError &error);
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
             QString *error = nullptr);
 
+// The names of the table's columns, in order; none for a missing table or on failure.
+QStringList tableColumns(const QSqlDatabase &database, const QString &table,
+                         QString *error = nullptr);
+
 // A write transaction on a connection that rolls back unless committed. It begins IMMEDIATE:
 // the write lock is taken (waiting up to the busy timeout) before anything is read, so what
 // the work reads inside it stays true until it commits.

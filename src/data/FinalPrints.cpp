@@ -20,20 +20,10 @@ bool fail(QString *error, const QString &text)
 const std::pair<QString, QString> AddedColumns[] = {{u"pagina_al"_s, u"INTEGER"_s},
                                                     {u"file"_s, u"TEXT"_s}};
 
-QStringList tableColumns(const QSqlDatabase &database, QString *error = nullptr)
-{
-    QSqlQuery query(database);
-    QStringList present;
-    if (runSql(query, u"SELECT name FROM pragma_table_info('stampe_definitive')"_s, {}, error))
-        while (query.next())
-            present.append(query.value(0).toString());
-    return present;
-}
-
 // The record's columns; an archive only read since pages and files were kept has NULL for them.
 QString printColumns(const QSqlDatabase &database)
 {
-    const QStringList present = tableColumns(database);
+    const QStringList present = tableColumns(database, finalPrintsTable());
     QString columns = u"id, inizio_esercizio, fine_esercizio, dal, al, foglio_dal, foglio_al, "
                       u"riga_dal, riga_al, dare, avere, stampata_il, impronta"_s;
     for (const auto &[name, type] : AddedColumns)
@@ -151,7 +141,8 @@ bool ensureFinalPrints(const Connection &connection, QString *error)
     if (hasFinalPrints(connection.database())) {
         // A table made before pages and files were kept gets their columns.
         QString failure;
-        const QStringList present = tableColumns(connection.database(), &failure);
+        const QStringList present =
+            tableColumns(connection.database(), finalPrintsTable(), &failure);
         if (!failure.isEmpty())
             return fail(error, failure);
         for (const auto &[name, type] : AddedColumns)

@@ -1,5 +1,7 @@
 #include "data/SqlText.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 QString DataSql(const QDate &date)
@@ -20,4 +22,10 @@ QString isoDate(const QDate &date)
 QDate dateFromIso(const QString &text)
 {
     return QDate::fromString(text, Qt::ISODate);
+}
+
+bool isPlainTableName(const QString &name)
+{
+    static const QRegularExpression plain(u"^[A-Za-z_][A-Za-z0-9_]*$"_s);
+    return plain.match(name).hasMatch();
 }

@@ -13,3 +13,7 @@ QDate FineMesePrecedente(const QDate &date);
 // ISO text of a date as stored in the archive, and back; an invalid text gives an invalid date.
 QString isoDate(const QDate &date);
 QDate dateFromIso(const QString &text);
+
+// Whether a name read from a file may stand in SQL text as a table name: letters, digits and
+// underscores, not starting with a digit.
+bool isPlainTableName(const QString &name);

@@ -5,6 +5,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "data/SqlText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -184,7 +185,7 @@ void buildCharts(const QString &chartsDir, const QString &out)
             names.append(sheets.value(0).toString());
         sheets.finish();
         for (const QString &name : names) {
-            if (!QRegularExpression(u"^[A-Za-z_][A-Za-z0-9_]*$"_s).match(name).hasMatch())
+            if (!isPlainTableName(name))
                 fail(u"bad chart name "_s + name);
             loadCsvTable(connection, name, QDir(chartsDir).filePath(name + u".csv"_s));
         }
