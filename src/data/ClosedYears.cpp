@@ -1,5 +1,6 @@
 #include "data/ClosedYears.h"
 
+#include "data/FinalPrints.h"
 #include "data/SqlText.h"
 
 using namespace Qt::StringLiterals;
@@ -69,4 +70,20 @@ QString closedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString
         !query.next())
         return {};
     return closedDateRefusal(database, dateFromIso(query.value(0).toString()), error);
+}
+
+QString frozenDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
+{
+    const QString printed = lockedDateRefusal(database, date, error);
+    if (!printed.isEmpty() || !error->isEmpty())
+        return printed;
+    return closedDateRefusal(database, date, error);
+}
+
+QString frozenEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error)
+{
+    const QString printed = lockedEntryRefusal(database, entryId, error);
+    if (!printed.isEmpty() || !error->isEmpty())
+        return printed;
+    return closedEntryRefusal(database, entryId, error);
 }

@@ -34,3 +34,9 @@ QString closedYearMessage(const FiscalYear &year);
 QString closedDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error);
 // The same for the stored entry with that id (an entry that does not exist is not refused).
 QString closedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error);
+
+// Why an entry dated date, or the stored entry, can no longer change: printed in definitiva on
+// the journal book, or of a closed year; empty when it can. A database failure gives an empty
+// text and *error.
+QString frozenDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error);
+QString frozenEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error);

@@ -6,8 +6,6 @@
 
 #include <QSet>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -58,20 +56,6 @@ std::optional<QSet<qint64>> memorandumAmong(const Connection &connection, const 
     while (query.next())
         memorandum.insert(query.value(0).toLongLong());
     return memorandum;
-}
-
-using RefusalCheck = std::function<QString(QString *)>;
-
-// The first refusal among the checks, in order; empty when all pass or one fails on the
-// database, leaving the engine's text in *error.
-QString firstRefusal(std::initializer_list<RefusalCheck> checks, QString *error)
-{
-    for (const RefusalCheck &check : checks) {
-        const QString refusal = check(error);
-        if (!refusal.isEmpty() || !error->isEmpty())
-            return refusal;
-    }
-    return {};
 }
 
 // The refusal of a new entry dated inside a period printed in definitiva.
@@ -154,15 +138,8 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
 
 bool JournalGate::remove(qint64 id, QString *error)
 {
-    const QSqlDatabase database = m_connection.database();
-    const bool closedRefused = m_closedYears == ClosedYearRule::Refuse;
     QString failure;
-    const QString refusal =
-        firstRefusal({[&](QString *e) { return lockedEntryRefusal(database, id, e); },
-                      [&](QString *e) {
-                          return closedRefused ? closedEntryRefusal(database, id, e) : QString();
-                      }},
-                     &failure);
+    const QString refusal = storedRefusal(id, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty() ? failure : refusal);
     QSqlQuery query = m_connection.query();
@@ -180,28 +157,31 @@ bool JournalGate::removeHeadersWithoutRows(QString *error)
                   {}, error);
 }
 
-QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) const
+QString JournalGate::storedRefusal(qint64 id, QString *error) const
 {
     const QSqlDatabase database = m_connection.database();
-    const bool stored = header.id != 0;
-    const bool closedRefused = m_closedYears == ClosedYearRule::Refuse;
-    return firstRefusal({[&](QString *e) {
-                             return stored ? lockedEntryRefusal(database, header.id, e) : QString();
-                         },
-                         [&](QString *e) {
-                             return stored ? lockedDateRefusal(database, header.data, e)
-                                           : printedPeriodRefusal(database, header.data, e);
-                         },
-                         [&](QString *e) {
-                             return stored && closedRefused
-                                        ? closedEntryRefusal(database, header.id, e)
-                                        : QString();
-                         },
-                         [&](QString *e) {
-                             return closedRefused ? closedDateRefusal(database, header.data, e)
-                                                  : QString();
-                         }},
-                        error);
+    return m_closedYears == ClosedYearRule::Refuse ? frozenEntryRefusal(database, id, error)
+                                                   : lockedEntryRefusal(database, id, error);
+}
+
+QString JournalGate::dateRefusal(const QDate &date, bool newEntry, QString *error) const
+{
+    const QSqlDatabase database = m_connection.database();
+    const QString printed = newEntry ? printedPeriodRefusal(database, date, error)
+                                     : lockedDateRefusal(database, date, error);
+    if (!printed.isEmpty() || !error->isEmpty() || m_closedYears == ClosedYearRule::Allow)
+        return printed;
+    return closedDateRefusal(database, date, error);
+}
+
+QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) const
+{
+    if (header.id != 0) {
+        const QString stored = storedRefusal(header.id, error);
+        if (!stored.isEmpty() || !error->isEmpty())
+            return stored;
+    }
+    return dateRefusal(header.data, header.id == 0, error);
 }
 
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)

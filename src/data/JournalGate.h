@@ -82,6 +82,10 @@ private:
     // The refusal of an entry printed in definitiva or of a closed year, before or after the
     // change.
     QString lockRefusal(const EntryHeader &header, QString *error) const;
+    // Why the stored entry may not change or go, under the gate's rule for closed years.
+    QString storedRefusal(qint64 id, QString *error) const;
+    // Why an entry may not be dated date: a printed period, or a closed year under the rule.
+    QString dateRefusal(const QDate &date, bool newEntry, QString *error) const;
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
 

@@ -101,10 +101,7 @@ QString entryLockRefusal(const Archive &archive, qint64 id, QString *error)
     const Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return {};
-    const QString printed = lockedEntryRefusal(connection.database(), id, error);
-    if (!printed.isEmpty() || (error && !error->isEmpty()))
-        return printed;
-    return closedEntryRefusal(connection.database(), id, error);
+    return frozenEntryRefusal(connection.database(), id, error);
 }
 
 std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString *error)

@@ -126,15 +126,6 @@ qint64 storedEntryOf(const Connection &connection, const ArchiveTable &table,
     return query.value(0).toLongLong();
 }
 
-// Why the entry cannot change: printed in definitiva or of a closed year; empty when it can.
-QString entryRefusalOf(const QSqlDatabase &database, qint64 entryId, QString *error)
-{
-    const QString printed = lockedEntryRefusal(database, entryId, error);
-    if (!printed.isEmpty() || !error->isEmpty())
-        return printed;
-    return closedEntryRefusal(database, entryId, error);
-}
-
 // The refusal of a change to the journal tables that touches an entry printed in definitiva or
 // of a closed year: the stored row's entry, or the entry (or date) the new values give. Empty
 // when allowed.
@@ -142,18 +133,16 @@ QString lockedRowRefusal(const Connection &connection, const ArchiveTable &table
                          const QVariantList &key, const QVariantList *row, QString *error)
 {
     const QSqlDatabase database = connection.database();
-    QString refusal = entryRefusalOf(database, storedEntryOf(connection, table, key, error), error);
+    const QString refusal =
+        frozenEntryRefusal(database, storedEntryOf(connection, table, key, error), error);
     if (!refusal.isEmpty() || !row || !error->isEmpty())
         return refusal;
-    if (isTable(table, u"regmain")) {
-        const QDate date = dateFromIso(fieldValue(table, *row, u"data").toString());
-        refusal = lockedDateRefusal(database, date, error);
-        if (!refusal.isEmpty() || !error->isEmpty())
-            return refusal;
-        return closedDateRefusal(database, date, error);
-    }
+    if (isTable(table, u"regmain"))
+        return frozenDateRefusal(database, dateFromIso(fieldValue(table, *row, u"data").toString()),
+                                 error);
     if (isTable(table, u"regdet"))
-        return entryRefusalOf(database, fieldValue(table, *row, u"idRegMain").toLongLong(), error);
+        return frozenEntryRefusal(database, fieldValue(table, *row, u"idRegMain").toLongLong(),
+                                  error);
     return {};
 }
 
