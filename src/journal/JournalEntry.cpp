@@ -2,7 +2,6 @@
 
 #include "data/ClosedYears.h"
 #include "data/Database.h"
-#include "data/FinalPrints.h"
 #include "data/SqlText.h"
 
 #include <QFileInfo>
