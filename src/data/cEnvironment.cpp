@@ -1,5 +1,6 @@
 #include "data/cEnvironment.h"
 
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/Parametri.h"
 #include "data/PatternFormatter.h"
@@ -102,17 +103,16 @@ bool cEnvironment::Update(QString *error)
             .toString();
     };
 
-    const QVariant startMonth = LeggiParametro(m_archive, u"StartMonth"_s, TipoValore::Intero,
-                                               Memoria::Archivio, 1, &failure);
-    if (!failure.isEmpty() || startMonth.toInt() < 1 || startMonth.toInt() > 12) {
+    std::optional<int> startMonth;
+    if (const Connection connection(m_archive, Connection::Mode::ReadOnly);
+        connection.opened(&failure))
+        startMonth = archiveStartMonth(connection.database(), &failure);
+    if (!startMonth) {
         if (error)
-            *error =
-                failure.isEmpty()
-                    ? u"Mese di inizio degli esercizi non valido: %1"_s.arg(startMonth.toString())
-                    : failure;
+            *error = failure;
         return false;
     }
-    m_startMonth = startMonth.toInt();
+    m_startMonth = *startMonth;
     m_curAnno = m_curDate.year();
     m_year = fiscalYearContaining(m_curDate, m_startMonth);
     m_previousYear = fiscalYearBefore(m_year.start);
