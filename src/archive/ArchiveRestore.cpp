@@ -5,6 +5,7 @@
 #include "data/Backup.h"
 #include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
+#include "data/Parametri.h"
 #include "data/SqlText.h"
 
 #include <QDir>
@@ -47,17 +48,12 @@ bool holdsProgramTables(const Connection &connection)
 }
 
 // The version stamped in the copy, as major * 1000 + minor; 0 when it carries none.
-int stampedVersion(const Connection &connection)
+int stampedVersion(const Archive &copy)
 {
-    QSqlQuery query = connection.query();
-    QString failure;
-    int version = 0;
-    for (const auto &[key, weight] : {std::pair{u"aMajor"_s, 1000}, std::pair{u"aMinor"_s, 1}}) {
-        if (runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {key}, &failure) &&
-            query.next())
-            version += query.value(0).toString().trimmed().toInt() * weight;
-    }
-    return version;
+    const auto part = [&copy](const QString &key) {
+        return LeggiParametro(copy, key, TipoValore::Intero, Memoria::Archivio, 0).toInt();
+    };
+    return part(u"aMajor"_s) * 1000 + part(u"aMinor"_s);
 }
 
 // The refusal of the copy before it is brought up to this version; empty when it may be.
@@ -71,7 +67,7 @@ QString copyRefusal(const Archive &copy, const QString &copyPath)
     if (!runSql(query, u"PRAGMA quick_check"_s, {}, &failure) || !query.next() ||
         query.value(0).toString() != u"ok"_s)
         return damaged(copyPath);
-    if (stampedVersion(connection) > ProgramVersion::Major * 1000 + ProgramVersion::Minor)
+    if (stampedVersion(copy) > ProgramVersion::Major * 1000 + ProgramVersion::Minor)
         return u"Il file %1 è di una versione più recente del programma e non può essere "
                u"ripristinato: l'archivio non è stato modificato."_s.arg(
                    QDir::toNativeSeparators(copyPath));
