@@ -19,6 +19,11 @@ bool BalanceTables::read(const QSqlDatabase &db, const Period &current, const Pe
     return false;
 }
 
+void BalanceTables::setCashFigures(Placeholder::Period period, QHash<QString, Money> figures)
+{
+    table(period, Placeholder::Level::CashFigure) = std::move(figures);
+}
+
 Money BalanceTables::value(const Placeholder &placeholder) const
 {
     return table(placeholder.period, placeholder.level).value(placeholder.code);

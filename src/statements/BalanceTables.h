@@ -23,7 +23,10 @@ public:
     bool read(const QSqlDatabase &db, const Period &current, const Period &previous,
               QString *error = nullptr);
 
-    // The balance a placeholder names; 0 for a code without movements or unknown.
+    // The figures of the cash-basis statement of one year, by id.
+    void setCashFigures(Placeholder::Period period, QHash<QString, Money> figures);
+
+    // The balance or figure a placeholder names; 0 for a code without movements or unknown.
     Money value(const Placeholder &placeholder) const;
 
 private:
@@ -33,5 +36,5 @@ private:
     bool readPeriod(const QSqlDatabase &db, const Period &period, Placeholder::Period which,
                     QString *error);
 
-    Table m_tables[2][2];
+    Table m_tables[2][3];
 };

@@ -1,19 +1,32 @@
 #include "statements/Placeholders.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr qsizetype AccountPlaceholderLength = 11;
 constexpr qsizetype LedgerPlaceholderLength = 8;
+constexpr qsizetype LongestFigureId = 8;
+
+bool isFigureId(QStringView id)
+{
+    return !id.isEmpty() && id.size() <= LongestFigureId &&
+           std::all_of(id.begin(), id.end(), [](QChar c) {
+               return (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+           });
+}
 
 } // namespace
 
 std::optional<Placeholder> parsePlaceholder(QStringView text)
 {
-    if (text.size() != AccountPlaceholderLength && text.size() != LedgerPlaceholderLength)
+    if (!text.startsWith(u"{{") || !text.endsWith(u"}}") || text.size() < 6)
         return std::nullopt;
-    if (!text.startsWith(u"{{") || !text.endsWith(u"}}"))
+    const bool figure = text[3] == u':';
+    if (figure ? !isFigureId(text.sliced(4, text.size() - 6))
+               : text.size() != AccountPlaceholderLength && text.size() != LedgerPlaceholderLength)
         return std::nullopt;
     Placeholder placeholder;
     if (text[2] == u'C')
@@ -22,6 +35,11 @@ std::optional<Placeholder> parsePlaceholder(QStringView text)
         placeholder.period = Placeholder::Period::Previous;
     else
         return std::nullopt;
+    if (figure) {
+        placeholder.level = Placeholder::Level::CashFigure;
+        placeholder.code = text.sliced(4, text.size() - 6).toString();
+        return placeholder;
+    }
     placeholder.level = text.size() == AccountPlaceholderLength ? Placeholder::Level::Account
                                                                 : Placeholder::Level::Ledger;
     placeholder.code = text.sliced(3, text.size() - 5).toString();
@@ -34,5 +52,6 @@ QString CellValidate(QStringView text)
     if (!placeholder)
         return {};
     return (placeholder->period == Placeholder::Period::Current ? u"C"_s : u"P"_s) +
+           (placeholder->level == Placeholder::Level::CashFigure ? u":"_s : QString()) +
            placeholder->code;
 }

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/cEnvironment.h"
+#include "statements/CashStatement.h"
 
 #include <QFileInfo>
 
@@ -41,8 +42,15 @@ bool generateStatement(cExcel &excel, const QString &databasePath, const Stateme
     excel.setHeading({query.next() ? query.value(0).toString().trimmed() : QString(),
                       yearHeading(years.current), yearHeading(years.previous)});
     BalanceTables tables;
-    return tables.read(connection.database(), years.current, years.previous, error) &&
-           excel.processFile(tables, tick, error) && excel.saveFile(out, error);
+    if (!tables.read(connection.database(), years.current, years.previous, error))
+        return false;
+    const std::optional<CashStatement> cash =
+        computeCashStatement(connection.database(), years.current, years.previous, error);
+    if (!cash)
+        return false;
+    tables.setCashFigures(Placeholder::Period::Current, cashStatementFigures(cash->current));
+    tables.setCashFigures(Placeholder::Period::Previous, cashStatementFigures(cash->previous));
+    return excel.processFile(tables, tick, error) && excel.saveFile(out, error);
 }
 
 SaveChoice saveChoiceFor(const QString &templatePath)

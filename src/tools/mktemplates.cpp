@@ -8,6 +8,8 @@
 //                                                 "123456(+)" takes only a positive balance and
 //                                                 "123456(-)" only a negative one, as a positive
 //                                                 amount (a bank overdraft among the debts)
+//   figure  | id | Text                          a figure the program computes by that id
+//                                                 (the cash-basis statement's), as {{C:id}}
 //   total   | id | Text | id1 + id2 - id3         a formula on other lines (of any worksheet)
 //   input   | id | Text                          an amount typed by the user, marked in yellow
 //   note    | Text                                an explanatory row in italics
@@ -119,6 +121,10 @@ QList<Sheet> parse(const QString &path)
         } else if (kind == u"input"_s) {
             need(2);
             rows.append({Kind::Input, fields[0], fields[1], {}, number});
+        } else if (kind == u"figure"_s) {
+            need(2);
+            // A line whose one term is the figure's placeholder code.
+            rows.append({Kind::Line, fields[0], fields[1], {u":"_s + fields[0]}, number});
         } else if (kind == u"line"_s || kind == u"total"_s) {
             need(3);
             QStringList terms = signedTerms(fields[2], number);

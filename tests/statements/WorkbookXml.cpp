@@ -61,4 +61,30 @@ pugi::xml_node cell(const pugi::xml_document &sheet, const char *reference)
     return {};
 }
 
+QByteArray cellHolding(const QString &templatePath, const QString &text)
+{
+    pugi::xml_document shared, sheet;
+    load(templatePath, QStringLiteral("xl/sharedStrings.xml"), &shared);
+    load(templatePath, QStringLiteral("xl/worksheets/sheet1.xml"), &sheet);
+    int index = 0, wanted = -1;
+    for (const pugi::xml_node &item : shared.child("sst").children("si")) {
+        if (QString::fromUtf8(item.child_value("t")) == text)
+            wanted = index;
+        ++index;
+    }
+    for (const pugi::xml_node &row : sheet.child("worksheet").child("sheetData").children("row"))
+        for (const pugi::xml_node &c : row.children("c"))
+            if (std::string_view(c.attribute("t").value()) == "s" &&
+                c.child("v").text().as_int() == wanted)
+                return c.attribute("r").value();
+    return {};
+}
+
+QByteArray numberIn(const QString &workbook, const QByteArray &reference)
+{
+    pugi::xml_document sheet;
+    load(workbook, QStringLiteral("xl/worksheets/sheet1.xml"), &sheet);
+    return cell(sheet, reference.constData()).child_value("v");
+}
+
 } // namespace WorkbookXml

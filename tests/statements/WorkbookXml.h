@@ -25,4 +25,11 @@ bool load(const QString &path, const QString &part, pugi::xml_document *document
 // The <c> element with the reference (e.g. "B3") in a worksheet document.
 pugi::xml_node cell(const pugi::xml_document &sheet, const char *reference);
 
+// The reference of the cell holding the text (a placeholder) in a template's first worksheet;
+// empty when none does.
+QByteArray cellHolding(const QString &templatePath, const QString &text);
+
+// The number written in a cell of a workbook's first worksheet.
+QByteArray numberIn(const QString &workbook, const QByteArray &reference);
+
 } // namespace WorkbookXml

@@ -126,6 +126,10 @@ private slots:
         QTest::newRow("leading space") << u" {{C12345}}"_s << QString();
         QTest::newRow("single brace") << u"{C123456}}}"_s << QString();
         QTest::newRow("unclosed") << u"{{C123456}>"_s << QString();
+        QTest::newRow("cash figure") << u"{{P:EA10}}"_s << u"P:EA10"_s;
+        QTest::newRow("figure of nine") << u"{{C:ABCDEFGHI}}"_s << QString();
+        QTest::newRow("figure in lower case") << u"{{C:ua1}}"_s << QString();
+        QTest::newRow("figure without id") << u"{{C:}}"_s << QString();
         QTest::newRow("number") << u"123456"_s << QString();
         QTest::newRow("empty") << QString() << QString();
     }
