@@ -16,6 +16,7 @@
 #include "reports/engine/ReportExport.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
+#include "statements/CashStatementReport.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -294,6 +295,37 @@ int movementReport(const ReportRequest &request, bool cards, QPageLayout::Orient
     return exportDocument(document, request);
 }
 
+// The cash-basis statement of the fiscal year of the working date and of the year before.
+int cashStatement(const ReportRequest &request)
+{
+    if (request.parser.isSet(u"from"_s) || request.parser.isSet(u"to"_s)) {
+        printError(u"Il rendiconto per cassa riguarda un esercizio intero: indicarlo con --date, "
+                   u"senza --from e --to."_s);
+        return ExitStatus::Refused;
+    }
+    const QDate start = request.year.start;
+    const StatementYears years{{start, request.year.end}, {start.addYears(-1), start.addDays(-1)}};
+    const QSqlDatabase database = request.connection.database();
+    warnIfTotalsDiffer(database);
+    QString error;
+    const std::optional<CashStatement> statement =
+        computeCashStatement(database, years.current, years.previous, &error);
+    if (!statement)
+        return reportFailure(u"Stampa non eseguita."_s, error);
+    if (!request.format) {
+        if (!writeFile(request.out, cashStatementJson(*statement, years), &error))
+            return reportFailure(u"Stampa non eseguita."_s, error);
+        return 0;
+    }
+    const std::optional<OrganisationLines> organisation = readOrganisation(database, &error);
+    ReportDocument document;
+    if (!organisation ||
+        !layOutCashStatement(*statement, years, organisation->name,
+                             request.format == ExportFormat::Xlsx, &document, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
+    return exportDocument(document, request);
+}
+
 struct ReportEntry {
     QString name;
     bool json; // also writes .json
@@ -308,6 +340,7 @@ const std::vector<ReportEntry> &reportTable()
          [](const ReportRequest &request) { return balance(request, BalanceKind::Sequential); }},
         {u"bilancio-contrapposto"_s, true,
          [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
+        {u"rendiconto-cassa"_s, true, cashStatement},
         {u"pdc"_s, false, chartPrintout},
         {u"movimenti"_s, false,
          [](const ReportRequest &request) {
@@ -384,6 +417,8 @@ const QString ReportUsage =
     u"[--date AAAA-MM-GG] [--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] "
     u"[--zero-balances] [--closing-entries] [--hide-marked] [--codes] "
     u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
+    u"     tovrin3-cli report rendiconto-cassa --archive CARTELLA [--date AAAA-MM-GG] "
+    u"--out FILE\n"
     u"     tovrin3-cli report pdc --archive CARTELLA "
     u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE\n"
     u"     tovrin3-cli report movimenti|movimenti-orizzontale|schede|"

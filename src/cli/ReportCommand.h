@@ -5,6 +5,7 @@
 // tovrin3-cli report bilancio|bilancio-contrapposto --archive DIR [--date D] [--from D] [--to D]
 //             [--by-nature] [--zero-balances] [--closing-entries] [--hide-marked] [--codes]
 //             [--levels gruppo,mastro,conto,sottoconto] --out FILE (also .json for balances)
+// tovrin3-cli report rendiconto-cassa --archive DIR [--date D] --out FILE (also .json)
 // tovrin3-cli report pdc --archive DIR [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2]
 //             --out FILE
 // Lays the report out as the preview would and writes it in the format of the file's

@@ -36,6 +36,7 @@ const QString Usage =
     u"[--from AAAA-MM-GG] [--to AAAA-MM-GG] [--by-nature] [--zero-balances] "
     u"[--closing-entries] [--hide-marked] [--codes] [--levels gruppo,mastro,conto,sottoconto] "
     u"--out FILE\n"
+    u"  report rendiconto-cassa --archive CARTELLA [--date AAAA-MM-GG] --out FILE\n"
     u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
     u"--out FILE\n"
     u"  report movimenti|movimenti-orizzontale|schede|schede-orizzontale --archive CARTELLA "

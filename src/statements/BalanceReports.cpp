@@ -153,12 +153,6 @@ Band sectionLineBand(double left, double width, bool memorandum)
     return band;
 }
 
-std::vector<ReportFont> balanceFonts()
-{
-    return {ReportFont{{}, 8.0, false, false}, ReportFont{{}, 8.0, true, false},
-            ReportFont{{}, 10.0, true, false}, ReportFont{{}, 14.0, true, false}};
-}
-
 QString periodLine(const BalanceOptions &options)
 {
     const PatternFormatter formatter;
@@ -184,21 +178,6 @@ Band balancePageHeader(const Balance &balance, bool titleFirst, double width)
                           titleFirst ? RightAligned : Qt::AlignLeft | Qt::AlignVCenter),
         ReportItem::rule(Margin, 36, right),
     };
-    return band;
-}
-
-Band pageNumberFooter(double width)
-{
-    ReportItem pages = ReportItem::computed(
-        [](const ItemContext &context) {
-            return QVariant(QString::number(context.pageNumber()) + u" / "_s +
-                            QString::number(context.pageCount()));
-        },
-        QRectF(Margin, 4, width, 12), Qt::AlignHCenter | Qt::AlignVCenter);
-    pages.needsPageCount = true;
-    Band band;
-    band.height = 16;
-    band.items = {pages};
     return band;
 }
 
@@ -306,13 +285,34 @@ Band pairFooterBand(double columnWidth)
 
 } // namespace
 
+std::vector<ReportFont> balanceFonts()
+{
+    return {ReportFont{{}, 8.0, false, false}, ReportFont{{}, 8.0, true, false},
+            ReportFont{{}, 10.0, true, false}, ReportFont{{}, 14.0, true, false}};
+}
+
+Band pageNumberFooter(double left, double width)
+{
+    ReportItem pages = ReportItem::computed(
+        [](const ItemContext &context) {
+            return QVariant(QString::number(context.pageNumber()) + u" / "_s +
+                            QString::number(context.pageCount()));
+        },
+        QRectF(left, 4, width, 12), Qt::AlignHCenter | Qt::AlignVCenter);
+    pages.needsPageCount = true;
+    Band band;
+    band.height = 16;
+    band.items = {pages};
+    return band;
+}
+
 ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool exporting)
 {
     ReportDefinition definition = balancePage();
     const double width = definition.page.bodyWidth();
     if (!exporting)
         definition.pageHeader = balancePageHeader(balance, true, width);
-    definition.pageFooter = pageNumberFooter(width);
+    definition.pageFooter = pageNumberFooter(Margin, width);
     definition.detail = sectionLineBand(Margin, width, false);
     return definition;
 }
@@ -323,7 +323,7 @@ ReportDefinition opposedBalanceDefinition(const Balance &balance)
     const double width = definition.page.bodyWidth();
     const double columnWidth = (width - ColumnGap) / 2;
     definition.pageHeader = balancePageHeader(balance, false, width);
-    definition.pageFooter = pageNumberFooter(width);
+    definition.pageFooter = pageNumberFooter(Margin, width);
 
     const BalanceOptions &options = balance.options;
     Band body;

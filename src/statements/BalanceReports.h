@@ -13,6 +13,12 @@ enum class BalanceKind {
                 // revenues
 };
 
+// The fonts of the balances and statements: body, bold, heading, title.
+std::vector<ReportFont> balanceFonts();
+
+// "3 / 12", centred in the band between left and left + width.
+Band pageNumberFooter(double left, double width);
+
 // The sequential balance; an exported one carries no page header.
 ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool exporting);
 // The opposed balance: each pair of sections side by side, closed by equal totals and the

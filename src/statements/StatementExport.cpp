@@ -8,18 +8,13 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// "Esercizio 2025", or "Esercizio 2024/2025" for a year across two calendar years.
-QString yearHeading(const BalanceTables::Period &year)
+QString statementYearHeading(const BalanceTables::Period &year)
 {
     const QString first = QString::number(year.start.year());
     return u"Esercizio "_s + (year.start.year() == year.end.year()
                                   ? first
                                   : first + u'/' + QString::number(year.end.year()));
 }
-
-} // namespace
 
 StatementYears StatementYears::of(const cEnvironment &environment)
 {
@@ -40,7 +35,7 @@ bool generateStatement(cExcel &excel, const QString &databasePath, const Stateme
     if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = 'ana01'"_s, {}, error))
         return false;
     excel.setHeading({query.next() ? query.value(0).toString().trimmed() : QString(),
-                      yearHeading(years.current), yearHeading(years.previous)});
+                      statementYearHeading(years.current), statementYearHeading(years.previous)});
     BalanceTables tables;
     if (!tables.read(connection.database(), years.current, years.previous, error))
         return false;

@@ -15,6 +15,9 @@ struct StatementYears {
     static StatementYears of(const cEnvironment &environment);
 };
 
+// "Esercizio 2025", or "Esercizio 2024/2025" for a year across two calendar years.
+QString statementYearHeading(const BalanceTables::Period &year);
+
 // Reads the balances of both years from the archive's database, fills the loaded template and
 // saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
 // then.

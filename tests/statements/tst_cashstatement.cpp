@@ -2,10 +2,14 @@
 #include "archive/NewArchive.h"
 #include "statements/BalanceJson.h"
 #include "statements/CashStatement.h"
+#include "statements/CashStatementReport.h"
 #include "statements/StatementExport.h"
 #include "support/TestArchive.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,8 +36,7 @@ public:
     {
         QString error;
         Connection connection(archive.databasePath());
-        if (!importChart(connection, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s,
-                         &error))
+        if (!importChart(connection, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error))
             qFatal("%s", qPrintable(error));
         return true;
     }
@@ -50,9 +53,10 @@ public:
 
     qint64 firstOf(const QString &account) const
     {
-        return a.scalar(u"SELECT MIN(so.id) FROM sottoconti so JOIN conti c ON c.id = so.idConto "
-                        u"WHERE c.prefisso = ?"_s,
-                        {account})
+        return a
+            .scalar(u"SELECT MIN(so.id) FROM sottoconti so JOIN conti c ON c.id = so.idConto "
+                    u"WHERE c.prefisso = ?"_s,
+                    {account})
             .toLongLong();
     }
 
@@ -79,9 +83,9 @@ public:
     const qint64 cash = sub(u"Cassa contanti"_s);
     const qint64 opening = firstOf(u"290010"_s);
     const qint64 supplierA = firstOf(u"271040"_s);
-    const qint64 supplierB = a.addSottoconto(
-        a.scalar(u"SELECT id FROM conti WHERE prefisso = '271040'"_s).toLongLong(),
-        u"Fornitori per servizi"_s);
+    const qint64 supplierB =
+        a.addSottoconto(a.scalar(u"SELECT id FROM conti WHERE prefisso = '271040'"_s).toLongLong(),
+                        u"Fornitori per servizi"_s);
     const qint64 services = sub(u"Servizi per le attività istituzionali"_s);
     const qint64 vat = sub(u"IVA su acquisti"_s);
     const qint64 members = sub(u"Crediti verso associati"_s);
@@ -143,8 +147,7 @@ void bookTheTwoYears(EtsBooks &b)
 void compareRows(const CashStatementYear &year, const QList<std::pair<QString, qint64>> &expected)
 {
     for (const auto &[id, euros] : expected)
-        QVERIFY2(year.row(id) == euro(euros),
-                 qPrintable(id + u": "_s + decimalText(year.row(id))));
+        QVERIFY2(year.row(id) == euro(euros), qPrintable(id + u": "_s + decimalText(year.row(id))));
 }
 
 } // namespace
@@ -242,6 +245,26 @@ private slots:
         QCOMPARE(s.current.difference(), -euro(290));
     }
 
+    void scriptsReadEveryLineAndTheCheck()
+    {
+        EtsBooks b;
+        bookTheTwoYears(b);
+        const QJsonObject json =
+            QJsonDocument::fromJson(cashStatementJson(b.statement(), {Year2025, Year2024}))
+                .object();
+        QJsonObject services;
+        for (const QJsonValue &line : json[u"righe"_s].toArray())
+            if (line[u"voce"_s] == u"UA2"_s)
+                services = line.toObject();
+        QCOMPARE(services[u"descrizione"_s].toString(), u"2) Servizi"_s);
+        QCOMPARE(services[u"importo"_s].toString(), u"1410.00"_s);
+        QCOMPARE(services[u"importoPrecedente"_s].toString(), u"610.00"_s);
+        QCOMPARE(json[u"cassaInizio"_s][u"importoPrecedente"_s].toString(), u"10500.00"_s);
+        QCOMPARE(json[u"avanzo"_s][u"importo"_s].toString(), u"50.00"_s);
+        QCOMPARE(json[u"differenza"_s][u"importo"_s].toString(), u"0.00"_s);
+        QCOMPARE(json[u"daClassificare"_s][u"importo"_s].toString(), u"0.00"_s);
+    }
+
     void theTemplateIsFilledWithBothYears()
     {
         EtsBooks b;
@@ -252,8 +275,8 @@ private slots:
         cExcel excel;
         QString error;
         QVERIFY2(excel.loadModel(model, &error) &&
-                     generateStatement(excel, b.a.databasePath(), {Year2025, Year2024}, filled,
-                                       {}, &error),
+                     generateStatement(excel, b.a.databasePath(), {Year2025, Year2024}, filled, {},
+                                       &error),
                  qPrintable(error));
         for (const auto &[placeholder, number] :
              {std::pair(u"{{C:UA4}}"_s, "2140"), std::pair(u"{{P:UA2}}"_s, "610"),
