@@ -8,7 +8,7 @@
 #include "data/SqlText.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/ReportSettings.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

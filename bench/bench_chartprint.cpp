@@ -7,7 +7,7 @@
 #include "archive/NewArchive.h"
 #include "chart/ChartPrintout.h"
 #include "data/cEnvironment.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

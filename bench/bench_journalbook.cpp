@@ -8,7 +8,7 @@
 #include "data/Database.h"
 #include "data/SqlText.h"
 #include "reports/JournalBook.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

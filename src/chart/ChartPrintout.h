@@ -1,9 +1,9 @@
 #pragma once
 
-#include "reports/engine/ReportDefinition.h"
-#include "reports/engine/ReportDocument.h"
-#include "reports/engine/ReportLayout.h"
-#include "reports/engine/RowSource.h"
+#include "reportengine/ReportDefinition.h"
+#include "reportengine/ReportDocument.h"
+#include "reportengine/ReportLayout.h"
+#include "reportengine/RowSource.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chart/ChartPrintout.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QDialog>
 

@@ -13,7 +13,7 @@
 #include "reports/FinalJournalPrint.h"
 #include "reports/JournalBook.h"
 #include "reports/MovementList.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/CashStatementReport.h"

@@ -3,7 +3,7 @@
 #include "data/Database.h"
 #include "data/PatternFormatter.h"
 #include "reports/ReportParts.h"
-#include "reports/engine/RowSource.h"
+#include "reportengine/RowSource.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "reports/ReportSettings.h"
-#include "reports/engine/ReportDefinition.h"
-#include "reports/engine/ReportDocument.h"
-#include "reports/engine/ReportLayout.h"
+#include "reportengine/ReportDefinition.h"
+#include "reportengine/ReportDocument.h"
+#include "reportengine/ReportLayout.h"
 
 #include <QPageLayout>
 #include <QSet>

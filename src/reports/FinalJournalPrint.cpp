@@ -4,7 +4,7 @@
 #include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QCryptographicHash>
 #include <QDir>

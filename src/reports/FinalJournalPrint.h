@@ -3,7 +3,7 @@
 #include "data/Database.h"
 #include "data/FinalPrints.h"
 #include "reports/JournalBook.h"
-#include "reports/engine/ReportDocument.h"
+#include "reportengine/ReportDocument.h"
 
 #include <QDate>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
-#include "reports/engine/ReportLayout.h"
+#include "reportengine/ReportLayout.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/CashStatementPlan.h"

@@ -138,7 +138,7 @@ Layer folderLayer(const QString &relativePath)
         return Layer::Core;
     if (subsystem == u"ui"_s)
         return Layer::Ui;
-    if (relativePath.startsWith(u"reports/engine/"_s))
+    if (subsystem == u"reportengine"_s)
         return Layer::Engine;
     if (subsystemOrder(subsystem))
         return Layer::Logic;

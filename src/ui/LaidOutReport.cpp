@@ -1,7 +1,7 @@
 #include "ui/LaidOutReport.h"
 
-#include "reports/engine/PagePainter.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/PagePainter.h"
+#include "reportengine/ReportExport.h"
 #include "ui/ReportProgressDialog.h"
 
 #include <limits>

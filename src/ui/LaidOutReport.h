@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reports/engine/ReportDocument.h"
-#include "reports/engine/ReportLayout.h"
+#include "reportengine/ReportDocument.h"
+#include "reportengine/ReportLayout.h"
 #include "ui/PreviewDocument.h"
 
 class ReportProgressDialog;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 #include "ui/PreviewDocument.h"
 
 #include <QDate>

@@ -4,7 +4,7 @@
 #include "data/cEnvironment.h"
 #include "main/frmMain.h"
 #include "program/ReportCommands.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"

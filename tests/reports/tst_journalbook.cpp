@@ -1,6 +1,6 @@
 #include "data/Database.h"
 #include "reports/JournalBook.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 #include "support/TestArchive.h"
 
 #include <QDir>

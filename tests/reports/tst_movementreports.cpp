@@ -5,7 +5,7 @@
 #include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
 #include "ui/PreviewDocument.h"

@@ -1,8 +1,8 @@
-#include "reports/engine/ReportLayout.h"
+#include "reportengine/ReportLayout.h"
 
 #include "data/Money.h"
 #include "data/PatternFormatter.h"
-#include "reports/engine/TextMeasure.h"
+#include "reportengine/TextMeasure.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/engine/ReportDocument.h"
+#include "reportengine/ReportDocument.h"
 
 #include <QString>
 

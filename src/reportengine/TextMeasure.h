@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/engine/ReportDefinition.h"
+#include "reportengine/ReportDefinition.h"
 
 #include <QFont>
 #include <QHash>

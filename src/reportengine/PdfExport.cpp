@@ -1,6 +1,6 @@
 #include "data/OutputFile.h"
-#include "reports/engine/PagePainter.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/PagePainter.h"
+#include "reportengine/ReportExport.h"
 
 #include <QPdfWriter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/engine/RowSource.h"
+#include "reportengine/RowSource.h"
 
 #include <QMarginsF>
 #include <QPageLayout>

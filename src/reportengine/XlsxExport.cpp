@@ -1,5 +1,5 @@
 #include "data/OutputFile.h"
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QDate>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "reports/engine/ReportDocument.h"
+#include "reportengine/ReportDocument.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "reports/engine/PagePainter.h"
+#include "reportengine/PagePainter.h"
 
-#include "reports/engine/TextMeasure.h"
+#include "reportengine/TextMeasure.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>

@@ -1,4 +1,4 @@
-#include "reports/engine/ReportDefinition.h"
+#include "reportengine/ReportDefinition.h"
 
 QSizeF PageSetup::sizePoints() const
 {

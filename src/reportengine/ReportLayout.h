@@ -1,8 +1,8 @@
 #pragma once
 
-#include "reports/engine/ReportDefinition.h"
-#include "reports/engine/ReportDocument.h"
-#include "reports/engine/RowSource.h"
+#include "reportengine/ReportDefinition.h"
+#include "reportengine/ReportDocument.h"
+#include "reportengine/RowSource.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "reports/engine/ReportExport.h"
+#include "reportengine/ReportExport.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "reports/engine/RowSource.h"
+#include "reportengine/RowSource.h"
 
 #include "data/Database.h"
 #include "data/Money.h"

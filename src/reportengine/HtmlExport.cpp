@@ -1,6 +1,6 @@
 #include "data/OutputFile.h"
-#include "reports/engine/ReportExport.h"
-#include "reports/engine/TextMeasure.h"
+#include "reportengine/ReportExport.h"
+#include "reportengine/TextMeasure.h"
 
 using namespace Qt::StringLiterals;
 

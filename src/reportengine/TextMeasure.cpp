@@ -1,4 +1,4 @@
-#include "reports/engine/TextMeasure.h"
+#include "reportengine/TextMeasure.h"
 
 #include <QFontMetricsF>
 #include <QTextLayout>

@@ -1,7 +1,7 @@
 #include "data/Money.h"
-#include "reports/engine/ReportExport.h"
-#include "reports/engine/ReportLayout.h"
-#include "reports/engine/TextMeasure.h"
+#include "reportengine/ReportExport.h"
+#include "reportengine/ReportLayout.h"
+#include "reportengine/TextMeasure.h"
 
 #include <QFile>
 #include <QFontInfo>
