@@ -6,9 +6,9 @@
 #include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/SqlText.h"
+#include "reportengine/ReportExport.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/ReportSettings.h"
-#include "reportengine/ReportExport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 #include "archive/NewArchive.h"
 #include "chart/ChartPrintout.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "reportengine/ReportExport.h"
 
 #include <QElapsedTimer>
@@ -52,7 +52,7 @@ qint64 printedLines(const ReportDocument &document)
 }
 
 void benchLayout(const char *title, ChartLayout layout, const QSqlDatabase &database,
-                 const cEnvironment &environment, const QString &folder)
+                 const FiscalEnvironment &environment, const QString &folder)
 {
     std::printf("%s\n", title);
     ChartPrintoutOptions options = chartPrintoutOptions(environment);
@@ -89,8 +89,8 @@ int main(int argc, char *argv[])
     must(createArchive({base.path(), u"bench"_s, *civilCode, 1, false}, programFolder, &error),
          error);
     const Archive archive(archiveFolderFor(base.path(), u"bench"_s));
-    cEnvironment environment(archive);
-    must(environment.Update(&error), error);
+    FiscalEnvironment environment(archive);
+    must(environment.refresh(&error), error);
     Connection connection(archive, Connection::Mode::ReadOnly);
     must(connection.isOpen(), connection.errorText());
 

@@ -5,7 +5,7 @@
 #include "BenchSupport.h"
 #include "data/Database.h"
 #include "statements/StatementExport.h"
-#include "statements/cExcel.h"
+#include "statements/WorkbookFiller.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     QString error;
-    cExcel excel;
+    WorkbookFiller excel;
     int ticks = 0;
     must(excel.loadModel(model, &error) &&
              generateStatement(

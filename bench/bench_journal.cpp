@@ -72,8 +72,8 @@ int main(int argc, char *argv[])
         must(saveEntry(archive, entry, yearStart, yearEnd, &error), error);
     });
     bool misaligned = false;
-    const double check = bestOf(
-        5, [&](int) { misaligned = ProgressiviDisallineati(archive, yearStart, yearEnd, &error); });
+    const double check =
+        bestOf(5, [&](int) { misaligned = numberingBroken(archive, yearStart, yearEnd, &error); });
 
     std::printf("archive: %d entries over %d years; year %d\n", options.entries, options.years,
                 lastYear);

@@ -7,8 +7,8 @@
 #include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/SqlText.h"
-#include "reports/JournalBook.h"
 #include "reportengine/ReportExport.h"
+#include "reports/JournalBook.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -6,12 +6,12 @@
 #include "SyntheticArchive.h"
 
 #include "data/Database.h"
-#include "data/Parametri.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "data/RowSet.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 #include "main/MainViews.h"
-#include "main/frmMain.h"
+#include "main/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -110,13 +110,13 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
+    writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, archive);
 
-    cEnvironment environment{Archive(archive)};
-    environment.setCurDate({2024, 6, 15});
-    environment.Update();
+    FiscalEnvironment environment{Archive(archive)};
+    environment.setWorkingDate({2024, 6, 15});
+    environment.refresh();
     const double heapBefore = heapMegabytes();
-    frmMain window(environment);
+    MainWindow window(environment);
     window.resize(1280, 760);
     auto *find = window.findChild<QLineEdit *>(u"txtFind"_s);
 
@@ -125,7 +125,7 @@ int main(int argc, char *argv[])
     window.showView(MainView::Movimenti);
     const double heapJournal = heapMegabytes();
     const int journalRows = window.listedRows();
-    const double journal = bestSeconds([&] { window.gexUpdate(); });
+    const double journal = bestSeconds([&] { window.reloadView(); });
     const double journalSearch = bestSeconds([&] {
                                      find->setText(u"ba"_s);
                                      find->setText(u"ban"_s);
@@ -138,14 +138,14 @@ int main(int argc, char *argv[])
         Connection connection(environment.archive(), Connection::Mode::ReadOnly);
         rows.load(
             connection, mainViewDefinition(MainView::Movimenti).statement,
-            mainViewBindings(MainView::Movimenti, environment.EseDate1(), environment.EseDate2()));
+            mainViewBindings(MainView::Movimenti, environment.yearStart(), environment.yearEnd()));
     });
 
     window.showView(MainView::Mastri);
     window.showView(MainView::Schede);
     const double heapCards = heapMegabytes();
     const int cardLines = window.listedRows();
-    const double cards = bestSeconds([&] { window.gexUpdate(); });
+    const double cards = bestSeconds([&] { window.reloadView(); });
     const double cardsSwitch = bestSeconds([&] { window.showView(MainView::Schede); });
     const double cardsSearch = bestSeconds([&] {
                                    find->setText(u"ca"_s);
@@ -156,17 +156,17 @@ int main(int argc, char *argv[])
 
     long journalSqlRows = 0, cardSqlRows = 0;
     const double journalSql =
-        sqliteSeconds(databasePathFor(archive), MainView::Movimenti, environment.EseDate1(),
-                      environment.EseDate2(), &journalSqlRows);
+        sqliteSeconds(databasePathFor(archive), MainView::Movimenti, environment.yearStart(),
+                      environment.yearEnd(), &journalSqlRows);
     const double cardsSql =
-        sqliteSeconds(databasePathFor(archive), MainView::Schede, environment.EseDate1(),
-                      environment.EseDate2(), &cardSqlRows);
+        sqliteSeconds(databasePathFor(archive), MainView::Schede, environment.yearStart(),
+                      environment.yearEnd(), &cardSqlRows);
 
     std::printf("fiscal year %s: %d journal rows, %d account-card lines\n",
-                qPrintable(environment.EsercizioString()), journalRows, cardLines);
-    report("'Movimenti' reload (gexUpdate)", journal, 0.5);
+                qPrintable(environment.yearLabel()), journalRows, cardLines);
+    report("'Movimenti' reload (reloadView)", journal, 0.5);
     report("  reading its rows alone (own connection, no grid)", journalRowSet, 0.5);
-    report("'Schede' rebuild with running balances (gexUpdate)", cards, 1.0);
+    report("'Schede' rebuild with running balances (reloadView)", cards, 1.0);
     report("'Schede' view switch (reload, natures opened)", cardsSwitch, 1.0);
     report("search keystroke, 'Movimenti' (mean)", journalSearch, 0.1);
     report("search keystroke, 'Schede' (mean)", cardsSearch, 0.1);

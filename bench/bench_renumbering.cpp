@@ -81,14 +81,14 @@ int main(int argc, char *argv[])
     const QDate start(2024, 1, 1), end(2024, 12, 31);
     QElapsedTimer timer;
     timer.start();
-    const bool misaligned = ProgressiviDisallineati(archive, start, end);
+    const bool misaligned = numberingBroken(archive, start, end);
     const qint64 checkBefore = timer.nsecsElapsed();
     timer.restart();
-    clsRicalcolo ricalcolo(archive, start, end);
-    must(ricalcolo.esegui(clsRicalcolo::Corrente), u"renumbering failed"_s);
+    Renumbering ricalcolo(archive, start, end);
+    must(ricalcolo.run(Renumbering::Current), u"renumbering failed"_s);
     const qint64 renumber = timer.nsecsElapsed();
     timer.restart();
-    const bool stillMisaligned = ProgressiviDisallineati(archive, start, end);
+    const bool stillMisaligned = numberingBroken(archive, start, end);
     const qint64 checkAfter = timer.nsecsElapsed();
 
     std::printf("entries in the year: %d (plus %d in the year before)\n", entries, entries);

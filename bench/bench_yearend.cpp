@@ -4,8 +4,8 @@
 
 #include "BenchSupport.h"
 #include "data/Database.h"
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "yearend/YearEnd.h"
 
 #include <QCoreApplication>
@@ -45,14 +45,14 @@ int main(int argc, char *argv[])
          {std::pair(u"bilanciochiusura"_s, 2), std::pair(u"bilancioapertura"_s, 2),
           std::pair(u"utile"_s, 2), std::pair(u"perdita"_s, 2),
           std::pair(u"profittieperdite"_s, 4)})
-        must(ScriviParametro(archive, role, TipoValore::Intero, Memoria::Archivio,
-                             firstSubAccountOfNature(archive, nature), &error),
+        must(writeParameter(archive, role, ValueType::Integer, Storage::InArchive,
+                            firstSubAccountOfNature(archive, nature), &error),
              error);
 
     // The last year of the archive is opened; the one before it is closed.
-    cEnvironment environment(archive);
-    environment.setCurDate(QDate(options.firstYear + options.years - 1, 6, 30));
-    must(environment.Update(&error), error);
+    FiscalEnvironment environment(archive);
+    environment.setWorkingDate(QDate(options.firstYear + options.years - 1, 6, 30));
+    must(environment.refresh(&error), error);
     const YearEndYears years = YearEndYears::of(environment);
 
     // The generator closes every year; a repeated year-end starts by deleting that one's entries.

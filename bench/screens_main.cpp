@@ -3,10 +3,10 @@
 //   tovrin3-screens ARCHIVE OUTDIR [YYYY-MM-DD]
 
 #include "data/Database.h"
-#include "data/Parametri.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "main/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,14 +26,14 @@ int main(int argc, char *argv[])
         return 1;
     const QString archive = QString::fromLocal8Bit(argv[1]);
     const QDir out(QString::fromLocal8Bit(argv[2]));
-    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, archive);
-    cEnvironment environment{Archive(archive)};
+    writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, archive);
+    FiscalEnvironment environment{Archive(archive)};
     environment.setScreenMetrics(QGuiApplication::primaryScreen()->logicalDotsPerInch(),
                                  QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    environment.setCurDate(argc > 3 ? dateFromIso(QString::fromLocal8Bit(argv[3]))
-                                    : QDate::currentDate());
-    environment.Update();
-    frmMain window(environment);
+    environment.setWorkingDate(argc > 3 ? dateFromIso(QString::fromLocal8Bit(argv[3]))
+                                        : QDate::currentDate());
+    environment.refresh();
+    MainWindow window(environment);
     window.resize(1280, 760);
     window.show();
     QTest::qWait(200);

@@ -395,7 +395,7 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
     if (!foreign)
         return std::nullopt;
     check.foreignObjects = std::move(*foreign);
-    const std::optional<bool> misaligned = ProgressiviDisallineati(connection, first, last, error);
+    const std::optional<bool> misaligned = numberingBroken(connection, first, last, error);
     if (!misaligned)
         return std::nullopt;
     check.progressiviAllineati = !*misaligned;

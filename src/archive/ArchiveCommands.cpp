@@ -1,10 +1,10 @@
 #include "archive/ArchiveCommands.h"
 
 #include "archive/NewArchive.h"
-#include "archive/frmChoosePdC.h"
+#include "archive/NewArchiveWindow.h"
+#include "data/ArchiveFolders.h"
 #include "data/EngineErrors.h"
-#include "data/cDataAccess.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "ui/MessageService.h"
 
 #include <QDate>
@@ -12,11 +12,11 @@
 
 using namespace Qt::StringLiterals;
 
-bool ApriContabilita(QWidget *owner, cEnvironment &environment)
+bool ApriContabilita(QWidget *owner, FiscalEnvironment &environment)
 {
     MessageService &messages = MessageService::instance();
-    const QString folder =
-        messages.chooseFolder(owner, u"Apri Contabilità esistente"_s, cDataAccess().dataFolder());
+    const QString folder = messages.chooseFolder(owner, u"Apri Contabilità esistente"_s,
+                                                 ArchiveFolders().dataFolder());
     QString error;
     if (!openArchive(folder, environment, &error)) {
         messages.inform(owner, error, MessageService::Icon::Warning);
@@ -25,14 +25,14 @@ bool ApriContabilita(QWidget *owner, cEnvironment &environment)
     return true;
 }
 
-bool NuovaContabilita(QWidget *owner, cEnvironment &environment)
+bool NuovaContabilita(QWidget *owner, FiscalEnvironment &environment)
 {
-    if (!frmChoosePdC::Apri(owner))
+    if (!NewArchiveWindow::Apri(owner))
         return false;
-    environment.setArchive(Archive(cDataAccess().dataFolder()));
-    environment.setCurDate(QDate::currentDate());
+    environment.setArchive(Archive(ArchiveFolders().dataFolder()));
+    environment.setWorkingDate(QDate::currentDate());
     QString error;
-    if (!environment.Update(&error))
+    if (!environment.refresh(&error))
         MessageService::instance().inform(
             owner,
             failureMessage(u"Impossibile leggere i parametri della nuova contabilità."_s, error),

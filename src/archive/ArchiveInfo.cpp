@@ -3,7 +3,7 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "data/SqlText.h"
 
 #include <QJsonArray>
@@ -32,12 +32,12 @@ QJsonObject ArchiveInfo::toJson() const
         {u"aMajor"_s, aMajor},
         {u"aMinor"_s, aMinor},
         {u"StartMonth"_s, startMonth},
-        {u"EseDate1"_s, isoDate(eseDate1)},
-        {u"EseDate2"_s, isoDate(eseDate2)},
-        {u"EseDate1Prev"_s, isoDate(eseDate1Prev)},
-        {u"EseDate2Prev"_s, isoDate(eseDate2Prev)},
-        {u"EsercizioString"_s, esercizioString},
-        {u"LastRegDate"_s, lastRegDate},
+        {u"yearStart"_s, isoDate(eseDate1)},
+        {u"yearEnd"_s, isoDate(eseDate2)},
+        {u"previousYearStart"_s, isoDate(eseDate1Prev)},
+        {u"previousYearEnd"_s, isoDate(eseDate2Prev)},
+        {u"yearLabel"_s, esercizioString},
+        {u"lastEntryDateText"_s, lastRegDate},
         {u"counts"_s, tables},
     };
 }
@@ -70,28 +70,28 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
     const Archive archive(dataFolder);
 
     ArchiveInfo info;
-    cEnvironment environment(archive);
-    environment.setCurDate(workingDate);
+    FiscalEnvironment environment(archive);
+    environment.setWorkingDate(workingDate);
     QString failure;
-    if (!environment.Update(&failure)) {
+    if (!environment.refresh(&failure)) {
         *error = readFailure(failure);
         return std::nullopt;
     }
     info.aMajor =
-        LeggiParametro(archive, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure)
+        readParameter(archive, u"aMajor"_s, ValueType::Integer, Storage::InArchive, -1, &failure)
             .toInt();
     info.aMinor =
-        LeggiParametro(archive, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1, &failure)
+        readParameter(archive, u"aMinor"_s, ValueType::Integer, Storage::InArchive, -1, &failure)
             .toInt();
     info.startMonth =
-        LeggiParametro(archive, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &failure)
+        readParameter(archive, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 1, &failure)
             .toInt();
-    info.eseDate1 = environment.EseDate1();
-    info.eseDate2 = environment.EseDate2();
-    info.eseDate1Prev = environment.EseDate1Prev();
-    info.eseDate2Prev = environment.EseDate2Prev();
-    info.esercizioString = environment.EsercizioString();
-    info.lastRegDate = environment.LastRegDate(&failure);
+    info.eseDate1 = environment.yearStart();
+    info.eseDate2 = environment.yearEnd();
+    info.eseDate1Prev = environment.previousYearStart();
+    info.eseDate2Prev = environment.previousYearEnd();
+    info.esercizioString = environment.yearLabel();
+    info.lastRegDate = environment.lastEntryDateText(&failure);
 
     Connection connection(archive, Connection::Mode::ReadOnly);
     QSqlQuery query = connection.query();

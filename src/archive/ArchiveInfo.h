@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 
 #include <QDate>
 #include <QJsonObject>

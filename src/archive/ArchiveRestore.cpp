@@ -5,7 +5,7 @@
 #include "data/Backup.h"
 #include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "data/SqlText.h"
 
 #include <QDir>
@@ -51,7 +51,7 @@ bool holdsProgramTables(const Connection &connection)
 int stampedVersion(const Archive &copy)
 {
     const auto part = [&copy](const QString &key) {
-        return LeggiParametro(copy, key, TipoValore::Intero, Memoria::Archivio, 0).toInt();
+        return readParameter(copy, key, ValueType::Integer, Storage::InArchive, 0).toInt();
     };
     return part(u"aMajor"_s) * 1000 + part(u"aMinor"_s);
 }

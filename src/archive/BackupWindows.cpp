@@ -3,7 +3,7 @@
 #include "archive/ArchiveCheck.h"
 #include "archive/ArchiveRestore.h"
 #include "data/EngineErrors.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "ui/MessageService.h"
 
 #include <QCursor>
@@ -144,12 +144,12 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
     return true;
 }
 
-void showArchiveCheck(QWidget *parent, const cEnvironment &environment)
+void showArchiveCheck(QWidget *parent, const FiscalEnvironment &environment)
 {
     QString error;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const std::optional<ArchiveCheck> check =
-        checkArchive(environment.archive(), environment.EseDate1(), environment.EseDate2(), &error);
+        checkArchive(environment.archive(), environment.yearStart(), environment.yearEnd(), &error);
     QGuiApplication::restoreOverrideCursor();
     MessageService &messages = MessageService::instance();
     if (!check) {

@@ -5,7 +5,7 @@
 #include <QDialog>
 
 class QTreeWidget;
-class cEnvironment;
+class FiscalEnvironment;
 
 // File → "Backup…": a copy of the archive saved where the user chooses.
 void saveBackupCopy(QWidget *parent, const Archive &archive);
@@ -16,7 +16,7 @@ bool restoreBackup(QWidget *parent, const Archive &archive);
 
 // Strumenti → "Controllo archivio": the check of the archive for the working date's fiscal year
 // and the closing of every year, in Italian.
-void showArchiveCheck(QWidget *parent, const cEnvironment &environment);
+void showArchiveCheck(QWidget *parent, const FiscalEnvironment &environment);
 
 // The list of the archive's backups, newest first: date, operation and size.
 class BackupChooser : public QDialog {

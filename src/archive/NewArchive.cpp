@@ -1,12 +1,12 @@
 #include "archive/NewArchive.h"
 
+#include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
+#include "data/FiscalEnvironment.h"
 #include "data/ItalianCollation.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "data/SqlText.h"
-#include "data/cDataAccess.h"
-#include "data/cEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,11 +81,10 @@ bool fillDatabase(const NewArchiveRequest &request, const QString &programFolder
         return fail(error, transaction.errorText());
     if (!importChart(connection, QDir(programFolder).filePath(u"pdc.gen"_s), request.chart.foglio,
                      error) ||
-        !ScriviParametro(connection, u"StartMonth"_s, TipoValore::Intero, request.startMonth,
-                         error))
+        !writeParameter(connection, u"StartMonth"_s, ValueType::Integer, request.startMonth, error))
         return false;
     for (const auto &[key, caption] : request.chart.captions) {
-        if (!ScriviParametro(connection, key, TipoValore::Testo, caption, error))
+        if (!writeParameter(connection, key, ValueType::Text, caption, error))
             return false;
     }
     return transaction.commit(error);
@@ -138,8 +137,8 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
                     fillDatabase(request, programFolder, folder, error) &&
                     openForWriting(Archive(folder), error) &&
                     (!request.makeCurrent ||
-                     ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                                     QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));
+                     writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                                    QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));
     if (!ok)
         QDir(folder).removeRecursively();
     return ok;
@@ -203,8 +202,8 @@ bool importChart(const Connection &archive, const QString &pdcPath, const QStrin
                             {subAccounts.value(0), idConto}, error))
                     return false;
                 const QVariant role = subAccounts.value(1);
-                if (!role.isNull() && !ScriviParametro(archive, role.toString(), TipoValore::Intero,
-                                                       insert.lastInsertId().toInt(), error))
+                if (!role.isNull() && !writeParameter(archive, role.toString(), ValueType::Integer,
+                                                      insert.lastInsertId().toInt(), error))
                     return false;
             }
         }
@@ -212,9 +211,9 @@ bool importChart(const Connection &archive, const QString &pdcPath, const QStrin
     return true;
 }
 
-bool openArchive(const QString &folder, cEnvironment &environment, QString *error)
+bool openArchive(const QString &folder, FiscalEnvironment &environment, QString *error)
 {
-    if (!cDataAccess::TestDbPathOK(folder))
+    if (!ArchiveFolders::isArchiveFolder(folder))
         return fail(error, u"Operazione annullata o Cartella non valida."_s);
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return fail(error, problem);
@@ -224,12 +223,12 @@ bool openArchive(const QString &folder, cEnvironment &environment, QString *erro
         return false;
     }
 
-    cEnvironment opened = environment;
+    FiscalEnvironment opened = environment;
     opened.setArchive(Archive(folder));
     // The program may next start from another folder: it keeps where the archive really is.
-    if (!opened.Update(error) ||
-        !ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                         QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error)) {
+    if (!opened.refresh(error) ||
+        !writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                        QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error)) {
         *error = failureMessage(u"Impossibile aprire la contabilità."_s, *error);
         return false;
     }

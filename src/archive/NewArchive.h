@@ -5,7 +5,7 @@
 
 #include <QString>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // What the user chose for a new archive.
 struct NewArchiveRequest {
@@ -46,4 +46,4 @@ bool importChart(const Connection &archive, const QString &pdcPath, const QStrin
 // Makes the archive in folder the current one and recomputes the environment for it. A folder
 // without a usable archive changes nothing: returns false with the reason in *error (the
 // Italian message of the refusal).
-bool openArchive(const QString &folder, cEnvironment &environment, QString *error);
+bool openArchive(const QString &folder, FiscalEnvironment &environment, QString *error);

@@ -1,7 +1,7 @@
 #include "chart/ChartPrintout.h"
 
+#include "data/FiscalEnvironment.h"
 #include "data/PatternFormatter.h"
-#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -198,7 +198,7 @@ QString headingOf(const QString &section, const QString &nature)
 
 } // namespace
 
-std::array<QString, 6> natureHeadings(const cEnvironment &environment)
+std::array<QString, 6> natureHeadings(const FiscalEnvironment &environment)
 {
     return {QString(),
             headingOf(environment.spDescrizione, environment.attDescrizione),
@@ -208,7 +208,7 @@ std::array<QString, 6> natureHeadings(const cEnvironment &environment)
             environment.coDescrizione.toUpper()};
 }
 
-ChartPrintoutOptions chartPrintoutOptions(const cEnvironment &environment)
+ChartPrintoutOptions chartPrintoutOptions(const FiscalEnvironment &environment)
 {
     ChartPrintoutOptions options;
     options.organisation = environment.anas01;

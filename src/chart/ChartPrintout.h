@@ -12,7 +12,7 @@
 #include <array>
 #include <memory>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // The two layouts of the chart printout.
 enum class ChartLayout : int {
@@ -36,11 +36,11 @@ struct ChartPrintoutOptions {
 };
 
 // The options with the environment's organisation name and nature headings.
-ChartPrintoutOptions chartPrintoutOptions(const cEnvironment &environment);
+ChartPrintoutOptions chartPrintoutOptions(const FiscalEnvironment &environment);
 
 // The nature headings in upper case from the environment's captions: "STATO PATRIMONIALE -
 // ATTIVO" ... and the memorandum caption alone.
-std::array<QString, 6> natureHeadings(const cEnvironment &environment);
+std::array<QString, 6> natureHeadings(const FiscalEnvironment &environment);
 
 // The report: nature headings, then group, ledger and account lines, the sub-accounts as
 // detail lines; the levels not chosen are left out.

@@ -7,12 +7,12 @@
 #include "cli/CliSupport.h"
 #include "data/Backup.h"
 #include "data/FinalPrints.h"
+#include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
 #include "data/PatternFormatter.h"
 #include "data/ProgramFiles.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 #include "reports/FinalJournalPrint.h"
 #include "statements/BalanceJson.h"
 #include "yearend/YearEnd.h"
@@ -94,11 +94,11 @@ std::optional<NewArchiveRequest> newArchiveRequest(const QCommandLineParser &par
 std::optional<int> periodOf(const QString &text)
 {
     if (text == u"current"_s)
-        return clsRicalcolo::Corrente;
+        return Renumbering::Current;
     if (text == u"previous"_s)
-        return clsRicalcolo::Precedente;
+        return Renumbering::Previous;
     if (text == u"both"_s)
-        return clsRicalcolo::Entrambi;
+        return Renumbering::Both;
     return std::nullopt;
 }
 
@@ -137,7 +137,7 @@ int createArchiveCommand(const QCommandLineParser &parser)
 namespace {
 
 int checkArchiveIn(const QCommandLineParser &parser, const Archive &archive,
-                   cEnvironment &environment)
+                   FiscalEnvironment &environment)
 {
     QString error;
     if (parser.isSet(u"repair"_s)) {
@@ -152,7 +152,7 @@ int checkArchiveIn(const QCommandLineParser &parser, const Archive &archive,
                               QDir::toNativeSeparators(backup)));
     }
     const std::optional<ArchiveCheck> check =
-        checkArchive(archive, environment.EseDate1(), environment.EseDate2(), &error);
+        checkArchive(archive, environment.yearStart(), environment.yearEnd(), &error);
     if (!check)
         return reportFailure(u"Impossibile controllare l'archivio."_s, error);
     printLine(stdout,
@@ -177,15 +177,15 @@ int renumberCommand(const QCommandLineParser &parser)
     }
     return withEnvironment(parser, [period = *period](const QCommandLineParser &,
                                                       const Archive &archive,
-                                                      cEnvironment &environment) {
+                                                      FiscalEnvironment &environment) {
         InstanceLock lock;
         if (const std::optional<int> refused = lockForWriting(lock, archive))
             return *refused;
-        clsRicalcolo ricalcolo(archive, environment.EseDate1(), environment.EseDate2());
+        Renumbering ricalcolo(archive, environment.yearStart(), environment.yearEnd());
         QString error;
-        QObject::connect(&ricalcolo, &clsRicalcolo::failed,
+        QObject::connect(&ricalcolo, &Renumbering::failed,
                          [&error](const QString &failure) { error = failure; });
-        if (!ricalcolo.esegui(period))
+        if (!ricalcolo.run(period))
             return reportFailure(
                 u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s, error);
         printLine(stdout, u"Ricalcolo effettuato con successo."_s);
@@ -221,7 +221,7 @@ QString finalPrintLine(const FinalPrint &print)
 }
 
 int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
-                  cEnvironment &environment)
+                  FiscalEnvironment &environment)
 {
     QString error;
     if (parser.isSet(u"year"_s)) {
@@ -231,8 +231,8 @@ int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
             return ExitStatus::Refused;
         }
         // The last day of the calendar year lies in the fiscal year that starts in it.
-        environment.setCurDate(QDate(*year, 12, 31));
-        if (!environment.Update(&error))
+        environment.setWorkingDate(QDate(*year, 12, 31));
+        if (!environment.refresh(&error))
             return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
     }
     const Connection connection(archive, Connection::Mode::ReadOnly);
@@ -243,7 +243,7 @@ int finalPrintsIn(const QCommandLineParser &parser, const Archive &archive,
     const std::optional<QList<FinalPrint>> prints =
         connection.opened(&error)
             ? finalPrintsOf(connection.database(),
-                            {environment.EseDate1(), environment.EseDate2(), {}}, &error)
+                            {environment.yearStart(), environment.yearEnd(), {}}, &error)
             : std::nullopt;
     if (!prints)
         return reportFailure(u"Impossibile leggere le stampe definitive."_s, error);
@@ -268,21 +268,21 @@ int finalPrintsCommand(const QCommandLineParser &parser)
 
 int reopenCommand(const QCommandLineParser &parser)
 {
-    return withEnvironment(
-        parser, [](const QCommandLineParser &, const Archive &archive, cEnvironment &environment) {
-            InstanceLock lock;
-            if (const std::optional<int> refused = lockForWriting(lock, archive))
-                return *refused;
-            QString backup;
-            QString error;
-            if (!reopenYear(archive, YearEndYears::of(environment), &backup, &error))
-                return reportFailure(u"Riapertura non eseguita, archivio invariato."_s, error);
-            printLine(stdout, u"Esercizio dal %1 al %2 riaperto; copia di sicurezza: %3"_s.arg(
-                                  environment.EseDate1Prev().toString(u"dd/MM/yyyy"_s),
-                                  environment.EseDate2Prev().toString(u"dd/MM/yyyy"_s),
-                                  QDir::toNativeSeparators(backup)));
-            return ExitStatus::Done;
-        });
+    return withEnvironment(parser, [](const QCommandLineParser &, const Archive &archive,
+                                      FiscalEnvironment &environment) {
+        InstanceLock lock;
+        if (const std::optional<int> refused = lockForWriting(lock, archive))
+            return *refused;
+        QString backup;
+        QString error;
+        if (!reopenYear(archive, YearEndYears::of(environment), &backup, &error))
+            return reportFailure(u"Riapertura non eseguita, archivio invariato."_s, error);
+        printLine(stdout, u"Esercizio dal %1 al %2 riaperto; copia di sicurezza: %3"_s.arg(
+                              environment.previousYearStart().toString(u"dd/MM/yyyy"_s),
+                              environment.previousYearEnd().toString(u"dd/MM/yyyy"_s),
+                              QDir::toNativeSeparators(backup)));
+        return ExitStatus::Done;
+    });
 }
 
 int backupCommand(const QCommandLineParser &parser)

@@ -2,10 +2,10 @@
 
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
+#include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
 #include "data/MonthlyTotals.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 
 #include <QCommandLineParser>
 
@@ -85,26 +85,27 @@ std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *fail
     return Archive(folder);
 }
 
-std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment)
+std::optional<int> prepareEnvironment(const QCommandLineParser &parser,
+                                      FiscalEnvironment &environment)
 {
     const std::optional<QDate> date = dateOption(parser, u"date"_s, QDate::currentDate());
     if (!date)
         return ExitStatus::Refused;
-    environment.setCurDate(*date);
-    if (QString error; !environment.Update(&error))
+    environment.setWorkingDate(*date);
+    if (QString error; !environment.refresh(&error))
         return reportFailure(u"Impossibile leggere i parametri dell'archivio."_s, error);
     return std::nullopt;
 }
 
-int withEnvironment(
-    const QCommandLineParser &parser,
-    const std::function<int(const QCommandLineParser &, const Archive &, cEnvironment &)> &command)
+int withEnvironment(const QCommandLineParser &parser,
+                    const std::function<int(const QCommandLineParser &, const Archive &,
+                                            FiscalEnvironment &)> &command)
 {
     int failure = ExitStatus::ArchiveUnusable;
     const std::optional<Archive> archive = archiveOption(parser, &failure);
     if (!archive)
         return failure;
-    cEnvironment environment(*archive);
+    FiscalEnvironment environment(*archive);
     if (const std::optional<int> failed = prepareEnvironment(parser, environment))
         return *failed;
     return command(parser, *archive, environment);

@@ -11,7 +11,7 @@
 
 class InstanceLock;
 class QCommandLineParser;
-class cEnvironment;
+class FiscalEnvironment;
 
 // What the command line's exit status tells.
 namespace ExitStatus {
@@ -52,14 +52,15 @@ std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *fail
 
 // Sets the environment to the working date of --date (today when absent) on its archive.
 // Returns the exit status of the failure, told on stderr, or nothing when ready.
-std::optional<int> prepareEnvironment(const QCommandLineParser &parser, cEnvironment &environment);
+std::optional<int> prepareEnvironment(const QCommandLineParser &parser,
+                                      FiscalEnvironment &environment);
 
 // Runs command on the archive of --archive with its environment at the working date of --date.
 // An archive or environment that cannot be opened is told on stderr and gives its exit status
 // without running command.
-int withEnvironment(
-    const QCommandLineParser &parser,
-    const std::function<int(const QCommandLineParser &, const Archive &, cEnvironment &)> &command);
+int withEnvironment(const QCommandLineParser &parser,
+                    const std::function<int(const QCommandLineParser &, const Archive &,
+                                            FiscalEnvironment &)> &command);
 
 // Says on stderr that the program holds the per-user lock; the exit status for it.
 int reportLocked();

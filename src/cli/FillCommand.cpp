@@ -1,10 +1,10 @@
 #include "cli/FillCommand.h"
 
 #include "cli/CliSupport.h"
+#include "data/FiscalEnvironment.h"
 #include "data/OutputFile.h"
-#include "data/cEnvironment.h"
 #include "statements/StatementExport.h"
-#include "statements/cExcel.h"
+#include "statements/WorkbookFiller.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -15,13 +15,13 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-int fillIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
+int fillIn(const QCommandLineParser &parser, const Archive &archive, FiscalEnvironment &environment)
 {
     const QString out = parser.value(u"out"_s);
     if (const Connection connection(archive, Connection::Mode::ReadOnly); connection.isOpen())
         warnIfTotalsDiffer(connection.database());
     QString error;
-    cExcel excel;
+    WorkbookFiller excel;
     if (!excel.loadModel(parser.value(u"template"_s), &error))
         return reportRefusal(error);
     if (!generateStatement(excel, archive.databasePath(), StatementYears::of(environment), out, {},

@@ -4,16 +4,16 @@
 #include "cli/CliSupport.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
 #include "data/OutputFile.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
+#include "reportengine/ReportExport.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/FinalJournalPrint.h"
 #include "reports/JournalBook.h"
 #include "reports/MovementList.h"
-#include "reportengine/ReportExport.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/CashStatementReport.h"
@@ -232,9 +232,10 @@ int chartPrintout(const ReportRequest &request)
         printError(u"Tipo di stampa non valido: \"%1\" (usare 1 o 2)."_s.arg(layout));
         return ExitStatus::Refused;
     }
-    cEnvironment environment(Archive::ofDatabase(request.connection.database().databaseName()));
+    FiscalEnvironment environment(
+        Archive::ofDatabase(request.connection.database().databaseName()));
     QString error;
-    if (!environment.Update(&error))
+    if (!environment.refresh(&error))
         return reportFailure(u"Stampa non eseguita."_s, error);
     options.organisation = environment.anas01;
     options.headings = natureHeadings(environment);

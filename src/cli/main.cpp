@@ -5,9 +5,9 @@
 #include "cli/CliSupport.h"
 #include "cli/FillCommand.h"
 #include "cli/ReportCommand.h"
+#include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
 #include "data/ItalianLanguage.h"
-#include "data/cEnvironment.h"
 #include "yearend/YearEnd.h"
 
 #include <QCommandLineParser>
@@ -75,7 +75,8 @@ int info(const QCommandLineParser &parser)
 
 // Closes the previous fiscal year and opens the current one with the archive's role parameters
 // and the default descriptions; prints the ids of the entries written.
-int yearendIn(const QCommandLineParser &parser, const Archive &archive, cEnvironment &environment)
+int yearendIn(const QCommandLineParser &parser, const Archive &archive,
+              FiscalEnvironment &environment)
 {
     const YearEndYears years = YearEndYears::of(environment);
     QString error;

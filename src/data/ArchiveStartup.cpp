@@ -1,14 +1,14 @@
 #include "data/ArchiveStartup.h"
 
+#include "data/ArchiveFolders.h"
 #include "data/CashAccounts.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "data/ProgramFiles.h"
 #include "data/Schema.h"
-#include "data/cDataAccess.h"
 
 #include <QDir>
 
@@ -28,14 +28,14 @@ bool raiseVersionPart(const Connection &connection, const QString &key, int runn
         return false;
     if (query.next() && query.value(0).toString().trimmed().toInt() >= running)
         return true;
-    return ScriviParametro(connection, key, TipoValore::Intero, running, error);
+    return writeParameter(connection, key, ValueType::Integer, running, error);
 }
 
 } // namespace
 
 QString archiveFolderProblem(const QString &dataFolder)
 {
-    if (!cDataAccess::TestDbPathOK(dataFolder))
+    if (!ArchiveFolders::isArchiveFolder(dataFolder))
         return u"Cartella dati:\n"_s + quotedFolder(dataFolder) + u"\nnon trovata o danneggiata."_s;
 
     const QString databasePath = databasePathFor(dataFolder);

@@ -2,7 +2,7 @@
 
 #include "data/EngineErrors.h"
 #include "data/OutputFile.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 
 #include <QDir>
 #include <QFile>
@@ -134,16 +134,16 @@ bool saveArchiveCopy(const Archive &archive, const QString &target, QString *err
 
 int keptBackups()
 {
-    const int count = LeggiParametro(Archive(), KeptBackupsKey, TipoValore::Intero, Memoria::Utente,
-                                     DefaultKeptBackups)
+    const int count = readParameter(Archive(), KeptBackupsKey, ValueType::Integer, Storage::PerUser,
+                                    DefaultKeptBackups)
                           .toInt();
     return std::max(1, count);
 }
 
 bool setKeptBackups(int count, QString *error)
 {
-    return ScriviParametro(Archive(), KeptBackupsKey, TipoValore::Intero, Memoria::Utente,
-                           std::max(1, count), error);
+    return writeParameter(Archive(), KeptBackupsKey, ValueType::Integer, Storage::PerUser,
+                          std::max(1, count), error);
 }
 
 QList<ArchiveBackup> archiveBackups(const Archive &archive)

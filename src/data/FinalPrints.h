@@ -1,8 +1,8 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/FiscalEnvironment.h"
 #include "data/Money.h"
-#include "data/cEnvironment.h"
 
 #include <QDate>
 #include <QDateTime>

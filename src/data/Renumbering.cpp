@@ -3,22 +3,21 @@
 #include "data/Backup.h"
 
 #include "data/FinalPrints.h"
+#include "data/FiscalEnvironment.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
-bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
-                             QString *error)
+bool numberingBroken(const Archive &archive, const QDate &first, const QDate &last, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return false;
-    return ProgressiviDisallineati(connection, first, last, error).value_or(false);
+    return numberingBroken(connection, first, last, error).value_or(false);
 }
 
-std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
-                                            const QDate &last, QString *error)
+std::optional<bool> numberingBroken(const Connection &connection, const QDate &first,
+                                    const QDate &last, QString *error)
 {
     // A year is numbered right exactly when every number equals the entry's rank.
     QSqlQuery query = connection.query();
@@ -81,8 +80,8 @@ bool renumberEntries(const Connection &connection, const QDate &first, const QDa
                   {isoDate(first), isoDate(last)}, error);
 }
 
-clsRicalcolo::clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
-                           QObject *parent)
+Renumbering::Renumbering(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                         QObject *parent)
     : QObject(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
 {
 }
@@ -105,12 +104,12 @@ bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *e
         error);
 }
 
-bool clsRicalcolo::esegui(int periodo)
+bool Renumbering::run(int period)
 {
     QList<FiscalYear> years;
-    if (periodo == Corrente || periodo == Entrambi)
+    if (period == Current || period == Both)
         years.append({m_eseDate1, m_eseDate2, {}});
-    if (periodo == Precedente || periodo == Entrambi)
+    if (period == Previous || period == Both)
         years.append(fiscalYearBefore(m_eseDate1));
     QString error;
     const bool ok = renumber(m_archive, years, &error);

@@ -14,11 +14,11 @@
 
 // True when the entries dated first..last (both included) break the numbering rule.
 // A database failure gives false and the engine's text in *error.
-bool ProgressiviDisallineati(const Archive &archive, const QDate &first, const QDate &last,
-                             QString *error = nullptr);
+bool numberingBroken(const Archive &archive, const QDate &first, const QDate &last,
+                     QString *error = nullptr);
 // The same on a connection the caller holds; a failure gives nothing.
-std::optional<bool> ProgressiviDisallineati(const Connection &connection, const QDate &first,
-                                            const QDate &last, QString *error);
+std::optional<bool> numberingBroken(const Connection &connection, const QDate &first,
+                                    const QDate &last, QString *error);
 
 // Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
 // Refused, with nothing changed, when an entry printed in definitiva would change its number.
@@ -33,19 +33,19 @@ bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *e
 
 // The renumbering of the current fiscal year, the previous one, or both, with the removal of
 // orphan headers, in one transaction: on any error nothing changes and failed() is emitted.
-class clsRicalcolo : public QObject {
+class Renumbering : public QObject {
     Q_OBJECT
 
 public:
-    enum Periodo { Corrente = 0, Precedente = 1, Entrambi = 2 };
+    enum Period { Current = 0, Previous = 1, Both = 2 };
 
     // The bounds of the current fiscal year; the previous one is the fiscal year that ends the
     // day before it starts.
-    clsRicalcolo(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
-                 QObject *parent = nullptr);
+    Renumbering(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+                QObject *parent = nullptr);
 
     // Runs once; emits done() on success or failed() with the engine's text. Returns success.
-    bool esegui(int periodo);
+    bool run(int period);
 
 signals:
     void done();

@@ -1,9 +1,9 @@
 #include "main/DeletionCommand.h"
 
-#include "data/cEnvironment.h"
-#include "journal/frmProgressivi.h"
+#include "data/FiscalEnvironment.h"
+#include "journal/RenumberingWindow.h"
 #include "main/Deletion.h"
-#include "main/frmMain.h"
+#include "main/MainWindow.h"
 #include "ui/MessageService.h"
 
 using namespace Qt::StringLiterals;
@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A rule's refusal is a warning in its own words; only a failure of the database is an error.
-void showFailure(frmMain &main, const Deletion &deletion)
+void showFailure(MainWindow &main, const Deletion &deletion)
 {
     if (deletion.wasRefused())
         MessageService::instance().inform(&main, deletion.failureText(),
@@ -21,7 +21,7 @@ void showFailure(frmMain &main, const Deletion &deletion)
                                           MessageService::Icon::Warning, u"Errore Applicazione"_s);
 }
 
-void deleteEntry(frmMain &main, const cEnvironment &environment)
+void deleteEntry(MainWindow &main, const FiscalEnvironment &environment)
 {
     Deletion deletion(environment.archive(), main.curView());
     const qint64 id = main.currentRecordId();
@@ -29,13 +29,13 @@ void deleteEntry(frmMain &main, const cEnvironment &environment)
     if (id > 0 && MessageService::instance().ask(&main, deletion.question())) {
         if (!deletion.remove(id))
             showFailure(main, deletion);
-        main.gexUpdate();
+        main.reloadView();
     }
-    frmProgressivi::controllaProgressivi(&main, environment);
-    main.gexUpdate();
+    RenumberingWindow::controllaProgressivi(&main, environment);
+    main.reloadView();
 }
 
-void deleteChartRecord(frmMain &main, const Archive &archive)
+void deleteChartRecord(MainWindow &main, const Archive &archive)
 {
     Deletion deletion(archive, main.curView());
     const qint64 id = main.currentRecordId();
@@ -44,7 +44,7 @@ void deleteChartRecord(frmMain &main, const Archive &archive)
     const std::optional<bool> dependents = deletion.hasDependents(id);
     if (!dependents) {
         showFailure(main, deletion);
-        main.gexUpdate();
+        main.reloadView();
         return;
     }
     MessageService &messages = MessageService::instance();
@@ -56,12 +56,12 @@ void deleteChartRecord(frmMain &main, const Archive &archive)
         return;
     if (!deletion.remove(id))
         showFailure(main, deletion);
-    main.gexUpdate();
+    main.reloadView();
 }
 
 } // namespace
 
-void Elimina(frmMain &main, const cEnvironment &environment)
+void Elimina(MainWindow &main, const FiscalEnvironment &environment)
 {
     if (main.listedRows() == 0)
         return;
@@ -71,8 +71,8 @@ void Elimina(frmMain &main, const cEnvironment &environment)
         deleteChartRecord(main, environment.archive());
 }
 
-void wireDeletionCommand(frmMain &main, const cEnvironment &environment)
+void wireDeletionCommand(MainWindow &main, const FiscalEnvironment &environment)
 {
-    main.setCommand(frmMain::Command::Elimina,
+    main.setCommand(MainWindow::Command::Elimina,
                     [&main, &environment] { Elimina(main, environment); });
 }

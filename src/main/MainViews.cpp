@@ -1,8 +1,8 @@
 #include "main/MainViews.h"
 
+#include "data/FiscalEnvironment.h"
 #include "data/Natures.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 
 using namespace Qt::StringLiterals;
 

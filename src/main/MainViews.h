@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <QVariantList>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // The five views of the main window, in the order of the "Visualizza" menu.
 enum class MainView { Schede = 0, Movimenti = 1, Mastri = 2, Conti = 3, Sottoconti = 4 };

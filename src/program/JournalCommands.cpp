@@ -1,7 +1,7 @@
 #include "program/JournalCommands.h"
 
-#include "journal/frm_io_Reg.h"
-#include "main/frmMain.h"
+#include "journal/EntryEditor.h"
+#include "main/MainWindow.h"
 #include "ui/MessageService.h"
 
 #include <QPointer>
@@ -15,23 +15,23 @@ namespace {
 // The one editor window of the main window, made when first needed.
 class JournalEditorHost {
 public:
-    JournalEditorHost(frmMain &main, cEnvironment &environment)
+    JournalEditorHost(MainWindow &main, FiscalEnvironment &environment)
         : m_main(main), m_environment(environment)
     {
     }
 
     // The editor, after asking whether unsaved changes may be dropped; null when the user
     // keeps them.
-    frm_io_Reg *editor()
+    EntryEditor *editor()
     {
         if (m_editor && m_editor->hasUnsavedChanges() &&
             !MessageService::instance().ask(
                 m_editor, u"Abbandonare le modifiche effettuate senza salvare?"_s))
             return nullptr;
         if (!m_editor) {
-            m_editor = new frm_io_Reg(m_environment, &m_main);
+            m_editor = new EntryEditor(m_environment, &m_main);
             m_editor->setAttribute(Qt::WA_DeleteOnClose);
-            m_editor->setOnClosed([main = &m_main] { main->gexUpdate(); });
+            m_editor->setOnClosed([main = &m_main] { main->reloadView(); });
             m_editor->setOnWritten([main = &m_main] { main->showLastEntryDate(); });
         }
         return m_editor;
@@ -61,12 +61,12 @@ public:
     }
 
 private:
-    frmMain &m_main;
-    cEnvironment &m_environment;
-    QPointer<frm_io_Reg> m_editor;
+    MainWindow &m_main;
+    FiscalEnvironment &m_environment;
+    QPointer<EntryEditor> m_editor;
 };
 
-void raise(frm_io_Reg *editor)
+void raise(EntryEditor *editor)
 {
     editor->raise();
     editor->activateWindow();
@@ -74,17 +74,17 @@ void raise(frm_io_Reg *editor)
 
 } // namespace
 
-void wireJournalCommands(frmMain &main, cEnvironment &environment)
+void wireJournalCommands(MainWindow &main, FiscalEnvironment &environment)
 {
     auto host = std::make_shared<JournalEditorHost>(main, environment);
-    const frmMain::RecordEditor editor{
+    const MainWindow::RecordEditor editor{
         [host] {
-            if (frm_io_Reg *window = host->editor(); window && window->Nuovo(0, true))
+            if (EntryEditor *window = host->editor(); window && window->Nuovo(0, true))
                 raise(window);
             return qint64(0);
         },
         [host](qint64 id) {
-            if (frm_io_Reg *window = host->editor(); window && window->Apri(id))
+            if (EntryEditor *window = host->editor(); window && window->Apri(id))
                 raise(window);
             return qint64(0);
         },
@@ -92,8 +92,8 @@ void wireJournalCommands(frmMain &main, cEnvironment &environment)
     main.setCloseGuard([host] { return host->closeForExit(); });
     main.setRecordEditor(MainView::Movimenti, editor);
     main.setRecordEditor(MainView::Schede, editor);
-    main.setCommand(frmMain::Command::Duplica, [host, &main] {
-        if (frm_io_Reg *window = host->editor();
+    main.setCommand(MainWindow::Command::Duplica, [host, &main] {
+        if (EntryEditor *window = host->editor();
             window && window->Nuovo(main.currentRecordId(), true))
             raise(window);
     });

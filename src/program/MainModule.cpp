@@ -1,27 +1,27 @@
 #include "program/MainModule.h"
 
 #include "archive/BackupWindows.h"
-#include "archive/frmChoosePdC.h"
+#include "archive/NewArchiveWindow.h"
+#include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
-#include "data/cDataAccess.h"
-#include "data/cEnvironment.h"
-#include "journal/frmProgressivi.h"
-#include "main/frmMain.h"
+#include "data/FiscalEnvironment.h"
+#include "journal/RenumberingWindow.h"
+#include "main/MainWindow.h"
 #include "program/ChartCommands.h"
 #include "program/JournalCommands.h"
 #include "program/ReportCommands.h"
 #include "reports/FinalJournalPrint.h"
-#include "settings/comfrmAbout.h"
-#include "settings/comfrmManData.h"
-#include "settings/frmDataLavoro.h"
-#include "settings/frmPreferenze.h"
-#include "statements/frmBilancio.h"
+#include "settings/AboutWindow.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/TableMaintenanceWindow.h"
+#include "settings/WorkingDateWindow.h"
+#include "statements/StatementFillWindow.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "yearend/ReopenYearWindow.h"
-#include "yearend/frm_newEse.h"
+#include "yearend/YearEndWindow.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -32,30 +32,30 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Working date, preferences, table maintenance, about window and help.
-void wireEnvironmentCommands(frmMain &main, cEnvironment &environment)
+void wireEnvironmentCommands(MainWindow &main, FiscalEnvironment &environment)
 {
-    main.setCommand(frmMain::Command::DataLavoro, [&main, &environment] {
-        // interfaceUpdate shows the current view again, which reloads it.
-        frmDataLavoro::Apri(&main, environment, [&main] { main.interfaceUpdate(); });
+    main.setCommand(MainWindow::Command::DataLavoro, [&main, &environment] {
+        // refreshStatusBar shows the current view again, which reloads it.
+        WorkingDateWindow::Apri(&main, environment, [&main] { main.refreshStatusBar(); });
     });
-    main.setCommand(frmMain::Command::Preferenze, [&main, &environment] {
-        frmPreferenze::Apri(&main, environment.archive());
+    main.setCommand(MainWindow::Command::Preferenze, [&main, &environment] {
+        PreferencesWindow::Apri(&main, environment.archive());
         // Whether or not anything was saved, the views show what the archive now holds.
-        if (QString error; !environment.Update(&error))
+        if (QString error; !environment.refresh(&error))
             MessageService::instance().inform(
                 &main, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
                 MessageService::Icon::Critical);
-        main.interfaceUpdate();
+        main.refreshStatusBar();
     });
-    main.setCommand(frmMain::Command::ManutenzioneTabelle, [&main, &environment] {
-        comfrmManData window(environment.archive(), &main);
+    main.setCommand(MainWindow::Command::ManutenzioneTabelle, [&main, &environment] {
+        TableMaintenanceWindow window(environment.archive(), &main);
         window.exec();
     });
-    main.setCommand(frmMain::Command::Informazioni, [&main] {
-        comfrmAbout window(&main);
+    main.setCommand(MainWindow::Command::Informazioni, [&main] {
+        AboutWindow window(&main);
         window.exec();
     });
-    main.setCommand(frmMain::Command::Guida, [&main] { showHelpContents(&main); });
+    main.setCommand(MainWindow::Command::Guida, [&main] { showHelpContents(&main); });
     // The main window's topic follows its view.
     installHelpKey(&main);
 }
@@ -72,17 +72,17 @@ bool MainModule::refuse(const QString &message)
     return false;
 }
 
-bool MainModule::avvia(const QDate &today)
+bool MainModule::start(const QDate &today)
 {
     if (!m_lock.tryLock())
         return refuse(u"Applicazione già in esecuzione"_s);
 
-    QString folder = cDataAccess().dataFolder();
+    QString folder = ArchiveFolders().dataFolder();
     if (folder.isEmpty()) {
         // First run: the user creates an archive, or the program ends without a word.
-        if (!frmChoosePdC::Apri())
+        if (!NewArchiveWindow::Apri())
             return false;
-        folder = cDataAccess().dataFolder();
+        folder = ArchiveFolders().dataFolder();
     }
     if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
         return refuse(problem);
@@ -98,16 +98,16 @@ bool MainModule::avvia(const QDate &today)
     if (const Connection connection(archive, Connection::Mode::ReadOnly); connection.isOpen())
         completeFinalPrintFiles(connection.database(), &error);
 
-    m_environment = std::make_unique<cEnvironment>(archive);
+    m_environment = std::make_unique<FiscalEnvironment>(archive);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         m_environment->setScreenMetrics(
             screen->logicalDotsPerInch(),
             QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-    m_environment->setCurDate(today);
-    if (!m_environment->Update(&error))
+    m_environment->setWorkingDate(today);
+    if (!m_environment->refresh(&error))
         return refuse(failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error));
 
-    m_mainWindow = std::make_unique<frmMain>(*m_environment);
+    m_mainWindow = std::make_unique<MainWindow>(*m_environment);
     wireCommands();
     m_mainWindow->show();
     return true;
@@ -115,41 +115,42 @@ bool MainModule::avvia(const QDate &today)
 
 void MainModule::wireCommands()
 {
-    frmMain &main = *m_mainWindow;
-    cEnvironment &environment = *m_environment;
+    MainWindow &main = *m_mainWindow;
+    FiscalEnvironment &environment = *m_environment;
     wireJournalCommands(main, environment);
     wireChartCommands(main, environment);
     wireEnvironmentCommands(main, environment);
     wireReportCommands(main, environment);
-    main.setCommand(frmMain::Command::ChiusuraApertura, [&main, &environment] {
-        frm_newEse::Apri(&main, environment);
-        main.gexUpdate();
+    main.setCommand(MainWindow::Command::ChiusuraApertura, [&main, &environment] {
+        YearEndWindow::Apri(&main, environment);
+        main.reloadView();
     });
-    main.setCommand(frmMain::Command::RiapriEsercizio, [&main, &environment] {
+    main.setCommand(MainWindow::Command::RiapriEsercizio, [&main, &environment] {
         if (reopenLastYearEnd(&main, environment))
-            main.interfaceUpdate();
+            main.refreshStatusBar();
     });
-    main.setCommand(frmMain::Command::ControlloArchivio,
+    main.setCommand(MainWindow::Command::ControlloArchivio,
                     [&main, &environment] { showArchiveCheck(&main, environment); });
-    main.setCommand(frmMain::Command::Backup,
+    main.setCommand(MainWindow::Command::Backup,
                     [&main, &environment] { saveBackupCopy(&main, environment.archive()); });
-    main.setCommand(frmMain::Command::RipristinaBackup, [&main, &environment] {
+    main.setCommand(MainWindow::Command::RipristinaBackup, [&main, &environment] {
         if (!restoreBackup(&main, environment.archive()))
             return;
-        if (QString error; !environment.Update(&error))
+        if (QString error; !environment.refresh(&error))
             MessageService::instance().inform(
                 &main, failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error),
                 MessageService::Icon::Critical);
-        main.interfaceUpdate();
+        main.refreshStatusBar();
     });
-    main.setCommand(frmMain::Command::BilancioRiclassificato, [&main, &environment] {
-        frmBilancio window(environment.archive().folder(), StatementYears::of(environment), &main);
+    main.setCommand(MainWindow::Command::BilancioRiclassificato, [&main, &environment] {
+        StatementFillWindow window(environment.archive().folder(), StatementYears::of(environment),
+                                   &main);
         window.exec();
     });
-    main.setCommand(frmMain::Command::RicalcoloProgressivi, [&main, &environment] {
-        frmProgressivi window(environment.archive(), environment.EseDate1(), environment.EseDate2(),
-                              &main);
+    main.setCommand(MainWindow::Command::RicalcoloProgressivi, [&main, &environment] {
+        RenumberingWindow window(environment.archive(), environment.yearStart(),
+                                 environment.yearEnd(), &main);
         window.exec();
-        main.gexUpdate();
+        main.reloadView();
     });
 }

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-class cEnvironment;
-class frmMain;
+class FiscalEnvironment;
+class MainWindow;
 
 // The program's start-up: one instance only, the archive of the per-user setting dataPath
 // checked and stamped with the program's version, the environment built and the main window
@@ -21,10 +21,10 @@ public:
 
     // Runs the start-up for the working date today. Returns false when the program must end;
     // the reason, when there is one, has been shown through the message service.
-    bool avvia(const QDate &today = QDate::currentDate());
+    bool start(const QDate &today = QDate::currentDate());
 
-    cEnvironment *environment() const { return m_environment.get(); }
-    frmMain *mainWindow() const { return m_mainWindow.get(); }
+    FiscalEnvironment *environment() const { return m_environment.get(); }
+    MainWindow *mainWindow() const { return m_mainWindow.get(); }
 
 private:
     bool refuse(const QString &message);
@@ -32,6 +32,6 @@ private:
     void wireCommands();
 
     InstanceLock m_lock;
-    std::unique_ptr<cEnvironment> m_environment;
-    std::unique_ptr<frmMain> m_mainWindow;
+    std::unique_ptr<FiscalEnvironment> m_environment;
+    std::unique_ptr<MainWindow> m_mainWindow;
 };

@@ -1,14 +1,14 @@
 #include "program/ReportCommands.h"
 
-#include "chart/frmPrintReportPdC.h"
+#include "chart/ChartPrintoutWindow.h"
 #include "data/Database.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "data/FiscalEnvironment.h"
+#include "main/MainWindow.h"
 #include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
+#include "reports/ReportChooser.h"
+#include "reports/ReportOptionsWindow.h"
 #include "reports/ReportSettings.h"
-#include "reports/frmPrintChoose.h"
-#include "reports/frmPrintReportMov.h"
 #include "statements/BalanceReports.h"
 #include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
@@ -25,8 +25,8 @@ namespace {
 // The program's report options and its one accounting reports window.
 struct ReportHost {
     ReportSettings settings;
-    QPointer<frmPrintReportMov> window;
-    QPointer<frmPrintReportPdC> chartWindow;
+    QPointer<ReportOptionsWindow> window;
+    QPointer<ChartPrintoutWindow> chartWindow;
 };
 
 BalanceOptions balanceOptionsOf(const ReportSettings &settings)
@@ -44,7 +44,8 @@ BalanceOptions balanceOptionsOf(const ReportSettings &settings)
 }
 
 // The balance of the options' period, laid out for the preview, the printer or an export.
-frmPrintReportMov::ReportLayout balanceLayout(const cEnvironment &environment, BalanceKind kind)
+ReportOptionsWindow::ReportLayout balanceLayout(const FiscalEnvironment &environment,
+                                                BalanceKind kind)
 {
     return [&environment, kind](const ReportSettings &settings, ReportProgressDialog &progress,
                                 QString *error) -> std::unique_ptr<PreviewDocument> {
@@ -64,9 +65,10 @@ frmPrintReportMov::ReportLayout balanceLayout(const cEnvironment &environment, B
 }
 
 // The report options window with the layouts that live outside the reports' own folder.
-frmPrintReportMov *reportWindow(frmMain &main, cEnvironment &environment, ReportSettings &settings)
+ReportOptionsWindow *reportWindow(MainWindow &main, FiscalEnvironment &environment,
+                                  ReportSettings &settings)
 {
-    auto *window = new frmPrintReportMov(environment, settings, &main);
+    auto *window = new ReportOptionsWindow(environment, settings, &main);
     window->setAttribute(Qt::WA_DeleteOnClose);
     const QList<ReportOutput> exports = {ReportOutput::Excel, ReportOutput::Rtf, ReportOutput::Pdf};
     window->setReportLayout(ReportCode::Bilancio,
@@ -81,16 +83,16 @@ frmPrintReportMov *reportWindow(frmMain &main, cEnvironment &environment, Report
 
 } // namespace
 
-void wireReportCommands(frmMain &main, cEnvironment &environment)
+void wireReportCommands(MainWindow &main, FiscalEnvironment &environment)
 {
     auto host = std::make_shared<ReportHost>();
-    main.setCommand(frmMain::Command::Stampa, [host, &main, &environment] {
-        const std::optional<frmPrintChoose::Choice> choice = frmPrintChoose::Scegli(&main);
+    main.setCommand(MainWindow::Command::Stampa, [host, &main, &environment] {
+        const std::optional<ReportChooser::Choice> choice = ReportChooser::Scegli(&main);
         if (!choice)
             return;
-        if (*choice == frmPrintChoose::PianoDeiConti) {
+        if (*choice == ReportChooser::PianoDeiConti) {
             if (!host->chartWindow)
-                host->chartWindow = new frmPrintReportPdC(environment, &main);
+                host->chartWindow = new ChartPrintoutWindow(environment, &main);
             host->chartWindow->Stampa();
             return;
         }
@@ -98,7 +100,7 @@ void wireReportCommands(frmMain &main, cEnvironment &environment)
             host->window = reportWindow(main, environment, host->settings);
         host->window->Stampa();
     });
-    QObject::connect(&main, &frmMain::interfaceUpdated, &main, [host] {
+    QObject::connect(&main, &MainWindow::statusBarRefreshed, &main, [host] {
         if (host->window)
             host->window->followWorkingDate();
     });

@@ -1,8 +1,8 @@
 #pragma once
 
-class cEnvironment;
-class frmMain;
+class FiscalEnvironment;
+class MainWindow;
 
 // Gives the main window "Stampa": the report chooser, then the accounting reports window (one,
 // kept open between runs, sharing the program's report options) or the chart printout.
-void wireReportCommands(frmMain &main, cEnvironment &environment);
+void wireReportCommands(MainWindow &main, FiscalEnvironment &environment);

@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(u"Velmora Contabilità 3"_s);
 
     MainModule mainModule(InstanceLock::defaultFolder());
-    if (!mainModule.avvia())
+    if (!mainModule.start())
         return 0;
     return app.exec();
 }

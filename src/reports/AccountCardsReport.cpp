@@ -2,8 +2,8 @@
 
 #include "data/Database.h"
 #include "data/PatternFormatter.h"
-#include "reports/ReportParts.h"
 #include "reportengine/RowSource.h"
+#include "reports/ReportParts.h"
 
 #include <algorithm>
 #include <memory>

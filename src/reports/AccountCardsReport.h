@@ -1,9 +1,9 @@
 #pragma once
 
-#include "reports/ReportSettings.h"
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportDocument.h"
 #include "reportengine/ReportLayout.h"
+#include "reports/ReportSettings.h"
 
 #include <QPageLayout>
 #include <QSet>

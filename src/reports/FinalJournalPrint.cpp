@@ -75,7 +75,7 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
         return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1 al %2."_s.arg(
                                  shown(start->dateFrom), shown(run.dateTo)));
     const std::optional<bool> misnumbered =
-        ProgressiviDisallineati(connection, year.start, run.dateTo, error);
+        numberingBroken(connection, year.start, run.dateTo, error);
     if (!misnumbered)
         return std::nullopt;
     if (*misnumbered)

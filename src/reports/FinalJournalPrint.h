@@ -2,8 +2,8 @@
 
 #include "data/Database.h"
 #include "data/FinalPrints.h"
-#include "reports/JournalBook.h"
 #include "reportengine/ReportDocument.h"
+#include "reports/JournalBook.h"
 
 #include <QDate>
 #include <QString>

@@ -2,9 +2,9 @@
 
 #include "data/ClosedYears.h"
 #include "data/Database.h"
+#include "data/FiscalEnvironment.h"
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 #include "reports/ReportParts.h"
 
 #include <QStringList>

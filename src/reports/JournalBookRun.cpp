@@ -1,7 +1,7 @@
 #include "reports/JournalBookRun.h"
 
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "reports/JournalBook.h"
 #include "ui/LaidOutReport.h"
 #include "ui/ReportProgressDialog.h"
@@ -10,7 +10,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-OrganisationLines organisationOf(const cEnvironment &environment)
+OrganisationLines organisationOf(const FiscalEnvironment &environment)
 {
     OrganisationLines lines;
     lines.name = environment.anas01;
@@ -24,7 +24,7 @@ OrganisationLines organisationOf(const cEnvironment &environment)
 } // namespace
 
 std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
-                                                const cEnvironment &environment,
+                                                const FiscalEnvironment &environment,
                                                 ReportProgressDialog &progress, QString *error)
 {
     JournalBookOptions options;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "reports/ReportSettings.h"
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportDocument.h"
 #include "reportengine/ReportLayout.h"
 #include "reportengine/RowSource.h"
+#include "reports/ReportSettings.h"
 
 #include <QPageLayout>
 #include <QSqlDatabase>

@@ -1,14 +1,15 @@
 #include "reports/MovementReportsRun.h"
 
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/MovementList.h"
 #include "reports/ReportCatalog.h"
 #include "ui/LaidOutReport.h"
 #include "ui/ReportProgressDialog.h"
 
-frmPrintReportMov::ReportLayout movementReportLayout(int code, const cEnvironment &environment)
+ReportOptionsWindow::ReportLayout movementReportLayout(int code,
+                                                       const FiscalEnvironment &environment)
 {
     const bool cards = code == ReportCode::SchedeVerticale || code == ReportCode::SchedeOrizzontale;
     const QPageLayout::Orientation orientation =

@@ -1,7 +1,7 @@
 #include "settings/Preferences.h"
 
 #include "data/Database.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,8 +23,7 @@ bool loadPreferences(const Archive &archive, Preferences *preferences, QString *
 {
     QString failure;
     auto read = [&failure, &archive](const QString &key, const QString &fallback) {
-        return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, fallback,
-                              &failure)
+        return readParameter(archive, key, ValueType::Text, Storage::InArchive, fallback, &failure)
             .toString();
     };
     Preferences loaded;
@@ -72,13 +71,13 @@ bool savePreferences(const Archive &archive, const Preferences &preferences, QSt
         archive,
         [&preferences](const Connection &connection, QString *failure) {
             for (int i = 0; i < int(captionFields().size()); ++i) {
-                if (!ScriviParametro(connection, captionFields()[size_t(i)].key, TipoValore::Testo,
-                                     preferences.captions.value(i), failure))
+                if (!writeParameter(connection, captionFields()[size_t(i)].key, ValueType::Text,
+                                    preferences.captions.value(i), failure))
                     return false;
             }
             for (int position = 1; position <= OrganisationFieldCount; ++position) {
-                if (!ScriviParametro(connection, organisationKey(position), TipoValore::Testo,
-                                     preferences.organisation.value(position - 1), failure))
+                if (!writeParameter(connection, organisationKey(position), ValueType::Text,
+                                    preferences.organisation.value(position - 1), failure))
                     return false;
             }
             return true;

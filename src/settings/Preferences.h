@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 
 #include <QString>
 #include <QStringList>

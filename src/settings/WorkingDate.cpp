@@ -1,29 +1,29 @@
 #include "settings/WorkingDate.h"
 
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 
-QDate chosenWorkingDate(WorkingDateChoice choice, const cEnvironment &environment,
+QDate chosenWorkingDate(WorkingDateChoice choice, const FiscalEnvironment &environment,
                         const QDate &today, const QDate &manual)
 {
     switch (choice) {
     case WorkingDateChoice::Oggi:
         return today;
     case WorkingDateChoice::UltimoGiornoEsercizioPrecedente:
-        return environment.EseDate2Prev();
+        return environment.previousYearEnd();
     case WorkingDateChoice::Manuale:
         break;
     }
     return manual;
 }
 
-bool applyWorkingDate(cEnvironment &environment, const QDate &date, QString *error)
+bool applyWorkingDate(FiscalEnvironment &environment, const QDate &date, QString *error)
 {
-    const QDate previous = environment.curDate();
-    environment.setCurDate(date);
-    if (environment.Update(error))
+    const QDate previous = environment.workingDate();
+    environment.setWorkingDate(date);
+    if (environment.refresh(error))
         return true;
     // A half-updated environment would show one year and query another.
-    environment.setCurDate(previous);
-    environment.Update();
+    environment.setWorkingDate(previous);
+    environment.refresh();
     return false;
 }

@@ -1,11 +1,11 @@
 #include "statements/BalanceSections.h"
 
 #include "data/Database.h"
+#include "data/FiscalEnvironment.h"
 #include "data/ItalianCollation.h"
 #include "data/MonthlyTotals.h"
 #include "data/Natures.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -222,7 +222,7 @@ QString BalanceLine::text(bool showCodes) const
     return showCodes && !code.isEmpty() ? code + u' ' + description : description;
 }
 
-BalanceCaptions BalanceCaptions::fromEnvironment(const cEnvironment &environment)
+BalanceCaptions BalanceCaptions::fromEnvironment(const FiscalEnvironment &environment)
 {
     BalanceCaptions captions;
     captions.organisation = environment.anas01;

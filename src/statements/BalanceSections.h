@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // What a balance prints: the print window or the command line fills it.
 struct BalanceOptions {
@@ -33,7 +33,7 @@ struct BalanceCaptions {
     QString balanceSheet, incomeStatement;
     QString profit, loss;
 
-    static BalanceCaptions fromEnvironment(const cEnvironment &environment);
+    static BalanceCaptions fromEnvironment(const FiscalEnvironment &environment);
 };
 
 // Reads the captions from the archive's parameters, with the usual defaults for those not set.

@@ -62,8 +62,8 @@ bool wholeMonths(const Period &period)
 
 // The totals of the entries of a kind dated in the period, from the monthly totals when they
 // can be trusted.
-std::optional<Totals> totalsOf(const QSqlDatabase &database, const Period &period,
-                               EntryKind kind, QString *error)
+std::optional<Totals> totalsOf(const QSqlDatabase &database, const Period &period, EntryKind kind,
+                               QString *error)
 {
     const QVariant type = kind == EntryKind::Any ? QVariant() : QVariant(int(kind));
     const bool monthly = wholeMonths(period) && monthlyTotalsTrusted(database);
@@ -115,8 +115,7 @@ Totals negated(Totals totals)
 std::optional<Totals> openingBalances(const QSqlDatabase &database, const QDate &start,
                                       QString *error)
 {
-    const auto closing =
-        totalsOf(database, yearBefore(yearFrom(start)), EntryKind::Closing, error);
+    const auto closing = totalsOf(database, yearBefore(yearFrom(start)), EntryKind::Closing, error);
     if (!closing)
         return std::nullopt;
     if (!closing->isEmpty())
@@ -204,10 +203,10 @@ using Composition = std::vector<Part>;
 
 // What a receivable or payable still holds of one movement on it, oldest first.
 struct Lot {
-    Money remaining;     // signed like the movement
-    bool pending;        // cash paid or received before the entry that says what for
-    bool counted;        // a pending lot's cash belongs to the year of the statement
-    Composition parts;   // a booked lot: the lines its cash goes to
+    Money remaining;   // signed like the movement
+    bool pending;      // cash paid or received before the entry that says what for
+    bool counted;      // a pending lot's cash belongs to the year of the statement
+    Composition parts; // a booked lot: the lines its cash goes to
 };
 
 int signOf(Money amount)

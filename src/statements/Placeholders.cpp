@@ -46,7 +46,7 @@ std::optional<Placeholder> parsePlaceholder(QStringView text)
     return placeholder;
 }
 
-QString CellValidate(QStringView text)
+QString placeholderKey(QStringView text)
 {
     const auto placeholder = parsePlaceholder(text);
     if (!placeholder)

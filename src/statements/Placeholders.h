@@ -25,4 +25,4 @@ std::optional<Placeholder> parsePlaceholder(QStringView text);
 
 // The period letter followed by the code ("C123456", "P:UA1") for a placeholder, else the empty
 // text.
-QString CellValidate(QStringView text);
+QString placeholderKey(QStringView text);

@@ -1,7 +1,7 @@
 #include "statements/StatementExport.h"
 
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "statements/CashStatement.h"
 
 #include <QFileInfo>
@@ -16,14 +16,15 @@ QString statementYearHeading(const BalanceTables::Period &year)
                                   : first + u'/' + QString::number(year.end.year()));
 }
 
-StatementYears StatementYears::of(const cEnvironment &environment)
+StatementYears StatementYears::of(const FiscalEnvironment &environment)
 {
-    return {{environment.EseDate1(), environment.EseDate2()},
-            {environment.EseDate1Prev(), environment.EseDate2Prev()}};
+    return {{environment.yearStart(), environment.yearEnd()},
+            {environment.previousYearStart(), environment.previousYearEnd()}};
 }
 
-bool generateStatement(cExcel &excel, const QString &databasePath, const StatementYears &years,
-                       const QString &out, const cExcel::Tick &tick, QString *error)
+bool generateStatement(WorkbookFiller &excel, const QString &databasePath,
+                       const StatementYears &years, const QString &out,
+                       const WorkbookFiller::Tick &tick, QString *error)
 {
     Connection connection(databasePath, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {

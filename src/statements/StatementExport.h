@@ -1,18 +1,18 @@
 #pragma once
 
 #include "statements/BalanceTables.h"
-#include "statements/cExcel.h"
+#include "statements/WorkbookFiller.h"
 
 #include <QString>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // The current and the previous fiscal year, the two periods a template asks for.
 struct StatementYears {
     BalanceTables::Period current;
     BalanceTables::Period previous;
 
-    static StatementYears of(const cEnvironment &environment);
+    static StatementYears of(const FiscalEnvironment &environment);
 };
 
 // "Esercizio 2025", or "Esercizio 2024/2025" for a year across two calendar years.
@@ -21,8 +21,9 @@ QString statementYearHeading(const BalanceTables::Period &year);
 // Reads the balances of both years from the archive's database, fills the loaded template and
 // saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
 // then.
-bool generateStatement(cExcel &excel, const QString &databasePath, const StatementYears &years,
-                       const QString &out, const cExcel::Tick &tick = {}, QString *error = nullptr);
+bool generateStatement(WorkbookFiller &excel, const QString &databasePath,
+                       const StatementYears &years, const QString &out,
+                       const WorkbookFiller::Tick &tick = {}, QString *error = nullptr);
 
 // What the save dialog offers for a template: the filter and the suffix added to a name typed
 // without one. Templates and workbooks (.xltx, .xlsx) give .xlsx files; other extensions give no

@@ -1,7 +1,7 @@
 #include "ui/AccountFinder.h"
 
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 
 using namespace Qt::StringLiterals;
 
@@ -127,7 +127,7 @@ bool loadFinderRows(const Archive &archive, FinderLevel level, const QStringList
 QStringList archiveNatureNames(const Archive &archive)
 {
     // A parameter that cannot be read leaves its default name: the finder still works.
-    cEnvironment environment(archive);
-    environment.Update();
+    FiscalEnvironment environment(archive);
+    environment.refresh();
     return environment.natureNames();
 }

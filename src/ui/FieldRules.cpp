@@ -1,6 +1,6 @@
 #include "ui/FieldRules.h"
 
-#include "data/Utilities.h"
+#include "data/FieldValues.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -100,7 +100,7 @@ FinderDialog::FinderDialog(const Archive &archive, FinderLevel level, bool offer
     buildSearchRow();
     body->addWidget(m_picSearchText);
     buildGrid();
-    body->addWidget(m_gex, 1);
+    body->addWidget(m_grid, 1);
     layout->addLayout(body, 1);
 
     auto *sb = new QStatusBar(this);
@@ -148,24 +148,24 @@ void FinderDialog::buildSearchRow()
 
 void FinderDialog::buildGrid()
 {
-    m_gex = new DataGrid(this);
-    m_gex->setObjectName(u"gex"_s);
-    m_gexModel = new BoundGridModel(this);
-    m_gex->setModel(m_gexModel);
-    m_gex->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_gex->setAlternatingRowColors(false);
-    m_gex->horizontalHeader()->setStretchLastSection(true);
+    m_grid = new DataGrid(this);
+    m_grid->setObjectName(u"grid"_s);
+    m_gridModel = new BoundGridModel(this);
+    m_grid->setModel(m_gridModel);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setAlternatingRowColors(false);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
     const QList<GridColumn> columns = finderColumns(m_level);
     int preview = 0;
     while (columns.at(preview).field != finderDefinition(m_level).previewField)
         ++preview;
-    m_gex->setItemDelegate(new PreviewDelegate(preview, m_gex));
-    const int lineHeight = m_gex->fontMetrics().height();
-    m_gex->setRowHeight(2 * lineHeight + 10);
+    m_grid->setItemDelegate(new PreviewDelegate(preview, m_grid));
+    const int lineHeight = m_grid->fontMetrics().height();
+    m_grid->setRowHeight(2 * lineHeight + 10);
     // Each row holds two lines; the header holds one.
-    m_gex->horizontalHeader()->setFixedHeight(lineHeight + 10);
-    m_gex->installEventFilter(this);
-    connect(m_gex, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+    m_grid->horizontalHeader()->setFixedHeight(lineHeight + 10);
+    m_grid->installEventFilter(this);
+    connect(m_grid, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             chooseCurrent();
     });
@@ -184,7 +184,7 @@ qint64 FinderDialog::run(const QString &initialText)
 
 int FinderDialog::listedRows() const
 {
-    return m_gexModel->rowCount();
+    return m_gridModel->rowCount();
 }
 
 void FinderDialog::load()
@@ -195,8 +195,8 @@ void FinderDialog::load()
             this, failureMessage(u"Impossibile leggere il piano dei conti."_s, error),
             MessageService::Icon::Critical);
     const QList<GridColumn> columns = finderColumns(m_level);
-    m_gexModel->bind(&m_rows, columns);
-    m_gex->applyColumns(columns);
+    m_gridModel->bind(&m_rows, columns);
+    m_grid->applyColumns(columns);
     applySearch();
 }
 
@@ -205,8 +205,8 @@ void FinderDialog::applySearch()
     QList<int> columns;
     for (const QString &field : finderDefinition(m_level).searchFields)
         columns.append(m_rows.field(field));
-    m_gexModel->setFilter(m_rows.matching(columns, effectiveSearch(m_txtFind->text())));
-    m_gex->setCurrentRow(0);
+    m_gridModel->setFilter(m_rows.matching(columns, effectiveSearch(m_txtFind->text())));
+    m_grid->setCurrentRow(0);
 }
 
 void FinderDialog::clearSearch()
@@ -225,7 +225,7 @@ void FinderDialog::chooseCurrent()
 {
     // Without a current row there is no id to hand back; in the sub-account finder a 0 would
     // even read as a request for a new record.
-    const qint64 id = m_gexModel->value(m_gex->currentRow(), u"id"_s).toLongLong();
+    const qint64 id = m_gridModel->value(m_grid->currentRow(), u"id"_s).toLongLong();
     if (id > 0)
         finish(id);
 }
@@ -239,7 +239,7 @@ bool FinderDialog::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (watched == m_txtFind && searchKey(key->key()))
             return true;
-        if (watched == m_gex && gridKey(key))
+        if (watched == m_grid && gridKey(key))
             return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -251,11 +251,11 @@ bool FinderDialog::searchKey(int key)
     case Qt::Key_Down:
         if (listedRows() == 0)
             return false;
-        m_gex->setFocus();
+        m_grid->setFocus();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_gex->setFocus();
+        m_grid->setFocus();
         return true;
     default:
         return closingKey(key);
@@ -286,7 +286,7 @@ bool FinderDialog::gridKey(const QKeyEvent *key)
         chooseCurrent();
         return true;
     case Qt::Key_Up:
-        if (m_gex->currentRow() > 0)
+        if (m_grid->currentRow() > 0)
             return false;
         m_txtFind->setFocus();
         return true;

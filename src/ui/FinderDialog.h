@@ -55,7 +55,7 @@ private:
     QFrame *m_picSearchText = nullptr;
     QToolButton *m_imgSearch = nullptr;
     QLineEdit *m_txtFind = nullptr;
-    DataGrid *m_gex = nullptr;
-    BoundGridModel *m_gexModel = nullptr;
+    DataGrid *m_grid = nullptr;
+    BoundGridModel *m_gridModel = nullptr;
     QToolBar *m_tb = nullptr;
 };

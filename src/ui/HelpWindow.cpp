@@ -25,7 +25,7 @@ QString helpStyleSheet()
 
 HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
-    setObjectName(u"frmGuida"_s);
+    setObjectName(u"HelpWindow"_s);
     setWindowTitle(u"Guida - Velmora Contabilità 3"_s);
     resize(760, 600);
     rememberGeometry(this, u"guida"_s);

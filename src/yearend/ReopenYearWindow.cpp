@@ -2,7 +2,7 @@
 
 #include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "ui/MessageService.h"
 #include "yearend/YearEnd.h"
 
@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-bool reopenLastYearEnd(QWidget *parent, const cEnvironment &environment)
+bool reopenLastYearEnd(QWidget *parent, const FiscalEnvironment &environment)
 {
     const YearEndYears years = YearEndYears::of(environment);
     QString error;

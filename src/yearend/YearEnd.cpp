@@ -4,11 +4,11 @@
 #include "data/Balances.h"
 #include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
-#include "data/Parametri.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
 #include "data/SqlText.h"
-#include "data/cEnvironment.h"
 
 #include <algorithm>
 
@@ -50,7 +50,7 @@ EntryRow sideRow(bool onDebit, qint64 account, Money amount, const QString &text
 qint64 chosenIfListed(const Archive &archive, const QString &key,
                       const QList<SubAccountChoice> &choices)
 {
-    const qint64 id = LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"0"_s)
+    const qint64 id = readParameter(archive, key, ValueType::Text, Storage::InArchive, u"0"_s)
                           .toString()
                           .toLongLong();
     const bool listed = std::any_of(choices.cbegin(), choices.cend(),
@@ -79,10 +79,10 @@ std::optional<QList<qint64>> yearEndEntryIds(const Connection &connection,
 
 } // namespace
 
-YearEndYears YearEndYears::of(const cEnvironment &environment)
+YearEndYears YearEndYears::of(const FiscalEnvironment &environment)
 {
-    return {environment.EseDate1Prev(), environment.EseDate2Prev(), environment.EseDate1(),
-            environment.EseDate2()};
+    return {environment.previousYearStart(), environment.previousYearEnd(), environment.yearStart(),
+            environment.yearEnd()};
 }
 
 QList<SubAccountChoice> yearEndChoices(const Archive &archive, bool balanceSheet, QString *error)

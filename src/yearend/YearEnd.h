@@ -12,12 +12,12 @@
 
 #include <optional>
 
-class cEnvironment;
+class FiscalEnvironment;
 
 // The previous fiscal year, closed, and the current one, opened.
 struct YearEndYears {
     QDate prevStart, prevEnd, curStart, curEnd;
-    static YearEndYears of(const cEnvironment &environment);
+    static YearEndYears of(const FiscalEnvironment &environment);
 };
 
 // What the year-end writes with: dates, descriptions and the sub-accounts it posts to

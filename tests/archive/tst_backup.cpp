@@ -2,7 +2,7 @@
 #include "archive/ArchiveRestore.h"
 #include "data/Backup.h"
 #include "data/JournalGate.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>

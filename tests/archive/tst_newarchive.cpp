@@ -1,10 +1,10 @@
 #include "archive/ArchiveCommands.h"
 #include "archive/NewArchive.h"
-#include "archive/frmChoosePdC.h"
+#include "archive/NewArchiveWindow.h"
+#include "data/ArchiveFolders.h"
 #include "data/CashAccounts.h"
-#include "data/Parametri.h"
-#include "data/cDataAccess.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
@@ -102,8 +102,8 @@ private slots:
     }
     void init()
     {
-        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                        m_dataPathBefore);
+        writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                       m_dataPathBefore);
     }
 
     void readsTheOfferedCharts()
@@ -163,10 +163,10 @@ private slots:
         QVERIFY(createArchive({base.path(), u"cont01"_s, chart, 7}, program.path(), &error));
 
         const QString folder = base.filePath(u"tv3_cont01"_s);
-        QVERIFY(cDataAccess::TestDbPathOK(folder));
+        QVERIFY(ArchiveFolders::isArchiveFolder(folder));
         QVERIFY(QDir(folder).exists(u"documenti"_s));
         QVERIFY(QFile::exists(folder + u"/modelli/bilancio3settore.xltx"_s));
-        QCOMPARE(cDataAccess().dataFolder(), folder);
+        QCOMPARE(ArchiveFolders().dataFolder(), folder);
         const Archive a(folder);
 
         const QString db = databasePathFor(folder);
@@ -182,14 +182,14 @@ private slots:
         QCOMPARE(
             column(db, u"SELECT descrizione FROM sottoconti ORDER BY id"_s),
             (QStringList{u"Cassa"_s, u"Banca B"_s, u"Banca A"_s, u"Affitto sede"_s, u"Quote"_s}));
-        QCOMPARE(LeggiParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio, -1)
+        QCOMPARE(readParameter(a, u"bilancioapertura"_s, ValueType::Integer, Storage::InArchive, -1)
                      .toInt(),
                  column(db, u"SELECT id FROM sottoconti WHERE descrizione = 'Banca A'"_s)
                      .first()
                      .toInt());
-        QCOMPARE(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+        QCOMPARE(readParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 1),
                  QVariant(7));
-        QCOMPARE(LeggiParametro(a, u"pasDescrizione"_s, TipoValore::Testo, Memoria::Archivio, {}),
+        QCOMPARE(readParameter(a, u"pasDescrizione"_s, ValueType::Text, Storage::InArchive, {}),
                  QVariant(u"Passività"_s));
 
         QVERIFY(!createArchive({base.path(), u"cont01"_s, chart, 1}, program.path(), &error));
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(!createArchive({base.path(), u"rotto"_s, broken, 1}, program.path(), &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFileInfo::exists(base.filePath(u"tv3_rotto"_s)));
-        QCOMPARE(cDataAccess().dataFolder(), m_dataPathBefore);
+        QCOMPARE(ArchiveFolders().dataFolder(), m_dataPathBefore);
     }
 
     void createsEveryShippedChart()
@@ -219,14 +219,14 @@ private slots:
             QVERIFY2(createArchive({base.path(), chart.foglio.toLower().remove(u'_'), chart, 1},
                                    binDir(), &error),
                      qPrintable(error));
-            const Archive a(cDataAccess().dataFolder());
+            const Archive a(ArchiveFolders().dataFolder());
             for (const auto &[role, natures] :
                  {std::pair(u"bilancioapertura"_s, u"1,2"_s),
                   std::pair(u"bilanciochiusura"_s, u"1,2"_s),
                   std::pair(u"patrimonionetto"_s, u"1,2"_s), std::pair(u"utile"_s, u"1,2"_s),
                   std::pair(u"perdita"_s, u"1,2"_s), std::pair(u"profittieperdite"_s, u"3,4"_s)}) {
                 const int id =
-                    LeggiParametro(a, role, TipoValore::Intero, Memoria::Archivio, -1).toInt();
+                    readParameter(a, role, ValueType::Integer, Storage::InArchive, -1).toInt();
                 const QStringList nature =
                     column(a.databasePath(),
                            u"SELECT m.tipo FROM sottoconti s JOIN conti c ON c.id = s.idConto "
@@ -240,10 +240,10 @@ private slots:
     void opensAnExistingArchive()
     {
         TestArchive a;
-        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9);
+        writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 9);
         const Archive previous(u"/cartella/precedente"_s);
-        cEnvironment environment(previous);
-        environment.setCurDate(QDate(2024, 10, 2));
+        FiscalEnvironment environment(previous);
+        environment.setWorkingDate(QDate(2024, 10, 2));
 
         ScriptedMessages messages;
         messages.folders = {QString(), a.folder()};
@@ -253,9 +253,9 @@ private slots:
 
         QVERIFY(ApriContabilita(nullptr, environment));
         QCOMPARE(messages.shown.first(), u"Apri Contabilità esistente"_s);
-        QCOMPARE(cDataAccess().dataFolder(), a.folder());
+        QCOMPARE(ArchiveFolders().dataFolder(), a.folder());
         QCOMPARE(environment.archive(), a.archive());
-        QCOMPARE(environment.EseDate1(), QDate(2024, 9, 1));
+        QCOMPARE(environment.yearStart(), QDate(2024, 9, 1));
 
         QDir(a.folder()).rmdir(u"modelli"_s);
         QString error;
@@ -267,7 +267,7 @@ private slots:
     {
         ProgramFolder program;
         QString error;
-        frmChoosePdC window(program.path(), loadChartTemplates(program.pdcPath(), &error));
+        NewArchiveWindow window(program.path(), loadChartTemplates(program.pdcPath(), &error));
         window.show();
         auto *nome = window.findChild<QLineEdit *>(u"txtNome"_s);
         auto *folder = window.findChild<QLineEdit *>(u"txtFolder"_s);
@@ -290,7 +290,7 @@ private slots:
         ProgramFolder program;
         QTemporaryDir base;
         QString error;
-        frmChoosePdC window(program.path(), loadChartTemplates(program.pdcPath(), &error));
+        NewArchiveWindow window(program.path(), loadChartTemplates(program.pdcPath(), &error));
         window.show();
         ScriptedMessages messages;
         auto *nome = window.findChild<QLineEdit *>(u"txtNome"_s);
@@ -330,8 +330,8 @@ private slots:
         messages.answers = {true};
         QTest::mouseClick(ok, Qt::LeftButton);
         QCOMPARE(window.result(), int(QDialog::Accepted));
-        QCOMPARE(LeggiParametro(Archive(folder), u"StartMonth"_s, TipoValore::Intero,
-                                Memoria::Archivio, 1),
+        QCOMPARE(readParameter(Archive(folder), u"StartMonth"_s, ValueType::Integer,
+                               Storage::InArchive, 1),
                  QVariant(6));
     }
 };

@@ -1,7 +1,7 @@
+#include "data/ArchiveFolders.h"
+#include "data/FiscalEnvironment.h"
 #include "data/Renumbering.h"
-#include "data/cDataAccess.h"
-#include "data/cEnvironment.h"
-#include "journal/frmProgressivi.h"
+#include "journal/RenumberingWindow.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
@@ -69,7 +69,7 @@ private slots:
             entry(a, QDate(2024, 3, 1 + i), stored.at(i));
         entry(a, QDate(2025, 1, 1), 7); // another year's number never matters
         QString error;
-        QCOMPARE(ProgressiviDisallineati(a, Start, End, &error), misaligned);
+        QCOMPARE(numberingBroken(a, Start, End, &error), misaligned);
         QVERIFY(error.isEmpty());
     }
 
@@ -85,7 +85,7 @@ private slots:
         entry(a, QDate(2023, 12, 31), 8); // previous year: kept
         QVERIFY(renumber(a, {{Start, End, {}}}));
         QCOMPARE(numbers(a), (QVariantList{2, 1, 3, 4, 5, 8}));
-        QVERIFY(!ProgressiviDisallineati(a, Start, End));
+        QVERIFY(!numberingBroken(a, Start, End));
     }
 
     void removesOrphansOfEveryYear()
@@ -108,10 +108,10 @@ private slots:
         entry(a, QDate(2023, 2, 1), 3);
         const qint64 orphan = entry(a, QDate(2024, 1, 1), 1);
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
-        clsRicalcolo ricalcolo(a, Start, End);
-        QSignalSpy done(&ricalcolo, &clsRicalcolo::done);
-        QSignalSpy failed(&ricalcolo, &clsRicalcolo::failed);
-        QVERIFY(ricalcolo.esegui(clsRicalcolo::Entrambi));
+        Renumbering ricalcolo(a, Start, End);
+        QSignalSpy done(&ricalcolo, &Renumbering::done);
+        QSignalSpy failed(&ricalcolo, &Renumbering::failed);
+        QVERIFY(ricalcolo.run(Renumbering::Both));
         QCOMPARE(done.count(), 1);
         QCOMPARE(failed.count(), 0);
         QCOMPARE(numbers(a), (QVariantList{1, 2, 1}));
@@ -127,10 +127,10 @@ private slots:
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
                u"BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"_s.arg(blocked));
-        clsRicalcolo ricalcolo(a, Start, End);
-        QSignalSpy done(&ricalcolo, &clsRicalcolo::done);
-        QSignalSpy failed(&ricalcolo, &clsRicalcolo::failed);
-        QVERIFY(!ricalcolo.esegui(clsRicalcolo::Corrente));
+        Renumbering ricalcolo(a, Start, End);
+        QSignalSpy done(&ricalcolo, &Renumbering::done);
+        QSignalSpy failed(&ricalcolo, &Renumbering::failed);
+        QVERIFY(!ricalcolo.run(Renumbering::Current));
         QCOMPARE(done.count(), 0);
         QCOMPARE(failed.count(), 1);
         QVERIFY(failed.first().first().toString().contains(u"disk is full"_s));
@@ -143,7 +143,7 @@ private slots:
         chart(a);
         entry(a, QDate(2024, 4, 1), 3);
         ScriptedMessages messages;
-        frmProgressivi window(a, Start, End);
+        RenumberingWindow window(a, Start, End);
         QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
         window.show();
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
@@ -160,7 +160,7 @@ private slots:
         a.exec(u"CREATE TRIGGER blocca BEFORE UPDATE OF progressivo ON regmain WHEN NEW.id = %1 "
                u"BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"_s.arg(id));
         ScriptedMessages messages;
-        frmProgressivi window(a, Start, End);
+        RenumberingWindow window(a, Start, End);
         window.show();
         auto *procedi = window.findChild<QPushButton *>(u"cmdOK"_s);
         QTest::mouseClick(procedi, Qt::LeftButton);
@@ -175,17 +175,17 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment(a);
-        environment.setCurDate(QDate(2024, 6, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(a);
+        environment.setWorkingDate(QDate(2024, 6, 1));
+        QVERIFY(environment.refresh());
         entry(a, QDate(2024, 4, 1), 1);
         ScriptedMessages messages;
-        frmProgressivi::controllaProgressivi(nullptr, environment);
+        RenumberingWindow::controllaProgressivi(nullptr, environment);
         QVERIFY(messages.shown.isEmpty());
 
         entry(a, QDate(2024, 3, 1), 2);
         messages.answers = {false};
-        frmProgressivi::controllaProgressivi(nullptr, environment);
+        RenumberingWindow::controllaProgressivi(nullptr, environment);
         QCOMPARE(messages.shown,
                  QStringList{u"I progressivi non sono allineati: effettuare un ricalcolo?"_s});
         QCOMPARE(numbers(a), (QVariantList{1, 2}));

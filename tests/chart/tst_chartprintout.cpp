@@ -1,8 +1,8 @@
 #include "chart/ChartPrintout.h"
-#include "chart/frmPrintReportPdC.h"
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "chart/ChartPrintoutWindow.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
+#include "main/MainWindow.h"
 #include "program/ReportCommands.h"
 #include "reportengine/ReportExport.h"
 #include "support/PdfText.h"
@@ -33,7 +33,7 @@ namespace {
 // memorandum ledger that sorts before the others by code but prints last.
 struct Fixture {
     TestArchive archive;
-    cEnvironment environment;
+    FiscalEnvironment environment;
 
     Fixture()
     {
@@ -61,7 +61,7 @@ struct Fixture {
         // The headings come from the archive's own captions.
         for (const auto &[key, value] : {std::pair{u"spDescrizione"_s, u"Patrimonio"_s},
                                          std::pair{u"coDescrizione"_s, u"Conti di memoria"_s}})
-            if (!ScriviParametro(archive, key, TipoValore::Testo, Memoria::Archivio, value))
+            if (!writeParameter(archive, key, ValueType::Text, Storage::InArchive, value))
                 qFatal("caption");
         prepareEnvironment();
     }
@@ -69,8 +69,8 @@ struct Fixture {
     void prepareEnvironment()
     {
         environment.setArchive(archive);
-        environment.setCurDate(QDate(2024, 5, 15));
-        if (!environment.Update())
+        environment.setWorkingDate(QDate(2024, 5, 15));
+        if (!environment.refresh())
             qFatal("environment");
         environment.anas01 = u"Circolo Prova"_s;
     }
@@ -245,7 +245,7 @@ private slots:
     {
         Fixture f;
         ScriptedMessages messages;
-        frmMain main(f.environment);
+        MainWindow main(f.environment);
         wireReportCommands(main, f.environment);
         QAction *stampa = nullptr;
         for (QAction *menu : main.menuBar()->actions())
@@ -264,7 +264,7 @@ private slots:
         };
         chooseChart();
         stampa->trigger();
-        auto *window = main.findChild<frmPrintReportPdC *>();
+        auto *window = main.findChild<ChartPrintoutWindow *>();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), u" Stampa il Piano dei Conti"_s);
         QVERIFY(!window->isModal());
@@ -329,7 +329,7 @@ private slots:
         QVERIFY(!window->isVisible());
         chooseChart();
         stampa->trigger();
-        QCOMPARE(main.findChildren<frmPrintReportPdC *>().size(), 1);
+        QCOMPARE(main.findChildren<ChartPrintoutWindow *>().size(), 1);
         QVERIFY(window->isVisible());
     }
 

@@ -1,5 +1,5 @@
 #include "chart/ChartRecords.h"
-#include "data/Utilities.h"
+#include "data/FieldValues.h"
 #include "support/TestArchive.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>
@@ -120,7 +120,7 @@ private slots:
         a.addEntry(QDate(2024, 3, 5), {{s, s, Money::fromCents(100), u"giroconto"_s}});
         a.addEntry(QDate(2024, 2, 29), {{s, {}, Money::fromCents(100), u"a"_s},
                                         {{}, s, Money::fromCents(100), u"b"_s}});
-        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 3);
         const QByteArray before = hashOf(a.databasePath());
 
         const Run run =
@@ -130,12 +130,12 @@ private slots:
         QCOMPARE(info.value(u"aMajor"_s).toInt(), -1);
         QCOMPARE(info.value(u"aMinor"_s).toInt(), -1);
         QCOMPARE(info.value(u"StartMonth"_s).toInt(), 3);
-        QCOMPARE(info.value(u"EseDate1"_s).toString(), u"2024-03-01"_s);
-        QCOMPARE(info.value(u"EseDate2"_s).toString(), u"2025-02-28"_s);
-        QCOMPARE(info.value(u"EseDate1Prev"_s).toString(), u"2023-03-01"_s);
-        QCOMPARE(info.value(u"EseDate2Prev"_s).toString(), u"2024-02-29"_s);
-        QCOMPARE(info.value(u"EsercizioString"_s).toString(), u"2024/2025"_s);
-        QVERIFY(info.value(u"LastRegDate"_s).toString().contains(u"2024"_s));
+        QCOMPARE(info.value(u"yearStart"_s).toString(), u"2024-03-01"_s);
+        QCOMPARE(info.value(u"yearEnd"_s).toString(), u"2025-02-28"_s);
+        QCOMPARE(info.value(u"previousYearStart"_s).toString(), u"2023-03-01"_s);
+        QCOMPARE(info.value(u"previousYearEnd"_s).toString(), u"2024-02-29"_s);
+        QCOMPARE(info.value(u"yearLabel"_s).toString(), u"2024/2025"_s);
+        QVERIFY(info.value(u"lastEntryDateText"_s).toString().contains(u"2024"_s));
         const QJsonObject counts = info.value(u"counts"_s).toObject();
         QCOMPARE(counts.value(u"mastri"_s).toInt(), 1);
         QCOMPARE(counts.value(u"sottoconti"_s).toInt(), 1);
@@ -199,14 +199,14 @@ private slots:
                          u"- Inserire Sottoconto \"Bilancio di apertura\""_s}));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
 
-        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
-                        a.addSottoconto(tecnico, u"Chiusura"_s));
-        ScriviParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
-                        a.addSottoconto(tecnico, u"Apertura"_s));
-        ScriviParametro(a, u"utile"_s, TipoValore::Intero, Memoria::Archivio,
-                        a.addSottoconto(tecnico, u"Avanzo"_s));
-        ScriviParametro(
-            a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
+        writeParameter(a, u"bilanciochiusura"_s, ValueType::Integer, Storage::InArchive,
+                       a.addSottoconto(tecnico, u"Chiusura"_s));
+        writeParameter(a, u"bilancioapertura"_s, ValueType::Integer, Storage::InArchive,
+                       a.addSottoconto(tecnico, u"Apertura"_s));
+        writeParameter(a, u"utile"_s, ValueType::Integer, Storage::InArchive,
+                       a.addSottoconto(tecnico, u"Avanzo"_s));
+        writeParameter(
+            a, u"profittieperdite"_s, ValueType::Integer, Storage::InArchive,
             a.addSottoconto(
                 a.scalar(u"SELECT id FROM conti WHERE prefisso = 'R01001'"_s).toLongLong(),
                 u"Profitti e perdite"_s));
@@ -442,7 +442,7 @@ private slots:
     {
         TestArchive a;
         const auto [cassa, quote] = cashAndFees(a);
-        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
+        writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 3);
         const auto add = [&](const QDate &date, int number) {
             a.addEntry(date, {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, number);
         };

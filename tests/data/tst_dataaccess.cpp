@@ -1,10 +1,10 @@
+#include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/FieldValues.h"
 #include "data/ItalianCollation.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
 #include "data/SqlText.h"
-#include "data/Utilities.h"
-#include "data/cDataAccess.h"
 #include "support/TestArchive.h"
 
 #include <QDir>
@@ -58,52 +58,52 @@ private slots:
     void missingOrEmptyKeyGivesTheDefaultUnchanged()
     {
         TestArchive a;
-        QCOMPARE(LeggiParametro(a, u"assente"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(readParameter(a, u"assente"_s, ValueType::Integer, Storage::InArchive, -1),
                  QVariant(-1));
-        QCOMPARE(LeggiParametro(a, u"assente"_s, TipoValore::Data, Memoria::Archivio, u"nessuna"_s),
+        QCOMPARE(readParameter(a, u"assente"_s, ValueType::Date, Storage::InArchive, u"nessuna"_s),
                  QVariant(u"nessuna"_s));
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('vuoto', '')"_s);
-        QCOMPARE(LeggiParametro(a, u"vuoto"_s, TipoValore::Intero, Memoria::Archivio, 7),
+        QCOMPARE(readParameter(a, u"vuoto"_s, ValueType::Integer, Storage::InArchive, 7),
                  QVariant(7));
     }
 
     void writesOneRowPerKey()
     {
         TestArchive a;
-        QVERIFY(ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
-        QVERIFY(ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 9));
+        QVERIFY(writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 7));
+        QVERIFY(writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 9));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM parametri"_s).toInt(), 1);
-        QCOMPARE(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1),
+        QCOMPARE(readParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 1),
                  QVariant(9));
     }
 
     void convertsEachValueType()
     {
         TestArchive a;
-        QVERIFY(ScriviParametro(a, u"importo"_s, TipoValore::Valuta, Memoria::Archivio,
-                                QVariant::fromValue(Money::fromCents(123450))));
+        QVERIFY(writeParameter(a, u"importo"_s, ValueType::Amount, Storage::InArchive,
+                               QVariant::fromValue(Money::fromCents(123450))));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'importo'"_s).toString(),
                  u"1.234,50"_s);
-        QCOMPARE(LeggiParametro(a, u"importo"_s, TipoValore::Valuta, Memoria::Archivio, {})
+        QCOMPARE(readParameter(a, u"importo"_s, ValueType::Amount, Storage::InArchive, {})
                      .value<Money>(),
                  Money::fromCents(123450));
 
-        QVERIFY(ScriviParametro(a, u"giorno"_s, TipoValore::Data, Memoria::Archivio,
-                                QDate(2024, 3, 5)));
+        QVERIFY(
+            writeParameter(a, u"giorno"_s, ValueType::Date, Storage::InArchive, QDate(2024, 3, 5)));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'giorno'"_s).toString(),
                  u"2024-03-05"_s);
-        QCOMPARE(LeggiParametro(a, u"giorno"_s, TipoValore::Data, Memoria::Archivio, {}),
+        QCOMPARE(readParameter(a, u"giorno"_s, ValueType::Date, Storage::InArchive, {}),
                  QVariant(QDate(2024, 3, 5)));
 
-        QVERIFY(ScriviParametro(a, u"flag"_s, TipoValore::Booleano, Memoria::Archivio, true));
-        QCOMPARE(LeggiParametro(a, u"flag"_s, TipoValore::Booleano, Memoria::Archivio, false),
+        QVERIFY(writeParameter(a, u"flag"_s, ValueType::Boolean, Storage::InArchive, true));
+        QCOMPARE(readParameter(a, u"flag"_s, ValueType::Boolean, Storage::InArchive, false),
                  QVariant(true));
 
-        QVERIFY(ScriviParametro(a, u"strano"_s, 9, Memoria::Archivio, 5));
+        QVERIFY(writeParameter(a, u"strano"_s, 9, Storage::InArchive, 5));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'strano'"_s).toString(),
                  QString());
         a.exec(u"UPDATE parametri SET valore = '5' WHERE chiave = 'strano'"_s);
-        QVERIFY(LeggiParametro(a, u"strano"_s, 9, Memoria::Archivio, 1).isNull());
+        QVERIFY(readParameter(a, u"strano"_s, 9, Storage::InArchive, 1).isNull());
     }
 
     void reportsTextThatDoesNotConvert()
@@ -111,7 +111,7 @@ private slots:
         TestArchive a;
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', 'luglio')"_s);
         QString error;
-        QVERIFY(LeggiParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 1, &error)
+        QVERIFY(readParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 1, &error)
                     .isNull());
         QVERIFY(error.contains(u"luglio"_s));
     }
@@ -120,8 +120,8 @@ private slots:
     {
         TestArchive a;
         const QString key = u"chiave'); DROP TABLE parametri; --"_s;
-        QVERIFY(ScriviParametro(a, key, TipoValore::Testo, Memoria::Archivio, u"l'anno"_s));
-        QCOMPARE(LeggiParametro(a, key, TipoValore::Testo, Memoria::Archivio, {}),
+        QVERIFY(writeParameter(a, key, ValueType::Text, Storage::InArchive, u"l'anno"_s));
+        QCOMPARE(readParameter(a, key, ValueType::Text, Storage::InArchive, {}),
                  QVariant(u"l'anno"_s));
     }
 
@@ -129,39 +129,39 @@ private slots:
     {
         const Archive a(u"/nessuna/cartella"_s);
         QString error;
-        QVERIFY(!ScriviParametro(a, u"x"_s, TipoValore::Testo, Memoria::Archivio, u"y"_s, &error));
+        QVERIFY(!writeParameter(a, u"x"_s, ValueType::Text, Storage::InArchive, u"y"_s, &error));
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFile::exists(u"/nessuna/cartella/contab.mdb"_s));
     }
 
     void keepsUserSettingsApart()
     {
-        QVERIFY(ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                                u"/dati/tv3_cont01"_s));
-        QCOMPARE(cDataAccess().dataFolder(), u"/dati/tv3_cont01"_s);
-        QCOMPARE(cDataAccess().dataAllegatiFolder(), u"/dati/tv3_cont01/allegati"_s);
-        QCOMPARE(cDataAccess().dataModelliFolder(), u"/dati/tv3_cont01/modelli"_s);
-        QCOMPARE(cDataAccess().dataDocumentiFolder(), u"/dati/tv3_cont01/documenti"_s);
+        QVERIFY(writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                               u"/dati/tv3_cont01"_s));
+        QCOMPARE(ArchiveFolders().dataFolder(), u"/dati/tv3_cont01"_s);
+        QCOMPARE(ArchiveFolders().attachmentsFolder(), u"/dati/tv3_cont01/allegati"_s);
+        QCOMPARE(ArchiveFolders().templatesFolder(), u"/dati/tv3_cont01/modelli"_s);
+        QCOMPARE(ArchiveFolders().documentsFolder(), u"/dati/tv3_cont01/documenti"_s);
         const QSettings settings(u"tovrin3"_s, u"tovrin3"_s);
         QCOMPARE(settings.value(u"settings/dataPath"_s).toString(), u"/dati/tv3_cont01"_s);
-        QCOMPARE(LeggiParametro(Archive(), u"mai"_s, TipoValore::Testo, Memoria::Utente, u"def"_s),
+        QCOMPARE(readParameter(Archive(), u"mai"_s, ValueType::Text, Storage::PerUser, u"def"_s),
                  QVariant(u"def"_s));
     }
 
     void checksArchiveFolders()
     {
-        QVERIFY(!cDataAccess::TestDbPathOK(QString()));
+        QVERIFY(!ArchiveFolders::isArchiveFolder(QString()));
         TestArchive a;
-        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QVERIFY(ArchiveFolders::isArchiveFolder(a.folder()));
         QDir(a.folder()).rmdir(u"documenti"_s);
-        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QVERIFY(ArchiveFolders::isArchiveFolder(a.folder()));
         QDir(a.folder()).rmdir(u"allegati"_s);
         QFile file(QDir(a.folder()).filePath(u"allegati"_s));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        QVERIFY(cDataAccess::TestDbPathOK(a.folder()));
+        QVERIFY(ArchiveFolders::isArchiveFolder(a.folder()));
         QDir(a.folder()).rmdir(u"modelli"_s);
-        QVERIFY(!cDataAccess::TestDbPathOK(a.folder()));
+        QVERIFY(!ArchiveFolders::isArchiveFolder(a.folder()));
     }
 
     void tellsDatabaseFilesApart()
@@ -220,18 +220,18 @@ private slots:
 
     void filtersAndDefaults()
     {
-        QCOMPARE(SoloCifre('7'), int('7'));
-        QCOMPARE(SoloCifre(8), 8);
-        QCOMPARE(SoloCifre(9), 9);
-        QCOMPARE(SoloCifre('a'), 0);
-        QCOMPARE(SoloCifre(','), 0);
-        QCOMPARE(TestoODefault(QVariant(), u"d"_s), u"d"_s);
-        QCOMPARE(TestoODefault(12, u"d"_s), u"d"_s);
-        QCOMPARE(TestoODefault(u"t"_s, u"d"_s), u"t"_s);
-        QCOMPARE(NumeroODefault(u"12,5"_s, 0), 12.5);
-        QCOMPARE(NumeroODefault(u"abc"_s, -1), -1.0);
-        QCOMPARE(NumeroODefault(QVariant(), 3), 3.0);
-        QCOMPARE(NumeroODefault(4, 0), 4.0);
+        QCOMPARE(digitsOnlyKey('7'), int('7'));
+        QCOMPARE(digitsOnlyKey(8), 8);
+        QCOMPARE(digitsOnlyKey(9), 9);
+        QCOMPARE(digitsOnlyKey('a'), 0);
+        QCOMPARE(digitsOnlyKey(','), 0);
+        QCOMPARE(textOrDefault(QVariant(), u"d"_s), u"d"_s);
+        QCOMPARE(textOrDefault(12, u"d"_s), u"d"_s);
+        QCOMPARE(textOrDefault(u"t"_s, u"d"_s), u"t"_s);
+        QCOMPARE(numberOrDefault(u"12,5"_s, 0), 12.5);
+        QCOMPARE(numberOrDefault(u"abc"_s, -1), -1.0);
+        QCOMPARE(numberOrDefault(QVariant(), 3), 3.0);
+        QCOMPARE(numberOrDefault(4, 0), 4.0);
     }
 };
 

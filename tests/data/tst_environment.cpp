@@ -1,5 +1,5 @@
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "support/TestArchive.h"
 
 #include <QTest>
@@ -50,60 +50,60 @@ private slots:
     void updatesFromTheArchive()
     {
         TestArchive a;
-        cEnvironment env(a);
-        env.setCurDate(QDate(2024, 5, 15));
-        QVERIFY(env.Update());
-        QCOMPARE(env.EseDate1(), QDate(2024, 1, 1));
-        QCOMPARE(env.EseDate2(), QDate(2024, 12, 31));
-        QCOMPARE(env.curAnno(), 2024);
+        FiscalEnvironment env(a);
+        env.setWorkingDate(QDate(2024, 5, 15));
+        QVERIFY(env.refresh());
+        QCOMPARE(env.yearStart(), QDate(2024, 1, 1));
+        QCOMPARE(env.yearEnd(), QDate(2024, 12, 31));
+        QCOMPARE(env.workingYear(), 2024);
 
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', '3')"_s);
-        env.setCurDate(QDate(2025, 1, 10));
-        QCOMPARE(env.EseDate1(), QDate(2024, 1, 1)); // nothing moves before Update
-        QVERIFY(env.Update());
-        QCOMPARE(env.EseDate1(), QDate(2024, 3, 1));
-        QCOMPARE(env.EseDate2(), QDate(2025, 2, 28));
-        QCOMPARE(env.EseDate1Prev(), QDate(2023, 3, 1));
-        QCOMPARE(env.EseDate2Prev(), QDate(2024, 2, 29));
-        QCOMPARE(env.EsercizioString(), u"2024/2025"_s);
+        env.setWorkingDate(QDate(2025, 1, 10));
+        QCOMPARE(env.yearStart(), QDate(2024, 1, 1)); // nothing moves before Update
+        QVERIFY(env.refresh());
+        QCOMPARE(env.yearStart(), QDate(2024, 3, 1));
+        QCOMPARE(env.yearEnd(), QDate(2025, 2, 28));
+        QCOMPARE(env.previousYearStart(), QDate(2023, 3, 1));
+        QCOMPARE(env.previousYearEnd(), QDate(2024, 2, 29));
+        QCOMPARE(env.yearLabel(), u"2024/2025"_s);
     }
 
     void refusesAStartMonthThatIsNotANumber()
     {
         TestArchive a;
         a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('StartMonth', 'luglio')"_s);
-        cEnvironment env(a);
+        FiscalEnvironment env(a);
         QString error;
-        QVERIFY(!env.Update(&error));
+        QVERIFY(!env.refresh(&error));
         QVERIFY(!error.isEmpty());
     }
 
     void tellsTheLastEntryDate()
     {
         TestArchive a;
-        cEnvironment env(a);
-        QCOMPARE(env.LastRegDate(), u"N/D"_s);
+        FiscalEnvironment env(a);
+        QCOMPARE(env.lastEntryDateText(), u"N/D"_s);
         const qint64 s = a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
         a.addEntry(QDate(2021, 3, 5), {{s, s, Money::fromCents(100), u"giroconto"_s}});
         a.addEntry(QDate(2019, 12, 31), {{s, s, Money::fromCents(100), u"giroconto"_s}});
-        QCOMPARE(env.LastRegDate(), u"05/03/2021"_s);
+        QCOMPARE(env.lastEntryDateText(), u"05/03/2021"_s);
     }
 
     void loadsOrganisationDataOnlyWithAName()
     {
         TestArchive a;
-        cEnvironment env(a);
+        FiscalEnvironment env(a);
         env.anas02 = u"via Roma 1"_s;
         env.anas01 = u"vecchio"_s;
-        QVERIFY(env.Update());
+        QVERIFY(env.refresh());
         QCOMPARE(env.anas01, QString());
         QCOMPARE(env.anas02, u"via Roma 1"_s);
 
         for (int i = 1; i <= 7; ++i)
-            QVERIFY(ScriviParametro(a, u"ana0%1"_s.arg(i), TipoValore::Testo, Memoria::Archivio,
-                                    u"campo %1"_s.arg(i)));
-        QVERIFY(env.Update());
+            QVERIFY(writeParameter(a, u"ana0%1"_s.arg(i), ValueType::Text, Storage::InArchive,
+                                   u"campo %1"_s.arg(i)));
+        QVERIFY(env.refresh());
         QCOMPARE(env.anas01, u"campo 1"_s);
         QCOMPARE(env.anas07, u"campo 7"_s);
     }
@@ -113,8 +113,8 @@ private slots:
         TestArchive a;
         a.exec(
             u"INSERT INTO parametri (chiave, valore) VALUES ('spDescrizione', ''), ('ceDescrizione', 'Rendiconto gestionale')"_s);
-        cEnvironment env(a);
-        QVERIFY(env.Update());
+        FiscalEnvironment env(a);
+        QVERIFY(env.refresh());
         QCOMPARE(env.spDescrizione, u"Stato patrimoniale"_s);
         QCOMPARE(env.ceDescrizione, u"Rendiconto gestionale"_s);
         QCOMPARE(env.coDescrizione, u"Conti d'ordine"_s);
@@ -123,12 +123,12 @@ private slots:
 
     void measuresGridsInPixels()
     {
-        cEnvironment env;
+        FiscalEnvironment env;
         env.setScreenMetrics(96, 17);
-        QCOMPARE(env.gexRowHeight(), 24);
-        QCOMPARE(env.barraVertDim(), 17);
+        QCOMPARE(env.gridRowHeight(), 24);
+        QCOMPARE(env.scrollBarWidth(), 17);
         env.setScreenMetrics(144, 25);
-        QCOMPARE(env.gexRowHeight(), 36);
+        QCOMPARE(env.gridRowHeight(), 36);
     }
 };
 

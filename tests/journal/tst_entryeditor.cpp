@@ -1,7 +1,7 @@
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "journal/EntryEditor.h"
 #include "journal/EntryRowGrid.h"
-#include "journal/frmTipoReg.h"
-#include "journal/frm_io_Reg.h"
+#include "journal/EntryTypeDialog.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/grid/DataGrid.h"
@@ -37,11 +37,11 @@ class TestEntryEditor : public QObject {
             u"Quote"_s);
     }
 
-    static cEnvironment environmentOn(const Archive &a, const QDate &date)
+    static FiscalEnvironment environmentOn(const Archive &a, const QDate &date)
     {
-        cEnvironment environment(a);
-        environment.setCurDate(date);
-        environment.Update();
+        FiscalEnvironment environment(a);
+        environment.setWorkingDate(date);
+        environment.refresh();
         return environment;
     }
 
@@ -77,7 +77,7 @@ class TestEntryEditor : public QObject {
         QCoreApplication::processEvents();
     }
 
-    static void showActive(frm_io_Reg &editor)
+    static void showActive(EntryEditor &editor)
     {
         editor.show();
         editor.activateWindow();
@@ -113,9 +113,9 @@ private slots:
         const qint64 contanti = a.addSottoconto(
             a.scalar(u"SELECT id FROM conti WHERE prefisso = 'A01001'"_s).toLongLong(),
             u"Cassa contanti"_s);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         QVERIFY(editor.Nuovo());
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
@@ -150,7 +150,7 @@ private slots:
         hit(Qt::Key_F8);
 
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u" | "_s)));
-        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(editor.state(), EntryEditor::State::View);
         QCOMPARE(storedRows(a, editor.entryId()),
                  (QStringList{u"10:%1::10000:Penne"_s.arg(cancelleria),
                               u"20:%1::2345:Penne"_s.arg(telefono),
@@ -161,9 +161,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
@@ -194,7 +194,7 @@ private slots:
         }
         // F8 stores the open cell first: a cell that refuses keeps the entry unsaved.
         hit(Qt::Key_F8);
-        QCOMPARE(editor.state(), frm_io_Reg::State::New);
+        QCOMPARE(editor.state(), EntryEditor::State::New);
         QVERIFY(rows->grid()->openEditor());
         typeText(u"1.234,56"_s);
         hit(Qt::Key_Return);
@@ -205,9 +205,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
@@ -231,9 +231,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
@@ -269,9 +269,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
@@ -316,9 +316,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         showActive(editor);
         QCOMPARE(QApplication::focusWidget(), editor.findChild<QDateEdit *>(u"datData"_s));
@@ -333,9 +333,9 @@ private slots:
         chart(a);
         const qint64 id = a.addEntry(QDate(2024, 3, 1),
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         EntryRowGrid *rows = editor.rowGrid();
         const QColor grey = rows->palette().color(QPalette::Disabled, QPalette::Text);
         const QColor normal = rows->palette().color(QPalette::Active, QPalette::Text);
@@ -348,7 +348,7 @@ private slots:
         editor.modifica();
         QCOMPARE(shown(), normal);
         editor.salva();
-        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(editor.state(), EntryEditor::State::View);
         QCOMPARE(shown(), grey);
     }
 
@@ -356,9 +356,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         QVERIFY(editor.Nuovo());
         QCOMPARE(editor.windowTitle(), u"Nuova Registrazione"_s);
         QCOMPARE(editor.findChild<QLabel *>(u"lblProgressivo"_s)->text(), u"N/A"_s);
@@ -390,7 +390,7 @@ private slots:
 
         QVERIFY(editor.hasUnsavedChanges());
         press(&editor, Qt::Key_F8);
-        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(editor.state(), EntryEditor::State::View);
         QCOMPARE(editor.findChild<QLabel *>(u"lblProgressivo"_s)->text(), u"1"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet WHERE idRegMain = ?"_s, {editor.entryId()})
                      .toInt(),
@@ -402,9 +402,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         EntryRowGrid *rows = editor.rowGrid();
         QVERIFY(type(rows, 0, EntryRowGrid::Importo, u"12,3456"_s));
@@ -419,9 +419,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         EntryRowGrid *rows = editor.rowGrid();
         QList<qint64> finderAnswers{0, quote};
@@ -453,9 +453,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         EntryRowGrid *rows = editor.rowGrid();
         rows->grid()->setFocus();
@@ -468,7 +468,7 @@ private slots:
                 dialog->reject();
         });
         QTest::keyClick(rows->grid(), Qt::Key_F4);
-        QCOMPARE(opened, u"frmTrovaSottoconto"_s);
+        QCOMPARE(opened, u"SubAccountFinderDialog"_s);
         QCOMPARE(rows->model()->rows().size(), size_t(0));
     }
 
@@ -479,17 +479,17 @@ private slots:
         const qint64 id = a.addEntry(QDate(2024, 3, 1),
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 2);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         QVERIFY(editor.Apri(id));
-        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(editor.state(), EntryEditor::State::View);
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdTipo"_s)->isEnabled());
         editor.modifica();
-        QCOMPARE(editor.state(), frm_io_Reg::State::Edit);
+        QCOMPARE(editor.state(), EntryEditor::State::Edit);
 
         QTimer::singleShot(0, this, [] {
-            auto *dialog = qobject_cast<frmTipoReg *>(QApplication::activeModalWidget());
+            auto *dialog = qobject_cast<EntryTypeDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog->findChild<QRadioButton *>(u"optTipo1"_s)->isChecked());
             dialog->findChild<QRadioButton *>(u"optTipo2"_s)->setChecked(true);
             dialog->findChild<QPushButton *>(u"cmdSave"_s)->click();
@@ -510,7 +510,7 @@ private slots:
         editor.elimina();
         QCOMPARE(messages.shown.last(), u"Eliminare la Registrazione?"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE id = ?"_s, {id}).toInt(), 0);
-        QCOMPARE(editor.state(), frm_io_Reg::State::New);
+        QCOMPARE(editor.state(), EntryEditor::State::New);
         QCOMPARE(editor.rowGrid()->rows().size(), 0);
     }
 
@@ -519,10 +519,10 @@ private slots:
         TestArchive a;
         chart(a);
         a.addEntry(QDate(2024, 4, 1), {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
-        cEnvironment environment = environmentOn(a, QDate(2024, 3, 1));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 3, 1));
         ScriptedMessages messages;
         bool reloaded = false;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.setOnClosed([&] { reloaded = true; });
         editor.Nuovo();
         editor.rowGrid()->setRows(
@@ -541,9 +541,9 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.Nuovo();
         QVERIFY(!editor.hasUnsavedChanges());
         editor.rowGrid()->setRows({{0, cassa, quote, Money::fromCents(100), u"Quota"_s}});
@@ -566,9 +566,9 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("%PDF");
         file.close();
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         const QString attachments = QDir(a.folder()).filePath(u"allegati"_s);
         editor.setAttachmentsFolder(attachments);
         editor.Apri(id);
@@ -608,9 +608,9 @@ private slots:
                                      {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
         a.exec(u"UPDATE regmain SET attached = ? WHERE id = ?"_s,
                {u"../riservato/segreto.txt"_s, id});
-        cEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
         editor.Apri(id);
         editor.modifica();
@@ -631,11 +631,11 @@ private slots:
     void typeDialogKeepsTheTypeWhenCancelled()
     {
         QTimer::singleShot(0, this, [] {
-            auto *dialog = qobject_cast<frmTipoReg *>(QApplication::activeModalWidget());
+            auto *dialog = qobject_cast<EntryTypeDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog->findChild<QRadioButton *>(u"optTipo0"_s)->isChecked());
             dialog->reject();
         });
-        QCOMPARE(frmTipoReg::Apri(nullptr, -1), -2);
+        QCOMPARE(EntryTypeDialog::Apri(nullptr, -1), -2);
     }
 };
 

@@ -1,6 +1,6 @@
 #include "data/Database.h"
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/JournalEntry.h"
 #include "support/TestArchive.h"
@@ -95,7 +95,7 @@ private slots:
         TestArchive b;
         chart(a);
         chart(b);
-        QVERIFY(ScriviParametro(b, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+        QVERIFY(writeParameter(b, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 7));
         JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
@@ -105,16 +105,16 @@ private slots:
         QVERIFY(loadEntry(a, entry.header.id, &error));
         QVERIFY(!loadEntry(b, entry.header.id, &error));
 
-        cEnvironment first(a);
-        cEnvironment second(b);
-        for (cEnvironment *environment : {&first, &second}) {
-            environment->setCurDate(QDate(2024, 8, 1));
-            QVERIFY2(environment->Update(&error), qPrintable(error));
+        FiscalEnvironment first(a);
+        FiscalEnvironment second(b);
+        for (FiscalEnvironment *environment : {&first, &second}) {
+            environment->setWorkingDate(QDate(2024, 8, 1));
+            QVERIFY2(environment->refresh(&error), qPrintable(error));
         }
-        QCOMPARE(first.EseDate1(), QDate(2024, 1, 1));
-        QCOMPARE(second.EseDate1(), QDate(2024, 7, 1));
-        QCOMPARE(first.LastRegDate(), u"01/05/2024"_s);
-        QCOMPARE(second.LastRegDate(), u"N/D"_s);
+        QCOMPARE(first.yearStart(), QDate(2024, 1, 1));
+        QCOMPARE(second.yearStart(), QDate(2024, 7, 1));
+        QCOMPARE(first.lastEntryDateText(), u"01/05/2024"_s);
+        QCOMPARE(second.lastEntryDateText(), u"N/D"_s);
     }
 
     void checksEachRow()

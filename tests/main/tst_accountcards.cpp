@@ -1,5 +1,5 @@
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "main/AccountCards.h"
 #include "main/AccountCardsSource.h"
 #include "main/MainViews.h"
@@ -38,7 +38,7 @@ struct Cards {
             columns.append(rows.field(field));
         cards.setRows(rows);
         cards.build(rows.matching(columns, effectiveSearch(search)));
-        const QStringList names = cEnvironment().natureNames();
+        const QStringList names = FiscalEnvironment().natureNames();
         model.setLayout(AccountCards::columns(names), AccountCards::Levels, AccountCards::Prog);
         model.setSource(accountCardsSource(cards, names, model.formatter()));
     }

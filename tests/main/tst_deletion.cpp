@@ -1,9 +1,9 @@
 #include "data/FinalPrints.h"
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "main/Deletion.h"
 #include "main/DeletionCommand.h"
-#include "main/frmMain.h"
+#include "main/MainWindow.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/grid/BoundGridModel.h"
@@ -20,15 +20,15 @@ const QString Renumber = u"I progressivi non sono allineati: effettuare un rical
 
 struct Fixture {
     TestArchive archive;
-    cEnvironment environment{archive};
+    FiscalEnvironment environment{archive};
     qint64 attivo = 0, ricavi = 0, liquidita = 0, quoteConto = 0;
     qint64 cassa = 0, quote = 0, vecchio = 0;
     qint64 entries[3] = {};
 
     Fixture()
     {
-        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente,
-                        archive.folder());
+        writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                       archive.folder());
         attivo = archive.addMastro(u"A01"_s, u"Disponibilità"_s, 1);
         ricavi = archive.addMastro(u"R01"_s, u"Proventi"_s, 4);
         liquidita = archive.addConto(attivo, u"A01001"_s, u"Liquidità"_s);
@@ -41,8 +41,8 @@ struct Fixture {
         for (int i = 0; i < 3; ++i)
             entries[i] = archive.addEntry(
                 {2024, 2 + i, 1}, {{cassa, quote, Money::fromCents(1000), u"Quota"_s}}, 0, i + 1);
-        environment.setCurDate({2024, 5, 15});
-        environment.Update();
+        environment.setWorkingDate({2024, 5, 15});
+        environment.refresh();
     }
 
     bool exists(const QString &table, qint64 id) const
@@ -53,10 +53,10 @@ struct Fixture {
 };
 
 // The window on a view with the record of that id current.
-void select(frmMain &window, MainView view, qint64 id)
+void select(MainWindow &window, MainView view, qint64 id)
 {
     window.showView(view);
-    auto *grid = window.findChild<DataGrid *>(u"gex"_s);
+    auto *grid = window.findChild<DataGrid *>(u"grid"_s);
     auto *model = static_cast<BoundGridModel *>(grid->model());
     QVERIFY(grid->setCurrentRow(model->find(u"id"_s, id)));
     QCOMPARE(window.currentRecordId(), id);
@@ -74,7 +74,7 @@ private slots:
     {
         Fixture f;
         ScriptedMessages messages;
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
         wireDeletionCommand(window, f.environment);
 
         select(window, MainView::Mastri, f.attivo);
@@ -114,7 +114,7 @@ private slots:
     {
         Fixture f;
         ScriptedMessages messages;
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
         // Only an entry of the previous fiscal year names it.
         select(window, MainView::Sottoconti, f.vecchio);
         messages.answers = {true};
@@ -137,7 +137,7 @@ private slots:
     {
         Fixture f;
         ScriptedMessages messages;
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
 
         select(window, MainView::Movimenti, f.entries[2]);
         messages.answers = {true};
@@ -173,7 +173,7 @@ private slots:
         Fixture f;
         ScriptedMessages messages;
         f.archive.exec(u"UPDATE regmain SET progressivo = 7 WHERE id = ?"_s, {f.entries[1]});
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
         window.showView(MainView::Schede);
         QCOMPARE(window.currentRecordId(), 0);
         Elimina(window, f.environment);
@@ -185,9 +185,9 @@ private slots:
     {
         TestArchive archive;
         ScriptedMessages messages;
-        cEnvironment environment(archive);
-        environment.Update();
-        frmMain window(environment);
+        FiscalEnvironment environment(archive);
+        environment.refresh();
+        MainWindow window(environment);
         for (const MainView view : {MainView::Movimenti, MainView::Mastri, MainView::Sottoconti}) {
             window.showView(view);
             Elimina(window, environment);
@@ -203,7 +203,7 @@ private slots:
                        u"foglio_dal, foglio_al, riga_dal, riga_al, dare, avere, stampata_il, "
                        u"impronta) VALUES ('2024-01-01', '2024-12-31', '2024-01-01', '2024-03-31', "
                        u"1, 1, 1, 6, 0, 0, '2024-04-01T10:00:00', '')"_s);
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
         select(window, MainView::Movimenti, f.entries[0]);
         messages.answers = {true};
         Elimina(window, f.environment);
@@ -220,7 +220,7 @@ private slots:
         f.archive.exec(u"CREATE TRIGGER no_delete BEFORE DELETE ON mastri "
                        "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"_s);
         const qint64 solo = f.archive.addMastro(u"S01"_s, u"Solo"_s, 2);
-        frmMain window(f.environment);
+        MainWindow window(f.environment);
         select(window, MainView::Mastri, solo);
         messages.answers = {true};
         Elimina(window, f.environment);

@@ -1,5 +1,5 @@
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "main/MainViews.h"
 #include "support/TestArchive.h"
 #include "ui/grid/BoundGridModel.h"
@@ -22,7 +22,7 @@ QStringList listed(const Archive &a, MainView view, const QString &search = {})
         qFatal("%s", qPrintable(error));
     BoundGridModel model;
     QAbstractItemModelTester tester(&model);
-    const QList<GridColumn> columns = mainViewColumns(view, cEnvironment().natureNames());
+    const QList<GridColumn> columns = mainViewColumns(view, FiscalEnvironment().natureNames());
     model.bind(&rows, columns);
     QList<int> searched;
     for (const QString &field : mainViewDefinition(view).searchFields)

@@ -1,8 +1,8 @@
 #include "archive/NewArchive.h"
-#include "data/Parametri.h"
+#include "data/Parameters.h"
+#include "journal/EntryEditor.h"
 #include "journal/EntryRowGrid.h"
-#include "journal/frm_io_Reg.h"
-#include "main/frmMain.h"
+#include "main/MainWindow.h"
 #include "program/MainModule.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -73,16 +73,16 @@ private slots:
         const qint64 telefonia = idOf(u"Telefonia e internet"_s);
         const qint64 contanti = idOf(u"Cassa contanti"_s);
         QVERIFY(cancelleria > 0 && telefonia > 0 && contanti > 0);
-        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
+        writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, a.folder());
 
         ScriptedMessages messages;
         MainModule module(lockDir.path());
-        QVERIFY(module.avvia(QDate(2024, 5, 15)));
-        frmMain *main = module.mainWindow();
+        QVERIFY(module.start(QDate(2024, 5, 15)));
+        MainWindow *main = module.mainWindow();
         QCOMPARE(main->curView(), MainView::Movimenti);
         activate(main);
         hit(Qt::Key_F5);
-        QPointer<frm_io_Reg> editor = main->findChild<frm_io_Reg *>();
+        QPointer<EntryEditor> editor = main->findChild<EntryEditor *>();
         QVERIFY(editor && editor->isVisible());
         activate(editor);
 
@@ -120,7 +120,7 @@ private slots:
         hit(Qt::Key_F8);
 
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.join(u" | "_s)));
-        QCOMPARE(editor->state(), frm_io_Reg::State::View);
+        QCOMPARE(editor->state(), EntryEditor::State::View);
         // The main window's status bar follows the save while the editor stays open.
         QCOMPARE(lastDate->text(), u"Data ultima Reg.ne: 15/05/24"_s);
         const qint64 id = editor->entryId();
@@ -148,7 +148,7 @@ private slots:
         // closes them all and ends the program.
         activate(main);
         hit(Qt::Key_F5);
-        editor = main->findChild<frm_io_Reg *>();
+        editor = main->findChild<EntryEditor *>();
         activate(editor);
         hit(Qt::Key_Return);
         typeText(u"cancell"_s);
@@ -176,15 +176,15 @@ private slots:
                 importChart(archive, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error),
                 qPrintable(error));
         }
-        ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, a.folder());
+        writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, a.folder());
         ScriptedMessages messages;
         {
             MainModule module(lockDir.path());
-            QVERIFY(module.avvia(QDate(2024, 5, 15)));
-            frmMain *main = module.mainWindow();
+            QVERIFY(module.start(QDate(2024, 5, 15)));
+            MainWindow *main = module.mainWindow();
             activate(main);
             hit(Qt::Key_F5);
-            QPointer<frm_io_Reg> editor = main->findChild<frm_io_Reg *>();
+            QPointer<EntryEditor> editor = main->findChild<EntryEditor *>();
             activate(editor);
             hit(Qt::Key_Return);
             typeText(u"cancell"_s);
@@ -212,7 +212,7 @@ private slots:
         }
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 2);
         MainModule second(lockDir.path());
-        QVERIFY(second.avvia(QDate(2024, 5, 15)));
+        QVERIFY(second.start(QDate(2024, 5, 15)));
     }
 };
 

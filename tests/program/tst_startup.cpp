@@ -1,6 +1,6 @@
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
+#include "main/MainWindow.h"
 #include "program/MainModule.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -23,7 +23,7 @@ namespace {
 
 void setDataPath(const QString &folder)
 {
-    ScriviParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, folder);
+    writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, folder);
 }
 
 QByteArray hashOf(const QString &path)
@@ -46,7 +46,7 @@ class TestStartup : public QObject {
         setDataPath(folder);
         ScriptedMessages messages;
         MainModule module(lockDir.path());
-        if (module.avvia(QDate(2024, 5, 15)))
+        if (module.start(QDate(2024, 5, 15)))
             return {u"started"_s};
         return messages.shown;
     }
@@ -86,7 +86,7 @@ private slots:
         bool dialogShown = false;
         QTimer::singleShot(0, this, [&] {
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-            dialogShown = dialog && dialog->objectName() == u"frmChoosePdC"_s;
+            dialogShown = dialog && dialog->objectName() == u"NewArchiveWindow"_s;
             if (dialog)
                 dialog->reject();
         });
@@ -106,7 +106,7 @@ private slots:
         QDir(a.folder()).rmdir(u"modelli"_s);
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"Cartella dati:\n\""_s + a.folder() +
                                                       u"\"\nnon trovata o danneggiata."_s});
-        QVERIFY(!LeggiParametro(Archive(), u"dataPath"_s, TipoValore::Testo, Memoria::Utente, {})
+        QVERIFY(!readParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, {})
                      .toString()
                      .isEmpty());
     }
@@ -159,17 +159,17 @@ private slots:
     {
         TestArchive a;
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
-        QCOMPARE(LeggiParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(readParameter(a, u"aMajor"_s, ValueType::Integer, Storage::InArchive, -1),
                  QVariant(3));
-        QCOMPARE(LeggiParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(readParameter(a, u"aMinor"_s, ValueType::Integer, Storage::InArchive, -1),
                  QVariant(5));
 
-        ScriviParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, 4);
-        ScriviParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, 2);
+        writeParameter(a, u"aMajor"_s, ValueType::Integer, Storage::InArchive, 4);
+        writeParameter(a, u"aMinor"_s, ValueType::Integer, Storage::InArchive, 2);
         QCOMPARE(refusalsFor(a.folder()), QStringList{u"started"_s});
-        QCOMPARE(LeggiParametro(a, u"aMajor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(readParameter(a, u"aMajor"_s, ValueType::Integer, Storage::InArchive, -1),
                  QVariant(4));
-        QCOMPARE(LeggiParametro(a, u"aMinor"_s, TipoValore::Intero, Memoria::Archivio, -1),
+        QCOMPARE(readParameter(a, u"aMinor"_s, ValueType::Integer, Storage::InArchive, -1),
                  QVariant(5));
     }
 
@@ -180,20 +180,20 @@ private slots:
         const qint64 s = a.addSottoconto(
             a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
         a.addEntry(QDate(2024, 3, 5), {{s, s, Money::fromCents(100), u"giroconto"_s}});
-        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7);
+        writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 7);
         setDataPath(a.folder());
 
         ScriptedMessages messages;
         MainModule module(lockDir.path());
-        QVERIFY(module.avvia(QDate(2024, 5, 15)));
+        QVERIFY(module.start(QDate(2024, 5, 15)));
         QVERIFY(messages.shown.isEmpty());
-        frmMain *main = module.mainWindow();
+        MainWindow *main = module.mainWindow();
         QVERIFY(main->isVisible());
         QCOMPARE(main->windowTitle(), u"Velmora Contabilità 3"_s);
         QCOMPARE(main->statusPanelText(1), QDir::toNativeSeparators(a.folder()));
         QCOMPARE(main->statusPanelText(2), u"Data ultima Reg.ne: 05/03/24"_s);
         QCOMPARE(main->statusPanelText(3), u"Data di Lavoro: 15/05/24 - Esercizio: 2023/2024 "_s);
-        QCOMPARE(module.environment()->EseDate1(), QDate(2023, 7, 1));
+        QCOMPARE(module.environment()->yearStart(), QDate(2023, 7, 1));
 
         QStringList menus;
         for (QAction *action : main->menuBar()->actions())

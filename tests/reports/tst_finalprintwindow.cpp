@@ -1,10 +1,10 @@
 #include "data/FinalPrints.h"
-#include "data/cEnvironment.h"
-#include "journal/frm_io_Reg.h"
+#include "data/FiscalEnvironment.h"
+#include "journal/EntryEditor.h"
+#include "reports/FinalPrintsWindow.h"
 #include "reports/ReportCatalog.h"
+#include "reports/ReportOptionsWindow.h"
 #include "reports/ReportSettings.h"
-#include "reports/frmPrintReportMov.h"
-#include "reports/frmStampeDefinitive.h"
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -81,12 +81,12 @@ private slots:
     void twoQuartersPrintedThenTheSecondUndone()
     {
         HalfYear book;
-        cEnvironment environment(book.archive);
-        environment.setCurDate(QDate(2024, 7, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(book.archive);
+        environment.setWorkingDate(QDate(2024, 7, 1));
+        QVERIFY(environment.refresh());
         ReportSettings settings;
         ScriptedMessages messages;
-        frmPrintReportMov window(environment, settings);
+        ReportOptionsWindow window(environment, settings);
         window.Stampa();
         window.selectReport(ReportCode::GiornaleContabile);
         QApplication::setActiveWindow(&window);
@@ -169,7 +169,7 @@ private slots:
         // The list of the year's runs.
         QStringList listed;
         QTimer::singleShot(0, [&listed] {
-            auto *list = qobject_cast<frmStampeDefinitive *>(QApplication::activeModalWidget());
+            auto *list = qobject_cast<FinalPrintsWindow *>(QApplication::activeModalWidget());
             if (!list)
                 return;
             for (int row = 0; row < list->table()->rowCount(); ++row)
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(from->date(), QDate(2024, 4, 1));
 
         // April is open again, March is not.
-        frm_io_Reg editor(environment);
+        EntryEditor editor(environment);
         QVERIFY(editor.Apri(book.entries.at(3)));
         QVERIFY(editor.findChild<QPushButton *>(u"cmdModifica"_s)->isEnabled());
         QVERIFY(editor.Apri(book.entries.at(2)));
@@ -208,7 +208,7 @@ private slots:
         // Asked to change it all the same, the editor says why not.
         editor.modifica();
         QCOMPARE(messages.shown.constLast(), lockedEntryMessage());
-        QCOMPARE(editor.state(), frm_io_Reg::State::View);
+        QCOMPARE(editor.state(), EntryEditor::State::View);
     }
 };
 

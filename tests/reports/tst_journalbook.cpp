@@ -1,6 +1,6 @@
 #include "data/Database.h"
-#include "reports/JournalBook.h"
 #include "reportengine/ReportExport.h"
+#include "reports/JournalBook.h"
 #include "support/TestArchive.h"
 
 #include <QDir>

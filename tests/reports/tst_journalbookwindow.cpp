@@ -1,10 +1,10 @@
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
+#include "main/MainWindow.h"
 #include "program/ReportCommands.h"
 #include "reports/ReportCatalog.h"
-#include "reports/frmPrintChoose.h"
-#include "reports/frmPrintReportMov.h"
+#include "reports/ReportChooser.h"
+#include "reports/ReportOptionsWindow.h"
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -23,7 +23,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QAction *stampaCommand(frmMain &main)
+QAction *stampaCommand(MainWindow &main)
 {
     for (QAction *menu : main.menuBar()->actions()) {
         if (menu->text() != u"&File"_s)
@@ -64,19 +64,19 @@ private slots:
         const qint64 cassa = archive.addSottoconto(conto, u"Cassa"_s);
         // A fiscal year from July: enough rows for several pages, and one row outside it.
         QVERIFY(
-            ScriviParametro(archive, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 7));
+            writeParameter(archive, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 7));
         for (int day = 0; day < 70; ++day)
             archive.addEntry(QDate(2023, 7, 1).addDays(day * 3),
                              {{banca, {}, Money::fromUnits(105000), u"versamento"_s},
                               {{}, cassa, Money::fromUnits(105000), u"versamento"_s}});
         archive.addEntry(QDate(2024, 7, 1), {{banca, cassa, Money::fromUnits(10000), u"dopo"_s}});
-        cEnvironment environment(archive);
-        environment.setCurDate(QDate(2024, 3, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(archive);
+        environment.setWorkingDate(QDate(2024, 3, 1));
+        QVERIFY(environment.refresh());
         environment.anas01 = u"Circolo Prova"_s;
 
         ScriptedMessages messages;
-        frmMain main(environment);
+        MainWindow main(environment);
         wireReportCommands(main, environment);
         QAction *stampa = stampaCommand(main);
         QVERIFY(stampa->isEnabled());
@@ -84,7 +84,7 @@ private slots:
 
         pressInModalSoon(u"cmdOK"_s); // "Avanti >>" with the accounting reports chosen
         stampa->trigger();
-        auto *window = main.findChild<frmPrintReportMov *>();
+        auto *window = main.findChild<ReportOptionsWindow *>();
         QVERIFY(window);
         QVERIFY(window->isVisible());
         window->selectReport(ReportCode::GiornaleContabile);
@@ -144,16 +144,16 @@ private slots:
                                                    u"R01001"_s, u"Quote"_s),
                                   u"Quote associative"_s);
         archive.addEntry(QDate(2024, 2, 1), {{cassa, quote, Money::fromCents(30000), u"quote"_s}});
-        cEnvironment environment(archive);
-        environment.setCurDate(QDate(2024, 3, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(archive);
+        environment.setWorkingDate(QDate(2024, 3, 1));
+        QVERIFY(environment.refresh());
 
         ScriptedMessages messages;
-        frmMain main(environment);
+        MainWindow main(environment);
         wireReportCommands(main, environment);
         pressInModalSoon(u"cmdOK"_s);
         stampaCommand(main)->trigger();
-        auto *window = main.findChild<frmPrintReportMov *>();
+        auto *window = main.findChild<ReportOptionsWindow *>();
         QVERIFY(window);
         for (const int code : {ReportCode::Bilancio, ReportCode::BilancioSezioniContrapposte}) {
             window->selectReport(code);

@@ -1,11 +1,11 @@
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "reportengine/ReportExport.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/MovementList.h"
 #include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
-#include "reportengine/ReportExport.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
 #include "ui/PreviewDocument.h"
@@ -292,9 +292,9 @@ private slots:
     {
         Books books;
         books.move(QDate(2024, 6, 1), 1, books.cassa, books.ricavi, 2500, u"Quota"_s);
-        cEnvironment environment(books.archive);
-        environment.setCurDate(QDate(2024, 6, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(books.archive);
+        environment.setWorkingDate(QDate(2024, 6, 1));
+        QVERIFY(environment.refresh());
         auto laidOut = [&](int code) {
             ReportSettings settings = year2024();
             settings.output = ReportOutput::Preview;

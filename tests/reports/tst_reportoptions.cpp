@@ -1,10 +1,10 @@
 #include "data/Database.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
 #include "reports/FilterChoices.h"
 #include "reports/ReportCatalog.h"
+#include "reports/ReportChooser.h"
+#include "reports/ReportOptionsWindow.h"
 #include "reports/ReportSettings.h"
-#include "reports/frmPrintChoose.h"
-#include "reports/frmPrintReportMov.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/PreviewDocument.h"
@@ -43,7 +43,7 @@ struct Fixture {
     TestArchive archive;
     qint64 banche = 0, cassa = 0;
     qint64 bancaA = 0, bancaB = 0, contanti = 0, valori = 0;
-    cEnvironment environment;
+    FiscalEnvironment environment;
 
     Fixture()
     {
@@ -63,8 +63,8 @@ struct Fixture {
                          {{bancaA, {}, Money::fromUnits(20000), u"fuori periodo"_s},
                           {{}, contanti, Money::fromUnits(20000), u"fuori periodo"_s}});
         environment.setArchive(archive);
-        environment.setCurDate(QDate(2024, 5, 15));
-        if (!environment.Update())
+        environment.setWorkingDate(QDate(2024, 5, 15));
+        if (!environment.refresh())
             qFatal("environment");
     }
 };
@@ -124,7 +124,7 @@ bool previewThenClose(QWidget &window)
 
 // Opens the options window for a new round and makes it the active window, so that it takes
 // the keys.
-void openActive(frmPrintReportMov &window)
+void openActive(ReportOptionsWindow &window)
 {
     window.Stampa();
     QApplication::setActiveWindow(&window);
@@ -140,7 +140,7 @@ class TestReportOptions : public QObject {
     // Every run of the options window records the settings the report received.
     struct Recorder {
         QList<ReportSettings> runs;
-        frmPrintReportMov::ReportLayout layout()
+        ReportOptionsWindow::ReportLayout layout()
         {
             return [this](const ReportSettings &settings, ReportProgressDialog &, QString *) {
                 runs.append(settings);
@@ -231,12 +231,12 @@ private slots:
     {
         Fixture f;
         ReportSettings settings;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         openActive(window);
         QCOMPARE(window.windowTitle(), u" Stampe Contabilità"_s);
         QVERIFY(!window.isModal());
         QCOMPARE(window.property("helpContext").toInt(), 26);
-        QCOMPARE(child<QListWidget>(window, u"gexReport"_s)->count(), 7);
+        QCOMPARE(child<QListWidget>(window, u"reportsGrid"_s)->count(), 7);
         QCOMPARE(child<QDateEdit>(window, u"Dat1"_s)->date(), QDate(2024, 1, 1));
         QCOMPARE(child<QDateEdit>(window, u"Dat2"_s)->date(), QDate(2024, 12, 31));
 
@@ -269,12 +269,12 @@ private slots:
     {
         Fixture f;
         ReportSettings settings;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         openActive(window);
         auto *from = child<QDateEdit>(window, u"Dat1"_s);
         auto *to = child<QDateEdit>(window, u"Dat2"_s);
-        f.environment.setCurDate(QDate(2025, 3, 1));
-        QVERIFY(f.environment.Update());
+        f.environment.setWorkingDate(QDate(2025, 3, 1));
+        QVERIFY(f.environment.refresh());
         window.followWorkingDate();
         QCOMPARE(from->date(), QDate(2025, 1, 1));
         QCOMPARE(to->date(), QDate(2025, 12, 31));
@@ -283,8 +283,8 @@ private slots:
         from->setSelectedSection(QDateTimeEdit::DaySection);
         QTest::keyClicks(from, u"15"_s);
         QCOMPARE(from->date(), QDate(2025, 1, 15));
-        f.environment.setCurDate(QDate(2024, 5, 15));
-        QVERIFY(f.environment.Update());
+        f.environment.setWorkingDate(QDate(2024, 5, 15));
+        QVERIFY(f.environment.refresh());
         window.followWorkingDate();
         QCOMPARE(from->date(), QDate(2025, 1, 15));
         QCOMPARE(to->date(), QDate(2025, 12, 31));
@@ -296,7 +296,7 @@ private slots:
         ScriptedMessages messages;
         ReportSettings settings;
         Recorder recorder;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         window.setReportLayout(ReportCode::MovimentiVerticale, recorder.layout());
         openActive(window);
         QComboBox *lists[3] = {child<QComboBox>(window, u"cmbConti0"_s),
@@ -344,7 +344,7 @@ private slots:
         ScriptedMessages messages;
         ReportSettings settings;
         Recorder recorder;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         window.setReportLayout(ReportCode::SchedeVerticale, recorder.layout());
         window.setReportLayout(ReportCode::MovimentiVerticale, recorder.layout());
         openActive(window);
@@ -365,7 +365,7 @@ private slots:
         ScriptedMessages messages;
         ReportSettings settings;
         Recorder recorder;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         window.setReportLayout(ReportCode::Bilancio, recorder.layout());
         openActive(window);
         window.selectReport(ReportCode::Bilancio);
@@ -403,7 +403,7 @@ private slots:
         ScriptedMessages messages;
         ReportSettings settings;
         Recorder recorder;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         window.setReportLayout(ReportCode::GiornaleContabile, recorder.layout());
         openActive(window);
         window.selectReport(ReportCode::GiornaleContabile);
@@ -438,7 +438,7 @@ private slots:
         ScriptedMessages messages;
         ReportSettings settings;
         Recorder recorder;
-        frmPrintReportMov window(f.environment, settings);
+        ReportOptionsWindow window(f.environment, settings);
         window.setReportLayout(ReportCode::GiornaleContabile, recorder.layout());
         openActive(window);
         window.selectReport(ReportCode::Bilancio);
@@ -469,14 +469,14 @@ private slots:
 
     void chooserCaptionsAndChoice()
     {
-        frmPrintChoose chooser;
+        ReportChooser chooser;
         QCOMPARE(chooser.windowTitle(), u"Stampe"_s);
         QCOMPARE(child<QRadioButton>(chooser, u"optPrint0"_s)->text(),
                  u"Stampe contabili (Movimenti, Schede, Bilancio)"_s);
         QCOMPARE(child<QPushButton>(chooser, u"cmdOK"_s)->text(), u"Avanti >>"_s);
-        QCOMPARE(chooser.choice(), frmPrintChoose::StampeContabili);
+        QCOMPARE(chooser.choice(), ReportChooser::StampeContabili);
         child<QRadioButton>(chooser, u"optPrint1"_s)->click();
-        QCOMPARE(chooser.choice(), frmPrintChoose::PianoDeiConti);
+        QCOMPARE(chooser.choice(), ReportChooser::PianoDeiConti);
     }
 };
 

@@ -1,9 +1,9 @@
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
-#include "main/frmMain.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
+#include "main/MainWindow.h"
 #include "settings/Preferences.h"
-#include "settings/frmDataLavoro.h"
-#include "settings/frmPreferenze.h"
+#include "settings/PreferencesWindow.h"
+#include "settings/WorkingDateWindow.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/Help.h"
@@ -23,12 +23,12 @@ namespace {
 
 void writeText(const Archive &archive, const QString &key, const QString &value)
 {
-    QVERIFY(ScriviParametro(archive, key, TipoValore::Testo, Memoria::Archivio, value));
+    QVERIFY(writeParameter(archive, key, ValueType::Text, Storage::InArchive, value));
 }
 
 QString readText(const Archive &archive, const QString &key)
 {
-    return LeggiParametro(archive, key, TipoValore::Testo, Memoria::Archivio, u"<manca>"_s)
+    return readParameter(archive, key, ValueType::Text, Storage::InArchive, u"<manca>"_s)
         .toString();
 }
 
@@ -45,19 +45,20 @@ private slots:
     {
         TestArchive archive;
         archive.addEntry(QDate(2023, 6, 1), {});
-        cEnvironment environment(archive);
-        environment.setCurDate(QDate(2024, 3, 10));
-        QVERIFY(environment.Update());
-        frmMain main(environment);
+        FiscalEnvironment environment(archive);
+        environment.setWorkingDate(QDate(2024, 3, 10));
+        QVERIFY(environment.refresh());
+        MainWindow main(environment);
 
-        frmDataLavoro window(environment, &main, QDate(2024, 3, 10));
-        connect(&window, &frmDataLavoro::workingDateChanged, &main, &frmMain::interfaceUpdate);
+        WorkingDateWindow window(environment, &main, QDate(2024, 3, 10));
+        connect(&window, &WorkingDateWindow::workingDateChanged, &main,
+                &MainWindow::refreshStatusBar);
         window.findChild<QRadioButton *>(u"optData1"_s)->click();
         window.findChild<QPushButton *>(u"cmdOK"_s)->click();
 
-        QCOMPARE(environment.curDate(), QDate(2023, 12, 31));
-        QCOMPARE(environment.EseDate1(), QDate(2023, 1, 1));
-        QCOMPARE(environment.EsercizioString(), u"2023"_s);
+        QCOMPARE(environment.workingDate(), QDate(2023, 12, 31));
+        QCOMPARE(environment.yearStart(), QDate(2023, 1, 1));
+        QCOMPARE(environment.yearLabel(), u"2023"_s);
         QCOMPARE(main.statusPanelText(3), u"Data di Lavoro: 31/12/23 - Esercizio: 2023 "_s);
         QCOMPARE(window.result(), int(QDialog::Accepted));
     }
@@ -65,10 +66,10 @@ private slots:
     void pickerFollowsTheManualOptionAndCancelChangesNothing()
     {
         TestArchive archive;
-        cEnvironment environment(archive);
-        environment.setCurDate(QDate(2024, 3, 10));
-        QVERIFY(environment.Update());
-        frmDataLavoro window(environment, nullptr, QDate(2024, 3, 10));
+        FiscalEnvironment environment(archive);
+        environment.setWorkingDate(QDate(2024, 3, 10));
+        QVERIFY(environment.refresh());
+        WorkingDateWindow window(environment, nullptr, QDate(2024, 3, 10));
         auto *picker = window.findChild<QDateEdit *>(u"dtp"_s);
         QVERIFY(window.findChild<QRadioButton *>(u"optData0"_s)->isChecked());
         QVERIFY(!picker->isEnabled());
@@ -79,14 +80,14 @@ private slots:
         QVERIFY(!picker->isEnabled());
 
         window.findChild<QPushButton *>(u"cmdCancel"_s)->click();
-        QCOMPARE(environment.curDate(), QDate(2024, 3, 10));
+        QCOMPARE(environment.workingDate(), QDate(2024, 3, 10));
 
-        frmDataLavoro manual(environment, nullptr, QDate(2024, 3, 10));
+        WorkingDateWindow manual(environment, nullptr, QDate(2024, 3, 10));
         manual.findChild<QRadioButton *>(u"optData2"_s)->click();
         manual.findChild<QDateEdit *>(u"dtp"_s)->setDate(QDate(2022, 8, 1));
         manual.findChild<QPushButton *>(u"cmdOK"_s)->click();
-        QCOMPARE(environment.curDate(), QDate(2022, 8, 1));
-        QCOMPARE(environment.EsercizioString(), u"2022"_s);
+        QCOMPARE(environment.workingDate(), QDate(2022, 8, 1));
+        QCOMPARE(environment.yearLabel(), u"2022"_s);
     }
 
     void preferencesLoadWithDefaultsAndIgnoreDataWithoutAName()
@@ -95,7 +96,7 @@ private slots:
         writeText(archive, u"ana01"_s, QString());
         writeText(archive, u"ana02"_s, u"Via Roma 1"_s);
         writeText(archive, u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
-        frmPreferenze window(archive);
+        PreferencesWindow window(archive);
         QVERIFY(window.carica());
         const Preferences shown = window.values();
         QCOMPARE(shown.captions.at(0), u"Stato patrimoniale"_s);
@@ -113,7 +114,7 @@ private slots:
     {
         TestArchive archive;
         ScriptedMessages messages;
-        frmPreferenze window(archive);
+        PreferencesWindow window(archive);
         QVERIFY(window.carica());
         auto *close = window.findChild<QPushButton *>(u"cmdChiudi"_s);
         close->click();
@@ -135,13 +136,13 @@ private slots:
         QCOMPARE(archive.scalar(u"SELECT valore FROM parametri WHERE chiave = 'ana03'"_s),
                  QVariant(QString()));
 
-        cEnvironment environment(archive);
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(archive);
+        QVERIFY(environment.refresh());
         QCOMPARE(environment.anas01, u"Circolo Aurora"_s);
         QCOMPARE(environment.anas07, u"01234567890"_s);
         QCOMPARE(environment.attDescrizione, u"Attività"_s);
 
-        frmPreferenze again(archive);
+        PreferencesWindow again(archive);
         QVERIFY(again.carica());
         QCOMPARE(again.values().captions.at(7), u" "_s);
         QCOMPARE(again.values().organisation.at(0), u"Circolo Aurora"_s);
@@ -153,7 +154,7 @@ private slots:
     {
         TestArchive archive;
         ScriptedMessages messages;
-        frmPreferenze window(archive);
+        PreferencesWindow window(archive);
         QVERIFY(window.carica());
         window.show();
         QTest::keyClick(&window, Qt::Key_Escape);
@@ -206,9 +207,9 @@ private slots:
     void f1AndTheHelpButtonOpenTheWindowsTopic()
     {
         TestArchive archive;
-        cEnvironment environment(archive);
-        QVERIFY(environment.Update());
-        frmDataLavoro window(environment);
+        FiscalEnvironment environment(archive);
+        QVERIFY(environment.refresh());
+        WorkingDateWindow window(environment);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::keyClick(&window, Qt::Key_F1);
@@ -216,7 +217,7 @@ private slots:
         QVERIFY(help);
         QCOMPARE(help->currentPage(), helpTopicUrl(HelpContext::DataLavoro));
 
-        frmPreferenze preferences(archive);
+        PreferencesWindow preferences(archive);
         preferences.findChild<QPushButton *>(u"cmdHelp"_s)->click();
         QCOMPARE(preferences.findChild<HelpWindow *>()->currentPage(),
                  helpTopicUrl(HelpContext::Preferenze));

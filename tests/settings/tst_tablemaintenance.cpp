@@ -1,8 +1,8 @@
 #include "data/Database.h"
+#include "settings/AboutWindow.h"
 #include "settings/ArchiveTableModel.h"
 #include "settings/ArchiveTables.h"
-#include "settings/comfrmAbout.h"
-#include "settings/comfrmManData.h"
+#include "settings/TableMaintenanceWindow.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/grid/DataGrid.h"
@@ -53,7 +53,7 @@ private slots:
     {
         QVERIFY(archiveTableNames(Archive()).isEmpty());
         ScriptedMessages messages;
-        comfrmManData empty(Archive{});
+        TableMaintenanceWindow empty(Archive{});
         QCOMPARE(empty.findChild<QComboBox *>(u"cmbTables"_s)->count(), 0);
 
         TestArchive archive;
@@ -72,7 +72,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window(archive);
+        TableMaintenanceWindow window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         QAbstractItemModelTester tester(&model);
@@ -112,7 +112,7 @@ private slots:
         TestArchive archive;
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window(archive);
+        TableMaintenanceWindow window(archive);
         QVERIFY(window.scegliTabella(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         const int added = int(model.rows().size());
@@ -138,7 +138,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window(archive);
+        TableMaintenanceWindow window(archive);
         QVERIFY(window.scegliTabella(u"regdet"_s));
         ArchiveTableModel &model = *window.model();
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
@@ -170,7 +170,7 @@ private slots:
         archive.addEntry(QDate(2024, 2, 2),
                          {{chart.cassa, chart.quote, Money::fromCents(85316), u"Quota"_s}});
         ScriptedMessages messages;
-        comfrmManData window(archive);
+        TableMaintenanceWindow window(archive);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.scegliTabella(u"regdet"_s));
@@ -198,7 +198,7 @@ private slots:
         TestArchive archive;
         addChart(archive);
         ScriptedMessages messages;
-        comfrmManData window(archive);
+        TableMaintenanceWindow window(archive);
         QVERIFY(window.scegliTabella(u"mastri"_s));
         ArchiveTableModel &model = *window.model();
         const int prefisso = int(model.table().fields.indexOf(u"prefisso"_s));
@@ -213,7 +213,7 @@ private slots:
 
     void aboutShowsTheProductAndVersion()
     {
-        comfrmAbout window;
+        AboutWindow window;
         QCOMPARE(window.windowTitle(), u"Info Prodotto"_s);
         QCOMPARE(window.findChild<QLabel *>(u"lblTitle"_s)->text(), u"Velmora Contabilità 3"_s);
         QVERIFY(

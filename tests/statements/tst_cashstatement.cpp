@@ -272,7 +272,7 @@ private slots:
         const QString model = QDir(binDir()).filePath(u"modelli/rendicontocassa.xltx"_s);
         QTemporaryDir out;
         const QString filled = out.filePath(u"rendiconto.xlsx"_s);
-        cExcel excel;
+        WorkbookFiller excel;
         QString error;
         QVERIFY2(excel.loadModel(model, &error) &&
                      generateStatement(excel, b.a.databasePath(), {Year2025, Year2024}, filled, {},

@@ -218,8 +218,8 @@ private slots:
             if (row.kind == CashStatementRow::Kind::Line)
                 expected.insert(row.id);
         QMap<QChar, QStringList> asked;
-        for (const Placeholder &p : placeholdersOf(templatePath(u"rendicontocassa.xltx"_s),
-                                                   FigureGrammar))
+        for (const Placeholder &p :
+             placeholdersOf(templatePath(u"rendicontocassa.xltx"_s), FigureGrammar))
             asked[p.period] << p.code;
         for (const QChar period : {u'C', u'P'}) {
             QCOMPARE(asked[period].size(), expected.size());

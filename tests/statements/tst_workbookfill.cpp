@@ -2,7 +2,7 @@
 #include "data/Database.h"
 #include "statements/BalanceTables.h"
 #include "statements/Placeholders.h"
-#include "statements/cExcel.h"
+#include "statements/WorkbookFiller.h"
 #include "support/TestArchive.h"
 
 #include <QFile>
@@ -138,7 +138,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, validated);
-        QCOMPARE(CellValidate(text), validated);
+        QCOMPARE(placeholderKey(text), validated);
         QCOMPARE(parsePlaceholder(text).has_value(), !validated.isEmpty());
     }
 
@@ -166,7 +166,7 @@ private slots:
         const Books books;
         const QString source = writeTemplate(u"modello.xltx"_s);
         const QString target = m_dir.filePath(u"bilancio.xlsx"_s);
-        cExcel excel;
+        WorkbookFiller excel;
         QString error;
         QVERIFY2(excel.loadModel(source, &error), qPrintable(error));
         int ticks = 0;
@@ -231,7 +231,7 @@ private slots:
             SheetHeader +
             R"(<sheetData><row r="2"><c r="B2"><v>1</v></c></row><row r="10"><c r="F10" t="inlineStr"><is><t>{{C100001}}</t></is></c></row></sheetData></worksheet>)";
         const Books books;
-        cExcel excel;
+        WorkbookFiller excel;
         QVERIFY(excel.loadModel(writeTemplate(u"largo.xltx"_s, wide)));
         int ticks = 0;
         QVERIFY(excel.processFile(books.tables(), [&] { ++ticks; }));
@@ -248,7 +248,7 @@ private slots:
             QVERIFY(existing.open(QIODevice::WriteOnly));
             existing.write("precedente");
         }
-        cExcel excel;
+        WorkbookFiller excel;
         QVERIFY(excel.loadModel(writeTemplate(u"rotto.xltx"_s, SheetHeader + "<sheetData><row>")));
         QString error;
         QVERIFY(!excel.processFile(books.tables(), {}, &error));
@@ -261,7 +261,7 @@ private slots:
 
     void aWorksheetWithoutCellDataIsRefused()
     {
-        cExcel excel;
+        WorkbookFiller excel;
         QVERIFY(excel.loadModel(writeTemplate(u"senzadati.xltx"_s, SheetHeader + "</worksheet>")));
         QString error;
         QVERIFY(!excel.processFile(Books().tables(), {}, &error));
@@ -276,7 +276,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("non è un modello");
         }
-        cExcel excel;
+        WorkbookFiller excel;
         QString error;
         QVERIFY(!excel.loadModel(notZip, &error));
         QVERIFY(error.startsWith(u"Impossibile aprire il modello"_s));
@@ -298,7 +298,7 @@ private slots:
         const QString bomb = m_dir.filePath(u"bomba.xltx"_s);
         QVERIFY(WorkbookXml::write(bomb, parts));
         QVERIFY(QFileInfo(bomb).size() < 1 << 20);
-        cExcel excel;
+        WorkbookFiller excel;
         QString error;
         QVERIFY(excel.loadModel(bomb, &error));
         QVERIFY(!excel.processFile(Books().tables(), {}, &error));
@@ -325,7 +325,7 @@ private slots:
     void aFailedSaveLeavesNoFile()
     {
         const Books books;
-        cExcel excel;
+        WorkbookFiller excel;
         QVERIFY(excel.loadModel(writeTemplate(u"salva.xltx"_s)));
         QVERIFY(excel.processFile(books.tables()));
         const QString target = m_dir.filePath(u"manca/bilancio.xlsx"_s);

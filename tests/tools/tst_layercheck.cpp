@@ -34,15 +34,15 @@ private:
         for (const QString &subsystem : {u"chart"_s, u"main"_s}) {
             write(root, subsystem + u"/CMakeLists.txt"_s,
                   u"target_sources(tovrin3_logic PRIVATE\n    Rules.cpp\n)\n"
-                  u"target_sources(tovrin3_windows PRIVATE\n    frmEditor.cpp\n)\n"_s);
+                  u"target_sources(tovrin3_windows PRIVATE\n    EditorWindow.cpp\n)\n"_s);
             write(root, subsystem + u"/Rules.h"_s, u"#pragma once\n"_s);
             write(root, subsystem + u"/Rules.cpp"_s, u"#include \"data/Money.h\"\n"_s);
-            write(root, subsystem + u"/frmEditor.h"_s, u"#pragma once\n"_s);
-            write(root, subsystem + u"/frmEditor.cpp"_s,
+            write(root, subsystem + u"/EditorWindow.h"_s, u"#pragma once\n"_s);
+            write(root, subsystem + u"/EditorWindow.cpp"_s,
                   u"#include \"ui/grid/Grid.h\"\n#include \""_s + subsystem + u"/Rules.h\"\n"_s);
         }
-        write(root, u"main/frmEditor.cpp"_s,
-              u"#include \"chart/frmEditor.h\"\n#include \"chart/Rules.h\"\n"_s);
+        write(root, u"main/EditorWindow.cpp"_s,
+              u"#include \"chart/EditorWindow.h\"\n#include \"chart/Rules.h\"\n"_s);
     }
 
     static QString run(const QDir &root, int *exitCode)
@@ -71,10 +71,11 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("include");
         QTest::newRow("core includes the grid") << u"data/Money.cpp"_s << u"ui/grid/Grid.h"_s;
-        QTest::newRow("logic includes a window") << u"chart/Rules.cpp"_s << u"chart/frmEditor.h"_s;
+        QTest::newRow("logic includes a window")
+            << u"chart/Rules.cpp"_s << u"chart/EditorWindow.h"_s;
         QTest::newRow("ui includes logic") << u"ui/grid/Grid.cpp"_s << u"main/Rules.h"_s;
         QTest::newRow("chart window includes main")
-            << u"chart/frmEditor.cpp"_s << u"main/Rules.h"_s;
+            << u"chart/EditorWindow.cpp"_s << u"main/Rules.h"_s;
         QTest::newRow("chart logic includes main logic")
             << u"chart/Rules.cpp"_s << u"main/Rules.h"_s;
     }

@@ -1,10 +1,10 @@
-#include "data/Parametri.h"
-#include "data/cEnvironment.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/AccountFinder.h"
-#include "ui/frmTrovaPdc.h"
-#include "ui/frmTrovaSottoconto.h"
+#include "ui/ChartFinderDialog.h"
+#include "ui/SubAccountFinderDialog.h"
 #include "ui/grid/DataGrid.h"
 
 #include <QAction>
@@ -62,7 +62,7 @@ void type(QWidget *window, const QString &text)
 
 int listed(QWidget *window)
 {
-    return window->findChild<DataGrid *>(u"gex"_s)->model()->rowCount();
+    return window->findChild<DataGrid *>(u"grid"_s)->model()->rowCount();
 }
 
 } // namespace
@@ -112,20 +112,20 @@ private slots:
             QCOMPARE(listed(w), 2);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Escape);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
 
         // "materiali" matches the account, so both of its sub-accounts; Down, Down, Enter
         // picks the second.
         whenShown([](QWidget *w) {
             type(w, u"materiali"_s);
             QCOMPARE(listed(w), 2);
-            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            auto *grid = w->findChild<DataGrid *>(u"grid"_s);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Down);
             QCOMPARE(w->focusWidget(), grid);
             QTest::keyClick(grid, Qt::Key_Down);
             QTest::keyClick(grid, Qt::Key_Return);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), c.cancelleria);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), c.cancelleria);
 
         // Accents and case are ignored as in the completion; the first Down lands on the first
         // row, the next on the second.
@@ -134,13 +134,13 @@ private slots:
             QCOMPARE(listed(w), 1);
             w->findChild<QLineEdit *>(u"txtFind"_s)->clear();
             type(w, u"materiali"_s);
-            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            auto *grid = w->findChild<DataGrid *>(u"grid"_s);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Down);
             QCOMPARE(grid->currentRow(), 0);
             QVERIFY(grid->selectionModel()->isRowSelected(0, {}));
             QTest::keyClick(grid, Qt::Key_Return);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), c.carta);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), c.carta);
     }
 
     void subAccountFinderKeys_data()
@@ -160,11 +160,11 @@ private slots:
         QFETCH(qint64, expected);
         Chart c;
         whenShown([key, inGrid](QWidget *w) {
-            QWidget *target = inGrid ? static_cast<QWidget *>(w->findChild<DataGrid *>(u"gex"_s))
+            QWidget *target = inGrid ? static_cast<QWidget *>(w->findChild<DataGrid *>(u"grid"_s))
                                      : w->findChild<QLineEdit *>(u"txtFind"_s);
             QTest::keyClick(target, Qt::Key(key));
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), expected);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), expected);
     }
 
     void emptyListChoosesNothing()
@@ -175,28 +175,28 @@ private slots:
         whenShown([](QWidget *w) {
             type(w, u"nessuno"_s);
             QCOMPARE(listed(w), 0);
-            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            auto *grid = w->findChild<DataGrid *>(u"grid"_s);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return);
             QTest::keyClick(grid, Qt::Key_Return);
             w->findChild<QAction *>(u"tbInserisci"_s)->trigger();
             QVERIFY(w->isVisible());
             QTest::keyClick(grid, Qt::Key_Escape);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
     }
 
     void closingTheFrameCancels()
     {
         Chart c;
         whenShown([](QWidget *w) { w->close(); });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
     }
 
     void gridKeysGoBackToTheSearch()
     {
         Chart c;
         whenShown([](QWidget *w) {
-            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            auto *grid = w->findChild<DataGrid *>(u"grid"_s);
             auto *find = w->findChild<QLineEdit *>(u"txtFind"_s);
             grid->setFocus();
             grid->setCurrentRow(0);
@@ -212,7 +212,7 @@ private slots:
             QCOMPARE(listed(w), 3);
             w->findChild<QAction *>(u"tbAnnulla"_s)->trigger();
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 1), -1);
+        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 1), -1);
     }
 
     void chartFinderLevels()
@@ -229,19 +229,19 @@ private slots:
             type(w, u"spese"_s);
             w->findChild<QAction *>(u"tbInserisci"_s)->trigger();
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 0), c.costi);
+        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 0), c.costi);
 
         // Accounts are found by their ledger's name too; a double click picks.
         whenShown([](QWidget *w) {
             QCOMPARE(w->windowTitle(), u"Cerca un Conto"_s);
             type(w, u"disponib"_s);
             QCOMPARE(listed(w), 2);
-            auto *grid = w->findChild<DataGrid *>(u"gex"_s);
+            auto *grid = w->findChild<DataGrid *>(u"grid"_s);
             const QRect second = grid->visualRect(grid->model()->index(1, 1));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second.center());
         });
-        QCOMPARE(frmTrovaPdc::Apri(nullptr, c.archive, 1), c.banche);
+        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 1), c.banche);
     }
 
     void startsWithTheGivenText()
@@ -251,9 +251,9 @@ private slots:
             QCOMPARE(w->findChild<QLineEdit *>(u"txtFind"_s)->text(), u"penne"_s);
             QCOMPARE(listed(w), 1);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return);
-            QTest::keyClick(w->findChild<DataGrid *>(u"gex"_s), Qt::Key_Return);
+            QTest::keyClick(w->findChild<DataGrid *>(u"grid"_s), Qt::Key_Return);
         });
-        QCOMPARE(frmTrovaSottoconto::Trova(nullptr, c.archive, u" penne "_s), c.cancelleria);
+        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive, u" penne "_s), c.cancelleria);
     }
 };
 

@@ -2,14 +2,14 @@
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
 #include "data/ClosedYears.h"
-#include "data/Parametri.h"
+#include "data/FiscalEnvironment.h"
+#include "data/Parameters.h"
 #include "data/Renumbering.h"
-#include "data/cEnvironment.h"
 #include "settings/ArchiveTables.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "yearend/YearEnd.h"
-#include "yearend/frm_newEse.h"
+#include "yearend/YearEndWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -157,7 +157,7 @@ qint64 plainSubAccount(const QString &databasePath, int nature, bool last = fals
 
 qint64 role(const Archive &archive, const QString &key)
 {
-    return LeggiParametro(archive, key, TipoValore::Intero, Memoria::Archivio, 0).toLongLong();
+    return readParameter(archive, key, ValueType::Integer, Storage::InArchive, 0).toLongLong();
 }
 
 void post(const Archive &archive, const QDate &date, qint64 dare, qint64 avere, qint64 cents)
@@ -293,20 +293,20 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        ScriviParametro(a, u"StartMonth"_s, TipoValore::Intero, Memoria::Archivio, 3);
-        cEnvironment environment(a);
-        environment.setCurDate(QDate(2024, 6, 1));
-        QVERIFY(environment.Update());
-        QCOMPARE(environment.EseDate1Prev(), QDate(2023, 3, 1));
-        QCOMPARE(environment.EseDate2Prev(), QDate(2024, 2, 29));
+        writeParameter(a, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 3);
+        FiscalEnvironment environment(a);
+        environment.setWorkingDate(QDate(2024, 6, 1));
+        QVERIFY(environment.refresh());
+        QCOMPARE(environment.previousYearStart(), QDate(2023, 3, 1));
+        QCOMPARE(environment.previousYearEnd(), QDate(2024, 2, 29));
 
         const qint64 last = a.addEntry(
             QDate(2024, 2, 29), {{c.cassa, c.quote, Money::fromCents(700), u"Quote"_s}}, 0, 5);
         const qint64 first =
             a.addEntry(QDate(2023, 3, 1),
                        {{c.banca, c.capitale, Money::fromCents(1000), u"Dotazione"_s}}, 0, 5);
-        clsRicalcolo ricalcolo(a, environment.EseDate1(), environment.EseDate2());
-        QVERIFY(ricalcolo.esegui(clsRicalcolo::Precedente));
+        Renumbering ricalcolo(a, environment.yearStart(), environment.yearEnd());
+        QVERIFY(ricalcolo.run(Renumbering::Previous));
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {first}).toInt(), 1);
         QCOMPARE(a.scalar(u"SELECT progressivo FROM regmain WHERE id = ?"_s, {last}).toInt(), 2);
 
@@ -611,9 +611,9 @@ private slots:
              {std::pair(u"bilanciochiusura"_s, c.chiusura),
               std::pair(u"profittieperdite"_s, c.profitti),
               std::pair(u"bilancioapertura"_s, c.apertura), std::pair(u"utile"_s, c.utile)})
-            ScriviParametro(a, key, TipoValore::Intero, Memoria::Archivio, id);
+            writeParameter(a, key, ValueType::Integer, Storage::InArchive, id);
         ScriptedMessages messages;
-        frm_newEse window(a, Years, Money::fromCents(15000));
+        YearEndWindow window(a, Years, Money::fromCents(15000));
         window.show();
         QString error;
         QVERIFY(runYearEnd(a, inputFor(c), Years, Money::fromCents(15000), &error));
@@ -696,12 +696,12 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
-                        c.chiusura);
-        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
-                        c.cassa); // wrong nature
-        ScriviParametro(a, u"utile"_s, TipoValore::Intero, Memoria::Archivio, c.utile);
-        ScriviParametro(a, u"perdita"_s, TipoValore::Intero, Memoria::Archivio, c.perdita);
+        writeParameter(a, u"bilanciochiusura"_s, ValueType::Integer, Storage::InArchive,
+                       c.chiusura);
+        writeParameter(a, u"profittieperdite"_s, ValueType::Integer, Storage::InArchive,
+                       c.cassa); // wrong nature
+        writeParameter(a, u"utile"_s, ValueType::Integer, Storage::InArchive, c.utile);
+        writeParameter(a, u"perdita"_s, ValueType::Integer, Storage::InArchive, c.perdita);
         QString error;
         const auto sp = yearEndChoices(a, true, &error);
         const auto ce = yearEndChoices(a, false, &error);
@@ -737,24 +737,23 @@ private slots:
     {
         TestArchive a;
         const Chart c = smallChart(a);
-        cEnvironment environment(a);
-        environment.setCurDate(QDate(2024, 6, 1));
-        QVERIFY(environment.Update());
+        FiscalEnvironment environment(a);
+        environment.setWorkingDate(QDate(2024, 6, 1));
+        QVERIFY(environment.refresh());
         ScriptedMessages messages;
-        frm_newEse::Apri(nullptr, environment);
+        YearEndWindow::Apri(nullptr, environment);
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(messages.shown.first().startsWith(u"Nessuna Registrazione"_s));
 
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
-        ScriviParametro(a, u"utileDescrizione"_s, TipoValore::Testo, Memoria::Archivio,
-                        u"Avanzo"_s);
-        ScriviParametro(a, u"bilanciochiusura"_s, TipoValore::Intero, Memoria::Archivio,
-                        c.chiusura);
-        ScriviParametro(a, u"profittieperdite"_s, TipoValore::Intero, Memoria::Archivio,
-                        c.profitti);
-        ScriviParametro(a, u"bilancioapertura"_s, TipoValore::Intero, Memoria::Archivio,
-                        c.apertura);
-        frm_newEse window(a, YearEndYears::of(environment), Money::fromCents(15000));
+        writeParameter(a, u"utileDescrizione"_s, ValueType::Text, Storage::InArchive, u"Avanzo"_s);
+        writeParameter(a, u"bilanciochiusura"_s, ValueType::Integer, Storage::InArchive,
+                       c.chiusura);
+        writeParameter(a, u"profittieperdite"_s, ValueType::Integer, Storage::InArchive,
+                       c.profitti);
+        writeParameter(a, u"bilancioapertura"_s, ValueType::Integer, Storage::InArchive,
+                       c.apertura);
+        YearEndWindow window(a, YearEndYears::of(environment), Money::fromCents(15000));
         window.show();
         QCOMPARE(window.findChild<QLabel *>(u"lblRisultato"_s)->text(),
                  u"Sottoconto Avanzo(SP):"_s);
@@ -783,7 +782,7 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         ScriptedMessages messages;
-        frm_newEse window(a, Years, Money::fromCents(15000));
+        YearEndWindow window(a, Years, Money::fromCents(15000));
         window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));

@@ -1,0 +1,249 @@
+#include "archive/NewArchiveWindow.h"
+
+#include "archive/NewArchive.h"
+#include "data/EngineErrors.h"
+#include "data/ProgramFiles.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QStringList MonthNames = {u"gennaio"_s,   u"febbraio"_s, u"marzo"_s,    u"aprile"_s,
+                                u"maggio"_s,    u"giugno"_s,   u"luglio"_s,   u"agosto"_s,
+                                u"settembre"_s, u"ottobre"_s,  u"novembre"_s, u"dicembre"_s};
+
+QString quoted(const QString &text)
+{
+    return u"\""_s + text + u"\""_s;
+}
+
+} // namespace
+
+NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<ChartTemplate> &charts,
+                                   QWidget *parent)
+    : QDialog(parent), m_programFolder(programFolder), m_charts(charts)
+{
+    setObjectName(u"NewArchiveWindow"_s);
+    setWindowTitle(u"Nuova Contabilità"_s);
+
+    auto *lblTitle = new QLabel(u"Questa scheda consente di creare una nuova Contabilità."_s, this);
+    QFont bold = lblTitle->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    lblTitle->setFont(bold);
+    auto *lblcom =
+        new QLabel(u"La Cartella di partenza serve a contenere la cartella della contabilità che "
+                   u"si sta creando.\n"
+                   u"Il nome della contabilità serve a definire il nome della cartella nella quale "
+                   u"verrano inseriti tutti i file\n"
+                   u"utili al funzionamento del programma. Si dovrà inoltre indicare il Piano dei "
+                   u"Conti tra quelli disponibili.\n"
+                   u"Il mese di partenza degli esercizi normalmente è gennaio (predefinito)."_s,
+                   this);
+
+    m_txtFolder =
+        new QLineEdit(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), this);
+    m_txtFolder->setObjectName(u"txtFolder"_s);
+    m_txtFolder->setReadOnly(true);
+    m_txtFolder->installEventFilter(this);
+    m_cmdFolderSelect = new QPushButton(u"..."_s, this);
+    m_cmdFolderSelect->setObjectName(u"cmdFolderSelect"_s);
+    m_cmdFolderSelect->setAutoDefault(false);
+    m_cmdFolderSelect->setFixedWidth(m_cmdFolderSelect->fontMetrics().horizontalAdvance(u"...."_s) +
+                                     16);
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_txtFolder, 1);
+    folderRow->addWidget(m_cmdFolderSelect);
+
+    m_txtNome = new QLineEdit(u"cont01"_s, this);
+    m_txtNome->setObjectName(u"txtNome"_s);
+    m_txtNome->setMaxLength(60);
+    m_txtNome->installEventFilter(this);
+
+    m_txtContCartel = new QLineEdit(this);
+    m_txtContCartel->setObjectName(u"txtContCartel"_s);
+    m_txtContCartel->setReadOnly(true);
+    m_txtContCartel->setFocusPolicy(Qt::NoFocus);
+
+    m_cmbPdc = new QComboBox(this);
+    m_cmbPdc->setObjectName(u"cmbPdc"_s);
+    for (const ChartTemplate &chart : m_charts)
+        m_cmbPdc->addItem(chart.nome);
+    m_lblPdc = new QLabel(this);
+    m_lblPdc->setObjectName(u"lblPdc"_s);
+    m_lblPdc->setWordWrap(true);
+    m_lblPdc->setMinimumHeight(m_lblPdc->fontMetrics().lineSpacing() * 3);
+    m_lblPdc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_cmbData = new QComboBox(this);
+    m_cmbData->setObjectName(u"cmbData"_s);
+    m_cmbData->addItems(MonthNames);
+
+    auto *form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->addRow(u"Cartella di partenza"_s, folderRow);
+    form->addRow(
+        QString(),
+        noteLabel(u"La Cartella della Contabilità verrà creata all'interno di questa Cartella."_s,
+                  this));
+    form->addRow(u"Nome della Contabilità"_s, m_txtNome);
+    form->addRow(
+        QString(),
+        noteLabel(
+            u"Il nome della Contabilità determina il nome della cartella nella quale sono contenuti tutti i dati relativi alla Contabilità che si sta creando: la cartella prende le lettere (minuscole, senza accenti) e le cifre di ogni parola, al massimo 16. Ad esempio \"Amici del Parco\" diventa tv3_amicidelparco."_s,
+            this));
+    form->addRow(u"Cartella della Contabilità"_s, m_txtContCartel);
+    form->addRow(
+        QString(),
+        noteLabel(
+            u"La Cartella della Contabilità viene ricavata a partire dalla Cartella di Partenza e dal Nome della Contabilità."_s,
+            this));
+    form->addRow(u"Piano dei Conti"_s, m_cmbPdc);
+    form->addRow(QString(), m_lblPdc);
+    form->addRow(u"Mese di partenza degli Esercizi contabili"_s, m_cmbData);
+    form->addRow(
+        QString(),
+        noteLabel(
+            u"Normalmente gli Esercizi contabili coincidono con l'anno solare. Cambiare il mese soltanto se gli Esercizi contabili iniziano e finiscono a cavallo dell'anno solare. Ad esempio: se gli Esercizi iniziano il 1° giugno e terminano il 31 maggio di ogni anno inserire giugno come mese di partenza."_s,
+            this));
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *cmdOK = buttons->addButton(u"OK"_s, QDialogButtonBox::AcceptRole);
+    cmdOK->setObjectName(u"cmdOK"_s);
+    QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
+    cmdCancel->setObjectName(u"cmdCancel"_s);
+    addHelpButton(buttons, HelpContext::NuovaContabilita);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitle);
+    layout->addWidget(lblcom);
+    layout->addSpacing(8);
+    layout->addLayout(form);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+
+    connect(m_cmdFolderSelect, &QPushButton::clicked, this, &NewArchiveWindow::chooseBaseFolder);
+    connect(m_txtNome, &QLineEdit::textChanged, this, &NewArchiveWindow::updateArchiveFolder);
+    connect(m_cmbPdc, &QComboBox::currentIndexChanged, this,
+            &NewArchiveWindow::showChartDescription);
+    connect(cmdOK, &QPushButton::clicked, this, &NewArchiveWindow::create);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    showChartDescription(0);
+    updateArchiveFolder();
+    enterMovesToNextField(this);
+    TogliChiudi(this);
+    resize(760, sizeHint().height());
+}
+
+bool NewArchiveWindow::Apri(QWidget *parent)
+{
+    QString error;
+    const QString programFolder = programDataFolder();
+    const QList<ChartTemplate> charts =
+        loadChartTemplates(QDir(programFolder).filePath(u"pdc.gen"_s), &error);
+    if (charts.isEmpty()) {
+        MessageService::instance().inform(
+            parent, failureMessage(u"Impossibile leggere i Piani dei Conti disponibili."_s, error),
+            MessageService::Icon::Critical);
+        return false;
+    }
+    NewArchiveWindow window(programFolder, charts, parent);
+    return window.exec() == QDialog::Accepted;
+}
+
+bool NewArchiveWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_txtFolder && event->type() == QEvent::MouseButtonRelease) {
+        chooseBaseFolder();
+        return true;
+    }
+    // The name cannot be left empty: the focus comes back to it.
+    if (watched == m_txtNome && event->type() == QEvent::FocusOut) {
+        m_txtNome->setText(m_txtNome->text().trimmed());
+        if (m_txtNome->text().isEmpty())
+            QTimer::singleShot(0, m_txtNome, [this] { m_txtNome->setFocus(); });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void NewArchiveWindow::chooseBaseFolder()
+{
+    const QString folder = MessageService::instance().chooseFolder(
+        this, u"Seleziona la Cartella principale"_s, m_txtFolder->text());
+    if (folder.isEmpty()) {
+        MessageService::instance().inform(this, u"Operazione annullata."_s);
+        return;
+    }
+    m_txtFolder->setText(QDir::toNativeSeparators(folder));
+    updateArchiveFolder();
+}
+
+void NewArchiveWindow::updateArchiveFolder()
+{
+    m_txtContCartel->setText(QDir::toNativeSeparators(
+        archiveFolderFor(QDir::fromNativeSeparators(m_txtFolder->text()), m_txtNome->text())));
+}
+
+void NewArchiveWindow::showChartDescription(int index)
+{
+    m_lblPdc->setText(index >= 0 && index < m_charts.size() ? m_charts.at(index).descrizione
+                                                            : QString());
+}
+
+void NewArchiveWindow::create()
+{
+    MessageService &messages = MessageService::instance();
+    const QString nome = m_txtNome->text().trimmed();
+    if (const QString problem = archiveNameProblem(nome); !problem.isEmpty()) {
+        messages.inform(this, problem);
+        m_txtNome->setFocus();
+        return;
+    }
+    const QString folder = QDir::fromNativeSeparators(m_txtContCartel->text());
+    if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty()) {
+        messages.inform(this, refusal);
+        m_txtNome->setFocus();
+        return;
+    }
+    const ChartTemplate &chart = m_charts.at(m_cmbPdc->currentIndex());
+    const QString question = u"Creazione di una nuova Contabilità nella seguente cartella: \n\n"_s +
+                             quoted(m_txtContCartel->text()) + u"\n\nPiano dei Conti: "_s +
+                             quoted(chart.nome) + u"\nMese di partenza Esercizi: "_s +
+                             quoted(m_cmbData->currentText()) + u"\n\nConfermare?"_s;
+    if (!messages.ask(this, question, MessageService::Icon::Question, true))
+        return;
+
+    const NewArchiveRequest request{QDir::fromNativeSeparators(m_txtFolder->text()), nome, chart,
+                                    m_cmbData->currentIndex() + 1};
+    QString error;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool created = createArchive(request, m_programFolder, &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!created) {
+        messages.inform(this, failureMessage(u"Impossibile creare la nuova Contabilità."_s, error),
+                        MessageService::Icon::Critical);
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "archive/ChartTemplates.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The new-archive window: base folder, archive name, chart of accounts and first month of the
+// fiscal years. Left only through its buttons.
+class NewArchiveWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    // programFolder holds the empty archive and the chart templates the window offers.
+    NewArchiveWindow(const QString &programFolder, const QList<ChartTemplate> &charts,
+                     QWidget *parent = nullptr);
+
+    // Shows the window modally; true when an archive was created and made the one the program
+    // opens (dataPath names it). A template database that cannot be read is shown and gives
+    // false.
+    static bool Apri(QWidget *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void chooseBaseFolder();
+    void updateArchiveFolder();
+    void showChartDescription(int index);
+    void create();
+
+    QString m_programFolder;
+    QList<ChartTemplate> m_charts;
+    QLineEdit *m_txtFolder = nullptr;
+    QPushButton *m_cmdFolderSelect = nullptr;
+    QLineEdit *m_txtNome = nullptr;
+    QLineEdit *m_txtContCartel = nullptr;
+    QComboBox *m_cmbPdc = nullptr;
+    QLabel *m_lblPdc = nullptr;
+    QComboBox *m_cmbData = nullptr;
+};

@@ -1,0 +1,205 @@
+#include "chart/LedgerEditor.h"
+
+#include "data/EngineErrors.h"
+#include "data/FiscalEnvironment.h"
+#include "ui/FieldRules.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+LedgerEditor::LedgerEditor(const Mastro &record, const FiscalEnvironment &environment,
+                           QWidget *owner)
+    : QDialog(owner), m_archive(environment.archive()), m_record(record)
+{
+    setObjectName(u"LedgerEditor"_s);
+    setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
+
+    QDialogButtonBox *buttons =
+        saveCancelButtons(this, HelpContext::Mastro, &m_cmdSalva, &m_cmdAnnulla);
+    connect(m_cmdSalva, &QPushButton::clicked, this, &LedgerEditor::salva);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildFields(environment));
+    layout->addWidget(buttons);
+    enterMovesToNextField(this);
+    m_txtPrefisso->setFocus();
+    resize(480, sizeHint().height());
+}
+
+QWidget *LedgerEditor::buildFields(const FiscalEnvironment &environment)
+{
+    auto *fields = new QWidget(this);
+    auto *grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+
+    m_txtPrefisso = new QLineEdit(m_record.prefisso, fields);
+    m_txtPrefisso->setObjectName(u"txtPrefisso"_s);
+    m_txtPrefisso->setMaxLength(3);
+    m_txtPrefisso->setMaximumWidth(70);
+    acceptOnlyCodeCharacters(m_txtPrefisso, false);
+    checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla});
+    grid->addWidget(new QLabel(u"Codice"_s, fields), 0, 0);
+    grid->addWidget(m_txtPrefisso, 0, 1);
+    grid->addWidget(noteLabel(u"Codice Mastro di 3 caratteri."_s, fields), 0, 2);
+
+    m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
+    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
+    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"mastri"_s, u"descrizione"_s, 100));
+    // An empty description holds the focus without a word.
+    checkOnLeave(m_txtDescrizione, [this] { return !m_txtDescrizione->text().trimmed().isEmpty(); },
+                 {m_cmdAnnulla});
+    grid->addWidget(new QLabel(u"Descrizione"_s, fields), 1, 0);
+    grid->addWidget(m_txtDescrizione, 1, 1, 1, 2);
+
+    m_txtId = new QLineEdit(m_record.id == 0 ? QString() : QString::number(m_record.id), fields);
+    m_txtId->setObjectName(u"txtId"_s);
+    m_txtId->setReadOnly(true);
+    m_txtId->setFocusPolicy(Qt::NoFocus);
+    m_txtId->setMaximumWidth(70);
+    grid->addWidget(new QLabel(u"ID"_s, fields), 2, 0);
+    grid->addWidget(m_txtId, 2, 1);
+
+    auto *natura = new QGroupBox(u"Natura del Mastro"_s, fields);
+    auto *options = new QVBoxLayout(natura);
+    const QStringList names = environment.natureNames();
+    // Memorandum accounts (code 0) come last, as in every listing of the chart.
+    for (const int tipo : {1, 2, 3, 4, 0}) {
+        m_optTipo[tipo] = new QRadioButton(names.value(tipo), natura);
+        m_optTipo[tipo]->setObjectName(u"optTipo%1"_s.arg(tipo));
+        enterMovesOn(m_optTipo[tipo]);
+        options->addWidget(m_optTipo[tipo]);
+        // A stored ledger keeps its nature.
+        m_optTipo[tipo]->setEnabled(m_record.id == 0 || tipo == m_record.tipo);
+    }
+    m_optTipo[m_record.id == 0 ? 1 : qBound(0, m_record.tipo, 4)]->setChecked(true);
+    grid->addWidget(natura, 3, 0, 1, 3);
+
+    auto *stampa = new QGroupBox(u"Stampa del Bilancio"_s, fields);
+    auto *group = new QGridLayout(stampa);
+    m_txtGruppo = new QLineEdit(m_record.gruppo, stampa);
+    m_txtGruppo->setObjectName(u"txtGruppo"_s);
+    m_txtGruppo->setMaxLength(columnSize(m_archive, u"mastri"_s, u"gruppo"_s, 100));
+    group->addWidget(new QLabel(u"Gruppo"_s, stampa), 0, 0);
+    group->addWidget(m_txtGruppo, 0, 1);
+    group->addWidget(noteLabel(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
+                               "stampa del Bilancio."_s,
+                               stampa),
+                     1, 0, 1, 2);
+    grid->addWidget(stampa, 4, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+    return fields;
+}
+
+qint64 LedgerEditor::Apri(QWidget *owner, const FiscalEnvironment &environment, qint64 id)
+{
+    Mastro record;
+    if (id != 0) {
+        QString error;
+        const std::optional<Mastro> stored = loadMastro(environment.archive(), id, &error);
+        if (!stored) {
+            if (!error.isEmpty())
+                MessageService::instance().inform(
+                    owner, failureMessage(u"Impossibile leggere il mastro."_s, error),
+                    MessageService::Icon::Critical);
+            return 0;
+        }
+        record = *stored;
+    }
+    LedgerEditor window(record, environment, owner);
+    window.exec();
+    return window.savedId();
+}
+
+bool LedgerEditor::codeLeft()
+{
+    if (!isThreeCharacterCode(m_txtPrefisso->text())) {
+        MessageService::instance().inform(this, u"Il Codice Mastro deve essere di 3 caratteri"_s);
+        return false;
+    }
+    m_txtPrefisso->setText(normalisedCode(m_txtPrefisso->text()));
+    return true;
+}
+
+int LedgerEditor::chosenNature() const
+{
+    for (int tipo = 0; tipo < 5; ++tipo) {
+        if (m_optTipo[tipo]->isChecked())
+            return tipo;
+    }
+    return 1;
+}
+
+void LedgerEditor::salva()
+{
+    const QString code = normalisedCode(m_txtPrefisso->text());
+    const QString descrizione = m_txtDescrizione->text();
+    MessageService &messages = MessageService::instance();
+    if (!isThreeCharacterCode(code) || descrizione.trimmed().isEmpty()) {
+        messages.inform(this, u"Completare l'inserimento dei campi obbligatori"_s);
+        return;
+    }
+    if (!confirmNew(code, descrizione))
+        return;
+    Mastro record = m_record;
+    record.prefisso = code;
+    record.descrizione = descrizione;
+    record.tipo = chosenNature();
+    record.gruppo = m_txtGruppo->text();
+    const ChartSave result = saveMastro(m_archive, record);
+    if (!result.saved()) {
+        messages.inform(this, failureMessage(u"Il mastro non è stato salvato."_s, result.error),
+                        MessageService::Icon::Critical);
+        return;
+    }
+    m_savedId = result.id;
+    accept();
+}
+
+bool LedgerEditor::confirmNew(const QString &code, const QString &descrizione)
+{
+    MessageService &messages = MessageService::instance();
+    QString error;
+    // The code is checked for a changed ledger too: two ledgers with one code would give
+    // their accounts codes that cannot be told apart.
+    const std::optional<bool> codeUsed = mastroCodeInUse(m_archive, code, m_record.id, &error);
+    if (!codeUsed) {
+        messages.inform(this,
+                        failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),
+                        MessageService::Icon::Critical);
+        return false;
+    }
+    if (*codeUsed) {
+        messages.inform(this, u"Attenzione! Il codice del Mastro inserito è già presente "
+                              "nell'archivio dei Mastri"_s);
+        m_txtPrefisso->setFocus();
+        return false;
+    }
+    if (m_record.id != 0)
+        return true;
+    const std::optional<bool> descriptionUsed =
+        mastroDescriptionInUse(m_archive, descrizione, &error);
+    if (!descriptionUsed) {
+        messages.inform(this,
+                        failureMessage(u"Impossibile controllare i mastri dell'archivio."_s, error),
+                        MessageService::Icon::Critical);
+        return false;
+    }
+    if (*descriptionUsed &&
+        !messages.ask(this, u"Attenzione! La descrizione del Mastro è già presente "
+                            "nell'archivio dei Mastri\nProcedere ugualmente?"_s)) {
+        m_txtDescrizione->setFocus();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "chart/ChartRecords.h"
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class FiscalEnvironment;
+
+// The ledger editor: code, description, nature (fixed once stored) and the optional group of
+// the balance printouts.
+class LedgerEditor : public QDialog {
+    Q_OBJECT
+
+public:
+    LedgerEditor(const Mastro &record, const FiscalEnvironment &environment, QWidget *owner);
+
+    // Creates a ledger (id 0) or changes one. Returns the saved ledger's id, 0 when the user
+    // cancelled or the ledger no longer exists.
+    static qint64 Apri(QWidget *owner, const FiscalEnvironment &environment, qint64 id);
+
+    qint64 savedId() const { return m_savedId; }
+
+private:
+    QWidget *buildFields(const FiscalEnvironment &environment);
+    bool codeLeft();
+    void salva();
+    bool confirmNew(const QString &code, const QString &descrizione);
+    int chosenNature() const;
+
+    Archive m_archive;
+    Mastro m_record;
+    qint64 m_savedId = 0;
+    QLineEdit *m_txtPrefisso = nullptr;
+    QLineEdit *m_txtDescrizione = nullptr;
+    QLineEdit *m_txtId = nullptr;
+    QLineEdit *m_txtGruppo = nullptr;
+    QRadioButton *m_optTipo[5] = {};
+    QPushButton *m_cmdSalva = nullptr;
+    QPushButton *m_cmdAnnulla = nullptr;
+};

@@ -1,0 +1,213 @@
+#include "chart/SubAccountEditor.h"
+
+#include "data/EngineErrors.h"
+#include "ui/ChartFinderDialog.h"
+#include "ui/Help.h"
+#include "ui/MessageService.h"
+#include "ui/WindowUtils.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString NoAccount = u"Selezionare un Conto -->"_s;
+
+} // namespace
+
+SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &record, QWidget *owner)
+    : QDialog(owner), m_archive(archive), m_record(record)
+{
+    setObjectName(u"SubAccountEditor"_s);
+    setWindowTitle(record.id == 0 ? u"Nuovo Sottoconto"_s : u"Modifica Sottoconto"_s);
+    TogliChiudi(this);
+
+    m_txtConto = new QLineEdit(this);
+    m_txtConto->setObjectName(u"txtConto"_s);
+    m_txtConto->setReadOnly(true);
+    m_txtConto->setFocusPolicy(Qt::NoFocus);
+    m_txtConto->setText(record.idConto > 0 ? descrizioneConto(m_archive, record.idConto)
+                                           : NoAccount);
+    m_cmdConto = new QToolButton(this);
+    m_cmdConto->setObjectName(u"cmdConto"_s);
+    m_cmdConto->setText(u"..."_s);
+    m_cmdConto->setToolTip(u"Scegli il Conto"_s);
+    // An existing sub-account stays under its account.
+    m_cmdConto->setEnabled(record.id == 0);
+    connect(m_cmdConto, &QToolButton::clicked, this, &SubAccountEditor::chooseAccount);
+
+    m_txtDescrizione = new QLineEdit(record.descrizione, this);
+    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
+    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"sottoconti"_s, u"descrizione"_s, 100));
+    m_txtNote = new QPlainTextEdit(record.note, this);
+    m_txtNote->setObjectName(u"txtNote"_s);
+    m_txtNote->setTabChangesFocus(true);
+    m_txtId = new QLineEdit(record.id == 0 ? QString() : QString::number(record.id), this);
+    m_txtId->setObjectName(u"txtId"_s);
+    m_txtId->setReadOnly(true);
+    m_txtId->setFocusPolicy(Qt::NoFocus);
+    m_txtId->setMaximumWidth(90);
+
+    auto *form = new QGridLayout;
+    form->addWidget(new QLabel(u"Conto di appartenenza"_s, this), 0, 0);
+    auto *account = new QHBoxLayout;
+    account->addWidget(m_txtConto, 1);
+    account->addWidget(m_cmdConto);
+    form->addLayout(account, 0, 1);
+    form->addWidget(new QLabel(u"Nome del Sottoconto"_s, this), 1, 0);
+    form->addWidget(m_txtDescrizione, 1, 1);
+    form->addWidget(new QLabel(u"Note"_s, this), 2, 0, Qt::AlignTop);
+    form->addWidget(m_txtNote, 2, 1);
+    form->addWidget(new QLabel(u"ID"_s, this), 3, 0);
+    form->addWidget(m_txtId, 3, 1, Qt::AlignLeft);
+    form->setColumnStretch(1, 1);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_cmdSalva = buttons->addButton(u"Salva (F8)"_s, QDialogButtonBox::AcceptRole);
+    m_cmdSalva->setObjectName(u"cmdSalva"_s);
+    m_cmdSalva->setAutoDefault(false);
+    m_cmdAnnulla = buttons->addButton(u"Annulla (Esc)"_s, QDialogButtonBox::RejectRole);
+    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
+    m_cmdAnnulla->setAutoDefault(false);
+    addHelpButton(buttons, HelpContext::Sottoconto)->setAutoDefault(false);
+    connect(m_cmdSalva, &QPushButton::clicked, this, &SubAccountEditor::salva);
+    connect(m_cmdAnnulla, &QPushButton::clicked, this, &SubAccountEditor::annulla);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form, 1);
+    layout->addWidget(buttons);
+    enterMovesToNextField(this);
+    for (QWidget *field : findChildren<QWidget *>())
+        field->installEventFilter(this);
+    resize(520, 260);
+    m_txtDescrizione->setFocus();
+}
+
+qint64 SubAccountEditor::Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione)
+{
+    Sottoconto record;
+    record.descrizione = descrizione.trimmed();
+    SubAccountEditor window(archive, record, owner);
+    if (record.idConto == 0)
+        window.m_cmdConto->setFocus();
+    window.exec();
+    return window.savedId();
+}
+
+qint64 SubAccountEditor::Apri(QWidget *owner, const Archive &archive, qint64 id)
+{
+    QString error;
+    const std::optional<Sottoconto> record = loadSottoconto(archive, id, &error);
+    if (!record) {
+        if (!error.isEmpty())
+            MessageService::instance().inform(
+                owner, failureMessage(u"Impossibile leggere il sottoconto."_s, error),
+                MessageService::Icon::Critical);
+        return 0;
+    }
+    SubAccountEditor window(archive, *record, owner);
+    window.exec();
+    return window.savedId();
+}
+
+void SubAccountEditor::chooseAccount()
+{
+    const qint64 id = ChartFinderDialog::Apri(this, m_archive, 1);
+    if (id <= 0)
+        return;
+    m_record.idConto = id;
+    m_txtConto->setText(descrizioneConto(m_archive, id));
+    // The choice is final for this sub-account.
+    m_cmdConto->setEnabled(false);
+    m_txtConto->setEnabled(false);
+    m_txtDescrizione->setFocus();
+}
+
+void SubAccountEditor::salva()
+{
+    if (m_txtDescrizione->text().trimmed().isEmpty() || m_record.idConto <= 0) {
+        MessageService::instance().inform(
+            this, u"Selezionare un Conto ed inserire il nome del Sottoconto"_s);
+        return;
+    }
+    Sottoconto record = m_record;
+    record.descrizione = m_txtDescrizione->text();
+    record.note = m_txtNote->toPlainText();
+    const ChartSave result = saveSottoconto(m_archive, record);
+    if (!result.saved()) {
+        MessageService::instance().inform(
+            this, failureMessage(u"Il sottoconto non è stato salvato."_s, result.error),
+            MessageService::Icon::Critical);
+        return;
+    }
+    m_savedId = result.id;
+    accept();
+}
+
+void SubAccountEditor::annulla()
+{
+    m_savedId = 0;
+    reject();
+}
+
+bool SubAccountEditor::closingKey(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Escape && key->key() != Qt::Key_F8)
+        return false;
+    // Esc and F8 act on release, so that the key does not reach the window underneath once
+    // this one has gone. Only a key pressed here counts: the release of an Esc that closed the
+    // account finder must not cancel this dialog as well.
+    if (event->type() == QEvent::KeyPress) {
+        m_pressedKey = key->key();
+        return true;
+    }
+    if (key->isAutoRepeat() || key->key() != m_pressedKey)
+        return true;
+    m_pressedKey = 0;
+    if (key->key() == Qt::Key_F8)
+        salva();
+    else
+        annulla();
+    return true;
+}
+
+bool SubAccountEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (closingKey(event))
+        return true;
+    // In the notes too Enter moves on, as in every field of the program.
+    if (watched == m_txtNote && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers() == Qt::NoModifier) {
+            focusNextChild();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SubAccountEditor::keyPressEvent(QKeyEvent *event)
+{
+    if (!closingKey(event))
+        QDialog::keyPressEvent(event);
+}
+
+void SubAccountEditor::keyReleaseEvent(QKeyEvent *event)
+{
+    if (!closingKey(event))
+        QDialog::keyReleaseEvent(event);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "chart/ChartRecords.h"
+
+#include <QDialog>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QToolButton;
+
+// The sub-account editor: the owning account (chosen once for a new sub-account), the name and
+// the notes. Left only through its buttons, F8 (save) and Esc (cancel), acted on when released
+// so that the key does not reach the window underneath.
+class SubAccountEditor : public QDialog {
+    Q_OBJECT
+
+public:
+    SubAccountEditor(const Archive &archive, const Sottoconto &record, QWidget *owner);
+
+    // A new sub-account whose name starts as the proposed one without surrounding blanks.
+    // Returns its id, or 0 when nothing was saved.
+    static qint64 Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione = {});
+    // Changes a sub-account. Returns its id when saved, 0 when cancelled or missing.
+    static qint64 Apri(QWidget *owner, const Archive &archive, qint64 id);
+
+    qint64 savedId() const { return m_savedId; }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool closingKey(QEvent *event);
+    void chooseAccount();
+    void salva();
+    void annulla();
+
+    Archive m_archive;
+    Sottoconto m_record;
+    qint64 m_savedId = 0;
+    int m_pressedKey = 0;
+    QLineEdit *m_txtConto = nullptr;
+    QToolButton *m_cmdConto = nullptr;
+    QLineEdit *m_txtDescrizione = nullptr;
+    QPlainTextEdit *m_txtNote = nullptr;
+    QLineEdit *m_txtId = nullptr;
+    QPushButton *m_cmdSalva = nullptr;
+    QPushButton *m_cmdAnnulla = nullptr;
+};

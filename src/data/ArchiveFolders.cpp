@@ -1,0 +1,46 @@
+#include "data/ArchiveFolders.h"
+
+#include "data/Database.h"
+#include "data/Parameters.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString subFolder(const QString &folder, const QString &name)
+{
+    return QDir(folder).filePath(name);
+}
+
+} // namespace
+
+QString ArchiveFolders::dataFolder() const
+{
+    return readParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser, QString())
+        .toString();
+}
+
+QString ArchiveFolders::templatesFolder() const
+{
+    return subFolder(dataFolder(), u"modelli"_s);
+}
+
+QString ArchiveFolders::attachmentsFolder() const
+{
+    return subFolder(dataFolder(), u"allegati"_s);
+}
+
+QString ArchiveFolders::documentsFolder() const
+{
+    return subFolder(dataFolder(), u"documenti"_s);
+}
+
+bool ArchiveFolders::isArchiveFolder(const QString &dbPath)
+{
+    return !dbPath.isEmpty() && QFileInfo::exists(subFolder(dbPath, u"allegati"_s)) &&
+           QFileInfo::exists(subFolder(dbPath, u"modelli"_s)) &&
+           QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+class Archive;
+class Connection;
+
+#include <QString>
+#include <QVariant>
+
+// Value type codes of a parameter.
+namespace ValueType {
+constexpr int Text = 0;
+constexpr int Amount = 1; // Money, stored with two decimals in the regional notation
+constexpr int Boolean = 2;
+constexpr int Integer = 3;
+constexpr int Date = 4; // QDate, stored as yyyy-mm-dd
+} // namespace ValueType
+
+// Storage codes: the archive's parametri table, or any other code for the per-user settings
+// (QSettings, application "tovrin3", group "settings").
+namespace Storage {
+constexpr int InArchive = 1;
+constexpr int PerUser = 0;
+} // namespace Storage
+
+// Reads a parameter; the archive is the one whose parametri table holds it (unused for the
+// per-user settings, which may pass a null archive). A missing key or an empty value returns the
+// default unchanged (it is not converted); a type code outside 0-4 returns a null value. A database
+// failure or a stored text that does not convert returns a null value and puts the reason into
+// *error.
+QVariant readParameter(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                       const QVariant &predefinito, QString *error = nullptr);
+
+// Writes a parameter, updating its row or adding one. Returns false with the engine's text in
+// *error when the archive refuses the write.
+bool writeParameter(const Archive &archive, const QString &chiave, int tipo, int memoria,
+                    const QVariant &valore, QString *error = nullptr);
+
+// Writes an archive parameter on a connection the caller holds (inside its transaction).
+bool writeParameter(const Connection &connection, const QString &chiave, int tipo,
+                    const QVariant &valore, QString *error = nullptr);
