@@ -72,12 +72,12 @@ int main(int argc, char *argv[])
     timer.start();
     must(yearEndRefusal(archive, years, &error).isEmpty() && error.isEmpty(),
          u"refused: "_s + yearEndRefusal(archive, years, &error));
-    const std::optional<Money> result = risultatoEsercizio(archive, years, &error);
+    const std::optional<Money> result = yearResult(archive, years, &error);
     must(result.has_value(), error);
     const YearEndInput input =
         yearEndDefaults(archive, years, *result, yearEndChoices(archive, true, &error),
                         yearEndChoices(archive, false, &error));
-    must(ControllaParametri(input, years).isEmpty(), u"invalid inputs"_s);
+    must(yearEndProblems(input, years).isEmpty(), u"invalid inputs"_s);
     const qint64 opening = timer.nsecsElapsed();
     timer.restart();
     const auto written = runYearEnd(archive, input, years, *result, &error);

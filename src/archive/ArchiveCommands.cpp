@@ -12,7 +12,7 @@
 
 using namespace Qt::StringLiterals;
 
-bool ApriContabilita(QWidget *owner, FiscalEnvironment &environment)
+bool chooseAndOpenArchive(QWidget *owner, FiscalEnvironment &environment)
 {
     MessageService &messages = MessageService::instance();
     const QString folder = messages.chooseFolder(owner, u"Apri Contabilità esistente"_s,

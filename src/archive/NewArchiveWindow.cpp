@@ -152,7 +152,7 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     showChartDescription(0);
     updateArchiveFolder();
     enterMovesToNextField(this);
-    TogliChiudi(this);
+    removeCloseButton(this);
     resize(760, sizeHint().height());
 }
 

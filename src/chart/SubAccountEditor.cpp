@@ -30,7 +30,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
 {
     setObjectName(u"SubAccountEditor"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Sottoconto"_s : u"Modifica Sottoconto"_s);
-    TogliChiudi(this);
+    removeCloseButton(this);
 
     m_txtConto = new QLineEdit(this);
     m_txtConto->setObjectName(u"txtConto"_s);

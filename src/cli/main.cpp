@@ -81,9 +81,8 @@ int yearendIn(const QCommandLineParser &parser, const Archive &archive,
     const YearEndYears years = YearEndYears::of(environment);
     QString error;
     const QString refusal = yearEndRefusal(archive, years, &error);
-    const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
-                                            ? risultatoEsercizio(archive, years, &error)
-                                            : std::nullopt;
+    const std::optional<Money> result =
+        refusal.isEmpty() && error.isEmpty() ? yearResult(archive, years, &error) : std::nullopt;
     if (!error.isEmpty())
         return reportFailure(u"Impossibile leggere l'esercizio precedente."_s, error);
     if (!result) {
@@ -99,7 +98,7 @@ int yearendIn(const QCommandLineParser &parser, const Archive &archive,
         return ExitStatus::Refused;
     input.closingDate = *closing;
     input.openingDate = *opening;
-    const QStringList errors = ControllaParametri(input, years);
+    const QStringList errors = yearEndProblems(input, years);
     for (const QString &line : errors)
         printLine(stderr, line);
     if (!errors.isEmpty())

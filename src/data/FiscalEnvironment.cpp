@@ -24,10 +24,10 @@ FiscalYear fiscalYearContaining(const QDate &date, int startMonth)
     if (startMonth <= date.month()) {
         year.start = QDate(y, startMonth, 1);
         year.end =
-            startMonth == 1 ? QDate(y, 12, 31) : FineMesePrecedente(QDate(y + 1, startMonth, 1));
+            startMonth == 1 ? QDate(y, 12, 31) : endOfPreviousMonth(QDate(y + 1, startMonth, 1));
     } else {
         year.start = QDate(y - 1, startMonth, 1);
-        year.end = FineMesePrecedente(QDate(y, startMonth, 1));
+        year.end = endOfPreviousMonth(QDate(y, startMonth, 1));
     }
     year.label = year.start.year() != year.end.year()
                      ? u"%1/%2"_s.arg(year.start.year()).arg(year.end.year())

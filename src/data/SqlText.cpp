@@ -4,12 +4,12 @@
 
 using namespace Qt::StringLiterals;
 
-QString DataSql(const QDate &date)
+QString sqlDateLiteral(const QDate &date)
 {
     return u"'"_s + isoDate(date) + u"'"_s;
 }
 
-QDate FineMesePrecedente(const QDate &date)
+QDate endOfPreviousMonth(const QDate &date)
 {
     return QDate(date.year(), date.month(), 1).addDays(-1);
 }

@@ -45,7 +45,7 @@ EntryEditor::EntryEditor(FiscalEnvironment &environment, QWidget *parent)
     setObjectName(u"EntryEditor"_s);
     setWindowTitle(u"Registrazioni"_s);
     buildWindow();
-    TogliChiudi(this);
+    removeCloseButton(this);
     // The window's keys must reach it before any of its controls, open cell editors included.
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &EntryEditor::focusChanged);
@@ -161,7 +161,7 @@ void EntryEditor::buildWindow()
     connect(m_cmdTipo, &QPushButton::clicked, this, &EntryEditor::cambiaTipo);
     connect(m_cmdAllegato[0], &QPushButton::clicked, this, &EntryEditor::inserisciAllegato);
     connect(m_cmdAllegato[1], &QPushButton::clicked, this, &EntryEditor::visualizzaAllegato);
-    connect(m_cmdAllegato[2], &QPushButton::clicked, this, &EntryEditor::eliminaAllegato);
+    connect(m_cmdAllegato[2], &QPushButton::clicked, this, &EntryEditor::deleteAttachment);
     connect(m_rows, &EntryRowGrid::hint, m_panels[0], &QLabel::setText);
     connect(m_rows, &EntryRowGrid::imbalanceChanged, this, [this](const QString &text) {
         m_panels[1]->setText(text);
@@ -409,7 +409,7 @@ void EntryEditor::visualizzaAllegato()
                true);
 }
 
-void EntryEditor::eliminaAllegato()
+void EntryEditor::deleteAttachment()
 {
     const std::optional<QString> path = storedAttachmentFile();
     if (!path || !MessageService::instance().ask(this, u"Confermare eliminazione dell'allegato?"_s))
@@ -486,7 +486,7 @@ void EntryEditor::closeEvent(QCloseEvent *event)
     }
     m_closing = false;
     event->accept();
-    RenumberingWindow::controllaProgressivi(this, m_environment);
+    RenumberingWindow::checkNumbering(this, m_environment);
     if (m_onClosed)
         m_onClosed();
 }

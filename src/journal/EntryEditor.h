@@ -64,7 +64,7 @@ private:
     void cambiaTipo();
     void inserisciAllegato();
     void visualizzaAllegato();
-    void eliminaAllegato();
+    void deleteAttachment();
     QString attachmentsFolder() const;
     // The file of the header's attachment; a stored name that is not a bare file name is
     // refused with a message.

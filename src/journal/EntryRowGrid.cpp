@@ -213,7 +213,7 @@ EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
     });
 
     m_eliminaRiga = new QAction(u"Elimina riga"_s, m_grid);
-    m_eliminaRiga->setObjectName(u"eliminaRiga"_s);
+    m_eliminaRiga->setObjectName(u"deleteRow"_s);
     m_eliminaRiga->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
     m_eliminaRiga->setShortcutContext(Qt::WidgetShortcut);
     m_grid->addAction(m_eliminaRiga);

@@ -39,7 +39,7 @@ RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDat
 
     connect(m_cmdOK, &QPushButton::clicked, this, &RenumberingWindow::procedi);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
-    TogliChiudi(this);
+    removeCloseButton(this);
     setMinimumWidth(420);
 }
 
@@ -61,7 +61,7 @@ void RenumberingWindow::procedi()
     QGuiApplication::restoreOverrideCursor();
 }
 
-void RenumberingWindow::controllaProgressivi(QWidget *owner, const FiscalEnvironment &environment)
+void RenumberingWindow::checkNumbering(QWidget *owner, const FiscalEnvironment &environment)
 {
     QString error;
     const bool misaligned = numberingBroken(environment.archive(), environment.yearStart(),

@@ -19,7 +19,7 @@ public:
 
     // After a change to the journal: when the current year is not numbered 1, 2, 3 ... in date
     // order, asks whether to renumber and, on Yes, opens the window over owner.
-    static void controllaProgressivi(QWidget *owner, const FiscalEnvironment &environment);
+    static void checkNumbering(QWidget *owner, const FiscalEnvironment &environment);
 
 private:
     void procedi();

@@ -31,7 +31,7 @@ void deleteEntry(MainWindow &main, const FiscalEnvironment &environment)
             showFailure(main, deletion);
         main.reloadView();
     }
-    RenumberingWindow::controllaProgressivi(&main, environment);
+    RenumberingWindow::checkNumbering(&main, environment);
     main.reloadView();
 }
 

@@ -213,7 +213,7 @@ PopupMenuRules popupMenuRules(MainView view, bool hasRecord, const QVariant &att
     rules.elimina = true;
     if (view == MainView::Movimenti) {
         rules.duplica = true;
-        rules.apriAllegato = attachmentIcon(attached) >= 0;
+        rules.openAttachment = attachmentIcon(attached) >= 0;
     }
     return rules;
 }

@@ -49,6 +49,6 @@ struct PopupMenuRules {
     bool duplica = false;
     bool modifica = false;
     bool elimina = false;
-    bool apriAllegato = false;
+    bool openAttachment = false;
 };
 PopupMenuRules popupMenuRules(MainView view, bool hasRecord, const QVariant &attached);

@@ -309,11 +309,11 @@ void MainWindow::buildMenus()
 
     QMenu *file = menuBar()->addMenu(u"&File"_s);
     m_nuovaContabilita = addCommand(file, u"Nuova Contabilità"_s);
-    m_apriContabilita = addCommand(file, u"Apri Contabilità"_s);
+    m_openArchiveAction = addCommand(file, u"Apri Contabilità"_s);
     m_nuovaContabilita->setEnabled(true);
-    m_apriContabilita->setEnabled(true);
+    m_openArchiveAction->setEnabled(true);
     connect(m_nuovaContabilita, &QAction::triggered, this, &MainWindow::nuovaContabilita);
-    connect(m_apriContabilita, &QAction::triggered, this, &MainWindow::apriContabilita);
+    connect(m_openArchiveAction, &QAction::triggered, this, &MainWindow::chooseArchive);
     file->addSeparator();
     command(file, u"Stampa"_s, Command::Stampa, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
     file->addSeparator();
@@ -449,7 +449,7 @@ void MainWindow::buildPopupMenu()
         if (const auto it = m_handlers.find(Command::Duplica); it != m_handlers.end())
             it->second();
     });
-    connect(m_popApriAllegato, &QAction::triggered, this, &MainWindow::apriAllegato);
+    connect(m_popApriAllegato, &QAction::triggered, this, &MainWindow::openAttachment);
 }
 
 QAction *MainWindow::commandAction(Command command) const
@@ -696,7 +696,7 @@ void MainWindow::goToRecord(qint64 id)
     m_grid->setCurrentRow(m_gridModel->find(u"id"_s, id));
 }
 
-void MainWindow::apriAllegato()
+void MainWindow::openAttachment()
 {
     const QVariant attached = currentJournalValue(u"attached"_s);
     if (attachmentIcon(attached) < 0)
@@ -723,7 +723,7 @@ void MainWindow::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosit
     m_popDuplica->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
     m_popModifica->setEnabled(rules.modifica && editor.apri);
     m_popElimina->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
-    m_popApriAllegato->setEnabled(rules.apriAllegato);
+    m_popApriAllegato->setEnabled(rules.openAttachment);
     if (button == Qt::RightButton)
         m_mnuReg->popup(globalPosition);
 }
@@ -745,9 +745,9 @@ void MainWindow::confirmTableMaintenance()
         it->second();
 }
 
-void MainWindow::apriContabilita()
+void MainWindow::chooseArchive()
 {
-    if (ApriContabilita(this, m_environment))
+    if (chooseAndOpenArchive(this, m_environment))
         refreshStatusBar();
 }
 
@@ -778,7 +778,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == m_panels[0])
-            m_apriContabilita->trigger();
+            m_openArchiveAction->trigger();
         else if (watched == m_panels[1] || watched == m_panels[2])
             commandAction(Command::DataLavoro)->trigger();
     }

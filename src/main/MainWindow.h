@@ -122,11 +122,11 @@ private:
     void apri();
     void afterEditor(MainView view, qint64 savedId);
     void goToRecord(qint64 id);
-    void apriAllegato();
+    void openAttachment();
     void showPopupMenu(Qt::MouseButton button, const QPoint &globalPosition);
     void gridCharacterTyped(const QString &text);
     void confirmTableMaintenance();
-    void apriContabilita();
+    void chooseArchive();
     void nuovaContabilita();
     QVariant currentJournalValue(const QString &field) const;
 
@@ -158,7 +158,7 @@ private:
     QAction *m_collapseAll = nullptr;
     QAction *m_expandAll = nullptr;
     QAction *m_nuovaContabilita = nullptr;
-    QAction *m_apriContabilita = nullptr;
+    QAction *m_openArchiveAction = nullptr;
     QMenu *m_mnuReg = nullptr;
     QAction *m_popNuovo = nullptr;
     QAction *m_popDuplica = nullptr;

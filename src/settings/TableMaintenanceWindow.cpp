@@ -118,7 +118,7 @@ void TableMaintenanceWindow::reject()
     }
 }
 
-void TableMaintenanceWindow::eliminaRiga()
+void TableMaintenanceWindow::deleteRow()
 {
     const int row = m_tableGrid->currentRow();
     if (row < 0 || m_model->isNewRowLine(row))
@@ -152,7 +152,7 @@ bool TableMaintenanceWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_tableGrid && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Delete) {
-            eliminaRiga();
+            deleteRow();
             return true;
         }
         // Esc on a row in edit gives it back its stored values, as the grid always did.

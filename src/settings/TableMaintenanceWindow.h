@@ -31,7 +31,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void eliminaRiga();
+    void deleteRow();
     void startTyping(const QString &text);
     void layoutControls();
 

@@ -54,7 +54,7 @@ WorkingDateWindow::WorkingDateWindow(FiscalEnvironment &environment, QWidget *pa
     layout->addWidget(buttons);
 
     optionChosen();
-    TogliChiudi(this);
+    removeCloseButton(this);
     enterMovesToNextField(this);
     setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
 }

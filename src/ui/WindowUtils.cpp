@@ -46,7 +46,7 @@ void enterMovesToNextField(QWidget *window)
     }
 }
 
-void TogliChiudi(QWidget *window)
+void removeCloseButton(QWidget *window)
 {
     window->setWindowFlag(Qt::WindowCloseButtonHint, false);
     window->installEventFilter(new RefuseSystemClose(window));

@@ -12,7 +12,7 @@ class QWidget;
 
 // Takes away the window's close button and refuses closes that come from the window system,
 // so that the dialog is left only through its own buttons and keys.
-void TogliChiudi(QWidget *window);
+void removeCloseButton(QWidget *window);
 
 // "Salva" and "Annulla" (rejecting the dialog), with a "Guida" button when helpContext is not 0;
 // none of them takes Enter for itself, since Enter moves between fields.

@@ -131,17 +131,16 @@ QString yearEndRefusal(const Connection &connection, const YearEndYears &years, 
     return {};
 }
 
-std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
-                                        QString *error)
+std::optional<Money> yearResult(const Archive &archive, const YearEndYears &years, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return std::nullopt;
-    return risultatoEsercizio(connection, years, error);
+    return yearResult(connection, years, error);
 }
 
-std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
-                                        QString *error)
+std::optional<Money> yearResult(const Connection &connection, const YearEndYears &years,
+                                QString *error)
 {
     const std::optional<QMap<qint64, Money>> balances =
         previousYearBalances(connection, years, {1, 2}, error);
@@ -168,7 +167,7 @@ YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, 
     return input;
 }
 
-QStringList ControllaParametri(const YearEndInput &input, const YearEndYears &years)
+QStringList yearEndProblems(const YearEndInput &input, const YearEndYears &years)
 {
     QStringList errors;
     if (input.closingDate > years.prevEnd || input.closingDate < years.prevStart)
@@ -212,7 +211,7 @@ bool YearEndGenerator::GeneraApertura(QString *error)
                            error);
 }
 
-bool YearEndGenerator::ChiudiContiEconomici(QString *error)
+bool YearEndGenerator::closeIncomeStatementAccounts(QString *error)
 {
     return balancedEntries({{3, 4},
                             m_input.closingDate,
@@ -225,7 +224,7 @@ bool YearEndGenerator::ChiudiContiEconomici(QString *error)
                            error);
 }
 
-bool YearEndGenerator::ChiudiContiPatrimoniali(QString *error)
+bool YearEndGenerator::closeBalanceSheetAccounts(QString *error)
 {
     return balancedEntries({{1, 2},
                             m_input.closingDate,
@@ -238,7 +237,7 @@ bool YearEndGenerator::ChiudiContiPatrimoniali(QString *error)
                            error);
 }
 
-bool YearEndGenerator::RegistraRisultato(QString *error)
+bool YearEndGenerator::recordResult(QString *error)
 {
     if (m_result.isZero())
         return true;
@@ -314,7 +313,7 @@ bool stillAsShown(const Connection &connection, const YearEndYears &years, Money
         return fail(error, failure);
     if (!refusal.isEmpty())
         return fail(error, changed + u".\n"_s + refusal);
-    const std::optional<Money> now = risultatoEsercizio(connection, years, error);
+    const std::optional<Money> now = yearResult(connection, years, error);
     if (!now)
         return false;
     if (*now != result)
@@ -355,9 +354,10 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
                 !outsideFinalPrints(connection, input, failure))
                 return false;
             YearEndGenerator generator(connection, input, years, result);
-            const bool generated =
-                generator.GeneraApertura(failure) && generator.ChiudiContiEconomici(failure) &&
-                generator.ChiudiContiPatrimoniali(failure) && generator.RegistraRisultato(failure);
+            const bool generated = generator.GeneraApertura(failure) &&
+                                   generator.closeIncomeStatementAccounts(failure) &&
+                                   generator.closeBalanceSheetAccounts(failure) &&
+                                   generator.recordResult(failure);
             written = generator.written();
             return generated && JournalGate(connection).removeHeadersWithoutRows(failure) &&
                    renumberEntries(connection, years.curStart, years.curEnd, failure) &&

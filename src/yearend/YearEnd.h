@@ -53,10 +53,9 @@ QString yearEndRefusal(const Connection &connection, const YearEndYears &years, 
 
 // The previous year's result: the sum of saldo of the balance-sheet lines, zero when there is
 // none. Greater than zero is a profit.
-std::optional<Money> risultatoEsercizio(const Archive &archive, const YearEndYears &years,
-                                        QString *error);
-std::optional<Money> risultatoEsercizio(const Connection &connection, const YearEndYears &years,
-                                        QString *error);
+std::optional<Money> yearResult(const Archive &archive, const YearEndYears &years, QString *error);
+std::optional<Money> yearResult(const Connection &connection, const YearEndYears &years,
+                                QString *error);
 
 // The inputs of a new year-end: the default dates and descriptions and the sub-accounts named
 // by the archive's role parameters (utile for a profit or zero, perdita for a loss); a
@@ -66,7 +65,7 @@ YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, 
                              const QList<SubAccountChoice> &incomeStatement);
 
 // Every input error, each a line starting with "- ", in a fixed order; empty when valid.
-QStringList ControllaParametri(const YearEndInput &input, const YearEndYears &years);
+QStringList yearEndProblems(const YearEndInput &input, const YearEndYears &years);
 
 // Writes the year-end journal entries through the journal gate on a connection the caller holds
 // in a transaction. The entries carry no number; the caller renumbers both years.
@@ -79,11 +78,11 @@ public:
     // included: it opens on the profit or loss sub-account, so the opening balances net to zero.
     bool GeneraApertura(QString *error);
     // Income-statement balances closed against the profit-and-loss sub-account.
-    bool ChiudiContiEconomici(QString *error);
+    bool closeIncomeStatementAccounts(QString *error);
     // Balance-sheet balances closed against the closing-balance sub-account.
-    bool ChiudiContiPatrimoniali(QString *error);
+    bool closeBalanceSheetAccounts(QString *error);
     // The result moved to the profit or loss sub-account and closed; nothing for a zero result.
-    bool RegistraRisultato(QString *error);
+    bool recordResult(QString *error);
 
     // Ids of the entries written, in order.
     const QList<qint64> &written() const { return m_written; }

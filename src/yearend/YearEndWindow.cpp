@@ -145,10 +145,9 @@ void YearEndWindow::Apri(QWidget *parent, const FiscalEnvironment &environment)
     const YearEndYears years = YearEndYears::of(environment);
     QString error;
     const QString refusal = yearEndRefusal(environment.archive(), years, &error);
-    const std::optional<Money> result =
-        refusal.isEmpty() && error.isEmpty()
-            ? risultatoEsercizio(environment.archive(), years, &error)
-            : std::nullopt;
+    const std::optional<Money> result = refusal.isEmpty() && error.isEmpty()
+                                            ? yearResult(environment.archive(), years, &error)
+                                            : std::nullopt;
     if (!error.isEmpty() || !refusal.isEmpty() || !result) {
         messages.inform(
             parent,
@@ -193,7 +192,7 @@ void YearEndWindow::procedi()
 {
     MessageService &messages = MessageService::instance();
     const YearEndInput chosen = input();
-    const QStringList errors = ControllaParametri(chosen, m_years);
+    const QStringList errors = yearEndProblems(chosen, m_years);
     if (!errors.isEmpty()) {
         messages.inform(
             this,

@@ -247,11 +247,11 @@ private slots:
 
         ScriptedMessages messages;
         messages.folders = {QString(), a.folder()};
-        QVERIFY(!ApriContabilita(nullptr, environment));
+        QVERIFY(!chooseAndOpenArchive(nullptr, environment));
         QCOMPARE(messages.shown.last(), u"Operazione annullata o Cartella non valida."_s);
         QCOMPARE(environment.archive(), previous);
 
-        QVERIFY(ApriContabilita(nullptr, environment));
+        QVERIFY(chooseAndOpenArchive(nullptr, environment));
         QCOMPARE(messages.shown.first(), u"Apri Contabilità esistente"_s);
         QCOMPARE(ArchiveFolders().dataFolder(), a.folder());
         QCOMPARE(environment.archive(), a.archive());

@@ -180,12 +180,12 @@ private slots:
         QVERIFY(environment.refresh());
         entry(a, QDate(2024, 4, 1), 1);
         ScriptedMessages messages;
-        RenumberingWindow::controllaProgressivi(nullptr, environment);
+        RenumberingWindow::checkNumbering(nullptr, environment);
         QVERIFY(messages.shown.isEmpty());
 
         entry(a, QDate(2024, 3, 1), 2);
         messages.answers = {false};
-        RenumberingWindow::controllaProgressivi(nullptr, environment);
+        RenumberingWindow::checkNumbering(nullptr, environment);
         QCOMPARE(messages.shown,
                  QStringList{u"I progressivi non sono allineati: effettuare un ricalcolo?"_s});
         QCOMPARE(numbers(a), (QVariantList{1, 2}));

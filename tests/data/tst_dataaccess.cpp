@@ -212,10 +212,10 @@ private slots:
 
     void writesSqlText()
     {
-        QCOMPARE(DataSql(QDate(2024, 3, 5)), u"'2024-03-05'"_s);
-        QCOMPARE(FineMesePrecedente(QDate(2024, 3, 15)), QDate(2024, 2, 29));
-        QCOMPARE(FineMesePrecedente(QDate(2024, 3, 31)), QDate(2024, 2, 29));
-        QCOMPARE(FineMesePrecedente(QDate(2024, 1, 1)), QDate(2023, 12, 31));
+        QCOMPARE(sqlDateLiteral(QDate(2024, 3, 5)), u"'2024-03-05'"_s);
+        QCOMPARE(endOfPreviousMonth(QDate(2024, 3, 15)), QDate(2024, 2, 29));
+        QCOMPARE(endOfPreviousMonth(QDate(2024, 3, 31)), QDate(2024, 2, 29));
+        QCOMPARE(endOfPreviousMonth(QDate(2024, 1, 1)), QDate(2023, 12, 31));
     }
 
     void filtersAndDefaults()

@@ -251,14 +251,14 @@ private slots:
         QCOMPARE(rows->findChild<QLabel *>(u"navigator"_s)->text(), u"Nuova riga (righe: 2)"_s);
 
         // The new-row line is not a row; the menu item removes rows like the keys.
-        auto *eliminaRiga = rows->grid()->findChild<QAction *>(u"eliminaRiga"_s);
-        QCOMPARE(eliminaRiga->text(), u"Elimina riga"_s);
-        QVERIFY(!eliminaRiga->isEnabled());
+        auto *deleteRow = rows->grid()->findChild<QAction *>(u"deleteRow"_s);
+        QCOMPARE(deleteRow->text(), u"Elimina riga"_s);
+        QVERIFY(!deleteRow->isEnabled());
         hit(Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(rows->rows().size(), 2);
         rows->grid()->setCurrentIndex(rows->model()->index(0, EntryRowGrid::ContoDare));
-        QVERIFY(eliminaRiga->isEnabled());
-        eliminaRiga->trigger();
+        QVERIFY(deleteRow->isEnabled());
+        deleteRow->trigger();
         QCOMPARE(rows->rows().size(), 1);
         QCOMPARE(editor.statusText(2), u"Sbilancio = -1,00 "_s);
         QCOMPARE(rows->model()->columns().at(EntryRowGrid::Importo).defaultValue.toLongLong(),

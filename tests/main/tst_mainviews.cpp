@@ -161,7 +161,7 @@ private slots:
         QFETCH(QList<bool>, expected);
         const PopupMenuRules rules = ::popupMenuRules(MainView(view), hasRecord, attached);
         QCOMPARE((QList<bool>{rules.nuovo, rules.duplica, rules.modifica, rules.elimina,
-                              rules.apriAllegato}),
+                              rules.openAttachment}),
                  expected);
     }
 };

@@ -332,7 +332,7 @@ private slots:
         journal.printTo(QDate(2024, 12, 31), u"year.pdf"_s);
         const YearEndYears years{Year2024.start, Year2024.end, Year2025.start, Year2025.end};
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(journal.archive, years, &error);
+        const std::optional<Money> result = yearResult(journal.archive, years, &error);
         QVERIFY2(result, qPrintable(error));
         const qint64 entries =
             journal.archive.scalar(u"SELECT COUNT(*) FROM regmain"_s).toLongLong();

@@ -203,7 +203,7 @@ Chart closedYear(TestArchive &a)
     a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
     a.addEntry(QDate(2023, 6, 1), {{c.affitti, c.banca, Money::fromCents(10000), u"Affitto"_s}});
     QString error;
-    const Money result = *risultatoEsercizio(a, Years, &error);
+    const Money result = *yearResult(a, Years, &error);
     if (!runYearEnd(a, inputFor(c), Years, result, &error))
         qFatal("year-end failed: %s", qPrintable(error));
     return c;
@@ -237,7 +237,7 @@ private slots:
         a.addEntry(QDate(2024, 2, 1), {{c.cassa, c.quote, Money::fromCents(500), u"Quote 2024"_s}});
 
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(a, Years, &error);
+        const std::optional<Money> result = yearResult(a, Years, &error);
         QCOMPARE(result, Money::fromCents(5000));
         const auto written = runYearEnd(a, inputFor(c), Years, *result, &error);
         QVERIFY2(written, qPrintable(error));
@@ -312,12 +312,12 @@ private slots:
 
         const YearEndYears years = YearEndYears::of(environment);
         QString error;
-        const std::optional<Money> result = risultatoEsercizio(a, years, &error);
+        const std::optional<Money> result = yearResult(a, years, &error);
         QCOMPARE(result, Money::fromCents(700));
         YearEndInput input = inputFor(c);
         input.closingDate = QDate(2024, 2, 29);
         input.openingDate = QDate(2024, 3, 1);
-        QCOMPARE(ControllaParametri(input, years), QStringList());
+        QCOMPARE(yearEndProblems(input, years), QStringList());
         const auto written = runYearEnd(a, input, years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         // The cash of 29 February is opened again in the new year.
@@ -353,7 +353,7 @@ private slots:
         const QMap<qint64, qint64> before =
             rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
         QString error;
-        const Money result = *risultatoEsercizio(a, Years, &error);
+        const Money result = *yearResult(a, Years, &error);
         const qint64 expectedResult =
             before.value(c.cassa) + before.value(c.banca) + before.value(c.capitale);
         QCOMPARE(result.units(), expectedResult);
@@ -408,7 +408,7 @@ private slots:
         post(archive, QDate(2023, 4, 1), bank, revenue, 50000);   // revenue 500
         post(archive, QDate(2023, 9, 1), cost, cash, 20000);      // cost 200
 
-        const std::optional<Money> result = risultatoEsercizio(archive, Years, &error);
+        const std::optional<Money> result = yearResult(archive, Years, &error);
         QCOMPARE(result, Money::fromCents(30000));
         const YearEndInput input =
             yearEndDefaults(archive, Years, *result, yearEndChoices(archive, true, &error),
@@ -491,7 +491,7 @@ private slots:
             a.scalar(u"SELECT id FROM regmain WHERE data = '2023-03-01'"_s).toLongLong();
         QVERIFY2(removeEntry(a, quote, &error), qPrintable(error));
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
-        const Money result = *risultatoEsercizio(a, Years, &error);
+        const Money result = *yearResult(a, Years, &error);
         QVERIFY2(runYearEnd(a, inputFor(c), Years, result, &error), qPrintable(error));
         QCOMPARE(yearEndRows(a), first);
         const std::optional<ArchiveCheck> check = checked(a);
@@ -551,7 +551,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         QString error;
-        const Money result = *risultatoEsercizio(a, Years, &error);
+        const Money result = *yearResult(a, Years, &error);
         QVERIFY(!runYearEnd(a, inputFor(c), Years, result, &error));
         QVERIFY2(error.contains(u"copie di sicurezza"_s), qPrintable(error));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
@@ -563,7 +563,7 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         QString error;
-        const Money result = *risultatoEsercizio(a, Years, &error);
+        const Money result = *yearResult(a, Years, &error);
         // Both dialogs read the archive before either writes.
         QCOMPARE(yearEndRefusal(a, Years, &error), QString());
         QString errors[2];
@@ -592,14 +592,14 @@ private slots:
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         QString error;
-        const Money shown = *risultatoEsercizio(a, Years, &error);
+        const Money shown = *yearResult(a, Years, &error);
         a.addEntry(QDate(2023, 3, 2), {{c.affitti, c.cassa, Money::fromCents(100), u"Affitto"_s}});
         QVERIFY(!runYearEnd(a, inputFor(c), Years, shown, &error));
         QCOMPARE(error,
                  u"L'archivio è stato modificato dopo l'apertura della finestra: il risultato "
                  u"dell'esercizio non è più quello mostrato.\nRipetere la procedura."_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
-        QVERIFY(runYearEnd(a, inputFor(c), Years, *risultatoEsercizio(a, Years, &error), &error));
+        QVERIFY(runYearEnd(a, inputFor(c), Years, *yearResult(a, Years, &error), &error));
     }
 
     void windowSaysWhenAnotherUserClosedTheYearMeanwhile()
@@ -634,7 +634,7 @@ private slots:
         a.addEntry(QDate(2023, 5, 2),
                    {{c.affitti, c.quote, Money::fromCents(100), u"Rettifica"_s}});
         QString error;
-        QCOMPARE(risultatoEsercizio(a, Years, &error), Money());
+        QCOMPARE(yearResult(a, Years, &error), Money());
         const auto written = runYearEnd(a, inputFor(c), Years, Money(), &error);
         QVERIFY(written);
         for (qint64 id : *written)
@@ -673,7 +673,7 @@ private slots:
         empty.patrimonialClosing.clear();
         empty.opening.clear();
         QCOMPARE(
-            ControllaParametri(empty, Years),
+            yearEndProblems(empty, Years),
             (QStringList{u"- Data registrazione chiusura non compresa nell'esercizio precedente"_s,
                          u"- Data registrazione apertura non compresa nell'esercizio corrente"_s,
                          u"- Inserire Sottoconto \"Profitti e Perdite\""_s,
@@ -684,12 +684,12 @@ private slots:
                          u"- Inserire Descrizione \"Chiusura Conti patrimoniali\""_s,
                          u"- Inserire Descrizione \"Apertura Conti patrimoniali\""_s}));
         YearEndInput bounds{Years.prevStart, Years.curEnd, u" "_s, u" "_s, u" "_s, 1, 2, 3, 4};
-        QCOMPARE(ControllaParametri(bounds, Years), QStringList());
+        QCOMPARE(yearEndProblems(bounds, Years), QStringList());
         bounds.closingDate = Years.prevEnd;
         bounds.openingDate = Years.curStart;
-        QCOMPARE(ControllaParametri(bounds, Years), QStringList());
+        QCOMPARE(yearEndProblems(bounds, Years), QStringList());
         bounds.closingDate = Years.prevStart.addDays(-1);
-        QCOMPARE(ControllaParametri(bounds, Years).size(), 1);
+        QCOMPARE(yearEndProblems(bounds, Years).size(), 1);
     }
 
     void startsFromTheRoleParameters()
