@@ -241,10 +241,10 @@ void MainWindow::buildGrids(QWidget *parent)
     for (QAbstractItemView *grid : {static_cast<QAbstractItemView *>(m_grid),
                                     static_cast<QAbstractItemView *>(m_cardsGrid)}) {
         grid->setContextMenuPolicy(Qt::NoContextMenu);
-        connect(grid, &QAbstractItemView::doubleClicked, this, [this] { apri(); });
+        connect(grid, &QAbstractItemView::doubleClicked, this, [this] { openRecord(); });
     }
     for (GridViewSupport *support : {m_grid->support(), m_cardsGrid->support()}) {
-        connect(support, &GridViewSupport::enterPressed, this, &MainWindow::apri);
+        connect(support, &GridViewSupport::enterPressed, this, &MainWindow::openRecord);
         connect(support, &GridViewSupport::characterTyped, this, &MainWindow::gridCharacterTyped);
         connect(support, &GridViewSupport::mouseReleased, this, &MainWindow::showPopupMenu);
     }

@@ -50,11 +50,11 @@ public:
         Elimina,
         Duplica,
     };
-    // The editor of a view's records. nuovo and apri return the id saved, 0 or less when
-    // nothing was saved.
+    // The editor of a view's records. createRecord and openRecord return the id saved, 0 or less
+    // when nothing was saved.
     struct RecordEditor {
-        std::function<qint64()> nuovo;
-        std::function<qint64(qint64 id)> apri;
+        std::function<qint64()> createRecord;
+        std::function<qint64(qint64 id)> openRecord;
     };
 
     explicit MainWindow(FiscalEnvironment &environment, QWidget *parent = nullptr);
@@ -118,8 +118,8 @@ private:
     void layoutColumns();
     void setSearchColours(bool focused);
 
-    void nuovo();
-    void apri();
+    void createRecord();
+    void openRecord();
     void afterEditor(MainView view, qint64 savedId);
     void goToRecord(qint64 id);
     void openAttachment();
@@ -127,7 +127,7 @@ private:
     void gridCharacterTyped(const QString &text);
     void confirmTableMaintenance();
     void chooseArchive();
-    void nuovaContabilita();
+    void newArchive();
     QVariant currentJournalValue(const QString &field) const;
 
     FiscalEnvironment &m_environment;
@@ -150,14 +150,14 @@ private:
     QLabel *m_panels[3] = {};
 
     QAction *m_viewActions[MainViewCount] = {};
-    QAction *m_nuovo = nullptr;
-    QAction *m_apri = nullptr;
+    QAction *m_createRecordAction = nullptr;
+    QAction *m_openRecordAction = nullptr;
     QAction *m_elimina = nullptr;
     QAction *m_trova = nullptr;
     QAction *m_aggiorna = nullptr;
     QAction *m_collapseAll = nullptr;
     QAction *m_expandAll = nullptr;
-    QAction *m_nuovaContabilita = nullptr;
+    QAction *m_newArchiveAction = nullptr;
     QAction *m_openArchiveAction = nullptr;
     QMenu *m_mnuReg = nullptr;
     QAction *m_popNuovo = nullptr;

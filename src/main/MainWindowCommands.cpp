@@ -57,11 +57,11 @@ void MainWindow::buildMenus()
     };
 
     QMenu *file = menuBar()->addMenu(u"&File"_s);
-    m_nuovaContabilita = addCommand(file, u"Nuova Contabilità"_s);
+    m_newArchiveAction = addCommand(file, u"Nuova Contabilità"_s);
     m_openArchiveAction = addCommand(file, u"Apri Contabilità"_s);
-    m_nuovaContabilita->setEnabled(true);
+    m_newArchiveAction->setEnabled(true);
     m_openArchiveAction->setEnabled(true);
-    connect(m_nuovaContabilita, &QAction::triggered, this, &MainWindow::nuovaContabilita);
+    connect(m_newArchiveAction, &QAction::triggered, this, &MainWindow::newArchive);
     connect(m_openArchiveAction, &QAction::triggered, this, &MainWindow::chooseArchive);
     file->addSeparator();
     command(file, u"Stampa"_s, Command::Stampa, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
@@ -73,14 +73,14 @@ void MainWindow::buildMenus()
     connect(esci, &QAction::triggered, this, &QWidget::close);
 
     QMenu *record = menuBar()->addMenu(u"&Record"_s);
-    m_nuovo = addCommand(record, u"Nuovo"_s, QKeySequence(Qt::Key_F5));
-    m_apri = addCommand(record, u"Apri"_s);
+    m_createRecordAction = addCommand(record, u"Nuovo"_s, QKeySequence(Qt::Key_F5));
+    m_openRecordAction = addCommand(record, u"Apri"_s);
     m_elimina = command(record, u"Elimina"_s, Command::Elimina, QKeySequence(Qt::Key_Delete));
     record->addSeparator();
     m_trova = record->addAction(u"Trova"_s);
     m_trova->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    connect(m_nuovo, &QAction::triggered, this, &MainWindow::nuovo);
-    connect(m_apri, &QAction::triggered, this, &MainWindow::apri);
+    connect(m_createRecordAction, &QAction::triggered, this, &MainWindow::createRecord);
+    connect(m_openRecordAction, &QAction::triggered, this, &MainWindow::openRecord);
     connect(m_trova, &QAction::triggered, this, [this] { m_txtFind->setFocus(); });
 
     QMenu *view = menuBar()->addMenu(u"&Visualizza"_s);
@@ -137,8 +137,9 @@ void MainWindow::buildToolBars()
         connect(button, &QAction::triggered, shared, &QAction::trigger);
         return button;
     };
-    add(m_nuovo, standardIcon(QStyle::SP_FileIcon), {});
-    add(m_apri, standardIcon(QStyle::SP_DialogOpenButton), u"Apre una registrazione esistente"_s);
+    add(m_createRecordAction, standardIcon(QStyle::SP_FileIcon), {});
+    add(m_openRecordAction, standardIcon(QStyle::SP_DialogOpenButton),
+        u"Apre una registrazione esistente"_s);
     add(m_elimina, standardIcon(QStyle::SP_TrashIcon), u"Elimina una registrazione esistente"_s);
     tb->addSeparator();
     m_aggiorna = tb->addAction(standardIcon(QStyle::SP_BrowserReload), u"Aggiorna"_s);
@@ -178,8 +179,8 @@ void MainWindow::buildPopupMenu()
     m_popElimina = m_mnuReg->addAction(u"Elimina"_s);
     m_mnuReg->addSeparator();
     m_popApriAllegato = m_mnuReg->addAction(u"Apri Allegato"_s);
-    connect(m_popNuovo, &QAction::triggered, this, &MainWindow::nuovo);
-    connect(m_popModifica, &QAction::triggered, this, &MainWindow::apri);
+    connect(m_popNuovo, &QAction::triggered, this, &MainWindow::createRecord);
+    connect(m_popModifica, &QAction::triggered, this, &MainWindow::openRecord);
     connect(m_popElimina, &QAction::triggered, m_elimina, &QAction::trigger);
     connect(m_popDuplica, &QAction::triggered, this, [this] {
         if (const auto it = m_handlers.find(Command::Duplica); it != m_handlers.end())
@@ -214,27 +215,27 @@ void MainWindow::updateCommandStates()
     }
     m_tableMaintenanceKey->setEnabled(m_handlers.count(Command::ManutenzioneTabelle) > 0);
     const RecordEditor &editor = m_editors[int(m_curView)];
-    m_nuovo->setEnabled(bool(editor.nuovo));
-    m_apri->setEnabled(bool(editor.apri) && listedRows() > 0);
+    m_createRecordAction->setEnabled(bool(editor.createRecord));
+    m_openRecordAction->setEnabled(bool(editor.openRecord) && listedRows() > 0);
     m_collapseAll->setEnabled(m_curView == MainView::Schede);
     m_expandAll->setEnabled(m_curView == MainView::Schede);
 }
 
-void MainWindow::nuovo()
+void MainWindow::createRecord()
 {
     const MainView view = m_curView;
     const RecordEditor &editor = m_editors[int(view)];
-    if (editor.nuovo)
-        afterEditor(view, editor.nuovo());
+    if (editor.createRecord)
+        afterEditor(view, editor.createRecord());
 }
 
-void MainWindow::apri()
+void MainWindow::openRecord()
 {
     const MainView view = m_curView;
     const qint64 id = currentRecordId();
     const RecordEditor &editor = m_editors[int(view)];
-    if (id > 0 && editor.apri)
-        afterEditor(view, editor.apri(id));
+    if (id > 0 && editor.openRecord)
+        afterEditor(view, editor.openRecord(id));
 }
 
 void MainWindow::afterEditor(MainView view, qint64 savedId)
@@ -256,9 +257,9 @@ void MainWindow::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosit
         return;
     PopupMenuRules rules = popupMenuRules(m_curView, hasRecord, currentJournalValue(u"attached"_s));
     const RecordEditor &editor = m_editors[int(m_curView)];
-    m_popNuovo->setEnabled(rules.nuovo && editor.nuovo);
+    m_popNuovo->setEnabled(rules.nuovo && editor.createRecord);
     m_popDuplica->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
-    m_popModifica->setEnabled(rules.modifica && editor.apri);
+    m_popModifica->setEnabled(rules.modifica && editor.openRecord);
     m_popElimina->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
     m_popApriAllegato->setEnabled(rules.openAttachment);
     if (button == Qt::RightButton)
@@ -281,7 +282,7 @@ void MainWindow::chooseArchive()
         refreshStatusBar();
 }
 
-void MainWindow::nuovaContabilita()
+void MainWindow::newArchive()
 {
     if (NuovaContabilita(this, m_environment))
         refreshStatusBar();
