@@ -3,6 +3,7 @@
 #include "data/OutputFile.h"
 #include "statements/BalanceTables.h"
 #include "statements/Placeholders.h"
+#include "statements/ZipPackage.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,148 +44,6 @@ constexpr unsigned WriteOptions = pugi::format_raw | pugi::format_no_declaration
 QString fromUtf8(const char *text)
 {
     return QString::fromUtf8(text);
-}
-
-// What a template may expand to: a workbook of the program's size is a few megabytes, so these
-// only stop files made to exhaust memory (a "zip bomb" or a forged size).
-constexpr zip_uint64_t PartLimit = 64 * 1024 * 1024;
-constexpr zip_uint64_t TotalLimit = 256 * 1024 * 1024;
-// Above a megabyte, XML that packs tighter than this is no workbook.
-constexpr zip_uint64_t RatioLimit = 200;
-constexpr zip_uint64_t RatioFloor = 1024 * 1024;
-constexpr zip_uint64_t ChunkSize = 64 * 1024;
-
-// libzip's error, said in Italian.
-QString zipErrorText(const zip_error_t *error)
-{
-    switch (zip_error_code_zip(error)) {
-    case ZIP_ER_NOZIP:
-        return u"il file non è un archivio zip"_s;
-    case ZIP_ER_INCONS:
-    case ZIP_ER_CRC:
-    case ZIP_ER_COMPRESSED_DATA:
-    case ZIP_ER_EOF:
-        return u"l'archivio zip è danneggiato"_s;
-    case ZIP_ER_MEMORY:
-        return u"memoria insufficiente"_s;
-    case ZIP_ER_COMPNOTSUPP:
-    case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_NOPASSWD:
-    case ZIP_ER_WRONGPASSWD:
-        return u"l'archivio zip è cifrato o compresso in un modo non supportato"_s;
-    case ZIP_ER_OPEN:
-    case ZIP_ER_READ:
-    case ZIP_ER_WRITE:
-    case ZIP_ER_SEEK:
-    case ZIP_ER_TMPOPEN:
-    case ZIP_ER_CLOSE:
-    case ZIP_ER_RENAME:
-        if (const int code = zip_error_code_system(error); code != 0)
-            return italianSystemError(QString::fromLocal8Bit(std::strerror(code)));
-        return u"errore di lettura o scrittura del file"_s;
-    default:
-        return u"l'archivio zip non è valido o è danneggiato"_s;
-    }
-}
-
-// An open zip archive, closed without writing when it goes out of scope. What its parts expand
-// to is counted as they are read, never taken from the sizes the archive declares.
-class ZipReader {
-public:
-    enum class Read { Done, Missing, TooLarge };
-
-    explicit ZipReader(const QString &path)
-    {
-        int code = 0;
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-        if (!m_zip) {
-            zip_error_t error;
-            zip_error_init_with_code(&error, code);
-            m_error = zipErrorText(&error);
-            zip_error_fini(&error);
-        }
-    }
-    ~ZipReader()
-    {
-        if (m_zip)
-            zip_discard(m_zip);
-    }
-    ZipReader(const ZipReader &) = delete;
-    ZipReader &operator=(const ZipReader &) = delete;
-
-    bool isOpen() const { return m_zip != nullptr; }
-    QString errorText() const { return m_error; }
-
-    // The entry's bytes. TooLarge when it expands past the limits or to another size than it
-    // declares; Missing when it is absent or cannot be read.
-    Read read(const std::string &name, QByteArray *bytes)
-    {
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat(m_zip, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE) ||
-            !(stat.valid & ZIP_STAT_COMP_SIZE))
-            return Read::Missing;
-        if (stat.size > PartLimit || stat.size > TotalLimit - m_expanded ||
-            (stat.size > RatioFloor &&
-             stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > RatioLimit))
-            return Read::TooLarge;
-        zip_file_t *file = zip_fopen(m_zip, name.c_str(), 0);
-        if (!file)
-            return Read::Missing;
-        bytes->clear();
-        Read outcome = Read::Done;
-        for (;;) {
-            const qsizetype at = bytes->size();
-            bytes->resize(at + qsizetype(ChunkSize));
-            const zip_int64_t got = zip_fread(file, bytes->data() + at, ChunkSize);
-            bytes->resize(at + std::max<qsizetype>(qsizetype(got), 0));
-            if (got < 0) {
-                outcome = Read::Missing;
-                break;
-            }
-            if (zip_uint64_t(bytes->size()) > stat.size) {
-                outcome = Read::TooLarge;
-                break;
-            }
-            if (got == 0)
-                break;
-        }
-        zip_fclose(file);
-        if (outcome == Read::Done && zip_uint64_t(bytes->size()) != stat.size)
-            outcome = Read::TooLarge;
-        m_expanded += zip_uint64_t(bytes->size());
-        return outcome;
-    }
-
-private:
-    zip_t *m_zip = nullptr;
-    QString m_error;
-    zip_uint64_t m_expanded = 0;
-};
-
-// The part a relationship points at, as a path inside the archive.
-std::string resolveTarget(const std::string &baseFolder, const std::string &target)
-{
-    if (!target.empty() && target.front() == '/')
-        return target.substr(1);
-    return QDir::cleanPath(QString::fromStdString(baseFolder + target)).toStdString();
-}
-
-std::string folderOf(const std::string &part)
-{
-    const auto slash = part.rfind('/');
-    return slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-}
-
-// The relationship id attribute of a <sheet>, whatever prefix its namespace has.
-const char *relationshipId(const pugi::xml_node &sheet)
-{
-    for (const pugi::xml_attribute &attribute : sheet.attributes()) {
-        const std::string_view name = attribute.name();
-        if (name.size() > 3 && name.substr(name.size() - 3) == ":id")
-            return attribute.value();
-    }
-    return "";
 }
 
 QString textOf(const pugi::xml_node &stringItem)
@@ -229,25 +88,6 @@ CellPosition parseReference(std::string_view reference)
     for (; i < reference.size() && reference[i] >= '0' && reference[i] <= '9'; ++i)
         position.row = position.row * 10 + (reference[i] - '0');
     return position;
-}
-
-QString tooLargeMessage(const QString &templatePath)
-{
-    return u"Il modello %1 è troppo grande o danneggiato."_s.arg(
-        QDir::toNativeSeparators(templatePath));
-}
-
-// Memory runs out on a hostile template long before the limits do on a sound machine: that is a
-// refusal of the template, never an abort.
-template <typename Work>
-bool withinMemory(const QString &templatePath, QString *error, const Work &work)
-{
-    try {
-        return work();
-    } catch (const std::bad_alloc &) {
-        *error = tooLargeMessage(templatePath);
-        return false;
-    }
 }
 
 QByteArray serialized(const pugi::xml_document &document)
