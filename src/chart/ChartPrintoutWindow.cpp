@@ -99,7 +99,7 @@ QLayout *ChartPrintoutWindow::buildButtons()
     return layout;
 }
 
-void ChartPrintoutWindow::Stampa()
+void ChartPrintoutWindow::openWithDefaults()
 {
     m_layouts->clear();
     const QStyle::StandardPixmap icons[2] = {QStyle::SP_FileDialogDetailedView,

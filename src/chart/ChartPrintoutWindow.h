@@ -18,7 +18,7 @@ public:
     explicit ChartPrintoutWindow(const FiscalEnvironment &environment, QWidget *parent = nullptr);
 
     // Fills the list of layouts, selects the first and shows the window.
-    void Stampa();
+    void openWithDefaults();
 
     // The options the window's controls give, with the environment's heading texts.
     ChartPrintoutOptions options(ReportOutput output) const;

@@ -93,12 +93,12 @@ void wireReportCommands(MainWindow &main, FiscalEnvironment &environment)
         if (*choice == ReportChooser::PianoDeiConti) {
             if (!host->chartWindow)
                 host->chartWindow = new ChartPrintoutWindow(environment, &main);
-            host->chartWindow->Stampa();
+            host->chartWindow->openWithDefaults();
             return;
         }
         if (!host->window)
             host->window = reportWindow(main, environment, host->settings);
-        host->window->Stampa();
+        host->window->openWithDefaults();
     });
     QObject::connect(&main, &MainWindow::statusBarRefreshed, &main, [host] {
         if (host->window)

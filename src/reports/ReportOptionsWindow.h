@@ -41,7 +41,7 @@ public:
 
     // Prepares the window for a new round of reports: the period of the current fiscal year, no
     // filter, the balance boxes cleared, report 1 selected.
-    void Stampa();
+    void openWithDefaults();
     // After a change of working date: a period the window set itself moves to the new fiscal
     // year; one the user typed stays.
     void followWorkingDate();

@@ -87,7 +87,7 @@ private slots:
         ReportSettings settings;
         ScriptedMessages messages;
         ReportOptionsWindow window(environment, settings);
-        window.Stampa();
+        window.openWithDefaults();
         window.selectReport(ReportCode::GiornaleContabile);
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));

@@ -126,7 +126,7 @@ bool previewThenClose(QWidget &window)
 // the keys.
 void openActive(ReportOptionsWindow &window)
 {
-    window.Stampa();
+    window.openWithDefaults();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
 }
@@ -392,7 +392,7 @@ private slots:
         QVERIFY(!run.showCodes && !run.hideMarked && !run.closingEntries);
 
         // Opening the window again clears the balance boxes.
-        window.Stampa();
+        window.openWithDefaults();
         QVERIFY(!child<QCheckBox>(window, u"chkColonneFisse"_s)->isChecked());
         QVERIFY(!settings.fixedColumns && !settings.zeroBalances);
     }
