@@ -1,6 +1,7 @@
 #include "statements/CashStatement.h"
 
 #include "data/Database.h"
+#include "data/FiscalEnvironment.h"
 #include "data/MonthlyTotals.h"
 #include "data/SqlText.h"
 #include "statements/CashStatementPlan.h"
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
-#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -93,14 +93,17 @@ std::optional<Totals> totalsOf(const QSqlDatabase &database, const Period &perio
     return totals;
 }
 
+// The fiscal years around a date, as the program reckons them elsewhere.
 Period yearBefore(const Period &year)
 {
-    return {year.start.addYears(-1), year.start.addDays(-1)};
+    const FiscalYear before = fiscalYearBefore(year.start);
+    return {before.start, before.end};
 }
 
 Period yearFrom(const QDate &start)
 {
-    return {start, start.addYears(1).addDays(-1)};
+    const FiscalYear year = fiscalYearContaining(start, start.month());
+    return {year.start, year.end};
 }
 
 Totals negated(Totals totals)
