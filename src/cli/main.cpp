@@ -4,6 +4,7 @@
 #include "cli/ArchiveCommands.h"
 #include "cli/CliSupport.h"
 #include "cli/FillCommand.h"
+#include "cli/PostCommand.h"
 #include "cli/ReportCommand.h"
 #include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
@@ -49,6 +50,7 @@ const QString Usage =
     u"  reopen --archive CARTELLA [--date AAAA-MM-GG]\n"
     u"  backup --archive CARTELLA [--out FILE]\n"
     u"  restore --archive CARTELLA --from FILE\n"
+    u"  post --archive CARTELLA --file FILE.json [--dry-run]\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
 
@@ -168,6 +170,8 @@ int main(int argc, char *argv[])
         {u"out"_s, u"File da generare."_s, u"file"_s},
         {u"from"_s, u"Copia dell'archivio da ripristinare."_s, u"file"_s},
         {u"year"_s, u"Esercizio che inizia nell'anno indicato."_s, u"anno"_s},
+        {u"file"_s, u"File da leggere."_s, u"file"_s},
+        {u"dry-run"_s, u"Controlla senza scrivere."_s},
         {u"repair"_s, u"Ripara l'archivio (oggetti estranei, totali mensili), dopo una copia."_s},
     });
     if (!parser.parse(QCoreApplication::arguments()))
@@ -201,6 +205,8 @@ int main(int argc, char *argv[])
         return backupCommand(parser);
     if (command == u"restore"_s && withArchive && parser.isSet(u"from"_s))
         return restoreCommand(parser);
+    if (command == u"post"_s && withArchive && parser.isSet(u"file"_s))
+        return postCommand(parser);
     return usageError(command.isEmpty() ? QString()
                                         : u"Comando o opzioni mancanti: %1"_s.arg(command));
 }

@@ -467,6 +467,65 @@ private slots:
         QCOMPARE(numbers(a), (QVariantList{2, 1, 1, 5}));
     }
 
+    void postsEntriesFromAFileAllOrNone()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.addEntry(QDate(2024, 1, 10), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const auto post = [&](const QByteArray &json, const QStringList &extra = {}) {
+            const QString file = a.folder() + u"/documenti/registrazioni.json"_s;
+            QFile out(file);
+            out.open(QIODevice::WriteOnly);
+            out.write(json);
+            out.close();
+            return cli(QStringList{u"post"_s, u"--archive"_s, a.folder(), u"--file"_s, file} +
+                       extra);
+        };
+        const QByteArray good = QByteArray(R"([
+            {"data": "2024-03-01", "descrizione": "Quote di marzo",
+             "righe": [{"dare": )") +
+                                QByteArray::number(cassa) + R"(, "importo": "300.10",
+                        "descrizione": "Quote di marzo"},
+                       {"avere": "Quote", "importo": "300.1", "descrizione": "Quote di marzo"}]},
+            {"data": "2024-04-02",
+             "righe": [{"dare": "Cassa", "avere": "Quote", "importo": "0.0005",
+                        "descrizione": "Arrotondamento"}]}])";
+
+        const Run dry = post(good, {u"--dry-run"_s});
+        QCOMPARE(dry.exitCode, 0);
+        QCOMPARE(dry.out, u"2\n3\n"_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+
+        const Run booked = post(good);
+        QCOMPARE(booked.exitCode, 0);
+        QCOMPARE(booked.out, u"2\n3\n"_s);
+        QCOMPARE(a.scalar(u"SELECT SUM(importo) FROM regdet"_s).toLongLong(),
+                 10000 + 3001000 * 2 + 5);
+        QCOMPARE(a.scalar(u"SELECT descrizione FROM regmain WHERE progressivo = 2"_s).toString(),
+                 u"Quote di marzo"_s);
+
+        // An unbalanced second entry, a sub-account no one has, an amount with five decimals:
+        // each refused with its place, nothing written.
+        for (const auto &[json, message] :
+             {std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
+                     "avere": "Quote", "importo": "1.00", "descrizione": "x"}]},
+                     {"data": "2024-05-02", "righe": [{"dare": "Cassa", "importo": "1.00",
+                     "descrizione": "x"}]}])"),
+                        u"Registrazione 2: "_s),
+              std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Banca",
+                     "importo": "1.00", "descrizione": "x"}]}])"),
+                        u"Registrazione 1, riga 1: nessun sottoconto"_s),
+              std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
+                     "avere": "Quote", "importo": "1.00001", "descrizione": "x"}]}])"),
+                        u"Registrazione 1, riga 1: importo"_s),
+              std::pair(QByteArray("{\"data\": 1}"), u"Il file deve contenere"_s)}) {
+            const Run refused = post(json);
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.err.startsWith(message), qPrintable(refused.err));
+            QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 3);
+        }
+    }
+
     void writesOnlyWhenNoOneElseIs()
     {
         TestArchive a;

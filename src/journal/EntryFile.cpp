@@ -1,0 +1,190 @@
+#include "journal/EntryFile.h"
+
+#include "data/ClosedYears.h"
+#include "data/SqlText.h"
+#include "journal/JournalEntry.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Where a problem lies: "Registrazione 2" or "Registrazione 2, riga 3".
+QString place(qsizetype entry, qsizetype row = -1)
+{
+    return u"Registrazione %1"_s.arg(entry + 1) +
+           (row < 0 ? QString() : u", riga %1"_s.arg(row + 1));
+}
+
+std::optional<Money> amountOf(const QJsonValue &value)
+{
+    static const QRegularExpression decimal(u"^(-?)([0-9]{1,14})(?:\\.([0-9]{1,4}))?$"_s);
+    const QRegularExpressionMatch match = decimal.match(value.toString());
+    if (!value.isString() || !match.hasMatch())
+        return std::nullopt;
+    const qint64 fraction = match.captured(3).leftJustified(4, u'0').toLongLong();
+    const qint64 units = match.captured(2).toLongLong() * Money::UnitsPerCurrency + fraction;
+    return Money::fromUnits(match.captured(1).isEmpty() ? units : -units);
+}
+
+// The sub-account a cell names: absent (null), an id that exists, or a description that names
+// one sub-account only. Nothing, with the reason, otherwise.
+std::optional<QVariant> subAccountOf(const Connection &connection, const QJsonValue &value,
+                                     QString *problem)
+{
+    if (value.isUndefined() || value.isNull())
+        return QVariant();
+    QSqlQuery query = connection.query();
+    if (value.isDouble()) {
+        const qint64 id = value.toInteger(-1);
+        if (id <= 0 || double(id) != value.toDouble()) {
+            *problem = u"identificativo di sottoconto non valido"_s;
+            return std::nullopt;
+        }
+        if (!runSql(query, u"SELECT id FROM sottoconti WHERE id = ?"_s, {id}, problem))
+            return std::nullopt;
+        if (!query.next()) {
+            *problem = u"il sottoconto %1 non esiste"_s.arg(id);
+            return std::nullopt;
+        }
+        return QVariant(id);
+    }
+    if (!value.isString()) {
+        *problem = u"il sottoconto va indicato con l'identificativo o la descrizione"_s;
+        return std::nullopt;
+    }
+    if (!runSql(query, u"SELECT id FROM sottoconti WHERE descrizione = ? LIMIT 2"_s,
+                {value.toString()}, problem))
+        return std::nullopt;
+    QVariantList found;
+    while (query.next())
+        found << query.value(0);
+    if (found.size() == 1)
+        return found.first();
+    *problem =
+        found.isEmpty()
+            ? u"nessun sottoconto ha la descrizione \"%1\""_s.arg(value.toString())
+            : u"più sottoconti hanno la descrizione \"%1\": indicarne l'identificativo"_s.arg(
+                  value.toString());
+    return std::nullopt;
+}
+
+std::optional<EntryRow> rowOf(const Connection &connection, const QJsonValue &value,
+                              QString *problem)
+{
+    const QJsonObject object = value.toObject();
+    if (!value.isObject()) {
+        *problem = u"la riga non è un oggetto"_s;
+        return std::nullopt;
+    }
+    EntryRow row;
+    const std::optional<QVariant> dare = subAccountOf(connection, object[u"dare"_s], problem);
+    const std::optional<QVariant> avere =
+        dare ? subAccountOf(connection, object[u"avere"_s], problem) : std::nullopt;
+    if (!avere)
+        return std::nullopt;
+    const std::optional<Money> amount = amountOf(object[u"importo"_s]);
+    if (!amount) {
+        *problem = u"importo mancante o non valido (un testo come \"300.00\", al più quattro "
+                   u"decimali)"_s;
+        return std::nullopt;
+    }
+    row.contodare = *dare;
+    row.contoavere = *avere;
+    row.importo = *amount;
+    row.descrizione = object[u"descrizione"_s].toString();
+    if (const QString refusal = ValidateRow(row); !refusal.isEmpty()) {
+        *problem = refusal;
+        return std::nullopt;
+    }
+    return row;
+}
+
+std::optional<JournalEntry> entryOf(const Connection &connection, const QJsonValue &value,
+                                    qsizetype index, QString *error)
+{
+    const QJsonObject object = value.toObject();
+    JournalEntry entry;
+    entry.header.data = dateFromIso(object[u"data"_s].toString());
+    if (!value.isObject() || !entry.header.data.isValid()) {
+        *error = place(index) + u": data mancante o non valida (AAAA-MM-GG)."_s;
+        return std::nullopt;
+    }
+    if (const QString text = object[u"descrizione"_s].toString().trimmed(); !text.isEmpty())
+        entry.header.descrizione = text;
+    const QJsonArray rows = object[u"righe"_s].toArray();
+    if (rows.isEmpty()) {
+        *error = place(index) + u": nessuna riga."_s;
+        return std::nullopt;
+    }
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        QString problem;
+        const std::optional<EntryRow> row = rowOf(connection, rows[r], &problem);
+        if (!row) {
+            *error = place(index, r) + u": "_s + problem + u'.';
+            return std::nullopt;
+        }
+        entry.rows << *row;
+    }
+    return entry;
+}
+
+} // namespace
+
+std::optional<QList<JournalEntry>> readEntryFile(const Connection &connection,
+                                                 const QByteArray &json, QString *error)
+{
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError || !document.isArray()) {
+        *error = parse.error != QJsonParseError::NoError
+                     ? u"Il file non è JSON valido (carattere %1)."_s.arg(parse.offset + 1)
+                     : u"Il file deve contenere un elenco (array) di registrazioni."_s;
+        return std::nullopt;
+    }
+    const QJsonArray array = document.array();
+    QList<JournalEntry> entries;
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        std::optional<JournalEntry> entry = entryOf(connection, array[i], i, error);
+        if (!entry)
+            return std::nullopt;
+        entries << std::move(*entry);
+    }
+    return entries;
+}
+
+bool postEntries(const Archive &archive, QList<JournalEntry> &entries, bool dryRun, QString *error)
+{
+    const Connection connection(archive);
+    if (!connection.opened(error))
+        return false;
+    Transaction transaction(connection);
+    if (!transaction.isActive()) {
+        *error = transaction.errorText();
+        return false;
+    }
+    const std::optional<int> startMonth = archiveStartMonth(connection.database(), error);
+    if (!startMonth)
+        return false;
+    JournalGate gate(connection);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        JournalEntry &entry = entries[i];
+        // A rule's refusal, or the engine's text when the archive fails.
+        QString failure;
+        QString problem = entryRefusal(connection, entry.rows, &failure);
+        if (!failure.isEmpty())
+            problem = failure;
+        const FiscalYear year = fiscalYearContaining(entry.header.data, *startMonth);
+        if (problem.isEmpty() && !gate.write(entry, year, &problem) && problem.isEmpty())
+            problem = u"scrittura non riuscita."_s;
+        if (!problem.isEmpty()) {
+            *error = place(i) + u": "_s + problem;
+            return false;
+        }
+    }
+    return dryRun || transaction.commit(error);
+}
