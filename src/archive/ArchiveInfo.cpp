@@ -32,12 +32,12 @@ QJsonObject ArchiveInfo::toJson() const
         {u"aMajor"_s, aMajor},
         {u"aMinor"_s, aMinor},
         {u"StartMonth"_s, startMonth},
-        {u"yearStart"_s, isoDate(eseDate1)},
-        {u"yearEnd"_s, isoDate(eseDate2)},
-        {u"previousYearStart"_s, isoDate(eseDate1Prev)},
-        {u"previousYearEnd"_s, isoDate(eseDate2Prev)},
-        {u"yearLabel"_s, esercizioString},
-        {u"lastEntryDateText"_s, lastRegDate},
+        {u"EseDate1"_s, isoDate(eseDate1)},
+        {u"EseDate2"_s, isoDate(eseDate2)},
+        {u"EseDate1Prev"_s, isoDate(eseDate1Prev)},
+        {u"EseDate2Prev"_s, isoDate(eseDate2Prev)},
+        {u"EsercizioString"_s, esercizioString},
+        {u"LastRegDate"_s, lastRegDate},
         {u"counts"_s, tables},
     };
 }

@@ -130,12 +130,12 @@ private slots:
         QCOMPARE(info.value(u"aMajor"_s).toInt(), -1);
         QCOMPARE(info.value(u"aMinor"_s).toInt(), -1);
         QCOMPARE(info.value(u"StartMonth"_s).toInt(), 3);
-        QCOMPARE(info.value(u"yearStart"_s).toString(), u"2024-03-01"_s);
-        QCOMPARE(info.value(u"yearEnd"_s).toString(), u"2025-02-28"_s);
-        QCOMPARE(info.value(u"previousYearStart"_s).toString(), u"2023-03-01"_s);
-        QCOMPARE(info.value(u"previousYearEnd"_s).toString(), u"2024-02-29"_s);
-        QCOMPARE(info.value(u"yearLabel"_s).toString(), u"2024/2025"_s);
-        QVERIFY(info.value(u"lastEntryDateText"_s).toString().contains(u"2024"_s));
+        QCOMPARE(info.value(u"EseDate1"_s).toString(), u"2024-03-01"_s);
+        QCOMPARE(info.value(u"EseDate2"_s).toString(), u"2025-02-28"_s);
+        QCOMPARE(info.value(u"EseDate1Prev"_s).toString(), u"2023-03-01"_s);
+        QCOMPARE(info.value(u"EseDate2Prev"_s).toString(), u"2024-02-29"_s);
+        QCOMPARE(info.value(u"EsercizioString"_s).toString(), u"2024/2025"_s);
+        QVERIFY(info.value(u"LastRegDate"_s).toString().contains(u"2024"_s));
         const QJsonObject counts = info.value(u"counts"_s).toObject();
         QCOMPARE(counts.value(u"mastri"_s).toInt(), 1);
         QCOMPARE(counts.value(u"sottoconti"_s).toInt(), 1);
