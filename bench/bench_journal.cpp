@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
                             {0, cassa, {}, Money::fromCents(5000), u"Riga 2"_s},
                             {0, {}, banca, Money::fromCents(12000), u"Riga 3"_s},
                             {0, {}, banca, Money::fromCents(3000), u"Riga 4"_s}}};
-        must(ValidateEntry(archive, entry.rows, &error).isEmpty(), u"invalid entry "_s + error);
+        must(validateEntry(archive, entry.rows, &error).isEmpty(), u"invalid entry "_s + error);
         must(saveEntry(archive, entry, yearStart, yearEnd, &error), error);
     });
     bool misaligned = false;

@@ -25,9 +25,9 @@ bool chooseAndOpenArchive(QWidget *owner, FiscalEnvironment &environment)
     return true;
 }
 
-bool NuovaContabilita(QWidget *owner, FiscalEnvironment &environment)
+bool createNewArchive(QWidget *owner, FiscalEnvironment &environment)
 {
-    if (!NewArchiveWindow::Apri(owner))
+    if (!NewArchiveWindow::run(owner))
         return false;
     environment.setArchive(Archive(ArchiveFolders().dataFolder()));
     environment.setWorkingDate(QDate::currentDate());

@@ -10,4 +10,4 @@ bool chooseAndOpenArchive(QWidget *owner, FiscalEnvironment &environment);
 
 // "Nuova Contabilità": the new-archive window; on creation the working date goes back to today
 // and the environment is recomputed. Returns true when a new archive is current.
-bool NuovaContabilita(QWidget *owner, FiscalEnvironment &environment);
+bool createNewArchive(QWidget *owner, FiscalEnvironment &environment);

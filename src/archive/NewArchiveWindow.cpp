@@ -156,7 +156,7 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     resize(760, sizeHint().height());
 }
 
-bool NewArchiveWindow::Apri(QWidget *parent)
+bool NewArchiveWindow::run(QWidget *parent)
 {
     QString error;
     const QString programFolder = programDataFolder();

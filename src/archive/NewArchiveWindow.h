@@ -22,7 +22,7 @@ public:
     // Shows the window modally; true when an archive was created and made the one the program
     // opens (dataPath names it). A template database that cannot be read is shown and gives
     // false.
-    static bool Apri(QWidget *parent = nullptr);
+    static bool run(QWidget *parent = nullptr);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -142,7 +142,7 @@ QWidget *AccountEditor::buildFields()
     return fields;
 }
 
-qint64 AccountEditor::Apri(QWidget *owner, const Archive &archive, qint64 id)
+qint64 AccountEditor::edit(QWidget *owner, const Archive &archive, qint64 id)
 {
     Conto record;
     if (id != 0) {
@@ -174,7 +174,7 @@ bool AccountEditor::eventFilter(QObject *watched, QEvent *event)
 
 void AccountEditor::chooseLedger()
 {
-    const qint64 id = ChartFinderDialog::Apri(this, m_archive, 0);
+    const qint64 id = ChartFinderDialog::choose(this, m_archive, 0);
     if (id < 1) {
         m_record.idMastro = 0;
         m_txtPrefissoMastro->clear();

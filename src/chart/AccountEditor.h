@@ -21,7 +21,7 @@ public:
 
     // Creates an account (id 0) or changes one. Returns the saved account's id, 0 when the
     // user cancelled or the account no longer exists.
-    static qint64 Apri(QWidget *owner, const Archive &archive, qint64 id);
+    static qint64 edit(QWidget *owner, const Archive &archive, qint64 id);
 
     qint64 savedId() const { return m_savedId; }
 

@@ -101,7 +101,7 @@ QWidget *LedgerEditor::buildFields(const FiscalEnvironment &environment)
     return fields;
 }
 
-qint64 LedgerEditor::Apri(QWidget *owner, const FiscalEnvironment &environment, qint64 id)
+qint64 LedgerEditor::edit(QWidget *owner, const FiscalEnvironment &environment, qint64 id)
 {
     Mastro record;
     if (id != 0) {

@@ -19,7 +19,7 @@ public:
 
     // Creates a ledger (id 0) or changes one. Returns the saved ledger's id, 0 when the user
     // cancelled or the ledger no longer exists.
-    static qint64 Apri(QWidget *owner, const FiscalEnvironment &environment, qint64 id);
+    static qint64 edit(QWidget *owner, const FiscalEnvironment &environment, qint64 id);
 
     qint64 savedId() const { return m_savedId; }
 

@@ -93,7 +93,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     m_txtDescrizione->setFocus();
 }
 
-qint64 SubAccountEditor::Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione)
+qint64 SubAccountEditor::create(QWidget *owner, const Archive &archive, const QString &descrizione)
 {
     Sottoconto record;
     record.descrizione = descrizione.trimmed();
@@ -104,7 +104,7 @@ qint64 SubAccountEditor::Nuovo(QWidget *owner, const Archive &archive, const QSt
     return window.savedId();
 }
 
-qint64 SubAccountEditor::Apri(QWidget *owner, const Archive &archive, qint64 id)
+qint64 SubAccountEditor::edit(QWidget *owner, const Archive &archive, qint64 id)
 {
     QString error;
     const std::optional<Sottoconto> record = loadSottoconto(archive, id, &error);
@@ -122,7 +122,7 @@ qint64 SubAccountEditor::Apri(QWidget *owner, const Archive &archive, qint64 id)
 
 void SubAccountEditor::chooseAccount()
 {
-    const qint64 id = ChartFinderDialog::Apri(this, m_archive, 1);
+    const qint64 id = ChartFinderDialog::choose(this, m_archive, 1);
     if (id <= 0)
         return;
     m_record.idConto = id;

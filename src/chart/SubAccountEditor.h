@@ -20,9 +20,9 @@ public:
 
     // A new sub-account whose name starts as the proposed one without surrounding blanks.
     // Returns its id, or 0 when nothing was saved.
-    static qint64 Nuovo(QWidget *owner, const Archive &archive, const QString &descrizione = {});
+    static qint64 create(QWidget *owner, const Archive &archive, const QString &descrizione = {});
     // Changes a sub-account. Returns its id when saved, 0 when cancelled or missing.
-    static qint64 Apri(QWidget *owner, const Archive &archive, qint64 id);
+    static qint64 edit(QWidget *owner, const Archive &archive, qint64 id);
 
     qint64 savedId() const { return m_savedId; }
 

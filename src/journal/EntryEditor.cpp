@@ -112,7 +112,7 @@ void EntryEditor::buildWindow()
         return SubAccountFinderDialog::Trova(owner, m_environment.archive(), text);
     });
     m_rows->setCreator([this](QWidget *owner, const QString &descrizione) {
-        return SubAccountEditor::Nuovo(owner, m_environment.archive(), descrizione);
+        return SubAccountEditor::create(owner, m_environment.archive(), descrizione);
     });
 
     auto addButton = [this](const QString &caption, const QString &name) {
@@ -152,7 +152,7 @@ void EntryEditor::buildWindow()
     layout->addLayout(buttons);
     layout->addWidget(status);
 
-    connect(m_cmdNuovo, &QPushButton::clicked, this, [this] { Nuovo(0, false); });
+    connect(m_cmdNuovo, &QPushButton::clicked, this, [this] { startNew(0, false); });
     connect(m_cmdSalva, &QPushButton::clicked, this, &EntryEditor::salva);
     connect(m_cmdModifica, &QPushButton::clicked, this, &EntryEditor::modifica);
     connect(m_cmdAnnulla, &QPushButton::clicked, this, &EntryEditor::annulla);
@@ -181,7 +181,7 @@ void EntryEditor::inform(const QString &text, bool critical)
         this, text, critical ? MessageService::Icon::Critical : MessageService::Icon::Warning);
 }
 
-bool EntryEditor::Nuovo(qint64 modelId, bool showWindow)
+bool EntryEditor::startNew(qint64 modelId, bool showWindow)
 {
     QString error;
     const std::optional<JournalEntry> entry =
@@ -199,7 +199,7 @@ bool EntryEditor::Nuovo(qint64 modelId, bool showWindow)
     return true;
 }
 
-bool EntryEditor::Apri(qint64 id)
+bool EntryEditor::openEntry(qint64 id)
 {
     QString error;
     const std::optional<JournalEntry> entry = loadEntry(m_environment.archive(), id, &error);
@@ -224,7 +224,7 @@ void EntryEditor::display(const JournalEntry &entry, State state, const QString 
     m_lblProgressivo->setText(
         entry.header.progressivo.isNull() ? u"N/A"_s : entry.header.progressivo.toString());
     setWindowTitle(caption);
-    m_rows->LoadSubAccountLists();
+    m_rows->loadSubAccountLists();
     m_rows->setRows(entry.rows);
     showType();
     setState(state);
@@ -288,7 +288,7 @@ bool EntryEditor::salva()
         return false;
     JournalEntry entry = current();
     QString error;
-    const QString refusal = ValidateEntry(m_environment.archive(), entry.rows, &error);
+    const QString refusal = validateEntry(m_environment.archive(), entry.rows, &error);
     if (!refusal.isEmpty() || !error.isEmpty()) {
         inform(refusal.isEmpty()
                    ? failureMessage(u"Impossibile controllare la registrazione."_s, error)
@@ -313,7 +313,7 @@ bool EntryEditor::salva()
 
 void EntryEditor::modifica()
 {
-    if (m_state != State::View || !Apri(m_entry.header.id))
+    if (m_state != State::View || !openEntry(m_entry.header.id))
         return;
     if (!m_lockRefusal.isEmpty()) {
         inform(m_lockRefusal);
@@ -340,7 +340,7 @@ void EntryEditor::elimina()
     }
     if (m_onWritten)
         m_onWritten();
-    Nuovo(0, false);
+    startNew(0, false);
 }
 
 void EntryEditor::annulla()
@@ -361,7 +361,7 @@ void EntryEditor::chiudi()
 
 void EntryEditor::cambiaTipo()
 {
-    const int tipo = EntryTypeDialog::Apri(this, m_header.tipo);
+    const int tipo = EntryTypeDialog::choose(this, m_header.tipo);
     if (tipo < -1)
         return;
     m_header.tipo = tipo;
@@ -448,7 +448,7 @@ bool EntryEditor::windowKey(int key, QWidget *receiver)
     case Qt::Key_F5:
         if (editing)
             return false;
-        Nuovo(0, false);
+        startNew(0, false);
         return true;
     case Qt::Key_Escape:
         // In an open cell editor Esc gives up that cell's edit only.

@@ -26,9 +26,9 @@ public:
     ~EntryEditor() override;
 
     // A blank new entry, or one modelled on the rows of entry modelId; shown when show is true.
-    bool Nuovo(qint64 modelId = 0, bool show = true);
+    bool startNew(qint64 modelId = 0, bool show = true);
     // Loads the entry and shows it in the view state. A missing entry is told and changes nothing.
-    bool Apri(qint64 id);
+    bool openEntry(qint64 id);
 
     // Whether there is something the user typed that is not saved.
     bool hasUnsavedChanges() const;

@@ -97,7 +97,7 @@ std::optional<EntryRow> rowOf(const Connection &connection, const QJsonValue &va
     row.contoavere = *avere;
     row.importo = *amount;
     row.descrizione = object[u"descrizione"_s].toString();
-    if (const QString refusal = ValidateRow(row); !refusal.isEmpty()) {
+    if (const QString refusal = validateRow(row); !refusal.isEmpty()) {
         *problem = refusal;
         return std::nullopt;
     }

@@ -223,7 +223,7 @@ EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
     m_model->setCellCheck(
         [this](int, int column, QVariant &value) { return checkCell(column, value); });
     m_model->setRowCheck([this](int row) {
-        const QString refusal = ValidateRow(rows().value(row, EntryRow{}));
+        const QString refusal = validateRow(rows().value(row, EntryRow{}));
         if (refusal.isEmpty())
             return true;
         MessageService::instance().inform(this, refusal, MessageService::Icon::Warning);
@@ -234,11 +234,11 @@ EntryRowGrid::EntryRowGrid(const Archive &archive, QWidget *parent)
         if (pending >= 0 && pending != index.row())
             emit hint(u"Confermare prima la riga %1."_s.arg(pending + 1));
     });
-    connect(m_model, &EditableGridModel::rowCommitted, this, &EntryRowGrid::RefreshImbalance);
+    connect(m_model, &EditableGridModel::rowCommitted, this, &EntryRowGrid::refreshImbalance);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &EntryRowGrid::edited);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &EntryRowGrid::edited);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &EntryRowGrid::ShowColumnHint);
+            &EntryRowGrid::showColumnHint);
     for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, changed, this, &EntryRowGrid::showPosition);
     connect(m_model, &QAbstractItemModel::modelReset, this, &EntryRowGrid::showPosition);
@@ -317,10 +317,10 @@ bool EntryRowGrid::commitEditing()
     return m_grid->commitOpenEditor() && m_model->commitPending();
 }
 
-void EntryRowGrid::LoadSubAccountLists()
+void EntryRowGrid::loadSubAccountLists()
 {
     QString error;
-    const QList<QPair<QVariant, QString>> list = ::LoadSubAccountLists(m_archive, &error);
+    const QList<QPair<QVariant, QString>> list = subAccountChoices(m_archive, &error);
     if (!error.isEmpty())
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere i sottoconti."_s, error),
@@ -384,7 +384,7 @@ bool EntryRowGrid::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_grid->viewport() && event->type() == QEvent::Resize)
         layoutColumns();
     if (watched == m_grid && event->type() == QEvent::FocusIn && !m_readOnly)
-        ShowColumnHint();
+        showColumnHint();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -450,7 +450,7 @@ void EntryRowGrid::deleteCurrentRow()
     const int column = m_grid->currentIndex().column();
     m_model->removeRow(row);
     m_grid->setCurrentIndex(m_model->index(row, column));
-    RefreshImbalance(-1);
+    refreshImbalance(-1);
     m_grid->setFocus();
 }
 
@@ -472,7 +472,7 @@ void EntryRowGrid::createSubAccount(const QString &proposed)
         return;
     const qint64 id = m_creator(this, proposed);
     if (id >= 1) {
-        LoadSubAccountLists();
+        loadSubAccountLists();
         setCurrentAccount(id);
     }
     m_grid->setFocus();
@@ -490,7 +490,7 @@ void EntryRowGrid::setCurrentAccount(const QVariant &id)
     m_grid->setFocus();
 }
 
-void EntryRowGrid::RefreshImbalance(int committedRow)
+void EntryRowGrid::refreshImbalance(int committedRow)
 {
     const QList<EntryRow> all = rows();
     const Money imbalance = imbalanceOf(all);
@@ -501,7 +501,7 @@ void EntryRowGrid::RefreshImbalance(int committedRow)
         m_model->setDefaultValue(Descrizione, all.at(committedRow).descrizione);
 }
 
-void EntryRowGrid::ShowColumnHint()
+void EntryRowGrid::showColumnHint()
 {
     if (m_readOnly)
         return;

@@ -42,7 +42,7 @@ public:
     // row check refuses (the editor or the row stays as typed).
     bool commitEditing();
     // Reloads the sub-account lists of both account columns.
-    void LoadSubAccountLists();
+    void loadSubAccountLists();
     void setReadOnly(bool readOnly);
     // Puts the cursor on the new-row line, in the debit column.
     void goToNewRow();
@@ -78,8 +78,8 @@ private:
     bool gridKey(QKeyEvent *key);
     bool typeIntoCell(QKeyEvent *key);
     bool checkCell(int column, QVariant &value);
-    void RefreshImbalance(int committedRow);
-    void ShowColumnHint();
+    void refreshImbalance(int committedRow);
+    void showColumnHint();
     void showPosition();
     void setCurrentAccount(const QVariant &id);
     bool isAccountColumn() const;

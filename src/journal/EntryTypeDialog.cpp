@@ -46,7 +46,7 @@ int EntryTypeDialog::chosen() const
     return -2;
 }
 
-int EntryTypeDialog::Apri(QWidget *owner, int tipo)
+int EntryTypeDialog::choose(QWidget *owner, int tipo)
 {
     EntryTypeDialog dialog(tipo, owner);
     return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -2;

@@ -12,7 +12,7 @@ public:
     explicit EntryTypeDialog(int tipo, QWidget *parent = nullptr);
 
     // The chosen type (-1, 0 or 1), or -2 when the user cancelled, also through the frame.
-    static int Apri(QWidget *owner, int tipo);
+    static int choose(QWidget *owner, int tipo);
 
     int chosen() const;
 

@@ -59,7 +59,7 @@ QString entryTypeCaption(int tipo)
     }
 }
 
-QString ValidateRow(const EntryRow &row)
+QString validateRow(const EntryRow &row)
 {
     if (!namesSubAccount(row.contodare) && !namesSubAccount(row.contoavere))
         return u"Inserire almeno un conto."_s;
@@ -70,7 +70,7 @@ QString ValidateRow(const EntryRow &row)
     return {};
 }
 
-QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error)
+QString validateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
@@ -78,7 +78,7 @@ QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QStri
     return entryRefusal(connection, rows, error);
 }
 
-QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error)
+QList<QPair<QVariant, QString>> subAccountChoices(const Archive &archive, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))

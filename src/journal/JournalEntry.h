@@ -15,15 +15,15 @@
 QString entryTypeCaption(int tipo);
 
 // The message that refuses a row, empty when the row may be committed.
-QString ValidateRow(const EntryRow &row);
+QString validateRow(const EntryRow &row);
 
 // The message that refuses to save the rows (no rows, imbalance, memorandum accounts mixed with
 // ordinary ones), empty when they may be saved. A database failure gives an empty message and
 // the engine's text in *error.
-QString ValidateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error);
+QString validateEntry(const Archive &archive, const QList<EntryRow> &rows, QString *error);
 
 // Sub-accounts as (id, description), sorted by description, for the rows' value lists.
-QList<QPair<QVariant, QString>> LoadSubAccountLists(const Archive &archive, QString *error);
+QList<QPair<QVariant, QString>> subAccountChoices(const Archive &archive, QString *error);
 
 // The entry with its rows in row order; nothing when it no longer exists (then *error says so)
 // or on a database failure.

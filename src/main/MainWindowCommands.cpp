@@ -284,6 +284,6 @@ void MainWindow::chooseArchive()
 
 void MainWindow::newArchive()
 {
-    if (NuovaContabilita(this, m_environment))
+    if (createNewArchive(this, m_environment))
         refreshStatusBar();
 }

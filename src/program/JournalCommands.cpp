@@ -79,12 +79,12 @@ void wireJournalCommands(MainWindow &main, FiscalEnvironment &environment)
     auto host = std::make_shared<JournalEditorHost>(main, environment);
     const MainWindow::RecordEditor editor{
         [host] {
-            if (EntryEditor *window = host->editor(); window && window->Nuovo(0, true))
+            if (EntryEditor *window = host->editor(); window && window->startNew(0, true))
                 raise(window);
             return qint64(0);
         },
         [host](qint64 id) {
-            if (EntryEditor *window = host->editor(); window && window->Apri(id))
+            if (EntryEditor *window = host->editor(); window && window->openEntry(id))
                 raise(window);
             return qint64(0);
         },
@@ -94,7 +94,7 @@ void wireJournalCommands(MainWindow &main, FiscalEnvironment &environment)
     main.setRecordEditor(MainView::Schede, editor);
     main.setCommand(MainWindow::Command::Duplica, [host, &main] {
         if (EntryEditor *window = host->editor();
-            window && window->Nuovo(main.currentRecordId(), true))
+            window && window->startNew(main.currentRecordId(), true))
             raise(window);
     });
 }

@@ -36,10 +36,10 @@ void wireEnvironmentCommands(MainWindow &main, FiscalEnvironment &environment)
 {
     main.setCommand(MainWindow::Command::DataLavoro, [&main, &environment] {
         // refreshStatusBar shows the current view again, which reloads it.
-        WorkingDateWindow::Apri(&main, environment, [&main] { main.refreshStatusBar(); });
+        WorkingDateWindow::run(&main, environment, [&main] { main.refreshStatusBar(); });
     });
     main.setCommand(MainWindow::Command::Preferenze, [&main, &environment] {
-        PreferencesWindow::Apri(&main, environment.archive());
+        PreferencesWindow::run(&main, environment.archive());
         // Whether or not anything was saved, the views show what the archive now holds.
         if (QString error; !environment.refresh(&error))
             MessageService::instance().inform(
@@ -80,7 +80,7 @@ bool MainModule::start(const QDate &today)
     QString folder = ArchiveFolders().dataFolder();
     if (folder.isEmpty()) {
         // First run: the user creates an archive, or the program ends without a word.
-        if (!NewArchiveWindow::Apri())
+        if (!NewArchiveWindow::run())
             return false;
         folder = ArchiveFolders().dataFolder();
     }
@@ -122,7 +122,7 @@ void MainModule::wireCommands()
     wireEnvironmentCommands(main, environment);
     wireReportCommands(main, environment);
     main.setCommand(MainWindow::Command::ChiusuraApertura, [&main, &environment] {
-        YearEndWindow::Apri(&main, environment);
+        YearEndWindow::run(&main, environment);
         main.reloadView();
     });
     main.setCommand(MainWindow::Command::RiapriEsercizio, [&main, &environment] {

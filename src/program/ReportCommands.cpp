@@ -87,7 +87,7 @@ void wireReportCommands(MainWindow &main, FiscalEnvironment &environment)
 {
     auto host = std::make_shared<ReportHost>();
     main.setCommand(MainWindow::Command::Stampa, [host, &main, &environment] {
-        const std::optional<ReportChooser::Choice> choice = ReportChooser::Scegli(&main);
+        const std::optional<ReportChooser::Choice> choice = ReportChooser::choose(&main);
         if (!choice)
             return;
         if (*choice == ReportChooser::PianoDeiConti) {

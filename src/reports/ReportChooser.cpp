@@ -43,7 +43,7 @@ ReportChooser::Choice ReportChooser::choice() const
     return m_optPrint[PianoDeiConti]->isChecked() ? PianoDeiConti : StampeContabili;
 }
 
-std::optional<ReportChooser::Choice> ReportChooser::Scegli(QWidget *owner)
+std::optional<ReportChooser::Choice> ReportChooser::choose(QWidget *owner)
 {
     ReportChooser chooser(owner);
     if (chooser.exec() != QDialog::Accepted)

@@ -16,7 +16,7 @@ public:
     explicit ReportChooser(QWidget *parent = nullptr);
 
     // Shows the chooser modally; the choice made with "Avanti >>", nothing on "Annulla".
-    static std::optional<Choice> Scegli(QWidget *owner);
+    static std::optional<Choice> choose(QWidget *owner);
 
     Choice choice() const;
 

@@ -103,7 +103,7 @@ QWidget *PreferencesWindow::buildBackupTab()
     return page;
 }
 
-void PreferencesWindow::Apri(QWidget *owner, const Archive &archive)
+void PreferencesWindow::run(QWidget *owner, const Archive &archive)
 {
     PreferencesWindow window(archive, owner);
     QString error;

@@ -19,7 +19,7 @@ public:
 
     // Shows the window modally over owner, loaded from the archive. A failure to read the archive
     // is shown and the window does not open.
-    static void Apri(QWidget *owner, const Archive &archive);
+    static void run(QWidget *owner, const Archive &archive);
 
     bool carica(QString *error = nullptr);
     Preferences values() const;

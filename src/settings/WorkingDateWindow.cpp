@@ -59,8 +59,8 @@ WorkingDateWindow::WorkingDateWindow(FiscalEnvironment &environment, QWidget *pa
     setFixedSize(sizeHint().expandedTo(QSize(380, 0)));
 }
 
-void WorkingDateWindow::Apri(QWidget *owner, FiscalEnvironment &environment,
-                             const std::function<void()> &refreshed)
+void WorkingDateWindow::run(QWidget *owner, FiscalEnvironment &environment,
+                            const std::function<void()> &refreshed)
 {
     WorkingDateWindow window(environment, owner);
     connect(&window, &WorkingDateWindow::workingDateChanged, &window, refreshed);

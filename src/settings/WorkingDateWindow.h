@@ -20,8 +20,8 @@ public:
                       const QDate &today = QDate::currentDate());
 
     // Shows the window modally over owner; refreshed is called after the working date changed.
-    static void Apri(QWidget *owner, FiscalEnvironment &environment,
-                     const std::function<void()> &refreshed);
+    static void run(QWidget *owner, FiscalEnvironment &environment,
+                    const std::function<void()> &refreshed);
 
     WorkingDateChoice choice() const;
 

@@ -11,7 +11,7 @@ ChartFinderDialog::ChartFinderDialog(const Archive &archive, int level, QWidget 
     setObjectName(u"ChartFinderDialog"_s);
 }
 
-qint64 ChartFinderDialog::Apri(QWidget *owner, const Archive &archive, int level)
+qint64 ChartFinderDialog::choose(QWidget *owner, const Archive &archive, int level)
 {
     ChartFinderDialog window(archive, level, owner);
     return window.run();

@@ -10,5 +10,5 @@ public:
     ChartFinderDialog(const Archive &archive, int level, QWidget *owner);
 
     // Shows the finder modally over owner: the chosen id, or -1 when the user cancels.
-    static qint64 Apri(QWidget *owner, const Archive &archive, int level);
+    static qint64 choose(QWidget *owner, const Archive &archive, int level);
 };

@@ -197,7 +197,7 @@ YearEndGenerator::YearEndGenerator(const Connection &connection, const YearEndIn
 {
 }
 
-bool YearEndGenerator::GeneraApertura(QString *error)
+bool YearEndGenerator::writeOpening(QString *error)
 {
     return balancedEntries({{1, 2},
                             m_input.openingDate,
@@ -354,7 +354,7 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
                 !outsideFinalPrints(connection, input, failure))
                 return false;
             YearEndGenerator generator(connection, input, years, result);
-            const bool generated = generator.GeneraApertura(failure) &&
+            const bool generated = generator.writeOpening(failure) &&
                                    generator.closeIncomeStatementAccounts(failure) &&
                                    generator.closeBalanceSheetAccounts(failure) &&
                                    generator.recordResult(failure);

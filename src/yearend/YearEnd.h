@@ -76,7 +76,7 @@ public:
 
     // The current year opens each balance-sheet balance of the previous year, the result
     // included: it opens on the profit or loss sub-account, so the opening balances net to zero.
-    bool GeneraApertura(QString *error);
+    bool writeOpening(QString *error);
     // Income-statement balances closed against the profit-and-loss sub-account.
     bool closeIncomeStatementAccounts(QString *error);
     // Balance-sheet balances closed against the closing-balance sub-account.

@@ -139,7 +139,7 @@ QComboBox *YearEndWindow::subAccountBox(const QList<SubAccountChoice> &choices, 
     return box;
 }
 
-void YearEndWindow::Apri(QWidget *parent, const FiscalEnvironment &environment)
+void YearEndWindow::run(QWidget *parent, const FiscalEnvironment &environment)
 {
     MessageService &messages = MessageService::instance();
     const YearEndYears years = YearEndYears::of(environment);

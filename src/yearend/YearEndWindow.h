@@ -20,7 +20,7 @@ public:
 
     // Runs the opening checks (their refusal is shown and nothing else happens), then shows the
     // window modally over parent. Returns when it has been closed.
-    static void Apri(QWidget *parent, const FiscalEnvironment &environment);
+    static void run(QWidget *parent, const FiscalEnvironment &environment);
 
     // The inputs as the window holds them now.
     YearEndInput input() const;

@@ -113,7 +113,7 @@ private slots:
             QTest::keyClicks(child<QPlainTextEdit>(w, u"txtNote"_s), u"conto corrente"_s);
             press(name, Qt::Key_F8);
         });
-        const qint64 id = SubAccountEditor::Nuovo(nullptr, c.archive, u"  Banca Etica "_s);
+        const qint64 id = SubAccountEditor::create(nullptr, c.archive, u"  Banca Etica "_s);
         QVERIFY(id > c.cassa);
         QCOMPARE(messages.shown,
                  QStringList{u"Selezionare un Conto ed inserire il nome del Sottoconto"_s});
@@ -136,7 +136,7 @@ private slots:
             QTest::keyRelease(name, Qt::Key_Escape);
             QVERIFY(!w->isVisible());
         });
-        QCOMPARE(SubAccountEditor::Nuovo(nullptr, c.archive, {}), 0);
+        QCOMPARE(SubAccountEditor::create(nullptr, c.archive, {}), 0);
         QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
     }
 
@@ -151,7 +151,7 @@ private slots:
             name->setText(u"Cassa sede"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QCOMPARE(SubAccountEditor::Apri(nullptr, c.archive, c.cassa), c.cassa);
+        QCOMPARE(SubAccountEditor::edit(nullptr, c.archive, c.cassa), c.cassa);
         QCOMPARE(c.archive.scalar(u"SELECT descrizione FROM sottoconti WHERE id = ?"_s, {c.cassa})
                      .toString(),
                  u"Cassa sede"_s);
@@ -172,7 +172,7 @@ private slots:
             QCOMPARE(child<QLineEdit>(w, u"txtDescrizione"_s)->text(), u"Nuovo"_s);
             child<QPushButton>(w, u"cmdAnnulla"_s)->click();
         });
-        QCOMPARE(SubAccountEditor::Nuovo(nullptr, c.archive, u"Nuovo"_s), 0);
+        QCOMPARE(SubAccountEditor::create(nullptr, c.archive, u"Nuovo"_s), 0);
         QCOMPARE(c.archive.scalar(u"SELECT COUNT(*) FROM sottoconti"_s).toInt(), 1);
     }
     void ledgerCodeRules()
@@ -202,7 +202,7 @@ private slots:
             QTest::keyClicks(name, u"Crediti"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        const qint64 id = LedgerEditor::Apri(nullptr, environment, 0);
+        const qint64 id = LedgerEditor::edit(nullptr, environment, 0);
         QVERIFY(id > 0);
         QCOMPARE(c.archive.scalar(u"SELECT prefisso || tipo FROM mastri WHERE id = ?"_s, {id})
                      .toString(),
@@ -221,7 +221,7 @@ private slots:
             child<QPushButton>(w, u"cmdSalva"_s)->click();
             QVERIFY(w->isVisible());
         });
-        QCOMPARE(LedgerEditor::Apri(nullptr, environment, 0), 0);
+        QCOMPARE(LedgerEditor::edit(nullptr, environment, 0), 0);
         QCOMPARE(messages.shown.value(0),
                  u"Attenzione! Il codice del Mastro inserito è già presente nell'archivio dei "
                  "Mastri"_s);
@@ -236,7 +236,7 @@ private slots:
             QVERIFY(w->isVisible());
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QVERIFY(LedgerEditor::Apri(nullptr, environment, 0) > 0);
+        QVERIFY(LedgerEditor::edit(nullptr, environment, 0) > 0);
         QCOMPARE(messages.shown.size(), 2);
         QCOMPARE(messages.shown.value(1), u"Attenzione! La descrizione del Mastro è già presente "
                                           "nell'archivio dei Mastri\nProcedere ugualmente?"_s);
@@ -252,7 +252,7 @@ private slots:
             child<QLineEdit>(w, u"txtDescrizione"_s)->setText(u"Disponibilità"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QCOMPARE(LedgerEditor::Apri(nullptr, environment, c.passivo), c.passivo);
+        QCOMPARE(LedgerEditor::edit(nullptr, environment, c.passivo), c.passivo);
         QVERIFY(messages.shown.isEmpty());
     }
 
@@ -275,7 +275,7 @@ private slots:
             child<QCheckBox>(w, u"chkBilancio"_s)->setChecked(true);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        const qint64 id = AccountEditor::Apri(nullptr, c.archive, 0);
+        const qint64 id = AccountEditor::edit(nullptr, c.archive, 0);
         QVERIFY(id > 0);
         QCOMPARE(c.archive
                      .scalar(u"SELECT prefisso || '|' || descrizione || '|' || bilancio "
@@ -301,7 +301,7 @@ private slots:
             child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"002"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QVERIFY(AccountEditor::Apri(nullptr, c.archive, 0) > 0);
+        QVERIFY(AccountEditor::edit(nullptr, c.archive, 0) > 0);
         QCOMPARE(
             c.archive.scalar(u"SELECT COUNT(*) FROM conti WHERE descrizione = 'Doppio'"_s).toInt(),
             1);
@@ -318,7 +318,7 @@ private slots:
             child<QLineEdit>(w, u"txtPrefisso"_s)->setText(u"009"_s);
             child<QPushButton>(w, u"cmdSalva"_s)->click();
         });
-        QCOMPARE(AccountEditor::Apri(nullptr, c.archive, c.liquidita), c.liquidita);
+        QCOMPARE(AccountEditor::edit(nullptr, c.archive, c.liquidita), c.liquidita);
         QCOMPARE(c.archive.scalar(u"SELECT prefisso FROM conti WHERE id = ?"_s, {c.liquidita})
                      .toString(),
                  u"P01009"_s);
@@ -333,7 +333,7 @@ private slots:
             QVERIFY(w->isVisible());
             child<QPushButton>(w, u"cmdAnnulla"_s)->click();
         });
-        QCOMPARE(AccountEditor::Apri(nullptr, c.archive, c.debiti), 0);
+        QCOMPARE(AccountEditor::edit(nullptr, c.archive, c.debiti), 0);
         QCOMPARE(messages.shown, QStringList{u"Completare l'inserimento dei campi obbligatori"_s});
     }
     void mainWindowOpensTheEditorsAndMovesToTheSavedRecord()

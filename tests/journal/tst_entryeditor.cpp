@@ -116,7 +116,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        QVERIFY(editor.Nuovo());
+        QVERIFY(editor.startNew());
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
 
@@ -164,7 +164,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
         hit(Qt::Key_Return);
@@ -208,7 +208,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
         rows->setFinder(
@@ -234,7 +234,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
         rows->setRows({{0, cassa, QVariant(), Money::fromCents(100), u"Prima"_s},
@@ -272,7 +272,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         showActive(editor);
         EntryRowGrid *rows = editor.rowGrid();
         rows->setRows({{0, cassa, quote, Money::fromCents(100), u"Quota"_s}});
@@ -319,7 +319,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         showActive(editor);
         QCOMPARE(QApplication::focusWidget(), editor.findChild<QDateEdit *>(u"datData"_s));
         hit(Qt::Key_Escape);
@@ -343,7 +343,7 @@ private slots:
         auto shown = [rows] {
             return rows->grid()->palette().color(QPalette::Active, QPalette::Text);
         };
-        QVERIFY(editor.Apri(id));
+        QVERIFY(editor.openEntry(id));
         QCOMPARE(shown(), grey);
         editor.modifica();
         QCOMPARE(shown(), normal);
@@ -359,7 +359,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        QVERIFY(editor.Nuovo());
+        QVERIFY(editor.startNew());
         QCOMPARE(editor.windowTitle(), u"Nuova Registrazione"_s);
         QCOMPARE(editor.findChild<QLabel *>(u"lblProgressivo"_s)->text(), u"N/A"_s);
         QCOMPARE(editor.findChild<QDateEdit *>(u"datData"_s)->minimumDate(), QDate(2024, 1, 1));
@@ -405,7 +405,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         EntryRowGrid *rows = editor.rowGrid();
         QVERIFY(type(rows, 0, EntryRowGrid::Importo, u"12,3456"_s));
         QCOMPARE(rows->model()->value(0, EntryRowGrid::Importo).toLongLong(), 123500LL);
@@ -422,7 +422,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         EntryRowGrid *rows = editor.rowGrid();
         QList<qint64> finderAnswers{0, quote};
         QList<qint64> creatorAnswers{-1};
@@ -456,7 +456,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         EntryRowGrid *rows = editor.rowGrid();
         rows->grid()->setFocus();
         rows->goToNewRow();
@@ -482,7 +482,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        QVERIFY(editor.Apri(id));
+        QVERIFY(editor.openEntry(id));
         QCOMPARE(editor.state(), EntryEditor::State::View);
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdTipo"_s)->isEnabled());
         editor.modifica();
@@ -524,7 +524,7 @@ private slots:
         bool reloaded = false;
         EntryEditor editor(environment);
         editor.setOnClosed([&] { reloaded = true; });
-        editor.Nuovo();
+        editor.startNew();
         editor.rowGrid()->setRows(
             {{0, cassa, quote, Money::fromCents(100), u"Quota anticipata"_s}});
         editor.salva();
@@ -544,7 +544,7 @@ private slots:
         FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
         ScriptedMessages messages;
         EntryEditor editor(environment);
-        editor.Nuovo();
+        editor.startNew();
         QVERIFY(!editor.hasUnsavedChanges());
         editor.rowGrid()->setRows({{0, cassa, quote, Money::fromCents(100), u"Quota"_s}});
         QVERIFY(editor.hasUnsavedChanges());
@@ -571,7 +571,7 @@ private slots:
         EntryEditor editor(environment);
         const QString attachments = QDir(a.folder()).filePath(u"allegati"_s);
         editor.setAttachmentsFolder(attachments);
-        editor.Apri(id);
+        editor.openEntry(id);
         editor.modifica();
         messages.files = {chosen};
         editor.findChild<QPushButton *>(u"cmdAllegato0"_s)->click();
@@ -612,7 +612,7 @@ private slots:
         ScriptedMessages messages;
         EntryEditor editor(environment);
         editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
-        editor.Apri(id);
+        editor.openEntry(id);
         editor.modifica();
         messages.answers = {true};
         editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
@@ -635,7 +635,7 @@ private slots:
             QVERIFY(dialog->findChild<QRadioButton *>(u"optTipo0"_s)->isChecked());
             dialog->reject();
         });
-        QCOMPARE(EntryTypeDialog::Apri(nullptr, -1), -2);
+        QCOMPARE(EntryTypeDialog::choose(nullptr, -1), -2);
     }
 };
 

@@ -68,21 +68,21 @@ private slots:
         TestArchive a;
         chart(a);
         QString error;
-        QCOMPARE(ValidateEntry(a, {}, &error), u"Nessuna riga di dettaglio."_s);
-        QCOMPARE(ValidateEntry(a, {debit(cassa, 100), credit(quote, 90)}, &error),
+        QCOMPARE(validateEntry(a, {}, &error), u"Nessuna riga di dettaglio."_s);
+        QCOMPARE(validateEntry(a, {debit(cassa, 100), credit(quote, 90)}, &error),
                  u"Sbilancio nella registrazione"_s);
-        QCOMPARE(ValidateEntry(a, {debit(cassa, 100), credit(quote, 100)}, &error), QString());
+        QCOMPARE(validateEntry(a, {debit(cassa, 100), credit(quote, 100)}, &error), QString());
         // Rows with both sides balance themselves whatever the amounts.
-        QCOMPARE(ValidateEntry(a,
+        QCOMPARE(validateEntry(a,
                                {{0, cassa, banca, Money::fromCents(100), u"a"_s},
                                 {0, banca, quote, Money::fromCents(7), u"b"_s}},
                                &error),
                  QString());
         const QString mixed =
             u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa registrazione."_s;
-        QCOMPARE(ValidateEntry(a, {debit(beni, 100), credit(terzi, 100)}, &error), QString());
-        QCOMPARE(ValidateEntry(a, {debit(beni, 100), credit(cassa, 100)}, &error), mixed);
-        QCOMPARE(ValidateEntry(
+        QCOMPARE(validateEntry(a, {debit(beni, 100), credit(terzi, 100)}, &error), QString());
+        QCOMPARE(validateEntry(a, {debit(beni, 100), credit(cassa, 100)}, &error), mixed);
+        QCOMPARE(validateEntry(
                      a, {debit(beni, 100), credit(terzi, 100), debit(cassa, 5), credit(quote, 5)},
                      &error),
                  QString());
@@ -119,13 +119,13 @@ private slots:
 
     void checksEachRow()
     {
-        QCOMPARE(ValidateRow({0, {}, {}, Money::fromCents(100), u"x"_s}),
+        QCOMPARE(validateRow({0, {}, {}, Money::fromCents(100), u"x"_s}),
                  u"Inserire almeno un conto."_s);
-        QCOMPARE(ValidateRow({0, 1, {}, Money(), u"x"_s}),
+        QCOMPARE(validateRow({0, 1, {}, Money(), u"x"_s}),
                  u"Inserire un importo diverso da zero."_s);
-        QCOMPARE(ValidateRow({0, 1, {}, Money::fromCents(1), u"   "_s}),
+        QCOMPARE(validateRow({0, 1, {}, Money::fromCents(1), u"   "_s}),
                  u"Inserire una descrizione."_s);
-        QCOMPARE(ValidateRow({0, {}, 2, Money::fromCents(-1), u"storno"_s}), QString());
+        QCOMPARE(validateRow({0, {}, 2, Money::fromCents(-1), u"storno"_s}), QString());
     }
 
     void readsAmountsAndShowsTheImbalance()

@@ -198,9 +198,9 @@ private slots:
 
         // April is open again, March is not.
         EntryEditor editor(environment);
-        QVERIFY(editor.Apri(book.entries.at(3)));
+        QVERIFY(editor.openEntry(book.entries.at(3)));
         QVERIFY(editor.findChild<QPushButton *>(u"cmdModifica"_s)->isEnabled());
-        QVERIFY(editor.Apri(book.entries.at(2)));
+        QVERIFY(editor.openEntry(book.entries.at(2)));
         auto *change = editor.findChild<QPushButton *>(u"cmdModifica"_s);
         QVERIFY(!change->isEnabled());
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdElimina"_s)->isEnabled());

@@ -212,7 +212,7 @@ private slots:
             QCOMPARE(listed(w), 3);
             w->findChild<QAction *>(u"tbAnnulla"_s)->trigger();
         });
-        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 1), -1);
+        QCOMPARE(ChartFinderDialog::choose(nullptr, c.archive, 1), -1);
     }
 
     void chartFinderLevels()
@@ -229,7 +229,7 @@ private slots:
             type(w, u"spese"_s);
             w->findChild<QAction *>(u"tbInserisci"_s)->trigger();
         });
-        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 0), c.costi);
+        QCOMPARE(ChartFinderDialog::choose(nullptr, c.archive, 0), c.costi);
 
         // Accounts are found by their ledger's name too; a double click picks.
         whenShown([](QWidget *w) {
@@ -241,7 +241,7 @@ private slots:
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, second.center());
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, second.center());
         });
-        QCOMPARE(ChartFinderDialog::Apri(nullptr, c.archive, 1), c.banche);
+        QCOMPARE(ChartFinderDialog::choose(nullptr, c.archive, 1), c.banche);
     }
 
     void startsWithTheGivenText()

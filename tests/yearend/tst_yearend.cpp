@@ -741,7 +741,7 @@ private slots:
         environment.setWorkingDate(QDate(2024, 6, 1));
         QVERIFY(environment.refresh());
         ScriptedMessages messages;
-        YearEndWindow::Apri(nullptr, environment);
+        YearEndWindow::run(nullptr, environment);
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(messages.shown.first().startsWith(u"Nessuna Registrazione"_s));
 
