@@ -94,14 +94,6 @@ std::vector<QVariantList> sectionRows(const BalanceSection &section, const Balan
     return rows;
 }
 
-ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font = Body)
-{
-    item.name = name;
-    item.sheetColumn = column;
-    item.font = font;
-    return item;
-}
-
 // One line of a section between left and left + width: its text indented by level, and the
 // amount or the debit and credit columns.
 Band sectionLineBand(double left, double width, bool memorandum)
@@ -284,6 +276,14 @@ Band pairFooterBand(double columnWidth)
 }
 
 } // namespace
+
+ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font)
+{
+    item.name = name;
+    item.sheetColumn = column;
+    item.font = font;
+    return item;
+}
 
 std::vector<ReportFont> balanceFonts()
 {

@@ -16,6 +16,9 @@ enum class BalanceKind {
 // The fonts of the balances and statements: body, bold, heading, title.
 std::vector<ReportFont> balanceFonts();
 
+// The item named, in the given column of a spreadsheet, in the font of that index.
+ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font = 0);
+
 // "3 / 12", centred in the band between left and left + width.
 Band pageNumberFooter(double left, double width);
 

@@ -78,14 +78,6 @@ std::vector<QVariantList> statementRows(const CashStatement &statement)
     return rows;
 }
 
-ReportItem inColumn(ReportItem item, const QString &name, int column, int font = Body)
-{
-    item.name = name;
-    item.sheetColumn = column;
-    item.font = font;
-    return item;
-}
-
 Band lineBand(double width)
 {
     const double right = Margin + width;
@@ -99,14 +91,15 @@ Band lineBand(double width)
     Band band;
     band.height = LineHeight + 2;
     band.items = {
-        inColumn(ReportItem::field(u"testo"_s, QRectF(Margin, 0, width, LineHeight + 3)),
-                 u"titolo"_s, 0, HeadingFont),
-        inColumn(line, u"riga"_s, 0),
-        inColumn(total, u"totale"_s, 0, Bold),
-        inColumn(ReportItem::field(u"importo"_s, current, AmountPattern, RightAligned),
-                 u"importo"_s, 1),
-        inColumn(ReportItem::field(u"importoPrecedente"_s, previous, AmountPattern, RightAligned),
-                 u"importoPrecedente"_s, 2),
+        inSheetColumn(ReportItem::field(u"testo"_s, QRectF(Margin, 0, width, LineHeight + 3)),
+                      u"titolo"_s, 0, HeadingFont),
+        inSheetColumn(line, u"riga"_s, 0),
+        inSheetColumn(total, u"totale"_s, 0, Bold),
+        inSheetColumn(ReportItem::field(u"importo"_s, current, AmountPattern, RightAligned),
+                      u"importo"_s, 1),
+        inSheetColumn(
+            ReportItem::field(u"importoPrecedente"_s, previous, AmountPattern, RightAligned),
+            u"importoPrecedente"_s, 2),
     };
     band.onFormat = [](const ItemContext &context, const std::vector<ReportItem> &items,
                        BandFormat &format) {
