@@ -12,20 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The range of entry types each filter admits, bound as two values.
-std::pair<int, int> entryTypeRange(EntryFilter filter)
-{
-    switch (filter) {
-    case EntryFilter::WithoutClosing:
-        return {0, 1};
-    case EntryFilter::OrdinaryOnly:
-        return {0, 0};
-    case EntryFilter::AllEntries:
-        break;
-    }
-    return {-1, 1};
-}
-
 // One pass over the period's rows: rows are summed per pair of sides, which are far fewer than
 // the rows, and each pair's total then goes to its debit and its credit sub-account.
 const QString SideTotalsSql = uR"(
@@ -75,6 +61,23 @@ bool readSideTotals(const QSqlDatabase &db, const QDate &from, const QDate &to, 
 }
 
 } // namespace
+
+std::pair<int, int> entryTypeRange(EntryFilter filter)
+{
+    switch (filter) {
+    case EntryFilter::WithoutClosing:
+        return {0, 1};
+    case EntryFilter::OrdinaryOnly:
+        return {0, 0};
+    case EntryFilter::OpeningOnly:
+        return {1, 1};
+    case EntryFilter::ClosingOnly:
+        return {-1, -1};
+    case EntryFilter::AllEntries:
+        break;
+    }
+    return {-1, 1};
+}
 
 Money SubAccountBalance::saldo() const
 {

@@ -8,6 +8,7 @@ class QSqlQuery;
 #include <QSqlDatabase>
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 // Which entries a balance counts, by entry type (`regmain.tipo`: -1 closing, 0 ordinary,
@@ -16,7 +17,12 @@ enum class EntryFilter {
     AllEntries,
     WithoutClosing,
     OrdinaryOnly,
+    OpeningOnly,
+    ClosingOnly,
 };
+
+// The lowest and highest entry type a filter admits.
+std::pair<int, int> entryTypeRange(EntryFilter filter);
 
 // The movements of one sub-account over a period, with its place in the chart.
 struct SubAccountBalance {

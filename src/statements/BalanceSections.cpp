@@ -124,14 +124,14 @@ QString monthKey(const QDate &date)
 
 // Adds the monthly totals of the months first..last to *bySubAccount.
 bool addMonthlyTotals(const QSqlDatabase &database, const QDate &first, const QDate &last,
-                      bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                      EntryFilter filter, std::map<qint64, SubAccountBalance> *bySubAccount,
                       QString *error)
 {
     static const QString sql = uR"(
 SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
        m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio, t.dare, t.avere
 FROM (SELECT conto, SUM(dare) AS dare, SUM(avere) AS avere FROM saldi_mese
-       WHERE mese BETWEEN ? AND ? AND tipo BETWEEN ? AND 1
+       WHERE mese BETWEEN ? AND ? AND tipo BETWEEN ? AND ?
        GROUP BY conto) t
 JOIN sottoconti so ON so.id = t.conto
 JOIN conti c ON c.id = so.idConto
@@ -139,7 +139,10 @@ JOIN mastri m ON m.id = c.idMastro
 )"_s;
     QSqlQuery query(database);
     query.setForwardOnly(true);
-    if (!runSql(query, sql, {monthKey(first), monthKey(last), closingEntries ? -1 : 0}, error))
+    if (!runSql(query, sql,
+                {monthKey(first), monthKey(last), entryTypeRange(filter).first,
+                 entryTypeRange(filter).second},
+                error))
         return false;
     while (query.next()) {
         const qint64 id = query.value(0).toLongLong();
@@ -162,15 +165,13 @@ JOIN mastri m ON m.id = c.idMastro
 
 // Adds the balances of the days from..to, read from the entry rows, to *bySubAccount.
 bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &to,
-                  bool closingEntries, std::map<qint64, SubAccountBalance> *bySubAccount,
+                  EntryFilter filter, std::map<qint64, SubAccountBalance> *bySubAccount,
                   QString *error)
 {
     if (from > to)
         return true;
     std::vector<SubAccountBalance> balances;
-    if (!subAccountBalances(database, from, to,
-                            closingEntries ? EntryFilter::AllEntries : EntryFilter::WithoutClosing,
-                            &balances, error))
+    if (!subAccountBalances(database, from, to, filter, &balances, error))
         return false;
     for (SubAccountBalance &balance : balances) {
         auto [entry, added] = bySubAccount->try_emplace(balance.subAccountId, balance);
@@ -186,7 +187,7 @@ bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &
 
 std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase &database,
                                                              const QDate &from, const QDate &to,
-                                                             bool closingEntries, QString *error)
+                                                             EntryFilter filter, QString *error)
 {
     // Whole months come from the monthly totals, the days before the first and after the last
     // whole month from the entry rows.
@@ -198,12 +199,11 @@ std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase 
     const bool wholeMonths = firstMonth < afterLastMonth && monthlyTotalsTrusted(database);
     const bool read =
         wholeMonths
-            ? addEntryRows(database, from, firstMonth.addDays(-1), closingEntries, &bySubAccount,
-                           error) &&
-                  addMonthlyTotals(database, firstMonth, afterLastMonth.addDays(-1), closingEntries,
+            ? addEntryRows(database, from, firstMonth.addDays(-1), filter, &bySubAccount, error) &&
+                  addMonthlyTotals(database, firstMonth, afterLastMonth.addDays(-1), filter,
                                    &bySubAccount, error) &&
-                  addEntryRows(database, afterLastMonth, to, closingEntries, &bySubAccount, error)
-            : addEntryRows(database, from, to, closingEntries, &bySubAccount, error);
+                  addEntryRows(database, afterLastMonth, to, filter, &bySubAccount, error)
+            : addEntryRows(database, from, to, filter, &bySubAccount, error);
     if (!read)
         return std::nullopt;
     // One rule whichever way the period was read: a sub-account is listed when its debits or
@@ -378,8 +378,9 @@ SELECT EXISTS (SELECT 1 FROM mastri m JOIN conti c ON c.idMastro = m.id
 std::optional<Balance> computeBalance(const QSqlDatabase &database, const BalanceOptions &options,
                                       const BalanceCaptions &captions, QString *error)
 {
-    const std::optional<std::vector<SubAccountBalance>> balances =
-        periodBalances(database, options.dateFrom, options.dateTo, options.closingEntries, error);
+    const std::optional<std::vector<SubAccountBalance>> balances = periodBalances(
+        database, options.dateFrom, options.dateTo,
+        options.closingEntries ? EntryFilter::AllEntries : EntryFilter::WithoutClosing, error);
     if (!balances)
         return std::nullopt;
     const std::optional<bool> memorandum =

@@ -89,12 +89,12 @@ struct Balance {
 BalanceSection balanceSection(int nature, const std::vector<SubAccountBalance> &balances,
                               const BalanceOptions &options);
 
-// The balance of every sub-account with movements between from and to, closing entries
-// counted or not: whole months from the monthly totals when the archive keeps them, the other
+// The balance of every sub-account with movements between from and to, in the entries the
+// filter admits: whole months from the monthly totals when the archive keeps them, the other
 // days from the entry rows. Returns nothing with the engine's text in *error.
 std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase &database,
                                                              const QDate &from, const QDate &to,
-                                                             bool closingEntries, QString *error);
+                                                             EntryFilter filter, QString *error);
 
 // Whether any entry of the period, of any type, moves a memorandum sub-account.
 std::optional<bool> hasMemorandumLines(const QSqlDatabase &database, const QDate &from,

@@ -2,8 +2,8 @@
 
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
-#include "data/MonthlyTotals.h"
 #include "data/SqlText.h"
+#include "statements/BalanceSections.h"
 #include "statements/CashStatementPlan.h"
 
 #include <QHash>
@@ -53,43 +53,17 @@ std::optional<Chart> readChart(const QSqlDatabase &database, QString *error)
 // Debit less credit per sub-account.
 using Totals = QHash<qint64, Money>;
 
-enum class EntryKind { Any = 2, Opening = 1, Ordinary = 0, Closing = -1 };
-
-bool wholeMonths(const Period &period)
+// The totals of the entries the filter admits dated in the period.
+std::optional<Totals> totalsOf(const QSqlDatabase &database, const Period &period,
+                               EntryFilter filter, QString *error)
 {
-    return period.start.day() == 1 && period.end.addDays(1).day() == 1;
-}
-
-// The totals of the entries of a kind dated in the period, from the monthly totals when they
-// can be trusted.
-std::optional<Totals> totalsOf(const QSqlDatabase &database, const Period &period, EntryKind kind,
-                               QString *error)
-{
-    const QVariant type = kind == EntryKind::Any ? QVariant() : QVariant(int(kind));
-    const bool monthly = wholeMonths(period) && monthlyTotalsTrusted(database);
-    const QString sql =
-        monthly ? u"SELECT conto, SUM(dare - avere) FROM saldi_mese WHERE mese BETWEEN ? AND ? "
-                  u"AND (? IS NULL OR tipo = ?) GROUP BY conto"_s
-                : u"SELECT sub, SUM(amount) FROM ("
-                  u"SELECT rd.contodare AS sub, rd.importo AS amount FROM regmain rm "
-                  u"JOIN regdet rd ON rd.idRegMain = rm.id WHERE rm.data BETWEEN ?1 AND ?2 "
-                  u"AND (?3 IS NULL OR rm.tipo = ?3) AND rd.contodare IS NOT NULL "
-                  u"UNION ALL SELECT rd.contoavere, -rd.importo FROM regmain rm "
-                  u"JOIN regdet rd ON rd.idRegMain = rm.id WHERE rm.data BETWEEN ?1 AND ?2 "
-                  u"AND (?3 IS NULL OR rm.tipo = ?3) AND rd.contoavere IS NOT NULL) "
-                  u"GROUP BY sub"_s;
-    const QVariantList values =
-        monthly ? QVariantList{period.start.toString(u"yyyy-MM"_s),
-                               period.end.toString(u"yyyy-MM"_s), type, type}
-                : QVariantList{isoDate(period.start), isoDate(period.end), type};
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    if (!runSql(query, sql, values, error))
+    const auto balances = periodBalances(database, period.start, period.end, filter, error);
+    if (!balances)
         return std::nullopt;
     Totals totals;
-    while (query.next())
-        if (const qint64 units = query.value(1).toLongLong(); units != 0)
-            totals.insert(query.value(0).toLongLong(), Money::fromUnits(units));
+    for (const SubAccountBalance &balance : *balances)
+        if (const Money net = balance.dare - balance.avere; !net.isZero())
+            totals.insert(balance.subAccountId, net);
     return totals;
 }
 
@@ -118,15 +92,16 @@ Totals negated(Totals totals)
 std::optional<Totals> openingBalances(const QSqlDatabase &database, const QDate &start,
                                       QString *error)
 {
-    const auto closing = totalsOf(database, yearBefore(yearFrom(start)), EntryKind::Closing, error);
+    const auto closing =
+        totalsOf(database, yearBefore(yearFrom(start)), EntryFilter::ClosingOnly, error);
     if (!closing)
         return std::nullopt;
     if (!closing->isEmpty())
         return negated(*closing);
-    const auto opening = totalsOf(database, yearFrom(start), EntryKind::Opening, error);
+    const auto opening = totalsOf(database, yearFrom(start), EntryFilter::OpeningOnly, error);
     if (!opening || !opening->isEmpty())
         return opening;
-    return totalsOf(database, {QDate(1, 1, 1), start.addDays(-1)}, EntryKind::Any, error);
+    return totalsOf(database, {QDate(1, 1, 1), start.addDays(-1)}, EntryFilter::AllEntries, error);
 }
 
 // The balances at the end of a year, its closing left out: its opening entries (or the balances
@@ -134,11 +109,11 @@ std::optional<Totals> openingBalances(const QSqlDatabase &database, const QDate 
 std::optional<Totals> closingBalances(const QSqlDatabase &database, const Period &year,
                                       QString *error)
 {
-    auto start = totalsOf(database, year, EntryKind::Opening, error);
+    auto start = totalsOf(database, year, EntryFilter::OpeningOnly, error);
     if (start && start->isEmpty())
         start = openingBalances(database, year.start, error);
     const auto ordinary =
-        start ? totalsOf(database, year, EntryKind::Ordinary, error) : std::nullopt;
+        start ? totalsOf(database, year, EntryFilter::OrdinaryOnly, error) : std::nullopt;
     if (!ordinary)
         return std::nullopt;
     for (auto it = ordinary->cbegin(); it != ordinary->cend(); ++it)

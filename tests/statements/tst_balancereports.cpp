@@ -436,8 +436,9 @@ private slots:
         for (const auto &[from, to] : periods) {
             for (bool closing : {false, true}) {
                 QString error;
-                const std::optional<std::vector<SubAccountBalance>> combined =
-                    periodBalances(connection.database(), from, to, closing, &error);
+                const std::optional<std::vector<SubAccountBalance>> combined = periodBalances(
+                    connection.database(), from, to,
+                    closing ? EntryFilter::AllEntries : EntryFilter::WithoutClosing, &error);
                 QVERIFY2(combined, qPrintable(error));
                 std::vector<SubAccountBalance> direct;
                 QVERIFY(subAccountBalances(connection.database(), from, to,
