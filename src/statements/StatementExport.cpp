@@ -40,12 +40,14 @@ bool generateStatement(WorkbookFiller &excel, const QString &databasePath,
     BalanceTables tables;
     if (!tables.read(connection.database(), years.current, years.previous, error))
         return false;
-    const std::optional<CashStatement> cash =
-        computeCashStatement(connection.database(), years.current, years.previous, error);
-    if (!cash)
-        return false;
-    tables.setCashFigures(Placeholder::Period::Current, cashStatementFigures(cash->current));
-    tables.setCashFigures(Placeholder::Period::Previous, cashStatementFigures(cash->previous));
+    if (excel.asksForCashFigures()) {
+        const std::optional<CashStatement> cash =
+            computeCashStatement(connection.database(), years.current, years.previous, error);
+        if (!cash)
+            return false;
+        tables.setCashFigures(Placeholder::Period::Current, cashStatementFigures(cash->current));
+        tables.setCashFigures(Placeholder::Period::Previous, cashStatementFigures(cash->previous));
+    }
     return excel.processFile(tables, tick, error) && excel.saveFile(out, error);
 }
 

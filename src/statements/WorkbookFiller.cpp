@@ -125,6 +125,7 @@ struct WorkbookFiller::Workbook {
     StatementHeading heading;
     int filled = 0;
     bool processed = false;
+    bool asksForCashFigures = false;
 
     bool loadPart(ZipReader &zip, const std::string &part, pugi::xml_document *document,
                   QString *error) const;
@@ -321,6 +322,16 @@ bool WorkbookFiller::load(const QString &path, QString *error)
             u"Il modello %1 non contiene fogli di lavoro."_s.arg(QDir::toNativeSeparators(path));
         return false;
     }
+    // The cash-basis statement is computed only for a template that asks for its figures.
+    std::vector<std::string> textParts{workbook->sharedStringsPart};
+    for (const Workbook::Sheet &sheet : workbook->sheets)
+        textParts.push_back(sheet.part);
+    for (const std::string &part : textParts) {
+        QByteArray bytes;
+        if (!part.empty() && zip.read(part, &bytes) == ZipReader::Read::Done &&
+            (bytes.contains("{{C:") || bytes.contains("{{P:")))
+            workbook->asksForCashFigures = true;
+    }
     m_workbook = std::move(workbook);
     return true;
 }
@@ -409,6 +420,11 @@ void WorkbookFiller::setHeading(const StatementHeading &heading)
 {
     if (m_workbook)
         m_workbook->heading = heading;
+}
+
+bool WorkbookFiller::asksForCashFigures() const
+{
+    return m_workbook && m_workbook->asksForCashFigures;
 }
 
 int WorkbookFiller::filledCount() const

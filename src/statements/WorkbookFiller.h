@@ -41,6 +41,9 @@ public:
     // the reason in *error (damaged XML, a missing part); the workbook can then not be saved.
     bool processFile(const BalanceTables &tables, const Tick &tick = {}, QString *error = nullptr);
 
+    // Whether the loaded template has placeholders of the cash-basis statement's figures.
+    bool asksForCashFigures() const;
+
     // The heading the next processFile writes; none by default.
     void setHeading(const StatementHeading &heading);
 
