@@ -8,7 +8,7 @@ build="${1:-$here/build}"
 # libsqlite3-dev: the benchmarks compare the views with SQLite called directly.
 # desktop-file-utils, appstream: CI validates the desktop entry and the AppStream description.
 packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
-          libxlsxwriter-dev libzip-dev libpugixml-dev libsqlite3-dev clang-format xvfb xauth
+          libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core poppler-utils unzip desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,13 +1,18 @@
 #include "cli/CliSupport.h"
 
 #include "data/ArchiveStartup.h"
+#include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
 #include "data/MonthlyTotals.h"
+#include "data/Renumbering.h"
 #include "data/SqlText.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -136,4 +141,39 @@ void warnIfTotalsDiffer(const QSqlDatabase &database)
         printLine(stderr, u"Attenzione: i totali mensili dell'archivio non corrispondono alle "
                           u"registrazioni; i saldi sono calcolati dalle registrazioni. Per "
                           u"ricostruirli: tovrin3-cli check --repair."_s);
+}
+
+std::optional<QByteArray> inputFile(const QString &path)
+{
+    // Far more than any file of entries or statement; larger files are refused unread.
+    constexpr qint64 LargestFile = 256 * 1024 * 1024;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        printLine(stderr, u"Impossibile leggere il file %1."_s.arg(QDir::toNativeSeparators(path)));
+        return std::nullopt;
+    }
+    if (file.size() > LargestFile) {
+        printLine(stderr, u"Il file %1 è troppo grande."_s.arg(QDir::toNativeSeparators(path)));
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+void warnOfBrokenNumbering(const Archive &archive, const QList<QDate> &dates)
+{
+    const Connection connection(archive, Connection::Mode::ReadOnly);
+    QString error;
+    const std::optional<int> startMonth = archiveStartMonth(connection.database(), &error);
+    if (!startMonth)
+        return;
+    QSet<QDate> warned;
+    for (const QDate &date : dates) {
+        const FiscalYear year = fiscalYearContaining(date, *startMonth);
+        if (warned.contains(year.start))
+            continue;
+        warned.insert(year.start);
+        if (numberingBroken(connection, year.start, year.end, &error).value_or(false))
+            printLine(stderr, u"I progressivi dell'esercizio %1 non seguono più le date: "
+                              u"eseguire tovrin3-cli renumber."_s.arg(year.label));
+    }
 }

@@ -2,7 +2,9 @@
 
 #include "data/Database.h"
 
+#include <QByteArray>
 #include <QDate>
+#include <QList>
 #include <QString>
 
 #include <cstdio>
@@ -73,3 +75,11 @@ std::optional<int> lockForWriting(InstanceLock &lock, const Archive &archive);
 // Warns on stderr when the archive keeps monthly totals that no longer agree with its entries
 // (another tool changed them): the balances are then computed from the entries.
 void warnIfTotalsDiffer(const QSqlDatabase &database);
+
+// The contents of a file a command reads (entries, a bank statement); nothing, told on stderr,
+// when it cannot be read or is far larger than any such file.
+std::optional<QByteArray> inputFile(const QString &path);
+
+// As after a save in the editor: each fiscal year of the dates whose numbering no longer follows
+// the dates is told on stderr.
+void warnOfBrokenNumbering(const Archive &archive, const QList<QDate> &dates);

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveInfo.h"
 #include "cli/ArchiveCommands.h"
+#include "cli/BankCommands.h"
 #include "cli/CliSupport.h"
 #include "cli/FillCommand.h"
 #include "cli/PostCommand.h"
@@ -51,6 +52,11 @@ const QString Usage =
     u"  backup --archive CARTELLA [--out FILE]\n"
     u"  restore --archive CARTELLA --from FILE\n"
     u"  post --archive CARTELLA --file FILE.json [--dry-run]\n"
+    u"  import-bank --archive CARTELLA --file FILE --bank ID|DESCRIZIONE "
+    u"[--format camt053|csv] [--profile NOME] [--dry-run] [--json]\n"
+    u"  bank-rule add --archive CARTELLA --contains TESTO --subaccount ID|DESCRIZIONE "
+    u"[--iban IBAN] [--sign entrate|uscite]\n"
+    u"  bank-rule list --archive CARTELLA\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
 
@@ -172,6 +178,13 @@ int main(int argc, char *argv[])
         {u"year"_s, u"Esercizio che inizia nell'anno indicato."_s, u"anno"_s},
         {u"file"_s, u"File da leggere."_s, u"file"_s},
         {u"dry-run"_s, u"Controlla senza scrivere."_s},
+        {u"bank"_s, u"Sottoconto della banca (identificativo o descrizione)."_s, u"sottoconto"_s},
+        {u"format"_s, u"Formato dell'estratto conto: camt053 o csv."_s, u"formato"_s},
+        {u"profile"_s, u"Profilo CSV salvato nell'archivio."_s, u"nome"_s},
+        {u"contains"_s, u"Testo contenuto nella descrizione o nella controparte."_s, u"testo"_s},
+        {u"subaccount"_s, u"Sottoconto (identificativo o descrizione)."_s, u"sottoconto"_s},
+        {u"iban"_s, u"IBAN della controparte."_s, u"iban"_s},
+        {u"sign"_s, u"Solo entrate o solo uscite."_s, u"segno"_s},
         {u"repair"_s, u"Ripara l'archivio (oggetti estranei, totali mensili), dopo una copia."_s},
     });
     if (!parser.parse(QCoreApplication::arguments()))
@@ -207,6 +220,11 @@ int main(int argc, char *argv[])
         return restoreCommand(parser);
     if (command == u"post"_s && withArchive && parser.isSet(u"file"_s))
         return postCommand(parser);
+    if (command == u"import-bank"_s && withArchive && parser.isSet(u"file"_s) &&
+        parser.isSet(u"bank"_s))
+        return importBankCommand(parser);
+    if (command == u"bank-rule"_s && withArchive)
+        return bankRuleCommand(parser);
     return usageError(command.isEmpty() ? QString()
                                         : u"Comando o opzioni mancanti: %1"_s.arg(command));
 }

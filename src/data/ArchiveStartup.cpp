@@ -1,6 +1,7 @@
 #include "data/ArchiveStartup.h"
 
 #include "data/ArchiveFolders.h"
+#include "data/BankTables.h"
 #include "data/CashAccounts.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
@@ -85,6 +86,7 @@ bool openForWriting(const Archive &archive, QString *error)
             return ensureMonthlyTotals(connection, failure) &&
                    repairMonthlyTotals(connection, failure) &&
                    ensureFinalPrints(connection, failure) &&
+                   ensureBankTables(connection, failure) &&
                    ensureCashFlag(connection, QDir(programDataFolder()).filePath(u"pdc.gen"_s),
                                   failure) &&
                    raiseVersionPart(connection, u"aMajor"_s, ProgramVersion::Major, failure) &&

@@ -23,6 +23,6 @@ QString archiveFolderProblem(const QString &dataFolder);
 // *error, nothing written); raises aMajor and aMinor, each on its own, to the running version
 // when the stored value is lower or missing; adds what an earlier version's archive lacks (the
 // monthly totals, the table of final prints of the journal book, the flag of the cash and bank
-// accounts); and rebuilds the monthly
-// totals when they no longer agree with the entries. Returns false with the reason in *error.
+// accounts, the tables of imported bank statements); and rebuilds the monthly totals when they
+// no longer agree with the entries. Returns false with the reason in *error.
 bool openForWriting(const Archive &archive, QString *error = nullptr);

@@ -142,6 +142,7 @@ bool JournalGate::remove(qint64 id, QString *error)
     const QString refusal = storedRefusal(id, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty() ? failure : refusal);
+    m_highestNumber.clear();
     QSqlQuery query = m_connection.query();
     if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
         return false;
@@ -150,6 +151,7 @@ bool JournalGate::remove(qint64 id, QString *error)
 
 bool JournalGate::removeHeadersWithoutRows(QString *error)
 {
+    m_highestNumber.clear();
     QSqlQuery query = m_connection.query();
     return runSql(query,
                   u"DELETE FROM regmain WHERE NOT EXISTS "
@@ -184,18 +186,30 @@ QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) cons
     return dateRefusal(header.data, header.id == 0, error);
 }
 
+std::optional<qint64> JournalGate::highestNumber(const FiscalYear &year, QString *error)
+{
+    if (const auto known = m_highestNumber.constFind(year.start); known != m_highestNumber.cend())
+        return *known;
+    QSqlQuery query = m_connection.query();
+    if (!runSql(query,
+                u"SELECT COALESCE(MAX(progressivo), 0) FROM regmain WHERE data BETWEEN ? AND ?"_s,
+                {isoDate(year.start), isoDate(year.end)}, error) ||
+        !query.next())
+        return std::nullopt;
+    const qint64 highest = query.value(0).toLongLong();
+    m_highestNumber.insert(year.start, highest);
+    return highest;
+}
+
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)
 {
     QSqlQuery query = m_connection.query();
     if (header.id == 0) {
         if (numberingYear.start.isValid()) {
-            if (!runSql(query,
-                        u"SELECT COALESCE(MAX(progressivo), 0) + 1 FROM regmain "
-                        u"WHERE data BETWEEN ? AND ?"_s,
-                        {isoDate(numberingYear.start), isoDate(numberingYear.end)}, error) ||
-                !query.next())
+            const std::optional<qint64> highest = highestNumber(numberingYear, error);
+            if (!highest)
                 return false;
-            header.progressivo = query.value(0).toLongLong();
+            header.progressivo = *highest + 1;
         }
         if (!runSql(query,
                     u"INSERT INTO regmain (data, progressivo, tipo, attached, descrizione) "
@@ -205,8 +219,12 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
                     error))
             return false;
         header.id = query.lastInsertId().toLongLong();
+        if (numberingYear.start.isValid())
+            m_highestNumber.insert(numberingYear.start, header.progressivo.toLongLong());
         return true;
     }
+    // A changed date can carry its number into another year.
+    m_highestNumber.clear();
     if (!runSql(query,
                 u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ? "
                 u"WHERE id = ?"_s,

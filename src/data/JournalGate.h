@@ -5,9 +5,12 @@
 #include "data/Money.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 // One row of a journal entry: a debit sub-account, a credit sub-account or both (ids, null for
 // no account), one amount and a text. id is 0 for a row not yet written.
@@ -78,19 +81,26 @@ public:
     // Deletes every header left without rows, whatever its date.
     bool removeHeadersWithoutRows(QString *error);
 
-private:
     // The refusal of an entry printed in definitiva or of a closed year, before or after the
-    // change.
+    // change; empty when it may be written, and also on a database failure, whose text goes into
+    // *error. write() asks it first: callers ask it to tell a refused entry from a failure.
     QString lockRefusal(const EntryHeader &header, QString *error) const;
+
+private:
     // Why the stored entry may not change or go, under the gate's rule for closed years.
     QString storedRefusal(qint64 id, QString *error) const;
     // Why an entry may not be dated date: a printed period, or a closed year under the rule.
     QString dateRefusal(const QDate &date, bool newEntry, QString *error) const;
+    std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
 
     const Connection &m_connection;
     ClosedYearRule m_closedYears;
+    // The highest number of each numbering year (by its start) as this gate last read or gave
+    // it: the caller's transaction keeps other writers out, so a long run of new entries reads
+    // it once.
+    QHash<QDate, qint64> m_highestNumber;
 };
 
 // The gate's write and deletion of one entry, each in a write transaction of its own on the

@@ -1,5 +1,6 @@
 #include "data/Schema.h"
 
+#include "data/BankTables.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 
@@ -31,7 +32,8 @@ QStringList emptyArchiveStatements()
 // Every statement that makes an empty archive, in order.
 QStringList programSchemaStatements()
 {
-    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema();
+    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema() +
+           bankTablesSchema();
 }
 
 // The same definition whatever its spacing.

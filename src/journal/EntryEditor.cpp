@@ -109,7 +109,7 @@ void EntryEditor::buildWindow()
     m_rows = new EntryRowGrid(m_environment.archive(), this);
     m_rows->grid()->setRowHeight(m_environment.gridRowHeight());
     m_rows->setFinder([this](QWidget *owner, const QString &text) {
-        return SubAccountFinderDialog::Trova(owner, m_environment.archive(), text);
+        return SubAccountFinderDialog::choose(owner, m_environment.archive(), text);
     });
     m_rows->setCreator([this](QWidget *owner, const QString &descrizione) {
         return SubAccountEditor::create(owner, m_environment.archive(), descrizione);

@@ -38,39 +38,19 @@ std::optional<QVariant> subAccountOf(const Connection &connection, const QJsonVa
 {
     if (value.isUndefined() || value.isNull())
         return QVariant();
-    QSqlQuery query = connection.query();
+    std::optional<qint64> id;
     if (value.isDouble()) {
-        const qint64 id = value.toInteger(-1);
-        if (id <= 0 || double(id) != value.toDouble()) {
+        const qint64 number = value.toInteger(-1);
+        if (number > 0 && double(number) == value.toDouble())
+            id = subAccountWithId(connection, number, problem);
+        else
             *problem = u"identificativo di sottoconto non valido"_s;
-            return std::nullopt;
-        }
-        if (!runSql(query, u"SELECT id FROM sottoconti WHERE id = ?"_s, {id}, problem))
-            return std::nullopt;
-        if (!query.next()) {
-            *problem = u"il sottoconto %1 non esiste"_s.arg(id);
-            return std::nullopt;
-        }
-        return QVariant(id);
-    }
-    if (!value.isString()) {
+    } else if (value.isString()) {
+        id = subAccountWithDescription(connection, value.toString(), problem);
+    } else {
         *problem = u"il sottoconto va indicato con l'identificativo o la descrizione"_s;
-        return std::nullopt;
     }
-    if (!runSql(query, u"SELECT id FROM sottoconti WHERE descrizione = ? LIMIT 2"_s,
-                {value.toString()}, problem))
-        return std::nullopt;
-    QVariantList found;
-    while (query.next())
-        found << query.value(0);
-    if (found.size() == 1)
-        return found.first();
-    *problem =
-        found.isEmpty()
-            ? u"nessun sottoconto ha la descrizione \"%1\""_s.arg(value.toString())
-            : u"più sottoconti hanno la descrizione \"%1\": indicarne l'identificativo"_s.arg(
-                  value.toString());
-    return std::nullopt;
+    return id ? std::optional<QVariant>(*id) : std::nullopt;
 }
 
 std::optional<EntryRow> rowOf(const Connection &connection, const QJsonValue &value,
@@ -134,6 +114,46 @@ std::optional<JournalEntry> entryOf(const Connection &connection, const QJsonVal
 }
 
 } // namespace
+
+std::optional<qint64> subAccountWithId(const Connection &connection, qint64 id, QString *problem)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT id FROM sottoconti WHERE id = ?"_s, {id}, problem))
+        return std::nullopt;
+    if (query.next())
+        return id;
+    *problem = u"il sottoconto %1 non esiste"_s.arg(id);
+    return std::nullopt;
+}
+
+std::optional<qint64> subAccountWithDescription(const Connection &connection, const QString &text,
+                                                QString *problem)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query, u"SELECT id FROM sottoconti WHERE descrizione = ? LIMIT 2"_s, {text},
+                problem))
+        return std::nullopt;
+    QList<qint64> found;
+    while (query.next())
+        found << query.value(0).toLongLong();
+    if (found.size() == 1)
+        return found.first();
+    *problem =
+        found.isEmpty()
+            ? u"nessun sottoconto ha la descrizione \"%1\""_s.arg(text)
+            : u"più sottoconti hanno la descrizione \"%1\": indicarne l'identificativo"_s.arg(text);
+    return std::nullopt;
+}
+
+std::optional<qint64> subAccountNamed(const Connection &connection, const QString &text,
+                                      QString *problem)
+{
+    bool number = false;
+    const qint64 id = text.trimmed().toLongLong(&number);
+    if (number && id > 0)
+        return subAccountWithId(connection, id, problem);
+    return subAccountWithDescription(connection, text, problem);
+}
 
 std::optional<QList<JournalEntry>> readEntryFile(const Connection &connection,
                                                  const QByteArray &json, QString *error)

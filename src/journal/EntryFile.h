@@ -17,6 +17,15 @@
 // A row's sub-accounts are ids (numbers) or exact descriptions naming one sub-account only; an
 // amount is a decimal text with a point and at most four decimals.
 
+// The sub-account with the id, or the only one with exactly the description; nothing, with the
+// reason in *problem (no such sub-account, several with the description, the engine's text).
+std::optional<qint64> subAccountWithId(const Connection &connection, qint64 id, QString *problem);
+std::optional<qint64> subAccountWithDescription(const Connection &connection, const QString &text,
+                                                QString *problem);
+// A sub-account named on the command line: digits are its id, any other text its description.
+std::optional<qint64> subAccountNamed(const Connection &connection, const QString &text,
+                                      QString *problem);
+
 // The entries of the file, their sub-accounts looked up on the connection. Nothing, with an
 // Italian message naming the entry and row (counted from 1), when the file is not such an array
 // or names what the archive does not have.

@@ -10,7 +10,7 @@ SubAccountFinderDialog::SubAccountFinderDialog(const Archive &archive, QWidget *
     setObjectName(u"SubAccountFinderDialog"_s);
 }
 
-qint64 SubAccountFinderDialog::Trova(QWidget *owner, const Archive &archive,
+qint64 SubAccountFinderDialog::choose(QWidget *owner, const Archive &archive,
                                      const QString &initialText)
 {
     SubAccountFinderDialog window(archive, owner);

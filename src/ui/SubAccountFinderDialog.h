@@ -12,5 +12,5 @@ public:
     // Shows the finder modally over owner, the search box starting with the text (selected, so
     // that typing replaces it). Returns the chosen sub-account's id, 0 when the user asks for a
     // new sub-account ("Nuovo", F5) and -1 when the user cancels, also through the window frame.
-    static qint64 Trova(QWidget *owner, const Archive &archive, const QString &initialText = {});
+    static qint64 choose(QWidget *owner, const Archive &archive, const QString &initialText = {});
 };

@@ -112,7 +112,7 @@ private slots:
             QCOMPARE(listed(w), 2);
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Escape);
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), -1);
 
         // "materiali" matches the account, so both of its sub-accounts; Down, Down, Enter
         // picks the second.
@@ -125,7 +125,7 @@ private slots:
             QTest::keyClick(grid, Qt::Key_Down);
             QTest::keyClick(grid, Qt::Key_Return);
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), c.cancelleria);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), c.cancelleria);
 
         // Accents and case are ignored as in the completion; the first Down lands on the first
         // row, the next on the second.
@@ -140,7 +140,7 @@ private slots:
             QVERIFY(grid->selectionModel()->isRowSelected(0, {}));
             QTest::keyClick(grid, Qt::Key_Return);
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), c.carta);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), c.carta);
     }
 
     void subAccountFinderKeys_data()
@@ -164,7 +164,7 @@ private slots:
                                      : w->findChild<QLineEdit *>(u"txtFind"_s);
             QTest::keyClick(target, Qt::Key(key));
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), expected);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), expected);
     }
 
     void emptyListChoosesNothing()
@@ -182,14 +182,14 @@ private slots:
             QVERIFY(w->isVisible());
             QTest::keyClick(grid, Qt::Key_Escape);
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), -1);
     }
 
     void closingTheFrameCancels()
     {
         Chart c;
         whenShown([](QWidget *w) { w->close(); });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive), -1);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive), -1);
     }
 
     void gridKeysGoBackToTheSearch()
@@ -253,7 +253,7 @@ private slots:
             QTest::keyClick(w->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return);
             QTest::keyClick(w->findChild<DataGrid *>(u"grid"_s), Qt::Key_Return);
         });
-        QCOMPARE(SubAccountFinderDialog::Trova(nullptr, c.archive, u" penne "_s), c.cancelleria);
+        QCOMPARE(SubAccountFinderDialog::choose(nullptr, c.archive, u" penne "_s), c.cancelleria);
     }
 };
 

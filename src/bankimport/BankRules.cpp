@@ -1,0 +1,92 @@
+#include "bankimport/BankRules.h"
+
+#include "data/BankTables.h"
+
+using namespace Qt::StringLiterals;
+
+QString normalizedIban(const QString &iban)
+{
+    return QString(iban).remove(u' ').toUpper();
+}
+
+bool BankRule::matches(const BankMovement &movement) const
+{
+    if (sign != 0 && (sign > 0) != (movement.amount > Money()))
+        return false;
+    if (!iban.isEmpty() && normalizedIban(iban) != normalizedIban(movement.counterpartyIban))
+        return false;
+    const QString needle = text.trimmed();
+    return needle.isEmpty() || movement.description.contains(needle, Qt::CaseInsensitive) ||
+           movement.counterparty.contains(needle, Qt::CaseInsensitive);
+}
+
+QString BankRule::reason() const
+{
+    return u"regola: "_s + condition();
+}
+
+QString BankRule::condition() const
+{
+    QStringList parts;
+    if (!text.trimmed().isEmpty())
+        parts << u"contiene '%1'"_s.arg(text.trimmed());
+    if (!iban.isEmpty())
+        parts << u"IBAN %1"_s.arg(normalizedIban(iban));
+    if (sign != 0)
+        parts << (sign > 0 ? u"entrate"_s : u"uscite"_s);
+    return parts.join(u", "_s);
+}
+
+std::optional<QList<BankRule>> bankRules(const QSqlDatabase &database, QString *error)
+{
+    if (!hasBankTables(database))
+        return QList<BankRule>{};
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT r.id, r.testo, r.segno, r.iban, r.sottoconto, s.descrizione "
+                u"FROM regole_banca r JOIN sottoconti s ON s.id = r.sottoconto ORDER BY r.id"_s,
+                {}, error))
+        return std::nullopt;
+    QList<BankRule> rules;
+    while (query.next())
+        rules << BankRule{query.value(0).toLongLong(), query.value(1).toString(),
+                          query.value(2).toInt(),      query.value(3).toString(),
+                          query.value(4).toLongLong(), query.value(5).toString()};
+    return rules;
+}
+
+bool saveBankRule(const Connection &connection, BankRule &rule, QString *error)
+{
+    rule.text = rule.text.trimmed();
+    rule.iban = normalizedIban(rule.iban);
+    if (rule.text.isEmpty() && rule.iban.isEmpty()) {
+        *error = u"Indicare il testo da cercare o l'IBAN della regola."_s;
+        return false;
+    }
+    if (rule.subAccount <= 0) {
+        *error = u"Indicare il sottoconto della regola."_s;
+        return false;
+    }
+    const QVariant iban =
+        rule.iban.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(rule.iban);
+    QSqlQuery query = connection.query();
+    if (rule.id == 0) {
+        if (!runSql(
+                query,
+                u"INSERT INTO regole_banca (testo, segno, iban, sottoconto) VALUES (?, ?, ?, ?)"_s,
+                {rule.text, rule.sign, iban, rule.subAccount}, error))
+            return false;
+        rule.id = query.lastInsertId().toLongLong();
+        return true;
+    }
+    return runSql(query,
+                  u"UPDATE regole_banca SET testo = ?, segno = ?, iban = ?, sottoconto = ? "
+                  u"WHERE id = ?"_s,
+                  {rule.text, rule.sign, iban, rule.subAccount, rule.id}, error);
+}
+
+bool removeBankRule(const Connection &connection, qint64 id, QString *error)
+{
+    QSqlQuery query = connection.query();
+    return runSql(query, u"DELETE FROM regole_banca WHERE id = ?"_s, {id}, error);
+}

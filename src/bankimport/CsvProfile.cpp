@@ -1,0 +1,241 @@
+#include "bankimport/CsvProfile.h"
+
+#include "data/BankTables.h"
+
+#include <QStringDecoder>
+
+#include <csv.h>
+#include <iconv.h>
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
+
+QVariant columnValue(int column)
+{
+    return column > 0 ? QVariant(column) : QVariant(QMetaType::fromType<int>());
+}
+
+CsvProfile profileOf(const QSqlQuery &query)
+{
+    CsvProfile profile;
+    profile.name = query.value(0).toString();
+    const QString separator = query.value(1).toString();
+    profile.separator = separator.isEmpty() ? QChar(u';') : separator.at(0);
+    profile.encoding = query.value(2).toString();
+    profile.skippedRows = query.value(3).toInt();
+    profile.dateFormat = query.value(4).toString();
+    profile.dateColumn = query.value(5).toInt();
+    profile.valueDateColumn = query.value(6).toInt();
+    profile.amountColumn = query.value(7).toInt();
+    profile.debitColumn = query.value(8).toInt();
+    profile.creditColumn = query.value(9).toInt();
+    profile.descriptionColumn = query.value(10).toInt();
+    profile.counterpartyColumn = query.value(11).toInt();
+    return profile;
+}
+
+const QString ProfileColumns =
+    u"nome, separatore, codifica, righe_da_saltare, formato_data, col_data, col_valuta, "
+    u"col_importo, col_dare, col_avere, col_descrizione, col_controparte"_s;
+
+// The line (from 1) holding the byte at offset.
+int lineAt(const QByteArray &bytes, qsizetype offset)
+{
+    return int(QByteArrayView(bytes).first(offset).count('\n')) + 1;
+}
+
+std::optional<QString> fromUtf8(const QByteArray &bytes, QString *error)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (!decoder.hasError())
+        return text;
+    // The first line that does not decode on its own names the fault.
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end;
+        QStringDecoder line(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        (void)line.decode(QByteArrayView(bytes).sliced(start, end - start));
+        if (line.hasError())
+            break;
+        start = end + 1;
+    }
+    *error = u"Il file non è nella codifica UTF-8 (riga %1)."_s.arg(lineAt(bytes, start));
+    return std::nullopt;
+}
+
+std::optional<QString> fromWindows1252(const QByteArray &bytes, QString *error)
+{
+    iconv_t converter = iconv_open("UTF-8", "WINDOWS-1252");
+    if (converter == iconv_t(-1)) {
+        *error = u"La codifica Windows-1252 non è disponibile su questo sistema."_s;
+        return std::nullopt;
+    }
+    // Each byte gives at most three bytes of UTF-8.
+    QByteArray out(bytes.size() * 3, Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char *to = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t converted = iconv(converter, &in, &inLeft, &to, &outLeft);
+    iconv_close(converter);
+    if (converted == size_t(-1)) {
+        *error =
+            u"Il file contiene un carattere che la codifica Windows-1252 non ha (riga %1)."_s.arg(
+                lineAt(bytes, in - bytes.constData()));
+        return std::nullopt;
+    }
+    out.truncate(out.size() - qsizetype(outLeft));
+    return QString::fromUtf8(out);
+}
+
+struct CsvCollector {
+    QList<CsvRecord> records;
+    QStringList fields;
+    int line = 1;
+    int recordLine = 0;
+};
+
+void fieldEnded(void *data, size_t length, void *collector)
+{
+    auto *c = static_cast<CsvCollector *>(collector);
+    if (c->fields.isEmpty())
+        c->recordLine = c->line;
+    c->fields << QString::fromUtf8(static_cast<const char *>(data), qsizetype(length));
+}
+
+void recordEnded(int, void *collector)
+{
+    auto *c = static_cast<CsvCollector *>(collector);
+    c->records << CsvRecord{c->recordLine, c->fields};
+    c->fields.clear();
+}
+
+} // namespace
+
+const QStringList &csvEncodings()
+{
+    static const QStringList encodings{u"UTF-8"_s, u"Windows-1252"_s};
+    return encodings;
+}
+
+const QStringList &csvDateFormats()
+{
+    static const QStringList formats{u"dd/MM/yyyy"_s, u"dd-MM-yyyy"_s, u"dd.MM.yyyy"_s,
+                                     u"yyyy-MM-dd"_s};
+    return formats;
+}
+
+QString csvProfileProblem(const CsvProfile &profile)
+{
+    if (profile.name.trimmed().isEmpty())
+        return u"Indicare il nome del profilo."_s;
+    if (!csvEncodings().contains(profile.encoding))
+        return u"Codifica non prevista: %1."_s.arg(profile.encoding);
+    if (!csvDateFormats().contains(profile.dateFormat))
+        return u"Formato della data non previsto: %1."_s.arg(profile.dateFormat);
+    if (profile.separator.isNull() || profile.separator == u'"' ||
+        profile.separator.unicode() > 127)
+        return u"Separatore non valido."_s;
+    if (profile.dateColumn < 1)
+        return u"Indicare la colonna della data."_s;
+    if (profile.descriptionColumn < 1)
+        return u"Indicare la colonna della descrizione."_s;
+    if (profile.amountColumn < 1 && (profile.debitColumn < 1 || profile.creditColumn < 1))
+        return u"Indicare la colonna dell'importo, oppure quelle di addebiti e accrediti."_s;
+    return {};
+}
+
+std::optional<QList<CsvProfile>> csvProfiles(const QSqlDatabase &database, QString *error)
+{
+    if (!hasBankTables(database))
+        return QList<CsvProfile>{};
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT "_s + ProfileColumns + u" FROM profili_csv ORDER BY nome"_s, {},
+                error))
+        return std::nullopt;
+    QList<CsvProfile> profiles;
+    while (query.next())
+        profiles << profileOf(query);
+    return profiles;
+}
+
+std::optional<CsvProfile> csvProfileNamed(const QSqlDatabase &database, const QString &name,
+                                          QString *error)
+{
+    QSqlQuery query(database);
+    if (hasBankTables(database) &&
+        !runSql(query, u"SELECT "_s + ProfileColumns + u" FROM profili_csv WHERE nome = ?"_s,
+                {name}, error))
+        return std::nullopt;
+    if (query.isActive() && query.next())
+        return profileOf(query);
+    *error = u"Nessun profilo CSV si chiama \"%1\"."_s.arg(name);
+    return std::nullopt;
+}
+
+bool saveCsvProfile(const Connection &connection, const CsvProfile &profile, QString *error)
+{
+    if (const QString problem = csvProfileProblem(profile); !problem.isEmpty()) {
+        *error = problem;
+        return false;
+    }
+    QSqlQuery query = connection.query();
+    return runSql(query,
+                  u"INSERT OR REPLACE INTO profili_csv ("_s + ProfileColumns +
+                      u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+                  {profile.name.trimmed(), QString(profile.separator), profile.encoding,
+                   profile.skippedRows, profile.dateFormat, profile.dateColumn,
+                   columnValue(profile.valueDateColumn), columnValue(profile.amountColumn),
+                   columnValue(profile.debitColumn), columnValue(profile.creditColumn),
+                   profile.descriptionColumn, columnValue(profile.counterpartyColumn)},
+                  error);
+}
+
+std::optional<QString> decodedText(const QByteArray &file, const QString &encoding, QString *error)
+{
+    if (encoding == u"UTF-8"_s) {
+        return fromUtf8(file.startsWith(ByteOrderMark) ? file.sliced(3) : file, error);
+    }
+    if (encoding == u"Windows-1252"_s)
+        return fromWindows1252(file, error);
+    *error = u"Codifica non prevista: %1."_s.arg(encoding);
+    return std::nullopt;
+}
+
+std::optional<QList<CsvRecord>> csvRecords(const QString &text, QChar separator, QString *error)
+{
+    csv_parser parser;
+    if (csv_init(&parser, 0) != 0) {
+        *error = u"Memoria insufficiente per leggere il file."_s;
+        return std::nullopt;
+    }
+    csv_set_delim(&parser, static_cast<unsigned char>(separator.toLatin1()));
+    CsvCollector collector;
+    const QByteArray bytes = text.toUtf8();
+    qsizetype start = 0;
+    // Fed a line at a time, so that each record knows the line it starts on.
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        const size_t length = size_t(end - start);
+        if (csv_parse(&parser, bytes.constData() + start, length, fieldEnded, recordEnded,
+                      &collector) != length) {
+            *error = u"Il file CSV non si legge alla riga %1: %2."_s.arg(collector.line)
+                         .arg(QString::fromUtf8(csv_strerror(csv_error(&parser))));
+            csv_free(&parser);
+            return std::nullopt;
+        }
+        ++collector.line;
+        start = end;
+    }
+    csv_fini(&parser, fieldEnded, recordEnded, &collector);
+    csv_free(&parser);
+    return collector.records;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "data/Database.h"
+
+#include <QStringList>
+
+// The tables of statements imported from the bank: the fingerprint of every movement booked
+// (so that no movement is booked twice; deleting its entry frees it), the user's rules for the
+// counterpart and the saved layouts of CSV files.
+const QStringList &bankTablesSchema();
+
+// Whether the archive has the tables: one made before them has none until first written to, and
+// reads as having no rule, profile or imported movement.
+bool hasBankTables(const QSqlDatabase &database);
+
+// Adds the tables to an archive made before them, inside the caller's transaction.
+bool ensureBankTables(const Connection &connection, QString *error);
