@@ -61,7 +61,8 @@ std::optional<QString> fromUtf8(const QByteArray &bytes, QString *error)
         qsizetype end = bytes.indexOf('\n', start);
         end = end < 0 ? bytes.size() : end;
         QStringDecoder line(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        (void)line.decode(QByteArrayView(bytes).sliced(start, end - start));
+        // Decoding happens when the result becomes a string.
+        const QString decoded = line.decode(QByteArrayView(bytes).sliced(start, end - start));
         if (line.hasError())
             break;
         start = end + 1;

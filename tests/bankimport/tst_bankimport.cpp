@@ -1,0 +1,337 @@
+#include "bankimport/BankImport.h"
+#include "bankimport/BankRules.h"
+#include "bankimport/CounterpartProposer.h"
+#include "bankimport/StatementReaders.h"
+#include "support/TestArchive.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray dataFile(const QString &name)
+{
+    QFile file(QStringLiteral(TOVRIN_BANK_DATA) + u'/' + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing test file");
+    return file.readAll();
+}
+
+BankStatement camt(const QString &name)
+{
+    QString error;
+    const std::optional<BankStatement> statement = readCamt053(dataFile(name), &error);
+    if (!statement)
+        qFatal("%s", qPrintable(error));
+    return *statement;
+}
+
+CsvProfile semicolonProfile()
+{
+    CsvProfile profile;
+    profile.name = u"Banca Prova"_s;
+    profile.skippedRows = 2;
+    profile.dateColumn = 1;
+    profile.valueDateColumn = 2;
+    profile.amountColumn = 3;
+    profile.descriptionColumn = 4;
+    profile.counterpartyColumn = 5;
+    return profile;
+}
+
+CsvProfile debitCreditProfile()
+{
+    CsvProfile profile;
+    profile.name = u"Posta"_s;
+    profile.encoding = u"Windows-1252"_s;
+    profile.skippedRows = 1;
+    profile.dateColumn = 1;
+    profile.debitColumn = 2;
+    profile.creditColumn = 3;
+    profile.descriptionColumn = 4;
+    return profile;
+}
+
+struct Chart {
+    qint64 bank, fees, energy, dues, gifts;
+};
+
+Chart chartOf(TestArchive &a)
+{
+    const qint64 cash = a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s,
+                                   u"Banche"_s);
+    const qint64 costs =
+        a.addConto(a.addMastro(u"C01"_s, u"Costi"_s, 3), u"C01001"_s, u"Servizi"_s);
+    const qint64 revenues =
+        a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Proventi"_s);
+    return {a.addSottoconto(cash, u"Banca"_s), a.addSottoconto(costs, u"Oneri bancari"_s),
+            a.addSottoconto(costs, u"Energia"_s), a.addSottoconto(revenues, u"Quote"_s),
+            a.addSottoconto(revenues, u"Erogazioni liberali"_s)};
+}
+
+BankMovement movement(const QString &description, qint64 cents, const QString &iban = {})
+{
+    BankMovement m;
+    m.bookingDate = QDate(2026, 3, 5);
+    m.amount = Money::fromCents(cents);
+    m.description = description;
+    m.counterpartyIban = iban;
+    return m;
+}
+
+QList<ReviewedMovement> review(const TestArchive &a, qint64 bank, const BankStatement &statement)
+{
+    Connection connection(a.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const std::optional<QList<ReviewedMovement>> items =
+        reviewStatement(connection.database(), bank, statement, &error);
+    if (!items)
+        qFatal("%s", qPrintable(error));
+    return *items;
+}
+
+CounterpartProposer proposerFor(const TestArchive &a, qint64 bank)
+{
+    Connection connection(a.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    std::optional<CounterpartProposer> proposer =
+        CounterpartProposer::load(connection.database(), bank, &error);
+    if (!proposer)
+        qFatal("%s", qPrintable(error));
+    return *proposer;
+}
+
+} // namespace
+
+class TestBankImport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsBothCamtVersions()
+    {
+        const BankStatement v02 = camt(u"camt053-v02.xml"_s);
+        // The pending entry is left out; the batch gives one movement per transaction.
+        QCOMPARE(v02.movements.size(), 4);
+        const BankMovement &first = v02.movements[0];
+        QCOMPARE(first.amount, Money::fromCents(15000));
+        QCOMPARE(first.counterparty, u"Niccolò Fabbri"_s);
+        QCOMPARE(first.counterpartyIban, u"IT02L1234512345123456789012"_s);
+        QCOMPARE(first.description, u"Quota associativa 2026 Niccolò"_s);
+        QCOMPARE(first.reference, u"BK20260302001"_s);
+        QCOMPARE(v02.movements[1].amount, Money::fromCents(-8770));
+        QCOMPARE(v02.movements[1].valueDate, QDate(2026, 3, 9));
+        QCOMPARE(v02.movements[1].counterparty, u"ENEL Energia S.p.A."_s);
+        QCOMPARE(v02.movements[3].amount, Money::fromCents(5000));
+        QCOMPARE(v02.movements[3].counterparty, u"Andrea Verdi"_s);
+        QCOMPARE(v02.movements[3].reference, u"BK20260315002/2"_s);
+        QCOMPARE(v02.opening->amount, Money::fromCents(100000));
+        QVERIFY(!v02.opening->closedThatDay);
+        QCOMPARE(v02.closing->date, QDate(2026, 3, 31));
+
+        const BankStatement v08 = camt(u"camt053-v08.xml"_s);
+        QCOMPARE(v08.movements.size(), 2);
+        QCOMPARE(v08.movements[0].reference, u"2026043001"_s);
+        QCOMPARE(v08.movements[0].description, u"Commissioni tenuta conto aprile"_s);
+        QCOMPARE(v08.movements[1].bookingDate, QDate(2026, 4, 12));
+        QCOMPARE(v08.movements[1].counterparty, u"Società Elettrica Meridionale"_s);
+        QCOMPARE(v08.movements[1].description, u"Fattura n. 88 marzo"_s);
+        QVERIFY(v08.opening->closedThatDay);
+        QCOMPARE(v08.closing->amount, Money::fromCents(112005));
+    }
+
+    void readsCsvExports()
+    {
+        QString error;
+        const std::optional<BankStatement> utf8 =
+            readCsvStatement(dataFile(u"estratto-utf8.csv"_s), semicolonProfile(), &error);
+        QVERIFY2(utf8, qPrintable(error));
+        QCOMPARE(utf8->movements.size(), 3);
+        QCOMPARE(utf8->movements[0].description, u"Quota associativa 2026 Niccolò"_s);
+        QCOMPARE(utf8->movements[1].amount, Money::fromCents(-108770));
+        QCOMPARE(utf8->movements[1].description, u"Bolletta; energia \"verde\" febbraio"_s);
+        QCOMPARE(utf8->movements[1].place, u"Riga 4"_s);
+        // Two like movements on one day stay two, told apart by their order.
+        const QStringList prints = movementFingerprints(utf8->movements);
+        QVERIFY(prints[1] != prints[2]);
+        QVERIFY(prints[2].endsWith(u"|2"_s));
+
+        const std::optional<BankStatement> ansi =
+            readCsvStatement(dataFile(u"estratto-1252.csv"_s), debitCreditProfile(), &error);
+        QVERIFY2(ansi, qPrintable(error));
+        QCOMPARE(ansi->movements[0].description, u"Contributo caffè € soci"_s);
+        QCOMPARE(ansi->movements[0].amount, Money::fromCents(2500));
+        QCOMPARE(ansi->movements[1].amount, Money::fromCents(-1250));
+    }
+
+    void refusesFilesThatAreNotWhatTheyClaim_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<QString>("message");
+        const QByteArray head = "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.02\">"
+                                "<BkToCstmrStmt><Stmt>\n";
+        const QByteArray tail = "</Stmt></BkToCstmrStmt></Document>";
+        QTest::newRow("not xml") << QByteArray("<Document>\n<Stmt></Document>") << false
+                                 << u"Il file non è un documento XML valido (riga 2)"_s;
+        QTest::newRow("other message")
+            << QByteArray("<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.054.001.02\">"
+                          "<BkToCstmrDbtCdtNtfctn/></Document>")
+            << false << u"Il file è un messaggio camt.054.001.02, non un estratto conto"_s;
+        QTest::newRow("no amount")
+            << head + "<Ntry><CdtDbtInd>CRDT</CdtDbtInd></Ntry>" + tail << false
+            << u"Ntry 1: importo mancante (Amt)."_s;
+        QTest::newRow("bad amount")
+            << head + "<Ntry><Amt>12,50</Amt><CdtDbtInd>CRDT</CdtDbtInd></Ntry>" + tail << false
+            << u"Ntry 1: importo non valido (Amt): \"12,50\"."_s;
+        QTest::newRow("bad date")
+            << head + "<Ntry><Amt>1.00</Amt><CdtDbtInd>DBIT</CdtDbtInd>"
+                      "<BookgDt><Dt>2026-02-30</Dt></BookgDt></Ntry>" + tail
+            << false << u"Ntry 1: data di contabilizzazione mancante o non valida (BookgDt)."_s;
+        const QByteArray csvHead = "x\ny\n";
+        QTest::newRow("csv date") << csvHead + "31/02/2026;;1,00;a;b\n" << true
+                                  << u"Riga 3: data non valida: \"31/02/2026\""_s;
+        QTest::newRow("csv amount") << csvHead + "01/02/2026;;1.2,00;a;b\n" << true
+                                    << u"Riga 3: importo mancante o non valido: \"1.2,00\"."_s;
+        QTest::newRow("csv encoding") << csvHead + "01/02/2026;;1,00;caff\xe8;b\n" << true
+                                      << u"Il file non è nella codifica UTF-8 (riga 3)."_s;
+    }
+
+    void refusesFilesThatAreNotWhatTheyClaim()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, csv);
+        QFETCH(QString, message);
+        QString error;
+        const std::optional<BankStatement> statement =
+            csv ? readCsvStatement(file, semicolonProfile(), &error) : readCamt053(file, &error);
+        QVERIFY(!statement);
+        QVERIFY2(error.startsWith(message), qPrintable(error));
+        // A byte Windows-1252 does not have is refused with its line.
+        QVERIFY(!readCsvStatement("Data\n01/03/2026;;1,00;\x81\n", debitCreditProfile(), &error));
+        QCOMPARE(error, u"Il file contiene un carattere che la codifica Windows-1252 non ha (riga 2)."_s);
+    }
+
+    void proposesFromRulesThenIbanThenWords()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        QString error;
+        {
+            Connection connection(a.archive());
+            BankRule fees{0, u"commissioni"_s, -1, {}, c.fees, {}};
+            QVERIFY(saveBankRule(connection, fees, &error));
+        }
+        // History: the bank's earlier entries with one other sub-account.
+        for (int i = 0; i < 3; ++i)
+            a.addEntry(QDate(2026, 1, 10 + i),
+                       {{c.bank, c.dues, Money::fromCents(5000), u"Quota associativa Rossi"_s}});
+        a.addEntry(QDate(2026, 1, 20),
+                   {{c.bank, c.gifts, Money::fromCents(5000), u"Erogazione liberale Rossi"_s}});
+        a.addEntry(QDate(2026, 1, 21), {{c.energy, c.bank, Money::fromCents(9000),
+                                         u"Bolletta luce gennaio"_s}});
+        const CounterpartProposer proposer = proposerFor(a, c.bank);
+
+        Proposal p = proposer.propose(movement(u"COMMISSIONI bonifico"_s, -150));
+        QCOMPARE(p.subAccount, c.fees);
+        QCOMPARE(p.reason, u"regola: contiene 'commissioni', uscite"_s);
+        // The rule's sign keeps it off money coming in.
+        QVERIFY(proposer.propose(movement(u"Storno commissioni"_s, 150)).subAccount != c.fees);
+        p = proposer.propose(movement(u"Quota associativa Bianchi"_s, 5000));
+        QCOMPARE(p.subAccount, c.dues);
+        QCOMPARE(p.reason, u"come 3 movimenti simili"_s);
+        p = proposer.propose(movement(u"bolletta LUCE febbraio"_s, -8000));
+        QCOMPARE(p.subAccount, c.energy);
+        QCOMPARE(p.reason, u"come 1 movimento simile"_s);
+        // A common word alone is not enough.
+        QCOMPARE(proposer.propose(movement(u"Rossi"_s, 100)).subAccount, 0);
+    }
+
+    void booksOnceAndLearns()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        BankStatement statement = camt(u"camt053-v02.xml"_s);
+        QList<ReviewedMovement> items = review(a, c.bank, statement);
+        QCOMPARE(items[0].stateText(), u"da assegnare"_s);
+        items[0].counterpart = c.dues;
+        items[1].counterpart = c.energy;
+        items[1].description = u"Luce febbraio"_s;
+        items[2].counterpart = c.dues;
+        items[2].ticked = false;
+        QString error;
+        QVERIFY2(bookMovements(a.archive(), c.bank, items, &error), qPrintable(error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+        QCOMPARE(a.scalar(u"SELECT contodare || ' ' || contoavere || ' ' || importo || ' ' || "
+                          u"descrizione FROM regdet WHERE contodare = ?"_s,
+                          {c.energy})
+                     .toString(),
+                 u"%1 %2 877000 Luce febbraio"_s.arg(c.energy).arg(c.bank));
+        QCOMPARE(a.scalar(u"SELECT data FROM regmain WHERE progressivo = 2"_s).toString(),
+                 u"2026-03-10"_s);
+
+        // The same file again: what was booked is known, the rest is proposed from it.
+        items = review(a, c.bank, statement);
+        QCOMPARE(items[0].stateText(), u"già importato"_s);
+        QCOMPARE(items[1].stateText(), u"già importato"_s);
+        QCOMPARE(items[2].counterpart, c.dues);
+        QVERIFY(bookMovements(a.archive(), c.bank, items, &error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 3);
+        // The same IBAN, booked to another counterpart, proposes the latest one.
+        statement = camt(u"camt053-v08.xml"_s);
+        items = review(a, c.bank, statement);
+        QCOMPARE(items[1].counterpart, c.energy);
+        QCOMPARE(items[1].reason, u"come 1 movimento simile (stesso IBAN)"_s);
+
+        // Deleting an entry frees its movement for the next import.
+        a.exec(u"DELETE FROM regmain WHERE progressivo = 1"_s);
+        items = review(a, c.bank, camt(u"camt053-v02.xml"_s));
+        QCOMPARE(items[0].stateText(), u"nuovo"_s);
+    }
+
+    void refusedMovementsStayOutTheOthersAreBooked()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        a.addEntry(QDate(2025, 12, 31), {{c.dues, c.bank, Money::fromCents(100), u"chiusura"_s}},
+                   -1);
+        BankStatement statement;
+        statement.movements = {movement(u"vecchio"_s, 100), movement(u"nuovo"_s, 200)};
+        statement.movements[0].bookingDate = QDate(2025, 6, 1);
+        QList<ReviewedMovement> items = review(a, c.bank, statement);
+        items[0].counterpart = items[1].counterpart = c.gifts;
+        QString error;
+        QVERIFY(bookMovements(a.archive(), c.bank, items, &error));
+        QVERIFY(items[0].refusal.contains(u"chiuso"_s));
+        QCOMPARE(items[0].entryId, 0);
+        QVERIFY(items[1].entryId != 0);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 1);
+    }
+
+    void comparesTheStatementBalancesWithTheBooks()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        a.addEntry(QDate(2026, 1, 1), {{c.bank, c.dues, Money::fromCents(90000), u"apertura"_s}},
+                   1);
+        a.addEntry(QDate(2026, 2, 27), {{c.bank, c.gifts, Money::fromCents(10000), u"dono"_s}});
+        // A later day's entry counts for neither.
+        a.addEntry(QDate(2026, 4, 2), {{c.bank, c.gifts, Money::fromCents(777), u"dono"_s}});
+        const BankStatement statement = camt(u"camt053-v02.xml"_s);
+        const QList<ReviewedMovement> items = review(a, c.bank, statement);
+        Connection connection(a.archive(), Connection::Mode::ReadOnly);
+        QString error;
+        const std::optional<QList<BalanceCheck>> checks =
+            balanceChecks(connection.database(), c.bank, statement, items, &error);
+        QVERIFY2(checks, qPrintable(error));
+        QCOMPARE(checks->at(0).difference(), Money());
+        // 1.000,00 + the statement's 212,30 still to book.
+        QCOMPARE(checks->at(1).booked, Money::fromCents(121230));
+        QCOMPARE(checks->at(1).text(), u"Saldo finale al 31/03/2026: estratto 1.212,30, "
+                                       u"contabilità 1.212,30, differenza 0,00"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBankImport)
+#include "tst_bankimport.moc"
