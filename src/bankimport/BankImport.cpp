@@ -78,6 +78,27 @@ bool keepFingerprint(const Connection &connection, qint64 bank, const ReviewedMo
 
 } // namespace
 
+std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase &database,
+                                                             QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT s.id, s.descrizione, c.liquidita FROM sottoconti s "
+                u"JOIN conti c ON c.id = s.idConto ORDER BY s.descrizione COLLATE ITALIANO, s.id"_s,
+                {}, error))
+        return std::nullopt;
+    QList<QPair<qint64, QString>> flagged;
+    QList<QPair<qint64, QString>> all;
+    while (query.next()) {
+        const QPair<qint64, QString> subAccount{query.value(0).toLongLong(),
+                                                query.value(1).toString()};
+        all << subAccount;
+        if (query.value(2).toInt() != 0)
+            flagged << subAccount;
+    }
+    return flagged.isEmpty() ? all : flagged;
+}
+
 ReviewedMovement::State ReviewedMovement::state() const
 {
     if (alreadyImported)

@@ -4,10 +4,16 @@
 #include "data/Database.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QVariant>
 
 #include <optional>
+
+// The sub-accounts a statement can be imported for: those of the accounts flagged as cash and
+// bank, or every sub-account when the chart flags none; (id, description) in description order.
+std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase &database,
+                                                             QString *error);
 
 // A movement of a statement as the review shows it: its fingerprint, the counterpart proposed
 // or chosen, the text its entry will carry, and what became of it.

@@ -45,6 +45,12 @@ const QStringList &bankTablesSchema()
     return statements;
 }
 
+const QStringList &bankTableNames()
+{
+    static const QStringList names{u"movimenti_importati"_s, u"regole_banca"_s, u"profili_csv"_s};
+    return names;
+}
+
 bool hasBankTables(const QSqlDatabase &database)
 {
     QSqlQuery query(database);

@@ -9,6 +9,9 @@
 // counterpart and the saved layouts of CSV files.
 const QStringList &bankTablesSchema();
 
+// The names of the tables: each is changed only through its own window or the import.
+const QStringList &bankTableNames();
+
 // Whether the archive has the tables: one made before them has none until first written to, and
 // reads as having no rule, profile or imported movement.
 bool hasBankTables(const QSqlDatabase &database);

@@ -35,6 +35,7 @@ public:
     // given; the handler reads the current view and record from the window.
     enum class Command {
         Stampa,
+        ImportaEstrattoConto,
         DataLavoro,
         Preferenze,
         ChiusuraApertura,

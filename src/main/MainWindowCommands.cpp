@@ -66,6 +66,9 @@ void MainWindow::buildMenus()
     file->addSeparator();
     command(file, u"Stampa"_s, Command::Stampa, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12));
     file->addSeparator();
+    command(file, u"Importa estratto conto…"_s, Command::ImportaEstrattoConto,
+            QKeySequence(Qt::CTRL | Qt::Key_I));
+    file->addSeparator();
     command(file, u"Backup…"_s, Command::Backup);
     command(file, u"Ripristina backup…"_s, Command::RipristinaBackup);
     file->addSeparator();

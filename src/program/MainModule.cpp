@@ -2,6 +2,7 @@
 
 #include "archive/BackupWindows.h"
 #include "archive/NewArchiveWindow.h"
+#include "bankimport/BankImportWindow.h"
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
@@ -131,6 +132,10 @@ void MainModule::wireCommands()
     });
     main.setCommand(MainWindow::Command::ControlloArchivio,
                     [&main, &environment] { showArchiveCheck(&main, environment); });
+    main.setCommand(MainWindow::Command::ImportaEstrattoConto, [&main, &environment] {
+        if (BankImportWindow::run(&main, environment))
+            main.refreshStatusBar();
+    });
     main.setCommand(MainWindow::Command::Backup,
                     [&main, &environment] { saveBackupCopy(&main, environment.archive()); });
     main.setCommand(MainWindow::Command::RipristinaBackup, [&main, &environment] {

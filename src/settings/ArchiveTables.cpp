@@ -1,5 +1,6 @@
 #include "settings/ArchiveTables.h"
 
+#include "data/BankTables.h"
 #include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FinalPrints.h"
@@ -167,9 +168,10 @@ QStringList archiveTableNames(const Archive &archive, QString *error)
     for (const QString &name : connection.database().tables(QSql::Tables)) {
         // The engine keeps its own bookkeeping (autoincrement counters) in tables of its own;
         // the monthly totals follow the entries by themselves; the final prints of the journal
-        // book change only through printing and its undo.
+        // book change only through printing and its undo; the bank statements' tables through
+        // the import and its windows.
         if (!name.startsWith(u"sqlite_"_s, Qt::CaseInsensitive) && name != monthlyTotalsTable() &&
-            name != finalPrintsTable())
+            name != finalPrintsTable() && !bankTableNames().contains(name))
             names.append(name);
     }
     return names;

@@ -60,8 +60,8 @@ struct Chart {
 
 Chart chartOf(TestArchive &a)
 {
-    const qint64 cash = a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s,
-                                   u"Banche"_s);
+    const qint64 cash =
+        a.addConto(a.addMastro(u"A01"_s, u"Liquidità"_s, 1), u"A01001"_s, u"Banche"_s);
     const qint64 costs =
         a.addConto(a.addMastro(u"C01"_s, u"Costi"_s, 3), u"C01001"_s, u"Servizi"_s);
     const qint64 revenues =
@@ -170,8 +170,9 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("csv");
         QTest::addColumn<QString>("message");
-        const QByteArray head = "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.02\">"
-                                "<BkToCstmrStmt><Stmt>\n";
+        const QByteArray head =
+            "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.02\">"
+            "<BkToCstmrStmt><Stmt>\n";
         const QByteArray tail = "</Stmt></BkToCstmrStmt></Document>";
         QTest::newRow("not xml") << QByteArray("<Document>\n<Stmt></Document>") << false
                                  << u"Il file non è un documento XML valido (riga 2)"_s;
@@ -179,23 +180,25 @@ private slots:
             << QByteArray("<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.054.001.02\">"
                           "<BkToCstmrDbtCdtNtfctn/></Document>")
             << false << u"Il file è un messaggio camt.054.001.02, non un estratto conto"_s;
-        QTest::newRow("no amount")
-            << head + "<Ntry><CdtDbtInd>CRDT</CdtDbtInd></Ntry>" + tail << false
-            << u"Ntry 1: importo mancante (Amt)."_s;
+        QTest::newRow("no amount") << head + "<Ntry><CdtDbtInd>CRDT</CdtDbtInd></Ntry>" + tail
+                                   << false << u"Ntry 1: importo mancante (Amt)."_s;
         QTest::newRow("bad amount")
             << head + "<Ntry><Amt>12,50</Amt><CdtDbtInd>CRDT</CdtDbtInd></Ntry>" + tail << false
             << u"Ntry 1: importo non valido (Amt): \"12,50\"."_s;
         QTest::newRow("bad date")
-            << head + "<Ntry><Amt>1.00</Amt><CdtDbtInd>DBIT</CdtDbtInd>"
-                      "<BookgDt><Dt>2026-02-30</Dt></BookgDt></Ntry>" + tail
+            << head +
+                   "<Ntry><Amt>1.00</Amt><CdtDbtInd>DBIT</CdtDbtInd>"
+                   "<BookgDt><Dt>2026-02-30</Dt></BookgDt></Ntry>" +
+                   tail
             << false << u"Ntry 1: data di contabilizzazione mancante o non valida (BookgDt)."_s;
         const QByteArray csvHead = "x\ny\n";
-        QTest::newRow("csv date") << csvHead + "31/02/2026;;1,00;a;b\n" << true
-                                  << u"Riga 3: data non valida: \"31/02/2026\""_s;
-        QTest::newRow("csv amount") << csvHead + "01/02/2026;;1.2,00;a;b\n" << true
-                                    << u"Riga 3: importo mancante o non valido: \"1.2,00\"."_s;
-        QTest::newRow("csv encoding") << csvHead + "01/02/2026;;1,00;caff\xe8;b\n" << true
-                                      << u"Il file non è nella codifica UTF-8 (riga 3)."_s;
+        QTest::newRow("csv date") << csvHead + "31/02/2026;;1,00;a;b\n"
+                                  << true << u"Riga 3: data non valida: \"31/02/2026\""_s;
+        QTest::newRow("csv amount")
+            << csvHead + "01/02/2026;;1.2,00;a;b\n"
+            << true << u"Riga 3: importo mancante o non valido: \"1.2,00\"."_s;
+        QTest::newRow("csv encoding") << csvHead + "01/02/2026;;1,00;caff\xe8;b\n"
+                                      << true << u"Il file non è nella codifica UTF-8 (riga 3)."_s;
     }
 
     void refusesFilesThatAreNotWhatTheyClaim()
@@ -210,7 +213,8 @@ private slots:
         QVERIFY2(error.startsWith(message), qPrintable(error));
         // A byte Windows-1252 does not have is refused with its line.
         QVERIFY(!readCsvStatement("Data\n01/03/2026;;1,00;\x81\n", debitCreditProfile(), &error));
-        QCOMPARE(error, u"Il file contiene un carattere che la codifica Windows-1252 non ha (riga 2)."_s);
+        QCOMPARE(error,
+                 u"Il file contiene un carattere che la codifica Windows-1252 non ha (riga 2)."_s);
     }
 
     void proposesFromRulesThenIbanThenWords()
@@ -229,8 +233,8 @@ private slots:
                        {{c.bank, c.dues, Money::fromCents(5000), u"Quota associativa Rossi"_s}});
         a.addEntry(QDate(2026, 1, 20),
                    {{c.bank, c.gifts, Money::fromCents(5000), u"Erogazione liberale Rossi"_s}});
-        a.addEntry(QDate(2026, 1, 21), {{c.energy, c.bank, Money::fromCents(9000),
-                                         u"Bolletta luce gennaio"_s}});
+        a.addEntry(QDate(2026, 1, 21),
+                   {{c.energy, c.bank, Money::fromCents(9000), u"Bolletta luce gennaio"_s}});
         const CounterpartProposer proposer = proposerFor(a, c.bank);
 
         Proposal p = proposer.propose(movement(u"COMMISSIONI bonifico"_s, -150));

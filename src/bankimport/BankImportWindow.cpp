@@ -1,0 +1,576 @@
+#include "bankimport/BankImportWindow.h"
+
+#include "bankimport/BankRulesWindow.h"
+#include "bankimport/CsvProfileDialog.h"
+#include "bankimport/StatementReaders.h"
+#include "data/EngineErrors.h"
+#include "data/PatternFormatter.h"
+#include "journal/JournalEntry.h"
+#include "journal/RenumberingWindow.h"
+#include "ui/MessageService.h"
+#include "ui/SubAccountFinderDialog.h"
+#include "ui/WindowUtils.h"
+#include "ui/grid/DataGrid.h"
+#include "ui/grid/GridDelegate.h"
+#include "ui/grid/ValueListCompleter.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum Column { Registra, Data, Importo, Descrizione, Controparte, Sottoconto, Motivo, Stato, Count };
+
+bool isEnter(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+// The movements under review, one a row; the tick, the text and the counterpart are edited.
+class ReviewModel : public QAbstractTableModel {
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setMovements(QList<ReviewedMovement> movements)
+    {
+        beginResetModel();
+        m_movements = std::move(movements);
+        endResetModel();
+    }
+    QList<ReviewedMovement> &movements() { return m_movements; }
+    void setNames(const QList<QPair<QVariant, QString>> &choices)
+    {
+        m_choices = choices;
+        m_names.clear();
+        for (const auto &[id, name] : choices)
+            m_names.insert(id.toLongLong(), name);
+    }
+    const QList<QPair<QVariant, QString>> &choices() const { return m_choices; }
+    void refresh() { emit dataChanged(index(0, 0), index(rowCount() - 1, Count - 1)); }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_movements.size());
+    }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : Count;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const QStringList captions{u"Registra"_s,    u"Data"_s,        u"Importo"_s,
+                                          u"Descrizione"_s, u"Controparte"_s, u"Sottoconto"_s,
+                                          u"Motivo"_s,      u"Stato"_s};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return captions.value(section);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        const ReviewedMovement &item = m_movements[index.row()];
+        Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+        if (!isOpen(item))
+            return flags;
+        if (index.column() == Registra)
+            flags |= Qt::ItemIsUserCheckable;
+        if (index.column() == Descrizione || index.column() == Sottoconto)
+            flags |= Qt::ItemIsEditable;
+        return flags;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const ReviewedMovement &item = m_movements[index.row()];
+        if (role == Qt::CheckStateRole && index.column() == Registra)
+            return item.ticked && isOpen(item) ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::TextAlignmentRole && index.column() == Importo)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        if (role == Qt::ForegroundRole && !isOpen(item))
+            return QColor(Qt::darkGray);
+        if (role == Qt::EditRole && index.column() == Sottoconto)
+            return item.counterpart != 0 ? QVariant(item.counterpart) : QVariant();
+        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
+            return {};
+        switch (index.column()) {
+        case Data:
+            return item.movement.bookingDate.toString(u"dd/MM/yyyy"_s);
+        case Importo:
+            return PatternFormatter().format(item.movement.amount, u"#,##0.00"_s);
+        case Descrizione:
+            return item.description;
+        case Controparte:
+            return item.movement.counterparty;
+        case Sottoconto:
+            return m_names.value(item.counterpart);
+        case Motivo:
+            return item.reason;
+        case Stato:
+            return stateOf(item);
+        default:
+            return {};
+        }
+    }
+
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override
+    {
+        ReviewedMovement &item = m_movements[index.row()];
+        if (index.column() == Registra && role == Qt::CheckStateRole)
+            item.ticked = value.toInt() == Qt::Checked;
+        else if (index.column() == Descrizione && role == Qt::EditRole)
+            item.description = value.toString().simplified();
+        else if (index.column() == Sottoconto && role == Qt::EditRole)
+            return setCounterpart(index.row(), value);
+        else
+            return false;
+        emit dataChanged(this->index(index.row(), 0), this->index(index.row(), Count - 1));
+        return true;
+    }
+
+    // A counterpart chosen by the user: an id of the list, or nothing for text that names none.
+    bool setCounterpart(int row, const QVariant &value)
+    {
+        ReviewedMovement &item = m_movements[row];
+        const qint64 id = value.toLongLong();
+        if (value.typeId() == QMetaType::QString || (!value.isNull() && !m_names.contains(id)))
+            return false;
+        item.counterpart = value.isNull() ? 0 : id;
+        item.reason = value.isNull() ? QString() : u"scelto"_s;
+        item.refusal.clear();
+        emit dataChanged(index(row, 0), index(row, Count - 1));
+        return true;
+    }
+
+    static bool isOpen(const ReviewedMovement &item)
+    {
+        return !item.alreadyImported && item.entryId == 0;
+    }
+
+private:
+    static QString stateOf(const ReviewedMovement &item)
+    {
+        if (item.entryId != 0)
+            return u"registrato n. %1"_s.arg(item.number.toLongLong());
+        if (!item.refusal.isEmpty())
+            return u"rifiutato: "_s + item.refusal;
+        return item.stateText();
+    }
+
+    QList<ReviewedMovement> m_movements;
+    QList<QPair<QVariant, QString>> m_choices;
+    QHash<qint64, QString> m_names;
+};
+
+namespace {
+
+// Editors of the text and the counterpart: the counterpart completes from the sub-accounts as in
+// the entry editor. Enter stores the value and moves down; F4 opens the finder with the text.
+class ReviewDelegate : public GridDelegate {
+public:
+    ReviewDelegate(BankImportWindow *window, ReviewModel *model)
+        : GridDelegate(window), m_window(window), m_model(model)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
+                          const QModelIndex &index) const override
+    {
+        auto *editor = new QLineEdit(parent);
+        if (index.column() == Sottoconto)
+            new ValueListCompleter(editor, m_model->choices());
+        editor->installEventFilter(const_cast<ReviewDelegate *>(this));
+        return editor;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        static_cast<QLineEdit *>(editor)->setText(index.data(Qt::DisplayRole).toString());
+        if (auto *completer = editor->findChild<ValueListCompleter *>())
+            completer->setChosen(index.data(Qt::EditRole));
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override
+    {
+        if (auto *completer = editor->findChild<ValueListCompleter *>())
+            model->setData(index, completer->resolve());
+        else
+            model->setData(index, static_cast<QLineEdit *>(editor)->text());
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *editor = qobject_cast<QLineEdit *>(watched);
+        if (!editor || event->type() != QEvent::KeyPress)
+            return GridDelegate::eventFilter(watched, event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (isEnter(key)) {
+            emit commitData(editor);
+            emit closeEditor(editor, NoHint);
+            m_window->moveDown();
+            return true;
+        }
+        if (key->key() == Qt::Key_F4 && editor->findChild<ValueListCompleter *>()) {
+            const QString text = editor->text();
+            emit closeEditor(editor, RevertModelCache);
+            m_window->findCounterpart(text);
+            return true;
+        }
+        return GridDelegate::eventFilter(watched, event);
+    }
+
+private:
+    BankImportWindow *m_window;
+    ReviewModel *m_model;
+};
+
+} // namespace
+
+BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *parent)
+    : QDialog(parent), m_environment(environment), m_file(new QLineEdit(this)),
+      m_bank(new QComboBox(this)), m_format(new QComboBox(this)), m_profile(new QComboBox(this)),
+      m_checks(new QLabel(this)), m_summary(new QLabel(this)), m_grid(new DataGrid(this)),
+      m_model(new ReviewModel(this))
+{
+    setObjectName(u"BankImportWindow"_s);
+    setWindowTitle(u"Importa estratto conto"_s);
+    resize(1100, 620);
+
+    m_file->setObjectName(u"file"_s);
+    m_file->setPlaceholderText(u"File camt.053 (XML) o CSV della banca"_s);
+    auto *browse = new QPushButton(u"Sfoglia…"_s, this);
+    browse->setAutoDefault(false);
+    connect(browse, &QPushButton::clicked, this, &BankImportWindow::chooseFile);
+    auto *read = new QPushButton(u"&Leggi"_s, this);
+    read->setObjectName(u"read"_s);
+    read->setAutoDefault(false);
+    connect(read, &QPushButton::clicked, this, [this] { readStatement(m_file->text()); });
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(m_file, 1);
+    fileRow->addWidget(browse);
+    fileRow->addWidget(read);
+
+    m_bank->setObjectName(u"bank"_s);
+    m_format->addItems({u"Riconosciuto dal file"_s, u"camt.053 (XML)"_s, u"CSV"_s});
+    auto *profiles = new QPushButton(u"Profili CSV…"_s, this);
+    profiles->setAutoDefault(false);
+    connect(profiles, &QPushButton::clicked, this, &BankImportWindow::editProfiles);
+    auto *profileRow = new QHBoxLayout;
+    profileRow->addWidget(m_format);
+    profileRow->addWidget(new QLabel(u"Profilo CSV:"_s, this));
+    profileRow->addWidget(m_profile, 1);
+    profileRow->addWidget(profiles);
+
+    auto *form = new QFormLayout;
+    form->addRow(u"&File:"_s, fileRow);
+    form->addRow(u"&Conto banca:"_s, m_bank);
+    form->addRow(u"F&ormato:"_s, profileRow);
+
+    m_checks->setObjectName(u"checks"_s);
+    m_checks->setWordWrap(true);
+    m_grid->setObjectName(u"grid"_s);
+    m_grid->setModel(m_model);
+    auto *delegate = new ReviewDelegate(this, m_model);
+    m_grid->setItemDelegateForColumn(Descrizione, delegate);
+    m_grid->setItemDelegateForColumn(Sottoconto, delegate);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_grid->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
+                            QAbstractItemView::EditKeyPressed);
+    m_grid->installEventFilter(this);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
+    const int widths[] = {70, 85, 95, 300, 170, 220, 170, 140};
+    for (int c = 0; c < Count; ++c)
+        m_grid->setColumnWidth(c, widths[c]);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+
+    m_summary->setObjectName(u"summary"_s);
+    m_summary->setText(u"[Spazio] Registra sì/no - [Invio] Riga successiva - [F4] Cerca "
+                       u"Sottoconti - [F8] Registra"_s);
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *bookButton = buttons->addButton(u"Registra [F8]"_s, QDialogButtonBox::ActionRole);
+    bookButton->setObjectName(u"book"_s);
+    bookButton->setAutoDefault(false);
+    connect(bookButton, &QPushButton::clicked, this, &BankImportWindow::book);
+    QPushButton *rules = buttons->addButton(u"Regole…"_s, QDialogButtonBox::ActionRole);
+    rules->setAutoDefault(false);
+    connect(rules, &QPushButton::clicked, this, &BankImportWindow::editRules);
+    QPushButton *close = buttons->addButton(u"Chiudi"_s, QDialogButtonBox::RejectRole);
+    close->setAutoDefault(false);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    auto *f8 = new QShortcut(QKeySequence(Qt::Key_F8), this);
+    connect(f8, &QShortcut::activated, this, &BankImportWindow::book);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_checks);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_summary);
+    layout->addWidget(buttons);
+    enterMovesToNextField(this);
+    rememberGeometry(this, u"BankImportWindow"_s);
+
+    loadBanks();
+    loadProfiles();
+    QString error;
+    m_model->setNames(subAccountChoices(m_environment.archive(), &error));
+}
+
+BankImportWindow::~BankImportWindow() = default;
+
+bool BankImportWindow::run(QWidget *owner, FiscalEnvironment &environment)
+{
+    BankImportWindow window(environment, owner);
+    window.exec();
+    return window.booked();
+}
+
+void BankImportWindow::loadBanks()
+{
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const auto banks =
+        connection.opened(&error) ? bankSubAccounts(connection.database(), &error) : std::nullopt;
+    if (!banks) {
+        informFailure(this, u"Impossibile leggere i sottoconti."_s, error);
+        return;
+    }
+    for (const auto &[id, name] : *banks)
+        m_bank->addItem(name, id);
+}
+
+void BankImportWindow::loadProfiles()
+{
+    const QString current = m_profile->currentText();
+    m_profile->clear();
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    QString error;
+    const auto profiles =
+        connection.opened(&error) ? csvProfiles(connection.database(), &error) : std::nullopt;
+    for (const CsvProfile &profile : profiles.value_or(QList<CsvProfile>{}))
+        m_profile->addItem(profile.name);
+    m_profile->setCurrentText(current);
+}
+
+qint64 BankImportWindow::bank() const
+{
+    return m_bank->currentData().toLongLong();
+}
+
+void BankImportWindow::chooseFile()
+{
+    const QString path =
+        QFileDialog::getOpenFileName(this, u"Estratto conto"_s, m_file->text(),
+                                     u"Estratti conto (*.xml *.csv *.txt);;Tutti i file (*)"_s);
+    if (path.isEmpty())
+        return;
+    m_file->setText(path);
+    readStatement(path);
+}
+
+void BankImportWindow::editProfiles()
+{
+    const QString chosen = CsvProfileDialog::edit(this, m_environment.archive(), m_file->text(),
+                                                  m_profile->currentText());
+    loadProfiles();
+    if (!chosen.isEmpty()) {
+        m_profile->setCurrentText(chosen);
+        m_format->setCurrentIndex(2);
+    }
+}
+
+void BankImportWindow::editRules()
+{
+    BankRulesWindow::edit(this, m_environment.archive());
+}
+
+std::optional<BankStatement> BankImportWindow::statementOf(const QByteArray &file,
+                                                           QString *error) const
+{
+    const StatementFormat format = m_format->currentIndex() == 1   ? StatementFormat::Camt053
+                                   : m_format->currentIndex() == 2 ? StatementFormat::Csv
+                                                                   : recognisedFormat(file);
+    if (format == StatementFormat::Camt053)
+        return readCamt053(file, error);
+    if (m_profile->currentText().isEmpty()) {
+        *error = u"Per un file CSV scegliere un profilo, o crearne uno con \"Profili CSV…\"."_s;
+        return std::nullopt;
+    }
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    const std::optional<CsvProfile> profile =
+        connection.opened(error)
+            ? csvProfileNamed(connection.database(), m_profile->currentText(), error)
+            : std::nullopt;
+    return profile ? readCsvStatement(file, *profile, error) : std::nullopt;
+}
+
+bool BankImportWindow::readStatement(const QString &path)
+{
+    MessageService &messages = MessageService::instance();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        messages.inform(this, u"Impossibile leggere il file %1."_s.arg(path),
+                        MessageService::Icon::Warning);
+        return false;
+    }
+    if (bank() == 0) {
+        messages.inform(this, u"Scegliere il conto della banca."_s, MessageService::Icon::Warning);
+        return false;
+    }
+    QString error;
+    const std::optional<BankStatement> statement = statementOf(file.readAll(), &error);
+    if (!statement) {
+        messages.inform(this, error + u"\nNessun movimento importato."_s,
+                        MessageService::Icon::Warning);
+        return false;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    std::optional<QList<ReviewedMovement>> movements;
+    std::optional<QList<BalanceCheck>> checks;
+    if (connection.opened(&error))
+        movements = reviewStatement(connection.database(), bank(), *statement, &error);
+    if (movements)
+        checks = balanceChecks(connection.database(), bank(), *statement, *movements, &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (!checks) {
+        informFailure(this, u"Impossibile leggere l'archivio."_s, error);
+        return false;
+    }
+    m_file->setText(path);
+    m_reviewedBank = bank();
+    m_model->setMovements(std::move(*movements));
+    showChecks(*checks);
+    refreshSummary();
+    m_grid->setFocus();
+    m_grid->setCurrentIndex(m_model->index(0, Sottoconto));
+    return true;
+}
+
+void BankImportWindow::showChecks(const QList<BalanceCheck> &checks)
+{
+    QStringList lines;
+    bool differs = false;
+    for (const BalanceCheck &check : checks) {
+        lines << check.text();
+        differs = differs || !check.difference().isZero();
+    }
+    m_checks->setText(lines.join(u'\n'));
+    m_checks->setStyleSheet(differs ? u"color: #b00020;"_s : QString());
+}
+
+void BankImportWindow::refreshSummary()
+{
+    int toBook = 0, unassigned = 0, imported = 0;
+    for (const ReviewedMovement &item : std::as_const(m_model->movements())) {
+        toBook += item.bookable();
+        unassigned += ReviewModel::isOpen(item) && item.counterpart == 0;
+        imported += item.alreadyImported;
+    }
+    m_summary->setText(u"Movimenti: %1 - da registrare: %2 - da assegnare: %3 - già importati: "
+                       u"%4.   [Spazio] Registra sì/no - [Invio] Riga successiva - [F4] Cerca "
+                       u"Sottoconti - [F8] Registra"_s.arg(m_model->rowCount())
+                           .arg(toBook)
+                           .arg(unassigned)
+                           .arg(imported));
+}
+
+void BankImportWindow::findCounterpart(const QString &text)
+{
+    const int row = m_grid->currentRow();
+    if (row < 0 || !ReviewModel::isOpen(m_model->movements()[row]))
+        return;
+    const qint64 id = SubAccountFinderDialog::choose(this, m_environment.archive(), text);
+    if (id > 0) {
+        QString error;
+        m_model->setNames(subAccountChoices(m_environment.archive(), &error));
+        m_model->setCounterpart(row, id);
+    }
+    m_grid->setFocus();
+}
+
+void BankImportWindow::book()
+{
+    m_grid->commitOpenEditor();
+    QList<ReviewedMovement> &movements = m_model->movements();
+    const auto bookable = std::count_if(movements.cbegin(), movements.cend(),
+                                        [](const ReviewedMovement &m) { return m.bookable(); });
+    MessageService &messages = MessageService::instance();
+    if (bookable == 0) {
+        messages.inform(this, u"Nessun movimento da registrare: spuntare i movimenti e "
+                              u"assegnare il sottoconto."_s);
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QString error;
+    const bool done = bookMovements(m_environment.archive(), m_reviewedBank, movements, &error);
+    QGuiApplication::restoreOverrideCursor();
+    m_model->refresh();
+    refreshSummary();
+    if (!done) {
+        informFailure(this, u"Nessun movimento registrato."_s, error);
+        return;
+    }
+    const auto refused =
+        std::count_if(movements.cbegin(), movements.cend(), [](const ReviewedMovement &m) {
+            return !m.refusal.isEmpty() && m.entryId == 0;
+        });
+    const auto written = bookable - refused;
+    m_booked = m_booked || written > 0;
+    messages.inform(this, refused == 0 ? u"Registrati %1 movimenti."_s.arg(written)
+                                       : u"Registrati %1 movimenti; %2 rifiutati (vedere la "
+                                         u"colonna Stato)."_s.arg(written)
+                                             .arg(refused));
+    RenumberingWindow::checkNumbering(this, m_environment);
+}
+
+void BankImportWindow::moveDown()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    if (current.row() + 1 < m_model->rowCount())
+        m_grid->setCurrentIndex(m_model->index(current.row() + 1, current.column()));
+}
+
+bool BankImportWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_grid || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const int row = m_grid->currentRow();
+    if (key->key() == Qt::Key_Space && row >= 0) {
+        const QModelIndex tick = m_model->index(row, Registra);
+        if (m_model->flags(tick).testFlag(Qt::ItemIsUserCheckable))
+            m_model->setData(tick,
+                             tick.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked
+                                                                                  : Qt::Checked,
+                             Qt::CheckStateRole);
+        return true;
+    }
+    if (isEnter(key)) {
+        moveDown();
+        return true;
+    }
+    if (key->key() == Qt::Key_F4) {
+        findCounterpart({});
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
