@@ -16,9 +16,9 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -293,8 +293,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_grid->setItemDelegateForColumn(Descrizione, delegate);
     m_grid->setItemDelegateForColumn(Sottoconto, delegate);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_grid->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
-                            QAbstractItemView::EditKeyPressed);
+    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->installEventFilter(this);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
     const int widths[] = {70, 85, 95, 300, 170, 220, 170, 140};
@@ -377,9 +376,9 @@ qint64 BankImportWindow::bank() const
 
 void BankImportWindow::chooseFile()
 {
-    const QString path =
-        QFileDialog::getOpenFileName(this, u"Estratto conto"_s, m_file->text(),
-                                     u"Estratti conto (*.xml *.csv *.txt);;Tutti i file (*)"_s);
+    const QString path = MessageService::instance().chooseFile(
+        this, u"Estratto conto"_s, u"Estratti conto (*.xml *.csv *.txt);;Tutti i file (*)"_s,
+        m_file->text());
     if (path.isEmpty())
         return;
     m_file->setText(path);
@@ -571,6 +570,17 @@ bool BankImportWindow::eventFilter(QObject *watched, QEvent *event)
     if (key->key() == Qt::Key_F4) {
         findCounterpart({});
         return true;
+    }
+    // A printable key opens the cell's editor, with the key as the first character typed.
+    const QModelIndex current = m_grid->currentIndex();
+    if (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+        m_model->flags(current).testFlag(Qt::ItemIsEditable)) {
+        m_grid->edit(current);
+        if (QWidget *editor = m_grid->openEditor()) {
+            static_cast<QLineEdit *>(editor)->clear();
+            QCoreApplication::sendEvent(editor, event);
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }
