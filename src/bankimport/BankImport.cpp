@@ -4,6 +4,7 @@
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
 #include "data/JournalGate.h"
+#include "data/Parameters.h"
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
 
@@ -273,7 +274,7 @@ bool bookMovements(const Archive &archive, qint64 bank, QList<ReviewedMovement> 
                 if (!keepFingerprint(connection, bank, item, now, failure))
                     return false;
             }
-            return true;
+            return writeParameter(connection, LastBankParameter, ValueType::Integer, bank, failure);
         },
         error);
     if (committed)

@@ -73,11 +73,15 @@ std::optional<QList<BalanceCheck>> balanceChecks(const QSqlDatabase &database, q
 std::optional<Money> subAccountBalanceAt(const QSqlDatabase &database, qint64 subAccount,
                                          const QDate &date, bool atEndOfDay, QString *error);
 
+// The parameter that keeps the bank sub-account of the last booked import.
+inline const QString LastBankParameter = QStringLiteral("BancaEstrattoConto");
+
 // Books every bookable movement as one entry on its own date (the bank on one side, the
 // counterpart on the other, the movement's description), through the journal gate, each
 // checked and numbered in the fiscal year of its date, in date order, with its fingerprint; all
 // in one transaction. A movement the gate refuses (a closed year, a printed period) keeps the
-// refusal and is left out; one another user imported meanwhile is marked already imported.
+// refusal and is left out; one another user imported meanwhile is marked already imported. The
+// bank is kept as the one of the last import.
 // Returns false with the reason when the archive fails: then nothing is kept.
 bool bookMovements(const Archive &archive, qint64 bank, QList<ReviewedMovement> &movements,
                    QString *error);

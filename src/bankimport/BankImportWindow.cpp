@@ -4,6 +4,7 @@
 #include "bankimport/CsvProfileDialog.h"
 #include "bankimport/StatementReaders.h"
 #include "data/EngineErrors.h"
+#include "data/Parameters.h"
 #include "data/PatternFormatter.h"
 #include "journal/JournalEntry.h"
 #include "journal/RenumberingWindow.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractTableModel>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -269,7 +271,10 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     fileRow->addWidget(browse);
     fileRow->addWidget(read);
 
+    // Typed like an account in the editor: any part of its name, completed from a list.
     m_bank->setObjectName(u"bank"_s);
+    m_bank->setEditable(true);
+    m_bank->setInsertPolicy(QComboBox::NoInsert);
     m_format->addItems({u"Riconosciuto dal file"_s, u"camt.053 (XML)"_s, u"CSV"_s});
     auto *profiles = new QPushButton(u"Profili CSV…"_s, this);
     profiles->setAutoDefault(false);
@@ -281,9 +286,14 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     profileRow->addWidget(profiles);
 
     auto *form = new QFormLayout;
-    form->addRow(u"&File:"_s, fileRow);
-    form->addRow(u"&Conto banca:"_s, m_bank);
-    form->addRow(u"F&ormato:"_s, profileRow);
+    const auto labelFor = [this](const QString &caption, QWidget *buddy) {
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(buddy);
+        return label;
+    };
+    form->addRow(labelFor(u"&File:"_s, m_file), fileRow);
+    form->addRow(labelFor(u"&Conto banca:"_s, m_bank), m_bank);
+    form->addRow(labelFor(u"F&ormato:"_s, m_format), profileRow);
 
     m_checks->setObjectName(u"checks"_s);
     m_checks->setWordWrap(true);
@@ -296,7 +306,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->installEventFilter(this);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
-    const int widths[] = {70, 85, 95, 300, 170, 220, 170, 140};
+    const int widths[] = {64, 80, 85, 250, 150, 200, 150, 110};
     for (int c = 0; c < Count; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->horizontalHeader()->setStretchLastSection(true);
@@ -354,6 +364,19 @@ void BankImportWindow::loadBanks()
     }
     for (const auto &[id, name] : *banks)
         m_bank->addItem(name, id);
+    m_bank->completer()->setFilterMode(Qt::MatchContains);
+    m_bank->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    // The bank of the last import comes first; the review of another bank is put away.
+    const QVariant last = readParameter(m_environment.archive(), LastBankParameter,
+                                        ValueType::Integer, Storage::InArchive, 0, &error);
+    m_bank->setCurrentIndex(std::max(m_bank->findData(last.toLongLong()), 0));
+    connect(m_bank, &QComboBox::currentTextChanged, this, [this] {
+        m_reviewedBank = 0;
+        m_model->setMovements({});
+        m_checks->setText(u"Premere \"Leggi\" per leggere il file per questo conto."_s);
+        m_checks->setStyleSheet({});
+        refreshSummary();
+    });
 }
 
 void BankImportWindow::loadProfiles()
@@ -371,7 +394,7 @@ void BankImportWindow::loadProfiles()
 
 qint64 BankImportWindow::bank() const
 {
-    return m_bank->currentData().toLongLong();
+    return m_bank->itemData(m_bank->findText(m_bank->currentText())).toLongLong();
 }
 
 void BankImportWindow::chooseFile()

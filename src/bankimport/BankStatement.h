@@ -21,6 +21,10 @@ struct BankMovement {
     QString reference;
     // Where the movement stands in the file ("riga 12", "Ntry 3"), for messages.
     QString place;
+
+    // The text it is recognised by in later statements: the description, or the counterparty's
+    // name when it has none.
+    QString recognisedText() const { return description.isEmpty() ? counterparty : description; }
 };
 
 // A balance the statement declares: its amount on a date. closedThatDay tells a balance at the

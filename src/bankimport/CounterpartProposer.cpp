@@ -174,7 +174,8 @@ Proposal CounterpartProposer::byWords(const BankMovement &movement) const
     QHash<qint64, int> votes;
     for (auto it = shared.cbegin(); it != shared.cend(); ++it) {
         const Document &document = m_documents[std::size_t(it.key())];
-        if (it.value() / (weight + document.weight - it.value()) < SimilarEnough)
+        // A little below the bound, so that sums of rarities that meet it exactly count.
+        if (it.value() / (weight + document.weight - it.value()) < SimilarEnough - 1e-9)
             continue;
         for (auto c = document.counterparts.cbegin(); c != document.counterparts.cend(); ++c)
             votes[c.key()] += c.value();
