@@ -88,6 +88,8 @@ public:
 
     Qt::ItemFlags flags(const QModelIndex &index) const override
     {
+        if (!index.isValid())
+            return Qt::NoItemFlags;
         const ReviewedMovement &item = m_movements[index.row()];
         Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
         if (!isOpen(item))
@@ -101,6 +103,8 @@ public:
 
     QVariant data(const QModelIndex &index, int role) const override
     {
+        if (!index.isValid())
+            return {};
         const ReviewedMovement &item = m_movements[index.row()];
         if (role == Qt::CheckStateRole && index.column() == Registra)
             return item.ticked && isOpen(item) ? Qt::Checked : Qt::Unchecked;
@@ -276,7 +280,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_bank->setEditable(true);
     m_bank->setInsertPolicy(QComboBox::NoInsert);
     m_format->addItems({u"Riconosciuto dal file"_s, u"camt.053 (XML)"_s, u"CSV"_s});
-    auto *profiles = new QPushButton(u"Profili CSV…"_s, this);
+    auto *profiles = new QPushButton(u"&Profili CSV…"_s, this);
     profiles->setAutoDefault(false);
     connect(profiles, &QPushButton::clicked, this, &BankImportWindow::editProfiles);
     auto *profileRow = new QHBoxLayout;
@@ -319,7 +323,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     bookButton->setObjectName(u"book"_s);
     bookButton->setAutoDefault(false);
     connect(bookButton, &QPushButton::clicked, this, &BankImportWindow::book);
-    QPushButton *rules = buttons->addButton(u"Regole…"_s, QDialogButtonBox::ActionRole);
+    QPushButton *rules = buttons->addButton(u"&Regole…"_s, QDialogButtonBox::ActionRole);
     rules->setAutoDefault(false);
     connect(rules, &QPushButton::clicked, this, &BankImportWindow::editRules);
     QPushButton *close = buttons->addButton(u"Chiudi"_s, QDialogButtonBox::RejectRole);

@@ -41,7 +41,6 @@ BankRulesWindow::BankRulesWindow(const Archive &archive, QWidget *parent)
     QString error;
     m_choices = subAccountChoices(m_archive, &error);
     m_completer = new ValueListCompleter(m_subAccount, m_choices);
-    m_subAccount->installEventFilter(this);
     auto *form = new QFormLayout;
     form->addRow(u"La descrizione o la controparte &contiene:"_s, m_text);
     form->addRow(u"&Segno:"_s, m_sign);
@@ -64,7 +63,10 @@ BankRulesWindow::BankRulesWindow(const Archive &archive, QWidget *parent)
     layout->addLayout(form);
     layout->addWidget(buttons);
     enterMovesToNextField(this);
+    // Last, so that it sees Enter and F4 before the field moves on.
+    m_subAccount->installEventFilter(this);
     reload();
+    m_text->setFocus();
 }
 
 void BankRulesWindow::edit(QWidget *owner, const Archive &archive)
@@ -147,6 +149,11 @@ bool BankRulesWindow::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     if (watched == m_list && key->key() == Qt::Key_Delete) {
         removeCurrentRule();
+        return true;
+    }
+    // Enter on the last field adds the rule.
+    if (watched == m_subAccount && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        addRule();
         return true;
     }
     if (watched == m_subAccount && key->key() == Qt::Key_F4) {

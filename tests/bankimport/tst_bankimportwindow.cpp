@@ -52,6 +52,11 @@ private slots:
         BankImportWindow window(environment);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        // Keys in the grid before any file is read do nothing.
+        window.grid()->setFocus();
+        typeText(u"x "_s);
+        hit(Qt::Key_F8);
+        QCOMPARE(messages.shown.size(), 1);
         QVERIFY(window.readStatement(QStringLiteral(TOVRIN_BANK_DATA) + u"/camt053-v02.xml"_s));
         DataGrid *grid = window.grid();
         QCOMPARE(grid->model()->rowCount(), 4);
