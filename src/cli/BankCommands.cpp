@@ -118,9 +118,10 @@ QJsonObject balanceJson(const BalanceCheck &check)
 
 struct Counts {
     int booked = 0;
+    int toBook = 0; // with a counterpart, left by a dry run
     int alreadyImported = 0;
-    int unassigned = 0;
     int refused = 0;
+    int unassigned = 0;
 };
 
 Counts countsOf(const QList<ReviewedMovement> &movements)
@@ -133,6 +134,8 @@ Counts countsOf(const QList<ReviewedMovement> &movements)
             ++counts.alreadyImported;
         else if (!item.refusal.isEmpty())
             ++counts.refused;
+        else if (item.counterpart != 0)
+            ++counts.toBook;
         else
             ++counts.unassigned;
     }
@@ -162,14 +165,15 @@ void printOutcome(const QList<ReviewedMovement> &movements, const QList<BalanceC
                              decimalText(item.movement.amount) + u' ' + item.description;
         if (!item.refusal.isEmpty())
             printLine(stdout, u"rifiutato: "_s + line + u" - "_s + item.refusal);
-        else if (item.entryId == 0 && !item.alreadyImported)
+        else if (item.state() == ReviewedMovement::State::Unassigned)
             printLine(stdout, u"da assegnare: "_s + line);
     }
-    printLine(stdout, u"Registrati: %1; già importati: %2; rifiutati: %3; da assegnare: %4."_s
-                          .arg(counts.booked)
-                          .arg(counts.alreadyImported)
-                          .arg(counts.refused)
-                          .arg(counts.unassigned));
+    const QString done = counts.toBook > 0 ? u"Da registrare: %1"_s.arg(counts.toBook)
+                                           : u"Registrati: %1"_s.arg(counts.booked);
+    printLine(stdout, done + u"; già importati: %1; rifiutati: %2; da assegnare: %3."_s
+                                 .arg(counts.alreadyImported)
+                                 .arg(counts.refused)
+                                 .arg(counts.unassigned));
 }
 
 QHash<qint64, QString> subAccountNames(const Archive &archive)

@@ -526,6 +526,58 @@ private slots:
         }
     }
 
+    void importsABankStatementOnce()
+    {
+        TestArchive a;
+        const auto [bank, dues] = cashAndFees(a);
+        const QString camt = QStringLiteral(TOVRIN_BANK_DATA) + u"/camt053-v02.xml"_s;
+        const QStringList import{u"import-bank"_s, u"--archive"_s, a.folder(), u"--file"_s, camt,
+                                 u"--bank"_s,      u"Cassa"_s};
+        const Run rule = cli({u"bank-rule"_s, u"add"_s, u"--archive"_s, a.folder(), u"--contains"_s,
+                              u"quota associativa"_s, u"--subaccount"_s, QString::number(dues),
+                              u"--sign"_s, u"entrate"_s});
+        QCOMPARE(rule.exitCode, 0);
+        QCOMPARE(cli({u"bank-rule"_s, u"list"_s, u"--archive"_s, a.folder()}).out,
+                 u"1\tcontiene 'quota associativa', entrate\t%1 Quote\n"_s.arg(dues));
+
+        const Run dry = cli(import + QStringList{u"--dry-run"_s, u"--json"_s});
+        QCOMPARE(dry.exitCode, 0);
+        const QJsonObject listed = QJsonDocument::fromJson(dry.out.toUtf8()).object();
+        const QJsonObject first = listed[u"movimenti"_s].toArray()[0].toObject();
+        QCOMPARE(first[u"importo"_s].toString(), u"150.00"_s);
+        QCOMPARE(first[u"sottoconto"_s].toInteger(), dues);
+        QCOMPARE(first[u"motivo"_s].toString(), u"regola: contiene 'quota associativa', entrate"_s);
+        QCOMPARE(listed[u"daAssegnare"_s].toInt(), 2);
+        // The balances differ from the empty books: told on stderr, booking goes on.
+        QVERIFY(dry.err.startsWith(u"Attenzione: Saldo iniziale al 01/03/2026"_s));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
+
+        Run booked = cli(import);
+        QCOMPARE(booked.exitCode, 0);
+        QVERIFY2(booked.out.endsWith(u"Registrati: 2; già importati: 0; rifiutati: 0; "
+                                     u"da assegnare: 2.\n"_s),
+                 qPrintable(booked.out));
+        booked = cli(import);
+        QVERIFY(booked.out.endsWith(u"Registrati: 0; già importati: 2; rifiutati: 0; "
+                                    u"da assegnare: 2.\n"_s));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+
+        // A file that is not a statement: refused with its place, nothing written.
+        const QString bad = a.folder() + u"/documenti/rotto.xml"_s;
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.08\">"
+                   "<BkToCstmrStmt><Stmt><Ntry><Amt>1.00</Amt></Ntry></Stmt></BkToCstmrStmt>"
+                   "</Document>");
+        file.close();
+        const Run refused = cli({u"import-bank"_s, u"--archive"_s, a.folder(), u"--file"_s, bad,
+                                 u"--bank"_s, QString::number(bank)});
+        QCOMPARE(refused.exitCode, 1);
+        QCOMPARE(refused.err, u"Ntry 1: segno mancante o non valido (CdtDbtInd). Nessun movimento "
+                              u"importato.\n"_s);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+    }
+
     void writesOnlyWhenNoOneElseIs()
     {
         TestArchive a;
