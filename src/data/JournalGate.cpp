@@ -142,7 +142,7 @@ bool JournalGate::remove(qint64 id, QString *error)
     const QString refusal = storedRefusal(id, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty() ? failure : refusal);
-    m_highestNumber.clear();
+    forgetYears();
     QSqlQuery query = m_connection.query();
     if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
         return false;
@@ -151,7 +151,7 @@ bool JournalGate::remove(qint64 id, QString *error)
 
 bool JournalGate::removeHeadersWithoutRows(QString *error)
 {
-    m_highestNumber.clear();
+    forgetYears();
     QSqlQuery query = m_connection.query();
     return runSql(query,
                   u"DELETE FROM regmain WHERE NOT EXISTS "
@@ -173,7 +173,30 @@ QString JournalGate::dateRefusal(const QDate &date, bool newEntry, QString *erro
                                      : lockedDateRefusal(database, date, error);
     if (!printed.isEmpty() || !error->isEmpty() || m_closedYears == ClosedYearRule::Allow)
         return printed;
-    return closedDateRefusal(database, date, error);
+    return closedYearRefusal(date, error);
+}
+
+QString JournalGate::closedYearRefusal(const QDate &date, QString *error) const
+{
+    const QSqlDatabase database = m_connection.database();
+    const std::optional<FiscalYear> year =
+        date.isValid() ? archiveYearContaining(database, date, error) : std::nullopt;
+    if (!year)
+        return {};
+    auto closed = m_closedYearsSeen.constFind(year->start);
+    if (closed == m_closedYearsSeen.cend()) {
+        const std::optional<bool> holdsClosing = holdsEntriesOfType(database, *year, -1, error);
+        if (!holdsClosing)
+            return {};
+        closed = m_closedYearsSeen.insert(year->start, *holdsClosing);
+    }
+    return *closed ? closedYearMessage(*year) : QString();
+}
+
+void JournalGate::forgetYears()
+{
+    m_highestNumber.clear();
+    m_closedYearsSeen.clear();
 }
 
 QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) const
@@ -219,12 +242,14 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
                     error))
             return false;
         header.id = query.lastInsertId().toLongLong();
+        if (header.tipo == -1)
+            forgetYears();
         if (numberingYear.start.isValid())
             m_highestNumber.insert(numberingYear.start, header.progressivo.toLongLong());
         return true;
     }
-    // A changed date can carry its number into another year.
-    m_highestNumber.clear();
+    // A changed date can carry its number, or a closing, into another year.
+    forgetYears();
     if (!runSql(query,
                 u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ? "
                 u"WHERE id = ?"_s,

@@ -91,16 +91,19 @@ private:
     QString storedRefusal(qint64 id, QString *error) const;
     // Why an entry may not be dated date: a printed period, or a closed year under the rule.
     QString dateRefusal(const QDate &date, bool newEntry, QString *error) const;
+    QString closedYearRefusal(const QDate &date, QString *error) const;
     std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
 
     const Connection &m_connection;
     ClosedYearRule m_closedYears;
-    // The highest number of each numbering year (by its start) as this gate last read or gave
-    // it: the caller's transaction keeps other writers out, so a long run of new entries reads
-    // it once.
+    // What this gate last read or wrote of each year (by its start): the highest number and
+    // whether the year is closed. The caller's transaction keeps other writers out, so a long
+    // run of new entries reads each once; a change that could alter them forgets them.
     QHash<QDate, qint64> m_highestNumber;
+    mutable QHash<QDate, bool> m_closedYearsSeen;
+    void forgetYears();
 };
 
 // The gate's write and deletion of one entry, each in a write transaction of its own on the
