@@ -43,17 +43,6 @@ JournalEntry entryOf(const ReviewedMovement &item, qint64 bank)
     return entry;
 }
 
-// The entry's refusal by the rules and the gate; empty when it may be booked. A database failure
-// gives an empty refusal and the engine's text in *failure.
-QString refusalOf(const Connection &connection, const JournalGate &gate, const JournalEntry &entry,
-                  QString *failure)
-{
-    QString refusal = entryRefusal(connection, entry.rows, failure);
-    if (refusal.isEmpty() && failure->isEmpty())
-        refusal = gate.lockRefusal(entry.header, failure);
-    return refusal;
-}
-
 std::optional<bool> alreadyImported(const Connection &connection, qint64 bank,
                                     const QString &fingerprint, QString *error)
 {
@@ -261,14 +250,16 @@ bool bookMovements(const Archive &archive, qint64 bank, QList<ReviewedMovement> 
                     continue;
                 }
                 JournalEntry entry = entryOf(item, bank);
-                item.refusal = refusalOf(connection, gate, entry, failure);
-                if (!failure->isEmpty())
-                    return false;
-                if (!item.refusal.isEmpty())
-                    continue;
+                bool refused = false;
+                item.refusal.clear();
                 if (!gate.write(entry, fiscalYearContaining(entry.header.data, *startMonth),
-                                failure))
+                                &item.refusal, &refused)) {
+                    // A refused entry wrote nothing: the others go on.
+                    if (refused)
+                        continue;
+                    *failure = item.refusal;
                     return false;
+                }
                 item.entryId = entry.header.id;
                 item.number = entry.header.progressivo;
                 if (!keepFingerprint(connection, bank, item, now, failure))

@@ -119,15 +119,17 @@ JournalGate::JournalGate(const Connection &connection, ClosedYearRule closedYear
 {
 }
 
-bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
+bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error,
+                        bool *refused)
 {
     QString failure;
-    const QString refusal = entryRefusal(m_connection, entry.rows, &failure);
+    QString refusal = entryRefusal(m_connection, entry.rows, &failure);
+    if (refusal.isEmpty() && failure.isEmpty())
+        refusal = lockRefusal(entry.header, &failure);
+    if (refused)
+        *refused = !refusal.isEmpty();
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty() ? failure : refusal);
-    const QString locked = lockRefusal(entry.header, &failure);
-    if (!locked.isEmpty() || !failure.isEmpty())
-        return fail(error, locked.isEmpty() ? failure : locked);
     JournalEntry written = entry;
     if (!writeHeader(written.header, numberingYear, error) ||
         !writeRows(written.header.id, written.rows, error))

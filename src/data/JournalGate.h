@@ -73,20 +73,20 @@ public:
     // deleted. A new entry is numbered the highest number of numberingYear plus one; with a year
     // without dates it keeps the number it carries (null for entries a renumbering will number). On
     // success the entry carries the ids it was given. A refused entry gives false with the rule's
-    // message in *error, also when the entry to change no longer exists.
-    bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
+    // message in *error, also when the entry to change no longer exists; *refused (when given)
+    // then tells such a refusal from a failure of the archive.
+    bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error,
+               bool *refused = nullptr);
     // Deletes an entry with its rows. A missing entry, or one printed in definitiva or of a
     // closed year, is a failure.
     bool remove(qint64 id, QString *error);
     // Deletes every header left without rows, whatever its date.
     bool removeHeadersWithoutRows(QString *error);
 
-    // The refusal of an entry printed in definitiva or of a closed year, before or after the
-    // change; empty when it may be written, and also on a database failure, whose text goes into
-    // *error. write() asks it first: callers ask it to tell a refused entry from a failure.
-    QString lockRefusal(const EntryHeader &header, QString *error) const;
-
 private:
+    // The refusal of an entry printed in definitiva or of a closed year, before or after the
+    // change.
+    QString lockRefusal(const EntryHeader &header, QString *error) const;
     // Why the stored entry may not change or go, under the gate's rule for closed years.
     QString storedRefusal(qint64 id, QString *error) const;
     // Why an entry may not be dated date: a printed period, or a closed year under the rule.

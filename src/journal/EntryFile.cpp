@@ -194,15 +194,10 @@ bool postEntries(const Archive &archive, QList<JournalEntry> &entries, bool dryR
     for (qsizetype i = 0; i < entries.size(); ++i) {
         JournalEntry &entry = entries[i];
         // A rule's refusal, or the engine's text when the archive fails.
-        QString failure;
-        QString problem = entryRefusal(connection, entry.rows, &failure);
-        if (!failure.isEmpty())
-            problem = failure;
-        const FiscalYear year = fiscalYearContaining(entry.header.data, *startMonth);
-        if (problem.isEmpty() && !gate.write(entry, year, &problem) && problem.isEmpty())
-            problem = u"scrittura non riuscita."_s;
-        if (!problem.isEmpty()) {
-            *error = place(i) + u": "_s + problem;
+        QString problem;
+        if (!gate.write(entry, fiscalYearContaining(entry.header.data, *startMonth), &problem)) {
+            *error =
+                place(i) + u": "_s + (problem.isEmpty() ? u"scrittura non riuscita."_s : problem);
             return false;
         }
     }
