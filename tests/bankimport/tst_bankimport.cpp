@@ -311,6 +311,16 @@ private slots:
         QCOMPARE(items[0].entryId, 0);
         QVERIFY(items[1].entryId != 0);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 1);
+
+        // A failure of the archive half-way keeps nothing of the run.
+        statement.movements = {movement(u"primo"_s, 300), movement(u"secondo"_s, 400)};
+        items = review(a, c.bank, statement);
+        items[0].counterpart = c.gifts;
+        items[1].counterpart = 999999;
+        QVERIFY(!bookMovements(a.archive(), c.bank, items, &error));
+        QVERIFY(error.contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
+        QCOMPARE(items[0].entryId, 0);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 1);
     }
 
     void comparesTheStatementBalancesWithTheBooks()
