@@ -1,6 +1,7 @@
 #include "bankimport/BankImport.h"
 
 #include "bankimport/CounterpartProposer.h"
+#include "data/Balances.h"
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
 #include "data/JournalGate.h"
@@ -170,29 +171,6 @@ QString BalanceCheck::text() const
         amountText(difference()));
 }
 
-std::optional<Money> subAccountBalanceAt(const QSqlDatabase &database, qint64 subAccount,
-                                         const QDate &date, bool atEndOfDay, QString *error)
-{
-    const QString last = isoDate(atEndOfDay ? date : date.addDays(-1));
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data <= ?"_s, {last},
-                error) ||
-        !query.next())
-        return std::nullopt;
-    // Without an opening entry, everything booked before counts.
-    const QString opening = query.value(0).toString();
-    if (!runSql(query,
-                u"SELECT COALESCE(SUM(CASE WHEN d.contodare = ? THEN d.importo ELSE 0 END) - "
-                u"SUM(CASE WHEN d.contoavere = ? THEN d.importo ELSE 0 END), 0) "
-                u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
-                u"WHERE (d.contodare = ? OR d.contoavere = ?) AND m.data <= ? AND "
-                u"((m.tipo = 0 AND m.data >= ?) OR (m.tipo = 1 AND m.data = ?))"_s,
-                {subAccount, subAccount, subAccount, subAccount, last, opening, opening}, error) ||
-        !query.next())
-        return std::nullopt;
-    return Money::fromUnits(query.value(0).toLongLong());
-}
-
 std::optional<QList<BalanceCheck>> balanceChecks(const QSqlDatabase &database, qint64 bank,
                                                  const BankStatement &statement,
                                                  const QList<ReviewedMovement> &movements,
@@ -201,14 +179,13 @@ std::optional<QList<BalanceCheck>> balanceChecks(const QSqlDatabase &database, q
     QList<BalanceCheck> checks;
     if (const auto &opening = statement.opening) {
         const std::optional<Money> booked =
-            subAccountBalanceAt(database, bank, opening->date, opening->closedThatDay, error);
+            balanceAt(database, {bank}, opening->date, opening->closedThatDay, error);
         if (!booked)
             return std::nullopt;
         checks << BalanceCheck{u"Saldo iniziale"_s, opening->date, opening->amount, *booked};
     }
     if (const auto &closing = statement.closing) {
-        std::optional<Money> booked =
-            subAccountBalanceAt(database, bank, closing->date, true, error);
+        std::optional<Money> booked = balanceAt(database, {bank}, closing->date, true, error);
         if (!booked)
             return std::nullopt;
         for (const ReviewedMovement &item : movements)

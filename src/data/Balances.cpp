@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/Natures.h"
+#include "data/SqlText.h"
 
 #include <QSqlQuery>
 
@@ -133,4 +134,33 @@ void readChartFields(const QSqlQuery &query, SubAccountBalance *line)
     line->ledgerGroup = query.value(8).toString();
     line->nature = query.value(9).toInt();
     line->bilancio = query.value(10).toInt() != 0;
+}
+
+std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64> &subAccounts,
+                               const QDate &date, bool atEndOfDay, QString *error)
+{
+    if (subAccounts.isEmpty())
+        return Money();
+    const QString last = isoDate(atEndOfDay ? date : date.addDays(-1));
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data <= ?"_s, {last},
+                error) ||
+        !query.next())
+        return std::nullopt;
+    const QString opening = query.value(0).toString();
+    // Ids are numbers, never user text.
+    QStringList ids;
+    for (const qint64 id : subAccounts)
+        ids << QString::number(id);
+    const QString list = u"("_s + ids.join(u',') + u')';
+    if (!runSql(query,
+                u"SELECT COALESCE(SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
+                u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END), 0) "
+                u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
+                u"WHERE (d.contodare IN %1 OR d.contoavere IN %1) AND m.data <= ? AND "
+                u"((m.tipo = 0 AND m.data >= ?) OR (m.tipo = 1 AND m.data = ?))"_s.arg(list),
+                {last, opening, opening}, error) ||
+        !query.next())
+        return std::nullopt;
+    return Money::fromUnits(query.value(0).toLongLong());
 }

@@ -5,9 +5,11 @@ class QSqlQuery;
 #include "data/Money.h"
 
 #include <QDate>
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -56,3 +58,9 @@ void readChartFields(const QSqlQuery &query, SubAccountBalance *line);
 bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &to,
                         EntryFilter filter, std::vector<SubAccountBalance> *balances,
                         QString *error = nullptr);
+
+// The balance (debit less credit) of the sub-accounts at the start of a day (atEndOfDay false) or
+// at its end: the latest opening entry up to then and the ordinary entries since, closings left
+// out; without an opening entry, every ordinary entry before. Nothing, with the engine's text.
+std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64> &subAccounts,
+                               const QDate &date, bool atEndOfDay, QString *error);
