@@ -68,6 +68,9 @@ std::optional<QList<BalanceCheck>> balanceChecks(const QSqlDatabase &database, q
                                                  const QList<ReviewedMovement> &movements,
                                                  QString *error);
 
+// The parameter that keeps the bank sub-account of the last booked import.
+inline const QString LastBankParameter = QStringLiteral("BancaEstrattoConto");
+
 // Books every bookable movement as one entry on its own date (the bank on one side, the
 // counterpart on the other, the movement's description), through the journal gate, each
 // checked and numbered in the fiscal year of its date, in date order, with its fingerprint; all
