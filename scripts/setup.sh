@@ -7,7 +7,9 @@ build="${1:-$here/build}"
 
 # libsqlite3-dev: the benchmarks compare the views with SQLite called directly.
 # desktop-file-utils, appstream: CI validates the desktop entry and the AppStream description.
-packages=(build-essential cmake ninja-build qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
+# qt6-charts-dev, qt6-svg-dev: the dashboard's charts, and their SVG files.
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite
+          qt6-translations-l10n
           libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core poppler-utils unzip desktop-file-utils appstream)
 missing=()

@@ -4,6 +4,7 @@
 #include "cli/ArchiveCommands.h"
 #include "cli/BankCommands.h"
 #include "cli/CliSupport.h"
+#include "cli/DashboardCommand.h"
 #include "cli/FillCommand.h"
 #include "cli/PostCommand.h"
 #include "cli/ReportCommand.h"
@@ -39,6 +40,7 @@ const QString Usage =
     u"[--closing-entries] [--hide-marked] [--codes] [--levels gruppo,mastro,conto,sottoconto] "
     u"--out FILE\n"
     u"  report rendiconto-cassa --archive CARTELLA [--date AAAA-MM-GG] --out FILE\n"
+    u"  report cruscotto --archive CARTELLA [--date AAAA-MM-GG] --out FILE.pdf|.png|.svg|.json\n"
     u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
     u"--out FILE\n"
     u"  report movimenti|movimenti-orizzontale|schede|schede-orizzontale --archive CARTELLA "
@@ -152,6 +154,8 @@ int usageError(const QString &problem)
 int main(int argc, char *argv[])
 {
     silenceQtDiagnostics();
+    if (argc > 2 && std::strcmp(argv[1], "report") == 0 && std::strcmp(argv[2], "cruscotto") == 0)
+        return runDashboardReport(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "report") == 0)
         return runReportCommand(argc, argv);
     QCoreApplication app(argc, argv);

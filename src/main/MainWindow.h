@@ -36,6 +36,7 @@ public:
     enum class Command {
         Stampa,
         ImportaEstrattoConto,
+        Cruscotto,
         DataLavoro,
         Preferenze,
         ChiusuraApertura,
@@ -73,6 +74,8 @@ public:
     MainView curView() const { return m_curView; }
     // The view switch of the menu, the navigation bar and the keys.
     void showView(MainView view);
+    // The account cards searched for the text (an account's name), in front.
+    void showCards(const QString &search);
 
     void setCommand(Command command, std::function<void()> handler);
     void setRecordEditor(MainView view, RecordEditor editor);

@@ -96,6 +96,8 @@ void MainWindow::buildMenus()
         m_viewActions[v] = action;
     }
     view->addSeparator();
+    command(view, u"Cruscotto"_s, Command::Cruscotto, QKeySequence(Qt::CTRL | Qt::Key_F6));
+    view->addSeparator();
     command(view, u"Data di lavoro"_s, Command::DataLavoro, QKeySequence(Qt::CTRL | Qt::Key_D));
     view->addSeparator();
     command(view, u"Preferenze"_s, Command::Preferenze);
@@ -150,6 +152,8 @@ void MainWindow::buildToolBars()
     tb->addSeparator();
     add(m_commandActions[Command::Stampa].first(), standardIcon(QStyle::SP_FileDialogContentsView),
         u"Stampa i Report della Visualizzazione attiva"_s);
+    add(m_commandActions[Command::Cruscotto].first(), standardIcon(QStyle::SP_ComputerIcon),
+        u"Cruscotto dell'esercizio (Ctrl+F6)"_s);
     tb->addSeparator();
     add(m_commandActions[Command::Guida].first(), standardIcon(QStyle::SP_DialogHelpButton), {})
         ->setText(u"Guida"_s);

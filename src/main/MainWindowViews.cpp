@@ -98,6 +98,15 @@ QString MainWindow::searchText() const
     return effectiveSearch(m_txtFind->text());
 }
 
+void MainWindow::showCards(const QString &search)
+{
+    showView(MainView::Schede);
+    m_txtFind->setText(search);
+    applySearch();
+    activateWindow();
+    raise();
+}
+
 void MainWindow::applySearch()
 {
     if (m_curView == MainView::Schede) {

@@ -3,6 +3,7 @@
 #include "archive/BackupWindows.h"
 #include "archive/NewArchiveWindow.h"
 #include "bankimport/BankImportWindow.h"
+#include "dashboard/DashboardWindow.h"
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
@@ -135,6 +136,20 @@ void MainModule::wireCommands()
     main.setCommand(MainWindow::Command::ImportaEstrattoConto, [&main, &environment] {
         if (BankImportWindow::run(&main, environment))
             main.refreshStatusBar();
+    });
+    main.setCommand(MainWindow::Command::Cruscotto, [&main, &environment] {
+        // One dashboard beside the main window, following its changes.
+        auto *dashboard = main.findChild<DashboardWindow *>();
+        if (!dashboard) {
+            dashboard = new DashboardWindow(
+                environment, [&main](const QString &account) { main.showCards(account); }, &main);
+            dashboard->setAttribute(Qt::WA_DeleteOnClose);
+            QObject::connect(&main, &MainWindow::statusBarRefreshed, dashboard,
+                             &DashboardWindow::refresh);
+        }
+        dashboard->show();
+        dashboard->raise();
+        dashboard->activateWindow();
     });
     main.setCommand(MainWindow::Command::Backup,
                     [&main, &environment] { saveBackupCopy(&main, environment.archive()); });

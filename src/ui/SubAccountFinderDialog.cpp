@@ -11,7 +11,7 @@ SubAccountFinderDialog::SubAccountFinderDialog(const Archive &archive, QWidget *
 }
 
 qint64 SubAccountFinderDialog::choose(QWidget *owner, const Archive &archive,
-                                     const QString &initialText)
+                                      const QString &initialText)
 {
     SubAccountFinderDialog window(archive, owner);
     return window.run(initialText);
