@@ -147,19 +147,22 @@ std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64>
                 error) ||
         !query.next())
         return std::nullopt;
-    const QString opening = query.value(0).toString();
+    // Null when there is none: then every ordinary entry counts.
+    const QVariant opening = query.value(0);
     // Ids are numbers, never user text.
     QStringList ids;
     for (const qint64 id : subAccounts)
         ids << QString::number(id);
     const QString list = u"("_s + ids.join(u',') + u')';
-    if (!runSql(query,
-                u"SELECT COALESCE(SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
-                u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END), 0) "
-                u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
-                u"WHERE (d.contodare IN %1 OR d.contoavere IN %1) AND m.data <= ? AND "
-                u"((m.tipo = 0 AND m.data >= ?) OR (m.tipo = 1 AND m.data = ?))"_s.arg(list),
-                {last, opening, opening}, error) ||
+    if (!runSql(
+            query,
+            u"SELECT COALESCE(SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
+            u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END), 0) "
+            u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
+            u"WHERE (d.contodare IN %1 OR d.contoavere IN %1) AND m.data <= ? AND "
+            u"((m.tipo = 0 AND m.data >= COALESCE(?, '')) OR (m.tipo = 1 AND m.data = ?))"_s.arg(
+                list),
+            {last, opening, opening}, error) ||
         !query.next())
         return std::nullopt;
     return Money::fromUnits(query.value(0).toLongLong());

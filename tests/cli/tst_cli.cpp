@@ -1,6 +1,7 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/Parameters.h"
+#include "support/PdfText.h"
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>
@@ -576,6 +577,31 @@ private slots:
         QCOMPARE(refused.err, u"Ntry 1: segno mancante o non valido (CdtDbtInd). Nessun movimento "
                               u"importato.\n"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+    }
+
+    void drawsTheDashboardWithoutADisplay()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.exec(u"UPDATE conti SET liquidita = 1 WHERE id = (SELECT idConto FROM sottoconti "
+               u"WHERE id = ?)"_s,
+               {cassa});
+        a.addEntry(QDate(2024, 3, 5), {{cassa, quote, Money::fromCents(12345), u"Quota"_s}}, 0, 1);
+        const auto draw = [&](const QString &suffix) {
+            const QString out = a.folder() + u"/documenti/cruscotto."_s + suffix;
+            const Run run = cli({u"report"_s, u"cruscotto"_s, u"--archive"_s, a.folder(),
+                                 u"--date"_s, u"2024-06-30"_s, u"--out"_s, out});
+            QFile file(out);
+            return run.exitCode == 0 && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                       : QByteArray();
+        };
+        QVERIFY(draw(u"png"_s).startsWith("\x89PNG"));
+        QVERIFY(draw(u"svg"_s).contains("Cruscotto dell'esercizio 2024"));
+        QVERIFY(!draw(u"pdf"_s).isEmpty());
+        const QString pdf = pdfPageTexts(a.folder() + u"/documenti/cruscotto.pdf"_s).join(u' ');
+        QVERIFY2(pdf.contains(u"Ricavi e costi per mese"_s), qPrintable(pdf));
+        const QJsonObject json = QJsonDocument::fromJson(draw(u"json"_s)).object();
+        QCOMPARE(json[u"indicatori"_s][u"cassa"_s][u"valore"_s].toString(), u"123.45"_s);
     }
 
     void writesOnlyWhenNoOneElseIs()
