@@ -56,14 +56,6 @@ std::optional<SubAccountGroups> subAccountGroups(const QSqlDatabase &database, Q
     return groups;
 }
 
-QString idList(const QList<qint64> &ids)
-{
-    QStringList texts;
-    for (const qint64 id : ids)
-        texts << QString::number(id);
-    return u"("_s + texts.join(u',') + u')';
-}
-
 // The cash at the end of each day of the year: the balance the year starts from, then each day's
 // movements. A year with an opening entry starts from it; one without, from the balance before.
 std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<qint64> &cash,
@@ -80,14 +72,10 @@ std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<
         return std::nullopt;
     QList<Money> days(year.start.daysTo(year.end) + 1);
     if (!cash.isEmpty()) {
-        // Ids are numbers read from the archive, never user text.
-        const QString list = idList(cash);
         if (!runSql(query,
-                    u"SELECT m.data, SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
-                    u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END) "
-                    u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
-                    u"WHERE (d.contodare IN %1 OR d.contoavere IN %1) AND m.data BETWEEN ? AND ? "
-                    u"AND m.tipo BETWEEN 0 AND ? GROUP BY m.data"_s.arg(list),
+                    u"SELECT m.data, SUM(r.importo) FROM "_s + signedRows(cash) +
+                        u" JOIN regmain m ON m.id = r.idRegMain WHERE m.data BETWEEN ? AND ? "
+                        u"AND m.tipo BETWEEN 0 AND ? GROUP BY m.data"_s,
                     {isoDate(year.start), isoDate(year.end), opened ? 1 : 0}, error))
             return std::nullopt;
         while (query.next())

@@ -136,6 +136,18 @@ void readChartFields(const QSqlQuery &query, SubAccountBalance *line)
     line->bilancio = query.value(10).toInt() != 0;
 }
 
+QString signedRows(const QList<qint64> &subAccounts)
+{
+    // Ids are numbers, never user text.
+    QStringList ids;
+    for (const qint64 id : subAccounts)
+        ids << QString::number(id);
+    // Two branches, so that each reads its side's index for these sub-accounts only.
+    return u"(SELECT idRegMain, importo FROM regdet WHERE contodare IN (%1) UNION ALL "
+           u"SELECT idRegMain, -importo FROM regdet WHERE contoavere IN (%1)) r"_s.arg(
+               ids.join(u','));
+}
+
 std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64> &subAccounts,
                                const QDate &date, bool atEndOfDay, QString *error)
 {
@@ -149,19 +161,11 @@ std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64>
         return std::nullopt;
     // Null when there is none: then every ordinary entry counts.
     const QVariant opening = query.value(0);
-    // Ids are numbers, never user text.
-    QStringList ids;
-    for (const qint64 id : subAccounts)
-        ids << QString::number(id);
-    const QString list = u"("_s + ids.join(u',') + u')';
     if (!runSql(
             query,
-            u"SELECT COALESCE(SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
-            u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END), 0) "
-            u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain "
-            u"WHERE (d.contodare IN %1 OR d.contoavere IN %1) AND m.data <= ? AND "
-            u"((m.tipo = 0 AND m.data >= COALESCE(?, '')) OR (m.tipo = 1 AND m.data = ?))"_s.arg(
-                list),
+            u"SELECT COALESCE(SUM(r.importo), 0) FROM "_s + signedRows(subAccounts) +
+                u" JOIN regmain m ON m.id = r.idRegMain WHERE m.data <= ? AND "
+                u"((m.tipo = 0 AND m.data >= COALESCE(?, '')) OR (m.tipo = 1 AND m.data = ?))"_s,
             {last, opening, opening}, error) ||
         !query.next())
         return std::nullopt;
