@@ -159,6 +159,9 @@ QChart *itemsChart(const QList<DashboardItem> &items, const QString &title, bool
     chart->addAxis(amounts, Qt::AlignBottom);
     series->attachAxis(axis);
     series->attachAxis(amounts);
+    // A year without such items still gets an axis to draw.
+    if (items.isEmpty())
+        amounts->setRange(0, 1);
     amounts->applyNiceNumbers();
     chart->legend()->hide();
     return chart;

@@ -56,6 +56,32 @@ std::optional<SubAccountGroups> subAccountGroups(const QSqlDatabase &database, Q
     return groups;
 }
 
+// The balance (debit less credit) of the sub-accounts at the end of a day: the latest opening
+// entry up to then and the ordinary entries since (without one, every ordinary entry before),
+// read from the monthly totals for whole months.
+std::optional<Money> balanceOn(const QSqlDatabase &database, const QList<qint64> &subAccounts,
+                               const QDate &date, QString *error)
+{
+    if (subAccounts.isEmpty())
+        return Money();
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data <= ?"_s,
+                {isoDate(date)}, error) ||
+        !query.next())
+        return std::nullopt;
+    const QDate opening = dateFromIso(query.value(0).toString());
+    const auto balances = periodBalances(
+        database, opening.isValid() ? opening : QDate(1900, 1, 1), date,
+        opening.isValid() ? EntryFilter::WithoutClosing : EntryFilter::OrdinaryOnly, error);
+    if (!balances)
+        return std::nullopt;
+    Money balance;
+    for (const SubAccountBalance &line : *balances)
+        if (subAccounts.contains(line.subAccountId))
+            balance += line.dare - line.avere;
+    return balance;
+}
+
 // The cash at the end of each day of the year: the balance the year starts from, then each day's
 // movements. A year with an opening entry starts from it; one without, from the balance before.
 std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<qint64> &cash,
@@ -67,15 +93,23 @@ std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<
         return std::nullopt;
     const bool opened = query.next();
     std::optional<Money> balance =
-        opened ? Money() : balanceAt(database, cash, year.start, false, error);
+        opened ? Money() : balanceOn(database, cash, year.start.addDays(-1), error);
     if (!balance)
         return std::nullopt;
     QList<Money> days(year.start.daysTo(year.end) + 1);
     if (!cash.isEmpty()) {
+        QStringList ids;
+        for (const qint64 id : cash)
+            ids << QString::number(id);
+        // Ids are numbers read from the archive, never user text. The year's entries lead (CROSS
+        // JOIN keeps the order), so the cost follows the year, not the archive.
+        const QString list = u"("_s + ids.join(u',') + u')';
         if (!runSql(query,
-                    u"SELECT m.data, SUM(r.importo) FROM "_s + signedRows(cash) +
-                        u" JOIN regmain m ON m.id = r.idRegMain WHERE m.data BETWEEN ? AND ? "
-                        u"AND m.tipo BETWEEN 0 AND ? GROUP BY m.data"_s,
+                    u"SELECT m.data, SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
+                    u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END) "
+                    u"FROM regmain m CROSS JOIN regdet d ON d.idRegMain = m.id "
+                    u"WHERE m.data BETWEEN ? AND ? AND m.tipo BETWEEN 0 AND ? "
+                    u"AND (d.contodare IN %1 OR d.contoavere IN %1) GROUP BY m.data"_s.arg(list),
                     {isoDate(year.start), isoDate(year.end), opened ? 1 : 0}, error))
             return std::nullopt;
         while (query.next())
@@ -248,7 +282,7 @@ std::optional<DashboardFigures> dashboardFigures(const QSqlDatabase &database,
 
     const auto cashAt = [&](const QList<qint64> &ids, bool credit) {
         return [&, ids, credit](const QDate &date, bool) -> std::optional<Money> {
-            const std::optional<Money> balance = balanceAt(database, ids, date, true, error);
+            const std::optional<Money> balance = balanceOn(database, ids, date, error);
             return balance && credit ? std::optional<Money>(-*balance) : balance;
         };
     };
