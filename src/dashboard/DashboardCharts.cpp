@@ -212,11 +212,13 @@ void paintDashboardPage(QPainter &painter, const QRectF &sheet, const DashboardF
     const QList<QChart *> charts{cashChart(figures), monthsChart(figures),
                                  itemsChart(figures.largestCosts, u"Costi maggiori"_s, true),
                                  itemsChart(figures.largestRevenues, u"Ricavi maggiori"_s, false)};
+    // Charts are laid out at a screen's size, whatever the device, and scaled onto the page, so
+    // that their labels keep their proportions at 96 dpi as at 300.
+    const double scale = sheet.width() / 1123.0;
     QGraphicsScene scene;
     for (int c = 0; c < charts.size(); ++c) {
         const QRectF target(page.left() + (c % 2) * width, top + (c / 2) * height, width, height);
-        charts[c]->setTitleFont(text);
-        charts[c]->resize(target.size());
+        charts[c]->resize(target.size() / scale);
         scene.addItem(charts[c]);
         scene.setSceneRect(charts[c]->geometry());
         scene.render(&painter, target, charts[c]->geometry());
