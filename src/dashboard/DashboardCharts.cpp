@@ -62,7 +62,6 @@ QValueAxis *amountAxis()
 {
     auto *axis = new QValueAxis;
     axis->setLabelFormat(u"%.0f"_s);
-    axis->applyNiceNumbers();
     return axis;
 }
 
