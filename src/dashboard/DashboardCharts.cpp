@@ -25,6 +25,8 @@ namespace {
 const QColor Blue(0, 114, 178);
 const QColor Orange(230, 159, 0);
 const QColor Grey(110, 110, 110);
+// The height of an axis with nothing to show, in euros.
+constexpr double EmptyRange = 100;
 
 double asDouble(Money amount)
 {
@@ -93,6 +95,12 @@ QChart *cashChart(const DashboardFigures &figures)
     chart->addSeries(current);
     current->attachAxis(days);
     current->attachAxis(amounts);
+    // A flat line (a quiet year) still needs an axis with some height.
+    QList<Money> all = figures.dailyCash + figures.dailyCashBefore;
+    const auto [low, high] = std::minmax_element(all.cbegin(), all.cend());
+    if (low != all.cend())
+        amounts->setRange(asDouble(*low) - (*low == *high ? EmptyRange : 0),
+                          asDouble(*high) + (*low == *high ? EmptyRange : 0));
     amounts->applyNiceNumbers();
     return chart;
 }
@@ -130,6 +138,15 @@ QChart *monthsChart(const DashboardFigures &figures)
         series->attachAxis(axis);
         series->attachAxis(amounts);
     }
+    // The axis takes the bars' range by itself; the running result may go beyond it.
+    double low = 0;
+    double high = EmptyRange;
+    for (int month = 0; month < 12; ++month)
+        for (const Money amount : {figures.revenues[month], figures.costs[month], result[month]}) {
+            low = std::min(low, asDouble(amount));
+            high = std::max(high, asDouble(amount));
+        }
+    amounts->setRange(low, high);
     amounts->applyNiceNumbers();
     return chart;
 }
@@ -160,7 +177,7 @@ QChart *itemsChart(const QList<DashboardItem> &items, const QString &title, bool
     series->attachAxis(amounts);
     // A year without such items still gets an axis to draw.
     if (items.isEmpty())
-        amounts->setRange(0, 1);
+        amounts->setRange(0, EmptyRange);
     amounts->applyNiceNumbers();
     chart->legend()->hide();
     return chart;

@@ -180,8 +180,9 @@ void DashboardWindow::refresh()
     }
     m_figures = std::move(figures);
     m_organisation = organisation->name;
-    m_title->setText(u"%1 - Esercizio %2 al %3"_s.arg(m_organisation, m_figures->year.label,
-                                                      m_figures->date.toString(u"dd/MM/yyyy"_s)));
+    m_title->setText((m_organisation.isEmpty() ? QString() : m_organisation + u" - "_s) +
+                     u"Esercizio %1 al %2"_s.arg(m_figures->year.label,
+                                                 m_figures->date.toString(u"dd/MM/yyyy"_s)));
     const QStringList lines = keyFigureLines(*m_figures);
     for (int k = 0; k < m_keys.size(); ++k)
         m_keys[k]->setText(lines.value(k));
