@@ -15,15 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool writeOutput(const QString &path, const QByteArray &content, QString *error)
-{
-    OutputFile file(path);
-    if (!file.open(error))
-        return false;
-    file.device().write(content);
-    return file.commit(error);
-}
-
 int drawDashboard(const QCommandLineParser &parser)
 {
     const QString out = parser.value(u"out"_s);
@@ -58,7 +49,7 @@ int drawDashboard(const QCommandLineParser &parser)
                                   paintDashboardPage(painter, page, *figures, organisation->name);
                               })
                : dashboardJson(*figures);
-    if (!writeOutput(out, content, &error))
+    if (!writeOutputFile(out, content, &error))
         return reportFailure(u"Cruscotto non prodotto."_s, error);
     return ExitStatus::Done;
 }

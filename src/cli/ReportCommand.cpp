@@ -174,15 +174,6 @@ bool readLevels(const QCommandLineParser &parser, std::array<bool, 4> *levels)
     return true;
 }
 
-bool writeFile(const QString &fileName, const QByteArray &content, QString *error)
-{
-    OutputFile file(fileName);
-    if (!file.open(error))
-        return false;
-    file.device().write(content);
-    return file.commit(error);
-}
-
 int balance(const ReportRequest &request, BalanceKind kind)
 {
     BalanceOptions options;
@@ -205,7 +196,7 @@ int balance(const ReportRequest &request, BalanceKind kind)
     if (!computed)
         return reportFailure(u"Stampa non eseguita."_s, error);
     if (!request.format) {
-        if (!writeFile(request.out, balanceJson(*computed, kind), &error))
+        if (!writeOutputFile(request.out, balanceJson(*computed, kind), &error))
             return reportFailure(u"Stampa non eseguita."_s, error);
         return 0;
     }
@@ -314,7 +305,7 @@ int cashStatement(const ReportRequest &request)
     if (!statement)
         return reportFailure(u"Stampa non eseguita."_s, error);
     if (!request.format) {
-        if (!writeFile(request.out, cashStatementJson(*statement, years), &error))
+        if (!writeOutputFile(request.out, cashStatementJson(*statement, years), &error))
             return reportFailure(u"Stampa non eseguita."_s, error);
         return 0;
     }

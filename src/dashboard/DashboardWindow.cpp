@@ -230,14 +230,8 @@ void DashboardWindow::saveChart(QChartView *view)
         pictureBytes(format, millimetres, [view](QPainter &painter, const QRectF &target) {
             view->scene()->render(&painter, target, view->chart()->geometry());
         });
-    OutputFile file(path);
-    QString error;
-    if (file.open(&error)) {
-        file.device().write(bytes);
-        if (file.commit(&error))
-            return;
-    }
-    informFailure(this, u"Grafico non salvato."_s, error);
+    if (QString error; !writeOutputFile(path, bytes, &error))
+        informFailure(this, u"Grafico non salvato."_s, error);
 }
 
 void DashboardWindow::print()

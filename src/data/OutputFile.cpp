@@ -224,3 +224,12 @@ bool OutputFile::commit(QString *error, const Check &check)
     m_done = true;
     return true;
 }
+
+bool writeOutputFile(const QString &target, const QByteArray &content, QString *error)
+{
+    OutputFile file(target);
+    if (!file.open(error))
+        return false;
+    file.device().write(content);
+    return file.commit(error);
+}

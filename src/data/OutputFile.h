@@ -70,6 +70,10 @@ private:
     bool m_done = false;
 };
 
+// Writes the whole content to target through an OutputFile; false with the reason, the target
+// untouched.
+bool writeOutputFile(const QString &target, const QByteArray &content, QString *error);
+
 // The check of a zip file (.xlsx) once written: its closing directory record is there and
 // points inside the file, so a file cut short is caught.
 bool zipIsComplete(const QString &path, QString *error);
