@@ -294,6 +294,34 @@ private slots:
         QCOMPARE(items[0].stateText(), u"nuovo"_s);
     }
 
+    // A later export overlapping the first: only the rows not seen before are new, the two like
+    // rows of one day told apart by their order.
+    void anOverlappingCsvBooksOnlyWhatIsNew()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        QString error;
+        const auto read = [&](const QByteArray &file) {
+            const std::optional<BankStatement> statement =
+                readCsvStatement(file, semicolonProfile(), &error);
+            if (!statement)
+                qFatal("%s", qPrintable(error));
+            return *statement;
+        };
+        const QByteArray head = "Estratto\nData;Valuta;Importo;Descrizione;Controparte\n";
+        const QByteArray fee = "10/03/2026;;-1,50;Commissione;\n";
+        QList<ReviewedMovement> items = review(a, c.bank, read(head + fee + fee));
+        for (ReviewedMovement &item : items)
+            item.counterpart = c.fees;
+        QVERIFY(bookMovements(a.archive(), c.bank, items, &error));
+        items = review(a, c.bank, read(head + fee + fee + fee + "11/03/2026;;20,00;Dono;Rossi\n"));
+        QCOMPARE(items[1].stateText(), u"già importato"_s);
+        // The third fee is new, proposed from the two booked before.
+        QCOMPARE(items[2].stateText(), u"nuovo"_s);
+        QCOMPARE(items[2].counterpart, c.fees);
+        QCOMPARE(items[3].stateText(), u"da assegnare"_s);
+    }
+
     void refusedMovementsStayOutTheOthersAreBooked()
     {
         TestArchive a;

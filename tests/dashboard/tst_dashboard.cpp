@@ -89,6 +89,13 @@ private slots:
         QCOMPARE(json[u"costiMaggiori"_s].toArray()[0].toObject()[u"importo"_s].toString(),
                  u"500.00"_s);
         QCOMPARE(json[u"indicatori"_s][u"cassa"_s][u"annoPrima"_s].toString(), u"1000.00"_s);
+
+        // The first year: no year before, its opening entry counted from its first day.
+        const DashboardFigures first = figuresOf(a, QDate(2025, 3, 31));
+        QVERIFY(first.dailyCashBefore.isEmpty());
+        QVERIFY(!first.cash.yearEarlier);
+        QCOMPARE(first.dailyCash[0], Money::fromCents(100000));
+        QCOMPARE(first.dailyCash.last(), Money::fromCents(120000));
     }
 
     // Tab to the largest costs, Down to the second, Enter opens its account's cards.

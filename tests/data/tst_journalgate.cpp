@@ -145,6 +145,36 @@ private slots:
 
     // Another user holds the write lock for longer than the busy timeout: every write is refused
     // with the Italian explanation before it reads anything, and nothing is written.
+    // One gate writing many entries reads a year's last number and closing once: what it writes
+    // or deletes itself must still count.
+    void aLongRunSeesItsOwnChanges()
+    {
+        TestArchive a;
+        const Accounts acc = chartOf(a);
+        Connection connection(a.archive());
+        Transaction transaction(connection);
+        JournalGate gate(connection);
+        QString error;
+        JournalEntry first = entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)});
+        JournalEntry second = first;
+        QVERIFY(gate.write(first, Year, &error) && gate.write(second, Year, &error));
+        QCOMPARE(second.header.progressivo.toInt(), 2);
+        QVERIFY(gate.remove(second.header.id, &error));
+        JournalEntry third = entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)});
+        QVERIFY(gate.write(third, Year, &error));
+        QCOMPARE(third.header.progressivo.toInt(), 2);
+
+        JournalEntry closing = entryOf({debit(acc.quote, 100), credit(acc.cassa, 100)});
+        closing.header.tipo = -1;
+        closing.header.data = Year.end;
+        QVERIFY(gate.write(closing, Year, &error));
+        JournalEntry late = entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)});
+        bool refused = false;
+        QVERIFY(!gate.write(late, Year, &error, &refused));
+        QVERIFY(refused);
+        QVERIFY2(error.contains(u"chiuso"_s), qPrintable(error));
+    }
+
     void waitsForTheWriteLockThenGivesUp_data()
     {
         QTest::addColumn<int>("operation");
