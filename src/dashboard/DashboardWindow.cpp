@@ -164,6 +164,16 @@ DashboardWindow::DashboardWindow(FiscalEnvironment &environment, CardOpener open
 
 void DashboardWindow::refresh()
 {
+    readFigures(true);
+}
+
+void DashboardWindow::refreshQuietly()
+{
+    readFigures(false);
+}
+
+void DashboardWindow::readFigures(bool tellFailure)
+{
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     QString error;
@@ -175,7 +185,8 @@ void DashboardWindow::refresh()
         figures ? readOrganisation(connection.database(), &error) : std::nullopt;
     QGuiApplication::restoreOverrideCursor();
     if (!organisation) {
-        informFailure(this, u"Impossibile leggere le cifre del cruscotto."_s, error);
+        if (tellFailure)
+            informFailure(this, u"Impossibile leggere le cifre del cruscotto."_s, error);
         return;
     }
     m_figures = std::move(figures);
@@ -207,8 +218,9 @@ void DashboardWindow::refresh()
 
 bool DashboardWindow::event(QEvent *event)
 {
+    // Quietly: the message of a failure would activate the window again when closed.
     if (event->type() == QEvent::WindowActivate && m_figures)
-        refresh();
+        refreshQuietly();
     return QDialog::event(event);
 }
 

@@ -25,8 +25,10 @@ public:
     DashboardWindow(FiscalEnvironment &environment, CardOpener openCards,
                     QWidget *parent = nullptr);
 
-    // Reads the figures again (after a save or a change of the working date).
+    // Reads the figures again (after a save or a change of the working date); a failure is
+    // told unless quiet, and the figures shown stay.
     void refresh();
+    void refreshQuietly();
     const std::optional<DashboardFigures> &figures() const { return m_figures; }
     QList<QChartView *> chartViews() const { return m_views; }
 
@@ -35,6 +37,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    void readFigures(bool tellFailure);
     void copyChart(QChartView *view);
     void saveChart(QChartView *view);
     void print();
