@@ -2,10 +2,9 @@
 
 #include "bankimport/BankRulesWindow.h"
 #include "bankimport/CsvProfileDialog.h"
+#include "bankimport/ReviewModel.h"
 #include "bankimport/StatementReaders.h"
-#include "data/EngineErrors.h"
 #include "data/Parameters.h"
-#include "data/PatternFormatter.h"
 #include "journal/JournalEntry.h"
 #include "journal/RenumberingWindow.h"
 #include "ui/MessageService.h"
@@ -15,7 +14,6 @@
 #include "ui/grid/GridDelegate.h"
 #include "ui/grid/ValueListCompleter.h"
 
-#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -36,154 +34,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum Column { Registra, Data, Importo, Descrizione, Controparte, Sottoconto, Motivo, Stato, Count };
-
 bool isEnter(const QKeyEvent *key)
 {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
 } // namespace
-
-// The movements under review, one a row; the tick, the text and the counterpart are edited.
-class ReviewModel : public QAbstractTableModel {
-public:
-    using QAbstractTableModel::QAbstractTableModel;
-
-    void setMovements(QList<ReviewedMovement> movements)
-    {
-        beginResetModel();
-        m_movements = std::move(movements);
-        endResetModel();
-    }
-    QList<ReviewedMovement> &movements() { return m_movements; }
-    void setNames(const QList<QPair<QVariant, QString>> &choices)
-    {
-        m_choices = choices;
-        m_names.clear();
-        for (const auto &[id, name] : choices)
-            m_names.insert(id.toLongLong(), name);
-    }
-    const QList<QPair<QVariant, QString>> &choices() const { return m_choices; }
-    void refresh() { emit dataChanged(index(0, 0), index(rowCount() - 1, Count - 1)); }
-
-    int rowCount(const QModelIndex &parent = {}) const override
-    {
-        return parent.isValid() ? 0 : int(m_movements.size());
-    }
-    int columnCount(const QModelIndex &parent = {}) const override
-    {
-        return parent.isValid() ? 0 : Count;
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        static const QStringList captions{u"Registra"_s,    u"Data"_s,        u"Importo"_s,
-                                          u"Descrizione"_s, u"Controparte"_s, u"Sottoconto"_s,
-                                          u"Motivo"_s,      u"Stato"_s};
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return captions.value(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-    Qt::ItemFlags flags(const QModelIndex &index) const override
-    {
-        if (!index.isValid())
-            return Qt::NoItemFlags;
-        const ReviewedMovement &item = m_movements[index.row()];
-        Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-        if (!isOpen(item))
-            return flags;
-        if (index.column() == Registra)
-            flags |= Qt::ItemIsUserCheckable;
-        if (index.column() == Descrizione || index.column() == Sottoconto)
-            flags |= Qt::ItemIsEditable;
-        return flags;
-    }
-
-    QVariant data(const QModelIndex &index, int role) const override
-    {
-        if (!index.isValid())
-            return {};
-        const ReviewedMovement &item = m_movements[index.row()];
-        if (role == Qt::CheckStateRole && index.column() == Registra)
-            return item.ticked && isOpen(item) ? Qt::Checked : Qt::Unchecked;
-        if (role == Qt::TextAlignmentRole && index.column() == Importo)
-            return int(Qt::AlignRight | Qt::AlignVCenter);
-        if (role == Qt::ForegroundRole && !isOpen(item))
-            return QColor(Qt::darkGray);
-        if (role == Qt::EditRole && index.column() == Sottoconto)
-            return item.counterpart != 0 ? QVariant(item.counterpart) : QVariant();
-        if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
-            return {};
-        switch (index.column()) {
-        case Data:
-            return item.movement.bookingDate.toString(u"dd/MM/yyyy"_s);
-        case Importo:
-            return PatternFormatter().format(item.movement.amount, u"#,##0.00"_s);
-        case Descrizione:
-            return item.description;
-        case Controparte:
-            return item.movement.counterparty;
-        case Sottoconto:
-            return m_names.value(item.counterpart);
-        case Motivo:
-            return item.reason;
-        case Stato:
-            return stateOf(item);
-        default:
-            return {};
-        }
-    }
-
-    bool setData(const QModelIndex &index, const QVariant &value, int role) override
-    {
-        ReviewedMovement &item = m_movements[index.row()];
-        if (index.column() == Registra && role == Qt::CheckStateRole)
-            item.ticked = value.toInt() == Qt::Checked;
-        else if (index.column() == Descrizione && role == Qt::EditRole)
-            item.description = value.toString().simplified();
-        else if (index.column() == Sottoconto && role == Qt::EditRole)
-            return setCounterpart(index.row(), value);
-        else
-            return false;
-        emit dataChanged(this->index(index.row(), 0), this->index(index.row(), Count - 1));
-        return true;
-    }
-
-    // A counterpart chosen by the user: an id of the list, or nothing for text that names none.
-    bool setCounterpart(int row, const QVariant &value)
-    {
-        ReviewedMovement &item = m_movements[row];
-        const qint64 id = value.toLongLong();
-        if (value.typeId() == QMetaType::QString || (!value.isNull() && !m_names.contains(id)))
-            return false;
-        item.counterpart = value.isNull() ? 0 : id;
-        item.reason = value.isNull() ? QString() : u"scelto"_s;
-        item.refusal.clear();
-        emit dataChanged(index(row, 0), index(row, Count - 1));
-        return true;
-    }
-
-    static bool isOpen(const ReviewedMovement &item)
-    {
-        return !item.alreadyImported && item.entryId == 0;
-    }
-
-private:
-    static QString stateOf(const ReviewedMovement &item)
-    {
-        if (item.entryId != 0)
-            return u"registrato n. %1"_s.arg(item.number.toLongLong());
-        if (!item.refusal.isEmpty())
-            return u"rifiutato: "_s + item.refusal;
-        return item.stateText();
-    }
-
-    QList<ReviewedMovement> m_movements;
-    QList<QPair<QVariant, QString>> m_choices;
-    QHash<qint64, QString> m_names;
-};
 
 namespace {
 
@@ -200,7 +56,7 @@ public:
                           const QModelIndex &index) const override
     {
         auto *editor = new QLineEdit(parent);
-        if (index.column() == Sottoconto)
+        if (index.column() == ReviewModel::Sottoconto)
             new ValueListCompleter(editor, m_model->choices());
         editor->installEventFilter(const_cast<ReviewDelegate *>(this));
         return editor;
@@ -304,14 +160,14 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_grid->setObjectName(u"grid"_s);
     m_grid->setModel(m_model);
     auto *delegate = new ReviewDelegate(this, m_model);
-    m_grid->setItemDelegateForColumn(Descrizione, delegate);
-    m_grid->setItemDelegateForColumn(Sottoconto, delegate);
+    m_grid->setItemDelegateForColumn(ReviewModel::Descrizione, delegate);
+    m_grid->setItemDelegateForColumn(ReviewModel::Sottoconto, delegate);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->installEventFilter(this);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
     const int widths[] = {64, 80, 85, 250, 150, 200, 150, 110};
-    for (int c = 0; c < Count; ++c)
+    for (int c = 0; c < ReviewModel::Count; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->horizontalHeader()->setStretchLastSection(true);
 
@@ -487,7 +343,7 @@ bool BankImportWindow::readStatement(const QString &path)
     showChecks(*checks);
     refreshSummary();
     m_grid->setFocus();
-    m_grid->setCurrentIndex(m_model->index(0, Sottoconto));
+    m_grid->setCurrentIndex(m_model->index(0, ReviewModel::Sottoconto));
     return true;
 }
 
@@ -582,7 +438,7 @@ bool BankImportWindow::eventFilter(QObject *watched, QEvent *event)
     const auto *key = static_cast<QKeyEvent *>(event);
     const int row = m_grid->currentRow();
     if (key->key() == Qt::Key_Space && row >= 0) {
-        const QModelIndex tick = m_model->index(row, Registra);
+        const QModelIndex tick = m_model->index(row, ReviewModel::Registra);
         if (m_model->flags(tick).testFlag(Qt::ItemIsUserCheckable))
             m_model->setData(tick,
                              tick.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked
