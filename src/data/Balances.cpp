@@ -136,6 +136,10 @@ void readChartFields(const QSqlQuery &query, SubAccountBalance *line)
     line->bilancio = query.value(10).toInt() != 0;
 }
 
+namespace {
+
+// The rows of the sub-accounts as a table "r" for a FROM clause: their entry (idRegMain) and
+// amount (importo), debits positive and credits negative.
 QString signedRows(const QList<qint64> &subAccounts)
 {
     // Ids are numbers, never user text.
@@ -147,6 +151,8 @@ QString signedRows(const QList<qint64> &subAccounts)
            u"SELECT idRegMain, -importo FROM regdet WHERE contoavere IN (%1)) r"_s.arg(
                ids.join(u','));
 }
+
+} // namespace
 
 std::optional<Money> balanceAt(const QSqlDatabase &database, const QList<qint64> &subAccounts,
                                const QDate &date, bool atEndOfDay, QString *error)

@@ -59,10 +59,6 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
                         EntryFilter filter, std::vector<SubAccountBalance> *balances,
                         QString *error = nullptr);
 
-// The rows of the sub-accounts as a table "r" for a FROM clause: their entry (idRegMain) and
-// amount (importo), debits positive and credits negative.
-QString signedRows(const QList<qint64> &subAccounts);
-
 // The balance (debit less credit) of the sub-accounts at the start of a day (atEndOfDay false) or
 // at its end: the latest opening entry up to then and the ordinary entries since, closings left
 // out; without an opening entry, every ordinary entry before. Nothing, with the engine's text.
