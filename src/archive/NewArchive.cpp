@@ -1,5 +1,7 @@
 #include "archive/NewArchive.h"
 
+#include "archive/ServerMigration.h"
+
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
@@ -136,6 +138,8 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
     const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
                     fillDatabase(request, programFolder, folder, error) &&
                     openForWriting(Archive(folder), error) &&
+                    (!request.server ||
+                     moveNewArchiveToServer(Archive(folder), *request.server, error)) &&
                     (!request.makeCurrent ||
                      writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
                                     QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));

@@ -14,6 +14,8 @@ struct NewArchiveRequest {
     ChartTemplate chart;
     int startMonth = 1;
     bool makeCurrent = true; // the new archive becomes the program's current one
+    // The empty database on a server that gets the data; none for a file in the folder.
+    std::optional<ServerLocation> server = std::nullopt;
 };
 
 // The longest name of an archive's folder after "tv3_".
@@ -31,7 +33,8 @@ QString archiveFolderFor(const QString &baseFolder, const QString &typed);
 QString existingFolderRefusal(const QString &folder);
 
 // Creates the archive folder with its sub-folders, the database copied from the program's
-// empty archive, the spreadsheet templates, the chart and the parameters, then, when the
+// empty archive (moved onto the server when the request names one), the spreadsheet templates,
+// the chart and the parameters, then, when the
 // request says so, makes it the per-user dataPath, the archive the program opens. The templates
 // are read from programFolder. On failure everything created is removed, dataPath stays as it
 // was, and *error says why.

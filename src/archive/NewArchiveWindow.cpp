@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -99,6 +100,14 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     m_cmbData->setObjectName(u"cmbData"_s);
     m_cmbData->addItems(MonthNames);
 
+    m_chkServer = new QCheckBox(u"&Dati su un server PostgreSQL (più utenti)"_s, this);
+    m_chkServer->setObjectName(u"chkServer"_s);
+    m_txtServer = new QLineEdit(this);
+    m_txtServer->setObjectName(u"txtServer"_s);
+    m_txtServer->setPlaceholderText(u"postgresql://utente@host:5432/database"_s);
+    m_txtServer->setEnabled(false);
+    connect(m_chkServer, &QCheckBox::toggled, m_txtServer, &QLineEdit::setEnabled);
+
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     form->addRow(u"Cartella di partenza"_s, folderRow);
@@ -125,6 +134,13 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
         QString(),
         noteLabel(
             u"Normalmente gli Esercizi contabili coincidono con l'anno solare. Cambiare il mese soltanto se gli Esercizi contabili iniziano e finiscono a cavallo dell'anno solare. Ad esempio: se gli Esercizi iniziano il 1° giugno e terminano il 31 maggio di ogni anno inserire giugno come mese di partenza."_s,
+            this));
+    form->addRow(QString(), m_chkServer);
+    form->addRow(u"Database del server"_s, m_txtServer);
+    form->addRow(
+        QString(),
+        noteLabel(
+            u"Il database deve esistere ed essere vuoto; la password si legge dal file ~/.pgpass. La cartella della Contabilità conterrà allegati, modelli e documenti e il file server.ini che indica il database."_s,
             this));
 
     auto *buttons = new QDialogButtonBox(this);
@@ -234,9 +250,17 @@ void NewArchiveWindow::create()
     if (!messages.ask(this, question, MessageService::Icon::Question, true))
         return;
 
-    const NewArchiveRequest request{QDir::fromNativeSeparators(m_txtFolder->text()), nome, chart,
-                                    m_cmbData->currentIndex() + 1};
+    NewArchiveRequest request{QDir::fromNativeSeparators(m_txtFolder->text()), nome, chart,
+                              m_cmbData->currentIndex() + 1};
     QString error;
+    if (m_chkServer->isChecked()) {
+        request.server = serverLocationFromUrl(m_txtServer->text().trimmed(), &error);
+        if (!request.server) {
+            messages.inform(this, error);
+            m_txtServer->setFocus();
+            return;
+        }
+    }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const bool created = createArchive(request, m_programFolder, &error);
     QGuiApplication::restoreOverrideCursor();

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -42,4 +43,6 @@ private:
     QComboBox *m_cmbPdc = nullptr;
     QLabel *m_lblPdc = nullptr;
     QComboBox *m_cmbData = nullptr;
+    QCheckBox *m_chkServer = nullptr;
+    QLineEdit *m_txtServer = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "archive/ArchiveRestore.h"
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
+#include "archive/ServerMigration.h"
 #include "cli/CliSupport.h"
 #include "data/Backup.h"
 #include "data/FinalPrints.h"
@@ -87,8 +88,14 @@ std::optional<NewArchiveRequest> newArchiveRequest(const QCommandLineParser &par
         *refusal = problem;
         return std::nullopt;
     }
-    return NewArchiveRequest{QDir::fromNativeSeparators(parent), nome, charts->at(*chart), *month,
-                             parser.isSet(u"make-current"_s)};
+    NewArchiveRequest request{QDir::fromNativeSeparators(parent), nome, charts->at(*chart),
+                              *month, parser.isSet(u"make-current"_s)};
+    if (parser.isSet(u"server"_s)) {
+        request.server = serverLocationFromUrl(parser.value(u"server"_s), refusal);
+        if (!request.server)
+            return std::nullopt;
+    }
+    return request;
 }
 
 std::optional<int> periodOf(const QString &text)
@@ -136,6 +143,28 @@ int createArchiveCommand(const QCommandLineParser &parser)
 
 namespace {
 
+int migrateIn(const QCommandLineParser &parser, const Archive &archive)
+{
+    QString error;
+    if (parser.isSet(u"to-sqlite"_s)) {
+        const QString file = QFileInfo(parser.value(u"to-sqlite"_s)).absoluteFilePath();
+        if (!migrateToFile(archive, file, programDataFolder(), &error))
+            return reportFailure(u"Impossibile copiare l'archivio nel file."_s, error);
+        printLine(stdout, QDir::toNativeSeparators(file));
+        return ExitStatus::Done;
+    }
+    const std::optional<ServerLocation> server =
+        serverLocationFromUrl(parser.value(u"to"_s), &error);
+    if (!server) {
+        printLine(stderr, error);
+        return ExitStatus::ArchiveUnusable;
+    }
+    if (!migrateToServer(archive, *server, &error))
+        return reportFailure(u"Impossibile copiare l'archivio sul server."_s, error);
+    printLine(stdout, server->description());
+    return ExitStatus::Done;
+}
+
 int checkArchiveIn(const QCommandLineParser &parser, const Archive &archive,
                    FiscalEnvironment &environment)
 {
@@ -161,6 +190,18 @@ int checkArchiveIn(const QCommandLineParser &parser, const Archive &archive,
 }
 
 } // namespace
+
+int migrateCommand(const QCommandLineParser &parser)
+{
+    int status = ExitStatus::Done;
+    const std::optional<Archive> archive = archiveOption(parser, &status);
+    if (!archive)
+        return status;
+    InstanceLock lock;
+    if (const std::optional<int> refused = lockForWriting(lock, *archive))
+        return *refused;
+    return migrateIn(parser, *archive);
+}
 
 int checkArchiveCommand(const QCommandLineParser &parser)
 {

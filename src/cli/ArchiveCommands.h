@@ -8,6 +8,9 @@ class QCommandLineParser;
 int listCharts();
 // Creates an archive as the new-archive window does and prints its folder.
 int createArchiveCommand(const QCommandLineParser &parser);
+// Copies a file archive to an empty server database (--to) and names it in server.ini, or a
+// server archive into a new file (--to-sqlite); the original stays as it was.
+int migrateCommand(const QCommandLineParser &parser);
 // Checks the archive for the fiscal year of the working date and prints the findings in JSON.
 int checkArchiveCommand(const QCommandLineParser &parser);
 // Renumbers the current fiscal year, the previous one or both.

@@ -74,7 +74,7 @@ int statusForProblem(const QString &message)
 {
     const EngineFault fault = engineFault(message);
     return fault == EngineFault::Busy || fault == EngineFault::ReadOnly ||
-                   fault == EngineFault::Disk
+                   fault == EngineFault::Disk || fault == EngineFault::Unreachable
                ? ExitStatus::DatabaseFailure
                : ExitStatus::ArchiveUnusable;
 }

@@ -30,7 +30,10 @@ const QString Usage =
     u"  yearend --archive CARTELLA [--date AAAA-MM-GG] [--closing-date AAAA-MM-GG] "
     u"[--opening-date AAAA-MM-GG]\n"
     u"  charts\n"
-    u"  new --parent CARTELLA --name NOME --chart POSIZIONE --start-month MESE [--make-current]\n"
+    u"  new --parent CARTELLA --name NOME --chart POSIZIONE --start-month MESE [--make-current] "
+    u"[--server postgresql://UTENTE@HOST:PORTA/DATABASE]\n"
+    u"  migrate --archive CARTELLA --to postgresql://UTENTE@HOST:PORTA/DATABASE | "
+    u"--to-sqlite FILE\n"
     u"  check --archive CARTELLA [--date AAAA-MM-GG] [--repair] --json\n"
     u"  renumber --archive CARTELLA [--date AAAA-MM-GG] --period current|previous|both\n"
     u"  report giornale --archive CARTELLA [--date AAAA-MM-GG] [--from AAAA-MM-GG] "
@@ -189,6 +192,10 @@ int main(int argc, char *argv[])
         {u"subaccount"_s, u"Sottoconto (identificativo o descrizione)."_s, u"sottoconto"_s},
         {u"iban"_s, u"IBAN della controparte."_s, u"iban"_s},
         {u"sign"_s, u"Solo entrate o solo uscite."_s, u"segno"_s},
+        {u"server"_s, u"Database vuoto del server che riceve la nuova contabilità."_s,
+         u"indirizzo"_s},
+        {u"to"_s, u"Database vuoto del server in cui copiare l'archivio."_s, u"indirizzo"_s},
+        {u"to-sqlite"_s, u"File nuovo in cui copiare l'archivio del server."_s, u"file"_s},
         {u"repair"_s, u"Ripara l'archivio (oggetti estranei, totali mensili), dopo una copia."_s},
     });
     if (!parser.parse(QCoreApplication::arguments()))
@@ -208,6 +215,9 @@ int main(int argc, char *argv[])
         return listCharts();
     if (command == u"new"_s)
         return createArchiveCommand(parser);
+    if (command == u"migrate"_s && withArchive &&
+        (parser.isSet(u"to"_s) != parser.isSet(u"to-sqlite"_s)))
+        return migrateCommand(parser);
     if (command == u"check"_s && withArchive)
         return checkArchiveCommand(parser);
     if (command == u"fill"_s && withArchive)

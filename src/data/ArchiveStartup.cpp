@@ -32,6 +32,30 @@ bool raiseVersionPart(const Connection &connection, const QString &key, int runn
     return writeParameter(connection, key, ValueType::Integer, running, error);
 }
 
+// Why the archive cannot be read: the connection or its parameters fail; empty when fine.
+QString openingProblem(const QString &dataFolder, const Archive &archive)
+{
+    Connection connection(archive);
+    QString error = connection.errorText();
+    if (error.isEmpty()) {
+        QSqlQuery probe = connection.query();
+        runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error);
+    }
+    if (error.isEmpty())
+        return {};
+    return failureMessage(u"L'archivio della cartella dati:\n"_s + quotedFolder(dataFolder) +
+                              u"\nnon può essere aperto."_s,
+                          error);
+}
+
+QString serverArchiveProblem(const QString &dataFolder)
+{
+    QString error;
+    if (!readServerIni(dataFolder, &error))
+        return error;
+    return openingProblem(dataFolder, Archive(dataFolder));
+}
+
 } // namespace
 
 QString archiveFolderProblem(const QString &dataFolder)
@@ -39,6 +63,8 @@ QString archiveFolderProblem(const QString &dataFolder)
     if (!ArchiveFolders::isArchiveFolder(dataFolder))
         return u"Cartella dati:\n"_s + quotedFolder(dataFolder) + u"\nnon trovata o danneggiata."_s;
 
+    if (isServerFolder(dataFolder))
+        return serverArchiveProblem(dataFolder);
     const QString databasePath = databasePathFor(dataFolder);
     switch (databaseFileKind(databasePath)) {
     case DatabaseFileKind::Sqlite:
@@ -55,17 +81,7 @@ QString archiveFolderProblem(const QString &dataFolder)
 
     // Not read-only: the first read rolls back a journal left behind by an interrupted commit,
     // which a read-only connection refuses ("attempt to write a readonly database").
-    Connection connection(databasePath);
-    QString error = connection.errorText();
-    if (error.isEmpty()) {
-        QSqlQuery probe = connection.query();
-        runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error);
-    }
-    if (error.isEmpty())
-        return {};
-    return failureMessage(u"L'archivio della cartella dati:\n"_s + quotedFolder(dataFolder) +
-                              u"\nnon può essere aperto."_s,
-                          error);
+    return openingProblem(dataFolder, Archive(dataFolder));
 }
 
 bool openForWriting(const Archive &archive, QString *error)

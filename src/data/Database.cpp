@@ -2,6 +2,7 @@
 
 #include "data/EngineErrors.h"
 #include "data/ItalianCollation.h"
+#include "data/ServerDialect.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QSqlDriver>
 
 using namespace Qt::StringLiterals;
 
@@ -20,9 +22,13 @@ int &busyTimeoutSetting()
     return milliseconds;
 }
 
-// SQLITE_BUSY and SQLITE_LOCKED, with or without an extended code.
+// SQLITE_BUSY and SQLITE_LOCKED, with or without an extended code; on a server, a lock not
+// granted in time or a deadlock.
 bool isLockError(const QSqlError &error)
 {
+    const QString state = error.nativeErrorCode();
+    if (state == u"55P03"_s || state == u"40P01"_s)
+        return true;
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
     return numeric && (code == 5 || code == 6);
@@ -46,10 +52,14 @@ struct VerifiedFile {
 QMutex verifiedMutex;
 QHash<QString, VerifiedFile> verifiedFiles;
 
-QString fileKey(const QString &databasePath)
+QString databaseKey(const QSqlDatabase &database)
 {
-    const QString canonical = QFileInfo(databasePath).canonicalFilePath();
-    return canonical.isEmpty() ? databasePath : canonical;
+    if (isServer(database))
+        return u"postgresql://%1@%2:%3/%4"_s.arg(database.userName(), database.hostName())
+            .arg(database.port())
+            .arg(database.databaseName());
+    const QString canonical = QFileInfo(database.databaseName()).canonicalFilePath();
+    return canonical.isEmpty() ? database.databaseName() : canonical;
 }
 
 QString uniqueConnectionName()
@@ -79,6 +89,13 @@ Archive::Archive(const QString &dataFolder)
     : m_folder(dataFolder),
       m_databasePath(dataFolder.isEmpty() ? QString() : databasePathFor(dataFolder))
 {
+    if (isServerFolder(dataFolder))
+        m_server = readServerIni(dataFolder);
+}
+
+QString Archive::location() const
+{
+    return m_server ? m_server->description() : QDir::toNativeSeparators(m_databasePath);
 }
 
 Archive Archive::ofDatabase(const QString &databasePath)
@@ -116,23 +133,76 @@ std::optional<quint32> fileChangeCounter(const QString &databasePath)
            quint32(quint8(bytes[2])) << 8 | quint32(quint8(bytes[3]));
 }
 
-void markVerified(const QString &databasePath, quint32 changeCounter, bool sound)
+std::optional<quint32> changeCounter(const QSqlDatabase &database)
 {
-    const QMutexLocker lock(&verifiedMutex);
-    verifiedFiles.insert(fileKey(databasePath), {changeCounter, sound});
+    return isServer(database) ? std::optional<quint32>(0)
+                              : fileChangeCounter(database.databaseName());
 }
 
-std::optional<bool> verifiedState(const QString &databasePath)
+void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool sound)
 {
-    const std::optional<quint32> counter = fileChangeCounter(databasePath);
     const QMutexLocker lock(&verifiedMutex);
-    const auto known = verifiedFiles.constFind(fileKey(databasePath));
+    verifiedFiles.insert(databaseKey(database), {changeCounter, sound});
+}
+
+std::optional<bool> verifiedState(const QSqlDatabase &database)
+{
+    const std::optional<quint32> counter = changeCounter(database);
+    const QMutexLocker lock(&verifiedMutex);
+    const auto known = verifiedFiles.constFind(databaseKey(database));
     if (!counter || known == verifiedFiles.constEnd() || known->changeCounter != *counter)
         return std::nullopt;
     return known->sound;
 }
 
 Connection::Connection(const QString &databasePath, Mode mode) : m_name(uniqueConnectionName())
+{
+    openSqlite(databasePath, mode);
+}
+
+Connection::Connection(const Archive &archive, Mode mode) : m_name(uniqueConnectionName())
+{
+    if (archive.isOnServer())
+        openServer(*archive.server(), mode);
+    else
+        openSqlite(archive.databasePath(), mode);
+}
+
+Connection::Connection(const ServerLocation &server, Mode mode) : m_name(uniqueConnectionName())
+{
+    openServer(server, mode);
+}
+
+void Connection::openServer(const ServerLocation &server, Mode mode)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_name);
+    db.setHostName(server.host);
+    db.setPort(server.port);
+    db.setDatabaseName(server.database);
+    db.setUserName(server.user);
+    // Without a password typed in this session the client library reads ~/.pgpass.
+    if (const QString password = sessionPassword(server); !password.isEmpty())
+        db.setPassword(password);
+    QString options = u"connect_timeout=5;application_name=tovrin3"_s;
+    if (!server.sslmode.isEmpty())
+        options += u";sslmode="_s + server.sslmode;
+    db.setConnectOptions(options);
+    if (!db.open()) {
+        m_error = engineText(db.lastError());
+        return;
+    }
+    QSqlQuery setting(db);
+    const QStringList settings{
+        u"SET lock_timeout = %1"_s.arg(busyTimeout()), u"SET client_min_messages = warning"_s,
+        mode == Mode::ReadOnly ? u"SET default_transaction_read_only = on"_s : QString()};
+    for (const QString &statement : settings)
+        if (!statement.isEmpty() && !setting.exec(statement)) {
+            m_error = engineText(setting.lastError());
+            return;
+        }
+}
+
+void Connection::openSqlite(const QString &databasePath, Mode mode)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
     if (databasePath.isEmpty() || !QFileInfo(databasePath).isFile()) {
@@ -189,7 +259,10 @@ QString engineText(const QSqlError &error)
 
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
 {
-    const bool ok = query.prepare(sql) && [&] {
+    const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+    // A server prepares only statements that read or change rows: one without values runs as is.
+    const bool ok = server && values.isEmpty() ? query.exec(serverStatement(sql))
+                                               : query.prepare(server ? serverStatement(sql) : sql) && [&] {
         for (const QVariant &value : values)
             query.addBindValue(value);
         return query.exec();
@@ -209,9 +282,22 @@ QStringList tableColumns(const QSqlDatabase &database, const QString &table, QSt
     return columns;
 }
 
-Transaction::Transaction(const Connection &connection) : m_connection(connection)
+Transaction::Transaction(const Connection &connection, WriteScope scope)
+    : m_connection(connection)
 {
-    m_active = runStatement(m_connection.database(), u"BEGIN IMMEDIATE"_s, &m_error);
+    const QSqlDatabase db = m_connection.database();
+    if (!isServer(db)) {
+        m_active = runStatement(db, u"BEGIN IMMEDIATE"_s, &m_error);
+        return;
+    }
+    m_active = runStatement(db, u"BEGIN"_s, &m_error);
+    const bool locked = m_active && (scope == WriteScope::WholeArchive
+                                         ? lockWholeArchive(db, &m_error)
+                                         : lockArchiveShared(db, &m_error));
+    if (m_active && !locked) {
+        runStatement(db, u"ROLLBACK"_s, nullptr);
+        m_active = false;
+    }
 }
 
 Transaction::~Transaction()
@@ -224,10 +310,10 @@ bool Transaction::commit(QString *error)
 {
     QString text = m_error;
     // Holding the write lock, nobody else has changed the file since this began.
-    const QString path = m_connection.database().databaseName();
+    const QSqlDatabase db = m_connection.database();
     const std::optional<quint32> verified =
-        m_active && verifiedState(path) == true ? fileChangeCounter(path) : std::nullopt;
-    if (m_active && runStatement(m_connection.database(), u"COMMIT"_s, &text)) {
+        m_active && verifiedState(db) == true ? changeCounter(db) : std::nullopt;
+    if (m_active && runStatement(db, u"COMMIT"_s, &text)) {
         m_active = false;
         keepVerified(verified);
         return true;
@@ -239,11 +325,16 @@ bool Transaction::commit(QString *error)
 
 ReadSnapshot::ReadSnapshot(const Connection &connection) : m_connection(connection)
 {
-    // A deferred transaction takes its shared lock at the first read: take it now.
-    m_active = runStatement(m_connection.database(), u"BEGIN"_s, &m_error);
+    const QSqlDatabase db = m_connection.database();
+    // A deferred transaction takes its shared lock (a server its snapshot) at the first read:
+    // take it now.
+    const bool server = isServer(db);
+    m_active = runStatement(
+        db, server ? u"BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"_s : u"BEGIN"_s, &m_error);
     if (m_active &&
-        !runStatement(m_connection.database(), u"SELECT COUNT(*) FROM sqlite_master"_s, &m_error)) {
-        runStatement(m_connection.database(), u"ROLLBACK"_s, nullptr);
+        !runStatement(db, server ? u"SELECT 1"_s : u"SELECT COUNT(*) FROM sqlite_master"_s,
+                      &m_error)) {
+        runStatement(db, u"ROLLBACK"_s, nullptr);
         m_active = false;
     }
 }
@@ -261,20 +352,21 @@ void Transaction::keepVerified(std::optional<quint32> before) const
     // and the mark lapses.
     if (!before)
         return;
-    const QString path = m_connection.database().databaseName();
-    const std::optional<quint32> after = fileChangeCounter(path);
+    const QSqlDatabase db = m_connection.database();
+    const std::optional<quint32> after = changeCounter(db);
     if (after && (*after == *before || *after == *before + 1))
-        markVerified(path, *after, true);
+        markVerified(db, *after, true);
 }
 
-bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error)
+bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error,
+                   WriteScope scope)
 {
     QString failure;
     const bool ok = [&] {
         Connection connection(archive);
         if (!connection.opened(&failure))
             return false;
-        Transaction transaction(connection);
+        Transaction transaction(connection, scope);
         if (!transaction.isActive()) {
             failure = transaction.errorText();
             return false;

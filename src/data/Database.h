@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ServerLocation.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -8,8 +10,9 @@
 #include <functional>
 #include <optional>
 
-// An archive: its data folder and the database file inside it. Code that works on an archive is
-// handed the one it works on; the program keeps the current one.
+// An archive: its data folder and the database file inside it, or, when the folder holds a
+// server.ini, the server database it names. Code that works on an archive is handed the one it
+// works on; the program keeps the current one.
 class Archive {
 public:
     Archive() = default;
@@ -20,12 +23,17 @@ public:
     bool isNull() const { return m_databasePath.isEmpty(); }
     QString folder() const { return m_folder; }
     QString databasePath() const { return m_databasePath; }
+    bool isOnServer() const { return m_server.has_value(); }
+    const std::optional<ServerLocation> &server() const { return m_server; }
+    // Where the data lives, as the status bar and info say it: the file or the server database.
+    QString location() const;
 
     friend bool operator==(const Archive &, const Archive &) = default;
 
 private:
     QString m_folder;
     QString m_databasePath;
+    std::optional<ServerLocation> m_server;
 };
 
 // How long a connection waits for another user's lock before giving up (milliseconds). A few
@@ -44,11 +52,14 @@ DatabaseFileKind databaseFileKind(const QString &path);
 // the rollback journal mode the program uses); nothing when the file cannot be read.
 std::optional<quint32> fileChangeCounter(const QString &databasePath);
 
-// What this process found when it verified a derived state of a database file (the monthly
-// totals), valid while the file stays as it was then: the program's own commits carry it over
-// (see Transaction), a write by anyone else voids it.
-void markVerified(const QString &databasePath, quint32 changeCounter, bool sound);
-std::optional<bool> verifiedState(const QString &databasePath);
+// What this process found when it verified a derived state of a database (the monthly totals),
+// valid while the file stays as it was then: the program's own commits carry it over (see
+// Transaction), a write by anyone else voids it. A server database keeps its derived state with
+// its own triggers for every user: what was found holds for the session.
+void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool sound);
+std::optional<bool> verifiedState(const QSqlDatabase &database);
+// The change counter of the database's file; always 0 on a server.
+std::optional<quint32> changeCounter(const QSqlDatabase &database);
 
 // One private connection to an archive database: foreign keys on, a busy timeout so that a
 // folder shared by several machines waits instead of failing at once, and the rollback
@@ -59,10 +70,9 @@ public:
     enum class Mode { ReadWrite, ReadOnly };
 
     explicit Connection(const QString &databasePath, Mode mode = Mode::ReadWrite);
-    explicit Connection(const Archive &archive, Mode mode = Mode::ReadWrite)
-        : Connection(archive.databasePath(), mode)
-    {
-    }
+    // The archive's file, or its server database.
+    explicit Connection(const Archive &archive, Mode mode = Mode::ReadWrite);
+    explicit Connection(const ServerLocation &server, Mode mode = Mode::ReadWrite);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
@@ -76,6 +86,9 @@ public:
     QSqlQuery query() const { return QSqlQuery(database()); }
 
 private:
+    void openSqlite(const QString &databasePath, Mode mode);
+    void openServer(const ServerLocation &server, Mode mode);
+
     QString m_name;
     QString m_error;
 };
@@ -93,12 +106,19 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {
 QStringList tableColumns(const QSqlDatabase &database, const QString &table,
                          QString *error = nullptr);
 
+// What a write transaction holds on a server archive. A file's write transaction always holds
+// the whole file.
+enum class WriteScope {
+    Shared,       // other users write at once; entry numbers are taken under a year's lock
+    WholeArchive, // year-end, renumbering, final print, table maintenance: the others wait
+};
+
 // A write transaction on a connection that rolls back unless committed. It begins IMMEDIATE:
 // the write lock is taken (waiting up to the busy timeout) before anything is read, so what
 // the work reads inside it stays true until it commits.
 class Transaction {
 public:
-    explicit Transaction(const Connection &connection);
+    explicit Transaction(const Connection &connection, WriteScope scope = WriteScope::Shared);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
@@ -137,4 +157,5 @@ using TransactionWork = std::function<bool(const Connection &, QString *)>;
 
 // Runs work on a private connection to the archive inside one write transaction, committed only
 // when work returns true. Returns false with the reason in *error; nothing is kept.
-bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error = nullptr);
+bool inTransaction(const Archive &archive, const TransactionWork &work, QString *error = nullptr,
+                   WriteScope scope = WriteScope::Shared);

@@ -18,8 +18,15 @@ bool mentions(const QString &text, const QStringList &phrases)
 
 EngineFault engineFault(const QString &engineText)
 {
-    if (mentions(engineText, {u"database is locked"_s, u"table is locked"_s, u"busy"_s}))
+    if (mentions(engineText, {u"database is locked"_s, u"table is locked"_s, u"busy"_s,
+                              u"lock timeout"_s, u"deadlock detected"_s}))
         return EngineFault::Busy;
+    if (mentions(engineText, {u"could not connect"_s, u"connection refused"_s,
+                              u"password authentication failed"_s, u"no password supplied"_s,
+                              u"could not translate host name"_s, u"timeout expired"_s,
+                              u"server closed the connection"_s, u"no pg_hba.conf entry"_s,
+                              u"does not exist\nQPSQL: Unable to connect"_s}))
+        return EngineFault::Unreachable;
     if (mentions(engineText, {u"readonly"_s, u"read-only"_s, u"read only"_s}))
         return EngineFault::ReadOnly;
     if (mentions(engineText, {u"malformed"_s, u"not a database"_s, u"encrypted"_s, u"corrupt"_s}))
@@ -28,7 +35,8 @@ EngineFault engineFault(const QString &engineText)
                               u"out of memory"_s, u"cantopen"_s}))
         return EngineFault::Disk;
     if (mentions(engineText,
-                 {u"no such table"_s, u"no such column"_s, u"no such view"_s, u"has no column"_s}))
+                 {u"no such table"_s, u"no such column"_s, u"no such view"_s, u"has no column"_s,
+                  u"relation \"parametri\" does not exist"_s}))
         return EngineFault::Structure;
     return EngineFault::Other;
 }
@@ -54,6 +62,9 @@ QString faultAdvice(EngineFault fault)
     case EngineFault::Disk:
         return u"Il disco non risponde o è pieno: controllare lo spazio libero e che la cartella "
                u"della contabilità sia raggiungibile, poi riprovare."_s;
+    case EngineFault::Unreachable:
+        return u"Il server dell'archivio non risponde o non accetta l'accesso: controllare che "
+               u"sia raggiungibile e che utente e password (file ~/.pgpass) siano giusti."_s;
     case EngineFault::Damaged:
         return u"L'archivio è danneggiato: ripristinare una copia di sicurezza della "
                u"contabilità."_s;

@@ -1,6 +1,7 @@
 #include "data/MonthlyTotals.h"
 
 #include "data/Database.h"
+#include "data/ServerDialect.h"
 
 #include <QSqlQuery>
 
@@ -8,8 +9,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Adds the rows of an entry (or one row) to the totals of the entry's month and type.
-QString addRows(const QString &rows)
+// Adds the rows of an entry (or one row) to the totals of the entry's month and type. The
+// server wants the kept totals named apart from the excluded row's.
+QString addRows(const QString &rows, const QString &kept = QString())
 {
     return uR"(INSERT INTO saldi_mese (conto, mese, tipo, dare, avere)
 SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
@@ -20,8 +22,8 @@ SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
   JOIN regmain rm ON rm.id = s.idRegMain
  WHERE true
  GROUP BY s.conto, rm.id
-ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = dare + excluded.dare,
-                                              avere = avere + excluded.avere;)"_s.arg(rows);
+ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = %2dare + excluded.dare,
+                                              avere = %2avere + excluded.avere;)"_s.arg(rows, kept);
 }
 
 // Takes the rows of an entry (or one row) out of the totals of the given month and type.
@@ -44,6 +46,14 @@ const QString OldEntryMonth =
     u"(SELECT substr(data, 1, 7) FROM regmain WHERE id = OLD.idRegMain)"_s;
 const QString OldEntryType = u"(SELECT tipo FROM regmain WHERE id = OLD.idRegMain)"_s;
 
+const QString ServerKept = u"saldi_mese."_s;
+
+// The server wants a name for every row source in FROM.
+QString named(const QString &rows)
+{
+    return rows + u" AS r"_s;
+}
+
 const QStringList &triggerNames()
 {
     static const QStringList names{u"saldi_mese_regdet_insert"_s, u"saldi_mese_regdet_delete"_s,
@@ -56,16 +66,20 @@ const QStringList &triggerNames()
 // the credits, and the checksum. The weights stay small so that the sums of a large archive fit
 // 64 bits; an overflow is an engine error and the caller learns nothing.
 const QString EntryRowsSums = uR"(
-SELECT COALESCE(SUM(r.importo * ((r.contodare IS NOT NULL) - 2 * (r.contoavere IS NOT NULL))), 0),
-       COALESCE(SUM(r.importo * (((substr(m.data, 3, 2) * 12 + substr(m.data, 6, 2)) % 31 * 256
+SELECT COALESCE(SUM(r.importo * (CASE WHEN r.contodare IS NULL THEN 0 ELSE 1 END
+                                 - CASE WHEN r.contoavere IS NULL THEN 0 ELSE 2 END)), 0),
+       COALESCE(SUM(r.importo * (((CAST(substr(m.data, 3, 2) AS INTEGER) * 12
+                                   + CAST(substr(m.data, 6, 2) AS INTEGER)) % 31 * 256
                                   + (m.tipo + 1) * 64)
-                                 * ((r.contodare IS NOT NULL) + (r.contoavere IS NOT NULL))
+                                 * (CASE WHEN r.contodare IS NULL THEN 0 ELSE 1 END
+                                    + CASE WHEN r.contoavere IS NULL THEN 0 ELSE 1 END)
                                  + COALESCE(r.contodare % 19 * 2, 0)
                                  + COALESCE(r.contoavere % 19 * 2 + 1, 0))), 0)
   FROM regdet r JOIN regmain m ON m.id = r.idRegMain)"_s;
 const QString KeptTotalsSums = uR"(
 SELECT COALESCE(SUM(dare - 2 * avere), 0),
-       COALESCE(SUM((dare + avere) * ((substr(mese, 3, 2) * 12 + substr(mese, 6, 2)) % 31 * 256
+       COALESCE(SUM((dare + avere) * ((CAST(substr(mese, 3, 2) AS INTEGER) * 12
+                                       + CAST(substr(mese, 6, 2) AS INTEGER)) % 31 * 256
                                       + (tipo + 1) * 64)
                     + dare * (conto % 19 * 2) + avere * (conto % 19 * 2 + 1)), 0)
   FROM saldi_mese)"_s;
@@ -95,18 +109,22 @@ std::optional<bool> allTriggersPresent(const QSqlDatabase &database, QString *er
 
 } // namespace
 
-const QStringList &monthlyTotalsSchema()
+const QStringList &monthlyTotalsSchema(Engine engine)
 {
-    static const QStringList statements{
-        uR"(CREATE TABLE saldi_mese (
+    static const QString table = uR"(CREATE TABLE saldi_mese (
     conto INTEGER NOT NULL,
     mese  TEXT NOT NULL,
     tipo  INTEGER NOT NULL,
     dare  INTEGER NOT NULL DEFAULT 0,
     avere INTEGER NOT NULL DEFAULT 0,
     PRIMARY KEY (conto, mese, tipo)
-) WITHOUT ROWID)"_s,
-        u"CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo)"_s,
+) WITHOUT ROWID)"_s;
+    static const QString index = u"CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo)"_s;
+    static const QString regmainChanged =
+        u"substr(OLD.data, 1, 7) <> substr(NEW.data, 1, 7) OR OLD.tipo <> NEW.tipo"_s;
+    static const QStringList sqlite{
+        table,
+        index,
         u"CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet BEGIN\n"_s +
             addRows(NewRow) + u"\nEND"_s,
         u"CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet BEGIN\n"_s +
@@ -118,11 +136,38 @@ const QStringList &monthlyTotalsSchema()
         u"CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain BEGIN\n"
         u"DELETE FROM regdet WHERE idRegMain = OLD.id;\nEND"_s,
         u"CREATE TRIGGER saldi_mese_regmain_update AFTER UPDATE OF data, tipo ON regmain\n"
-        u"WHEN substr(OLD.data, 1, 7) <> substr(NEW.data, 1, 7) OR OLD.tipo <> NEW.tipo BEGIN\n"_s +
+        u"WHEN "_s + regmainChanged + u" BEGIN\n"_s +
             subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
             addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
     };
-    return statements;
+    // The same bodies as functions of the server's triggers.
+    static const auto serverTrigger = [](const QString &name, const QString &event,
+                                         const QString &body, const QString &result,
+                                         const QString &when = QString()) {
+        return QStringList{
+            u"CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$\nBEGIN\n%2\n"
+            u"RETURN %3;\nEND $$"_s.arg(name, body, result),
+            u"CREATE TRIGGER %1 %2 FOR EACH ROW %3 EXECUTE FUNCTION %1()"_s.arg(name, event, when)};
+    };
+    static const QStringList server =
+        QStringList{table, index} +
+        serverTrigger(u"saldi_mese_regdet_insert"_s, u"AFTER INSERT ON regdet"_s,
+                      addRows(named(NewRow), ServerKept), u"NULL"_s) +
+        serverTrigger(u"saldi_mese_regdet_delete"_s, u"AFTER DELETE ON regdet"_s,
+                      subtractRows(named(OldRow), OldEntryMonth, OldEntryType), u"NULL"_s) +
+        serverTrigger(u"saldi_mese_regdet_update"_s, u"AFTER UPDATE ON regdet"_s,
+                      subtractRows(named(OldRow), OldEntryMonth, OldEntryType) + u'\n' +
+                          addRows(named(NewRow), ServerKept),
+                      u"NULL"_s) +
+        serverTrigger(u"saldi_mese_regmain_delete"_s, u"BEFORE DELETE ON regmain"_s,
+                      u"DELETE FROM regdet WHERE idRegMain = OLD.id;"_s, u"OLD"_s) +
+        serverTrigger(u"saldi_mese_regmain_update"_s, u"AFTER UPDATE OF data, tipo ON regmain"_s,
+                      subtractRows(named(EntryRows), u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) +
+                          u'\n' +
+                          addRows(named(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s),
+                                  ServerKept),
+                      u"NULL"_s, u"WHEN ("_s + regmainChanged + u')');
+    return engine == Engine::Postgres ? server : sqlite;
 }
 
 bool hasMonthlyTotals(const QSqlDatabase &database)
@@ -138,10 +183,13 @@ bool ensureMonthlyTotals(const Connection &connection, QString *error)
     if (hasMonthlyTotals(connection.database()))
         return true;
     QSqlQuery query = connection.query();
-    for (const QString &statement : monthlyTotalsSchema())
+    const Engine engine = engineOf(connection.database());
+    for (const QString &statement : monthlyTotalsSchema(engine))
         if (!runSql(query, statement, {}, error))
             return false;
-    return runSql(query, addRows(u"regdet"_s), {}, error);
+    return runSql(query,
+                  addRows(u"regdet"_s, engine == Engine::Postgres ? ServerKept : QString()), {},
+                  error);
 }
 
 std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *error)
@@ -160,12 +208,19 @@ std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *er
 
 bool rebuildMonthlyTotals(const Connection &connection, QString *error)
 {
+    return dropMonthlyTotals(connection, error) && ensureMonthlyTotals(connection, error);
+}
+
+bool dropMonthlyTotals(const Connection &connection, QString *error)
+{
     QSqlQuery query = connection.query();
+    // A server's trigger goes with its function.
+    const QString drop = isServer(connection.database()) ? u"DROP FUNCTION IF EXISTS %1() CASCADE"_s
+                                                         : u"DROP TRIGGER IF EXISTS %1"_s;
     for (const QString &trigger : triggerNames())
-        if (!runSql(query, u"DROP TRIGGER IF EXISTS "_s + trigger, {}, error))
+        if (!runSql(query, drop.arg(trigger), {}, error))
             return false;
-    return runSql(query, u"DROP TABLE IF EXISTS saldi_mese"_s, {}, error) &&
-           ensureMonthlyTotals(connection, error);
+    return runSql(query, u"DROP TABLE IF EXISTS saldi_mese"_s, {}, error);
 }
 
 bool repairMonthlyTotals(const Connection &connection, QString *error)
@@ -176,9 +231,8 @@ bool repairMonthlyTotals(const Connection &connection, QString *error)
     if (!*agree && !rebuildMonthlyTotals(connection, error))
         return false;
     // Sound as this transaction leaves them: its commit carries the mark over.
-    const QString path = connection.database().databaseName();
-    if (const std::optional<quint32> counter = fileChangeCounter(path))
-        markVerified(path, *counter, true);
+    if (const std::optional<quint32> counter = changeCounter(connection.database()))
+        markVerified(connection.database(), *counter, true);
     return true;
 }
 
@@ -186,14 +240,13 @@ bool monthlyTotalsTrusted(const QSqlDatabase &database)
 {
     if (!hasMonthlyTotals(database))
         return false;
-    const QString path = database.databaseName();
-    if (const std::optional<bool> known = verifiedState(path))
+    if (const std::optional<bool> known = verifiedState(database))
         return *known;
-    const std::optional<quint32> before = fileChangeCounter(path);
+    const std::optional<quint32> before = changeCounter(database);
     QString error;
     const std::optional<bool> agree = monthlyTotalsAgree(database, &error);
-    if (agree && before && fileChangeCounter(path) == before)
-        markVerified(path, *before, *agree);
+    if (agree && before && changeCounter(database) == before)
+        markVerified(database, *before, *agree);
     return agree.value_or(false);
 }
 

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "data/ServerDialect.h"
+
 class Connection;
 
 // Debit and credit totals of each sub-account by month and entry type (`saldi_mese`), kept by
@@ -15,8 +17,9 @@ class Connection;
 // The table's name: table maintenance leaves it out, since nobody types derived totals.
 QString monthlyTotalsTable();
 
-// The statements that create the table and its triggers, as resources/schema.sql has them.
-const QStringList &monthlyTotalsSchema();
+// The statements that create the table and its triggers: SQLite's triggers, or the server's
+// trigger functions doing the same.
+const QStringList &monthlyTotalsSchema(Engine engine = Engine::Sqlite);
 
 // Whether the archive keeps the monthly totals (an archive of an earlier version that was only
 // opened read-only may not).
@@ -34,6 +37,10 @@ std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *er
 
 // Makes the table and its triggers again from the entries, inside the caller's transaction.
 bool rebuildMonthlyTotals(const Connection &connection, QString *error);
+
+// Drops the table and its triggers, so that rows can be copied in fast (a copy of an archive);
+// ensureMonthlyTotals makes them again.
+bool dropMonthlyTotals(const Connection &connection, QString *error);
 
 // Rebuilds the totals when they do not agree with the entries (or a trigger is missing), inside
 // the caller's write transaction, whose commit then leaves them trusted.

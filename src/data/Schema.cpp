@@ -3,6 +3,7 @@
 #include "data/BankTables.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
+#include "data/ServerDialect.h"
 
 #include <QFile>
 #include <QHash>
@@ -29,11 +30,14 @@ QStringList emptyArchiveStatements()
     return statements;
 }
 
-// Every statement that makes an empty archive, in order.
-QStringList programSchemaStatements()
+// Every statement that makes an empty archive, in order. A server database gets the functions
+// that answer like SQLite's first.
+QStringList programSchemaStatements(Engine engine = Engine::Sqlite)
 {
-    return emptyArchiveStatements() + monthlyTotalsSchema() + finalPrintsSchema() +
-           bankTablesSchema();
+    const QStringList compatibility =
+        engine == Engine::Postgres ? serverCompatibilitySchema() : QStringList();
+    return compatibility + emptyArchiveStatements() + monthlyTotalsSchema(engine) +
+           finalPrintsSchema() + bankTablesSchema();
 }
 
 // The same definition whatever its spacing.
@@ -81,7 +85,7 @@ QString quotedName(const QString &name)
 bool createProgramSchema(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
-    for (const QString &statement : programSchemaStatements())
+    for (const QString &statement : programSchemaStatements(engineOf(connection.database())))
         if (!runSql(query, statement, {}, error))
             return false;
     return true;
@@ -98,11 +102,14 @@ std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &data
                 u"ORDER BY type, name"_s,
                 {}, error))
         return std::nullopt;
+    // The server writes definitions in words of its own: there the names tell.
+    const bool byName = isServer(database);
     QList<SchemaObject> foreign;
     while (query.next()) {
         const SchemaObject object{query.value(0).toString(), query.value(1).toString()};
         const auto known = own.constFind(object.type + u' ' + object.name);
-        if (known == own.constEnd() || *known != normalized(query.value(2).toString()))
+        if (known == own.constEnd() ||
+            (!byName && *known != normalized(query.value(2).toString())))
             foreign.append(object);
     }
     return foreign;

@@ -1,0 +1,233 @@
+#include "archive/ServerMigration.h"
+
+#include "archive/ArchiveCheck.h"
+#include "data/ArchiveStartup.h"
+#include "data/MonthlyTotals.h"
+#include "data/Schema.h"
+#include "data/ServerDialect.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every table an archive keeps, parents before children. The monthly totals are rebuilt.
+const QStringList &copiedTables()
+{
+    static const QStringList tables{u"mastri"_s,          u"conti"_s,
+                                    u"sottoconti"_s,      u"regmain"_s,
+                                    u"regdet"_s,          u"parametri"_s,
+                                    u"stampe_definitive"_s, u"movimenti_importati"_s,
+                                    u"regole_banca"_s,    u"profili_csv"_s};
+    return tables;
+}
+
+// Rows go over in statements of many rows: one round trip to a server for each.
+constexpr int RowsPerStatement = 250;
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool insertRows(QSqlQuery &insert, const QString &table, const QStringList &columns,
+                const QList<QVariantList> &rows, QString *error)
+{
+    if (rows.isEmpty())
+        return true;
+    const QString one = u'(' + QStringList(columns.size(), u"?"_s).join(u", "_s) + u')';
+    QVariantList values;
+    for (const QVariantList &row : rows)
+        values += row;
+    // Names come from the archive's own catalogue, never from user text.
+    return runSql(insert,
+                  u"INSERT INTO %1 (%2) VALUES %3"_s.arg(table, columns.join(u", "_s),
+                                                        QStringList(rows.size(), one).join(u", "_s)),
+                  values, error);
+}
+
+bool copyTable(const Connection &source, const Connection &target, const QString &table,
+               QString *error)
+{
+    const QStringList columns = tableColumns(source.database(), table, error);
+    if (columns.isEmpty())
+        return fail(error, u"Tabella %1 non trovata nell'archivio da copiare."_s.arg(table));
+    QSqlQuery read = source.query();
+    read.setForwardOnly(true);
+    QSqlQuery insert = target.query();
+    if (!runSql(read, u"SELECT %1 FROM %2 ORDER BY 1"_s.arg(columns.join(u", "_s), table), {},
+                error))
+        return false;
+    QList<QVariantList> rows;
+    while (read.next()) {
+        QVariantList row;
+        for (int c = 0; c < columns.size(); ++c)
+            row.append(read.value(c));
+        rows.append(row);
+        if (rows.size() == RowsPerStatement) {
+            if (!insertRows(insert, table, columns, rows, error))
+                return false;
+            rows.clear();
+        }
+    }
+    if (!insertRows(insert, table, columns, rows, error))
+        return false;
+    const std::optional<qint64> highest = highestIdGiven(source.database(), table);
+    return !highest || setHighestIdGiven(target.database(), table, *highest, error);
+}
+
+bool emptyTables(const Connection &target, QString *error)
+{
+    QSqlQuery query = target.query();
+    for (qsizetype i = copiedTables().size() - 1; i >= 0; --i)
+        if (!runSql(query, u"DELETE FROM "_s + copiedTables()[i], {}, error))
+            return false;
+    return true;
+}
+
+bool copyAll(const Connection &source, const Connection &target, QString *error)
+{
+    if (!dropMonthlyTotals(target, error))
+        return false;
+    for (const QString &table : copiedTables())
+        if (!copyTable(source, target, table, error))
+            return false;
+    return ensureMonthlyTotals(target, error);
+}
+
+// What the copy must have alike: the rows of every table, and every sub-account's debits and
+// credits by month and entry type, added up from the entries themselves.
+QList<QVariantList> fingerprint(const Connection &connection, QString *error)
+{
+    QList<QVariantList> lines;
+    QSqlQuery query = connection.query();
+    for (const QString &table : copiedTables()) {
+        if (!runSql(query, u"SELECT COUNT(*) FROM "_s + table, {}, error) || !query.next())
+            return {};
+        lines.append({table, query.value(0).toLongLong()});
+    }
+    if (!runSql(query, uR"(SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
+  FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM regdet
+         WHERE contodare IS NOT NULL
+        UNION ALL
+        SELECT idRegMain, contoavere, 0, importo FROM regdet WHERE contoavere IS NOT NULL) s
+  JOIN regmain rm ON rm.id = s.idRegMain
+ GROUP BY s.conto, substr(rm.data, 1, 7), rm.tipo
+ ORDER BY 1, 2, 3)"_s,
+                {}, error))
+        return {};
+    while (query.next())
+        lines.append({query.value(0).toLongLong(), query.value(1).toString(),
+                      query.value(2).toLongLong(), query.value(3).toLongLong(),
+                      query.value(4).toLongLong()});
+    return lines;
+}
+
+bool verifyCopy(const Archive &original, const Archive &copy, QString *error)
+{
+    QString failure;
+    const QList<QVariantList> before = [&] {
+        Connection connection(original, Connection::Mode::ReadOnly);
+        return connection.opened(&failure) ? fingerprint(connection, &failure)
+                                           : QList<QVariantList>();
+    }();
+    const QList<QVariantList> after = [&] {
+        Connection connection(copy, Connection::Mode::ReadOnly);
+        return connection.opened(&failure) ? fingerprint(connection, &failure)
+                                           : QList<QVariantList>();
+    }();
+    if (!failure.isEmpty())
+        return fail(error, failure);
+    if (before != after)
+        return fail(error, u"La copia non corrisponde all'originale (righe o saldi diversi)."_s);
+    const std::optional<ArchiveCheck> check =
+        checkArchive(copy, QDate(1900, 1, 1), QDate(9999, 12, 31), &failure);
+    if (!check)
+        return fail(error, failure);
+    return check->sound() ||
+           fail(error, u"La copia non supera il controllo dell'archivio:\n"_s +
+                           check->problemLines().join(u'\n'));
+}
+
+// Copies the archive into the database on target, in one transaction on the target.
+bool copyInto(const Archive &archive, const Connection &target, bool makeSchema, QString *error)
+{
+    Connection source(archive, Connection::Mode::ReadOnly);
+    if (!source.opened(error))
+        return false;
+    ReadSnapshot snapshot(source);
+    if (!snapshot.isActive())
+        return fail(error, snapshot.errorText());
+    Transaction transaction(target, WriteScope::WholeArchive);
+    if (!transaction.isActive())
+        return fail(error, transaction.errorText());
+    return (makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) &&
+           copyAll(source, target, error) && transaction.commit(error);
+}
+
+bool copyToServer(const Archive &archive, const ServerLocation &server, QString *error)
+{
+    // The original gets the tables of this version first, as any opening for writing does.
+    if (!openForWriting(archive, error))
+        return false;
+    Connection target(server);
+    if (!target.opened(error))
+        return false;
+    const std::optional<bool> empty = serverDatabaseIsEmpty(target.database(), error);
+    if (!empty)
+        return false;
+    if (!*empty)
+        return fail(error, u"Il database %1 non è vuoto: l'archivio va copiato in un database "
+                           u"nuovo, senza tabelle."_s.arg(server.description()));
+    return copyInto(archive, target, true, error);
+}
+
+} // namespace
+
+bool migrateToServer(const Archive &archive, const ServerLocation &server, QString *error)
+{
+    if (archive.isOnServer())
+        return fail(error, u"L'archivio è già su un server: %1."_s.arg(archive.location()));
+    if (!copyToServer(archive, server, error))
+        return false;
+    // The folder names the server from now on; the file stays beside it, untouched.
+    if (!writeServerIni(archive.folder(), server, error))
+        return false;
+    if (verifyCopy(archive, Archive(archive.folder()), error))
+        return true;
+    QFile::remove(serverIniPath(archive.folder()));
+    return false;
+}
+
+bool moveNewArchiveToServer(const Archive &archive, const ServerLocation &server, QString *error)
+{
+    return migrateToServer(archive, server, error) &&
+           (QFile::remove(archive.databasePath()) ||
+            fail(error, u"Impossibile rimuovere il file locale dell'archivio creato."_s));
+}
+
+bool migrateToFile(const Archive &archive, const QString &file, const QString &programFolder,
+                   QString *error)
+{
+    if (!archive.isOnServer())
+        return fail(error, u"L'archivio non è su un server."_s);
+    if (QFile::exists(file))
+        return fail(error, u"Il file %1 esiste già: indicare un file nuovo."_s.arg(
+                               QDir::toNativeSeparators(file)));
+    if (!QFile::copy(QDir(programFolder).filePath(u"contab.gen"_s), file) ||
+        !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
+        return fail(error, u"Impossibile creare il file %1."_s.arg(QDir::toNativeSeparators(file)));
+    const Archive copy = Archive::ofDatabase(file);
+    const bool ok = [&] {
+        Connection target(file);
+        return target.opened(error) && copyInto(archive, target, false, error);
+    }() && verifyCopy(archive, copy, error);
+    if (!ok)
+        QFile::remove(file);
+    return ok;
+}

@@ -1,0 +1,298 @@
+#include "data/ServerDialect.h"
+
+#include "data/Database.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Advisory lock keys: the archive, and the fiscal years (year in the second key).
+constexpr int ArchiveLockKey = 7301;
+constexpr int YearLockKey = 7302;
+
+bool isMixedCase(QStringView word)
+{
+    bool lower = false;
+    bool upper = false;
+    for (const QChar c : word) {
+        lower = lower || c.isLower();
+        upper = upper || c.isUpper();
+    }
+    return lower && upper;
+}
+
+// A GLOB pattern ('*[^0-9]*') as an anchored regular expression.
+QString globAsRegex(QStringView glob)
+{
+    QString regex = u"^"_s;
+    bool inClass = false;
+    for (const QChar c : glob) {
+        if (inClass) {
+            regex += c;
+            inClass = c != u']';
+        } else if (c == u'*') {
+            regex += u".*"_s;
+        } else if (c == u'?') {
+            regex += u'.';
+        } else if (c == u'[') {
+            regex += c;
+            inClass = true;
+        } else {
+            regex += QRegularExpression::escape(QString(c));
+        }
+    }
+    return regex + u'$';
+}
+
+// SQLite's checks of its own file, answered on the server, which keeps its files sound and its
+// foreign keys enforced.
+QString pragmaOnServer(const QString &sql)
+{
+    const QString pragma = sql.simplified().toLower();
+    if (pragma == u"pragma integrity_check"_s || pragma == u"pragma quick_check"_s)
+        return u"SELECT 'ok'"_s;
+    if (pragma == u"pragma foreign_key_check"_s)
+        return u"SELECT NULL, NULL, NULL, NULL WHERE false"_s;
+    return u"SELECT 1"_s;
+}
+
+// SQLite's "a IS b" and "a IS NOT b" compare values as equal when both are null; the server
+// says it in words of its own. "IS NULL" and "IS NOT NULL" stay. Returns where the words read
+// end.
+qsizetype nullSafeComparison(const QString &sql, qsizetype after, QString *out)
+{
+    static const QRegularExpression next(u"\\G(\\s+NOT)?(\\s+)(\\w+)"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = next.match(sql, after);
+    static const QStringList kept{u"NULL"_s, u"TRUE"_s, u"FALSE"_s, u"DISTINCT"_s};
+    if (!match.hasMatch() || kept.contains(match.captured(3).toUpper())) {
+        *out += u"IS"_s;
+        return after;
+    }
+    *out += match.hasCaptured(1) ? u"IS DISTINCT FROM"_s : u"IS NOT DISTINCT FROM"_s;
+    return match.capturedStart(2);
+}
+
+QString translate(const QString &statement)
+{
+    if (statement.trimmed().startsWith(u"PRAGMA"_s, Qt::CaseInsensitive))
+        return pragmaOnServer(statement);
+    const QString sql = statement.trimmed().startsWith(u"CREATE TABLE"_s, Qt::CaseInsensitive)
+                            ? serverTableDefinition(statement)
+                            : statement;
+    QString out;
+    out.reserve(sql.size() + 32);
+    bool globPattern = false;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = sql[i];
+        if (c == u'\'') {
+            qsizetype end = i + 1;
+            while (end < n && !(sql[end] == u'\'' && (end + 1 >= n || sql[end + 1] != u'\'')))
+                end += sql[end] == u'\'' ? 2 : 1;
+            const QStringView literal = QStringView(sql).mid(i + 1, end - i - 1);
+            out += globPattern ? u'\'' + globAsRegex(literal) + u'\''
+                               : u'\'' + literal.toString() + u'\'';
+            globPattern = false;
+            i = end + 1;
+        } else if (c == u'"') {
+            const qsizetype end = sql.indexOf(u'"', i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop;
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            const qsizetype stop = end < 0 ? n : end;
+            out += QStringView(sql).mid(i, stop - i);
+            i = stop;
+        } else if (c.isLetter() || c == u'_') {
+            qsizetype end = i + 1;
+            while (end < n && (sql[end].isLetterOrNumber() || sql[end] == u'_'))
+                ++end;
+            const QStringView word = QStringView(sql).mid(i, end - i);
+            const bool qualified = i > 0 && sql[i - 1] == u'.';
+            if (isMixedCase(word)) {
+                out += u'"' + word.toString() + u'"';
+            } else if (!qualified && word.compare(u"GLOB"_s, Qt::CaseInsensitive) == 0) {
+                static const QRegularExpression trailingNot(u"\\bNOT\\s+$"_s,
+                                                            QRegularExpression::CaseInsensitiveOption);
+                const QRegularExpressionMatch negated = trailingNot.match(out);
+                if (negated.hasMatch())
+                    out.truncate(negated.capturedStart());
+                out += negated.hasMatch() ? u"!~"_s : u"~"_s;
+                globPattern = true;
+            } else if (!qualified && word.compare(u"IS"_s, Qt::CaseInsensitive) == 0) {
+                end = nullSafeComparison(sql, end, &out);
+            } else if (!qualified && word.compare(u"LIKE"_s, Qt::CaseInsensitive) == 0) {
+                out += u"ILIKE"_s;
+            } else {
+                out += word;
+            }
+            i = end;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool runLock(const QSqlDatabase &database, const QString &sql, const QVariantList &keys,
+             QString *error)
+{
+    if (!isServer(database))
+        return true;
+    QSqlQuery query(database);
+    return runSql(query, sql, keys, error);
+}
+
+} // namespace
+
+Engine engineOf(const QSqlDatabase &database)
+{
+    return database.driverName() == u"QPSQL"_s ? Engine::Postgres : Engine::Sqlite;
+}
+
+QString serverStatement(const QString &sql)
+{
+    static QMutex mutex;
+    static QHash<QString, QString> known;
+    const QMutexLocker lock(&mutex);
+    if (const auto found = known.constFind(sql); found != known.cend())
+        return *found;
+    // Statements that carry ids in their text are many: the memory stays bounded.
+    if (known.size() > 4096)
+        known.clear();
+    return *known.insert(sql, translate(sql));
+}
+
+QString serverTableDefinition(const QString &createTable)
+{
+    QString sql = createTable;
+    sql.replace(QRegularExpression(u"\\bINTEGER PRIMARY KEY AUTOINCREMENT\\b"_s),
+                u"BIGINT GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY"_s);
+    sql.replace(QRegularExpression(u"\\bINTEGER\\b"_s), u"BIGINT"_s);
+    sql.replace(QRegularExpression(u"\\bDATE\\b(?!\\s*\\()"_s), u"VARCHAR(10)"_s);
+    // The column's type already keeps anything but an integer out.
+    sql.replace(QRegularExpression(u"typeof\\((\\w+)\\) = 'integer' AND "_s), QString());
+    sql.remove(QRegularExpression(u"\\s*WITHOUT ROWID"_s));
+    return sql;
+}
+
+const QStringList &serverCompatibilitySchema()
+{
+    static const QStringList statements{
+        // date(text, '+N days') answers NULL for a text that is not a date, as SQLite does.
+        uR"(CREATE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+    IF value = 'now' THEN
+        RETURN to_char(current_date, 'YYYY-MM-DD');
+    END IF;
+    RETURN to_char(CAST(value AS date) + CAST(split_part(modifier, ' ', 1) AS integer),
+                   'YYYY-MM-DD');
+EXCEPTION WHEN others THEN
+    RETURN NULL;
+END $$)"_s,
+        uR"(CREATE FUNCTION julianday(value text) RETURNS double precision
+LANGUAGE sql IMMUTABLE AS $$ SELECT (CAST(value AS date) - DATE '2000-01-01') + 2451544.5 $$)"_s,
+        uR"(CREATE FUNCTION typeof(value anyelement) RETURNS text LANGUAGE sql IMMUTABLE AS $$
+SELECT CASE WHEN value IS NULL THEN 'null'
+            WHEN pg_typeof(value) IN ('bigint'::regtype, 'integer'::regtype, 'smallint'::regtype)
+            THEN 'integer'
+            WHEN pg_typeof(value) IN ('double precision'::regtype, 'numeric'::regtype) THEN 'real'
+            WHEN pg_typeof(value) = 'bytea'::regtype THEN 'blob'
+            ELSE 'text' END $$)"_s,
+        uR"(CREATE FUNCTION pragma_table_info(tablename text)
+RETURNS TABLE (cid integer, name text, type text, notnull integer, dflt_value text, pk integer)
+LANGUAGE sql STABLE AS $$
+SELECT CAST(c.ordinal_position - 1 AS integer), CAST(c.column_name AS text),
+       CASE WHEN c.data_type IN ('bigint', 'integer') THEN 'INTEGER'
+            WHEN c.data_type = 'character varying' THEN 'VARCHAR(' || c.character_maximum_length || ')'
+            ELSE upper(c.data_type) END,
+       CASE WHEN c.is_nullable = 'NO' THEN 1 ELSE 0 END, CAST(c.column_default AS text), 0
+  FROM information_schema.columns c
+ WHERE c.table_schema = 'public' AND c.table_name = tablename
+ ORDER BY c.ordinal_position $$)"_s,
+        // Letters as the program sorts them: without regard to case or accents.
+        u"CREATE COLLATION italiano (provider = icu, locale = 'und-u-ks-level1', "
+        u"deterministic = false)"_s,
+        uR"(CREATE VIEW sqlite_master AS
+SELECT 'table' AS type, CAST(c.relname AS text) AS name, CAST(c.relname AS text) AS tbl_name,
+       CAST(NULL AS text) AS sql
+  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+ WHERE n.nspname = 'public' AND c.relkind = 'r'
+UNION ALL
+SELECT 'view', CAST(c.relname AS text), CAST(c.relname AS text), pg_get_viewdef(c.oid)
+  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+ WHERE n.nspname = 'public' AND c.relkind = 'v' AND c.relname <> 'sqlite_master'
+UNION ALL
+SELECT 'index', CAST(c.relname AS text), CAST(t.relname AS text), pg_get_indexdef(c.oid)
+  FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN pg_class t ON t.oid = i.indrelid
+  JOIN pg_namespace n ON n.oid = c.relnamespace
+ WHERE n.nspname = 'public'
+   AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid)
+UNION ALL
+SELECT 'trigger', CAST(g.tgname AS text), CAST(t.relname AS text), pg_get_triggerdef(g.oid)
+  FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid
+  JOIN pg_namespace n ON n.oid = t.relnamespace
+ WHERE n.nspname = 'public' AND NOT g.tgisinternal)"_s,
+    };
+    return statements;
+}
+
+bool lockArchiveShared(const QSqlDatabase &database, QString *error)
+{
+    return runLock(database, u"SELECT pg_advisory_xact_lock_shared(?, 0)"_s, {ArchiveLockKey},
+                   error);
+}
+
+bool lockWholeArchive(const QSqlDatabase &database, QString *error)
+{
+    return runLock(database, u"SELECT pg_advisory_xact_lock(?, 0)"_s, {ArchiveLockKey}, error);
+}
+
+bool lockFiscalYear(const QSqlDatabase &database, int year, QString *error)
+{
+    return runLock(database, u"SELECT pg_advisory_xact_lock(?, ?)"_s, {YearLockKey, year}, error);
+}
+
+std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = 'public'"_s,
+                {}, error) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong() == 0;
+}
+
+std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString &table)
+{
+    QSqlQuery query(database);
+    const QString sql =
+        isServer(database)
+            ? u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
+              u"WHERE schemaname || '.' || sequencename = pg_get_serial_sequence(?, 'id')"_s
+            : u"SELECT seq FROM sqlite_sequence WHERE name = ?"_s;
+    if (!runSql(query, sql, {table}) || !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
+}
+
+bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint64 id,
+                       QString *error)
+{
+    QSqlQuery query(database);
+    if (isServer(database))
+        return runSql(query, u"SELECT setval(pg_get_serial_sequence(?, 'id'), ?, ?)"_s,
+                      {table, std::max<qint64>(id, 1), id > 0}, error);
+    return runSql(query, u"DELETE FROM sqlite_sequence WHERE name = ?"_s, {table}, error) &&
+           runSql(query, u"INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"_s, {table, id},
+                  error);
+}

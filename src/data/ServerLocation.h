@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Where a server archive's data lives: a PostgreSQL database, named by the archive folder's
+// server.ini. The password is never kept in the folder: it comes from the user's ~/.pgpass, or
+// from a login asked for by the program and kept in memory for the session.
+struct ServerLocation {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString sslmode; // empty: the client library's default
+
+    // "PostgreSQL user@host:port/database", as the status bar and info show it.
+    QString description() const;
+    // Identifies the database within this process (the same for every connection to it).
+    QString key() const;
+
+    friend bool operator==(const ServerLocation &, const ServerLocation &) = default;
+};
+
+// The file in an archive folder that makes it a server archive.
+QString serverIniPath(const QString &dataFolder);
+bool isServerFolder(const QString &dataFolder);
+
+// Reads a folder's server.ini; nothing, with the reason in *error, when it lacks the database.
+std::optional<ServerLocation> readServerIni(const QString &dataFolder, QString *error = nullptr);
+bool writeServerIni(const QString &dataFolder, const ServerLocation &location, QString *error);
+
+// Reads "postgresql://user@host:port/database[?sslmode=...]". A password in the address is
+// refused: it would end up in the shell's history and in server.ini.
+std::optional<ServerLocation> serverLocationFromUrl(const QString &url, QString *error);
+
+// The password typed by the user for a location, for the rest of the session; empty when none.
+QString sessionPassword(const ServerLocation &location);
+void setSessionPassword(const ServerLocation &location, const QString &password);
