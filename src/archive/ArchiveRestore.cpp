@@ -100,6 +100,9 @@ QString checkRefusal(const Archive &copy, const QString &copyPath, QString *erro
 bool restoreArchive(const Archive &archive, const QString &copyPath, QString *replacedBackup,
                     QString *error)
 {
+    if (archive.isOnServer())
+        return fail(error, u"L'archivio è sul server (%1): si ripristina con gli strumenti del "
+                           u"server (pg_restore)."_s.arg(archive.location()));
     if (databaseFileKind(copyPath) != DatabaseFileKind::Sqlite)
         return fail(error, notAnArchive(copyPath));
     // The copy is checked and brought up to date as an archive of its own, beside the backups.

@@ -42,5 +42,6 @@ bool ArchiveFolders::isArchiveFolder(const QString &dbPath)
 {
     return !dbPath.isEmpty() && QFileInfo::exists(subFolder(dbPath, u"allegati"_s)) &&
            QFileInfo::exists(subFolder(dbPath, u"modelli"_s)) &&
-           QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile();
+           (QFileInfo(subFolder(dbPath, u"contab.mdb"_s)).isFile() ||
+            QFileInfo(subFolder(dbPath, u"server.ini"_s)).isFile());
 }

@@ -108,6 +108,9 @@ bool copyDatabaseFile(const QString &source, const QString &target, QString *err
 
 QString backupArchive(const Archive &archive, const QString &what, QString *error)
 {
+    // A server database is saved by the server's own tools, not copied file by file.
+    if (archive.isOnServer())
+        return serverBackupNote(archive);
     QDir folder(archive.folder());
     if (!folder.mkpath(u"backup"_s)) {
         *error = u"Impossibile creare la cartella delle copie di sicurezza %1: l'operazione non è "
@@ -123,8 +126,19 @@ QString backupArchive(const Archive &archive, const QString &what, QString *erro
     return target;
 }
 
+QString serverBackupNote(const Archive &archive)
+{
+    return u"nessuna copia automatica: l'archivio è sul server (%1), salvarlo con pg_dump"_s.arg(
+        archive.location());
+}
+
 bool saveArchiveCopy(const Archive &archive, const QString &target, QString *error)
 {
+    if (archive.isOnServer()) {
+        *error = u"L'archivio è sul server (%1): per una copia usare pg_dump, o \"tovrin3-cli "
+                 u"migrate --to-sqlite\" per un file."_s.arg(archive.location());
+        return false;
+    }
     if (const QString problem = outputTargetProblem(target); !problem.isEmpty()) {
         *error = problem;
         return false;

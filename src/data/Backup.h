@@ -12,8 +12,10 @@
 // Copies the archive's database into its "backup" folder before a change that rewrites much of
 // it, as contab-AAAAMMGG-HHMMSS-<what>.mdb, then removes the oldest copies beyond
 // keptBackups(). Returns the copy's path, or an empty text with the Italian reason in *error;
-// the caller then changes nothing.
+// the caller then changes nothing. A server archive is not copied: the text returned says so
+// (serverBackupNote), and its backups are the server's (pg_dump).
 QString backupArchive(const Archive &archive, const QString &what, QString *error);
+QString serverBackupNote(const Archive &archive);
 
 // Copies the archive's database to target, a file the user chose (refused like every output
 // that could land on an archive). False with the Italian reason in *error.

@@ -332,7 +332,7 @@ bool recordFinalPrint(const Archive &archive, FinalPrint &print, const QByteArra
             recorded.id = query.lastInsertId().toLongLong();
             return true;
         },
-        error);
+        error, WriteScope::WholeArchive);
     if (ok)
         print = recorded;
     return ok;
@@ -361,5 +361,5 @@ bool undoLastFinalPrint(const Archive &archive, const FiscalYear &year, qint64 p
             return runSql(query, u"DELETE FROM stampe_definitive WHERE id = ?"_s, {last->id},
                           failure);
         },
-        error);
+        error, WriteScope::WholeArchive);
 }

@@ -1,5 +1,7 @@
 #include "data/JournalGate.h"
 
+#include "data/ServerDialect.h"
+
 #include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
 #include "data/SqlText.h"
@@ -215,6 +217,10 @@ std::optional<qint64> JournalGate::highestNumber(const FiscalYear &year, QString
 {
     if (const auto known = m_highestNumber.constFind(year.start); known != m_highestNumber.cend())
         return *known;
+    // On a server other users save at once: the year's numbers are taken under its lock, held
+    // until this transaction ends, so that no two entries get the same one.
+    if (!lockFiscalYear(m_connection.database(), year.start.year(), error))
+        return std::nullopt;
     QSqlQuery query = m_connection.query();
     if (!runSql(query,
                 u"SELECT COALESCE(MAX(progressivo), 0) FROM regmain WHERE data BETWEEN ? AND ?"_s,

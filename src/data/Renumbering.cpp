@@ -101,7 +101,7 @@ bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *e
             }
             return true;
         },
-        error);
+        error, WriteScope::WholeArchive);
 }
 
 bool Renumbering::run(int period)

@@ -60,6 +60,20 @@ QString pragmaOnServer(const QString &sql)
     return u"SELECT 1"_s;
 }
 
+// Whether the words after a parenthesis name what it holds ("AS t" or "t").
+bool isNamedAfter(const QString &sql, qsizetype at)
+{
+    static const QRegularExpression next(u"\\G\\s*([A-Za-z_]\\w*)"_s);
+    const QRegularExpressionMatch match = next.match(sql, at);
+    if (!match.hasMatch())
+        return false;
+    static const QStringList clauses{
+        u"WHERE"_s, u"GROUP"_s,  u"ORDER"_s,  u"JOIN"_s,      u"LEFT"_s,   u"INNER"_s,
+        u"CROSS"_s, u"UNION"_s,  u"EXCEPT"_s, u"INTERSECT"_s, u"LIMIT"_s,  u"ON"_s,
+        u"HAVING"_s, u"WINDOW"_s, u"NATURAL"_s, u"FULL"_s, u"RIGHT"_s, u"OFFSET"_s};
+    return !clauses.contains(match.captured(1).toUpper());
+}
+
 // SQLite's "a IS b" and "a IS NOT b" compare values as equal when both are null; the server
 // says it in words of its own. "IS NULL" and "IS NOT NULL" stay. Returns where the words read
 // end.
@@ -87,6 +101,11 @@ QString translate(const QString &statement)
     QString out;
     out.reserve(sql.size() + 32);
     bool globPattern = false;
+    // For each open parenthesis, whether it opens a table read in FROM or JOIN, which the server
+    // wants named.
+    QList<bool> derived;
+    QString lastWord;
+    int aliases = 0;
     const qsizetype n = sql.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = sql[i];
@@ -132,8 +151,20 @@ QString translate(const QString &statement)
             } else {
                 out += word;
             }
+            lastWord = word.toString().toUpper();
             i = end;
         } else {
+            if (c == u'(') {
+                derived.append(lastWord == u"FROM"_s || lastWord == u"JOIN"_s);
+            } else if (c == u')' && !derived.isEmpty() && derived.takeLast() &&
+                       !isNamedAfter(sql, i + 1)) {
+                out += u") AS derived_"_s + QString::number(++aliases);
+                lastWord.clear();
+                ++i;
+                continue;
+            }
+            if (!c.isSpace())
+                lastWord.clear();
             out += c;
             ++i;
         }
@@ -186,15 +217,21 @@ QString serverTableDefinition(const QString &createTable)
 const QStringList &serverCompatibilitySchema()
 {
     static const QStringList statements{
-        // date(text, '+N days') answers NULL for a text that is not a date, as SQLite does.
+        // date(text, '+N days') as SQLite's: a day past the month's end runs into the next
+        // month ('2024-02-30' is '2024-03-01'), anything else not a date is NULL.
         uR"(CREATE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
 LANGUAGE plpgsql IMMUTABLE AS $$
 BEGIN
     IF value = 'now' THEN
         RETURN to_char(current_date, 'YYYY-MM-DD');
     END IF;
-    RETURN to_char(CAST(value AS date) + CAST(split_part(modifier, ' ', 1) AS integer),
-                   'YYYY-MM-DD');
+    IF value !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$' OR CAST(substr(value, 9, 2) AS integer) > 31 THEN
+        RETURN NULL;
+    END IF;
+    RETURN to_char(make_date(CAST(substr(value, 1, 4) AS integer),
+                             CAST(substr(value, 6, 2) AS integer), 1)
+                   + CAST(substr(value, 9, 2) AS integer) - 1
+                   + CAST(split_part(modifier, ' ', 1) AS integer), 'YYYY-MM-DD');
 EXCEPTION WHEN others THEN
     RETURN NULL;
 END $$)"_s,
@@ -218,6 +255,11 @@ SELECT CAST(c.ordinal_position - 1 AS integer), CAST(c.column_name AS text),
   FROM information_schema.columns c
  WHERE c.table_schema = 'public' AND c.table_name = tablename
  ORDER BY c.ordinal_position $$)"_s,
+        uR"(CREATE FUNCTION group_concat_step(list text, value anyelement) RETURNS text
+LANGUAGE sql IMMUTABLE AS $$
+SELECT CASE WHEN value IS NULL THEN list WHEN list IS NULL THEN CAST(value AS text)
+            ELSE list || ',' || CAST(value AS text) END $$)"_s,
+        u"CREATE AGGREGATE group_concat(anyelement) (SFUNC = group_concat_step, STYPE = text)"_s,
         // Letters as the program sorts them: without regard to case or accents.
         u"CREATE COLLATION italiano (provider = icu, locale = 'und-u-ks-level1', "
         u"deterministic = false)"_s,

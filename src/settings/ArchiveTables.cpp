@@ -234,7 +234,7 @@ bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QV
             return key.isEmpty() ? insertRow(connection, table, row, failure)
                                  : updateRow(connection, table, key, *row, failure);
         },
-        error);
+        error, WriteScope::WholeArchive);
 }
 
 bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const QVariantList &key,
@@ -257,5 +257,5 @@ bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const Q
                                                            keyCondition(connection, table)),
                           key, failure);
         },
-        error);
+        error, WriteScope::WholeArchive);
 }

@@ -363,7 +363,7 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
                    renumberEntries(connection, years.curStart, years.curEnd, failure) &&
                    renumberEntries(connection, years.prevStart, years.prevEnd, failure);
         },
-        error);
+        error, WriteScope::WholeArchive);
     if (!ok)
         return std::nullopt;
     return written;
@@ -456,5 +456,5 @@ bool reopenYear(const Archive &archive, const YearEndYears &years, QString *back
                    renumberEntries(connection, years.curStart, years.curEnd, failure) &&
                    renumberEntries(connection, years.prevStart, years.prevEnd, failure);
         },
-        error);
+        error, WriteScope::WholeArchive);
 }

@@ -32,7 +32,7 @@ class TestRenumbering : public QObject {
 
     QVariantList numbers(const TestArchive &a)
     {
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         QSqlQuery query = connection.query();
         runSql(query, u"SELECT progressivo FROM regmain ORDER BY id"_s);
         QVariantList result;

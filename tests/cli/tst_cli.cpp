@@ -83,7 +83,7 @@ std::pair<qint64, qint64> cashAndFees(TestArchive &a)
 // Runs statements that another tool could run: without the archive's checks and references.
 void editBehindTheProgram(const TestArchive &a, const QStringList &statements)
 {
-    Connection connection(a.databasePath());
+    Connection connection(a.archive());
     QSqlQuery query = connection.query();
     QVERIFY(query.exec(u"PRAGMA foreign_keys = OFF"_s));
     QVERIFY(query.exec(u"PRAGMA ignore_check_constraints = ON"_s));
@@ -93,7 +93,7 @@ void editBehindTheProgram(const TestArchive &a, const QStringList &statements)
 
 QVariantList numbers(const TestArchive &a)
 {
-    Connection connection(a.databasePath());
+    Connection connection(a.archive());
     QSqlQuery query = connection.query();
     runSql(query, u"SELECT progressivo FROM regmain ORDER BY id"_s);
     QVariantList list;
@@ -626,7 +626,7 @@ private slots:
         }
         {
             // Another machine is writing to the shared archive, then committing.
-            Connection other(a.databasePath());
+            Connection other(a.archive());
             QSqlQuery query = other.query();
             QVERIFY(query.exec(u"BEGIN IMMEDIATE"_s));
             const Run busy = cli(renumber);

@@ -64,14 +64,14 @@ class TestBalances : public QObject {
     static std::map<qint64, std::pair<qint64, qint64>> sumsFromRows(const TestArchive &a,
                                                                     const QString &typeClause)
     {
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         QSqlQuery q = connection.query();
         const QString sql = u"SELECT rd.contodare, rd.contoavere, rd.importo FROM regdet rd "
                             u"JOIN regmain rm ON rm.id = rd.idRegMain "
                             u"WHERE rm.data >= '2024-01-01' AND rm.data <= '2024-12-31' AND "_s +
                             typeClause;
-        if (!q.exec(sql))
-            qFatal("%s", qPrintable(q.lastError().text()));
+        if (QString error; !runSql(q, sql, {}, &error))
+            qFatal("%s", qPrintable(error));
         std::map<qint64, std::pair<qint64, qint64>> sums;
         while (q.next()) {
             if (!q.value(0).isNull())
@@ -141,7 +141,7 @@ private slots:
         addYear(a, c);
         const auto expected = sumsFromRows(a, typeClause);
 
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         std::vector<SubAccountBalance> balances;
         QString error;
         QVERIFY2(subAccountBalances(connection.database(), QDate(2024, 1, 1), QDate(2024, 12, 31),
@@ -161,7 +161,7 @@ private slots:
         TestArchive a;
         const Chart c = makeChart(a);
         addYear(a, c);
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         std::vector<SubAccountBalance> balances;
         QVERIFY(subAccountBalances(connection.database(), QDate(2024, 1, 1), QDate(2024, 12, 31),
                                    EntryFilter::WithoutClosing, &balances));
@@ -192,7 +192,7 @@ private slots:
         TestArchive a;
         const Chart c = makeChart(a);
         addYear(a, c);
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         std::vector<SubAccountBalance> balances;
         QVERIFY(subAccountBalances(connection.database(), QDate(2024, 1, 1), QDate(2024, 12, 31),
                                    EntryFilter::AllEntries, &balances));
@@ -215,7 +215,7 @@ private slots:
     {
         TestArchive a;
         addYear(a, makeChart(a));
-        Connection connection(a.databasePath());
+        Connection connection(a.archive());
         std::vector<SubAccountBalance> balances(3);
         QVERIFY(subAccountBalances(connection.database(), QDate(2030, 1, 1), QDate(2030, 12, 31),
                                    EntryFilter::AllEntries, &balances));

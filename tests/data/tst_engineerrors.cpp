@@ -14,7 +14,7 @@ class TestEngineErrors : public QObject {
     static QString failureOf(const TestArchive &a, const QString &sql,
                              Connection::Mode mode = Connection::Mode::ReadWrite)
     {
-        Connection connection(a.databasePath(), mode);
+        Connection connection(a.archive(), mode);
         if (!connection.isOpen())
             return connection.errorText();
         QSqlQuery query = connection.query();
@@ -35,10 +35,10 @@ private slots:
                  EngineFault::Other);
 
         // A second connection waits for the writer and then gives up.
-        Connection writer(a.databasePath());
+        Connection writer(a.archive());
         QSqlQuery begin = writer.query();
         QVERIFY(begin.exec(u"BEGIN EXCLUSIVE"_s));
-        Connection reader(a.databasePath());
+        Connection reader(a.archive());
         QSqlQuery blocked = reader.query();
         QVERIFY(blocked.exec(u"PRAGMA busy_timeout = 10"_s));
         QString error;

@@ -48,7 +48,7 @@ class TestJournalEntry : public QObject {
 
     QStringList storedRows(const TestArchive &a, qint64 entry)
     {
-        Connection c(a.databasePath());
+        Connection c(a.archive());
         QSqlQuery q = c.query();
         runSql(q,
                u"SELECT riga, importo, descrizione FROM regdet WHERE idRegMain = ? ORDER BY riga"_s,

@@ -60,7 +60,7 @@ private slots:
         TestArchive a;
         QString error;
         {
-            Connection archive(a.databasePath());
+            Connection archive(a.archive());
             QVERIFY2(
                 importChart(archive, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error),
                 qPrintable(error));
@@ -171,7 +171,7 @@ private slots:
         TestArchive a;
         QString error;
         {
-            Connection archive(a.databasePath());
+            Connection archive(a.archive());
             QVERIFY2(
                 importChart(archive, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error),
                 qPrintable(error));

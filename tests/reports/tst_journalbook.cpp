@@ -59,7 +59,7 @@ struct Book {
 
     JournalBookOptions options(const QDate &from, const QDate &to, int firstSheet = 1)
     {
-        Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(archive.archive(), Connection::Mode::ReadOnly);
         QString error;
         std::optional<JournalBookOptions> defaults =
             journalBookDefaults(connection.database(), from, &error);
@@ -73,7 +73,7 @@ struct Book {
 
     ReportDocument laidOut(const JournalBookOptions &options)
     {
-        Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(archive.archive(), Connection::Mode::ReadOnly);
         ReportDocument document;
         QString error;
         if (!layOutJournalBook(connection.database(), options, &document, &error))

@@ -78,7 +78,7 @@ struct Books {
     ReportDocument laidOut(LayOut layOut, const ReportSettings &settings,
                            QPageLayout::Orientation orientation)
     {
-        Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(archive.archive(), Connection::Mode::ReadOnly);
         ReportDocument document;
         QString error;
         if (!layOut(connection.database(), settings, orientation, u"Circolo Aurora"_s, &document,

@@ -60,7 +60,7 @@ struct Books {
 
     Balance balance(const BalanceOptions &options)
     {
-        Connection connection(archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(archive.archive(), Connection::Mode::ReadOnly);
         QString error;
         const std::optional<BalanceCaptions> captions =
             readBalanceCaptions(connection.database(), &error);

@@ -35,7 +35,7 @@ public:
     static bool importEtsChart(const TestArchive &archive)
     {
         QString error;
-        Connection connection(archive.databasePath());
+        Connection connection(archive.archive());
         if (!importChart(connection, QDir(binDir()).filePath(u"pdc.gen"_s), u"pdc_ets"_s, &error))
             qFatal("%s", qPrintable(error));
         return true;
@@ -68,7 +68,7 @@ public:
 
     CashStatement statement() const
     {
-        Connection connection(a.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(a.archive(), Connection::Mode::ReadOnly);
         QString error;
         const auto computed =
             computeCashStatement(connection.database(), Year2025, Year2024, &error);

@@ -85,7 +85,7 @@ struct Books {
 
     BalanceTables tables() const
     {
-        Connection connection(archive.databasePath());
+        Connection connection(archive.archive());
         BalanceTables tables;
         if (!tables.read(connection.database(), {QDate(2024, 1, 1), QDate(2024, 12, 31)},
                          {QDate(2023, 1, 1), QDate(2023, 12, 31)}))

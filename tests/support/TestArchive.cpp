@@ -1,8 +1,10 @@
 #include "support/TestArchive.h"
 
+#include "archive/ServerMigration.h"
 #include "data/Database.h"
 #include "data/SqlText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -14,6 +16,38 @@ QString binDir()
     return QStringLiteral(TOVRIN_BIN_DIR);
 }
 
+namespace {
+
+// The test server's maintenance database, when the suite runs on a server.
+std::optional<ServerLocation> testServer()
+{
+    const QString url = qEnvironmentVariable("TOVRIN_TEST_SERVER");
+    return url.isEmpty() ? std::nullopt : serverLocationFromUrl(url, nullptr);
+}
+
+void runOnServer(const ServerLocation &server, const QString &sql)
+{
+    Connection connection(server);
+    QSqlQuery query = connection.query();
+    QString error;
+    if (!connection.opened(&error) || !runSql(query, sql, {}, &error))
+        qFatal("%s: %s", qPrintable(sql), qPrintable(error));
+}
+
+} // namespace
+
+std::optional<ServerLocation> TestArchive::newServerDatabase()
+{
+    std::optional<ServerLocation> server = testServer();
+    if (!server)
+        return std::nullopt;
+    static int made = 0;
+    const QString name = u"t%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++made);
+    runOnServer(*server, u"CREATE DATABASE "_s + name);
+    server->database = name;
+    return server;
+}
+
 TestArchive::TestArchive() : m_archive(m_dir.path())
 {
     QDir dir(m_dir.path());
@@ -23,11 +57,30 @@ TestArchive::TestArchive() : m_archive(m_dir.path())
     if (!QFile::copy(QDir(binDir()).filePath(u"contab.gen"_s), target))
         qFatal("cannot copy the empty archive template");
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    m_server = newServerDatabase();
+    if (!m_server)
+        return;
+    // The same empty archive, on the server; a test that opens the file would find none.
+    QString error;
+    if (!moveNewArchiveToServer(m_archive, *m_server, &error))
+        qFatal("cannot move the empty archive to the test server: %s", qPrintable(error));
+    m_archive = Archive(m_dir.path());
+    // The move stamps the archive with this version, as opening it for writing does; the empty
+    // archive has no parameters, and the file archives of the tests are not opened yet.
+    exec(u"DELETE FROM parametri"_s);
+}
+
+TestArchive::~TestArchive()
+{
+    if (!m_server)
+        return;
+    ServerLocation maintenance = *testServer();
+    runOnServer(maintenance, u"DROP DATABASE %1 WITH (FORCE)"_s.arg(m_server->database));
 }
 
 void TestArchive::exec(const QString &sql, const QVariantList &values) const
 {
-    Connection connection(databasePath());
+    Connection connection(m_archive);
     QSqlQuery query = connection.query();
     QString error;
     if (!runSql(query, sql, values, &error))
@@ -36,7 +89,7 @@ void TestArchive::exec(const QString &sql, const QVariantList &values) const
 
 QVariant TestArchive::scalar(const QString &sql, const QVariantList &values) const
 {
-    Connection connection(databasePath());
+    Connection connection(m_archive);
     QSqlQuery query = connection.query();
     QString error;
     if (!runSql(query, sql, values, &error))

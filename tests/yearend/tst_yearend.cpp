@@ -37,7 +37,7 @@ const YearEndYears Years{QDate(2023, 1, 1), QDate(2023, 12, 31), QDate(2024, 1, 
 // Rows of an entry as "riga:dare:avere:importo in cents:descrizione", dare/avere by description.
 QStringList rowsOf(const TestArchive &a, qint64 id)
 {
-    Connection c(a.databasePath());
+    Connection c(a.archive());
     QSqlQuery q = c.query();
     runSql(q,
            u"SELECT r.riga, COALESCE(d.descrizione, ''), COALESCE(v.descrizione, ''), r.importo / "
@@ -54,10 +54,10 @@ QStringList rowsOf(const TestArchive &a, qint64 id)
 }
 
 // The balance of every sub-account over a range straight from the rows, dare minus avere.
-QMap<qint64, qint64> rawBalances(const QString &databasePath, const QDate &from, const QDate &to,
+QMap<qint64, qint64> rawBalances(const Archive &archive, const QDate &from, const QDate &to,
                                  int minTipo)
 {
-    Connection c(databasePath);
+    Connection c(archive);
     QSqlQuery q = c.query();
     runSql(q,
            u"SELECT r.contodare, r.contoavere, r.importo FROM regdet r JOIN regmain m ON m.id = "
@@ -76,7 +76,7 @@ QMap<qint64, qint64> rawBalances(const QString &databasePath, const QDate &from,
 
 QVariantList numbersOfYear(const TestArchive &a, const QDate &from, const QDate &to)
 {
-    Connection c(a.databasePath());
+    Connection c(a.archive());
     QSqlQuery q = c.query();
     runSql(q, u"SELECT progressivo FROM regmain WHERE data BETWEEN ? AND ? ORDER BY data, id"_s,
            {from.toString(Qt::ISODate), to.toString(Qt::ISODate)});
@@ -140,9 +140,9 @@ YearEndInput inputFor(const Chart &c)
 }
 
 // The first sub-account of a nature (the last one when last) that plays no year-end role.
-qint64 plainSubAccount(const QString &databasePath, int nature, bool last = false)
+qint64 plainSubAccount(const Archive &archive, int nature, bool last = false)
 {
-    Connection c(databasePath);
+    Connection c(archive);
     QSqlQuery q = c.query();
     runSql(q,
            u"SELECT s.id FROM sottoconti s JOIN conti k ON k.id = s.idConto "
@@ -170,9 +170,9 @@ void post(const Archive &archive, const QDate &date, qint64 dare, qint64 avere, 
 }
 
 // Closing entries with a row that names both sides, one of them the profit or loss sub-account.
-int resultEntries(const QString &databasePath, qint64 profitOrLoss)
+int resultEntries(const Archive &archive, qint64 profitOrLoss)
 {
-    Connection c(databasePath);
+    Connection c(archive);
     QSqlQuery q = c.query();
     runSql(q,
            u"SELECT COUNT(DISTINCT m.id) FROM regmain m JOIN regdet r ON r.idRegMain = m.id "
@@ -185,7 +185,7 @@ int resultEntries(const QString &databasePath, qint64 profitOrLoss)
 // Every row of the year-end entries, in the order they were written.
 QStringList yearEndRows(const TestArchive &a)
 {
-    Connection c(a.databasePath());
+    Connection c(a.archive());
     QSqlQuery q = c.query();
     runSql(q, u"SELECT id FROM regmain WHERE tipo <> 0 ORDER BY id"_s);
     QStringList rows;
@@ -269,7 +269,7 @@ private slots:
             QStringList values;
             for (qint64 id : *written)
                 values.append(
-                    a.scalar(u"SELECT COALESCE(%1, '') FROM regmain WHERE id = ?"_s.arg(column),
+                    a.scalar(u"SELECT COALESCE(CAST(%1 AS TEXT), '') FROM regmain WHERE id = ?"_s.arg(column),
                              {id})
                         .toString());
             return values;
@@ -284,7 +284,7 @@ private slots:
                               u"Chiusura Conto economico"_s, QString(), QString(), QString()}));
         QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd), oneToN(9));
         QCOMPARE(numbersOfYear(a, Years.curStart, Years.curEnd), oneToN(3));
-        QCOMPARE(rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1).value(c.ordine),
+        QCOMPARE(rawBalances(a.archive(), Years.prevStart, Years.prevEnd, -1).value(c.ordine),
                  0LL);
     }
 
@@ -322,9 +322,9 @@ private slots:
         QVERIFY2(written, qPrintable(error));
         // The cash of 29 February is opened again in the new year.
         QCOMPARE(
-            rawBalances(a.databasePath(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
+            rawBalances(a.archive(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
             70000LL);
-        QCOMPARE(rawBalances(a.databasePath(), years.prevStart, years.prevEnd, -1).value(c.cassa),
+        QCOMPARE(rawBalances(a.archive(), years.prevStart, years.prevEnd, -1).value(c.cassa),
                  0LL);
         const QVariantList closedYear = numbersOfYear(a, years.prevStart, years.prevEnd);
         QVERIFY(closedYear.size() > 2);
@@ -351,7 +351,7 @@ private slots:
                 a.addEntry(date, {{dare, {}, amount, u"x"_s}, {{}, avere, amount, u"y"_s}});
         }
         const QMap<qint64, qint64> before =
-            rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
+            rawBalances(a.archive(), Years.prevStart, Years.prevEnd, -1);
         QString error;
         const Money result = *yearResult(a, Years, &error);
         const qint64 expectedResult =
@@ -362,12 +362,12 @@ private slots:
         QVERIFY2(runYearEnd(a, input, Years, result, &error), qPrintable(error));
 
         const QMap<qint64, qint64> closed =
-            rawBalances(a.databasePath(), Years.prevStart, Years.prevEnd, -1);
+            rawBalances(a.archive(), Years.prevStart, Years.prevEnd, -1);
         for (qint64 account : {c.cassa, c.banca, c.capitale, c.affitti, c.quote, c.profitti,
                                c.utile, c.perdita, c.chiusura})
             QCOMPARE(closed.value(account), 0LL);
         const QMap<qint64, qint64> opened =
-            rawBalances(a.databasePath(), Years.curStart, Years.curEnd, 1);
+            rawBalances(a.archive(), Years.curStart, Years.curEnd, 1);
         for (qint64 account : {c.cassa, c.banca, c.capitale})
             QCOMPARE(opened.value(account), before.value(account));
         QCOMPARE(opened.value(input.profitOrLoss), -result.units());
@@ -397,11 +397,10 @@ private slots:
         QVERIFY2(createArchive({base.path(), u"prova"_s, *chart, 1}, binDir(), &error),
                  qPrintable(error));
         const Archive archive(archiveFolderFor(base.path(), u"prova"_s));
-        const QString db = archive.databasePath();
-        const qint64 bank = plainSubAccount(db, 1);
-        const qint64 cash = plainSubAccount(db, 1, true);
-        const qint64 cost = plainSubAccount(db, 3);
-        const qint64 revenue = plainSubAccount(db, 4);
+        const qint64 bank = plainSubAccount(archive, 1);
+        const qint64 cash = plainSubAccount(archive, 1, true);
+        const qint64 cost = plainSubAccount(archive, 3);
+        const qint64 revenue = plainSubAccount(archive, 4);
         const qint64 equity = role(archive, u"patrimonionetto"_s);
         QVERIFY(bank && cash && bank != cash && cost && revenue && equity);
         post(archive, QDate(2023, 1, 15), bank, equity, 1000000); // contribution 10,000
@@ -417,21 +416,21 @@ private slots:
         QVERIFY(input.openingBalance && input.closingBalance && input.profitAndLoss);
         QVERIFY2(runYearEnd(archive, input, Years, *result, &error), qPrintable(error));
 
-        const QMap<qint64, qint64> opened = rawBalances(db, Years.curStart, Years.curEnd, 1);
+        const QMap<qint64, qint64> opened = rawBalances(archive, Years.curStart, Years.curEnd, 1);
         QCOMPARE(opened.value(input.openingBalance), 0LL);
         QCOMPARE(opened.value(input.profitOrLoss), -Money::fromCents(30000).units());
         QCOMPARE(opened.value(bank), Money::fromCents(1050000).units());
         QCOMPARE(opened.value(cash), -Money::fromCents(20000).units());
         QCOMPARE(opened.value(equity), -Money::fromCents(1000000).units());
         QCOMPARE(opened.size(), 5);
-        const QMap<qint64, qint64> closed = rawBalances(db, Years.prevStart, Years.prevEnd, -1);
+        const QMap<qint64, qint64> closed = rawBalances(archive, Years.prevStart, Years.prevEnd, -1);
         for (auto it = closed.cbegin(); it != closed.cend(); ++it)
             QVERIFY2(it.value() == 0, qPrintable(QString::number(it.key())));
         QCOMPARE(yearEndRefusal(archive, Years, &error).section(u'\n', 0, 0),
                  u"Presenti Registrazioni di Apertura dell'Esercizio corrente e/o di Chiusura "
                  u"nell'Esercizio precedente."_s);
         QVERIFY(!runYearEnd(archive, input, Years, *result, &error));
-        QCOMPARE(resultEntries(db, input.profitOrLoss), 1);
+        QCOMPARE(resultEntries(archive, input.profitOrLoss), 1);
     }
 
     void closedYearRefusesEveryChangeButTheYearEndsOwn()
@@ -469,11 +468,14 @@ private slots:
         QVERIFY2(writeEntry(a, open, {Years.curStart, Years.curEnd, {}}, &error),
                  qPrintable(error));
         QVERIFY2(checked(a)->sound(), qPrintable(checked(a)->problemLines().join(u'\n')));
-        QCOMPARE(QDir(a.folder() + u"/backup"_s).entryList({u"contab-*-chiusura.mdb"_s}).size(), 1);
+        if (!a.onServer())
+            QCOMPARE(QDir(a.folder() + u"/backup"_s).entryList({u"contab-*-chiusura.mdb"_s}).size(),
+                     1);
     }
 
     void reopenedYearClosesAgainAsTheFirstTime()
     {
+        SKIP_ON_SERVER();
         TestArchive a;
         const Chart c = closedYear(a);
         const QStringList first = yearEndRows(a);
@@ -543,6 +545,7 @@ private slots:
 
     void aFailedBackupStopsTheYearEndBeforeAnyWrite()
     {
+        SKIP_ON_SERVER();
         TestArchive a;
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
@@ -581,7 +584,7 @@ private slots:
         QVERIFY2(
             refused.startsWith(u"L'archivio è stato modificato dopo l'apertura della finestra"_s),
             qPrintable(refused));
-        QCOMPARE(resultEntries(a.databasePath(), c.utile), 1);
+        QCOMPARE(resultEntries(a.archive(), c.utile), 1);
         // One year-end's two openings: the cash, and the result reopened as equity.
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo = 1"_s).toInt(), 2);
     }
@@ -719,6 +722,7 @@ private slots:
 
     void leavesTheArchiveAsItWasOnFailure()
     {
+        SKIP_ON_SERVER();
         TestArchive a;
         const Chart c = smallChart(a);
         a.addEntry(QDate(2023, 1, 10),
