@@ -223,8 +223,7 @@ int chartPrintout(const ReportRequest &request)
         printError(u"Tipo di stampa non valido: \"%1\" (usare 1 o 2)."_s.arg(layout));
         return ExitStatus::Refused;
     }
-    FiscalEnvironment environment(
-        Archive::ofDatabase(request.connection.database().databaseName()));
+    FiscalEnvironment environment(Archive(request.parser.value(u"archive"_s)));
     QString error;
     if (!environment.refresh(&error))
         return reportFailure(u"Stampa non eseguita."_s, error);
@@ -379,7 +378,7 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         printError(QString(problem).replace(u'\n', u' '));
         return statusForProblem(problem);
     }
-    const Connection connection(databasePathFor(folder), Connection::Mode::ReadOnly);
+    const Connection connection(Archive(folder), Connection::Mode::ReadOnly);
     if (!connection.isOpen())
         return reportFailure(u"Impossibile aprire l'archivio."_s, connection.errorText());
     QString error;

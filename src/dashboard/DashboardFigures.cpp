@@ -274,7 +274,7 @@ std::optional<DashboardFigures> dashboardFigures(const QSqlDatabase &database,
     std::optional<QList<Money>> daysBefore = days && yearBefore
                                                  ? dailyCash(database, groups->cash, before, error)
                                                  : std::optional<QList<Money>>(QList<Money>{});
-    if (!daysBefore || !fillMonths(database, figures, error) ||
+    if (!days || !daysBefore || !fillMonths(database, figures, error) ||
         !fillLargestItems(database, figures, error))
         return std::nullopt;
     figures.dailyCash = std::move(*days);

@@ -211,7 +211,7 @@ std::optional<QList<FinalPrint>> finalPrintsOf(const QSqlDatabase &database, con
     // Every year's prints when year has no start.
     if (!runSql(query,
                 u"SELECT "_s + printColumns(database) +
-                    u" FROM stampe_definitive WHERE ? IS NULL OR inizio_esercizio = ?"
+                    u" FROM stampe_definitive WHERE CAST(? AS TEXT) IS NULL OR inizio_esercizio = ?"
                     u" ORDER BY inizio_esercizio, al"_s,
                 {isoDate(year.start), isoDate(year.start)}, error))
         return std::nullopt;

@@ -146,6 +146,13 @@ QString translate(const QString &statement)
                 globPattern = true;
             } else if (!qualified && word.compare(u"IS"_s, Qt::CaseInsensitive) == 0) {
                 end = nullSafeComparison(sql, end, &out);
+            } else if (!qualified && word.compare(u"CROSS"_s, Qt::CaseInsensitive) == 0) {
+                // The program writes "CROSS JOIN ... ON" only to fix SQLite's join order; the
+                // server plans the order itself and wants a plain JOIN with its ON.
+                static const QRegularExpression join(u"\\G\\s+JOIN\\b"_s,
+                                                     QRegularExpression::CaseInsensitiveOption);
+                if (!join.match(sql, end).hasMatch())
+                    out += word;
             } else if (!qualified && word.compare(u"LIKE"_s, Qt::CaseInsensitive) == 0) {
                 out += u"ILIKE"_s;
             } else {
@@ -320,7 +327,7 @@ std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString
     const QString sql =
         isServer(database)
             ? u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
-              u"WHERE schemaname || '.' || sequencename = pg_get_serial_sequence(?, 'id')"_s
+              u"WHERE schemaname = 'public' AND sequencename = ? || '_id_seq'"_s
             : u"SELECT seq FROM sqlite_sequence WHERE name = ?"_s;
     if (!runSql(query, sql, {table}) || !query.next())
         return std::nullopt;
@@ -332,7 +339,7 @@ bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint6
 {
     QSqlQuery query(database);
     if (isServer(database))
-        return runSql(query, u"SELECT setval(pg_get_serial_sequence(?, 'id'), ?, ?)"_s,
+        return runSql(query, u"SELECT setval(? || '_id_seq', ?, ?)"_s,
                       {table, std::max<qint64>(id, 1), id > 0}, error);
     return runSql(query, u"DELETE FROM sqlite_sequence WHERE name = ?"_s, {table}, error) &&
            runSql(query, u"INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"_s, {table, id},

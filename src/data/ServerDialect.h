@@ -20,9 +20,10 @@ inline bool isServer(const QSqlDatabase &database)
 }
 
 // A statement as the server reads it: mixed-case names quoted (the server would fold them to
-// lower case), GLOB as a regular expression, LIKE without regard to case as in SQLite, and the
-// SQLite checks that have no meaning on the server answered as sound; a CREATE TABLE as
-// serverTableDefinition gives it.
+// lower case), GLOB as a regular expression, LIKE without regard to case as in SQLite, "IS" and
+// "IS NOT" between values as null-safe comparisons, "CROSS JOIN ... ON" (SQLite's order hint)
+// as a plain JOIN, a name for every unnamed table read from a parenthesis, SQLite's checks of
+// its own file answered as sound, and a CREATE TABLE as serverTableDefinition gives it.
 QString serverStatement(const QString &sql);
 
 // A CREATE TABLE of the program's schema with the server's types: identity keys, 64-bit

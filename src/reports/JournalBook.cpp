@@ -242,8 +242,8 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
     // With codes, each sub-account is named after its account's code.
     static const QString sql =
         u"SELECT regmain.progressivo AS numero, regmain.data,"
-        u" CASE WHEN ? THEN cd.prefisso || ' ' ELSE '' END || sd.descrizione AS ContoinDare,"
-        u" CASE WHEN ? THEN ca.prefisso || ' ' ELSE '' END || sa.descrizione AS ContoinAvere,"
+        u" CASE WHEN ? <> 0 THEN cd.prefisso || ' ' ELSE '' END || sd.descrizione AS ContoinDare,"
+        u" CASE WHEN ? <> 0 THEN ca.prefisso || ' ' ELSE '' END || sa.descrizione AS ContoinAvere,"
         u" CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END AS Dare,"
         u" CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END AS Avere,"
         u" regdet.descrizione,"

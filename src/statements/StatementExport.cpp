@@ -22,11 +22,11 @@ StatementYears StatementYears::of(const FiscalEnvironment &environment)
             {environment.previousYearStart(), environment.previousYearEnd()}};
 }
 
-bool generateStatement(WorkbookFiller &excel, const QString &databasePath,
+bool generateStatement(WorkbookFiller &excel, const Archive &archive,
                        const StatementYears &years, const QString &out,
                        const WorkbookFiller::Tick &tick, QString *error)
 {
-    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
         if (error)
             *error = connection.errorText();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Database.h"
 #include "statements/BalanceTables.h"
 #include "statements/WorkbookFiller.h"
 
@@ -21,7 +22,7 @@ QString statementYearHeading(const BalanceTables::Period &year);
 // Reads the balances of both years from the archive's database, fills the loaded template and
 // saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
 // then.
-bool generateStatement(WorkbookFiller &excel, const QString &databasePath,
+bool generateStatement(WorkbookFiller &excel, const Archive &archive,
                        const StatementYears &years, const QString &out,
                        const WorkbookFiller::Tick &tick = {}, QString *error = nullptr);
 

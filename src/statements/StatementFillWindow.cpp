@@ -125,7 +125,7 @@ void StatementFillWindow::genera()
         m_status->repaint();
     };
     QString error;
-    if (!generateStatement(m_excel, databasePathFor(m_archiveFolder), m_years, out, tick, &error)) {
+    if (!generateStatement(m_excel, Archive(m_archiveFolder), m_years, out, tick, &error)) {
         finish(u"Procedura interrotta.\n"_s + error, MessageService::Icon::Critical);
         return;
     }

@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(journalYearLabel(QDate(2024, 1, 1), QDate(2024, 12, 31)), u"2024"_s);
         Book book;
         book.setParameter(u"StartMonth"_s, u"7"_s);
-        Connection connection(book.archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(book.archive.archive(), Connection::Mode::ReadOnly);
         QString error;
         const std::optional<JournalBookOptions> options =
             journalBookDefaults(connection.database(), QDate(2024, 3, 1), &error);

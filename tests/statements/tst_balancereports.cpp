@@ -427,7 +427,7 @@ private slots:
                        subAccounts[random.bounded(int(subAccounts.size()))],
                        subAccounts[random.bounded(int(subAccounts.size()))], random.bounded(1, 900),
                        i % 9 == 0 ? -1 : 0);
-        Connection connection(books.archive.databasePath(), Connection::Mode::ReadOnly);
+        Connection connection(books.archive.archive(), Connection::Mode::ReadOnly);
         const QList<std::pair<QDate, QDate>> periods{{QDate(2023, 11, 15), QDate(2024, 3, 10)},
                                                      {QDate(2023, 12, 1), QDate(2024, 2, 29)},
                                                      {QDate(2024, 1, 2), QDate(2024, 1, 30)},
@@ -475,7 +475,7 @@ private slots:
     {
         Books books;
         books.archive.exec(
-            u"REPLACE INTO parametri (chiave, valore) VALUES ('ana01', 'Circolo Aurora')"_s);
+            u"INSERT INTO parametri (chiave, valore) VALUES ('ana01', 'Circolo Aurora')"_s);
         books.move(QDate(2024, 2, 1), books.cassa, books.quote, 1000);
         books.move(QDate(2024, 3, 1), books.spese, books.cassa, 300);
         QTemporaryDir out;

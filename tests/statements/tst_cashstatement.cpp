@@ -275,7 +275,7 @@ private slots:
         WorkbookFiller excel;
         QString error;
         QVERIFY2(excel.loadModel(model, &error) &&
-                     generateStatement(excel, b.a.databasePath(), {Year2025, Year2024}, filled, {},
+                     generateStatement(excel, b.a.archive(), {Year2025, Year2024}, filled, {},
                                        &error),
                  qPrintable(error));
         for (const auto &[placeholder, number] :
