@@ -60,7 +60,7 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
     QSqlQuery query(database);
     if (imports && !runSql(query,
                            u"SELECT iban, controparte FROM movimenti_importati "
-                           u"WHERE iban <> '' AND controparte IS NOT NULL ORDER BY rowid"_s,
+                           u"WHERE iban <> '' AND controparte IS NOT NULL ORDER BY idRegMain"_s,
                            {}, error))
         return std::nullopt;
     while (imports && query.next()) {

@@ -62,6 +62,15 @@ QString databaseKey(const QSqlDatabase &database)
     return canonical.isEmpty() ? database.databaseName() : canonical;
 }
 
+// Open server connections of this thread no operation uses now, by database and mode.
+QHash<QString, QStringList> &idleServerConnections()
+{
+    thread_local QHash<QString, QStringList> idle;
+    return idle;
+}
+
+constexpr int MaxIdleServerConnections = 4;
+
 QString uniqueConnectionName()
 {
     static QAtomicInteger<quint64> counter;
@@ -175,6 +184,17 @@ Connection::Connection(const ServerLocation &server, Mode mode) : m_name(uniqueC
 
 void Connection::openServer(const ServerLocation &server, Mode mode)
 {
+    m_poolKey = server.key() + (mode == Mode::ReadOnly ? u" ro"_s : u" rw"_s);
+    QStringList &idle = idleServerConnections()[m_poolKey];
+    if (!idle.isEmpty()) {
+        QSqlDatabase::removeDatabase(m_name);
+        m_name = idle.takeLast();
+        QSqlQuery setting(database());
+        if (setting.exec(u"SET lock_timeout = %1"_s.arg(busyTimeout())))
+            return;
+        m_error = engineText(setting.lastError());
+        return;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_name);
     db.setHostName(server.host);
     db.setPort(server.port);
@@ -228,6 +248,15 @@ void Connection::openSqlite(const QString &databasePath, Mode mode)
 
 Connection::~Connection()
 {
+    // A server connection costs a new process on the server: a sound one is kept for the next
+    // operation of this thread on the same database.
+    if (!m_poolKey.isEmpty() && m_error.isEmpty() && database().isOpen()) {
+        QStringList &idle = idleServerConnections()[m_poolKey];
+        if (idle.size() < MaxIdleServerConnections) {
+            idle.append(m_name);
+            return;
+        }
+    }
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         if (db.isOpen())
@@ -261,12 +290,13 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
 {
     const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
     // A server prepares only statements that read or change rows: one without values runs as is.
-    const bool ok = server && values.isEmpty() ? query.exec(serverStatement(sql))
-                                               : query.prepare(server ? serverStatement(sql) : sql) && [&] {
-        for (const QVariant &value : values)
-            query.addBindValue(value);
-        return query.exec();
-    }();
+    const bool ok = server && values.isEmpty()
+                        ? query.exec(serverStatement(sql))
+                        : query.prepare(server ? serverStatement(sql) : sql) && [&] {
+                              for (const QVariant &value : values)
+                                  query.addBindValue(value);
+                              return query.exec();
+                          }();
     if (!ok && error)
         *error = engineText(query.lastError());
     return ok;
@@ -282,8 +312,7 @@ QStringList tableColumns(const QSqlDatabase &database, const QString &table, QSt
     return columns;
 }
 
-Transaction::Transaction(const Connection &connection, WriteScope scope)
-    : m_connection(connection)
+Transaction::Transaction(const Connection &connection, WriteScope scope) : m_connection(connection)
 {
     const QSqlDatabase db = m_connection.database();
     if (!isServer(db)) {
@@ -291,9 +320,9 @@ Transaction::Transaction(const Connection &connection, WriteScope scope)
         return;
     }
     m_active = runStatement(db, u"BEGIN"_s, &m_error);
-    const bool locked = m_active && (scope == WriteScope::WholeArchive
-                                         ? lockWholeArchive(db, &m_error)
-                                         : lockArchiveShared(db, &m_error));
+    const bool locked =
+        m_active && (scope == WriteScope::WholeArchive ? lockWholeArchive(db, &m_error)
+                                                       : lockArchiveShared(db, &m_error));
     if (m_active && !locked) {
         runStatement(db, u"ROLLBACK"_s, nullptr);
         m_active = false;

@@ -91,6 +91,7 @@ private:
 
     QString m_name;
     QString m_error;
+    QString m_poolKey; // a server connection's database and mode
 };
 
 // The engine's text of an error, as the program shows it to the user. When the archive is

@@ -62,36 +62,41 @@ const QStringList &triggerNames()
     return names;
 }
 
-// The entry rows and the kept totals, each reduced to the same three numbers: debits less twice
+// The entry rows and the kept totals, each reduced to the same two numbers: debits less twice
 // the credits, and the checksum. The weights stay small so that the sums of a large archive fit
-// 64 bits; an overflow is an engine error and the caller learns nothing.
-const QString EntryRowsSums = uR"(
-SELECT COALESCE(SUM(r.importo * (CASE WHEN r.contodare IS NULL THEN 0 ELSE 1 END
-                                 - CASE WHEN r.contoavere IS NULL THEN 0 ELSE 2 END)), 0),
-       COALESCE(SUM(r.importo * (((CAST(substr(m.data, 3, 2) AS INTEGER) * 12
+// 64 bits; an overflow is an engine error and the caller learns nothing. One statement reads
+// both, so that another user's save cannot fall between them.
+const QString AgreementSums = uR"(
+SELECT e.balance, e.checksum, k.balance, k.checksum
+  FROM (SELECT CAST(COALESCE(SUM(r.importo * (CASE WHEN r.contodare IS NULL THEN 0 ELSE 1 END
+                                 - CASE WHEN r.contoavere IS NULL THEN 0 ELSE 2 END)), 0) AS BIGINT)
+                   AS balance,
+               CAST(COALESCE(SUM(r.importo * (((CAST(substr(m.data, 3, 2) AS INTEGER) * 12
                                    + CAST(substr(m.data, 6, 2) AS INTEGER)) % 31 * 256
                                   + (m.tipo + 1) * 64)
                                  * (CASE WHEN r.contodare IS NULL THEN 0 ELSE 1 END
                                     + CASE WHEN r.contoavere IS NULL THEN 0 ELSE 1 END)
                                  + COALESCE(r.contodare % 19 * 2, 0)
-                                 + COALESCE(r.contoavere % 19 * 2 + 1, 0))), 0)
-  FROM regdet r JOIN regmain m ON m.id = r.idRegMain)"_s;
-const QString KeptTotalsSums = uR"(
-SELECT COALESCE(SUM(dare - 2 * avere), 0),
-       COALESCE(SUM((dare + avere) * ((CAST(substr(mese, 3, 2) AS INTEGER) * 12
+                                 + COALESCE(r.contoavere % 19 * 2 + 1, 0))), 0) AS BIGINT)
+                   AS checksum
+          FROM regdet r JOIN regmain m ON m.id = r.idRegMain) e,
+       (SELECT CAST(COALESCE(SUM(dare - 2 * avere), 0) AS BIGINT) AS balance,
+               CAST(COALESCE(SUM((dare + avere) * ((CAST(substr(mese, 3, 2) AS INTEGER) * 12
                                        + CAST(substr(mese, 6, 2) AS INTEGER)) % 31 * 256
                                       + (tipo + 1) * 64)
-                    + dare * (conto % 19 * 2) + avere * (conto % 19 * 2 + 1)), 0)
-  FROM saldi_mese)"_s;
+                    + dare * (conto % 19 * 2) + avere * (conto % 19 * 2 + 1)), 0) AS BIGINT)
+                   AS checksum
+          FROM saldi_mese) k)"_s;
 
-std::optional<std::pair<qint64, qint64>> sums(const QSqlDatabase &database, const QString &sql,
-                                              QString *error)
-{
-    QSqlQuery query(database);
-    if (!runSql(query, sql, {}, error) || !query.next())
-        return std::nullopt;
-    return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
-}
+// Fills the empty table from every entry row.
+const QString FillFromEntries = uR"(INSERT INTO saldi_mese (conto, mese, tipo, dare, avere)
+SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
+  FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM regdet
+         WHERE contodare IS NOT NULL
+        UNION ALL
+        SELECT idRegMain, contoavere, 0, importo FROM regdet WHERE contoavere IS NOT NULL) s
+  JOIN regmain rm ON rm.id = s.idRegMain
+ GROUP BY s.conto, substr(rm.data, 1, 7), rm.tipo)"_s;
 
 std::optional<bool> allTriggersPresent(const QSqlDatabase &database, QString *error)
 {
@@ -136,7 +141,8 @@ const QStringList &monthlyTotalsSchema(Engine engine)
         u"CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain BEGIN\n"
         u"DELETE FROM regdet WHERE idRegMain = OLD.id;\nEND"_s,
         u"CREATE TRIGGER saldi_mese_regmain_update AFTER UPDATE OF data, tipo ON regmain\n"
-        u"WHEN "_s + regmainChanged + u" BEGIN\n"_s +
+        u"WHEN "_s +
+            regmainChanged + u" BEGIN\n"_s +
             subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
             addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
     };
@@ -161,12 +167,11 @@ const QStringList &monthlyTotalsSchema(Engine engine)
                       u"NULL"_s) +
         serverTrigger(u"saldi_mese_regmain_delete"_s, u"BEFORE DELETE ON regmain"_s,
                       u"DELETE FROM regdet WHERE idRegMain = OLD.id;"_s, u"OLD"_s) +
-        serverTrigger(u"saldi_mese_regmain_update"_s, u"AFTER UPDATE OF data, tipo ON regmain"_s,
-                      subtractRows(named(EntryRows), u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) +
-                          u'\n' +
-                          addRows(named(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s),
-                                  ServerKept),
-                      u"NULL"_s, u"WHEN ("_s + regmainChanged + u')');
+        serverTrigger(
+            u"saldi_mese_regmain_update"_s, u"AFTER UPDATE OF data, tipo ON regmain"_s,
+            subtractRows(named(EntryRows), u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
+                addRows(named(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s), ServerKept),
+            u"NULL"_s, u"WHEN ("_s + regmainChanged + u')');
     return engine == Engine::Postgres ? server : sqlite;
 }
 
@@ -187,9 +192,7 @@ bool ensureMonthlyTotals(const Connection &connection, QString *error)
     for (const QString &statement : monthlyTotalsSchema(engine))
         if (!runSql(query, statement, {}, error))
             return false;
-    return runSql(query,
-                  addRows(u"regdet"_s, engine == Engine::Postgres ? ServerKept : QString()), {},
-                  error);
+    return runSql(query, FillFromEntries, {}, error);
 }
 
 std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *error)
@@ -199,11 +202,11 @@ std::optional<bool> monthlyTotalsAgree(const QSqlDatabase &database, QString *er
     const std::optional<bool> triggers = allTriggersPresent(database, error);
     if (!triggers || !*triggers)
         return triggers;
-    const auto entries = sums(database, EntryRowsSums, error);
-    const auto kept = entries ? sums(database, KeptTotalsSums, error) : std::nullopt;
-    if (!kept)
+    QSqlQuery query(database);
+    if (!runSql(query, AgreementSums, {}, error) || !query.next())
         return std::nullopt;
-    return *entries == *kept;
+    return query.value(0).toLongLong() == query.value(2).toLongLong() &&
+           query.value(1).toLongLong() == query.value(3).toLongLong();
 }
 
 bool rebuildMonthlyTotals(const Connection &connection, QString *error)

@@ -1,0 +1,221 @@
+// What only an archive on a server does: several writers at once, the archive-wide lock, the
+// refusals of a server that cannot be used, and moving an archive onto a server and back.
+#include "archive/ServerMigration.h"
+#include "data/FiscalEnvironment.h"
+#include "data/MonthlyTotals.h"
+#include "data/Renumbering.h"
+#include "support/TestArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+// A user of its own: the instance lock guards one user's programs only.
+QProcessEnvironment userEnvironment(const QString &home)
+{
+    // A runtime folder others can read is not used: it must be the user's alone.
+    QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"HOME"_s, home);
+    environment.insert(u"XDG_CONFIG_HOME"_s, home + u"/config"_s);
+    environment.insert(u"XDG_RUNTIME_DIR"_s, home);
+    return environment;
+}
+
+Run cli(const QStringList &arguments, const QString &home)
+{
+    QProcess process;
+    process.setProcessEnvironment(userEnvironment(home));
+    process.start(QDir(binDir()).filePath(u"tovrin3-cli"_s), arguments);
+    process.waitForFinished(60000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Entries of one writer, each of one row, as the post command reads them; one day, so that the
+// numbers follow the dates whichever writer saves first.
+QByteArray entries(int count, int writer)
+{
+    QStringList json;
+    for (int i = 0; i < count; ++i)
+        json << uR"({"data": "2024-03-01", "righe": [{"dare": "Cassa", "avere": "Quote",
+            "importo": "1.%1", "descrizione": "Scrittore %2"}]})"_s.arg(i % 100, 2, 10, QChar(u'0'))
+                    .arg(writer);
+    return (u'[' + json.join(u',') + u']').toUtf8();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class TestServerArchive : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        if (!TestArchive::suiteOnServer())
+            QSKIP("the suite needs the test server");
+    }
+
+    void fourWritersAtOnceNumberWithoutGapsOrDoubles()
+    {
+        TestArchive a;
+        a.addSottoconto(a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s),
+                        u"Cassa"_s);
+        a.addSottoconto(
+            a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s),
+            u"Quote"_s);
+        QTemporaryDir homes;
+        QList<QProcess *> writers;
+        for (int writer = 0; writer < 4; ++writer) {
+            const QString home = homes.filePath(u"utente%1"_s.arg(writer));
+            QDir().mkpath(home);
+            const QString file = home + u"/registrazioni.json"_s;
+            writeFile(file, entries(8, writer));
+            // 25 saves of 8 entries each, interleaved with the other writers'.
+            auto *process = new QProcess(this);
+            process->setProcessEnvironment(userEnvironment(home));
+            process->start(u"bash"_s,
+                           {u"-c"_s,
+                            u"for i in $(seq 25); do \"$0\" post --archive \"$1\" --file "
+                            u"\"$2\" > /dev/null || exit 1; done"_s,
+                            QDir(binDir()).filePath(u"tovrin3-cli"_s), a.folder(), file});
+            writers.append(process);
+        }
+        for (QProcess *process : writers) {
+            QVERIFY(process->waitForFinished(180000));
+            QVERIFY2(process->exitCode() == 0,
+                     process->readAllStandardError().right(600).constData());
+        }
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 800);
+        QCOMPARE(a.scalar(u"SELECT COUNT(DISTINCT progressivo) FROM regmain"_s).toInt(), 800);
+        QCOMPARE(a.scalar(u"SELECT MIN(progressivo) FROM regmain"_s).toInt(), 1);
+        QCOMPARE(a.scalar(u"SELECT MAX(progressivo) FROM regmain"_s).toInt(), 800);
+        Connection connection(a.archive());
+        QCOMPARE(monthlyTotalsAgree(connection.database(), nullptr), std::optional<bool>(true));
+        const Run check =
+            cli({u"check"_s, u"--archive"_s, a.folder(), u"--date"_s, u"2024-06-30"_s, u"--json"_s},
+                homes.path());
+        QVERIFY2(check.exitCode == 0, qPrintable(check.out + check.err));
+    }
+
+    void anOperationOnTheWholeArchiveWaitsThenGivesUp()
+    {
+        TestArchive a;
+        Connection other(a.archive());
+        QSqlQuery hold = other.query();
+        QVERIFY(runSql(hold, u"SELECT pg_advisory_lock(7301, 0)"_s));
+        setBusyTimeout(300);
+        QString error;
+        QVERIFY(!renumber(a, {{QDate(2024, 1, 1), QDate(2024, 12, 31), {}}}, &error));
+        QVERIFY2(error.startsWith(
+                     u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante."_s),
+                 qPrintable(error));
+        QVERIFY(runSql(hold, u"SELECT pg_advisory_unlock(7301, 0)"_s));
+        QVERIFY2(renumber(a, {{QDate(2024, 1, 1), QDate(2024, 12, 31), {}}}, &error),
+                 qPrintable(error));
+        setBusyTimeout(5000);
+    }
+
+    void aServerThatCannotBeUsedIsRefused()
+    {
+        QTemporaryDir folder;
+        for (const auto &sub : {u"allegati"_s, u"modelli"_s, u"documenti"_s})
+            QDir(folder.path()).mkdir(sub);
+        ServerLocation nowhere = *TestArchive::newServerDatabase();
+        nowhere.port = 1;
+        QVERIFY(writeServerIni(folder.path(), nowhere, nullptr));
+        const Run unreachable = cli({u"info"_s, u"--archive"_s, folder.path()}, folder.path());
+        QCOMPARE(unreachable.exitCode, 3);
+        QVERIFY2(unreachable.err.contains(u"Il server dell'archivio non risponde"_s),
+                 qPrintable(unreachable.err));
+
+        const ServerLocation foreign = *TestArchive::newServerDatabase();
+        {
+            Connection connection(foreign);
+            QSqlQuery query = connection.query();
+            QVERIFY(runSql(query, u"CREATE TABLE clienti (nome text)"_s));
+        }
+        QVERIFY(writeServerIni(folder.path(), foreign, nullptr));
+        QCOMPARE(cli({u"info"_s, u"--archive"_s, folder.path()}, folder.path()).exitCode, 2);
+    }
+
+    void anArchiveGoesToTheServerAndBackWhole()
+    {
+        QTemporaryDir base;
+        const QString home = base.filePath(u"utente"_s);
+        QDir().mkpath(home);
+        const QString folder = cli({u"new"_s, u"--parent"_s, base.path(), u"--name"_s, u"copia"_s,
+                                    u"--chart"_s, u"0"_s, u"--start-month"_s, u"1"_s},
+                                   home)
+                                   .out.trimmed();
+        QVERIFY(QFileInfo(folder).isDir());
+        writeFile(home + u"/e.json"_s,
+                  R"([{"data": "2023-05-02", "righe": [{"dare": "Cassa contanti",
+                      "avere": "Quote di consorzi e cooperative", "importo": "120.50",
+                      "descrizione": "Quota"}]}])");
+        const Run post =
+            cli({u"post"_s, u"--archive"_s, folder, u"--file"_s, home + u"/e.json"_s}, home);
+        QVERIFY2(post.exitCode == 0, qPrintable(post.err));
+        const Run yearEnd =
+            cli({u"yearend"_s, u"--archive"_s, folder, u"--date"_s, u"2024-03-01"_s}, home);
+        QVERIFY2(yearEnd.exitCode == 0, qPrintable(yearEnd.err));
+        const QByteArray file = [&] {
+            QFile database(databasePathFor(folder));
+            database.open(QIODevice::ReadOnly);
+            return database.readAll();
+        }();
+
+        const ServerLocation server = *TestArchive::newServerDatabase();
+        const Run migrate =
+            cli({u"migrate"_s, u"--archive"_s, folder, u"--to"_s, server.key()}, home);
+        QVERIFY2(migrate.exitCode == 0, qPrintable(migrate.err));
+        QVERIFY(QFile::exists(serverIniPath(folder)));
+        QFile database(databasePathFor(folder));
+        QVERIFY(database.open(QIODevice::ReadOnly));
+        QCOMPARE(database.readAll(), file);
+        QCOMPARE(
+            cli({u"check"_s, u"--archive"_s, folder, u"--date"_s, u"2024-03-01"_s, u"--json"_s},
+                home)
+                .exitCode,
+            0);
+
+        // Once there, the database is no longer empty.
+        QFile::remove(serverIniPath(folder));
+        const Run again =
+            cli({u"migrate"_s, u"--archive"_s, folder, u"--to"_s, server.key()}, home);
+        QVERIFY(again.exitCode != 0);
+        QVERIFY2(again.err.contains(u"non è vuoto"_s), qPrintable(again.err));
+
+        QVERIFY(writeServerIni(folder, server, nullptr));
+        const QString back = base.filePath(u"ritorno.mdb"_s);
+        const Run toFile =
+            cli({u"migrate"_s, u"--archive"_s, folder, u"--to-sqlite"_s, back}, home);
+        QVERIFY2(toFile.exitCode == 0, qPrintable(toFile.err));
+        Connection copy(back, Connection::Mode::ReadOnly);
+        QSqlQuery query = copy.query();
+        QVERIFY(runSql(query, u"SELECT COUNT(*), SUM(importo) FROM regdet"_s) && query.next());
+        QVERIFY(query.value(0).toInt() > 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerArchive)
+#include "tst_serverarchive.moc"
