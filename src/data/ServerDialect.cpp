@@ -68,9 +68,9 @@ bool isNamedAfter(const QString &sql, qsizetype at)
     if (!match.hasMatch())
         return false;
     static const QStringList clauses{
-        u"WHERE"_s, u"GROUP"_s,  u"ORDER"_s,  u"JOIN"_s,      u"LEFT"_s,   u"INNER"_s,
-        u"CROSS"_s, u"UNION"_s,  u"EXCEPT"_s, u"INTERSECT"_s, u"LIMIT"_s,  u"ON"_s,
-        u"HAVING"_s, u"WINDOW"_s, u"NATURAL"_s, u"FULL"_s, u"RIGHT"_s, u"OFFSET"_s};
+        u"WHERE"_s,  u"GROUP"_s,  u"ORDER"_s,   u"JOIN"_s,      u"LEFT"_s,  u"INNER"_s,
+        u"CROSS"_s,  u"UNION"_s,  u"EXCEPT"_s,  u"INTERSECT"_s, u"LIMIT"_s, u"ON"_s,
+        u"HAVING"_s, u"WINDOW"_s, u"NATURAL"_s, u"FULL"_s,      u"RIGHT"_s, u"OFFSET"_s};
     return !clauses.contains(match.captured(1).toUpper());
 }
 
@@ -101,8 +101,8 @@ QString translate(const QString &statement)
     QString out;
     out.reserve(sql.size() + 32);
     bool globPattern = false;
-    // For each open parenthesis, whether it opens a table read in FROM or JOIN, which the server
-    // wants named.
+    // For each open parenthesis, whether it opens a query read as a table in FROM or JOIN, which
+    // the server wants named (a parenthesis grouping joins is not one).
     QList<bool> derived;
     QString lastWord;
     int aliases = 0;
@@ -137,8 +137,8 @@ QString translate(const QString &statement)
             if (isMixedCase(word)) {
                 out += u'"' + word.toString() + u'"';
             } else if (!qualified && word.compare(u"GLOB"_s, Qt::CaseInsensitive) == 0) {
-                static const QRegularExpression trailingNot(u"\\bNOT\\s+$"_s,
-                                                            QRegularExpression::CaseInsensitiveOption);
+                static const QRegularExpression trailingNot(
+                    u"\\bNOT\\s+$"_s, QRegularExpression::CaseInsensitiveOption);
                 const QRegularExpressionMatch negated = trailingNot.match(out);
                 if (negated.hasMatch())
                     out.truncate(negated.capturedStart());
@@ -162,7 +162,10 @@ QString translate(const QString &statement)
             i = end;
         } else {
             if (c == u'(') {
-                derived.append(lastWord == u"FROM"_s || lastWord == u"JOIN"_s);
+                static const QRegularExpression query(u"\\G\\s*(SELECT|WITH|VALUES)\\b"_s,
+                                                      QRegularExpression::CaseInsensitiveOption);
+                derived.append((lastWord == u"FROM"_s || lastWord == u"JOIN"_s) &&
+                               query.match(sql, i + 1).hasMatch());
             } else if (c == u')' && !derived.isEmpty() && derived.takeLast() &&
                        !isNamedAfter(sql, i + 1)) {
                 out += u") AS derived_"_s + QString::number(++aliases);
@@ -324,11 +327,10 @@ std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString 
 std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString &table)
 {
     QSqlQuery query(database);
-    const QString sql =
-        isServer(database)
-            ? u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
-              u"WHERE schemaname = 'public' AND sequencename = ? || '_id_seq'"_s
-            : u"SELECT seq FROM sqlite_sequence WHERE name = ?"_s;
+    const QString sql = isServer(database)
+                            ? u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
+                              u"WHERE schemaname = 'public' AND sequencename = ? || '_id_seq'"_s
+                            : u"SELECT seq FROM sqlite_sequence WHERE name = ?"_s;
     if (!runSql(query, sql, {table}) || !query.next())
         return std::nullopt;
     return query.value(0).toLongLong();

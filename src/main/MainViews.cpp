@@ -49,7 +49,7 @@ QList<MainViewDefinition> buildDefinitions()
                  u"regdet.descrizione, regmain.tipo, regmain.attached"_s,
                  u"FROM ((regdet LEFT JOIN sottoconti ON regdet.contodare = sottoconti.id) "
                  u"LEFT JOIN sottoconti AS sottoconti_1 ON regdet.contoavere = sottoconti_1.id) "
-                 u"INNER JOIN regmain ON regdet.idRegmain = regmain.id"_s,
+                 u"INNER JOIN regmain ON regdet.idRegMain = regmain.id"_s,
                  u"WHERE regmain.data BETWEEN ? AND ?"_s,
                  u"ORDER BY regmain.progressivo DESC, regdet.riga"_s}),
         {u"descrizione"_s, u"contoindare"_s, u"contoinavere"_s},

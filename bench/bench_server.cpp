@@ -1,0 +1,136 @@
+// The same work on the synthetic archive in its file and copied to a PostgreSQL server, side by
+// side: the journal and account-card views' rows, a balance over every year, the journal book
+// of a year and the year-end. The server is the one named by TOVRIN_BENCH_SERVER (its
+// maintenance database; scripts/test-server.sh starts one), where a database is made and
+// dropped.
+//   TOVRIN_BENCH_SERVER=postgresql://tovrin@localhost:54330/postgres bench_server [entries]
+
+#include "YearEndSetup.h"
+#include "archive/ServerMigration.h"
+#include "data/RowSet.h"
+#include "main/MainViews.h"
+#include "reportengine/ReportDocument.h"
+#include "reports/JournalBook.h"
+#include "statements/BalanceSections.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Figures {
+    double journal = 0;
+    double cards = 0;
+    double balance = 0;
+    double book = 0;
+    double yearEnd = 0;
+};
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double viewRows(const Archive &archive, MainView view, const FiscalEnvironment &environment)
+{
+    return seconds([&] {
+        RowSet rows;
+        Connection connection(archive, Connection::Mode::ReadOnly);
+        QString error;
+        must(rows.load(connection, mainViewDefinition(view).statement,
+                       mainViewBindings(view, environment.yearStart(), environment.yearEnd()),
+                       &error),
+             error);
+    });
+}
+
+Figures measure(const Archive &archive, const SyntheticOptions &options)
+{
+    Figures figures;
+    FiscalEnvironment environment(archive);
+    environment.setWorkingDate(QDate(options.firstYear + options.years - 1, 6, 30));
+    QString error;
+    must(environment.refresh(&error), error);
+    figures.journal = viewRows(archive, MainView::Movimenti, environment);
+    figures.cards = viewRows(archive, MainView::Schede, environment);
+    Connection connection(archive, Connection::Mode::ReadOnly);
+    figures.balance = seconds([&] {
+        BalanceOptions balance;
+        balance.dateFrom = QDate(options.firstYear, 1, 1);
+        balance.dateTo = QDate(options.firstYear + options.years - 1, 12, 31);
+        const std::optional<BalanceCaptions> captions =
+            readBalanceCaptions(connection.database(), &error);
+        must(captions && computeBalance(connection.database(), balance, *captions, &error), error);
+    });
+    figures.book = seconds([&] {
+        const std::optional<JournalBookOptions> book =
+            journalBookDefaults(connection.database(), environment.workingDate(), &error);
+        ReportDocument document;
+        must(book && layOutJournalBook(connection.database(), *book, &document, &error), error);
+    });
+    const YearEndYears years = prepareYearEnd(archive, options);
+    figures.yearEnd = seconds([&] { runPreparedYearEnd(archive, years); });
+    return figures;
+}
+
+void row(const char *what, double file, double server, double goal)
+{
+    std::printf("| %-34s | %7.3f s | %7.3f s | %5.2fx | %s |\n", what, file, server, server / file,
+                server / file <= goal ? "within goal" : "OVER GOAL");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString url = qEnvironmentVariable("TOVRIN_BENCH_SERVER",
+                                             u"postgresql://tovrin@localhost:54330/postgres"_s);
+    QString error;
+    const std::optional<ServerLocation> maintenance = serverLocationFromUrl(url, &error);
+    must(maintenance.has_value(), error);
+
+    QTemporaryDir dir;
+    const QString fileFolder = dir.filePath(u"file"_s);
+    const QString serverFolder = dir.filePath(u"server"_s);
+    QDir().mkpath(fileFolder);
+    const SyntheticOptions options = openSyntheticArchive(fileFolder, argc, argv);
+    for (const QString &sub : {u"allegati"_s, u"modelli"_s, u"documenti"_s})
+        QDir().mkpath(serverFolder + u'/' + sub);
+    must(QFile::copy(databasePathFor(fileFolder), databasePathFor(serverFolder)),
+         u"copy of the archive"_s);
+
+    ServerLocation server = *maintenance;
+    server.database = u"bench_server_%1"_s.arg(QCoreApplication::applicationPid());
+    const auto onMaintenance = [&](const QString &sql) {
+        Connection connection(*maintenance);
+        QSqlQuery query = connection.query();
+        must(connection.opened(&error) && runSql(query, sql, {}, &error), error);
+    };
+    onMaintenance(u"CREATE DATABASE "_s + server.database);
+    const double migration =
+        seconds([&] { must(migrateToServer(Archive(serverFolder), server, &error), error); });
+    std::printf("archive: %d entries over %d years; migrated to the server in %.1f s\n",
+                options.entries, options.years, migration);
+
+    const Figures file = measure(Archive(fileFolder), options);
+    const Figures onServer = measure(Archive(serverFolder), options);
+    std::printf("| %-34s | %9s | %9s | %6s | %s |\n", "", "SQLite", "server", "ratio", "goal");
+    row("'Movimenti' rows of the year", file.journal, onServer.journal, 2.0);
+    row("'Schede' rows of the year", file.cards, onServer.cards, 2.0);
+    row("balance over every year", file.balance, onServer.balance, 1.5);
+    row("journal book of a year, laid out", file.book, onServer.book, 1.5);
+    row("year-end", file.yearEnd, onServer.yearEnd, 2.0);
+    onMaintenance(u"DROP DATABASE %1 WITH (FORCE)"_s.arg(server.database));
+    return 0;
+}
