@@ -38,6 +38,7 @@ QJsonObject ArchiveInfo::toJson() const
         {u"EseDate2Prev"_s, isoDate(eseDate2Prev)},
         {u"EsercizioString"_s, esercizioString},
         {u"LastRegDate"_s, lastRegDate},
+        {u"dati"_s, location},
         {u"counts"_s, tables},
     };
 }
@@ -56,6 +57,7 @@ QStringList ArchiveInfo::toLines() const
         u"Sottoconti: %1"_s.arg(counts.value(u"sottoconti"_s)),
         u"Registrazioni: %1"_s.arg(counts.value(u"regmain"_s)),
         u"Righe di registrazione: %1"_s.arg(counts.value(u"regdet"_s)),
+        u"Dati: %1"_s.arg(location),
     };
 }
 
@@ -91,6 +93,7 @@ std::optional<ArchiveInfo> readArchiveInfo(const QString &dataFolder, const QDat
     info.eseDate1Prev = environment.previousYearStart();
     info.eseDate2Prev = environment.previousYearEnd();
     info.esercizioString = environment.yearLabel();
+    info.location = Archive(dataFolder).location();
     info.lastRegDate = environment.lastEntryDateText(&failure);
 
     Connection connection(archive, Connection::Mode::ReadOnly);

@@ -18,6 +18,7 @@ struct ArchiveInfo {
     QDate eseDate1, eseDate2, eseDate1Prev, eseDate2Prev;
     QString esercizioString;
     QString lastRegDate;
+    QString location;             // where the data lives: the file, or the server database
     QMap<QString, qint64> counts; // rows of each table of the chart and the journal
 
     QJsonObject toJson() const;

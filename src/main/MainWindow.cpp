@@ -278,7 +278,11 @@ void MainWindow::buildStatusBar()
 void MainWindow::refreshStatusBar()
 {
     const PatternFormatter formatter;
-    m_panels[0]->setText(QDir::toNativeSeparators(ArchiveFolders().dataFolder()));
+    // A server archive's folder keeps its attachments; the data are on the server.
+    const Archive &archive = m_environment.archive();
+    m_panels[0]->setText(archive.isOnServer()
+                             ? archive.folder() + u" — "_s + archive.location()
+                             : QDir::toNativeSeparators(ArchiveFolders().dataFolder()));
     showLastEntryDate();
     m_panels[2]->setText(u"Data di Lavoro: "_s +
                          formatter.format(m_environment.workingDate(), u"dd/mm/yy") +
