@@ -26,6 +26,8 @@
 #include "yearend/YearEndWindow.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
 
@@ -74,6 +76,36 @@ bool MainModule::refuse(const QString &message)
     return false;
 }
 
+namespace {
+
+bool refusedLogin(const QString &problem)
+{
+    return problem.contains(u"password authentication failed"_s) ||
+           problem.contains(u"no password supplied"_s);
+}
+
+} // namespace
+
+QString MainModule::problemAfterLogin(const QString &folder)
+{
+    QString problem = archiveFolderProblem(folder);
+    // Without a password in ~/.pgpass the server asks for one: the user types it, for this
+    // session only.
+    for (int attempt = 0; attempt < 3 && refusedLogin(problem); ++attempt) {
+        const std::optional<ServerLocation> server = readServerIni(folder);
+        bool typed = false;
+        const QString password = QInputDialog::getText(
+            nullptr, u"Accesso al server"_s,
+            u"Password dell'utente %1 per %2:"_s.arg(server->user, server->description()),
+            QLineEdit::Password, QString(), &typed);
+        if (!typed)
+            break;
+        setSessionPassword(*server, password);
+        problem = archiveFolderProblem(folder);
+    }
+    return problem;
+}
+
 bool MainModule::start(const QDate &today)
 {
     if (!m_lock.tryLock())
@@ -86,7 +118,7 @@ bool MainModule::start(const QDate &today)
             return false;
         folder = ArchiveFolders().dataFolder();
     }
-    if (const QString problem = archiveFolderProblem(folder); !problem.isEmpty())
+    if (const QString problem = problemAfterLogin(folder); !problem.isEmpty())
         return refuse(problem);
     const Archive archive(folder);
 

@@ -28,6 +28,9 @@ public:
 
 private:
     bool refuse(const QString &message);
+    // Why the archive in folder cannot be opened, after asking for the server's password when
+    // the server wants one; empty when it can.
+    static QString problemAfterLogin(const QString &folder);
     // Gives the main window the commands whose windows live outside it.
     void wireCommands();
 
