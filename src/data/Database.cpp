@@ -55,9 +55,9 @@ QHash<QString, VerifiedFile> verifiedFiles;
 QString databaseKey(const QSqlDatabase &database)
 {
     if (isServer(database))
-        return u"postgresql://%1@%2:%3/%4"_s.arg(database.userName(), database.hostName())
-            .arg(database.port())
-            .arg(database.databaseName());
+        return ServerLocation{
+            database.hostName(), database.port(), database.databaseName(), database.userName(), {}}
+            .key();
     const QString canonical = QFileInfo(database.databaseName()).canonicalFilePath();
     return canonical.isEmpty() ? database.databaseName() : canonical;
 }
