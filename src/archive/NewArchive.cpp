@@ -135,14 +135,14 @@ bool createArchive(const NewArchiveRequest &request, const QString &programFolde
     if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty())
         return fail(error, refusal);
 
-    const bool ok = makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
-                    fillDatabase(request, programFolder, folder, error) &&
-                    openForWriting(Archive(folder), error) &&
-                    (!request.server ||
-                     moveNewArchiveToServer(Archive(folder), *request.server, error)) &&
-                    (!request.makeCurrent ||
-                     writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
-                                    QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));
+    const bool ok =
+        makeFolders(folder, error) && copyTemplates(programFolder, folder, error) &&
+        fillDatabase(request, programFolder, folder, error) &&
+        openForWriting(Archive(folder), error) &&
+        (!request.server || moveNewArchiveToServer(Archive(folder), *request.server, error)) &&
+        (!request.makeCurrent ||
+         writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
+                        QDir::cleanPath(QFileInfo(folder).absoluteFilePath()), error));
     if (!ok)
         QDir(folder).removeRecursively();
     return ok;

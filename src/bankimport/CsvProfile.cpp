@@ -191,16 +191,17 @@ bool saveCsvProfile(const Connection &connection, const CsvProfile &profile, QSt
     for (const QString &column : ProfileColumns.split(u", "_s).mid(1))
         updates.append(column + u" = excluded."_s + column);
     QSqlQuery query = connection.query();
-    return runSql(query,
-                  u"INSERT INTO profili_csv ("_s + ProfileColumns +
-                      u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (nome) DO UPDATE SET "_s +
-                      updates.join(u", "_s),
-                  {profile.name.trimmed(), QString(profile.separator), profile.encoding,
-                   profile.skippedRows, profile.dateFormat, profile.dateColumn,
-                   columnValue(profile.valueDateColumn), columnValue(profile.amountColumn),
-                   columnValue(profile.debitColumn), columnValue(profile.creditColumn),
-                   profile.descriptionColumn, columnValue(profile.counterpartyColumn)},
-                  error);
+    return runSql(
+        query,
+        u"INSERT INTO profili_csv ("_s + ProfileColumns +
+            u") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (nome) DO UPDATE SET "_s +
+            updates.join(u", "_s),
+        {profile.name.trimmed(), QString(profile.separator), profile.encoding, profile.skippedRows,
+         profile.dateFormat, profile.dateColumn, columnValue(profile.valueDateColumn),
+         columnValue(profile.amountColumn), columnValue(profile.debitColumn),
+         columnValue(profile.creditColumn), profile.descriptionColumn,
+         columnValue(profile.counterpartyColumn)},
+        error);
 }
 
 std::optional<QString> decodedText(const QByteArray &file, const QString &encoding, QString *error)

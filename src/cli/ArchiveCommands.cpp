@@ -88,8 +88,8 @@ std::optional<NewArchiveRequest> newArchiveRequest(const QCommandLineParser &par
         *refusal = problem;
         return std::nullopt;
     }
-    NewArchiveRequest request{QDir::fromNativeSeparators(parent), nome, charts->at(*chart),
-                              *month, parser.isSet(u"make-current"_s)};
+    NewArchiveRequest request{QDir::fromNativeSeparators(parent), nome, charts->at(*chart), *month,
+                              parser.isSet(u"make-current"_s)};
     if (parser.isSet(u"server"_s)) {
         request.server = serverLocationFromUrl(parser.value(u"server"_s), refusal);
         if (!request.server)

@@ -24,8 +24,7 @@ int fillIn(const QCommandLineParser &parser, const Archive &archive, FiscalEnvir
     WorkbookFiller excel;
     if (!excel.loadModel(parser.value(u"template"_s), &error))
         return reportRefusal(error);
-    if (!generateStatement(excel, archive, StatementYears::of(environment), out, {},
-                           &error))
+    if (!generateStatement(excel, archive, StatementYears::of(environment), out, {}, &error))
         return reportFailure(u"Compilazione del modello non eseguita."_s, error);
     std::printf("%d\n", excel.filledCount());
     return ExitStatus::Done;

@@ -34,9 +34,8 @@ EngineFault engineFault(const QString &engineText)
     if (mentions(engineText, {u"disk i/o"_s, u"disk is full"_s, u"unable to open"_s,
                               u"out of memory"_s, u"cantopen"_s}))
         return EngineFault::Disk;
-    if (mentions(engineText,
-                 {u"no such table"_s, u"no such column"_s, u"no such view"_s, u"has no column"_s,
-                  u"relation \"parametri\" does not exist"_s}))
+    if (mentions(engineText, {u"no such table"_s, u"no such column"_s, u"no such view"_s,
+                              u"has no column"_s, u"relation \"parametri\" does not exist"_s}))
         return EngineFault::Structure;
     return EngineFault::Other;
 }

@@ -4,12 +4,12 @@
 
 // What kind of trouble the database engine's text of a failure tells of.
 enum class EngineFault {
-    Busy,      // another user or program holds the archive
-    ReadOnly,  // the file or its folder cannot be written
-    Disk,      // the disk failed or is full, or the file cannot be reached
+    Busy,        // another user or program holds the archive
+    ReadOnly,    // the file or its folder cannot be written
+    Disk,        // the disk failed or is full, or the file cannot be reached
     Unreachable, // the server does not answer or refuses the login
-    Damaged,   // the file is not a sound database
-    Structure, // tables or columns the program needs are missing
+    Damaged,     // the file is not a sound database
+    Structure,   // tables or columns the program needs are missing
     Other,
 };
 

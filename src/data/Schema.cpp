@@ -108,8 +108,7 @@ std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &data
     while (query.next()) {
         const SchemaObject object{query.value(0).toString(), query.value(1).toString()};
         const auto known = own.constFind(object.type + u' ' + object.name);
-        if (known == own.constEnd() ||
-            (!byName && *known != normalized(query.value(2).toString())))
+        if (known == own.constEnd() || (!byName && *known != normalized(query.value(2).toString())))
             foreign.append(object);
     }
     return foreign;

@@ -22,9 +22,8 @@ StatementYears StatementYears::of(const FiscalEnvironment &environment)
             {environment.previousYearStart(), environment.previousYearEnd()}};
 }
 
-bool generateStatement(WorkbookFiller &excel, const Archive &archive,
-                       const StatementYears &years, const QString &out,
-                       const WorkbookFiller::Tick &tick, QString *error)
+bool generateStatement(WorkbookFiller &excel, const Archive &archive, const StatementYears &years,
+                       const QString &out, const WorkbookFiller::Tick &tick, QString *error)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {

@@ -172,11 +172,12 @@ private slots:
             u"INSERT INTO regdet (idRegMain, riga, contodare, importo, descrizione) VALUES (?, 20, ?, 0, 'zero')"_s,
             {entry, cassa}));
         // A server rounds a decimal into an integer column; the program writes whole units.
-        QVERIFY(a.onServer() ||
-                refused(
-                    a,
-                    u"INSERT INTO regdet (idRegMain, riga, contodare, importo, descrizione) VALUES (?, 20, ?, 1.5, 'decimale')"_s,
-                    {entry, cassa}));
+        QVERIFY(
+            a.onServer() ||
+            refused(
+                a,
+                u"INSERT INTO regdet (idRegMain, riga, contodare, importo, descrizione) VALUES (?, 20, ?, 1.5, 'decimale')"_s,
+                {entry, cassa}));
         QVERIFY(refused(
             a,
             u"INSERT INTO regdet (idRegMain, riga, contodare, importo, descrizione) VALUES (?, 20, 99999, 100, 'conto inesistente')"_s,

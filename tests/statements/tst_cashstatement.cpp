@@ -274,10 +274,10 @@ private slots:
         const QString filled = out.filePath(u"rendiconto.xlsx"_s);
         WorkbookFiller excel;
         QString error;
-        QVERIFY2(excel.loadModel(model, &error) &&
-                     generateStatement(excel, b.a.archive(), {Year2025, Year2024}, filled, {},
-                                       &error),
-                 qPrintable(error));
+        QVERIFY2(
+            excel.loadModel(model, &error) &&
+                generateStatement(excel, b.a.archive(), {Year2025, Year2024}, filled, {}, &error),
+            qPrintable(error));
         for (const auto &[placeholder, number] :
              {std::pair(u"{{C:UA4}}"_s, "2140"), std::pair(u"{{P:UA2}}"_s, "610"),
               std::pair(u"{{C:IE4}}"_s, "5000"), std::pair(u"{{C:CBI}}"_s, "10790"),

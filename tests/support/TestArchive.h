@@ -9,8 +9,9 @@
 
 // A fresh archive folder (contab.mdb from the empty template, allegati, modelli, documenti) in a
 // temporary folder. When TOVRIN_TEST_SERVER names a test server's maintenance database, the
-// archive is made in a new database there instead, dropped at the end. It stands for its Archive wherever one is asked for. Helpers add chart
-// records and entries with plain SQL and return their ids; they fail the test on error.
+// archive is made in a new database there instead, dropped at the end. It stands for its Archive
+// wherever one is asked for. Helpers add chart records and entries with plain SQL and return their
+// ids; they fail the test on error.
 class TestArchive {
 public:
     TestArchive();

@@ -269,8 +269,10 @@ private slots:
             QStringList values;
             for (qint64 id : *written)
                 values.append(
-                    a.scalar(u"SELECT COALESCE(CAST(%1 AS TEXT), '') FROM regmain WHERE id = ?"_s.arg(column),
-                             {id})
+                    a.scalar(
+                         u"SELECT COALESCE(CAST(%1 AS TEXT), '') FROM regmain WHERE id = ?"_s.arg(
+                             column),
+                         {id})
                         .toString());
             return values;
         };
@@ -284,8 +286,7 @@ private slots:
                               u"Chiusura Conto economico"_s, QString(), QString(), QString()}));
         QCOMPARE(numbersOfYear(a, Years.prevStart, Years.prevEnd), oneToN(9));
         QCOMPARE(numbersOfYear(a, Years.curStart, Years.curEnd), oneToN(3));
-        QCOMPARE(rawBalances(a.archive(), Years.prevStart, Years.prevEnd, -1).value(c.ordine),
-                 0LL);
+        QCOMPARE(rawBalances(a.archive(), Years.prevStart, Years.prevEnd, -1).value(c.ordine), 0LL);
     }
 
     // Years starting in March: the previous year of 2024/2025 ends on 29 February 2024.
@@ -321,11 +322,9 @@ private slots:
         const auto written = runYearEnd(a, input, years, *result, &error);
         QVERIFY2(written, qPrintable(error));
         // The cash of 29 February is opened again in the new year.
-        QCOMPARE(
-            rawBalances(a.archive(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
-            70000LL);
-        QCOMPARE(rawBalances(a.archive(), years.prevStart, years.prevEnd, -1).value(c.cassa),
-                 0LL);
+        QCOMPARE(rawBalances(a.archive(), QDate(2024, 3, 1), QDate(2025, 2, 28), 1).value(c.cassa),
+                 70000LL);
+        QCOMPARE(rawBalances(a.archive(), years.prevStart, years.prevEnd, -1).value(c.cassa), 0LL);
         const QVariantList closedYear = numbersOfYear(a, years.prevStart, years.prevEnd);
         QVERIFY(closedYear.size() > 2);
         QCOMPARE(closedYear, oneToN(closedYear.size()));
@@ -423,7 +422,8 @@ private slots:
         QCOMPARE(opened.value(cash), -Money::fromCents(20000).units());
         QCOMPARE(opened.value(equity), -Money::fromCents(1000000).units());
         QCOMPARE(opened.size(), 5);
-        const QMap<qint64, qint64> closed = rawBalances(archive, Years.prevStart, Years.prevEnd, -1);
+        const QMap<qint64, qint64> closed =
+            rawBalances(archive, Years.prevStart, Years.prevEnd, -1);
         for (auto it = closed.cbegin(); it != closed.cend(); ++it)
             QVERIFY2(it.value() == 0, qPrintable(QString::number(it.key())));
         QCOMPARE(yearEndRefusal(archive, Years, &error).section(u'\n', 0, 0),
