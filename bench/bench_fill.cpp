@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     int ticks = 0;
     must(excel.loadModel(model, &error) &&
              generateStatement(
-                 excel, databasePathFor(dir.path()), years, out, [&ticks] { ++ticks; }, &error),
+                 excel, Archive(dir.path()), years, out, [&ticks] { ++ticks; }, &error),
          error);
     const qint64 elapsed = timer.elapsed();
     std::printf("bench_fill: %d entries, %d placeholders filled, %d ticks, %lld ms\n",
