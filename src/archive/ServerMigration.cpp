@@ -167,8 +167,12 @@ bool copyInto(const Archive &archive, const Connection &target, bool makeSchema,
     Transaction transaction(target, WriteScope::WholeArchive);
     if (!transaction.isActive())
         return fail(error, transaction.errorText());
-    return (makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) &&
-           copyAll(source, target, error) && transaction.commit(error);
+    if (!(makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) ||
+        !copyAll(source, target, error) || !transaction.commit(error))
+        return false;
+    // A server plans its queries from statistics it has not gathered yet for the copied rows.
+    QSqlQuery query = target.query();
+    return !isServer(target.database()) || runSql(query, u"ANALYZE"_s, {}, error);
 }
 
 bool copyToServer(const Archive &archive, const ServerLocation &server, QString *error)
