@@ -37,9 +37,12 @@ CREATE TABLE regmain (
     progressivo INTEGER,
     tipo        INTEGER NOT NULL DEFAULT 0 CHECK (tipo IN (-1, 0, 1)),
     attached    VARCHAR(255),
-    descrizione VARCHAR(255)
+    descrizione VARCHAR(255),
+    versione    INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX regmain_data_id ON regmain (data, id);
+-- versione counts the writes of an entry: a change is written only over the version it was
+-- read at, so that one user never overwrites what another saved meanwhile.
 
 CREATE TABLE regdet (
     id          INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -77,6 +80,7 @@ SELECT
     s.data             AS data,
     s.progressivo      AS progressivo,
     s.tipo             AS tipo,
+    s.versione         AS versione,
     s.descrizione      AS descrizione,
     s.dare             AS dare,
     s.avere            AS avere,
@@ -103,11 +107,12 @@ SELECT
 -- The header is joined inside each branch so that a filter on the date reaches the index of
 -- the headers instead of reading every row of the archive.
 FROM (SELECT rd.id AS rdId, rd.idRegMain, rd.riga, rd.contodare AS conto, rd.contoavere AS altroConto,
-             rd.descrizione, rd.importo AS dare, 0 AS avere, rm.data, rm.progressivo, rm.tipo
+             rd.descrizione, rd.importo AS dare, 0 AS avere, rm.data, rm.progressivo, rm.tipo,
+             rm.versione
         FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id WHERE rd.contodare IS NOT NULL
       UNION ALL
       SELECT rd.id, rd.idRegMain, rd.riga, rd.contoavere, rd.contodare,
-             rd.descrizione, 0, rd.importo, rm.data, rm.progressivo, rm.tipo
+             rd.descrizione, 0, rd.importo, rm.data, rm.progressivo, rm.tipo, rm.versione
         FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id WHERE rd.contoavere IS NOT NULL) s
 JOIN sottoconti so ON so.id = s.conto
 JOIN conti c       ON c.id = so.idConto

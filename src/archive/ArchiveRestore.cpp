@@ -106,8 +106,10 @@ bool restoreArchive(const Archive &archive, const QString &copyPath, QString *re
     if (databaseFileKind(copyPath) != DatabaseFileKind::Sqlite)
         return fail(error, notAnArchive(copyPath));
     // The copy is checked and brought up to date as an archive of its own, beside the backups.
-    QDir(archive.folder()).mkpath(u"backup"_s);
-    const QTemporaryDir staging(QDir(archive.folder()).filePath(u"backup/.ripristino-XXXXXX"_s));
+    const QString backups = preparedBackupFolder(archive, error);
+    if (backups.isEmpty())
+        return false;
+    const QTemporaryDir staging(QDir(backups).filePath(u".ripristino-XXXXXX"_s));
     if (!staging.isValid())
         return fail(error, u"Impossibile preparare il ripristino nella cartella %1."_s.arg(
                                QDir::toNativeSeparators(archive.folder())));
@@ -131,12 +133,5 @@ bool restoreArchive(const Archive &archive, const QString &copyPath, QString *re
                                ? failureMessage(
                                      u"Impossibile controllare il file da ripristinare."_s, failure)
                                : refusal);
-    *replacedBackup = backupArchive(archive, u"ripristino"_s, error);
-    if (replacedBackup->isEmpty())
-        return false;
-    if (!copyDatabaseFile(copy.databasePath(), archive.databasePath(), &failure))
-        return fail(error, failureMessage(u"Ripristino non eseguito: l'archivio non è stato "
-                                          u"modificato."_s,
-                                          failure));
-    return true;
+    return replaceArchiveDatabase(archive, copy.databasePath(), replacedBackup, error);
 }

@@ -233,12 +233,11 @@ bool bookMovements(const Archive &archive, qint64 bank, QList<ReviewedMovement> 
                     continue;
                 }
                 JournalEntry entry = entryOf(item, bank);
-                bool refused = false;
                 item.refusal.clear();
                 if (!gate.write(entry, fiscalYearContaining(entry.header.data, *startMonth),
-                                &item.refusal, &refused)) {
+                                &item.refusal)) {
                     // A refused entry wrote nothing: the others go on.
-                    if (refused)
+                    if (gate.lastFailure() == GateFailure::Refused)
                         continue;
                     *failure = item.refusal;
                     return false;

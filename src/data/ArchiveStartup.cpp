@@ -91,6 +91,8 @@ bool openForWriting(const Archive &archive, QString *error)
     return inTransaction(
         archive,
         [](const Connection &connection, QString *failure) {
+            if (!ensureEntryVersions(connection, failure))
+                return false;
             const std::optional<QList<SchemaObject>> foreign =
                 foreignSchemaObjects(connection.database(), failure);
             if (!foreign)

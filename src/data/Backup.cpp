@@ -41,6 +41,27 @@ SqliteConnection openSqlite(const QString &path, int flags, QString *error)
     return connection;
 }
 
+// Steps the backup by pages (0: only takes the locks), waiting for another user's lock up to
+// the busy timeout.
+int stepWaiting(sqlite3_backup *backup, int pages)
+{
+    int status = SQLITE_OK;
+    for (int waited = 0; waited <= busyTimeout(); waited += 50) {
+        status = sqlite3_backup_step(backup, pages);
+        if (status != SQLITE_BUSY && status != SQLITE_LOCKED)
+            break;
+        QThread::msleep(50);
+    }
+    return status;
+}
+
+// The engine's text of a failed step on the target connection.
+QString stepFailure(sqlite3 *target, int status)
+{
+    const int code = sqlite3_errcode(target);
+    return QString::fromUtf8(code != SQLITE_OK ? sqlite3_errmsg(target) : sqlite3_errstr(status));
+}
+
 // Copies every page of source into target in one step, waiting for another user's lock up to
 // the busy timeout.
 bool copyPages(sqlite3 *source, sqlite3 *target, QString *error)
@@ -50,18 +71,11 @@ bool copyPages(sqlite3 *source, sqlite3 *target, QString *error)
         *error = QString::fromUtf8(sqlite3_errmsg(target));
         return false;
     }
-    int status = SQLITE_OK;
-    for (int waited = 0; waited <= busyTimeout(); waited += 50) {
-        status = sqlite3_backup_step(backup, -1);
-        if (status != SQLITE_BUSY && status != SQLITE_LOCKED)
-            break;
-        QThread::msleep(50);
-    }
+    const int status = stepWaiting(backup, -1);
     sqlite3_backup_finish(backup);
     if (status == SQLITE_DONE)
         return true;
-    const int code = sqlite3_errcode(target);
-    *error = QString::fromUtf8(code != SQLITE_OK ? sqlite3_errmsg(target) : sqlite3_errstr(status));
+    *error = stepFailure(target, status);
     return false;
 }
 
@@ -72,9 +86,30 @@ QString copyFailure(const QString &failure)
                           italianSystemError(failure));
 }
 
+// Partial files older than this are left by a run that was interrupted; younger ones may be
+// another user's copy being written.
+constexpr qint64 LeftoverAgeSeconds = 15 * 60;
+
+// Removes what interrupted copies and restores left in folder: partial copies ("*.part", the
+// hidden temporary files of finished copies) and restore folders (".ripristino-*").
+void removeLeftovers(const QDir &folder, const QStringList &patterns)
+{
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-LeftoverAgeSeconds);
+    for (const QFileInfo &entry : folder.entryInfoList(
+             patterns, QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (entry.lastModified() >= before)
+            continue;
+        if (entry.isDir())
+            QDir(entry.absoluteFilePath()).removeRecursively();
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+}
+
 // Writes the copy beside target, then puts it in place.
 bool writeCopy(const Archive &archive, const QString &target, QString *error)
 {
+    removeLeftovers(QFileInfo(target).absoluteDir(), {QFileInfo(target).fileName() + u".*.part"_s});
     // Two copies started in the same second must not share their partial file.
     const QString partial =
         target + u".%1.part"_s.arg(QRandomGenerator::global()->generate64(), 0, 16);
@@ -94,7 +129,60 @@ void removeOldBackups(const Archive &archive)
         QFile::remove(backups[i].path);
 }
 
+// The path of a new copy in the archive's backup folder; empty with the reason in *error.
+QString newBackupPath(const Archive &archive, const QString &what, QString *error)
+{
+    const QString folder = preparedBackupFolder(archive, error);
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).filePath(u"contab-%1-%2.mdb"_s.arg(
+        QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s), what));
+}
+
+// Copies the database file as it lies on disk, read on the descriptor of a connection that
+// holds it exclusively, so that nobody changes it meanwhile.
+bool copyHeldFile(sqlite3 *connection, const QString &target, QString *error)
+{
+    const std::optional<qint64> size = databaseFileSize(connection);
+    // A database kept in write-ahead mode has committed pages outside its file.
+    const std::optional<QByteArray> versions = databaseFileBytes(connection, 18, 2);
+    if (!size || !versions) {
+        *error = u"Impossibile leggere il database dell'archivio."_s;
+        return false;
+    }
+    if (*versions != QByteArrayLiteral("\x01\x01")) {
+        *error = u"Il database dell'archivio è in modalità WAL, che il programma non usa."_s;
+        return false;
+    }
+    OutputFile copy(target);
+    if (!copy.open(error))
+        return false;
+    constexpr qint64 Chunk = 1 << 20;
+    for (qint64 at = 0; at < *size; at += Chunk) {
+        const std::optional<QByteArray> bytes = databaseFileBytes(connection, at, Chunk);
+        if (!bytes || bytes->isEmpty()) {
+            *error = u"Impossibile leggere il database dell'archivio."_s;
+            return false;
+        }
+        copy.device().write(*bytes);
+    }
+    return copy.commit(error);
+}
+
 } // namespace
+
+QString preparedBackupFolder(const Archive &archive, QString *error)
+{
+    QDir folder(archive.folder());
+    if (!folder.mkpath(u"backup"_s)) {
+        *error = u"Impossibile creare la cartella delle copie di sicurezza %1: l'operazione non è "
+                 u"stata eseguita."_s.arg(QDir::toNativeSeparators(folder.filePath(u"backup"_s)));
+        return {};
+    }
+    const QString path = folder.filePath(u"backup"_s);
+    removeLeftovers(QDir(path), {u"*.part"_s, u".contab-*"_s, u".ripristino-*"_s});
+    return path;
+}
 
 bool copyDatabaseFile(const QString &source, const QString &target, QString *error)
 {
@@ -111,19 +199,47 @@ QString backupArchive(const Archive &archive, const QString &what, QString *erro
     // A server database is saved by the server's own tools, not copied file by file.
     if (archive.isOnServer())
         return serverBackupNote(archive);
-    QDir folder(archive.folder());
-    if (!folder.mkpath(u"backup"_s)) {
-        *error = u"Impossibile creare la cartella delle copie di sicurezza %1: l'operazione non è "
-                 u"stata eseguita."_s.arg(QDir::toNativeSeparators(folder.filePath(u"backup"_s)));
-        return {};
-    }
-    const QString name = u"contab-%1-%2.mdb"_s.arg(
-        QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s), what);
-    const QString target = folder.filePath(u"backup/"_s + name);
-    if (!writeCopy(archive, target, error))
+    const QString target = newBackupPath(archive, what, error);
+    if (target.isEmpty() || !writeCopy(archive, target, error))
         return {};
     removeOldBackups(archive);
     return target;
+}
+
+bool replaceArchiveDatabase(const Archive &archive, const QString &replacement,
+                            QString *replacedCopy, QString *error)
+{
+    const QString copyPath = newBackupPath(archive, u"ripristino"_s, error);
+    if (copyPath.isEmpty())
+        return false;
+    QString failure;
+    const SqliteConnection from = openSqlite(replacement, SQLITE_OPEN_READONLY, &failure);
+    const SqliteConnection to =
+        from ? openSqlite(archive.databasePath(), SQLITE_OPEN_READWRITE, &failure)
+             : SqliteConnection();
+    sqlite3_backup *backup =
+        to ? sqlite3_backup_init(to.get(), "main", from.get(), "main") : nullptr;
+    if (!backup) {
+        *error = copyFailure(to ? QString::fromUtf8(sqlite3_errmsg(to.get())) : failure);
+        return false;
+    }
+    // The first step only takes the archive exclusively: from here until the last page is in,
+    // no other user reads or writes it.
+    int status = stepWaiting(backup, 0);
+    const bool copied = status == SQLITE_OK && copyHeldFile(to.get(), copyPath, &failure);
+    if (copied)
+        status = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (!copied || status != SQLITE_DONE) {
+        if (failure.isEmpty())
+            failure = stepFailure(to.get(), status);
+        *error = failureMessage(u"Ripristino non eseguito: l'archivio non è stato modificato."_s,
+                                failure);
+        return false;
+    }
+    removeOldBackups(archive);
+    *replacedCopy = copyPath;
+    return true;
 }
 
 QString serverBackupNote(const Archive &archive)

@@ -11,15 +11,29 @@
 
 // Copies the archive's database into its "backup" folder before a change that rewrites much of
 // it, as contab-AAAAMMGG-HHMMSS-<what>.mdb, then removes the oldest copies beyond
-// keptBackups(). Returns the copy's path, or an empty text with the Italian reason in *error;
-// the caller then changes nothing. A server archive is not copied: the text returned says so
-// (serverBackupNote), and its backups are the server's (pg_dump).
+// keptBackups(). What interrupted copies and restores left in the folder goes first. Returns the
+// copy's path, or an empty text with the Italian reason in *error; the caller then changes nothing.
+// A server archive is not copied: the text returned says so (serverBackupNote), and its backups are
+// the server's (pg_dump).
 QString backupArchive(const Archive &archive, const QString &what, QString *error);
 QString serverBackupNote(const Archive &archive);
 
 // Copies the archive's database to target, a file the user chose (refused like every output
 // that could land on an archive). False with the Italian reason in *error.
 bool saveArchiveCopy(const Archive &archive, const QString &target, QString *error);
+
+// Puts the database file at replacement in place of the archive's database (a restore). The
+// archive is held exclusively from before its database is copied into the backup folder (named
+// as backupArchive names its copies, for "ripristino") until the last page of the replacement is
+// in: other users wait, or are told the archive is in use, and whatever they saved before is in
+// that copy, whose path goes into *replacedCopy. False with the Italian reason in *error; the
+// archive is then as it was.
+bool replaceArchiveDatabase(const Archive &archive, const QString &replacement,
+                            QString *replacedCopy, QString *error);
+
+// The archive's backup folder, made when missing and cleared of what interrupted copies and
+// restores left there; empty with the Italian reason in *error.
+QString preparedBackupFolder(const Archive &archive, QString *error);
 
 // How many copies the backup folder keeps (a per-user preference, 20 by default, at least 1).
 int keptBackups();

@@ -12,6 +12,11 @@
 #include <QMutex>
 #include <QSqlDriver>
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -117,10 +122,15 @@ Archive Archive::ofDatabase(const QString &databasePath)
 
 DatabaseFileKind databaseFileKind(const QString &path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile())
         return DatabaseFileKind::Missing;
-    const QByteArray head = file.read(32);
+    sqlite3 *raw = nullptr;
+    const int status =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3 *)> connection(raw, sqlite3_close_v2);
+    if (status != SQLITE_OK)
+        return DatabaseFileKind::Missing;
+    const QByteArray head = databaseFileBytes(raw, 0, 32).value_or(QByteArray());
     if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
         return DatabaseFileKind::Sqlite;
     const QByteArray jetMark = head.mid(4, 15);
@@ -130,22 +140,60 @@ DatabaseFileKind databaseFileKind(const QString &path)
     return DatabaseFileKind::Other;
 }
 
-std::optional<quint32> fileChangeCounter(const QString &databasePath)
+namespace {
+
+sqlite3_file *databaseFileOf(sqlite3 *connection)
 {
-    QFile file(databasePath);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(24))
+    sqlite3_file *file = nullptr;
+    if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        return nullptr;
+    return file;
+}
+
+} // namespace
+
+std::optional<qint64> databaseFileSize(sqlite3 *connection)
+{
+    sqlite3_file *file = databaseFileOf(connection);
+    sqlite3_int64 size = 0;
+    if (!file || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
         return std::nullopt;
-    const QByteArray bytes = file.read(4);
-    if (bytes.size() != 4)
+    return size;
+}
+
+std::optional<QByteArray> databaseFileBytes(sqlite3 *connection, qint64 offset, qint64 size)
+{
+    sqlite3_file *file = databaseFileOf(connection);
+    const std::optional<qint64> length = databaseFileSize(connection);
+    if (!file || !length)
         return std::nullopt;
-    return quint32(quint8(bytes[0])) << 24 | quint32(quint8(bytes[1])) << 16 |
-           quint32(quint8(bytes[2])) << 8 | quint32(quint8(bytes[3]));
+    QByteArray bytes(qsizetype(std::clamp<qint64>(*length - offset, 0, size)), '\0');
+    if (!bytes.isEmpty() &&
+        file->pMethods->xRead(file, bytes.data(), int(bytes.size()), offset) != SQLITE_OK)
+        return std::nullopt;
+    return bytes;
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database)
+{
+    const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 std::optional<quint32> changeCounter(const QSqlDatabase &database)
 {
-    return isServer(database) ? std::optional<quint32>(0)
-                              : fileChangeCounter(database.databaseName());
+    if (isServer(database))
+        return 0;
+    sqlite3 *connection = sqliteHandle(database);
+    const std::optional<QByteArray> bytes =
+        connection ? databaseFileBytes(connection, 24, 4) : std::nullopt;
+    if (!bytes || bytes->size() != 4)
+        return std::nullopt;
+    return quint32(quint8(bytes->at(0))) << 24 | quint32(quint8(bytes->at(1))) << 16 |
+           quint32(quint8(bytes->at(2))) << 8 | quint32(quint8(bytes->at(3)));
 }
 
 void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool sound)

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3;
+
 // An archive: its data folder and the database file inside it, or, when the folder holds a
 // server.ini, the server database it names. Code that works on an archive is handed the one it
 // works on; the program keeps the current one.
@@ -45,12 +47,10 @@ void setBusyTimeout(int milliseconds);
 QString databasePathFor(const QString &dataFolder);
 
 enum class DatabaseFileKind { Missing, Sqlite, Access, Other };
-// Tells from the file's first bytes what it holds, without opening it as a database.
+// Tells from the file's first bytes what it holds. The bytes are read through SQLite's own file
+// layer, never on a descriptor of the program's: on POSIX, closing any descriptor of a file drops
+// every lock the process holds on it, and a connection of this process may be writing it.
 DatabaseFileKind databaseFileKind(const QString &path);
-
-// SQLite's file change counter of a database file, raised by every commit that changes it (in
-// the rollback journal mode the program uses); nothing when the file cannot be read.
-std::optional<quint32> fileChangeCounter(const QString &databasePath);
 
 // What this process found when it verified a derived state of a database (the monthly totals),
 // valid while the file stays as it was then: the program's own commits carry it over (see
@@ -58,8 +58,18 @@ std::optional<quint32> fileChangeCounter(const QString &databasePath);
 // its own triggers for every user: what was found holds for the session.
 void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool sound);
 std::optional<bool> verifiedState(const QSqlDatabase &database);
-// The change counter of the database's file; always 0 on a server.
+// SQLite's file change counter of the database, raised by every commit that changes it (in the
+// rollback journal mode the program uses), read through the connection's own descriptor of the
+// file; always 0 on a server, nothing when it cannot be read.
 std::optional<quint32> changeCounter(const QSqlDatabase &database);
+
+// SQLite's own handle of a connection to a file; null on a server.
+sqlite3 *sqliteHandle(const QSqlDatabase &database);
+
+// The size of the connection's database file and its bytes from offset (fewer at the end of the
+// file), read on SQLite's own descriptor; nothing when it cannot be read.
+std::optional<qint64> databaseFileSize(sqlite3 *connection);
+std::optional<QByteArray> databaseFileBytes(sqlite3 *connection, qint64 offset, qint64 size);
 
 // One private connection to an archive database: foreign keys on, a busy timeout so that a
 // folder shared by several machines waits instead of failing at once, and the rollback

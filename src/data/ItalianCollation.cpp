@@ -1,6 +1,7 @@
 #include "data/ItalianCollation.h"
 
-#include <QSqlDriver>
+#include "data/Database.h"
+
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -79,10 +80,7 @@ int compareItalian(QStringView a, QStringView b)
 
 bool registerItalianCollation(const QSqlDatabase &database)
 {
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = sqliteHandle(database);
     return connection && sqlite3_create_collation(connection, "ITALIANO", SQLITE_UTF8, nullptr,
                                                   compareUtf8) == SQLITE_OK;
 }

@@ -1,9 +1,10 @@
 #include "data/JournalGate.h"
 
-#include "data/ServerDialect.h"
-
 #include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
+#include "data/MonthlyTotals.h"
+#include "data/PatternFormatter.h"
+#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QSet>
@@ -20,6 +21,12 @@ bool fail(QString *error, const QString &text)
     if (error)
         *error = text;
     return false;
+}
+
+bool entryExists(const Connection &connection, qint64 id)
+{
+    QSqlQuery query = connection.query();
+    return runSql(query, u"SELECT 1 FROM regmain WHERE id = ?"_s, {id}) && query.next();
 }
 
 QSet<qint64> accountsOf(const QList<EntryRow> &rows)
@@ -60,6 +67,29 @@ std::optional<QSet<qint64>> memorandumAmong(const Connection &connection, const 
     return memorandum;
 }
 
+// Whether numbering the entries dated first..last would change an entry printed in definitiva.
+std::optional<bool> renumberingChangesPrintedEntry(const Connection &connection, const QDate &first,
+                                                   const QDate &last, QString *error)
+{
+    QString failure;
+    const std::optional<QDate> until = lockedUntil(connection.database(), first, &failure);
+    if (!failure.isEmpty()) {
+        if (error)
+            *error = failure;
+        return std::nullopt;
+    }
+    if (!until)
+        return false;
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT 1 FROM (SELECT data, progressivo, ROW_NUMBER() OVER (ORDER BY data, id) "
+                u"AS rango FROM regmain WHERE data BETWEEN ? AND ?) numerate "
+                u"WHERE data <= ? AND (progressivo IS NULL OR progressivo <> rango) LIMIT 1"_s,
+                {isoDate(first), isoDate(last), isoDate(*until)}, error))
+        return std::nullopt;
+    return query.next();
+}
+
 // The refusal of a new entry dated inside a period printed in definitiva.
 QString printedPeriodRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
 {
@@ -72,6 +102,16 @@ QString printedPeriodRefusal(const QSqlDatabase &database, const QDate &date, QS
 }
 
 } // namespace
+
+Money amountsOf(const QList<EntryRow> &rows)
+{
+    Money total;
+    for (const EntryRow &row : rows)
+        total +=
+            Money::fromUnits(row.importo.abs().units() * (int(namesSubAccount(row.contodare)) +
+                                                          int(namesSubAccount(row.contoavere))));
+    return total;
+}
 
 bool namesSubAccount(const QVariant &cell)
 {
@@ -92,10 +132,27 @@ Money imbalanceOf(const QList<EntryRow> &rows)
     return imbalance;
 }
 
+QString rowRuleRefusal(const EntryRow &row)
+{
+    if (row.importo.isZero())
+        return u"importo zero: una riga deve muovere un importo"_s;
+    if (row.importo.units() % Money::UnitsPerCent != 0)
+        return u"importo con frazioni di centesimo: %1"_s.arg(
+            decimalText(row.importo).replace(u'.', u','));
+    if (namesSubAccount(row.contodare) && row.contodare.toLongLong() == row.contoavere.toLongLong())
+        return u"lo stesso sottoconto in dare e in avere non muove nulla"_s;
+    if (row.descrizione.size() > EntryTextLength)
+        return u"descrizione più lunga di %1 caratteri"_s.arg(EntryTextLength);
+    return {};
+}
+
 QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error)
 {
     if (rows.isEmpty())
         return u"Nessuna riga di dettaglio."_s;
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (const QString refusal = rowRuleRefusal(rows[i]); !refusal.isEmpty())
+            return u"Riga %1: %2."_s.arg(i + 1).arg(refusal);
     if (!imbalanceOf(rows).isZero())
         return u"Sbilancio nella registrazione"_s;
     const std::optional<QSet<qint64>> memorandum =
@@ -116,41 +173,115 @@ QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, 
     return {};
 }
 
+QString changedByOtherMessage()
+{
+    return u"La registrazione è stata modificata da un altro utente dopo l'apertura: riaprirla per "
+           u"vedere la versione attuale."_s;
+}
+
 JournalGate::JournalGate(const Connection &connection, ClosedYearRule closedYears)
     : m_connection(connection), m_closedYears(closedYears)
 {
 }
 
-bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error,
-                        bool *refused)
+bool JournalGate::failWith(GateFailure kind, const QString &text, QString *error)
 {
+    m_lastFailure = kind;
+    return fail(error, text);
+}
+
+bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
+{
+    m_lastFailure = GateFailure::None;
     QString failure;
     QString refusal = entryRefusal(m_connection, entry.rows, &failure);
+    if (refusal.isEmpty() && failure.isEmpty() &&
+        entry.header.descrizione.toString().size() > EntryTextLength)
+        refusal =
+            u"Descrizione della registrazione più lunga di %1 caratteri."_s.arg(EntryTextLength);
     if (refusal.isEmpty() && failure.isEmpty())
         refusal = lockRefusal(entry.header, &failure);
-    if (refused)
-        *refused = !refusal.isEmpty();
+    if (refusal.isEmpty() && failure.isEmpty())
+        refusal = amountsRefusal(amountsOf(entry.rows), &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
-        return fail(error, refusal.isEmpty() ? failure : refusal);
+        return failWith(refusal.isEmpty() ? GateFailure::Archive : GateFailure::Refused,
+                        refusal.isEmpty() ? failure : refusal, error);
     JournalEntry written = entry;
     if (!writeHeader(written.header, numberingYear, error) ||
-        !writeRows(written.header.id, written.rows, error))
+        !writeRows(written.header.id, written.rows, error)) {
+        if (m_lastFailure == GateFailure::None)
+            m_lastFailure = GateFailure::Archive;
         return false;
+    }
     entry = written;
     return true;
 }
 
-bool JournalGate::remove(qint64 id, QString *error)
+bool JournalGate::remove(qint64 id, QString *error, std::optional<qint64> version)
 {
+    m_lastFailure = GateFailure::None;
     QString failure;
     const QString refusal = storedRefusal(id, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
-        return fail(error, refusal.isEmpty() ? failure : refusal);
+        return failWith(refusal.isEmpty() ? GateFailure::Archive : GateFailure::Refused,
+                        refusal.isEmpty() ? failure : refusal, error);
     forgetYears();
     QSqlQuery query = m_connection.query();
-    if (!runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error))
+    const bool deleted = version
+                             ? runSql(query, u"DELETE FROM regmain WHERE id = ? AND versione = ?"_s,
+                                      {id, *version}, error)
+                             : runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {id}, error);
+    if (!deleted)
+        return failWith(GateFailure::Archive, *error, error);
+    if (query.numRowsAffected() > 0)
+        return true;
+    if (version && entryExists(m_connection, id))
+        return failWith(GateFailure::ChangedByOther, changedByOtherMessage(), error);
+    return failWith(GateFailure::Gone, EntryGone, error);
+}
+
+bool JournalGate::renumber(const QDate &first, const QDate &last, QString *error)
+{
+    forgetYears();
+    const std::optional<bool> locked =
+        renumberingChangesPrintedEntry(m_connection, first, last, error);
+    if (!locked)
         return false;
-    return query.numRowsAffected() > 0 || fail(error, EntryGone);
+    if (*locked)
+        return fail(error, u"Il ricalcolo cambierebbe i progressivi di registrazioni già stampate "
+                           u"in definitiva sul libro giornale: ricalcolo non eseguito."_s);
+    QSqlQuery query = m_connection.query();
+    return runSql(query,
+                  u"UPDATE regmain SET progressivo = numerate.rango, versione = versione + 1 "
+                  u"FROM (SELECT id, ROW_NUMBER() OVER (ORDER BY data, id) AS rango "
+                  u"FROM regmain WHERE data BETWEEN ? AND ?) numerate "
+                  u"WHERE regmain.id = numerate.id "
+                  u"AND (regmain.progressivo IS NULL OR regmain.progressivo <> numerate.rango)"_s,
+                  {isoDate(first), isoDate(last)}, error);
+}
+
+QString JournalGate::amountsRefusal(Money amount, QString *error)
+{
+    if (!m_amountsSoFar) {
+        QSqlQuery query = m_connection.query();
+        // The kept monthly totals add up the same rows as the entries, in far fewer lines.
+        if (!hasMonthlyTotals(m_connection.database()))
+            m_amountsSoFar = 0;
+        else if (runSql(query,
+                        u"SELECT COALESCE(SUM(ABS(dare)), 0) + COALESCE(SUM(ABS(avere)), 0) "
+                        u"FROM saldi_mese"_s,
+                        {}, error) &&
+                 query.next())
+            m_amountsSoFar = query.value(0).toLongLong();
+        else
+            return {};
+    }
+    if (amount.units() > ArchiveAmountLimit.units() - *m_amountsSoFar)
+        return u"Importi troppo grandi: con questa registrazione gli importi dell'archivio "
+               u"supererebbero in tutto %1, il massimo che i totali tengono esatti."_s.arg(
+                   PatternFormatter().format(ArchiveAmountLimit, u"#,##0.00"_s));
+    *m_amountsSoFar += amount.units();
+    return {};
 }
 
 bool JournalGate::removeHeadersWithoutRows(QString *error)
@@ -259,12 +390,18 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
     // A changed date can carry its number, or a closing, into another year.
     forgetYears();
     if (!runSql(query,
-                u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ? "
-                u"WHERE id = ?"_s,
-                {isoDate(header.data), header.tipo, header.attached, header.descrizione, header.id},
+                u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ?, "
+                u"versione = versione + 1 WHERE id = ? AND versione = ?"_s,
+                {isoDate(header.data), header.tipo, header.attached, header.descrizione, header.id,
+                 header.version},
                 error))
         return false;
-    return query.numRowsAffected() > 0 || fail(error, EntryGone);
+    if (query.numRowsAffected() == 0)
+        return entryExists(m_connection, header.id)
+                   ? failWith(GateFailure::ChangedByOther, changedByOtherMessage(), error)
+                   : failWith(GateFailure::Gone, EntryGone, error);
+    ++header.version;
+    return true;
 }
 
 bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error)
@@ -290,6 +427,9 @@ bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *erro
                         u"descrizione = ? WHERE id = ? AND idRegMain = ?"_s,
                         values + QVariantList{row.id, entryId}, error))
                 return false;
+            // A row that is no longer there was taken out by another writer.
+            if (query.numRowsAffected() == 0)
+                return failWith(GateFailure::ChangedByOther, changedByOtherMessage(), error);
             continue;
         }
         if (!runSql(query,
@@ -303,26 +443,40 @@ bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *erro
 }
 
 bool writeEntry(const Archive &archive, JournalEntry &entry, const FiscalYear &numberingYear,
-                QString *error)
+                QString *error, GateFailure *kind)
 {
     JournalEntry written = entry;
+    GateFailure failure = GateFailure::Archive;
     const bool ok = inTransaction(
         archive,
-        [&](const Connection &connection, QString *failure) {
-            return JournalGate(connection).write(written, numberingYear, failure);
+        [&](const Connection &connection, QString *text) {
+            JournalGate gate(connection);
+            const bool written_ = gate.write(written, numberingYear, text);
+            failure = gate.lastFailure();
+            return written_;
         },
         error);
+    if (kind)
+        *kind = ok ? GateFailure::None : failure;
     if (ok)
         entry = written;
     return ok;
 }
 
-bool removeEntry(const Archive &archive, qint64 id, QString *error)
+bool removeEntry(const Archive &archive, qint64 id, std::optional<qint64> version, QString *error,
+                 GateFailure *kind)
 {
-    return inTransaction(
+    GateFailure failure = GateFailure::Archive;
+    const bool ok = inTransaction(
         archive,
-        [id](const Connection &connection, QString *failure) {
-            return JournalGate(connection).remove(id, failure);
+        [&](const Connection &connection, QString *text) {
+            JournalGate gate(connection);
+            const bool removed = gate.remove(id, text, version);
+            failure = gate.lastFailure();
+            return removed;
         },
         error);
+    if (kind)
+        *kind = ok ? GateFailure::None : failure;
+    return ok;
 }

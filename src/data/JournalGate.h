@@ -10,7 +10,17 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
+
+// The longest text of an entry or of a row: what every export (a spreadsheet cell among them)
+// writes whole.
+constexpr qsizetype EntryTextLength = 255;
+
+// The most the rows of an archive may add up to, each row counted once for each side it fills.
+// Every total kept or computed from them (a row, an entry, a month, a year, a balance, the
+// weighted sums that verify the monthly totals) then stays an exact 64-bit integer.
+constexpr Money ArchiveAmountLimit = Money::fromUnits(1'000'000'000'000'000);
 
 // One row of a journal entry: a debit sub-account, a credit sub-account or both (ids, null for
 // no account), one amount and a text. id is 0 for a row not yet written.
@@ -32,6 +42,7 @@ struct EntryHeader {
     int tipo = 0;              // 0 normal, 1 opening, -1 closing
     QVariant attached;         // file name inside "allegati", null for none
     QVariant descrizione = {}; // header text, only on the closing of the income statement
+    qint64 version = 0;        // the stored version it was read at; every write raises it
 
     bool operator==(const EntryHeader &) const = default;
 };
@@ -43,6 +54,9 @@ struct JournalEntry {
     bool operator==(const JournalEntry &) const = default;
 };
 
+// The rows' amounts as they add up toward ArchiveAmountLimit: once for each side a row fills.
+Money amountsOf(const QList<EntryRow> &rows);
+
 // Whether a row's account cell names a sub-account (null and 0 name none).
 bool namesSubAccount(const QVariant &cell);
 
@@ -50,10 +64,27 @@ bool namesSubAccount(const QVariant &cell);
 // add nothing.
 Money imbalanceOf(const QList<EntryRow> &rows);
 
-// The message that refuses the rows (no rows, imbalance, memorandum accounts mixed with
-// ordinary ones), read on the connection; empty when they may be written. A database failure
+// Why a row may not be stored, as a clause ("importo zero: ..."): an amount of zero or with
+// fractions of a cent, the same sub-account on both sides, a text longer than EntryTextLength;
+// empty when it may.
+QString rowRuleRefusal(const EntryRow &row);
+
+// The message that refuses the rows (no rows, a row's rule, imbalance, memorandum accounts mixed
+// with ordinary ones), read on the connection; empty when they may be written. A database failure
 // gives an empty message and the engine's text in *error.
 QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error);
+
+// Why a write or deletion of the gate failed.
+enum class GateFailure {
+    None,
+    Refused,        // a rule of the books refused it
+    ChangedByOther, // the stored entry is no longer the version the caller read
+    Gone,           // the stored entry was deleted meanwhile
+    Archive,        // the archive failed
+};
+
+// The sentence that refuses a change to an entry another user changed or deleted meanwhile.
+QString changedByOtherMessage();
 
 // The one way journal entries are created, changed and deleted. It works on a connection whose
 // write transaction the caller holds, so several entries can be written all or none; after a
@@ -67,21 +98,41 @@ public:
     explicit JournalGate(const Connection &connection,
                          ClosedYearRule closedYears = ClosedYearRule::Refuse);
 
+    // The stored entry with its rows in row order, and the version it is at; nothing when it
+    // does not exist (*error then says so) or on a database failure.
+    std::optional<JournalEntry> read(qint64 id, QString *error) const;
+
     // Checks the entry (a date printed in definitiva on the journal book, or in a closed fiscal
-    // year, refuses it, before or after the change), then writes its header and its rows numbered
-    // 10, 20, 30 ... in order: new rows added, changed rows updated, rows no longer present
-    // deleted. A new entry is numbered the highest number of numberingYear plus one; with a year
-    // without dates it keeps the number it carries (null for entries a renumbering will number). On
-    // success the entry carries the ids it was given. A refused entry gives false with the rule's
-    // message in *error, also when the entry to change no longer exists; *refused (when given)
-    // then tells such a refusal from a failure of the archive.
-    bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error,
-               bool *refused = nullptr);
-    // Deletes an entry with its rows. A missing entry, or one printed in definitiva or of a
-    // closed year, is a failure.
-    bool remove(qint64 id, QString *error);
+    // year, refuses it, before or after the change; so do amounts that would take the archive
+    // beyond ArchiveAmountLimit), then writes its header and its rows numbered 10, 20, 30 ... in
+    // order: new rows added, changed rows updated, rows no longer present deleted. A stored entry
+    // is changed only while it is still the version the entry carries. A new entry is numbered
+    // the highest number of numberingYear plus one; with a year without dates it keeps the number
+    // it carries (null for entries a renumbering will number). On success the entry carries the
+    // ids and the version it was given. On failure *error has the rule's message or the engine's
+    // text, and lastFailure() tells which; nothing of the entry was written when it was refused.
+    bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
+    // Deletes an entry with its rows, when given a version only while it is still that one. A
+    // missing entry, or one printed in definitiva or of a closed year, is a failure.
+    bool remove(qint64 id, QString *error, std::optional<qint64> version = std::nullopt);
     // Deletes every header left without rows, whatever its date.
     bool removeHeadersWithoutRows(QString *error);
+    // Numbers the entries dated from first to last 1, 2, 3 ... by date and id; refused when that
+    // would change the number of an entry printed in definitiva.
+    bool renumber(const QDate &first, const QDate &last, QString *error);
+
+    // Table maintenance's own edits of the journal tables, one stored row at a time. The row is
+    // written as typed (an insert when id is null; values and columns as the table lists them),
+    // or deleted; then every entry it touched is checked as a save is (it still has rows, they
+    // balance and keep the rules of a row and of the archive's totals) and, before and after,
+    // must lie outside closed years and periods printed in definitiva. A refusal names the entry;
+    // the caller rolls back. On success a new row's id is in *values.
+    enum class Table { Headers, Rows };
+    bool writeTableRow(Table table, const QStringList &columns, const QVariant &id,
+                       QVariantList *values, QString *error);
+    bool removeTableRow(Table table, qint64 id, QString *error);
+
+    GateFailure lastFailure() const { return m_lastFailure; }
 
 private:
     // The refusal of an entry printed in definitiva or of a closed year, before or after the
@@ -92,12 +143,30 @@ private:
     // Why an entry may not be dated date: a printed period, or a closed year under the rule.
     QString dateRefusal(const QDate &date, bool newEntry, QString *error) const;
     QString closedYearRefusal(const QDate &date, QString *error) const;
+    // Why rows adding up to amount may not join the archive's rows.
+    QString amountsRefusal(Money amount, QString *error);
     std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
+    // A failure of kind, with its text.
+    bool failWith(GateFailure kind, const QString &text, QString *error);
+    // A change of table maintenance: the id of the row it leaves (null for none), or nothing
+    // with the engine's text.
+    using TableChange = std::function<std::optional<QVariant>(QString *)>;
+    bool maintainTableRow(Table table, const QVariant &id, const TableChange &change,
+                          QString *error);
+    // The stored entries a maintained row belongs to, before or after its change.
+    std::optional<QList<qint64>> entriesOfTableRow(Table table, const QVariant &id,
+                                                   QString *error) const;
+    // Why the stored entry, as the maintenance left it, may not stay so.
+    QString maintainedEntryRefusal(qint64 entryId, QString *error);
+    bool raiseVersions(const QList<qint64> &entryIds, QString *error);
 
     const Connection &m_connection;
     ClosedYearRule m_closedYears;
+    GateFailure m_lastFailure = GateFailure::None;
+    // The archive's rows as they add up toward ArchiveAmountLimit, read once per gate.
+    std::optional<qint64> m_amountsSoFar;
     // What this gate last read or wrote of each year (by its start): the highest number and
     // whether the year is closed. The caller's transaction keeps other writers out, so a long
     // run of new entries reads each once; a change that could alter them forgets them.
@@ -107,7 +176,8 @@ private:
 };
 
 // The gate's write and deletion of one entry, each in a write transaction of its own on the
-// archive. On failure nothing is kept and the entry is unchanged.
+// archive. On failure nothing is kept, the entry is unchanged and *kind (when given) tells why.
 bool writeEntry(const Archive &archive, JournalEntry &entry, const FiscalYear &numberingYear,
-                QString *error);
-bool removeEntry(const Archive &archive, qint64 id, QString *error);
+                QString *error, GateFailure *kind = nullptr);
+bool removeEntry(const Archive &archive, qint64 id, std::optional<qint64> version, QString *error,
+                 GateFailure *kind = nullptr);

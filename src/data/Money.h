@@ -56,3 +56,7 @@ private:
 };
 
 Q_DECLARE_METATYPE(Money)
+
+// An amount as an exact decimal text with a point and at least two decimals: "1234.56",
+// "-0.50", "12.3456", as JSON files and scripts read it.
+QString decimalText(Money amount);

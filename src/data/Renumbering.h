@@ -20,11 +20,6 @@ bool numberingBroken(const Archive &archive, const QDate &first, const QDate &la
 std::optional<bool> numberingBroken(const Connection &connection, const QDate &first,
                                     const QDate &last, QString *error);
 
-// Numbers the entries dated first..last 1, 2, 3 ... in (date, id) order on the connection.
-// Refused, with nothing changed, when an entry printed in definitiva would change its number.
-bool renumberEntries(const Connection &connection, const QDate &first, const QDate &last,
-                     QString *error);
-
 // After a copy of the archive into its backup folder, removes every header without rows (through
 // the journal gate), then numbers the entries of each year in the order given, all in one write
 // transaction on the archive. On failure nothing

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,6 +84,25 @@ QString quotedName(const QString &name)
 
 } // namespace
 
+bool ensureEntryVersions(const Connection &connection, QString *error)
+{
+    const QStringList columns = tableColumns(connection.database(), u"regmain"_s, error);
+    if (columns.isEmpty())
+        return error->isEmpty(); // no table to upgrade, or the engine failed
+    if (columns.contains(u"versione"_s, Qt::CaseInsensitive))
+        return true;
+    QSqlQuery query = connection.query();
+    static const QRegularExpression accountCards(u"^CREATE VIEW schede\\b"_s);
+    const QStringList statements = emptyArchiveStatements().filter(accountCards);
+    // The account cards list each line's version: the view of an earlier version makes way.
+    return runSql(query, u"ALTER TABLE regmain ADD COLUMN versione INTEGER NOT NULL DEFAULT 0"_s,
+                  {}, error) &&
+           runSql(query, u"DROP VIEW IF EXISTS schede"_s, {}, error) &&
+           std::all_of(statements.cbegin(), statements.cend(), [&](const QString &statement) {
+               return runSql(query, statement, {}, error);
+           });
+}
+
 bool createProgramSchema(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
@@ -128,6 +149,8 @@ QString foreignObjectsRefusal(const QList<SchemaObject> &objects)
 
 bool restoreProgramSchemaObjects(const Connection &connection, QString *error)
 {
+    if (!ensureEntryVersions(connection, error))
+        return false;
     const std::optional<QList<SchemaObject>> foreign =
         foreignSchemaObjects(connection.database(), error);
     if (!foreign)

@@ -17,6 +17,11 @@
 // order.
 bool createProgramSchema(const Connection &connection, QString *error);
 
+// Gives the entries of an archive of an earlier version their version column (every entry at 0)
+// and the account cards' view that lists it, inside the caller's transaction; nothing to do on
+// an archive that has them.
+bool ensureEntryVersions(const Connection &connection, QString *error);
+
 struct SchemaObject {
     QString type; // "trigger", "view" or "index"
     QString name;

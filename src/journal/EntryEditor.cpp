@@ -298,9 +298,13 @@ bool EntryEditor::salva()
             m_rows->grid()->setFocus();
         return false;
     }
+    GateFailure failure = GateFailure::None;
     if (!saveEntry(m_environment.archive(), entry, m_environment.yearStart(),
-                   m_environment.yearEnd(), &error)) {
-        ::informFailure(this, u"La registrazione non è stata salvata."_s, error);
+                   m_environment.yearEnd(), &error, &failure)) {
+        if (failure == GateFailure::ChangedByOther)
+            offerReload(error);
+        else
+            ::informFailure(this, u"La registrazione non è stata salvata."_s, error);
         return false;
     }
     display(entry, State::View, u"Modifica Registrazione"_s);
@@ -309,6 +313,14 @@ bool EntryEditor::salva()
     m_picInfo->hide();
     m_cmdNuovo->setFocus();
     return true;
+}
+
+void EntryEditor::offerReload(const QString &refusal)
+{
+    if (MessageService::instance().ask(
+            this, refusal + u"\n\nRiaprire ora la registrazione? Le modifiche fatte qui andranno "
+                            u"perse."_s))
+        openEntry(m_entry.header.id);
 }
 
 void EntryEditor::modifica()
@@ -334,8 +346,12 @@ void EntryEditor::elimina()
         !MessageService::instance().ask(this, u"Eliminare la Registrazione?"_s))
         return;
     QString error;
-    if (!deleteEntry(m_environment.archive(), m_entry.header.id, &error)) {
-        ::informFailure(this, u"La registrazione non è stata eliminata."_s, error);
+    GateFailure failure = GateFailure::None;
+    if (!deleteEntry(m_environment.archive(), m_entry.header, &error, &failure)) {
+        if (failure == GateFailure::ChangedByOther)
+            offerReload(error);
+        else
+            ::informFailure(this, u"La registrazione non è stata eliminata."_s, error);
         return;
     }
     if (m_onWritten)

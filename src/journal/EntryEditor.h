@@ -70,6 +70,8 @@ private:
     // refused with a message.
     std::optional<QString> storedAttachmentFile();
     JournalEntry current() const;
+    // Tells that another user changed the entry since it was opened and offers to open it again.
+    void offerReload(const QString &refusal);
     void inform(const QString &text, bool critical = false);
     // F8, F5, Esc and Enter in the date field, from whichever control of the window has them.
     bool windowKey(int key, QWidget *receiver);

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +19,56 @@ QString place(qsizetype entry, qsizetype row = -1)
 {
     return u"Registrazione %1"_s.arg(entry + 1) +
            (row < 0 ? QString() : u", riga %1"_s.arg(row + 1));
+}
+
+// A key an object of the file gives twice, with the positions in the arrays around it.
+struct RepeatedKey {
+    QString key;
+    QList<qsizetype> positions;
+};
+
+// The first repeated key of a well-formed JSON text. The JSON reader keeps only the last value of
+// a repeated key, so an "importo" given twice would book the second without a word.
+std::optional<RepeatedKey> repeatedKey(const QByteArray &json)
+{
+    struct Container {
+        bool object = false;
+        QSet<QString> keys;
+        qsizetype position = 0;
+        bool keyNext = true;
+    };
+    QList<Container> open;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '"') {
+            const qsizetype start = i;
+            for (++i; i < json.size() && json[i] != '"'; ++i)
+                i += json[i] == '\\' ? 1 : 0;
+            if (open.isEmpty() || !open.last().object || !open.last().keyNext)
+                continue;
+            const QString key = QJsonDocument::fromJson('[' + json.mid(start, i - start + 1) + ']')
+                                    .array()
+                                    .first()
+                                    .toString();
+            open.last().keyNext = false;
+            if (open.last().keys.contains(key)) {
+                RepeatedKey repeated{key, {}};
+                for (const Container &container : std::as_const(open))
+                    if (!container.object)
+                        repeated.positions.append(container.position);
+                return repeated;
+            }
+            open.last().keys.insert(key);
+        } else if (c == '{' || c == '[') {
+            open.append({c == '{', {}, 0, true});
+        } else if ((c == '}' || c == ']') && !open.isEmpty()) {
+            open.removeLast();
+        } else if (c == ',' && !open.isEmpty()) {
+            open.last().keyNext = true;
+            ++open.last().position;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<Money> amountOf(const QJsonValue &value)
@@ -69,15 +120,21 @@ std::optional<EntryRow> rowOf(const Connection &connection, const QJsonValue &va
         return std::nullopt;
     const std::optional<Money> amount = amountOf(object[u"importo"_s]);
     if (!amount) {
-        *problem = u"importo mancante o non valido (un testo come \"300.00\", al più quattro "
-                   u"decimali)"_s;
+        *problem = u"importo mancante o non valido (un testo come \"300.00\", con il punto e al "
+                   u"più due decimali)"_s;
         return std::nullopt;
     }
     row.contodare = *dare;
     row.contoavere = *avere;
     row.importo = *amount;
     row.descrizione = object[u"descrizione"_s].toString();
-    if (const QString refusal = validateRow(row); !refusal.isEmpty()) {
+    QString refusal = validateRow(row);
+    if (refusal.isEmpty())
+        refusal = rowRuleRefusal(row);
+    if (!refusal.isEmpty()) {
+        // The editor's rules speak in sentences; the place goes before them.
+        if (refusal.endsWith(u'.'))
+            refusal.chop(1);
         *problem = refusal;
         return std::nullopt;
     }
@@ -164,6 +221,13 @@ std::optional<QList<JournalEntry>> readEntryFile(const Connection &connection,
         *error = parse.error != QJsonParseError::NoError
                      ? u"Il file non è JSON valido (carattere %1)."_s.arg(parse.offset + 1)
                      : u"Il file deve contenere un elenco (array) di registrazioni."_s;
+        return std::nullopt;
+    }
+    if (const std::optional<RepeatedKey> repeated = repeatedKey(json)) {
+        const QList<qsizetype> &at = repeated->positions;
+        *error = place(at.value(0), at.size() > 1 ? at.at(1) : -1) +
+                 u": la chiave \"%1\" è ripetuta; ogni chiave va indicata una volta."_s.arg(
+                     repeated->key);
         return std::nullopt;
     }
     const QJsonArray array = document.array();

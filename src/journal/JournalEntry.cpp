@@ -8,43 +8,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
-// A stored id or number; a column's null becomes the plain null value.
-QVariant idOrNull(const QVariant &value)
-{
-    return value.isNull() ? QVariant() : QVariant(value.toLongLong());
-}
-
-QVariant textOrNull(const QVariant &value)
-{
-    return value.isNull() ? QVariant() : QVariant(value.toString());
-}
-
-QList<EntryRow> rowsOf(const Connection &connection, qint64 entryId, QString *error, bool *ok)
-{
-    QSqlQuery query = connection.query();
-    *ok = runSql(query,
-                 u"SELECT id, contodare, contoavere, importo, descrizione FROM regdet "
-                 u"WHERE idRegMain = ? ORDER BY riga, id"_s,
-                 {entryId}, error);
-    QList<EntryRow> rows;
-    while (*ok && query.next())
-        rows.append({query.value(0).toLongLong(), idOrNull(query.value(1)),
-                     idOrNull(query.value(2)), Money::fromUnits(query.value(3).toLongLong()),
-                     query.value(4).toString()});
-    return rows;
-}
-
-} // namespace
-
 QString entryTypeCaption(int tipo)
 {
     switch (tipo) {
@@ -108,25 +71,7 @@ std::optional<JournalEntry> loadEntry(const Archive &archive, qint64 id, QString
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.opened(error))
         return std::nullopt;
-    QSqlQuery query = connection.query();
-    if (!runSql(query,
-                u"SELECT id, data, progressivo, tipo, attached, descrizione FROM regmain "
-                u"WHERE id = ?"_s,
-                {id}, error))
-        return std::nullopt;
-    if (!query.next()) {
-        fail(error, u"La registrazione non esiste più: è stata eliminata da un altro utente."_s);
-        return std::nullopt;
-    }
-    JournalEntry entry;
-    entry.header = {query.value(0).toLongLong(), dateFromIso(query.value(1).toString()),
-                    idOrNull(query.value(2)),    query.value(3).toInt(),
-                    textOrNull(query.value(4)),  textOrNull(query.value(5))};
-    bool ok = false;
-    entry.rows = rowsOf(connection, id, error, &ok);
-    if (!ok)
-        return std::nullopt;
-    return entry;
+    return JournalGate(connection).read(id, error);
 }
 
 std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
@@ -136,27 +81,25 @@ std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
     entry.header.data = workingDate;
     if (modelId <= 0)
         return entry;
-    Connection connection(archive, Connection::Mode::ReadOnly);
-    if (!connection.opened(error))
+    const std::optional<JournalEntry> model = loadEntry(archive, modelId, error);
+    if (!model)
         return std::nullopt;
-    bool ok = false;
-    entry.rows = rowsOf(connection, modelId, error, &ok);
-    if (!ok)
-        return std::nullopt;
+    entry.rows = model->rows;
     for (EntryRow &row : entry.rows)
         row.id = 0;
     return entry;
 }
 
 bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
-               const QDate &yearEnd, QString *error)
+               const QDate &yearEnd, QString *error, GateFailure *kind)
 {
-    return writeEntry(archive, entry, {yearStart, yearEnd, {}}, error);
+    return writeEntry(archive, entry, {yearStart, yearEnd, {}}, error, kind);
 }
 
-bool deleteEntry(const Archive &archive, qint64 id, QString *error)
+bool deleteEntry(const Archive &archive, const EntryHeader &header, QString *error,
+                 GateFailure *kind)
 {
-    return removeEntry(archive, id, error);
+    return removeEntry(archive, header.id, header.version, error, kind);
 }
 
 QString attachmentName(const QDateTime &moment, const QString &chosenFile)

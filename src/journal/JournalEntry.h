@@ -39,13 +39,16 @@ std::optional<JournalEntry> newEntry(const Archive &archive, qint64 modelId,
                                      const QDate &workingDate, QString *error);
 
 // Writes the entry through the journal gate in one transaction on the archive; a new entry gets
-// the fiscal year's highest number plus one. On failure nothing is kept, the entry is unchanged
-// and *error holds the reason (also when another user deleted the entry meanwhile).
+// the fiscal year's highest number plus one. On failure nothing is kept, the entry is unchanged,
+// *error holds the reason and *kind (when given) tells a refusal, a change by another user since
+// the entry was read, and a failure of the archive apart.
 bool saveEntry(const Archive &archive, JournalEntry &entry, const QDate &yearStart,
-               const QDate &yearEnd, QString *error);
+               const QDate &yearEnd, QString *error, GateFailure *kind = nullptr);
 
-// Deletes the entry (its rows go with it). A missing entry is reported as a failure.
-bool deleteEntry(const Archive &archive, qint64 id, QString *error);
+// Deletes the entry (its rows go with it) while it is still the version of header. A missing
+// entry, or one another user changed meanwhile, is reported as a failure.
+bool deleteEntry(const Archive &archive, const EntryHeader &header, QString *error,
+                 GateFailure *kind = nullptr);
 
 // The stored name of an attachment: date and time "yyyyMMddHHnnss", the hundredths of the
 // second, then the chosen file's extension with its dot.

@@ -27,6 +27,7 @@ void AccountCards::setRows(const RowSet &rows)
     m_accountIdField = rows.field(u"IdMastro"_s);
     m_subAccountIdField = rows.field(u"IdConto"_s);
     m_rigaField = rows.field(u"Riga"_s);
+    m_versionField = rows.field(u"Versione"_s);
     m_lines.clear();
     m_balances.clear();
 
@@ -132,6 +133,11 @@ int AccountCards::nature(int line) const
 qint64 AccountCards::subAccountId(int line) const
 {
     return m_rows->value(m_lines[size_t(line)], m_subAccountIdField).toLongLong();
+}
+
+qint64 AccountCards::entryVersion(int line) const
+{
+    return m_rows->value(m_lines[size_t(line)], m_versionField).toLongLong();
 }
 
 Money AccountCards::signedAmount(int line) const

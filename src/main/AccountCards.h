@@ -42,6 +42,8 @@ public:
     QVariant value(int line, int column) const;
     int nature(int line) const;
     qint64 subAccountId(int line) const;
+    // The version of the line's entry when the cards were read.
+    qint64 entryVersion(int line) const;
     // The line's amount signed by its nature as its balance is (Natures::saldo).
     Money signedAmount(int line) const;
     // What tells the line's group apart at a level: nature, account id, sub-account id.
@@ -67,4 +69,5 @@ private:
     int m_accountIdField = -1;
     int m_subAccountIdField = -1;
     int m_rigaField = -1;
+    int m_versionField = -1;
 };

@@ -128,8 +128,9 @@ std::optional<bool> Deletion::hasDependents(qint64 id)
     return query.next();
 }
 
-bool Deletion::remove(qint64 id)
+bool Deletion::remove(qint64 id, std::optional<qint64> version)
 {
+    m_refused = false;
     const Steps steps = stepsOf(m_view);
     Connection connection(m_archive);
     if (!connection.isOpen())
@@ -139,24 +140,30 @@ bool Deletion::remove(qint64 id)
     if (!transaction.isActive())
         return fail(steps.begin, transaction.errorText());
     QString error;
-    if (!removeRecord(connection, id, &error))
+    if (!removeRecord(connection, id, version, &error))
         return fail(steps.remove, error);
     if (!transaction.commit(&error))
         return fail(steps.commit, error);
     return true;
 }
 
-bool Deletion::removeRecord(const Connection &connection, qint64 id, QString *error) const
+bool Deletion::removeRecord(const Connection &connection, qint64 id, std::optional<qint64> version,
+                            QString *error)
 {
-    if (deletesEntries())
-        return JournalGate(connection).remove(id, error);
+    if (deletesEntries()) {
+        JournalGate gate(connection);
+        if (gate.remove(id, error, version))
+            return true;
+        m_refused = gate.lastFailure() != GateFailure::Archive;
+        return false;
+    }
     QSqlQuery query = connection.query();
     return runSql(query, chartDeleteStatement(m_view), {id}, error);
 }
 
 bool Deletion::wasRefused() const
 {
-    return !m_error.isEmpty() && !isEngineText(m_error);
+    return m_refused || (!m_error.isEmpty() && !isEngineText(m_error));
 }
 
 QString Deletion::failureText() const

@@ -25,9 +25,10 @@ public:
     // sub-accounts, entry rows of any year naming the sub-account. Always false for entries.
     // Nothing when the archive cannot be read; failureText() then tells why.
     std::optional<bool> hasDependents(qint64 id);
-    // Deletes the record on a connection of its own, in one transaction. At the first failing
-    // step the transaction is rolled back and false returned; failureText() tells why.
-    bool remove(qint64 id);
+    // Deletes the record on a connection of its own, in one transaction; an entry only while it
+    // is still the version given (when given). At the first failing step the transaction is
+    // rolled back and false returned; failureText() tells why.
+    bool remove(qint64 id, std::optional<qint64> version = std::nullopt);
 
     // Whether the last failure was a rule's refusal (an entry printed in definitiva...), not a
     // failure of the database.
@@ -38,10 +39,12 @@ public:
 
 private:
     bool fail(int step, const QString &error);
-    bool removeRecord(const Connection &connection, qint64 id, QString *error) const;
+    bool removeRecord(const Connection &connection, qint64 id, std::optional<qint64> version,
+                      QString *error);
 
     Archive m_archive;
     MainView m_view;
     int m_failedStep = 0;
     QString m_error;
+    bool m_refused = false;
 };

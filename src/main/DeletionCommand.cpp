@@ -27,7 +27,7 @@ void deleteEntry(MainWindow &main, const FiscalEnvironment &environment)
     const qint64 id = main.currentRecordId();
     // On a group row of the account cards there is no entry, but the check still runs.
     if (id > 0 && MessageService::instance().ask(&main, deletion.question())) {
-        if (!deletion.remove(id))
+        if (!deletion.remove(id, main.currentEntryVersion()))
             showFailure(main, deletion);
         main.reloadView();
     }

@@ -31,7 +31,7 @@ QList<MainViewDefinition> buildDefinitions()
                  u"schede.dare AS Dare, schede.avere AS Avere, "
                  u"schede.contropartita AS Contropartita, schede.descrizione AS Descrizione, "
                  u"schede.rmId AS IdReg, schede.cId AS IdMastro, schede.conto AS IdConto, "
-                 u"schede.riga AS Riga"_s,
+                 u"schede.riga AS Riga, schede.versione AS Versione"_s,
                  // The account cards order their lines themselves, as the grouped grid sorts
                  // its groups by name.
                  u"FROM schede"_s, u"WHERE schede.data BETWEEN ? AND ?"_s}),
@@ -46,7 +46,7 @@ QList<MainViewDefinition> buildDefinitions()
         clauses({u"SELECT regmain.id, regmain.data, regmain.progressivo, regdet.riga, "
                  u"sottoconti.descrizione AS contoindare, "
                  u"sottoconti_1.descrizione AS contoinavere, regdet.importo, "
-                 u"regdet.descrizione, regmain.tipo, regmain.attached"_s,
+                 u"regdet.descrizione, regmain.tipo, regmain.attached, regmain.versione"_s,
                  u"FROM ((regdet LEFT JOIN sottoconti ON regdet.contodare = sottoconti.id) "
                  u"LEFT JOIN sottoconti AS sottoconti_1 ON regdet.contoavere = sottoconti_1.id) "
                  u"INNER JOIN regmain ON regdet.idRegMain = regmain.id"_s,
@@ -139,7 +139,8 @@ QList<GridColumn> journalColumns()
             GridColumn::money(u"importo"_s, u"Importo "_s, 1200, u"#,#.00 "_s),
             GridColumn::text(u"descrizione"_s, u"Descrizione"_s),
             GridColumn::hidden(u"tipo"_s),
-            iconColumn(u"attached"_s, 340)};
+            iconColumn(u"attached"_s, 340),
+            GridColumn::hidden(u"versione"_s)};
 }
 
 } // namespace

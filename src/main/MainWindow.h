@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class BoundGridModel;
 class DataGrid;
@@ -83,6 +84,8 @@ public:
     // The id of the current record (the entry's id in the account cards); 0 when there is none
     // (empty grid, group row).
     qint64 currentRecordId() const;
+    // The version of the current entry as the view read it; nothing outside the journal views.
+    std::optional<qint64> currentEntryVersion() const;
     // Rows the current grid lists (lines of the account cards).
     int listedRows() const;
     QString statusPanelText(int panel) const;

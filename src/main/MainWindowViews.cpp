@@ -165,6 +165,17 @@ qint64 MainWindow::currentRecordId() const
     return m_gridModel->value(m_grid->currentRow(), u"id"_s).toLongLong();
 }
 
+std::optional<qint64> MainWindow::currentEntryVersion() const
+{
+    if (m_curView == MainView::Schede) {
+        const int line = m_cardsModel->line(m_cardsGrid->currentIndex());
+        return line < 0 ? std::nullopt : std::optional<qint64>(m_cards.entryVersion(line));
+    }
+    if (m_curView == MainView::Movimenti)
+        return m_gridModel->value(m_grid->currentRow(), u"versione"_s).toLongLong();
+    return std::nullopt;
+}
+
 QVariant MainWindow::currentJournalValue(const QString &field) const
 {
     if (m_curView != MainView::Movimenti)

@@ -68,17 +68,6 @@ QJsonObject pairObject(const BalanceSection &left, const BalanceSection &right,
 
 } // namespace
 
-QString decimalText(Money amount)
-{
-    const qint64 units = amount.units();
-    const quint64 magnitude = units < 0 ? quint64(0) - quint64(units) : quint64(units);
-    QString fraction = u"%1"_s.arg(magnitude % Money::UnitsPerCurrency, 4, 10, QChar(u'0'));
-    while (fraction.size() > 2 && fraction.endsWith(u'0'))
-        fraction.chop(1);
-    return (units < 0 ? u"-"_s : QString()) + QString::number(magnitude / Money::UnitsPerCurrency) +
-           u'.' + fraction;
-}
-
 QByteArray balanceJson(const Balance &balance, BalanceKind kind)
 {
     QJsonArray sections;

@@ -359,9 +359,10 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
                                    generator.closeBalanceSheetAccounts(failure) &&
                                    generator.recordResult(failure);
             written = generator.written();
-            return generated && JournalGate(connection).removeHeadersWithoutRows(failure) &&
-                   renumberEntries(connection, years.curStart, years.curEnd, failure) &&
-                   renumberEntries(connection, years.prevStart, years.prevEnd, failure);
+            JournalGate gate(connection);
+            return generated && gate.removeHeadersWithoutRows(failure) &&
+                   gate.renumber(years.curStart, years.curEnd, failure) &&
+                   gate.renumber(years.prevStart, years.prevEnd, failure);
         },
         error, WriteScope::WholeArchive);
     if (!ok)
@@ -452,9 +453,10 @@ bool reopenYear(const Archive &archive, const YearEndYears &years, QString *back
             const QString refusal = reopenRefusal(connection, years, failure);
             if (!refusal.isEmpty())
                 return fail(failure, refusal);
+            JournalGate gate(connection);
             return failure->isEmpty() && deleteYearEndEntries(connection, years, failure) &&
-                   renumberEntries(connection, years.curStart, years.curEnd, failure) &&
-                   renumberEntries(connection, years.prevStart, years.prevEnd, failure);
+                   gate.renumber(years.curStart, years.curEnd, failure) &&
+                   gate.renumber(years.prevStart, years.prevEnd, failure);
         },
         error, WriteScope::WholeArchive);
 }

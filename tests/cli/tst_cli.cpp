@@ -492,7 +492,7 @@ private slots:
                         "descrizione": "Quote di marzo"},
                        {"avere": "Quote", "importo": "300.1", "descrizione": "Quote di marzo"}]},
             {"data": "2024-04-02",
-             "righe": [{"dare": "Cassa", "avere": "Quote", "importo": "0.0005",
+             "righe": [{"dare": "Cassa", "avere": "Quote", "importo": "0.0500",
                         "descrizione": "Arrotondamento"}]}])";
 
         const Run dry = post(good, {u"--dry-run"_s});
@@ -504,12 +504,13 @@ private slots:
         QCOMPARE(booked.exitCode, 0);
         QCOMPARE(booked.out, u"2\n3\n"_s);
         QCOMPARE(a.scalar(u"SELECT SUM(importo) FROM regdet"_s).toLongLong(),
-                 10000 + 3001000 * 2 + 5);
+                 10000 + 3001000 * 2 + 500);
         QCOMPARE(a.scalar(u"SELECT descrizione FROM regmain WHERE progressivo = 2"_s).toString(),
                  u"Quote di marzo"_s);
 
-        // An unbalanced second entry, a sub-account no one has, an amount with five decimals:
-        // each refused with its place, nothing written.
+        // An unbalanced second entry, a sub-account no one has, an amount with five decimals or
+        // a fraction of a cent, a key given twice (the reader would keep the second), a text
+        // longer than the exports write: each refused with its place, nothing written.
         for (const auto &[json, message] :
              {std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
                      "avere": "Quote", "importo": "1.00", "descrizione": "x"}]},
@@ -522,6 +523,17 @@ private slots:
               std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
                      "avere": "Quote", "importo": "1.00001", "descrizione": "x"}]}])"),
                         u"Registrazione 1, riga 1: importo"_s),
+              std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
+                     "avere": "Quote", "importo": "0.005", "descrizione": "x"}]}])"),
+                        u"Registrazione 1, riga 1: importo con frazioni di centesimo: 0,005."_s),
+              std::pair(QByteArray(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
+                     "avere": "Quote", "importo": "1.00", "importo": "1000.00",
+                     "descrizione": "x"}]}])"),
+                        u"Registrazione 1, riga 1: la chiave \"importo\" è ripetuta"_s),
+              std::pair(R"([{"data": "2024-05-01", "righe": [{"dare": "Cassa",
+                     "avere": "Quote", "importo": "1.00", "descrizione": "DESCRIPTION"}]}])"_ba
+                            .replace("DESCRIPTION", QByteArray(256, 'x')),
+                        u"Registrazione 1, riga 1: descrizione più lunga di 255 caratteri."_s),
               std::pair(QByteArray("{\"data\": 1}"), u"Il file deve contenere"_s)}) {
             const Run refused = post(json);
             QCOMPARE(refused.exitCode, 1);

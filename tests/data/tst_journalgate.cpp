@@ -133,8 +133,8 @@ private slots:
             a.addEntry(QDate(2019, 3, 1), {{c.cassa, c.quote, Money::fromCents(3), u"z"_s}});
         a.exec(u"DELETE FROM regdet WHERE idRegMain = ?"_s, {orphan});
         QString error;
-        QVERIFY(removeEntry(archive, gone, &error));
-        QVERIFY(!removeEntry(archive, gone, &error));
+        QVERIFY(removeEntry(archive, gone, std::nullopt, &error));
+        QVERIFY(!removeEntry(archive, gone, std::nullopt, &error));
         QVERIFY(error.contains(u"eliminata da un altro utente"_s));
         QVERIFY(inTransaction(archive, [](const Connection &connection, QString *failure) {
             return JournalGate(connection).removeHeadersWithoutRows(failure);
@@ -169,9 +169,8 @@ private slots:
         closing.header.data = Year.end;
         QVERIFY(gate.write(closing, Year, &error));
         JournalEntry late = entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)});
-        bool refused = false;
-        QVERIFY(!gate.write(late, Year, &error, &refused));
-        QVERIFY(refused);
+        QVERIFY(!gate.write(late, Year, &error));
+        QCOMPARE(gate.lastFailure(), GateFailure::Refused);
         QVERIFY2(error.contains(u"chiuso"_s), qPrintable(error));
     }
 
@@ -197,7 +196,7 @@ private slots:
                 JournalEntry entry = entryOf({debit(c.cassa, 100), credit(c.quote, 100)});
                 return writeEntry(archive, entry, Year, error);
             },
-            [&](QString *error) { return removeEntry(archive, stored, error); },
+            [&](QString *error) { return removeEntry(archive, stored, std::nullopt, error); },
             [&](QString *error) { return renumber(archive, {Year}, error); },
         };
         {

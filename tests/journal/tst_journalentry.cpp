@@ -219,7 +219,7 @@ private slots:
         QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
         QVERIFY(error.contains(u"eliminata da un altro utente"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 0);
-        QVERIFY(!deleteEntry(a, entry.header.id, &error));
+        QVERIFY(!deleteEntry(a, entry.header, &error));
         QVERIFY(!loadEntry(a, entry.header.id, &error));
     }
 
@@ -260,7 +260,7 @@ private slots:
         const qint64 id =
             a.addEntry(QDate(2024, 3, 1), {{cassa, quote, Money::fromCents(1), u"x"_s}});
         QString error;
-        QVERIFY(deleteEntry(a, id, &error));
+        QVERIFY(deleteEntry(a, loadEntry(a, id, &error)->header, &error));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regdet"_s).toInt(), 0);
     }
 

@@ -258,7 +258,7 @@ private slots:
         QCOMPARE(journal.retype(march), locked);
         QCOMPARE(journal.retype(april), QString());
         QString error;
-        QVERIFY(!removeEntry(journal.archive, march, &error));
+        QVERIFY(!removeEntry(journal.archive, march, std::nullopt, &error));
         QCOMPARE(error, locked);
         // Neither a new entry dated in the printed period nor an entry moved into it.
         JournalEntry late;

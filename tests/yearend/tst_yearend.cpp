@@ -452,7 +452,7 @@ private slots:
                            {{0, c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}}};
         QVERIFY(!writeEntry(a, moved, FiscalYear(), &error));
         QCOMPARE(error, closed);
-        QVERIFY(!removeEntry(a, quote, &error));
+        QVERIFY(!removeEntry(a, quote, std::nullopt, &error));
         QCOMPARE(error, closed);
 
         ArchiveTable rows;
@@ -491,7 +491,7 @@ private slots:
         // The correction the reopening was for, then the same year-end again.
         const qint64 quote =
             a.scalar(u"SELECT id FROM regmain WHERE data = '2023-03-01'"_s).toLongLong();
-        QVERIFY2(removeEntry(a, quote, &error), qPrintable(error));
+        QVERIFY2(removeEntry(a, quote, std::nullopt, &error), qPrintable(error));
         a.addEntry(QDate(2023, 3, 1), {{c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}});
         const Money result = *yearResult(a, Years, &error);
         QVERIFY2(runYearEnd(a, inputFor(c), Years, result, &error), qPrintable(error));

@@ -1,0 +1,79 @@
+#include "data/TableRows.h"
+
+#include <QSqlDriver>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString quoted(const Connection &connection, const QString &identifier)
+{
+    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+}
+
+QString keyCondition(const Connection &connection, const QStringList &keyColumns)
+{
+    QStringList parts;
+    for (const QString &column : keyColumns)
+        parts.append(quoted(connection, column) + u" = ?"_s);
+    return parts.join(u" AND "_s);
+}
+
+} // namespace
+
+bool insertTableRow(const Connection &connection, const QString &table, const QStringList &columns,
+                    const QStringList &keyColumns, QVariantList *row, QString *error)
+{
+    QStringList names;
+    QStringList marks;
+    QVariantList values;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (row->at(i).isNull())
+            continue;
+        names.append(quoted(connection, columns.at(i)));
+        marks.append(u"?"_s);
+        values.append(row->at(i));
+    }
+    const QString target = quoted(connection, table);
+    const QString sql = names.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(target)
+                                        : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
+                                              target, names.join(u", "_s), marks.join(u", "_s));
+    QSqlQuery query = connection.query();
+    if (!runSql(query, sql, values, error))
+        return false;
+    // An id the engine gave is the key of the new row.
+    const qsizetype key = keyColumns.size() == 1 ? columns.indexOf(keyColumns.first()) : -1;
+    if (key >= 0 && row->at(key).isNull())
+        (*row)[key] = query.lastInsertId();
+    return true;
+}
+
+bool updateTableRow(const Connection &connection, const QString &table, const QStringList &columns,
+                    const QStringList &keyColumns, const QVariantList &key, const QVariantList &row,
+                    QString *error)
+{
+    QStringList assignments;
+    for (const QString &column : columns)
+        assignments.append(quoted(connection, column) + u" = ?"_s);
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"UPDATE %1 SET %2 WHERE %3"_s.arg(quoted(connection, table),
+                                                   assignments.join(u", "_s),
+                                                   keyCondition(connection, keyColumns)),
+                row + key, error))
+        return false;
+    if (query.numRowsAffected() == 1)
+        return true;
+    *error = u"La riga non è più presente nella tabella %1."_s.arg(table);
+    return false;
+}
+
+bool deleteTableRow(const Connection &connection, const QString &table,
+                    const QStringList &keyColumns, const QVariantList &key, QString *error)
+{
+    QSqlQuery query = connection.query();
+    return runSql(query,
+                  u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table),
+                                                   keyCondition(connection, keyColumns)),
+                  key, error);
+}
