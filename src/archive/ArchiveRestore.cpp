@@ -75,7 +75,9 @@ QString copyRefusal(const Archive &copy, const QString &copyPath)
 }
 
 // The check of the copy over the fiscal year of its last entry; the reason it fails, or empty.
-QString checkRefusal(const Archive &copy, const QString &copyPath, QString *error)
+// Numbers out of date order (a bank import leaves them so, a renumbering puts them right) do not
+// keep a copy out: they go into *notice.
+QString checkRefusal(const Archive &copy, const QString &copyPath, QString *notice, QString *error)
 {
     const Connection connection(copy, Connection::Mode::ReadOnly);
     QSqlQuery query = connection.query();
@@ -87,8 +89,16 @@ QString checkRefusal(const Archive &copy, const QString &copyPath, QString *erro
         archiveYearContaining(connection.database(), dateFromIso(query.value(0).toString()), error);
     if (!year)
         return {};
-    const std::optional<ArchiveCheck> check = checkArchive(copy, year->start, year->end, error);
-    if (!check || check->sound())
+    std::optional<ArchiveCheck> check = checkArchive(copy, year->start, year->end, error);
+    if (!check)
+        return {};
+    if (!check->progressiviAllineati) {
+        *notice = u"I numeri delle registrazioni dell'esercizio %1 non seguono le date: eseguire "
+                  u"Strumenti → Ricalcolo progressivi (tovrin3-cli renumber)."_s.arg(
+                      shownPeriod(year->start, year->end));
+        check->progressiviAllineati = true;
+    }
+    if (check->sound())
         return {};
     return u"Il file %1 non supera il controllo dell'archivio e non è stato ripristinato:\n"_s.arg(
                QDir::toNativeSeparators(copyPath)) +
@@ -98,7 +108,7 @@ QString checkRefusal(const Archive &copy, const QString &copyPath, QString *erro
 } // namespace
 
 bool restoreArchive(const Archive &archive, const QString &copyPath, QString *replacedBackup,
-                    QString *error)
+                    QString *error, QString *notice)
 {
     if (archive.isOnServer())
         return fail(error, u"L'archivio è sul server (%1): si ripristina con gli strumenti del "
@@ -127,11 +137,16 @@ bool restoreArchive(const Archive &archive, const QString &copyPath, QString *re
         return fail(error, failureMessage(u"Il file %1 non può essere ripristinato."_s.arg(
                                               QDir::toNativeSeparators(copyPath)),
                                           failure));
-    const QString refusal = checkRefusal(copy, copyPath, &failure);
+    QString numbering;
+    const QString refusal = checkRefusal(copy, copyPath, &numbering, &failure);
     if (!refusal.isEmpty() || !failure.isEmpty())
         return fail(error, refusal.isEmpty()
                                ? failureMessage(
                                      u"Impossibile controllare il file da ripristinare."_s, failure)
                                : refusal);
-    return replaceArchiveDatabase(archive, copy.databasePath(), replacedBackup, error);
+    if (!replaceArchiveDatabase(archive, copy.databasePath(), replacedBackup, error))
+        return false;
+    if (notice)
+        *notice = numbering;
+    return true;
 }

@@ -131,8 +131,9 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
         return false;
     QString replaced;
     QString error;
+    QString notice;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool restored = restoreArchive(archive, chosen, &replaced, &error);
+    const bool restored = restoreArchive(archive, chosen, &replaced, &error, &notice);
     QGuiApplication::restoreOverrideCursor();
     if (!restored) {
         informFailure(parent, u"Ripristino non eseguito, archivio invariato."_s, error);
@@ -140,7 +141,8 @@ bool restoreBackup(QWidget *parent, const Archive &archive)
     }
     messages.inform(parent,
                     u"Archivio ripristinato.\nL'archivio sostituito è conservato in %1"_s.arg(
-                        QDir::toNativeSeparators(replaced)));
+                        QDir::toNativeSeparators(replaced)) +
+                        (notice.isEmpty() ? QString() : u"\n\n"_s + notice));
     return true;
 }
 

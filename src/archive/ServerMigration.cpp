@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveCheck.h"
 #include "data/ArchiveStartup.h"
+#include "data/Backup.h"
 #include "data/MonthlyTotals.h"
 #include "data/Schema.h"
 #include "data/ServerDialect.h"
@@ -9,6 +10,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 
 using namespace Qt::StringLiterals;
 
@@ -224,15 +226,24 @@ bool migrateToFile(const Archive &archive, const QString &file, const QString &p
     if (QFile::exists(file))
         return fail(error, u"Il file %1 esiste già: indicare un file nuovo."_s.arg(
                                QDir::toNativeSeparators(file)));
-    if (!QFile::copy(QDir(programFolder).filePath(u"contab.gen"_s), file) ||
-        !QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner))
+    // The copy takes its name only once complete and verified: an interrupted run leaves no
+    // archive behind under the name asked for.
+    const QFileInfo target(file);
+    removeLeftovers(target.absoluteDir(), {target.fileName() + u".*.part"_s});
+    const QString partial =
+        file + u".%1.part"_s.arg(QRandomGenerator::global()->generate64(), 0, 16);
+    if (!QFile::copy(QDir(programFolder).filePath(u"contab.gen"_s), partial) ||
+        !QFile::setPermissions(partial, QFile::ReadOwner | QFile::WriteOwner))
         return fail(error, u"Impossibile creare il file %1."_s.arg(QDir::toNativeSeparators(file)));
-    const Archive copy = Archive::ofDatabase(file);
-    const bool ok = [&] {
-        Connection target(file);
-        return target.opened(error) && copyInto(archive, target, false, error);
-    }() && verifyCopy(archive, copy, error);
+    const bool ok =
+        [&] {
+            Connection target(partial);
+            return target.opened(error) && copyInto(archive, target, false, error);
+        }() &&
+        verifyCopy(archive, Archive::ofDatabase(partial), error) &&
+        (QFile::rename(partial, file) || fail(error, u"Impossibile dare al file il nome %1."_s.arg(
+                                                         QDir::toNativeSeparators(file))));
     if (!ok)
-        QFile::remove(file);
+        QFile::remove(partial);
     return ok;
 }

@@ -70,7 +70,7 @@ std::optional<Money> decimalAmount(const QString &text)
     static const QLocale c = QLocale::c();
     if (text.isEmpty() || text.contains(u',') || text.startsWith(u'-'))
         return std::nullopt;
-    return Money::parse(text, c);
+    return Money::parseWholeCents(text, c);
 }
 
 // A date written as ISO date or date and time.
@@ -246,7 +246,7 @@ std::optional<Money> italianAmount(QString text)
         text.remove(0, 1);
     if (text.isEmpty())
         return std::nullopt;
-    return Money::parse(text, appLocale());
+    return Money::parseWholeCents(text, appLocale());
 }
 
 QString cell(const CsvRecord &record, int column)

@@ -354,9 +354,12 @@ int restoreCommand(const QCommandLineParser &parser)
         return reportLocked();
     QString replaced;
     QString error;
-    if (!restoreArchive(*archive, parser.value(u"from"_s), &replaced, &error))
+    QString notice;
+    if (!restoreArchive(*archive, parser.value(u"from"_s), &replaced, &error, &notice))
         return reportFailure(u"Ripristino non eseguito, archivio invariato."_s, error);
     printLine(stdout, u"Archivio ripristinato; l'archivio sostituito è in %1"_s.arg(
                           QDir::toNativeSeparators(replaced)));
+    if (!notice.isEmpty())
+        printLine(stderr, u"Attenzione: "_s + notice);
     return ExitStatus::Done;
 }

@@ -87,7 +87,10 @@ std::optional<Archive> archiveOption(const QCommandLineParser &parser, int *fail
         *failureStatus = statusForProblem(problem);
         return std::nullopt;
     }
-    return Archive(folder);
+    const Archive archive(folder);
+    if (const QString warning = networkFolderWarning(archive); !warning.isEmpty())
+        printLine(stderr, warning);
+    return archive;
 }
 
 std::optional<int> prepareEnvironment(const QCommandLineParser &parser,

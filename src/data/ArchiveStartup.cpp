@@ -12,6 +12,9 @@
 #include "data/Schema.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/vfs.h>
 
 using namespace Qt::StringLiterals;
 
@@ -82,6 +85,25 @@ QString archiveFolderProblem(const QString &dataFolder)
     // Not read-only: the first read rolls back a journal left behind by an interrupted commit,
     // which a read-only connection refuses ("attempt to write a readonly database").
     return openingProblem(dataFolder, Archive(dataFolder));
+}
+
+QString networkFolderWarning(const Archive &archive)
+{
+    struct statfs folder {};
+    if (archive.isOnServer() || statfs(QFile::encodeName(archive.folder()).constData(), &folder))
+        return {};
+    static const std::pair<quint32, const char16_t *> networkKinds[] = {
+        {0x6969, u"NFS"}, {0x517B, u"SMB"}, {0xFF534D42, u"CIFS"}, {0xFE534D42, u"SMB2"}};
+    for (const auto &[magic, name] : networkKinds)
+        if (quint32(folder.f_type) == magic)
+            return u"Attenzione: l'archivio è in una cartella di rete (%1), dove i blocchi dei "
+                   u"file "
+                   u"non sono affidabili: due utenti che scrivono insieme possono danneggiarlo. "
+                   u"Per "
+                   u"lavorare in più utenti portare l'archivio su un server PostgreSQL "
+                   u"(tovrin3-cli "
+                   u"migrate)."_s.arg(QString::fromUtf16(name));
+    return {};
 }
 
 bool openForWriting(const Archive &archive, QString *error)

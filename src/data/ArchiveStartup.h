@@ -18,6 +18,10 @@ constexpr int Revision = 0;
 // the state before it.
 QString archiveFolderProblem(const QString &dataFolder);
 
+// The warning for an archive file kept on a network filesystem (NFS, SMB/CIFS), whose locks do
+// not keep two writers apart; empty for a local file or a server archive.
+QString networkFolderWarning(const Archive &archive);
+
 // Readies the archive for the program or a command that writes, in one transaction: refuses an
 // archive that holds triggers, views or indexes the program did not create (the refusal in
 // *error, nothing written); raises aMajor and aMinor, each on its own, to the running version

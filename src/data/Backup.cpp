@@ -90,8 +90,8 @@ QString copyFailure(const QString &failure)
 // another user's copy being written.
 constexpr qint64 LeftoverAgeSeconds = 15 * 60;
 
-// Removes what interrupted copies and restores left in folder: partial copies ("*.part", the
-// hidden temporary files of finished copies) and restore folders (".ripristino-*").
+} // namespace
+
 void removeLeftovers(const QDir &folder, const QStringList &patterns)
 {
     const QDateTime before = QDateTime::currentDateTime().addSecs(-LeftoverAgeSeconds);
@@ -105,6 +105,8 @@ void removeLeftovers(const QDir &folder, const QStringList &patterns)
             QFile::remove(entry.absoluteFilePath());
     }
 }
+
+namespace {
 
 // Writes the copy beside target, then puts it in place.
 bool writeCopy(const Archive &archive, const QString &target, QString *error)
@@ -135,8 +137,13 @@ QString newBackupPath(const Archive &archive, const QString &what, QString *erro
     const QString folder = preparedBackupFolder(archive, error);
     if (folder.isEmpty())
         return {};
-    return QDir(folder).filePath(u"contab-%1-%2.mdb"_s.arg(
-        QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s), what));
+    // A copy never takes the place of another made in the same second.
+    const QString stem = QDir(folder).filePath(
+        u"contab-%1-%2"_s.arg(QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s), what));
+    QString path = stem + u".mdb"_s;
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + u"-%1.mdb"_s.arg(n);
+    return path;
 }
 
 // Copies the database file as it lies on disk, read on the descriptor of a connection that

@@ -3,6 +3,7 @@
 #include "data/Database.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QList>
 #include <QString>
 
@@ -30,6 +31,11 @@ bool saveArchiveCopy(const Archive &archive, const QString &target, QString *err
 // archive is then as it was.
 bool replaceArchiveDatabase(const Archive &archive, const QString &replacement,
                             QString *replacedCopy, QString *error);
+
+// Removes from folder the entries matching patterns that an interrupted copy, restore or
+// migration left: those not touched for a quarter of an hour (a younger one may be another
+// user's copy being written).
+void removeLeftovers(const QDir &folder, const QStringList &patterns);
 
 // The archive's backup folder, made when missing and cleared of what interrupted copies and
 // restores left there; empty with the Italian reason in *error.

@@ -120,9 +120,15 @@ bool JournalGate::maintainTableRow(Table table, const QVariant &id, const TableC
         changedId ? entriesOfTableRow(table, *changedId, &failure) : std::nullopt;
     if (!after)
         return outcome({});
-    for (qint64 entryId : *after)
-        if (!touched->contains(entryId))
-            touched->append(entryId);
+    for (qint64 entryId : *after) {
+        if (touched->contains(entryId))
+            continue;
+        // A row moved or added into an entry that may no longer change.
+        if (const QString refusal = storedRefusal(entryId, &failure);
+            !refusal.isEmpty() || !failure.isEmpty())
+            return outcome(refusal);
+        touched->append(entryId);
+    }
     if (!raiseVersions(*touched, &failure))
         return outcome({});
     for (qint64 entryId : std::as_const(*touched))

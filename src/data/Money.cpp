@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -124,6 +126,21 @@ std::optional<Money> Money::parse(QStringView text, const QLocale &locale)
             ++units;
     }
     return Money(negative ? -units : units);
+}
+
+std::optional<Money> Money::parseWholeCents(QStringView text, const QLocale &locale,
+                                            bool *beyondCent)
+{
+    const std::optional<Money> amount = parse(text, locale);
+    if (!amount)
+        return std::nullopt;
+    const qsizetype point = text.indexOf(locale.decimalPoint());
+    const QStringView beyond = point < 0 ? QStringView() : text.mid(point + 1).trimmed().mid(2);
+    const bool fraction =
+        std::any_of(beyond.begin(), beyond.end(), [](QChar c) { return c.isDigit() && c != u'0'; });
+    if (beyondCent)
+        *beyondCent = fraction;
+    return fraction ? std::nullopt : amount;
 }
 
 QString decimalText(Money amount)

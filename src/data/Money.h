@@ -34,6 +34,11 @@ public:
     // Digits beyond the fourth decimal round half to even. Returns nothing for text that is
     // not a number or is too large.
     static std::optional<Money> parse(QStringView text, const QLocale &locale);
+    // The same, for amounts the books keep as they are written (imported, posted, maintained):
+    // text with a digit other than zero beyond the cent gives nothing and *beyondCent (when
+    // given) is set, since rounding it would change the amount without a word.
+    static std::optional<Money> parseWholeCents(QStringView text, const QLocale &locale,
+                                                bool *beyondCent = nullptr);
 
     constexpr Money operator-() const { return Money(-m_units); }
     constexpr Money operator+(Money o) const { return Money(m_units + o.m_units); }

@@ -6,20 +6,20 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString quoted(const Connection &connection, const QString &identifier)
-{
-    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
-}
-
 QString keyCondition(const Connection &connection, const QStringList &keyColumns)
 {
     QStringList parts;
     for (const QString &column : keyColumns)
-        parts.append(quoted(connection, column) + u" = ?"_s);
+        parts.append(quotedIdentifier(connection, column) + u" = ?"_s);
     return parts.join(u" AND "_s);
 }
 
 } // namespace
+
+QString quotedIdentifier(const Connection &connection, const QString &identifier)
+{
+    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+}
 
 bool insertTableRow(const Connection &connection, const QString &table, const QStringList &columns,
                     const QStringList &keyColumns, QVariantList *row, QString *error)
@@ -30,11 +30,11 @@ bool insertTableRow(const Connection &connection, const QString &table, const QS
     for (qsizetype i = 0; i < columns.size(); ++i) {
         if (row->at(i).isNull())
             continue;
-        names.append(quoted(connection, columns.at(i)));
+        names.append(quotedIdentifier(connection, columns.at(i)));
         marks.append(u"?"_s);
         values.append(row->at(i));
     }
-    const QString target = quoted(connection, table);
+    const QString target = quotedIdentifier(connection, table);
     const QString sql = names.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(target)
                                         : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
                                               target, names.join(u", "_s), marks.join(u", "_s));
@@ -54,10 +54,10 @@ bool updateTableRow(const Connection &connection, const QString &table, const QS
 {
     QStringList assignments;
     for (const QString &column : columns)
-        assignments.append(quoted(connection, column) + u" = ?"_s);
+        assignments.append(quotedIdentifier(connection, column) + u" = ?"_s);
     QSqlQuery query = connection.query();
     if (!runSql(query,
-                u"UPDATE %1 SET %2 WHERE %3"_s.arg(quoted(connection, table),
+                u"UPDATE %1 SET %2 WHERE %3"_s.arg(quotedIdentifier(connection, table),
                                                    assignments.join(u", "_s),
                                                    keyCondition(connection, keyColumns)),
                 row + key, error))
@@ -73,7 +73,7 @@ bool deleteTableRow(const Connection &connection, const QString &table,
 {
     QSqlQuery query = connection.query();
     return runSql(query,
-                  u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table),
+                  u"DELETE FROM %1 WHERE %2"_s.arg(quotedIdentifier(connection, table),
                                                    keyCondition(connection, keyColumns)),
                   key, error);
 }

@@ -11,6 +11,9 @@
 // are always bound. Each works inside the caller's transaction; false with the engine's text in
 // *error.
 
+// A table or column name quoted for the connection's engine.
+QString quotedIdentifier(const Connection &connection, const QString &identifier);
+
 // Inserts the row; the columns left null take their defaults. When the table has one key column
 // left null, the id the engine gave goes into it.
 bool insertTableRow(const Connection &connection, const QString &table, const QStringList &columns,

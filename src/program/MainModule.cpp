@@ -144,6 +144,9 @@ bool MainModule::start(const QDate &today)
     m_mainWindow = std::make_unique<MainWindow>(*m_environment);
     wireCommands();
     m_mainWindow->show();
+    if (const QString warning = networkFolderWarning(archive); !warning.isEmpty())
+        MessageService::instance().inform(m_mainWindow.get(), warning,
+                                          MessageService::Icon::Warning);
     return true;
 }
 
@@ -193,6 +196,9 @@ void MainModule::wireCommands()
                 &main, failureMessage(u"Impossibile leggere i parametri dell'archivio."_s, error),
                 MessageService::Icon::Critical);
         main.refreshStatusBar();
+        // A copy may hold numbers out of date order: the renumbering is offered at once.
+        RenumberingWindow::checkNumbering(&main, environment);
+        main.reloadView();
     });
     main.setCommand(MainWindow::Command::BilancioRiclassificato, [&main, &environment] {
         StatementFillWindow window(environment.archive().folder(), StatementYears::of(environment),

@@ -117,12 +117,14 @@ bool ArchiveTableModel::convert(int column, QVariant &value)
     }
     if (kind == ArchiveTable::Kind::Money) {
         // Read back with the locale the amount is shown in, whatever the system's is.
-        const std::optional<Money> amount = Money::parse(text, appLocale());
+        bool beyondCent = false;
+        const std::optional<Money> amount = Money::parseWholeCents(text, appLocale(), &beyondCent);
         if (!amount) {
-            emit refused(u"Importo non valido: %1"_s.arg(text));
+            emit refused(beyondCent ? u"Importo con frazioni di centesimo: %1"_s.arg(text)
+                                    : u"Importo non valido: %1"_s.arg(text));
             return false;
         }
-        value = amount->roundedToCents().units();
+        value = amount->units();
         return true;
     }
     bool ok = false;

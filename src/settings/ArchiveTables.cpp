@@ -1,14 +1,13 @@
 #include "settings/ArchiveTables.h"
 
 #include "data/BankTables.h"
-#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FinalPrints.h"
+#include "data/JournalGate.h"
 #include "data/MonthlyTotals.h"
-#include "data/SqlText.h"
+#include "data/TableRows.h"
 
 #include <QDate>
-#include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlIndex>
 #include <QSqlRecord>
@@ -35,19 +34,6 @@ ArchiveTable::Kind kindOf(const QString &table, const QSqlField &field)
     }
 }
 
-QString quoted(const Connection &connection, const QString &identifier)
-{
-    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
-}
-
-QString keyCondition(const Connection &connection, const ArchiveTable &table)
-{
-    QStringList parts;
-    for (int column : table.keyColumns)
-        parts.append(quoted(connection, table.fields.at(column)) + u" = ?"_s);
-    return parts.join(u" AND "_s);
-}
-
 bool fail(QString *error, const QString &text)
 {
     if (error)
@@ -55,96 +41,43 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-bool insertRow(const Connection &connection, const ArchiveTable &table, QVariantList *row,
+// The journal table a table of the archive is, written only through the journal gate.
+std::optional<JournalGate::Table> journalTable(const ArchiveTable &table)
+{
+    if (table.name.compare(u"regmain"_s, Qt::CaseInsensitive) == 0)
+        return JournalGate::Table::Headers;
+    if (table.name.compare(u"regdet"_s, Qt::CaseInsensitive) == 0)
+        return JournalGate::Table::Rows;
+    return std::nullopt;
+}
+
+QStringList keyFields(const ArchiveTable &table)
+{
+    QStringList fields;
+    for (int column : table.keyColumns)
+        fields.append(table.fields.at(column));
+    return fields;
+}
+
+bool writeRow(const Connection &connection, const ArchiveTable &table, const QVariantList &key,
+              QVariantList *row, QString *error)
+{
+    if (const std::optional<JournalGate::Table> journal = journalTable(table))
+        return JournalGate(connection)
+            .writeTableRow(*journal, table.fields, key.isEmpty() ? QVariant() : key.first(), row,
+                           error);
+    return key.isEmpty()
+               ? insertTableRow(connection, table.name, table.fields, keyFields(table), row, error)
+               : updateTableRow(connection, table.name, table.fields, keyFields(table), key, *row,
+                                error);
+}
+
+bool deleteRow(const Connection &connection, const ArchiveTable &table, const QVariantList &key,
                QString *error)
 {
-    QStringList columns;
-    QStringList marks;
-    QVariantList values;
-    for (int i = 0; i < table.fields.size(); ++i) {
-        if (row->at(i).isNull())
-            continue;
-        columns.append(quoted(connection, table.fields.at(i)));
-        marks.append(u"?"_s);
-        values.append(row->at(i));
-    }
-    const QString target = quoted(connection, table.name);
-    const QString sql = columns.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(target)
-                                          : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
-                                                target, columns.join(u", "_s), marks.join(u", "_s));
-    QSqlQuery query = connection.query();
-    if (!runSql(query, sql, values, error))
-        return false;
-    // An id the engine gave is the key of the new row.
-    if (table.keyColumns.size() == 1 && row->at(table.keyColumns.first()).isNull())
-        (*row)[table.keyColumns.first()] = query.lastInsertId();
-    return true;
-}
-
-bool updateRow(const Connection &connection, const ArchiveTable &table, const QVariantList &key,
-               const QVariantList &row, QString *error)
-{
-    QStringList assignments;
-    for (const QString &field : table.fields)
-        assignments.append(quoted(connection, field) + u" = ?"_s);
-    QSqlQuery query = connection.query();
-    if (!runSql(query,
-                u"UPDATE %1 SET %2 WHERE %3"_s.arg(quoted(connection, table.name),
-                                                   assignments.join(u", "_s),
-                                                   keyCondition(connection, table)),
-                row + key, error))
-        return false;
-    if (query.numRowsAffected() != 1)
-        return fail(error, u"La riga non è più presente nella tabella %1."_s.arg(table.name));
-    return true;
-}
-
-bool isTable(const ArchiveTable &table, QStringView name)
-{
-    return table.name.compare(name, Qt::CaseInsensitive) == 0;
-}
-
-QVariant fieldValue(const ArchiveTable &table, const QVariantList &row, QStringView field)
-{
-    for (qsizetype i = 0; i < table.fields.size(); ++i)
-        if (table.fields.at(i).compare(field, Qt::CaseInsensitive) == 0)
-            return row.value(i);
-    return {};
-}
-
-// The entry a stored row of regmain or regdet belongs to; 0 for another table or a missing row.
-qint64 storedEntryOf(const Connection &connection, const ArchiveTable &table,
-                     const QVariantList &key, QString *error)
-{
-    if (key.isEmpty() || (!isTable(table, u"regmain") && !isTable(table, u"regdet")))
-        return 0;
-    if (isTable(table, u"regmain"))
-        return key.first().toLongLong();
-    QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT idRegMain FROM regdet WHERE id = ?"_s, {key.first()}, error) ||
-        !query.next())
-        return 0;
-    return query.value(0).toLongLong();
-}
-
-// The refusal of a change to the journal tables that touches an entry printed in definitiva or
-// of a closed year: the stored row's entry, or the entry (or date) the new values give. Empty
-// when allowed.
-QString lockedRowRefusal(const Connection &connection, const ArchiveTable &table,
-                         const QVariantList &key, const QVariantList *row, QString *error)
-{
-    const QSqlDatabase database = connection.database();
-    const QString refusal =
-        frozenEntryRefusal(database, storedEntryOf(connection, table, key, error), error);
-    if (!refusal.isEmpty() || !row || !error->isEmpty())
-        return refusal;
-    if (isTable(table, u"regmain"))
-        return frozenDateRefusal(database, dateFromIso(fieldValue(table, *row, u"data").toString()),
-                                 error);
-    if (isTable(table, u"regdet"))
-        return frozenEntryRefusal(database, fieldValue(table, *row, u"idRegMain").toLongLong(),
-                                  error);
-    return {};
+    if (const std::optional<JournalGate::Table> journal = journalTable(table))
+        return JournalGate(connection).removeTableRow(*journal, key.first().toLongLong(), error);
+    return deleteTableRow(connection, table.name, keyFields(table), key, error);
 }
 
 } // namespace
@@ -200,7 +133,7 @@ bool loadArchiveTable(const Archive &archive, const QString &name, ArchiveTable 
 
     QSqlQuery query = connection.query();
     query.setForwardOnly(true);
-    if (!runSql(query, u"SELECT * FROM "_s + quoted(connection, name), {}, error))
+    if (!runSql(query, u"SELECT * FROM "_s + quotedIdentifier(connection, name), {}, error))
         return false;
     while (query.next()) {
         QVariantList row;
@@ -226,13 +159,7 @@ bool writeArchiveRow(const Archive &archive, const ArchiveTable &table, const QV
     return inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
-            const QString locked = lockedRowRefusal(connection, table, key, row, failure);
-            if (!locked.isEmpty())
-                return fail(failure, locked);
-            if (!failure->isEmpty())
-                return false;
-            return key.isEmpty() ? insertRow(connection, table, row, failure)
-                                 : updateRow(connection, table, key, *row, failure);
+            return writeRow(connection, table, key, row, failure);
         },
         error, WriteScope::WholeArchive);
 }
@@ -246,16 +173,7 @@ bool deleteArchiveRow(const Archive &archive, const ArchiveTable &table, const Q
     return inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
-            const QString locked = lockedRowRefusal(connection, table, key, nullptr, failure);
-            if (!locked.isEmpty())
-                return fail(failure, locked);
-            if (!failure->isEmpty())
-                return false;
-            QSqlQuery query = connection.query();
-            return runSql(query,
-                          u"DELETE FROM %1 WHERE %2"_s.arg(quoted(connection, table.name),
-                                                           keyCondition(connection, table)),
-                          key, failure);
+            return deleteRow(connection, table, key, failure);
         },
         error, WriteScope::WholeArchive);
 }

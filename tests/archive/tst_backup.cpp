@@ -6,12 +6,16 @@
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <atomic>
+#include <ctime>
 #include <thread>
+
+#include <utime.h>
 
 using namespace Qt::StringLiterals;
 
@@ -112,6 +116,45 @@ private slots:
         QCOMPARE(entries(replaced), 2);
         QVERIFY(replaced.endsWith(u"-ripristino.mdb"_s));
         QCOMPARE(a.scalar(u"SELECT valore FROM parametri WHERE chiave = 'aMajor'"_s).toInt(), 3);
+
+        // Numbers out of date order (a bank import leaves them so) do not keep a copy out, even
+        // the one taken before the renumbering that would put them right.
+        a.exec(u"UPDATE regmain SET progressivo = 7"_s);
+        const QString unordered = backupArchive(a, u"rinumerazione"_s, &error);
+        QString notice;
+        QVERIFY2(restoreArchive(a, unordered, &replaced, &error, &notice), qPrintable(error));
+        QVERIFY2(notice.contains(u"Ricalcolo progressivi"_s), qPrintable(notice));
+    }
+
+    void leftoversOfInterruptedRunsAreCleared()
+    {
+        TestArchive a;
+        QDir backups(a.folder());
+        QVERIFY(backups.mkpath(u"backup/.ripristino-AbC123"_s));
+        QVERIFY(backups.cd(u"backup"_s));
+        const auto plant = [&](const QString &name, int minutesAgo) {
+            QFile file(backups.filePath(name));
+            file.open(QIODevice::WriteOnly);
+            file.write("copia interrotta");
+            file.flush();
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutesAgo),
+                             QFileDevice::FileModificationTime);
+        };
+        plant(u"contab-20240101-000000-chiusura.mdb.7f3a.part"_s, 60);
+        plant(u".contab-20240101-000000-ripristino.mdb.Xy12Zz"_s, 60);
+        plant(u".ripristino-AbC123/contab.mdb"_s, 60);
+        const utimbuf hourAgo{std::time(nullptr) - 3600, std::time(nullptr) - 3600};
+        QCOMPARE(::utime(QFile::encodeName(backups.filePath(u".ripristino-AbC123"_s)).constData(),
+                         &hourAgo),
+                 0);
+        // Another user's copy being written now is left alone.
+        plant(u"contab-20240101-000001-manuale.mdb.9e1b.part"_s, 1);
+        QString error;
+        QVERIFY2(!backupArchive(a, u"manuale"_s, &error).isEmpty(), qPrintable(error));
+        const QStringList left =
+            backups.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY2(left.size() == 2, qPrintable(left.join(u" "_s)));
+        QVERIFY(left.contains(u"contab-20240101-000001-manuale.mdb.9e1b.part"_s));
     }
 
     void restoreRefusesWhatIsNotASoundArchiveOfThisProgram()

@@ -1,11 +1,13 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/Parameters.h"
+#include "support/CliUser.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +15,7 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSettings>
 #include <QTest>
 
@@ -20,47 +23,29 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int exitCode;
-    QString out;
-    QString err;
-};
+using Run = CliUser::Run;
 
-// The command line runs with a home of its own: its settings (dataPath) and its runtime folder
-// (the instance lock) never touch the user's, and the system gives no locale.
-QTemporaryDir &home()
+// The command line runs as a user of its own, whose settings and instance lock never touch the
+// user's running the tests.
+const CliUser &user()
 {
-    static QTemporaryDir dir;
-    return dir;
+    static const CliUser theUser;
+    return theUser;
 }
 
 QString runtimeFolder()
 {
-    const QString folder = home().filePath(u"runtime"_s);
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return folder;
+    return user().runtimeFolder();
 }
 
 QString settingsFile()
 {
-    return home().filePath(u"config/tovrin3/tovrin3.conf"_s);
+    return user().settingsFile();
 }
 
 Run cli(const QStringList &arguments, const QString &workingDirectory = {})
 {
-    QProcess process;
-    process.setWorkingDirectory(workingDirectory);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_CONFIG_HOME"_s, home().filePath(u"config"_s));
-    environment.insert(u"XDG_RUNTIME_DIR"_s, runtimeFolder());
-    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s);
-    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
-    process.setProcessEnvironment(environment);
-    process.start(QDir(binDir()).filePath(u"tovrin3-cli"_s), arguments);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return user().run(arguments, workingDirectory);
 }
 
 QByteArray hashOf(const QString &path)
@@ -105,6 +90,72 @@ QVariantList numbers(const TestArchive &a)
 QStringList folderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+// One user's calls of tovrin3-cli post, one after another, each booking an entry whose row text
+// names the call; what each call reported.
+class PostingUser {
+public:
+    struct Call {
+        QString text;
+        Run run;
+    };
+
+    PostingUser(const TestArchive &archive, qint64 debit, qint64 credit, const QString &name)
+        : m_archive(archive), m_debit(debit), m_credit(credit), m_name(name)
+    {
+    }
+
+    // Collects the call that ended and starts the next; false while the last one still runs.
+    bool next()
+    {
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(10))
+            return false;
+        if (!m_text.isEmpty())
+            m_calls.append({m_text, CliUser::result(m_process)});
+        m_text = u"%1, chiamata %2"_s.arg(m_name).arg(m_calls.size() + 1);
+        const QString file = m_archive.folder() + u"/documenti/"_s + m_name + u".json"_s;
+        QFile json(file);
+        json.open(QIODevice::WriteOnly);
+        json.write(uR"([{"data": "2024-03-01", "righe": [{"dare": %1, "avere": %2,
+                   "importo": "1.00", "descrizione": "%3"}]}])"_s.arg(m_debit)
+                       .arg(m_credit)
+                       .arg(m_text)
+                       .toUtf8());
+        json.close();
+        m_user.start(m_process, {u"post"_s, u"--archive"_s, m_archive.folder(), u"--file"_s, file});
+        return true;
+    }
+
+    QList<Call> finish()
+    {
+        if (!m_text.isEmpty())
+            m_calls.append({m_text, CliUser::result(m_process)});
+        m_text.clear();
+        return m_calls;
+    }
+
+private:
+    const TestArchive &m_archive;
+    qint64 m_debit;
+    qint64 m_credit;
+    QString m_name;
+    CliUser m_user;
+    QProcess m_process;
+    QString m_text;
+    QList<Call> m_calls;
+};
+
+// How many entries of the database file carry the row text with the number.
+int booked(const QString &databasePath, const QString &text, const QString &number)
+{
+    Connection connection(databasePath, Connection::Mode::ReadOnly);
+    QSqlQuery query = connection.query();
+    runSql(query,
+           u"SELECT COUNT(*) FROM regmain JOIN regdet ON regdet.idRegMain = regmain.id "
+           u"WHERE regdet.descrizione = ? AND (? = '' OR regmain.progressivo = ?)"_s,
+           {text, number, number});
+    return query.next() ? query.value(0).toInt() : -1;
 }
 
 } // namespace
@@ -659,6 +710,99 @@ private slots:
         }
         QCOMPARE(cli(renumber).exitCode, 0);
         QCOMPARE(numbers(a), QVariantList{1});
+    }
+
+    void twoUsersWritingNeverCorruptTheFile_data()
+    {
+        QTest::addColumn<bool>("reading");
+        QTest::newRow("two writers") << false;
+        QTest::newRow("two writers and a reader") << true;
+    }
+
+    void twoUsersWritingNeverCorruptTheFile()
+    {
+        SKIP_ON_SERVER();
+        QFETCH(bool, reading);
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        PostingUser first(a, cassa, quote, u"primo"_s);
+        PostingUser second(a, cassa, quote, u"secondo"_s);
+        const CliUser reader;
+        QProcess reads;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 4000) {
+            first.next();
+            second.next();
+            if (reading && reads.state() == QProcess::NotRunning)
+                reader.start(reads, {u"check"_s, u"--archive"_s, a.folder(), u"--date"_s,
+                                     u"2024-03-01"_s, u"--json"_s});
+        }
+        reads.waitForFinished(30000);
+        QList<PostingUser::Call> calls = first.finish() + second.finish();
+
+        Connection connection(a.archive(), Connection::Mode::ReadOnly);
+        QSqlQuery integrity = connection.query();
+        QVERIFY(runSql(integrity, u"PRAGMA integrity_check"_s) && integrity.next());
+        QCOMPARE(integrity.value(0).toString(), u"ok"_s);
+        int saved = 0;
+        QSet<QString> numbers;
+        for (const PostingUser::Call &call : std::as_const(calls)) {
+            if (call.run.exitCode != 0) {
+                // A call that failed wrote nothing.
+                QVERIFY2(call.run.exitCode == 3, qPrintable(call.run.err));
+                QCOMPARE(booked(a.databasePath(), call.text, {}), 0);
+                continue;
+            }
+            ++saved;
+            const QString number = call.run.out.trimmed();
+            QVERIFY2(!numbers.contains(number), qPrintable(number));
+            numbers.insert(number);
+            QVERIFY2(booked(a.databasePath(), call.text, number) == 1, qPrintable(call.text));
+        }
+        QVERIFY2(saved >= 10, qPrintable(QString::number(saved)));
+    }
+
+    void aRestoreKeepsEveryUserOut()
+    {
+        SKIP_ON_SERVER();
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        a.addEntry(QDate(2024, 1, 10), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const Run backup = cli({u"backup"_s, u"--archive"_s, a.folder()});
+        QCOMPARE(backup.exitCode, 0);
+        PostingUser other(a, cassa, quote, u"altro"_s);
+        QElapsedTimer clock;
+        clock.start();
+        QProcess restore;
+        bool started = false;
+        while (clock.elapsed() < 3000) {
+            other.next();
+            if (!started && clock.elapsed() > 1000) {
+                user().start(restore, {u"restore"_s, u"--archive"_s, a.folder(), u"--from"_s,
+                                       backup.out.trimmed()});
+                started = true;
+            }
+        }
+        const Run restored = CliUser::result(restore);
+        QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+        const QString replaced =
+            restored.out.trimmed().section(u"l'archivio sostituito è in "_s, 1);
+        QVERIFY(QFile::exists(replaced));
+        // Whatever the other user was told is saved is in the archive or in the copy of the
+        // archive the restore replaced.
+        int saved = 0;
+        for (const PostingUser::Call &call : other.finish()) {
+            if (call.run.exitCode != 0)
+                continue;
+            ++saved;
+            const QString number = call.run.out.trimmed();
+            QVERIFY2(booked(a.databasePath(), call.text, number) +
+                             booked(replaced, call.text, number) ==
+                         1,
+                     qPrintable(call.text));
+        }
+        QVERIFY(saved > 0);
     }
 
     void printsTheJournalInDefinitivaAndListsTheRuns()

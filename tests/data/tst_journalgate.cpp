@@ -16,7 +16,7 @@ const QString Locked =
     u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s;
 
 struct Accounts {
-    qint64 cassa, quote, beni, terzi;
+    qint64 cassa, quote, beni, terzi, banca;
 };
 
 Accounts chartOf(TestArchive &a)
@@ -26,7 +26,8 @@ Accounts chartOf(TestArchive &a)
     const qint64 ric = a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s);
     const qint64 ord = a.addConto(a.addMastro(u"O01"_s, u"Ordine"_s, 0), u"O01001"_s, u"Beni"_s);
     return {a.addSottoconto(liq, u"Cassa"_s), a.addSottoconto(ric, u"Quote"_s),
-            a.addSottoconto(ord, u"Beni in comodato"_s), a.addSottoconto(ord, u"Terzi"_s)};
+            a.addSottoconto(ord, u"Beni in comodato"_s), a.addSottoconto(ord, u"Terzi"_s),
+            a.addSottoconto(liq, u"Banca"_s)};
 }
 
 EntryRow debit(qint64 account, qint64 cents)
@@ -65,6 +66,13 @@ private slots:
             << 2
             << u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa "
                u"registrazione."_s;
+        QTest::newRow("fraction of a cent")
+            << 3 << u"Riga 1: importo con frazioni di centesimo: 0,005."_s;
+        QTest::newRow("same sub-account on both sides")
+            << 4 << u"Riga 1: lo stesso sottoconto in dare e in avere non muove nulla."_s;
+        QTest::newRow("zero") << 5 << u"Riga 1: importo zero: una riga deve muovere un importo."_s;
+        QTest::newRow("text longer than the exports write")
+            << 6 << u"Riga 1: descrizione più lunga di 255 caratteri."_s;
     }
     void refusesAnEntryThatBreaksARule()
     {
@@ -72,9 +80,21 @@ private slots:
         QFETCH(QString, message);
         TestArchive a;
         const Accounts c = chartOf(a);
+        EntryRow halfCent = debit(c.cassa, 0);
+        halfCent.importo = Money::fromUnits(50);
+        EntryRow halfCentCredit = credit(c.quote, 0);
+        halfCentCredit.importo = halfCent.importo;
+        EntryRow itself = debit(c.cassa, 100);
+        itself.contoavere = c.cassa;
+        EntryRow longText = debit(c.cassa, 100);
+        longText.descrizione = QString(256, u'x');
         const QList<QList<EntryRow>> rows{{},
                                           {debit(c.cassa, 100), credit(c.quote, 99)},
-                                          {debit(c.beni, 100), credit(c.quote, 100)}};
+                                          {debit(c.beni, 100), credit(c.quote, 100)},
+                                          {halfCent, halfCentCredit},
+                                          {itself},
+                                          {debit(c.cassa, 0), credit(c.quote, 0)},
+                                          {longText, credit(c.quote, 100)}};
         JournalEntry entry = entryOf(rows.at(kind));
         const JournalEntry before = entry;
         QString error;
@@ -95,6 +115,62 @@ private slots:
         entry.rows[0].importo = Money::fromCents(150);
         QVERIFY(!writeEntry(archive, entry, Year, &error));
         QCOMPARE(a.scalar(u"SELECT SUM(importo) FROM regdet"_s).toLongLong(), 200 * 100);
+    }
+
+    // Two users open the same entry; the second to save had read a version the first replaced.
+    void aChangeOverAnotherUsersSaveIsRefused()
+    {
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = a.archive();
+        JournalEntry stored = entryOf({debit(c.cassa, 11984), credit(c.quote, 11984)});
+        QString error;
+        QVERIFY2(writeEntry(archive, stored, Year, &error), qPrintable(error));
+        JournalEntry first = stored;
+        JournalEntry second = stored;
+        second.rows.last() = {0, QVariant(), c.banca, Money::fromCents(11984), u"altra"_s};
+        QVERIFY2(writeEntry(archive, second, Year, &error), qPrintable(error));
+        QCOMPARE(second.header.version, stored.header.version + 1);
+
+        first.rows.first().descrizione = u"testo cambiato"_s;
+        GateFailure kind = GateFailure::None;
+        QVERIFY(!writeEntry(archive, first, Year, &error, &kind));
+        QCOMPARE(kind, GateFailure::ChangedByOther);
+        QCOMPARE(error, changedByOtherMessage());
+        QVERIFY(!removeEntry(archive, stored.header.id, stored.header.version, &error, &kind));
+        QCOMPARE(kind, GateFailure::ChangedByOther);
+        const Connection connection(archive);
+        QCOMPARE(JournalGate(connection).read(stored.header.id, &error), second);
+        QCOMPARE(a.scalar(u"SELECT SUM(CASE WHEN contodare IS NULL THEN -importo ELSE importo END) "
+                          u"FROM regdet"_s)
+                     .toLongLong(),
+                 0);
+        QVERIFY(removeEntry(archive, stored.header.id, second.header.version, &error, &kind));
+    }
+
+    // Every total the archive keeps stays an exact integer: amounts that would take it beyond
+    // are refused, never stored as an approximation.
+    void refusesAmountsBeyondWhatTheTotalsHold()
+    {
+        TestArchive a;
+        const Accounts c = chartOf(a);
+        const Archive archive = a.archive();
+        const Money half = Money::fromUnits(ArchiveAmountLimit.units() / 4);
+        const auto entryOfAmount = [&](Money amount) {
+            return entryOf(
+                {{0, c.cassa, {}, amount, u"riga"_s}, {0, {}, c.quote, amount, u"riga"_s}});
+        };
+        QString error;
+        JournalEntry first = entryOfAmount(half);
+        QVERIFY2(writeEntry(archive, first, Year, &error), qPrintable(error));
+        JournalEntry second = entryOfAmount(half);
+        QVERIFY2(writeEntry(archive, second, Year, &error), qPrintable(error));
+        JournalEntry third = entryOfAmount(Money::fromCents(1));
+        GateFailure kind = GateFailure::None;
+        QVERIFY(!writeEntry(archive, third, Year, &error, &kind));
+        QCOMPARE(kind, GateFailure::Refused);
+        QVERIFY2(error.startsWith(u"Importi troppo grandi"_s), qPrintable(error));
+        QCOMPARE(count(a, u"regmain"_s), 2);
     }
 
     void writesSeveralEntriesAllOrNone()

@@ -514,6 +514,36 @@ private slots:
         QCOMPARE(editor.rowGrid()->rows().size(), 0);
     }
 
+    void aSaveOverAnotherUsersChangeOffersTheCurrentVersion()
+    {
+        TestArchive a;
+        chart(a);
+        const qint64 id = a.addEntry(QDate(2024, 3, 1),
+                                     {{cassa, quote, Money::fromCents(500), u"Quota"_s}}, 0, 1);
+        FiscalEnvironment environment = environmentOn(a, QDate(2024, 5, 15));
+        ScriptedMessages messages;
+        EntryEditor editor(environment);
+        showActive(editor);
+        QVERIFY(editor.openEntry(id));
+        editor.modifica();
+        // Another user saves the entry meanwhile.
+        QString error;
+        JournalEntry other = *loadEntry(a, id, &error);
+        other.rows.first().descrizione = u"Quota di marzo"_s;
+        QVERIFY2(saveEntry(a, other, QDate(2024, 1, 1), QDate(2024, 12, 31), &error),
+                 qPrintable(error));
+
+        editor.rowGrid()->grid()->setFocus();
+        messages.answers = {true};
+        hit(Qt::Key_F8);
+        QVERIFY2(messages.shown.last().startsWith(changedByOtherMessage()),
+                 qPrintable(messages.shown.join(u" | "_s)));
+        QCOMPARE(storedRows(a, id),
+                 QStringList{u"10:%1:%2:500:Quota di marzo"_s.arg(cassa).arg(quote)});
+        QCOMPARE(editor.state(), EntryEditor::State::View);
+        QCOMPARE(editor.rowGrid()->rows(), other.rows);
+    }
+
     void offersRenumberingOnClose()
     {
         TestArchive a;

@@ -144,11 +144,27 @@ private slots:
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
         QCOMPARE(model.data(model.index(0, importo)).toString(), u"50,00"_s);
         QCOMPARE(model.data(model.index(0, importo), Qt::EditRole).toString(), u"50,00"_s);
-        QVERIFY(model.setData(model.index(0, importo), u"1.234,565"_s));
+        // The books hold whole cents: a fraction is refused, never rounded.
+        QVERIFY(!model.setData(model.index(0, importo), u"1.234,565"_s));
+        QCOMPARE(messages.shown.last(), u"Importo con frazioni di centesimo: 1.234,565"_s);
+        QVERIFY(model.setData(model.index(0, importo), u"1.234,56"_s));
         QVERIFY(model.commitPending());
         QCOMPARE(archive.scalar(u"SELECT importo FROM regdet"_s).toLongLong(), 12345600);
         QVERIFY(!model.setData(model.index(0, importo), u"dodici"_s));
         QCOMPARE(messages.shown.last(), u"Importo non valido: dodici"_s);
+
+        // A row that no longer balances its entry is refused with the entry named, and the
+        // archive keeps what it had.
+        const int credit = int(model.table().fields.indexOf(u"contoavere"_s));
+        QVERIFY(model.setData(model.index(0, credit), QString()));
+        QVERIFY(!model.commitPending());
+        QVERIFY2(messages.shown.last().contains(u"Registrazione con identificativo"_s) &&
+                     messages.shown.last().contains(u"Sbilancio nella registrazione"_s),
+                 qPrintable(messages.shown.last()));
+        QCOMPARE(
+            archive.scalar(u"SELECT COUNT(*) FROM regdet WHERE contoavere IS NOT NULL"_s).toInt(),
+            1);
+        model.cancelPending();
 
         QVERIFY(window.scegliTabella(u"regmain"_s));
         const int data = int(model.table().fields.indexOf(u"data"_s));
