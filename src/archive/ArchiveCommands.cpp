@@ -2,7 +2,6 @@
 
 #include "archive/NewArchive.h"
 #include "archive/NewArchiveWindow.h"
-#include "data/ArchiveFolders.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
 #include "ui/MessageService.h"
@@ -16,7 +15,7 @@ bool chooseAndOpenArchive(QWidget *owner, FiscalEnvironment &environment)
 {
     MessageService &messages = MessageService::instance();
     const QString folder = messages.chooseFolder(owner, u"Apri Contabilità esistente"_s,
-                                                 ArchiveFolders().dataFolder());
+                                                 environment.archive().folder());
     QString error;
     if (!openArchive(folder, environment, &error)) {
         messages.inform(owner, error, MessageService::Icon::Warning);
@@ -27,9 +26,10 @@ bool chooseAndOpenArchive(QWidget *owner, FiscalEnvironment &environment)
 
 bool createNewArchive(QWidget *owner, FiscalEnvironment &environment)
 {
-    if (!NewArchiveWindow::run(owner))
+    const QString created = NewArchiveWindow::run(owner);
+    if (created.isEmpty())
         return false;
-    environment.setArchive(Archive(ArchiveFolders().dataFolder()));
+    environment.setArchive(Archive(created));
     environment.setWorkingDate(QDate::currentDate());
     QString error;
     if (!environment.refresh(&error))

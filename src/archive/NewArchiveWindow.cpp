@@ -172,7 +172,7 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     resize(760, sizeHint().height());
 }
 
-bool NewArchiveWindow::run(QWidget *parent)
+QString NewArchiveWindow::run(QWidget *parent)
 {
     QString error;
     const QString programFolder = programDataFolder();
@@ -182,10 +182,10 @@ bool NewArchiveWindow::run(QWidget *parent)
         MessageService::instance().inform(
             parent, failureMessage(u"Impossibile leggere i Piani dei Conti disponibili."_s, error),
             MessageService::Icon::Critical);
-        return false;
+        return {};
     }
     NewArchiveWindow window(programFolder, charts, parent);
-    return window.exec() == QDialog::Accepted;
+    return window.exec() == QDialog::Accepted ? window.m_created : QString();
 }
 
 bool NewArchiveWindow::eventFilter(QObject *watched, QEvent *event)
@@ -269,5 +269,6 @@ void NewArchiveWindow::create()
                         MessageService::Icon::Critical);
         return;
     }
+    m_created = archiveFolderFor(request.baseFolder, request.nome);
     accept();
 }

@@ -20,10 +20,10 @@ public:
     NewArchiveWindow(const QString &programFolder, const QList<ChartTemplate> &charts,
                      QWidget *parent = nullptr);
 
-    // Shows the window modally; true when an archive was created and made the one the program
-    // opens (dataPath names it). A template database that cannot be read is shown and gives
-    // false.
-    static bool run(QWidget *parent = nullptr);
+    // Shows the window modally; the folder of the archive created and made the one the program
+    // opens (dataPath names it), empty when none was. A template database that cannot be read is
+    // shown and gives none.
+    static QString run(QWidget *parent = nullptr);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -45,4 +45,5 @@ private:
     QComboBox *m_cmbData = nullptr;
     QCheckBox *m_chkServer = nullptr;
     QLineEdit *m_txtServer = nullptr;
+    QString m_created; // the folder of the archive created
 };

@@ -152,5 +152,5 @@ void ChartPrintoutWindow::run(ReportOutput output)
 
 QString ChartPrintoutWindow::documentsFolder() const
 {
-    return QDir(m_environment.archive().folder()).filePath(u"documenti"_s);
+    return m_environment.archive().documentsFolder();
 }

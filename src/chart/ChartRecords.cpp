@@ -42,9 +42,9 @@ QString textById(const Archive &archive, const QString &sql, qint64 id)
 bool isDuplicateKey(const QSqlError &error)
 {
     // SQLite's extended code for a unique index, or its plain constraint code with the
-    // index's wording when extended codes are off.
+    // index's wording when extended codes are off; the server's unique violation.
     const QString code = error.nativeErrorCode();
-    return code == u"2067"_s || code == u"1555"_s ||
+    return code == u"2067"_s || code == u"1555"_s || code == u"23505"_s ||
            (code == u"19"_s && error.databaseText().contains(u"UNIQUE"_s));
 }
 
@@ -60,15 +60,8 @@ ChartSave save(const Archive &archive, qint64 id, const QString &insert, const Q
             QSqlQuery query = connection.query();
             if (id != 0)
                 values.append(id);
-            if (!query.prepare(id == 0 ? insert : update)) {
-                *failure = engineText(query.lastError());
-                return false;
-            }
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            if (!query.exec()) {
+            if (!runSql(query, id == 0 ? insert : update, values, failure)) {
                 result.duplicateCode = isDuplicateKey(query.lastError());
-                *failure = engineText(query.lastError());
                 return false;
             }
             result.id = id != 0 ? id : query.lastInsertId().toLongLong();

@@ -23,21 +23,6 @@ QString ArchiveFolders::dataFolder() const
         .toString();
 }
 
-QString ArchiveFolders::templatesFolder() const
-{
-    return subFolder(dataFolder(), u"modelli"_s);
-}
-
-QString ArchiveFolders::attachmentsFolder() const
-{
-    return subFolder(dataFolder(), u"allegati"_s);
-}
-
-QString ArchiveFolders::documentsFolder() const
-{
-    return subFolder(dataFolder(), u"documenti"_s);
-}
-
 bool ArchiveFolders::isArchiveFolder(const QString &dbPath)
 {
     return !dbPath.isEmpty() && QFileInfo::exists(subFolder(dbPath, u"allegati"_s)) &&

@@ -112,6 +112,11 @@ QString Archive::location() const
     return m_server ? m_server->description() : QDir::toNativeSeparators(m_databasePath);
 }
 
+QString Archive::subFolder(QStringView name) const
+{
+    return QDir(m_folder).filePath(name.toString());
+}
+
 Archive Archive::ofDatabase(const QString &databasePath)
 {
     Archive archive;

@@ -29,10 +29,16 @@ public:
     const std::optional<ServerLocation> &server() const { return m_server; }
     // Where the data lives, as the status bar and info say it: the file or the server database.
     QString location() const;
+    // The archive's own folders, beside its data.
+    QString attachmentsFolder() const { return subFolder(u"allegati"); }
+    QString templatesFolder() const { return subFolder(u"modelli"); }
+    QString documentsFolder() const { return subFolder(u"documenti"); }
 
     friend bool operator==(const Archive &, const Archive &) = default;
 
 private:
+    QString subFolder(QStringView name) const;
+
     QString m_folder;
     QString m_databasePath;
     std::optional<ServerLocation> m_server;

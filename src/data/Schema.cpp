@@ -64,9 +64,9 @@ const QHash<QString, QString> &programObjects()
         if (db.open()) {
             QSqlQuery query(db);
             for (const QString &statement : programSchemaStatements())
-                query.exec(statement);
-            query.exec(u"SELECT type, name, sql FROM sqlite_master "
-                       u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s);
+                runSql(query, statement);
+            runSql(query, u"SELECT type, name, sql FROM sqlite_master "
+                          u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s);
             while (query.next())
                 objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
                                normalized(query.value(2).toString()));

@@ -1,7 +1,6 @@
 #include "journal/EntryEditor.h"
 
 #include "chart/SubAccountEditor.h"
-#include "data/ArchiveFolders.h"
 #include "data/Attachments.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
@@ -386,7 +385,7 @@ void EntryEditor::cambiaTipo()
 
 QString EntryEditor::attachmentsFolder() const
 {
-    return m_attachments.isEmpty() ? ArchiveFolders().attachmentsFolder() : m_attachments;
+    return m_attachments.isEmpty() ? m_environment.archive().attachmentsFolder() : m_attachments;
 }
 
 std::optional<QString> EntryEditor::storedAttachmentFile()

@@ -1,6 +1,5 @@
 #include "main/MainWindow.h"
 
-#include "data/ArchiveFolders.h"
 #include "data/Attachments.h"
 #include "data/FiscalEnvironment.h"
 #include "ui/MessageService.h"
@@ -280,9 +279,8 @@ void MainWindow::refreshStatusBar()
     const PatternFormatter formatter;
     // A server archive's folder keeps its attachments; the data are on the server.
     const Archive &archive = m_environment.archive();
-    m_panels[0]->setText(archive.isOnServer()
-                             ? archive.folder() + u" — "_s + archive.location()
-                             : QDir::toNativeSeparators(ArchiveFolders().dataFolder()));
+    m_panels[0]->setText(archive.isOnServer() ? archive.folder() + u" — "_s + archive.location()
+                                              : QDir::toNativeSeparators(archive.folder()));
     showLastEntryDate();
     m_panels[2]->setText(u"Data di Lavoro: "_s +
                          formatter.format(m_environment.workingDate(), u"dd/mm/yy") +
@@ -320,7 +318,7 @@ void MainWindow::openAttachment()
     if (attachmentIcon(attached) < 0)
         return;
     const std::optional<QString> path =
-        attachmentFile(ArchiveFolders().attachmentsFolder(), attached.toString());
+        attachmentFile(m_environment.archive().attachmentsFolder(), attached.toString());
     if (!path) {
         MessageService::instance().inform(this, refusedAttachmentMessage(attached.toString()),
                                           MessageService::Icon::Critical);

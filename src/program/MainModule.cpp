@@ -114,9 +114,9 @@ bool MainModule::start(const QDate &today)
     QString folder = ArchiveFolders().dataFolder();
     if (folder.isEmpty()) {
         // First run: the user creates an archive, or the program ends without a word.
-        if (!NewArchiveWindow::run())
+        folder = NewArchiveWindow::run();
+        if (folder.isEmpty())
             return false;
-        folder = ArchiveFolders().dataFolder();
     }
     if (const QString problem = problemAfterLogin(folder); !problem.isEmpty())
         return refuse(problem);

@@ -196,5 +196,5 @@ void ReportOptionsWindow::run(ReportOutput output)
 
 QString ReportOptionsWindow::documentsFolder() const
 {
-    return QDir(m_environment.archive().folder()).filePath(u"documenti"_s);
+    return m_environment.archive().documentsFolder();
 }

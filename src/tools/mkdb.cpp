@@ -63,8 +63,8 @@ void execAll(const Connection &connection, const QString &script)
         if (statement.trimmed().isEmpty())
             continue;
         QSqlQuery query = connection.query();
-        if (!query.exec(statement))
-            fail(engineText(query.lastError()) + u"\nin: "_s + statement.trimmed());
+        if (QString error; !runSql(query, statement, {}, &error))
+            fail(error + u"\nin: "_s + statement.trimmed());
     }
 }
 
@@ -178,8 +178,8 @@ void buildCharts(const QString &chartsDir, const QString &out)
         const QString listaPath = QDir(chartsDir).filePath(u"lista.csv"_s);
         loadCsvTable(connection, u"lista"_s, listaPath);
         QSqlQuery sheets = connection.query();
-        if (!sheets.exec(u"SELECT foglio FROM lista"_s))
-            fail(engineText(sheets.lastError()));
+        if (QString error; !runSql(sheets, u"SELECT foglio FROM lista"_s, {}, &error))
+            fail(error);
         QStringList names;
         while (sheets.next())
             names.append(sheets.value(0).toString());

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "data/AccountFinder.h"
 #include "data/RowSet.h"
-#include "ui/AccountFinder.h"
 
 #include <QDialog>
 

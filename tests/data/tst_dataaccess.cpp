@@ -139,9 +139,10 @@ private slots:
         QVERIFY(writeParameter(Archive(), u"dataPath"_s, ValueType::Text, Storage::PerUser,
                                u"/dati/tv3_cont01"_s));
         QCOMPARE(ArchiveFolders().dataFolder(), u"/dati/tv3_cont01"_s);
-        QCOMPARE(ArchiveFolders().attachmentsFolder(), u"/dati/tv3_cont01/allegati"_s);
-        QCOMPARE(ArchiveFolders().templatesFolder(), u"/dati/tv3_cont01/modelli"_s);
-        QCOMPARE(ArchiveFolders().documentsFolder(), u"/dati/tv3_cont01/documenti"_s);
+        const Archive current(ArchiveFolders().dataFolder());
+        QCOMPARE(current.attachmentsFolder(), u"/dati/tv3_cont01/allegati"_s);
+        QCOMPARE(current.templatesFolder(), u"/dati/tv3_cont01/modelli"_s);
+        QCOMPARE(current.documentsFolder(), u"/dati/tv3_cont01/documenti"_s);
         const QSettings settings(u"tovrin3"_s, u"tovrin3"_s);
         QCOMPARE(settings.value(u"settings/dataPath"_s).toString(), u"/dati/tv3_cont01"_s);
         QCOMPARE(readParameter(Archive(), u"mai"_s, ValueType::Text, Storage::PerUser, u"def"_s),

@@ -1,4 +1,4 @@
-#include "ui/AccountFinder.h"
+#include "data/AccountFinder.h"
 
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
