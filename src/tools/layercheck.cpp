@@ -1,9 +1,13 @@
 // Fails when a source file includes a file of a higher layer, or the window or logic half of a
 // subsystem that comes later in the order of the subsystems. The layer of a source file is the
 // library its folder's CMakeLists.txt puts it in; a header shares the layer of its source file.
+// It also fails on a breach of the architecture's invariants that the text of a file shows:
+// entries written outside the journal gate, SQL run outside the data layer's one entry point,
+// a widget header in the core or the report engine, SQL in the shared widgets, and the per-user
+// current archive read below the program.
 //
 // Usage: tovrin3-layercheck SOURCE_ROOT
-// Prints one line per offending include and exits 1; exits 0 when every include points down.
+// Prints one line per offence and exits 1; exits 0 when there is none.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,9 +16,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextStream>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -171,6 +177,75 @@ std::optional<QString> refusal(const QString &from, Layer fromLayer, const QStri
     return std::nullopt;
 }
 
+// The header names of Qt's widgets module, which the core and the report engine never include.
+const QSet<QString> &widgetHeaders()
+{
+    static const QSet<QString> names = [] {
+        const QStringList files =
+            QDir(QStringLiteral(TOVRIN_QT_WIDGETS_INCLUDE)).entryList(QDir::Files);
+        return QSet<QString>(files.cbegin(), files.cend());
+    }();
+    return names;
+}
+
+struct TextRule {
+    QRegularExpression pattern;
+    QString why;
+    std::function<bool(const QString &file, Layer layer)> applies;
+};
+
+const QList<TextRule> &textRules()
+{
+    static const auto outside = [](const QStringList &allowed) {
+        return [allowed](const QString &file, Layer) { return !allowed.contains(file); };
+    };
+    static const QList<TextRule> rules{
+        {QRegularExpression(uR"re(\b(INSERT\s+(OR\s+\w+\s+)?INTO|REPLACE\s+INTO|UPDATE|DELETE\s+FROM)\s+"?(regmain|regdet)\b)re"_s,
+                            QRegularExpression::CaseInsensitiveOption),
+         u"only the journal gate writes entries"_s,
+         outside({u"data/JournalGate.cpp"_s, u"data/JournalGateMaintenance.cpp"_s,
+                  // The monthly totals' triggers and the copy between engines.
+                  u"data/MonthlyTotals.cpp"_s, u"archive/ServerMigration.cpp"_s})},
+        {QRegularExpression(uR"re(\b(prepare|exec)\(\s*[^)\s])re"_s),
+         u"every SQL statement goes through runSql"_s, outside({u"data/Database.cpp"_s})},
+        {QRegularExpression(uR"re(\brunSql\(|\bQSqlQuery\b)re"_s),
+         u"the shared widgets run no SQL of a subsystem"_s,
+         [](const QString &, Layer layer) { return layer == Layer::Ui; }},
+        {QRegularExpression(uR"re(\.dataFolder\(\))re"_s),
+         u"the current archive is handed down, never read from the settings below the program"_s,
+         [](const QString &, Layer layer) { return layer != Layer::Program; }},
+    };
+    return rules;
+}
+
+// The offences against the invariants in the text of one file.
+QStringList textProblems(const QString &from, Layer layer, const QString &text)
+{
+    QStringList problems;
+    const auto lineOf = [&](qsizetype at) { return text.left(at).count(u'\n') + 1; };
+    for (const TextRule &rule : textRules()) {
+        if (!rule.applies(from, layer))
+            continue;
+        for (auto match = rule.pattern.globalMatch(text); match.hasNext();) {
+            const auto found = match.next();
+            problems.append(u"%1:%2: %3: %4"_s.arg(from, QString::number(lineOf(found.capturedStart())),
+                                                   found.captured(0), rule.why));
+        }
+    }
+    if (layer != Layer::Core && layer != Layer::Engine)
+        return problems;
+    static const QRegularExpression systemInclude(uR"re(^\s*#\s*include\s+<([^>]+)>)re"_s,
+                                                  QRegularExpression::MultilineOption);
+    for (auto match = systemInclude.globalMatch(text); match.hasNext();) {
+        const auto found = match.next();
+        const QString header = found.captured(1);
+        if (header.startsWith(u"QtWidgets"_s) || widgetHeaders().contains(header))
+            problems.append(u"%1:%2: #include <%3>: %4 includes no widget header"_s.arg(
+                from, QString::number(lineOf(found.capturedStart())), header, layerName(layer)));
+    }
+    return problems;
+}
+
 int check(const QDir &root)
 {
     const LayerMap map = readLayers(root);
@@ -187,6 +262,7 @@ int check(const QDir &root)
             continue;
         const QString text = QString::fromUtf8(file.readAll());
         const Layer fromLayer = layerOf(map, from);
+        problems += textProblems(from, fromLayer, text);
         for (auto match = include.globalMatch(text); match.hasNext();) {
             const auto found = match.next();
             const QString to = found.captured(1);
@@ -216,5 +292,5 @@ int main(int argc, char **argv)
         std::fputs("Uso: tovrin3-layercheck CARTELLA_SORGENTI\n", stderr);
         return 2;
     }
-    return check(QDir(args.at(1)));
+    return check(QDir(QFileInfo(args.at(1)).absoluteFilePath()));
 }

@@ -95,6 +95,47 @@ private slots:
         QCOMPARE(out.count(u'\n'), 1);
     }
 
+    // Each invariant the check enforces fails on a planted breach, naming file, line and rule.
+    void breachOfAnInvariantFails_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("rule");
+        QTest::newRow("an entry written outside the gate")
+            << u"chart/Rules.cpp"_s << u"const char *sql = \"DELETE FROM regdet WHERE id = ?\";"_s
+            << u"only the journal gate writes entries"_s;
+        QTest::newRow("a statement run outside runSql")
+            << u"main/Rules.cpp"_s << u"query.prepare(u\"SELECT 1\"_s);"_s
+            << u"every SQL statement goes through runSql"_s;
+        QTest::newRow("a widget in the core")
+            << u"data/Money.cpp"_s << u"#include <QWidget>"_s << u"includes no widget header"_s;
+        QTest::newRow("a widget module header in the core")
+            << u"data/Money.h"_s << u"#include <QtWidgets/QLabel>"_s
+            << u"includes no widget header"_s;
+        QTest::newRow("SQL in the shared widgets")
+            << u"ui/grid/Grid.cpp"_s << u"QSqlQuery query;"_s
+            << u"the shared widgets run no SQL of a subsystem"_s;
+        QTest::newRow("the current archive read from the settings")
+            << u"main/EditorWindow.cpp"_s << u"Archive(ArchiveFolders().dataFolder());"_s
+            << u"never read from the settings"_s;
+    }
+
+    void breachOfAnInvariantFails()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, line);
+        QFETCH(QString, rule);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        writeTree(root);
+        write(root, file, u"// planted\n"_s + line + u'\n');
+        int exitCode = -1;
+        const QString out = run(root, &exitCode);
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(out.startsWith(file + u":2: "_s) && out.contains(rule), qPrintable(out));
+        QCOMPARE(out.count(u'\n'), 1);
+    }
+
     void libraryOfNoKnownLayerFails()
     {
         QTemporaryDir dir;
