@@ -77,6 +77,8 @@ public:
         auto *editor = new QLineEdit(parent);
         if (isAccount(index.column()))
             new ValueListCompleter(editor, m_model->columns().at(index.column()).valueList);
+        if (index.column() == EntryRowGrid::Descrizione)
+            editor->setMaxLength(int(EntryTextLength));
         editor->setProperty("column", index.column());
         editor->installEventFilter(const_cast<RowDelegate *>(this));
         return editor;

@@ -441,9 +441,12 @@ private slots:
                                         {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 3);
         const qint64 otherYear = a.addEntry(
             QDate(2023, 3, 7), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 1);
+        const qint64 fraction = a.addEntry(
+            QDate(2024, 3, 8), {{cassa, quote, Money::fromCents(100), u"Quota"_s}}, 0, 4);
         editBehindTheProgram(
             a,
-            {u"DELETE FROM regdet WHERE idRegMain = %1 AND contoavere IS NOT NULL"_s.arg(halved),
+            {u"UPDATE regdet SET importo = 10050 WHERE idRegMain = %1"_s.arg(fraction),
+             u"DELETE FROM regdet WHERE idRegMain = %1 AND contoavere IS NOT NULL"_s.arg(halved),
              u"DELETE FROM regdet WHERE idRegMain = %1"_s.arg(empty),
              u"UPDATE regmain SET data = '2024-02-30' WHERE id = %1"_s.arg(otherYear),
              u"UPDATE regdet SET importo = 12.5, contoavere = 9999 WHERE idRegMain = %1"_s.arg(
@@ -470,7 +473,8 @@ private slots:
             invalid.append(o.value(u"table"_s).toString() + u'.' + o.value(u"column"_s).toString() +
                            u'=' + o.value(u"value"_s).toVariant().toString());
         }
-        QCOMPARE(invalid, (QStringList{u"regmain.data=2024-02-30"_s, u"regdet.importo=12.5"_s}));
+        QCOMPARE(invalid, (QStringList{u"regmain.data=2024-02-30"_s, u"regdet.importo=12.5"_s,
+                                       u"regdet.importo=10050"_s}));
         const QJsonObject drifted{{u"conto"_s, cassa}, {u"mese"_s, u"2024-03"_s}, {u"tipo"_s, 0}};
         QCOMPARE(check.value(u"monthlyTotals"_s).toArray(), QJsonArray{drifted});
     }
