@@ -110,15 +110,15 @@ private:
 BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *parent)
     : QDialog(parent), m_environment(environment), m_file(new QLineEdit(this)),
       m_bank(new QComboBox(this)), m_format(new QComboBox(this)), m_profile(new QComboBox(this)),
-      m_checks(new QLabel(this)), m_summary(new QLabel(this)), m_grid(new DataGrid(this)),
-      m_model(new ReviewModel(this))
+      m_account(new QComboBox(this)), m_statements(new QLabel(this)), m_checks(new QLabel(this)),
+      m_summary(new QLabel(this)), m_grid(new DataGrid(this)), m_model(new ReviewModel(this))
 {
     setObjectName(u"BankImportWindow"_s);
     setWindowTitle(u"Importa estratto conto"_s);
     resize(1100, 620);
 
     m_file->setObjectName(u"file"_s);
-    m_file->setPlaceholderText(u"File camt.053 (XML) o CSV della banca"_s);
+    m_file->setPlaceholderText(u"File camt.053 (XML), CSV o XLSX della banca"_s);
     auto *browse = new QPushButton(u"Sfoglia…"_s, this);
     browse->setAutoDefault(false);
     connect(browse, &QPushButton::clicked, this, &BankImportWindow::chooseFile);
@@ -135,7 +135,13 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_bank->setObjectName(u"bank"_s);
     m_bank->setEditable(true);
     m_bank->setInsertPolicy(QComboBox::NoInsert);
-    m_format->addItems({u"Riconosciuto dal file"_s, u"camt.053 (XML)"_s, u"CSV"_s});
+    m_format->addItems(
+        {u"Riconosciuto dal file"_s, u"camt.053 (XML)"_s, u"CSV"_s, u"XLSX (Excel)"_s});
+    // Of a file with several accounts, the one to import; the bank's own IBAN when kept.
+    m_account->setObjectName(u"account"_s);
+    m_account->setEditable(true);
+    m_account->setInsertPolicy(QComboBox::NoInsert);
+    m_account->lineEdit()->setPlaceholderText(u"IBAN del conto (se il file ne ha più d'uno)"_s);
     auto *profiles = new QPushButton(u"&Profili CSV…"_s, this);
     profiles->setAutoDefault(false);
     connect(profiles, &QPushButton::clicked, this, &BankImportWindow::editProfiles);
@@ -154,7 +160,10 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     form->addRow(labelFor(u"&File:"_s, m_file), fileRow);
     form->addRow(labelFor(u"&Conto banca:"_s, m_bank), m_bank);
     form->addRow(labelFor(u"F&ormato:"_s, m_format), profileRow);
+    form->addRow(labelFor(u"Conto &nell'estratto:"_s, m_account), m_account);
 
+    m_statements->setObjectName(u"statements"_s);
+    m_statements->setWordWrap(true);
     m_checks->setObjectName(u"checks"_s);
     m_checks->setWordWrap(true);
     m_grid->setObjectName(u"grid"_s);
@@ -190,6 +199,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_statements);
     layout->addWidget(m_checks);
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_summary);
@@ -260,7 +270,7 @@ qint64 BankImportWindow::bank() const
 void BankImportWindow::chooseFile()
 {
     const QString path = MessageService::instance().chooseFile(
-        this, u"Estratto conto"_s, u"Estratti conto (*.xml *.csv *.txt);;Tutti i file (*)"_s,
+        this, u"Estratto conto"_s, u"Estratti conto (*.xml *.csv *.txt *.xlsx);;Tutti i file (*)"_s,
         m_file->text());
     if (path.isEmpty())
         return;
@@ -275,7 +285,8 @@ void BankImportWindow::editProfiles()
     loadProfiles();
     if (!chosen.isEmpty()) {
         m_profile->setCurrentText(chosen);
-        m_format->setCurrentIndex(2);
+        if (m_format->currentIndex() == 0 || m_format->currentIndex() == 1)
+            m_format->setCurrentIndex(2);
     }
 }
 
@@ -284,24 +295,17 @@ void BankImportWindow::editRules()
     BankRulesWindow::edit(this, m_environment.archive());
 }
 
-std::optional<BankStatement> BankImportWindow::statementOf(const QByteArray &file,
-                                                           QString *error) const
+std::optional<StatementsOfFile> BankImportWindow::statementsOf(const QByteArray &file,
+                                                               QString *error) const
 {
-    const StatementFormat format = m_format->currentIndex() == 1   ? StatementFormat::Camt053
-                                   : m_format->currentIndex() == 2 ? StatementFormat::Csv
-                                                                   : recognisedFormat(file);
-    if (format == StatementFormat::Camt053)
-        return readCamt053(file, error);
-    if (m_profile->currentText().isEmpty()) {
-        *error = u"Per un file CSV scegliere un profilo, o crearne uno con \"Profili CSV…\"."_s;
-        return std::nullopt;
-    }
+    static const std::optional<StatementFormat> formats[] = {
+        std::nullopt, StatementFormat::Camt053, StatementFormat::Csv, StatementFormat::Xlsx};
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
-    const std::optional<CsvProfile> profile =
-        connection.opened(error)
-            ? csvProfileNamed(connection.database(), m_profile->currentText(), error)
-            : std::nullopt;
-    return profile ? readCsvStatement(file, *profile, error) : std::nullopt;
+    if (!connection.opened(error))
+        return std::nullopt;
+    return readStatementsFor(connection.database(), bank(), file,
+                             formats[std::max(m_format->currentIndex(), 0)],
+                             m_profile->currentText(), m_account->currentText().trimmed(), error);
 }
 
 bool BankImportWindow::readStatement(const QString &path)
@@ -318,8 +322,10 @@ bool BankImportWindow::readStatement(const QString &path)
         return false;
     }
     QString error;
-    const std::optional<BankStatement> statement = statementOf(file.readAll(), &error);
-    if (!statement) {
+    const QByteArray bytes = file.readAll();
+    std::optional<StatementsOfFile> statements = statementsOf(bytes, &error);
+    if (!statements) {
+        offerAccounts(bytes);
         messages.inform(this, error + u"\nNessun movimento importato."_s,
                         MessageService::Icon::Warning);
         return false;
@@ -329,9 +335,10 @@ bool BankImportWindow::readStatement(const QString &path)
     std::optional<QList<ReviewedMovement>> movements;
     std::optional<QList<BalanceCheck>> checks;
     if (connection.opened(&error))
-        movements = reviewStatement(connection.database(), bank(), *statement, &error);
+        movements = reviewStatement(connection.database(), bank(), statements->chosen, &error);
     if (movements)
-        checks = balanceChecks(connection.database(), bank(), *statement, *movements, &error);
+        checks =
+            balanceChecks(connection.database(), bank(), statements->chosen, *movements, &error);
     QGuiApplication::restoreOverrideCursor();
     if (!checks) {
         informFailure(this, u"Impossibile leggere l'archivio."_s, error);
@@ -339,12 +346,51 @@ bool BankImportWindow::readStatement(const QString &path)
     }
     m_file->setText(path);
     m_reviewedBank = bank();
+    m_reviewed = statements->chosen;
+    showStatements(*statements);
     m_model->setMovements(std::move(*movements));
     showChecks(*checks);
     refreshSummary();
     m_grid->setFocus();
     m_grid->setCurrentIndex(m_model->index(0, ReviewModel::Sottoconto));
     return true;
+}
+
+void BankImportWindow::showStatements(const StatementsOfFile &statements)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < statements.all.size(); ++i) {
+        const BankStatement &statement = statements.all[i];
+        const bool chosen = std::any_of(
+            statements.chosen.cbegin(), statements.chosen.cend(),
+            [&](const BankStatement &other) { return other.caption() == statement.caption(); });
+        lines << u"Estratto %1: %2 (%3 movimenti%4)%5"_s.arg(i + 1)
+                     .arg(statement.caption().isEmpty() ? u"conto non indicato"_s
+                                                        : statement.caption())
+                     .arg(statement.movements.size())
+                     .arg(statement.waiting.isEmpty()
+                              ? QString()
+                              : u", %1 in attesa"_s.arg(statement.waiting.size()))
+                     .arg(chosen ? u" — importato"_s : QString());
+    }
+    m_statements->setText(lines.join(u'\n'));
+}
+
+// A file the choice of account kept out: its accounts are offered in the account field.
+void BankImportWindow::offerAccounts(const QByteArray &file)
+{
+    if (recognisedFormat(file) != StatementFormat::Camt053)
+        return;
+    QString error;
+    const std::optional<QList<BankStatement>> all = readCamt053(file, &error);
+    if (!all)
+        return;
+    const QString typed = m_account->currentText();
+    m_account->clear();
+    for (const BankStatement &statement : *all)
+        if (m_account->findText(statement.account) < 0)
+            m_account->addItem(statement.account);
+    m_account->setCurrentText(typed);
 }
 
 void BankImportWindow::showChecks(const QList<BalanceCheck> &checks)
@@ -355,24 +401,31 @@ void BankImportWindow::showChecks(const QList<BalanceCheck> &checks)
         lines << check.text();
         differs = differs || !check.difference().isZero();
     }
+    for (const BankStatement &statement : std::as_const(m_reviewed))
+        lines << statement.notices;
     m_checks->setText(lines.join(u'\n'));
     m_checks->setStyleSheet(differs ? u"color: #b00020;"_s : QString());
 }
 
 void BankImportWindow::refreshSummary()
 {
-    int toBook = 0, unassigned = 0, imported = 0;
+    int toBook = 0, unassigned = 0, imported = 0, typed = 0, waiting = 0;
     for (const ReviewedMovement &item : std::as_const(m_model->movements())) {
         toBook += item.bookable();
-        unassigned += ReviewModel::isOpen(item) && item.counterpart == 0;
+        unassigned += ReviewModel::isOpen(item) && !item.usesMatch() && item.counterpart == 0;
         imported += item.alreadyImported;
+        typed += item.usesMatch() && item.entryId == 0;
+        waiting += item.waiting;
     }
-    m_summary->setText(u"Movimenti: %1 - da registrare: %2 - da assegnare: %3 - già importati: "
-                       u"%4.   [Spazio] Registra sì/no - [Invio] Riga successiva - [F4] Cerca "
-                       u"Sottoconti - [F8] Registra"_s.arg(m_model->rowCount())
+    m_summary->setText(u"Movimenti: %1 - da registrare: %2 - da assegnare: %3 - già registrati: "
+                       u"%4 - già importati: %5 - in attesa: %6.   [Spazio] Registra sì/no - "
+                       u"[Invio] Riga successiva - [F4] Cerca Sottoconti - [F8] Registra"_s
+                           .arg(m_model->rowCount())
                            .arg(toBook)
                            .arg(unassigned)
-                           .arg(imported));
+                           .arg(typed)
+                           .arg(imported)
+                           .arg(waiting));
 }
 
 void BankImportWindow::findCounterpart(const QString &text)
@@ -393,35 +446,39 @@ void BankImportWindow::book()
 {
     m_grid->commitOpenEditor();
     QList<ReviewedMovement> &movements = m_model->movements();
-    const auto bookable = std::count_if(movements.cbegin(), movements.cend(),
-                                        [](const ReviewedMovement &m) { return m.bookable(); });
+    const auto work = std::count_if(movements.cbegin(), movements.cend(),
+                                    [](const auto &m) { return m.bookable() || m.linkable(); });
     MessageService &messages = MessageService::instance();
-    if (bookable == 0) {
+    if (work == 0) {
         messages.inform(this, u"Nessun movimento da registrare: spuntare i movimenti e "
                               u"assegnare il sottoconto."_s);
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QString error;
-    const bool done = bookMovements(m_environment.archive(), m_reviewedBank, movements, &error);
+    const std::optional<BookingCounts> counts =
+        bookMovements(m_environment.archive(), m_reviewedBank, m_reviewed, movements, &error);
     QGuiApplication::restoreOverrideCursor();
     m_model->refresh();
     refreshSummary();
-    if (!done) {
+    if (!counts) {
         informFailure(this, u"Nessun movimento registrato."_s, error);
         return;
     }
-    const auto refused =
-        std::count_if(movements.cbegin(), movements.cend(), [](const ReviewedMovement &m) {
-            return !m.refusal.isEmpty() && m.entryId == 0;
-        });
-    const auto written = bookable - refused;
-    m_booked = m_booked || written > 0;
-    messages.inform(this, refused == 0 ? u"Registrati %1 movimenti."_s.arg(written)
-                                       : u"Registrati %1 movimenti; %2 rifiutati (vedere la "
-                                         u"colonna Stato)."_s.arg(written)
-                                             .arg(refused));
+    m_booked = m_booked || counts->booked + counts->linked > 0;
+    QStringList told{u"Registrati %1 movimenti."_s.arg(counts->booked)};
+    if (counts->linked > 0)
+        told << u"Collegati %1 movimenti alle registrazioni già presenti."_s.arg(counts->linked);
+    if (counts->alreadyImported > 0)
+        told << u"%1 già importati da un altro utente."_s.arg(counts->alreadyImported);
+    if (counts->refused > 0)
+        told << u"%1 rifiutati (vedere la colonna Stato)."_s.arg(counts->refused);
+    messages.inform(this, told.join(u' '));
     RenumberingWindow::checkNumbering(this, m_environment);
+    // A renumbering gives the booked entries their numbers anew.
+    const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
+    if (connection.opened(&error) && refreshNumbers(connection.database(), movements, &error))
+        m_model->refresh();
 }
 
 void BankImportWindow::moveDown()

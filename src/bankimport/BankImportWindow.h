@@ -12,10 +12,10 @@ class QLabel;
 class QLineEdit;
 class ReviewModel;
 
-// File → "Importa estratto conto…": reads a camt.053 or CSV statement for a bank sub-account
-// and lists its movements for review. The user assigns or changes the counterpart by typing
-// (completion and F4 as in the entry editor), edits the text, unticks what not to book (Space);
-// Enter moves down, F8 books the ticked movements.
+// File → "Importa estratto conto…": reads a camt.053, CSV or XLSX statement for a bank
+// sub-account and lists its movements for review, with the statements the file holds. The user
+// assigns or changes the counterpart by typing (completion and F4 as in the entry editor), edits
+// the text, unticks what not to book (Space); Enter moves down, F8 books the ticked movements.
 class BankImportWindow : public QDialog {
     Q_OBJECT
 
@@ -47,9 +47,11 @@ private:
     void loadProfiles();
     void editProfiles();
     void editRules();
+    void showStatements(const StatementsOfFile &statements);
+    void offerAccounts(const QByteArray &file);
     void showChecks(const QList<BalanceCheck> &checks);
     void refreshSummary();
-    std::optional<BankStatement> statementOf(const QByteArray &file, QString *error) const;
+    std::optional<StatementsOfFile> statementsOf(const QByteArray &file, QString *error) const;
     qint64 bank() const;
 
     FiscalEnvironment &m_environment;
@@ -57,10 +59,13 @@ private:
     QComboBox *m_bank;
     QComboBox *m_format;
     QComboBox *m_profile;
+    QComboBox *m_account;
+    QLabel *m_statements;
     QLabel *m_checks;
     QLabel *m_summary;
     DataGrid *m_grid;
     ReviewModel *m_model;
     qint64 m_reviewedBank = 0;
+    QList<BankStatement> m_reviewed; // the statements under review
     bool m_booked = false;
 };

@@ -34,6 +34,8 @@ QString BankRule::condition() const
         parts << u"IBAN %1"_s.arg(normalizedIban(iban));
     if (sign != 0)
         parts << (sign > 0 ? u"entrate"_s : u"uscite"_s);
+    if (bank != 0)
+        parts << u"solo banca %1"_s.arg(bank);
     return parts.join(u", "_s);
 }
 
@@ -42,16 +44,22 @@ std::optional<QList<BankRule>> bankRules(const QSqlDatabase &database, QString *
     if (!hasBankTables(database))
         return QList<BankRule>{};
     QSqlQuery query(database);
+    // An archive of an earlier version, read before it is opened for writing, has rules for
+    // every bank only.
+    const QString bank =
+        tableColumns(database, u"regole_banca"_s).contains(u"banca"_s) ? u"r.banca"_s : u"NULL"_s;
     if (!runSql(query,
-                u"SELECT r.id, r.testo, r.segno, r.iban, r.sottoconto, s.descrizione "
-                u"FROM regole_banca r JOIN sottoconti s ON s.id = r.sottoconto ORDER BY r.id"_s,
+                u"SELECT r.id, r.testo, r.segno, r.iban, r.sottoconto, "_s + bank +
+                    u", s.descrizione FROM regole_banca r JOIN sottoconti s ON s.id = "
+                    u"r.sottoconto ORDER BY r.id"_s,
                 {}, error))
         return std::nullopt;
     QList<BankRule> rules;
     while (query.next())
         rules << BankRule{query.value(0).toLongLong(), query.value(1).toString(),
                           query.value(2).toInt(),      query.value(3).toString(),
-                          query.value(4).toLongLong(), query.value(5).toString()};
+                          query.value(4).toLongLong(), query.value(5).toLongLong(),
+                          query.value(6).toString()};
     return rules;
 }
 
@@ -67,22 +75,29 @@ bool saveBankRule(const Connection &connection, BankRule &rule, QString *error)
         *error = u"Indicare il sottoconto della regola."_s;
         return false;
     }
+    if (rule.subAccount == rule.bank) {
+        *error = u"La regola manderebbe i movimenti della banca sulla banca stessa: indicare un "
+                 u"altro sottoconto."_s;
+        return false;
+    }
     const QVariant iban =
         rule.iban.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(rule.iban);
+    const QVariant bank =
+        rule.bank == 0 ? QVariant(QMetaType::fromType<qint64>()) : QVariant(rule.bank);
     QSqlQuery query = connection.query();
     if (rule.id == 0) {
-        if (!runSql(
-                query,
-                u"INSERT INTO regole_banca (testo, segno, iban, sottoconto) VALUES (?, ?, ?, ?)"_s,
-                {rule.text, rule.sign, iban, rule.subAccount}, error))
+        if (!runSql(query,
+                    u"INSERT INTO regole_banca (testo, segno, iban, sottoconto, banca) "
+                    u"VALUES (?, ?, ?, ?, ?)"_s,
+                    {rule.text, rule.sign, iban, rule.subAccount, bank}, error))
             return false;
         rule.id = query.lastInsertId().toLongLong();
         return true;
     }
     return runSql(query,
-                  u"UPDATE regole_banca SET testo = ?, segno = ?, iban = ?, sottoconto = ? "
-                  u"WHERE id = ?"_s,
-                  {rule.text, rule.sign, iban, rule.subAccount, rule.id}, error);
+                  u"UPDATE regole_banca SET testo = ?, segno = ?, iban = ?, sottoconto = ?, "
+                  u"banca = ? WHERE id = ?"_s,
+                  {rule.text, rule.sign, iban, rule.subAccount, bank, rule.id}, error);
 }
 
 bool removeBankRule(const Connection &connection, qint64 id, QString *error)

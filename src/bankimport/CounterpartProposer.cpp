@@ -1,6 +1,8 @@
 #include "bankimport/CounterpartProposer.h"
 
 #include "data/BankTables.h"
+#include "data/ItalianCollation.h"
+#include "data/SqlText.h"
 
 #include <QSet>
 
@@ -25,9 +27,18 @@ struct EntryHistory {
     QSet<qint64> others;
     QStringList texts;
     QString imported;
+    QDate date;
 };
 
 } // namespace
+
+QString identityText(const QString &text)
+{
+    QString kept;
+    for (const QChar c : foldedForMatching(text))
+        kept += c.isDigit() ? u' ' : c;
+    return kept.simplified();
+}
 
 QStringList descriptionWords(const QString &text)
 {
@@ -52,10 +63,13 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
                                                              qint64 bank, QString *error)
 {
     CounterpartProposer proposer;
+    proposer.m_bank = bank;
     std::optional<QList<BankRule>> rules = bankRules(database, error);
     if (!rules)
         return std::nullopt;
-    proposer.m_rules = std::move(*rules);
+    for (const BankRule &rule : std::as_const(*rules))
+        if ((rule.bank == 0 || rule.bank == bank) && rule.subAccount != bank)
+            proposer.m_rules << rule;
     const bool imports = hasBankTables(database);
     QSqlQuery query(database);
     if (imports && !runSql(query,
@@ -64,6 +78,8 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
                            {}, error))
         return std::nullopt;
     while (imports && query.next()) {
+        if (query.value(1).toLongLong() == bank)
+            continue;
         IbanHistory &history = proposer.m_ibans[query.value(0).toString()];
         history.latest = query.value(1).toLongLong();
         ++history.counts[history.latest];
@@ -75,7 +91,7 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
                                          : u"?"_s;
     if (!runSql(query,
                 u"SELECT d.idRegMain, d.contodare, d.contoavere, d.descrizione, "_s + importedText +
-                    u" FROM regdet d JOIN regmain m ON m.id = d.idRegMain AND m.tipo = 0 "
+                    u", m.data FROM regdet d JOIN regmain m ON m.id = d.idRegMain AND m.tipo = 0 "
                     u"WHERE d.idRegMain IN "
                     u"(SELECT idRegMain FROM regdet WHERE contodare = ? OR contoavere = ?)"_s,
                 {imports ? QVariant(bank) : QVariant(QString()), bank, bank}, error))
@@ -94,16 +110,37 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
         if (touchesBank)
             entry.texts << query.value(3).toString();
         entry.imported = query.value(4).toString();
+        entry.date = dateFromIso(query.value(5).toString());
     }
-    for (const EntryHistory &entry : std::as_const(entries))
-        if (entry.others.size() == 1)
-            proposer.addDocument(entry.imported.isEmpty() ? entry.texts.join(u' ') : entry.imported,
-                                 *entry.others.cbegin());
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        const EntryHistory &entry = it.value();
+        if (entry.others.size() != 1)
+            continue;
+        const qint64 counterpart = *entry.others.cbegin();
+        const Booking booking{entry.date, it.key()};
+        const QString rows = entry.texts.join(u' ');
+        proposer.addDocument(entry.imported.isEmpty() ? rows : entry.imported, counterpart,
+                             booking);
+        proposer.addIdentical(entry.imported, counterpart, booking);
+        proposer.addIdentical(rows, counterpart, booking);
+    }
     proposer.weighDocuments();
     return proposer;
 }
 
-void CounterpartProposer::addDocument(const QString &text, qint64 counterpart)
+void CounterpartProposer::addIdentical(const QString &text, qint64 counterpart,
+                                       const Booking &booking)
+{
+    const QString key = identityText(text);
+    if (key.isEmpty())
+        return;
+    Identical &identical = m_identical[key];
+    if (identical.counterpart == 0 || identical.latest < booking)
+        identical = {booking, counterpart};
+}
+
+void CounterpartProposer::addDocument(const QString &text, qint64 counterpart,
+                                      const Booking &booking)
 {
     QStringList words = descriptionWords(text);
     if (words.isEmpty())
@@ -115,9 +152,12 @@ void CounterpartProposer::addDocument(const QString &text, qint64 counterpart)
         found = m_documentByKey.insert(key, int(m_documents.size()));
         for (const QString &word : std::as_const(words))
             m_postings[word].push_back(int(m_documents.size()));
-        m_documents.push_back({words, {}, 0});
+        m_documents.push_back({words, {}, {}, 0});
     }
-    ++m_documents[std::size_t(*found)].counterparts[counterpart];
+    Document &document = m_documents[std::size_t(*found)];
+    ++document.counterparts[counterpart];
+    Booking &latest = document.latest[counterpart];
+    latest = std::max(latest, booking);
 }
 
 double CounterpartProposer::rarity(const QString &word) const
@@ -142,17 +182,35 @@ Proposal CounterpartProposer::propose(const BankMovement &movement) const
             return {rule.subAccount, rule.reason()};
     if (Proposal proposal = byIban(movement); proposal.subAccount != 0)
         return proposal;
+    if (Proposal proposal = byIdenticalText(movement); proposal.subAccount != 0)
+        return proposal;
     return byWords(movement);
 }
 
 Proposal CounterpartProposer::byIban(const BankMovement &movement) const
 {
     const auto history = m_ibans.constFind(normalizedIban(movement.counterpartyIban));
-    if (movement.counterpartyIban.isEmpty() || history == m_ibans.cend())
+    if (movement.counterpartyIban.isEmpty() || history == m_ibans.cend() ||
+        history->latest == m_bank)
         return {};
     // The latest booking wins, so that a changed counterpart is what comes next.
     const int count = history->counts.value(history->latest);
     return {history->latest, similarMovements(count) + u" (stesso IBAN)"_s};
+}
+
+Proposal CounterpartProposer::byIdenticalText(const BankMovement &movement) const
+{
+    const Identical *best = nullptr;
+    for (const QString &text :
+         {movement.description + u' ' + movement.counterparty, movement.description}) {
+        const auto found = m_identical.constFind(identityText(text));
+        if (found != m_identical.cend() && (!best || best->latest < found->latest))
+            best = &*found;
+    }
+    if (!best)
+        return {};
+    return {best->counterpart,
+            u"identico al movimento del %1"_s.arg(best->latest.date.toString(u"dd/MM/yyyy"_s))};
 }
 
 Proposal CounterpartProposer::byWords(const BankMovement &movement) const
@@ -172,21 +230,29 @@ Proposal CounterpartProposer::byWords(const BankMovement &movement) const
             shared[document] += wordRarity;
     }
     QHash<qint64, int> votes;
+    QHash<qint64, Booking> latest;
     for (auto it = shared.cbegin(); it != shared.cend(); ++it) {
         const Document &document = m_documents[std::size_t(it.key())];
         // A little below the bound, so that sums of rarities that meet it exactly count.
         if (it.value() / (weight + document.weight - it.value()) < SimilarEnough - 1e-9)
             continue;
-        for (auto c = document.counterparts.cbegin(); c != document.counterparts.cend(); ++c)
+        for (auto c = document.counterparts.cbegin(); c != document.counterparts.cend(); ++c) {
             votes[c.key()] += c.value();
+            latest[c.key()] = std::max(latest[c.key()], document.latest.value(c.key()));
+        }
     }
     Proposal best;
     int bestVotes = 0;
-    for (auto it = votes.cbegin(); it != votes.cend(); ++it)
-        if (it.value() > bestVotes || (it.value() == bestVotes && it.key() < best.subAccount)) {
+    for (auto it = votes.cbegin(); it != votes.cend(); ++it) {
+        // A tie goes to the counterpart booked most recently.
+        const bool more = it.value() > bestVotes;
+        const bool tiedButLater =
+            it.value() == bestVotes && latest.value(best.subAccount) < latest.value(it.key());
+        if (it.key() != m_bank && (more || tiedButLater)) {
             best.subAccount = it.key();
             bestVotes = it.value();
         }
+    }
     if (best.subAccount != 0)
         best.reason = similarMovements(bestVotes);
     return best;

@@ -2,11 +2,13 @@
 
 #include "bankimport/BankRules.h"
 
+#include <QDate>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QStringList>
 
 #include <optional>
+#include <tuple>
 #include <vector>
 
 // The counterpart proposed for a movement and why; subAccount 0 when there is none.
@@ -19,11 +21,17 @@ struct Proposal {
 // three letters or more.
 QStringList descriptionWords(const QString &text);
 
-// Proposes the counterpart of the movements of one bank sub-account: the user's rules first;
-// then the counterpart of the last movement booked from the same counterparty IBAN; then the
-// counterpart most used by the bank's earlier entries whose words are like the movement's, the
-// rarer words weighing more. Everything is read once, so proposing for a long statement costs
-// little per movement.
+// The text of a description as movements are told identical by: without case, accents, digits
+// and repeated spaces ("COMMISSIONE RICARICA 12/01" and "commissione ricarica 3/02" are one).
+QString identityText(const QString &text);
+
+// Proposes the counterpart of the movements of one bank sub-account: the user's rules for that
+// bank or for every bank first; then the counterpart of the last movement booked from the same
+// counterparty IBAN; then that of the latest earlier entry of the bank with the identical text;
+// then the counterpart most used by the bank's earlier entries whose words are like the
+// movement's, the rarer words weighing more, a tie going to the most recent. The bank itself is
+// never proposed. Everything is read once, so proposing for a long statement costs little per
+// movement.
 class CounterpartProposer {
 public:
     static std::optional<CounterpartProposer> load(const QSqlDatabase &database, qint64 bank,
@@ -32,6 +40,19 @@ public:
     Proposal propose(const BankMovement &movement) const;
 
 private:
+    // When an entry was booked, to tell the most recent apart.
+    struct Booking {
+        QDate date;
+        qint64 entry = 0;
+        bool operator<(const Booking &other) const
+        {
+            return std::tie(date, entry) < std::tie(other.date, other.entry);
+        }
+    };
+    struct Identical {
+        Booking latest;
+        qint64 counterpart = 0;
+    };
     struct IbanHistory {
         qint64 latest = 0;
         QHash<qint64, int> counts;
@@ -40,16 +61,21 @@ private:
     struct Document {
         QStringList words;
         QHash<qint64, int> counterparts;
+        QHash<qint64, Booking> latest;
         double weight = 0;
     };
 
-    void addDocument(const QString &text, qint64 counterpart);
+    void addDocument(const QString &text, qint64 counterpart, const Booking &booking);
+    void addIdentical(const QString &text, qint64 counterpart, const Booking &booking);
     void weighDocuments();
     Proposal byIban(const BankMovement &movement) const;
+    Proposal byIdenticalText(const BankMovement &movement) const;
     Proposal byWords(const BankMovement &movement) const;
     double rarity(const QString &word) const;
 
+    qint64 m_bank = 0;
     QList<BankRule> m_rules;
+    QHash<QString, Identical> m_identical;
     QHash<QString, IbanHistory> m_ibans;
     std::vector<Document> m_documents;
     QHash<QString, int> m_documentByKey;

@@ -51,7 +51,7 @@ Qt::ItemFlags ReviewModel::flags(const QModelIndex &index) const
         return flags;
     if (index.column() == Registra)
         flags |= Qt::ItemIsUserCheckable;
-    if (index.column() == Descrizione || index.column() == Sottoconto)
+    if ((index.column() == Descrizione || index.column() == Sottoconto) && !item.usesMatch())
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -61,8 +61,10 @@ QVariant ReviewModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return {};
     const ReviewedMovement &item = m_movements[index.row()];
+    // Ticked: booked as a new entry. A movement already typed by hand is linked to its entry
+    // instead, until the user ticks it.
     if (role == Qt::CheckStateRole && index.column() == Registra)
-        return item.ticked && isOpen(item) ? Qt::Checked : Qt::Unchecked;
+        return item.ticked && isOpen(item) && !item.usesMatch() ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole && index.column() == Importo)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role == Qt::ForegroundRole && !isOpen(item))
@@ -94,14 +96,18 @@ QVariant ReviewModel::data(const QModelIndex &index, int role) const
 bool ReviewModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     ReviewedMovement &item = m_movements[index.row()];
-    if (index.column() == Registra && role == Qt::CheckStateRole)
+    if (index.column() == Registra && role == Qt::CheckStateRole && item.match) {
+        item.useMatch = value.toInt() != Qt::Checked;
+        item.ticked = true;
+    } else if (index.column() == Registra && role == Qt::CheckStateRole) {
         item.ticked = value.toInt() == Qt::Checked;
-    else if (index.column() == Descrizione && role == Qt::EditRole)
+    } else if (index.column() == Descrizione && role == Qt::EditRole) {
         item.description = value.toString().simplified();
-    else if (index.column() == Sottoconto && role == Qt::EditRole)
+    } else if (index.column() == Sottoconto && role == Qt::EditRole) {
         return setCounterpart(index.row(), value);
-    else
+    } else {
         return false;
+    }
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), Count - 1));
     return true;
 }
@@ -121,13 +127,14 @@ bool ReviewModel::setCounterpart(int row, const QVariant &value)
 
 bool ReviewModel::isOpen(const ReviewedMovement &item)
 {
-    return !item.alreadyImported && item.entryId == 0;
+    return !item.alreadyImported && !item.waiting && item.entryId == 0;
 }
 
 QString ReviewModel::stateOf(const ReviewedMovement &item)
 {
     if (item.entryId != 0)
-        return u"registrato n. %1"_s.arg(item.number.toLongLong());
+        return (item.usesMatch() ? u"collegato alla n. %1"_s : u"registrato n. %1"_s)
+            .arg(item.number.toLongLong());
     if (!item.refusal.isEmpty())
         return u"rifiutato: "_s + item.refusal;
     return item.stateText();

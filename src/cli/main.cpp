@@ -58,10 +58,17 @@ const QString Usage =
     u"  restore --archive CARTELLA --from FILE\n"
     u"  post --archive CARTELLA --file FILE.json [--dry-run]\n"
     u"  import-bank --archive CARTELLA --file FILE --bank ID|DESCRIZIONE "
-    u"[--format camt053|csv] [--profile NOME] [--dry-run] [--json]\n"
+    u"[--format camt053|csv|xlsx] [--profile NOME] [--account IBAN|ID] [--dry-run] [--json]\n"
     u"  bank-rule add --archive CARTELLA --contains TESTO --subaccount ID|DESCRIZIONE "
-    u"[--iban IBAN] [--sign entrate|uscite]\n"
+    u"[--iban IBAN] [--sign entrate|uscite] [--bank ID|DESCRIZIONE]\n"
     u"  bank-rule list --archive CARTELLA\n"
+    u"  bank-account --archive CARTELLA --subaccount ID|DESCRIZIONE --iban IBAN\n"
+    u"  csv-profile add --archive CARTELLA --name NOME --separator SEP "
+    u"--encoding utf-8|windows-1252|iso-8859-15 --skip N [--skip-end N] --date-format FORMATO "
+    u"--date-column N [--value-date-column N] (--amount-column N | --debit-column N "
+    u"--credit-column N) --description-column N [--counterparty-column N] [--ignore TESTO]... "
+    u"[--status-column N --status VALORE...]\n"
+    u"  csv-profile list|remove --archive CARTELLA [--name NOME]\n"
     u"Stato di uscita: 0 eseguito, 1 rifiutato, 2 archivio inutilizzabile, "
     u"3 errore del database."_s;
 
@@ -174,7 +181,7 @@ int main(int argc, char *argv[])
         {u"closing-date"_s, u"Data delle registrazioni di chiusura."_s, u"data"_s},
         {u"opening-date"_s, u"Data delle registrazioni di apertura."_s, u"data"_s},
         {u"parent"_s, u"Cartella di partenza della nuova contabilità."_s, u"cartella"_s},
-        {u"name"_s, u"Nome della nuova contabilità."_s, u"nome"_s},
+        {u"name"_s, u"Nome della nuova contabilità, o del profilo CSV."_s, u"nome"_s},
         {u"chart"_s, u"Posizione del Piano dei Conti (da 0)."_s, u"posizione"_s},
         {u"start-month"_s, u"Mese di partenza degli esercizi (1-12)."_s, u"mese"_s},
         {u"make-current"_s, u"Rende corrente la nuova contabilità."_s},
@@ -186,11 +193,28 @@ int main(int argc, char *argv[])
         {u"file"_s, u"File da leggere."_s, u"file"_s},
         {u"dry-run"_s, u"Controlla senza scrivere."_s},
         {u"bank"_s, u"Sottoconto della banca (identificativo o descrizione)."_s, u"sottoconto"_s},
-        {u"format"_s, u"Formato dell'estratto conto: camt053 o csv."_s, u"formato"_s},
+        {u"format"_s, u"Formato dell'estratto conto: camt053, csv o xlsx."_s, u"formato"_s},
         {u"profile"_s, u"Profilo CSV salvato nell'archivio."_s, u"nome"_s},
+        {u"account"_s, u"Conto dell'estratto da importare (IBAN o altro codice)."_s, u"conto"_s},
         {u"contains"_s, u"Testo contenuto nella descrizione o nella controparte."_s, u"testo"_s},
         {u"subaccount"_s, u"Sottoconto (identificativo o descrizione)."_s, u"sottoconto"_s},
-        {u"iban"_s, u"IBAN della controparte."_s, u"iban"_s},
+        {u"iban"_s, u"IBAN della controparte, o della banca."_s, u"iban"_s},
+        {u"separator"_s, u"Separatore dei campi del CSV (un carattere, o tab)."_s, u"sep"_s},
+        {u"encoding"_s, u"Codifica del CSV: utf-8, windows-1252 o iso-8859-15."_s, u"codifica"_s},
+        {u"skip"_s, u"Righe da saltare in cima, intestazione compresa."_s, u"n"_s},
+        {u"skip-end"_s, u"Righe da saltare in fondo."_s, u"n"_s},
+        {u"date-format"_s, u"Formato delle date (per esempio dd/MM/yy, d MMM yyyy)."_s,
+         u"formato"_s},
+        {u"date-column"_s, u"Colonna della data (da 1)."_s, u"n"_s},
+        {u"value-date-column"_s, u"Colonna della data valuta."_s, u"n"_s},
+        {u"amount-column"_s, u"Colonna dell'importo con segno."_s, u"n"_s},
+        {u"debit-column"_s, u"Colonna degli addebiti."_s, u"n"_s},
+        {u"credit-column"_s, u"Colonna degli accrediti."_s, u"n"_s},
+        {u"description-column"_s, u"Colonna della descrizione."_s, u"n"_s},
+        {u"counterparty-column"_s, u"Colonna della controparte."_s, u"n"_s},
+        {u"ignore"_s, u"Testo delle righe da ignorare (ripetibile)."_s, u"testo"_s},
+        {u"status-column"_s, u"Colonna dello stato del movimento."_s, u"n"_s},
+        {u"status"_s, u"Stato dei movimenti da registrare (ripetibile)."_s, u"valore"_s},
         {u"sign"_s, u"Solo entrate o solo uscite."_s, u"segno"_s},
         {u"server"_s, u"Database vuoto del server che riceve la nuova contabilità."_s,
          u"indirizzo"_s},
@@ -239,6 +263,11 @@ int main(int argc, char *argv[])
         return importBankCommand(parser);
     if (command == u"bank-rule"_s && withArchive)
         return bankRuleCommand(parser);
+    if (command == u"bank-account"_s && withArchive && parser.isSet(u"subaccount"_s) &&
+        parser.isSet(u"iban"_s))
+        return bankAccountCommand(parser);
+    if (command == u"csv-profile"_s && withArchive)
+        return csvProfileCommand(parser);
     return usageError(command.isEmpty() ? QString()
                                         : u"Comando o opzioni mancanti: %1"_s.arg(command));
 }

@@ -1,6 +1,80 @@
 #include "data/BankTables.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString ProfilesTable = uR"(CREATE TABLE profili_csv (
+    nome             TEXT PRIMARY KEY CHECK (trim(nome) <> ''),
+    separatore       TEXT NOT NULL CHECK (length(separatore) = 1),
+    codifica         TEXT NOT NULL CHECK (codifica IN ('UTF-8', 'Windows-1252', 'ISO-8859-15')),
+    righe_da_saltare INTEGER NOT NULL DEFAULT 0 CHECK (righe_da_saltare >= 0),
+    formato_data     TEXT NOT NULL DEFAULT 'dd/MM/yyyy',
+    col_data         INTEGER NOT NULL,
+    col_valuta       INTEGER,
+    col_importo      INTEGER,
+    col_dare         INTEGER,
+    col_avere        INTEGER,
+    col_descrizione  INTEGER NOT NULL,
+    col_controparte  INTEGER,
+    righe_finali     INTEGER NOT NULL DEFAULT 0 CHECK (righe_finali >= 0),
+    testi_ignorati   TEXT NOT NULL DEFAULT 'saldo',
+    col_stato        INTEGER,
+    stati            TEXT NOT NULL DEFAULT '',
+    CHECK (col_importo IS NOT NULL OR (col_dare IS NOT NULL AND col_avere IS NOT NULL))
+))"_s;
+
+// The columns a profile had before it learnt end rows, ignored texts and statuses.
+const QString EarlierProfileColumns =
+    u"nome, separatore, codifica, righe_da_saltare, formato_data, col_data, col_valuta, "
+    u"col_importo, col_dare, col_avere, col_descrizione, col_controparte"_s;
+
+// The type and name of what a CREATE statement makes: ("table", "regole_banca").
+std::pair<QString, QString> objectOf(const QString &create)
+{
+    static const QRegularExpression object(u"^CREATE (TABLE|INDEX) (\\w+)"_s);
+    const QRegularExpressionMatch match = object.match(create);
+    return {match.captured(1).toLower(), match.captured(2)};
+}
+
+std::optional<bool> objectExists(const QSqlDatabase &database,
+                                 const std::pair<QString, QString> &object, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT 1 FROM sqlite_master WHERE type = ? AND name = ?"_s,
+                {object.first, object.second}, error))
+        return std::nullopt;
+    return query.next();
+}
+
+// What an archive of an earlier version lacks in tables it has: a rule's bank, and the profile's
+// end rows, ignored texts, status column and the encoding ISO-8859-15 (a new check: the table is
+// made again and its rows copied).
+bool upgradeBankTables(const Connection &connection, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    QSqlQuery query = connection.query();
+    if (!tableColumns(database, u"regole_banca"_s, error).contains(u"banca"_s) &&
+        !runSql(query,
+                u"ALTER TABLE regole_banca ADD COLUMN banca INTEGER "
+                u"REFERENCES sottoconti (id) ON DELETE CASCADE"_s,
+                {}, error))
+        return false;
+    if (tableColumns(database, u"profili_csv"_s, error).contains(u"col_stato"_s))
+        return error->isEmpty();
+    return runSql(query, u"ALTER TABLE profili_csv RENAME TO profili_csv_precedenti"_s, {},
+                  error) &&
+           runSql(query, ProfilesTable, {}, error) &&
+           runSql(query,
+                  u"INSERT INTO profili_csv (%1) SELECT %1 FROM profili_csv_precedenti"_s.arg(
+                      EarlierProfileColumns),
+                  {}, error) &&
+           runSql(query, u"DROP TABLE profili_csv_precedenti"_s, {}, error);
+}
+
+} // namespace
 
 const QStringList &bankTablesSchema()
 {
@@ -24,49 +98,71 @@ const QStringList &bankTablesSchema()
     segno       INTEGER NOT NULL DEFAULT 0 CHECK (segno IN (-1, 0, 1)),
     iban        TEXT,
     sottoconto  INTEGER NOT NULL REFERENCES sottoconti (id) ON DELETE CASCADE,
+    banca       INTEGER REFERENCES sottoconti (id) ON DELETE CASCADE,
     CHECK (trim(testo) <> '' OR iban IS NOT NULL)
 ))"_s,
-        uR"(CREATE TABLE profili_csv (
-    nome            TEXT PRIMARY KEY CHECK (trim(nome) <> ''),
-    separatore      TEXT NOT NULL CHECK (length(separatore) = 1),
-    codifica        TEXT NOT NULL CHECK (codifica IN ('UTF-8', 'Windows-1252')),
-    righe_da_saltare INTEGER NOT NULL DEFAULT 0 CHECK (righe_da_saltare >= 0),
-    formato_data    TEXT NOT NULL DEFAULT 'dd/MM/yyyy',
-    col_data        INTEGER NOT NULL,
-    col_valuta      INTEGER,
-    col_importo     INTEGER,
-    col_dare        INTEGER,
-    col_avere       INTEGER,
-    col_descrizione INTEGER NOT NULL,
-    col_controparte INTEGER,
-    CHECK (col_importo IS NOT NULL OR (col_dare IS NOT NULL AND col_avere IS NOT NULL))
+        ProfilesTable,
+        // The IBAN of a bank sub-account picks its statement out of a file with several.
+        uR"(CREATE TABLE conti_bancari (
+    sottoconto  INTEGER PRIMARY KEY REFERENCES sottoconti (id) ON DELETE CASCADE,
+    iban        TEXT NOT NULL UNIQUE
 ))"_s,
+        // Every statement booked and each of its movements, booked or not, for the bank
+        // reconciliation: a movement is booked while movimenti_importati holds its fingerprint.
+        uR"(CREATE TABLE estratti_importati (
+    id            INTEGER PRIMARY KEY AUTOINCREMENT,
+    conto         INTEGER NOT NULL REFERENCES sottoconti (id) ON DELETE CASCADE,
+    conto_estratto TEXT NOT NULL DEFAULT '',
+    dal           TEXT,
+    al            TEXT,
+    data_saldo    TEXT,
+    saldo_finale  INTEGER,
+    importato_il  TEXT NOT NULL
+))"_s,
+        uR"(CREATE TABLE movimenti_estratto (
+    conto       INTEGER NOT NULL REFERENCES sottoconti (id) ON DELETE CASCADE,
+    impronta    TEXT NOT NULL,
+    estratto    INTEGER NOT NULL REFERENCES estratti_importati (id) ON DELETE CASCADE,
+    data        TEXT NOT NULL,
+    importo     INTEGER NOT NULL,
+    descrizione TEXT NOT NULL DEFAULT '',
+    PRIMARY KEY (conto, impronta)
+))"_s,
+        u"CREATE INDEX movimenti_estratto_data ON movimenti_estratto (conto, data)"_s,
     };
     return statements;
 }
 
 const QStringList &bankTableNames()
 {
-    static const QStringList names{u"movimenti_importati"_s, u"regole_banca"_s, u"profili_csv"_s};
+    static const QStringList names{u"movimenti_importati"_s, u"regole_banca"_s,
+                                   u"profili_csv"_s,         u"conti_bancari"_s,
+                                   u"estratti_importati"_s,  u"movimenti_estratto"_s};
     return names;
 }
 
 bool hasBankTables(const QSqlDatabase &database)
 {
-    QSqlQuery query(database);
-    return runSql(
-               query,
-               u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'regole_banca'"_s) &&
-           query.next();
+    return hasBankTable(database, u"regole_banca"_s);
+}
+
+bool hasBankTable(const QSqlDatabase &database, const QString &table)
+{
+    QString error;
+    return objectExists(database, {u"table"_s, table}, &error).value_or(false);
 }
 
 bool ensureBankTables(const Connection &connection, QString *error)
 {
-    if (hasBankTables(connection.database()))
-        return true;
+    if (hasBankTables(connection.database()) && !upgradeBankTables(connection, error))
+        return false;
     QSqlQuery query = connection.query();
-    for (const QString &statement : bankTablesSchema())
-        if (!runSql(query, statement, {}, error))
+    // Only what is missing is made: an archive of an earlier version has some of them.
+    for (const QString &statement : bankTablesSchema()) {
+        const std::optional<bool> exists =
+            objectExists(connection.database(), objectOf(statement), error);
+        if (!exists || (!*exists && !runSql(query, statement, {}, error)))
             return false;
+    }
     return true;
 }

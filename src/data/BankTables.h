@@ -16,5 +16,9 @@ const QStringList &bankTableNames();
 // reads as having no rule, profile or imported movement.
 bool hasBankTables(const QSqlDatabase &database);
 
+// Whether the archive has this one of the tables (an archive of an earlier version, read
+// without being opened for writing, lacks the newer ones).
+bool hasBankTable(const QSqlDatabase &database, const QString &table);
+
 // Adds the tables to an archive made before them, inside the caller's transaction.
 bool ensureBankTables(const Connection &connection, QString *error);

@@ -1,9 +1,9 @@
 #include "statements/WorkbookFiller.h"
 
 #include "data/OutputFile.h"
+#include "data/ZipPackage.h"
 #include "statements/BalanceTables.h"
 #include "statements/Placeholders.h"
-#include "statements/ZipPackage.h"
 
 #include <QDir>
 #include <QFile>

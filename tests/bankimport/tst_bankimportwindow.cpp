@@ -59,7 +59,9 @@ private slots:
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(window.readStatement(QStringLiteral(TOVRIN_BANK_DATA) + u"/camt053-v02.xml"_s));
         DataGrid *grid = window.grid();
-        QCOMPARE(grid->model()->rowCount(), 4);
+        // Four booked movements, and the one pending at the bank listed last.
+        QCOMPARE(grid->model()->rowCount(), 5);
+        QCOMPARE(grid->model()->index(4, 7).data().toString(), u"in attesa"_s);
         QCOMPARE(grid->currentIndex().row(), 0);
         // Row 1: typed, completed, Enter stores it and moves down.
         typeText(u"quote"_s);

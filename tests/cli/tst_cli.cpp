@@ -625,12 +625,12 @@ private slots:
 
         Run booked = cli(import);
         QCOMPARE(booked.exitCode, 0);
-        QVERIFY2(booked.out.endsWith(u"Registrati: 2; già importati: 0; rifiutati: 0; "
-                                     u"da assegnare: 2.\n"_s),
+        QVERIFY2(booked.out.endsWith(u"Registrati: 2; già importati: 0; già registrati: 0; in "
+                                     u"attesa: 1; rifiutati: 0; da assegnare: 2.\n"_s),
                  qPrintable(booked.out));
         booked = cli(import);
-        QVERIFY(booked.out.endsWith(u"Registrati: 0; già importati: 2; rifiutati: 0; "
-                                    u"da assegnare: 2.\n"_s));
+        QVERIFY(booked.out.endsWith(u"Registrati: 0; già importati: 2; già registrati: 0; in "
+                                    u"attesa: 1; rifiutati: 0; da assegnare: 2.\n"_s));
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
 
         // A file that is not a statement: refused with its place, nothing written.

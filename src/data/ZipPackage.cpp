@@ -1,4 +1,4 @@
-#include "statements/ZipPackage.h"
+#include "data/ZipPackage.h"
 
 #include "data/OutputFile.h"
 
@@ -53,6 +53,21 @@ ZipReader::ZipReader(const QString &path)
         zip_error_fini(&error);
     }
 }
+ZipReader::ZipReader(const QByteArray &bytes) : m_bytes(bytes)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source =
+        zip_source_buffer_create(m_bytes.constData(), zip_uint64_t(m_bytes.size()), 0, &error);
+    m_zip = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
+    if (!m_zip) {
+        if (source)
+            zip_source_free(source);
+        m_error = zipErrorText(&error);
+    }
+    zip_error_fini(&error);
+}
+
 ZipReader::~ZipReader()
 {
     if (m_zip)

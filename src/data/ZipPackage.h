@@ -31,6 +31,8 @@ public:
     enum class Read { Done, Missing, TooLarge };
 
     explicit ZipReader(const QString &path);
+    // A zip archive held in memory, which must outlive the reader only as its copy here does.
+    explicit ZipReader(const QByteArray &bytes);
     ~ZipReader();
     ZipReader(const ZipReader &) = delete;
     ZipReader &operator=(const ZipReader &) = delete;
@@ -43,6 +45,7 @@ public:
     Read read(const std::string &name, QByteArray *bytes);
 
 private:
+    QByteArray m_bytes;
     zip_t *m_zip = nullptr;
     QString m_error;
     zip_uint64_t m_expanded = 0;
