@@ -123,47 +123,21 @@ std::optional<KeptFingerprints> keptFingerprints(const QSqlDatabase &database, q
     return kept;
 }
 
-// An entry of the bank sub-account that no movement is linked to yet.
-struct OpenEntry {
-    qint64 id = 0;
-    QVariant number;
-    QDate date;
-    Money amount; // on the bank, money in positive
-    QString text;
-};
-
 std::optional<QHash<qint64, QList<OpenEntry>>> openEntriesByAmount(const QSqlDatabase &database,
                                                                    qint64 bank, const QDate &from,
                                                                    const QDate &to, QString *error)
 {
-    QHash<qint64, QList<OpenEntry>> entries;
+    QHash<qint64, QList<OpenEntry>> byAmount;
     if (!from.isValid())
-        return entries;
-    QSqlQuery query(database);
-    const QString linked = hasBankTables(database)
-                               ? u"AND NOT EXISTS (SELECT 1 FROM movimenti_importati mi "
-                                 u"WHERE mi.idRegMain = m.id AND mi.conto = ?) "_s
-                               : u"AND ? IS NOT NULL "_s;
-    if (!runSql(query,
-                u"SELECT m.id, m.progressivo, m.data, "
-                u"SUM(CASE WHEN d.contodare = ? THEN d.importo ELSE 0 END) - "
-                u"SUM(CASE WHEN d.contoavere = ? THEN d.importo ELSE 0 END), "
-                u"MAX(d.descrizione) "
-                u"FROM regmain m JOIN regdet d ON d.idRegMain = m.id "
-                u"WHERE m.tipo = 0 AND m.data BETWEEN ? AND ? "_s +
-                    linked +
-                    u"AND m.id IN (SELECT idRegMain FROM regdet WHERE contodare = ? "
-                    u"OR contoavere = ?) GROUP BY m.id, m.progressivo, m.data"_s,
-                {bank, bank, isoDate(from), isoDate(to), bank, bank, bank}, error))
+        return byAmount;
+    const std::optional<QList<OpenEntry>> entries =
+        openBankEntries(database, bank, from, to, error);
+    if (!entries)
         return std::nullopt;
-    while (query.next()) {
-        const OpenEntry entry{
-            query.value(0).toLongLong(), query.value(1), dateFromIso(query.value(2).toString()),
-            Money::fromUnits(query.value(3).toLongLong()), query.value(4).toString()};
+    for (const OpenEntry &entry : *entries)
         if (!entry.amount.isZero())
-            entries[entry.amount.units()] << entry;
-    }
-    return entries;
+            byAmount[entry.amount.units()] << entry;
+    return byAmount;
 }
 
 // How many words of the movement's text the entry's text shares.
@@ -439,6 +413,35 @@ std::optional<StatementsOfFile> readStatementsFor(const QSqlDatabase &database, 
     statements.all = {*statement};
     statements.chosen = statements.all;
     return statements;
+}
+
+std::optional<QList<OpenEntry>> openBankEntries(const QSqlDatabase &database, qint64 bank,
+                                                const QDate &from, const QDate &to, QString *error)
+{
+    QSqlQuery query(database);
+    const QString linked = hasBankTables(database)
+                               ? u"AND NOT EXISTS (SELECT 1 FROM movimenti_importati mi "
+                                 u"WHERE mi.idRegMain = m.id AND mi.conto = ?) "_s
+                               : u"AND ? IS NOT NULL "_s;
+    if (!runSql(query,
+                u"SELECT m.id, m.progressivo, m.data, "
+                u"SUM(CASE WHEN d.contodare = ? THEN d.importo ELSE 0 END) - "
+                u"SUM(CASE WHEN d.contoavere = ? THEN d.importo ELSE 0 END), "
+                u"MAX(d.descrizione) "
+                u"FROM regmain m JOIN regdet d ON d.idRegMain = m.id "
+                u"WHERE m.tipo = 0 AND m.data BETWEEN ? AND ? "_s +
+                    linked +
+                    u"AND m.id IN (SELECT idRegMain FROM regdet WHERE contodare = ? "
+                    u"OR contoavere = ?) GROUP BY m.id, m.progressivo, m.data "
+                    u"ORDER BY m.data, m.id"_s,
+                {bank, bank, isoDate(from), isoDate(to), bank, bank, bank}, error))
+        return std::nullopt;
+    QList<OpenEntry> entries;
+    while (query.next())
+        entries << OpenEntry{
+            query.value(0).toLongLong(), query.value(1), dateFromIso(query.value(2).toString()),
+            Money::fromUnits(query.value(3).toLongLong()), query.value(4).toString()};
+    return entries;
 }
 
 ReviewedMovement::State ReviewedMovement::state() const

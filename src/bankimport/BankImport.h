@@ -44,6 +44,20 @@ std::optional<StatementsOfFile> readStatementsFor(const QSqlDatabase &database, 
                                                   const QString &profileName,
                                                   const QString &account, QString *error);
 
+// An ordinary entry of the bank sub-account that no movement of a statement is linked to: its
+// amount on the bank (money in positive) and its text.
+struct OpenEntry {
+    qint64 id = 0;
+    QVariant number;
+    QDate date;
+    Money amount;
+    QString text;
+};
+
+// Such entries dated from .. to, by date.
+std::optional<QList<OpenEntry>> openBankEntries(const QSqlDatabase &database, qint64 bank,
+                                                const QDate &from, const QDate &to, QString *error);
+
 // An entry of the books that a movement of the statement already is: typed by hand before the
 // statement came, on the bank sub-account, with the same amount, a few days apart.
 struct TypedEntry {

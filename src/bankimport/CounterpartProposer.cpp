@@ -86,7 +86,7 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
     }
     // The bank's ordinary entries: the text of its rows (or of the statement they were booked
     // from) and the other sub-accounts they move.
-    const QString importedText = imports ? u"(SELECT descrizione FROM movimenti_importati mi "
+    const QString importedText = imports ? u"(SELECT MAX(descrizione) FROM movimenti_importati mi "
                                            u"WHERE mi.idRegMain = d.idRegMain AND mi.conto = ?)"_s
                                          : u"?"_s;
     if (!runSql(query,

@@ -34,7 +34,9 @@ QString storedLines(const QStringList &texts)
     for (const QString &text : texts)
         if (!text.trimmed().isEmpty())
             kept << text.trimmed();
-    return kept.join(u'\n');
+    // Never null: a null text would be stored as NULL.
+    QString stored = kept.join(u'\n');
+    return stored.isNull() ? u""_s : stored;
 }
 
 CsvProfile profileOf(const QSqlQuery &query)

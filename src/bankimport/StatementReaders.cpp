@@ -533,6 +533,16 @@ bool holdsAnyOf(const CsvRecord &record, const QStringList &texts)
     return false;
 }
 
+// Whether the status is one of those booked, written as it is (without regard to case or
+// accents): "NOT APPROVED" is not "APPROVED".
+bool isStatusOf(const QString &status, const QStringList &booked)
+{
+    const QString folded = foldedForMatching(status.simplified());
+    return std::any_of(booked.cbegin(), booked.cend(), [&](const QString &value) {
+        return foldedForMatching(value.simplified()) == folded;
+    });
+}
+
 // A CSV amount in Italian notation: "1.234,56", "-12,50", "+3,00", with or without "€"; or the
 // number a spreadsheet stores.
 std::optional<Money> rowAmount(const CsvRecord &record, int column, const QString &place,
@@ -631,10 +641,8 @@ std::optional<BankStatement> statementOfRows(const QList<CsvRecord> &records,
             ++ignored;
             continue;
         }
-        const bool booked =
-            profile.statusColumn <= 0 ||
-            holdsAnyOf(CsvRecord{record.line, {cell(record, profile.statusColumn)}, {}},
-                       profile.bookedStatuses);
+        const bool booked = profile.statusColumn <= 0 ||
+                            isStatusOf(cell(record, profile.statusColumn), profile.bookedStatuses);
         QString failure;
         std::optional<BankMovement> movement = csvMovement(record, profile, &failure);
         if (!movement && booked) {

@@ -1,5 +1,7 @@
 #include "cli/ReportCommand.h"
 
+#include "bankimport/BankImport.h"
+#include "bankimport/BankReconciliation.h"
 #include "chart/ChartPrintout.h"
 #include "cli/CliSupport.h"
 #include "data/ArchiveStartup.h"
@@ -9,6 +11,7 @@
 #include "data/ItalianLanguage.h"
 #include "data/OutputFile.h"
 #include "data/SqlText.h"
+#include "journal/EntryFile.h"
 #include "reportengine/ReportExport.h"
 #include "reports/AccountCardsReport.h"
 #include "reports/FinalJournalPrint.h"
@@ -55,6 +58,7 @@ struct ReportRequest {
     std::optional<ExportFormat> format; // none: the report's JSON
     QDate from, to;                     // the period: the fiscal year of the working date
     FiscalYear year = {};               // the fiscal year of the working date
+    QDate workingDate = {};
 };
 
 bool isJsonFile(const QString &fileName)
@@ -317,6 +321,35 @@ int cashStatement(const ReportRequest &request)
     return exportDocument(document, request);
 }
 
+// The bank reconciliation of --bank at the working date.
+int bankReconciliation(const ReportRequest &request)
+{
+    const QSqlDatabase database = request.connection.database();
+    QString error;
+    const std::optional<qint64> bank =
+        subAccountNamed(request.connection, request.parser.value(u"bank"_s), &error);
+    const QString refusal = bank ? bankSubAccountRefusal(database, *bank, &error) : QString();
+    if (!bank || !refusal.isEmpty()) {
+        printError(u"Conto della banca: %1"_s.arg(refusal.isEmpty() ? error : refusal));
+        return ExitStatus::Refused;
+    }
+    const std::optional<BankReconciliation> reconciliation =
+        reconcileBank(database, *bank, request.workingDate, &error);
+    if (!reconciliation)
+        return reportFailure(u"Stampa non eseguita."_s, error);
+    if (!request.format) {
+        if (!writeOutputFile(request.out, reconciliationJson(*reconciliation), &error))
+            return reportFailure(u"Stampa non eseguita."_s, error);
+        return 0;
+    }
+    const std::optional<OrganisationLines> organisation = readOrganisation(database, &error);
+    ReportDocument document;
+    if (!organisation ||
+        !layOutReconciliation(*reconciliation, organisation->name, &document, &error))
+        return reportFailure(u"Stampa non eseguita."_s, error);
+    return exportDocument(document, request);
+}
+
 struct ReportEntry {
     QString name;
     bool json; // also writes .json
@@ -332,6 +365,7 @@ const std::vector<ReportEntry> &reportTable()
         {u"bilancio-contrapposto"_s, true,
          [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
         {u"rendiconto-cassa"_s, true, cashStatement},
+        {u"riconciliazione"_s, true, bankReconciliation},
         {u"pdc"_s, false, chartPrintout},
         {u"movimenti"_s, false,
          [](const ReportRequest &request) {
@@ -388,6 +422,7 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         return reportFailure(u"Stampa non eseguita."_s, error);
     ReportRequest request{parser, connection, out, format, year->dateFrom, year->dateTo};
     request.year = {year->dateFrom, year->dateTo, year->yearLabel};
+    request.workingDate = workingDate;
     if (from.isValid())
         request.from = from;
     if (to.isValid())
@@ -410,6 +445,8 @@ const QString ReportUsage =
     u"[--levels gruppo,mastro,conto,sottoconto] --out FILE\n"
     u"     tovrin3-cli report rendiconto-cassa --archive CARTELLA [--date AAAA-MM-GG] "
     u"--out FILE\n"
+    u"     tovrin3-cli report riconciliazione --archive CARTELLA --bank ID|DESCRIZIONE "
+    u"[--date AAAA-MM-GG] --out FILE.pdf|.json\n"
     u"     tovrin3-cli report pdc --archive CARTELLA "
     u"[--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] --out FILE\n"
     u"     tovrin3-cli report movimenti|movimenti-orizzontale|schede|"
@@ -430,7 +467,7 @@ int runReportCommand(int argc, char *argv[])
     parser.addPositionalArgument(u"report"_s,
                                  u"report giornale | bilancio | bilancio-contrapposto | "
                                  u"movimenti | movimenti-orizzontale | schede | "
-                                 u"schede-orizzontale | pdc"_s);
+                                 u"schede-orizzontale | pdc | riconciliazione"_s);
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
@@ -455,6 +492,8 @@ int runReportCommand(int argc, char *argv[])
                       u"Solo le registrazioni o le schede di questo conto "
                       u"(ripetibile)."_s,
                       u"id"_s});
+    parser.addOption(
+        {u"bank"_s, u"Sottoconto della banca (identificativo o descrizione)."_s, u"sottoconto"_s});
     parser.addOption({u"out"_s,
                       u"File da scrivere (.pdf, .xlsx, .rtf, .html; bilanci anche .json)."_s,
                       u"file"_s});

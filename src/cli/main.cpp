@@ -44,6 +44,8 @@ const QString Usage =
     u"--out FILE\n"
     u"  report rendiconto-cassa --archive CARTELLA [--date AAAA-MM-GG] --out FILE\n"
     u"  report cruscotto --archive CARTELLA [--date AAAA-MM-GG] --out FILE.pdf|.png|.svg|.json\n"
+    u"  report riconciliazione --archive CARTELLA --bank ID|DESCRIZIONE [--date AAAA-MM-GG] "
+    u"--out FILE.pdf|.json\n"
     u"  report pdc --archive CARTELLA [--levels gruppo,mastro,conto,sottoconto] [--layout 1|2] "
     u"--out FILE\n"
     u"  report movimenti|movimenti-orizzontale|schede|schede-orizzontale --archive CARTELLA "

@@ -131,3 +131,22 @@ bool writeParameter(const Connection &connection, const QString &chiave, int tip
                   u"ON CONFLICT (chiave) DO UPDATE SET valore = excluded.valore"_s,
                   {chiave, textOf(tipo, valore)}, error);
 }
+
+std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    QStringList values;
+    for (int i = 1; i <= 7; ++i) {
+        if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {u"ana0%1"_s.arg(i)},
+                    error))
+            return std::nullopt;
+        values << (query.next() ? query.value(0).toString() : QString());
+    }
+    OrganisationLines lines;
+    lines.name = values[0];
+    lines.address = values[1];
+    lines.townLine = QStringList{values[2], values[3], values[4]}.join(u' ').trimmed();
+    lines.taxCode = values[5];
+    lines.vatNumber = values[6];
+    return lines;
+}

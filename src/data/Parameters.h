@@ -3,8 +3,11 @@
 class Archive;
 class Connection;
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+
+#include <optional>
 
 // Value type codes of a parameter.
 namespace ValueType {
@@ -38,3 +41,15 @@ bool writeParameter(const Archive &archive, const QString &chiave, int tipo, int
 // Writes an archive parameter on a connection the caller holds (inside its transaction).
 bool writeParameter(const Connection &connection, const QString &chiave, int tipo,
                     const QVariant &valore, QString *error = nullptr);
+
+// The organisation's heading lines, from the archive's parameters ana01..ana07.
+struct OrganisationLines {
+    QString name;      // ana01
+    QString address;   // ana02
+    QString townLine;  // postal code, town and province (ana03, ana04, ana05)
+    QString taxCode;   // ana06
+    QString vatNumber; // ana07
+};
+
+// Reads the heading lines of the archive. Returns nothing with the engine's text in *error.
+std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error);

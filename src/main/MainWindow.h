@@ -37,6 +37,7 @@ public:
     enum class Command {
         Stampa,
         ImportaEstrattoConto,
+        RiconciliazioneBancaria,
         Cruscotto,
         DataLavoro,
         Preferenze,

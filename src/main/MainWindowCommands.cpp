@@ -109,6 +109,7 @@ void MainWindow::buildMenus()
     command(tools, u"Ricalcolo progressivi"_s, Command::RicalcoloProgressivi);
     command(tools, u"Controllo archivio"_s, Command::ControlloArchivio);
     tools->addSeparator();
+    command(tools, u"Riconciliazione bancaria…"_s, Command::RiconciliazioneBancaria);
     command(tools, u"Bilancio riclassificato"_s, Command::BilancioRiclassificato);
 
     QMenu *help = menuBar()->addMenu(u"&?"_s);

@@ -3,6 +3,7 @@
 #include "archive/BackupWindows.h"
 #include "archive/NewArchiveWindow.h"
 #include "bankimport/BankImportWindow.h"
+#include "bankimport/ReconciliationWindow.h"
 #include "dashboard/DashboardWindow.h"
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
@@ -171,6 +172,10 @@ void MainModule::wireCommands()
     main.setCommand(MainWindow::Command::ImportaEstrattoConto, [&main, &environment] {
         if (BankImportWindow::run(&main, environment))
             main.refreshStatusBar();
+    });
+    main.setCommand(MainWindow::Command::RiconciliazioneBancaria, [&main, &environment] {
+        ReconciliationWindow::run(&main, environment);
+        main.refreshStatusBar();
     });
     main.setCommand(MainWindow::Command::Cruscotto, [&main, &environment] {
         // One dashboard beside the main window, following its changes.

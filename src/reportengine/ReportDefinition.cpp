@@ -1,5 +1,7 @@
 #include "reportengine/ReportDefinition.h"
 
+using namespace Qt::StringLiterals;
+
 QSizeF PageSetup::sizePoints() const
 {
     const QSizeF portrait = QPageSize(size).size(QPageSize::Point);
@@ -95,4 +97,27 @@ bool ReportDefinition::needsFirstPass() const
         if (sumsAhead(group.header, Summary::Kind::GroupTotal))
             return true;
     return false;
+}
+
+ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font)
+{
+    item.name = name;
+    item.sheetColumn = column;
+    item.font = font;
+    return item;
+}
+
+Band pageNumberFooter(double left, double width)
+{
+    ReportItem pages = ReportItem::computed(
+        [](const ItemContext &context) {
+            return QVariant(QString::number(context.pageNumber()) + u" / "_s +
+                            QString::number(context.pageCount()));
+        },
+        QRectF(left, 4, width, 12), Qt::AlignHCenter | Qt::AlignVCenter);
+    pages.needsPageCount = true;
+    Band band;
+    band.height = 16;
+    band.items = {pages};
+    return band;
 }

@@ -168,3 +168,9 @@ struct ReportDefinition {
     // Group sums on headers and report totals on the report header need the rows read first.
     bool needsFirstPass() const;
 };
+
+// The item named, in the given column of a spreadsheet, in the font of that index.
+ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font = 0);
+
+// "3 / 12", centred in the band between left and left + width.
+Band pageNumberFooter(double left, double width);

@@ -183,25 +183,6 @@ QString periodYearLabel(const QDate &from, const QDate &to, int startMonth)
                                      : label + u" e "_s + journalYearLabel(last.start, last.end);
 }
 
-std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error)
-{
-    QSqlQuery query(database);
-    QStringList values;
-    for (int i = 1; i <= 7; ++i) {
-        if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {u"ana0%1"_s.arg(i)},
-                    error))
-            return std::nullopt;
-        values << (query.next() ? query.value(0).toString() : QString());
-    }
-    OrganisationLines lines;
-    lines.name = values[0];
-    lines.address = values[1];
-    lines.townLine = QStringList{values[2], values[3], values[4]}.join(u' ').trimmed();
-    lines.taxCode = values[5];
-    lines.vatNumber = values[6];
-    return lines;
-}
-
 std::optional<JournalBookOptions> journalBookDefaults(const QSqlDatabase &database,
                                                       const QDate &workingDate, QString *error)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Money.h"
+#include "data/Parameters.h"
 #include "reportengine/ReportDefinition.h"
 #include "reportengine/ReportDocument.h"
 #include "reportengine/ReportLayout.h"
@@ -12,15 +13,6 @@
 
 #include <memory>
 #include <optional>
-
-// The organisation's heading lines, from the archive's parameters ana01..ana07.
-struct OrganisationLines {
-    QString name;      // ana01
-    QString address;   // ana02
-    QString townLine;  // postal code, town and province (ana03, ana04, ana05)
-    QString taxCode;   // ana06
-    QString vatNumber; // ana07
-};
 
 // What the journal book prints: a window or the command line fills it.
 struct JournalBookOptions {
@@ -43,9 +35,6 @@ QString journalYearLabel(const QDate &yearStart, const QDate &yearEnd);
 // The label of the fiscal year (years starting on the 1st of startMonth) that holds the period;
 // a period across two fiscal years names both ("2024 e 2025").
 QString periodYearLabel(const QDate &from, const QDate &to, int startMonth);
-
-// Reads the heading lines of the archive. Returns nothing with the engine's text in *error.
-std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error);
 
 // The options for the fiscal year that contains the working date (the archive's StartMonth),
 // with the organisation's lines and sheet 1. Returns nothing with the reason in *error.

@@ -277,33 +277,10 @@ Band pairFooterBand(double columnWidth)
 
 } // namespace
 
-ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font)
-{
-    item.name = name;
-    item.sheetColumn = column;
-    item.font = font;
-    return item;
-}
-
 std::vector<ReportFont> balanceFonts()
 {
     return {ReportFont{{}, 8.0, false, false}, ReportFont{{}, 8.0, true, false},
             ReportFont{{}, 10.0, true, false}, ReportFont{{}, 14.0, true, false}};
-}
-
-Band pageNumberFooter(double left, double width)
-{
-    ReportItem pages = ReportItem::computed(
-        [](const ItemContext &context) {
-            return QVariant(QString::number(context.pageNumber()) + u" / "_s +
-                            QString::number(context.pageCount()));
-        },
-        QRectF(left, 4, width, 12), Qt::AlignHCenter | Qt::AlignVCenter);
-    pages.needsPageCount = true;
-    Band band;
-    band.height = 16;
-    band.items = {pages};
-    return band;
 }
 
 ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool exporting)

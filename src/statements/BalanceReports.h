@@ -16,12 +16,6 @@ enum class BalanceKind {
 // The fonts of the balances and statements: body, bold, heading, title.
 std::vector<ReportFont> balanceFonts();
 
-// The item named, in the given column of a spreadsheet, in the font of that index.
-ReportItem inSheetColumn(ReportItem item, const QString &name, int column, int font = 0);
-
-// "3 / 12", centred in the band between left and left + width.
-Band pageNumberFooter(double left, double width);
-
 // The sequential balance; an exported one carries no page header.
 ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool exporting);
 // The opposed balance: each pair of sections side by side, closed by equal totals and the

@@ -1,14 +1,21 @@
 #include "bankimport/BankImport.h"
+#include "bankimport/BankReconciliation.h"
 #include "bankimport/BankRules.h"
 #include "bankimport/CounterpartProposer.h"
 #include "bankimport/StatementReaders.h"
+#include "data/JournalGate.h"
 #include "support/TestArchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+
+#include <xlsxwriter.h>
 
 using namespace Qt::StringLiterals;
 
@@ -110,6 +117,44 @@ CounterpartProposer proposerFor(const TestArchive &a, qint64 bank)
     if (!proposer)
         qFatal("%s", qPrintable(error));
     return *proposer;
+}
+
+// A camt.053 message of the statements given, each "<Stmt>...</Stmt>".
+QByteArray camtMessage(const QByteArray &statements)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.08\"><BkToCstmrStmt>"
+           "<GrpHdr><CreDtTm>2026-04-01T08:00:00</CreDtTm></GrpHdr>\n" +
+           statements + "</BkToCstmrStmt></Document>";
+}
+
+QByteArray statement(const QByteArray &iban, const QByteArray &entries,
+                     const QByteArray &currency = "EUR")
+{
+    return "<Stmt><CreDtTm>2026-03-31T20:00:00</CreDtTm><Acct><Id><IBAN>" + iban +
+           "</IBAN></Id><Ccy>" + currency + "</Ccy></Acct>\n" + entries + "</Stmt>\n";
+}
+
+QByteArray entry(const QByteArray &amount, const QByteArray &sign, const QByteArray &inside,
+                 const QByteArray &currency = "EUR")
+{
+    return "<Ntry><Amt Ccy=\"" + currency + "\">" + amount + "</Amt><CdtDbtInd>" + sign +
+           "</CdtDbtInd>" + inside + "</Ntry>\n";
+}
+
+QList<BankStatement> camtOf(const QByteArray &file)
+{
+    QString error;
+    const std::optional<QList<BankStatement>> statements = readCamt053(file, &error);
+    if (!statements)
+        qFatal("%s", qPrintable(error));
+    return *statements;
+}
+
+QString refusalOf(const QByteArray &file)
+{
+    QString error;
+    return readCamt053(file, &error) ? QString() : error;
 }
 
 // What a Stmt of a camt.053 file states, read apart from the program's reader: its booked
@@ -284,6 +329,278 @@ private slots:
         }
     }
 
+    // A payment and its reversal share the bank's reference, date and amount; a batch repeats one
+    // reference on every transaction: each is a movement of its own, booked once, and a
+    // movement an earlier version kept under its reference alone is still known.
+    void movementsSharingAReferenceStayApart()
+    {
+        const QByteArray booked = "<BookgDt><Dt>2026-03-05</Dt></BookgDt>";
+        const QByteArray file = camtMessage(
+            statement("IT60X0542811101000000123456",
+                      entry("25.00", "DBIT", booked + "<AcctSvcrRef>R1</AcctSvcrRef>") +
+                          entry("25.00", "DBIT",
+                                booked + "<AcctSvcrRef>R1</AcctSvcrRef><RvslInd>true</RvslInd>") +
+                          entry("30.00", "CRDT",
+                                booked + "<AcctSvcrRef>B7</AcctSvcrRef><NtryDtls>"
+                                         "<TxDtls><Refs><AcctSvcrRef>T</AcctSvcrRef></Refs>"
+                                         "<Amt Ccy=\"EUR\">10.00</Amt></TxDtls>"
+                                         "<TxDtls><Refs><AcctSvcrRef>T</AcctSvcrRef></Refs>"
+                                         "<Amt Ccy=\"EUR\">20.00</Amt></TxDtls></NtryDtls>")));
+        const BankStatement read = camtOf(file).first();
+        QCOMPARE(read.movements.size(), 4);
+        QVERIFY(read.movements[1].reversal);
+        QCOMPARE(read.movements[1].description, u"Storno: Movimento bancario rif. R1"_s);
+
+        TestArchive a;
+        const Chart c = chartOf(a);
+        // An earlier version booked the payment and kept it under its reference alone.
+        const qint64 earlier = a.addEntry(
+            QDate(2026, 3, 5), {{c.fees, c.bank, Money::fromCents(2500), u"Bonifico"_s}});
+        a.exec(u"INSERT INTO movimenti_importati (conto, impronta, idRegMain, importato_il) "
+               u"VALUES (?, 'rif:R1', ?, '2026-03-06')"_s,
+               {c.bank, earlier});
+        QList<ReviewedMovement> items = review(a, c.bank, read);
+        QVERIFY(items[0].alreadyImported);
+        QVERIFY(!items[1].alreadyImported);
+        for (ReviewedMovement &item : items)
+            item.counterpart = c.gifts;
+        QString error;
+        QVERIFY2(book(a, c.bank, read, items, &error), qPrintable(error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 4);
+        items = review(a, c.bank, read);
+        QVERIFY(std::all_of(items.cbegin(), items.cend(),
+                            [](const ReviewedMovement &m) { return m.alreadyImported; }));
+    }
+
+    // A file of several accounts: the one chosen, else the bank's own IBAN; without either, or
+    // for an account not in the file, a refusal listing the accounts; never another currency.
+    void statementsOfSeveralAccounts()
+    {
+        const QByteArray booked = "<BookgDt><Dt>2026-03-05</Dt></BookgDt>";
+        const QList<BankStatement> all = camtOf(camtMessage(
+            statement("IT60X0542811101000000123456", entry("1.00", "CRDT", booked)) +
+            statement("IT40S0542811101000000654321", entry("2.00", "CRDT", booked)) +
+            statement("GB33BUKB20201555555555", entry("3.00", "CRDT", booked, "GBP"), "GBP")));
+        QString error;
+        QVERIFY(!statementsToImport(all, {}, {}, &error));
+        QVERIFY2(error.contains(u"IBAN IT40S0542811101000000654321, EUR"_s), qPrintable(error));
+        QCOMPARE(statementsToImport(all, u"it40 s054 2811 1010 0000 0654 321"_s, {}, &error)
+                     ->first()
+                     .movements.first()
+                     .amount,
+                 Money::fromCents(200));
+        QCOMPARE(statementsToImport(all, {}, u"IT60X0542811101000000123456"_s, &error)->size(), 1);
+        QVERIFY(!statementsToImport(all, u"IT02L1234512345123456789012"_s, {}, &error));
+        QVERIFY(error.startsWith(u"Il file non contiene estratti del conto"_s));
+        QVERIFY(!statementsToImport(all, u"GB33BUKB20201555555555"_s, {}, &error));
+        QVERIFY2(error.contains(u"è in GBP"_s), qPrintable(error));
+        QCOMPARE(ibanProblem(u"IT60 X054 2811 1010 0000 0123 456"_s), QString());
+        QVERIFY(!ibanProblem(u"IT61X0542811101000000123456"_s).isEmpty());
+    }
+
+    // What banks write that is not the textbook's: each read as it means, or refused naming the
+    // element, never booked as something else.
+    void readsStatementsAsBanksWriteThem()
+    {
+        const QByteArray stmt = "IT60X0542811101000000123456";
+        const BankStatement read =
+            camtOf(
+                camtMessage(statement(
+                    stmt,
+                    entry("10.00", "CRDT", "<ValDt><Dt>2026-03-07</Dt></ValDt>") +
+                        entry("11.00", "CRDT", "") +
+                        entry("12.00", "CRDT", "<Sts><Cd>PDNG</Cd></Sts>") +
+                        entry("0.00", "DBIT", "<BookgDt><Dt>2026-03-08</Dt></BookgDt>") +
+                        entry(
+                            "13.00", "DBIT",
+                            "<BookgDt><Dt>2026-03-09</Dt></BookgDt><NtryDtls><TxDtls><RmtInf><Strd>"
+                            "<CdtrRefInf><Ref>RF18539007547034</Ref></CdtrRefInf></Strd></RmtInf>"
+                            "</TxDtls></NtryDtls>") +
+                        entry("14.00", "DBIT",
+                              "<BookgDt><Dt>2026-03-09</Dt></BookgDt><NtryDtls><Btch><NbOfTxs>3"
+                              "</NbOfTxs></Btch></NtryDtls>") +
+                        entry("15.00", "DBIT",
+                              "<BookgDt><Dt>2026-03-09</Dt></BookgDt><AmtDtls><CntrValAmt>"
+                              "<Amt Ccy=\"EUR\">13.70</Amt></CntrValAmt></AmtDtls>",
+                              "USD") +
+                        entry("1.00", "CRDT",
+                              "<BookgDt><Dt>2026-03-09</Dt></BookgDt><AddtlNtryInf>" +
+                                  QByteArray(300, 'x') + "</AddtlNtryInf>"))))
+                .first();
+        QCOMPARE(read.movements.size(), 6);
+        QCOMPARE(read.movements[0].bookingDate, QDate(2026, 3, 7));
+        QCOMPARE(read.movements[0].note, u"data dalla valuta"_s);
+        QCOMPARE(read.movements[1].bookingDate, QDate(2026, 3, 31));
+        QCOMPARE(read.movements[1].note, u"data dell'estratto"_s);
+        QCOMPARE(read.waiting.size(), 1);
+        QCOMPARE(read.movements[2].description, u"Rif. creditore RF18539007547034"_s);
+        QCOMPARE(read.movements[3].description, u"Distinta di 3 operazioni"_s);
+        QCOMPARE(read.movements[4].amount, Money::fromCents(-1370));
+        QCOMPARE(read.movements[5].description.size(), EntryTextLength);
+        QCOMPARE(read.notices, (QStringList{u"Ntry 4: importo zero, non registrato."_s,
+                                            u"Ntry 8: descrizione accorciata a 255 caratteri."_s}));
+
+        const QByteArray dated = "<BookgDt><Dt>2026-03-09</Dt></BookgDt>";
+        QCOMPARE(refusalOf(camtMessage(statement(stmt, entry("8.8501", "CRDT", dated)))),
+                 u"Ntry 1: importo con frazioni di centesimo (Amt): \"8.8501\"; i conti tengono "
+                 u"i centesimi interi."_s);
+        QVERIFY(refusalOf(camtMessage(statement(stmt, entry("15.00", "DBIT", dated, "USD"))))
+                    .startsWith(u"Ntry 1: nessun importo nella valuta del conto (EUR)"_s));
+        QByteArray withDoctype = camtMessage(statement(stmt, entry("1.00", "CRDT", dated)));
+        withDoctype.insert(withDoctype.indexOf("<Document"),
+                           "<!DOCTYPE Document [<!ENTITY x \"QUOTA\">]>\n");
+        QVERIFY(refusalOf(withDoctype).contains(u"DOCTYPE"_s));
+        QByteArray badBytes = camtMessage(statement(stmt, entry("1.00", "CRDT", dated)));
+        badBytes.replace("<Ntry>", "<Ntry>\n<AddtlNtryInf>caff\xe8</AddtlNtryInf>");
+        QCOMPARE(refusalOf(badBytes), u"Il file non è nella codifica UTF-8 (riga 5)."_s);
+        // The same statement in UTF-16 is a camt.053 file like any other.
+        const QString text =
+            QString::fromUtf8(camtMessage(statement(stmt, entry("1.00", "CRDT",
+                                                                dated + "<AddtlNtryInf>Città"
+                                                                        "</AddtlNtryInf>"))));
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        QCOMPARE(recognisedFormat(utf16), StatementFormat::Camt053);
+        QCOMPARE(camtOf(utf16).first().movements.first().description, u"Città"_s);
+    }
+
+    // The bank never books against itself: no rule, no proposal, no entry.
+    void theBankIsNeverItsOwnCounterpart()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        Connection connection(a.archive());
+        QString error;
+        BankRule itself{0, u"giroconto"_s, 0, {}, c.bank, c.bank, {}};
+        QVERIFY(!saveBankRule(connection, itself, &error));
+        // Entries that moved the bank on both sides of a row teach nothing.
+        a.addEntry(QDate(2026, 1, 3), {{c.bank, c.bank, Money::fromCents(100), u"Giroconto"_s}});
+        a.addEntry(QDate(2026, 1, 4), {{c.bank, c.gifts, Money::fromCents(100), u"Giroconto"_s}});
+        const Proposal proposal = proposerFor(a, c.bank).propose(movement(u"Giroconto"_s, 100));
+        QCOMPARE(proposal.subAccount, c.gifts);
+    }
+
+    // An earlier movement with the same text wins over merely similar ones; a tie goes to the
+    // most recent booking.
+    void identicalMovementsAreProposedFirst()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        a.addEntry(QDate(2026, 1, 12),
+                   {{c.fees, c.bank, Money::fromCents(100), u"COMMISSIONE RICARICA 0012"_s}});
+        for (int day = 1; day <= 3; ++day)
+            a.addEntry(QDate(2026, 1, day), {{c.energy, c.bank, Money::fromCents(100),
+                                              u"RICARICA carta COMMISSIONE"_s}});
+        Proposal p =
+            proposerFor(a, c.bank).propose(movement(u"Commissione ricarica  3456"_s, -100));
+        QCOMPARE(p.subAccount, c.fees);
+        QCOMPARE(p.reason, u"identico al movimento del 12/01/2026"_s);
+
+        a.addEntry(QDate(2026, 2, 1), {{c.bank, c.dues, Money::fromCents(100), u"Rossi Mario"_s}});
+        a.addEntry(QDate(2026, 2, 9),
+                   {{c.bank, c.gifts, Money::fromCents(100), u"Mario Rossi quota"_s}});
+        p = proposerFor(a, c.bank).propose(movement(u"Bonifico Mario Rossi"_s, 100));
+        QCOMPARE(p.subAccount, c.gifts);
+    }
+
+    // An entry typed by hand before the statement came is the movement: linked, never booked
+    // twice; unticked, the movement is booked instead.
+    void entriesTypedByHandAreRecognised()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        const qint64 typed =
+            a.addEntry(QDate(2026, 3, 8),
+                       {{c.energy, c.bank, Money::fromCents(8770), u"Bolletta ENEL"_s}}, 0, 12);
+        BankStatement read = camt(u"camt053-v02.xml"_s);
+        QList<ReviewedMovement> items = review(a, c.bank, read);
+        QCOMPARE(items[1].stateText(), u"già registrato (n. 12 del 08/03/2026)"_s);
+        QVERIFY(!items[0].match);
+        QString error;
+        QVERIFY2(book(a, c.bank, read, items, &error), qPrintable(error));
+        QCOMPARE(items[1].entryId, typed);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 1);
+        items = review(a, c.bank, read);
+        QVERIFY(items[1].alreadyImported);
+
+        // Unticking the match books the movement.
+        a.exec(u"DELETE FROM movimenti_importati"_s);
+        items = review(a, c.bank, read);
+        QVERIFY(items[1].usesMatch());
+        items[1].useMatch = false;
+        items[1].counterpart = c.energy;
+        QVERIFY(book(a, c.bank, read, items, &error));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+    }
+
+    // Book balance less the entries no movement is linked to plus the movements not booked is
+    // the statement's balance; an entry linked by hand leaves both lists.
+    void theReconciliationAddsUp()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        a.addEntry(QDate(2026, 3, 1), {{c.bank, c.dues, Money::fromCents(100000), u"apertura"_s}},
+                   1);
+        const qint64 typed = a.addEntry(
+            QDate(2026, 3, 20), {{c.bank, c.gifts, Money::fromCents(4200), u"Contanti versati"_s}});
+        const BankStatement read = camt(u"camt053-v02.xml"_s);
+        QList<ReviewedMovement> items = review(a, c.bank, read);
+        items[0].counterpart = items[2].counterpart = c.dues;
+        items[1].counterpart = c.energy;
+        QString error;
+        QVERIFY2(book(a, c.bank, read, items, &error), qPrintable(error));
+        const auto reconcile = [&] {
+            Connection connection(a.archive(), Connection::Mode::ReadOnly);
+            QString failure;
+            const std::optional<BankReconciliation> r =
+                reconcileBank(connection.database(), c.bank, QDate(2026, 4, 10), &failure);
+            if (!r)
+                qFatal("%s", qPrintable(failure));
+            return *r;
+        };
+        BankReconciliation r = reconcile();
+        QCOMPARE(r.statementDate, QDate(2026, 3, 31));
+        QCOMPARE(*r.statementBalance, Money::fromCents(121230));
+        QCOMPARE(r.unlinkedEntries.size(), 1);
+        QCOMPARE(r.unlinkedEntries.first().entryId, typed);
+        QCOMPARE(r.unbookedMovements.size(), 1); // the 50,00 left without a counterpart
+        QCOMPARE(r.unbookedMovements.first().amount, Money::fromCents(5000));
+        QCOMPARE(*r.difference(), Money::fromCents(-4200 + 4200 - 5000 + 5000));
+        QCOMPARE(r.bookBalance - Money::fromCents(4200) + Money::fromCents(5000),
+                 *r.statementBalance);
+        // The typed entry is not the movement: different amounts cannot be linked.
+        QVERIFY(!linkEntryToMovement(a.archive(), c.bank, typed,
+                                     r.unbookedMovements.first().fingerprint, &error));
+        QVERIFY(error.startsWith(u"Gli importi non coincidono"_s));
+        a.exec(u"UPDATE regdet SET importo = 500000 WHERE idRegMain = ?"_s, {typed});
+        QVERIFY2(linkEntryToMovement(a.archive(), c.bank, typed,
+                                     reconcile().unbookedMovements.first().fingerprint, &error),
+                 qPrintable(error));
+        r = reconcile();
+        QVERIFY(r.unlinkedEntries.isEmpty() && r.unbookedMovements.isEmpty());
+        QCOMPARE(*r.difference(), Money());
+        const QJsonObject json = QJsonDocument::fromJson(reconciliationJson(r)).object();
+        QCOMPARE(json[u"saldoEstratto"_s].toString(), u"1212.30"_s);
+        QCOMPARE(json[u"differenza"_s].toString(), u"0.00"_s);
+    }
+
+    // After a renumbering the review shows the entries' numbers as they are now.
+    void theReviewShowsCurrentNumbers()
+    {
+        TestArchive a;
+        const Chart c = chartOf(a);
+        const BankStatement read = camt(u"camt053-v02.xml"_s);
+        QList<ReviewedMovement> items = review(a, c.bank, read);
+        items[1].counterpart = c.energy;
+        QString error;
+        QVERIFY(book(a, c.bank, read, items, &error));
+        a.addEntry(QDate(2026, 3, 1), {{c.bank, c.dues, Money::fromCents(100), u"prima"_s}}, 0, 1);
+        a.exec(u"UPDATE regmain SET progressivo = 2 WHERE id = ?"_s, {items[1].entryId});
+        Connection connection(a.archive(), Connection::Mode::ReadOnly);
+        QVERIFY(refreshNumbers(connection.database(), items, &error));
+        QCOMPARE(items[1].number.toInt(), 2);
+    }
+
     void readsCsvExports()
     {
         QString error;
@@ -342,6 +659,53 @@ private slots:
             << true << u"Riga 3: importo mancante o non valido: \"1.2,00\"."_s;
         QTest::newRow("csv encoding") << csvHead + "01/02/2026;;1,00;caff\xe8;b\n"
                                       << true << u"Il file non è nella codifica UTF-8 (riga 3)."_s;
+        QTest::newRow("csv fraction of a cent")
+            << csvHead + "01/02/2026;;300,12345;a;b\n"
+            << true << u"Riga 3: importo con frazioni di centesimo: \"300,12345\""_s;
+        QTest::newRow("csv quote left open")
+            << csvHead + "01/02/2026;;1,00;\"Bonifico;b\n02/02/2026;;2,00;x;y\n"
+            << true << u"Il file CSV ha virgolette aperte e mai chiuse alla riga 3"_s;
+        QTest::newRow("legacy excel")
+            << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 rest of a workbook") << true
+            << u"Il file è una cartella di lavoro Excel nel vecchio formato .xls"_s;
+    }
+
+    // A spreadsheet export: dates and amounts as the workbook stores them, read with the same
+    // profile as a CSV.
+    void readsXlsxExports()
+    {
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(u"estratto.xlsx"_s));
+        lxw_workbook *workbook = workbook_new(path.constData());
+        lxw_worksheet *sheet = workbook_add_worksheet(workbook, nullptr);
+        lxw_format *date = workbook_add_format(workbook);
+        format_set_num_format(date, "dd/mm/yyyy");
+        worksheet_write_string(sheet, 0, 0, "Data", nullptr);
+        worksheet_write_string(sheet, 0, 1, "Importo", nullptr);
+        worksheet_write_string(sheet, 0, 2, "Descrizione", nullptr);
+        lxw_datetime day{2026, 3, 5, 0, 0, 0};
+        worksheet_write_datetime(sheet, 1, 0, &day, date);
+        worksheet_write_number(sheet, 1, 1, -1234.56, nullptr);
+        worksheet_write_string(sheet, 1, 2, "Bonifico fornitore", nullptr);
+        worksheet_write_string(sheet, 2, 0, "Saldo finale", nullptr);
+        QCOMPARE(workbook_close(workbook), LXW_NO_ERROR);
+        QFile file(dir.filePath(u"estratto.xlsx"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QCOMPARE(recognisedFormat(bytes), StatementFormat::Xlsx);
+        CsvProfile profile;
+        profile.name = u"Foglio"_s;
+        profile.skippedRows = 1;
+        profile.dateColumn = 1;
+        profile.amountColumn = 2;
+        profile.descriptionColumn = 3;
+        QString error;
+        const std::optional<BankStatement> read = readXlsxStatement(bytes, profile, &error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->movements.size(), 1);
+        QCOMPARE(read->movements[0].bookingDate, QDate(2026, 3, 5));
+        QCOMPARE(read->movements[0].amount, Money::fromCents(-123456));
+        QCOMPARE(read->movements[0].place, u"Riga 2"_s);
     }
 
     void refusesFilesThatAreNotWhatTheyClaim()

@@ -649,6 +649,131 @@ private slots:
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
     }
 
+    // Italian exports read with profiles made on the command line: BancoPosta (two-digit years,
+    // balance rows with a stray bar, no final newline) and Satispay (month names with a time,
+    // quotes, a non-breaking space, emoji, a status); an IBAN picks the account of a file.
+    void importsItalianBankExportsWithProfilesMadeHere()
+    {
+        TestArchive a;
+        const auto [cassa, quote] = cashAndFees(a);
+        const QString folder = a.folder();
+        const auto write = [&](const QString &name, const QByteArray &bytes) {
+            QFile file(folder + u"/documenti/"_s + name);
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            return file.fileName();
+        };
+        const auto importing = [&](const QString &file, const QString &profile) {
+            const Run run =
+                cli({u"import-bank"_s, u"--archive"_s, folder, u"--file"_s, file, u"--bank"_s,
+                     u"Cassa"_s, u"--profile"_s, profile, u"--dry-run"_s, u"--json"_s});
+            return std::pair(run, QJsonDocument::fromJson(run.out.toUtf8()).object());
+        };
+        const QStringList profile{u"csv-profile"_s, u"add"_s, u"--archive"_s, folder};
+        QCOMPARE(cli(profile + QStringList{u"--name"_s,
+                                           u"BancoPosta"_s,
+                                           u"--separator"_s,
+                                           u";"_s,
+                                           u"--encoding"_s,
+                                           u"windows-1252"_s,
+                                           u"--skip"_s,
+                                           u"1"_s,
+                                           u"--date-format"_s,
+                                           u"dd/MM/yy"_s,
+                                           u"--date-column"_s,
+                                           u"1"_s,
+                                           u"--value-date-column"_s,
+                                           u"2"_s,
+                                           u"--debit-column"_s,
+                                           u"3"_s,
+                                           u"--credit-column"_s,
+                                           u"4"_s,
+                                           u"--description-column"_s,
+                                           u"5"_s})
+                     .exitCode,
+                 0);
+        const QString posta =
+            write(u"posta.csv"_s, "Data;Valuta;Addebiti;Accrediti;Descrizione operazioni\r\n"
+                                  "|SALDO INIZIALE;;;26.851,95;\r\n"
+                                  "31/12/17;29/12/17;;1.507,10;BONIFICO DA ROSSI quota\r\n"
+                                  "29/12/17;28/12/17;12,50;;COMMISSIONI\r\n"
+                                  "|SALDO FINALE;;;28.346,55;");
+        auto [run, json] = importing(posta, u"BancoPosta"_s);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QJsonArray movements = json[u"movimenti"_s].toArray();
+        QCOMPARE(movements.size(), 2);
+        QCOMPARE(movements[0].toObject()[u"data"_s].toString(), u"2017-12-31"_s);
+        QCOMPARE(movements[0].toObject()[u"importo"_s].toString(), u"1507.10"_s);
+        QCOMPARE(movements[1].toObject()[u"importo"_s].toString(), u"-12.50"_s);
+        QVERIFY2(run.err.contains(u"Righe ignorate perché contengono saldo: 2."_s),
+                 qPrintable(run.err));
+
+        QCOMPARE(cli(profile + QStringList{u"--name"_s,
+                                           u"Satispay"_s,
+                                           u"--separator"_s,
+                                           u","_s,
+                                           u"--encoding"_s,
+                                           u"utf-8"_s,
+                                           u"--skip"_s,
+                                           u"1"_s,
+                                           u"--date-format"_s,
+                                           u"d MMM yyyy. HH:mm:ss"_s,
+                                           u"--date-column"_s,
+                                           u"1"_s,
+                                           u"--amount-column"_s,
+                                           u"4"_s,
+                                           u"--description-column"_s,
+                                           u"3"_s,
+                                           u"--counterparty-column"_s,
+                                           u"2"_s,
+                                           u"--status-column"_s,
+                                           u"5"_s,
+                                           u"--status"_s,
+                                           u"APPROVED"_s})
+                     .exitCode,
+                 0);
+        const QString satispay =
+            write(u"satispay.csv"_s, "\"Data\",\"Nome\",\"Descrizione\",\"Importo\",\"Stato\"\n"
+                                     "\"24 lug 2024. 02:59:45\",\"Bar Centrale\",\"Caff\xc3\xa8 "
+                                     "\xe2\x98\x95\",\"-17,00\xc2\xa0\xe2\x82\xac\",\"APPROVED\"\n"
+                                     "\"25 lug 2024. 10:00:00\",\"Mario\",\"Rimborso\",\"5,50\","
+                                     "\"NOT APPROVED\"\n");
+        std::tie(run, json) = importing(satispay, u"Satispay"_s);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        movements = json[u"movimenti"_s].toArray();
+        QCOMPARE(movements.size(), 2);
+        QCOMPARE(movements[0].toObject()[u"data"_s].toString(), u"2024-07-24"_s);
+        QCOMPARE(movements[0].toObject()[u"importo"_s].toString(), u"-17.00"_s);
+        QCOMPARE(movements[0].toObject()[u"descrizione"_s].toString(), u"Caffè ☕"_s);
+        QCOMPARE(movements[1].toObject()[u"stato"_s].toString(), u"in attesa"_s);
+        QCOMPARE(json[u"inAttesa"_s].toInt(), 1);
+        QVERIFY(cli({u"csv-profile"_s, u"list"_s, u"--archive"_s, folder})
+                    .out.startsWith(u"BancoPosta\tseparatore ;\tWindows-1252"_s));
+
+        // Bad arguments save nothing.
+        for (const QStringList &bad :
+             {QStringList{u"--name"_s, u"X"_s, u"--encoding"_s, u"latin9"_s, u"--date-column"_s,
+                          u"1"_s, u"--amount-column"_s, u"2"_s, u"--description-column"_s, u"3"_s},
+              QStringList{u"--name"_s, u"X"_s, u"--date-column"_s, u"0"_s, u"--amount-column"_s,
+                          u"2"_s, u"--description-column"_s, u"3"_s}})
+            QCOMPARE(cli(profile + bad).exitCode, 1);
+        QCOMPARE(cli({u"csv-profile"_s, u"list"_s, u"--archive"_s, folder}).out.count(u'\n'), 2);
+        const QStringList account{u"bank-account"_s, u"--archive"_s, folder,
+                                  u"--subaccount"_s, u"Cassa"_s,     u"--iban"_s};
+        QCOMPARE(cli(account + QStringList{u"IT61X0542811101000000123456"_s}).exitCode, 1);
+        QCOMPARE(cli(account + QStringList{u"IT60X0542811101000000123456"_s}).exitCode, 0);
+
+        // A sub-account that is not cash or bank takes no statement.
+        a.exec(u"UPDATE conti SET liquidita = 1 WHERE id = (SELECT idConto FROM sottoconti "
+               u"WHERE id = ?)"_s,
+               {cassa});
+        const Run notBank =
+            cli({u"import-bank"_s, u"--archive"_s, folder, u"--file"_s, posta, u"--bank"_s,
+                 QString::number(quote), u"--profile"_s, u"BancoPosta"_s});
+        QCOMPARE(notBank.exitCode, 1);
+        QVERIFY2(notBank.err.contains(u"Disponibilità liquide"_s), qPrintable(notBank.err));
+    }
+
     void drawsTheDashboardWithoutADisplay()
     {
         TestArchive a;
