@@ -315,64 +315,6 @@ QString bankSubAccountRefusal(const QSqlDatabase &database, qint64 subAccount, Q
            u"\"Disponibilità liquide\"."_s.arg(subAccount);
 }
 
-QString ibanProblem(const QString &iban)
-{
-    const QString compact = normalizedIban(iban);
-    static const QRegularExpression shape(u"^[A-Z]{2}[0-9]{2}[A-Z0-9]{11,30}$"_s);
-    if (!shape.match(compact).hasMatch())
-        return u"IBAN non valido: %1 (due lettere del paese, due cifre di controllo, poi da 11 a "
-               u"30 lettere e cifre)."_s.arg(iban);
-    // The check digits: the IBAN read from its fifth character round to its start, letters as
-    // 10 to 35, leaves 1 divided by 97.
-    const QString rotated = compact.mid(4) + compact.left(4);
-    int remainder = 0;
-    for (const QChar c : rotated) {
-        const int value = c.isDigit() ? c.digitValue() : c.unicode() - 'A' + 10;
-        remainder = (remainder * (value >= 10 ? 100 : 10) + value) % 97;
-    }
-    if (remainder != 1)
-        return u"IBAN non valido: %1 (le cifre di controllo non tornano)."_s.arg(iban);
-    return {};
-}
-
-QString bankIban(const QSqlDatabase &database, qint64 subAccount, QString *error)
-{
-    if (!hasBankTable(database, u"conti_bancari"_s))
-        return {};
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT iban FROM conti_bancari WHERE sottoconto = ?"_s, {subAccount},
-                error) ||
-        !query.next())
-        return {};
-    return query.value(0).toString();
-}
-
-bool setBankIban(const Connection &connection, qint64 subAccount, const QString &iban,
-                 QString *error)
-{
-    QSqlQuery query = connection.query();
-    if (iban.trimmed().isEmpty())
-        return runSql(query, u"DELETE FROM conti_bancari WHERE sottoconto = ?"_s, {subAccount},
-                      error);
-    if (const QString problem = ibanProblem(iban); !problem.isEmpty()) {
-        *error = problem;
-        return false;
-    }
-    const QString compact = normalizedIban(iban);
-    if (!runSql(query, u"SELECT sottoconto FROM conti_bancari WHERE iban = ? AND sottoconto <> ?"_s,
-                {compact, subAccount}, error))
-        return false;
-    if (query.next()) {
-        *error =
-            u"L'IBAN %1 è già del sottoconto %2."_s.arg(compact).arg(query.value(0).toLongLong());
-        return false;
-    }
-    return runSql(query,
-                  u"INSERT INTO conti_bancari (sottoconto, iban) VALUES (?, ?) "
-                  u"ON CONFLICT (sottoconto) DO UPDATE SET iban = excluded.iban"_s,
-                  {subAccount, compact}, error);
-}
-
 std::optional<StatementsOfFile> readStatementsFor(const QSqlDatabase &database, qint64 bank,
                                                   const QByteArray &file,
                                                   std::optional<StatementFormat> format,

@@ -19,15 +19,6 @@ std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase 
 // "Disponibilità liquide" (when the chart flags any); empty when it can.
 QString bankSubAccountRefusal(const QSqlDatabase &database, qint64 subAccount, QString *error);
 
-// The IBAN kept for a bank sub-account; empty when none is.
-QString bankIban(const QSqlDatabase &database, qint64 subAccount, QString *error);
-// Keeps the IBAN of a bank sub-account (an empty one forgets it); a malformed IBAN, or one
-// another sub-account keeps, is refused with an Italian message.
-bool setBankIban(const Connection &connection, qint64 subAccount, const QString &iban,
-                 QString *error);
-// Why the text is no IBAN (its country, length or check digits); empty when it is one.
-QString ibanProblem(const QString &iban);
-
 // The statements of a file, and those of them to import for a bank sub-account.
 struct StatementsOfFile {
     QList<BankStatement> all;

@@ -4,11 +4,6 @@
 
 using namespace Qt::StringLiterals;
 
-QString normalizedIban(const QString &iban)
-{
-    return QString(iban).remove(u' ').toUpper();
-}
-
 bool BankRule::matches(const BankMovement &movement) const
 {
     if (sign != 0 && (sign > 0) != (movement.amount > Money()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bankimport/BankStatement.h"
+#include "data/BankTables.h"
 #include "data/Database.h"
 
 #include <QList>
@@ -28,9 +29,6 @@ struct BankRule {
     // Why a movement got its counterpart: "regola: contiene 'ENEL'".
     QString reason() const;
 };
-
-// The IBAN as banks compare it: without spaces, in capitals.
-QString normalizedIban(const QString &iban);
 
 std::optional<QList<BankRule>> bankRules(const QSqlDatabase &database, QString *error);
 // Adds a rule (id 0) or changes one; on success the rule carries its id. A rule without text and

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -31,6 +32,7 @@ enum ColumnField {
     CreditField,
     TextField,
     PartyField,
+    StatusField,
     FieldCount
 };
 
@@ -49,7 +51,8 @@ CsvProfileDialog::CsvProfileDialog(const Archive &archive, const QString &filePa
     : QDialog(parent), m_archive(archive), m_name(new QComboBox(this)),
       m_separator(new QComboBox(this)), m_encoding(new QComboBox(this)),
       m_dateFormat(new QComboBox(this)), m_skipped(new QSpinBox(this)),
-      m_preview(new QTableWidget(this))
+      m_skippedEnd(new QSpinBox(this)), m_ignored(new QLineEdit(this)),
+      m_statuses(new QLineEdit(this)), m_preview(new QTableWidget(this))
 {
     setObjectName(u"CsvProfileDialog"_s);
     setWindowTitle(u"Profilo CSV dell'estratto conto"_s);
@@ -63,18 +66,29 @@ CsvProfileDialog::CsvProfileDialog(const Archive &archive, const QString &filePa
     for (const auto &[caption, separator] : separators())
         m_separator->addItem(caption, QString(separator));
     m_encoding->addItems(csvEncodings());
+    // A pattern of its own may be typed: "d MMM yyyy" reads Italian month names.
+    m_dateFormat->setEditable(true);
     m_dateFormat->addItems(csvDateFormats());
     m_skipped->setRange(0, 100);
+    m_skippedEnd->setRange(0, 100);
+    m_ignored->setObjectName(u"ignored"_s);
+    m_ignored->setText(CsvProfile().ignoredTexts.join(u", "_s));
+    m_ignored->setPlaceholderText(u"testi separati da virgola, per esempio: saldo"_s);
+    m_statuses->setObjectName(u"statuses"_s);
+    m_statuses->setPlaceholderText(u"per esempio: Contabilizzato, APPROVED"_s);
     auto *form = new QFormLayout;
     form->addRow(u"&Nome del profilo:"_s, m_name);
     form->addRow(u"&Separatore:"_s, m_separator);
     form->addRow(u"&Codifica:"_s, m_encoding);
-    form->addRow(u"&Righe da saltare (intestazioni):"_s, m_skipped);
+    form->addRow(u"&Righe da saltare in cima (intestazione compresa):"_s, m_skipped);
+    form->addRow(u"Righe da saltare in &fondo:"_s, m_skippedEnd);
     form->addRow(u"&Formato delle date:"_s, m_dateFormat);
+    form->addRow(u"Righe da &ignorare se contengono:"_s, m_ignored);
+    form->addRow(u"Stati da regis&trare:"_s, m_statuses);
 
-    static const QStringList captions{u"Data"_s,       u"Data valuta"_s, u"Importo (con segno)"_s,
-                                      u"Addebiti"_s,   u"Accrediti"_s,   u"Descrizione"_s,
-                                      u"Controparte"_s};
+    static const QStringList captions{u"Data"_s,        u"Data valuta"_s, u"Importo (con segno)"_s,
+                                      u"Addebiti"_s,    u"Accrediti"_s,   u"Descrizione"_s,
+                                      u"Controparte"_s, u"Stato"_s};
     auto *columns = new QGridLayout;
     columns->addWidget(new QLabel(u"Numero della colonna (0 = assente):"_s, this), 0, 0, 1, 4);
     for (int f = 0; f < FieldCount; ++f) {
@@ -117,7 +131,8 @@ CsvProfileDialog::CsvProfileDialog(const Archive &archive, const QString &filePa
     });
     for (QComboBox *box : {m_separator, m_encoding, m_dateFormat})
         connect(box, &QComboBox::currentIndexChanged, this, &CsvProfileDialog::refreshPreview);
-    connect(m_skipped, &QSpinBox::valueChanged, this, &CsvProfileDialog::refreshPreview);
+    for (QSpinBox *box : {m_skipped, m_skippedEnd})
+        connect(box, &QSpinBox::valueChanged, this, &CsvProfileDialog::refreshPreview);
     refreshPreview();
 }
 
@@ -125,8 +140,18 @@ QString CsvProfileDialog::edit(QWidget *owner, const Archive &archive, const QSt
                                const QString &profileName)
 {
     CsvProfileDialog dialog(archive, filePath, owner);
-    dialog.m_name->setCurrentText(profileName);
+    dialog.openProfile(profileName);
     return dialog.exec() == QDialog::Accepted ? dialog.profile().name : QString();
+}
+
+void CsvProfileDialog::openProfile(const QString &name)
+{
+    // A saved profile opens with its own values, so that saving keeps what it had.
+    const int saved = m_name->findText(name);
+    if (saved >= 0)
+        m_name->setCurrentIndex(saved);
+    else
+        m_name->setCurrentText(name);
 }
 
 void CsvProfileDialog::loadProfiles()
@@ -150,10 +175,13 @@ void CsvProfileDialog::showProfile(const CsvProfile &profile)
     m_encoding->setCurrentText(profile.encoding);
     m_dateFormat->setCurrentText(profile.dateFormat);
     m_skipped->setValue(profile.skippedRows);
-    const int columns[] = {profile.dateColumn,        profile.valueDateColumn,
-                           profile.amountColumn,      profile.debitColumn,
-                           profile.creditColumn,      profile.descriptionColumn,
-                           profile.counterpartyColumn};
+    m_skippedEnd->setValue(profile.skippedEndRows);
+    m_ignored->setText(profile.ignoredTexts.join(u", "_s));
+    m_statuses->setText(profile.bookedStatuses.join(u", "_s));
+    const int columns[] = {profile.dateColumn,         profile.valueDateColumn,
+                           profile.amountColumn,       profile.debitColumn,
+                           profile.creditColumn,       profile.descriptionColumn,
+                           profile.counterpartyColumn, profile.statusColumn};
     for (int f = 0; f < FieldCount; ++f)
         m_columns[f]->setValue(columns[f]);
 }
@@ -173,6 +201,17 @@ CsvProfile CsvProfileDialog::profile() const
     profile.creditColumn = m_columns[CreditField]->value();
     profile.descriptionColumn = m_columns[TextField]->value();
     profile.counterpartyColumn = m_columns[PartyField]->value();
+    profile.statusColumn = m_columns[StatusField]->value();
+    profile.skippedEndRows = m_skippedEnd->value();
+    const auto texts = [](const QLineEdit *field) {
+        QStringList list;
+        for (const QString &text : field->text().split(u',', Qt::SkipEmptyParts))
+            if (!text.trimmed().isEmpty())
+                list << text.trimmed();
+        return list;
+    };
+    profile.ignoredTexts = texts(m_ignored);
+    profile.bookedStatuses = texts(m_statuses);
     return profile;
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QLineEdit;
 class QSpinBox;
 class QTableWidget;
 
@@ -22,6 +23,8 @@ public:
     static QString edit(QWidget *owner, const Archive &archive, const QString &filePath,
                         const QString &profileName);
 
+    // Shows the saved profile of that name, or a new one so named.
+    void openProfile(const QString &name);
     void showProfile(const CsvProfile &profile);
     CsvProfile profile() const;
     bool save();
@@ -38,6 +41,9 @@ private:
     QComboBox *m_encoding;
     QComboBox *m_dateFormat;
     QSpinBox *m_skipped;
+    QSpinBox *m_skippedEnd;
+    QLineEdit *m_ignored;
+    QLineEdit *m_statuses;
     QList<QSpinBox *> m_columns;
     QTableWidget *m_preview;
 };

@@ -1,5 +1,7 @@
 #include "chart/ChartRecords.h"
 
+#include "data/BankTables.h"
+
 #include "data/Database.h"
 
 #include <QRegularExpression>
@@ -48,9 +50,12 @@ bool isDuplicateKey(const QSqlError &error)
            (code == u"19"_s && error.databaseText().contains(u"UNIQUE"_s));
 }
 
+// What a save writes besides the record, in its transaction, given the record's id.
+using AlsoWrite = std::function<bool(const Connection &, qint64, QString *)>;
+
 // Runs the insert or update in one transaction and reports what happened.
 ChartSave save(const Archive &archive, qint64 id, const QString &insert, const QString &update,
-               QVariantList values)
+               QVariantList values, const AlsoWrite &also = {})
 {
     ChartSave result;
     QString error;
@@ -65,7 +70,7 @@ ChartSave save(const Archive &archive, qint64 id, const QString &insert, const Q
                 return false;
             }
             result.id = id != 0 ? id : query.lastInsertId().toLongLong();
-            return true;
+            return !also || also(connection, result.id, failure);
         },
         &error);
     if (!done) {
@@ -148,16 +153,26 @@ std::optional<Conto> loadConto(const Archive &archive, qint64 id, QString *error
 
 std::optional<Sottoconto> loadSottoconto(const Archive &archive, qint64 id, QString *error)
 {
-    return readFirst<std::optional<Sottoconto>>(
-               archive, u"SELECT id, idConto, descrizione, note FROM sottoconti WHERE id = ?"_s,
-               {id}, error,
-               [](QSqlQuery &query) -> std::optional<Sottoconto> {
-                   if (!query.next())
-                       return std::nullopt;
-                   return Sottoconto{query.value(0).toLongLong(), query.value(1).toLongLong(),
-                                     query.value(2).toString(), query.value(3).toString()};
-               })
-        .value_or(std::nullopt);
+    std::optional<Sottoconto> record =
+        readFirst<std::optional<Sottoconto>>(
+            archive, u"SELECT id, idConto, descrizione, note FROM sottoconti WHERE id = ?"_s, {id},
+            error,
+            [](QSqlQuery &query) -> std::optional<Sottoconto> {
+                if (!query.next())
+                    return std::nullopt;
+                return Sottoconto{query.value(0).toLongLong(),
+                                  query.value(1).toLongLong(),
+                                  query.value(2).toString(),
+                                  query.value(3).toString(),
+                                  {}};
+            })
+            .value_or(std::nullopt);
+    if (record) {
+        const Connection connection(archive, Connection::Mode::ReadOnly);
+        if (connection.opened(error))
+            record->iban = bankIban(connection.database(), id, error);
+    }
+    return record;
 }
 
 std::optional<bool> mastroCodeInUse(const Archive &archive, const QString &code, qint64 exceptId,
@@ -213,5 +228,8 @@ ChartSave saveSottoconto(const Archive &archive, const Sottoconto &sottoconto)
     return save(archive, sottoconto.id,
                 u"INSERT INTO sottoconti (idConto, descrizione, note) VALUES (?, ?, ?)"_s,
                 u"UPDATE sottoconti SET idConto = ?, descrizione = ?, note = ? WHERE id = ?"_s,
-                {sottoconto.idConto, sottoconto.descrizione, nullWhenEmpty(sottoconto.note)});
+                {sottoconto.idConto, sottoconto.descrizione, nullWhenEmpty(sottoconto.note)},
+                [&sottoconto](const Connection &connection, qint64 id, QString *failure) {
+                    return setBankIban(connection, id, sottoconto.iban, failure);
+                });
 }

@@ -43,6 +43,7 @@ struct Sottoconto {
     qint64 idConto = 0;
     QString descrizione;
     QString note;
+    QString iban; // of a bank account: picks its statement out of a file with several
 };
 
 // A record read by id; nothing when it does not exist or the archive cannot be read (then the

@@ -1,5 +1,6 @@
 #include "chart/SubAccountEditor.h"
 
+#include "data/BankTables.h"
 #include "data/EngineErrors.h"
 #include "ui/ChartFinderDialog.h"
 #include "ui/Help.h"
@@ -52,6 +53,10 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     m_txtNote = new QPlainTextEdit(record.note, this);
     m_txtNote->setObjectName(u"txtNote"_s);
     m_txtNote->setTabChangesFocus(true);
+    m_iban = new QLineEdit(record.iban, this);
+    m_iban->setObjectName(u"txtIban"_s);
+    m_iban->setPlaceholderText(u"solo per un conto bancario"_s);
+    m_iban->setMaxLength(42);
     m_txtId = new QLineEdit(record.id == 0 ? QString() : QString::number(record.id), this);
     m_txtId->setObjectName(u"txtId"_s);
     m_txtId->setReadOnly(true);
@@ -68,8 +73,10 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     form->addWidget(m_txtDescrizione, 1, 1);
     form->addWidget(new QLabel(u"Note"_s, this), 2, 0, Qt::AlignTop);
     form->addWidget(m_txtNote, 2, 1);
-    form->addWidget(new QLabel(u"ID"_s, this), 3, 0);
-    form->addWidget(m_txtId, 3, 1, Qt::AlignLeft);
+    form->addWidget(new QLabel(u"IBAN"_s, this), 3, 0);
+    form->addWidget(m_iban, 3, 1);
+    form->addWidget(new QLabel(u"ID"_s, this), 4, 0);
+    form->addWidget(m_txtId, 4, 1, Qt::AlignLeft);
     form->setColumnStretch(1, 1);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -89,7 +96,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     enterMovesToNextField(this);
     for (QWidget *field : findChildren<QWidget *>())
         field->installEventFilter(this);
-    resize(520, 260);
+    resize(520, 290);
     m_txtDescrizione->setFocus();
 }
 
@@ -143,6 +150,13 @@ void SubAccountEditor::salva()
     Sottoconto record = m_record;
     record.descrizione = m_txtDescrizione->text();
     record.note = m_txtNote->toPlainText();
+    record.iban = m_iban->text().trimmed();
+    if (const QString problem = record.iban.isEmpty() ? QString() : ibanProblem(record.iban);
+        !problem.isEmpty()) {
+        MessageService::instance().inform(this, problem);
+        m_iban->setFocus();
+        return;
+    }
     const ChartSave result = saveSottoconto(m_archive, record);
     if (!result.saved()) {
         MessageService::instance().inform(

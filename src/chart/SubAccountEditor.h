@@ -9,9 +9,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
 
-// The sub-account editor: the owning account (chosen once for a new sub-account), the name and
-// the notes. Left only through its buttons, F8 (save) and Esc (cancel), acted on when released
-// so that the key does not reach the window underneath.
+// The sub-account editor: the owning account (chosen once for a new sub-account), the name, the
+// notes and, for a bank account, its IBAN. Left only through its buttons, F8 (save) and Esc
+// (cancel), acted on when released so that the key does not reach the window underneath.
 class SubAccountEditor : public QDialog {
     Q_OBJECT
 
@@ -45,6 +45,7 @@ private:
     QToolButton *m_cmdConto = nullptr;
     QLineEdit *m_txtDescrizione = nullptr;
     QPlainTextEdit *m_txtNote = nullptr;
+    QLineEdit *m_iban = nullptr;
     QLineEdit *m_txtId = nullptr;
     QPushButton *m_cmdSalva = nullptr;
     QPushButton *m_cmdAnnulla = nullptr;

@@ -22,3 +22,15 @@ bool hasBankTable(const QSqlDatabase &database, const QString &table);
 
 // Adds the tables to an archive made before them, inside the caller's transaction.
 bool ensureBankTables(const Connection &connection, QString *error);
+
+// The IBAN as banks compare it: without spaces, in capitals.
+QString normalizedIban(const QString &iban);
+
+// The IBAN kept for a bank sub-account; empty when none is.
+QString bankIban(const QSqlDatabase &database, qint64 subAccount, QString *error);
+// Keeps the IBAN of a bank sub-account (an empty one forgets it); a malformed IBAN, or one
+// another sub-account keeps, is refused with an Italian message.
+bool setBankIban(const Connection &connection, qint64 subAccount, const QString &iban,
+                 QString *error);
+// Why the text is no IBAN (its country, length or check digits); empty when it is one.
+QString ibanProblem(const QString &iban);

@@ -1,4 +1,5 @@
 #include "bankimport/BankImportWindow.h"
+#include "bankimport/CsvProfileDialog.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 #include "ui/grid/DataGrid.h"
@@ -90,6 +91,34 @@ private slots:
         QCOMPARE(grid->model()->index(1, 7).data().toString(), u"già importato"_s);
         hit(Qt::Key_Space);
         QCOMPARE(grid->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    }
+
+    // A saved profile opens with its own values: saving it again changes nothing.
+    void aSavedProfileOpensWithItsValues()
+    {
+        ScriptedMessages messages;
+        TestArchive a;
+        CsvProfile saved;
+        saved.name = u"Posta"_s;
+        saved.encoding = u"ISO-8859-15"_s;
+        saved.skippedRows = 1;
+        saved.dateFormat = u"dd/MM/yy"_s;
+        saved.dateColumn = 1;
+        saved.debitColumn = 3;
+        saved.creditColumn = 4;
+        saved.descriptionColumn = 5;
+        saved.statusColumn = 6;
+        saved.bookedStatuses = {u"Contabilizzato"_s};
+        QString error;
+        QVERIFY(inTransaction(
+            a.archive(),
+            [&](const Connection &c, QString *failure) {
+                return saveCsvProfile(c, saved, failure);
+            },
+            &error));
+        CsvProfileDialog dialog(a.archive(), {});
+        dialog.openProfile(u"Posta"_s);
+        QCOMPARE(dialog.profile(), saved);
     }
 };
 

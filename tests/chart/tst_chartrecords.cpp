@@ -98,10 +98,12 @@ private slots:
         QCOMPARE(descrizioneConto(archive, conto.id), u"Servizi"_s);
 
         // Two sub-accounts of one account may share their name.
-        const ChartSave a = saveSottoconto(archive, {0, conto.id, u"Utenze"_s, QString()});
-        const ChartSave b = saveSottoconto(archive, {0, conto.id, u"Utenze"_s, u"seconda sede"_s});
+        const ChartSave a = saveSottoconto(archive, {0, conto.id, u"Utenze"_s, QString(), {}});
+        const ChartSave b = saveSottoconto(archive, {0, conto.id, u"Utenze"_s, u"seconda sede"_s,
+                                                     u"IT60X0542811101000000123456"_s});
         QVERIFY(a.saved() && b.saved() && a.id != b.id);
         QCOMPARE(loadSottoconto(archive, b.id)->note, u"seconda sede"_s);
+        QCOMPARE(loadSottoconto(archive, b.id)->iban, u"IT60X0542811101000000123456"_s);
         QVERIFY(!loadSottoconto(archive, b.id + 100));
 
         QCOMPARE(mastroCodeInUse(archive, u"C01"_s, 0), std::optional<bool>(true));

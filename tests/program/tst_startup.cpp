@@ -205,9 +205,10 @@ private slots:
             if (action->isEnabled() && !action->isSeparator())
                 tools.append(action->text());
         }
-        QCOMPARE(tools, (QStringList{u"Chiusura / Apertura Conti"_s, u"Riapri esercizio…"_s,
-                                     u"Ricalcolo progressivi"_s, u"Controllo archivio"_s,
-                                     u"Bilancio riclassificato"_s}));
+        QCOMPARE(tools,
+                 (QStringList{u"Chiusura / Apertura Conti"_s, u"Riapri esercizio…"_s,
+                              u"Ricalcolo progressivi"_s, u"Controllo archivio"_s,
+                              u"Riconciliazione bancaria…"_s, u"Bilancio riclassificato"_s}));
         // Esci stays the last item of File.
         QCOMPARE(main->menuBar()->actions().at(0)->menu()->actions().last()->text(), u"Esci"_s);
     }
