@@ -6,6 +6,7 @@
 #include "data/Balances.h"
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
+#include "data/ItalianCollation.h"
 #include "data/JournalGate.h"
 #include "data/Parameters.h"
 #include "data/PatternFormatter.h"
@@ -301,6 +302,20 @@ std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase 
             flagged << subAccount;
     }
     return flagged.isEmpty() ? all : flagged;
+}
+
+qint64 defaultBankSubAccount(const QList<QPair<qint64, QString>> &banks, qint64 lastImported)
+{
+    qint64 first = 0;
+    qint64 firstBank = 0;
+    for (const auto &[id, name] : banks) {
+        if (id == lastImported)
+            return id;
+        first = first == 0 ? id : std::min(first, id);
+        if (!foldedForMatching(name).contains(u"cassa"_s))
+            firstBank = firstBank == 0 ? id : std::min(firstBank, id);
+    }
+    return firstBank != 0 ? firstBank : first;
 }
 
 QString bankSubAccountRefusal(const QSqlDatabase &database, qint64 subAccount, QString *error)

@@ -15,6 +15,10 @@
 std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase &database,
                                                              QString *error);
 
+// The bank a window starts from: the one of the last import, else the first bank account (by
+// its place in the chart) before the cash ones ("Cassa", "Assegni in cassa").
+qint64 defaultBankSubAccount(const QList<QPair<qint64, QString>> &banks, qint64 lastImported);
+
 // Why the sub-account cannot take a statement: it does not exist, or its account is not flagged
 // "Disponibilità liquide" (when the chart flags any); empty when it can.
 QString bankSubAccountRefusal(const QSqlDatabase &database, qint64 subAccount, QString *error);

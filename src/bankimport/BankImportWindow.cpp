@@ -175,7 +175,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     m_grid->installEventFilter(this);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
-    const int widths[] = {64, 80, 85, 250, 150, 200, 150, 110};
+    const int widths[] = {64, 80, 85, 230, 130, 190, 150, 200};
     for (int c = 0; c < ReviewModel::Count; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->horizontalHeader()->setStretchLastSection(true);
@@ -239,7 +239,8 @@ void BankImportWindow::loadBanks()
     // The bank of the last import comes first; the review of another bank is put away.
     const QVariant last = readParameter(m_environment.archive(), LastBankParameter,
                                         ValueType::Integer, Storage::InArchive, 0, &error);
-    m_bank->setCurrentIndex(std::max(m_bank->findData(last.toLongLong()), 0));
+    m_bank->setCurrentIndex(
+        std::max(m_bank->findData(defaultBankSubAccount(*banks, last.toLongLong())), 0));
     connect(m_bank, &QComboBox::currentTextChanged, this, [this] {
         m_reviewedBank = 0;
         m_model->setMovements({});
@@ -466,9 +467,13 @@ void BankImportWindow::book()
         return;
     }
     m_booked = m_booked || counts->booked + counts->linked > 0;
-    QStringList told{u"Registrati %1 movimenti."_s.arg(counts->booked)};
+    QStringList told{counts->booked == 1 ? u"Registrato 1 movimento."_s
+                                         : u"Registrati %1 movimenti."_s.arg(counts->booked)};
     if (counts->linked > 0)
-        told << u"Collegati %1 movimenti alle registrazioni già presenti."_s.arg(counts->linked);
+        told << (counts->linked == 1
+                     ? u"1 movimento collegato a una registrazione già presente."_s
+                     : u"%1 movimenti collegati a registrazioni già presenti."_s.arg(
+                           counts->linked));
     if (counts->alreadyImported > 0)
         told << u"%1 già importati da un altro utente."_s.arg(counts->alreadyImported);
     if (counts->refused > 0)

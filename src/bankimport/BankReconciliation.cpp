@@ -117,7 +117,7 @@ constexpr double Margin = 28.0;
 constexpr double LineHeight = 12.0;
 constexpr double AmountWidth = 90.0;
 constexpr Qt::Alignment RightAligned = Qt::AlignRight | Qt::AlignVCenter;
-const QString AmountPattern = u"#,##0.00;-#,##0.00;0,00"_s;
+const QString AmountPattern = u"#,##0.00;-#,##0.00;0.00"_s;
 enum Font { Body, Bold, HeadingFont, Title };
 
 const std::vector<RowColumn> &rowColumns()
@@ -211,7 +211,10 @@ Band pageHeader(const BankReconciliation &r, const QString &organisation, double
         ReportItem::label(u"RICONCILIAZIONE BANCARIA"_s, QRectF(Margin, 0, 300, 20), Title),
         ReportItem::label(organisation, QRectF(Margin + 300, 2, width - 300, 16), HeadingFont,
                           RightAligned),
-        ReportItem::label(u"%1 — al %2"_s.arg(r.bankName, shown(r.date)),
+        ReportItem::label(r.statementDate == r.date
+                              ? u"%1 — al %2"_s.arg(r.bankName, shown(r.date))
+                              : u"%1 — al %2, ultimo estratto importato fino al %3"_s.arg(
+                                    r.bankName, shown(r.statementDate), shown(r.date)),
                           QRectF(Margin, 24, width, 14), Bold),
         ReportItem::rule(Margin, 42, Margin + width),
     };

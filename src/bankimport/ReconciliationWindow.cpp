@@ -88,11 +88,13 @@ ReconciliationWindow::ReconciliationWindow(FiscalEnvironment &environment, QWidg
     QString error;
     const auto banks =
         connection.opened(&error) ? bankSubAccounts(connection.database(), &error) : std::nullopt;
-    for (const auto &[id, name] : banks.value_or(QList<QPair<qint64, QString>>{}))
+    const QList<QPair<qint64, QString>> listed = banks.value_or(QList<QPair<qint64, QString>>{});
+    for (const auto &[id, name] : listed)
         m_bank->addItem(name, id);
     const QVariant last = readParameter(environment.archive(), LastBankParameter,
                                         ValueType::Integer, Storage::InArchive, 0, &error);
-    m_bank->setCurrentIndex(std::max(m_bank->findData(last.toLongLong()), 0));
+    m_bank->setCurrentIndex(
+        std::max(m_bank->findData(defaultBankSubAccount(listed, last.toLongLong())), 0));
 
     auto *form = new QFormLayout;
     const auto labelFor = [this](const QString &caption, QWidget *buddy) {
