@@ -281,6 +281,26 @@ bool keepStatement(const Connection &connection, qint64 bank, const BankStatemen
     return true;
 }
 
+// Whether the statements' amounts fit what the books can total exactly: a movement, or all of
+// them, beyond it could never be booked.
+bool withinTheBooks(const QList<BankStatement> &statements, QString *error)
+{
+    const qint64 limit = ArchiveAmountLimit.units() / 2;
+    qint64 total = 0;
+    for (const BankStatement &statement : statements)
+        for (const BankMovement &movement : statement.movements) {
+            const qint64 amount = movement.amount.abs().units();
+            if (amount > limit || total > limit - amount) {
+                *error = u"%1: importo %2 oltre ciò che i conti tengono esatto (in tutto al più "
+                         u"%3 di movimenti)."_s.arg(movement.place, amountText(movement.amount),
+                                                    amountText(Money::fromUnits(limit)));
+                return false;
+            }
+            total += amount;
+        }
+    return true;
+}
+
 } // namespace
 
 std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase &database,
@@ -351,7 +371,7 @@ std::optional<StatementsOfFile> readStatementsFor(const QSqlDatabase &database, 
         std::optional<QList<BankStatement>> chosen =
             error->isEmpty() ? statementsToImport(statements.all, account, iban, error)
                              : std::nullopt;
-        if (!chosen)
+        if (!chosen || !withinTheBooks(*chosen, error))
             return std::nullopt;
         statements.chosen = std::move(*chosen);
         return statements;
@@ -365,7 +385,7 @@ std::optional<StatementsOfFile> readStatementsFor(const QSqlDatabase &database, 
                                                    : read == StatementFormat::Xlsx
                                                        ? readXlsxStatement(file, *profile, error)
                                                        : readCsvStatement(file, *profile, error);
-    if (!statement)
+    if (!statement || !withinTheBooks({*statement}, error))
         return std::nullopt;
     statements.all = {*statement};
     statements.chosen = statements.all;

@@ -647,6 +647,22 @@ private slots:
         QCOMPARE(refused.err, u"Ntry 1: segno mancante o non valido (CdtDbtInd). Nessun movimento "
                               u"importato.\n"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+
+        // Amounts no total of the books could hold: refused whole, nothing written.
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray huge = "<Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.08\">"
+                          "<BkToCstmrStmt><Stmt>";
+        for (int i = 0; i < 12; ++i)
+            huge += "<Ntry><Amt Ccy=\"EUR\">90000000000000.00</Amt><CdtDbtInd>CRDT</CdtDbtInd>"
+                    "<BookgDt><Dt>2026-03-02</Dt></BookgDt></Ntry>";
+        file.write(huge + "</Stmt></BkToCstmrStmt></Document>");
+        file.close();
+        const Run tooLarge = cli({u"import-bank"_s, u"--archive"_s, a.folder(), u"--file"_s, bad,
+                                  u"--bank"_s, QString::number(bank)});
+        QCOMPARE(tooLarge.exitCode, 1);
+        QVERIFY2(tooLarge.err.startsWith(u"Ntry 1: importo 90.000.000.000.000,00 oltre"_s),
+                 qPrintable(tooLarge.err));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
     }
 
     // Italian exports read with profiles made on the command line: BancoPosta (two-digit years,
