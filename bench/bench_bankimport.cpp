@@ -108,8 +108,7 @@ int main(int argc, char *argv[])
         Connection connection(archive, Connection::Mode::ReadOnly);
         reviewed = reviewStatement(connection.database(), bank, *statements, &error);
         must(reviewed.has_value(), error);
-        must(balanceChecks(connection.database(), bank, *statements, *reviewed, &error)
-                 .has_value(),
+        must(balanceChecks(connection.database(), bank, *statements, *reviewed, &error).has_value(),
              error);
     });
     int proposed = 0;
@@ -125,8 +124,7 @@ int main(int argc, char *argv[])
     });
     const double again = timedStep("read again", [&] {
         Connection connection(archive, Connection::Mode::ReadOnly);
-        reviewed =
-            reviewStatement(connection.database(), bank, *readCamt053(file, &error), &error);
+        reviewed = reviewStatement(connection.database(), bank, *readCamt053(file, &error), &error);
         must(reviewed.has_value(), error);
     });
     int imported = 0;

@@ -20,10 +20,8 @@ public:
     static constexpr Money fromUnits(qint64 units) { return Money(units); }
     static constexpr Money fromCents(qint64 cents) { return Money(cents * UnitsPerCent); }
     // An amount never passes through floating point: such a call does not compile.
-    template <std::floating_point Float>
-    static Money fromUnits(Float) = delete;
-    template <std::floating_point Float>
-    static Money fromCents(Float) = delete;
+    template <std::floating_point Float> static Money fromUnits(Float) = delete;
+    template <std::floating_point Float> static Money fromCents(Float) = delete;
 
     constexpr qint64 units() const { return m_units; }
     constexpr bool isZero() const { return m_units == 0; }

@@ -200,8 +200,9 @@ const QList<TextRule> &textRules()
         return [allowed](const QString &file, Layer) { return !allowed.contains(file); };
     };
     static const QList<TextRule> rules{
-        {QRegularExpression(uR"re(\b(INSERT\s+(OR\s+\w+\s+)?INTO|REPLACE\s+INTO|UPDATE|DELETE\s+FROM)\s+"?(regmain|regdet)\b)re"_s,
-                            QRegularExpression::CaseInsensitiveOption),
+        {QRegularExpression(
+             uR"re(\b(INSERT\s+(OR\s+\w+\s+)?INTO|REPLACE\s+INTO|UPDATE|DELETE\s+FROM)\s+"?(regmain|regdet)\b)re"_s,
+             QRegularExpression::CaseInsensitiveOption),
          u"only the journal gate writes entries"_s,
          outside({u"data/JournalGate.cpp"_s, u"data/JournalGateMaintenance.cpp"_s,
                   // The monthly totals' triggers and the copy between engines.
@@ -228,8 +229,8 @@ QStringList textProblems(const QString &from, Layer layer, const QString &text)
             continue;
         for (auto match = rule.pattern.globalMatch(text); match.hasNext();) {
             const auto found = match.next();
-            problems.append(u"%1:%2: %3: %4"_s.arg(from, QString::number(lineOf(found.capturedStart())),
-                                                   found.captured(0), rule.why));
+            problems.append(u"%1:%2: %3: %4"_s.arg(
+                from, QString::number(lineOf(found.capturedStart())), found.captured(0), rule.why));
         }
     }
     if (layer != Layer::Core && layer != Layer::Engine)

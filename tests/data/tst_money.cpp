@@ -6,10 +6,14 @@
 using namespace Qt::StringLiterals;
 
 // Money never passes through floating point: a floating argument does not compile.
-template <typename T>
-constexpr bool takesUnits = requires(T value) { Money::fromUnits(value); };
-template <typename T>
-constexpr bool takesCents = requires(T value) { Money::fromCents(value); };
+template <typename T> constexpr bool takesUnits = requires(T value)
+{
+    Money::fromUnits(value);
+};
+template <typename T> constexpr bool takesCents = requires(T value)
+{
+    Money::fromCents(value);
+};
 static_assert(!takesUnits<double> && !takesCents<float> && takesUnits<qint64> && takesCents<int>);
 static_assert(!std::is_convertible_v<Money, double>);
 
