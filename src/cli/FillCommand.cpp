@@ -24,8 +24,12 @@ int fillIn(const QCommandLineParser &parser, const Archive &archive, FiscalEnvir
     WorkbookFiller excel;
     if (!excel.loadModel(parser.value(u"template"_s), &error))
         return reportRefusal(error);
-    if (!generateStatement(excel, archive, StatementYears::of(environment), out, {}, &error))
+    QString notice;
+    if (!generateStatement(excel, archive, StatementYears::of(environment), out, {}, &error,
+                           &notice))
         return reportFailure(u"Compilazione del modello non eseguita."_s, error);
+    if (!notice.isEmpty())
+        printLine(stderr, notice);
     std::printf("%d\n", excel.filledCount());
     return ExitStatus::Done;
 }

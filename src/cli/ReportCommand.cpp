@@ -199,6 +199,8 @@ int balance(const ReportRequest &request, BalanceKind kind)
         captions ? computeBalance(database, options, *captions, &error) : std::nullopt;
     if (!computed)
         return reportFailure(u"Stampa non eseguita."_s, error);
+    if (computed->previousYearOpen)
+        printError(previousYearOpenNotice());
     if (!request.format) {
         if (!writeOutputFile(request.out, balanceJson(*computed, kind), &error))
             return reportFailure(u"Stampa non eseguita."_s, error);

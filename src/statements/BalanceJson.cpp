@@ -80,10 +80,12 @@ QByteArray balanceJson(const Balance &balance, BalanceKind kind)
         {u"from"_s, isoDate(balance.options.dateFrom)},
         {u"to"_s, isoDate(balance.options.dateTo)},
         {u"sections"_s, sections}};
-    if (kind == BalanceKind::Opposed)
-        root.insert(u"pairs"_s, QJsonArray{pairObject(balance.section(1), balance.section(2),
-                                                      balance.assetsAndLiabilities()),
-                                           pairObject(balance.section(3), balance.section(4),
-                                                      balance.costsAndRevenues())});
+    // Both kinds print the results, so both carry them.
+    root.insert(u"pairs"_s, QJsonArray{pairObject(balance.section(1), balance.section(2),
+                                                  balance.assetsAndLiabilities()),
+                                       pairObject(balance.section(3), balance.section(4),
+                                                  balance.costsAndRevenues())});
+    if (balance.previousYearOpen)
+        root.insert(u"notice"_s, previousYearOpenNotice());
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

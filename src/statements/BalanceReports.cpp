@@ -173,6 +173,18 @@ Band balancePageHeader(const Balance &balance, bool titleFirst, double width)
     return band;
 }
 
+// The line that tells of balance-sheet figures brought forward from a year not yet closed.
+Band broughtForwardNotice(const Balance &balance, double width)
+{
+    Band band;
+    if (!balance.previousYearOpen)
+        return band;
+    band.height = 16;
+    band.items = {ReportItem::label(previousYearOpenNotice(), QRectF(Margin, 0, width, 12), Body,
+                                    Qt::AlignLeft | Qt::AlignVCenter)};
+    return band;
+}
+
 ReportDefinition balancePage()
 {
     ReportDefinition definition;
@@ -289,6 +301,7 @@ ReportDefinition sequentialBalanceDefinition(const Balance &balance, bool export
     const double width = definition.page.bodyWidth();
     if (!exporting)
         definition.pageHeader = balancePageHeader(balance, true, width);
+    definition.reportHeader = broughtForwardNotice(balance, width);
     definition.pageFooter = pageNumberFooter(Margin, width);
     definition.detail = sectionLineBand(Margin, width, false);
     return definition;
@@ -300,6 +313,7 @@ ReportDefinition opposedBalanceDefinition(const Balance &balance)
     const double width = definition.page.bodyWidth();
     const double columnWidth = (width - ColumnGap) / 2;
     definition.pageHeader = balancePageHeader(balance, false, width);
+    definition.reportHeader = broughtForwardNotice(balance, width);
     definition.pageFooter = pageNumberFooter(Margin, width);
 
     const BalanceOptions &options = balance.options;

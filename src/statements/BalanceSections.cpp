@@ -1,5 +1,6 @@
 #include "statements/BalanceSections.h"
 
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
 #include "data/ItalianCollation.h"
@@ -181,6 +182,104 @@ bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &
         }
     }
     return true;
+}
+
+std::optional<bool> hasEntries(const QSqlDatabase &database, const QDate &from, const QDate &to,
+                               QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT EXISTS (SELECT 1 FROM regmain WHERE data BETWEEN ? AND ?)"_s,
+                {isoDate(from), isoDate(to)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toInt() != 0;
+}
+
+// The balances before a date: the latest opening entry before it and the ordinary entries since,
+// or every ordinary entry before it when no opening entry is.
+std::optional<std::vector<SubAccountBalance>> balancesBefore(const QSqlDatabase &database,
+                                                             const QDate &date, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data < ?"_s,
+                {isoDate(date)}, error) ||
+        !query.next())
+        return std::nullopt;
+    const QDate opening =
+        query.value(0).isNull() ? QDate() : dateFromIso(query.value(0).toString());
+    auto balances = periodBalances(database, opening.isValid() ? opening : QDate(1, 1, 1),
+                                   date.addDays(-1), EntryFilter::OrdinaryOnly, error);
+    if (!balances || !opening.isValid())
+        return balances;
+    const auto opened = periodBalances(database, opening, opening, EntryFilter::OpeningOnly, error);
+    if (!opened)
+        return std::nullopt;
+    addBalances(&*balances, *opened);
+    return balances;
+}
+
+// The sub-account that keeps a result carried forward, with its place in the chart; nothing
+// when the archive names none (an empty line) or on a failure (the engine's text in *error).
+std::optional<SubAccountBalance> resultSubAccount(const QSqlDatabase &database, Money result,
+                                                  QString *error)
+{
+    static const QString sql = uR"(
+SELECT so.id, so.descrizione, c.id, c.prefisso, c.descrizione,
+       m.id, m.prefisso, m.descrizione, m.gruppo, m.tipo, c.bilancio
+FROM parametri p
+JOIN sottoconti so ON CAST(so.id AS TEXT) = p.valore
+JOIN conti c ON c.id = so.idConto
+JOIN mastri m ON m.id = c.idMastro
+WHERE p.chiave = ?
+)"_s;
+    QSqlQuery query(database);
+    if (!runSql(query, sql, {result.isNegative() ? u"perdita"_s : u"utile"_s}, error))
+        return std::nullopt;
+    SubAccountBalance line;
+    if (query.next()) {
+        line.subAccountId = query.value(0).toLongLong();
+        readChartFields(query, &line);
+    }
+    return line;
+}
+
+// The balance-sheet lines of the balances, with the result of the others carried to the
+// sub-account the archive names for it.
+std::optional<std::vector<SubAccountBalance>>
+balanceSheetWithResult(const QSqlDatabase &database, const std::vector<SubAccountBalance> &all,
+                       QString *error)
+{
+    std::vector<SubAccountBalance> sheet;
+    Money result;
+    for (const SubAccountBalance &balance : all) {
+        if (isBalanceSheet(balance.nature))
+            sheet.push_back(balance);
+        else if (balance.nature != Natures::Memorandum)
+            result += balance.avere - balance.dare;
+    }
+    if (result.isZero())
+        return sheet;
+    auto carried = resultSubAccount(database, result, error);
+    if (!carried)
+        return std::nullopt;
+    if (carried->subAccountId == 0)
+        return sheet;
+    (result.isNegative() ? carried->dare : carried->avere) = result.abs();
+    addBalances(&sheet, {*carried});
+    return sheet;
+}
+
+// What a balance from the date brings forward: nothing unless the date starts a fiscal year.
+std::optional<BroughtForward> broughtForwardTo(const QSqlDatabase &database, const QDate &from,
+                                               QString *error)
+{
+    const std::optional<int> startMonth = archiveStartMonth(database, error);
+    if (!startMonth)
+        return std::nullopt;
+    const FiscalYear year = fiscalYearContaining(from, *startMonth);
+    if (year.start != from)
+        return BroughtForward{};
+    return broughtForward(database, year.start, year.end, error);
 }
 
 } // namespace
@@ -378,19 +477,23 @@ SELECT EXISTS (SELECT 1 FROM mastri m JOIN conti c ON c.idMastro = m.id
 std::optional<Balance> computeBalance(const QSqlDatabase &database, const BalanceOptions &options,
                                       const BalanceCaptions &captions, QString *error)
 {
-    const std::optional<std::vector<SubAccountBalance>> balances = periodBalances(
+    std::optional<std::vector<SubAccountBalance>> balances = periodBalances(
         database, options.dateFrom, options.dateTo,
         options.closingEntries ? EntryFilter::AllEntries : EntryFilter::WithoutClosing, error);
     if (!balances)
         return std::nullopt;
     const std::optional<bool> memorandum =
         hasMemorandumLines(database, options.dateFrom, options.dateTo, error);
-    if (!memorandum)
+    const auto forward =
+        memorandum ? broughtForwardTo(database, options.dateFrom, error) : std::nullopt;
+    if (!forward)
         return std::nullopt;
 
     Balance balance;
     balance.options = options;
     balance.captions = captions;
+    balance.previousYearOpen = forward->previousYearOpen;
+    addBalances(&*balances, forward->balances);
     for (int nature = Natures::Assets; nature <= Natures::Revenues; ++nature) {
         balance.sections[size_t(nature - 1)] = balanceSection(nature, *balances, options);
         balance.sections[size_t(nature - 1)].caption = sectionCaption(nature, captions);
@@ -400,4 +503,60 @@ std::optional<Balance> computeBalance(const QSqlDatabase &database, const Balanc
         balance.memorandum->caption = captions.memorandum;
     }
     return balance;
+}
+
+void addBalances(std::vector<SubAccountBalance> *to, const std::vector<SubAccountBalance> &from)
+{
+    for (const SubAccountBalance &balance : from) {
+        const auto same = std::find_if(to->begin(), to->end(), [&](const SubAccountBalance &b) {
+            return b.subAccountId == balance.subAccountId;
+        });
+        if (same == to->end()) {
+            to->push_back(balance);
+        } else {
+            same->dare += balance.dare;
+            same->avere += balance.avere;
+        }
+    }
+}
+
+std::optional<BroughtForward> broughtForward(const QSqlDatabase &database, const QDate &yearStart,
+                                             const QDate &yearEnd, QString *error)
+{
+    BroughtForward result;
+    const auto opening =
+        periodBalances(database, yearStart, yearEnd, EntryFilter::OpeningOnly, error);
+    if (!opening)
+        return std::nullopt;
+    if (!opening->empty())
+        return result;
+    const FiscalYear before = fiscalYearBefore(yearStart);
+    const auto closing =
+        periodBalances(database, before.start, before.end, EntryFilter::ClosingOnly, error);
+    if (!closing)
+        return std::nullopt;
+    if (!closing->empty()) {
+        for (SubAccountBalance balance : *closing) {
+            if (!isBalanceSheet(balance.nature))
+                continue;
+            std::swap(balance.dare, balance.avere);
+            result.balances.push_back(std::move(balance));
+        }
+        return result;
+    }
+    const auto earlier = balancesBefore(database, yearStart, error);
+    const auto sheet = earlier ? balanceSheetWithResult(database, *earlier, error) : std::nullopt;
+    const auto previousHasEntries =
+        sheet ? hasEntries(database, before.start, before.end, error) : std::nullopt;
+    if (!previousHasEntries)
+        return std::nullopt;
+    result.balances = *sheet;
+    result.previousYearOpen = *previousHasEntries;
+    return result;
+}
+
+QString previousYearOpenNotice()
+{
+    return u"L'esercizio precedente non è chiuso: i saldi patrimoniali comprendono le "
+           u"registrazioni degli esercizi precedenti."_s;
 }

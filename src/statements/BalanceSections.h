@@ -74,6 +74,7 @@ PairFooter pairFooter(Money left, Money right);
 
 struct Balance {
     BalanceOptions options;
+    bool previousYearOpen = false; // balance-sheet lines brought forward from an open year
     BalanceCaptions captions;
     std::array<BalanceSection, 4> sections;   // assets, liabilities, costs, revenues
     std::optional<BalanceSection> memorandum; // only when the period has memorandum lines
@@ -95,6 +96,25 @@ BalanceSection balanceSection(int nature, const std::vector<SubAccountBalance> &
 std::optional<std::vector<SubAccountBalance>> periodBalances(const QSqlDatabase &database,
                                                              const QDate &from, const QDate &to,
                                                              EntryFilter filter, QString *error);
+
+// What a fiscal year brings forward when it has no opening entry of its own (the usual state
+// until the year before is closed): the balance-sheet balances at its start, before the closing
+// of the year before when that was closed, else from the latest opening entry and the ordinary
+// entries since (every ordinary entry when there is none). The earlier years' results not yet
+// closed go to the sub-account the year-end would give them ("utile" or "perdita"), so that the
+// sheet balances. Empty for a year with opening entries.
+struct BroughtForward {
+    std::vector<SubAccountBalance> balances;
+    bool previousYearOpen = false; // the year before holds entries and no closing
+};
+std::optional<BroughtForward> broughtForward(const QSqlDatabase &database, const QDate &yearStart,
+                                             const QDate &yearEnd, QString *error);
+
+// Adds the movements of the second list to the first, sub-account by sub-account.
+void addBalances(std::vector<SubAccountBalance> *to, const std::vector<SubAccountBalance> &from);
+
+// The line told wherever balance-sheet figures come from a year not yet closed.
+QString previousYearOpenNotice();
 
 // Whether any entry of the period, of any type, moves a memorandum sub-account.
 std::optional<bool> hasMemorandumLines(const QSqlDatabase &database, const QDate &from,

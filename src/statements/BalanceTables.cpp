@@ -1,6 +1,7 @@
 #include "statements/BalanceTables.h"
 
 #include "data/Balances.h"
+#include "statements/BalanceSections.h"
 
 #include <vector>
 
@@ -10,6 +11,7 @@ bool BalanceTables::read(const QSqlDatabase &db, const Period &current, const Pe
     for (auto &byLevel : m_tables)
         for (Table &t : byLevel)
             t.clear();
+    m_previousYearOpen = false;
     if (readPeriod(db, current, Placeholder::Period::Current, error) &&
         readPeriod(db, previous, Placeholder::Period::Previous, error))
         return true;
@@ -47,12 +49,21 @@ bool BalanceTables::readPeriod(const QSqlDatabase &db, const Period &period,
     if (!subAccountBalances(db, period.start, period.end, EntryFilter::WithoutClosing, &balances,
                             error))
         return false;
+    const auto forward = broughtForward(db, period.start, period.end, error);
+    if (!forward)
+        return false;
+    addBalances(&balances, forward->balances);
+    m_previousYearOpen = m_previousYearOpen || forward->previousYearOpen;
     Table &accounts = table(which, Placeholder::Level::Account);
     Table &ledgers = table(which, Placeholder::Level::Ledger);
+    Table &debits = table(which, Placeholder::Level::AccountDebits);
+    Table &credits = table(which, Placeholder::Level::AccountCredits);
     for (const SubAccountBalance &b : balances) {
         const Money saldo2 = b.saldo2();
         accounts[b.accountCode] += saldo2;
         ledgers[b.ledgerCode] += saldo2;
+        const Money net = b.dare - b.avere;
+        (net.isNegative() ? credits[b.accountCode] : debits[b.accountCode]) += net.abs();
     }
     return true;
 }

@@ -9,8 +9,10 @@
 #include <QString>
 
 // The balances a template may ask for: the sum of saldo2 (the balance on each nature's own
-// side) per account code and per ledger code, for the current and the previous fiscal year.
-// Closing entries are never counted, so a closed year shows its balances before closing.
+// side) per account code and per ledger code, and per account code the debit and the credit
+// balances of its sub-accounts apart, for the current and the previous fiscal year.
+// Closing entries are never counted, so a closed year shows its balances before closing. A year
+// without opening entries starts from what the years before bring forward.
 class BalanceTables {
 public:
     struct Period {
@@ -29,6 +31,9 @@ public:
     // The balance or figure a placeholder names; 0 for a code without movements or unknown.
     Money value(const Placeholder &placeholder) const;
 
+    // Whether either year's balance-sheet figures come from a year before it not yet closed.
+    bool previousYearOpen() const { return m_previousYearOpen; }
+
 private:
     using Table = QHash<QString, Money>;
     Table &table(Placeholder::Period period, Placeholder::Level level);
@@ -36,5 +41,6 @@ private:
     bool readPeriod(const QSqlDatabase &db, const Period &period, Placeholder::Period which,
                     QString *error);
 
-    Table m_tables[2][3];
+    Table m_tables[2][5];
+    bool m_previousYearOpen = false;
 };

@@ -290,21 +290,26 @@ private:
         applyEntryFlows();
     }
 
-    // The sides of the entry against a movement of the given sign that have a line of their
-    // own, weighted by their amounts.
-    Composition compositionAgainst(int sign, const Entry &entry,
-                                   const std::vector<Side> &sides) const
+    // The sides of the entry of the given sign that have a line of their own, weighted by their
+    // amounts.
+    Composition compositionOf(int sign, const Entry &entry, const std::vector<Side> &sides) const
     {
         Composition parts;
         for (size_t i = entry.first; i < entry.last; ++i) {
             const Side &side = sides[i];
-            if (side.subAccount < 0 || signOf(side.amount) == sign)
+            if (side.subAccount < 0 || signOf(side.amount) != sign)
                 continue;
             const SubAccount &subAccount = m_chart.subAccounts[side.subAccount];
             if (subAccount.role.kind == CashRoleKind::Direct)
                 parts.push_back({subAccount.role.target, side.amount.abs()});
         }
         return parts;
+    }
+
+    Composition compositionAgainst(int sign, const Entry &entry,
+                                   const std::vector<Side> &sides) const
+    {
+        return compositionOf(-sign, entry, sides);
     }
 
     // A movement on a receivable or payable: it settles what the sub-account holds on the other
@@ -337,11 +342,17 @@ private:
             return;
         Composition parts = compositionAgainst(signOf(amount), entry, sides);
         if (entry.movesCash && parts.empty()) {
-            lots.push_back({amount, true, counted, {}});
-            return;
-        }
-        if (entry.movesCash)
+            // VAT of an invoice paid at once: its cash goes with the costs (or revenues) beside
+            // it, as it would through the supplier's (or customer's) account.
+            const Composition beside = compositionOf(signOf(amount), entry, sides);
+            if (beside.empty()) {
+                lots.push_back({amount, true, counted, {}});
+                return;
+            }
+            classify(-amount, beside, counted);
+        } else if (entry.movesCash) {
             classify(-amount, parts, counted);
+        }
         lots.push_back({amount, false, false, parts.empty() ? defaultOf(index) : parts});
     }
 

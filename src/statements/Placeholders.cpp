@@ -7,6 +7,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qsizetype AccountPlaceholderLength = 11;
+constexpr qsizetype AccountPartPlaceholderLength = 12;
 constexpr qsizetype LedgerPlaceholderLength = 8;
 constexpr qsizetype LongestFigureId = 8;
 
@@ -25,8 +26,11 @@ std::optional<Placeholder> parsePlaceholder(QStringView text)
     if (!text.startsWith(u"{{") || !text.endsWith(u"}}") || text.size() < 6)
         return std::nullopt;
     const bool figure = text[3] == u':';
+    const QChar partSign = text.size() == AccountPartPlaceholderLength ? text[9] : QChar();
+    const bool part = partSign == u'+' || partSign == u'-';
     if (figure ? !isFigureId(text.sliced(4, text.size() - 6))
-               : text.size() != AccountPlaceholderLength && text.size() != LedgerPlaceholderLength)
+               : !part && text.size() != AccountPlaceholderLength &&
+                     text.size() != LedgerPlaceholderLength)
         return std::nullopt;
     Placeholder placeholder;
     if (text[2] == u'C')
@@ -40,6 +44,12 @@ std::optional<Placeholder> parsePlaceholder(QStringView text)
         placeholder.code = text.sliced(4, text.size() - 6).toString();
         return placeholder;
     }
+    if (part) {
+        placeholder.level = partSign == u'+' ? Placeholder::Level::AccountDebits
+                                             : Placeholder::Level::AccountCredits;
+        placeholder.code = text.sliced(3, 6).toString();
+        return placeholder;
+    }
     placeholder.level = text.size() == AccountPlaceholderLength ? Placeholder::Level::Account
                                                                 : Placeholder::Level::Ledger;
     placeholder.code = text.sliced(3, text.size() - 5).toString();
@@ -51,7 +61,10 @@ QString placeholderKey(QStringView text)
     const auto placeholder = parsePlaceholder(text);
     if (!placeholder)
         return {};
+    const QString suffix = placeholder->level == Placeholder::Level::AccountDebits    ? u"+"_s
+                           : placeholder->level == Placeholder::Level::AccountCredits ? u"-"_s
+                                                                                      : QString();
     return (placeholder->period == Placeholder::Period::Current ? u"C"_s : u"P"_s) +
            (placeholder->level == Placeholder::Level::CashFigure ? u":"_s : QString()) +
-           placeholder->code;
+           placeholder->code + suffix;
 }

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
+#include "statements/BalanceSections.h"
 #include "statements/CashStatement.h"
 
 #include <QFileInfo>
@@ -23,7 +24,8 @@ StatementYears StatementYears::of(const FiscalEnvironment &environment)
 }
 
 bool generateStatement(WorkbookFiller &excel, const Archive &archive, const StatementYears &years,
-                       const QString &out, const WorkbookFiller::Tick &tick, QString *error)
+                       const QString &out, const WorkbookFiller::Tick &tick, QString *error,
+                       QString *notice)
 {
     Connection connection(archive, Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {
@@ -39,6 +41,8 @@ bool generateStatement(WorkbookFiller &excel, const Archive &archive, const Stat
     BalanceTables tables;
     if (!tables.read(connection.database(), years.current, years.previous, error))
         return false;
+    if (notice)
+        *notice = tables.previousYearOpen() ? previousYearOpenNotice() : QString();
     if (excel.asksForCashFigures()) {
         const std::optional<CashStatement> cash =
             computeCashStatement(connection.database(), years.current, years.previous, error);

@@ -21,10 +21,11 @@ QString statementYearHeading(const BalanceTables::Period &year);
 
 // Reads the balances of both years from the archive's database, fills the loaded template and
 // saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
-// then.
+// then. *notice gets what the user must know of the figures (balances brought forward from a
+// year not yet closed), else empty.
 bool generateStatement(WorkbookFiller &excel, const Archive &archive, const StatementYears &years,
                        const QString &out, const WorkbookFiller::Tick &tick = {},
-                       QString *error = nullptr);
+                       QString *error = nullptr, QString *notice = nullptr);
 
 // What the save dialog offers for a template: the filter and the suffix added to a name typed
 // without one. Templates and workbooks (.xltx, .xlsx) give .xlsx files; other extensions give no

@@ -26,13 +26,13 @@ StatementFillWindow::StatementFillWindow(const QString &archiveFolder, const Sta
     setWindowTitle(u"Bilancio riclassificato"_s);
 
     auto *notes = new QLabel(
-        u"Questa procedura permette di generare un foglio Excel a partire da un modello (xltx)\n"
+        u"Questa procedura permette di generare un foglio Excel a partire da un modello (xltx) "
         u"con i dati relativi ai saldi dei conti patrimoniali ed economici degli esercizi "
-        u"contabili\n"
-        u"corrente e precedente (consultare la guida in linea per maggiori informazioni).\n"
-        u"Questa procedura può impiegare diversi minuti per il suo completamento."_s,
+        u"contabili corrente e precedente (consultare la guida in linea per maggiori "
+        u"informazioni). Dopo ogni file generato si può scegliere un altro modello."_s,
         this);
     notes->setWordWrap(true);
+    setMinimumWidth(560);
 
     m_txtFolder = new QLineEdit(u"Selezionare un File Modello di Bilancio.."_s, this);
     m_txtFolder->setObjectName(u"txtFolder"_s);
@@ -125,17 +125,23 @@ void StatementFillWindow::genera()
         m_status->repaint();
     };
     QString error;
-    if (!generateStatement(m_excel, Archive(m_archiveFolder), m_years, out, tick, &error)) {
+    QString notice;
+    if (!generateStatement(m_excel, Archive(m_archiveFolder), m_years, out, tick, &error,
+                           &notice)) {
         finish(u"Procedura interrotta.\n"_s + error, MessageService::Icon::Critical);
         return;
     }
-    finish(u"File generato con successo: %1"_s.arg(QDir::toNativeSeparators(out)),
-           MessageService::Icon::Information);
+    finish(u"File generato con successo: %1"_s.arg(QDir::toNativeSeparators(out)) +
+               (notice.isEmpty() ? QString() : u"\n"_s + notice),
+           notice.isEmpty() ? MessageService::Icon::Information : MessageService::Icon::Warning);
 }
 
+// The window stays open for the next template; the filled one is read again, since filling
+// replaced its placeholders.
 void StatementFillWindow::finish(const QString &message, MessageService::Icon icon)
 {
     m_status->showMessage(u"Processo terminato."_s);
     MessageService::instance().inform(this, message, icon);
-    accept();
+    QString error;
+    m_cmdOK->setEnabled(m_excel.loadModel(m_templatePath, &error));
 }

@@ -5,9 +5,10 @@
 //   sheet   | Name of the worksheet | Title printed on its first row
 //   heading | Text                                a caption without amounts
 //   line    | id | Text | 123456 + 123            the sum of the named account and ledger codes;
-//                                                 "123456(+)" takes only a positive balance and
-//                                                 "123456(-)" only a negative one, as a positive
-//                                                 amount (a bank overdraft among the debts)
+//                                                 "123456(+)" takes only its sub-accounts' debit
+//                                                 balances and "123456(-)" only their credit
+//                                                 ones, as a positive amount (each bank's
+//                                                 overdraft among the debts, never netted)
 //   figure  | id | Text                          a figure the program computes by that id
 //                                                 (the cash-basis statement's), as {{C:id}}
 //   total   | id | Text | id1 + id2 - id3         a formula on other lines (of any worksheet)
@@ -84,6 +85,12 @@ QStringList signedTerms(const QString &expression, int sourceLine)
 QString codeOf(const QString &term)
 {
     return term.endsWith(u"(+)"_s) || term.endsWith(u"(-)"_s) ? term.chopped(3) : term;
+}
+
+// The placeholder's code of a term: "170010(-)" asks for "170010-".
+QString placeholderCodeOf(const QString &term)
+{
+    return codeOf(term) + (term == codeOf(term) ? QString() : QString(term.at(term.size() - 2)));
 }
 
 QList<Sheet> parse(const QString &path)
@@ -308,15 +315,16 @@ private:
             case Kind::Line:
                 worksheet_write_string(ws, row, LabelColumn, text.constData(), m_label);
                 for (qsizetype i = 0; i < r.terms.size(); ++i) {
-                    const QByteArray current = (u"{{C"_s + codeOf(r.terms[i]) + u"}}"_s).toUtf8();
-                    const QByteArray previous = (u"{{P"_s + codeOf(r.terms[i]) + u"}}"_s).toUtf8();
+                    const QString code = placeholderCodeOf(r.terms[i]);
+                    const QByteArray current = (u"{{C"_s + code + u"}}"_s).toUtf8();
+                    const QByteArray previous = (u"{{P"_s + code + u"}}"_s).toUtf8();
                     worksheet_write_string(ws, row, FirstHelperColumn + lxw_col_t(i),
                                            current.constData(), m_placeholder);
                     worksheet_write_string(ws, row, firstPrevious + lxw_col_t(i),
                                            previous.constData(), m_placeholder);
                 }
-                writeSum(ws, row, CurrentColumn, FirstHelperColumn, r.terms);
-                writeSum(ws, row, PreviousColumn, firstPrevious, r.terms);
+                writeSum(ws, row, CurrentColumn, FirstHelperColumn, r.terms.size());
+                writeSum(ws, row, PreviousColumn, firstPrevious, r.terms.size());
                 break;
             case Kind::Total:
                 worksheet_write_string(ws, row, LabelColumn, text.constData(), m_totalLabel);
@@ -337,24 +345,12 @@ private:
     }
 
     void writeSum(lxw_worksheet *ws, lxw_row_t row, lxw_col_t column, lxw_col_t first,
-                  const QStringList &terms)
+                  qsizetype count)
     {
-        const qsizetype count = terms.size();
-        QString formula = count == 1 ? u"="_s + cellName(row, first)
-                                     : u"=SUM("_s + cellName(row, first) + u":"_s +
-                                           cellName(row, first + lxw_col_t(count) - 1) + u")"_s;
-        // A balance that changes side takes the part of it that belongs on this line.
-        if (std::any_of(terms.begin(), terms.end(),
-                        [](const QString &term) { return term != codeOf(term); })) {
-            QStringList parts;
-            for (qsizetype i = 0; i < count; ++i) {
-                const QString cell = cellName(row, first + lxw_col_t(i));
-                parts << (terms[i].endsWith(u"(+)"_s)   ? u"MAX(0,"_s + cell + u")"_s
-                          : terms[i].endsWith(u"(-)"_s) ? u"MAX(0,-"_s + cell + u")"_s
-                                                        : cell);
-            }
-            formula = u"="_s + parts.join(u'+');
-        }
+        const QString formula = count == 1
+                                    ? u"="_s + cellName(row, first)
+                                    : u"=SUM("_s + cellName(row, first) + u":"_s +
+                                          cellName(row, first + lxw_col_t(count) - 1) + u")"_s;
         worksheet_write_formula(ws, row, column, formula.toUtf8().constData(), m_amount);
     }
 

@@ -1,6 +1,7 @@
 #include "WorkbookXml.h"
 #include "archive/NewArchive.h"
 #include "statements/BalanceJson.h"
+#include "statements/BalanceSections.h"
 #include "statements/CashStatement.h"
 #include "statements/CashStatementReport.h"
 #include "statements/StatementExport.h"
@@ -27,6 +28,7 @@ const QString Text = u"Movimento"_s;
 
 const BalanceTables::Period Year2025{QDate(2025, 1, 1), QDate(2025, 12, 31)};
 const BalanceTables::Period Year2024{QDate(2024, 1, 1), QDate(2024, 12, 31)};
+const BalanceTables::Period Year2026{QDate(2026, 1, 1), QDate(2026, 12, 31)};
 
 // A third-sector body's two years, booked by hand: every receipt and payment below is listed
 // with the line it belongs to.
@@ -150,6 +152,28 @@ void compareRows(const CashStatementYear &year, const QList<std::pair<QString, q
         QVERIFY2(year.row(id) == euro(euros), qPrintable(id + u": "_s + decimalText(year.row(id))));
 }
 
+// The third-sector balance sheet template filled for a year and the one before; the notice told.
+struct FilledSheet {
+    QString model = QDir(binDir()).filePath(u"modelli/bilancio3settore.xltx"_s);
+    QTemporaryDir out;
+    QString file = out.filePath(u"bilancio.xlsx"_s);
+    QString notice;
+
+    FilledSheet(const TestArchive &a, const StatementYears &years)
+    {
+        WorkbookFiller excel;
+        QString error;
+        if (!excel.loadModel(model, &error) ||
+            !generateStatement(excel, a.archive(), years, file, {}, &error, &notice))
+            qFatal("%s", qPrintable(error));
+    }
+
+    QByteArray number(const QString &placeholder) const
+    {
+        return WorkbookXml::numberIn(file, WorkbookXml::cellHolding(model, placeholder));
+    }
+};
+
 } // namespace
 
 class TestCashStatement : public QObject {
@@ -205,6 +229,79 @@ private slots:
         QCOMPARE(s.current.row(u"UA2"_s), Money::fromCents(66667));
         QCOMPARE(s.current.row(u"IU1"_s), Money::fromCents(33334));
         QCOMPARE(s.current.difference(), Money());
+    }
+
+    void vatPaidOrCollectedAtOnceGoesWithItsCostOrRevenue()
+    {
+        EtsBooks b;
+        b.book(QDate(2025, 1, 1), b.bank, b.opening, 5000, 1);
+        // Stationery 100 + VAT 22 paid by bank in one entry.
+        b.a.addEntry(QDate(2025, 2, 1), {{b.firstOf(u"310010"_s), {}, euro(100), Text},
+                                         {b.vat, {}, euro(22), Text},
+                                         {{}, b.bank, euro(122), Text}});
+        // A sponsorship 1,000 + VAT 220 collected in one entry.
+        b.a.addEntry(QDate(2025, 3, 1), {{b.bank, {}, euro(1220), Text},
+                                         {{}, b.firstOf(u"420030"_s), euro(1000), Text},
+                                         {{}, b.sub(u"IVA su vendite"_s), euro(220), Text}});
+        // Services 1,000 + VAT 220, 500 paid at once, the rest through the supplier later.
+        b.a.addEntry(QDate(2025, 4, 1), {{b.services, {}, euro(1000), Text},
+                                         {b.vat, {}, euro(220), Text},
+                                         {{}, b.bank, euro(500), Text},
+                                         {{}, b.supplierB, euro(720), Text}});
+        b.book(QDate(2025, 5, 1), b.supplierB, b.bank, 720);
+        const CashStatement s = b.statement();
+        compareRows(s.current, {{u"UA1"_s, 122},
+                                {u"UA2"_s, 1220},
+                                {u"UA5"_s, 0},
+                                {u"EA10"_s, 0},
+                                {u"EB3"_s, 1220},
+                                {u"UT"_s, 1342},
+                                {u"ET"_s, 1220}});
+        QCOMPARE(s.current.unclassified, Money());
+        QCOMPARE(s.current.difference(), Money());
+    }
+
+    void anOverdraftIsNeverNettedWithAnotherBank()
+    {
+        EtsBooks b;
+        const qint64 projects = b.sub(u"Banca c/c dedicato ai progetti"_s);
+        b.book(QDate(2025, 1, 10), b.bank, b.sub(u"Fondo di dotazione"_s), 1000);
+        b.book(QDate(2025, 2, 1), b.services, projects, 300);
+        const FilledSheet sheet(b.a, {Year2025, Year2024});
+        QCOMPARE(sheet.number(u"{{C170010+}}"_s), QByteArray("1000"));
+        QCOMPARE(sheet.number(u"{{C170010-}}"_s), QByteArray("300"));
+    }
+
+    void aYearBeforeTheYearEndStartsFromTheEarlierBalances()
+    {
+        EtsBooks b;
+        b.a.exec(u"UPDATE parametri SET valore = ? WHERE chiave = 'utile'"_s,
+                 {QString::number(b.sub(u"Avanzo d'esercizio"_s))});
+        // 2025: endowment and a donation; 2026: rent; no year-end yet.
+        b.book(QDate(2025, 3, 1), b.bank, b.sub(u"Fondo di dotazione"_s), 5000);
+        b.book(QDate(2025, 4, 1), b.bank, b.sub(u"Erogazioni liberali da persone fisiche"_s), 400);
+        b.book(QDate(2026, 2, 1), b.sub(u"Affitto locali per le attività istituzionali"_s), b.bank,
+               1200);
+        const FilledSheet sheet(b.a, {Year2026, Year2025});
+        QCOMPARE(sheet.notice, previousYearOpenNotice());
+        QCOMPARE(sheet.number(u"{{C210}}"_s), QByteArray("5000"));
+        QCOMPARE(sheet.number(u"{{C170010+}}"_s), QByteArray("4200"));
+        QCOMPARE(sheet.number(u"{{C170010-}}"_s), QByteArray("0"));
+        // The 2025 surplus is carried forward; the year's own result is the rent alone.
+        QCOMPARE(sheet.number(u"{{C240010}}"_s), QByteArray("400"));
+
+        Connection connection(b.a.archive(), Connection::Mode::ReadOnly);
+        BalanceOptions options;
+        options.dateFrom = Year2026.start;
+        options.dateTo = Year2026.end;
+        QString error;
+        const auto balance = computeBalance(connection.database(), options, {}, &error);
+        QVERIFY2(balance, qPrintable(error));
+        QVERIFY(balance->previousYearOpen);
+        QCOMPARE(balance->section(1).total, euro(4200));
+        QCOMPARE(balance->section(2).total, euro(5400));
+        QCOMPARE(balance->assetsAndLiabilities().leftResult, std::optional(euro(1200)));
+        QCOMPARE(balance->costsAndRevenues().rightResult, std::optional(euro(1200)));
     }
 
     void whatNoLineTakesShowsAsTheDifference()

@@ -127,6 +127,10 @@ private slots:
         QTest::newRow("single brace") << u"{C123456}}}"_s << QString();
         QTest::newRow("unclosed") << u"{{C123456}>"_s << QString();
         QTest::newRow("cash figure") << u"{{P:EA10}}"_s << u"P:EA10"_s;
+        QTest::newRow("debit balances") << u"{{C170010+}}"_s << u"C170010+"_s;
+        QTest::newRow("credit balances") << u"{{P170010-}}"_s << u"P170010-"_s;
+        QTest::newRow("part of a ledger") << u"{{C170+}}"_s << QString();
+        QTest::newRow("other sign") << u"{{C170010*}}"_s << QString();
         QTest::newRow("figure of nine") << u"{{C:ABCDEFGHI}}"_s << QString();
         QTest::newRow("figure in lower case") << u"{{C:ua1}}"_s << QString();
         QTest::newRow("figure without id") << u"{{C:}}"_s << QString();
