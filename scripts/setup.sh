@@ -11,11 +11,12 @@ build="${1:-$here/build}"
 # libqt6sql6-psql, postgresql: archives on a PostgreSQL server, and the throwaway server the
 # tests start (the cluster the package creates is left alone).
 # xdotool, imagemagick: the program driven by keys under Xvfb and its screen taken, by hand.
+# libreoffice-calc-nogui: the statement tests recompute filled templates as a spreadsheet would.
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-psql
           qt6-translations-l10n
           libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core postgresql poppler-utils unzip desktop-file-utils appstream
-          xdotool imagemagick)
+          xdotool imagemagick libreoffice-calc-nogui)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

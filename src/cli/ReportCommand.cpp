@@ -309,6 +309,8 @@ int cashStatement(const ReportRequest &request)
         computeCashStatement(database, years.current, years.previous, &error);
     if (!statement)
         return reportFailure(u"Stampa non eseguita."_s, error);
+    for (const QString &warning : cashStatementWarnings(*statement, years))
+        printError(warning);
     if (!request.format) {
         if (!writeOutputFile(request.out, cashStatementJson(*statement, years), &error))
             return reportFailure(u"Stampa non eseguita."_s, error);

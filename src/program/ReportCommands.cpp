@@ -1,6 +1,7 @@
 #include "program/ReportCommands.h"
 
 #include "chart/ChartPrintoutWindow.h"
+#include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
 #include "main/MainWindow.h"
@@ -10,6 +11,7 @@
 #include "reports/ReportOptionsWindow.h"
 #include "reports/ReportSettings.h"
 #include "statements/BalanceReports.h"
+#include "statements/CashStatementReport.h"
 #include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
 #include "ui/ReportProgressDialog.h"
@@ -64,6 +66,31 @@ ReportOptionsWindow::ReportLayout balanceLayout(const FiscalEnvironment &environ
     };
 }
 
+// The cash-basis statement of the fiscal year holding the period's first day and of the year
+// before; its warnings print above it.
+ReportOptionsWindow::ReportLayout cashStatementLayout(const FiscalEnvironment &environment)
+{
+    return [&environment](const ReportSettings &settings, ReportProgressDialog &,
+                          QString *error) -> std::unique_ptr<PreviewDocument> {
+        Connection connection(environment.archive(), Connection::Mode::ReadOnly);
+        if (!connection.opened(error))
+            return nullptr;
+        const std::optional<FiscalYear> year =
+            archiveYearContaining(connection.database(), settings.dateFrom, error);
+        if (!year)
+            return nullptr;
+        const FiscalYear before = fiscalYearBefore(year->start);
+        const StatementYears years{{year->start, year->end}, {before.start, before.end}};
+        const std::optional<CashStatement> statement =
+            computeCashStatement(connection.database(), years.current, years.previous, error);
+        ReportDocument document;
+        if (!statement || !layOutCashStatement(*statement, years, environment.anas01,
+                                               settings.exporting, &document, error))
+            return nullptr;
+        return std::make_unique<LaidOutReport>(std::move(document));
+    };
+}
+
 // The report options window with the layouts that live outside the reports' own folder.
 ReportOptionsWindow *reportWindow(MainWindow &main, FiscalEnvironment &environment,
                                   ReportSettings &settings)
@@ -75,6 +102,7 @@ ReportOptionsWindow *reportWindow(MainWindow &main, FiscalEnvironment &environme
                             balanceLayout(environment, BalanceKind::Sequential), exports);
     window->setReportLayout(ReportCode::BilancioSezioniContrapposte,
                             balanceLayout(environment, BalanceKind::Opposed), exports);
+    window->setReportLayout(ReportCode::RendicontoCassa, cashStatementLayout(environment), exports);
     for (const int code : {ReportCode::MovimentiVerticale, ReportCode::MovimentiOrizzontale,
                            ReportCode::SchedeVerticale, ReportCode::SchedeOrizzontale})
         window->setReportLayout(code, movementReportLayout(code, environment), exports);

@@ -145,9 +145,32 @@ bool writeSheet(const ReportDocument &document, lxw_workbook *workbook, QString 
 QString spreadsheetNumberFormat(const QString &pattern)
 {
     QString out;
+    QString integers; // the integer digits of the section being read
     bool quoted = false;
+    bool decimals = false;
+    // A spreadsheet shows an integer part only for a "0" in it: 0.35 must read "0,35", not ",35".
+    const auto flushIntegers = [&](bool beforePoint) {
+        if (integers.contains(u'0') || (integers.isEmpty() && !beforePoint))
+            out += integers;
+        else
+            out += integers.contains(u',') ? u"#,##0"_s : u"0"_s;
+        integers.clear();
+    };
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern[i];
+        if (!quoted && !decimals && QStringView(u"#0,").contains(c)) {
+            integers += c;
+            continue;
+        }
+        if (!quoted && c == u'.' && !decimals) {
+            flushIntegers(true);
+            decimals = true;
+            out += c;
+            continue;
+        }
+        flushIntegers(false);
+        if (c == u';')
+            decimals = false;
         if (c == u'"') {
             quoted = !quoted;
             out += c;
@@ -161,6 +184,7 @@ QString spreadsheetNumberFormat(const QString &pattern)
             out += c;
         }
     }
+    flushIntegers(false);
     return out;
 }
 

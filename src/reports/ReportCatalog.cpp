@@ -23,6 +23,9 @@ const QList<ReportEntry> &reportCatalog()
          u"In questo Bilancio vengono riportati i Saldi per Mastro e Conto in sezioni "
          u"contrapposte (Attività/Passività - Costi/Ricavi)"_s},
         {ReportCode::GiornaleContabile, 1, u"Giornale contabile"_s, u"Giornale contabile"_s},
+        {ReportCode::RendicontoCassa, 2, u"Rendiconto per cassa (Mod. D)"_s,
+         u"Rendiconto per cassa degli enti del Terzo settore (Mod. D) dell'esercizio che "
+         u"comprende la data iniziale, con l'esercizio precedente"_s},
     };
     return reports;
 }
@@ -50,8 +53,7 @@ bool showsJournalOptions(int code)
 
 bool showsBalanceOptions(int code)
 {
-    const std::optional<ReportEntry> entry = reportEntry(code);
-    return entry && entry->icon == 2;
+    return code == ReportCode::Bilancio || code == ReportCode::BilancioSezioniContrapposte;
 }
 
 std::optional<int> parseSheetNumber(const QString &text)

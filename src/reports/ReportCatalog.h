@@ -16,6 +16,7 @@ enum : int {
     Bilancio = 5,
     BilancioSezioniContrapposte = 6,
     GiornaleContabile = 7,
+    RendicontoCassa = 8,
 };
 } // namespace ReportCode
 
@@ -26,7 +27,7 @@ struct ReportEntry {
     QString note; // shown under the list when the report is selected
 };
 
-// The seven reports in list order (line k is code k).
+// The reports in list order (line k is code k).
 const QList<ReportEntry> &reportCatalog();
 // The report of a code; nothing for a code that is not in the list.
 std::optional<ReportEntry> reportEntry(int code);

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
+#include "data/PatternFormatter.h"
 #include "data/SqlText.h"
 #include "statements/BalanceSections.h"
 #include "statements/CashStatementPlan.h"
@@ -130,6 +131,7 @@ struct Entry {
     QDate date;
     size_t first = 0, last = 0; // its sides
     bool movesCash = false;
+    qint64 number = 0;
 };
 
 struct Entries {
@@ -143,7 +145,8 @@ std::optional<Entries> readEntries(const QSqlDatabase &database, const Chart &ch
     QSqlQuery query(database);
     query.setForwardOnly(true);
     if (!runSql(query,
-                u"SELECT rm.id, rm.data, rd.contodare, rd.contoavere, rd.importo FROM regmain rm "
+                u"SELECT rm.id, rm.data, rd.contodare, rd.contoavere, rd.importo, rm.progressivo "
+                u"FROM regmain rm "
                 u"JOIN regdet rd ON rd.idRegMain = rm.id "
                 u"WHERE rm.tipo = 0 AND rm.data BETWEEN ? AND ? ORDER BY rm.data, rm.id"_s,
                 {isoDate(period.start), isoDate(period.end)}, error))
@@ -162,8 +165,8 @@ std::optional<Entries> readEntries(const QSqlDatabase &database, const Chart &ch
     while (query.next()) {
         if (const qint64 id = query.value(0).toLongLong(); id != lastId) {
             lastId = id;
-            result.entries.push_back(
-                {dateFromIso(query.value(1).toString()), result.sides.size(), result.sides.size()});
+            result.entries.push_back({dateFromIso(query.value(1).toString()), result.sides.size(),
+                                      result.sides.size(), false, query.value(5).toLongLong()});
         }
         const Money amount = Money::fromUnits(query.value(4).toLongLong());
         addSide(query.value(2), amount);
@@ -181,10 +184,11 @@ using Composition = std::vector<Part>;
 
 // What a receivable or payable still holds of one movement on it, oldest first.
 struct Lot {
-    Money remaining;   // signed like the movement
-    bool pending;      // cash paid or received before the entry that says what for
-    bool counted;      // a pending lot's cash belongs to the year of the statement
-    Composition parts; // a booked lot: the lines its cash goes to
+    Money remaining;               // signed like the movement
+    bool pending;                  // cash paid or received before the entry that says what for
+    bool counted;                  // a pending lot's cash belongs to the year of the statement
+    Composition parts;             // a booked lot: the lines its cash goes to
+    CashStatementEntry entry = {}; // a pending lot's: the entry that paid or received it
 };
 
 int signOf(Money amount)
@@ -274,6 +278,7 @@ private:
     void replay(const Entry &entry, const std::vector<Side> &sides)
     {
         const bool counted = inYear(entry.date);
+        m_entry = {entry.number, entry.date};
         for (size_t i = entry.first; i < entry.last; ++i) {
             const Side &side = sides[i];
             if (side.subAccount < 0) {
@@ -346,7 +351,7 @@ private:
             // it, as it would through the supplier's (or customer's) account.
             const Composition beside = compositionOf(signOf(amount), entry, sides);
             if (beside.empty()) {
-                lots.push_back({amount, true, counted, {}});
+                lots.push_back({amount, true, counted, {}, m_entry});
                 return;
             }
             classify(-amount, beside, counted);
@@ -402,18 +407,40 @@ private:
         else if (!flow.isNegative() && target.payment >= 0)
             rows[size_t(target.payment)] -= flow;
         else
-            m_statement.unclassified += flow;
+            addUnclassified(flow);
+    }
+
+    void addUnclassified(Money flow)
+    {
+        m_statement.unclassified += flow;
+        std::vector<CashStatementEntry> &entries = m_statement.unclassifiedEntries;
+        if (m_entry.date.isValid() && (entries.empty() || entries.back() != m_entry))
+            entries.push_back(m_entry);
     }
 
     // Cash paid or received in the year for what no entry booked yet goes where the account's
     // own movements go.
     void settlePendingLots()
     {
-        for (size_t index = 0; index < m_lots.size(); ++index)
-            for (const Lot &lot : m_lots[index])
-                if (lot.pending)
-                    classify(-lot.remaining, defaultOf(int(index)), lot.counted);
+        for (size_t index = 0; index < m_lots.size(); ++index) {
+            const CashTarget target = m_chart.subAccounts[index].role.target;
+            for (const Lot &lot : m_lots[index]) {
+                if (!lot.pending)
+                    continue;
+                classify(-lot.remaining, defaultOf(int(index)), lot.counted);
+                if (lot.counted && target.payment < 0 && target.receipt < 0)
+                    m_statement.unclassifiedEntries.push_back(lot.entry);
+            }
+        }
+        // Netted per line as one entry; the entries that paid what no line takes are told above.
+        m_entry = {};
         applyEntryFlows();
+        std::vector<CashStatementEntry> &entries = m_statement.unclassifiedEntries;
+        std::sort(entries.begin(), entries.end(),
+                  [](const CashStatementEntry &a, const CashStatementEntry &b) {
+                      return std::tie(a.date, a.number) < std::tie(b.date, b.number);
+                  });
+        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
     }
 
     const Chart &m_chart;
@@ -421,6 +448,7 @@ private:
     CashStatementYear m_statement;
     std::vector<std::deque<Lot>> m_lots;
     std::vector<std::pair<CashTarget, Money>> m_entryFlows;
+    CashStatementEntry m_entry; // the entry being replayed
 };
 
 Money cashOf(const Chart &chart, const Totals &balances, bool inHandOnly = false)
@@ -519,6 +547,26 @@ std::optional<CashStatement> computeCashStatement(const QSqlDatabase &database,
     if (!previousYear)
         return std::nullopt;
     return CashStatement{std::move(*currentYear), std::move(*previousYear)};
+}
+
+QString unclassifiedWarning(const CashStatementYear &year, const QString &yearLabel)
+{
+    if (year.unclassified.isZero())
+        return {};
+    constexpr size_t Named = 5;
+    QStringList named;
+    for (size_t i = 0; i < std::min(Named, year.unclassifiedEntries.size()); ++i) {
+        const CashStatementEntry &entry = year.unclassifiedEntries[i];
+        const QString date = entry.date.toString(u"dd/MM/yyyy"_s);
+        named << (entry.number > 0 ? u"n. %1 del %2"_s.arg(entry.number).arg(date)
+                                   : u"senza numero del %1"_s.arg(date));
+    }
+    const size_t count = year.unclassifiedEntries.size();
+    return u"Attenzione: nell'esercizio %1 restano da classificare %2 (incassi meno pagamenti "
+           u"che nessuna voce accoglie), da %3 %4: %5%6."_s.arg(
+               yearLabel, PatternFormatter().format(year.unclassified, u"#,##0.00"_s),
+               QString::number(count), count == 1 ? u"registrazione"_s : u"registrazioni"_s,
+               named.join(u", "_s), count > Named ? u", …"_s : QString());
 }
 
 QHash<QString, Money> cashStatementFigures(const CashStatementYear &year)

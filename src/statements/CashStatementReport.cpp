@@ -125,17 +125,45 @@ Band pageHeader(const QString &organisation, const StatementYears &years, double
         ReportItem::label(u"RENDICONTO PER CASSA"_s, QRectF(Margin, 0, 260, 20), Title),
         ReportItem::label(organisation, QRectF(Margin + 270, 2, width - 270, 16), HeadingFont,
                           RightAligned),
-        ReportItem::label(statementYearHeading(years.current),
-                          QRectF(right - 2 * AmountWidth - 8, 30, AmountWidth, 14), Bold,
-                          RightAligned),
-        ReportItem::label(statementYearHeading(years.previous),
-                          QRectF(right - AmountWidth, 30, AmountWidth, 14), Bold, RightAligned),
         ReportItem::rule(Margin, 48, right),
     };
+    // "Esercizio" above the year, so that a year across two calendar years fits its column.
+    for (const auto &[year, left] : {std::pair(years.current, right - 2 * AmountWidth - 8),
+                                     std::pair(years.previous, right - AmountWidth)}) {
+        band.items.push_back(ReportItem::label(u"Esercizio"_s, QRectF(left, 22, AmountWidth, 12),
+                                               Bold, RightAligned));
+        band.items.push_back(ReportItem::label(
+            statementYearLabel(year), QRectF(left, 34, AmountWidth, 12), Bold, RightAligned));
+    }
+    return band;
+}
+
+// The warnings above the statement, one line each.
+Band warningsBand(const QStringList &warnings, double width)
+{
+    Band band;
+    for (const QString &warning : warnings) {
+        ReportItem line = ReportItem::label(warning, QRectF(Margin, band.height, width, LineHeight),
+                                            Body, Qt::AlignLeft | Qt::AlignVCenter);
+        line.canGrow = true;
+        band.items.push_back(line);
+        band.height += 2 * LineHeight;
+    }
     return band;
 }
 
 } // namespace
+
+QStringList cashStatementWarnings(const CashStatement &statement, const StatementYears &years)
+{
+    QStringList warnings;
+    for (const auto &[year, period] : {std::pair(&statement.current, years.current),
+                                       std::pair(&statement.previous, years.previous)})
+        if (const QString warning = unclassifiedWarning(*year, statementYearLabel(period));
+            !warning.isEmpty())
+            warnings << warning;
+    return warnings;
+}
 
 QByteArray cashStatementJson(const CashStatement &statement, const StatementYears &years)
 {
@@ -178,6 +206,7 @@ bool layOutCashStatement(const CashStatement &statement, const StatementYears &y
     const double width = definition.page.bodyWidth();
     if (!exporting)
         definition.pageHeader = pageHeader(organisation, years, width);
+    definition.reportHeader = warningsBand(cashStatementWarnings(statement, years), width);
     definition.pageFooter = pageNumberFooter(Margin, width);
     definition.detail = lineBand(width);
     MemoryRowSource rows(rowColumns(), statementRows(statement));

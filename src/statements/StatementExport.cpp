@@ -4,17 +4,22 @@
 #include "data/FiscalEnvironment.h"
 #include "statements/BalanceSections.h"
 #include "statements/CashStatement.h"
+#include "statements/CashStatementReport.h"
 
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
-QString statementYearHeading(const BalanceTables::Period &year)
+QString statementYearLabel(const BalanceTables::Period &year)
 {
     const QString first = QString::number(year.start.year());
-    return u"Esercizio "_s + (year.start.year() == year.end.year()
-                                  ? first
-                                  : first + u'/' + QString::number(year.end.year()));
+    return year.start.year() == year.end.year() ? first
+                                                : first + u'/' + QString::number(year.end.year());
+}
+
+QString statementYearHeading(const BalanceTables::Period &year)
+{
+    return u"Esercizio "_s + statementYearLabel(year);
 }
 
 StatementYears StatementYears::of(const FiscalEnvironment &environment)
@@ -41,8 +46,9 @@ bool generateStatement(WorkbookFiller &excel, const Archive &archive, const Stat
     BalanceTables tables;
     if (!tables.read(connection.database(), years.current, years.previous, error))
         return false;
-    if (notice)
-        *notice = tables.previousYearOpen() ? previousYearOpenNotice() : QString();
+    QStringList notices;
+    if (tables.previousYearOpen())
+        notices << previousYearOpenNotice();
     if (excel.asksForCashFigures()) {
         const std::optional<CashStatement> cash =
             computeCashStatement(connection.database(), years.current, years.previous, error);
@@ -50,7 +56,10 @@ bool generateStatement(WorkbookFiller &excel, const Archive &archive, const Stat
             return false;
         tables.setCashFigures(Placeholder::Period::Current, cashStatementFigures(cash->current));
         tables.setCashFigures(Placeholder::Period::Previous, cashStatementFigures(cash->previous));
+        notices << cashStatementWarnings(*cash, years);
     }
+    if (notice)
+        *notice = notices.join(u'\n');
     return excel.processFile(tables, tick, error) && excel.saveFile(out, error);
 }
 

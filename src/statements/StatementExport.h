@@ -16,7 +16,9 @@ struct StatementYears {
     static StatementYears of(const FiscalEnvironment &environment);
 };
 
-// "Esercizio 2025", or "Esercizio 2024/2025" for a year across two calendar years.
+// "2025", or "2024/2025" for a year across two calendar years.
+QString statementYearLabel(const BalanceTables::Period &year);
+// "Esercizio " and the year's label.
 QString statementYearHeading(const BalanceTables::Period &year);
 
 // Reads the balances of both years from the archive's database, fills the loaded template and

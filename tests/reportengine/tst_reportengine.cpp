@@ -335,10 +335,13 @@ private slots:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("zero as dash") << u"#,#.00;-#,#.00;-"_s << u"#,#.00;\\-#,#.00;\\-"_s;
+        // Every amount shows its integer digit: 0,35 never reads ",35".
+        QTest::newRow("zero as dash") << u"#,#.00;-#,#.00;-"_s << u"#,##0.00;\\-#,##0.00;\\-"_s;
         QTest::newRow("escaped brackets") << u" \\[+#,#.00\\]; \\[-#,#.00\\]; "_s
-                                          << u"\\ \\[\\+#,#.00\\];\\ \\[\\-#,#.00\\];\\ "_s;
+                                          << u"\\ \\[\\+#,##0.00\\];\\ \\[\\-#,##0.00\\];\\ "_s;
         QTest::newRow("quoted text") << u"0 \"EUR\""_s << u"0\\ \"EUR\""_s;
+        QTest::newRow("zero section") << u"#,#.00;-#,#.00;.00"_s << u"#,##0.00;\\-#,##0.00;0.00"_s;
+        QTest::newRow("already whole") << u"#,##0.00"_s << u"#,##0.00"_s;
     }
     void spreadsheetFormatsQuoteLiterals()
     {
@@ -380,7 +383,7 @@ private slots:
         QVERIFY(sheet.contains(u"<v>45296</v>"_s)); // 5 January 2024 as a date serial
         QVERIFY(sheet.contains(u"&lt;\u00e8&gt; &amp; {pi\u00f9}\\"_s));
         const QString styles = run(u"unzip"_s, {u"-p"_s, xlsx, u"xl/styles.xml"_s});
-        QVERIFY(styles.contains(u"formatCode=\"#,#.00;\\-#,#.00;\\-\""_s));
+        QVERIFY(styles.contains(u"formatCode=\"#,##0.00;\\-#,##0.00;\\-\""_s));
         QVERIFY(styles.contains(u"formatCode=\"dd/mm/yyyy\""_s));
 
         const QString html = dir.filePath(u"prova.html"_s);

@@ -165,6 +165,14 @@ private slots:
             QVERIFY2(text.contains(u"Cassa contanti"_s) && text.contains(u"300,00"_s),
                      qPrintable(text));
         }
+        // The cash-basis statement among the reports, of the period's fiscal year.
+        window->selectReport(ReportCode::RendicontoCassa);
+        const QString cash = QDir(archive.folder()).filePath(u"documenti/rendiconto.pdf"_s);
+        messages.files = {cash};
+        window->findChild<QAction *>(u"expPdf"_s)->trigger();
+        const QString text = pdfPageTexts(cash).join(u' ');
+        QVERIFY2(text.contains(u"RENDICONTO PER CASSA"_s) && text.contains(u"Esercizio"_s),
+                 qPrintable(text));
     }
 };
 

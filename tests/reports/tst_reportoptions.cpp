@@ -236,7 +236,7 @@ private slots:
         QCOMPARE(window.windowTitle(), u" Stampe Contabilità"_s);
         QVERIFY(!window.isModal());
         QCOMPARE(window.property("helpContext").toInt(), 26);
-        QCOMPARE(child<QListWidget>(window, u"reportsGrid"_s)->count(), 7);
+        QCOMPARE(child<QListWidget>(window, u"reportsGrid"_s)->count(), 8);
         QCOMPARE(child<QDateEdit>(window, u"Dat1"_s)->date(), QDate(2024, 1, 1));
         QCOMPARE(child<QDateEdit>(window, u"Dat2"_s)->date(), QDate(2024, 12, 31));
 
@@ -251,6 +251,7 @@ private slots:
             {5, false, false, true, reportEntry(5)->note},
             {6, false, false, true, reportEntry(6)->note},
             {7, false, true, false, u"Giornale contabile"_s},
+            {8, false, false, false, reportEntry(8)->note},
         };
         for (const Expected &report : expected) {
             window.selectReport(report.code);

@@ -312,11 +312,23 @@ private slots:
         b.book(QDate(2025, 5, 1), b.firstOf(u"310050"_s), b.bank, 70);
         // A payment in advance, never invoiced, goes where the supplier's payments go.
         b.book(QDate(2025, 6, 1), b.supplierB, b.bank, 30);
+        // Fees collected in advance to deferred income: no line takes them either.
+        b.book(QDate(2025, 12, 1), b.bank, b.firstOf(u"280020"_s), 300);
         const CashStatement s = b.statement();
-        QCOMPARE(s.current.unclassified, -euro(70));
+        QCOMPARE(s.current.unclassified, euro(230));
         QCOMPARE(s.current.row(u"UA2"_s), euro(30));
         QCOMPARE(s.current.surplus(), -euro(30));
-        QCOMPARE(s.current.difference(), -euro(70));
+        QCOMPARE(s.current.difference(), euro(230));
+        // The user is told which entries to look at.
+        const std::vector<CashStatementEntry> expected{{0, QDate(2025, 5, 1)},
+                                                       {0, QDate(2025, 12, 1)}};
+        QCOMPARE(s.current.unclassifiedEntries, expected);
+        const QStringList warnings = cashStatementWarnings(s, {Year2025, Year2024});
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings[0].contains(u"nell'esercizio 2025 restano da classificare 230,00"_s) &&
+                     warnings[0].contains(u"da 2 registrazioni: senza numero del 01/05/2025, "
+                                          u"senza numero del 01/12/2025."_s),
+                 qPrintable(warnings[0]));
     }
 
     void aClosedYearStartsFromItsClosing()
