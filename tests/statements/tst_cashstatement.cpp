@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,6 +173,23 @@ struct FilledSheet {
     {
         return WorkbookXml::numberIn(file, WorkbookXml::cellHolding(model, placeholder));
     }
+
+    // The balance sheet as a spreadsheet program computes it, one line of text per row; empty
+    // without LibreOffice.
+    QStringList recomputed() const
+    {
+        const QString office = QStandardPaths::findExecutable(u"soffice"_s);
+        if (office.isEmpty())
+            return {};
+        QProcess convert;
+        convert.start(office, {u"-env:UserInstallation=file://"_s + out.filePath(u"profile"_s),
+                               u"--headless"_s, u"--convert-to"_s, u"csv"_s, u"--outdir"_s,
+                               out.path(), file});
+        QFile csv(out.filePath(u"bilancio.csv"_s));
+        if (!convert.waitForFinished(120000) || !csv.open(QIODevice::ReadOnly))
+            qFatal("LibreOffice did not convert %s", qPrintable(file));
+        return QString::fromUtf8(csv.readAll()).split(u'\n');
+    }
 };
 
 } // namespace
@@ -270,6 +288,10 @@ private slots:
         const FilledSheet sheet(b.a, {Year2025, Year2024});
         QCOMPARE(sheet.number(u"{{C170010+}}"_s), QByteArray("1000"));
         QCOMPARE(sheet.number(u"{{C170010-}}"_s), QByteArray("300"));
+        if (const QStringList rows = sheet.recomputed(); !rows.isEmpty()) {
+            QVERIFY(rows.contains(u"1) depositi bancari e postali,1000,0,,1000,,0,"_s));
+            QVERIFY(rows.contains(u"1) debiti verso banche,300,0,,0,300,0,0"_s));
+        }
     }
 
     void aYearBeforeTheYearEndStartsFromTheEarlierBalances()
@@ -289,6 +311,15 @@ private slots:
         QCOMPARE(sheet.number(u"{{C170010-}}"_s), QByteArray("0"));
         // The 2025 surplus is carried forward; the year's own result is the rent alone.
         QCOMPARE(sheet.number(u"{{C240010}}"_s), QByteArray("400"));
+        // Recomputed, the sheet balances: 4,200 of bank against 5,000 + 400 - 1,200.
+        if (const QStringList rows = sheet.recomputed(); !rows.isEmpty()) {
+            for (const QString &line :
+                 {u"TOTALE ATTIVO,4200,"_s, u"IV - Avanzo/disavanzo d'esercizio,-1200,"_s,
+                  u"TOTALE PASSIVO,4200,"_s})
+                QVERIFY2(std::any_of(rows.begin(), rows.end(),
+                                     [&](const QString &row) { return row.startsWith(line); }),
+                         qPrintable(line));
+        }
 
         Connection connection(b.a.archive(), Connection::Mode::ReadOnly);
         BalanceOptions options;
