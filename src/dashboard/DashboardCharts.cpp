@@ -67,6 +67,17 @@ QValueAxis *amountAxis()
     return axis;
 }
 
+constexpr qsizetype ItemNameLength = 24;
+
+// The text cut in its middle to at most length characters, so that both ends still tell it.
+QString elidedInTheMiddle(const QString &text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    const qsizetype head = (length - 1) / 2;
+    return text.left(head) + u'…' + text.right(length - 1 - head);
+}
+
 } // namespace
 
 QChart *cashChart(const DashboardFigures &figures)
@@ -151,22 +162,27 @@ QChart *monthsChart(const DashboardFigures &figures)
     return chart;
 }
 
+QString itemLabel(const DashboardItem &item)
+{
+    // The amount first: when the axis has too little room, it cuts the end of the name.
+    return amountText(item.amount) + u"  "_s + item.code + u' ' +
+           elidedInTheMiddle(item.description, ItemNameLength);
+}
+
 QChart *itemsChart(const QList<DashboardItem> &items, const QString &title, bool costs)
 {
     QChart *chart = newChart(title);
     auto *set = new QBarSet(title);
     set->setColor(costs ? Orange : Blue);
     QStringList names;
-    // The largest at the top: horizontal bars are drawn from the bottom.
+    // The largest at the top: horizontal bars are drawn from the bottom. Each label carries its
+    // account's code (names repeat across areas) and its amount, formatted and never clipped.
     for (qsizetype i = items.size() - 1; i >= 0; --i) {
         *set << asDouble(items[i].amount);
-        names << items[i].description.left(28);
+        names << itemLabel(items[i]);
     }
     auto *series = new QHorizontalBarSeries;
     series->append(set);
-    series->setLabelsVisible(true);
-    series->setLabelsFormat(u"@value"_s);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
     chart->addSeries(series);
     auto *axis = new QBarCategoryAxis;
     axis->append(names);

@@ -139,10 +139,12 @@ std::optional<Money> resultBetween(const QSqlDatabase &database, const QDate &fr
 
 bool fillMonths(const QSqlDatabase &database, DashboardFigures &figures, QString *error)
 {
-    for (int month = 0; month < 12; ++month) {
+    // Nothing after the working date, which heads the page.
+    for (int month = 0; month < 12 && figures.monthStart(month) <= figures.date; ++month) {
         const QDate from = figures.monthStart(month);
-        const auto balances = periodBalances(database, from, from.addMonths(1).addDays(-1),
-                                             EntryFilter::OrdinaryOnly, error);
+        const auto balances =
+            periodBalances(database, from, std::min(from.addMonths(1).addDays(-1), figures.date),
+                           EntryFilter::OrdinaryOnly, error);
         if (!balances)
             return false;
         for (const SubAccountBalance &line : *balances) {
@@ -169,7 +171,7 @@ QList<DashboardItem> largest(std::map<qint64, DashboardItem> items)
 
 bool fillLargestItems(const QSqlDatabase &database, DashboardFigures &figures, QString *error)
 {
-    const auto balances = periodBalances(database, figures.year.start, figures.year.end,
+    const auto balances = periodBalances(database, figures.year.start, figures.date,
                                          EntryFilter::OrdinaryOnly, error);
     if (!balances)
         return false;

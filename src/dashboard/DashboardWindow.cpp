@@ -3,6 +3,7 @@
 #include "dashboard/DashboardCharts.h"
 #include "data/EngineErrors.h"
 #include "data/OutputFile.h"
+#include "data/SqlText.h"
 #include "reports/JournalBook.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
@@ -13,6 +14,7 @@
 #include <QChartView>
 #include <QClipboard>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -144,18 +146,26 @@ DashboardWindow::DashboardWindow(FiscalEnvironment &environment, CardOpener open
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *printButton = buttons->addButton(u"&Stampa"_s, QDialogButtonBox::ActionRole);
     connect(printButton, &QPushButton::clicked, this, &DashboardWindow::print);
+    QPushButton *savePage = buttons->addButton(u"Salva &pagina…"_s, QDialogButtonBox::ActionRole);
+    savePage->setObjectName(u"savePage"_s);
+    connect(savePage, &QPushButton::clicked, this, &DashboardWindow::savePage);
+    auto *savePageKey = new QAction(this);
+    savePageKey->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    connect(savePageKey, &QAction::triggered, this, &DashboardWindow::savePage);
+    addAction(savePageKey);
     QPushButton *reload = buttons->addButton(u"&Aggiorna"_s, QDialogButtonBox::ActionRole);
     connect(reload, &QPushButton::clicked, this, &DashboardWindow::refresh);
     QPushButton *close = buttons->addButton(u"Chiudi"_s, QDialogButtonBox::RejectRole);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    for (QPushButton *button : {printButton, reload, close})
+    for (QPushButton *button : {printButton, savePage, reload, close})
         button->setAutoDefault(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
     layout->addLayout(keys);
     layout->addLayout(charts, 1);
     layout->addWidget(new QLabel(u"[Tab] Grafico successivo - [Su/Giù] Voce - [Invio] Apre la "
-                                 u"scheda - [Ctrl+C] Copia - [Ctrl+S] Salva"_s,
+                                 u"scheda - [Ctrl+C] Copia - [Ctrl+S] Salva il grafico - "
+                                 u"[Ctrl+Maiusc+S] Salva la pagina intera"_s,
                                  this));
     layout->addWidget(buttons);
     rememberGeometry(this, u"DashboardWindow"_s);
@@ -231,19 +241,38 @@ void DashboardWindow::copyChart(QChartView *view)
 
 void DashboardWindow::saveChart(QChartView *view)
 {
+    const QSizeF millimetres(view->width() * 25.4 / 96, view->height() * 25.4 / 96);
+    savePicture(u"Salva il grafico"_s, view->chart()->title(), millimetres,
+                [view](QPainter &painter, const QRectF &target) {
+                    view->scene()->render(&painter, target, view->chart()->geometry());
+                });
+}
+
+void DashboardWindow::savePage()
+{
+    if (!m_figures)
+        return;
+    savePicture(u"Salva la pagina intera"_s, u"Cruscotto"_s, A4Landscape,
+                [this](QPainter &painter, const QRectF &page) {
+                    paintDashboardPage(painter, page, *m_figures, m_organisation);
+                });
+}
+
+// Saved where every export of the archive goes, named after what it shows and its date.
+void DashboardWindow::savePicture(const QString &caption, const QString &name,
+                                  const QSizeF &millimetres, const PagePainting &paint)
+{
+    const QString proposed =
+        QDir(m_environment.archive().documentsFolder())
+            .filePath(name + u' ' + isoDate(m_environment.workingDate()) + u".png"_s);
     const QString path = MessageService::instance().chooseSaveFile(
-        this, u"Salva il grafico"_s, u"Immagine PNG (*.png);;Disegno SVG (*.svg);;PDF (*.pdf)"_s,
-        {}, u"png"_s);
+        this, caption, u"Immagine PNG (*.png);;Disegno SVG (*.svg);;PDF (*.pdf)"_s, proposed,
+        u"png"_s);
     if (path.isEmpty())
         return;
     const PictureFormat format = pictureFormatOf(path).value_or(PictureFormat::Png);
-    const QSizeF millimetres(view->width() * 25.4 / 96, view->height() * 25.4 / 96);
-    const QByteArray bytes =
-        pictureBytes(format, millimetres, [view](QPainter &painter, const QRectF &target) {
-            view->scene()->render(&painter, target, view->chart()->geometry());
-        });
-    if (QString error; !writeOutputFile(path, bytes, &error))
-        informFailure(this, u"Grafico non salvato."_s, error);
+    if (QString error; !writeOutputFile(path, pictureBytes(format, millimetres, paint), &error))
+        informFailure(this, u"File non salvato."_s, error);
 }
 
 void DashboardWindow::print()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dashboard/DashboardCharts.h"
 #include "dashboard/DashboardFigures.h"
 #include "data/FiscalEnvironment.h"
 
@@ -12,8 +13,9 @@ class QChartView;
 class QLabel;
 
 // Visualizza → "Cruscotto": the picture of the fiscal year of the working date beside the main
-// window. Each chart can be copied (Ctrl+C) and saved (Ctrl+S) as PNG, SVG or PDF; "Stampa"
-// prints the whole dashboard on one A4 landscape page. In the largest items, Up and Down move
+// window. Each chart can be copied (Ctrl+C) and saved (Ctrl+S) as PNG, SVG or PDF, the whole page
+// too (Ctrl+Shift+S, as the command line draws it); "Stampa" prints the whole dashboard on one A4
+// landscape page. In the largest items, Up and Down move
 // between the bars and Enter (or a double-click) opens the account in the account cards.
 class DashboardWindow : public QDialog {
     Q_OBJECT
@@ -40,6 +42,9 @@ private:
     void readFigures(bool tellFailure);
     void copyChart(QChartView *view);
     void saveChart(QChartView *view);
+    void savePage();
+    void savePicture(const QString &caption, const QString &name, const QSizeF &millimetres,
+                     const PagePainting &paint);
     void print();
 
     FiscalEnvironment &m_environment;

@@ -1,10 +1,16 @@
+#include "dashboard/DashboardCharts.h"
 #include "dashboard/DashboardFigures.h"
 #include "dashboard/DashboardWindow.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
 
+#include <QAbstractBarSeries>
 #include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
 #include <QChartView>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,12 +96,68 @@ private slots:
                  u"500.00"_s);
         QCOMPARE(json[u"indicatori"_s][u"cassa"_s][u"annoPrima"_s].toString(), u"1000.00"_s);
 
+        // Nothing after the working date that heads the page.
+        const DashboardFigures february = figuresOf(a, QDate(2026, 2, 28));
+        QCOMPARE(february.costs[2], Money());
+        QCOMPARE(february.largestCosts.size(), 1);
+
         // The first year: no year before, its opening entry counted from its first day.
         const DashboardFigures first = figuresOf(a, QDate(2025, 3, 31));
         QVERIFY(first.dailyCashBefore.isEmpty());
         QVERIFY(!first.cash.yearEarlier);
         QCOMPARE(first.dailyCash[0], Money::fromCents(100000));
         QCOMPARE(first.dailyCash.last(), Money::fromCents(120000));
+    }
+
+    // Names repeat across areas and share long beginnings: each column keeps its own label,
+    // with its code, and its own amount.
+    void eachItemKeepsItsLabelAndAmount()
+    {
+        const QList<DashboardItem> items{
+            {1, u"310020"_s, u"Servizi"_s, Money::fromCents(31280)},
+            {2, u"350020"_s, u"Servizi"_s, Money::fromCents(25000)},
+            {3, u"330010"_s, u"Oneri per raccolte fondi occasionali di beneficenza"_s,
+             Money::fromCents(2340)},
+            {4, u"330020"_s, u"Oneri per raccolte fondi occasionali di primavera"_s,
+             Money::fromCents(123550)}};
+        std::unique_ptr<QChart> chart(itemsChart(items, u"Costi maggiori"_s, true));
+        const auto *axis = qobject_cast<QBarCategoryAxis *>(chart->axes(Qt::Vertical).first());
+        const auto *series = qobject_cast<QAbstractBarSeries *>(chart->series().first());
+        QCOMPARE(axis->count(), 4);
+        const QBarSet *set = series->barSets().first();
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            // Drawn from the bottom: the largest last.
+            const DashboardItem &item = items[items.size() - 1 - i];
+            const QString label = axis->at(int(i));
+            QVERIFY2(label.contains(u"  "_s + item.code + u' '), qPrintable(label));
+            QCOMPARE(set->at(int(i)), double(item.amount.units()) / Money::UnitsPerCurrency);
+        }
+        QVERIFY(axis->at(1).startsWith(u"23,40  "_s));
+        QVERIFY(axis->at(0).startsWith(u"1.235,50  "_s));
+        QVERIFY(axis->at(0).contains(u"…"_s));
+    }
+
+    // Ctrl+Shift+S saves the whole page, into the archive's documents.
+    void savesTheWholePageByKeys()
+    {
+        ScriptedMessages messages;
+        TestArchive a;
+        booksOf(a);
+        FiscalEnvironment environment(a.archive());
+        environment.setWorkingDate(QDate(2026, 3, 31));
+        environment.refresh();
+        DashboardWindow window(environment, {});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QString out = a.folder() + u"/documenti/pagina.pdf"_s;
+        messages.files = {out};
+        window.chartViews()[0]->setFocus();
+        QTest::keyClick(window.chartViews()[0], Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(messages.saveStarts,
+                 QStringList{a.folder() + u"/documenti/Cruscotto 2026-03-31.png"_s});
+        QFile pdf(out);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
     }
 
     // Tab to the largest costs, Down to the second, Enter opens its account's cards.
