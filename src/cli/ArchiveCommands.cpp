@@ -7,6 +7,7 @@
 #include "archive/ServerMigration.h"
 #include "cli/CliSupport.h"
 #include "data/Backup.h"
+#include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
 #include "data/FiscalEnvironment.h"
 #include "data/InstanceLock.h"
@@ -316,11 +317,14 @@ int reopenCommand(const QCommandLineParser &parser)
             return *refused;
         QString backup;
         QString error;
-        if (!reopenYear(archive, YearEndYears::of(environment), &backup, &error))
+        std::optional<YearEndYears> years;
+        if (const Connection connection(archive, Connection::Mode::ReadOnly);
+            connection.opened(&error))
+            years = yearsToReopen(connection, YearEndYears::of(environment), &error);
+        if (!years || !reopenYear(archive, *years, &backup, &error))
             return reportFailure(u"Riapertura non eseguita, archivio invariato."_s, error);
-        printLine(stdout, u"Esercizio dal %1 al %2 riaperto; copia di sicurezza: %3"_s.arg(
-                              environment.previousYearStart().toString(u"dd/MM/yyyy"_s),
-                              environment.previousYearEnd().toString(u"dd/MM/yyyy"_s),
+        printLine(stdout, u"Esercizio %1 riaperto; copia di sicurezza: %2"_s.arg(
+                              shownPeriod(years->prevStart, years->prevEnd),
                               QDir::toNativeSeparators(backup)));
         return ExitStatus::Done;
     });

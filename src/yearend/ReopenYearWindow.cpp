@@ -14,12 +14,15 @@ using namespace Qt::StringLiterals;
 
 bool reopenLastYearEnd(QWidget *parent, const FiscalEnvironment &environment)
 {
-    const YearEndYears years = YearEndYears::of(environment);
+    YearEndYears years = YearEndYears::of(environment);
     QString error;
     {
         const Connection connection(environment.archive(), Connection::Mode::ReadOnly);
-        const QString refusal =
-            connection.opened(&error) ? reopenRefusal(connection, years, &error) : QString();
+        const std::optional<YearEndYears> reopened =
+            connection.opened(&error) ? yearsToReopen(connection, years, &error) : std::nullopt;
+        if (reopened)
+            years = *reopened;
+        const QString refusal = reopened ? reopenRefusal(connection, years, &error) : QString();
         if (!refusal.isEmpty() || !error.isEmpty()) {
             informFailure(parent, u"Impossibile leggere l'esercizio precedente."_s,
                           refusal.isEmpty() ? error : refusal);

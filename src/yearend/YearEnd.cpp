@@ -402,6 +402,25 @@ bool deleteYearEndEntries(const Connection &connection, const YearEndYears &year
 
 } // namespace
 
+std::optional<YearEndYears> yearsToReopen(const Connection &connection, const YearEndYears &years,
+                                          QString *error)
+{
+    const std::optional<QList<qint64>> yearEnd = yearEndEntryIds(connection, years, error);
+    if (!yearEnd)
+        return std::nullopt;
+    if (!yearEnd->isEmpty())
+        return years;
+    const std::optional<FiscalYear> next =
+        archiveYearContaining(connection.database(), years.curEnd.addDays(1), error);
+    if (!next)
+        return std::nullopt;
+    const YearEndYears following{years.curStart, years.curEnd, next->start, next->end};
+    const std::optional<QList<qint64>> closing = yearEndEntryIds(connection, following, error);
+    if (!closing)
+        return std::nullopt;
+    return closing->isEmpty() ? years : following;
+}
+
 QString reopenRefusal(const Connection &connection, const YearEndYears &years, QString *error)
 {
     const std::optional<QList<qint64>> yearEndEntries = yearEndEntryIds(connection, years, error);

@@ -120,6 +120,13 @@ private:
 std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInput &input,
                                         const YearEndYears &years, Money result, QString *error);
 
+// The two years whose year-end a reopening from the working date undoes: the previous and the
+// current year when the current one holds the opening entries; the current and the next when the
+// working date lies in a closed year (where a save into it sends the user). Nothing, with the
+// engine's text in *error, on a failure.
+std::optional<YearEndYears> yearsToReopen(const Connection &connection, const YearEndYears &years,
+                                          QString *error);
+
 // The message that keeps the last year-end, between the previous and the current fiscal year,
 // from being undone: there is none, or its closing or opening entries are printed in definitiva.
 // Empty when it may be undone; a database failure gives an empty message and *error.

@@ -8,6 +8,7 @@
 #include "settings/ArchiveTables.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "yearend/ReopenYearWindow.h"
 #include "yearend/YearEnd.h"
 #include "yearend/YearEndWindow.h"
 
@@ -500,6 +501,25 @@ private slots:
         QVERIFY(check->sound());
         QCOMPARE(check->fiscalYears.size(), 2);
         QVERIFY(check->fiscalYears.first().closed && !check->fiscalYears.last().closed);
+    }
+
+    // A save into the closed year sends the user to Riapri esercizio: from that working date it
+    // reopens that year, in the window and on the command line alike.
+    void reopensFromTheClosedYearsDate()
+    {
+        SKIP_ON_SERVER();
+        TestArchive a;
+        closedYear(a);
+        FiscalEnvironment environment(a.archive());
+        environment.setWorkingDate(QDate(2023, 6, 30));
+        QVERIFY(environment.refresh());
+        ScriptedMessages messages;
+        messages.answers = {true};
+        QVERIFY(reopenLastYearEnd(nullptr, environment));
+        QVERIFY2(messages.shown.first().startsWith(
+                     u"Riaprire l'esercizio dal 01/01/2023 al 31/12/2023?"_s),
+                 qPrintable(messages.shown.first()));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE tipo <> 0"_s).toInt(), 0);
     }
 
     void reopeningIsRefusedOverPrintedEntries()
