@@ -4,6 +4,7 @@
 #include "archive/ArchiveRestore.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
+#include "ui/Help.h"
 #include "ui/MessageService.h"
 
 #include <QCursor>
@@ -64,6 +65,7 @@ BackupChooser::BackupChooser(const QList<ArchiveBackup> &backups, QWidget *paren
     layout->addWidget(m_list);
 
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::CopieSicurezza);
     QPushButton *restore = buttons->addButton(u"Ripristina"_s, QDialogButtonBox::AcceptRole);
     QPushButton *other = buttons->addButton(u"Altro file…"_s, QDialogButtonBox::ActionRole);
     buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);

@@ -7,6 +7,7 @@
 #include "data/Parameters.h"
 #include "journal/JournalEntry.h"
 #include "journal/RenumberingWindow.h"
+#include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SubAccountFinderDialog.h"
 #include "ui/WindowUtils.h"
@@ -184,6 +185,7 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_summary->setText(u"[Spazio] Registra sì/no - [Invio] Riga successiva - [F4] Cerca "
                        u"Sottoconti - [F8] Registra"_s);
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::ImportaEstratto);
     QPushButton *bookButton = buttons->addButton(u"Registra [F8]"_s, QDialogButtonBox::ActionRole);
     bookButton->setObjectName(u"book"_s);
     bookButton->setAutoDefault(false);

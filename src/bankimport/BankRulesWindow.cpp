@@ -1,6 +1,7 @@
 #include "bankimport/BankRulesWindow.h"
 
 #include "journal/JournalEntry.h"
+#include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SubAccountFinderDialog.h"
 #include "ui/WindowUtils.h"
@@ -48,6 +49,7 @@ BankRulesWindow::BankRulesWindow(const Archive &archive, QWidget *parent)
     form->addRow(u"S&ottoconto [F4 Cerca]:"_s, m_subAccount);
 
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::RegoleBanca);
     QPushButton *add = buttons->addButton(u"&Aggiungi"_s, QDialogButtonBox::ActionRole);
     add->setAutoDefault(false);
     connect(add, &QPushButton::clicked, this, &BankRulesWindow::addRule);

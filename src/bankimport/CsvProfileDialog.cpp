@@ -1,5 +1,6 @@
 #include "bankimport/CsvProfileDialog.h"
 
+#include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
 
@@ -103,6 +104,7 @@ CsvProfileDialog::CsvProfileDialog(const Archive &archive, const QString &filePa
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::ProfiliCsv);
     QPushButton *saveButton = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
     saveButton->setAutoDefault(false);
     connect(saveButton, &QPushButton::clicked, this, [this] {

@@ -6,6 +6,7 @@
 #include "data/Parameters.h"
 #include "data/PatternFormatter.h"
 #include "reportengine/ReportExport.h"
+#include "ui/Help.h"
 #include "ui/LaidOutReport.h"
 #include "ui/MessageService.h"
 #include "ui/ReportOutput.h"
@@ -111,6 +112,7 @@ ReconciliationWindow::ReconciliationWindow(FiscalEnvironment &environment, QWidg
         labelFor(u"&Movimenti degli estratti importati non registrati:"_s, m_movements);
 
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::Riconciliazione);
     QPushButton *link = buttons->addButton(u"C&ollega [Ctrl+L]"_s, QDialogButtonBox::ActionRole);
     link->setObjectName(u"link"_s);
     connect(link, &QPushButton::clicked, this, &ReconciliationWindow::linkChosen);

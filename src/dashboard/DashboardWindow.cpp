@@ -5,6 +5,7 @@
 #include "data/OutputFile.h"
 #include "data/SqlText.h"
 #include "reports/JournalBook.h"
+#include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
 
@@ -144,6 +145,7 @@ DashboardWindow::DashboardWindow(FiscalEnvironment &environment, CardOpener open
         charts->addWidget(view, c / 2, c % 2);
     }
     auto *buttons = new QDialogButtonBox(this);
+    addHelpButton(buttons, HelpContext::Cruscotto);
     QPushButton *printButton = buttons->addButton(u"&Stampa"_s, QDialogButtonBox::ActionRole);
     connect(printButton, &QPushButton::clicked, this, &DashboardWindow::print);
     QPushButton *savePage = buttons->addButton(u"Salva &pagina…"_s, QDialogButtonBox::ActionRole);

@@ -1,6 +1,7 @@
 #include "reports/FinalPrintsWindow.h"
 
 #include "data/PatternFormatter.h"
+#include "ui/Help.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -64,6 +65,7 @@ FinalPrintsWindow::FinalPrintsWindow(const QList<FinalPrint> &prints, const QStr
     layout->addWidget(m_table, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    addHelpButton(buttons, HelpContext::StampaDefinitiva);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(720, 300);

@@ -131,6 +131,8 @@ void ReportOptionsWindow::reportChanged()
         m_dat1->setEnabled(true);
     const std::optional<ReportEntry> report = reportEntry(code);
     m_lblNotes->setText(report ? report->note : QString());
+    setProperty("helpContext", code == ReportCode::RendicontoCassa ? HelpContext::RendicontoCassa
+                                                                   : HelpContext::Stampe);
 }
 
 bool ReportOptionsWindow::eventFilter(QObject *watched, QEvent *event)

@@ -29,6 +29,16 @@ enum : int {
     Mastri = 45,
     Schede = 46,
     Movimenti = 47,
+    ImportaEstratto = 50,
+    ProfiliCsv = 51,
+    RegoleBanca = 52,
+    Riconciliazione = 53,
+    Cruscotto = 54,
+    CopieSicurezza = 55,
+    RiapriEsercizio = 56,
+    StampaDefinitiva = 57,
+    RendicontoCassa = 58,
+    ArchiviServer = 59,
 };
 } // namespace HelpContext
 

@@ -2,6 +2,8 @@
 #include "bankimport/CsvProfileDialog.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "ui/Help.h"
+#include "ui/HelpWindow.h"
 #include "ui/grid/DataGrid.h"
 
 #include <QApplication>
@@ -119,6 +121,21 @@ private slots:
         CsvProfileDialog dialog(a.archive(), {});
         dialog.openProfile(u"Posta"_s);
         QCOMPARE(dialog.profile(), saved);
+    }
+
+    void f1OpensTheImportsHelp()
+    {
+        ScriptedMessages messages;
+        TestArchive a;
+        FiscalEnvironment environment(a.archive());
+        environment.refresh();
+        BankImportWindow window(environment);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_F1);
+        auto *help = window.findChild<HelpWindow *>();
+        QVERIFY(help);
+        QCOMPARE(help->currentPage(), helpTopicUrl(HelpContext::ImportaEstratto));
     }
 };
 

@@ -186,8 +186,8 @@ private slots:
 
     void everyHelpContextHasItsTopicAndEveryLinkLeadsToAPage()
     {
-        const int contexts[] = {7,  11, 14, 16, 17, 18, 22, 23, 24,
-                                25, 26, 30, 31, 33, 36, 45, 46, 47};
+        const int contexts[] = {7,  11, 14, 16, 17, 18, 22, 23, 24, 25, 26, 30, 31, 33,
+                                36, 45, 46, 47, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59};
         for (int context : contexts)
             QCOMPARE(helpTopicUrl(context), QUrl(u"qrc:/help/%1.html"_s.arg(context)));
         QCOMPARE(helpTopicUrl(999), helpContentsUrl());
