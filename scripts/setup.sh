@@ -6,7 +6,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 
 # libsqlite3-dev: the benchmarks compare the views with SQLite called directly.
-# desktop-file-utils, appstream: CI validates the desktop entry and the AppStream description.
+# desktop-file-utils, appstream, lintian: CI validates the desktop entry, the AppStream
+# description and the Debian package.
 # qt6-charts-dev, qt6-svg-dev: the dashboard's charts, and their SVG files.
 # libqt6sql6-psql, postgresql: archives on a PostgreSQL server, and the throwaway server the
 # tests start (the cluster the package creates is left alone).
@@ -16,7 +17,7 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-charts-dev qt6-svg-
           qt6-translations-l10n
           libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev clang-format xvfb xauth
           pkg-config fonts-dejavu-core postgresql poppler-utils unzip desktop-file-utils appstream
-          xdotool imagemagick libreoffice-calc-nogui)
+          lintian xdotool imagemagick libreoffice-calc-nogui)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

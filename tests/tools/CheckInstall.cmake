@@ -15,7 +15,8 @@ foreach(file
         share/icons/hicolor/scalable/apps/tovrin3.svg
         share/icons/hicolor/48x48/apps/tovrin3.png
         share/icons/hicolor/256x256/apps/tovrin3.png
-        share/man/man1/tovrin3-cli.1)
+        share/man/man1/tovrin3-cli.1.gz share/man/man1/tovrin3.1.gz
+        share/doc/tovrin3/copyright share/doc/tovrin3/changelog.gz)
     if(NOT EXISTS ${DEST}/usr/${file})
         message(FATAL_ERROR "missing from the installed tree: ${file}")
     endif()
