@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -65,6 +68,12 @@ private slots:
              {u"Look in:"_s, u"File name:"_s, u"&Open"_s, u"Cancel"_s, u"Files of type:"_s})
             QVERIFY2(!texts.contains(english), qPrintable(english));
         QVERIFY2(texts.contains(u"Annulla"_s), qPrintable(texts.join(u" | "_s)));
+        // The "Tipo" column names a folder in Italian.
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkdir(u"documenti"_s));
+        QFileSystemModel model;
+        const QModelIndex documents = model.index(folder.filePath(u"documenti"_s), 2);
+        QCOMPARE(model.data(documents).toString(), u"Cartella"_s);
     }
 
     void theCalendarIsItalian()
