@@ -36,15 +36,11 @@ QDateEdit *datePicker(const QString &name, QWidget *parent)
 
 void ReportOptionsWindow::fitLargestOptions()
 {
-    // The window keeps one size whichever frame the selected report shows.
-    QSize largest;
-    for (QGroupBox *shown : {m_filterFrame, m_journalFrame, m_balanceFrame}) {
-        for (QGroupBox *frame : {m_filterFrame, m_journalFrame, m_balanceFrame})
-            frame->setVisible(frame == shown);
-        layout()->activate();
-        largest = largest.expandedTo(sizeHint());
-    }
-    resize(largest);
+    // The window keeps one size whichever frame the selected report shows, and a size kept from
+    // an earlier session never makes it smaller than that.
+    layout()->activate();
+    setMinimumSize(sizeHint());
+    resize(sizeHint());
     rememberGeometry(this, u"stampe"_s);
 }
 
@@ -121,6 +117,8 @@ QGroupBox *ReportOptionsWindow::buildFilterFrame()
                 [this, list] { filterListChanged(list); });
         layout->addWidget(m_cmbConti[list]);
     }
+    // The frame is as tall as the largest; its lists stay together at the top.
+    layout->addStretch(1);
     return m_filterFrame;
 }
 

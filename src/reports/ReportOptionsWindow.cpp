@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -31,10 +32,14 @@ ReportOptionsWindow::ReportOptionsWindow(FiscalEnvironment &environment, ReportS
 
     auto *options = new QVBoxLayout;
     options->addWidget(buildPeriodFrame());
-    // The three option frames share one place; the selected report shows one of them.
-    options->addWidget(buildFilterFrame());
-    options->addWidget(buildJournalFrame());
-    options->addWidget(buildBalanceFrame());
+    // The three option frames share one place, as big as the largest; the selected report shows
+    // one of them, or none.
+    m_optionFrames = new QStackedWidget(this);
+    m_optionFrames->addWidget(buildFilterFrame());
+    m_optionFrames->addWidget(buildJournalFrame());
+    m_optionFrames->addWidget(buildBalanceFrame());
+    m_optionFrames->addWidget(new QWidget(m_optionFrames));
+    options->addWidget(m_optionFrames);
     options->addStretch(1);
 
     auto *columns = new QHBoxLayout;
@@ -121,9 +126,10 @@ void ReportOptionsWindow::selectReport(int code)
 void ReportOptionsWindow::reportChanged()
 {
     const int code = selectedCode();
-    m_filterFrame->setVisible(showsAccountFilter(code));
-    m_journalFrame->setVisible(showsJournalOptions(code));
-    m_balanceFrame->setVisible(showsBalanceOptions(code));
+    m_optionFrames->setCurrentIndex(showsAccountFilter(code)    ? 0
+                                    : showsJournalOptions(code) ? 1
+                                    : showsBalanceOptions(code) ? 2
+                                                                : 3);
     // The period frame is shared: only the journal's final print fixes its first day.
     if (showsJournalOptions(code) && finalPrint())
         finalPrintToggled();

@@ -15,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
+class QStackedWidget;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -107,6 +108,7 @@ private:
     QDateEdit *m_dat2 = nullptr;
     QDate m_setFrom; // the period as the window last set it
     QDate m_setTo;
+    QStackedWidget *m_optionFrames = nullptr; // the selected report's options, one size for all
     QGroupBox *m_filterFrame = nullptr;
     QRadioButton *m_optConto[2] = {};
     QComboBox *m_cmbConti[3] = {};

@@ -253,8 +253,15 @@ private slots:
             {7, false, true, false, u"Giornale contabile"_s},
             {8, false, false, false, reportEntry(8)->note},
         };
+        // One size and the buttons in one place, whatever the report.
+        const QSize size = window.size();
+        const auto *preview = child<QPushButton>(window, u"cmdPreview"_s);
+        const QPoint buttons = preview->mapTo(&window, QPoint());
         for (const Expected &report : expected) {
             window.selectReport(report.code);
+            QApplication::processEvents();
+            QCOMPARE(window.size(), size);
+            QCOMPARE(preview->mapTo(&window, QPoint()), buttons);
             QCOMPARE(child<QGroupBox>(window, u"fraFiltro"_s)->isVisible(), report.filter);
             QCOMPARE(child<QGroupBox>(window, u"fraGiornale"_s)->isVisible(), report.journal);
             QCOMPARE(child<QGroupBox>(window, u"fraBilancio"_s)->isVisible(), report.balance);
