@@ -1,7 +1,9 @@
 #include "data/ItalianLanguage.h"
 #include "program/MainModule.h"
+#include "ui/WindowUtils.h"
 
 #include <QApplication>
+#include <QIcon>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +13,7 @@ int main(int argc, char *argv[])
     useItalian(app);
     QApplication::setApplicationName(u"tovrin3"_s);
     QApplication::setApplicationDisplayName(u"Velmora Contabilità 3"_s);
+    QApplication::setWindowIcon(programIcon());
 
     MainModule mainModule(InstanceLock::defaultFolder());
     if (!mainModule.start())

@@ -1,14 +1,15 @@
 #include "settings/AboutWindow.h"
 
 #include "data/ArchiveStartup.h"
+#include "ui/WindowUtils.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QGridLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -19,10 +20,7 @@ AboutWindow::AboutWindow(QWidget *parent) : QDialog(parent)
 
     auto *imgIcon = new QLabel(this);
     imgIcon->setObjectName(u"imgIcon"_s);
-    const QIcon icon = QApplication::windowIcon().isNull()
-                           ? style()->standardIcon(QStyle::SP_ComputerIcon)
-                           : QApplication::windowIcon();
-    imgIcon->setPixmap(icon.pixmap(48, 48));
+    imgIcon->setPixmap(programIcon().pixmap(48, 48));
     imgIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     auto *lblTitle = new QLabel(u"Velmora Contabilità 3"_s, this);

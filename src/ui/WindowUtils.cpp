@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
@@ -44,6 +45,14 @@ void enterMovesToNextField(QWidget *window)
         if (qobject_cast<QLineEdit *>(child) || qobject_cast<QComboBox *>(child))
             enterMovesOn(child);
     }
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (const int size : {48, 256})
+        icon.addFile(u":/icons/tovrin3-%1.png"_s.arg(size), QSize(size, size));
+    return icon;
 }
 
 void removeCloseButton(QWidget *window)

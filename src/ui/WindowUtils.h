@@ -4,11 +4,15 @@
 #include <QString>
 
 class QCheckBox;
+class QIcon;
 class QDialog;
 class QDialogButtonBox;
 class QLabel;
 class QPushButton;
 class QWidget;
+
+// The program's own icon, for its windows and its "Info Prodotto".
+QIcon programIcon();
 
 // Takes away the window's close button and refuses closes that come from the window system,
 // so that the dialog is left only through its own buttons and keys.
