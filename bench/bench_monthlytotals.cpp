@@ -1,19 +1,40 @@
 // Times the verification of the monthly totals against the entries on the synthetic archive: the
-// fast aggregate alone, opening for writing (which runs it), a balance's look-up once verified,
-// and the rebuild of the totals when they drift.
+// fast aggregate alone, opening for writing (which runs it), opening again in a new process (which
+// trusts the program's own stamp instead), a balance's look-up once verified, and the rebuild of
+// the totals when they drift.
 //   bench_monthlytotals [entries]
 
 #include "BenchSupport.h"
 #include "data/ArchiveStartup.h"
 #include "data/MonthlyTotals.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The opening as the next program or command does it, in a process that has verified nothing.
+void openInNewProcess(const QString &folder)
+{
+    must(QProcess::execute(QCoreApplication::applicationFilePath(), {u"--open-only"_s, folder}) ==
+             0,
+         u"the new process could not open the archive"_s);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--open-only") == 0) {
+        QString error;
+        timedStep("open in a new process", [&] {
+            must(openForWriting(Archive(QString::fromLocal8Bit(argv[2])), &error), error);
+        });
+        return 0;
+    }
     QTemporaryDir dir;
     const SyntheticOptions synthetic = openSyntheticArchive(dir.path(), argc, argv);
     std::printf("archive: %d entries over %d years\n", synthetic.entries, synthetic.years);
@@ -27,6 +48,8 @@ int main(int argc, char *argv[])
         });
     }
     timedStep("open", [&] { must(openForWriting(archive, &error), error); });
+    std::fflush(stdout);
+    openInNewProcess(dir.path());
     {
         const Connection connection(archive, Connection::Mode::ReadOnly);
         timedStep("trusted",

@@ -21,6 +21,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The parameter that keeps the stamp of the program's last commit known sound.
+const QString SoundStampKey = u"totaliVerificati"_s;
+
 int &busyTimeoutSetting()
 {
     static int milliseconds = 5000;
@@ -207,6 +210,15 @@ void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool soun
     verifiedFiles.insert(databaseKey(database), {changeCounter, sound});
 }
 
+bool stampedSound(const QSqlDatabase &database)
+{
+    const std::optional<quint32> counter = changeCounter(database);
+    QSqlQuery query(database);
+    return counter && !isServer(database) &&
+           runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {SoundStampKey}) &&
+           query.next() && query.value(0).toString() == QString::number(*counter);
+}
+
 std::optional<bool> verifiedState(const QSqlDatabase &database)
 {
     const std::optional<quint32> counter = changeCounter(database);
@@ -370,6 +382,9 @@ Transaction::Transaction(const Connection &connection, WriteScope scope) : m_con
     const QSqlDatabase db = m_connection.database();
     if (!isServer(db)) {
         m_active = runStatement(db, u"BEGIN IMMEDIATE"_s, &m_error);
+        // Under the write lock the header is the last commit's, whoever made it.
+        if (m_active)
+            m_startCounter = changeCounter(db);
         return;
     }
     m_active = runStatement(db, u"BEGIN"_s, &m_error);
@@ -395,6 +410,14 @@ bool Transaction::commit(QString *error)
     const QSqlDatabase db = m_connection.database();
     const std::optional<quint32> verified =
         m_active && verifiedState(db) == true ? changeCounter(db) : std::nullopt;
+    // A commit raises the counter by one, once: the stamp names the counter it leaves.
+    if (verified && m_startCounter) {
+        QSqlQuery stamp(db);
+        m_active =
+            runSql(stamp, u"INSERT OR REPLACE INTO parametri (chiave, valore) VALUES (?, ?)"_s,
+                   {SoundStampKey, QString::number(*m_startCounter + 1)}, &text) &&
+            m_active;
+    }
     if (m_active && runStatement(db, u"COMMIT"_s, &text)) {
         m_active = false;
         keepVerified(verified);

@@ -64,6 +64,10 @@ DatabaseFileKind databaseFileKind(const QString &path);
 // its own triggers for every user: what was found holds for the session.
 void markVerified(const QSqlDatabase &database, quint32 changeCounter, bool sound);
 std::optional<bool> verifiedState(const QSqlDatabase &database);
+// Whether the program's own last commit left the file's derived state sound and nothing wrote
+// to the file since: the program stamps each commit it knows sound with the change counter the
+// commit gives the file, so a new process need not verify again what the last one kept.
+bool stampedSound(const QSqlDatabase &database);
 // SQLite's file change counter of the database, raised by every commit that changes it (in the
 // rollback journal mode the program uses), read through the connection's own descriptor of the
 // file; always 0 on a server, nothing when it cannot be read.
@@ -150,6 +154,7 @@ private:
     const Connection &m_connection;
     bool m_active = false;
     QString m_error;
+    std::optional<quint32> m_startCounter; // a file's change counter when the write began
 };
 
 // A read transaction: every read inside it sees the archive as it was at its start, since other

@@ -43,10 +43,10 @@ EngineFault engineFault(const QString &engineText)
 bool isEngineText(const QString &text)
 {
     return engineFault(text) != EngineFault::Other ||
-           mentions(text, {u"constraint failed"_s, u"sql logic error"_s, u"syntax error"_s,
-                           u"unable to"_s, u"parameter count mismatch"_s, u"interrupted"_s,
-                           u"datatype mismatch"_s, u"too big"_s, u"driver not loaded"_s,
-                           u"error code"_s, u"no such"_s});
+           mentions(text, {u"constraint failed"_s, u"violates"_s, u"sql logic error"_s,
+                           u"syntax error"_s, u"unable to"_s, u"parameter count mismatch"_s,
+                           u"interrupted"_s, u"datatype mismatch"_s, u"too big"_s,
+                           u"driver not loaded"_s, u"error code"_s, u"no such"_s});
 }
 
 QString faultAdvice(EngineFault fault)

@@ -1,5 +1,7 @@
 #include "data/TableRows.h"
 
+#include "data/ServerDialect.h"
+
 #include <QSqlDriver>
 
 using namespace Qt::StringLiterals;
@@ -12,6 +14,17 @@ QString keyCondition(const Connection &connection, const QStringList &keyColumns
     for (const QString &column : keyColumns)
         parts.append(quotedIdentifier(connection, column) + u" = ?"_s);
     return parts.join(u" AND "_s);
+}
+
+// A server gives ids from a sequence that an id typed by hand does not move: moved past it, the
+// next row the program adds never collides with it.
+bool keepIdsAhead(const Connection &connection, const QString &table, qint64 id, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    if (!isServer(database))
+        return true;
+    const std::optional<qint64> highest = highestIdGiven(database, table);
+    return highest && (*highest >= id || setHighestIdGiven(database, table, id, error));
 }
 
 } // namespace
@@ -45,6 +58,8 @@ bool insertTableRow(const Connection &connection, const QString &table, const QS
     const qsizetype key = keyColumns.size() == 1 ? columns.indexOf(keyColumns.first()) : -1;
     if (key >= 0 && row->at(key).isNull())
         (*row)[key] = query.lastInsertId();
+    else if (key >= 0 && keyColumns.first() == u"id"_s)
+        return keepIdsAhead(connection, table, row->at(key).toLongLong(), error);
     return true;
 }
 

@@ -36,7 +36,7 @@ QString inPlaceholders(qsizetype count)
 BoundSql accountCardsStatement(const ReportSettings &settings)
 {
     BoundSql statement;
-    statement.sql = u"SELECT sdescrizione AS Conto, progressivo AS Prog, data AS Data, dare AS "
+    statement.sql = u"SELECT sDescrizione AS Conto, progressivo AS Prog, data AS Data, dare AS "
                     u"Dare, avere AS Avere, saldo, contropartita AS Contropartita, descrizione AS "
                     u"Descrizione, conto AS IdSottoconto, cPrefisso AS CodiceConto\nFROM schede "
                     u"WHERE (schede.data BETWEEN ? AND ?)"_s;
@@ -45,14 +45,14 @@ BoundSql accountCardsStatement(const ReportSettings &settings)
     const bool bySubAccount = !settings.subAccountIds.isEmpty();
     const QList<qint64> &ids = bySubAccount ? settings.subAccountIds : settings.accountIds;
     if (!ids.isEmpty()) {
-        statement.sql += (bySubAccount ? u" AND (schede.conto"_s : u" AND (schede.cid"_s) +
+        statement.sql += (bySubAccount ? u" AND (schede.conto"_s : u" AND (schede.cId"_s) +
                          inPlaceholders(ids.size()) + u')';
         for (qint64 id : ids)
             statement.values.append(id);
     }
     // A card is one sub-account: two of the same name stay apart and each keeps its balance.
     // The view's own columns are named, since "Conto" is also a result column here.
-    statement.sql += u" ORDER BY schede.sdescrizione COLLATE ITALIANO, schede.conto, schede.data, "
+    statement.sql += u" ORDER BY schede.sDescrizione COLLATE ITALIANO, schede.conto, schede.data, "
                      u"schede.progressivo, schede.rmId, schede.riga"_s;
     return statement;
 }

@@ -168,7 +168,7 @@ private slots:
             child<QPushButton>(w, u"cmdSalva"_s)->click();
             QVERIFY(w->isVisible());
             QCOMPARE(messages.shown.size(), 1);
-            QVERIFY(messages.shown.constFirst().contains(u"FOREIGN KEY"_s));
+            QVERIFY(messages.shown.constFirst().contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
             QCOMPARE(child<QLineEdit>(w, u"txtDescrizione"_s)->text(), u"Nuovo"_s);
             child<QPushButton>(w, u"cmdAnnulla"_s)->click();
         });

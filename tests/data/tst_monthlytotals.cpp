@@ -135,16 +135,23 @@ private slots:
             return monthlyTotalsTrusted(connection.database());
         };
         QVERIFY(trusted());
-        // Writes that keep the totals leave them trusted.
+        // Writes that keep the totals leave them trusted, and stamped so for the next process.
         chart.entry(QDate(2024, 4, 2), chart.cassa, chart.banca, 10);
         QVERIFY(trusted());
+        const auto stamped = [&] {
+            const Connection connection(chart.archive.archive(), Connection::Mode::ReadOnly);
+            return stampedSound(connection.database());
+        };
+        QString error;
+        QVERIFY2(openForWriting(chart.archive, &error), qPrintable(error));
+        QVERIFY(stamped());
 
         // Another tool: REPLACE fires no delete trigger, so the month counts a row twice; moving
         // an amount between months leaves every sum by sub-account alone.
         chart.archive.exec(u"REPLACE INTO regdet SELECT id, idRegMain, riga, contodare, "
                            u"contoavere, importo, 'x' FROM regdet WHERE id = 1"_s);
+        QVERIFY(!stamped());
         QVERIFY(!trusted());
-        QString error;
         QVERIFY2(openForWriting(chart.archive, &error), qPrintable(error));
         QCOMPARE(chart.mismatches(), 0);
         QVERIFY(trusted());
@@ -152,6 +159,7 @@ private slots:
         QVERIFY(!trusted());
         chart.archive.exec(u"UPDATE saldi_mese SET mese = '2024-04' WHERE mese = '2024-05'"_s);
         chart.archive.exec(u"DROP TRIGGER saldi_mese_regdet_update"_s);
+        QVERIFY(!stamped());
         QVERIFY(!trusted());
         QVERIFY2(openForWriting(chart.archive, &error), qPrintable(error));
         QVERIFY(trusted());

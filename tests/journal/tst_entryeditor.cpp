@@ -91,8 +91,9 @@ class TestEntryEditor : public QObject {
         const int count =
             a.scalar(u"SELECT COUNT(*) FROM regdet WHERE idRegMain = ?"_s, {id}).toInt();
         for (int riga = 10; riga <= count * 10; riga += 10)
-            rows.append(a.scalar(u"SELECT riga || ':' || COALESCE(contodare, '') || ':' || "
-                                 u"COALESCE(contoavere, '') || ':' || (importo / 100) || ':' || "
+            rows.append(a.scalar(u"SELECT riga || ':' || COALESCE(CAST(contodare AS VARCHAR), '') "
+                                 u"|| ':' || COALESCE(CAST(contoavere AS VARCHAR), '') || ':' || "
+                                 u"(importo / 100) || ':' || "
                                  u"descrizione FROM regdet WHERE idRegMain = ? AND riga = ?"_s,
                                  {id, riga})
                             .toString());

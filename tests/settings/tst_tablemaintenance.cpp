@@ -131,6 +131,14 @@ private slots:
         QCOMPARE(archive.scalar(u"SELECT COUNT(*) FROM sottoconti WHERE id = ?"_s, {id}).toInt(),
                  0);
         QCOMPARE(int(model.rows().size()), added);
+
+        // An id typed by hand: the rows the program adds afterwards never collide with it.
+        const qint64 typed = id + 5;
+        QVERIFY(model.setData(model.index(added, 0), QString::number(typed)));
+        QVERIFY(model.setData(model.index(added, 1), QString::number(chart.conto)));
+        QVERIFY(model.setData(model.index(added, 2), u"Posta"_s));
+        QVERIFY(model.commitPending());
+        QVERIFY(archive.addSottoconto(chart.conto, u"Carta"_s) > typed);
     }
 
     void amountsAndDatesAreEditedAsSuch()
