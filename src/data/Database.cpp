@@ -385,6 +385,8 @@ Transaction::Transaction(const Connection &connection, WriteScope scope) : m_con
         // Under the write lock the header is the last commit's, whoever made it.
         if (m_active)
             m_startCounter = changeCounter(db);
+        if (sqlite3 *handle = sqliteHandle(db))
+            m_startChanges = sqlite3_total_changes(handle);
         return;
     }
     m_active = runStatement(db, u"BEGIN"_s, &m_error);
@@ -410,8 +412,10 @@ bool Transaction::commit(QString *error)
     const QSqlDatabase db = m_connection.database();
     const std::optional<quint32> verified =
         m_active && verifiedState(db) == true ? changeCounter(db) : std::nullopt;
-    // A commit raises the counter by one, once: the stamp names the counter it leaves.
-    if (verified && m_startCounter) {
+    // A commit raises the counter by one, once: the stamp names the counter it leaves. A
+    // transaction that changed no row leaves the file as it was, stamp included.
+    sqlite3 *handle = sqliteHandle(db);
+    if (verified && m_startCounter && handle && sqlite3_total_changes(handle) != m_startChanges) {
         QSqlQuery stamp(db);
         m_active =
             runSql(stamp, u"INSERT OR REPLACE INTO parametri (chiave, valore) VALUES (?, ?)"_s,

@@ -155,6 +155,7 @@ private:
     bool m_active = false;
     QString m_error;
     std::optional<quint32> m_startCounter; // a file's change counter when the write began
+    int m_startChanges = 0;                // and the rows its connection had changed
 };
 
 // A read transaction: every read inside it sees the archive as it was at its start, since other
