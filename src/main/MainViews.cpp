@@ -51,7 +51,7 @@ QList<MainViewDefinition> buildDefinitions()
                  u"LEFT JOIN sottoconti AS sottoconti_1 ON regdet.contoavere = sottoconti_1.id) "
                  u"INNER JOIN regmain ON regdet.idRegMain = regmain.id"_s,
                  u"WHERE regmain.data BETWEEN ? AND ?"_s,
-                 u"ORDER BY regmain.progressivo DESC, regdet.riga"_s}),
+                 u"ORDER BY regmain.progressivo DESC NULLS LAST, regdet.riga"_s}),
         {u"descrizione"_s, u"contoindare"_s, u"contoinavere"_s},
         {u"contoindare"_s, u"contoinavere"_s, u"descrizione"_s},
         3,

@@ -237,7 +237,8 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
         u" LEFT JOIN sottoconti sa ON regdet.contoavere = sa.id"
         u" LEFT JOIN conti ca ON sa.idConto = ca.id"
         u" WHERE regmain.data BETWEEN ? AND ?"
-        u" ORDER BY regmain.data, regmain.progressivo, regmain.id, regdet.riga, regdet.id"_s;
+        u" ORDER BY regmain.data, regmain.progressivo NULLS FIRST, regmain.id, regdet.riga, "
+        u"regdet.id"_s;
     return std::make_unique<SqlRowSource>(
         database, sql,
         QVariantList{int(options.showCodes), int(options.showCodes), isoDate(options.dateFrom),

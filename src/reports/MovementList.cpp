@@ -108,7 +108,8 @@ BoundSql movementListStatement(const ReportSettings &settings)
                 statement.values.append(id);
     }
     // Numbers start again each fiscal year: the entry id keeps two entries of one number apart.
-    statement.sql += u"\nORDER BY regmain.progressivo, regmain.id, regdet.riga, regdet.id"_s;
+    statement.sql +=
+        u"\nORDER BY regmain.progressivo NULLS FIRST, regmain.id, regdet.riga, regdet.id"_s;
     return statement;
 }
 

@@ -53,6 +53,6 @@ BoundSql accountCardsStatement(const ReportSettings &settings)
     // A card is one sub-account: two of the same name stay apart and each keeps its balance.
     // The view's own columns are named, since "Conto" is also a result column here.
     statement.sql += u" ORDER BY schede.sDescrizione COLLATE ITALIANO, schede.conto, schede.data, "
-                     u"schede.progressivo, schede.rmId, schede.riga"_s;
+                     u"schede.progressivo NULLS FIRST, schede.rmId, schede.riga"_s;
     return statement;
 }
