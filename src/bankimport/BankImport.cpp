@@ -10,6 +10,7 @@
 #include "data/JournalGate.h"
 #include "data/Parameters.h"
 #include "data/PatternFormatter.h"
+#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QDateTime>
@@ -580,6 +581,8 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
         archive,
         [&](const Connection &connection, QString *failure) {
             counts = {};
+            if (!lockBankStatements(connection.database(), bank, failure))
+                return false;
             const std::optional<int> startMonth = archiveStartMonth(connection.database(), failure);
             if (!startMonth)
                 return false;

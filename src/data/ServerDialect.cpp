@@ -13,6 +13,7 @@ namespace {
 // Advisory lock keys: the archive, and the fiscal years (year in the second key).
 constexpr int ArchiveLockKey = 7301;
 constexpr int YearLockKey = 7302;
+constexpr int BankLockKey = 7303;
 
 bool isMixedCase(QStringView word)
 {
@@ -311,6 +312,12 @@ bool lockWholeArchive(const QSqlDatabase &database, QString *error)
 bool lockFiscalYear(const QSqlDatabase &database, int year, QString *error)
 {
     return runLock(database, u"SELECT pg_advisory_xact_lock(?, ?)"_s, {YearLockKey, year}, error);
+}
+
+bool lockBankStatements(const QSqlDatabase &database, qint64 bank, QString *error)
+{
+    return runLock(database, u"SELECT pg_advisory_xact_lock(?, ?)"_s, {BankLockKey, int(bank)},
+                   error);
 }
 
 std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString *error)

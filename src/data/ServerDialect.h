@@ -40,6 +40,9 @@ const QStringList &serverCompatibilitySchema();
 bool lockArchiveShared(const QSqlDatabase &database, QString *error);
 bool lockWholeArchive(const QSqlDatabase &database, QString *error);
 bool lockFiscalYear(const QSqlDatabase &database, int year, QString *error);
+// Imports into one bank, one after the other: the second sees what the first booked as already
+// imported. Taken before any year's lock.
+bool lockBankStatements(const QSqlDatabase &database, qint64 bank, QString *error);
 
 // Whether a server database has no table of its own yet, so that an archive may be made in it.
 std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString *error);

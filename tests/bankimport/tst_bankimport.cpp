@@ -17,6 +17,8 @@
 
 #include <xlsxwriter.h>
 
+#include <thread>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -370,6 +372,38 @@ private slots:
         items = review(a, c.bank, read);
         QVERIFY(std::all_of(items.cbegin(), items.cend(),
                             [](const ReviewedMovement &m) { return m.alreadyImported; }));
+    }
+
+    // Two users book the same statement at once: each movement once, the other user told it is
+    // already imported, on a file and on a server alike.
+    void twoUsersImportingOneStatementBookItOnce()
+    {
+        const QByteArray booked = "<BookgDt><Dt>2026-03-05</Dt></BookgDt>";
+        const BankStatement read =
+            camtOf(camtMessage(statement(
+                       "IT60X0542811101000000123456",
+                       entry("10.00", "CRDT", booked + "<AcctSvcrRef>A</AcctSvcrRef>") +
+                           entry("20.00", "CRDT", booked + "<AcctSvcrRef>B</AcctSvcrRef>"))))
+                .first();
+        TestArchive a;
+        const Chart c = chartOf(a);
+        QList<ReviewedMovement> items[2] = {review(a, c.bank, read), review(a, c.bank, read)};
+        for (QList<ReviewedMovement> &list : items)
+            for (ReviewedMovement &item : list)
+                item.counterpart = c.gifts;
+        std::optional<BookingCounts> counts[2];
+        QString errors[2];
+        const auto run = [&](int user) {
+            counts[user] = bookMovements(a.archive(), c.bank, {read}, items[user], &errors[user]);
+        };
+        std::thread first(run, 0);
+        std::thread second(run, 1);
+        first.join();
+        second.join();
+        QVERIFY2(counts[0] && counts[1], qPrintable(errors[0] + errors[1]));
+        QCOMPARE(counts[0]->booked + counts[1]->booked, 2);
+        QCOMPARE(counts[0]->alreadyImported + counts[1]->alreadyImported, 2);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
     }
 
     // A file of several accounts: the one chosen, else the bank's own IBAN; without either, or
