@@ -9,6 +9,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -342,6 +344,15 @@ QString JournalGate::lockRefusal(const EntryHeader &header, QString *error) cons
             return stored;
     }
     return dateRefusal(header.data, header.id == 0, error);
+}
+
+bool JournalGate::takeNumbering(QList<FiscalYear> years, QString *error)
+{
+    std::sort(years.begin(), years.end(),
+              [](const FiscalYear &a, const FiscalYear &b) { return a.start < b.start; });
+    return std::all_of(years.cbegin(), years.cend(), [&](const FiscalYear &year) {
+        return year.start.isValid() && highestNumber(year, error).has_value();
+    });
 }
 
 std::optional<qint64> JournalGate::highestNumber(const FiscalYear &year, QString *error)

@@ -112,6 +112,9 @@ public:
     // ids and the version it was given. On failure *error has the rule's message or the engine's
     // text, and lastFailure() tells which; nothing of the entry was written when it was refused.
     bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
+    // Takes the numbering of the years, the earliest first, before writing entries of several
+    // years in any order: two writers then never wait for each other's years in opposite order.
+    bool takeNumbering(QList<FiscalYear> years, QString *error);
     // Deletes an entry with its rows, when given a version only while it is still that one. A
     // missing entry, or one printed in definitiva or of a closed year, is a failure.
     bool remove(qint64 id, QString *error, std::optional<qint64> version = std::nullopt);

@@ -255,6 +255,11 @@ bool postEntries(const Archive &archive, QList<JournalEntry> &entries, bool dryR
     if (!startMonth)
         return false;
     JournalGate gate(connection);
+    QList<FiscalYear> years;
+    for (const JournalEntry &entry : std::as_const(entries))
+        years << fiscalYearContaining(entry.header.data, *startMonth);
+    if (!gate.takeNumbering(years, error))
+        return false;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         JournalEntry &entry = entries[i];
         // A rule's refusal, or the engine's text when the archive fails.

@@ -1,11 +1,14 @@
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
 #include "data/Parameters.h"
+#include "journal/EntryFile.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/JournalEntry.h"
 #include "support/TestArchive.h"
 
 #include <QTest>
+
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -192,6 +195,37 @@ private slots:
         QVERIFY(saveEntry(a, entry, YearStart, YearEnd, &error));
         QCOMPARE(storedRows(a, entry.header.id),
                  (QStringList{u"10:1000:c"_s, u"20:1000:a"_s, u"30:1000:b"_s, u"40:3000:d"_s}));
+    }
+
+    // Two users post entries of two years in opposite order, at once: neither waits for the
+    // other's year forever, and every entry is numbered once.
+    void postsOfSeveralYearsNeverDeadlock()
+    {
+        TestArchive a;
+        chart(a);
+        const auto entryOn = [this](const QDate &date) {
+            return JournalEntry{{0, date, {}, 0, {}},
+                                {{0, cassa, quote, Money::fromCents(100), u"Quota"_s}}};
+        };
+        for (int round = 0; round < 5; ++round) {
+            QList<JournalEntry> posts[2] = {
+                {entryOn(QDate(2025, 3, 1)), entryOn(QDate(2026, 3, 1))},
+                {entryOn(QDate(2026, 3, 2)), entryOn(QDate(2025, 3, 2))}};
+            bool posted[2] = {false, false};
+            QString errors[2];
+            const auto run = [&](int user) {
+                posted[user] = postEntries(a.archive(), posts[user], false, &errors[user]);
+            };
+            std::thread first(run, 0);
+            std::thread second(run, 1);
+            first.join();
+            second.join();
+            QVERIFY2(posted[0] && posted[1], qPrintable(errors[0] + errors[1]));
+        }
+        QCOMPARE(a.scalar(u"SELECT COUNT(DISTINCT progressivo) FROM regmain "
+                          u"WHERE data BETWEEN '2025-01-01' AND '2025-12-31'"_s)
+                     .toInt(),
+                 10);
     }
 
     void keepsEverythingWhenASaveFails()
