@@ -64,15 +64,7 @@ std::optional<Money> balanceOn(const QSqlDatabase &database, const QList<qint64>
 {
     if (subAccounts.isEmpty())
         return Money();
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data <= ?"_s,
-                {isoDate(date)}, error) ||
-        !query.next())
-        return std::nullopt;
-    const QDate opening = dateFromIso(query.value(0).toString());
-    const auto balances = periodBalances(
-        database, opening.isValid() ? opening : QDate(1900, 1, 1), date,
-        opening.isValid() ? EntryFilter::WithoutClosing : EntryFilter::OrdinaryOnly, error);
+    const auto balances = balancesBefore(database, date.addDays(1), error);
     if (!balances)
         return std::nullopt;
     Money balance;
@@ -192,16 +184,6 @@ bool fillLargestItems(const QSqlDatabase &database, DashboardFigures &figures, Q
     return true;
 }
 
-bool holdsEntries(const QSqlDatabase &database, const FiscalYear &year, QString *error, bool *found)
-{
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT 1 FROM regmain WHERE data BETWEEN ? AND ? LIMIT 1"_s,
-                {isoDate(year.start), isoDate(year.end)}, error))
-        return false;
-    *found = query.next();
-    return true;
-}
-
 // A figure at a date and at the same date a year earlier, when the year before holds entries.
 template <typename Figure>
 std::optional<KeyFigure> keyFigure(const QDate &date, bool yearBefore, Figure figure)
@@ -269,9 +251,11 @@ std::optional<DashboardFigures> dashboardFigures(const QSqlDatabase &database,
     figures.year = *year;
     figures.date = workingDate;
     const FiscalYear before = fiscalYearBefore(year->start);
-    bool yearBefore = false;
-    if (!holdsEntries(database, before, error, &yearBefore))
+    const std::optional<bool> beforeHoldsEntries =
+        hasEntries(database, before.start, before.end, error);
+    if (!beforeHoldsEntries)
         return std::nullopt;
+    const bool yearBefore = *beforeHoldsEntries;
     std::optional<QList<Money>> days = dailyCash(database, groups->cash, *year, error);
     std::optional<QList<Money>> daysBefore = days && yearBefore
                                                  ? dailyCash(database, groups->cash, before, error)

@@ -184,40 +184,6 @@ bool addEntryRows(const QSqlDatabase &database, const QDate &from, const QDate &
     return true;
 }
 
-std::optional<bool> hasEntries(const QSqlDatabase &database, const QDate &from, const QDate &to,
-                               QString *error)
-{
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT EXISTS (SELECT 1 FROM regmain WHERE data BETWEEN ? AND ?)"_s,
-                {isoDate(from), isoDate(to)}, error) ||
-        !query.next())
-        return std::nullopt;
-    return query.value(0).toInt() != 0;
-}
-
-// The balances before a date: the latest opening entry before it and the ordinary entries since,
-// or every ordinary entry before it when no opening entry is.
-std::optional<std::vector<SubAccountBalance>> balancesBefore(const QSqlDatabase &database,
-                                                             const QDate &date, QString *error)
-{
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data < ?"_s,
-                {isoDate(date)}, error) ||
-        !query.next())
-        return std::nullopt;
-    const QDate opening =
-        query.value(0).isNull() ? QDate() : dateFromIso(query.value(0).toString());
-    auto balances = periodBalances(database, opening.isValid() ? opening : QDate(1, 1, 1),
-                                   date.addDays(-1), EntryFilter::OrdinaryOnly, error);
-    if (!balances || !opening.isValid())
-        return balances;
-    const auto opened = periodBalances(database, opening, opening, EntryFilter::OpeningOnly, error);
-    if (!opened)
-        return std::nullopt;
-    addBalances(&*balances, *opened);
-    return balances;
-}
-
 // The sub-account that keeps a result carried forward, with its place in the chart; nothing
 // when the archive names none (an empty line) or on a failure (the engine's text in *error).
 std::optional<SubAccountBalance> resultSubAccount(const QSqlDatabase &database, Money result,
@@ -559,4 +525,30 @@ QString previousYearOpenNotice()
 {
     return u"L'esercizio precedente non è chiuso: i saldi patrimoniali comprendono le "
            u"registrazioni degli esercizi precedenti."_s;
+}
+
+std::optional<bool> hasEntries(const QSqlDatabase &database, const QDate &from, const QDate &to,
+                               QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT EXISTS (SELECT 1 FROM regmain WHERE data BETWEEN ? AND ?)"_s,
+                {isoDate(from), isoDate(to)}, error) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toInt() != 0;
+}
+
+std::optional<std::vector<SubAccountBalance>> balancesBefore(const QSqlDatabase &database,
+                                                             const QDate &date, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT MAX(data) FROM regmain WHERE tipo = 1 AND data < ?"_s,
+                {isoDate(date)}, error) ||
+        !query.next())
+        return std::nullopt;
+    const QDate opening =
+        query.value(0).isNull() ? QDate() : dateFromIso(query.value(0).toString());
+    return periodBalances(
+        database, opening.isValid() ? opening : QDate(1, 1, 1), date.addDays(-1),
+        opening.isValid() ? EntryFilter::WithoutClosing : EntryFilter::OrdinaryOnly, error);
 }

@@ -110,6 +110,15 @@ struct BroughtForward {
 std::optional<BroughtForward> broughtForward(const QSqlDatabase &database, const QDate &yearStart,
                                              const QDate &yearEnd, QString *error);
 
+// Whether any entry, of any type, is dated between the two days.
+std::optional<bool> hasEntries(const QSqlDatabase &database, const QDate &from, const QDate &to,
+                               QString *error);
+
+// The balances before a day: the latest opening entry before it and the entries since, closings
+// left out; every ordinary entry before it when no opening entry is.
+std::optional<std::vector<SubAccountBalance>> balancesBefore(const QSqlDatabase &database,
+                                                             const QDate &date, QString *error);
+
 // Adds the movements of the second list to the first, sub-account by sub-account.
 void addBalances(std::vector<SubAccountBalance> *to, const std::vector<SubAccountBalance> &from);
 
