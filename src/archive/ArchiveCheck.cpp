@@ -4,6 +4,7 @@
 #include "data/ClosedYears.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
+#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QJsonArray>
@@ -350,16 +351,22 @@ QJsonObject ArchiveCheck::toJson() const
     QJsonArray foreignSchema;
     for (const SchemaObject &object : foreignObjects)
         foreignSchema.append(QJsonObject{{u"type"_s, object.type}, {u"name"_s, object.name}});
+    QJsonArray tolerated;
+    for (const SchemaObject &object : toleratedObjects)
+        tolerated.append(QJsonObject{{u"type"_s, object.type}, {u"name"_s, object.name}});
+    const QJsonValue integrityValue =
+        !fileChecked          ? QJsonValue(u"non verificata: il server controlla i propri file"_s)
+        : integrity.isEmpty() ? QJsonValue(u"ok"_s)
+                              : QJsonValue(QJsonArray::fromStringList(integrity));
     return {{u"progressiviAllineati"_s, progressiviAllineati},
-            {u"integrity"_s, integrity.isEmpty()
-                                 ? QJsonValue(u"ok"_s)
-                                 : QJsonValue(QJsonArray::fromStringList(integrity))},
+            {u"integrity"_s, integrityValue},
             {u"foreignKeys"_s, foreign},
             {u"unbalanced"_s, idsToJson(unbalanced)},
             {u"withoutRows"_s, idsToJson(withoutRows)},
             {u"invalidValues"_s, values},
             {u"monthlyTotals"_s, drift},
             {u"foreignObjects"_s, foreignSchema},
+            {u"toleratedObjects"_s, tolerated},
             {u"esercizi"_s, years}};
 }
 
@@ -373,8 +380,9 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
     }
     ArchiveCheck check;
     const QVariantList year{isoDate(first), isoDate(last)};
-    if (!readIntegrity(connection, &check.integrity, error) ||
-        !readForeignKeys(connection, &check.foreignKeys, error) ||
+    check.fileChecked = !isServer(connection.database());
+    if ((check.fileChecked && (!readIntegrity(connection, &check.integrity, error) ||
+                               !readForeignKeys(connection, &check.foreignKeys, error))) ||
         !readIds(connection,
                  u"SELECT regmain.id FROM regmain JOIN regdet ON regdet.idRegMain = regmain.id "
                  u"WHERE regmain.data BETWEEN ? AND ? GROUP BY regmain.id "
@@ -396,6 +404,11 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
     if (!foreign)
         return std::nullopt;
     check.foreignObjects = std::move(*foreign);
+    std::optional<QList<SchemaObject>> tolerated =
+        toleratedSchemaObjects(connection.database(), error);
+    if (!tolerated)
+        return std::nullopt;
+    check.toleratedObjects = std::move(*tolerated);
     const std::optional<bool> misaligned = numberingBroken(connection, first, last, error);
     if (!misaligned)
         return std::nullopt;

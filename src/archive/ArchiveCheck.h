@@ -58,7 +58,11 @@ struct ArchiveCheck {
     QList<InvalidValue> invalidValues;
     QList<MonthlyTotalDrift> monthlyTotals; // over the whole file
     QList<SchemaObject> foreignObjects;     // triggers, views, indexes not the program's
-    QList<FiscalYearCheck> fiscalYears;     // every year from the first entry to the last
+    // A server keeps its files sound and always enforces references itself: there the check
+    // does not ask again, and says so.
+    bool fileChecked = true;
+    QList<SchemaObject> toleratedObjects; // a server administrator's indexes and extensions
+    QList<FiscalYearCheck> fiscalYears;   // every year from the first entry to the last
 
     bool sound() const;
     QJsonObject toJson() const;

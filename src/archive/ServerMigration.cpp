@@ -19,10 +19,19 @@ namespace {
 // Every table an archive keeps, parents before children. The monthly totals are rebuilt.
 const QStringList &copiedTables()
 {
-    static const QStringList tables{
-        u"mastri"_s,       u"conti"_s,      u"sottoconti"_s,        u"regmain"_s,
-        u"regdet"_s,       u"parametri"_s,  u"stampe_definitive"_s, u"movimenti_importati"_s,
-        u"regole_banca"_s, u"profili_csv"_s};
+    static const QStringList tables{u"mastri"_s,
+                                    u"conti"_s,
+                                    u"sottoconti"_s,
+                                    u"regmain"_s,
+                                    u"regdet"_s,
+                                    u"parametri"_s,
+                                    u"stampe_definitive"_s,
+                                    u"movimenti_importati"_s,
+                                    u"regole_banca"_s,
+                                    u"profili_csv"_s,
+                                    u"conti_bancari"_s,
+                                    u"estratti_importati"_s,
+                                    u"movimenti_estratto"_s};
     return tables;
 }
 
@@ -172,9 +181,13 @@ bool copyInto(const Archive &archive, const Connection &target, bool makeSchema,
     if (!(makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) ||
         !copyAll(source, target, error) || !transaction.commit(error))
         return false;
-    // A server plans its queries from statistics it has not gathered yet for the copied rows.
+    // A server plans its queries from statistics it has not gathered yet for the copied rows:
+    // the program's tables only (the whole database would warn of every system table a
+    // non-superuser may not analyze).
+    if (!isServer(target.database()))
+        return true;
     QSqlQuery query = target.query();
-    return !isServer(target.database()) || runSql(query, u"ANALYZE"_s, {}, error);
+    return runSql(query, u"ANALYZE "_s + copiedTables().join(u", "_s), {}, error);
 }
 
 bool copyToServer(const Archive &archive, const ServerLocation &server, QString *error)

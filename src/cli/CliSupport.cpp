@@ -74,7 +74,8 @@ int statusForProblem(const QString &message)
 {
     const EngineFault fault = engineFault(message);
     return fault == EngineFault::Busy || fault == EngineFault::ReadOnly ||
-                   fault == EngineFault::Disk || fault == EngineFault::Unreachable
+                   fault == EngineFault::Disk || fault == EngineFault::Unreachable ||
+                   fault == EngineFault::Permission
                ? ExitStatus::DatabaseFailure
                : ExitStatus::ArchiveUnusable;
 }

@@ -42,7 +42,11 @@ QString openingProblem(const QString &dataFolder, const Archive &archive)
     QString error = connection.errorText();
     if (error.isEmpty()) {
         QSqlQuery probe = connection.query();
-        runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error);
+        // A sound database whose fixed read of the parameters fails lacks the table: SQLite
+        // says so only with its generic error.
+        if (!runSql(probe, u"SELECT COUNT(*) FROM parametri"_s, {}, &error) &&
+            engineFault(error) == EngineFault::Other)
+            error = engineFailureText(EngineFault::Structure, engineWords(error));
     }
     if (error.isEmpty())
         return {};

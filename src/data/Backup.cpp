@@ -22,6 +22,19 @@ namespace {
 const QString KeptBackupsKey = u"CopieSicurezza"_s;
 constexpr int DefaultKeptBackups = 20;
 
+// A failure of SQLite's own functions as the data layer passes it on: of a connection, or of a
+// call that had none.
+QString sqliteFailure(sqlite3 *connection)
+{
+    return engineFailureText(sqliteFault(sqlite3_extended_errcode(connection)),
+                             QString::fromUtf8(sqlite3_errmsg(connection)));
+}
+
+QString sqliteFailure(int status)
+{
+    return engineFailureText(sqliteFault(status), QString::fromUtf8(sqlite3_errstr(status)));
+}
+
 struct SqliteClose {
     void operator()(sqlite3 *connection) const { sqlite3_close_v2(connection); }
 };
@@ -33,8 +46,7 @@ SqliteConnection openSqlite(const QString &path, int flags, QString *error)
     const int status = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, flags, nullptr);
     SqliteConnection connection(raw);
     if (status != SQLITE_OK) {
-        *error = raw ? QString::fromUtf8(sqlite3_errmsg(raw))
-                     : QString::fromUtf8(sqlite3_errstr(status));
+        *error = raw ? sqliteFailure(raw) : sqliteFailure(status);
         return {};
     }
     sqlite3_busy_timeout(raw, busyTimeout());
@@ -58,8 +70,7 @@ int stepWaiting(sqlite3_backup *backup, int pages)
 // The engine's text of a failed step on the target connection.
 QString stepFailure(sqlite3 *target, int status)
 {
-    const int code = sqlite3_errcode(target);
-    return QString::fromUtf8(code != SQLITE_OK ? sqlite3_errmsg(target) : sqlite3_errstr(status));
+    return sqlite3_errcode(target) != SQLITE_OK ? sqliteFailure(target) : sqliteFailure(status);
 }
 
 // Copies every page of source into target in one step, waiting for another user's lock up to
@@ -68,7 +79,7 @@ bool copyPages(sqlite3 *source, sqlite3 *target, QString *error)
 {
     sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
     if (!backup) {
-        *error = QString::fromUtf8(sqlite3_errmsg(target));
+        *error = sqliteFailure(target);
         return false;
     }
     const int status = stepWaiting(backup, -1);
@@ -227,7 +238,7 @@ bool replaceArchiveDatabase(const Archive &archive, const QString &replacement,
     sqlite3_backup *backup =
         to ? sqlite3_backup_init(to.get(), "main", from.get(), "main") : nullptr;
     if (!backup) {
-        *error = copyFailure(to ? QString::fromUtf8(sqlite3_errmsg(to.get())) : failure);
+        *error = copyFailure(to ? sqliteFailure(to.get()) : failure);
         return false;
     }
     // The first step only takes the archive exclusively: from here until the last page is in,

@@ -55,7 +55,7 @@ bool readSideTotals(const QSqlDatabase &db, const QDate &from, const QDate &to, 
     }
     if (query.lastError().isValid()) {
         if (error)
-            *error = engineText(query.lastError());
+            *error = engineText(query);
         return false;
     }
     return true;
@@ -115,7 +115,7 @@ bool subAccountBalances(const QSqlDatabase &db, const QDate &from, const QDate &
     }
     if (query.lastError().isValid()) {
         if (error)
-            *error = engineText(query.lastError());
+            *error = engineText(query);
         balances->clear();
         return false;
     }

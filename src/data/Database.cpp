@@ -30,16 +30,22 @@ int &busyTimeoutSetting()
     return milliseconds;
 }
 
-// SQLITE_BUSY and SQLITE_LOCKED, with or without an extended code; on a server, a lock not
-// granted in time or a deadlock.
-bool isLockError(const QSqlError &error)
+// The kind of a failure, from the engine's own code: the server's SQLSTATE, or SQLite's result
+// code (none for a failure of Qt's own, before the engine was asked).
+EngineFault faultOf(const QSqlError &error, bool server)
 {
-    const QString state = error.nativeErrorCode();
-    if (state == u"55P03"_s || state == u"40P01"_s)
-        return true;
+    if (server)
+        return serverFault(error.nativeErrorCode());
     bool numeric = false;
-    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;
-    return numeric && (code == 5 || code == 6);
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric ? sqliteFault(code) : EngineFault::Other;
+}
+
+QString failureText(const QSqlError &error, bool server)
+{
+    const QString words =
+        (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
+    return engineFailureText(faultOf(error, server), words);
 }
 
 bool runStatement(const QSqlDatabase &db, const QString &sql, QString *error)
@@ -48,7 +54,7 @@ bool runStatement(const QSqlDatabase &db, const QString &sql, QString *error)
     if (query.exec(sql))
         return true;
     if (error)
-        *error = engineText(query.lastError());
+        *error = engineText(query);
     return false;
 }
 
@@ -249,16 +255,26 @@ Connection::Connection(const ServerLocation &server, Mode mode) : m_name(uniqueC
 
 void Connection::openServer(const ServerLocation &server, Mode mode)
 {
-    m_poolKey = server.key() + (mode == Mode::ReadOnly ? u" ro"_s : u" rw"_s);
-    QStringList &idle = idleServerConnections()[m_poolKey];
-    if (!idle.isEmpty()) {
-        QSqlDatabase::removeDatabase(m_name);
-        m_name = idle.takeLast();
-        QSqlQuery setting(database());
-        if (setting.exec(u"SET lock_timeout = %1"_s.arg(busyTimeout())))
-            return;
-        m_error = engineText(setting.lastError());
+    if (const QString key = invalidServerSetting(server); !key.isEmpty()) {
+        m_error = u"Valore non ammesso per %1 nelle impostazioni del server."_s.arg(key);
         return;
+    }
+    m_poolKey = server.key() + (mode == Mode::ReadOnly ? u" ro"_s : u" rw"_s);
+    // A kept connection the server has ended meanwhile (a restart, an administrator) is
+    // dropped for a new one.
+    QStringList &idle = idleServerConnections()[m_poolKey];
+    while (!idle.isEmpty()) {
+        const QString kept = idle.takeLast();
+        {
+            QSqlQuery setting(QSqlDatabase::database(kept, false));
+            if (setting.exec(u"SET lock_timeout = %1"_s.arg(busyTimeout()))) {
+                QSqlDatabase::removeDatabase(m_name);
+                m_name = kept;
+                return;
+            }
+        }
+        QSqlDatabase::database(kept, false).close();
+        QSqlDatabase::removeDatabase(kept);
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, m_name);
     db.setHostName(server.host);
@@ -273,7 +289,7 @@ void Connection::openServer(const ServerLocation &server, Mode mode)
         options += u";sslmode="_s + server.sslmode;
     db.setConnectOptions(options);
     if (!db.open()) {
-        m_error = engineText(db.lastError());
+        m_error = engineText(db);
         return;
     }
     QSqlQuery setting(db);
@@ -282,7 +298,7 @@ void Connection::openServer(const ServerLocation &server, Mode mode)
         mode == Mode::ReadOnly ? u"SET default_transaction_read_only = on"_s : QString()};
     for (const QString &statement : settings)
         if (!statement.isEmpty() && !setting.exec(statement)) {
-            m_error = engineText(setting.lastError());
+            m_error = engineText(setting);
             return;
         }
 }
@@ -301,12 +317,12 @@ void Connection::openSqlite(const QString &databasePath, Mode mode)
         options += u";QSQLITE_OPEN_READONLY"_s;
     db.setConnectOptions(options);
     if (!db.open()) {
-        m_error = engineText(db.lastError());
+        m_error = engineText(db);
         return;
     }
     QSqlQuery pragma(db);
     if (!pragma.exec(u"PRAGMA foreign_keys = ON"_s))
-        m_error = engineText(pragma.lastError());
+        m_error = engineText(pragma);
     else if (!registerItalianCollation(db))
         m_error = u"Impossibile registrare l'ordinamento italiano sulla connessione."_s;
 }
@@ -342,13 +358,15 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(m_name, false);
 }
 
-QString engineText(const QSqlError &error)
+QString engineText(const QSqlQuery &query)
 {
-    const QString text =
-        (error.databaseText().isEmpty() ? error.text() : error.databaseText()).trimmed();
-    if (isLockError(error))
-        return lockedArchiveExplanation() + text;
-    return text;
+    return failureText(query.lastError(),
+                       query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL);
+}
+
+QString engineText(const QSqlDatabase &database)
+{
+    return failureText(database.lastError(), isServer(database));
 }
 
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
@@ -363,7 +381,7 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
                               return query.exec();
                           }();
     if (!ok && error)
-        *error = engineText(query.lastError());
+        *error = engineText(query);
     return ok;
 }
 

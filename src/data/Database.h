@@ -114,9 +114,10 @@ private:
     QString m_poolKey; // a server connection's database and mode
 };
 
-// The engine's text of an error, as the program shows it to the user. When the archive is
-// locked by another user, an Italian explanation comes first.
-QString engineText(const QSqlError &error);
+// The last failure of a query or a connection as the data layer passes it on: the Italian
+// sentence of its kind (told from the engine's own code), then the engine's own words.
+QString engineText(const QSqlQuery &query);
+QString engineText(const QSqlDatabase &database);
 
 // Prepares and runs a statement with positional bound values; on failure puts the engine's
 // text into *error (when given) and returns false.

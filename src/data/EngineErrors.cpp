@@ -1,91 +1,160 @@
 #include "data/EngineErrors.h"
 
-#include <QStringList>
+#include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-bool mentions(const QString &text, const QStringList &phrases)
+// The sentence that names each kind, in the order of EngineFault; none is part of another.
+const std::array<QString, 9> &headlines()
 {
-    for (const QString &phrase : phrases)
-        if (text.contains(phrase, Qt::CaseInsensitive))
-            return true;
-    return false;
+    static const std::array<QString, 9> sentences{
+        u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante."_s,
+        u"L'archivio è in sola lettura."_s,
+        u"Il disco non risponde o è pieno."_s,
+        u"Il server dell'archivio non risponde o non accetta l'accesso."_s,
+        u"L'utente del server non ha i permessi per questa operazione."_s,
+        u"L'archivio ha rifiutato dati non coerenti con le sue regole."_s,
+        u"L'archivio è danneggiato."_s,
+        u"L'archivio non ha le tabelle attese dal programma."_s,
+        u"Errore del database."_s,
+    };
+    return sentences;
 }
 
-} // namespace
-
-EngineFault engineFault(const QString &engineText)
+const QString &headline(EngineFault fault)
 {
-    if (mentions(engineText, {u"database is locked"_s, u"table is locked"_s, u"busy"_s,
-                              u"lock timeout"_s, u"deadlock detected"_s}))
-        return EngineFault::Busy;
-    if (mentions(engineText, {u"could not connect"_s, u"connection refused"_s,
-                              u"password authentication failed"_s, u"no password supplied"_s,
-                              u"could not translate host name"_s, u"timeout expired"_s,
-                              u"server closed the connection"_s, u"no pg_hba.conf entry"_s,
-                              u"does not exist\nQPSQL: Unable to connect"_s}))
-        return EngineFault::Unreachable;
-    if (mentions(engineText, {u"readonly"_s, u"read-only"_s, u"read only"_s}))
-        return EngineFault::ReadOnly;
-    if (mentions(engineText, {u"malformed"_s, u"not a database"_s, u"encrypted"_s, u"corrupt"_s}))
-        return EngineFault::Damaged;
-    if (mentions(engineText, {u"disk i/o"_s, u"disk is full"_s, u"unable to open"_s,
-                              u"out of memory"_s, u"cantopen"_s}))
-        return EngineFault::Disk;
-    if (mentions(engineText, {u"no such table"_s, u"no such column"_s, u"no such view"_s,
-                              u"has no column"_s, u"relation \"parametri\" does not exist"_s}))
-        return EngineFault::Structure;
-    return EngineFault::Other;
+    return headlines()[size_t(fault)];
 }
 
-bool isEngineText(const QString &text)
-{
-    return engineFault(text) != EngineFault::Other ||
-           mentions(text, {u"constraint failed"_s, u"violates"_s, u"sql logic error"_s,
-                           u"syntax error"_s, u"unable to"_s, u"parameter count mismatch"_s,
-                           u"interrupted"_s, u"datatype mismatch"_s, u"too big"_s,
-                           u"driver not loaded"_s, u"error code"_s, u"no such"_s});
-}
-
-QString faultAdvice(EngineFault fault)
+QString whatToDo(EngineFault fault)
 {
     switch (fault) {
     case EngineFault::Busy:
-        return u"L'archivio è in uso da un altro utente o programma: riprovare fra qualche "
-               u"istante."_s;
+        return {};
     case EngineFault::ReadOnly:
-        return u"L'archivio è in sola lettura: controllare i permessi della cartella della "
-               u"contabilità e del file contab.mdb."_s;
+        return u"Controllare i permessi della cartella della contabilità e del file "
+               u"contab.mdb."_s;
     case EngineFault::Disk:
-        return u"Il disco non risponde o è pieno: controllare lo spazio libero e che la cartella "
-               u"della contabilità sia raggiungibile, poi riprovare."_s;
+        return u"Controllare lo spazio libero e che la cartella della contabilità sia "
+               u"raggiungibile, poi riprovare."_s;
     case EngineFault::Unreachable:
-        return u"Il server dell'archivio non risponde o non accetta l'accesso: controllare che "
-               u"sia raggiungibile e che utente e password (file ~/.pgpass) siano giusti."_s;
+        return u"Controllare che sia raggiungibile e in funzione e che utente e password (file "
+               u"~/.pgpass) siano giusti, poi riprovare."_s;
+    case EngineFault::Permission:
+        return u"Le modifiche alla struttura dell'archivio e la riparazione (tovrin3-cli check "
+               u"--repair) vanno eseguite con l'utente proprietario del database."_s;
+    case EngineFault::Constraint:
+        return u"Nulla è stato salvato: controllare i dati e riprovare."_s;
     case EngineFault::Damaged:
-        return u"L'archivio è danneggiato: ripristinare una copia di sicurezza della "
-               u"contabilità."_s;
+        return u"Ripristinare una copia di sicurezza della contabilità."_s;
     case EngineFault::Structure:
-        return u"L'archivio non ha le tabelle attese dal programma: aprire una contabilità creata "
-               u"dal programma o ripristinare una copia di sicurezza."_s;
+        return u"Aprire una contabilità creata dal programma o ripristinare una copia di "
+               u"sicurezza."_s;
     case EngineFault::Other:
         break;
     }
     return u"Riprovare; se l'errore si ripete, controllare l'archivio."_s;
 }
 
+} // namespace
+
+EngineFault sqliteFault(int resultCode)
+{
+    switch (resultCode & 0xff) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return EngineFault::Busy;
+    case 8: // SQLITE_READONLY
+        return EngineFault::ReadOnly;
+    case 7:  // SQLITE_NOMEM
+    case 10: // SQLITE_IOERR
+    case 13: // SQLITE_FULL
+    case 14: // SQLITE_CANTOPEN
+    case 15: // SQLITE_PROTOCOL
+        return EngineFault::Disk;
+    case 3:  // SQLITE_PERM
+    case 23: // SQLITE_AUTH
+        return EngineFault::Permission;
+    case 19: // SQLITE_CONSTRAINT
+        return EngineFault::Constraint;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return EngineFault::Damaged;
+    default:
+        return EngineFault::Other;
+    }
+}
+
+EngineFault serverFault(const QString &sqlState)
+{
+    if (sqlState.isEmpty())
+        return EngineFault::Unreachable;
+    // lock_not_available, deadlock_detected, serialization_failure
+    if (sqlState == u"55P03"_s || sqlState == u"40P01"_s || sqlState == u"40001"_s)
+        return EngineFault::Busy;
+    if (sqlState == u"25006"_s) // read_only_sql_transaction
+        return EngineFault::ReadOnly;
+    if (sqlState == u"42501"_s) // insufficient_privilege
+        return EngineFault::Permission;
+    if (sqlState == u"42P01"_s || sqlState == u"42703"_s) // undefined table, column
+        return EngineFault::Structure;
+    if (sqlState == u"XX001"_s || sqlState == u"XX002"_s) // data or index corrupted
+        return EngineFault::Damaged;
+    const QStringView family = QStringView(sqlState).left(2);
+    // connection exceptions, invalid login, a missing database, a server shutting down,
+    // starting or restarting (57P01-57P03)
+    if (family == u"08" || family == u"28" || family == u"3D" || sqlState.startsWith(u"57P"))
+        return EngineFault::Unreachable;
+    if (family == u"23")
+        return EngineFault::Constraint;
+    if (family == u"53") // insufficient resources: disk full, out of memory
+        return EngineFault::Disk;
+    return EngineFault::Other;
+}
+
+QString engineFailureText(EngineFault fault, const QString &words)
+{
+    return headline(fault) + u'\n' + words;
+}
+
+QString engineWords(const QString &text)
+{
+    for (const QString &sentence : headlines())
+        if (text.startsWith(sentence + u'\n'))
+            return text.mid(sentence.size() + 1);
+    return text;
+}
+
+EngineFault engineFault(const QString &text)
+{
+    for (size_t kind = 0; kind < headlines().size(); ++kind)
+        if (text.contains(headlines()[kind]))
+            return EngineFault(kind);
+    return EngineFault::Other;
+}
+
+bool isEngineText(const QString &text)
+{
+    return std::any_of(headlines().cbegin(), headlines().cend(),
+                       [&](const QString &sentence) { return text.contains(sentence); });
+}
+
+QString faultAdvice(EngineFault fault)
+{
+    const QString next = whatToDo(fault);
+    return next.isEmpty() ? headline(fault) : headline(fault) + u' ' + next;
+}
+
 QString lockedArchiveExplanation()
 {
-    return u"L'archivio è in uso da un altro utente. Riprovare tra qualche istante.\n"_s;
+    return headline(EngineFault::Busy);
 }
 
 QString failureMessage(const QString &whatFailed, const QString &engineText)
 {
-    // The advice says it already: the explanation is not told twice.
-    QString detail = engineText;
-    if (detail.startsWith(lockedArchiveExplanation()))
-        detail.remove(0, lockedArchiveExplanation().size());
-    return whatFailed + u' ' + faultAdvice(engineFault(engineText)) + u"\n\n"_s + detail;
+    return whatFailed + u' ' + faultAdvice(engineFault(engineText)) + u"\n\n"_s +
+           engineWords(engineText);
 }

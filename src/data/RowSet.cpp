@@ -38,7 +38,7 @@ bool RowSet::load(const Connection &connection, const QString &sql, const QVaria
     }
     if (query.lastError().isValid()) {
         if (error)
-            *error = engineText(query.lastError());
+            *error = engineText(query);
         reset({}, {});
         return false;
     }

@@ -48,6 +48,10 @@ QString normalized(const QString &sql)
     return sql.simplified();
 }
 
+// The triggers, views and indexes of a file, with their definitions.
+const QString FileCatalogue = u"SELECT type, name, sql, 0 FROM sqlite_master "
+                              u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s;
+
 // type + name -> definition, of the program's own objects: read from a database made in memory
 // once, so the list can never fall behind the statements.
 const QHash<QString, QString> &programObjects()
@@ -65,8 +69,7 @@ const QHash<QString, QString> &programObjects()
             QSqlQuery query(db);
             for (const QString &statement : programSchemaStatements())
                 runSql(query, statement);
-            runSql(query, u"SELECT type, name, sql FROM sqlite_master "
-                          u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s);
+            runSql(query, FileCatalogue);
             while (query.next())
                 objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
                                normalized(query.value(2).toString()));
@@ -112,27 +115,96 @@ bool createProgramSchema(const Connection &connection, QString *error)
     return true;
 }
 
+namespace {
+
+// The server's own catalogue of the triggers, views and indexes of the archive's schema (not
+// those behind its keys and constraints), and whether each is there for an extension or on a
+// table that is not the program's: those belong to the server's administrator.
+const QString ServerCatalogue = uR"(SELECT 'trigger', CAST(g.tgname AS text), '', false
+  FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid
+  JOIN pg_namespace n ON n.oid = t.relnamespace
+ WHERE n.nspname = 'public' AND NOT g.tgisinternal
+UNION ALL
+SELECT CASE c.relkind WHEN 'v' THEN 'view' ELSE 'index' END, CAST(c.relname AS text), '',
+       EXISTS (SELECT 1 FROM pg_depend d WHERE d.objid IN (c.oid, i.indrelid) AND d.deptype = 'e')
+  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+  LEFT JOIN pg_index i ON i.indexrelid = c.oid
+ WHERE n.nspname = 'public' AND c.relname <> 'sqlite_master'
+   AND (c.relkind = 'v' OR (c.relkind = 'i'
+        AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid))))"_s;
+
+struct CatalogueEntry {
+    SchemaObject object;
+    QString definition;
+    bool administrators = false;
+};
+
+std::optional<QList<CatalogueEntry>> catalogue(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, isServer(database) ? ServerCatalogue : FileCatalogue, {}, error))
+        return std::nullopt;
+    QList<CatalogueEntry> entries;
+    while (query.next())
+        entries.append({{query.value(0).toString(), query.value(1).toString()},
+                        query.value(2).toString(),
+                        query.value(3).toBool()});
+    std::sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+        return std::pair(a.object.type, a.object.name) < std::pair(b.object.type, b.object.name);
+    });
+    return entries;
+}
+
+// The objects that are not the program's own: on a file each definition must match; the server
+// writes definitions in words of its own, and there the names tell.
+std::optional<QList<CatalogueEntry>> notProgramObjects(const QSqlDatabase &database, QString *error)
+{
+    const QHash<QString, QString> &own = programObjects();
+    const bool byName = isServer(database);
+    std::optional<QList<CatalogueEntry>> entries = catalogue(database, error);
+    if (!entries)
+        return std::nullopt;
+    QList<CatalogueEntry> others;
+    for (const CatalogueEntry &entry : *entries) {
+        const auto known = own.constFind(entry.object.type + u' ' + entry.object.name);
+        if (known == own.constEnd() || (!byName && *known != normalized(entry.definition)))
+            others.append(entry);
+    }
+    return others;
+}
+
+// An index added on the server, or anything of an extension, changes no data the program
+// reads or writes: the server's administrator may keep them.
+bool isTolerated(const QSqlDatabase &database, const CatalogueEntry &entry)
+{
+    return isServer(database) && (entry.administrators || entry.object.type == u"index"_s);
+}
+
+std::optional<QList<SchemaObject>> otherObjects(const QSqlDatabase &database, bool tolerated,
+                                                QString *error)
+{
+    const std::optional<QList<CatalogueEntry>> others = notProgramObjects(database, error);
+    if (!others)
+        return std::nullopt;
+    QList<SchemaObject> objects;
+    for (const CatalogueEntry &entry : *others)
+        if (isTolerated(database, entry) == tolerated)
+            objects.append(entry.object);
+    return objects;
+}
+
+} // namespace
+
 std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
                                                         QString *error)
 {
-    const QHash<QString, QString> &own = programObjects();
-    QSqlQuery query(database);
-    if (!runSql(query,
-                u"SELECT type, name, sql FROM sqlite_master "
-                u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL "
-                u"ORDER BY type, name"_s,
-                {}, error))
-        return std::nullopt;
-    // The server writes definitions in words of its own: there the names tell.
-    const bool byName = isServer(database);
-    QList<SchemaObject> foreign;
-    while (query.next()) {
-        const SchemaObject object{query.value(0).toString(), query.value(1).toString()};
-        const auto known = own.constFind(object.type + u' ' + object.name);
-        if (known == own.constEnd() || (!byName && *known != normalized(query.value(2).toString())))
-            foreign.append(object);
-    }
-    return foreign;
+    return otherObjects(database, false, error);
+}
+
+std::optional<QList<SchemaObject>> toleratedSchemaObjects(const QSqlDatabase &database,
+                                                          QString *error)
+{
+    return otherObjects(database, true, error);
 }
 
 QString foreignObjectsRefusal(const QList<SchemaObject> &objects)
@@ -162,14 +234,12 @@ bool restoreProgramSchemaObjects(const Connection &connection, QString *error)
                     u"DROP %1 IF EXISTS %2"_s.arg(object.type.toUpper(), quotedName(object.name)),
                     {}, error))
             return false;
-    QSet<QString> present;
-    if (!runSql(
-            query,
-            u"SELECT type, name FROM sqlite_master WHERE type IN ('trigger', 'view', 'index')"_s,
-            {}, error))
+    const std::optional<QList<CatalogueEntry>> entries = catalogue(connection.database(), error);
+    if (!entries)
         return false;
-    while (query.next())
-        present.insert(query.value(0).toString() + u' ' + query.value(1).toString());
+    QSet<QString> present;
+    for (const CatalogueEntry &entry : *entries)
+        present.insert(entry.object.type + u' ' + entry.object.name);
     static const QRegularExpression createObject(
         u"^CREATE\\s+(?:UNIQUE\\s+)?(TRIGGER|VIEW|INDEX)\\s+(\\w+)"_s,
         QRegularExpression::CaseInsensitiveOption);

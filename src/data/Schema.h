@@ -30,9 +30,15 @@ struct SchemaObject {
 };
 
 // The triggers, views and indexes of the archive that the program did not create, or whose
-// definition differs from the program's, by name.
+// definition differs from the program's, by name; on a server, the administrator's indexes and
+// extensions aside.
 std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
                                                         QString *error);
+
+// On a server, the indexes the program did not create and the objects of the server's
+// extensions: its administrator's, kept and listed by the check as information.
+std::optional<QList<SchemaObject>> toleratedSchemaObjects(const QSqlDatabase &database,
+                                                          QString *error);
 
 // The refusal of an archive holding foreign objects, naming them; empty when there are none.
 QString foreignObjectsRefusal(const QList<SchemaObject> &objects);

@@ -22,6 +22,12 @@ struct ServerLocation {
     friend bool operator==(const ServerLocation &, const ServerLocation &) = default;
 };
 
+// Which of the location's settings ("host", "port", "database", "user", "sslmode") holds a value
+// the server's client library would not read as that one setting; empty when none does. The
+// options are handed to the library as text: an sslmode of "disable host=..." would otherwise
+// send the password to another server than the one the program names.
+QString invalidServerSetting(const ServerLocation &location);
+
 // The file in an archive folder that makes it a server archive.
 QString serverIniPath(const QString &dataFolder);
 bool isServerFolder(const QString &dataFolder);

@@ -293,7 +293,7 @@ bool EntryEditor::salva()
                    ? failureMessage(u"Impossibile controllare la registrazione."_s, error)
                    : refusal,
                refusal.isEmpty());
-        if (refusal == u"Nessuna riga di dettaglio."_s)
+        if (entry.rows.isEmpty())
             m_rows->grid()->setFocus();
         return false;
     }

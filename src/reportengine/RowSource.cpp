@@ -49,7 +49,7 @@ bool SqlRowSource::next(QVariantList *values)
         return false;
     if (!m_query.next()) {
         if (m_query.lastError().isValid())
-            m_error = engineText(m_query.lastError());
+            m_error = engineText(m_query);
         return false;
     }
     values->resize(qsizetype(m_columns.size()));

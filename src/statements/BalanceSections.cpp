@@ -158,7 +158,7 @@ JOIN mastri m ON m.id = c.idMastro
     }
     if (query.lastError().isValid()) {
         if (error)
-            *error = engineText(query.lastError());
+            *error = engineText(query);
         return false;
     }
     return true;

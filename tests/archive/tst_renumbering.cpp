@@ -170,7 +170,8 @@ private slots:
         QVERIFY(!procedi->isEnabled());
         QCOMPARE(messages.shown.size(), 1);
         QVERIFY(messages.shown.first().startsWith(
-            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. Il disco"_s));
+            u"Ricalcolo non riuscito: i progressivi non sono stati modificati. L'archivio ha "
+            u"rifiutato"_s));
     }
 
     void offersRenumberingOnlyWhenNeeded()

@@ -158,6 +158,48 @@ private slots:
         QCOMPARE(cli({u"info"_s, u"--archive"_s, folder.path()}, folder.path()).exitCode, 2);
     }
 
+    void anAdministratorsIndexAndExtensionAreKeptButNotForeignTriggers()
+    {
+        TestArchive a;
+        a.addSottoconto(a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s),
+                        u"Cassa"_s);
+        a.addSottoconto(
+            a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s),
+            u"Quote"_s);
+        a.exec(u"CREATE INDEX amministratore_importo ON regdet (importo)"_s);
+        a.exec(u"CREATE EXTENSION IF NOT EXISTS pg_stat_statements"_s);
+        QTemporaryDir home;
+        writeFile(home.filePath(u"e.json"_s), entries(1, 0));
+        const Run post =
+            cli({u"post"_s, u"--archive"_s, a.folder(), u"--file"_s, home.filePath(u"e.json"_s)},
+                home.path());
+        QVERIFY2(post.exitCode == 0, qPrintable(post.err));
+        const QStringList check{u"check"_s,  u"--archive"_s,  a.folder(),
+                                u"--date"_s, u"2024-06-30"_s, u"--json"_s};
+        const Run repaired = cli(check + QStringList{u"--repair"_s}, home.path());
+        QVERIFY2(repaired.exitCode == 0, qPrintable(repaired.err));
+        QVERIFY2(
+            repaired.out.contains(u"\"toleratedObjects\":[{\"name\":\"amministratore_importo\""_s),
+            qPrintable(repaired.out));
+        QVERIFY(repaired.out.contains(u"\"name\":\"pg_stat_statements\""_s));
+        QVERIFY(repaired.out.contains(u"\"integrity\":\"non verificata"_s));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM pg_indexes WHERE indexname = "
+                          u"'amministratore_importo'"_s)
+                     .toInt(),
+                 1);
+
+        a.exec(u"CREATE FUNCTION nulla() RETURNS trigger LANGUAGE plpgsql AS "
+               u"$$ BEGIN RETURN NULL; END $$"_s);
+        a.exec(u"CREATE TRIGGER estraneo BEFORE INSERT ON regdet FOR EACH ROW "
+               u"EXECUTE FUNCTION nulla()"_s);
+        QCOMPARE(
+            cli({u"post"_s, u"--archive"_s, a.folder(), u"--file"_s, home.filePath(u"e.json"_s)},
+                home.path())
+                .exitCode,
+            2);
+        a.exec(u"DROP EXTENSION pg_stat_statements"_s);
+    }
+
     void anArchiveGoesToTheServerAndBackWhole()
     {
         QTemporaryDir base;
@@ -178,6 +220,19 @@ private slots:
         const Run yearEnd =
             cli({u"yearend"_s, u"--archive"_s, folder, u"--date"_s, u"2024-03-01"_s}, home);
         QVERIFY2(yearEnd.exitCode == 0, qPrintable(yearEnd.err));
+        // A bank's IBAN and its booked statement, kept for the reconciliation.
+        {
+            Connection connection(databasePathFor(folder));
+            QSqlQuery query = connection.query();
+            QVERIFY(runSql(query, u"INSERT INTO conti_bancari (sottoconto, iban) SELECT id, "
+                                  u"'IT60X0542811101000000123456' FROM sottoconti "
+                                  u"WHERE descrizione = 'Cassa contanti'"_s));
+            QVERIFY(runSql(query, u"INSERT INTO estratti_importati (conto, importato_il) SELECT "
+                                  u"sottoconto, '2023-05-03' FROM conti_bancari"_s));
+            QVERIFY(runSql(query, u"INSERT INTO movimenti_estratto (conto, impronta, estratto, "
+                                  u"data, importo) SELECT conto, 'x', id, '2023-05-02', 1205000 "
+                                  u"FROM estratti_importati"_s));
+        }
         const QByteArray file = [&] {
             QFile database(databasePathFor(folder));
             database.open(QIODevice::ReadOnly);
@@ -192,6 +247,15 @@ private slots:
         QFile database(databasePathFor(folder));
         QVERIFY(database.open(QIODevice::ReadOnly));
         QCOMPARE(database.readAll(), file);
+        QVERIFY(readServerIni(folder)->sslmode == u"prefer"_s);
+        {
+            Connection connection(server);
+            QSqlQuery query = connection.query();
+            QVERIFY(runSql(query, u"SELECT (SELECT COUNT(*) FROM conti_bancari), (SELECT COUNT(*) "
+                                  u"FROM movimenti_estratto)"_s) &&
+                    query.next());
+            QCOMPARE(query.value(0).toInt() + query.value(1).toInt(), 2);
+        }
         QCOMPARE(
             cli({u"check"_s, u"--archive"_s, folder, u"--date"_s, u"2024-03-01"_s, u"--json"_s},
                 home)

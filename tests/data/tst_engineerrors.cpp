@@ -1,3 +1,4 @@
+#include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "support/TestArchive.h"
@@ -10,11 +11,9 @@ using namespace Qt::StringLiterals;
 class TestEngineErrors : public QObject {
     Q_OBJECT
 
-    // The engine's text for a statement on the archive, read-only when asked.
-    static QString failureOf(const TestArchive &a, const QString &sql,
-                             Connection::Mode mode = Connection::Mode::ReadWrite)
+    // The failure of a statement on the archive as the data layer passes it on.
+    static QString failureOf(const Connection &connection, const QString &sql)
     {
-        Connection connection(a.archive(), mode);
         if (!connection.isOpen())
             return connection.errorText();
         QSqlQuery query = connection.query();
@@ -24,48 +23,97 @@ class TestEngineErrors : public QObject {
     }
 
 private slots:
-    void tellsTheFaultFromTheEnginesOwnText()
+    // The same failures get the same kind on both engines, from the engine's code.
+    void tellsTheFaultFromTheEnginesOwnCode()
     {
         TestArchive a;
-        QCOMPARE(engineFault(failureOf(a, u"SELECT * FROM regdett"_s)), EngineFault::Structure);
-        QCOMPARE(engineFault(failureOf(a, u"UPDATE parametri SET valore = 'x'"_s,
-                                       Connection::Mode::ReadOnly)),
+        const Connection writer(a.archive());
+        QCOMPARE(engineFault(failureOf(writer, u"INSERT INTO mastri (prefisso) VALUES (NULL)"_s)),
+                 EngineFault::Constraint);
+        QSqlQuery insert = writer.query();
+        QVERIFY(runSql(insert, u"INSERT INTO parametri (chiave, valore) VALUES ('x', '1')"_s));
+        const QString duplicate =
+            failureOf(writer, u"INSERT INTO parametri (chiave, valore) VALUES ('x', '2')"_s);
+        QCOMPARE(engineFault(duplicate), EngineFault::Constraint);
+        QVERIFY(isEngineText(duplicate));
+        QCOMPARE(engineFault(failureOf(Connection(a.archive(), Connection::Mode::ReadOnly),
+                                       u"UPDATE parametri SET valore = 'x'"_s)),
                  EngineFault::ReadOnly);
-        QCOMPARE(engineFault(failureOf(a, u"INSERT INTO mastri (prefisso) VALUES (NULL)"_s)),
-                 EngineFault::Other);
+        QCOMPARE(engineFault(failureOf(writer, u"SELEC 1"_s)), EngineFault::Other);
+        QVERIFY(isEngineText(failureOf(writer, u"SELEC 1"_s)));
 
-        // A second connection waits for the writer and then gives up.
-        Connection writer(a.archive());
-        QSqlQuery begin = writer.query();
-        QVERIFY(begin.exec(u"BEGIN EXCLUSIVE"_s));
-        Connection reader(a.archive());
-        QSqlQuery blocked = reader.query();
-        QVERIFY(blocked.exec(u"PRAGMA busy_timeout = 10"_s));
-        QString error;
-        QVERIFY(!runSql(blocked, u"SELECT COUNT(*) FROM regmain"_s, {}, &error));
-        QCOMPARE(engineFault(error), EngineFault::Busy);
-        QVERIFY(begin.exec(u"ROLLBACK"_s));
+        // A second writer waits for the first and then gives up, saying so once.
+        setBusyTimeout(100);
+        Transaction first(writer, WriteScope::WholeArchive);
+        QVERIFY(first.isActive());
+        const Connection other(a.archive());
+        Transaction second(other, WriteScope::WholeArchive);
+        QVERIFY(!second.isActive());
+        QCOMPARE(engineFault(second.errorText()), EngineFault::Busy);
+        const QString message = failureMessage(u"Non salvato."_s, second.errorText());
+        QCOMPARE(message.count(u"in uso da un altro utente"_s), 1);
+        setBusyTimeout(5000);
     }
 
-    void tellsADamagedFile()
+    void tellsWhatOnlyTheServerSays()
     {
+        if (!TestArchive::suiteOnServer())
+            QSKIP("the server's roles and connections");
         TestArchive a;
-        QFile file(a.databasePath());
+        const Connection owner(a.archive());
+        QSqlQuery query = owner.query();
+        QVERIFY(runSql(query, u"DROP ROLE IF EXISTS ospite_errori"_s));
+        QVERIFY(runSql(query, u"CREATE ROLE ospite_errori LOGIN"_s));
+        ServerLocation guest = *a.archive().server();
+        guest.user = u"ospite_errori"_s;
+        {
+            const Connection connection(guest);
+            const QString denied = failureOf(connection, u"SELECT COUNT(*) FROM regmain"_s);
+            QCOMPARE(engineFault(denied), EngineFault::Permission);
+            QVERIFY(!failureMessage(u"Non letto."_s, denied).contains(u"in uso"_s));
+        }
+        QVERIFY(runSql(query, u"DROP OWNED BY ospite_errori"_s));
+        QVERIFY(runSql(query, u"DROP ROLE ospite_errori"_s));
+
+        // A server that ends the connection (shutting down, restarting, an administrator).
+        const Connection victim(a.archive());
+        QSqlQuery pid = victim.query();
+        QVERIFY(runSql(pid, u"SELECT pg_backend_pid()"_s) && pid.next());
+        QVERIFY(runSql(query, u"SELECT pg_terminate_backend(?)"_s, {pid.value(0)}));
+        QTest::qWait(200);
+        QCOMPARE(engineFault(failureOf(victim, u"SELECT COUNT(*) FROM regmain"_s)),
+                 EngineFault::Unreachable);
+    }
+
+    void tellsADamagedFileOrAMissingTable()
+    {
+        SKIP_ON_SERVER();
+        TestArchive a;
+        {
+            const Connection connection(a.archive());
+            QSqlQuery query = connection.query();
+            QVERIFY(runSql(query, u"DROP TABLE parametri"_s));
+        }
+        QCOMPARE(engineFault(archiveFolderProblem(a.folder())), EngineFault::Structure);
+        TestArchive b;
+        QFile file(b.databasePath());
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.seek(100);
         file.write(QByteArray(4000, '\x5a'));
         file.close();
-        QCOMPARE(engineFault(failureOf(a, u"SELECT COUNT(*) FROM regdet"_s)), EngineFault::Damaged);
-        QCOMPARE(engineFault(u"disk I/O error"_s), EngineFault::Disk);
-        QCOMPARE(engineFault(u"database or disk is full"_s), EngineFault::Disk);
+        QCOMPARE(engineFault(failureOf(Connection(b.archive()), u"SELECT COUNT(*) FROM regdet"_s)),
+                 EngineFault::Damaged);
     }
 
     void putsTheItalianSentenceFirst()
     {
         const QString message =
-            failureMessage(u"La registrazione non è stata salvata."_s, u"database is locked"_s);
-        QVERIFY(message.startsWith(u"La registrazione non è stata salvata. L'archivio è in uso"_s));
-        QVERIFY(message.endsWith(u"\n\ndatabase is locked"_s));
+            failureMessage(u"La registrazione non è stata salvata."_s,
+                           engineFailureText(EngineFault::Disk, u"database or disk is full"_s));
+        QVERIFY(message.startsWith(
+            u"La registrazione non è stata salvata. Il disco non risponde o è pieno."_s));
+        QVERIFY(message.endsWith(u"\n\ndatabase or disk is full"_s));
+        QVERIFY(!isEngineText(u"Nessuna riga di dettaglio."_s));
     }
 };
 

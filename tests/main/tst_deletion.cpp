@@ -226,12 +226,13 @@ private slots:
         select(window, MainView::Mastri, solo);
         messages.answers = {true};
         Elimina(window, f.environment);
-        QCOMPARE(messages.shown,
-                 (QStringList{u"Eliminare il Mastro selezionato?"_s,
-                              u"L'eliminazione non è stata eseguita. Il disco non risponde o è "
-                              u"pieno: controllare lo spazio libero e che la cartella della "
-                              u"contabilità sia raggiungibile, poi riprovare.\n\ndisk I/O error\n"
-                              u"in tovrin3.frmMain.Elimina linea 265"_s}));
+        QCOMPARE(
+            messages.shown,
+            (QStringList{u"Eliminare il Mastro selezionato?"_s,
+                         u"L'eliminazione non è stata eseguita. L'archivio ha rifiutato dati non "
+                         u"coerenti con le sue regole. Nulla è stato salvato: controllare "
+                         u"i dati e riprovare.\n\ndisk I/O error\n"
+                         u"in tovrin3.frmMain.Elimina linea 265"_s}));
         QCOMPARE(messages.titles.last(), u"Errore Applicazione"_s);
         QVERIFY(f.exists(u"mastri"_s, solo));
 
