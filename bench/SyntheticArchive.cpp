@@ -105,7 +105,7 @@ bool fail(const QString &text, QString *error)
 
 bool exec(QSqlQuery &query, QString *error)
 {
-    return query.exec() || fail(engineText(query.lastError()), error);
+    return query.exec() || fail(engineText(query), error);
 }
 
 bool insertChart(const Connection &connection, QList<qint64> &subAccounts, QString *error)
@@ -166,10 +166,18 @@ struct Row {
 QList<Row> entryRows(const QList<qint64> &subAccounts, QRandomGenerator &random)
 {
     auto pick = [&] { return subAccounts.at(int(random.bounded(int(subAccounts.size())))); };
+    // A row that names both sides names two sub-accounts, as the archive requires.
+    auto pair = [&](qint64 amount) {
+        const qint64 dare = pick();
+        qint64 avere = pick();
+        while (avere == dare && subAccounts.size() > 1)
+            avere = pick();
+        return Row{dare, avere, amount};
+    };
     const qint64 total = qint64(random.bounded(100, 500000)) * 100; // 1,00 to 5.000,00
     const int rows = 2 + int(random.bounded(3));
     if (rows == 2 && random.bounded(2) == 0)
-        return {{pick(), pick(), total}, {pick(), pick(), total / 2 + 100}};
+        return {pair(total), pair(total / 200 * 100 + 100)};
     QList<Row> result{{pick(), 0, total}};
     qint64 left = total;
     for (int r = 1; r < rows; ++r) {

@@ -10,24 +10,26 @@
 inline YearEndYears prepareYearEnd(const Archive &archive, const SyntheticOptions &options)
 {
     using namespace Qt::StringLiterals;
-    const auto firstOfNature = [&](int nature) {
+    // Each role its own sub-account: the result's entry moves it between two of them.
+    const auto subAccountOfNature = [&](int nature, int rank) {
         Connection connection(archive);
         QSqlQuery query = connection.query();
         must(runSql(query,
-                    u"SELECT MIN(s.id) FROM sottoconti s JOIN conti c ON c.id = s.idConto "
-                    u"JOIN mastri m ON m.id = c.idMastro WHERE m.tipo = ?"_s,
-                    {nature}) &&
+                    u"SELECT s.id FROM sottoconti s JOIN conti c ON c.id = s.idConto "
+                    u"JOIN mastri m ON m.id = c.idMastro WHERE m.tipo = ? ORDER BY s.id "
+                    u"LIMIT 1 OFFSET ?"_s,
+                    {nature, rank}) &&
                  query.next(),
              u"no sub-account of nature %1"_s.arg(nature));
         return query.value(0).toLongLong();
     };
     QString error;
-    for (const auto &[role, nature] :
-         {std::pair(u"bilanciochiusura"_s, 2), std::pair(u"bilancioapertura"_s, 2),
-          std::pair(u"utile"_s, 2), std::pair(u"perdita"_s, 2),
-          std::pair(u"profittieperdite"_s, 4)})
+    for (const auto &[role, nature, rank] :
+         {std::tuple(u"bilanciochiusura"_s, 2, 0), std::tuple(u"bilancioapertura"_s, 2, 0),
+          std::tuple(u"utile"_s, 2, 1), std::tuple(u"perdita"_s, 2, 2),
+          std::tuple(u"profittieperdite"_s, 4, 0)})
         must(writeParameter(archive, role, ValueType::Integer, Storage::InArchive,
-                            firstOfNature(nature), &error),
+                            subAccountOfNature(nature, rank), &error),
              error);
     FiscalEnvironment environment(archive);
     environment.setWorkingDate(QDate(options.firstYear + options.years - 1, 6, 30));

@@ -32,7 +32,7 @@ void fillYear(const Connection &connection, int year, int entries, QRandomGenera
     for (int i = 0; i < entries; ++i) {
         header.addBindValue(isoDate(first.addDays(random.bounded(365))));
         header.addBindValue(random.bounded(entries) + 1);
-        must(header.exec(), engineText(header.lastError()));
+        must(header.exec(), engineText(header));
         const QVariant id = header.lastInsertId();
         for (int r = 0; r < 2; ++r) {
             row.addBindValue(id);
@@ -40,7 +40,7 @@ void fillYear(const Connection &connection, int year, int entries, QRandomGenera
             row.addBindValue(r == 0 ? QVariant(1) : QVariant());
             row.addBindValue(r == 0 ? QVariant() : QVariant(2));
             row.addBindValue(qint64(random.bounded(1, 1000000)) * 100);
-            must(row.exec(), engineText(row.lastError()));
+            must(row.exec(), engineText(row));
         }
     }
 }

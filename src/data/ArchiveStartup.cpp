@@ -10,6 +10,7 @@
 #include "data/Parameters.h"
 #include "data/ProgramFiles.h"
 #include "data/Schema.h"
+#include "data/ServerDialect.h"
 
 #include <QDir>
 #include <QFile>
@@ -127,7 +128,8 @@ bool openForWriting(const Archive &archive, QString *error)
                 *failure = foreignObjectsRefusal(*foreign);
                 return false;
             }
-            return ensureMonthlyTotals(connection, failure) &&
+            return keepIdsAheadOfRows(connection.database(), failure) &&
+                   ensureMonthlyTotals(connection, failure) &&
                    repairMonthlyTotals(connection, failure) &&
                    ensureFinalPrints(connection, failure) &&
                    ensureBankTables(connection, failure) &&

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSqlDriver>
 
 using namespace Qt::StringLiterals;
 
@@ -353,4 +354,31 @@ bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint6
     return runSql(query, u"DELETE FROM sqlite_sequence WHERE name = ?"_s, {table}, error) &&
            runSql(query, u"INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"_s, {table, id},
                   error);
+}
+
+bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error)
+{
+    if (!isServer(database))
+        return true;
+    QSqlQuery tables(database);
+    if (!runSql(tables,
+                u"SELECT table_name FROM information_schema.columns WHERE table_schema = "
+                u"'public' AND column_name = 'id' AND is_identity = 'YES' ORDER BY table_name"_s,
+                {}, error))
+        return false;
+    QStringList names;
+    while (tables.next())
+        names.append(tables.value(0).toString());
+    QSqlQuery top(database);
+    for (const QString &table : names) {
+        // Names come from the server's catalogue, quoted as identifiers; never values.
+        const QString quoted = database.driver()->escapeIdentifier(table, QSqlDriver::TableName);
+        if (!runSql(top, u"SELECT COALESCE(MAX(id), 0) FROM "_s + quoted, {}, error) || !top.next())
+            return false;
+        const qint64 highestRow = top.value(0).toLongLong();
+        const std::optional<qint64> given = highestIdGiven(database, table);
+        if (given && *given < highestRow && !setHighestIdGiven(database, table, highestRow, error))
+            return false;
+    }
+    return true;
 }

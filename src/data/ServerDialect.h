@@ -52,3 +52,7 @@ std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString 
 std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString &table);
 bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint64 id,
                        QString *error);
+
+// Moves every table's id sequence past the highest id its rows hold, so that an id another
+// tool wrote never breaks a later insert; nothing on SQLite, whose ids follow the rows.
+bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error);

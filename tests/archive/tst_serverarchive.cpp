@@ -1,6 +1,7 @@
 // What only an archive on a server does: several writers at once, the archive-wide lock, the
 // refusals of a server that cannot be used, and moving an archive onto a server and back.
 #include "archive/ServerMigration.h"
+#include "data/ArchiveStartup.h"
 #include "data/FiscalEnvironment.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
@@ -198,6 +199,18 @@ private slots:
                 .exitCode,
             2);
         a.exec(u"DROP EXTENSION pg_stat_statements"_s);
+    }
+
+    void anIdWrittenByAnotherToolNeverBreaksTheNextInsert()
+    {
+        TestArchive a;
+        const qint64 next = a.addMastro(u"A01"_s, u"Cassa"_s, 1) + 1;
+        a.exec(u"INSERT INTO mastri (id, prefisso, descrizione, tipo) VALUES (?, 'A02', 'Banca', "
+               u"1)"_s,
+               {next});
+        QString error;
+        QVERIFY2(openForWriting(a.archive(), &error), qPrintable(error));
+        QVERIFY(a.addMastro(u"A03"_s, u"Titoli"_s, 1) > next);
     }
 
     void anArchiveGoesToTheServerAndBackWhole()
