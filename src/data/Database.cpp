@@ -293,9 +293,12 @@ void Connection::openServer(const ServerLocation &server, Mode mode)
         return;
     }
     QSqlQuery setting(db);
-    const QStringList settings{
-        u"SET lock_timeout = %1"_s.arg(busyTimeout()), u"SET client_min_messages = warning"_s,
-        mode == Mode::ReadOnly ? u"SET default_transaction_read_only = on"_s : QString()};
+    // The server's compilation of a costly plan takes longer than the program's reads take to
+    // run: it is not used.
+    const QStringList settings{u"SET lock_timeout = %1"_s.arg(busyTimeout()),
+                               u"SET client_min_messages = warning"_s, u"SET jit = off"_s,
+                               mode == Mode::ReadOnly ? u"SET default_transaction_read_only = on"_s
+                                                      : QString()};
     for (const QString &statement : settings)
         if (!statement.isEmpty() && !setting.exec(statement)) {
             m_error = engineText(setting);
@@ -372,17 +375,40 @@ QString engineText(const QSqlDatabase &database)
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
 {
     const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-    // A server prepares only statements that read or change rows: one without values runs as is.
-    const bool ok = server && values.isEmpty()
-                        ? query.exec(serverStatement(sql))
-                        : query.prepare(server ? serverStatement(sql) : sql) && [&] {
-                              for (const QVariant &value : values)
-                                  query.addBindValue(value);
-                              return query.exec();
-                          }();
+    const QString statement = server ? serverStatement(sql) : sql;
+    bool ok = false;
+    if (server && values.isEmpty()) {
+        // A server prepares only statements that read or change rows: one without values runs
+        // as is.
+        ok = query.exec(statement);
+    } else {
+        // A query that runs the statement it ran last runs it again as prepared: a server then
+        // neither parses and plans it again nor forgets it, two round trips saved.
+        ok = (query.lastQuery() == statement || query.prepare(statement)) && [&] {
+            for (const QVariant &value : values)
+                query.addBindValue(value);
+            return query.exec();
+        }();
+    }
     if (!ok && error)
         *error = engineText(query);
     return ok;
+}
+
+std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
+                                        const QVariantList &values, QString *error)
+{
+    if (!runSql(query, sql, values, error))
+        return std::nullopt;
+    if (!query.next()) {
+        if (error)
+            *error = engineText(query);
+        return std::nullopt;
+    }
+    const qint64 id = query.value(0).toLongLong();
+    // SQLite keeps a statement that has rows left open until it is told it is done.
+    query.finish();
+    return id;
 }
 
 QStringList tableColumns(const QSqlDatabase &database, const QString &table, QString *error)

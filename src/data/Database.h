@@ -124,6 +124,11 @@ QString engineText(const QSqlDatabase &database);
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
             QString *error = nullptr);
 
+// Runs an INSERT ... RETURNING id and gives the new row's id (on a server without asking for it
+// again); nothing on failure, with the engine's text in *error.
+std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
+                                        const QVariantList &values, QString *error);
+
 // The names of the table's columns, in order; none for a missing table or on failure.
 QStringList tableColumns(const QSqlDatabase &database, const QString &table,
                          QString *error = nullptr);

@@ -44,24 +44,24 @@ QSet<qint64> accountsOf(const QList<EntryRow> &rows)
 }
 
 // The sub-accounts among ids that belong to a memorandum ledger.
-std::optional<QSet<qint64>> memorandumAmong(const Connection &connection, const QSet<qint64> &ids,
-                                            QString *error)
+// The memorandum sub-accounts among ids; every one of them when ids is nullopt.
+std::optional<QSet<qint64>> memorandumAmong(const Connection &connection,
+                                            const std::optional<QSet<qint64>> &ids, QString *error)
 {
     QSet<qint64> memorandum;
-    if (ids.isEmpty())
+    if (ids && ids->isEmpty())
         return memorandum;
     QVariantList values;
     QStringList marks;
-    for (qint64 id : ids) {
+    for (qint64 id : ids.value_or(QSet<qint64>())) {
         values.append(id);
         marks.append(u"?"_s);
     }
     QSqlQuery query = connection.query();
     if (!runSql(query,
                 u"SELECT sottoconti.id FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
-                u"JOIN mastri ON conti.idMastro = mastri.id WHERE mastri.tipo = 0 "
-                u"AND sottoconti.id IN ("_s +
-                    marks.join(u", "_s) + u")"_s,
+                u"JOIN mastri ON conti.idMastro = mastri.id WHERE mastri.tipo = 0"_s +
+                    (ids ? u" AND sottoconti.id IN ("_s + marks.join(u", "_s) + u")"_s : QString()),
                 values, error))
         return std::nullopt;
     while (query.next())
@@ -93,9 +93,8 @@ std::optional<bool> renumberingChangesPrintedEntry(const Connection &connection,
 }
 
 // The refusal of a new entry dated inside a period printed in definitiva.
-QString printedPeriodRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
+QString printedPeriodRefusal(const std::optional<QDate> &until, const QDate &date)
 {
-    const std::optional<QDate> until = lockedUntil(database, date, error);
     if (!until || date > *until)
         return {};
     const QString shown = until->toString(u"dd/MM/yyyy"_s);
@@ -148,7 +147,7 @@ QString rowRuleRefusal(const EntryRow &row)
     return {};
 }
 
-QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error)
+QString entryRefusal(const QList<EntryRow> &rows, const QSet<qint64> &memorandum)
 {
     if (rows.isEmpty())
         return u"Nessuna riga di dettaglio."_s;
@@ -157,22 +156,25 @@ QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, 
             return u"Riga %1: %2."_s.arg(i + 1).arg(refusal);
     if (!imbalanceOf(rows).isZero())
         return u"Sbilancio nella registrazione"_s;
-    const std::optional<QSet<qint64>> memorandum =
-        memorandumAmong(connection, accountsOf(rows), error);
-    if (!memorandum)
-        return {};
     // Memorandum accounts must pair among themselves: an odd count of their cells mixes them
     // with ordinary accounts.
     bool odd = false;
     for (const EntryRow &row : rows) {
         for (const QVariant &account : {row.contodare, row.contoavere}) {
-            if (namesSubAccount(account) && memorandum->contains(account.toLongLong()))
+            if (namesSubAccount(account) && memorandum.contains(account.toLongLong()))
                 odd = !odd;
         }
     }
     if (odd)
         return u"Non è possibile inserire Conti d'Ordine e Conti convenzionali nella stessa registrazione."_s;
     return {};
+}
+
+QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error)
+{
+    const std::optional<QSet<qint64>> memorandum =
+        memorandumAmong(connection, accountsOf(rows), error);
+    return memorandum ? entryRefusal(rows, *memorandum) : QString();
 }
 
 QString changedByOtherMessage()
@@ -182,7 +184,8 @@ QString changedByOtherMessage()
 }
 
 JournalGate::JournalGate(const Connection &connection, ClosedYearRule closedYears)
-    : m_connection(connection), m_closedYears(closedYears)
+    : m_connection(connection), m_closedYears(closedYears), m_headerInsert(connection.query()),
+      m_rowInsert(connection.query())
 {
 }
 
@@ -196,7 +199,9 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
 {
     m_lastFailure = GateFailure::None;
     QString failure;
-    QString refusal = entryRefusal(m_connection, entry.rows, &failure);
+    if (!m_memorandum)
+        m_memorandum = memorandumAmong(m_connection, std::nullopt, &failure);
+    QString refusal = m_memorandum ? entryRefusal(entry.rows, *m_memorandum) : QString();
     if (refusal.isEmpty() && failure.isEmpty() &&
         entry.header.descrizione.toString().size() > EntryTextLength)
         refusal =
@@ -210,7 +215,7 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
                         refusal.isEmpty() ? failure : refusal, error);
     JournalEntry written = entry;
     if (!writeHeader(written.header, numberingYear, error) ||
-        !writeRows(written.header.id, written.rows, error)) {
+        !writeRows(written.header.id, entry.header.id == 0, written.rows, error)) {
         if (m_lastFailure == GateFailure::None)
             m_lastFailure = GateFailure::Archive;
         return false;
@@ -303,12 +308,37 @@ QString JournalGate::storedRefusal(qint64 id, QString *error) const
                                                    : lockedEntryRefusal(database, id, error);
 }
 
+std::optional<FiscalYear> JournalGate::yearContaining(const QDate &date, QString *error) const
+{
+    if (!date.isValid())
+        return std::nullopt;
+    if (!m_startMonth)
+        m_startMonth = archiveStartMonth(m_connection.database(), error);
+    if (!m_startMonth)
+        return std::nullopt;
+    return fiscalYearContaining(date, *m_startMonth);
+}
+
 QString JournalGate::dateRefusal(const QDate &date, bool newEntry, QString *error) const
 {
-    const QSqlDatabase database = m_connection.database();
-    const QString printed = newEntry ? printedPeriodRefusal(database, date, error)
-                                     : lockedDateRefusal(database, date, error);
-    if (!printed.isEmpty() || !error->isEmpty() || m_closedYears == ClosedYearRule::Allow)
+    const std::optional<FiscalYear> year = yearContaining(date, error);
+    if (!error->isEmpty())
+        return {};
+    std::optional<QDate> until;
+    if (year) {
+        auto printed = m_printedUntil.constFind(year->start);
+        if (printed == m_printedUntil.cend()) {
+            until = lockedUntil(m_connection.database(), date, error);
+            if (!error->isEmpty())
+                return {};
+            printed = m_printedUntil.insert(year->start, until);
+        }
+        until = *printed;
+    }
+    const QString printed = newEntry                  ? printedPeriodRefusal(until, date)
+                            : until && date <= *until ? lockedEntryMessage()
+                                                      : QString();
+    if (!printed.isEmpty() || m_closedYears == ClosedYearRule::Allow)
         return printed;
     return closedYearRefusal(date, error);
 }
@@ -316,8 +346,7 @@ QString JournalGate::dateRefusal(const QDate &date, bool newEntry, QString *erro
 QString JournalGate::closedYearRefusal(const QDate &date, QString *error) const
 {
     const QSqlDatabase database = m_connection.database();
-    const std::optional<FiscalYear> year =
-        date.isValid() ? archiveYearContaining(database, date, error) : std::nullopt;
+    const std::optional<FiscalYear> year = yearContaining(date, error);
     if (!year)
         return {};
     auto closed = m_closedYearsSeen.constFind(year->start);
@@ -384,14 +413,16 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
                 return false;
             header.progressivo = *highest + 1;
         }
-        if (!runSql(query,
-                    u"INSERT INTO regmain (data, progressivo, tipo, attached, descrizione) "
-                    u"VALUES (?, ?, ?, ?, ?)"_s,
-                    {isoDate(header.data), header.progressivo, header.tipo, header.attached,
-                     header.descrizione},
-                    error))
+        const std::optional<qint64> id = insertReturningId(
+            m_headerInsert,
+            u"INSERT INTO regmain (data, progressivo, tipo, attached, descrizione) "
+            u"VALUES (?, ?, ?, ?, ?) RETURNING id"_s,
+            {isoDate(header.data), header.progressivo, header.tipo, header.attached,
+             header.descrizione},
+            error);
+        if (!id)
             return false;
-        header.id = query.lastInsertId().toLongLong();
+        header.id = *id;
         if (header.tipo == -1)
             forgetYears();
         if (numberingYear.start.isValid())
@@ -415,7 +446,7 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
     return true;
 }
 
-bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error)
+bool JournalGate::writeRows(qint64 entryId, bool newEntry, QList<EntryRow> &rows, QString *error)
 {
     QSqlQuery query = m_connection.query();
     QStringList kept;
@@ -426,7 +457,9 @@ bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *erro
     // Ids are numbers the program read itself, never user text.
     const QString keptClause =
         kept.isEmpty() ? QString() : u" AND id NOT IN ("_s + kept.join(u", "_s) + u")"_s;
-    if (!runSql(query, u"DELETE FROM regdet WHERE idRegMain = ?"_s + keptClause, {entryId}, error))
+    // A new entry has no rows to take out yet.
+    if (!newEntry &&
+        !runSql(query, u"DELETE FROM regdet WHERE idRegMain = ?"_s + keptClause, {entryId}, error))
         return false;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         EntryRow &row = rows[i];
@@ -443,12 +476,14 @@ bool JournalGate::writeRows(qint64 entryId, QList<EntryRow> &rows, QString *erro
                 return failWith(GateFailure::ChangedByOther, changedByOtherMessage(), error);
             continue;
         }
-        if (!runSql(query,
-                    u"INSERT INTO regdet (riga, contodare, contoavere, importo, descrizione, "
-                    u"idRegMain) VALUES (?, ?, ?, ?, ?, ?)"_s,
-                    values + QVariantList{entryId}, error))
+        const std::optional<qint64> id =
+            insertReturningId(m_rowInsert,
+                              u"INSERT INTO regdet (riga, contodare, contoavere, importo, "
+                              u"descrizione, idRegMain) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"_s,
+                              values + QVariantList{entryId}, error);
+        if (!id)
             return false;
-        row.id = query.lastInsertId().toLongLong();
+        row.id = *id;
     }
     return true;
 }

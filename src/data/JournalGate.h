@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -73,6 +74,8 @@ QString rowRuleRefusal(const EntryRow &row);
 // with ordinary ones), read on the connection; empty when they may be written. A database failure
 // gives an empty message and the engine's text in *error.
 QString entryRefusal(const Connection &connection, const QList<EntryRow> &rows, QString *error);
+// The same given the archive's memorandum sub-accounts (those among the rows' suffice).
+QString entryRefusal(const QList<EntryRow> &rows, const QSet<qint64> &memorandum);
 
 // Why a write or deletion of the gate failed.
 enum class GateFailure {
@@ -146,11 +149,13 @@ private:
     // Why an entry may not be dated date: a printed period, or a closed year under the rule.
     QString dateRefusal(const QDate &date, bool newEntry, QString *error) const;
     QString closedYearRefusal(const QDate &date, QString *error) const;
+    // The fiscal year of a date, from the archive's start month read once per gate.
+    std::optional<FiscalYear> yearContaining(const QDate &date, QString *error) const;
     // Why rows adding up to amount may not join the archive's rows.
     QString amountsRefusal(Money amount, QString *error);
     std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
-    bool writeRows(qint64 entryId, QList<EntryRow> &rows, QString *error);
+    bool writeRows(qint64 entryId, bool newEntry, QList<EntryRow> &rows, QString *error);
     // A failure of kind, with its text.
     bool failWith(GateFailure kind, const QString &text, QString *error);
     // A change of table maintenance: the id of the row it leaves (null for none), or nothing
@@ -168,6 +173,10 @@ private:
     const Connection &m_connection;
     ClosedYearRule m_closedYears;
     GateFailure m_lastFailure = GateFailure::None;
+    // The inserts of a new entry's header and rows, prepared once per gate: a long run of new
+    // entries (a post, an import) then sends each to a server in one round trip.
+    QSqlQuery m_headerInsert;
+    QSqlQuery m_rowInsert;
     // The archive's rows as they add up toward ArchiveAmountLimit, read once per gate.
     std::optional<qint64> m_amountsSoFar;
     // What this gate last read or wrote of each year (by its start): the highest number and
@@ -175,6 +184,11 @@ private:
     // run of new entries reads each once; a change that could alter them forgets them.
     QHash<QDate, qint64> m_highestNumber;
     mutable QHash<QDate, bool> m_closedYearsSeen;
+    // Of each year (by its start), the last day printed in definitiva, if any.
+    mutable QHash<QDate, std::optional<QDate>> m_printedUntil;
+    mutable std::optional<int> m_startMonth;
+    // The memorandum sub-accounts, read once per gate.
+    std::optional<QSet<qint64>> m_memorandum;
     void forgetYears();
 };
 

@@ -34,12 +34,40 @@ QStringList emptyArchiveStatements()
 
 // Every statement that makes an empty archive, in order. A server database gets the functions
 // that answer like SQLite's first.
+bool isAccountCardsView(const QString &statement)
+{
+    static const QRegularExpression accountCards(u"^CREATE VIEW schede\\b"_s);
+    return accountCards.match(statement).hasMatch();
+}
+
+// The empty archive's statements for the engine: a server has an account cards' view of its own.
+QStringList archiveStatements(Engine engine)
+{
+    QStringList statements = emptyArchiveStatements();
+    if (engine == Engine::Postgres)
+        for (QString &statement : statements)
+            if (isAccountCardsView(statement))
+                statement = serverAccountCardsView();
+    return statements;
+}
+
 QStringList programSchemaStatements(Engine engine = Engine::Sqlite)
 {
     const QStringList compatibility =
         engine == Engine::Postgres ? serverCompatibilitySchema() : QStringList();
-    return compatibility + emptyArchiveStatements() + monthlyTotalsSchema(engine) +
+    return compatibility + archiveStatements(engine) + monthlyTotalsSchema(engine) +
            finalPrintsSchema() + bankTablesSchema();
+}
+
+// The account cards' view of the running version on the connection's engine, in place of the
+// one there.
+bool replaceAccountCardsView(const Connection &connection, QString *error)
+{
+    QSqlQuery query = connection.query();
+    const QStringList statements = archiveStatements(engineOf(connection.database()));
+    const auto view = std::find_if(statements.cbegin(), statements.cend(), isAccountCardsView);
+    return view != statements.cend() && runSql(query, u"DROP VIEW IF EXISTS schede"_s, {}, error) &&
+           runSql(query, *view, {}, error);
 }
 
 // The same definition whatever its spacing.
@@ -95,15 +123,25 @@ bool ensureEntryVersions(const Connection &connection, QString *error)
     if (columns.contains(u"versione"_s, Qt::CaseInsensitive))
         return true;
     QSqlQuery query = connection.query();
-    static const QRegularExpression accountCards(u"^CREATE VIEW schede\\b"_s);
-    const QStringList statements = emptyArchiveStatements().filter(accountCards);
     // The account cards list each line's version: the view of an earlier version makes way.
     return runSql(query, u"ALTER TABLE regmain ADD COLUMN versione INTEGER NOT NULL DEFAULT 0"_s,
                   {}, error) &&
-           runSql(query, u"DROP VIEW IF EXISTS schede"_s, {}, error) &&
-           std::all_of(statements.cbegin(), statements.cend(), [&](const QString &statement) {
-               return runSql(query, statement, {}, error);
-           });
+           replaceAccountCardsView(connection, error);
+}
+
+bool ensureServerAccountCards(const Connection &connection, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    if (!isServer(database))
+        return true;
+    // Only the view's owner may replace it; a bookkeeper keeps reading the earlier one.
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT viewowner = current_user FROM pg_views WHERE schemaname = 'public' "
+                u"AND viewname = 'schede' AND position('OVER' in definition) = 0"_s,
+                {}, error))
+        return false;
+    return !query.next() || !query.value(0).toBool() || replaceAccountCardsView(connection, error);
 }
 
 bool createProgramSchema(const Connection &connection, QString *error)

@@ -382,3 +382,62 @@ bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error)
     }
     return true;
 }
+
+const QString &serverAccountCardsView()
+{
+    // The lines as the file's view gives them. Instead of asking, line by line, which sub-accounts
+    // stand on the entry's other side, each line reads the lowest and highest of them from the
+    // lines of its own entry; the window is partitioned by the entry's date too, so that a
+    // filter on the date still reaches the index of the headers.
+    static const QString view = uR"(CREATE VIEW schede AS
+SELECT
+    s.conto            AS conto,
+    c.id               AS cId,
+    s.idRegMain        AS rmId,
+    s.rdId             AS rdId,
+    s.riga             AS riga,
+    s.data             AS data,
+    s.progressivo      AS progressivo,
+    s.tipo             AS tipo,
+    s.versione         AS versione,
+    s.descrizione      AS descrizione,
+    s.dare             AS dare,
+    s.avere            AS avere,
+    COALESCE(altro.descrizione,
+             CASE WHEN s.primoOpposto <> s.ultimoOpposto THEN 'Diversi' ELSE opposto.descrizione END)
+                       AS contropartita,
+    CASE WHEN m.tipo IN (3, 4) THEN s.avere - s.dare ELSE s.dare - s.avere END AS saldo,
+    CASE WHEN m.tipo IN (2, 4) THEN s.avere - s.dare ELSE s.dare - s.avere END AS saldo2,
+    m.tipo             AS mTipo,
+    m.gruppo           AS mGruppo,
+    m.prefisso         AS mPrefisso,
+    m.descrizione      AS mDescrizione,
+    c.prefisso         AS cPrefisso,
+    c.descrizione      AS cDescrizione,
+    c.bilancio         AS bilancio,
+    so.descrizione     AS sDescrizione
+FROM (SELECT l.*,
+             CASE WHEN l.dare <> 0
+                  THEN MIN(CASE WHEN l.avere <> 0 THEN l.conto END) OVER voce
+                  ELSE MIN(CASE WHEN l.dare <> 0 THEN l.conto END) OVER voce END AS primoOpposto,
+             CASE WHEN l.dare <> 0
+                  THEN MAX(CASE WHEN l.avere <> 0 THEN l.conto END) OVER voce
+                  ELSE MAX(CASE WHEN l.dare <> 0 THEN l.conto END) OVER voce END AS ultimoOpposto
+        FROM (SELECT rd.id AS rdId, rd.idRegMain, rd.riga, rd.contodare AS conto,
+                     rd.contoavere AS altroConto, rd.descrizione, rd.importo AS dare, 0 AS avere,
+                     rm.data, rm.progressivo, rm.tipo, rm.versione
+                FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
+               WHERE rd.contodare IS NOT NULL
+              UNION ALL
+              SELECT rd.id, rd.idRegMain, rd.riga, rd.contoavere, rd.contodare,
+                     rd.descrizione, 0, rd.importo, rm.data, rm.progressivo, rm.tipo, rm.versione
+                FROM regmain rm JOIN regdet rd ON rd.idRegMain = rm.id
+               WHERE rd.contoavere IS NOT NULL) l
+      WINDOW voce AS (PARTITION BY l.data, l.idRegMain)) s
+JOIN sottoconti so ON so.id = s.conto
+JOIN conti c       ON c.id = so.idConto
+JOIN mastri m      ON m.id = c.idMastro
+LEFT JOIN sottoconti altro   ON altro.id = s.altroConto
+LEFT JOIN sottoconti opposto ON opposto.id = s.primoOpposto)"_s;
+    return view;
+}

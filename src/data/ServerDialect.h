@@ -56,3 +56,7 @@ bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint6
 // Moves every table's id sequence past the highest id its rows hold, so that an id another
 // tool wrote never breaks a later insert; nothing on SQLite, whose ids follow the rows.
 bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error);
+
+// The server's account cards' view: the same lines as the file's, with the other side of each
+// entry read once per entry (a server runs the file's view's per-line lookups many times slower).
+const QString &serverAccountCardsView();
