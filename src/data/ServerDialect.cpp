@@ -375,12 +375,18 @@ bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error)
         const QString quoted = database.driver()->escapeIdentifier(table, QSqlDriver::TableName);
         if (!runSql(top, u"SELECT COALESCE(MAX(id), 0) FROM "_s + quoted, {}, error) || !top.next())
             return false;
-        const qint64 highestRow = top.value(0).toLongLong();
-        const std::optional<qint64> given = highestIdGiven(database, table);
-        if (given && *given < highestRow && !setHighestIdGiven(database, table, highestRow, error))
+        if (!keepIdsPast(database, table, top.value(0).toLongLong(), error))
             return false;
     }
     return true;
+}
+
+bool keepIdsPast(const QSqlDatabase &database, const QString &table, qint64 id, QString *error)
+{
+    if (!isServer(database))
+        return true;
+    const std::optional<qint64> given = highestIdGiven(database, table);
+    return given && (*given >= id || setHighestIdGiven(database, table, id, error));
 }
 
 const QString &serverAccountCardsView()

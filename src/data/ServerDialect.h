@@ -53,6 +53,10 @@ std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString
 bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint64 id,
                        QString *error);
 
+// A server gives ids from a sequence that an id written by hand does not move: moved past id,
+// the table's next insert never collides with it. Nothing on SQLite, whose ids follow the rows.
+bool keepIdsPast(const QSqlDatabase &database, const QString &table, qint64 id, QString *error);
+
 // Moves every table's id sequence past the highest id its rows hold, so that an id another
 // tool wrote never breaks a later insert; nothing on SQLite, whose ids follow the rows.
 bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error);

@@ -16,17 +16,6 @@ QString keyCondition(const Connection &connection, const QStringList &keyColumns
     return parts.join(u" AND "_s);
 }
 
-// A server gives ids from a sequence that an id typed by hand does not move: moved past it, the
-// next row the program adds never collides with it.
-bool keepIdsAhead(const Connection &connection, const QString &table, qint64 id, QString *error)
-{
-    const QSqlDatabase database = connection.database();
-    if (!isServer(database))
-        return true;
-    const std::optional<qint64> highest = highestIdGiven(database, table);
-    return highest && (*highest >= id || setHighestIdGiven(database, table, id, error));
-}
-
 } // namespace
 
 QString quotedIdentifier(const Connection &connection, const QString &identifier)
@@ -59,7 +48,7 @@ bool insertTableRow(const Connection &connection, const QString &table, const QS
     if (key >= 0 && row->at(key).isNull())
         (*row)[key] = query.lastInsertId();
     else if (key >= 0 && keyColumns.first() == u"id"_s)
-        return keepIdsAhead(connection, table, row->at(key).toLongLong(), error);
+        return keepIdsPast(connection.database(), table, row->at(key).toLongLong(), error);
     return true;
 }
 
