@@ -5,6 +5,7 @@
 #include "data/ClosedYears.h"
 #include "data/FinalPrints.h"
 #include "data/FiscalEnvironment.h"
+#include "data/Natures.h"
 #include "data/Parameters.h"
 #include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
@@ -23,21 +24,49 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-// The balance (saldo) of each sub-account of the natures over the previous year, by id.
-std::optional<QMap<qint64, Money>> previousYearBalances(const Connection &connection,
-                                                        const YearEndYears &years,
-                                                        const QList<int> &natures, QString *error)
+// The previous year's debits and credits of every sub-account that moved in it, by id.
+std::optional<PreviousYearLines> previousYearLines(const Connection &connection,
+                                                   const YearEndYears &years, QString *error)
 {
     std::vector<SubAccountBalance> lines;
     if (!subAccountBalances(connection.database(), years.prevStart, years.prevEnd,
                             EntryFilter::AllEntries, &lines, error))
         return std::nullopt;
+    PreviousYearLines byId;
+    for (SubAccountBalance &line : lines)
+        byId.insert(line.subAccountId, std::move(line));
+    return byId;
+}
+
+// The balance (saldo) of each sub-account of the natures, by id.
+QMap<qint64, Money> balancesOfNatures(const PreviousYearLines &lines, const QList<int> &natures)
+{
     QMap<qint64, Money> balances;
-    for (const SubAccountBalance &line : lines) {
+    for (const SubAccountBalance &line : lines)
         if (natures.contains(line.nature))
             balances.insert(line.subAccountId, line.saldo());
-    }
     return balances;
+}
+
+// The year's result: what its balance-sheet balances come to.
+Money resultOf(const PreviousYearLines &lines)
+{
+    Money result;
+    for (const Money &balance : balancesOfNatures(lines, {Natures::Assets, Natures::Liabilities}))
+        result += balance;
+    return result;
+}
+
+std::optional<int> natureOf(const Connection &connection, qint64 subAccount, QString *error)
+{
+    QSqlQuery query = connection.query();
+    if (!runSql(query,
+                u"SELECT mastri.tipo FROM sottoconti JOIN conti ON conti.id = sottoconti.idConto "
+                u"JOIN mastri ON mastri.id = conti.idMastro WHERE sottoconti.id = ?"_s,
+                {subAccount}, error) ||
+        !query.next())
+        return std::nullopt;
+    return query.value(0).toInt();
 }
 
 // A row that posts amount to account on one side only.
@@ -142,14 +171,10 @@ std::optional<Money> yearResult(const Archive &archive, const YearEndYears &year
 std::optional<Money> yearResult(const Connection &connection, const YearEndYears &years,
                                 QString *error)
 {
-    const std::optional<QMap<qint64, Money>> balances =
-        previousYearBalances(connection, years, {1, 2}, error);
-    if (!balances)
+    const std::optional<PreviousYearLines> lines = previousYearLines(connection, years, error);
+    if (!lines)
         return std::nullopt;
-    Money result;
-    for (const Money &balance : *balances)
-        result += balance;
-    return result;
+    return resultOf(*lines);
 }
 
 YearEndInput yearEndDefaults(const Archive &archive, const YearEndYears &years, Money result,
@@ -253,22 +278,58 @@ bool YearEndGenerator::recordResult(QString *error)
                       error);
 }
 
+bool YearEndGenerator::readPreviousYear(QString *error)
+{
+    std::optional<PreviousYearLines> lines = previousYearLines(m_connection, m_years, error);
+    if (!lines)
+        return false;
+    m_previousYear = std::move(*lines);
+    return true;
+}
+
+Money YearEndGenerator::previousYearResult() const
+{
+    return resultOf(m_previousYear);
+}
+
+bool YearEndGenerator::addToPreviousYear(const QList<EntryRow> &rows, QString *error)
+{
+    for (const EntryRow &row : rows) {
+        for (const bool debit : {true, false}) {
+            const QVariant &cell = debit ? row.contodare : row.contoavere;
+            if (!namesSubAccount(cell))
+                continue;
+            const qint64 id = cell.toLongLong();
+            auto line = m_previousYear.find(id);
+            if (line == m_previousYear.end()) {
+                const std::optional<int> nature = natureOf(m_connection, id, error);
+                if (!nature)
+                    return false;
+                SubAccountBalance moved;
+                moved.subAccountId = id;
+                moved.nature = *nature;
+                line = m_previousYear.insert(id, moved);
+            }
+            (debit ? line->dare : line->avere) += row.importo;
+        }
+    }
+    return true;
+}
+
 bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
 {
-    // Both passes work on the previous year as it stood before this step wrote anything.
-    std::optional<QMap<qint64, Money>> balances =
-        previousYearBalances(m_connection, m_years, pass.natures, error);
-    if (!balances)
-        return false;
+    // Each pass works on the previous year as it stood before the pass wrote anything: as read
+    // once, with the rows the earlier passes wrote into it.
+    QMap<qint64, Money> balances = balancesOfNatures(m_previousYear, pass.natures);
     if (pass.carriesResult)
-        (*balances)[m_input.profitOrLoss] -= m_result;
+        balances[m_input.profitOrLoss] -= m_result;
     // Pass A takes the positive balances, pass B the negative ones, in sub-account order.
     for (const bool positive : {true, false}) {
         const bool accountOnDebit = pass.accountOnDebitWhenPositive == positive;
         const QString &text = positive ? pass.positiveText : pass.negativeText;
         QList<EntryRow> rows;
         Money total;
-        for (auto it = balances->cbegin(); it != balances->cend(); ++it) {
+        for (auto it = balances.cbegin(); it != balances.cend(); ++it) {
             if (it.value().isZero() || it.value().isNegative() == positive)
                 continue;
             const Money amount = it.value().abs();
@@ -296,14 +357,15 @@ bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &h
              .write(entry, FiscalYear(), error))
         return false;
     m_written.append(entry.header.id);
-    return true;
+    return date < m_years.prevStart || date > m_years.prevEnd ||
+           addToPreviousYear(entry.rows, error);
 }
 
 namespace {
 
 // Whether the archive is still as the dialog saw it when it read result: not closed meanwhile
 // and with the same result. Read inside the write transaction, so it holds until the commit.
-bool stillAsShown(const Connection &connection, const YearEndYears &years, Money result,
+bool stillAsShown(const Connection &connection, const YearEndYears &years, Money result, Money now,
                   QString *error)
 {
     const QString changed = u"L'archivio è stato modificato dopo l'apertura della finestra"_s;
@@ -313,10 +375,7 @@ bool stillAsShown(const Connection &connection, const YearEndYears &years, Money
         return fail(error, failure);
     if (!refusal.isEmpty())
         return fail(error, changed + u".\n"_s + refusal);
-    const std::optional<Money> now = yearResult(connection, years, error);
-    if (!now)
-        return false;
-    if (*now != result)
+    if (now != result)
         return fail(error, changed + u": il risultato dell'esercizio non è più quello mostrato.\n"
                                      u"Ripetere la procedura."_s);
     return true;
@@ -350,10 +409,11 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
     const bool ok = inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
-            if (!stillAsShown(connection, years, result, failure) ||
+            YearEndGenerator generator(connection, input, years, result);
+            if (!generator.readPreviousYear(failure) ||
+                !stillAsShown(connection, years, result, generator.previousYearResult(), failure) ||
                 !outsideFinalPrints(connection, input, failure))
                 return false;
-            YearEndGenerator generator(connection, input, years, result);
             const bool generated = generator.writeOpening(failure) &&
                                    generator.closeIncomeStatementAccounts(failure) &&
                                    generator.closeBalanceSheetAccounts(failure) &&

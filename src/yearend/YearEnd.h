@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Balances.h"
 #include "data/Database.h"
 #include "data/JournalGate.h"
 #include "data/Money.h"
@@ -69,10 +70,18 @@ QStringList yearEndProblems(const YearEndInput &input, const YearEndYears &years
 
 // Writes the year-end journal entries through the journal gate on a connection the caller holds
 // in a transaction. The entries carry no number; the caller renumbers both years.
+// The previous year's debits and credits of each sub-account that moved in it, by id.
+using PreviousYearLines = QMap<qint64, SubAccountBalance>;
+
 class YearEndGenerator {
 public:
     YearEndGenerator(const Connection &connection, const YearEndInput &input,
                      const YearEndYears &years, Money result);
+
+    // Reads the previous year's lines the passes work on; first, inside the transaction.
+    bool readPreviousYear(QString *error);
+    // The previous year's result as read.
+    Money previousYearResult() const;
 
     // The current year opens each balance-sheet balance of the previous year, the result
     // included: it opens on the profit or loss sub-account, so the opening balances net to zero.
@@ -102,11 +111,14 @@ private:
     bool balancedEntries(const Pass &pass, QString *error);
     bool writeEntry(const QDate &date, int tipo, const QVariant &headerText,
                     const QList<EntryRow> &rows, QString *error);
+    // Keeps the previous year's lines as a new read would give them after rows written into it.
+    bool addToPreviousYear(const QList<EntryRow> &rows, QString *error);
 
     const Connection &m_connection;
     YearEndInput m_input;
     YearEndYears m_years;
     Money m_result;
+    PreviousYearLines m_previousYear;
     QList<qint64> m_written;
 };
 
