@@ -382,9 +382,10 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
         // as is.
         ok = query.exec(statement);
     } else {
-        // A query that runs the statement it ran last runs it again as prepared: a server then
-        // neither parses and plans it again nor forgets it, two round trips saved.
-        ok = (query.lastQuery() == statement || query.prepare(statement)) && [&] {
+        // A query that runs the statement it last ran well runs it again as prepared: a server
+        // then neither parses and plans it again nor forgets it, two round trips saved.
+        const bool prepared = query.lastQuery() == statement && !query.lastError().isValid();
+        ok = (prepared || query.prepare(statement)) && [&] {
             for (const QVariant &value : values)
                 query.addBindValue(value);
             return query.exec();

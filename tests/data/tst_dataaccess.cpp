@@ -1,6 +1,7 @@
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
+#include "data/EngineErrors.h"
 #include "data/FieldValues.h"
 #include "data/ItalianCollation.h"
 #include "data/Parameters.h"
@@ -123,6 +124,26 @@ private slots:
         QVERIFY(writeParameter(a, key, ValueType::Text, Storage::InArchive, u"l'anno"_s));
         QCOMPARE(readParameter(a, key, ValueType::Text, Storage::InArchive, {}),
                  QVariant(u"l'anno"_s));
+    }
+
+    // One query runs its statement again with new values, also after a run that failed.
+    void runsAStatementAgainWithNewValues()
+    {
+        TestArchive a;
+        const Connection connection(a.archive());
+        QSqlQuery query = connection.query();
+        const QString insert = u"INSERT INTO parametri (chiave, valore) VALUES (?, ?)"_s;
+        QVERIFY(runSql(query, insert, {u"a"_s, u"1"_s}));
+        QVERIFY(runSql(query, insert, {u"b"_s, u"2"_s}));
+        QString error;
+        QVERIFY(!runSql(query, insert, {u"a"_s, u"3"_s}, &error));
+        QCOMPARE(engineFault(error), EngineFault::Constraint);
+        QVERIFY(runSql(query, insert, {u"c"_s, u"4"_s}));
+        const QString read = u"SELECT valore FROM parametri WHERE chiave = ?"_s;
+        for (const auto &[key, value] : {std::pair(u"a"_s, u"1"_s), std::pair(u"c"_s, u"4"_s)}) {
+            QVERIFY(runSql(query, read, {key}) && query.next());
+            QCOMPARE(query.value(0).toString(), value);
+        }
     }
 
     void reportsAnUnreachableArchive()
