@@ -400,15 +400,11 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
                          hasMonthlyTotals(connection.database()) && check.monthlyTotals.isEmpty(),
                          &check.fiscalYears, error))
         return std::nullopt;
-    std::optional<QList<SchemaObject>> foreign = foreignSchemaObjects(connection.database(), error);
-    if (!foreign)
+    std::optional<OtherSchemaObjects> others = otherSchemaObjects(connection.database(), error);
+    if (!others)
         return std::nullopt;
-    check.foreignObjects = std::move(*foreign);
-    std::optional<QList<SchemaObject>> tolerated =
-        toleratedSchemaObjects(connection.database(), error);
-    if (!tolerated)
-        return std::nullopt;
-    check.toleratedObjects = std::move(*tolerated);
+    check.foreignObjects = std::move(others->foreign);
+    check.toleratedObjects = std::move(others->tolerated);
     const std::optional<bool> misaligned = numberingBroken(connection, first, last, error);
     if (!misaligned)
         return std::nullopt;

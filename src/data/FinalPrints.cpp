@@ -246,10 +246,14 @@ std::optional<QDate> lockedUntil(const QSqlDatabase &database, const QDate &date
     return dateFromIso(query.value(0).toString());
 }
 
+QString lockedDateRefusal(const std::optional<QDate> &until, const QDate &date)
+{
+    return until && date <= *until ? lockedEntryMessage() : QString();
+}
+
 QString lockedDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error)
 {
-    const std::optional<QDate> until = lockedUntil(database, date, error);
-    return until && date <= *until ? lockedEntryMessage() : QString();
+    return lockedDateRefusal(lockedUntil(database, date, error), date);
 }
 
 QString lockedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error)

@@ -92,6 +92,8 @@ std::optional<QDate> lockedUntil(const QSqlDatabase &database, const QDate &date
 // The refusal of a write that touches an entry dated date: lockedEntryMessage() when the date
 // is printed in definitiva, else empty. A database failure gives an empty text and *error.
 QString lockedDateRefusal(const QSqlDatabase &database, const QDate &date, QString *error);
+// The same given the last day printed of the date's year (lockedUntil).
+QString lockedDateRefusal(const std::optional<QDate> &until, const QDate &date);
 // The same for the stored entry with that id (an entry that does not exist is not locked).
 QString lockedEntryRefusal(const QSqlDatabase &database, qint64 entryId, QString *error);
 

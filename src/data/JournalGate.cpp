@@ -335,9 +335,8 @@ QString JournalGate::dateRefusal(const QDate &date, bool newEntry, QString *erro
         }
         until = *printed;
     }
-    const QString printed = newEntry                  ? printedPeriodRefusal(until, date)
-                            : until && date <= *until ? lockedEntryMessage()
-                                                      : QString();
+    const QString printed =
+        newEntry ? printedPeriodRefusal(until, date) : lockedDateRefusal(until, date);
     if (!printed.isEmpty() || m_closedYears == ClosedYearRule::Allow)
         return printed;
     return closedYearRefusal(date, error);

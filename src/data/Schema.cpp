@@ -32,8 +32,6 @@ QStringList emptyArchiveStatements()
     return statements;
 }
 
-// Every statement that makes an empty archive, in order. A server database gets the functions
-// that answer like SQLite's first.
 bool isAccountCardsView(const QString &statement)
 {
     static const QRegularExpression accountCards(u"^CREATE VIEW schede\\b"_s);
@@ -51,6 +49,8 @@ QStringList archiveStatements(Engine engine)
     return statements;
 }
 
+// Every statement that makes an empty archive, in order. A server database gets the functions
+// that answer like SQLite's first.
 QStringList programSchemaStatements(Engine engine = Engine::Sqlite)
 {
     const QStringList compatibility =
@@ -156,8 +156,8 @@ bool createProgramSchema(const Connection &connection, QString *error)
 namespace {
 
 // The server's own catalogue of the triggers, views and indexes of the archive's schema (not
-// those behind its keys and constraints), and whether each is there for an extension or on a
-// table that is not the program's: those belong to the server's administrator.
+// those behind its keys and constraints), and whether each belongs to an extension, itself or
+// through its table.
 const QString ServerCatalogue = uR"(SELECT 'trigger', CAST(g.tgname AS text), '', false
   FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid
   JOIN pg_namespace n ON n.oid = t.relnamespace
@@ -218,31 +218,26 @@ bool isTolerated(const QSqlDatabase &database, const CatalogueEntry &entry)
     return isServer(database) && (entry.administrators || entry.object.type == u"index"_s);
 }
 
-std::optional<QList<SchemaObject>> otherObjects(const QSqlDatabase &database, bool tolerated,
-                                                QString *error)
+} // namespace
+
+std::optional<OtherSchemaObjects> otherSchemaObjects(const QSqlDatabase &database, QString *error)
 {
     const std::optional<QList<CatalogueEntry>> others = notProgramObjects(database, error);
     if (!others)
         return std::nullopt;
-    QList<SchemaObject> objects;
+    OtherSchemaObjects objects;
     for (const CatalogueEntry &entry : *others)
-        if (isTolerated(database, entry) == tolerated)
-            objects.append(entry.object);
+        (isTolerated(database, entry) ? objects.tolerated : objects.foreign).append(entry.object);
     return objects;
 }
-
-} // namespace
 
 std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
                                                         QString *error)
 {
-    return otherObjects(database, false, error);
-}
-
-std::optional<QList<SchemaObject>> toleratedSchemaObjects(const QSqlDatabase &database,
-                                                          QString *error)
-{
-    return otherObjects(database, true, error);
+    std::optional<OtherSchemaObjects> objects = otherSchemaObjects(database, error);
+    if (!objects)
+        return std::nullopt;
+    return std::move(objects->foreign);
 }
 
 QString foreignObjectsRefusal(const QList<SchemaObject> &objects)

@@ -40,10 +40,14 @@ struct SchemaObject {
 std::optional<QList<SchemaObject>> foreignSchemaObjects(const QSqlDatabase &database,
                                                         QString *error);
 
-// On a server, the indexes the program did not create and the objects of the server's
-// extensions: its administrator's, kept and listed by the check as information.
-std::optional<QList<SchemaObject>> toleratedSchemaObjects(const QSqlDatabase &database,
-                                                          QString *error);
+// The objects the program did not create: those that refuse writing (foreignSchemaObjects) and,
+// on a server, the indexes its administrator added and the objects of its extensions, which are
+// kept and listed by the check as information.
+struct OtherSchemaObjects {
+    QList<SchemaObject> foreign;
+    QList<SchemaObject> tolerated;
+};
+std::optional<OtherSchemaObjects> otherSchemaObjects(const QSqlDatabase &database, QString *error);
 
 // The refusal of an archive holding foreign objects, naming them; empty when there are none.
 QString foreignObjectsRefusal(const QList<SchemaObject> &objects);
