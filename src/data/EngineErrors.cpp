@@ -59,6 +59,13 @@ QString whatToDo(EngineFault fault)
     return u"Riprovare; se l'errore si ripete, controllare l'archivio."_s;
 }
 
+// The Italian sentences that tell the user what happened and what to do about it.
+QString faultAdvice(EngineFault fault)
+{
+    const QString next = whatToDo(fault);
+    return next.isEmpty() ? headline(fault) : headline(fault) + u' ' + next;
+}
+
 } // namespace
 
 EngineFault sqliteFault(int resultCode)
@@ -140,17 +147,6 @@ bool isEngineText(const QString &text)
 {
     return std::any_of(headlines().cbegin(), headlines().cend(),
                        [&](const QString &sentence) { return text.contains(sentence); });
-}
-
-QString faultAdvice(EngineFault fault)
-{
-    const QString next = whatToDo(fault);
-    return next.isEmpty() ? headline(fault) : headline(fault) + u' ' + next;
-}
-
-QString lockedArchiveExplanation()
-{
-    return headline(EngineFault::Busy);
 }
 
 QString failureMessage(const QString &whatFailed, const QString &engineText)

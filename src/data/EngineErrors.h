@@ -38,12 +38,6 @@ EngineFault engineFault(const QString &text);
 // refusal, in Italian, which needs no advice about the archive).
 bool isEngineText(const QString &text);
 
-// What the program says when another user holds the archive.
-QString lockedArchiveExplanation();
-
-// The Italian sentences that tell the user what happened and what to do about it.
-QString faultAdvice(EngineFault fault);
-
 // The message for a failed operation: the sentence saying what failed, what to do about it, and
 // then the engine's own words.
 QString failureMessage(const QString &whatFailed, const QString &engineText);
