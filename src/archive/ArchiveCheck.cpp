@@ -15,11 +15,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The rules of the archive's tables, each as the condition a breaking row meets.
+// The rules of the archive's tables, each as the condition a breaking row meets: on a file,
+// whose columns take any type, the type is part of the rule; a server's column types keep other
+// types out themselves.
 struct ValueRule {
     QString table;
     QString column;
-    QString broken;
+    QString brokenInFile;
+    QString brokenOnServer; // empty: the column's type is the whole rule
 };
 
 const QList<ValueRule> &valueRules()
@@ -27,23 +30,38 @@ const QList<ValueRule> &valueRules()
     static const QList<ValueRule> rules{
         {u"regmain"_s, u"data"_s,
          u"typeof(data) <> 'text' OR data NOT GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' "
-         u"OR date(data, '+0 days') IS NOT data"_s},
+         u"OR date(data, '+0 days') IS NOT data"_s,
+         u"data !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$'"_s},
         {u"regmain"_s, u"progressivo"_s,
-         u"progressivo IS NOT NULL AND typeof(progressivo) <> 'integer'"_s},
-        {u"regmain"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (-1, 0, 1)"_s},
+         u"progressivo IS NOT NULL AND typeof(progressivo) <> 'integer'"_s, QString()},
+        {u"regmain"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (-1, 0, 1)"_s,
+         u"tipo NOT IN (-1, 0, 1)"_s},
         {u"regdet"_s, u"importo"_s,
-         u"typeof(importo) <> 'integer' OR importo = 0 OR importo % 100 <> 0"_s},
-        {u"regdet"_s, u"contodare"_s, u"contodare IS NULL AND contoavere IS NULL"_s},
-        {u"mastri"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (0, 1, 2, 3, 4)"_s},
+         u"typeof(importo) <> 'integer' OR importo = 0 OR importo % 100 <> 0"_s,
+         u"importo = 0 OR importo % 100 <> 0"_s},
+        {u"regdet"_s, u"contodare"_s, u"contodare IS NULL AND contoavere IS NULL"_s,
+         u"contodare IS NULL AND contoavere IS NULL"_s},
+        {u"mastri"_s, u"tipo"_s, u"typeof(tipo) <> 'integer' OR tipo NOT IN (0, 1, 2, 3, 4)"_s,
+         u"tipo NOT IN (0, 1, 2, 3, 4)"_s},
         {u"mastri"_s, u"prefisso"_s,
          u"typeof(prefisso) <> 'text' OR length(prefisso) <> 3 "
-         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s},
+         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s,
+         u"length(prefisso) <> 3 OR prefisso ~ '[^0-9A-Z]'"_s},
         {u"conti"_s, u"prefisso"_s,
          u"typeof(prefisso) <> 'text' OR length(prefisso) <> 6 "
-         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s},
-        {u"conti"_s, u"bilancio"_s, u"typeof(bilancio) <> 'integer' OR bilancio NOT IN (0, 1)"_s},
+         u"OR prefisso GLOB '*[^0-9A-Z]*'"_s,
+         u"length(prefisso) <> 6 OR prefisso ~ '[^0-9A-Z]'"_s},
+        {u"conti"_s, u"bilancio"_s, u"typeof(bilancio) <> 'integer' OR bilancio NOT IN (0, 1)"_s,
+         u"bilancio NOT IN (0, 1)"_s},
     };
     return rules;
+}
+
+// The condition an entry's date meets when the engine reads it as a date of the calendar; a
+// server's table checks every date it keeps against the calendar itself.
+QString calendarDate(const QSqlDatabase &database)
+{
+    return isServer(database) ? u"data IS NOT NULL"_s : u"date(data, '+0 days') IS data"_s;
 }
 
 bool readIntegrity(const Connection &connection, QStringList *findings, QString *error)
@@ -85,11 +103,15 @@ bool readIds(const Connection &connection, const QString &sql, const QVariantLis
 bool readInvalidValues(const Connection &connection, QList<InvalidValue> *invalid, QString *error)
 {
     QSqlQuery query = connection.query();
+    const bool server = isServer(connection.database());
     for (const ValueRule &rule : valueRules()) {
+        const QString &broken = server ? rule.brokenOnServer : rule.brokenInFile;
+        if (broken.isEmpty())
+            continue;
         // Table, column and condition are the fixed texts above, never data.
         if (!runSql(query,
                     u"SELECT id, %1 FROM %2 WHERE %3 ORDER BY id"_s.arg(rule.column, rule.table,
-                                                                        rule.broken),
+                                                                        broken),
                     {}, error))
             return false;
         while (query.next())
@@ -241,7 +263,8 @@ bool readFiscalYears(const Connection &connection, bool fromTotals, QList<Fiscal
     QSqlQuery query = connection.query();
     // Dates the engine does not read as dates are the value rules' finding, not a year.
     if (!runSql(query,
-                u"SELECT MIN(data), MAX(data) FROM regmain WHERE date(data, '+0 days') IS data"_s,
+                u"SELECT MIN(data), MAX(data) FROM regmain WHERE "_s +
+                    calendarDate(connection.database()),
                 {}, error))
         return false;
     if (!query.next() || query.value(0).isNull())

@@ -590,7 +590,8 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
             // until the commit rather than spilled to the file half-way (twice as fast at
             // 500,000 entries). The connection ends with the transaction.
             QSqlQuery pragma = connection.query();
-            if (!runSql(pragma, u"PRAGMA cache_size = -131072"_s, {}, failure))
+            if (!isServer(connection.database()) &&
+                !runSql(pragma, u"PRAGMA cache_size = -131072"_s, {}, failure))
                 return false;
             JournalGate gate(connection);
             for (const qsizetype i : std::as_const(order)) {

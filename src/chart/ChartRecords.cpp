@@ -1,10 +1,8 @@
 #include "chart/ChartRecords.h"
 
 #include "data/BankTables.h"
-
+#include "data/Catalogue.h"
 #include "data/Database.h"
-
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -104,17 +102,10 @@ QString accountCode(const QString &ledgerCode, const QString &ownPart)
 
 int columnSize(const Archive &archive, const QString &table, const QString &column, int fallback)
 {
-    // The table's name is one of the program's own, never the user's.
-    const std::optional<int> size = readFirst<int>(
-        archive, u"SELECT type FROM pragma_table_info('%1') WHERE name = ?"_s.arg(table), {column},
-        nullptr, [fallback](QSqlQuery &query) {
-            if (!query.next())
-                return fallback;
-            static const QRegularExpression declared(u"\\(\\s*(\\d+)\\s*\\)"_s);
-            const QRegularExpressionMatch match = declared.match(query.value(0).toString());
-            return match.hasMatch() ? match.captured(1).toInt() : fallback;
-        });
-    return size.value_or(fallback);
+    const Connection connection(archive, Connection::Mode::ReadOnly);
+    if (!connection.isOpen())
+        return fallback;
+    return declaredTextLength(connection.database(), table, column).value_or(fallback);
 }
 
 std::optional<Mastro> loadMastro(const Archive &archive, qint64 id, QString *error)

@@ -2,6 +2,7 @@
 
 #include "data/Balances.h"
 #include "data/ClosedYears.h"
+#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceSections.h"
@@ -93,15 +94,16 @@ std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<
         QStringList ids;
         for (const qint64 id : cash)
             ids << QString::number(id);
-        // Ids are numbers read from the archive, never user text. The year's entries lead (CROSS
-        // JOIN keeps the order), so the cost follows the year, not the archive.
+        // Ids are numbers read from the archive, never user text. The year's entries lead, so
+        // the cost follows the year, not the archive.
         const QString list = u"("_s + ids.join(u',') + u')';
         if (!runSql(query,
                     u"SELECT m.data, SUM(CASE WHEN d.contodare IN %1 THEN d.importo ELSE 0 END) - "
                     u"SUM(CASE WHEN d.contoavere IN %1 THEN d.importo ELSE 0 END) "
-                    u"FROM regmain m CROSS JOIN regdet d ON d.idRegMain = m.id "
+                    u"FROM regmain m %2 regdet d ON d.idRegMain = m.id "
                     u"WHERE m.data BETWEEN ? AND ? AND m.tipo BETWEEN 0 AND ? "
-                    u"AND (d.contodare IN %1 OR d.contoavere IN %1) GROUP BY m.data"_s.arg(list),
+                    u"AND (d.contodare IN %1 OR d.contoavere IN %1) GROUP BY m.data"_s.arg(
+                        list, joinInWrittenOrder(database)),
                     {isoDate(year.start), isoDate(year.end), opened ? 1 : 0}, error))
             return std::nullopt;
         while (query.next())

@@ -118,7 +118,8 @@ bool openForWriting(const Archive &archive, QString *error)
     return inTransaction(
         archive,
         [](const Connection &connection, QString *failure) {
-            if (!ensureEntryVersions(connection, failure) ||
+            if (!ensureServerNamesFolded(connection, failure) ||
+                !ensureEntryVersions(connection, failure) ||
                 !ensureServerAccountCards(connection, failure))
                 return false;
             const std::optional<QList<SchemaObject>> foreign =

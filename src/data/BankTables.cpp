@@ -1,5 +1,8 @@
 #include "data/BankTables.h"
 
+#include "data/Catalogue.h"
+#include "data/ServerDialect.h"
+
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -42,11 +45,7 @@ std::pair<QString, QString> objectOf(const QString &create)
 std::optional<bool> objectExists(const QSqlDatabase &database,
                                  const std::pair<QString, QString> &object, QString *error)
 {
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT 1 FROM sqlite_master WHERE type = ? AND name = ?"_s,
-                {object.first, object.second}, error))
-        return std::nullopt;
-    return query.next();
+    return schemaObjectExists(database, object.first, object.second, error);
 }
 
 // What an archive of an earlier version lacks in tables it has: a rule's bank, and the profile's
@@ -66,7 +65,7 @@ bool upgradeBankTables(const Connection &connection, QString *error)
         return error->isEmpty();
     return runSql(query, u"ALTER TABLE profili_csv RENAME TO profili_csv_precedenti"_s, {},
                   error) &&
-           runSql(query, ProfilesTable, {}, error) &&
+           runDefinition(query, ProfilesTable, error) &&
            runSql(query,
                   u"INSERT INTO profili_csv (%1) SELECT %1 FROM profili_csv_precedenti"_s.arg(
                       EarlierProfileColumns),
@@ -161,7 +160,7 @@ bool ensureBankTables(const Connection &connection, QString *error)
     for (const QString &statement : bankTablesSchema()) {
         const std::optional<bool> exists =
             objectExists(connection.database(), objectOf(statement), error);
-        if (!exists || (!*exists && !runSql(query, statement, {}, error)))
+        if (!exists || (!*exists && !runDefinition(query, statement, error)))
             return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "data/EngineErrors.h"
 #include "data/ItalianCollation.h"
+#include "data/PortableSql.h"
 #include "data/ServerDialect.h"
 
 #include <QAtomicInteger>
@@ -375,17 +376,24 @@ QString engineText(const QSqlDatabase &database)
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QString *error)
 {
     const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-    const QString statement = server ? serverStatement(sql) : sql;
+    // Every statement both engines share runs on the server in the tests: refused there when
+    // the engines would read it differently.
+    if (server && portableSqlChecked())
+        if (const QString construct = nonPortableConstruct(sql); !construct.isEmpty()) {
+            if (error)
+                *error = u"Istruzione non portabile (%1): %2"_s.arg(construct, sql);
+            return false;
+        }
     bool ok = false;
     if (server && values.isEmpty()) {
         // A server prepares only statements that read or change rows: one without values runs
         // as is.
-        ok = query.exec(statement);
+        ok = query.exec(sql);
     } else {
         // A query that runs the statement it last ran well runs it again as prepared: a server
         // then neither parses and plans it again nor forgets it, two round trips saved.
-        const bool prepared = query.lastQuery() == statement && !query.lastError().isValid();
-        ok = (prepared || query.prepare(statement)) && [&] {
+        const bool prepared = query.lastQuery() == sql && !query.lastError().isValid();
+        ok = (prepared || query.prepare(sql)) && [&] {
             for (const QVariant &value : values)
                 query.addBindValue(value);
             return query.exec();
@@ -416,7 +424,12 @@ QStringList tableColumns(const QSqlDatabase &database, const QString &table, QSt
 {
     QSqlQuery query(database);
     QStringList columns;
-    if (runSql(query, u"SELECT name FROM pragma_table_info(?)"_s, {table}, error))
+    const QString sql =
+        isServer(database)
+            ? u"SELECT column_name FROM information_schema.columns WHERE "
+              u"table_schema = 'public' AND table_name = ? ORDER BY ordinal_position"_s
+            : u"SELECT name FROM pragma_table_info(?)"_s;
+    if (runSql(query, sql, {table}, error))
         while (query.next())
             columns.append(query.value(0).toString());
     return columns;

@@ -1,6 +1,8 @@
 #include "data/FinalPrints.h"
 
 #include "data/Backup.h"
+#include "data/Catalogue.h"
+#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QCryptographicHash>
@@ -129,10 +131,7 @@ const QStringList &finalPrintsSchema()
 
 bool hasFinalPrints(const QSqlDatabase &database)
 {
-    QSqlQuery query(database);
-    return runSql(query, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"_s,
-                  {finalPrintsTable()}) &&
-           query.next();
+    return schemaObjectExists(database, u"table"_s, finalPrintsTable()).value_or(false);
 }
 
 bool ensureFinalPrints(const Connection &connection, QString *error)
@@ -153,7 +152,7 @@ bool ensureFinalPrints(const Connection &connection, QString *error)
         return true;
     }
     for (const QString &statement : finalPrintsSchema())
-        if (!runSql(query, statement, {}, error))
+        if (!runDefinition(query, statement, error))
             return false;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "data/MonthlyTotals.h"
 
+#include "data/Catalogue.h"
 #include "data/Database.h"
 #include "data/ServerDialect.h"
 
@@ -100,14 +101,11 @@ SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
 
 std::optional<bool> allTriggersPresent(const QSqlDatabase &database, QString *error)
 {
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT name FROM sqlite_master WHERE type = 'trigger'"_s, {}, error))
+    const std::optional<QStringList> present = schemaTriggers(database, error);
+    if (!present)
         return std::nullopt;
-    QStringList present;
-    while (query.next())
-        present.append(query.value(0).toString());
     for (const QString &name : triggerNames())
-        if (!present.contains(name))
+        if (!present->contains(name, Qt::CaseInsensitive))
             return false;
     return true;
 }
@@ -177,10 +175,7 @@ const QStringList &monthlyTotalsSchema(Engine engine)
 
 bool hasMonthlyTotals(const QSqlDatabase &database)
 {
-    QSqlQuery query(database);
-    return runSql(query,
-                  u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'saldi_mese'"_s) &&
-           query.next();
+    return schemaObjectExists(database, u"table"_s, monthlyTotalsTable()).value_or(false);
 }
 
 bool ensureMonthlyTotals(const Connection &connection, QString *error)
@@ -190,7 +185,7 @@ bool ensureMonthlyTotals(const Connection &connection, QString *error)
     QSqlQuery query = connection.query();
     const Engine engine = engineOf(connection.database());
     for (const QString &statement : monthlyTotalsSchema(engine))
-        if (!runSql(query, statement, {}, error))
+        if (!runDefinition(query, statement, error))
             return false;
     return runSql(query, FillFromEntries, {}, error);
 }

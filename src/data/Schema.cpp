@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSqlDriver>
 
 #include <algorithm>
 
@@ -80,15 +81,20 @@ QString normalized(const QString &sql)
 const QString FileCatalogue = u"SELECT type, name, sql, 0 FROM sqlite_master "
                               u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s;
 
-// type + name -> definition, of the program's own objects: read from a database made in memory
-// once, so the list can never fall behind the statements.
-const QHash<QString, QString> &programObjects()
+// What the program's own schema holds, read from a database made in memory once, so the lists
+// can never fall behind the statements.
+struct ProgramSchema {
+    QHash<QString, QString> objects; // type + name -> definition
+    QHash<QString, QString> columns; // lower-case name -> the name as written
+};
+
+const ProgramSchema &programSchema()
 {
-    static QHash<QString, QString> objects;
+    static ProgramSchema schema;
     static QMutex mutex;
     const QMutexLocker lock(&mutex);
-    if (!objects.isEmpty())
-        return objects;
+    if (!schema.objects.isEmpty())
+        return schema;
     const QString name = u"tovrin3-schema"_s;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
@@ -99,13 +105,45 @@ const QHash<QString, QString> &programObjects()
                 runSql(query, statement);
             runSql(query, FileCatalogue);
             while (query.next())
-                objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
-                               normalized(query.value(2).toString()));
+                schema.objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
+                                      normalized(query.value(2).toString()));
+            runSql(query,
+                   u"SELECT DISTINCT c.name FROM sqlite_master t, pragma_table_info(t.name) c "
+                   u"WHERE t.type IN ('table', 'view')"_s);
+            while (query.next())
+                schema.columns.insert(query.value(0).toString().toLower(),
+                                      query.value(0).toString());
         }
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
-    return objects;
+    return schema;
+}
+
+const QHash<QString, QString> &programObjects()
+{
+    return programSchema().objects;
+}
+
+// The program's objects as the engine names them: a server folds the unquoted names of the
+// program's statements to lower case.
+const QHash<QString, QString> &programObjects(Engine engine)
+{
+    if (engine == Engine::Sqlite)
+        return programObjects();
+    static const QHash<QString, QString> folded = [] {
+        QHash<QString, QString> objects;
+        for (auto it = programObjects().cbegin(); it != programObjects().cend(); ++it)
+            objects.insert(it.key().toLower(), it.value());
+        return objects;
+    }();
+    return folded;
+}
+
+QString objectKey(const QSqlDatabase &database, const SchemaObject &object)
+{
+    const QString key = object.type + u' ' + object.name;
+    return isServer(database) ? key.toLower() : key;
 }
 
 QString quotedName(const QString &name)
@@ -114,6 +152,11 @@ QString quotedName(const QString &name)
 }
 
 } // namespace
+
+QString programColumnName(const QString &name)
+{
+    return programSchema().columns.value(name.toLower(), name);
+}
 
 bool ensureEntryVersions(const Connection &connection, QString *error)
 {
@@ -144,11 +187,55 @@ bool ensureServerAccountCards(const Connection &connection, QString *error)
     return !query.next() || !query.value(0).toBool() || replaceAccountCardsView(connection, error);
 }
 
+bool ensureServerNamesFolded(const Connection &connection, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    if (!isServer(database))
+        return true;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT c.table_name, c.column_name FROM information_schema.columns c "
+                u"JOIN information_schema.tables t ON t.table_schema = c.table_schema "
+                u"AND t.table_name = c.table_name AND t.table_type = 'BASE TABLE' "
+                u"WHERE c.table_schema = 'public' AND c.column_name <> lower(c.column_name)"_s,
+                {}, error))
+        return false;
+    QStringList renames;
+    const QSqlDriver *driver = database.driver();
+    // Names come from the server's own catalogue, quoted as identifiers; never values.
+    while (query.next())
+        renames.append(u"ALTER TABLE %1 RENAME COLUMN %2 TO %3"_s.arg(
+            driver->escapeIdentifier(query.value(0).toString(), QSqlDriver::TableName),
+            driver->escapeIdentifier(query.value(1).toString(), QSqlDriver::FieldName),
+            query.value(1).toString().toLower()));
+    if (renames.isEmpty())
+        return true;
+    // The view, the monthly totals' trigger functions and the imitations of SQLite's catalogue
+    // of the earlier version name the columns as they were: they are made again.
+    static const QStringList earlier{
+        u"DROP VIEW IF EXISTS schede"_s,
+        u"DROP VIEW IF EXISTS sqlite_master"_s,
+        u"DROP FUNCTION IF EXISTS pragma_table_info(text)"_s,
+        u"DROP FUNCTION IF EXISTS typeof(anyelement)"_s,
+        u"DROP FUNCTION IF EXISTS julianday(text)"_s,
+        u"DROP AGGREGATE IF EXISTS group_concat(anyelement)"_s,
+        u"DROP FUNCTION IF EXISTS group_concat_step(text, anyelement)"_s};
+    QString failure;
+    for (const QString &statement : earlier + renames)
+        if (!runSql(query, statement, {}, &failure)) {
+            *error =
+                u"L'archivio sul server è di una versione precedente e va aggiornato dal "
+                u"titolare dell'archivio, aprendolo una volta con il suo utente. %1"_s.arg(failure);
+            return false;
+        }
+    return rebuildMonthlyTotals(connection, error) && replaceAccountCardsView(connection, error);
+}
+
 bool createProgramSchema(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
     for (const QString &statement : programSchemaStatements(engineOf(connection.database())))
-        if (!runSql(query, statement, {}, error))
+        if (!runDefinition(query, statement, error))
             return false;
     return true;
 }
@@ -167,7 +254,7 @@ SELECT CASE c.relkind WHEN 'v' THEN 'view' ELSE 'index' END, CAST(c.relname AS t
        EXISTS (SELECT 1 FROM pg_depend d WHERE d.objid IN (c.oid, i.indrelid) AND d.deptype = 'e')
   FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
   LEFT JOIN pg_index i ON i.indexrelid = c.oid
- WHERE n.nspname = 'public' AND c.relname <> 'sqlite_master'
+ WHERE n.nspname = 'public'
    AND (c.relkind = 'v' OR (c.relkind = 'i'
         AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid))))"_s;
 
@@ -197,14 +284,14 @@ std::optional<QList<CatalogueEntry>> catalogue(const QSqlDatabase &database, QSt
 // writes definitions in words of its own, and there the names tell.
 std::optional<QList<CatalogueEntry>> notProgramObjects(const QSqlDatabase &database, QString *error)
 {
-    const QHash<QString, QString> &own = programObjects();
+    const QHash<QString, QString> &own = programObjects(engineOf(database));
     const bool byName = isServer(database);
     std::optional<QList<CatalogueEntry>> entries = catalogue(database, error);
     if (!entries)
         return std::nullopt;
     QList<CatalogueEntry> others;
     for (const CatalogueEntry &entry : *entries) {
-        const auto known = own.constFind(entry.object.type + u' ' + entry.object.name);
+        const auto known = own.constFind(objectKey(database, entry.object));
         if (known == own.constEnd() || (!byName && *known != normalized(entry.definition)))
             others.append(entry);
     }
@@ -272,15 +359,17 @@ bool restoreProgramSchemaObjects(const Connection &connection, QString *error)
         return false;
     QSet<QString> present;
     for (const CatalogueEntry &entry : *entries)
-        present.insert(entry.object.type + u' ' + entry.object.name);
+        present.insert(objectKey(connection.database(), entry.object));
     static const QRegularExpression createObject(
         u"^CREATE\\s+(?:UNIQUE\\s+)?(TRIGGER|VIEW|INDEX)\\s+(\\w+)"_s,
         QRegularExpression::CaseInsensitiveOption);
-    for (const QString &statement : programSchemaStatements()) {
+    const Engine engine = engineOf(connection.database());
+    for (const QString &statement : programSchemaStatements(engine)) {
         const QRegularExpressionMatch match = createObject.match(statement);
         if (match.hasMatch() &&
-            !present.contains(match.captured(1).toLower() + u' ' + match.captured(2)) &&
-            !runSql(query, statement, {}, error))
+            !present.contains(objectKey(connection.database(),
+                                        {match.captured(1).toLower(), match.captured(2)})) &&
+            !runDefinition(query, statement, error))
             return false;
     }
     return true;

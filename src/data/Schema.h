@@ -27,6 +27,14 @@ bool ensureEntryVersions(const Connection &connection, QString *error);
 // the view (the earlier one gives the same lines, slower).
 bool ensureServerAccountCards(const Connection &connection, QString *error);
 
+// A column's name as the program writes it ("idRegMain" for "idregmain"): a server gives the
+// names of its columns in lower case. A name the program does not know stays as it is.
+QString programColumnName(const QString &name);
+
+// Gives a server archive of an earlier version, whose column names kept their capitals
+// ("idRegMain"), the names the program's statements reach unquoted; only its owner may.
+bool ensureServerNamesFolded(const Connection &connection, QString *error);
+
 struct SchemaObject {
     QString type; // "trigger", "view" or "index"
     QString name;

@@ -1,15 +1,15 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-// The program writes its SQL once, in SQLite's words. On a PostgreSQL server archive the few
-// differences are bridged here and nowhere else: a translation of each statement on its way
-// to the server, the table definitions, and a set of functions and a catalogue view created in
-// the server database that answer like SQLite's own.
+// The program writes its SQL once, in words both engines read alike. What really differs between
+// a file and a PostgreSQL server archive is written here for the server: table definitions,
+// identity, locks and the few functions its schema's checks use.
 
 enum class Engine { Sqlite, Postgres };
 
@@ -19,18 +19,21 @@ inline bool isServer(const QSqlDatabase &database)
     return engineOf(database) == Engine::Postgres;
 }
 
-// A statement as the server reads it: mixed-case names quoted (the server would fold them to
-// lower case), GLOB as a regular expression, LIKE without regard to case as in SQLite, "IS" and
-// "IS NOT" between values as null-safe comparisons, "CROSS JOIN ... ON" (SQLite's order hint)
-// as a plain JOIN, a name for every unnamed table read from a parenthesis, SQLite's checks of
-// its own file answered as sound, and a CREATE TABLE as serverTableDefinition gives it.
-QString serverStatement(const QString &sql);
-
 // A CREATE TABLE of the program's schema with the server's types: identity keys, 64-bit
 // integers (money stays in ten-thousandths), dates as ISO text.
 QString serverTableDefinition(const QString &createTable);
 
-// The functions, collation and catalogue view that come first in a server archive.
+// A statement of the program's schema for the engine: a table definition as the engine wants
+// it, anything else as written; runDefinition runs it on the query's engine.
+QString definitionFor(Engine engine, const QString &statement);
+bool runDefinition(QSqlQuery &query, const QString &statement, QString *error);
+
+// The join that reads its left table first: SQLite plans "CROSS JOIN" in the written order, a
+// server plans every join itself and wants a plain JOIN.
+QString joinInWrittenOrder(const QSqlDatabase &database);
+
+// The function and collation that come first in a server archive: its date check, and the
+// letters' order.
 const QStringList &serverCompatibilitySchema();
 
 // The locks of a server archive, held to the end of the transaction; nothing on SQLite, where

@@ -20,7 +20,10 @@ QString keyCondition(const Connection &connection, const QStringList &keyColumns
 
 QString quotedIdentifier(const Connection &connection, const QString &identifier)
 {
-    return connection.database().driver()->escapeIdentifier(identifier, QSqlDriver::FieldName);
+    // A server keeps the program's names in lower case, as it reads them unquoted.
+    const QSqlDatabase database = connection.database();
+    return database.driver()->escapeIdentifier(
+        isServer(database) ? identifier.toLower() : identifier, QSqlDriver::FieldName);
 }
 
 bool insertTableRow(const Connection &connection, const QString &table, const QStringList &columns,

@@ -5,6 +5,7 @@
 #include "data/FinalPrints.h"
 #include "data/JournalGate.h"
 #include "data/MonthlyTotals.h"
+#include "data/Schema.h"
 #include "data/TableRows.h"
 
 #include <QDate>
@@ -124,12 +125,13 @@ bool loadArchiveTable(const Archive &archive, const QString &name, ArchiveTable 
     loaded.name = name;
     const QSqlRecord record = connection.database().record(name);
     for (int i = 0; i < record.count(); ++i) {
-        loaded.fields.append(record.fieldName(i));
+        loaded.fields.append(programColumnName(record.fieldName(i)));
         loaded.kinds.append(kindOf(name, record.field(i)));
     }
     const QSqlIndex primary = connection.database().primaryIndex(name);
     for (int i = 0; i < primary.count(); ++i)
-        loaded.keyColumns.append(int(loaded.fields.indexOf(primary.fieldName(i))));
+        loaded.keyColumns.append(
+            int(loaded.fields.indexOf(programColumnName(primary.fieldName(i)))));
 
     QSqlQuery query = connection.query();
     query.setForwardOnly(true);

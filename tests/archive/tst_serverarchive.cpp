@@ -213,6 +213,29 @@ private slots:
         QVERIFY(a.addMastro(u"A03"_s, u"Titoli"_s, 1) > next);
     }
 
+    // An earlier version kept the capitals of the column names; the owner's first opening
+    // folds them, and then the entries, the monthly totals and the account cards all work.
+    void anArchiveWithTheNamesOfAnEarlierVersionIsBroughtUp()
+    {
+        TestArchive a;
+        const qint64 cassa = a.addSottoconto(
+            a.addConto(a.addMastro(u"A01"_s, u"Cassa"_s, 1), u"A01001"_s, u"Cassa"_s), u"Cassa"_s);
+        const qint64 quote = a.addSottoconto(
+            a.addConto(a.addMastro(u"R01"_s, u"Proventi"_s, 4), u"R01001"_s, u"Quote"_s),
+            u"Quote"_s);
+        a.addEntry(QDate(2024, 3, 1), {{cassa, quote, Money::fromUnits(5000), u"Quota"_s}});
+        a.exec(u"DROP VIEW schede"_s);
+        a.exec(u"ALTER TABLE regdet RENAME COLUMN idregmain TO \"idRegMain\""_s);
+        a.exec(u"ALTER TABLE sottoconti RENAME COLUMN idconto TO \"idConto\""_s);
+        QString error;
+        QVERIFY2(openForWriting(a.archive(), &error), qPrintable(error));
+        a.addEntry(QDate(2024, 3, 2), {{cassa, quote, Money::fromUnits(2500), u"Quota"_s}});
+        QCOMPARE(a.scalar(u"SELECT SUM(dare) FROM saldi_mese WHERE conto = ?"_s, {cassa}).toInt(),
+                 7500);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM schede WHERE sDescrizione = 'Cassa'"_s).toInt(),
+                 2);
+    }
+
     void anArchiveGoesToTheServerAndBackWhole()
     {
         QTemporaryDir base;

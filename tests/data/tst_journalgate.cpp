@@ -215,7 +215,8 @@ private slots:
         QVERIFY(inTransaction(archive, [](const Connection &connection, QString *failure) {
             return JournalGate(connection).removeHeadersWithoutRows(failure);
         }));
-        QCOMPARE(a.scalar(u"SELECT GROUP_CONCAT(id) FROM regmain"_s).toLongLong(), kept);
+        QCOMPARE(a.scalar(u"SELECT MIN(id) FROM regmain"_s).toLongLong(), kept);
+        QCOMPARE(count(a, u"regmain"_s), 1);
         QCOMPARE(count(a, u"regdet"_s), 1);
     }
 
@@ -285,9 +286,9 @@ private slots:
             QVERIFY(error.size() > Locked.size());
             QVERIFY(hold.exec(u"ROLLBACK"_s));
         }
-        QCOMPARE(
-            a.scalar(u"SELECT GROUP_CONCAT(id || ':' || progressivo) FROM regmain"_s).toString(),
-            u"%1:9"_s.arg(stored));
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) || ' ' || MIN(id || ':' || progressivo) FROM regmain"_s)
+                     .toString(),
+                 u"1 %1:9"_s.arg(stored));
         QString error;
         QVERIFY2(operations[operation](&error), qPrintable(error));
         setBusyTimeout(5000);

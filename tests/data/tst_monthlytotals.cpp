@@ -20,11 +20,11 @@ WITH direct AS (
       FROM regdet rd JOIN regmain rm ON rm.id = rd.idRegMain WHERE rd.contodare IS NOT NULL
     UNION ALL
     SELECT rd.contoavere, substr(rm.data, 1, 7), rm.tipo, 0, rd.importo
-      FROM regdet rd JOIN regmain rm ON rm.id = rd.idRegMain WHERE rd.contoavere IS NOT NULL)
+      FROM regdet rd JOIN regmain rm ON rm.id = rd.idRegMain WHERE rd.contoavere IS NOT NULL) AS sides
   GROUP BY conto, mese, tipo),
 kept AS (SELECT * FROM saldi_mese WHERE dare <> 0 OR avere <> 0)
-SELECT (SELECT COUNT(*) FROM (SELECT * FROM direct EXCEPT SELECT * FROM kept)) +
-       (SELECT COUNT(*) FROM (SELECT * FROM kept EXCEPT SELECT * FROM direct))
+SELECT (SELECT COUNT(*) FROM (SELECT * FROM direct EXCEPT SELECT * FROM kept) AS missing) +
+       (SELECT COUNT(*) FROM (SELECT * FROM kept EXCEPT SELECT * FROM direct) AS extra)
 )"_s;
 
 struct Chart {
