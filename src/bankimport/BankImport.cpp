@@ -310,7 +310,7 @@ std::optional<QList<QPair<qint64, QString>>> bankSubAccounts(const QSqlDatabase 
     QSqlQuery query(database);
     if (!runSql(query,
                 u"SELECT s.id, s.descrizione, c.liquidita FROM sottoconti s "
-                u"JOIN conti c ON c.id = s.idConto ORDER BY s.descrizione COLLATE ITALIANO, s.id"_s,
+                u"JOIN conti c ON c.id = s.idConto ORDER BY italiano(s.descrizione), s.id"_s,
                 {}, error))
         return std::nullopt;
     QList<QPair<qint64, QString>> flagged;

@@ -254,8 +254,8 @@ std::unique_ptr<RowSource> chartPrintoutRows(const QSqlDatabase &database)
         u" LEFT JOIN sottoconti ON conti.id = sottoconti.idConto"
         u" ORDER BY "_s +
         natureOrder +
-        u", mastri.prefisso, mastri.descrizione COLLATE ITALIANO, mastri.id, conti.prefisso,"
-        u" conti.descrizione COLLATE ITALIANO, sottoconti.descrizione COLLATE ITALIANO,"
+        u", mastri.prefisso, italiano(mastri.descrizione), mastri.id, conti.prefisso,"
+        u" italiano(conti.descrizione), italiano(sottoconti.descrizione),"
         u" sottoconti.id"_s;
     return std::make_unique<SqlRowSource>(database, sql, QVariantList{},
                                           std::vector<RowColumn>{

@@ -50,7 +50,7 @@ const FinderDefinition &finderDefinition(FinderLevel level)
         "cDescrizione, mastri.descrizione AS mDescrizione, mastri.tipo\r\n"
         "FROM (sottoconti INNER JOIN conti ON sottoconti.idConto = conti.id) INNER JOIN mastri "
         "ON conti.idMastro = mastri.id\r\n"
-        "ORDER BY mastri.tipo, mastri.prefisso, conti.prefisso, sottoconti.descrizione COLLATE ITALIANO"_s,
+        "ORDER BY mastri.tipo, mastri.prefisso, conti.prefisso, italiano(sottoconti.descrizione)"_s,
         u"cmDesc"_s,
         {u"sDescrizione"_s, u"cDescrizione"_s, u"mDescrizione"_s},
         u"[INVIO] Inserire un Sottoconto  -  [F5] Nuovo Sottoconto  -  [ESC] Annullare"_s,

@@ -327,7 +327,7 @@ void Connection::openSqlite(const QString &databasePath, Mode mode)
     QSqlQuery pragma(db);
     if (!pragma.exec(u"PRAGMA foreign_keys = ON"_s))
         m_error = engineText(pragma);
-    else if (!registerItalianCollation(db))
+    else if (!registerItalianOrder(db))
         m_error = u"Impossibile registrare l'ordinamento italiano sulla connessione."_s;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -51,7 +52,7 @@ char32_t nextUtf8(const unsigned char *text, int length, int *at)
     return c;
 }
 
-int compareUtf8(void *, int lengthA, const void *a, int lengthB, const void *b)
+int compareUtf8(int lengthA, const void *a, int lengthB, const void *b)
 {
     const auto *textA = static_cast<const unsigned char *>(a);
     const auto *textB = static_cast<const unsigned char *>(b);
@@ -74,15 +75,58 @@ int compareItalian(QStringView a, QStringView b)
 {
     const QByteArray utf8A = a.toUtf8();
     const QByteArray utf8B = b.toUtf8();
-    return compareUtf8(nullptr, int(utf8A.size()), utf8A.constData(), int(utf8B.size()),
-                       utf8B.constData());
+    return compareUtf8(int(utf8A.size()), utf8A.constData(), int(utf8B.size()), utf8B.constData());
 }
 
-bool registerItalianCollation(const QSqlDatabase &database)
+namespace {
+
+void appendUtf8(std::string *out, char32_t c)
+{
+    if (c < 0x80) {
+        out->push_back(char(c));
+    } else if (c < 0x800) {
+        out->push_back(char(0xC0 | (c >> 6)));
+        out->push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out->push_back(char(0xE0 | (c >> 12)));
+        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out->push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out->push_back(char(0xF0 | (c >> 18)));
+        out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out->push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+// italiano(text): the text's letters as sorted, a byte 1, then the text itself. Compared byte
+// by byte, two keys order their texts as compareItalian does.
+void italianKey(sqlite3_context *context, int, sqlite3_value **values)
+{
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(values[0]);
+    const int length = sqlite3_value_bytes(values[0]);
+    std::string key;
+    key.reserve(size_t(length) * 2 + 1);
+    for (int at = 0; at < length;)
+        appendUtf8(&key, sortLetter(nextUtf8(text, length, &at)));
+    key.push_back('\x01');
+    key.append(reinterpret_cast<const char *>(text), size_t(length));
+    sqlite3_result_blob(context, key.data(), int(key.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+bool registerItalianOrder(const QSqlDatabase &database)
 {
     sqlite3 *connection = sqliteHandle(database);
-    return connection && sqlite3_create_collation(connection, "ITALIANO", SQLITE_UTF8, nullptr,
-                                                  compareUtf8) == SQLITE_OK;
+    return connection &&
+           sqlite3_create_function(connection, "italiano", 1,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   italianKey, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString foldedForMatching(const QString &text)

@@ -18,6 +18,7 @@ QString foldedForMatching(const QString &text);
 bool containsIgnoringAccents(const QString &text, const QString &wanted,
                              const QString &foldedWanted);
 
-// Registers the collation on an open SQLite connection, as ITALIANO (ORDER BY descrizione COLLATE
-// ITALIANO); false when the driver gives no handle.
-bool registerItalianCollation(const QSqlDatabase &database);
+// Registers italiano(text) on an open SQLite connection: the key that sorts texts as
+// compareItalian does (ORDER BY italiano(descrizione)); a server archive has the same function
+// of its own. False when the driver gives no handle.
+bool registerItalianOrder(const QSqlDatabase &database);

@@ -211,7 +211,8 @@ bool ensureServerNamesFolded(const Connection &connection, QString *error)
     if (renames.isEmpty())
         return true;
     // The view, the monthly totals' trigger functions and the imitations of SQLite's catalogue
-    // of the earlier version name the columns as they were: they are made again.
+    // of the earlier version name the columns as they were: they are made again, and the
+    // letters' order of this version comes in.
     static const QStringList earlier{
         u"DROP VIEW IF EXISTS schede"_s,
         u"DROP VIEW IF EXISTS sqlite_master"_s,
@@ -219,7 +220,8 @@ bool ensureServerNamesFolded(const Connection &connection, QString *error)
         u"DROP FUNCTION IF EXISTS typeof(anyelement)"_s,
         u"DROP FUNCTION IF EXISTS julianday(text)"_s,
         u"DROP AGGREGATE IF EXISTS group_concat(anyelement)"_s,
-        u"DROP FUNCTION IF EXISTS group_concat_step(text, anyelement)"_s};
+        u"DROP FUNCTION IF EXISTS group_concat_step(text, anyelement)"_s,
+        italianOrderFunction()};
     QString failure;
     for (const QString &statement : earlier + renames)
         if (!runSql(query, statement, {}, &failure)) {
@@ -231,11 +233,19 @@ bool ensureServerNamesFolded(const Connection &connection, QString *error)
     return rebuildMonthlyTotals(connection, error) && replaceAccountCardsView(connection, error);
 }
 
+QStringList programSchemaFor(Engine engine)
+{
+    QStringList statements;
+    for (const QString &statement : programSchemaStatements(engine))
+        statements.append(definitionFor(engine, statement));
+    return statements;
+}
+
 bool createProgramSchema(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
-    for (const QString &statement : programSchemaStatements(engineOf(connection.database())))
-        if (!runDefinition(query, statement, error))
+    for (const QString &statement : programSchemaFor(engineOf(connection.database())))
+        if (!runSql(query, statement, {}, error))
             return false;
     return true;
 }

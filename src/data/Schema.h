@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/ServerDialect.h"
 
 #include <QList>
 #include <QString>
@@ -12,6 +13,10 @@
 // archive, the monthly totals with their triggers, the table of final prints. Triggers, views
 // and indexes are the program's alone: one planted by another tool could change what is written
 // or read without a word, so an archive holding one is not written to.
+
+// Every statement that makes an empty archive on the engine, in order, as the engine is given
+// it.
+QStringList programSchemaFor(Engine engine);
 
 // Makes the program's schema in an empty database: every statement of an empty archive, in
 // order.

@@ -92,6 +92,20 @@ bool runDefinition(QSqlQuery &query, const QString &statement, QString *error)
                   error);
 }
 
+const QString &italianOrderFunction()
+{
+    // The letters as the program sorts them (lower case, Latin-1 accents dropped), a byte 1, then
+    // the text: bytes compared, as the file's italiano() gives them.
+    static const QString function =
+        uR"(CREATE OR REPLACE FUNCTION italiano(value text) RETURNS bytea
+LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE AS $$
+SELECT convert_to(translate(value,
+    'ABCDEFGHIJKLMNOPQRSTUVWXYZÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝßàáâãäåæçèéêëìíîïðñòóôõöøùúûüýÿ',
+    'abcdefghijklmnopqrstuvwxyzaaaaaaaceeeeiiiidnoooooouuuuysaaaaaaaceeeeiiiidnoooooouuuuyy')
+    || chr(1) || value, 'UTF8') $$)"_s;
+    return function;
+}
+
 QString joinInWrittenOrder(const QSqlDatabase &database)
 {
     return isServer(database) ? u"JOIN"_s : u"CROSS JOIN"_s;
@@ -118,9 +132,7 @@ BEGIN
 EXCEPTION WHEN others THEN
     RETURN NULL;
 END $$)"_s,
-        // Letters as the program sorts them: without regard to case or accents.
-        u"CREATE COLLATION italiano (provider = icu, locale = 'und-u-ks-level1', "
-        u"deterministic = false)"_s,
+        italianOrderFunction(),
     };
     return statements;
 }

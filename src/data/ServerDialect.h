@@ -32,8 +32,10 @@ bool runDefinition(QSqlQuery &query, const QString &statement, QString *error);
 // server plans every join itself and wants a plain JOIN.
 QString joinInWrittenOrder(const QSqlDatabase &database);
 
-// The function and collation that come first in a server archive: its date check, and the
-// letters' order.
+// The server's italiano(text), the key that sorts texts as the program does.
+const QString &italianOrderFunction();
+
+// The functions that come first in a server archive: its date check, and the letters' order.
 const QStringList &serverCompatibilitySchema();
 
 // The locks of a server archive, held to the end of the transaction; nothing on SQLite, where

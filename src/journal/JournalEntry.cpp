@@ -47,10 +47,9 @@ QList<QPair<QVariant, QString>> subAccountChoices(const Archive &archive, QStrin
     if (!connection.opened(error))
         return {};
     QSqlQuery query = connection.query();
-    if (!runSql(
-            query,
-            u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione COLLATE ITALIANO, id"_s,
-            {}, error))
+    if (!runSql(query,
+                u"SELECT id, descrizione FROM sottoconti ORDER BY italiano(descrizione), id"_s, {},
+                error))
         return {};
     QList<QPair<QVariant, QString>> list;
     while (query.next())

@@ -63,7 +63,7 @@ QList<MainViewDefinition> buildDefinitions()
         clauses(
             {u"SELECT mastri.id, mastri.descrizione, mastri.gruppo, mastri.tipo"_s,
              u"FROM mastri"_s,
-             u"ORDER BY mastri.tipo, mastri.gruppo COLLATE ITALIANO, mastri.descrizione COLLATE ITALIANO"_s}),
+             u"ORDER BY mastri.tipo, italiano(mastri.gruppo) NULLS FIRST, italiano(mastri.descrizione)"_s}),
         {u"descrizione"_s, u"gruppo"_s},
         {u"descrizione"_s, u"gruppo"_s},
         2,
@@ -75,9 +75,9 @@ QList<MainViewDefinition> buildDefinitions()
         clauses({u"SELECT conti.id, conti.descrizione, mastri.descrizione AS mastro, "
                  u"mastri.tipo, conti.bilancio"_s,
                  u"FROM conti INNER JOIN mastri ON conti.idMastro = mastri.id"_s,
-                 u"ORDER BY mastri.tipo, mastri.prefisso, mastri.descrizione COLLATE ITALIANO, "
+                 u"ORDER BY mastri.tipo, mastri.prefisso, italiano(mastri.descrizione), "
                  u"conti.prefisso, "
-                 u"conti.descrizione COLLATE ITALIANO"_s}),
+                 u"italiano(conti.descrizione)"_s}),
         {u"descrizione"_s, u"mastro"_s},
         {u"descrizione"_s, u"mastro"_s},
         2,
@@ -90,8 +90,8 @@ QList<MainViewDefinition> buildDefinitions()
                  u"conti.descrizione AS conto, mastri.tipo"_s,
                  u"FROM (conti INNER JOIN sottoconti ON conti.id = sottoconti.idConto) "
                  u"INNER JOIN mastri ON conti.idMastro = mastri.id"_s,
-                 u"ORDER BY mastri.tipo, conti.prefisso, sottoconti.descrizione COLLATE ITALIANO, "
-                 u"conti.descrizione COLLATE ITALIANO"_s}),
+                 u"ORDER BY mastri.tipo, conti.prefisso, italiano(sottoconti.descrizione), "
+                 u"italiano(conti.descrizione)"_s}),
         {u"descrizione"_s, u"conto"_s},
         {u"descrizione"_s, u"conto"_s},
         2,

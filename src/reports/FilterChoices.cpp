@@ -16,8 +16,8 @@ QList<FilterChoice> filterChoices(const Archive &archive, FilterLevel level, QSt
     QSqlQuery query = connection.query();
     const QString sql =
         level == FilterLevel::Sottoconto
-            ? u"SELECT id, descrizione FROM sottoconti ORDER BY descrizione COLLATE ITALIANO, id"_s
-            : u"SELECT id, descrizione FROM conti ORDER BY descrizione COLLATE ITALIANO, id"_s;
+            ? u"SELECT id, descrizione FROM sottoconti ORDER BY italiano(descrizione), id"_s
+            : u"SELECT id, descrizione FROM conti ORDER BY italiano(descrizione), id"_s;
     if (!runSql(query, sql, {}, error))
         return choices;
     while (query.next())

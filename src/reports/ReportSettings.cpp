@@ -52,7 +52,7 @@ BoundSql accountCardsStatement(const ReportSettings &settings)
     }
     // A card is one sub-account: two of the same name stay apart and each keeps its balance.
     // The view's own columns are named, since "Conto" is also a result column here.
-    statement.sql += u" ORDER BY schede.sDescrizione COLLATE ITALIANO, schede.conto, schede.data, "
+    statement.sql += u" ORDER BY italiano(schede.sDescrizione), schede.conto, schede.data, "
                      u"schede.progressivo NULLS FIRST, schede.rmId, schede.riga"_s;
     return statement;
 }

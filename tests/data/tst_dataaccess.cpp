@@ -26,28 +26,37 @@ class TestDataAccess : public QObject {
     }
 
 private slots:
+    // Both engines sort descriptions as the program compares them: case and accents aside,
+    // then the text itself; apostrophes, hyphens, dots, underscores and digits by their code.
     void descriptionsSortInItalian()
     {
         TestArchive a;
         const qint64 account =
             a.addConto(a.addMastro(u"A01"_s, u"Attivo"_s, 1), u"A01001"_s, u"Conto"_s);
-        for (const QString &name :
-             {u"Zeta"_s, u"erba"_s, u"abete"_s, u"Èrario"_s, u"Banca"_s, u"àncora"_s, u"banca"_s})
+        const QStringList names{u"Zeta"_s,       u"erba"_s,       u"abete"_s,      u"Èrario"_s,
+                                u"Banca"_s,      u"àncora"_s,     u"banca"_s,      u"Cassa'sede"_s,
+                                u"Cassa sede"_s, u"Cassa-sede"_s, u"Cassa.sede"_s, u"Cassa_sede"_s,
+                                u"cassa"_s,      u"Cassa"_s,      u"CASSA 2"_s,    u"Cassa 10"_s,
+                                u"çedola"_s,     u"Ceramica"_s,   u"ÀNCORA"_s,     u"ß"_s};
+        for (const QString &name : names)
             a.addSottoconto(account, name);
         Connection connection(a.archive(), Connection::Mode::ReadOnly);
         QSqlQuery query = connection.query();
-        QVERIFY(runSql(query, u"SELECT descrizione FROM sottoconti ORDER BY descrizione "
-                              u"COLLATE ITALIANO"_s));
+        QVERIFY(
+            runSql(query, u"SELECT descrizione FROM sottoconti ORDER BY italiano(descrizione)"_s));
         QStringList sorted;
         while (query.next())
             sorted.append(query.value(0).toString());
-        const QStringList italian{u"abete"_s,  u"àncora"_s, u"Banca"_s, u"banca"_s,
-                                  u"Èrario"_s, u"erba"_s,   u"Zeta"_s};
-        QCOMPARE(sorted, italian);
-        QStringList inMemory = italian;
+        QStringList inMemory = names;
         std::sort(inMemory.begin(), inMemory.end(),
                   [](const QString &x, const QString &y) { return compareItalian(x, y) < 0; });
-        QCOMPARE(inMemory, italian);
+        QCOMPARE(sorted, inMemory);
+        QStringList words{u"Zeta"_s,  u"erba"_s,   u"abete"_s, u"Èrario"_s,
+                          u"Banca"_s, u"àncora"_s, u"banca"_s};
+        std::sort(words.begin(), words.end(),
+                  [](const QString &x, const QString &y) { return compareItalian(x, y) < 0; });
+        QCOMPARE(words, QStringList({u"abete"_s, u"àncora"_s, u"Banca"_s, u"banca"_s, u"Èrario"_s,
+                                     u"erba"_s, u"Zeta"_s}));
     }
 
     void initTestCase()

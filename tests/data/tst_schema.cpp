@@ -1,6 +1,9 @@
 #include "data/Database.h"
+#include "data/PortableSql.h"
+#include "data/Schema.h"
 #include "support/TestArchive.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -199,6 +202,64 @@ private slots:
             u"SELECT COALESCE(SUM(saldo), 0) FROM schede WHERE conto = ? AND tipo > ?"_s;
         QCOMPARE(a.scalar(sum, {quote, -1}).toLongLong(), 100000LL);
         QCOMPARE(a.scalar(sum, {quote, -2}).toLongLong(), 0LL);
+    }
+
+    // The schema each engine is given, statement by statement: a change to either shows here.
+    void eachEngineGetsTheSchemaOfItsGoldenFile()
+    {
+        for (const auto &[engine, name] :
+             {std::pair(Engine::Sqlite, u"schema_sqlite.sql"_s),
+              std::pair(Engine::Postgres, u"schema_postgresql.sql"_s)}) {
+            const QString text = programSchemaFor(engine).join(u";\n\n"_s) + u";\n"_s;
+            QFile file(QStringLiteral(TOVRIN_GOLDEN_DIR) + u'/' + name);
+            if (qEnvironmentVariableIsSet("TOVRIN_UPDATE_GOLDEN")) {
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(text.toUtf8());
+                file.close();
+            }
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(text, QString::fromUtf8(file.readAll()));
+        }
+    }
+
+    void constructsTheEnginesReadDifferentlyAreFound_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("glob") << u"SELECT 1 FROM conti WHERE prefisso GLOB '[0-9]*'"_s << false;
+        QTest::newRow("like") << u"SELECT 1 FROM conti WHERE descrizione LIKE ?"_s << false;
+        QTest::newRow("is value") << u"SELECT 1 FROM regmain WHERE progressivo IS ?"_s << false;
+        QTest::newRow("is not value") << u"SELECT 1 FROM regmain WHERE tipo IS NOT ?"_s << false;
+        QTest::newRow("rowid") << u"SELECT rowid FROM conti"_s << false;
+        QTest::newRow("typeof") << u"SELECT typeof(importo) FROM regdet"_s << false;
+        QTest::newRow("limit -1") << u"SELECT id FROM conti LIMIT -1 OFFSET 2"_s << false;
+        QTest::newRow("date modifier") << u"SELECT date(data, '+1 month') FROM regmain"_s << false;
+        QTest::newRow("start of month")
+            << u"SELECT date(data, 'start of month') FROM regmain"_s << false;
+        QTest::newRow("quoted capitals") << u"SELECT \"idMastro\" FROM conti"_s << false;
+        QTest::newRow("cross join on")
+            << u"SELECT 1 FROM regmain m CROSS JOIN regdet d ON d.idRegMain = m.id"_s << false;
+        QTest::newRow("unnamed derived")
+            << u"SELECT COUNT(*) FROM (SELECT id FROM conti)"_s << false;
+        QTest::newRow("null tests")
+            << u"SELECT 1 FROM regmain WHERE progressivo IS NULL OR tipo IS NOT NULL "
+               u"OR data IS NOT DISTINCT FROM ?"_s
+            << true;
+        QTest::newRow("words in literals and comments")
+            << u"SELECT 'GLOB LIKE +1 days' -- rowid\nFROM conti WHERE descrizione = 'x''y'"_s
+            << true;
+        QTest::newRow("named derived and join")
+            << u"SELECT COUNT(*) FROM (SELECT id FROM conti) AS c JOIN (SELECT 1 AS x) y ON true"_s
+            << true;
+        QTest::newRow("schema statement")
+            << u"CREATE TABLE t (x INTEGER CHECK (x GLOB '*'))"_s << true;
+    }
+
+    void constructsTheEnginesReadDifferentlyAreFound()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, portable);
+        QCOMPARE(nonPortableConstruct(sql).isEmpty(), portable);
     }
 
     void idsAreNeverReused()
