@@ -35,7 +35,7 @@ const QStringList &copiedTables()
     return tables;
 }
 
-// Rows go over in statements of many rows: one round trip to a server for each.
+// Rows are read and sent on in parts, so that a large table is never held whole.
 constexpr int RowsPerStatement = 250;
 
 bool fail(QString *error, const QString &text)
@@ -43,22 +43,6 @@ bool fail(QString *error, const QString &text)
     if (error)
         *error = text;
     return false;
-}
-
-bool insertRows(QSqlQuery &insert, const QString &table, const QStringList &columns,
-                const QList<QVariantList> &rows, QString *error)
-{
-    if (rows.isEmpty())
-        return true;
-    const QString one = u'(' + QStringList(columns.size(), u"?"_s).join(u", "_s) + u')';
-    QVariantList values;
-    for (const QVariantList &row : rows)
-        values += row;
-    // Names come from the archive's own catalogue, never from user text.
-    return runSql(insert,
-                  u"INSERT INTO %1 (%2) VALUES %3"_s.arg(
-                      table, columns.join(u", "_s), QStringList(rows.size(), one).join(u", "_s)),
-                  values, error);
 }
 
 bool copyTable(const Connection &source, const Connection &target, const QString &table,

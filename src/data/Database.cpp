@@ -420,6 +420,29 @@ std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
     return id;
 }
 
+bool insertRows(QSqlQuery &query, const QString &table, const QStringList &columns,
+                const QList<QVariantList> &rows, QString *error)
+{
+    // Few parameters per statement for both engines, and one round trip to a server for many rows.
+    const qsizetype perStatement =
+        std::max<qsizetype>(1, 2000 / std::max<qsizetype>(1, columns.size()));
+    const QString one = u'(' + QStringList(columns.size(), u"?"_s).join(u", "_s) + u')';
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const qsizetype count = std::min(perStatement, rows.size() - first);
+        QVariantList values;
+        values.reserve(count * columns.size());
+        for (qsizetype i = first; i < first + count; ++i)
+            values += rows[i];
+        // Names are the program's own, never user text.
+        if (!runSql(query,
+                    u"INSERT INTO %1 (%2) VALUES %3"_s.arg(table, columns.join(u", "_s),
+                                                           QStringList(count, one).join(u", "_s)),
+                    values, error))
+            return false;
+    }
+    return true;
+}
+
 QStringList tableColumns(const QSqlDatabase &database, const QString &table, QString *error)
 {
     QSqlQuery query(database);

@@ -129,6 +129,11 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {
 std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
                                         const QVariantList &values, QString *error);
 
+// Inserts the rows, each with a value for each of columns, many rows per statement: one round
+// trip to a server for each. Table and column names are the program's own, never user text.
+bool insertRows(QSqlQuery &query, const QString &table, const QStringList &columns,
+                const QList<QVariantList> &rows, QString *error);
+
 // The names of the table's columns, in order; none for a missing table or on failure.
 QStringList tableColumns(const QSqlDatabase &database, const QString &table,
                          QString *error = nullptr);

@@ -195,7 +195,7 @@ bool JournalGate::failWith(GateFailure kind, const QString &text, QString *error
     return fail(error, text);
 }
 
-bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
+bool JournalGate::admit(const JournalEntry &entry, QString *error)
 {
     m_lastFailure = GateFailure::None;
     QString failure;
@@ -213,6 +213,13 @@ bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QS
     if (!refusal.isEmpty() || !failure.isEmpty())
         return failWith(refusal.isEmpty() ? GateFailure::Archive : GateFailure::Refused,
                         refusal.isEmpty() ? failure : refusal, error);
+    return true;
+}
+
+bool JournalGate::write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error)
+{
+    if (!admit(entry, error))
+        return false;
     JournalEntry written = entry;
     if (!writeHeader(written.header, numberingYear, error) ||
         !writeRows(written.header.id, entry.header.id == 0, written.rows, error)) {
@@ -400,6 +407,79 @@ std::optional<qint64> JournalGate::highestNumber(const FiscalYear &year, QString
     const qint64 highest = query.value(0).toLongLong();
     m_highestNumber.insert(year.start, highest);
     return highest;
+}
+
+std::optional<qsizetype> JournalGate::writeNew(QList<JournalEntry> &entries,
+                                               const QList<FiscalYear> &numberingYears,
+                                               QString *error)
+{
+    QList<JournalEntry *> pending;
+    QList<FiscalYear> pendingYears;
+    const auto insertPending = [&] {
+        const bool ok = insertNew(pending, pendingYears, error);
+        pending.clear();
+        pendingYears.clear();
+        return ok;
+    };
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!admit(entries[i], error))
+            return i;
+        pending.append(&entries[i]);
+        pendingYears.append(numberingYears.value(i));
+        // A closing changes what the entries after it may be: it is written before they are
+        // checked.
+        if (entries[i].header.tipo == -1 && !insertPending()) {
+            m_lastFailure = GateFailure::Archive;
+            return i;
+        }
+    }
+    if (!insertPending()) {
+        m_lastFailure = GateFailure::Archive;
+        return entries.size() - 1;
+    }
+    return std::nullopt;
+}
+
+bool JournalGate::insertNew(const QList<JournalEntry *> &entries,
+                            const QList<FiscalYear> &numberingYears, QString *error)
+{
+    if (entries.isEmpty())
+        return true;
+    const std::optional<QList<qint64>> ids =
+        reserveIds(m_connection.database(), u"regmain"_s, int(entries.size()), error);
+    if (!ids)
+        return false;
+    QList<QVariantList> headers;
+    QList<QVariantList> rows;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        EntryHeader &header = entries[i]->header;
+        if (numberingYears[i].start.isValid()) {
+            const std::optional<qint64> highest = highestNumber(numberingYears[i], error);
+            if (!highest)
+                return false;
+            header.progressivo = *highest + 1;
+            m_highestNumber.insert(numberingYears[i].start, *highest + 1);
+        }
+        header.id = ids->at(i);
+        headers.append({header.id, isoDate(header.data), header.progressivo, header.tipo,
+                        header.attached, header.descrizione});
+        for (qsizetype r = 0; r < entries[i]->rows.size(); ++r) {
+            const EntryRow &row = entries[i]->rows[r];
+            rows.append({header.id, (r + 1) * 10, row.contodare, row.contoavere,
+                         row.importo.units(), row.descrizione});
+        }
+    }
+    if (entries.last()->header.tipo == -1)
+        forgetYears();
+    QSqlQuery query = m_connection.query();
+    return insertRows(
+               query, u"regmain"_s,
+               {u"id"_s, u"data"_s, u"progressivo"_s, u"tipo"_s, u"attached"_s, u"descrizione"_s},
+               headers, error) &&
+           insertRows(query, u"regdet"_s,
+                      {u"idRegMain"_s, u"riga"_s, u"contodare"_s, u"contoavere"_s, u"importo"_s,
+                       u"descrizione"_s},
+                      rows, error);
 }
 
 bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error)

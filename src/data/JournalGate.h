@@ -115,6 +115,13 @@ public:
     // ids and the version it was given. On failure *error has the rule's message or the engine's
     // text, and lastFailure() tells which; nothing of the entry was written when it was refused.
     bool write(JournalEntry &entry, const FiscalYear &numberingYear, QString *error);
+    // Writes new entries as write() does, each numbered in the year of numberingYears at its
+    // index, in a few statements for them all: each is checked in turn, and those checked go in
+    // together. Gives the index of the entry that failed (then *error and lastFailure() tell
+    // why, and the caller rolls back), nothing when all were written. The entries carry their
+    // ids and numbers; their rows' ids are not read back.
+    std::optional<qsizetype> writeNew(QList<JournalEntry> &entries,
+                                      const QList<FiscalYear> &numberingYears, QString *error);
     // Takes the numbering of the years, the earliest first, before writing entries of several
     // years in any order: two writers then never wait for each other's years in opposite order.
     bool takeNumbering(QList<FiscalYear> years, QString *error);
@@ -154,6 +161,10 @@ private:
     // Why rows adding up to amount may not join the archive's rows.
     QString amountsRefusal(Money amount, QString *error);
     std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
+    // Checks an entry as write() does before writing it.
+    bool admit(const JournalEntry &entry, QString *error);
+    bool insertNew(const QList<JournalEntry *> &entries, const QList<FiscalYear> &numberingYears,
+                   QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
     bool writeRows(qint64 entryId, bool newEntry, QList<EntryRow> &rows, QString *error);
     // A failure of kind, with its text.

@@ -27,6 +27,23 @@ ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = %2dare + excluded.dare,
                                               avere = %2avere + excluded.avere;)"_s.arg(rows, kept);
 }
 
+// Adds the rows one statement inserted on a server (its transition table "nuove"), of any
+// number of entries, to the totals of their entries' months and types. Each row finds its
+// header through the index, whether the statement inserted one row or thousands.
+const QString AddInsertedRows = uR"(INSERT INTO saldi_mese (conto, mese, tipo, dare, avere)
+SELECT conto, mese, tipo, SUM(dare), SUM(avere)
+  FROM (SELECT s.conto, s.dare, s.avere,
+               (SELECT substr(rm.data, 1, 7) FROM regmain rm WHERE rm.id = s.idRegMain) AS mese,
+               (SELECT rm.tipo FROM regmain rm WHERE rm.id = s.idRegMain) AS tipo
+          FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM nuove
+                 WHERE contodare IS NOT NULL
+                UNION ALL
+                SELECT idRegMain, contoavere, 0, importo FROM nuove
+                 WHERE contoavere IS NOT NULL) s) r
+ GROUP BY conto, mese, tipo
+ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = saldi_mese.dare + excluded.dare,
+                                              avere = saldi_mese.avere + excluded.avere;)"_s;
+
 // Takes the rows of an entry (or one row) out of the totals of the given month and type.
 QString subtractRows(const QString &rows, const QString &month, const QString &type)
 {
@@ -144,19 +161,22 @@ const QStringList &monthlyTotalsSchema(Engine engine)
             subtractRows(EntryRows, u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
             addRows(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s) + u"\nEND"_s,
     };
-    // The same bodies as functions of the server's triggers.
+    // The same bodies as functions of the server's triggers. The rows a statement inserts are
+    // added all at once: a post or an import inserts many in one statement.
     static const auto serverTrigger = [](const QString &name, const QString &event,
                                          const QString &body, const QString &result,
                                          const QString &when = QString()) {
         return QStringList{
             u"CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$\nBEGIN\n%2\n"
             u"RETURN %3;\nEND $$"_s.arg(name, body, result),
-            u"CREATE TRIGGER %1 %2 FOR EACH ROW %3 EXECUTE FUNCTION %1()"_s.arg(name, event, when)};
+            u"CREATE TRIGGER %1 %2 %3 EXECUTE FUNCTION %1()"_s.arg(
+                name, event, when.isEmpty() ? u"FOR EACH ROW"_s : when)};
     };
     static const QStringList server =
         QStringList{table, index} +
-        serverTrigger(u"saldi_mese_regdet_insert"_s, u"AFTER INSERT ON regdet"_s,
-                      addRows(named(NewRow), ServerKept), u"NULL"_s) +
+        serverTrigger(u"saldi_mese_regdet_insert"_s,
+                      u"AFTER INSERT ON regdet REFERENCING NEW TABLE AS nuove"_s, AddInsertedRows,
+                      u"NULL"_s, u"FOR EACH STATEMENT"_s) +
         serverTrigger(u"saldi_mese_regdet_delete"_s, u"AFTER DELETE ON regdet"_s,
                       subtractRows(named(OldRow), OldEntryMonth, OldEntryType), u"NULL"_s) +
         serverTrigger(u"saldi_mese_regdet_update"_s, u"AFTER UPDATE ON regdet"_s,
@@ -169,7 +189,7 @@ const QStringList &monthlyTotalsSchema(Engine engine)
             u"saldi_mese_regmain_update"_s, u"AFTER UPDATE OF data, tipo ON regmain"_s,
             subtractRows(named(EntryRows), u"substr(OLD.data, 1, 7)"_s, u"OLD.tipo"_s) + u'\n' +
                 addRows(named(u"(SELECT * FROM regdet WHERE idRegMain = NEW.id)"_s), ServerKept),
-            u"NULL"_s, u"WHEN ("_s + regmainChanged + u')');
+            u"NULL"_s, u"FOR EACH ROW WHEN ("_s + regmainChanged + u')');
     return engine == Engine::Postgres ? server : sqlite;
 }
 

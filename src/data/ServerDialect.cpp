@@ -194,6 +194,35 @@ bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint6
                   error);
 }
 
+std::optional<QList<qint64>> reserveIds(const QSqlDatabase &database, const QString &table,
+                                        int count, QString *error)
+{
+    QSqlQuery query(database);
+    QList<qint64> ids;
+    if (isServer(database)) {
+        if (!runSql(query,
+                    u"SELECT nextval(pg_get_serial_sequence(?, 'id')) AS id "
+                    u"FROM generate_series(1, ?) ORDER BY id"_s,
+                    {table, count}, error))
+            return std::nullopt;
+        while (query.next())
+            ids.append(query.value(0).toLongLong());
+        return ids;
+    }
+    // The caller's write transaction holds the whole file: the ids after the highest one ever
+    // given are free. The table is one of the program's own, never user text.
+    if (!runSql(query,
+                u"SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
+                u"COALESCE((SELECT MAX(id) FROM %1), 0))"_s.arg(table),
+                {table}, error) ||
+        !query.next())
+        return std::nullopt;
+    const qint64 highest = query.value(0).toLongLong();
+    for (int i = 1; i <= count; ++i)
+        ids.append(highest + i);
+    return ids;
+}
+
 bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error)
 {
     if (!isServer(database))

@@ -62,6 +62,11 @@ bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint6
 // the table's next insert never collides with it. Nothing on SQLite, whose ids follow the rows.
 bool keepIdsPast(const QSqlDatabase &database, const QString &table, qint64 id, QString *error);
 
+// Ids for count new rows of the table, ascending, that no other writer will be given; the caller
+// inserts the rows with them inside its write transaction. Nothing on failure.
+std::optional<QList<qint64>> reserveIds(const QSqlDatabase &database, const QString &table,
+                                        int count, QString *error);
+
 // Moves every table's id sequence past the highest id its rows hold, so that an id another
 // tool wrote never breaks a later insert; nothing on SQLite, whose ids follow the rows.
 bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error);

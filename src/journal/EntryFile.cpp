@@ -260,15 +260,12 @@ bool postEntries(const Archive &archive, QList<JournalEntry> &entries, bool dryR
         years << fiscalYearContaining(entry.header.data, *startMonth);
     if (!gate.takeNumbering(years, error))
         return false;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        JournalEntry &entry = entries[i];
-        // A rule's refusal, or the engine's text when the archive fails.
-        QString problem;
-        if (!gate.write(entry, fiscalYearContaining(entry.header.data, *startMonth), &problem)) {
-            *error =
-                place(i) + u": "_s + (problem.isEmpty() ? u"scrittura non riuscita."_s : problem);
-            return false;
-        }
+    // A rule's refusal, or the engine's text when the archive fails.
+    QString problem;
+    if (const std::optional<qsizetype> failed = gate.writeNew(entries, years, &problem)) {
+        *error =
+            place(*failed) + u": "_s + (problem.isEmpty() ? u"scrittura non riuscita."_s : problem);
+        return false;
     }
     return dryRun || transaction.commit(error);
 }

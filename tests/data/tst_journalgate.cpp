@@ -1,5 +1,6 @@
 #include "data/Database.h"
 #include "data/JournalGate.h"
+#include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
 #include "support/TestArchive.h"
 
@@ -249,6 +250,40 @@ private slots:
         QVERIFY(!gate.write(late, Year, &error));
         QCOMPARE(gate.lastFailure(), GateFailure::Refused);
         QVERIFY2(error.contains(u"chiuso"_s), qPrintable(error));
+    }
+
+    // Many new entries go in together as they would one by one: numbered in order, the
+    // monthly totals kept, and an entry after a closing of its year refused by its index.
+    void writesManyNewEntriesTogetherAsOneByOne()
+    {
+        TestArchive a;
+        const Accounts acc = chartOf(a);
+        Connection connection(a.archive());
+        Transaction transaction(connection);
+        JournalGate gate(connection);
+        QString error;
+        JournalEntry closing = entryOf({debit(acc.quote, 300), credit(acc.cassa, 300)});
+        closing.header.tipo = -1;
+        closing.header.data = Year.end;
+        QList<JournalEntry> entries{entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)}),
+                                    entryOf({debit(acc.cassa, 200), credit(acc.quote, 200),
+                                             debit(acc.beni, 5), credit(acc.terzi, 5)}),
+                                    closing,
+                                    entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)})};
+        QCOMPARE(gate.writeNew(entries, QList<FiscalYear>(4, Year), &error), qsizetype(3));
+        QCOMPARE(gate.lastFailure(), GateFailure::Refused);
+        QVERIFY2(error.contains(u"chiuso"_s), qPrintable(error));
+        entries.removeLast();
+        QVERIFY(entries[0].header.id < entries[1].header.id &&
+                entries[1].header.id < entries[2].header.id);
+        QCOMPARE(entries[2].header.progressivo.toInt(), 3);
+        QVERIFY(transaction.commit(&error));
+        QCOMPARE(count(a, u"regdet"_s), 8);
+        QCOMPARE(a.scalar(u"SELECT dare FROM saldi_mese WHERE conto = ? AND mese = '2024-05'"_s,
+                          {acc.cassa})
+                     .toLongLong(),
+                 Money::fromCents(300).units());
+        QVERIFY(monthlyTotalsAgree(connection.database(), &error).value_or(false));
     }
 
     void waitsForTheWriteLockThenGivesUp_data()

@@ -154,20 +154,22 @@ CREATE INDEX saldi_mese_mese ON saldi_mese (mese, tipo);
 CREATE FUNCTION saldi_mese_regdet_insert() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
 INSERT INTO saldi_mese (conto, mese, tipo, dare, avere)
-SELECT s.conto, substr(rm.data, 1, 7), rm.tipo, SUM(s.dare), SUM(s.avere)
-  FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM (SELECT NEW.idRegMain AS idRegMain, NEW.contodare AS contodare, NEW.contoavere AS contoavere, NEW.importo AS importo) AS r
-         WHERE contodare IS NOT NULL
-        UNION ALL
-        SELECT idRegMain, contoavere, 0, importo FROM (SELECT NEW.idRegMain AS idRegMain, NEW.contodare AS contodare, NEW.contoavere AS contoavere, NEW.importo AS importo) AS r WHERE contoavere IS NOT NULL) s
-  JOIN regmain rm ON rm.id = s.idRegMain
- WHERE true
- GROUP BY s.conto, rm.id
+SELECT conto, mese, tipo, SUM(dare), SUM(avere)
+  FROM (SELECT s.conto, s.dare, s.avere,
+               (SELECT substr(rm.data, 1, 7) FROM regmain rm WHERE rm.id = s.idRegMain) AS mese,
+               (SELECT rm.tipo FROM regmain rm WHERE rm.id = s.idRegMain) AS tipo
+          FROM (SELECT idRegMain, contodare AS conto, importo AS dare, 0 AS avere FROM nuove
+                 WHERE contodare IS NOT NULL
+                UNION ALL
+                SELECT idRegMain, contoavere, 0, importo FROM nuove
+                 WHERE contoavere IS NOT NULL) s) r
+ GROUP BY conto, mese, tipo
 ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = saldi_mese.dare + excluded.dare,
                                               avere = saldi_mese.avere + excluded.avere;
 RETURN NULL;
 END $$;
 
-CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet FOR EACH ROW  EXECUTE FUNCTION saldi_mese_regdet_insert();
+CREATE TRIGGER saldi_mese_regdet_insert AFTER INSERT ON regdet REFERENCING NEW TABLE AS nuove FOR EACH STATEMENT EXECUTE FUNCTION saldi_mese_regdet_insert();
 
 CREATE FUNCTION saldi_mese_regdet_delete() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
@@ -179,7 +181,7 @@ UPDATE saldi_mese
 RETURN NULL;
 END $$;
 
-CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet FOR EACH ROW  EXECUTE FUNCTION saldi_mese_regdet_delete();
+CREATE TRIGGER saldi_mese_regdet_delete AFTER DELETE ON regdet FOR EACH ROW EXECUTE FUNCTION saldi_mese_regdet_delete();
 
 CREATE FUNCTION saldi_mese_regdet_update() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
@@ -202,7 +204,7 @@ ON CONFLICT (conto, mese, tipo) DO UPDATE SET dare = saldi_mese.dare + excluded.
 RETURN NULL;
 END $$;
 
-CREATE TRIGGER saldi_mese_regdet_update AFTER UPDATE ON regdet FOR EACH ROW  EXECUTE FUNCTION saldi_mese_regdet_update();
+CREATE TRIGGER saldi_mese_regdet_update AFTER UPDATE ON regdet FOR EACH ROW EXECUTE FUNCTION saldi_mese_regdet_update();
 
 CREATE FUNCTION saldi_mese_regmain_delete() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
@@ -210,7 +212,7 @@ DELETE FROM regdet WHERE idRegMain = OLD.id;
 RETURN OLD;
 END $$;
 
-CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain FOR EACH ROW  EXECUTE FUNCTION saldi_mese_regmain_delete();
+CREATE TRIGGER saldi_mese_regmain_delete BEFORE DELETE ON regmain FOR EACH ROW EXECUTE FUNCTION saldi_mese_regmain_delete();
 
 CREATE FUNCTION saldi_mese_regmain_update() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
