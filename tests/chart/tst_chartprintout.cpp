@@ -5,6 +5,7 @@
 #include "main/MainWindow.h"
 #include "program/ReportCommands.h"
 #include "reportengine/ReportExport.h"
+#include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
@@ -150,6 +151,9 @@ private slots:
         Fixture f;
         const ReportDocument document = f.laidOut(ChartLayout::Indented, AllLevels);
         QCOMPARE(document.pageCount(), 1);
+        QString difference;
+        QVERIFY2(matchesGolden(u"chart_printout.txt"_s, documentText(document), &difference),
+                 qPrintable(difference));
         const QStringList expected{
             u" PIANO DEI CONTI | Circolo Prova"_s,
             u"PATRIMONIO - ATTIVO"_s,

@@ -1,9 +1,9 @@
 #include "data/Database.h"
 #include "data/PortableSql.h"
 #include "data/Schema.h"
+#include "support/GoldenText.h"
 #include "support/TestArchive.h"
 
-#include <QFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -210,15 +210,10 @@ private slots:
         for (const auto &[engine, name] :
              {std::pair(Engine::Sqlite, u"schema_sqlite.sql"_s),
               std::pair(Engine::Postgres, u"schema_postgresql.sql"_s)}) {
-            const QString text = programSchemaFor(engine).join(u";\n\n"_s) + u";\n"_s;
-            QFile file(QStringLiteral(TOVRIN_GOLDEN_DIR) + u'/' + name);
-            if (qEnvironmentVariableIsSet("TOVRIN_UPDATE_GOLDEN")) {
-                QVERIFY(file.open(QIODevice::WriteOnly));
-                file.write(text.toUtf8());
-                file.close();
-            }
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(text, QString::fromUtf8(file.readAll()));
+            QString difference;
+            QVERIFY2(matchesGolden(name, programSchemaFor(engine).join(u";\n\n"_s) + u";\n"_s,
+                                   &difference),
+                     qPrintable(difference));
         }
     }
 

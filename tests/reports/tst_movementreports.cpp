@@ -6,6 +6,7 @@
 #include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
+#include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
 #include "ui/PreviewDocument.h"
@@ -260,6 +261,9 @@ private slots:
         books.move(QDate(2024, 5, 2), 2, books.varieSpese, books.banca, 400, u"Spesa"_s);
         books.move(QDate(2024, 5, 3), 3, books.varieCassa, books.ricavi, 100, u"Fondo bis"_s);
         const ReportDocument document = books.cards(year2024());
+        QString difference;
+        QVERIFY2(matchesGolden(u"account_cards.txt"_s, documentText(document), &difference),
+                 qPrintable(difference));
         QStringList cards;
         for (const TocEntry &entry : document.toc)
             cards << entry.text;

@@ -2,6 +2,7 @@
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/BalanceSections.h"
+#include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"
 
@@ -344,6 +345,11 @@ private slots:
         QCOMPARE(lineContaining(printed, u"Totale"_s),
                  u"Totale | 1.000,00  | Totale | 1.000,00 "_s);
         QVERIFY(!lineContaining(printed, u"Perdita"_s).size());
+        QString difference;
+        QVERIFY2(matchesGolden(u"balance_opposed.txt"_s,
+                               documentText(laidOut(balance, BalanceKind::Opposed, false)),
+                               &difference),
+                 qPrintable(difference));
 
         // The archive's own caption for the result.
         books.archive.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('utileDescrizione', "

@@ -5,6 +5,7 @@
 #include "statements/CashStatement.h"
 #include "statements/CashStatementReport.h"
 #include "statements/StatementExport.h"
+#include "support/GoldenText.h"
 #include "support/TestArchive.h"
 
 #include <QDir>
@@ -354,6 +355,11 @@ private slots:
         const std::vector<CashStatementEntry> expected{{0, QDate(2025, 5, 1)},
                                                        {0, QDate(2025, 12, 1)}};
         QCOMPARE(s.current.unclassifiedEntries, expected);
+        QString difference;
+        QVERIFY2(matchesGolden(u"cash_statement.json"_s,
+                               QString::fromUtf8(cashStatementJson(s, {Year2025, Year2024})),
+                               &difference),
+                 qPrintable(difference));
         const QStringList warnings = cashStatementWarnings(s, {Year2025, Year2024});
         QCOMPARE(warnings.size(), 1);
         QVERIFY2(warnings[0].contains(u"nell'esercizio 2025 restano da classificare 230,00"_s) &&
