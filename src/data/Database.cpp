@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSqlDriver>
+#include <QSqlRecord>
 
 #include <sqlite3.h>
 
@@ -402,6 +403,110 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
     if (!ok && error)
         *error = engineText(query);
     return ok;
+}
+
+namespace {
+
+bool bindSqlite(sqlite3_stmt *statement, const QVariantList &values)
+{
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &value = values[i];
+        int done = SQLITE_OK;
+        if (value.isNull()) {
+            done = sqlite3_bind_null(statement, i + 1);
+        } else if (value.typeId() == QMetaType::Double) {
+            done = sqlite3_bind_double(statement, i + 1, value.toDouble());
+        } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong ||
+                   value.typeId() == QMetaType::UInt || value.typeId() == QMetaType::Bool) {
+            done = sqlite3_bind_int64(statement, i + 1, value.toLongLong());
+        } else {
+            const QByteArray text = value.toString().toUtf8();
+            done = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()),
+                                     SQLITE_TRANSIENT);
+        }
+        if (done != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
+QVariant sqliteCell(sqlite3_stmt *statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+    default:
+        return QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+            sqlite3_column_bytes(statement, column));
+    }
+}
+
+// A file's rows through SQLite's own interface, which reads a large result about twice as fast
+// as the driver's.
+bool readSqliteRows(sqlite3 *handle, const QString &sql, const QVariantList &values,
+                    QStringList *fields, const RowReceiver &receive, QString *error)
+{
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    int step = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &statement, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> finalizing(statement,
+                                                                            sqlite3_finalize);
+    if (step == SQLITE_OK && !bindSqlite(statement, values))
+        step = SQLITE_RANGE;
+    if (step == SQLITE_OK) {
+        const int columns = sqlite3_column_count(statement);
+        for (int c = 0; c < columns; ++c)
+            fields->append(QString::fromUtf8(sqlite3_column_name(statement, c)));
+        QVariantList row(columns);
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c)
+                row[c] = sqliteCell(statement, c);
+            receive(row);
+        }
+    }
+    if (step == SQLITE_DONE)
+        return true;
+    if (error)
+        *error = engineFailureText(sqliteFault(sqlite3_extended_errcode(handle)),
+                                   QString::fromUtf8(sqlite3_errmsg(handle)));
+    return false;
+}
+
+} // namespace
+
+bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
+              QStringList *fields, const RowReceiver &receive, QString *error)
+{
+    fields->clear();
+    const QSqlDatabase database = connection.database();
+    if (sqlite3 *handle = isServer(database) ? nullptr : sqliteHandle(database))
+        return readSqliteRows(handle, sql, values, fields, receive, error);
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!runSql(query, sql, values, error))
+        return false;
+    const QSqlRecord record = query.record();
+    for (int c = 0; c < record.count(); ++c)
+        fields->append(record.fieldName(c));
+    QVariantList row(record.count());
+    while (query.next()) {
+        for (int c = 0; c < row.size(); ++c)
+            row[c] = query.value(c);
+        receive(row);
+    }
+    if (!query.lastError().isValid())
+        return true;
+    if (error)
+        *error = engineText(query);
+    return false;
 }
 
 std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,

@@ -124,6 +124,12 @@ QString engineText(const QSqlDatabase &database);
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
             QString *error = nullptr);
 
+// Runs a reading statement with bound values and hands each row to receive, in order, with
+// the names of its columns in *fields. False with the engine's text in *error.
+using RowReceiver = std::function<void(const QVariantList &row)>;
+bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
+              QStringList *fields, const RowReceiver &receive, QString *error);
+
 // Runs an INSERT ... RETURNING id and gives the new row's id (on a server without asking for it
 // again); nothing on failure, with the engine's text in *error.
 std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,

@@ -5,43 +5,38 @@
 
 #include <QHash>
 #include <QSet>
-#include <QSqlRecord>
 
 bool RowSet::load(const Connection &connection, const QString &sql, const QVariantList &values,
                   QString *error)
 {
     reset({}, {});
-    QSqlQuery query = connection.query();
-    query.setForwardOnly(true);
-    if (!runSql(query, sql, values, error))
-        return false;
-    const QSqlRecord record = query.record();
-    for (int c = 0; c < record.count(); ++c)
-        m_fields.append(record.fieldName(c));
-    const int columns = int(m_fields.size());
-
+    QStringList fields;
     // Equal texts are kept once and shared by every cell that holds them.
     QSet<QString> texts;
-    while (query.next()) {
-        for (int c = 0; c < columns; ++c) {
-            QVariant cell = query.value(c);
-            if (cell.typeId() == QMetaType::QString) {
+    const bool read = readRows(
+        connection, sql, values, &fields,
+        [&](const QVariantList &row) {
+            if (m_fields.isEmpty())
+                m_fields = fields;
+            for (const QVariant &cell : row) {
+                if (cell.typeId() != QMetaType::QString) {
+                    append(cell);
+                    continue;
+                }
                 const QString text = cell.toString();
                 auto it = texts.constFind(text);
                 if (it == texts.cend())
                     it = texts.insert(text);
-                cell = QVariant(*it);
+                append(QVariant(*it));
             }
-            append(std::move(cell));
-        }
-        ++m_rows;
-    }
-    if (query.lastError().isValid()) {
-        if (error)
-            *error = engineText(query);
+            ++m_rows;
+        },
+        error);
+    if (!read) {
         reset({}, {});
         return false;
     }
+    m_fields = fields;
     return true;
 }
 
