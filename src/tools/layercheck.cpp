@@ -58,7 +58,6 @@ std::optional<Layer> layerOfTarget(const QString &target)
 {
     static const QHash<QString, Layer> libraries = {
         {u"tovrin3_core"_s, Layer::Core},           {u"tovrin3_logic"_s, Layer::Logic},
-        {u"tovrin3_reports"_s, Layer::Logic},       {u"tovrin3_statements"_s, Layer::Logic},
         {u"tovrin3_reportengine"_s, Layer::Engine}, {u"tovrin3_ui"_s, Layer::Ui},
         {u"tovrin3_windows"_s, Layer::Windows},     {u"tovrin3_program"_s, Layer::Program},
     };
