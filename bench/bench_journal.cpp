@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     const double open =
         bestOf(5, [&](int) { must(loadEntry(archive, someEntry, &error).has_value(), error); });
     const double save = bestOf(5, [&](int i) {
-        JournalEntry entry{{0, QDate(lastYear, 6, 1 + i), {}, 0, {}},
+        JournalEntry entry{{0, QDate(lastYear, 6, 1 + i), {}, EntryKind::Ordinary, {}},
                            {{0, cassa, {}, Money::fromCents(10000), u"Riga 1"_s},
                             {0, cassa, {}, Money::fromCents(5000), u"Riga 2"_s},
                             {0, {}, banca, Money::fromCents(12000), u"Riga 3"_s},

@@ -230,7 +230,8 @@ bool readFiscalYear(const Connection &connection, const FiscalYear &year, bool f
 {
     check->dal = year.start;
     check->al = year.end;
-    const std::optional<bool> closed = holdsEntriesOfType(connection.database(), year, -1, error);
+    const std::optional<bool> closed =
+        holdsEntriesOfType(connection.database(), year, EntryKind::Closing, error);
     if (!closed)
         return false;
     check->closed = *closed;
@@ -245,7 +246,8 @@ bool readFiscalYear(const Connection &connection, const FiscalYear &year, bool f
                  bounds + bounds + bounds, &check->afterClosing, error))
         return false;
     const FiscalYear next = fiscalYearContaining(year.end.addDays(1), year.start.month());
-    const std::optional<bool> opened = holdsEntriesOfType(connection.database(), next, 1, error);
+    const std::optional<bool> opened =
+        holdsEntriesOfType(connection.database(), next, EntryKind::Opening, error);
     if (!opened)
         return false;
     return !*opened ||

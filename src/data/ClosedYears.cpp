@@ -32,11 +32,11 @@ std::optional<FiscalYear> archiveYearContaining(const QSqlDatabase &database, co
 }
 
 std::optional<bool> holdsEntriesOfType(const QSqlDatabase &database, const FiscalYear &year,
-                                       int tipo, QString *error)
+                                       EntryKind kind, QString *error)
 {
     QSqlQuery query(database);
     if (!runSql(query, u"SELECT 1 FROM regmain WHERE tipo = ? AND data BETWEEN ? AND ? LIMIT 1"_s,
-                {tipo, isoDate(year.start), isoDate(year.end)}, error))
+                {storedKind(kind), isoDate(year.start), isoDate(year.end)}, error))
         return std::nullopt;
     return query.next();
 }
@@ -59,7 +59,8 @@ QString closedDateRefusal(const QSqlDatabase &database, const QDate &date, QStri
     const std::optional<FiscalYear> year = archiveYearContaining(database, date, error);
     if (!year)
         return {};
-    const std::optional<bool> closed = holdsEntriesOfType(database, *year, -1, error);
+    const std::optional<bool> closed =
+        holdsEntriesOfType(database, *year, EntryKind::Closing, error);
     return closed.value_or(false) ? closedYearMessage(*year) : QString();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/EntryKind.h"
 #include "data/FiscalEnvironment.h"
 
 #include <QDate>
@@ -21,7 +22,7 @@ std::optional<FiscalYear> archiveYearContaining(const QSqlDatabase &database, co
 
 // Whether the fiscal year holds entries of the type (-1 closing, 1 opening).
 std::optional<bool> holdsEntriesOfType(const QSqlDatabase &database, const FiscalYear &year,
-                                       int tipo, QString *error);
+                                       EntryKind kind, QString *error);
 
 // A period as the messages show it: "dal 01/01/2026 al 31/12/2026".
 QString shownPeriod(const QDate &start, const QDate &end);

@@ -357,7 +357,8 @@ QString JournalGate::closedYearRefusal(const QDate &date, QString *error) const
         return {};
     auto closed = m_closedYearsSeen.constFind(year->start);
     if (closed == m_closedYearsSeen.cend()) {
-        const std::optional<bool> holdsClosing = holdsEntriesOfType(database, *year, -1, error);
+        const std::optional<bool> holdsClosing =
+            holdsEntriesOfType(database, *year, EntryKind::Closing, error);
         if (!holdsClosing)
             return {};
         closed = m_closedYearsSeen.insert(year->start, *holdsClosing);
@@ -428,7 +429,7 @@ std::optional<qsizetype> JournalGate::writeNew(QList<JournalEntry> &entries,
         pendingYears.append(numberingYears.value(i));
         // A closing changes what the entries after it may be: it is written before they are
         // checked.
-        if (entries[i].header.tipo == -1 && !insertPending()) {
+        if (entries[i].header.kind == EntryKind::Closing && !insertPending()) {
             m_lastFailure = GateFailure::Archive;
             return i;
         }
@@ -461,15 +462,15 @@ bool JournalGate::insertNew(const QList<JournalEntry *> &entries,
             m_highestNumber.insert(numberingYears[i].start, *highest + 1);
         }
         header.id = ids->at(i);
-        headers.append({header.id, isoDate(header.data), header.progressivo, header.tipo,
-                        header.attached, header.descrizione});
+        headers.append({header.id, isoDate(header.data), header.progressivo,
+                        storedKind(header.kind), header.attached, header.descrizione});
         for (qsizetype r = 0; r < entries[i]->rows.size(); ++r) {
             const EntryRow &row = entries[i]->rows[r];
             rows.append({header.id, (r + 1) * 10, row.contodare, row.contoavere,
                          row.importo.units(), row.descrizione});
         }
     }
-    if (entries.last()->header.tipo == -1)
+    if (entries.last()->header.kind == EntryKind::Closing)
         forgetYears();
     QSqlQuery query = m_connection.query();
     return insertRows(
@@ -496,13 +497,13 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
             m_headerInsert,
             u"INSERT INTO regmain (data, progressivo, tipo, attached, descrizione) "
             u"VALUES (?, ?, ?, ?, ?) RETURNING id"_s,
-            {isoDate(header.data), header.progressivo, header.tipo, header.attached,
+            {isoDate(header.data), header.progressivo, storedKind(header.kind), header.attached,
              header.descrizione},
             error);
         if (!id)
             return false;
         header.id = *id;
-        if (header.tipo == -1)
+        if (header.kind == EntryKind::Closing)
             forgetYears();
         if (numberingYear.start.isValid())
             m_highestNumber.insert(numberingYear.start, header.progressivo.toLongLong());
@@ -513,8 +514,8 @@ bool JournalGate::writeHeader(EntryHeader &header, const FiscalYear &numberingYe
     if (!runSql(query,
                 u"UPDATE regmain SET data = ?, tipo = ?, attached = ?, descrizione = ?, "
                 u"versione = versione + 1 WHERE id = ? AND versione = ?"_s,
-                {isoDate(header.data), header.tipo, header.attached, header.descrizione, header.id,
-                 header.version},
+                {isoDate(header.data), storedKind(header.kind), header.attached, header.descrizione,
+                 header.id, header.version},
                 error))
         return false;
     if (query.numRowsAffected() == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/EntryKind.h"
 #include "data/FiscalEnvironment.h"
 #include "data/Money.h"
 
@@ -39,8 +40,8 @@ struct EntryRow {
 struct EntryHeader {
     qint64 id = 0;
     QDate data;
-    QVariant progressivo;      // null for a new entry
-    int tipo = 0;              // 0 normal, 1 opening, -1 closing
+    QVariant progressivo; // null for a new entry
+    EntryKind kind = EntryKind::Ordinary;
     QVariant attached;         // file name inside "allegati", null for none
     QVariant descrizione = {}; // header text, only on the closing of the income statement
     qint64 version = 0;        // the stored version it was read at; every write raises it

@@ -49,7 +49,7 @@ std::optional<JournalEntry> JournalGate::read(qint64 id, QString *error) const
     entry.header = {query.value(0).toLongLong(),
                     dateFromIso(query.value(1).toString()),
                     orNull(query.value(2), QMetaType::fromType<qint64>()),
-                    query.value(3).toInt(),
+                    entryKindOf(query.value(3).toInt()),
                     orNull(query.value(4), QMetaType::fromType<QString>()),
                     orNull(query.value(5), QMetaType::fromType<QString>()),
                     query.value(6).toLongLong()};

@@ -256,7 +256,7 @@ void EntryEditor::setState(State state)
 
 void EntryEditor::showType()
 {
-    m_frameTipo->setTitle(entryTypeCaption(m_header.tipo));
+    m_frameTipo->setTitle(entryTypeCaption(m_header.kind));
 }
 
 void EntryEditor::showAttachment()
@@ -376,10 +376,10 @@ void EntryEditor::chiudi()
 
 void EntryEditor::cambiaTipo()
 {
-    const int tipo = EntryTypeDialog::choose(this, m_header.tipo);
-    if (tipo < -1)
+    const std::optional<EntryKind> kind = EntryTypeDialog::choose(this, m_header.kind);
+    if (!kind)
         return;
-    m_header.tipo = tipo;
+    m_header.kind = *kind;
     showType();
 }
 

@@ -8,7 +8,7 @@
 
 using namespace Qt::StringLiterals;
 
-EntryTypeDialog::EntryTypeDialog(int tipo, QWidget *parent) : QDialog(parent)
+EntryTypeDialog::EntryTypeDialog(EntryKind kind, QWidget *parent) : QDialog(parent)
 {
     setObjectName(u"EntryTypeDialog"_s);
     setWindowTitle(u"Tipo Registrazione"_s);
@@ -20,8 +20,8 @@ EntryTypeDialog::EntryTypeDialog(int tipo, QWidget *parent) : QDialog(parent)
         m_options[i]->setObjectName(u"optTipo%1"_s.arg(i));
         options->addWidget(m_options[i]);
     }
-    if (tipo >= -1 && tipo <= 1)
-        m_options[tipo + 1]->setChecked(true);
+    // The options list the kinds in their stored order, closing first.
+    m_options[storedKind(kind) + 1]->setChecked(true);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *save = buttons->addButton(u"Salva"_s, QDialogButtonBox::AcceptRole);
@@ -37,17 +37,17 @@ EntryTypeDialog::EntryTypeDialog(int tipo, QWidget *parent) : QDialog(parent)
     setMinimumWidth(280);
 }
 
-int EntryTypeDialog::chosen() const
+std::optional<EntryKind> EntryTypeDialog::chosen() const
 {
     for (int i = 0; i < 3; ++i) {
         if (m_options[i]->isChecked())
-            return i - 1;
+            return entryKindOf(i - 1);
     }
-    return -2;
+    return std::nullopt;
 }
 
-int EntryTypeDialog::choose(QWidget *owner, int tipo)
+std::optional<EntryKind> EntryTypeDialog::choose(QWidget *owner, EntryKind kind)
 {
-    EntryTypeDialog dialog(tipo, owner);
-    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -2;
+    EntryTypeDialog dialog(kind, owner);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : std::nullopt;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "data/EntryKind.h"
+
 #include <QDialog>
+
+#include <optional>
 
 class QRadioButton;
 
@@ -9,12 +13,12 @@ class EntryTypeDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit EntryTypeDialog(int tipo, QWidget *parent = nullptr);
+    explicit EntryTypeDialog(EntryKind kind, QWidget *parent = nullptr);
 
-    // The chosen type (-1, 0 or 1), or -2 when the user cancelled, also through the frame.
-    static int choose(QWidget *owner, int tipo);
+    // The chosen kind, or nothing when the user cancelled, also through the frame.
+    static std::optional<EntryKind> choose(QWidget *owner, EntryKind kind);
 
-    int chosen() const;
+    std::optional<EntryKind> chosen() const;
 
 private:
     QRadioButton *m_options[3] = {};

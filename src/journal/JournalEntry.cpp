@@ -8,18 +8,17 @@
 
 using namespace Qt::StringLiterals;
 
-QString entryTypeCaption(int tipo)
+QString entryTypeCaption(EntryKind kind)
 {
-    switch (tipo) {
-    case 0:
+    switch (kind) {
+    case EntryKind::Ordinary:
         return u"Tipo Reg.: Normale"_s;
-    case 1:
+    case EntryKind::Opening:
         return u"Tipo Reg.: Apertura Conti"_s;
-    case -1:
+    case EntryKind::Closing:
         return u"Tipo Reg.: Chiusura Conti"_s;
-    default:
-        return {};
     }
+    return {};
 }
 
 QString validateRow(const EntryRow &row)

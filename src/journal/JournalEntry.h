@@ -12,7 +12,7 @@
 #include <optional>
 
 // The caption of an entry type in the editor ("Tipo Reg.: Normale"); empty for an unknown code.
-QString entryTypeCaption(int tipo);
+QString entryTypeCaption(EntryKind kind);
 
 // The message that refuses a row, empty when the row may be committed.
 QString validateRow(const EntryRow &row);

@@ -226,7 +226,7 @@ bool YearEndGenerator::writeOpening(QString *error)
 {
     return balancedEntries({{1, 2},
                             m_input.openingDate,
-                            1,
+                            EntryKind::Opening,
                             QVariant(),
                             true,
                             m_input.openingBalance,
@@ -240,7 +240,7 @@ bool YearEndGenerator::closeIncomeStatementAccounts(QString *error)
 {
     return balancedEntries({{3, 4},
                             m_input.closingDate,
-                            -1,
+                            EntryKind::Closing,
                             m_input.economicClosing,
                             true,
                             m_input.profitAndLoss,
@@ -253,7 +253,7 @@ bool YearEndGenerator::closeBalanceSheetAccounts(QString *error)
 {
     return balancedEntries({{1, 2},
                             m_input.closingDate,
-                            -1,
+                            EntryKind::Closing,
                             QVariant(),
                             false,
                             m_input.closingBalance,
@@ -272,7 +272,7 @@ bool YearEndGenerator::recordResult(QString *error)
     const qint64 pl = m_input.profitAndLoss;
     const qint64 result = m_input.profitOrLoss;
     const qint64 closing = m_input.closingBalance;
-    return writeEntry(m_input.closingDate, -1, QVariant(),
+    return writeEntry(m_input.closingDate, EntryKind::Closing, QVariant(),
                       {{0, profit ? pl : result, profit ? result : pl, amount, text},
                        {0, profit ? result : closing, profit ? closing : result, amount, text}},
                       error);
@@ -339,18 +339,18 @@ bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
         if (rows.isEmpty())
             continue;
         rows.append(sideRow(!accountOnDebit, pass.counter, total, text));
-        if (!writeEntry(pass.date, pass.tipo, pass.headerText, rows, error))
+        if (!writeEntry(pass.date, pass.kind, pass.headerText, rows, error))
             return false;
     }
     return true;
 }
 
-bool YearEndGenerator::writeEntry(const QDate &date, int tipo, const QVariant &headerText,
+bool YearEndGenerator::writeEntry(const QDate &date, EntryKind kind, const QVariant &headerText,
                                   const QList<EntryRow> &rows, QString *error)
 {
     JournalEntry entry;
     entry.header.data = date;
-    entry.header.tipo = tipo;
+    entry.header.kind = kind;
     entry.header.descrizione = headerText;
     entry.rows = rows;
     if (!JournalGate(m_connection, JournalGate::ClosedYearRule::Allow)
@@ -433,12 +433,12 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
 namespace {
 
 // Whether any entry of the type dated first..last is printed in definitiva.
-std::optional<bool> printedEntriesOfType(const Connection &connection, int tipo, const QDate &first,
-                                         const QDate &last, QString *error)
+std::optional<bool> printedEntriesOfType(const Connection &connection, EntryKind kind,
+                                         const QDate &first, const QDate &last, QString *error)
 {
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT MIN(data) FROM regmain WHERE tipo = ? AND data BETWEEN ? AND ?"_s,
-                {tipo, isoDate(first), isoDate(last)}, error) ||
+                {storedKind(kind), isoDate(first), isoDate(last)}, error) ||
         !query.next())
         return std::nullopt;
     if (query.value(0).isNull())
@@ -492,7 +492,7 @@ QString reopenRefusal(const Connection &connection, const YearEndYears &years, Q
                    shownPeriod(years.prevStart, years.prevEnd),
                    shownPeriod(years.curStart, years.curEnd));
     const std::optional<bool> closingPrinted =
-        printedEntriesOfType(connection, -1, years.prevStart, years.prevEnd, error);
+        printedEntriesOfType(connection, EntryKind::Closing, years.prevStart, years.prevEnd, error);
     if (!closingPrinted)
         return {};
     if (*closingPrinted)
@@ -500,7 +500,7 @@ QString reopenRefusal(const Connection &connection, const YearEndYears &years, Q
                u"sul libro giornale: l'esercizio non può essere riaperto."_s.arg(
                    shownPeriod(years.prevStart, years.prevEnd));
     const std::optional<bool> openingPrinted =
-        printedEntriesOfType(connection, 1, years.curStart, years.curEnd, error);
+        printedEntriesOfType(connection, EntryKind::Opening, years.curStart, years.curEnd, error);
     if (!openingPrinted)
         return {};
     if (*openingPrinted)

@@ -100,7 +100,7 @@ private:
     struct Pass {
         QList<int> natures;
         QDate date;
-        int tipo;
+        EntryKind kind;
         QVariant headerText;
         bool accountOnDebitWhenPositive;
         qint64 counter;
@@ -109,7 +109,7 @@ private:
         bool carriesResult = false;
     };
     bool balancedEntries(const Pass &pass, QString *error);
-    bool writeEntry(const QDate &date, int tipo, const QVariant &headerText,
+    bool writeEntry(const QDate &date, EntryKind kind, const QVariant &headerText,
                     const QList<EntryRow> &rows, QString *error);
     // Keeps the previous year's lines as a new read would give them after rows written into it.
     bool addToPreviousYear(const QList<EntryRow> &rows, QString *error);

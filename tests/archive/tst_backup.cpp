@@ -44,7 +44,7 @@ Accounts chartOf(TestArchive &a)
 
 bool post(const Archive &archive, const Accounts &accounts, int day)
 {
-    JournalEntry entry{{0, QDate(2024, 1, 1).addDays(day % 360), {}, 0, {}},
+    JournalEntry entry{{0, QDate(2024, 1, 1).addDays(day % 360), {}, EntryKind::Ordinary, {}},
                        {{0, accounts.cassa, {}, Money::fromCents(100 + day), u"Quota"_s},
                         {0, {}, accounts.quote, Money::fromCents(100 + day), u"Quota"_s}}};
     QString error;

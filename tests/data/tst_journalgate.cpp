@@ -43,7 +43,7 @@ EntryRow credit(qint64 account, qint64 cents)
 
 JournalEntry entryOf(const QList<EntryRow> &rows)
 {
-    return {{0, QDate(2024, 5, 1), {}, 0, {}}, rows};
+    return {{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}}, rows};
 }
 
 int count(const TestArchive &a, const QString &table)
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(third.header.progressivo.toInt(), 2);
 
         JournalEntry closing = entryOf({debit(acc.quote, 100), credit(acc.cassa, 100)});
-        closing.header.tipo = -1;
+        closing.header.kind = EntryKind::Closing;
         closing.header.data = Year.end;
         QVERIFY(gate.write(closing, Year, &error));
         JournalEntry late = entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)});
@@ -263,7 +263,7 @@ private slots:
         JournalGate gate(connection);
         QString error;
         JournalEntry closing = entryOf({debit(acc.quote, 300), credit(acc.cassa, 300)});
-        closing.header.tipo = -1;
+        closing.header.kind = EntryKind::Closing;
         closing.header.data = Year.end;
         QList<JournalEntry> entries{entryOf({debit(acc.cassa, 100), credit(acc.quote, 100)}),
                                     entryOf({debit(acc.cassa, 200), credit(acc.quote, 200),

@@ -99,7 +99,7 @@ private slots:
         chart(a);
         chart(b);
         QVERIFY(writeParameter(b, u"StartMonth"_s, ValueType::Integer, Storage::InArchive, 7));
-        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
         QVERIFY2(saveEntry(a, entry, YearStart, YearEnd, &error), qPrintable(error));
@@ -149,7 +149,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        JournalEntry first{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry first{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
         QVERIFY2(saveEntry(a, first, YearStart, YearEnd, &error), qPrintable(error));
@@ -159,13 +159,13 @@ private slots:
 
         a.addEntry(QDate(2023, 12, 31), {{cassa, quote, Money::fromCents(1), u"x"_s}}, 0,
                    40); // another year
-        JournalEntry earlier{{0, QDate(2024, 2, 1), {}, 0, {}},
+        JournalEntry earlier{{0, QDate(2024, 2, 1), {}, EntryKind::Ordinary, {}},
                              {debit(banca, 50), credit(quote, 50)}};
         QVERIFY(saveEntry(a, earlier, YearStart, YearEnd, &error));
         QCOMPARE(earlier.header.progressivo.toInt(), 2);
 
         first.header.data = QDate(2024, 1, 15);
-        first.header.tipo = 1;
+        first.header.kind = EntryKind::Opening;
         first.rows[1].importo = Money::fromCents(60);
         first.rows.removeFirst();
         first.rows.append(debit(banca, 60, u"nuova"_s));
@@ -184,7 +184,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                            {debit(cassa, 30, u"d"_s), credit(quote, 10, u"a"_s),
                             credit(quote, 10, u"b"_s), credit(quote, 10, u"c"_s)}};
         QString error;
@@ -204,7 +204,7 @@ private slots:
         TestArchive a;
         chart(a);
         const auto entryOn = [this](const QDate &date) {
-            return JournalEntry{{0, date, {}, 0, {}},
+            return JournalEntry{{0, date, {}, EntryKind::Ordinary, {}},
                                 {{0, cassa, quote, Money::fromCents(100), u"Quota"_s}}};
         };
         for (int round = 0; round < 5; ++round) {
@@ -234,7 +234,7 @@ private slots:
         SKIP_ON_SERVER();
         TestArchive a;
         chart(a);
-        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                            {debit(cassa, 100), credit(quote, 100)}};
         QString error;
         QVERIFY(saveEntry(a, entry, YearStart, YearEnd, &error));
@@ -263,7 +263,7 @@ private slots:
     {
         TestArchive a;
         chart(a);
-        JournalEntry entry{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry entry{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                            {debit(cassa, 100), credit(quote, 90)}};
         QString error;
         QVERIFY(!saveEntry(a, entry, YearStart, YearEnd, &error));
@@ -283,7 +283,7 @@ private slots:
         QString error;
         const std::optional<JournalEntry> copy = newEntry(a, model, QDate(2024, 6, 30), &error);
         QVERIFY(copy);
-        QCOMPARE(copy->header, (EntryHeader{0, QDate(2024, 6, 30), {}, 0, {}}));
+        QCOMPARE(copy->header, (EntryHeader{0, QDate(2024, 6, 30), {}, EntryKind::Ordinary, {}}));
         QCOMPARE(copy->rows, (QList<EntryRow>{debit(cassa, 150, u"Quota Rossi"_s),
                                               credit(quote, 150, u"Quota Rossi"_s)}));
         QCOMPARE(newEntry(a, 0, QDate(2024, 6, 30), &error)->rows.size(), 0);

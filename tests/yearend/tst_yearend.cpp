@@ -163,7 +163,7 @@ qint64 role(const Archive &archive, const QString &key)
 
 void post(const Archive &archive, const QDate &date, qint64 dare, qint64 avere, qint64 cents)
 {
-    JournalEntry entry{{0, date, {}, 0, {}},
+    JournalEntry entry{{0, date, {}, EntryKind::Ordinary, {}},
                        {{0, dare, {}, Money::fromCents(cents), u"Movimento"_s},
                         {0, {}, avere, Money::fromCents(cents), u"Movimento"_s}}};
     QString error;
@@ -445,11 +445,11 @@ private slots:
             a.scalar(u"SELECT id FROM regmain WHERE data = '2023-03-01'"_s).toLongLong();
         QString error;
 
-        JournalEntry added{{0, QDate(2023, 5, 1), {}, 0, {}},
+        JournalEntry added{{0, QDate(2023, 5, 1), {}, EntryKind::Ordinary, {}},
                            {{0, c.cassa, c.quote, Money::fromCents(100), u"Quota"_s}}};
         QVERIFY(!writeEntry(a, added, FiscalYear(), &error));
         QCOMPARE(error, closed);
-        JournalEntry moved{{quote, QDate(2024, 3, 1), 2, 0, {}},
+        JournalEntry moved{{quote, QDate(2024, 3, 1), 2, EntryKind::Ordinary, {}},
                            {{0, c.cassa, c.quote, Money::fromCents(15000), u"Quote"_s}}};
         QVERIFY(!writeEntry(a, moved, FiscalYear(), &error));
         QCOMPARE(error, closed);
@@ -464,7 +464,7 @@ private slots:
         QCOMPARE(error, closed);
 
         // The open year takes entries, and the closed one is as the year-end left it.
-        JournalEntry open{{0, QDate(2024, 5, 1), {}, 0, {}},
+        JournalEntry open{{0, QDate(2024, 5, 1), {}, EntryKind::Ordinary, {}},
                           {{0, c.cassa, c.quote, Money::fromCents(100), u"Quota"_s}}};
         QVERIFY2(writeEntry(a, open, {Years.curStart, Years.curEnd, {}}, &error),
                  qPrintable(error));
