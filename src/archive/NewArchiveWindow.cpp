@@ -62,51 +62,50 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
                    u"Il mese di partenza degli esercizi normalmente è gennaio (predefinito)."_s,
                    this);
 
-    m_txtFolder =
+    m_folderEdit =
         new QLineEdit(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), this);
-    m_txtFolder->setObjectName(u"txtFolder"_s);
-    m_txtFolder->setReadOnly(true);
-    m_txtFolder->installEventFilter(this);
-    m_cmdFolderSelect = new QPushButton(u"..."_s, this);
-    m_cmdFolderSelect->setObjectName(u"cmdFolderSelect"_s);
-    m_cmdFolderSelect->setAutoDefault(false);
-    m_cmdFolderSelect->setFixedWidth(m_cmdFolderSelect->fontMetrics().horizontalAdvance(u"...."_s) +
-                                     16);
+    m_folderEdit->setObjectName(u"txtFolder"_s);
+    m_folderEdit->setReadOnly(true);
+    m_folderEdit->installEventFilter(this);
+    m_folderButton = new QPushButton(u"..."_s, this);
+    m_folderButton->setObjectName(u"cmdFolderSelect"_s);
+    m_folderButton->setAutoDefault(false);
+    m_folderButton->setFixedWidth(m_folderButton->fontMetrics().horizontalAdvance(u"...."_s) + 16);
     auto *folderRow = new QHBoxLayout;
-    folderRow->addWidget(m_txtFolder, 1);
-    folderRow->addWidget(m_cmdFolderSelect);
+    folderRow->addWidget(m_folderEdit, 1);
+    folderRow->addWidget(m_folderButton);
 
-    m_txtNome = new QLineEdit(u"cont01"_s, this);
-    m_txtNome->setObjectName(u"txtNome"_s);
-    m_txtNome->setMaxLength(60);
-    m_txtNome->installEventFilter(this);
+    m_nameEdit = new QLineEdit(u"cont01"_s, this);
+    m_nameEdit->setObjectName(u"txtNome"_s);
+    m_nameEdit->setMaxLength(60);
+    m_nameEdit->installEventFilter(this);
 
-    m_txtContCartel = new QLineEdit(this);
-    m_txtContCartel->setObjectName(u"txtContCartel"_s);
-    m_txtContCartel->setReadOnly(true);
-    m_txtContCartel->setFocusPolicy(Qt::NoFocus);
+    m_archiveFolderEdit = new QLineEdit(this);
+    m_archiveFolderEdit->setObjectName(u"txtContCartel"_s);
+    m_archiveFolderEdit->setReadOnly(true);
+    m_archiveFolderEdit->setFocusPolicy(Qt::NoFocus);
 
     m_cmbPdc = new QComboBox(this);
     m_cmbPdc->setObjectName(u"cmbPdc"_s);
     for (const ChartTemplate &chart : m_charts)
         m_cmbPdc->addItem(chart.nome);
-    m_lblPdc = new QLabel(this);
-    m_lblPdc->setObjectName(u"lblPdc"_s);
-    m_lblPdc->setWordWrap(true);
-    m_lblPdc->setMinimumHeight(m_lblPdc->fontMetrics().lineSpacing() * 3);
-    m_lblPdc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_chartLabel = new QLabel(this);
+    m_chartLabel->setObjectName(u"lblPdc"_s);
+    m_chartLabel->setWordWrap(true);
+    m_chartLabel->setMinimumHeight(m_chartLabel->fontMetrics().lineSpacing() * 3);
+    m_chartLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     m_cmbData = new QComboBox(this);
     m_cmbData->setObjectName(u"cmbData"_s);
     m_cmbData->addItems(MonthNames);
 
-    m_chkServer = new QCheckBox(u"&Dati su un server PostgreSQL (più utenti)"_s, this);
-    m_chkServer->setObjectName(u"chkServer"_s);
-    m_txtServer = new QLineEdit(this);
-    m_txtServer->setObjectName(u"txtServer"_s);
-    m_txtServer->setPlaceholderText(u"postgresql://utente@host:5432/database"_s);
-    m_txtServer->setEnabled(false);
-    connect(m_chkServer, &QCheckBox::toggled, m_txtServer, &QLineEdit::setEnabled);
+    m_serverCheck = new QCheckBox(u"&Dati su un server PostgreSQL (più utenti)"_s, this);
+    m_serverCheck->setObjectName(u"chkServer"_s);
+    m_serverEdit = new QLineEdit(this);
+    m_serverEdit->setObjectName(u"txtServer"_s);
+    m_serverEdit->setPlaceholderText(u"postgresql://utente@host:5432/database"_s);
+    m_serverEdit->setEnabled(false);
+    connect(m_serverCheck, &QCheckBox::toggled, m_serverEdit, &QLineEdit::setEnabled);
 
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -115,28 +114,28 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
         QString(),
         noteLabel(u"La Cartella della Contabilità verrà creata all'interno di questa Cartella."_s,
                   this));
-    form->addRow(u"Nome della Contabilità"_s, m_txtNome);
+    form->addRow(u"Nome della Contabilità"_s, m_nameEdit);
     form->addRow(
         QString(),
         noteLabel(
             u"Il nome della Contabilità determina il nome della cartella nella quale sono contenuti tutti i dati relativi alla Contabilità che si sta creando: la cartella prende le lettere (minuscole, senza accenti) e le cifre di ogni parola, al massimo 16. Ad esempio \"Amici del Parco\" diventa tv3_amicidelparco."_s,
             this));
-    form->addRow(u"Cartella della Contabilità"_s, m_txtContCartel);
+    form->addRow(u"Cartella della Contabilità"_s, m_archiveFolderEdit);
     form->addRow(
         QString(),
         noteLabel(
             u"La Cartella della Contabilità viene ricavata a partire dalla Cartella di Partenza e dal Nome della Contabilità."_s,
             this));
     form->addRow(u"Piano dei Conti"_s, m_cmbPdc);
-    form->addRow(QString(), m_lblPdc);
+    form->addRow(QString(), m_chartLabel);
     form->addRow(u"Mese di partenza degli Esercizi contabili"_s, m_cmbData);
     form->addRow(
         QString(),
         noteLabel(
             u"Normalmente gli Esercizi contabili coincidono con l'anno solare. Cambiare il mese soltanto se gli Esercizi contabili iniziano e finiscono a cavallo dell'anno solare. Ad esempio: se gli Esercizi iniziano il 1° giugno e terminano il 31 maggio di ogni anno inserire giugno come mese di partenza."_s,
             this));
-    form->addRow(QString(), m_chkServer);
-    form->addRow(u"Database del server"_s, m_txtServer);
+    form->addRow(QString(), m_serverCheck);
+    form->addRow(u"Database del server"_s, m_serverEdit);
     form->addRow(
         QString(),
         noteLabel(
@@ -158,8 +157,8 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     layout->addStretch(1);
     layout->addWidget(buttons);
 
-    connect(m_cmdFolderSelect, &QPushButton::clicked, this, &NewArchiveWindow::chooseBaseFolder);
-    connect(m_txtNome, &QLineEdit::textChanged, this, &NewArchiveWindow::updateArchiveFolder);
+    connect(m_folderButton, &QPushButton::clicked, this, &NewArchiveWindow::chooseBaseFolder);
+    connect(m_nameEdit, &QLineEdit::textChanged, this, &NewArchiveWindow::updateArchiveFolder);
     connect(m_cmbPdc, &QComboBox::currentIndexChanged, this,
             &NewArchiveWindow::showChartDescription);
     connect(cmdOK, &QPushButton::clicked, this, &NewArchiveWindow::create);
@@ -190,15 +189,15 @@ QString NewArchiveWindow::run(QWidget *parent)
 
 bool NewArchiveWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtFolder && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == m_folderEdit && event->type() == QEvent::MouseButtonRelease) {
         chooseBaseFolder();
         return true;
     }
     // The name cannot be left empty: the focus comes back to it.
-    if (watched == m_txtNome && event->type() == QEvent::FocusOut) {
-        m_txtNome->setText(m_txtNome->text().trimmed());
-        if (m_txtNome->text().isEmpty())
-            QTimer::singleShot(0, m_txtNome, [this] { m_txtNome->setFocus(); });
+    if (watched == m_nameEdit && event->type() == QEvent::FocusOut) {
+        m_nameEdit->setText(m_nameEdit->text().trimmed());
+        if (m_nameEdit->text().isEmpty())
+            QTimer::singleShot(0, m_nameEdit, [this] { m_nameEdit->setFocus(); });
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -206,58 +205,58 @@ bool NewArchiveWindow::eventFilter(QObject *watched, QEvent *event)
 void NewArchiveWindow::chooseBaseFolder()
 {
     const QString folder = MessageService::instance().chooseFolder(
-        this, u"Seleziona la Cartella principale"_s, m_txtFolder->text());
+        this, u"Seleziona la Cartella principale"_s, m_folderEdit->text());
     if (folder.isEmpty()) {
         MessageService::instance().inform(this, u"Operazione annullata."_s);
         return;
     }
-    m_txtFolder->setText(QDir::toNativeSeparators(folder));
+    m_folderEdit->setText(QDir::toNativeSeparators(folder));
     updateArchiveFolder();
 }
 
 void NewArchiveWindow::updateArchiveFolder()
 {
-    m_txtContCartel->setText(QDir::toNativeSeparators(
-        archiveFolderFor(QDir::fromNativeSeparators(m_txtFolder->text()), m_txtNome->text())));
+    m_archiveFolderEdit->setText(QDir::toNativeSeparators(
+        archiveFolderFor(QDir::fromNativeSeparators(m_folderEdit->text()), m_nameEdit->text())));
 }
 
 void NewArchiveWindow::showChartDescription(int index)
 {
-    m_lblPdc->setText(index >= 0 && index < m_charts.size() ? m_charts.at(index).descrizione
-                                                            : QString());
+    m_chartLabel->setText(index >= 0 && index < m_charts.size() ? m_charts.at(index).descrizione
+                                                                : QString());
 }
 
 void NewArchiveWindow::create()
 {
     MessageService &messages = MessageService::instance();
-    const QString nome = m_txtNome->text().trimmed();
+    const QString nome = m_nameEdit->text().trimmed();
     if (const QString problem = archiveNameProblem(nome); !problem.isEmpty()) {
         messages.inform(this, problem);
-        m_txtNome->setFocus();
+        m_nameEdit->setFocus();
         return;
     }
-    const QString folder = QDir::fromNativeSeparators(m_txtContCartel->text());
+    const QString folder = QDir::fromNativeSeparators(m_archiveFolderEdit->text());
     if (const QString refusal = existingFolderRefusal(folder); !refusal.isEmpty()) {
         messages.inform(this, refusal);
-        m_txtNome->setFocus();
+        m_nameEdit->setFocus();
         return;
     }
     const ChartTemplate &chart = m_charts.at(m_cmbPdc->currentIndex());
     const QString question = u"Creazione di una nuova Contabilità nella seguente cartella: \n\n"_s +
-                             quoted(m_txtContCartel->text()) + u"\n\nPiano dei Conti: "_s +
+                             quoted(m_archiveFolderEdit->text()) + u"\n\nPiano dei Conti: "_s +
                              quoted(chart.nome) + u"\nMese di partenza Esercizi: "_s +
                              quoted(m_cmbData->currentText()) + u"\n\nConfermare?"_s;
     if (!messages.ask(this, question, MessageService::Icon::Question, true))
         return;
 
-    NewArchiveRequest request{QDir::fromNativeSeparators(m_txtFolder->text()), nome, chart,
+    NewArchiveRequest request{QDir::fromNativeSeparators(m_folderEdit->text()), nome, chart,
                               m_cmbData->currentIndex() + 1};
     QString error;
-    if (m_chkServer->isChecked()) {
-        request.server = serverLocationFromUrl(m_txtServer->text().trimmed(), &error);
+    if (m_serverCheck->isChecked()) {
+        request.server = serverLocationFromUrl(m_serverEdit->text().trimmed(), &error);
         if (!request.server) {
             messages.inform(this, error);
-            m_txtServer->setFocus();
+            m_serverEdit->setFocus();
             return;
         }
     }

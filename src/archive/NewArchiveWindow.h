@@ -36,14 +36,14 @@ private:
 
     QString m_programFolder;
     QList<ChartTemplate> m_charts;
-    QLineEdit *m_txtFolder = nullptr;
-    QPushButton *m_cmdFolderSelect = nullptr;
-    QLineEdit *m_txtNome = nullptr;
-    QLineEdit *m_txtContCartel = nullptr;
+    QLineEdit *m_folderEdit = nullptr;
+    QPushButton *m_folderButton = nullptr;
+    QLineEdit *m_nameEdit = nullptr;
+    QLineEdit *m_archiveFolderEdit = nullptr;
     QComboBox *m_cmbPdc = nullptr;
-    QLabel *m_lblPdc = nullptr;
+    QLabel *m_chartLabel = nullptr;
     QComboBox *m_cmbData = nullptr;
-    QCheckBox *m_chkServer = nullptr;
-    QLineEdit *m_txtServer = nullptr;
+    QCheckBox *m_serverCheck = nullptr;
+    QLineEdit *m_serverEdit = nullptr;
     QString m_created; // the folder of the archive created
 };

@@ -41,9 +41,9 @@ ChartPrintoutWindow::ChartPrintoutWindow(const FiscalEnvironment &environment, Q
 
     auto *options = new QVBoxLayout;
     options->addWidget(buildLevelsFrame());
-    m_chkHideMarked = new QCheckBox(u"Nascondi i Sottoconti dei Conti contrassegnati"_s, this);
-    m_chkHideMarked->setObjectName(u"chkNascondi"_s);
-    options->addWidget(m_chkHideMarked);
+    m_hideMarkedCheck = new QCheckBox(u"Nascondi i Sottoconti dei Conti contrassegnati"_s, this);
+    m_hideMarkedCheck->setObjectName(u"chkNascondi"_s);
+    options->addWidget(m_hideMarkedCheck);
     options->addStretch(1);
 
     auto *columns = new QHBoxLayout;
@@ -78,12 +78,12 @@ QWidget *ChartPrintoutWindow::buildLevelsFrame()
     auto *layout = new QVBoxLayout(frame);
     const QString captions[4] = {u"Gruppo"_s, u"Mastro"_s, u"Conto"_s, u"Sottoconto"_s};
     for (int index = 0; index < 4; ++index) {
-        m_chkLivelli[index] = new QCheckBox(captions[index], frame);
-        m_chkLivelli[index]->setObjectName(u"chkLivelli%1"_s.arg(index));
-        m_chkLivelli[index]->setChecked(true);
-        layout->addWidget(m_chkLivelli[index]);
+        m_levelChecks[index] = new QCheckBox(captions[index], frame);
+        m_levelChecks[index]->setObjectName(u"chkLivelli%1"_s.arg(index));
+        m_levelChecks[index]->setChecked(true);
+        layout->addWidget(m_levelChecks[index]);
     }
-    keepOneChecked({m_chkLivelli[0], m_chkLivelli[1], m_chkLivelli[2], m_chkLivelli[3]});
+    keepOneChecked({m_levelChecks[0], m_levelChecks[1], m_levelChecks[2], m_levelChecks[3]});
     return frame;
 }
 
@@ -123,7 +123,7 @@ ChartPrintoutOptions ChartPrintoutWindow::options(ReportOutput output) const
                          ? ChartLayout::AlignedLeft
                          : ChartLayout::Indented;
     for (int level = 0; level < 4; ++level)
-        options.levels[std::size_t(level)] = m_chkLivelli[level]->isChecked();
+        options.levels[std::size_t(level)] = m_levelChecks[level]->isChecked();
     options.exporting = output == ReportOutput::Excel;
     return options;
 }

@@ -34,6 +34,6 @@ private:
 
     const FiscalEnvironment &m_environment;
     QListWidget *m_layouts = nullptr;
-    QCheckBox *m_chkLivelli[4] = {};
-    QCheckBox *m_chkHideMarked = nullptr;
+    QCheckBox *m_levelChecks[4] = {};
+    QCheckBox *m_hideMarkedCheck = nullptr;
 };

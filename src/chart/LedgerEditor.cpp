@@ -26,14 +26,14 @@ LedgerEditor::LedgerEditor(const Mastro &record, const FiscalEnvironment &enviro
     setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
 
     QDialogButtonBox *buttons =
-        saveCancelButtons(this, HelpContext::Mastro, &m_cmdSalva, &m_cmdAnnulla);
-    connect(m_cmdSalva, &QPushButton::clicked, this, &LedgerEditor::salva);
+        saveCancelButtons(this, HelpContext::Mastro, &m_saveButton, &m_cancelButton);
+    connect(m_saveButton, &QPushButton::clicked, this, &LedgerEditor::save);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildFields(environment));
     layout->addWidget(buttons);
     enterMovesToNextField(this);
-    m_txtPrefisso->setFocus();
+    m_codeEdit->setFocus();
     resize(480, sizeHint().height());
 }
 
@@ -43,55 +43,56 @@ QWidget *LedgerEditor::buildFields(const FiscalEnvironment &environment)
     auto *grid = new QGridLayout(fields);
     grid->setContentsMargins(0, 0, 0, 0);
 
-    m_txtPrefisso = new QLineEdit(m_record.prefisso, fields);
-    m_txtPrefisso->setObjectName(u"txtPrefisso"_s);
-    m_txtPrefisso->setMaxLength(3);
-    m_txtPrefisso->setMaximumWidth(70);
-    acceptOnlyCodeCharacters(m_txtPrefisso, false);
-    checkOnLeave(m_txtPrefisso, [this] { return codeLeft(); }, {m_cmdAnnulla});
+    m_codeEdit = new QLineEdit(m_record.prefisso, fields);
+    m_codeEdit->setObjectName(u"txtPrefisso"_s);
+    m_codeEdit->setMaxLength(3);
+    m_codeEdit->setMaximumWidth(70);
+    acceptOnlyCodeCharacters(m_codeEdit, false);
+    checkOnLeave(m_codeEdit, [this] { return codeLeft(); }, {m_cancelButton});
     grid->addWidget(new QLabel(u"Codice"_s, fields), 0, 0);
-    grid->addWidget(m_txtPrefisso, 0, 1);
+    grid->addWidget(m_codeEdit, 0, 1);
     grid->addWidget(noteLabel(u"Codice Mastro di 3 caratteri."_s, fields), 0, 2);
 
-    m_txtDescrizione = new QLineEdit(m_record.descrizione, fields);
-    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
-    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"mastri"_s, u"descrizione"_s, 100));
+    m_descriptionEdit = new QLineEdit(m_record.descrizione, fields);
+    m_descriptionEdit->setObjectName(u"txtDescrizione"_s);
+    m_descriptionEdit->setMaxLength(columnSize(m_archive, u"mastri"_s, u"descrizione"_s, 100));
     // An empty description holds the focus without a word.
-    checkOnLeave(m_txtDescrizione, [this] { return !m_txtDescrizione->text().trimmed().isEmpty(); },
-                 {m_cmdAnnulla});
+    checkOnLeave(m_descriptionEdit,
+                 [this] { return !m_descriptionEdit->text().trimmed().isEmpty(); },
+                 {m_cancelButton});
     grid->addWidget(new QLabel(u"Descrizione"_s, fields), 1, 0);
-    grid->addWidget(m_txtDescrizione, 1, 1, 1, 2);
+    grid->addWidget(m_descriptionEdit, 1, 1, 1, 2);
 
-    m_txtId = new QLineEdit(m_record.id == 0 ? QString() : QString::number(m_record.id), fields);
-    m_txtId->setObjectName(u"txtId"_s);
-    m_txtId->setReadOnly(true);
-    m_txtId->setFocusPolicy(Qt::NoFocus);
-    m_txtId->setMaximumWidth(70);
+    m_idEdit = new QLineEdit(m_record.id == 0 ? QString() : QString::number(m_record.id), fields);
+    m_idEdit->setObjectName(u"txtId"_s);
+    m_idEdit->setReadOnly(true);
+    m_idEdit->setFocusPolicy(Qt::NoFocus);
+    m_idEdit->setMaximumWidth(70);
     grid->addWidget(new QLabel(u"ID"_s, fields), 2, 0);
-    grid->addWidget(m_txtId, 2, 1);
+    grid->addWidget(m_idEdit, 2, 1);
 
     auto *natura = new QGroupBox(u"Natura del Mastro"_s, fields);
     auto *options = new QVBoxLayout(natura);
     const QStringList names = environment.natureNames();
     // Memorandum accounts (code 0) come last, as in every listing of the chart.
     for (const int tipo : {1, 2, 3, 4, 0}) {
-        m_optTipo[tipo] = new QRadioButton(names.value(tipo), natura);
-        m_optTipo[tipo]->setObjectName(u"optTipo%1"_s.arg(tipo));
-        enterMovesOn(m_optTipo[tipo]);
-        options->addWidget(m_optTipo[tipo]);
+        m_natureOptions[tipo] = new QRadioButton(names.value(tipo), natura);
+        m_natureOptions[tipo]->setObjectName(u"optTipo%1"_s.arg(tipo));
+        enterMovesOn(m_natureOptions[tipo]);
+        options->addWidget(m_natureOptions[tipo]);
         // A stored ledger keeps its nature.
-        m_optTipo[tipo]->setEnabled(m_record.id == 0 || tipo == m_record.tipo);
+        m_natureOptions[tipo]->setEnabled(m_record.id == 0 || tipo == m_record.tipo);
     }
-    m_optTipo[m_record.id == 0 ? 1 : qBound(0, m_record.tipo, 4)]->setChecked(true);
+    m_natureOptions[m_record.id == 0 ? 1 : qBound(0, m_record.tipo, 4)]->setChecked(true);
     grid->addWidget(natura, 3, 0, 1, 3);
 
     auto *stampa = new QGroupBox(u"Stampa del Bilancio"_s, fields);
     auto *group = new QGridLayout(stampa);
-    m_txtGruppo = new QLineEdit(m_record.gruppo, stampa);
-    m_txtGruppo->setObjectName(u"txtGruppo"_s);
-    m_txtGruppo->setMaxLength(columnSize(m_archive, u"mastri"_s, u"gruppo"_s, 100));
+    m_groupEdit = new QLineEdit(m_record.gruppo, stampa);
+    m_groupEdit->setObjectName(u"txtGruppo"_s);
+    m_groupEdit->setMaxLength(columnSize(m_archive, u"mastri"_s, u"gruppo"_s, 100));
     group->addWidget(new QLabel(u"Gruppo"_s, stampa), 0, 0);
-    group->addWidget(m_txtGruppo, 0, 1);
+    group->addWidget(m_groupEdit, 0, 1);
     group->addWidget(noteLabel(u"Descrizione (opzionale) per aggiungere un ulteriore livello alla "
                                "stampa del Bilancio."_s,
                                stampa),
@@ -123,27 +124,27 @@ qint64 LedgerEditor::edit(QWidget *owner, const FiscalEnvironment &environment, 
 
 bool LedgerEditor::codeLeft()
 {
-    if (!isThreeCharacterCode(m_txtPrefisso->text())) {
+    if (!isThreeCharacterCode(m_codeEdit->text())) {
         MessageService::instance().inform(this, u"Il Codice Mastro deve essere di 3 caratteri"_s);
         return false;
     }
-    m_txtPrefisso->setText(normalisedCode(m_txtPrefisso->text()));
+    m_codeEdit->setText(normalisedCode(m_codeEdit->text()));
     return true;
 }
 
 int LedgerEditor::chosenNature() const
 {
     for (int tipo = 0; tipo < 5; ++tipo) {
-        if (m_optTipo[tipo]->isChecked())
+        if (m_natureOptions[tipo]->isChecked())
             return tipo;
     }
     return 1;
 }
 
-void LedgerEditor::salva()
+void LedgerEditor::save()
 {
-    const QString code = normalisedCode(m_txtPrefisso->text());
-    const QString descrizione = m_txtDescrizione->text();
+    const QString code = normalisedCode(m_codeEdit->text());
+    const QString descrizione = m_descriptionEdit->text();
     MessageService &messages = MessageService::instance();
     if (!isThreeCharacterCode(code) || descrizione.trimmed().isEmpty()) {
         messages.inform(this, u"Completare l'inserimento dei campi obbligatori"_s);
@@ -155,7 +156,7 @@ void LedgerEditor::salva()
     record.prefisso = code;
     record.descrizione = descrizione;
     record.tipo = chosenNature();
-    record.gruppo = m_txtGruppo->text();
+    record.gruppo = m_groupEdit->text();
     const ChartSave result = saveMastro(m_archive, record);
     if (!result.saved()) {
         messages.inform(this, failureMessage(u"Il mastro non è stato salvato."_s, result.error),
@@ -182,7 +183,7 @@ bool LedgerEditor::confirmNew(const QString &code, const QString &descrizione)
     if (*codeUsed) {
         messages.inform(this, u"Attenzione! Il codice del Mastro inserito è già presente "
                               "nell'archivio dei Mastri"_s);
-        m_txtPrefisso->setFocus();
+        m_codeEdit->setFocus();
         return false;
     }
     if (m_record.id != 0)
@@ -198,7 +199,7 @@ bool LedgerEditor::confirmNew(const QString &code, const QString &descrizione)
     if (*descriptionUsed &&
         !messages.ask(this, u"Attenzione! La descrizione del Mastro è già presente "
                             "nell'archivio dei Mastri\nProcedere ugualmente?"_s)) {
-        m_txtDescrizione->setFocus();
+        m_descriptionEdit->setFocus();
         return false;
     }
     return true;

@@ -26,18 +26,18 @@ public:
 private:
     QWidget *buildFields(const FiscalEnvironment &environment);
     bool codeLeft();
-    void salva();
+    void save();
     bool confirmNew(const QString &code, const QString &descrizione);
     int chosenNature() const;
 
     Archive m_archive;
     Mastro m_record;
     qint64 m_savedId = 0;
-    QLineEdit *m_txtPrefisso = nullptr;
-    QLineEdit *m_txtDescrizione = nullptr;
-    QLineEdit *m_txtId = nullptr;
-    QLineEdit *m_txtGruppo = nullptr;
-    QRadioButton *m_optTipo[5] = {};
-    QPushButton *m_cmdSalva = nullptr;
-    QPushButton *m_cmdAnnulla = nullptr;
+    QLineEdit *m_codeEdit = nullptr;
+    QLineEdit *m_descriptionEdit = nullptr;
+    QLineEdit *m_idEdit = nullptr;
+    QLineEdit *m_groupEdit = nullptr;
+    QRadioButton *m_natureOptions[5] = {};
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };

@@ -33,62 +33,62 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     setWindowTitle(record.id == 0 ? u"Nuovo Sottoconto"_s : u"Modifica Sottoconto"_s);
     removeCloseButton(this);
 
-    m_txtConto = new QLineEdit(this);
-    m_txtConto->setObjectName(u"txtConto"_s);
-    m_txtConto->setReadOnly(true);
-    m_txtConto->setFocusPolicy(Qt::NoFocus);
-    m_txtConto->setText(record.idConto > 0 ? descrizioneConto(m_archive, record.idConto)
-                                           : NoAccount);
-    m_cmdConto = new QToolButton(this);
-    m_cmdConto->setObjectName(u"cmdConto"_s);
-    m_cmdConto->setText(u"..."_s);
-    m_cmdConto->setToolTip(u"Scegli il Conto"_s);
+    m_accountEdit = new QLineEdit(this);
+    m_accountEdit->setObjectName(u"txtConto"_s);
+    m_accountEdit->setReadOnly(true);
+    m_accountEdit->setFocusPolicy(Qt::NoFocus);
+    m_accountEdit->setText(record.idConto > 0 ? descrizioneConto(m_archive, record.idConto)
+                                              : NoAccount);
+    m_accountButton = new QToolButton(this);
+    m_accountButton->setObjectName(u"cmdConto"_s);
+    m_accountButton->setText(u"..."_s);
+    m_accountButton->setToolTip(u"Scegli il Conto"_s);
     // An existing sub-account stays under its account.
-    m_cmdConto->setEnabled(record.id == 0);
-    connect(m_cmdConto, &QToolButton::clicked, this, &SubAccountEditor::chooseAccount);
+    m_accountButton->setEnabled(record.id == 0);
+    connect(m_accountButton, &QToolButton::clicked, this, &SubAccountEditor::chooseAccount);
 
-    m_txtDescrizione = new QLineEdit(record.descrizione, this);
-    m_txtDescrizione->setObjectName(u"txtDescrizione"_s);
-    m_txtDescrizione->setMaxLength(columnSize(m_archive, u"sottoconti"_s, u"descrizione"_s, 100));
-    m_txtNote = new QPlainTextEdit(record.note, this);
-    m_txtNote->setObjectName(u"txtNote"_s);
-    m_txtNote->setTabChangesFocus(true);
+    m_descriptionEdit = new QLineEdit(record.descrizione, this);
+    m_descriptionEdit->setObjectName(u"txtDescrizione"_s);
+    m_descriptionEdit->setMaxLength(columnSize(m_archive, u"sottoconti"_s, u"descrizione"_s, 100));
+    m_noteEdit = new QPlainTextEdit(record.note, this);
+    m_noteEdit->setObjectName(u"txtNote"_s);
+    m_noteEdit->setTabChangesFocus(true);
     m_iban = new QLineEdit(record.iban, this);
     m_iban->setObjectName(u"txtIban"_s);
     m_iban->setPlaceholderText(u"solo per un conto bancario"_s);
     m_iban->setMaxLength(42);
-    m_txtId = new QLineEdit(record.id == 0 ? QString() : QString::number(record.id), this);
-    m_txtId->setObjectName(u"txtId"_s);
-    m_txtId->setReadOnly(true);
-    m_txtId->setFocusPolicy(Qt::NoFocus);
-    m_txtId->setMaximumWidth(90);
+    m_idEdit = new QLineEdit(record.id == 0 ? QString() : QString::number(record.id), this);
+    m_idEdit->setObjectName(u"txtId"_s);
+    m_idEdit->setReadOnly(true);
+    m_idEdit->setFocusPolicy(Qt::NoFocus);
+    m_idEdit->setMaximumWidth(90);
 
     auto *form = new QGridLayout;
     form->addWidget(new QLabel(u"Conto di appartenenza"_s, this), 0, 0);
     auto *account = new QHBoxLayout;
-    account->addWidget(m_txtConto, 1);
-    account->addWidget(m_cmdConto);
+    account->addWidget(m_accountEdit, 1);
+    account->addWidget(m_accountButton);
     form->addLayout(account, 0, 1);
     form->addWidget(new QLabel(u"Nome del Sottoconto"_s, this), 1, 0);
-    form->addWidget(m_txtDescrizione, 1, 1);
+    form->addWidget(m_descriptionEdit, 1, 1);
     form->addWidget(new QLabel(u"Note"_s, this), 2, 0, Qt::AlignTop);
-    form->addWidget(m_txtNote, 2, 1);
+    form->addWidget(m_noteEdit, 2, 1);
     form->addWidget(new QLabel(u"IBAN"_s, this), 3, 0);
     form->addWidget(m_iban, 3, 1);
     form->addWidget(new QLabel(u"ID"_s, this), 4, 0);
-    form->addWidget(m_txtId, 4, 1, Qt::AlignLeft);
+    form->addWidget(m_idEdit, 4, 1, Qt::AlignLeft);
     form->setColumnStretch(1, 1);
 
     auto *buttons = new QDialogButtonBox(this);
-    m_cmdSalva = buttons->addButton(u"Salva (F8)"_s, QDialogButtonBox::AcceptRole);
-    m_cmdSalva->setObjectName(u"cmdSalva"_s);
-    m_cmdSalva->setAutoDefault(false);
-    m_cmdAnnulla = buttons->addButton(u"Annulla (Esc)"_s, QDialogButtonBox::RejectRole);
-    m_cmdAnnulla->setObjectName(u"cmdAnnulla"_s);
-    m_cmdAnnulla->setAutoDefault(false);
+    m_saveButton = buttons->addButton(u"Salva (F8)"_s, QDialogButtonBox::AcceptRole);
+    m_saveButton->setObjectName(u"cmdSalva"_s);
+    m_saveButton->setAutoDefault(false);
+    m_cancelButton = buttons->addButton(u"Annulla (Esc)"_s, QDialogButtonBox::RejectRole);
+    m_cancelButton->setObjectName(u"cmdAnnulla"_s);
+    m_cancelButton->setAutoDefault(false);
     addHelpButton(buttons, HelpContext::Sottoconto)->setAutoDefault(false);
-    connect(m_cmdSalva, &QPushButton::clicked, this, &SubAccountEditor::salva);
-    connect(m_cmdAnnulla, &QPushButton::clicked, this, &SubAccountEditor::annulla);
+    connect(m_saveButton, &QPushButton::clicked, this, &SubAccountEditor::save);
+    connect(m_cancelButton, &QPushButton::clicked, this, &SubAccountEditor::cancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form, 1);
@@ -97,7 +97,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     for (QWidget *field : findChildren<QWidget *>())
         field->installEventFilter(this);
     resize(520, 290);
-    m_txtDescrizione->setFocus();
+    m_descriptionEdit->setFocus();
 }
 
 qint64 SubAccountEditor::create(QWidget *owner, const Archive &archive, const QString &descrizione)
@@ -106,7 +106,7 @@ qint64 SubAccountEditor::create(QWidget *owner, const Archive &archive, const QS
     record.descrizione = descrizione.trimmed();
     SubAccountEditor window(archive, record, owner);
     if (record.idConto == 0)
-        window.m_cmdConto->setFocus();
+        window.m_accountButton->setFocus();
     window.exec();
     return window.savedId();
 }
@@ -133,23 +133,23 @@ void SubAccountEditor::chooseAccount()
     if (id <= 0)
         return;
     m_record.idConto = id;
-    m_txtConto->setText(descrizioneConto(m_archive, id));
+    m_accountEdit->setText(descrizioneConto(m_archive, id));
     // The choice is final for this sub-account.
-    m_cmdConto->setEnabled(false);
-    m_txtConto->setEnabled(false);
-    m_txtDescrizione->setFocus();
+    m_accountButton->setEnabled(false);
+    m_accountEdit->setEnabled(false);
+    m_descriptionEdit->setFocus();
 }
 
-void SubAccountEditor::salva()
+void SubAccountEditor::save()
 {
-    if (m_txtDescrizione->text().trimmed().isEmpty() || m_record.idConto <= 0) {
+    if (m_descriptionEdit->text().trimmed().isEmpty() || m_record.idConto <= 0) {
         MessageService::instance().inform(
             this, u"Selezionare un Conto ed inserire il nome del Sottoconto"_s);
         return;
     }
     Sottoconto record = m_record;
-    record.descrizione = m_txtDescrizione->text();
-    record.note = m_txtNote->toPlainText();
+    record.descrizione = m_descriptionEdit->text();
+    record.note = m_noteEdit->toPlainText();
     record.iban = m_iban->text().trimmed();
     if (const QString problem = record.iban.isEmpty() ? QString() : ibanProblem(record.iban);
         !problem.isEmpty()) {
@@ -168,7 +168,7 @@ void SubAccountEditor::salva()
     accept();
 }
 
-void SubAccountEditor::annulla()
+void SubAccountEditor::cancel()
 {
     m_savedId = 0;
     reject();
@@ -192,9 +192,9 @@ bool SubAccountEditor::closingKey(QEvent *event)
         return true;
     m_pressedKey = 0;
     if (key->key() == Qt::Key_F8)
-        salva();
+        save();
     else
-        annulla();
+        cancel();
     return true;
 }
 
@@ -203,7 +203,7 @@ bool SubAccountEditor::eventFilter(QObject *watched, QEvent *event)
     if (closingKey(event))
         return true;
     // In the notes too Enter moves on, as in every field of the program.
-    if (watched == m_txtNote && event->type() == QEvent::KeyPress) {
+    if (watched == m_noteEdit && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             key->modifiers() == Qt::NoModifier) {

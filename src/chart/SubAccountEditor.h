@@ -34,19 +34,19 @@ protected:
 private:
     bool closingKey(QEvent *event);
     void chooseAccount();
-    void salva();
-    void annulla();
+    void save();
+    void cancel();
 
     Archive m_archive;
     Sottoconto m_record;
     qint64 m_savedId = 0;
     int m_pressedKey = 0;
-    QLineEdit *m_txtConto = nullptr;
-    QToolButton *m_cmdConto = nullptr;
-    QLineEdit *m_txtDescrizione = nullptr;
-    QPlainTextEdit *m_txtNote = nullptr;
+    QLineEdit *m_accountEdit = nullptr;
+    QToolButton *m_accountButton = nullptr;
+    QLineEdit *m_descriptionEdit = nullptr;
+    QPlainTextEdit *m_noteEdit = nullptr;
     QLineEdit *m_iban = nullptr;
-    QLineEdit *m_txtId = nullptr;
-    QPushButton *m_cmdSalva = nullptr;
-    QPushButton *m_cmdAnnulla = nullptr;
+    QLineEdit *m_idEdit = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
 };

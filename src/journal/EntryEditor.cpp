@@ -64,46 +64,46 @@ EntryEditor::~EntryEditor()
 
 void EntryEditor::buildWindow()
 {
-    m_datData = new QDateEdit(this);
-    m_datData->setObjectName(u"datData"_s);
-    m_datData->setCalendarPopup(true);
-    m_datData->setDisplayFormat(u"dd/MM/yyyy"_s);
-    m_lblProgressivo = new QLabel(this);
-    m_lblProgressivo->setObjectName(u"lblProgressivo"_s);
-    QFont bold = m_lblProgressivo->font();
+    m_dateEdit = new QDateEdit(this);
+    m_dateEdit->setObjectName(u"datData"_s);
+    m_dateEdit->setCalendarPopup(true);
+    m_dateEdit->setDisplayFormat(u"dd/MM/yyyy"_s);
+    m_numberLabel = new QLabel(this);
+    m_numberLabel->setObjectName(u"lblProgressivo"_s);
+    QFont bold = m_numberLabel->font();
     bold.setBold(true);
-    m_lblProgressivo->setFont(bold);
+    m_numberLabel->setFont(bold);
 
     m_frameTipo = new QGroupBox(this);
     m_frameTipo->setObjectName(u"frameTipo"_s);
-    m_cmdTipo = new QPushButton(u"Modifica"_s, m_frameTipo);
-    m_cmdTipo->setObjectName(u"cmdTipo"_s);
+    m_kindButton = new QPushButton(u"Modifica"_s, m_frameTipo);
+    m_kindButton->setObjectName(u"cmdTipo"_s);
     auto *tipoLayout = new QHBoxLayout(m_frameTipo);
-    tipoLayout->addWidget(m_cmdTipo);
+    tipoLayout->addWidget(m_kindButton);
 
     auto *frameAllegato = new QGroupBox(u"Allegato"_s, this);
     auto *allegatoLayout = new QHBoxLayout(frameAllegato);
     const QString captions[] = {u"Inserisci"_s, u"Visualizza"_s, u"Elimina"_s};
     for (int i = 0; i < 3; ++i) {
-        m_cmdAllegato[i] = new QPushButton(captions[i], frameAllegato);
-        m_cmdAllegato[i]->setObjectName(u"cmdAllegato%1"_s.arg(i));
-        m_cmdAllegato[i]->setAutoDefault(false);
-        allegatoLayout->addWidget(m_cmdAllegato[i]);
+        m_attachmentButton[i] = new QPushButton(captions[i], frameAllegato);
+        m_attachmentButton[i]->setObjectName(u"cmdAllegato%1"_s.arg(i));
+        m_attachmentButton[i]->setAutoDefault(false);
+        allegatoLayout->addWidget(m_attachmentButton[i]);
     }
 
     auto *header = new QGridLayout;
     header->addWidget(new QLabel(u"Data della Registrazione:"_s, this), 0, 0);
-    header->addWidget(m_datData, 0, 1);
+    header->addWidget(m_dateEdit, 0, 1);
     header->addWidget(new QLabel(u"Progressivo:"_s, this), 1, 0);
-    header->addWidget(m_lblProgressivo, 1, 1);
+    header->addWidget(m_numberLabel, 1, 1);
     header->setColumnStretch(2, 1);
     header->addWidget(m_frameTipo, 0, 3, 2, 1);
     header->addWidget(frameAllegato, 0, 4, 2, 1);
 
-    m_picInfo =
+    m_infoPanel =
         new QLabel(u"Nuova Registrazione da Modello: apportare le modifiche desiderate."_s, this);
-    m_picInfo->setObjectName(u"picInfo"_s);
-    m_picInfo->setStyleSheet(u"background: #fff6c8; border: 1px solid #d8c46a; padding: 4px;"_s);
+    m_infoPanel->setObjectName(u"picInfo"_s);
+    m_infoPanel->setStyleSheet(u"background: #fff6c8; border: 1px solid #d8c46a; padding: 4px;"_s);
 
     m_rows = new EntryRowGrid(m_environment.archive(), this);
     m_rows->grid()->setRowHeight(m_environment.gridRowHeight());
@@ -120,19 +120,19 @@ void EntryEditor::buildWindow()
         button->setAutoDefault(false);
         return button;
     };
-    m_cmdNuovo = addButton(u"Nuovo (F5)"_s, u"cmdNuovo"_s);
-    m_cmdSalva = addButton(u"Salva (F8)"_s, u"cmdSalva"_s);
-    m_cmdModifica = addButton(u"Modifica"_s, u"cmdModifica"_s);
-    m_cmdAnnulla = addButton(u"Annulla"_s, u"cmdAnnulla"_s);
-    m_cmdElimina = addButton(u"Elimina"_s, u"cmdElimina"_s);
-    m_cmdChiudi = addButton(u"Chiudi (Esc)"_s, u"cmdChiudi"_s);
+    m_newButton = addButton(u"Nuovo (F5)"_s, u"cmdNuovo"_s);
+    m_saveButton = addButton(u"Salva (F8)"_s, u"cmdSalva"_s);
+    m_editButton = addButton(u"Modifica"_s, u"cmdModifica"_s);
+    m_cancelButton = addButton(u"Annulla"_s, u"cmdAnnulla"_s);
+    m_deleteButton = addButton(u"Elimina"_s, u"cmdElimina"_s);
+    m_closeButton = addButton(u"Chiudi (Esc)"_s, u"cmdChiudi"_s);
     auto *buttons = new QHBoxLayout;
     QPushButton *cmdHelp = createHelpButton(this, HelpContext::Registrazione);
     cmdHelp->setAutoDefault(false);
     buttons->addWidget(cmdHelp);
     buttons->addStretch(1);
     for (QPushButton *button :
-         {m_cmdNuovo, m_cmdSalva, m_cmdModifica, m_cmdAnnulla, m_cmdElimina, m_cmdChiudi})
+         {m_newButton, m_saveButton, m_editButton, m_cancelButton, m_deleteButton, m_closeButton})
         buttons->addWidget(button);
 
     auto *status = new QStatusBar(this);
@@ -146,21 +146,21 @@ void EntryEditor::buildWindow()
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(header);
-    layout->addWidget(m_picInfo);
+    layout->addWidget(m_infoPanel);
     layout->addWidget(m_rows, 1);
     layout->addLayout(buttons);
     layout->addWidget(status);
 
-    connect(m_cmdNuovo, &QPushButton::clicked, this, [this] { startNew(0, false); });
-    connect(m_cmdSalva, &QPushButton::clicked, this, &EntryEditor::salva);
-    connect(m_cmdModifica, &QPushButton::clicked, this, &EntryEditor::modifica);
-    connect(m_cmdAnnulla, &QPushButton::clicked, this, &EntryEditor::annulla);
-    connect(m_cmdElimina, &QPushButton::clicked, this, &EntryEditor::elimina);
-    connect(m_cmdChiudi, &QPushButton::clicked, this, &EntryEditor::chiudi);
-    connect(m_cmdTipo, &QPushButton::clicked, this, &EntryEditor::cambiaTipo);
-    connect(m_cmdAllegato[0], &QPushButton::clicked, this, &EntryEditor::inserisciAllegato);
-    connect(m_cmdAllegato[1], &QPushButton::clicked, this, &EntryEditor::visualizzaAllegato);
-    connect(m_cmdAllegato[2], &QPushButton::clicked, this, &EntryEditor::deleteAttachment);
+    connect(m_newButton, &QPushButton::clicked, this, [this] { startNew(0, false); });
+    connect(m_saveButton, &QPushButton::clicked, this, &EntryEditor::save);
+    connect(m_editButton, &QPushButton::clicked, this, &EntryEditor::startEditing);
+    connect(m_cancelButton, &QPushButton::clicked, this, &EntryEditor::cancel);
+    connect(m_deleteButton, &QPushButton::clicked, this, &EntryEditor::deleteShownEntry);
+    connect(m_closeButton, &QPushButton::clicked, this, &EntryEditor::closeWindow);
+    connect(m_kindButton, &QPushButton::clicked, this, &EntryEditor::changeKind);
+    connect(m_attachmentButton[0], &QPushButton::clicked, this, &EntryEditor::inserisciAllegato);
+    connect(m_attachmentButton[1], &QPushButton::clicked, this, &EntryEditor::visualizzaAllegato);
+    connect(m_attachmentButton[2], &QPushButton::clicked, this, &EntryEditor::deleteAttachment);
     connect(m_rows, &EntryRowGrid::hint, m_panels[0], &QLabel::setText);
     connect(m_rows, &EntryRowGrid::imbalanceChanged, this, [this](const QString &text) {
         m_panels[1]->setText(text);
@@ -191,10 +191,10 @@ bool EntryEditor::startNew(qint64 modelId, bool showWindow)
     }
     m_lockRefusal.clear();
     display(*entry, State::New, u"Nuova Registrazione"_s);
-    m_picInfo->setVisible(modelId > 0);
+    m_infoPanel->setVisible(modelId > 0);
     if (showWindow)
         QWidget::show();
-    m_datData->setFocus();
+    m_dateEdit->setFocus();
     return true;
 }
 
@@ -208,9 +208,9 @@ bool EntryEditor::openEntry(qint64 id)
     }
     m_lockRefusal = entryLockRefusal(m_environment.archive(), id, &error);
     display(*entry, State::View, u"Modifica Registrazione"_s);
-    m_picInfo->hide();
+    m_infoPanel->hide();
     QWidget::show();
-    m_cmdNuovo->setFocus();
+    m_newButton->setFocus();
     return true;
 }
 
@@ -218,10 +218,10 @@ void EntryEditor::display(const JournalEntry &entry, State state, const QString 
 {
     m_entry = entry;
     m_header = entry.header;
-    m_datData->setDateRange(m_environment.yearStart(), m_environment.yearEnd());
-    m_datData->setDate(entry.header.data);
-    m_lblProgressivo->setText(
-        entry.header.progressivo.isNull() ? u"N/A"_s : entry.header.progressivo.toString());
+    m_dateEdit->setDateRange(m_environment.yearStart(), m_environment.yearEnd());
+    m_dateEdit->setDate(entry.header.data);
+    m_numberLabel->setText(entry.header.progressivo.isNull() ? u"N/A"_s
+                                                             : entry.header.progressivo.toString());
     setWindowTitle(caption);
     m_rows->loadSubAccountLists();
     m_rows->setRows(entry.rows);
@@ -235,20 +235,20 @@ void EntryEditor::setState(State state)
     m_state = state;
     const bool editing = state != State::View;
     for (QPushButton *button :
-         {m_cmdNuovo, m_cmdSalva, m_cmdModifica, m_cmdAnnulla, m_cmdElimina, m_cmdChiudi})
+         {m_newButton, m_saveButton, m_editButton, m_cancelButton, m_deleteButton, m_closeButton})
         button->hide();
     for (QPushButton *button :
-         editing ? QList<QPushButton *>{m_cmdSalva, m_cmdAnnulla}
-                 : QList<QPushButton *>{m_cmdModifica, m_cmdNuovo, m_cmdElimina, m_cmdChiudi})
+         editing ? QList<QPushButton *>{m_saveButton, m_cancelButton}
+                 : QList<QPushButton *>{m_editButton, m_newButton, m_deleteButton, m_closeButton})
         button->show();
     m_panels[1]->hide();
-    m_datData->setEnabled(editing);
+    m_dateEdit->setEnabled(editing);
     m_rows->setReadOnly(!editing);
-    m_cmdTipo->setEnabled(state == State::Edit);
+    m_kindButton->setEnabled(state == State::Edit);
     // An entry printed in definitiva is shown read-only, with the reason in the status bar.
     const bool locked = state == State::View && !m_lockRefusal.isEmpty();
-    m_cmdModifica->setEnabled(!locked);
-    m_cmdElimina->setEnabled(!locked);
+    m_editButton->setEnabled(!locked);
+    m_deleteButton->setEnabled(!locked);
     showAttachment();
     if (!editing)
         m_panels[0]->setText(locked ? m_lockRefusal : QString());
@@ -263,15 +263,15 @@ void EntryEditor::showAttachment()
 {
     const bool editing = m_state != State::View;
     const bool attached = !m_header.attached.isNull();
-    m_cmdAllegato[0]->setEnabled(editing && !attached);
-    m_cmdAllegato[1]->setEnabled(editing && attached);
-    m_cmdAllegato[2]->setEnabled(editing && attached);
+    m_attachmentButton[0]->setEnabled(editing && !attached);
+    m_attachmentButton[1]->setEnabled(editing && attached);
+    m_attachmentButton[2]->setEnabled(editing && attached);
 }
 
 JournalEntry EntryEditor::current() const
 {
     JournalEntry entry{m_header, m_rows->rows()};
-    entry.header.data = m_datData->date();
+    entry.header.data = m_dateEdit->date();
     return entry;
 }
 
@@ -281,7 +281,7 @@ bool EntryEditor::hasUnsavedChanges() const
            (m_rows->model()->pendingRow() >= 0 || !(current() == m_entry));
 }
 
-bool EntryEditor::salva()
+bool EntryEditor::save()
 {
     if (m_state == State::View || !m_rows->commitEditing())
         return false;
@@ -309,8 +309,8 @@ bool EntryEditor::salva()
     display(entry, State::View, u"Modifica Registrazione"_s);
     if (m_onWritten)
         m_onWritten();
-    m_picInfo->hide();
-    m_cmdNuovo->setFocus();
+    m_infoPanel->hide();
+    m_newButton->setFocus();
     return true;
 }
 
@@ -322,7 +322,7 @@ void EntryEditor::offerReload(const QString &refusal)
         openEntry(m_entry.header.id);
 }
 
-void EntryEditor::modifica()
+void EntryEditor::startEditing()
 {
     if (m_state != State::View || !openEntry(m_entry.header.id))
         return;
@@ -335,7 +335,7 @@ void EntryEditor::modifica()
     m_rows->grid()->setFocus();
 }
 
-void EntryEditor::elimina()
+void EntryEditor::deleteShownEntry()
 {
     if (m_state == State::View && !m_lockRefusal.isEmpty()) {
         inform(m_lockRefusal);
@@ -358,23 +358,23 @@ void EntryEditor::elimina()
     startNew(0, false);
 }
 
-void EntryEditor::annulla()
+void EntryEditor::cancel()
 {
     if (m_state == State::View)
         return;
     // With nothing typed there is nothing to lose.
     if (!hasUnsavedChanges() || MessageService::instance().ask(
                                     this, u"Abbandonare le modifiche effettuate senza salvare?"_s))
-        chiudi();
+        closeWindow();
 }
 
-void EntryEditor::chiudi()
+void EntryEditor::closeWindow()
 {
     m_closing = true;
     close();
 }
 
-void EntryEditor::cambiaTipo()
+void EntryEditor::changeKind()
 {
     const std::optional<EntryKind> kind = EntryTypeDialog::choose(this, m_header.kind);
     if (!kind)
@@ -458,7 +458,7 @@ bool EntryEditor::windowKey(int key, QWidget *receiver)
     case Qt::Key_F8:
         if (!editing)
             return false;
-        salva();
+        save();
         return true;
     case Qt::Key_F5:
         if (editing)
@@ -470,13 +470,13 @@ bool EntryEditor::windowKey(int key, QWidget *receiver)
         if (editing && m_rows->grid()->openEditor())
             return false;
         if (editing)
-            annulla();
+            cancel();
         else
-            chiudi();
+            closeWindow();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (receiver != m_datData && !m_datData->isAncestorOf(receiver))
+        if (receiver != m_dateEdit && !m_dateEdit->isAncestorOf(receiver))
             return false;
         m_rows->grid()->setFocus();
         return true;
@@ -487,10 +487,10 @@ bool EntryEditor::windowKey(int key, QWidget *receiver)
 
 void EntryEditor::focusChanged(QWidget *old, QWidget *now)
 {
-    if (now && (now == m_datData || m_datData->isAncestorOf(now)))
+    if (now && (now == m_dateEdit || m_dateEdit->isAncestorOf(now)))
         m_panels[0]->setText(u"Inserire la Data del Movimento"_s);
-    if (old && (old == m_datData || m_datData->isAncestorOf(old)))
-        m_picInfo->hide();
+    if (old && (old == m_dateEdit || m_dateEdit->isAncestorOf(old)))
+        m_infoPanel->hide();
 }
 
 void EntryEditor::closeEvent(QCloseEvent *event)

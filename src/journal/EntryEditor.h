@@ -45,11 +45,11 @@ public:
     void setAttachmentsFolder(const QString &folder) { m_attachments = folder; }
 
     // Saves the entry being typed; false when it was refused or failed (the editor said why).
-    bool salva();
-    void modifica();
-    void elimina();
-    void annulla();
-    void chiudi();
+    bool save();
+    void startEditing();
+    void deleteShownEntry();
+    void cancel();
+    void closeWindow();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -61,7 +61,7 @@ private:
     void setState(State state);
     void showType();
     void showAttachment();
-    void cambiaTipo();
+    void changeKind();
     void inserisciAllegato();
     void visualizzaAllegato();
     void deleteAttachment();
@@ -87,18 +87,18 @@ private:
     bool m_closing = false;
     QString m_lockRefusal; // why the shown entry cannot change: it is printed in definitiva
 
-    QDateEdit *m_datData = nullptr;
-    QLabel *m_lblProgressivo = nullptr;
+    QDateEdit *m_dateEdit = nullptr;
+    QLabel *m_numberLabel = nullptr;
     QGroupBox *m_frameTipo = nullptr;
-    QPushButton *m_cmdTipo = nullptr;
-    QPushButton *m_cmdAllegato[3] = {};
-    QLabel *m_picInfo = nullptr;
+    QPushButton *m_kindButton = nullptr;
+    QPushButton *m_attachmentButton[3] = {};
+    QLabel *m_infoPanel = nullptr;
     EntryRowGrid *m_rows = nullptr;
-    QPushButton *m_cmdNuovo = nullptr;
-    QPushButton *m_cmdSalva = nullptr;
-    QPushButton *m_cmdModifica = nullptr;
-    QPushButton *m_cmdAnnulla = nullptr;
-    QPushButton *m_cmdElimina = nullptr;
-    QPushButton *m_cmdChiudi = nullptr;
+    QPushButton *m_newButton = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_editButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
     QLabel *m_panels[2] = {};
 };

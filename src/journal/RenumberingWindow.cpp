@@ -26,8 +26,8 @@ RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDat
         u"Questa procedura esegue il ricalcolo dei progressivi\nper l'Esercizio corrente."_s, this);
     label->setObjectName(u"Label1"_s);
     auto *buttons = new QDialogButtonBox(this);
-    m_cmdOK = buttons->addButton(u"Procedi"_s, QDialogButtonBox::AcceptRole);
-    m_cmdOK->setObjectName(u"cmdOK"_s);
+    m_okButton = buttons->addButton(u"Procedi"_s, QDialogButtonBox::AcceptRole);
+    m_okButton->setObjectName(u"cmdOK"_s);
     QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(u"cmdCancel"_s);
     addHelpButton(buttons, HelpContext::Progressivi);
@@ -37,7 +37,7 @@ RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDat
     layout->addSpacing(12);
     layout->addWidget(buttons);
 
-    connect(m_cmdOK, &QPushButton::clicked, this, &RenumberingWindow::procedi);
+    connect(m_okButton, &QPushButton::clicked, this, &RenumberingWindow::procedi);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     removeCloseButton(this);
     setMinimumWidth(420);
@@ -45,7 +45,7 @@ RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDat
 
 void RenumberingWindow::procedi()
 {
-    m_cmdOK->setEnabled(false);
+    m_okButton->setEnabled(false);
     auto *ricalcolo = new Renumbering(m_archive, m_eseDate1, m_eseDate2, this);
     connect(ricalcolo, &Renumbering::done, this, [this] {
         MessageService::instance().inform(this, u"Ricalcolo effettuato con successo."_s);

@@ -27,5 +27,5 @@ private:
     Archive m_archive;
     QDate m_eseDate1;
     QDate m_eseDate2;
-    QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_okButton = nullptr;
 };

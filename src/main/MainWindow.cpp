@@ -126,7 +126,7 @@ void MainWindow::buildCentralArea()
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     buildNavigationBar(central);
-    outer->addWidget(m_bb->parentWidget());
+    outer->addWidget(m_viewBar->parentWidget());
 
     auto *right = new QWidget(central);
     auto *column = new QVBoxLayout(right);
@@ -155,55 +155,55 @@ void MainWindow::buildNavigationBar(QWidget *parent)
     group->setMinimumHeight(22);
     layout->addWidget(group);
 
-    m_bb = new QListWidget(bar);
-    m_bb->setObjectName(u"bb"_s);
-    m_bb->setViewMode(QListView::IconMode);
-    m_bb->setFlow(QListView::TopToBottom);
-    m_bb->setMovement(QListView::Static);
-    m_bb->setWrapping(false);
-    m_bb->setIconSize(QSize(32, 32));
-    m_bb->setGridSize(QSize(96, 72));
-    m_bb->setFixedWidth(100);
-    m_bb->setFrameShape(QFrame::NoFrame);
-    m_bb->setBackgroundRole(QPalette::Mid);
+    m_viewBar = new QListWidget(bar);
+    m_viewBar->setObjectName(u"bb"_s);
+    m_viewBar->setViewMode(QListView::IconMode);
+    m_viewBar->setFlow(QListView::TopToBottom);
+    m_viewBar->setMovement(QListView::Static);
+    m_viewBar->setWrapping(false);
+    m_viewBar->setIconSize(QSize(32, 32));
+    m_viewBar->setGridSize(QSize(96, 72));
+    m_viewBar->setFixedWidth(100);
+    m_viewBar->setFrameShape(QFrame::NoFrame);
+    m_viewBar->setBackgroundRole(QPalette::Mid);
     for (int v = 0; v < MainViewCount; ++v)
-        m_bb->addItem(new QListWidgetItem(navigationIcon(v), viewCaption(v)));
-    connect(m_bb, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem *item) { showView(MainView(m_bb->row(item))); });
-    layout->addWidget(m_bb, 1);
+        m_viewBar->addItem(new QListWidgetItem(navigationIcon(v), viewCaption(v)));
+    connect(m_viewBar, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { showView(MainView(m_viewBar->row(item))); });
+    layout->addWidget(m_viewBar, 1);
 }
 
 void MainWindow::buildSearchRow(QWidget *parent, QWidget *row)
 {
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 4);
-    m_lblTitle = new QLabel(parent);
-    m_lblTitle->setObjectName(u"lblTitle"_s);
-    QFont titleFont = m_lblTitle->font();
+    m_titleLabel = new QLabel(parent);
+    m_titleLabel->setObjectName(u"lblTitle"_s);
+    QFont titleFont = m_titleLabel->font();
     titleFont.setBold(true);
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    m_lblTitle->setFont(titleFont);
-    m_lblTitle->setMinimumWidth(160);
-    layout->addWidget(m_lblTitle);
+    m_titleLabel->setFont(titleFont);
+    m_titleLabel->setMinimumWidth(160);
+    layout->addWidget(m_titleLabel);
     layout->addStretch(1);
 
-    m_lblSearchComment = new QLabel(u"Cerca tra..."_s, parent);
-    m_lblSearchComment->setObjectName(u"lblSearchComment"_s);
-    m_lblSearchComment->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layout->addWidget(m_lblSearchComment);
+    m_searchCommentLabel = new QLabel(u"Cerca tra..."_s, parent);
+    m_searchCommentLabel->setObjectName(u"lblSearchComment"_s);
+    m_searchCommentLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_searchCommentLabel);
 
     const SearchBox search = makeSearchBox(parent);
-    m_picSearchText = search.frame;
+    m_searchPanel = search.frame;
     m_imgSearch = search.magnifier;
-    m_txtFind = search.text;
+    m_searchEdit = search.text;
     connect(m_imgSearch, &QToolButton::clicked, this, &MainWindow::clearSearch);
-    m_txtFind->setMinimumWidth(260);
-    m_txtFind->installEventFilter(this);
-    connect(m_txtFind, &QLineEdit::textChanged, this, [this] {
+    m_searchEdit->setMinimumWidth(260);
+    m_searchEdit->installEventFilter(this);
+    connect(m_searchEdit, &QLineEdit::textChanged, this, [this] {
         if (!m_loading)
             applySearch();
     });
-    layout->addWidget(m_picSearchText);
+    layout->addWidget(m_searchPanel);
 }
 
 void MainWindow::buildGrids(QWidget *parent)
@@ -329,14 +329,14 @@ void MainWindow::openAttachment()
 
 void MainWindow::gridCharacterTyped(const QString &text)
 {
-    m_txtFind->setText(text);
-    m_txtFind->setCursorPosition(int(text.size()));
-    m_txtFind->setFocus();
+    m_searchEdit->setText(text);
+    m_searchEdit->setCursorPosition(int(text.size()));
+    m_searchEdit->setFocus();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtFind) {
+    if (watched == m_searchEdit) {
         if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
             setSearchColours(event->type() == QEvent::FocusIn);
         if (event->type() == QEvent::KeyPress) {

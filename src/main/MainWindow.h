@@ -144,12 +144,12 @@ private:
     AccountCards m_cards;
     bool m_loading = false;
 
-    QListWidget *m_bb = nullptr;
-    QLabel *m_lblTitle = nullptr;
-    QLabel *m_lblSearchComment = nullptr;
-    QFrame *m_picSearchText = nullptr;
+    QListWidget *m_viewBar = nullptr;
+    QLabel *m_titleLabel = nullptr;
+    QLabel *m_searchCommentLabel = nullptr;
+    QFrame *m_searchPanel = nullptr;
     QToolButton *m_imgSearch = nullptr;
-    QLineEdit *m_txtFind = nullptr;
+    QLineEdit *m_searchEdit = nullptr;
     QStackedWidget *m_grids = nullptr;
     DataGrid *m_grid = nullptr;
     BoundGridModel *m_gridModel = nullptr;
@@ -167,12 +167,12 @@ private:
     QAction *m_expandAll = nullptr;
     QAction *m_newArchiveAction = nullptr;
     QAction *m_openArchiveAction = nullptr;
-    QMenu *m_mnuReg = nullptr;
-    QAction *m_popNuovo = nullptr;
-    QAction *m_popDuplica = nullptr;
-    QAction *m_popModifica = nullptr;
-    QAction *m_popElimina = nullptr;
-    QAction *m_popApriAllegato = nullptr;
+    QMenu *m_entryMenu = nullptr;
+    QAction *m_newAction = nullptr;
+    QAction *m_duplicateAction = nullptr;
+    QAction *m_editAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_openAttachmentAction = nullptr;
     QShortcut *m_tableMaintenanceKey = nullptr;
 
     std::map<Command, std::function<void()>> m_handlers;

@@ -84,7 +84,7 @@ void MainWindow::buildMenus()
     m_trova->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     connect(m_createRecordAction, &QAction::triggered, this, &MainWindow::createRecord);
     connect(m_openRecordAction, &QAction::triggered, this, &MainWindow::openRecord);
-    connect(m_trova, &QAction::triggered, this, [this] { m_txtFind->setFocus(); });
+    connect(m_trova, &QAction::triggered, this, [this] { m_searchEdit->setFocus(); });
 
     QMenu *view = menuBar()->addMenu(u"&Visualizza"_s);
     const Qt::Key viewKeys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5};
@@ -178,23 +178,23 @@ void MainWindow::buildToolBars()
 
 void MainWindow::buildPopupMenu()
 {
-    m_mnuReg = new QMenu(this);
-    m_mnuReg->setObjectName(u"mnuReg"_s);
-    m_popNuovo = m_mnuReg->addAction(u"Nuovo"_s);
-    m_popDuplica = m_mnuReg->addAction(u"Duplica"_s);
-    m_popModifica = m_mnuReg->addAction(u"Modifica"_s);
-    m_mnuReg->addSeparator();
-    m_popElimina = m_mnuReg->addAction(u"Elimina"_s);
-    m_mnuReg->addSeparator();
-    m_popApriAllegato = m_mnuReg->addAction(u"Apri Allegato"_s);
-    connect(m_popNuovo, &QAction::triggered, this, &MainWindow::createRecord);
-    connect(m_popModifica, &QAction::triggered, this, &MainWindow::openRecord);
-    connect(m_popElimina, &QAction::triggered, m_elimina, &QAction::trigger);
-    connect(m_popDuplica, &QAction::triggered, this, [this] {
+    m_entryMenu = new QMenu(this);
+    m_entryMenu->setObjectName(u"mnuReg"_s);
+    m_newAction = m_entryMenu->addAction(u"Nuovo"_s);
+    m_duplicateAction = m_entryMenu->addAction(u"Duplica"_s);
+    m_editAction = m_entryMenu->addAction(u"Modifica"_s);
+    m_entryMenu->addSeparator();
+    m_deleteAction = m_entryMenu->addAction(u"Elimina"_s);
+    m_entryMenu->addSeparator();
+    m_openAttachmentAction = m_entryMenu->addAction(u"Apri Allegato"_s);
+    connect(m_newAction, &QAction::triggered, this, &MainWindow::createRecord);
+    connect(m_editAction, &QAction::triggered, this, &MainWindow::openRecord);
+    connect(m_deleteAction, &QAction::triggered, m_elimina, &QAction::trigger);
+    connect(m_duplicateAction, &QAction::triggered, this, [this] {
         if (const auto it = m_handlers.find(Command::Duplica); it != m_handlers.end())
             it->second();
     });
-    connect(m_popApriAllegato, &QAction::triggered, this, &MainWindow::openAttachment);
+    connect(m_openAttachmentAction, &QAction::triggered, this, &MainWindow::openAttachment);
 }
 
 QAction *MainWindow::commandAction(Command command) const
@@ -265,13 +265,13 @@ void MainWindow::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosit
         return;
     PopupMenuRules rules = popupMenuRules(m_curView, hasRecord, currentJournalValue(u"attached"_s));
     const RecordEditor &editor = m_editors[int(m_curView)];
-    m_popNuovo->setEnabled(rules.nuovo && editor.createRecord);
-    m_popDuplica->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
-    m_popModifica->setEnabled(rules.modifica && editor.openRecord);
-    m_popElimina->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
-    m_popApriAllegato->setEnabled(rules.openAttachment);
+    m_newAction->setEnabled(rules.nuovo && editor.createRecord);
+    m_duplicateAction->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
+    m_editAction->setEnabled(rules.modifica && editor.openRecord);
+    m_deleteAction->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
+    m_openAttachmentAction->setEnabled(rules.openAttachment);
     if (button == Qt::RightButton)
-        m_mnuReg->popup(globalPosition);
+        m_entryMenu->popup(globalPosition);
 }
 
 void MainWindow::confirmTableMaintenance()

@@ -23,12 +23,12 @@ void MainWindow::showView(MainView view)
 {
     const MainViewDefinition &definition = mainViewDefinition(view);
     m_curView = view;
-    m_lblTitle->setText(definition.caption);
-    m_bb->setCurrentRow(int(view));
+    m_titleLabel->setText(definition.caption);
+    m_viewBar->setCurrentRow(int(view));
     for (int v = 0; v < MainViewCount; ++v)
         m_viewActions[v]->setChecked(v == int(view));
     m_loading = true;
-    m_txtFind->clear();
+    m_searchEdit->clear();
     m_loading = false;
     m_grids->setCurrentWidget(view == MainView::Schede ? static_cast<QWidget *>(m_cardsGrid)
                                                        : m_grid);
@@ -36,7 +36,7 @@ void MainWindow::showView(MainView view)
     if (view == MainView::Schede)
         m_cardsGrid->collapseToFirstLevel();
     setProperty("helpContext", definition.helpContext);
-    m_lblSearchComment->setText(definition.searchHint);
+    m_searchCommentLabel->setText(definition.searchHint);
     updateCommandStates();
 }
 
@@ -95,13 +95,13 @@ void MainWindow::rebuildAccountCards()
 
 QString MainWindow::searchText() const
 {
-    return effectiveSearch(m_txtFind->text());
+    return effectiveSearch(m_searchEdit->text());
 }
 
 void MainWindow::showCards(const QString &search)
 {
     showView(MainView::Schede);
-    m_txtFind->setText(search);
+    m_searchEdit->setText(search);
     applySearch();
     activateWindow();
     raise();
@@ -124,14 +124,14 @@ void MainWindow::applySearch()
 void MainWindow::clearSearch()
 {
     m_loading = true;
-    m_txtFind->clear();
+    m_searchEdit->clear();
     m_loading = false;
     applySearch();
 }
 
 void MainWindow::setSearchColours(bool focused)
 {
-    setSearchRowColours({m_txtFind, m_picSearchText}, focused);
+    setSearchRowColours({m_searchEdit, m_searchPanel}, focused);
 }
 
 void MainWindow::layoutColumns()

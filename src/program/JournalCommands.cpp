@@ -49,14 +49,14 @@ public:
             case MessageService::Answer::Cancel:
                 return false;
             case MessageService::Answer::Yes:
-                if (!m_editor->salva())
+                if (!m_editor->save())
                     return false;
                 break;
             case MessageService::Answer::No:
                 break;
             }
         }
-        m_editor->chiudi();
+        m_editor->closeWindow();
         return true;
     }
 

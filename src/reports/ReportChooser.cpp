@@ -19,11 +19,11 @@ ReportChooser::ReportChooser(QWidget *parent) : QDialog(parent)
     const QString captions[2] = {u"Stampe contabili (Movimenti, Schede, Bilancio)"_s,
                                  u"Piano dei Conti"_s};
     for (int option = 0; option < 2; ++option) {
-        m_optPrint[option] = new QRadioButton(captions[option], frame);
-        m_optPrint[option]->setObjectName(u"optPrint%1"_s.arg(option));
-        options->addWidget(m_optPrint[option]);
+        m_printOption[option] = new QRadioButton(captions[option], frame);
+        m_printOption[option]->setObjectName(u"optPrint%1"_s.arg(option));
+        options->addWidget(m_printOption[option]);
     }
-    m_optPrint[StampeContabili]->setChecked(true);
+    m_printOption[StampeContabili]->setChecked(true);
     layout->addWidget(frame);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -40,7 +40,7 @@ ReportChooser::ReportChooser(QWidget *parent) : QDialog(parent)
 
 ReportChooser::Choice ReportChooser::choice() const
 {
-    return m_optPrint[PianoDeiConti]->isChecked() ? PianoDeiConti : StampeContabili;
+    return m_printOption[PianoDeiConti]->isChecked() ? PianoDeiConti : StampeContabili;
 }
 
 std::optional<ReportChooser::Choice> ReportChooser::choose(QWidget *owner)

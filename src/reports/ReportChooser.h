@@ -21,5 +21,5 @@ public:
     Choice choice() const;
 
 private:
-    QRadioButton *m_optPrint[2] = {};
+    QRadioButton *m_printOption[2] = {};
 };

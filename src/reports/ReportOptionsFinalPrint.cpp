@@ -43,7 +43,7 @@ OrganisationLines organisationOf(const FiscalEnvironment &environment)
 
 bool ReportOptionsWindow::finalPrint() const
 {
-    return m_optDefinitiva->isChecked();
+    return m_finalOption->isChecked();
 }
 
 FiscalYear ReportOptionsWindow::fiscalYear() const
@@ -55,12 +55,12 @@ void ReportOptionsWindow::finalPrintToggled()
 {
     // A final print starts where the last one ended: its first day and sheet are not chosen.
     const bool final = finalPrint();
-    m_dat1->setEnabled(!final);
-    m_txtFoglio->setEnabled(!final);
-    m_lblDefinitiva->clear();
+    m_fromDate->setEnabled(!final);
+    m_sheetEdit->setEnabled(!final);
+    m_finalLabel->clear();
     if (!final) {
-        setPeriod(m_environment.yearStart(), m_dat2->date());
-        m_txtFoglio->setText(u"1"_s);
+        setPeriod(m_environment.yearStart(), m_toDate->date());
+        m_sheetEdit->setText(u"1"_s);
         return;
     }
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
@@ -73,18 +73,18 @@ void ReportOptionsWindow::finalPrintToggled()
     }
     if (!start || !last) {
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
-        m_optProva->setChecked(true);
+        m_draftOption->setChecked(true);
         return;
     }
     setPeriod(start->dateFrom,
               last->isValid() && *last >= start->dateFrom ? *last : m_environment.yearEnd());
-    m_txtFoglio->setText(QString::number(start->firstSheet));
-    m_lblDefinitiva->setText(
-        start->continues ? u"Continua la stampa definitiva: dal %1, foglio %2, riga %3."_s.arg(
-                               shownDate(start->dateFrom), QString::number(start->firstSheet),
-                               QString::number(start->firstRow))
-                         : u"Prima stampa definitiva dell'esercizio: dal %1, foglio 1."_s.arg(
-                               shownDate(start->dateFrom)));
+    m_sheetEdit->setText(QString::number(start->firstSheet));
+    m_finalLabel->setText(start->continues
+                              ? u"Continua la stampa definitiva: dal %1, foglio %2, riga %3."_s.arg(
+                                    shownDate(start->dateFrom), QString::number(start->firstSheet),
+                                    QString::number(start->firstRow))
+                              : u"Prima stampa definitiva dell'esercizio: dal %1, foglio 1."_s.arg(
+                                    shownDate(start->dateFrom)));
 }
 
 void ReportOptionsWindow::runFinalPrint(ReportOutput output)
@@ -103,13 +103,14 @@ void ReportOptionsWindow::runFinalPrint(ReportOutput output)
     if (connection.opened(&error)) {
         // The run's totals and fingerprint and its pages are read from one state of the archive.
         const ReadSnapshot snapshot(connection);
-        prepared = snapshot.isActive() ? prepareFinalPrint(connection, fiscalYear(), m_dat2->date(),
-                                                           organisationOf(m_environment), &error)
-                                       : std::nullopt;
+        prepared = snapshot.isActive()
+                       ? prepareFinalPrint(connection, fiscalYear(), m_toDate->date(),
+                                           organisationOf(m_environment), &error)
+                       : std::nullopt;
         if (!snapshot.isActive())
             error = snapshot.errorText();
         if (prepared) {
-            prepared->options.showCodes = m_chkJournalCodes->isChecked();
+            prepared->options.showCodes = m_journalCodesCheck->isChecked();
             ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
             laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
                                         progressShownIn(progress));

@@ -64,12 +64,12 @@ QWidget *ReportOptionsWindow::buildReportList()
     m_reports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_reports, &QListWidget::currentRowChanged, this, &ReportOptionsWindow::reportChanged);
     layout->addWidget(m_reports, 1);
-    m_lblNotes = new QLabel(frame);
-    m_lblNotes->setObjectName(u"lblNotes"_s);
-    m_lblNotes->setWordWrap(true);
-    m_lblNotes->setMinimumHeight(m_lblNotes->fontMetrics().lineSpacing() * 3);
-    m_lblNotes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    layout->addWidget(m_lblNotes);
+    m_notesLabel = new QLabel(frame);
+    m_notesLabel->setObjectName(u"lblNotes"_s);
+    m_notesLabel->setWordWrap(true);
+    m_notesLabel->setMinimumHeight(m_notesLabel->fontMetrics().lineSpacing() * 3);
+    m_notesLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(m_notesLabel);
     return frame;
 }
 
@@ -78,12 +78,12 @@ QGroupBox *ReportOptionsWindow::buildPeriodFrame()
     auto *frame = new QGroupBox(u"Filtro Movimenti"_s, this);
     frame->setObjectName(u"fraPeriodo"_s);
     auto *layout = new QHBoxLayout(frame);
-    m_dat1 = datePicker(u"Dat1"_s, frame);
-    m_dat2 = datePicker(u"Dat2"_s, frame);
+    m_fromDate = datePicker(u"Dat1"_s, frame);
+    m_toDate = datePicker(u"Dat2"_s, frame);
     layout->addWidget(new QLabel(u"Dal:"_s, frame));
-    layout->addWidget(m_dat1);
+    layout->addWidget(m_fromDate);
     layout->addWidget(new QLabel(u"Al:"_s, frame));
-    layout->addWidget(m_dat2);
+    layout->addWidget(m_toDate);
     layout->addStretch(1);
     return frame;
 }
@@ -96,13 +96,14 @@ QGroupBox *ReportOptionsWindow::buildFilterFrame()
     auto *levels = new QHBoxLayout;
     const QString captions[2] = {u"Sottoconto"_s, u"Conto"_s};
     for (int option = 0; option < 2; ++option) {
-        m_optConto[option] = new QRadioButton(captions[option], m_filterFrame);
-        m_optConto[option]->setObjectName(u"optConto%1"_s.arg(option));
-        levels->addWidget(m_optConto[option]);
+        m_byAccountOption[option] = new QRadioButton(captions[option], m_filterFrame);
+        m_byAccountOption[option]->setObjectName(u"optConto%1"_s.arg(option));
+        levels->addWidget(m_byAccountOption[option]);
     }
     levels->addStretch(1);
-    m_optConto[0]->setChecked(true);
-    connect(m_optConto[1], &QRadioButton::toggled, this, &ReportOptionsWindow::fillFilterLists);
+    m_byAccountOption[0]->setChecked(true);
+    connect(m_byAccountOption[1], &QRadioButton::toggled, this,
+            &ReportOptionsWindow::fillFilterLists);
     layout->addLayout(levels);
     for (int list = 0; list < 3; ++list) {
         if (list > 0) {
@@ -127,33 +128,33 @@ QGroupBox *ReportOptionsWindow::buildJournalFrame()
     m_journalFrame = new QGroupBox(u"Opzioni Giornale contabile"_s, this);
     m_journalFrame->setObjectName(u"fraGiornale"_s);
     auto *layout = new QFormLayout(m_journalFrame);
-    m_txtFoglio = new QLineEdit(u"1"_s, m_journalFrame);
-    m_txtFoglio->setObjectName(u"txtFoglio"_s);
+    m_sheetEdit = new QLineEdit(u"1"_s, m_journalFrame);
+    m_sheetEdit->setObjectName(u"txtFoglio"_s);
     // Keys other than digits never reach the text.
-    m_txtFoglio->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(u"[0-9]{0,5}"_s), m_txtFoglio));
-    m_txtFoglio->installEventFilter(this);
+    m_sheetEdit->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(u"[0-9]{0,5}"_s), m_sheetEdit));
+    m_sheetEdit->installEventFilter(this);
 
     auto *kinds = new QHBoxLayout;
-    m_optProva = new QRadioButton(u"Stampa di prova"_s, m_journalFrame);
-    m_optProva->setObjectName(u"optProva"_s);
-    m_optDefinitiva = new QRadioButton(u"Stampa definitiva"_s, m_journalFrame);
-    m_optDefinitiva->setObjectName(u"optDefinitiva"_s);
-    m_optProva->setChecked(true);
-    kinds->addWidget(m_optProva);
-    kinds->addWidget(m_optDefinitiva);
+    m_draftOption = new QRadioButton(u"Stampa di prova"_s, m_journalFrame);
+    m_draftOption->setObjectName(u"optProva"_s);
+    m_finalOption = new QRadioButton(u"Stampa definitiva"_s, m_journalFrame);
+    m_finalOption->setObjectName(u"optDefinitiva"_s);
+    m_draftOption->setChecked(true);
+    kinds->addWidget(m_draftOption);
+    kinds->addWidget(m_finalOption);
     kinds->addStretch(1);
     layout->addRow(kinds);
-    layout->addRow(u"Numerazione Fogli da:"_s, m_txtFoglio);
-    m_chkJournalCodes = new QCheckBox(u"Codici dei conti"_s, m_journalFrame);
-    m_chkJournalCodes->setObjectName(u"chkCodiciGiornale"_s);
-    layout->addRow(m_chkJournalCodes);
-    m_lblDefinitiva = new QLabel(m_journalFrame);
-    m_lblDefinitiva->setObjectName(u"lblDefinitiva"_s);
-    m_lblDefinitiva->setWordWrap(true);
+    layout->addRow(u"Numerazione Fogli da:"_s, m_sheetEdit);
+    m_journalCodesCheck = new QCheckBox(u"Codici dei conti"_s, m_journalFrame);
+    m_journalCodesCheck->setObjectName(u"chkCodiciGiornale"_s);
+    layout->addRow(m_journalCodesCheck);
+    m_finalLabel = new QLabel(m_journalFrame);
+    m_finalLabel->setObjectName(u"lblDefinitiva"_s);
+    m_finalLabel->setWordWrap(true);
     // Room for the two lines it may take, in a window whose size is fixed on opening.
-    m_lblDefinitiva->setMinimumHeight(m_lblDefinitiva->fontMetrics().lineSpacing() * 2);
-    layout->addRow(m_lblDefinitiva);
+    m_finalLabel->setMinimumHeight(m_finalLabel->fontMetrics().lineSpacing() * 2);
+    layout->addRow(m_finalLabel);
 
     auto *actions = new QHBoxLayout;
     auto *list = new QPushButton(u"Stampe definitive..."_s, m_journalFrame);
@@ -166,7 +167,7 @@ QGroupBox *ReportOptionsWindow::buildJournalFrame()
     }
     actions->addStretch(1);
     layout->addRow(actions);
-    connect(m_optDefinitiva, &QRadioButton::toggled, this, &ReportOptionsWindow::finalPrintToggled);
+    connect(m_finalOption, &QRadioButton::toggled, this, &ReportOptionsWindow::finalPrintToggled);
     connect(list, &QPushButton::clicked, this, &ReportOptionsWindow::showFinalPrints);
     connect(undo, &QPushButton::clicked, this, &ReportOptionsWindow::undoLastFinalPrint);
     return m_journalFrame;
@@ -187,25 +188,26 @@ QGroupBox *ReportOptionsWindow::buildBalanceFrame()
             layout->addWidget(noteLabel(note, m_balanceFrame));
         return check;
     };
-    m_chkShowCodes = box(u"chkCodici"_s, u"Mostra i Codici dei Mastri e dei Conti"_s, {});
-    m_chkFixedColumns =
+    m_showCodesCheck = box(u"chkCodici"_s, u"Mostra i Codici dei Mastri e dei Conti"_s, {});
+    m_fixedColumnsCheck =
         box(u"chkColonneFisse"_s, u"Bilancio a Colonne fisse"_s,
             u"I Saldi vengono incolonnati seguendo la natura del Conto: ad esempio un Conto "
             u"passivo con Mastro nelle attività verrà mostrato nella colonna Attività con saldo "
             u"negativo."_s);
-    m_chkHideMarked = box(u"chkNascondi"_s, u"Nascondi i Sottoconti dei Conti contrassegnati"_s,
-                          u"Per ciascun Conto contrassegnato non verranno visualizzati i relativi "
-                          u"Sottoconti, ma soltanto il Saldo del Conto."_s);
-    m_chkClosingEntries =
+    m_hideMarkedCheck =
+        box(u"chkNascondi"_s, u"Nascondi i Sottoconti dei Conti contrassegnati"_s,
+            u"Per ciascun Conto contrassegnato non verranno visualizzati i relativi "
+            u"Sottoconti, ma soltanto il Saldo del Conto."_s);
+    m_closingEntriesCheck =
         box(u"chkChiusura"_s, u"Includi le Registrazioni di Chiusura esercizio"_s,
             u"Includendo le Registrazioni di chiusura i saldi saranno azzerati."_s);
-    m_chkZeroBalances =
+    m_zeroBalancesCheck =
         box(u"chkSaldoZero"_s, u"Visualizza anche i Sottoconti con Saldo uguale a zero"_s,
             u"Con questa opzione verranno visualizzati anche i Sottoconti movimentati ma con "
             u"saldo zero."_s);
-    connect(m_chkShowCodes, &QCheckBox::toggled, this,
+    connect(m_showCodesCheck, &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.showCodes = checked; });
-    connect(m_chkFixedColumns, &QCheckBox::toggled, this,
+    connect(m_fixedColumnsCheck, &QCheckBox::toggled, this,
             [this](bool checked) { m_settings.fixedColumns = checked; });
 
     auto *levelsFrame = new QGroupBox(u"Visualizza Livelli"_s, m_balanceFrame);
@@ -214,12 +216,12 @@ QGroupBox *ReportOptionsWindow::buildBalanceFrame()
     const QString captions[4] = {u"Gruppo"_s, u"Mastro"_s, u"Conto"_s, u"Sottoconto"_s};
     // On screen the finest level comes first.
     for (int index = 3; index >= 0; --index) {
-        m_chkLevels[index] = new QCheckBox(captions[index], levelsFrame);
-        m_chkLevels[index]->setObjectName(u"chkLivello%1"_s.arg(index));
-        m_chkLevels[index]->setChecked(true);
-        levels->addWidget(m_chkLevels[index]);
+        m_levelChecks[index] = new QCheckBox(captions[index], levelsFrame);
+        m_levelChecks[index]->setObjectName(u"chkLivello%1"_s.arg(index));
+        m_levelChecks[index]->setChecked(true);
+        levels->addWidget(m_levelChecks[index]);
     }
-    keepOneChecked({m_chkLevels[0], m_chkLevels[1], m_chkLevels[2], m_chkLevels[3]});
+    keepOneChecked({m_levelChecks[0], m_levelChecks[1], m_levelChecks[2], m_levelChecks[3]});
     levels->addStretch(1);
     layout->addWidget(levelsFrame);
     return m_balanceFrame;
@@ -239,7 +241,7 @@ QLayout *ReportOptionsWindow::buildButtons()
 void ReportOptionsWindow::fillFilterLists()
 {
     const FilterLevel level =
-        m_optConto[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto;
+        m_byAccountOption[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto;
     QString error;
     m_choices = filterChoices(m_environment.archive(), level, &error);
     if (!error.isEmpty())
@@ -273,20 +275,20 @@ void ReportOptionsWindow::updateFilterListStates()
 
 bool ReportOptionsWindow::sheetNumberAccepted()
 {
-    if (parseSheetNumber(m_txtFoglio->text()))
+    if (parseSheetNumber(m_sheetEdit->text()))
         return true;
     MessageService::instance().inform(
         this, u"Indicare nella Numerazione Fogli un numero tra 0 e 32767."_s,
         MessageService::Icon::Warning);
-    m_txtFoglio->setFocus();
-    m_txtFoglio->selectAll();
+    m_sheetEdit->setFocus();
+    m_sheetEdit->selectAll();
     return false;
 }
 
 void ReportOptionsWindow::collectSettings(int code)
 {
-    m_settings.dateFrom = m_dat1->date();
-    m_settings.dateTo = m_dat2->date();
+    m_settings.dateFrom = m_fromDate->date();
+    m_settings.dateTo = m_toDate->date();
     std::array<int, 3> positions;
     std::array<qint64, 3> ids;
     for (std::size_t list = 0; list < 3; ++list) {
@@ -294,15 +296,16 @@ void ReportOptionsWindow::collectSettings(int code)
         positions[list] = std::max(position, 0);
         ids[list] = position > 0 && position < m_choices.size() ? m_choices[position].id : 0;
     }
-    m_settings.setFilter(m_optConto[1]->isChecked() ? FilterLevel::Conto : FilterLevel::Sottoconto,
+    m_settings.setFilter(m_byAccountOption[1]->isChecked() ? FilterLevel::Conto
+                                                           : FilterLevel::Sottoconto,
                          positions, ids);
-    m_settings.hideMarked = m_chkHideMarked->isChecked();
-    m_settings.zeroBalances = m_chkZeroBalances->isChecked();
-    m_settings.closingEntries = m_chkClosingEntries->isChecked();
+    m_settings.hideMarked = m_hideMarkedCheck->isChecked();
+    m_settings.zeroBalances = m_zeroBalancesCheck->isChecked();
+    m_settings.closingEntries = m_closingEntriesCheck->isChecked();
     for (int level = 0; level < 4; ++level)
-        m_settings.levels[std::size_t(level)] = m_chkLevels[level]->isChecked();
-    m_settings.firstSheet = parseSheetNumber(m_txtFoglio->text()).value_or(1);
-    m_settings.journalCodes = m_chkJournalCodes->isChecked();
+        m_settings.levels[std::size_t(level)] = m_levelChecks[level]->isChecked();
+    m_settings.firstSheet = parseSheetNumber(m_sheetEdit->text()).value_or(1);
+    m_settings.journalCodes = m_journalCodesCheck->isChecked();
     const bool cards = code == ReportCode::SchedeVerticale || code == ReportCode::SchedeOrizzontale;
     m_settings.source = cards ? accountCardsStatement(m_settings) : BoundSql{};
 }

@@ -72,11 +72,11 @@ void ReportOptionsWindow::setReportLayout(int code, ReportLayout layout,
 void ReportOptionsWindow::openWithDefaults()
 {
     m_settings.resetBalanceOptions();
-    for (QCheckBox *box : {m_chkShowCodes, m_chkFixedColumns, m_chkHideMarked, m_chkClosingEntries,
-                           m_chkZeroBalances})
+    for (QCheckBox *box : {m_showCodesCheck, m_fixedColumnsCheck, m_hideMarkedCheck,
+                           m_closingEntriesCheck, m_zeroBalancesCheck})
         box->setChecked(false);
     fillFilterLists();
-    m_optProva->setChecked(true);
+    m_draftOption->setChecked(true);
     setPeriod(m_environment.yearStart(), m_environment.yearEnd());
     m_settings.output = ReportOutput::Print;
     selectReport(ReportCode::MovimentiVerticale);
@@ -87,15 +87,15 @@ void ReportOptionsWindow::openWithDefaults()
 
 void ReportOptionsWindow::setPeriod(const QDate &from, const QDate &to)
 {
-    m_dat1->setDate(from);
-    m_dat2->setDate(to);
-    m_setFrom = m_dat1->date();
-    m_setTo = m_dat2->date();
+    m_fromDate->setDate(from);
+    m_toDate->setDate(to);
+    m_setFrom = m_fromDate->date();
+    m_setTo = m_toDate->date();
 }
 
 bool ReportOptionsWindow::periodIsTheWindows() const
 {
-    return m_dat1->date() == m_setFrom && m_dat2->date() == m_setTo;
+    return m_fromDate->date() == m_setFrom && m_toDate->date() == m_setTo;
 }
 
 void ReportOptionsWindow::followWorkingDate()
@@ -134,24 +134,24 @@ void ReportOptionsWindow::reportChanged()
     if (showsJournalOptions(code) && finalPrint())
         finalPrintToggled();
     else
-        m_dat1->setEnabled(true);
+        m_fromDate->setEnabled(true);
     const std::optional<ReportEntry> report = reportEntry(code);
-    m_lblNotes->setText(report ? report->note : QString());
+    m_notesLabel->setText(report ? report->note : QString());
     setProperty("helpContext", code == ReportCode::RendicontoCassa ? HelpContext::RendicontoCassa
                                                                    : HelpContext::Stampe);
 }
 
 bool ReportOptionsWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtFoglio && event->type() == QEvent::FocusOut) {
+    if (watched == m_sheetEdit && event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
         // Only a move to another field of this window is held back, not a message box or
         // another window taking the focus.
         const bool movesWithinWindow =
             reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
             reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
-        if (movesWithinWindow && !parseSheetNumber(m_txtFoglio->text()))
-            QTimer::singleShot(0, m_txtFoglio, [field = m_txtFoglio] {
+        if (movesWithinWindow && !parseSheetNumber(m_sheetEdit->text()))
+            QTimer::singleShot(0, m_sheetEdit, [field = m_sheetEdit] {
                 if (field->isVisible())
                     field->setFocus();
             });

@@ -103,26 +103,26 @@ private:
     bool m_fillingLists = false;
 
     QListWidget *m_reports = nullptr;
-    QLabel *m_lblNotes = nullptr;
-    QDateEdit *m_dat1 = nullptr;
-    QDateEdit *m_dat2 = nullptr;
+    QLabel *m_notesLabel = nullptr;
+    QDateEdit *m_fromDate = nullptr;
+    QDateEdit *m_toDate = nullptr;
     QDate m_setFrom; // the period as the window last set it
     QDate m_setTo;
     QStackedWidget *m_optionFrames = nullptr; // the selected report's options, one size for all
     QGroupBox *m_filterFrame = nullptr;
-    QRadioButton *m_optConto[2] = {};
+    QRadioButton *m_byAccountOption[2] = {};
     QComboBox *m_cmbConti[3] = {};
     QGroupBox *m_journalFrame = nullptr;
-    QLineEdit *m_txtFoglio = nullptr;
-    QRadioButton *m_optProva = nullptr;
-    QRadioButton *m_optDefinitiva = nullptr;
-    QCheckBox *m_chkJournalCodes = nullptr;
-    QLabel *m_lblDefinitiva = nullptr;
+    QLineEdit *m_sheetEdit = nullptr;
+    QRadioButton *m_draftOption = nullptr;
+    QRadioButton *m_finalOption = nullptr;
+    QCheckBox *m_journalCodesCheck = nullptr;
+    QLabel *m_finalLabel = nullptr;
     QGroupBox *m_balanceFrame = nullptr;
-    QCheckBox *m_chkShowCodes = nullptr;
-    QCheckBox *m_chkFixedColumns = nullptr;
-    QCheckBox *m_chkHideMarked = nullptr;
-    QCheckBox *m_chkClosingEntries = nullptr;
-    QCheckBox *m_chkZeroBalances = nullptr;
-    QCheckBox *m_chkLevels[4] = {};
+    QCheckBox *m_showCodesCheck = nullptr;
+    QCheckBox *m_fixedColumnsCheck = nullptr;
+    QCheckBox *m_hideMarkedCheck = nullptr;
+    QCheckBox *m_closingEntriesCheck = nullptr;
+    QCheckBox *m_zeroBalancesCheck = nullptr;
+    QCheckBox *m_levelChecks[4] = {};
 };

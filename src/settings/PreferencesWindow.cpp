@@ -48,7 +48,7 @@ PreferencesWindow::PreferencesWindow(const Archive &archive, QWidget *parent)
     cmdChiudi->setObjectName(u"cmdChiudi"_s);
     cmdChiudi->setAutoDefault(false);
     addHelpButton(buttons, HelpContext::Preferenze);
-    connect(cmdChiudi, &QPushButton::clicked, this, &PreferencesWindow::chiudi);
+    connect(cmdChiudi, &QPushButton::clicked, this, &PreferencesWindow::closeWindow);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
@@ -168,7 +168,7 @@ bool PreferencesWindow::save()
     return true;
 }
 
-void PreferencesWindow::chiudi()
+void PreferencesWindow::closeWindow()
 {
     if (save())
         accept();
@@ -182,7 +182,7 @@ void PreferencesWindow::reject()
         case MessageService::Answer::Cancel:
             return;
         case MessageService::Answer::Yes:
-            chiudi();
+            closeWindow();
             return;
         case MessageService::Answer::No:
             break;

@@ -32,7 +32,7 @@ private:
     QWidget *buildOrganisationTab();
     QWidget *buildBackupTab();
     bool save();
-    void chiudi();
+    void closeWindow();
 
     Archive m_archive;
     QTabWidget *m_tabs = nullptr;

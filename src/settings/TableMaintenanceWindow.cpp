@@ -44,10 +44,10 @@ TableMaintenanceWindow::TableMaintenanceWindow(const Archive &archive, QWidget *
     m_tableGrid->installEventFilter(this);
     m_tableGrid->hide();
 
-    m_picBottom = new QLabel(u"Scegliere la tabella da consultare o modificare."_s, this);
-    m_picBottom->setObjectName(u"picBottom"_s);
-    m_picBottom->setAlignment(Qt::AlignCenter);
-    m_picBottom->setFrameShape(QFrame::StyledPanel);
+    m_bottomPanel = new QLabel(u"Scegliere la tabella da consultare o modificare."_s, this);
+    m_bottomPanel->setObjectName(u"picBottom"_s);
+    m_bottomPanel->setAlignment(Qt::AlignCenter);
+    m_bottomPanel->setFrameShape(QFrame::StyledPanel);
 
     connect(m_model, &ArchiveTableModel::refused, this, [this](const QString &text) {
         MessageService::instance().inform(this, text, MessageService::Icon::Warning);
@@ -60,7 +60,7 @@ TableMaintenanceWindow::TableMaintenanceWindow(const Archive &archive, QWidget *
     connect(m_tableGrid->support(), &GridViewSupport::characterTyped, this,
             &TableMaintenanceWindow::startTyping);
     connect(m_cmbTables, &QComboBox::activated, this,
-            [this](int index) { scegliTabella(m_cmbTables->itemText(index)); });
+            [this](int index) { chooseTable(m_cmbTables->itemText(index)); });
 
     QString error;
     m_cmbTables->addItems(archiveTableNames(m_archive, &error));
@@ -75,7 +75,7 @@ TableMaintenanceWindow::TableMaintenanceWindow(const Archive &archive, QWidget *
     rememberGeometry(this, u"manutenzione"_s);
 }
 
-bool TableMaintenanceWindow::scegliTabella(const QString &name)
+bool TableMaintenanceWindow::chooseTable(const QString &name)
 {
     // Another table replaces the rows: the row in edit must reach the archive first.
     if (!m_model->commitPending()) {
@@ -96,7 +96,7 @@ bool TableMaintenanceWindow::scegliTabella(const QString &name)
     m_tableGrid->applyColumns(m_model->columns());
     m_shownTable = name;
     m_cmbTables->setCurrentText(name);
-    m_picBottom->hide();
+    m_bottomPanel->hide();
     m_tableGrid->show();
     m_tableGrid->setCurrentRow(0);
     m_tableGrid->setFocus();
@@ -181,5 +181,5 @@ void TableMaintenanceWindow::layoutControls()
                              rowHeight);
     const QRect area(px(60), top, width() - px(105), height() - top - px(45));
     m_tableGrid->setGeometry(area);
-    m_picBottom->setGeometry(area);
+    m_bottomPanel->setGeometry(area);
 }

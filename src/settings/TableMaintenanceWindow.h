@@ -19,7 +19,7 @@ public:
 
     // Shows the table in the grid; false when the row being edited could not be written or the
     // table could not be read (the reason has been shown).
-    bool scegliTabella(const QString &name);
+    bool chooseTable(const QString &name);
 
     DataGrid *grid() const { return m_tableGrid; }
     ArchiveTableModel *model() const { return m_model; }
@@ -39,7 +39,7 @@ private:
     QLabel *m_label = nullptr;
     QComboBox *m_cmbTables = nullptr;
     DataGrid *m_tableGrid = nullptr;
-    QLabel *m_picBottom = nullptr;
+    QLabel *m_bottomPanel = nullptr;
     ArchiveTableModel *m_model = nullptr;
     QString m_shownTable;
 };

@@ -27,17 +27,17 @@ WorkingDateWindow::WorkingDateWindow(FiscalEnvironment &environment, QWidget *pa
     const QString captions[3] = {u"Oggi"_s, u"Ultimo giorno dell'Esercizio precedente"_s,
                                  u"Manuale"_s};
     for (int i = 0; i < 3; ++i) {
-        m_optData[i] = new QRadioButton(captions[i], frame);
-        m_optData[i]->setObjectName(u"optData%1"_s.arg(i));
-        options->addWidget(m_optData[i]);
-        connect(m_optData[i], &QRadioButton::clicked, this, &WorkingDateWindow::optionChosen);
+        m_byDateOption[i] = new QRadioButton(captions[i], frame);
+        m_byDateOption[i]->setObjectName(u"optData%1"_s.arg(i));
+        options->addWidget(m_byDateOption[i]);
+        connect(m_byDateOption[i], &QRadioButton::clicked, this, &WorkingDateWindow::optionChosen);
     }
     m_dtp = new QDateEdit(environment.workingDate(), frame);
     m_dtp->setObjectName(u"dtp"_s);
     m_dtp->setCalendarPopup(true);
     m_dtp->setDisplayFormat(u"dd/MM/yyyy"_s);
     options->addWidget(m_dtp);
-    m_optData[0]->setChecked(true);
+    m_byDateOption[0]->setChecked(true);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *cmdOK = buttons->addButton(u"Imposta"_s, QDialogButtonBox::AcceptRole);
@@ -69,9 +69,9 @@ void WorkingDateWindow::run(QWidget *owner, FiscalEnvironment &environment,
 
 WorkingDateChoice WorkingDateWindow::choice() const
 {
-    if (m_optData[1]->isChecked())
+    if (m_byDateOption[1]->isChecked())
         return WorkingDateChoice::UltimoGiornoEsercizioPrecedente;
-    if (m_optData[2]->isChecked())
+    if (m_byDateOption[2]->isChecked())
         return WorkingDateChoice::Manuale;
     return WorkingDateChoice::Oggi;
 }

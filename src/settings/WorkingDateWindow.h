@@ -35,6 +35,6 @@ private:
 
     FiscalEnvironment &m_environment;
     QDate m_today;
-    QRadioButton *m_optData[3] = {};
+    QRadioButton *m_byDateOption[3] = {};
     QDateEdit *m_dtp = nullptr;
 };

@@ -34,23 +34,23 @@ StatementFillWindow::StatementFillWindow(const QString &archiveFolder, const Sta
     notes->setWordWrap(true);
     setMinimumWidth(560);
 
-    m_txtFolder = new QLineEdit(u"Selezionare un File Modello di Bilancio.."_s, this);
-    m_txtFolder->setObjectName(u"txtFolder"_s);
-    m_txtFolder->setReadOnly(true);
-    m_txtFolder->installEventFilter(this);
+    m_folderEdit = new QLineEdit(u"Selezionare un File Modello di Bilancio.."_s, this);
+    m_folderEdit->setObjectName(u"txtFolder"_s);
+    m_folderEdit->setReadOnly(true);
+    m_folderEdit->installEventFilter(this);
     auto *cmdFolderSelect = new QPushButton(u"..."_s, this);
     cmdFolderSelect->setObjectName(u"cmdFolderSelect"_s);
     cmdFolderSelect->setAutoDefault(false);
     connect(cmdFolderSelect, &QPushButton::clicked, this, &StatementFillWindow::chooseTemplate);
     auto *fileRow = new QHBoxLayout;
-    fileRow->addWidget(m_txtFolder, 1);
+    fileRow->addWidget(m_folderEdit, 1);
     fileRow->addWidget(cmdFolderSelect);
 
     auto *buttons = new QDialogButtonBox(this);
-    m_cmdOK = buttons->addButton(u"Genera"_s, QDialogButtonBox::ActionRole);
-    m_cmdOK->setObjectName(u"cmdOK"_s);
-    m_cmdOK->setEnabled(false);
-    connect(m_cmdOK, &QPushButton::clicked, this, &StatementFillWindow::genera);
+    m_okButton = buttons->addButton(u"Genera"_s, QDialogButtonBox::ActionRole);
+    m_okButton->setObjectName(u"cmdOK"_s);
+    m_okButton->setEnabled(false);
+    connect(m_okButton, &QPushButton::clicked, this, &StatementFillWindow::genera);
     QPushButton *cmdCancel = buttons->addButton(u"Annulla"_s, QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(u"cmdCancel"_s);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -75,7 +75,7 @@ QString StatementFillWindow::statusText() const
 
 bool StatementFillWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtFolder && event->type() == QEvent::MouseButtonPress) {
+    if (watched == m_folderEdit && event->type() == QEvent::MouseButtonPress) {
         chooseTemplate();
         return true;
     }
@@ -88,19 +88,19 @@ void StatementFillWindow::chooseTemplate()
         this, u"Apri il file Modello"_s, u"Modello Excel (*.xltx *.xlsx)"_s,
         QDir(m_archiveFolder).filePath(u"modelli"_s));
     if (path.isEmpty()) {
-        m_cmdOK->setEnabled(false);
+        m_okButton->setEnabled(false);
         return;
     }
-    m_txtFolder->setText(QDir::toNativeSeparators(path));
+    m_folderEdit->setText(QDir::toNativeSeparators(path));
     QString error;
     if (!m_excel.loadModel(path, &error)) {
         // The template cannot be used; another one may be chosen.
-        m_cmdOK->setEnabled(false);
+        m_okButton->setEnabled(false);
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
         return;
     }
     m_templatePath = path;
-    m_cmdOK->setEnabled(true);
+    m_okButton->setEnabled(true);
 }
 
 void StatementFillWindow::genera()
@@ -117,7 +117,7 @@ void StatementFillWindow::genera()
         this, u"Salva il File generato"_s, choice.filter, proposed, choice.suffix);
     if (out.isEmpty())
         return;
-    m_cmdOK->setEnabled(false);
+    m_okButton->setEnabled(false);
     m_status->showMessage(u"Attendere . . "_s);
     m_status->repaint();
     const auto tick = [this] {
@@ -143,5 +143,5 @@ void StatementFillWindow::finish(const QString &message, MessageService::Icon ic
     m_status->showMessage(u"Processo terminato."_s);
     MessageService::instance().inform(this, message, icon);
     QString error;
-    m_cmdOK->setEnabled(m_excel.loadModel(m_templatePath, &error));
+    m_okButton->setEnabled(m_excel.loadModel(m_templatePath, &error));
 }

@@ -33,7 +33,7 @@ private:
     StatementYears m_years;
     WorkbookFiller m_excel;
     QString m_templatePath;
-    QLineEdit *m_txtFolder = nullptr;
-    QPushButton *m_cmdOK = nullptr;
+    QLineEdit *m_folderEdit = nullptr;
+    QPushButton *m_okButton = nullptr;
     QStatusBar *m_status = nullptr;
 };

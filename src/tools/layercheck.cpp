@@ -211,6 +211,10 @@ const QList<TextRule> &textRules()
         {QRegularExpression(uR"re(\brunSql\(|\bQSqlQuery\b)re"_s),
          u"the shared widgets run no SQL of a subsystem"_s,
          [](const QString &, Layer layer) { return layer == Layer::Ui; }},
+        {QRegularExpression(
+             uR"re(\bm_(cmd|pic|dat|txt|mnu|pop|lbl|cbo|chk|opt|fra|lst|grd)[A-Z0-9_]\w*)re"_s),
+         u"members are named for what they are, not for the type of their control"_s,
+         [](const QString &, Layer) { return true; }},
         {QRegularExpression(uR"re(\.dataFolder\(\))re"_s),
          u"the current archive is handed down, never read from the settings below the program"_s,
          [](const QString &, Layer layer) { return layer != Layer::Program; }},

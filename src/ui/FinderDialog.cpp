@@ -98,7 +98,7 @@ FinderDialog::FinderDialog(const Archive &archive, FinderLevel level, bool offer
     body->setContentsMargins(8, 6, 8, 4);
     body->setSpacing(6);
     buildSearchRow();
-    body->addWidget(m_picSearchText);
+    body->addWidget(m_searchPanel);
     buildGrid();
     body->addWidget(m_grid, 1);
     layout->addLayout(body, 1);
@@ -130,20 +130,20 @@ void FinderDialog::buildToolBar()
         nuovo->setObjectName(u"tbNuovo"_s);
         connect(nuovo, &QAction::triggered, this, [this] { finish(0); });
     }
-    QAction *annulla = m_tb->addAction(standardIcon(QStyle::SP_DialogCancelButton), u"Annulla"_s);
-    annulla->setObjectName(u"tbAnnulla"_s);
-    connect(annulla, &QAction::triggered, this, [this] { finish(-1); });
+    QAction *cancel = m_tb->addAction(standardIcon(QStyle::SP_DialogCancelButton), u"Annulla"_s);
+    cancel->setObjectName(u"tbAnnulla"_s);
+    connect(cancel, &QAction::triggered, this, [this] { finish(-1); });
 }
 
 void FinderDialog::buildSearchRow()
 {
     const SearchBox search = makeSearchBox(this);
-    m_picSearchText = search.frame;
+    m_searchPanel = search.frame;
     m_imgSearch = search.magnifier;
-    m_txtFind = search.text;
+    m_searchEdit = search.text;
     connect(m_imgSearch, &QToolButton::clicked, this, &FinderDialog::clearSearch);
-    m_txtFind->installEventFilter(this);
-    connect(m_txtFind, &QLineEdit::textChanged, this, &FinderDialog::applySearch);
+    m_searchEdit->installEventFilter(this);
+    connect(m_searchEdit, &QLineEdit::textChanged, this, &FinderDialog::applySearch);
 }
 
 void FinderDialog::buildGrid()
@@ -175,9 +175,9 @@ qint64 FinderDialog::run(const QString &initialText)
 {
     m_result = -1;
     load();
-    m_txtFind->setText(initialText.trimmed());
-    m_txtFind->selectAll();
-    m_txtFind->setFocus();
+    m_searchEdit->setText(initialText.trimmed());
+    m_searchEdit->selectAll();
+    m_searchEdit->setFocus();
     exec();
     return m_result;
 }
@@ -205,14 +205,14 @@ void FinderDialog::applySearch()
     QList<int> columns;
     for (const QString &field : finderDefinition(m_level).searchFields)
         columns.append(m_rows.field(field));
-    m_gridModel->setFilter(m_rows.matching(columns, effectiveSearch(m_txtFind->text())));
+    m_gridModel->setFilter(m_rows.matching(columns, effectiveSearch(m_searchEdit->text())));
     m_grid->setCurrentRow(0);
 }
 
 void FinderDialog::clearSearch()
 {
-    m_txtFind->clear();
-    m_txtFind->setFocus();
+    m_searchEdit->clear();
+    m_searchEdit->setFocus();
 }
 
 void FinderDialog::finish(qint64 result)
@@ -232,12 +232,12 @@ void FinderDialog::chooseCurrent()
 
 bool FinderDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtFind &&
+    if (watched == m_searchEdit &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-        setSearchRowColours({m_txtFind, m_picSearchText}, event->type() == QEvent::FocusIn);
+        setSearchRowColours({m_searchEdit, m_searchPanel}, event->type() == QEvent::FocusIn);
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (watched == m_txtFind && searchKey(key->key()))
+        if (watched == m_searchEdit && searchKey(key->key()))
             return true;
         if (watched == m_grid && gridKey(key))
             return true;
@@ -288,7 +288,7 @@ bool FinderDialog::gridKey(const QKeyEvent *key)
     case Qt::Key_Up:
         if (m_grid->currentRow() > 0)
             return false;
-        m_txtFind->setFocus();
+        m_searchEdit->setFocus();
         return true;
     default:
         if (closingKey(key->key()))
@@ -298,9 +298,9 @@ bool FinderDialog::gridKey(const QKeyEvent *key)
     const QString text = key->text();
     const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (plain && text.size() == 1 && text.at(0).unicode() >= 48 && text.at(0).unicode() <= 122) {
-        m_txtFind->setText(text);
-        m_txtFind->setCursorPosition(1);
-        m_txtFind->setFocus();
+        m_searchEdit->setText(text);
+        m_searchEdit->setCursorPosition(1);
+        m_searchEdit->setFocus();
         return true;
     }
     return false;

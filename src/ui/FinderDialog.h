@@ -52,9 +52,9 @@ private:
     bool m_offersNew;
     qint64 m_result = -1;
     RowSet m_rows;
-    QFrame *m_picSearchText = nullptr;
+    QFrame *m_searchPanel = nullptr;
     QToolButton *m_imgSearch = nullptr;
-    QLineEdit *m_txtFind = nullptr;
+    QLineEdit *m_searchEdit = nullptr;
     DataGrid *m_grid = nullptr;
     BoundGridModel *m_gridModel = nullptr;
     QToolBar *m_tb = nullptr;

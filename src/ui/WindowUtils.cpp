@@ -77,19 +77,19 @@ QLabel *noteLabel(const QString &text, QWidget *parent)
     return label;
 }
 
-QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **salva,
-                                    QPushButton **annulla)
+QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **save,
+                                    QPushButton **cancel)
 {
     auto *buttons = new QDialogButtonBox(dialog);
-    *salva = buttons->addButton(QStringLiteral("Salva"), QDialogButtonBox::AcceptRole);
-    (*salva)->setObjectName(QStringLiteral("cmdSalva"));
-    *annulla = buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
-    (*annulla)->setObjectName(QStringLiteral("cmdAnnulla"));
+    *save = buttons->addButton(QStringLiteral("Salva"), QDialogButtonBox::AcceptRole);
+    (*save)->setObjectName(QStringLiteral("cmdSalva"));
+    *cancel = buttons->addButton(QStringLiteral("Annulla"), QDialogButtonBox::RejectRole);
+    (*cancel)->setObjectName(QStringLiteral("cmdAnnulla"));
     if (helpContext != 0)
         addHelpButton(buttons, helpContext);
     for (QPushButton *button : buttons->findChildren<QPushButton *>())
         button->setAutoDefault(false);
-    QObject::connect(*annulla, &QPushButton::clicked, dialog, &QDialog::reject);
+    QObject::connect(*cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     return buttons;
 }
 

@@ -20,8 +20,8 @@ void removeCloseButton(QWidget *window);
 
 // "Salva" and "Annulla" (rejecting the dialog), with a "Guida" button when helpContext is not 0;
 // none of them takes Enter for itself, since Enter moves between fields.
-QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **salva,
-                                    QPushButton **annulla);
+QDialogButtonBox *saveCancelButtons(QDialog *dialog, int helpContext, QPushButton **save,
+                                    QPushButton **cancel);
 
 // The note under a field: wrapped, in italics and in the placeholder colour.
 QLabel *noteLabel(const QString &text, QWidget *parent);

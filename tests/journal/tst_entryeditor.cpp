@@ -346,9 +346,9 @@ private slots:
         };
         QVERIFY(editor.openEntry(id));
         QCOMPARE(shown(), grey);
-        editor.modifica();
+        editor.startEditing();
         QCOMPARE(shown(), normal);
-        editor.salva();
+        editor.save();
         QCOMPARE(editor.state(), EntryEditor::State::View);
         QCOMPARE(shown(), grey);
     }
@@ -486,7 +486,7 @@ private slots:
         QVERIFY(editor.openEntry(id));
         QCOMPARE(editor.state(), EntryEditor::State::View);
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdTipo"_s)->isEnabled());
-        editor.modifica();
+        editor.startEditing();
         QCOMPARE(editor.state(), EntryEditor::State::Edit);
 
         QTimer::singleShot(0, this, [] {
@@ -499,7 +499,7 @@ private slots:
         QCOMPARE(editor.findChild<QGroupBox *>(u"frameTipo"_s)->title(),
                  u"Tipo Reg.: Apertura Conti"_s);
         editor.findChild<QDateEdit *>(u"datData"_s)->setDate(QDate(2024, 4, 20));
-        editor.salva();
+        editor.save();
         QCOMPARE(
             a.scalar(
                  u"SELECT tipo || ':' || progressivo || ':' || data FROM regmain WHERE id = ?"_s,
@@ -508,7 +508,7 @@ private slots:
             u"1:1:2024-04-20"_s);
 
         messages.answers = {true};
-        editor.elimina();
+        editor.deleteShownEntry();
         QCOMPARE(messages.shown.last(), u"Eliminare la Registrazione?"_s);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM regmain WHERE id = ?"_s, {id}).toInt(), 0);
         QCOMPARE(editor.state(), EntryEditor::State::New);
@@ -526,7 +526,7 @@ private slots:
         EntryEditor editor(environment);
         showActive(editor);
         QVERIFY(editor.openEntry(id));
-        editor.modifica();
+        editor.startEditing();
         // Another user saves the entry meanwhile.
         QString error;
         JournalEntry other = *loadEntry(a, id, &error);
@@ -558,7 +558,7 @@ private slots:
         editor.startNew();
         editor.rowGrid()->setRows(
             {{0, cassa, quote, Money::fromCents(100), u"Quota anticipata"_s}});
-        editor.salva();
+        editor.save();
         QCOMPARE(editor.findChild<QLabel *>(u"lblProgressivo"_s)->text(), u"2"_s);
         messages.answers = {false};
         press(&editor, Qt::Key_Escape);
@@ -603,7 +603,7 @@ private slots:
         const QString attachments = QDir(a.folder()).filePath(u"allegati"_s);
         editor.setAttachmentsFolder(attachments);
         editor.openEntry(id);
-        editor.modifica();
+        editor.startEditing();
         messages.files = {chosen};
         editor.findChild<QPushButton *>(u"cmdAllegato0"_s)->click();
         QCOMPARE(messages.shown.last(), u"Carica Allegato"_s);
@@ -611,16 +611,16 @@ private slots:
         QCOMPARE(stored.size(), 1);
         QVERIFY(QRegularExpression(u"^\\d{16}\\.pdf$"_s).match(stored.first()).hasMatch());
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdAllegato0"_s)->isEnabled());
-        editor.salva();
+        editor.save();
         QCOMPARE(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).toString(),
                  stored.first());
 
-        editor.modifica();
+        editor.startEditing();
         messages.answers = {true};
         editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
         QCOMPARE(messages.shown.last(), u"Confermare eliminazione dell'allegato?"_s);
         QVERIFY(QDir(attachments).entryList(QDir::Files).isEmpty());
-        editor.salva();
+        editor.save();
         QVERIFY(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).isNull());
     }
 
@@ -644,7 +644,7 @@ private slots:
         EntryEditor editor(environment);
         editor.setAttachmentsFolder(QDir(a.folder()).filePath(u"allegati"_s));
         editor.openEntry(id);
-        editor.modifica();
+        editor.startEditing();
         messages.answers = {true};
         editor.findChild<QPushButton *>(u"cmdAllegato2"_s)->click();
         QCOMPARE(messages.shown.size(), 1);
@@ -654,7 +654,7 @@ private slots:
         editor.findChild<QPushButton *>(u"cmdAllegato1"_s)->click();
         QCOMPARE(messages.shown.size(), 2);
         QVERIFY(messages.shown.last().contains(u"../riservato/segreto.txt"_s));
-        editor.salva();
+        editor.save();
         QCOMPARE(a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {id}).toString(),
                  u"../riservato/segreto.txt"_s);
     }

@@ -206,7 +206,7 @@ private slots:
         QVERIFY(!editor.findChild<QPushButton *>(u"cmdElimina"_s)->isEnabled());
         QCOMPARE(editor.findChild<QLabel *>(u"sbPanel1"_s)->text(), lockedEntryMessage());
         // Asked to change it all the same, the editor says why not.
-        editor.modifica();
+        editor.startEditing();
         QCOMPARE(messages.shown.constLast(), lockedEntryMessage());
         QCOMPARE(editor.state(), EntryEditor::State::View);
     }

@@ -73,7 +73,7 @@ private slots:
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
         TableMaintenanceWindow window(archive);
-        QVERIFY(window.scegliTabella(u"sottoconti"_s));
+        QVERIFY(window.chooseTable(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         QAbstractItemModelTester tester(&model);
         QVERIFY(window.grid()->isVisibleTo(&window));
@@ -113,7 +113,7 @@ private slots:
         const Chart chart = addChart(archive);
         ScriptedMessages messages;
         TableMaintenanceWindow window(archive);
-        QVERIFY(window.scegliTabella(u"sottoconti"_s));
+        QVERIFY(window.chooseTable(u"sottoconti"_s));
         ArchiveTableModel &model = *window.model();
         const int added = int(model.rows().size());
         QVERIFY(model.setData(model.index(added, 1), QString::number(chart.conto)));
@@ -147,7 +147,7 @@ private slots:
         addChart(archive);
         ScriptedMessages messages;
         TableMaintenanceWindow window(archive);
-        QVERIFY(window.scegliTabella(u"regdet"_s));
+        QVERIFY(window.chooseTable(u"regdet"_s));
         ArchiveTableModel &model = *window.model();
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
         QCOMPARE(model.data(model.index(0, importo)).toString(), u"50,00"_s);
@@ -174,7 +174,7 @@ private slots:
             1);
         model.cancelPending();
 
-        QVERIFY(window.scegliTabella(u"regmain"_s));
+        QVERIFY(window.chooseTable(u"regmain"_s));
         const int data = int(model.table().fields.indexOf(u"data"_s));
         QCOMPARE(model.data(model.index(0, data)).toString(), u"01/02/2024"_s);
         QCOMPARE(model.data(model.index(0, data), Qt::EditRole).toDate(), QDate(2024, 2, 1));
@@ -197,7 +197,7 @@ private slots:
         TableMaintenanceWindow window(archive);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.scegliTabella(u"regdet"_s));
+        QVERIFY(window.chooseTable(u"regdet"_s));
         ArchiveTableModel &model = *window.model();
         const int importo = int(model.table().fields.indexOf(u"importo"_s));
         QCOMPARE(model.data(model.index(1, importo), Qt::EditRole).toString(), u"853,16"_s);
@@ -223,11 +223,11 @@ private slots:
         addChart(archive);
         ScriptedMessages messages;
         TableMaintenanceWindow window(archive);
-        QVERIFY(window.scegliTabella(u"mastri"_s));
+        QVERIFY(window.chooseTable(u"mastri"_s));
         ArchiveTableModel &model = *window.model();
         const int prefisso = int(model.table().fields.indexOf(u"prefisso"_s));
         QVERIFY(model.setData(model.index(0, prefisso), u"troppo lungo"_s));
-        QVERIFY(!window.scegliTabella(u"conti"_s));
+        QVERIFY(!window.chooseTable(u"conti"_s));
         QCOMPARE(model.table().name, u"mastri"_s);
         QCOMPARE(window.findChild<QComboBox *>(u"cmbTables"_s)->currentText(), u"mastri"_s);
         messages.answers = {false};

@@ -115,6 +115,9 @@ private slots:
         QTest::newRow("SQL in the shared widgets")
             << u"ui/grid/Grid.cpp"_s << u"QSqlQuery query;"_s
             << u"the shared widgets run no SQL of a subsystem"_s;
+        QTest::newRow("a member named for its control")
+            << u"chart/EditorWindow.h"_s << u"QPushButton *m_cmdSalva = nullptr;"_s
+            << u"not for the type of their control"_s;
         QTest::newRow("the current archive read from the settings")
             << u"main/EditorWindow.cpp"_s << u"Archive(ArchiveFolders().dataFolder());"_s
             << u"never read from the settings"_s;
