@@ -3,6 +3,7 @@
 #include "archive/ArchiveCheck.h"
 #include "data/ArchiveStartup.h"
 #include "data/Backup.h"
+#include "data/Catalogue.h"
 #include "data/MonthlyTotals.h"
 #include "data/Schema.h"
 #include "data/ServerDialect.h"

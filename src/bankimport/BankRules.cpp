@@ -1,6 +1,7 @@
 #include "bankimport/BankRules.h"
 
 #include "data/BankTables.h"
+#include "data/Catalogue.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,5 +1,6 @@
 #include "data/CashAccounts.h"
 
+#include "data/Catalogue.h"
 #include "data/SqlText.h"
 
 #include <QFileInfo>

@@ -45,6 +45,21 @@ std::optional<QStringList> schemaTriggers(const QSqlDatabase &database, QString 
     return names;
 }
 
+QStringList tableColumns(const QSqlDatabase &database, const QString &table, QString *error)
+{
+    QSqlQuery query(database);
+    QStringList columns;
+    const QString sql =
+        isServer(database)
+            ? u"SELECT column_name FROM information_schema.columns WHERE "
+              u"table_schema = 'public' AND table_name = ? ORDER BY ordinal_position"_s
+            : u"SELECT name FROM pragma_table_info(?)"_s;
+    if (runSql(query, sql, {table}, error))
+        while (query.next())
+            columns.append(query.value(0).toString());
+    return columns;
+}
+
 std::optional<int> declaredTextLength(const QSqlDatabase &database, const QString &table,
                                       const QString &column)
 {

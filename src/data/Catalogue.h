@@ -17,6 +17,10 @@ std::optional<bool> schemaObjectExists(const QSqlDatabase &database, const QStri
 // The names of the schema's triggers; nothing on failure.
 std::optional<QStringList> schemaTriggers(const QSqlDatabase &database, QString *error);
 
+// The names of the table's columns, in order; none for a missing table or on failure.
+QStringList tableColumns(const QSqlDatabase &database, const QString &table,
+                         QString *error = nullptr);
+
 // The length declared for a text column (VARCHAR(100) gives 100); nothing when none is.
 std::optional<int> declaredTextLength(const QSqlDatabase &database, const QString &table,
                                       const QString &column);

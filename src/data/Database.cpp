@@ -548,21 +548,6 @@ bool insertRows(QSqlQuery &query, const QString &table, const QStringList &colum
     return true;
 }
 
-QStringList tableColumns(const QSqlDatabase &database, const QString &table, QString *error)
-{
-    QSqlQuery query(database);
-    QStringList columns;
-    const QString sql =
-        isServer(database)
-            ? u"SELECT column_name FROM information_schema.columns WHERE "
-              u"table_schema = 'public' AND table_name = ? ORDER BY ordinal_position"_s
-            : u"SELECT name FROM pragma_table_info(?)"_s;
-    if (runSql(query, sql, {table}, error))
-        while (query.next())
-            columns.append(query.value(0).toString());
-    return columns;
-}
-
 Transaction::Transaction(const Connection &connection, WriteScope scope) : m_connection(connection)
 {
     const QSqlDatabase db = m_connection.database();

@@ -140,10 +140,6 @@ std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
 bool insertRows(QSqlQuery &query, const QString &table, const QStringList &columns,
                 const QList<QVariantList> &rows, QString *error);
 
-// The names of the table's columns, in order; none for a missing table or on failure.
-QStringList tableColumns(const QSqlDatabase &database, const QString &table,
-                         QString *error = nullptr);
-
 // What a write transaction holds on a server archive. A file's write transaction always holds
 // the whole file.
 enum class WriteScope {

@@ -1,6 +1,7 @@
 #include "data/Schema.h"
 
 #include "data/BankTables.h"
+#include "data/Catalogue.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/ServerDialect.h"
