@@ -5,6 +5,7 @@
 #include "data/Backup.h"
 #include "data/ClosedYears.h"
 #include "data/EngineErrors.h"
+#include "data/Failure.h"
 #include "data/Parameters.h"
 #include "data/SqlText.h"
 
@@ -14,12 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool fail(QString *error, const QString &text)
-{
-    *error = text;
-    return false;
-}
 
 QString notAnArchive(const QString &copyPath)
 {

@@ -5,6 +5,7 @@
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"
 #include "data/EngineErrors.h"
+#include "data/Failure.h"
 #include "data/FiscalEnvironment.h"
 #include "data/ItalianCollation.h"
 #include "data/Parameters.h"
@@ -27,12 +28,6 @@ int natureOf(const QString &mNatura)
     if (mNatura == u"costi"_s)
         return 3;
     return 4;
-}
-
-bool fail(QString *error, const QString &text)
-{
-    *error = text;
-    return false;
 }
 
 bool copyFile(const QString &from, const QString &to, QString *error)

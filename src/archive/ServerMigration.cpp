@@ -4,6 +4,7 @@
 #include "data/ArchiveStartup.h"
 #include "data/Backup.h"
 #include "data/Catalogue.h"
+#include "data/Failure.h"
 #include "data/MonthlyTotals.h"
 #include "data/Schema.h"
 #include "data/ServerDialect.h"
@@ -38,13 +39,6 @@ const QStringList &copiedTables()
 
 // Rows are read and sent on in parts, so that a large table is never held whole.
 constexpr int RowsPerStatement = 250;
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 bool copyTable(const Connection &source, const Connection &target, const QString &table,
                QString *error)

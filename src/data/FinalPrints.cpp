@@ -2,6 +2,7 @@
 
 #include "data/Backup.h"
 #include "data/Catalogue.h"
+#include "data/Failure.h"
 #include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
@@ -10,13 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 // The columns added to the table after its first version, with their types.
 const std::pair<QString, QString> AddedColumns[] = {{u"pagina_al"_s, u"INTEGER"_s},

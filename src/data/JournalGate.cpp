@@ -1,6 +1,7 @@
 #include "data/JournalGate.h"
 
 #include "data/ClosedYears.h"
+#include "data/Failure.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/PatternFormatter.h"
@@ -17,13 +18,6 @@ namespace {
 
 const QString EntryGone =
     u"La registrazione non esiste più: è stata eliminata da un altro utente."_s;
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 bool entryExists(const Connection &connection, qint64 id)
 {

@@ -1,5 +1,7 @@
 #include "data/ServerLocation.h"
 
+#include "data/Failure.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,13 +20,6 @@ namespace {
 
 QMutex passwordMutex;
 QHash<QString, QString> passwords;
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 // libpq's own values: anything else would be pasted into the connection's options.
 const QStringList &sslModes()

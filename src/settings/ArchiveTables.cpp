@@ -2,6 +2,7 @@
 
 #include "data/BankTables.h"
 #include "data/Database.h"
+#include "data/Failure.h"
 #include "data/FinalPrints.h"
 #include "data/JournalGate.h"
 #include "data/MonthlyTotals.h"
@@ -33,13 +34,6 @@ ArchiveTable::Kind kindOf(const QString &table, const QSqlField &field)
     default:
         return ArchiveTable::Kind::Text;
     }
-}
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
 }
 
 // The journal table a table of the archive is, written only through the journal gate.

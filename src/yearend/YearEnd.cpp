@@ -3,6 +3,7 @@
 #include "data/Backup.h"
 #include "data/Balances.h"
 #include "data/ClosedYears.h"
+#include "data/Failure.h"
 #include "data/FinalPrints.h"
 #include "data/FiscalEnvironment.h"
 #include "data/Natures.h"
@@ -16,13 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool fail(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
 
 // The previous year's debits and credits of every sub-account that moved in it, by id.
 std::optional<PreviousYearLines> previousYearLines(const Connection &connection,
