@@ -42,12 +42,6 @@ std::pair<QString, QString> objectOf(const QString &create)
     return {match.captured(1).toLower(), match.captured(2)};
 }
 
-std::optional<bool> objectExists(const QSqlDatabase &database,
-                                 const std::pair<QString, QString> &object, QString *error)
-{
-    return schemaObjectExists(database, object.first, object.second, error);
-}
-
 // What an archive of an earlier version lacks in tables it has: a rule's bank, and the profile's
 // end rows, ignored texts, status column and the encoding ISO-8859-15 (a new check: the table is
 // made again and its rows copied).
@@ -147,8 +141,7 @@ bool hasBankTables(const QSqlDatabase &database)
 
 bool hasBankTable(const QSqlDatabase &database, const QString &table)
 {
-    QString error;
-    return objectExists(database, {u"table"_s, table}, &error).value_or(false);
+    return schemaObjectExists(database, u"table"_s, table).value_or(false);
 }
 
 bool ensureBankTables(const Connection &connection, QString *error)
@@ -158,8 +151,9 @@ bool ensureBankTables(const Connection &connection, QString *error)
     QSqlQuery query = connection.query();
     // Only what is missing is made: an archive of an earlier version has some of them.
     for (const QString &statement : bankTablesSchema()) {
+        const auto [type, name] = objectOf(statement);
         const std::optional<bool> exists =
-            objectExists(connection.database(), objectOf(statement), error);
+            schemaObjectExists(connection.database(), type, name, error);
         if (!exists || (!*exists && !runDefinition(query, statement, error)))
             return false;
     }

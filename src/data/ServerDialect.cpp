@@ -2,8 +2,6 @@
 
 #include "data/Database.h"
 
-#include <QHash>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QSqlDriver>
 
