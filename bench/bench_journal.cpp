@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/Renumbering.h"
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,6 +2,7 @@
 
 #include "data/Backup.h"
 #include "data/ClosedYears.h"
+#include "data/JournalEntry.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
 #include "data/ServerDialect.h"
@@ -411,9 +412,9 @@ std::optional<ArchiveCheck> checkArchive(const Archive &archive, const QDate &fi
         !readIds(connection,
                  u"SELECT regmain.id FROM regmain JOIN regdet ON regdet.idRegMain = regmain.id "
                  u"WHERE regmain.data BETWEEN ? AND ? GROUP BY regmain.id "
-                 u"HAVING SUM(CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END) "
-                 u"<> SUM(CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END) "
-                 u"ORDER BY regmain.id"_s,
+                 u"HAVING SUM("_s +
+                     debitAmountSql(u"regdet"_s) + u") <> SUM("_s + creditAmountSql(u"regdet"_s) +
+                     u") ORDER BY regmain.id"_s,
                  year, &check.unbalanced, error) ||
         !readIds(connection,
                  u"SELECT id FROM regmain WHERE data BETWEEN ? AND ? AND NOT EXISTS "

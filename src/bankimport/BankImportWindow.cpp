@@ -5,7 +5,7 @@
 #include "bankimport/ReviewModel.h"
 #include "bankimport/StatementReaders.h"
 #include "data/Parameters.h"
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 #include "journal/RenumberingWindow.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"

@@ -1,6 +1,6 @@
 #include "bankimport/BankRulesWindow.h"
 
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SubAccountFinderDialog.h"

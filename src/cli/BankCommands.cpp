@@ -7,8 +7,8 @@
 #include "cli/CliSupport.h"
 #include "data/InstanceLock.h"
 #include "data/SqlText.h"
+#include "journal/EntryEditing.h"
 #include "journal/EntryFile.h"
-#include "journal/JournalEntry.h"
 
 #include <QCommandLineParser>
 #include <QHash>

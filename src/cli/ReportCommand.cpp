@@ -17,6 +17,7 @@
 #include "reports/FinalJournalPrint.h"
 #include "reports/JournalBook.h"
 #include "reports/MovementList.h"
+#include "reports/ReportCatalog.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/CashStatementReport.h"
@@ -90,28 +91,13 @@ int finalJournalBook(const ReportRequest &request)
     if (const std::optional<int> refused = lockForWriting(lock, archive))
         return *refused;
     QString error;
-    std::optional<FinalJournalPrint> run;
-    ReportDocument document;
-    {
-        // The run's totals and fingerprint and its pages are read from one state of the archive;
-        // the snapshot ends before the run is recorded.
-        const ReadSnapshot snapshot(request.connection);
-        if (!snapshot.isActive())
-            return reportFailure(u"Stampa definitiva non eseguita."_s, snapshot.errorText());
-        const std::optional<OrganisationLines> organisation =
-            readOrganisation(request.connection.database(), &error);
-        run = organisation ? prepareFinalPrint(request.connection, request.year,
-                                               parser.isSet(u"to"_s) ? request.to : QDate(),
-                                               *organisation, &error)
-                           : std::nullopt;
-        if (run)
-            run->options.showCodes = parser.isSet(u"codes"_s);
-        if (!run ||
-            !layOutJournalBook(request.connection.database(), run->options, &document, &error))
-            return reportFailure(u"Stampa definitiva non eseguita."_s, error);
-    }
+    const std::optional<LaidOutFinalPrint> laidOut = layOutFinalPrint(
+        request.connection, request.year, parser.isSet(u"to"_s) ? request.to : QDate(),
+        parser.isSet(u"codes"_s), &error);
+    if (!laidOut)
+        return reportFailure(u"Stampa definitiva non eseguita."_s, error);
     const std::optional<FinalPrint> recorded =
-        writeFinalJournalPdf(archive, *run, document, request.out, &error);
+        writeFinalJournalPdf(archive, laidOut->run, laidOut->document, request.out, &error);
     if (!recorded)
         return reportFailure(u"Stampa definitiva non registrata."_s, error);
     std::fputs(u"Stampa definitiva dal %1 al %2: fogli %3-%4, righe %5-%6.\n"_s
@@ -354,41 +340,37 @@ int bankReconciliation(const ReportRequest &request)
     return exportDocument(document, request);
 }
 
-struct ReportEntry {
-    QString name;
-    bool json; // also writes .json
-    std::function<int(const ReportRequest &)> run;
-};
-
-const std::vector<ReportEntry> &reportTable()
+// How the command line runs each report of the catalog.
+std::function<int(const ReportRequest &)> runnerOf(int code)
 {
-    static const std::vector<ReportEntry> table{
-        {u"giornale"_s, false, journalBook},
-        {u"bilancio"_s, true,
-         [](const ReportRequest &request) { return balance(request, BalanceKind::Sequential); }},
-        {u"bilancio-contrapposto"_s, true,
-         [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); }},
-        {u"rendiconto-cassa"_s, true, cashStatement},
-        {u"riconciliazione"_s, true, bankReconciliation},
-        {u"pdc"_s, false, chartPrintout},
-        {u"movimenti"_s, false,
-         [](const ReportRequest &request) {
-             return movementReport(request, false, QPageLayout::Portrait);
-         }},
-        {u"movimenti-orizzontale"_s, false,
-         [](const ReportRequest &request) {
-             return movementReport(request, false, QPageLayout::Landscape);
-         }},
-        {u"schede"_s, false,
-         [](const ReportRequest &request) {
-             return movementReport(request, true, QPageLayout::Portrait);
-         }},
-        {u"schede-orizzontale"_s, false,
-         [](const ReportRequest &request) {
-             return movementReport(request, true, QPageLayout::Landscape);
-         }},
-    };
-    return table;
+    switch (code) {
+    case ReportCode::GiornaleContabile:
+        return journalBook;
+    case ReportCode::Bilancio:
+        return
+            [](const ReportRequest &request) { return balance(request, BalanceKind::Sequential); };
+    case ReportCode::BilancioSezioniContrapposte:
+        return [](const ReportRequest &request) { return balance(request, BalanceKind::Opposed); };
+    case ReportCode::RendicontoCassa:
+        return cashStatement;
+    case ReportCode::RiconciliazioneBancaria:
+        return bankReconciliation;
+    case ReportCode::PianoDeiConti:
+        return chartPrintout;
+    case ReportCode::MovimentiVerticale:
+    case ReportCode::MovimentiOrizzontale:
+    case ReportCode::SchedeVerticale:
+    case ReportCode::SchedeOrizzontale:
+        return [code](const ReportRequest &request) {
+            const bool cards =
+                code == ReportCode::SchedeVerticale || code == ReportCode::SchedeOrizzontale;
+            const bool landscape =
+                code == ReportCode::MovimentiOrizzontale || code == ReportCode::SchedeOrizzontale;
+            return movementReport(request, cards,
+                                  landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        };
+    }
+    return {};
 }
 
 int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
@@ -399,10 +381,10 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         return ExitStatus::Refused;
     }
     const std::optional<ExportFormat> format = exportFormatOf(out);
-    if (!format && !(entry.json && isJsonFile(out))) {
+    if (!format && !(entry.writesJson && isJsonFile(out))) {
         printError(
             u"Formato del file non riconosciuto: \"%1\" (usare .pdf, .xlsx, .rtf, .html%2)."_s.arg(
-                out, entry.json ? u" o .json"_s : QString()));
+                out, entry.writesJson ? u" o .json"_s : QString()));
         return ExitStatus::Refused;
     }
     QDate workingDate = QDate::currentDate();
@@ -435,7 +417,7 @@ int runReport(const QCommandLineParser &parser, const ReportEntry &entry)
         printError(u"La data iniziale è successiva alla data finale."_s);
         return ExitStatus::Refused;
     }
-    return entry.run(request);
+    return runnerOf(entry.code)(request);
 }
 
 const QString ReportUsage =
@@ -468,10 +450,10 @@ int runReportCommand(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"tovrin3-cli"_s);
 
     QCommandLineParser parser;
-    parser.addPositionalArgument(u"report"_s,
-                                 u"report giornale | bilancio | bilancio-contrapposto | "
-                                 u"movimenti | movimenti-orizzontale | schede | "
-                                 u"schede-orizzontale | pdc | riconciliazione"_s);
+    QStringList names;
+    for (const ReportEntry &entry : reportCatalog())
+        names.append(entry.commandName);
+    parser.addPositionalArgument(u"report"_s, u"report "_s + names.join(u" | "_s));
     parser.addOption({u"archive"_s, u"Cartella della contabilità."_s, u"cartella"_s});
     parser.addOption({u"date"_s, u"Data di lavoro (AAAA-MM-GG), oggi se assente."_s, u"data"_s});
     parser.addOption({u"from"_s, u"Prima data del periodo (AAAA-MM-GG)."_s, u"data"_s});
@@ -509,9 +491,8 @@ int runReportCommand(int argc, char *argv[])
     }
     const QStringList positional = parser.positionalArguments();
     if (parsed && positional.size() == 2 && parser.isSet(u"archive"_s) && parser.isSet(u"out"_s))
-        for (const ReportEntry &entry : reportTable())
-            if (entry.name == positional.value(1))
-                return runReport(parser, entry);
+        if (const std::optional<ReportEntry> entry = reportNamed(positional.value(1)))
+            return runReport(parser, *entry);
     if (!parsed)
         printError(u"Opzione non riconosciuta o senza valore."_s);
     printError(ReportUsage);

@@ -3,6 +3,7 @@
 #include "data/Backup.h"
 #include "data/Catalogue.h"
 #include "data/Failure.h"
+#include "data/JournalEntry.h"
 #include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
@@ -156,13 +157,11 @@ std::optional<PeriodTotals> periodTotals(const QSqlDatabase &database, const QDa
 {
     QSqlQuery query(database);
     if (!runSql(query,
-                u"SELECT COUNT(*),"
-                u" COALESCE(SUM(CASE WHEN regdet.contodare IS NULL THEN 0"
-                u" ELSE regdet.importo END), 0),"
-                u" COALESCE(SUM(CASE WHEN regdet.contoavere IS NULL THEN 0"
-                u" ELSE regdet.importo END), 0)"
-                u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
-                u" WHERE regmain.data BETWEEN ? AND ?"_s,
+                u"SELECT COUNT(*), COALESCE(SUM("_s + debitAmountSql(u"regdet"_s) +
+                    u"), 0), COALESCE(SUM("_s + creditAmountSql(u"regdet"_s) +
+                    u"), 0)"
+                    u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
+                    u" WHERE regmain.data BETWEEN ? AND ?"_s,
                 {isoDate(dateFrom), isoDate(dateTo)}, error) ||
         !query.next())
         return std::nullopt;

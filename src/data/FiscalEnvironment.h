@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
+#include "data/Parameters.h"
 
 #include <QDate>
 #include <QString>
@@ -60,6 +61,11 @@ public:
     QDate previousYearStart() const { return m_previousYear.start; }
     QDate previousYearEnd() const { return m_previousYear.end; }
     QString yearLabel() const { return m_year.label; }
+    // The organisation's heading lines, from anas01..anas07.
+    OrganisationLines organisation() const
+    {
+        return organisationFrom({anas01, anas02, anas03, anas04, anas05, anas06, anas07});
+    }
 
     // Date of the last entry of the whole archive; nothing when there is none. A database
     // failure gives nothing and the engine's text in *error.

@@ -132,6 +132,18 @@ bool writeParameter(const Connection &connection, const QString &chiave, int tip
                   {chiave, textOf(tipo, valore)}, error);
 }
 
+OrganisationLines organisationFrom(const QStringList &values)
+{
+    OrganisationLines lines;
+    lines.name = values.value(0);
+    lines.address = values.value(1);
+    lines.townLine =
+        QStringList{values.value(2), values.value(3), values.value(4)}.join(u' ').trimmed();
+    lines.taxCode = values.value(5);
+    lines.vatNumber = values.value(6);
+    return lines;
+}
+
 std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error)
 {
     QSqlQuery query(database);
@@ -142,11 +154,5 @@ std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, 
             return std::nullopt;
         values << (query.next() ? query.value(0).toString() : QString());
     }
-    OrganisationLines lines;
-    lines.name = values[0];
-    lines.address = values[1];
-    lines.townLine = QStringList{values[2], values[3], values[4]}.join(u' ').trimmed();
-    lines.taxCode = values[5];
-    lines.vatNumber = values[6];
-    return lines;
+    return organisationFrom(values);
 }

@@ -5,6 +5,7 @@ class Connection;
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -50,6 +51,9 @@ struct OrganisationLines {
     QString taxCode;   // ana06
     QString vatNumber; // ana07
 };
+
+// The heading lines from the values of ana01..ana07 in order.
+OrganisationLines organisationFrom(const QStringList &values);
 
 // Reads the heading lines of the archive. Returns nothing with the engine's text in *error.
 std::optional<OrganisationLines> readOrganisation(const QSqlDatabase &database, QString *error);

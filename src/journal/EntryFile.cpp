@@ -2,7 +2,7 @@
 
 #include "data/ClosedYears.h"
 #include "data/SqlText.h"
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 
 #include <QWidget>
 

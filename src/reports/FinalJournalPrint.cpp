@@ -1,5 +1,6 @@
 #include "reports/FinalJournalPrint.h"
 
+#include "data/Failure.h"
 #include "data/OutputFile.h"
 #include "data/PatternFormatter.h"
 #include "data/Renumbering.h"
@@ -14,12 +15,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-std::nullopt_t refuse(QString *error, const QString &text)
-{
-    *error = text;
-    return std::nullopt;
-}
 
 QString shown(const QDate &date)
 {
@@ -53,34 +48,39 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
     run.start = *start;
     run.dateTo = dateTo;
     if (start->dateFrom > year.end)
-        return refuse(error, u"Il libro giornale dell'esercizio è già stampato in definitiva "
-                             u"fino all'ultimo giorno."_s);
+        return failWithNothing(error,
+                               u"Il libro giornale dell'esercizio è già stampato in definitiva "
+                               u"fino all'ultimo giorno."_s);
     if (!run.dateTo.isValid()) {
         const std::optional<QDate> last = lastEntryDate(database, year, error);
         if (!last)
             return std::nullopt;
         if (!last->isValid() || *last < start->dateFrom)
-            return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1."_s.arg(
-                                     shown(start->dateFrom)));
+            return failWithNothing(error,
+                                   u"Nessuna registrazione da stampare in definitiva dal %1."_s.arg(
+                                       shown(start->dateFrom)));
         run.dateTo = *last;
     }
     if (!run.dateTo.isValid() || run.dateTo < start->dateFrom || run.dateTo > year.end)
-        return refuse(error, u"La stampa definitiva deve terminare tra il %1 e il %2."_s.arg(
-                                 shown(start->dateFrom), shown(year.end)));
+        return failWithNothing(error,
+                               u"La stampa definitiva deve terminare tra il %1 e il %2."_s.arg(
+                                   shown(start->dateFrom), shown(year.end)));
     const std::optional<PeriodTotals> totals =
         periodTotals(database, start->dateFrom, run.dateTo, error);
     if (!totals)
         return std::nullopt;
     if (totals->rows == 0)
-        return refuse(error, u"Nessuna registrazione da stampare in definitiva dal %1 al %2."_s.arg(
-                                 shown(start->dateFrom), shown(run.dateTo)));
+        return failWithNothing(
+            error, u"Nessuna registrazione da stampare in definitiva dal %1 al %2."_s.arg(
+                       shown(start->dateFrom), shown(run.dateTo)));
     const std::optional<bool> misnumbered =
         numberingBroken(connection, year.start, run.dateTo, error);
     if (!misnumbered)
         return std::nullopt;
     if (*misnumbered)
-        return refuse(error, u"I progressivi non sono allineati: effettuare un ricalcolo prima "
-                             u"della stampa definitiva."_s);
+        return failWithNothing(error,
+                               u"I progressivi non sono allineati: effettuare un ricalcolo prima "
+                               u"della stampa definitiva."_s);
     run.totals = *totals;
 
     JournalBookOptions &options = run.options;
@@ -96,6 +96,29 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
     options.yearLabel = journalYearLabel(year.start, year.end);
     options.organisation = organisation;
     return run;
+}
+
+std::optional<LaidOutFinalPrint> layOutFinalPrint(const Connection &connection,
+                                                  const FiscalYear &year, const QDate &dateTo,
+                                                  bool showCodes, QString *error,
+                                                  const LayoutProgressCallback &progress)
+{
+    const ReadSnapshot snapshot(connection);
+    if (!snapshot.isActive())
+        return failWithNothing(error, snapshot.errorText());
+    const std::optional<OrganisationLines> organisation =
+        readOrganisation(connection.database(), error);
+    if (!organisation)
+        return std::nullopt;
+    std::optional<FinalJournalPrint> run =
+        prepareFinalPrint(connection, year, dateTo, *organisation, error);
+    if (!run)
+        return std::nullopt;
+    run->options.showCodes = showCodes;
+    LaidOutFinalPrint laidOut{*run, {}};
+    if (!layOutJournalBook(connection.database(), run->options, &laidOut.document, error, progress))
+        return std::nullopt;
+    return laidOut;
 }
 
 QString fileSha256(const QString &path, QString *error)
@@ -134,7 +157,7 @@ std::optional<FinalPrint> writeFinalJournalPdf(const Archive &archive, const Fin
                                                const QString &fileName, QString *error)
 {
     if (const QString problem = outputTargetProblem(fileName); !problem.isEmpty())
-        return refuse(error, problem);
+        return failWithNothing(error, problem);
     // The book takes its name only once recorded: until then any file already there (the
     // previous legal print, perhaps) stays as it is.
     const QString part = fileName + u".part"_s;

@@ -35,6 +35,21 @@ std::optional<FinalJournalPrint> prepareFinalPrint(const Connection &connection,
                                                    const OrganisationLines &organisation,
                                                    QString *error);
 
+// A final print and its pages, ready for the printer or a PDF file.
+struct LaidOutFinalPrint {
+    FinalJournalPrint run;
+    ReportDocument document;
+};
+
+// The next final print of the year up to dateTo (invalid: the year's last entry date), prepared
+// as prepareFinalPrint does and laid out, both from one state of the archive: the run's totals,
+// its fingerprint and its pages agree even while others write. Nothing with the reason in
+// *error. The caller then writes or prints the pages and records the run.
+std::optional<LaidOutFinalPrint> layOutFinalPrint(const Connection &connection,
+                                                  const FiscalYear &year, const QDate &dateTo,
+                                                  bool showCodes, QString *error,
+                                                  const LayoutProgressCallback &progress = {});
+
 // SHA-256, lowercase hexadecimal, of a file's content; empty with the reason in *error when it
 // cannot be read.
 QString fileSha256(const QString &path, QString *error);

@@ -3,6 +3,7 @@
 #include "data/ClosedYears.h"
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
+#include "data/JournalEntry.h"
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
 #include "reports/ReportParts.h"
@@ -225,8 +226,9 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
         u"SELECT regmain.progressivo AS numero, regmain.data,"
         u" CASE WHEN ? <> 0 THEN cd.prefisso || ' ' ELSE '' END || sd.descrizione AS ContoinDare,"
         u" CASE WHEN ? <> 0 THEN ca.prefisso || ' ' ELSE '' END || sa.descrizione AS ContoinAvere,"
-        u" CASE WHEN regdet.contodare IS NULL THEN 0 ELSE regdet.importo END AS Dare,"
-        u" CASE WHEN regdet.contoavere IS NULL THEN 0 ELSE regdet.importo END AS Avere,"
+        u" "_s +
+        debitAmountSql(u"regdet"_s) + u" AS Dare, "_s + creditAmountSql(u"regdet"_s) +
+        u" AS Avere,"
         u" regdet.descrizione,"
         u" CASE WHEN EXISTS (SELECT 1 FROM regdet n WHERE n.idRegMain = regdet.idRegMain"
         u"  AND (n.riga > regdet.riga OR (n.riga = regdet.riga AND n.id > regdet.id)))"

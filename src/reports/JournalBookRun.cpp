@@ -8,21 +8,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-OrganisationLines organisationOf(const FiscalEnvironment &environment)
-{
-    OrganisationLines lines;
-    lines.name = environment.anas01;
-    lines.address = environment.anas02;
-    lines.townLine = environment.anas03 + u' ' + environment.anas04 + u' ' + environment.anas05;
-    lines.taxCode = environment.anas06;
-    lines.vatNumber = environment.anas07;
-    return lines;
-}
-
-} // namespace
-
 std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
                                                 const FiscalEnvironment &environment,
                                                 ReportProgressDialog &progress, QString *error)
@@ -34,7 +19,7 @@ std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
     options.showCodes = settings.journalCodes;
     options.yearLabel =
         periodYearLabel(settings.dateFrom, settings.dateTo, environment.startMonth());
-    options.organisation = organisationOf(environment);
+    options.organisation = environment.organisation();
 
     Connection connection(environment.archive(), Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {

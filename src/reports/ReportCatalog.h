@@ -6,7 +6,7 @@
 
 #include <optional>
 
-// The accounting reports the options window offers, by code.
+// The program's reports, by code: the options window offers the first eight.
 namespace ReportCode {
 enum : int {
     MovimentiVerticale = 1,
@@ -17,6 +17,8 @@ enum : int {
     BilancioSezioniContrapposte = 6,
     GiornaleContabile = 7,
     RendicontoCassa = 8,
+    RiconciliazioneBancaria = 9,
+    PianoDeiConti = 10,
 };
 } // namespace ReportCode
 
@@ -24,11 +26,18 @@ struct ReportEntry {
     int code = 0;
     int icon = 1; // 1 a list of movements, 2 a balance
     QString name;
-    QString note; // shown under the list when the report is selected
+    QString note;        // shown under the options window's list when the report is selected
+    QString commandName; // what "tovrin3-cli report" calls it
+    bool writesJson = false;
+    bool inOptionsWindow = true;
 };
 
-// The reports in list order (line k is code k).
+// Every report, in code order.
 const QList<ReportEntry> &reportCatalog();
+// The reports of the options window's list, in list order (line k is code k).
+QList<ReportEntry> optionsWindowReports();
+// The report the command line names; nothing for a name that is not in the catalog.
+std::optional<ReportEntry> reportNamed(const QString &commandName);
 // The report of a code; nothing for a code that is not in the list.
 std::optional<ReportEntry> reportEntry(int code);
 

@@ -26,19 +26,6 @@ QString shownDate(const QDate &date)
     return PatternFormatter().format(date, u"dd/mm/yyyy");
 }
 
-OrganisationLines organisationOf(const FiscalEnvironment &environment)
-{
-    OrganisationLines lines;
-    lines.name = environment.anas01;
-    lines.address = environment.anas02;
-    lines.townLine = QStringList{environment.anas03, environment.anas04, environment.anas05}
-                         .join(u' ')
-                         .trimmed();
-    lines.taxCode = environment.anas06;
-    lines.vatNumber = environment.anas07;
-    return lines;
-}
-
 } // namespace
 
 bool ReportOptionsWindow::finalPrint() const
@@ -97,31 +84,20 @@ void ReportOptionsWindow::runFinalPrint(ReportOutput output)
     }
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     QString error;
-    std::optional<FinalJournalPrint> prepared;
-    ReportDocument document;
-    bool laidOut = false;
+    std::optional<LaidOutFinalPrint> laidOut;
     if (connection.opened(&error)) {
-        // The run's totals and fingerprint and its pages are read from one state of the archive.
-        const ReadSnapshot snapshot(connection);
-        prepared = snapshot.isActive()
-                       ? prepareFinalPrint(connection, fiscalYear(), m_toDate->date(),
-                                           organisationOf(m_environment), &error)
-                       : std::nullopt;
-        if (!snapshot.isActive())
-            error = snapshot.errorText();
-        if (prepared) {
-            prepared->options.showCodes = m_journalCodesCheck->isChecked();
-            ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
-            laidOut = layOutJournalBook(connection.database(), prepared->options, &document, &error,
-                                        progressShownIn(progress));
-        }
+        ReportProgressDialog progress(this, u"Preparazione del Giornale contabile..."_s);
+        laidOut =
+            layOutFinalPrint(connection, fiscalYear(), m_toDate->date(),
+                             m_journalCodesCheck->isChecked(), &error, progressShownIn(progress));
     }
     if (!laidOut) {
         if (!error.isEmpty())
             messages.inform(this, error, MessageService::Icon::Critical);
         return;
     }
-    const LaidOutReport pages(std::move(document));
+    const FinalJournalPrint &prepared = laidOut->run;
+    const LaidOutReport pages(std::move(laidOut->document));
     if (output == ReportOutput::Preview) {
         // Every copy of a final book is recorded: its preview shows the pages and prints none.
         ReportPreview preview(pages, this, ReportPreview::Printing::ViewOnly);
@@ -131,23 +107,23 @@ void ReportOptionsWindow::runFinalPrint(ReportOutput output)
     if (!messages.ask(this,
                       u"Stampare in definitiva il libro giornale dal %1 al %2? Le registrazioni "
                       u"stampate non potranno più essere modificate."_s.arg(
-                          shownDate(prepared->start.dateFrom), shownDate(prepared->dateTo)),
+                          shownDate(prepared.start.dateFrom), shownDate(prepared.dateTo)),
                       MessageService::Icon::Question, false))
         return;
     std::optional<FinalPrint> recorded;
     if (output == ReportOutput::Pdf) {
         const QString proposed =
             QDir(documentsFolder())
-                .filePath(exportBaseName(u"Giornale definitivo"_s, prepared->start.dateFrom,
-                                         prepared->dateTo) +
+                .filePath(exportBaseName(u"Giornale definitivo"_s, prepared.start.dateFrom,
+                                         prepared.dateTo) +
                           u".pdf"_s);
         const QString path = messages.chooseSaveFile(
             this, u"Stampa definitiva in PDF"_s, exportFilter(PreviewDocument::Format::Pdf),
             proposed, exportSuffix(PreviewDocument::Format::Pdf));
         if (path.isEmpty())
             return;
-        recorded = writeFinalJournalPdf(m_environment.archive(), *prepared, pages.document(), path,
-                                        &error);
+        recorded =
+            writeFinalJournalPdf(m_environment.archive(), prepared, pages.document(), path, &error);
     } else {
         const PrintOutcome outcome = printWholeDocument(this, pages);
         if (outcome == PrintOutcome::Cancelled)
@@ -161,7 +137,7 @@ void ReportOptionsWindow::runFinalPrint(ReportOutput output)
         }
         if (!messages.ask(this, u"La stampa è riuscita?"_s))
             return;
-        recorded = recordFinalJournal(m_environment.archive(), *prepared, pages.document(),
+        recorded = recordFinalJournal(m_environment.archive(), prepared, pages.document(),
                                       documentSha256(pages.document()), {}, &error);
     }
     if (!recorded) {

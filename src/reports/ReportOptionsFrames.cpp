@@ -51,14 +51,15 @@ QWidget *ReportOptionsWindow::buildReportList()
     auto *layout = new QVBoxLayout(frame);
     m_reports = new QListWidget(frame);
     m_reports->setObjectName(u"reportsGrid"_s);
-    for (const ReportEntry &report : reportCatalog()) {
+    const QList<ReportEntry> reports = optionsWindowReports();
+    for (const ReportEntry &report : reports) {
         const QIcon icon = style()->standardIcon(
             report.icon == 2 ? QStyle::SP_FileDialogDetailedView : QStyle::SP_FileIcon);
         auto *item = new QListWidgetItem(icon, report.name, m_reports);
         item->setData(Qt::UserRole, report.code);
     }
     int widest = 0;
-    for (const ReportEntry &report : reportCatalog())
+    for (const ReportEntry &report : reports)
         widest = std::max(widest, m_reports->fontMetrics().horizontalAdvance(report.name));
     m_reports->setMinimumWidth(widest + m_reports->iconSize().width() + 40);
     m_reports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,9 +1,9 @@
 #include "data/Database.h"
 #include "data/FiscalEnvironment.h"
 #include "data/Parameters.h"
+#include "journal/EntryEditing.h"
 #include "journal/EntryFile.h"
 #include "journal/EntryRowGrid.h"
-#include "journal/JournalEntry.h"
 #include "support/TestArchive.h"
 
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "journal/JournalEntry.h"
+#include "journal/EntryEditing.h"
 
 #include "data/ClosedYears.h"
 #include "data/Database.h"
