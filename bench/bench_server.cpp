@@ -6,8 +6,8 @@
 //   TOVRIN_BENCH_SERVER=postgresql://tovrin@localhost:54330/postgres bench_server [entries]
 
 #include "YearEndSetup.h"
-#include "archive/ServerMigration.h"
 #include "data/RowSet.h"
+#include "data/ServerMigration.h"
 #include "journal/EntryFile.h"
 #include "main/MainViews.h"
 #include "reportengine/ReportDocument.h"

@@ -1,6 +1,6 @@
 #include "archive/ArchiveRestore.h"
 
-#include "archive/ArchiveCheck.h"
+#include "data/ArchiveCheck.h"
 #include "data/ArchiveStartup.h"
 #include "data/Backup.h"
 #include "data/ClosedYears.h"

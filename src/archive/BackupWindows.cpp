@@ -1,7 +1,7 @@
 #include "archive/BackupWindows.h"
 
-#include "archive/ArchiveCheck.h"
 #include "archive/ArchiveRestore.h"
+#include "data/ArchiveCheck.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
 #include "ui/Help.h"

@@ -1,6 +1,6 @@
 #include "archive/NewArchive.h"
 
-#include "archive/ServerMigration.h"
+#include "data/ServerMigration.h"
 
 #include "data/ArchiveFolders.h"
 #include "data/ArchiveStartup.h"

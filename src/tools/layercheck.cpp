@@ -205,7 +205,7 @@ const QList<TextRule> &textRules()
          u"only the journal gate writes entries"_s,
          outside({u"data/JournalGate.cpp"_s, u"data/JournalGateMaintenance.cpp"_s,
                   // The monthly totals' triggers and the copy between engines.
-                  u"data/MonthlyTotals.cpp"_s, u"archive/ServerMigration.cpp"_s})},
+                  u"data/MonthlyTotals.cpp"_s, u"data/ServerMigration.cpp"_s})},
         {QRegularExpression(uR"re(\b(prepare|exec)\(\s*[^)\s])re"_s),
          u"every SQL statement goes through runSql"_s, outside({u"data/Database.cpp"_s})},
         {QRegularExpression(uR"re(\brunSql\(|\bQSqlQuery\b)re"_s),

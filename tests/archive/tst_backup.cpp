@@ -1,5 +1,5 @@
-#include "archive/ArchiveCheck.h"
 #include "archive/ArchiveRestore.h"
+#include "data/ArchiveCheck.h"
 #include "data/Backup.h"
 #include "data/JournalGate.h"
 #include "data/Parameters.h"

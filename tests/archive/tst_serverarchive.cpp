@@ -1,10 +1,10 @@
 // What only an archive on a server does: several writers at once, the archive-wide lock, the
 // refusals of a server that cannot be used, and moving an archive onto a server and back.
-#include "archive/ServerMigration.h"
 #include "data/ArchiveStartup.h"
 #include "data/FiscalEnvironment.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
+#include "data/ServerMigration.h"
 #include "support/TestArchive.h"
 
 #include <QDir>

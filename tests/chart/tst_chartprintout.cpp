@@ -5,6 +5,7 @@
 #include "main/MainWindow.h"
 #include "program/ReportCommands.h"
 #include "reportengine/ReportExport.h"
+#include "support/DocumentText.h"
 #include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/ScriptedMessages.h"

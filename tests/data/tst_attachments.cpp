@@ -53,5 +53,5 @@ private slots:
     void needsAFolder() { QCOMPARE(attachmentFile(QString(), u"a.pdf"_s), std::nullopt); }
 };
 
-QTEST_MAIN(TestAttachments)
+QTEST_GUILESS_MAIN(TestAttachments)
 #include "tst_attachments.moc"

@@ -330,5 +330,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestJournalGate)
+QTEST_GUILESS_MAIN(TestJournalGate)
 #include "tst_journalgate.moc"

@@ -166,5 +166,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMonthlyTotals)
+QTEST_GUILESS_MAIN(TestMonthlyTotals)
 #include "tst_monthlytotals.moc"

@@ -6,6 +6,7 @@
 #include "reports/MovementReportsRun.h"
 #include "reports/ReportCatalog.h"
 #include "reports/ReportSettings.h"
+#include "support/DocumentText.h"
 #include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"

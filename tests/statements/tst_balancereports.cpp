@@ -2,6 +2,7 @@
 #include "statements/BalanceJson.h"
 #include "statements/BalanceReports.h"
 #include "statements/BalanceSections.h"
+#include "support/DocumentText.h"
 #include "support/GoldenText.h"
 #include "support/PdfText.h"
 #include "support/TestArchive.h"

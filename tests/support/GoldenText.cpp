@@ -5,14 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-QString documentText(const ReportDocument &document)
-{
-    QString text;
-    for (int page = 0; page < document.pageCount(); ++page)
-        text += document.toText(page) + u"\f\n"_s;
-    return text;
-}
-
 bool matchesGolden(const QString &name, const QString &text, QString *difference)
 {
     QFile file(QStringLiteral(TOVRIN_TEST_GOLDEN_DIR) + u'/' + name);

@@ -1,11 +1,6 @@
 #pragma once
 
-#include "reportengine/ReportDocument.h"
-
 #include <QString>
-
-// Every page's text of a laid-out document, in order.
-QString documentText(const ReportDocument &document);
 
 // Whether text equals the golden file of that name in tests/golden; with TOVRIN_UPDATE_GOLDEN
 // set the file is written first. *difference then tells the first line that differs.

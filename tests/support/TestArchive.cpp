@@ -1,7 +1,7 @@
 #include "support/TestArchive.h"
 
-#include "archive/ServerMigration.h"
 #include "data/Database.h"
+#include "data/ServerMigration.h"
 #include "data/SqlText.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "archive/ArchiveCheck.h"
 #include "archive/ChartTemplates.h"
 #include "archive/NewArchive.h"
+#include "data/ArchiveCheck.h"
 #include "data/ClosedYears.h"
 #include "data/FiscalEnvironment.h"
 #include "data/Parameters.h"

@@ -1,4 +1,4 @@
-#include "archive/ArchiveCheck.h"
+#include "data/ArchiveCheck.h"
 
 #include "data/Backup.h"
 #include "data/ClosedYears.h"

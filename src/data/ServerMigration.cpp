@@ -1,6 +1,6 @@
-#include "archive/ServerMigration.h"
+#include "data/ServerMigration.h"
 
-#include "archive/ArchiveCheck.h"
+#include "data/ArchiveCheck.h"
 #include "data/ArchiveStartup.h"
 #include "data/Backup.h"
 #include "data/Catalogue.h"
