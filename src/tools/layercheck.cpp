@@ -57,9 +57,13 @@ QString layerName(Layer layer)
 std::optional<Layer> layerOfTarget(const QString &target)
 {
     static const QHash<QString, Layer> libraries = {
-        {u"tovrin3_core"_s, Layer::Core},           {u"tovrin3_logic"_s, Layer::Logic},
-        {u"tovrin3_reportengine"_s, Layer::Engine}, {u"tovrin3_ui"_s, Layer::Ui},
-        {u"tovrin3_windows"_s, Layer::Windows},     {u"tovrin3_program"_s, Layer::Program},
+        {u"tovrin3_core"_s, Layer::Core},
+        {u"tovrin3_logic"_s, Layer::Logic},
+        {u"tovrin3_reportengine"_s, Layer::Engine},
+        {u"tovrin3_ui"_s, Layer::Ui},
+        {u"tovrin3_windows"_s, Layer::Windows},
+        {u"tovrin3_program"_s, Layer::Program},
+        {u"tovrin3_dashboardcharts"_s, Layer::Windows},
     };
     const auto found = libraries.constFind(target);
     if (found != libraries.constEnd())
