@@ -28,7 +28,11 @@ public:
     QList<ReviewedMovement> &movements() { return m_movements; }
     void setNames(const QList<QPair<QVariant, QString>> &choices);
     const QList<QPair<QVariant, QString>> &choices() const { return m_choices; }
-    void refresh() { emit dataChanged(index(0, 0), index(rowCount() - 1, Count - 1)); }
+    void refresh()
+    {
+        if (rowCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, Count - 1));
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -6,6 +6,7 @@
 #include "ui/HelpWindow.h"
 #include "ui/grid/DataGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QTest>
 
@@ -53,6 +54,9 @@ private slots:
         environment.refresh();
 
         BankImportWindow window(environment);
+        // The review model keeps the rules of Qt's models through every read, edit and booking.
+        QAbstractItemModelTester tester(window.grid()->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         // Keys in the grid before any file is read do nothing.
