@@ -31,14 +31,14 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     QString error;
-    WorkbookFiller excel;
+    WorkbookFiller filler;
     int ticks = 0;
-    must(excel.loadModel(model, &error) &&
+    must(filler.loadTemplate(model, &error) &&
              generateStatement(
-                 excel, Archive(dir.path()), years, out, [&ticks] { ++ticks; }, &error),
+                 filler, Archive(dir.path()), years, out, [&ticks] { ++ticks; }, &error),
          error);
     const qint64 elapsed = timer.elapsed();
     std::printf("bench_fill: %d entries, %d placeholders filled, %d ticks, %lld ms\n",
-                options.entries, excel.filledCount(), ticks, elapsed);
+                options.entries, filler.filledCount(), ticks, elapsed);
     return 0;
 }

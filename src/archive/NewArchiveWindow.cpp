@@ -85,19 +85,19 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
     m_archiveFolderEdit->setReadOnly(true);
     m_archiveFolderEdit->setFocusPolicy(Qt::NoFocus);
 
-    m_cmbPdc = new QComboBox(this);
-    m_cmbPdc->setObjectName(u"cmbPdc"_s);
+    m_chartCombo = new QComboBox(this);
+    m_chartCombo->setObjectName(u"cmbPdc"_s);
     for (const ChartTemplate &chart : m_charts)
-        m_cmbPdc->addItem(chart.nome);
+        m_chartCombo->addItem(chart.nome);
     m_chartLabel = new QLabel(this);
     m_chartLabel->setObjectName(u"lblPdc"_s);
     m_chartLabel->setWordWrap(true);
     m_chartLabel->setMinimumHeight(m_chartLabel->fontMetrics().lineSpacing() * 3);
     m_chartLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    m_cmbData = new QComboBox(this);
-    m_cmbData->setObjectName(u"cmbData"_s);
-    m_cmbData->addItems(MonthNames);
+    m_startMonthCombo = new QComboBox(this);
+    m_startMonthCombo->setObjectName(u"cmbData"_s);
+    m_startMonthCombo->addItems(MonthNames);
 
     m_serverCheck = new QCheckBox(u"&Dati su un server PostgreSQL (più utenti)"_s, this);
     m_serverCheck->setObjectName(u"chkServer"_s);
@@ -126,9 +126,9 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
         noteLabel(
             u"La Cartella della Contabilità viene ricavata a partire dalla Cartella di Partenza e dal Nome della Contabilità."_s,
             this));
-    form->addRow(u"Piano dei Conti"_s, m_cmbPdc);
+    form->addRow(u"Piano dei Conti"_s, m_chartCombo);
     form->addRow(QString(), m_chartLabel);
-    form->addRow(u"Mese di partenza degli Esercizi contabili"_s, m_cmbData);
+    form->addRow(u"Mese di partenza degli Esercizi contabili"_s, m_startMonthCombo);
     form->addRow(
         QString(),
         noteLabel(
@@ -159,7 +159,7 @@ NewArchiveWindow::NewArchiveWindow(const QString &programFolder, const QList<Cha
 
     connect(m_folderButton, &QPushButton::clicked, this, &NewArchiveWindow::chooseBaseFolder);
     connect(m_nameEdit, &QLineEdit::textChanged, this, &NewArchiveWindow::updateArchiveFolder);
-    connect(m_cmbPdc, &QComboBox::currentIndexChanged, this,
+    connect(m_chartCombo, &QComboBox::currentIndexChanged, this,
             &NewArchiveWindow::showChartDescription);
     connect(cmdOK, &QPushButton::clicked, this, &NewArchiveWindow::create);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -241,16 +241,16 @@ void NewArchiveWindow::create()
         m_nameEdit->setFocus();
         return;
     }
-    const ChartTemplate &chart = m_charts.at(m_cmbPdc->currentIndex());
+    const ChartTemplate &chart = m_charts.at(m_chartCombo->currentIndex());
     const QString question = u"Creazione di una nuova Contabilità nella seguente cartella: \n\n"_s +
                              quoted(m_archiveFolderEdit->text()) + u"\n\nPiano dei Conti: "_s +
                              quoted(chart.nome) + u"\nMese di partenza Esercizi: "_s +
-                             quoted(m_cmbData->currentText()) + u"\n\nConfermare?"_s;
+                             quoted(m_startMonthCombo->currentText()) + u"\n\nConfermare?"_s;
     if (!messages.ask(this, question, MessageService::Icon::Question, true))
         return;
 
     NewArchiveRequest request{QDir::fromNativeSeparators(m_folderEdit->text()), nome, chart,
-                              m_cmbData->currentIndex() + 1};
+                              m_startMonthCombo->currentIndex() + 1};
     QString error;
     if (m_serverCheck->isChecked()) {
         request.server = serverLocationFromUrl(m_serverEdit->text().trimmed(), &error);

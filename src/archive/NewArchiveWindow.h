@@ -40,9 +40,9 @@ private:
     QPushButton *m_folderButton = nullptr;
     QLineEdit *m_nameEdit = nullptr;
     QLineEdit *m_archiveFolderEdit = nullptr;
-    QComboBox *m_cmbPdc = nullptr;
+    QComboBox *m_chartCombo = nullptr;
     QLabel *m_chartLabel = nullptr;
-    QComboBox *m_cmbData = nullptr;
+    QComboBox *m_startMonthCombo = nullptr;
     QCheckBox *m_serverCheck = nullptr;
     QLineEdit *m_serverEdit = nullptr;
     QString m_created; // the folder of the archive created

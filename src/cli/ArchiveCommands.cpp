@@ -223,11 +223,11 @@ int renumberCommand(const QCommandLineParser &parser)
         InstanceLock lock;
         if (const std::optional<int> refused = lockForWriting(lock, archive))
             return *refused;
-        Renumbering ricalcolo(archive, environment.yearStart(), environment.yearEnd());
+        Renumbering renumbering(archive, environment.yearStart(), environment.yearEnd());
         QString error;
-        QObject::connect(&ricalcolo, &Renumbering::failed,
+        QObject::connect(&renumbering, &Renumbering::failed,
                          [&error](const QString &failure) { error = failure; });
-        if (!ricalcolo.run(period))
+        if (!renumbering.run(period))
             return reportFailure(
                 u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s, error);
         printLine(stdout, u"Ricalcolo effettuato con successo."_s);

@@ -21,16 +21,16 @@ int fillIn(const QCommandLineParser &parser, const Archive &archive, FiscalEnvir
     if (const Connection connection(archive, Connection::Mode::ReadOnly); connection.isOpen())
         warnIfTotalsDiffer(connection.database());
     QString error;
-    WorkbookFiller excel;
-    if (!excel.loadModel(parser.value(u"template"_s), &error))
+    WorkbookFiller filler;
+    if (!filler.loadTemplate(parser.value(u"template"_s), &error))
         return reportRefusal(error);
     QString notice;
-    if (!generateStatement(excel, archive, StatementYears::of(environment), out, {}, &error,
+    if (!generateStatement(filler, archive, StatementYears::of(environment), out, {}, &error,
                            &notice))
         return reportFailure(u"Compilazione del modello non eseguita."_s, error);
     if (!notice.isEmpty())
         printLine(stderr, notice);
-    std::printf("%d\n", excel.filledCount());
+    std::printf("%d\n", filler.filledCount());
     return ExitStatus::Done;
 }
 

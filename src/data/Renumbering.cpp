@@ -31,9 +31,9 @@ std::optional<bool> numberingBroken(const Connection &connection, const QDate &f
     return query.next();
 }
 
-Renumbering::Renumbering(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+Renumbering::Renumbering(const Archive &archive, const QDate &yearStart, const QDate &yearEnd,
                          QObject *parent)
-    : QObject(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
+    : QObject(parent), m_archive(archive), m_yearStart(yearStart), m_yearEnd(yearEnd)
 {
 }
 
@@ -60,9 +60,9 @@ bool Renumbering::run(int period)
 {
     QList<FiscalYear> years;
     if (period == Current || period == Both)
-        years.append({m_eseDate1, m_eseDate2, {}});
+        years.append({m_yearStart, m_yearEnd, {}});
     if (period == Previous || period == Both)
-        years.append(fiscalYearBefore(m_eseDate1));
+        years.append(fiscalYearBefore(m_yearStart));
     QString error;
     const bool ok = renumber(m_archive, years, &error);
     if (ok)

@@ -36,7 +36,7 @@ public:
 
     // The bounds of the current fiscal year; the previous one is the fiscal year that ends the
     // day before it starts.
-    Renumbering(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+    Renumbering(const Archive &archive, const QDate &yearStart, const QDate &yearEnd,
                 QObject *parent = nullptr);
 
     // Runs once; emits done() on success or failed() with the engine's text. Returns success.
@@ -48,6 +48,6 @@ signals:
 
 private:
     Archive m_archive;
-    QDate m_eseDate1;
-    QDate m_eseDate2;
+    QDate m_yearStart;
+    QDate m_yearEnd;
 };

@@ -15,9 +15,9 @@
 
 using namespace Qt::StringLiterals;
 
-RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDate1,
-                                     const QDate &eseDate2, QWidget *parent)
-    : QDialog(parent), m_archive(archive), m_eseDate1(eseDate1), m_eseDate2(eseDate2)
+RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &yearStart,
+                                     const QDate &yearEnd, QWidget *parent)
+    : QDialog(parent), m_archive(archive), m_yearStart(yearStart), m_yearEnd(yearEnd)
 {
     setObjectName(u"RenumberingWindow"_s);
     setWindowTitle(u"Ricalcolo Progressivi"_s);
@@ -46,18 +46,18 @@ RenumberingWindow::RenumberingWindow(const Archive &archive, const QDate &eseDat
 void RenumberingWindow::procedi()
 {
     m_okButton->setEnabled(false);
-    auto *ricalcolo = new Renumbering(m_archive, m_eseDate1, m_eseDate2, this);
-    connect(ricalcolo, &Renumbering::done, this, [this] {
+    auto *renumbering = new Renumbering(m_archive, m_yearStart, m_yearEnd, this);
+    connect(renumbering, &Renumbering::done, this, [this] {
         MessageService::instance().inform(this, u"Ricalcolo effettuato con successo."_s);
         accept();
     });
     // A failed run changed nothing; the user reads why and closes with "Annulla".
-    connect(ricalcolo, &Renumbering::failed, this, [this](const QString &error) {
+    connect(renumbering, &Renumbering::failed, this, [this](const QString &error) {
         informFailure(this, u"Ricalcolo non riuscito: i progressivi non sono stati modificati."_s,
                       error);
     });
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    ricalcolo->run(Renumbering::Current);
+    renumbering->run(Renumbering::Current);
     QGuiApplication::restoreOverrideCursor();
 }
 

@@ -14,7 +14,7 @@ class RenumberingWindow : public QDialog {
     Q_OBJECT
 
 public:
-    RenumberingWindow(const Archive &archive, const QDate &eseDate1, const QDate &eseDate2,
+    RenumberingWindow(const Archive &archive, const QDate &yearStart, const QDate &yearEnd,
                       QWidget *parent = nullptr);
 
     // After a change to the journal: when the current year is not numbered 1, 2, 3 ... in date
@@ -25,7 +25,7 @@ private:
     void procedi();
 
     Archive m_archive;
-    QDate m_eseDate1;
-    QDate m_eseDate2;
+    QDate m_yearStart;
+    QDate m_yearEnd;
     QPushButton *m_okButton = nullptr;
 };

@@ -210,10 +210,10 @@ PopupMenuRules popupMenuRules(MainView view, bool hasRecord, const QVariant &att
     PopupMenuRules rules;
     if (!hasRecord)
         return rules;
-    rules.modifica = true;
-    rules.elimina = true;
+    rules.edit = true;
+    rules.remove = true;
     if (view == MainView::Movimenti) {
-        rules.duplica = true;
+        rules.duplicate = true;
         rules.openAttachment = attachmentIcon(attached) >= 0;
     }
     return rules;

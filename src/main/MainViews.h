@@ -45,10 +45,10 @@ int balanceMarkIcon(const QVariant &bilancio);
 // empty grid; "Duplica" and "Apri Allegato" belong to the journal, the latter only for an
 // entry with an attachment.
 struct PopupMenuRules {
-    bool nuovo = true;
-    bool duplica = false;
-    bool modifica = false;
-    bool elimina = false;
+    bool add = true;
+    bool duplicate = false;
+    bool edit = false;
+    bool remove = false;
     bool openAttachment = false;
 };
 PopupMenuRules popupMenuRules(MainView view, bool hasRecord, const QVariant &attached);

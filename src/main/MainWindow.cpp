@@ -194,9 +194,9 @@ void MainWindow::buildSearchRow(QWidget *parent, QWidget *row)
 
     const SearchBox search = makeSearchBox(parent);
     m_searchPanel = search.frame;
-    m_imgSearch = search.magnifier;
+    m_searchButton = search.magnifier;
     m_searchEdit = search.text;
-    connect(m_imgSearch, &QToolButton::clicked, this, &MainWindow::clearSearch);
+    connect(m_searchButton, &QToolButton::clicked, this, &MainWindow::clearSearch);
     m_searchEdit->setMinimumWidth(260);
     m_searchEdit->installEventFilter(this);
     connect(m_searchEdit, &QLineEdit::textChanged, this, [this] {

@@ -148,7 +148,7 @@ private:
     QLabel *m_titleLabel = nullptr;
     QLabel *m_searchCommentLabel = nullptr;
     QFrame *m_searchPanel = nullptr;
-    QToolButton *m_imgSearch = nullptr;
+    QToolButton *m_searchButton = nullptr;
     QLineEdit *m_searchEdit = nullptr;
     QStackedWidget *m_grids = nullptr;
     DataGrid *m_grid = nullptr;

@@ -265,10 +265,10 @@ void MainWindow::showPopupMenu(Qt::MouseButton button, const QPoint &globalPosit
         return;
     PopupMenuRules rules = popupMenuRules(m_curView, hasRecord, currentJournalValue(u"attached"_s));
     const RecordEditor &editor = m_editors[int(m_curView)];
-    m_newAction->setEnabled(rules.nuovo && editor.createRecord);
-    m_duplicateAction->setEnabled(rules.duplica && m_handlers.count(Command::Duplica));
-    m_editAction->setEnabled(rules.modifica && editor.openRecord);
-    m_deleteAction->setEnabled(rules.elimina && m_handlers.count(Command::Elimina));
+    m_newAction->setEnabled(rules.add && editor.createRecord);
+    m_duplicateAction->setEnabled(rules.duplicate && m_handlers.count(Command::Duplica));
+    m_editAction->setEnabled(rules.edit && editor.openRecord);
+    m_deleteAction->setEnabled(rules.remove && m_handlers.count(Command::Elimina));
     m_openAttachmentAction->setEnabled(rules.openAttachment);
     if (button == Qt::RightButton)
         m_entryMenu->popup(globalPosition);

@@ -112,12 +112,12 @@ QGroupBox *ReportOptionsWindow::buildFilterFrame()
             join->setAlignment(Qt::AlignCenter);
             layout->addWidget(join);
         }
-        m_cmbConti[list] = new QComboBox(m_filterFrame);
-        m_cmbConti[list]->setObjectName(u"cmbConti%1"_s.arg(list));
-        m_cmbConti[list]->setMaxVisibleItems(20);
-        connect(m_cmbConti[list], &QComboBox::currentIndexChanged, this,
+        m_accountCombos[list] = new QComboBox(m_filterFrame);
+        m_accountCombos[list]->setObjectName(u"cmbConti%1"_s.arg(list));
+        m_accountCombos[list]->setMaxVisibleItems(20);
+        connect(m_accountCombos[list], &QComboBox::currentIndexChanged, this,
                 [this, list] { filterListChanged(list); });
-        layout->addWidget(m_cmbConti[list]);
+        layout->addWidget(m_accountCombos[list]);
     }
     // The frame is as tall as the largest; its lists stay together at the top.
     layout->addStretch(1);
@@ -248,7 +248,7 @@ void ReportOptionsWindow::fillFilterLists()
     if (!error.isEmpty())
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
     m_fillingLists = true;
-    for (QComboBox *list : m_cmbConti) {
+    for (QComboBox *list : m_accountCombos) {
         list->clear();
         for (const FilterChoice &choice : std::as_const(m_choices))
             list->addItem(choice.text);
@@ -263,15 +263,15 @@ void ReportOptionsWindow::filterListChanged(int list)
     if (m_fillingLists)
         return;
     // A list back at "(nessun filtro)" takes the lists after it back there too.
-    if (m_cmbConti[list]->currentIndex() <= 0 && list < 2)
-        m_cmbConti[list + 1]->setCurrentIndex(0);
+    if (m_accountCombos[list]->currentIndex() <= 0 && list < 2)
+        m_accountCombos[list + 1]->setCurrentIndex(0);
     updateFilterListStates();
 }
 
 void ReportOptionsWindow::updateFilterListStates()
 {
-    m_cmbConti[1]->setEnabled(m_cmbConti[0]->currentIndex() > 0);
-    m_cmbConti[2]->setEnabled(m_cmbConti[1]->currentIndex() > 0);
+    m_accountCombos[1]->setEnabled(m_accountCombos[0]->currentIndex() > 0);
+    m_accountCombos[2]->setEnabled(m_accountCombos[1]->currentIndex() > 0);
 }
 
 bool ReportOptionsWindow::sheetNumberAccepted()
@@ -293,7 +293,7 @@ void ReportOptionsWindow::collectSettings(int code)
     std::array<int, 3> positions;
     std::array<qint64, 3> ids;
     for (std::size_t list = 0; list < 3; ++list) {
-        const int position = m_cmbConti[list]->currentIndex();
+        const int position = m_accountCombos[list]->currentIndex();
         positions[list] = std::max(position, 0);
         ids[list] = position > 0 && position < m_choices.size() ? m_choices[position].id : 0;
     }

@@ -111,7 +111,7 @@ private:
     QStackedWidget *m_optionFrames = nullptr; // the selected report's options, one size for all
     QGroupBox *m_filterFrame = nullptr;
     QRadioButton *m_byAccountOption[2] = {};
-    QComboBox *m_cmbConti[3] = {};
+    QComboBox *m_accountCombos[3] = {};
     QGroupBox *m_journalFrame = nullptr;
     QLineEdit *m_sheetEdit = nullptr;
     QRadioButton *m_draftOption = nullptr;

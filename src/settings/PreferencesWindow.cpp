@@ -107,7 +107,7 @@ void PreferencesWindow::run(QWidget *owner, const Archive &archive)
 {
     PreferencesWindow window(archive, owner);
     QString error;
-    if (!window.carica(&error)) {
+    if (!window.load(&error)) {
         MessageService::instance().inform(
             owner, failureMessage(u"Impossibile leggere le preferenze dell'archivio."_s, error),
             MessageService::Icon::Critical);
@@ -116,7 +116,7 @@ void PreferencesWindow::run(QWidget *owner, const Archive &archive)
     window.exec();
 }
 
-bool PreferencesWindow::carica(QString *error)
+bool PreferencesWindow::load(QString *error)
 {
     Preferences loaded;
     if (!loadPreferences(m_archive, &loaded, error))

@@ -21,7 +21,7 @@ public:
     // is shown and the window does not open.
     static void run(QWidget *owner, const Archive &archive);
 
-    bool carica(QString *error = nullptr);
+    bool load(QString *error = nullptr);
     Preferences values() const;
     bool hasChanges() const;
 

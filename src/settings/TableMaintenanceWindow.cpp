@@ -29,9 +29,9 @@ TableMaintenanceWindow::TableMaintenanceWindow(const Archive &archive, QWidget *
     setSizeGripEnabled(true);
 
     m_label = new QLabel(u"Tabella:"_s, this);
-    m_cmbTables = new QComboBox(this);
-    m_cmbTables->setObjectName(u"cmbTables"_s);
-    m_label->setBuddy(m_cmbTables);
+    m_tableCombo = new QComboBox(this);
+    m_tableCombo->setObjectName(u"cmbTables"_s);
+    m_label->setBuddy(m_tableCombo);
 
     m_model = new ArchiveTableModel(m_archive, this);
     m_tableGrid = new DataGrid(this);
@@ -59,12 +59,12 @@ TableMaintenanceWindow::TableMaintenanceWindow(const Archive &archive, QWidget *
             &ArchiveTableModel::commitPending);
     connect(m_tableGrid->support(), &GridViewSupport::characterTyped, this,
             &TableMaintenanceWindow::startTyping);
-    connect(m_cmbTables, &QComboBox::activated, this,
-            [this](int index) { chooseTable(m_cmbTables->itemText(index)); });
+    connect(m_tableCombo, &QComboBox::activated, this,
+            [this](int index) { chooseTable(m_tableCombo->itemText(index)); });
 
     QString error;
-    m_cmbTables->addItems(archiveTableNames(m_archive, &error));
-    m_cmbTables->setCurrentIndex(-1);
+    m_tableCombo->addItems(archiveTableNames(m_archive, &error));
+    m_tableCombo->setCurrentIndex(-1);
     if (!error.isEmpty())
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile elencare le tabelle dell'archivio."_s, error),
@@ -79,7 +79,7 @@ bool TableMaintenanceWindow::chooseTable(const QString &name)
 {
     // Another table replaces the rows: the row in edit must reach the archive first.
     if (!m_model->commitPending()) {
-        m_cmbTables->setCurrentText(m_shownTable);
+        m_tableCombo->setCurrentText(m_shownTable);
         return false;
     }
     ArchiveTable table;
@@ -88,14 +88,14 @@ bool TableMaintenanceWindow::chooseTable(const QString &name)
         MessageService::instance().inform(
             this, failureMessage(u"Impossibile leggere la tabella %1."_s.arg(name), error),
             MessageService::Icon::Critical);
-        m_cmbTables->setCurrentText(m_shownTable);
+        m_tableCombo->setCurrentText(m_shownTable);
         return false;
     }
     m_tableGrid->hide();
     m_model->setTable(std::move(table));
     m_tableGrid->applyColumns(m_model->columns());
     m_shownTable = name;
-    m_cmbTables->setCurrentText(name);
+    m_tableCombo->setCurrentText(name);
     m_bottomPanel->hide();
     m_tableGrid->show();
     m_tableGrid->setCurrentRow(0);
@@ -174,11 +174,11 @@ void TableMaintenanceWindow::layoutControls()
 {
     auto px = [this](int twips) { return twipsToPixels(this, twips); };
     const int labelWidth = m_label->sizeHint().width();
-    const int rowHeight = m_cmbTables->sizeHint().height();
+    const int rowHeight = m_tableCombo->sizeHint().height();
     const int top = std::max(px(535), rowHeight + px(120));
     m_label->setGeometry(px(60), (top - rowHeight) / 2, labelWidth, rowHeight);
-    m_cmbTables->setGeometry(px(60) + labelWidth + px(90), (top - rowHeight) / 2, px(3200),
-                             rowHeight);
+    m_tableCombo->setGeometry(px(60) + labelWidth + px(90), (top - rowHeight) / 2, px(3200),
+                              rowHeight);
     const QRect area(px(60), top, width() - px(105), height() - top - px(45));
     m_tableGrid->setGeometry(area);
     m_bottomPanel->setGeometry(area);

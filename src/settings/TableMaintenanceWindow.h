@@ -37,7 +37,7 @@ private:
 
     Archive m_archive;
     QLabel *m_label = nullptr;
-    QComboBox *m_cmbTables = nullptr;
+    QComboBox *m_tableCombo = nullptr;
     DataGrid *m_tableGrid = nullptr;
     QLabel *m_bottomPanel = nullptr;
     ArchiveTableModel *m_model = nullptr;

@@ -28,7 +28,7 @@ StatementYears StatementYears::of(const FiscalEnvironment &environment)
             {environment.previousYearStart(), environment.previousYearEnd()}};
 }
 
-bool generateStatement(WorkbookFiller &excel, const Archive &archive, const StatementYears &years,
+bool generateStatement(WorkbookFiller &filler, const Archive &archive, const StatementYears &years,
                        const QString &out, const WorkbookFiller::Tick &tick, QString *error,
                        QString *notice)
 {
@@ -41,15 +41,15 @@ bool generateStatement(WorkbookFiller &excel, const Archive &archive, const Stat
     QSqlQuery query = connection.query();
     if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = 'ana01'"_s, {}, error))
         return false;
-    excel.setHeading({query.next() ? query.value(0).toString().trimmed() : QString(),
-                      statementYearHeading(years.current), statementYearHeading(years.previous)});
+    filler.setHeading({query.next() ? query.value(0).toString().trimmed() : QString(),
+                       statementYearHeading(years.current), statementYearHeading(years.previous)});
     BalanceTables tables;
     if (!tables.read(connection.database(), years.current, years.previous, error))
         return false;
     QStringList notices;
     if (tables.previousYearOpen())
         notices << previousYearOpenNotice();
-    if (excel.asksForCashFigures()) {
+    if (filler.asksForCashFigures()) {
         const std::optional<CashStatement> cash =
             computeCashStatement(connection.database(), years.current, years.previous, error);
         if (!cash)
@@ -60,7 +60,7 @@ bool generateStatement(WorkbookFiller &excel, const Archive &archive, const Stat
     }
     if (notice)
         *notice = notices.join(u'\n');
-    return excel.processFile(tables, tick, error) && excel.saveFile(out, error);
+    return filler.fillPlaceholders(tables, tick, error) && filler.saveFile(out, error);
 }
 
 SaveChoice saveChoiceFor(const QString &templatePath)

@@ -25,7 +25,7 @@ QString statementYearHeading(const BalanceTables::Period &year);
 // saves the workbook as out. Returns false with an Italian message in *error; nothing is saved
 // then. *notice gets what the user must know of the figures (balances brought forward from a
 // year not yet closed), else empty.
-bool generateStatement(WorkbookFiller &excel, const Archive &archive, const StatementYears &years,
+bool generateStatement(WorkbookFiller &filler, const Archive &archive, const StatementYears &years,
                        const QString &out, const WorkbookFiller::Tick &tick = {},
                        QString *error = nullptr, QString *notice = nullptr);
 

@@ -93,7 +93,7 @@ void StatementFillWindow::chooseTemplate()
     }
     m_folderEdit->setText(QDir::toNativeSeparators(path));
     QString error;
-    if (!m_excel.loadModel(path, &error)) {
+    if (!m_filler.loadTemplate(path, &error)) {
         // The template cannot be used; another one may be chosen.
         m_okButton->setEnabled(false);
         MessageService::instance().inform(this, error, MessageService::Icon::Critical);
@@ -126,7 +126,7 @@ void StatementFillWindow::genera()
     };
     QString error;
     QString notice;
-    if (!generateStatement(m_excel, Archive(m_archiveFolder), m_years, out, tick, &error,
+    if (!generateStatement(m_filler, Archive(m_archiveFolder), m_years, out, tick, &error,
                            &notice)) {
         finish(u"Procedura interrotta.\n"_s + error, MessageService::Icon::Critical);
         return;
@@ -143,5 +143,5 @@ void StatementFillWindow::finish(const QString &message, MessageService::Icon ic
     m_status->showMessage(u"Processo terminato."_s);
     MessageService::instance().inform(this, message, icon);
     QString error;
-    m_okButton->setEnabled(m_excel.loadModel(m_templatePath, &error));
+    m_okButton->setEnabled(m_filler.loadTemplate(m_templatePath, &error));
 }

@@ -31,7 +31,7 @@ private:
 
     QString m_archiveFolder;
     StatementYears m_years;
-    WorkbookFiller m_excel;
+    WorkbookFiller m_filler;
     QString m_templatePath;
     QLineEdit *m_folderEdit = nullptr;
     QPushButton *m_okButton = nullptr;

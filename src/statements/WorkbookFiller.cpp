@@ -265,7 +265,7 @@ void WorkbookFiller::Workbook::fillSheet(pugi::xml_document &sheet,
 WorkbookFiller::WorkbookFiller() = default;
 WorkbookFiller::~WorkbookFiller() = default;
 
-bool WorkbookFiller::loadModel(const QString &path, QString *error)
+bool WorkbookFiller::loadTemplate(const QString &path, QString *error)
 {
     QString ignored;
     if (!error)
@@ -336,7 +336,7 @@ bool WorkbookFiller::load(const QString &path, QString *error)
     return true;
 }
 
-bool WorkbookFiller::processFile(const BalanceTables &tables, const Tick &tick, QString *error)
+bool WorkbookFiller::fillPlaceholders(const BalanceTables &tables, const Tick &tick, QString *error)
 {
     QString ignored;
     if (!error)

@@ -34,25 +34,26 @@ public:
 
     // Opens the template and reads its list of worksheets. Returns false with an Italian
     // message in *error when the file cannot be read or is not a workbook.
-    bool loadModel(const QString &path, QString *error = nullptr);
+    bool loadTemplate(const QString &path, QString *error = nullptr);
 
     // Fills the placeholders of every worksheet, hidden ones too, in workbook order, with the
     // tables' values written as numbers. Formula cells are left as they are. Returns false with
     // the reason in *error (damaged XML, a missing part); the workbook can then not be saved.
-    bool processFile(const BalanceTables &tables, const Tick &tick = {}, QString *error = nullptr);
+    bool fillPlaceholders(const BalanceTables &tables, const Tick &tick = {},
+                          QString *error = nullptr);
 
     // Whether the loaded template has placeholders of the cash-basis statement's figures.
     bool asksForCashFigures() const;
 
-    // The heading the next processFile writes; none by default.
+    // The heading the next fillPlaceholders writes; none by default.
     void setHeading(const StatementHeading &heading);
 
-    // Placeholders filled by the last processFile.
+    // Placeholders filled by the last fillPlaceholders.
     int filledCount() const;
 
     // Writes the filled workbook to path as an .xlsx file. The file is written under a
     // temporary name and renamed when complete, so a failure leaves any file already at path
-    // untouched. Refused unless processFile succeeded.
+    // untouched. Refused unless fillPlaceholders succeeded.
     bool saveFile(const QString &path, QString *error = nullptr);
 
 private:

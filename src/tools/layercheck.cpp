@@ -216,7 +216,7 @@ const QList<TextRule> &textRules()
          u"the shared widgets run no SQL of a subsystem"_s,
          [](const QString &, Layer layer) { return layer == Layer::Ui; }},
         {QRegularExpression(
-             uR"re(\bm_(cmd|pic|dat|txt|mnu|pop|lbl|cbo|chk|opt|fra|lst|grd)[A-Z0-9_]\w*)re"_s),
+             uR"re(\bm_(cmd|pic|img|dat|txt|mnu|pop|lbl|cbo|cmb|chk|opt|fra|lst|grd)[A-Z0-9_]\w*)re"_s),
          u"members are named for what they are, not for the type of their control"_s,
          [](const QString &, Layer) { return true; }},
         {QRegularExpression(uR"re(\.dataFolder\(\))re"_s),

@@ -139,9 +139,9 @@ void FinderDialog::buildSearchRow()
 {
     const SearchBox search = makeSearchBox(this);
     m_searchPanel = search.frame;
-    m_imgSearch = search.magnifier;
+    m_searchButton = search.magnifier;
     m_searchEdit = search.text;
-    connect(m_imgSearch, &QToolButton::clicked, this, &FinderDialog::clearSearch);
+    connect(m_searchButton, &QToolButton::clicked, this, &FinderDialog::clearSearch);
     m_searchEdit->installEventFilter(this);
     connect(m_searchEdit, &QLineEdit::textChanged, this, &FinderDialog::applySearch);
 }

@@ -53,7 +53,7 @@ private:
     qint64 m_result = -1;
     RowSet m_rows;
     QFrame *m_searchPanel = nullptr;
-    QToolButton *m_imgSearch = nullptr;
+    QToolButton *m_searchButton = nullptr;
     QLineEdit *m_searchEdit = nullptr;
     DataGrid *m_grid = nullptr;
     BoundGridModel *m_gridModel = nullptr;

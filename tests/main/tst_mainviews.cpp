@@ -167,7 +167,7 @@ private slots:
         QFETCH(QVariant, attached);
         QFETCH(QList<bool>, expected);
         const PopupMenuRules rules = ::popupMenuRules(MainView(view), hasRecord, attached);
-        QCOMPARE((QList<bool>{rules.nuovo, rules.duplica, rules.modifica, rules.elimina,
+        QCOMPARE((QList<bool>{rules.add, rules.duplicate, rules.edit, rules.remove,
                               rules.openAttachment}),
                  expected);
     }

@@ -97,7 +97,7 @@ private slots:
         writeText(archive, u"ana02"_s, u"Via Roma 1"_s);
         writeText(archive, u"ceDescrizione"_s, u"Rendiconto gestionale"_s);
         PreferencesWindow window(archive);
-        QVERIFY(window.carica());
+        QVERIFY(window.load());
         const Preferences shown = window.values();
         QCOMPARE(shown.captions.at(0), u"Stato patrimoniale"_s);
         QCOMPARE(shown.captions.at(1), u"Rendiconto gestionale"_s);
@@ -115,7 +115,7 @@ private slots:
         TestArchive archive;
         ScriptedMessages messages;
         PreferencesWindow window(archive);
-        QVERIFY(window.carica());
+        QVERIFY(window.load());
         auto *close = window.findChild<QPushButton *>(u"cmdChiudi"_s);
         close->click();
         QCOMPARE(messages.shown.last(), u"Inserire almeno la denominazione"_s);
@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(environment.attDescrizione, u"Attività"_s);
 
         PreferencesWindow again(archive);
-        QVERIFY(again.carica());
+        QVERIFY(again.load());
         QCOMPARE(again.values().captions.at(7), u" "_s);
         QCOMPARE(again.values().organisation.at(0), u"Circolo Aurora"_s);
     }
@@ -155,7 +155,7 @@ private slots:
         TestArchive archive;
         ScriptedMessages messages;
         PreferencesWindow window(archive);
-        QVERIFY(window.carica());
+        QVERIFY(window.load());
         window.show();
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());

@@ -163,10 +163,10 @@ struct FilledSheet {
 
     FilledSheet(const TestArchive &a, const StatementYears &years)
     {
-        WorkbookFiller excel;
+        WorkbookFiller filler;
         QString error;
-        if (!excel.loadModel(model, &error) ||
-            !generateStatement(excel, a.archive(), years, file, {}, &error, &notice))
+        if (!filler.loadTemplate(model, &error) ||
+            !generateStatement(filler, a.archive(), years, file, {}, &error, &notice))
             qFatal("%s", qPrintable(error));
     }
 
@@ -418,11 +418,11 @@ private slots:
         const QString model = QDir(binDir()).filePath(u"modelli/rendicontocassa.xltx"_s);
         QTemporaryDir out;
         const QString filled = out.filePath(u"rendiconto.xlsx"_s);
-        WorkbookFiller excel;
+        WorkbookFiller filler;
         QString error;
         QVERIFY2(
-            excel.loadModel(model, &error) &&
-                generateStatement(excel, b.a.archive(), {Year2025, Year2024}, filled, {}, &error),
+            filler.loadTemplate(model, &error) &&
+                generateStatement(filler, b.a.archive(), {Year2025, Year2024}, filled, {}, &error),
             qPrintable(error));
         for (const auto &[placeholder, number] :
              {std::pair(u"{{C:UA4}}"_s, "2140"), std::pair(u"{{P:UA2}}"_s, "610"),

@@ -170,16 +170,16 @@ private slots:
         const Books books;
         const QString source = writeTemplate(u"modello.xltx"_s);
         const QString target = m_dir.filePath(u"bilancio.xlsx"_s);
-        WorkbookFiller excel;
+        WorkbookFiller filler;
         QString error;
-        QVERIFY2(excel.loadModel(source, &error), qPrintable(error));
+        QVERIFY2(filler.loadTemplate(source, &error), qPrintable(error));
         int ticks = 0;
-        QVERIFY2(excel.processFile(
+        QVERIFY2(filler.fillPlaceholders(
                      books.tables(), [&] { ++ticks; }, &error),
                  qPrintable(error));
-        QVERIFY2(excel.saveFile(target, &error), qPrintable(error));
+        QVERIFY2(filler.saveFile(target, &error), qPrintable(error));
         // Placeholders: A2, rich-text E2, F2 and the hidden sheet's C7.
-        QCOMPARE(excel.filledCount(), 4);
+        QCOMPARE(filler.filledCount(), 4);
         // The statement spans A1:F4 (24 cells), the hidden sheet A1:C7 (21), the empty one A1.
         QCOMPARE(ticks, 0);
 
@@ -235,10 +235,10 @@ private slots:
             SheetHeader +
             R"(<sheetData><row r="2"><c r="B2"><v>1</v></c></row><row r="10"><c r="F10" t="inlineStr"><is><t>{{C100001}}</t></is></c></row></sheetData></worksheet>)";
         const Books books;
-        WorkbookFiller excel;
-        QVERIFY(excel.loadModel(writeTemplate(u"largo.xltx"_s, wide)));
+        WorkbookFiller filler;
+        QVERIFY(filler.loadTemplate(writeTemplate(u"largo.xltx"_s, wide)));
         int ticks = 0;
-        QVERIFY(excel.processFile(books.tables(), [&] { ++ticks; }));
+        QVERIFY(filler.fillPlaceholders(books.tables(), [&] { ++ticks; }));
         // 10 rows by 6 columns on the hidden sheet; the others are below 30 cells.
         QCOMPARE(ticks, 2);
     }
@@ -252,12 +252,13 @@ private slots:
             QVERIFY(existing.open(QIODevice::WriteOnly));
             existing.write("precedente");
         }
-        WorkbookFiller excel;
-        QVERIFY(excel.loadModel(writeTemplate(u"rotto.xltx"_s, SheetHeader + "<sheetData><row>")));
+        WorkbookFiller filler;
+        QVERIFY(
+            filler.loadTemplate(writeTemplate(u"rotto.xltx"_s, SheetHeader + "<sheetData><row>")));
         QString error;
-        QVERIFY(!excel.processFile(books.tables(), {}, &error));
+        QVERIFY(!filler.fillPlaceholders(books.tables(), {}, &error));
         QVERIFY(error.contains(u"danneggiat"_s));
-        QVERIFY(!excel.saveFile(target, &error));
+        QVERIFY(!filler.saveFile(target, &error));
         QFile existing(target);
         QVERIFY(existing.open(QIODevice::ReadOnly));
         QCOMPARE(existing.readAll(), QByteArray("precedente"));
@@ -265,10 +266,11 @@ private slots:
 
     void aWorksheetWithoutCellDataIsRefused()
     {
-        WorkbookFiller excel;
-        QVERIFY(excel.loadModel(writeTemplate(u"senzadati.xltx"_s, SheetHeader + "</worksheet>")));
+        WorkbookFiller filler;
+        QVERIFY(
+            filler.loadTemplate(writeTemplate(u"senzadati.xltx"_s, SheetHeader + "</worksheet>")));
         QString error;
-        QVERIFY(!excel.processFile(Books().tables(), {}, &error));
+        QVERIFY(!filler.fillPlaceholders(Books().tables(), {}, &error));
         QVERIFY(error.contains(u"Nascosto"_s));
     }
 
@@ -280,17 +282,17 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("non è un modello");
         }
-        WorkbookFiller excel;
+        WorkbookFiller filler;
         QString error;
-        QVERIFY(!excel.loadModel(notZip, &error));
+        QVERIFY(!filler.loadTemplate(notZip, &error));
         QVERIFY(error.startsWith(u"Impossibile aprire il modello"_s));
-        QVERIFY(!excel.loadModel(m_dir.filePath(u"assente.xltx"_s), &error));
+        QVERIFY(!filler.loadTemplate(m_dir.filePath(u"assente.xltx"_s), &error));
         QVERIFY(error.contains(u"non esiste"_s));
-        QVERIFY(!excel.processFile(BalanceTables(), {}, &error));
+        QVERIFY(!filler.fillPlaceholders(BalanceTables(), {}, &error));
 
         const QString noSheets = m_dir.filePath(u"senzafogli.xlsx"_s);
         QVERIFY(WorkbookXml::write(noSheets, templateParts(HiddenSheet).mid(0, 2)));
-        QVERIFY(!excel.loadModel(noSheets, &error));
+        QVERIFY(!filler.loadTemplate(noSheets, &error));
         QVERIFY(error.contains(u"xl/workbook.xml"_s));
     }
 
@@ -302,10 +304,10 @@ private slots:
         const QString bomb = m_dir.filePath(u"bomba.xltx"_s);
         QVERIFY(WorkbookXml::write(bomb, parts));
         QVERIFY(QFileInfo(bomb).size() < 1 << 20);
-        WorkbookFiller excel;
+        WorkbookFiller filler;
         QString error;
-        QVERIFY(excel.loadModel(bomb, &error));
-        QVERIFY(!excel.processFile(Books().tables(), {}, &error));
+        QVERIFY(filler.loadTemplate(bomb, &error));
+        QVERIFY(!filler.fillPlaceholders(Books().tables(), {}, &error));
         QCOMPARE(error, u"Il modello %1 è troppo grande o danneggiato."_s.arg(bomb));
 
         // A part whose declared size is a terabyte: refused before anything is allocated.
@@ -321,7 +323,7 @@ private slots:
         }
         QVERIFY(file.seek(0) && file.write(bytes) == bytes.size());
         file.close();
-        QVERIFY(!excel.loadModel(forged, &error));
+        QVERIFY(!filler.loadTemplate(forged, &error));
         QVERIFY2(error.contains(u"troppo grande"_s) || error.contains(u"danneggiat"_s),
                  qPrintable(error));
     }
@@ -329,12 +331,12 @@ private slots:
     void aFailedSaveLeavesNoFile()
     {
         const Books books;
-        WorkbookFiller excel;
-        QVERIFY(excel.loadModel(writeTemplate(u"salva.xltx"_s)));
-        QVERIFY(excel.processFile(books.tables()));
+        WorkbookFiller filler;
+        QVERIFY(filler.loadTemplate(writeTemplate(u"salva.xltx"_s)));
+        QVERIFY(filler.fillPlaceholders(books.tables()));
         const QString target = m_dir.filePath(u"manca/bilancio.xlsx"_s);
         QString error;
-        QVERIFY(!excel.saveFile(target, &error));
+        QVERIFY(!filler.saveFile(target, &error));
         QVERIFY(error.startsWith(u"Impossibile creare il file"_s));
         QVERIFY(error.contains(QDir::toNativeSeparators(target)));
         QVERIFY(!QFile::exists(target));
