@@ -1,6 +1,5 @@
 #include "chart/AccountEditor.h"
 
-#include "data/EngineErrors.h"
 #include "ui/ChartFinderDialog.h"
 #include "ui/FieldRules.h"
 #include "ui/Help.h"
@@ -21,21 +20,8 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QLineEdit *readOnlyBox(const QString &name, QWidget *parent)
-{
-    auto *box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setReadOnly(true);
-    box->setFocusPolicy(Qt::NoFocus);
-    return box;
-}
-
-} // namespace
-
 AccountEditor::AccountEditor(const Archive &archive, const Conto &record, QWidget *owner)
-    : QDialog(owner), m_archive(archive), m_record(record)
+    : ChartRecordEditor(archive, owner), m_record(record)
 {
     setObjectName(u"AccountEditor"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Conto"_s : u"Modifica Conto"_s);
@@ -108,11 +94,8 @@ QWidget *AccountEditor::buildFields()
     grid->addWidget(new QLabel(u"Descrizione"_s, fields), 2, 0);
     grid->addWidget(m_descriptionEdit, 2, 1, 1, 3);
 
-    m_idEdit = readOnlyBox(u"txtId"_s, fields);
-    m_idEdit->setText(m_record.id == 0 ? QString() : QString::number(m_record.id));
-    m_idEdit->setMaximumWidth(60);
     grid->addWidget(new QLabel(u"ID"_s, fields), 3, 0);
-    grid->addWidget(m_idEdit, 3, 1);
+    grid->addWidget(idBox(m_record.id, fields), 3, 1, 1, 2, Qt::AlignLeft);
 
     auto *stampa = new QGroupBox(u"Stampa del Bilancio"_s, fields);
     auto *box = new QVBoxLayout(stampa);
@@ -144,22 +127,10 @@ QWidget *AccountEditor::buildFields()
 
 qint64 AccountEditor::edit(QWidget *owner, const Archive &archive, qint64 id)
 {
-    Conto record;
-    if (id != 0) {
-        QString error;
-        const std::optional<Conto> stored = loadConto(archive, id, &error);
-        if (!stored) {
-            if (!error.isEmpty())
-                MessageService::instance().inform(
-                    owner, failureMessage(u"Impossibile leggere il conto."_s, error),
-                    MessageService::Icon::Critical);
-            return 0;
-        }
-        record = *stored;
-    }
-    AccountEditor window(archive, record, owner);
-    window.exec();
-    return window.savedId();
+    const std::optional<Conto> record = recordToEdit<Conto>(
+        owner, id, [&](qint64 stored, QString *error) { return loadConto(archive, stored, error); },
+        u"Impossibile leggere il conto."_s);
+    return record ? AccountEditor(archive, *record, owner).runModal() : 0;
 }
 
 bool AccountEditor::eventFilter(QObject *watched, QEvent *event)
@@ -228,11 +199,5 @@ void AccountEditor::save()
         m_codeEdit->setFocus();
         return;
     }
-    if (!result.saved()) {
-        messages.inform(this, failureMessage(u"Il conto non è stato salvato."_s, result.error),
-                        MessageService::Icon::Critical);
-        return;
-    }
-    m_savedId = result.id;
-    accept();
+    finishSave(result, u"Il conto non è stato salvato."_s);
 }

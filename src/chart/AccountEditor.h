@@ -1,19 +1,16 @@
 #pragma once
 
-#include "chart/ChartRecords.h"
-
-#include <QDialog>
+#include "chart/ChartRecordEditor.h"
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class QToolButton;
 
 // The account editor: the owning ledger (chosen in the chart finder, also again for a stored
 // account), the account's own 3 characters of the code, the description and the mark that
 // hides its sub-accounts in one balance printout. The whole code is the ledger's code followed
 // by the account's part; the archive refuses a code already used.
-class AccountEditor : public QDialog {
+class AccountEditor : public ChartRecordEditor {
     Q_OBJECT
 
 public:
@@ -22,8 +19,6 @@ public:
     // Creates an account (id 0) or changes one. Returns the saved account's id, 0 when the
     // user cancelled or the account no longer exists.
     static qint64 edit(QWidget *owner, const Archive &archive, qint64 id);
-
-    qint64 savedId() const { return m_savedId; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -35,17 +30,12 @@ private:
     bool descriptionLeft();
     void save();
 
-    Archive m_archive;
     Conto m_record;
-    qint64 m_savedId = 0;
     QLineEdit *m_ledgerEdit = nullptr;
     QToolButton *m_ledgerButton = nullptr;
     QLineEdit *m_ledgerCodeEdit = nullptr;
     QLineEdit *m_codeEdit = nullptr;
     QLineEdit *m_descriptionEdit = nullptr;
-    QLineEdit *m_idEdit = nullptr;
     QCheckBox *m_balanceCheck = nullptr;
     QCheckBox *m_cashCheck = nullptr;
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
 };

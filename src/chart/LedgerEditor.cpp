@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 LedgerEditor::LedgerEditor(const Mastro &record, const FiscalEnvironment &environment,
                            QWidget *owner)
-    : QDialog(owner), m_archive(environment.archive()), m_record(record)
+    : ChartRecordEditor(environment.archive(), owner), m_record(record)
 {
     setObjectName(u"LedgerEditor"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Mastro"_s : u"Modifica Mastro"_s);
@@ -63,13 +63,8 @@ QWidget *LedgerEditor::buildFields(const FiscalEnvironment &environment)
     grid->addWidget(new QLabel(u"Descrizione"_s, fields), 1, 0);
     grid->addWidget(m_descriptionEdit, 1, 1, 1, 2);
 
-    m_idEdit = new QLineEdit(m_record.id == 0 ? QString() : QString::number(m_record.id), fields);
-    m_idEdit->setObjectName(u"txtId"_s);
-    m_idEdit->setReadOnly(true);
-    m_idEdit->setFocusPolicy(Qt::NoFocus);
-    m_idEdit->setMaximumWidth(70);
     grid->addWidget(new QLabel(u"ID"_s, fields), 2, 0);
-    grid->addWidget(m_idEdit, 2, 1);
+    grid->addWidget(idBox(m_record.id, fields), 2, 1);
 
     auto *natura = new QGroupBox(u"Natura del Mastro"_s, fields);
     auto *options = new QVBoxLayout(natura);
@@ -104,22 +99,13 @@ QWidget *LedgerEditor::buildFields(const FiscalEnvironment &environment)
 
 qint64 LedgerEditor::edit(QWidget *owner, const FiscalEnvironment &environment, qint64 id)
 {
-    Mastro record;
-    if (id != 0) {
-        QString error;
-        const std::optional<Mastro> stored = loadMastro(environment.archive(), id, &error);
-        if (!stored) {
-            if (!error.isEmpty())
-                MessageService::instance().inform(
-                    owner, failureMessage(u"Impossibile leggere il mastro."_s, error),
-                    MessageService::Icon::Critical);
-            return 0;
-        }
-        record = *stored;
-    }
-    LedgerEditor window(record, environment, owner);
-    window.exec();
-    return window.savedId();
+    const std::optional<Mastro> record = recordToEdit<Mastro>(
+        owner, id,
+        [&](qint64 stored, QString *error) {
+            return loadMastro(environment.archive(), stored, error);
+        },
+        u"Impossibile leggere il mastro."_s);
+    return record ? LedgerEditor(*record, environment, owner).runModal() : 0;
 }
 
 bool LedgerEditor::codeLeft()
@@ -158,13 +144,7 @@ void LedgerEditor::save()
     record.tipo = chosenNature();
     record.gruppo = m_groupEdit->text();
     const ChartSave result = saveMastro(m_archive, record);
-    if (!result.saved()) {
-        messages.inform(this, failureMessage(u"Il mastro non è stato salvato."_s, result.error),
-                        MessageService::Icon::Critical);
-        return;
-    }
-    m_savedId = result.id;
-    accept();
+    finishSave(result, u"Il mastro non è stato salvato."_s);
 }
 
 bool LedgerEditor::confirmNew(const QString &code, const QString &descrizione)

@@ -1,17 +1,14 @@
 #pragma once
 
-#include "chart/ChartRecords.h"
-
-#include <QDialog>
+#include "chart/ChartRecordEditor.h"
 
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 class FiscalEnvironment;
 
 // The ledger editor: code, description, nature (fixed once stored) and the optional group of
 // the balance printouts.
-class LedgerEditor : public QDialog {
+class LedgerEditor : public ChartRecordEditor {
     Q_OBJECT
 
 public:
@@ -21,8 +18,6 @@ public:
     // cancelled or the ledger no longer exists.
     static qint64 edit(QWidget *owner, const FiscalEnvironment &environment, qint64 id);
 
-    qint64 savedId() const { return m_savedId; }
-
 private:
     QWidget *buildFields(const FiscalEnvironment &environment);
     bool codeLeft();
@@ -30,14 +25,9 @@ private:
     bool confirmNew(const QString &code, const QString &descrizione);
     int chosenNature() const;
 
-    Archive m_archive;
     Mastro m_record;
-    qint64 m_savedId = 0;
     QLineEdit *m_codeEdit = nullptr;
     QLineEdit *m_descriptionEdit = nullptr;
-    QLineEdit *m_idEdit = nullptr;
     QLineEdit *m_groupEdit = nullptr;
     QRadioButton *m_natureOptions[5] = {};
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
 };

@@ -1,7 +1,6 @@
 #include "chart/SubAccountEditor.h"
 
 #include "data/BankTables.h"
-#include "data/EngineErrors.h"
 #include "ui/ChartFinderDialog.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
@@ -27,16 +26,13 @@ const QString NoAccount = u"Selezionare un Conto -->"_s;
 } // namespace
 
 SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &record, QWidget *owner)
-    : QDialog(owner), m_archive(archive), m_record(record)
+    : ChartRecordEditor(archive, owner), m_record(record)
 {
     setObjectName(u"SubAccountEditor"_s);
     setWindowTitle(record.id == 0 ? u"Nuovo Sottoconto"_s : u"Modifica Sottoconto"_s);
     removeCloseButton(this);
 
-    m_accountEdit = new QLineEdit(this);
-    m_accountEdit->setObjectName(u"txtConto"_s);
-    m_accountEdit->setReadOnly(true);
-    m_accountEdit->setFocusPolicy(Qt::NoFocus);
+    m_accountEdit = readOnlyBox(u"txtConto"_s, this);
     m_accountEdit->setText(record.idConto > 0 ? descrizioneConto(m_archive, record.idConto)
                                               : NoAccount);
     m_accountButton = new QToolButton(this);
@@ -57,11 +53,6 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     m_iban->setObjectName(u"txtIban"_s);
     m_iban->setPlaceholderText(u"solo per un conto bancario"_s);
     m_iban->setMaxLength(42);
-    m_idEdit = new QLineEdit(record.id == 0 ? QString() : QString::number(record.id), this);
-    m_idEdit->setObjectName(u"txtId"_s);
-    m_idEdit->setReadOnly(true);
-    m_idEdit->setFocusPolicy(Qt::NoFocus);
-    m_idEdit->setMaximumWidth(90);
 
     auto *form = new QGridLayout;
     form->addWidget(new QLabel(u"Conto di appartenenza"_s, this), 0, 0);
@@ -76,7 +67,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     form->addWidget(new QLabel(u"IBAN"_s, this), 3, 0);
     form->addWidget(m_iban, 3, 1);
     form->addWidget(new QLabel(u"ID"_s, this), 4, 0);
-    form->addWidget(m_idEdit, 4, 1, Qt::AlignLeft);
+    form->addWidget(idBox(record.id, this), 4, 1, Qt::AlignLeft);
     form->setColumnStretch(1, 1);
 
     auto *buttons = new QDialogButtonBox(this);
@@ -88,7 +79,7 @@ SubAccountEditor::SubAccountEditor(const Archive &archive, const Sottoconto &rec
     m_cancelButton->setAutoDefault(false);
     addHelpButton(buttons, HelpContext::Sottoconto)->setAutoDefault(false);
     connect(m_saveButton, &QPushButton::clicked, this, &SubAccountEditor::save);
-    connect(m_cancelButton, &QPushButton::clicked, this, &SubAccountEditor::cancel);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form, 1);
@@ -107,24 +98,16 @@ qint64 SubAccountEditor::create(QWidget *owner, const Archive &archive, const QS
     SubAccountEditor window(archive, record, owner);
     if (record.idConto == 0)
         window.m_accountButton->setFocus();
-    window.exec();
-    return window.savedId();
+    return window.runModal();
 }
 
 qint64 SubAccountEditor::edit(QWidget *owner, const Archive &archive, qint64 id)
 {
-    QString error;
-    const std::optional<Sottoconto> record = loadSottoconto(archive, id, &error);
-    if (!record) {
-        if (!error.isEmpty())
-            MessageService::instance().inform(
-                owner, failureMessage(u"Impossibile leggere il sottoconto."_s, error),
-                MessageService::Icon::Critical);
-        return 0;
-    }
-    SubAccountEditor window(archive, *record, owner);
-    window.exec();
-    return window.savedId();
+    const std::optional<Sottoconto> record = recordToEdit<Sottoconto>(
+        owner, id,
+        [&](qint64 stored, QString *error) { return loadSottoconto(archive, stored, error); },
+        u"Impossibile leggere il sottoconto."_s);
+    return record ? SubAccountEditor(archive, *record, owner).runModal() : 0;
 }
 
 void SubAccountEditor::chooseAccount()
@@ -158,20 +141,7 @@ void SubAccountEditor::save()
         return;
     }
     const ChartSave result = saveSottoconto(m_archive, record);
-    if (!result.saved()) {
-        MessageService::instance().inform(
-            this, failureMessage(u"Il sottoconto non è stato salvato."_s, result.error),
-            MessageService::Icon::Critical);
-        return;
-    }
-    m_savedId = result.id;
-    accept();
-}
-
-void SubAccountEditor::cancel()
-{
-    m_savedId = 0;
-    reject();
+    finishSave(result, u"Il sottoconto non è stato salvato."_s);
 }
 
 bool SubAccountEditor::closingKey(QEvent *event)
@@ -194,7 +164,7 @@ bool SubAccountEditor::closingKey(QEvent *event)
     if (key->key() == Qt::Key_F8)
         save();
     else
-        cancel();
+        reject();
     return true;
 }
 

@@ -1,18 +1,15 @@
 #pragma once
 
-#include "chart/ChartRecords.h"
-
-#include <QDialog>
+#include "chart/ChartRecordEditor.h"
 
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 class QToolButton;
 
 // The sub-account editor: the owning account (chosen once for a new sub-account), the name, the
 // notes and, for a bank account, its IBAN. Left only through its buttons, F8 (save) and Esc
 // (cancel), acted on when released so that the key does not reach the window underneath.
-class SubAccountEditor : public QDialog {
+class SubAccountEditor : public ChartRecordEditor {
     Q_OBJECT
 
 public:
@@ -24,8 +21,6 @@ public:
     // Changes a sub-account. Returns its id when saved, 0 when cancelled or missing.
     static qint64 edit(QWidget *owner, const Archive &archive, qint64 id);
 
-    qint64 savedId() const { return m_savedId; }
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -35,18 +30,12 @@ private:
     bool closingKey(QEvent *event);
     void chooseAccount();
     void save();
-    void cancel();
 
-    Archive m_archive;
     Sottoconto m_record;
-    qint64 m_savedId = 0;
     int m_pressedKey = 0;
     QLineEdit *m_accountEdit = nullptr;
     QToolButton *m_accountButton = nullptr;
     QLineEdit *m_descriptionEdit = nullptr;
     QPlainTextEdit *m_noteEdit = nullptr;
     QLineEdit *m_iban = nullptr;
-    QLineEdit *m_idEdit = nullptr;
-    QPushButton *m_saveButton = nullptr;
-    QPushButton *m_cancelButton = nullptr;
 };
