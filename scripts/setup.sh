@@ -6,6 +6,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
 
 # libsqlite3-dev: the benchmarks compare the views with SQLite called directly.
+# libssl-dev, openssl: signed electronic invoices (.p7m) are opened with OpenSSL; the tests sign
+# their own with its command.
 # desktop-file-utils, appstream, lintian: CI validates the desktop entry, the AppStream
 # description and the Debian package.
 # qt6-charts-dev, qt6-svg-dev: the dashboard's charts, and their SVG files.
@@ -15,7 +17,7 @@ build="${1:-$here/build}"
 # libreoffice-calc-nogui: the statement tests recompute filled templates as a spreadsheet would.
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-psql
           qt6-translations-l10n
-          libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev clang-format xvfb xauth
+          libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev libssl-dev openssl clang-format xvfb xauth
           pkg-config fonts-dejavu-core postgresql poppler-utils unzip desktop-file-utils appstream
           lintian xdotool imagemagick libreoffice-calc-nogui)
 missing=()

@@ -6,6 +6,7 @@
 #include "cli/CliSupport.h"
 #include "cli/DashboardCommand.h"
 #include "cli/FillCommand.h"
+#include "cli/InvoiceCommand.h"
 #include "cli/PostCommand.h"
 #include "cli/ReportCommand.h"
 #include "data/FiscalEnvironment.h"
@@ -61,6 +62,8 @@ const QString Usage =
     u"  post --archive CARTELLA --file FILE.json [--dry-run]\n"
     u"  import-bank --archive CARTELLA --file FILE --bank ID|DESCRIZIONE "
     u"[--format camt053|csv|xlsx] [--profile NOME] [--account IBAN|ID] [--dry-run] [--json]\n"
+    u"  import-fatture --archive CARTELLA --file FILE [--file FILE]... "
+    u"[--iva detraibile|indetraibile] [--default-subaccount ID|DESCRIZIONE] [--dry-run] [--json]\n"
     u"  bank-rule add --archive CARTELLA --contains TESTO --subaccount ID|DESCRIZIONE "
     u"[--iban IBAN] [--sign entrate|uscite] [--bank ID|DESCRIZIONE]\n"
     u"  bank-rule list --archive CARTELLA\n"
@@ -218,6 +221,9 @@ int main(int argc, char *argv[])
         {u"status-column"_s, u"Colonna dello stato del movimento."_s, u"n"_s},
         {u"status"_s, u"Stato dei movimenti da registrare (ripetibile)."_s, u"valore"_s},
         {u"sign"_s, u"Solo entrate o solo uscite."_s, u"segno"_s},
+        {u"iva"_s, u"IVA sugli acquisti: detraibile o indetraibile."_s, u"iva"_s},
+        {u"default-subaccount"_s, u"Sottoconto di costi o ricavi delle righe senza proposta."_s,
+         u"sottoconto"_s},
         {u"server"_s, u"Database vuoto del server che riceve la nuova contabilità."_s,
          u"indirizzo"_s},
         {u"to"_s, u"Database vuoto del server in cui copiare l'archivio."_s, u"indirizzo"_s},
@@ -263,6 +269,8 @@ int main(int argc, char *argv[])
     if (command == u"import-bank"_s && withArchive && parser.isSet(u"file"_s) &&
         parser.isSet(u"bank"_s))
         return importBankCommand(parser);
+    if (command == u"import-fatture"_s && withArchive && parser.isSet(u"file"_s))
+        return importInvoicesCommand(parser);
     if (command == u"bank-rule"_s && withArchive)
         return bankRuleCommand(parser);
     if (command == u"bank-account"_s && withArchive && parser.isSet(u"subaccount"_s) &&

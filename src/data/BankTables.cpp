@@ -122,6 +122,28 @@ const QStringList &bankTablesSchema()
     PRIMARY KEY (conto, impronta)
 ))"_s,
         u"CREATE INDEX movimenti_estratto_data ON movimenti_estratto (conto, data)"_s,
+        // The VAT number or tax code of a counterpart's sub-account, by which the electronic
+        // invoices of the same supplier or customer find it again.
+        uR"(CREATE TABLE controparti_fiscali (
+    sottoconto  INTEGER PRIMARY KEY REFERENCES sottoconti (id) ON DELETE CASCADE,
+    idfiscale   TEXT NOT NULL UNIQUE CHECK (trim(idfiscale) <> '')
+))"_s,
+        // Every electronic invoice booked, by the counterpart's number, its type, number and
+        // date: none is booked twice, and deleting its entry frees it.
+        uR"(CREATE TABLE fatture_importate (
+    idfiscale   TEXT NOT NULL,
+    tipo        TEXT NOT NULL,
+    numero      TEXT NOT NULL,
+    data        TEXT NOT NULL,
+    idRegMain   INTEGER NOT NULL REFERENCES regmain (id) ON DELETE CASCADE,
+    direzione   TEXT NOT NULL CHECK (direzione IN ('acquisto', 'vendita')),
+    controparte INTEGER REFERENCES sottoconti (id) ON DELETE SET NULL,
+    totale      INTEGER NOT NULL,
+    iban        TEXT,
+    importata_il TEXT NOT NULL,
+    PRIMARY KEY (idfiscale, tipo, numero, data)
+))"_s,
+        u"CREATE INDEX fatture_importate_idRegMain ON fatture_importate (idRegMain)"_s,
     };
     return statements;
 }
@@ -130,7 +152,8 @@ const QStringList &bankTableNames()
 {
     static const QStringList names{u"movimenti_importati"_s, u"regole_banca"_s,
                                    u"profili_csv"_s,         u"conti_bancari"_s,
-                                   u"estratti_importati"_s,  u"movimenti_estratto"_s};
+                                   u"estratti_importati"_s,  u"movimenti_estratto"_s,
+                                   u"controparti_fiscali"_s, u"fatture_importate"_s};
     return names;
 }
 

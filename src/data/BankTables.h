@@ -4,9 +4,10 @@
 
 #include <QStringList>
 
-// The tables of statements imported from the bank: the fingerprint of every movement booked
-// (so that no movement is booked twice; deleting its entry frees it), the user's rules for the
-// counterpart and the saved layouts of CSV files.
+// The tables of what is imported: of statements from the bank, the fingerprint of every movement
+// booked (so that no movement is booked twice; deleting its entry frees it), the user's rules for
+// the counterpart and the saved layouts of CSV files; of electronic invoices, every invoice
+// booked and the tax numbers of the counterparts' sub-accounts.
 const QStringList &bankTablesSchema();
 
 // The names of the tables: each is changed only through its own window or the import.

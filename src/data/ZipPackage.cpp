@@ -74,6 +74,16 @@ ZipReader::~ZipReader()
         zip_discard(m_zip);
 }
 
+std::vector<std::string> ZipReader::entryNames() const
+{
+    std::vector<std::string> names;
+    const zip_int64_t count = m_zip ? zip_get_num_entries(m_zip, 0) : 0;
+    for (zip_int64_t i = 0; i < count; ++i)
+        if (const char *name = zip_get_name(m_zip, zip_uint64_t(i), ZIP_FL_ENC_GUESS))
+            names.emplace_back(name);
+    return names;
+}
+
 ZipReader::Read ZipReader::read(const std::string &name, QByteArray *bytes)
 {
     zip_stat_t stat;

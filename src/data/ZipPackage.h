@@ -11,6 +11,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 // What a template may expand to: a workbook of the program's size is a few megabytes, so these
 // only stop files made to exhaust memory (a "zip bomb" or a forged size).
@@ -43,6 +44,8 @@ public:
     // The entry's bytes. TooLarge when it expands past the limits or to another size than it
     // declares; Missing when it is absent or cannot be read.
     Read read(const std::string &name, QByteArray *bytes);
+    // The names of the archive's entries, in the archive's order.
+    std::vector<std::string> entryNames() const;
 
 private:
     QByteArray m_bytes;

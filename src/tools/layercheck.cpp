@@ -75,9 +75,9 @@ std::optional<Layer> layerOfTarget(const QString &target)
 std::optional<int> subsystemOrder(const QString &subsystem)
 {
     static const QHash<QString, int> order = {
-        {u"chart"_s, 0},     {u"journal"_s, 1}, {u"yearend"_s, 2},    {u"archive"_s, 2},
-        {u"settings"_s, 2},  {u"reports"_s, 2}, {u"statements"_s, 2}, {u"bankimport"_s, 2},
-        {u"dashboard"_s, 3}, {u"main"_s, 4},
+        {u"chart"_s, 0},     {u"journal"_s, 1},   {u"yearend"_s, 2},    {u"archive"_s, 2},
+        {u"settings"_s, 2},  {u"reports"_s, 2},   {u"statements"_s, 2}, {u"bankimport"_s, 2},
+        {u"einvoices"_s, 2}, {u"dashboard"_s, 3}, {u"main"_s, 4},
     };
     const auto found = order.constFind(subsystem);
     if (found != order.constEnd())

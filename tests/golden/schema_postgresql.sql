@@ -329,3 +329,24 @@ CREATE TABLE movimenti_estratto (
 );
 
 CREATE INDEX movimenti_estratto_data ON movimenti_estratto (conto, data);
+
+CREATE TABLE controparti_fiscali (
+    sottoconto  BIGINT PRIMARY KEY REFERENCES sottoconti (id) ON DELETE CASCADE,
+    idfiscale   TEXT NOT NULL UNIQUE CHECK (trim(idfiscale) <> '')
+);
+
+CREATE TABLE fatture_importate (
+    idfiscale   TEXT NOT NULL,
+    tipo        TEXT NOT NULL,
+    numero      TEXT NOT NULL,
+    data        TEXT NOT NULL,
+    idRegMain   BIGINT NOT NULL REFERENCES regmain (id) ON DELETE CASCADE,
+    direzione   TEXT NOT NULL CHECK (direzione IN ('acquisto', 'vendita')),
+    controparte BIGINT REFERENCES sottoconti (id) ON DELETE SET NULL,
+    totale      BIGINT NOT NULL,
+    iban        TEXT,
+    importata_il TEXT NOT NULL,
+    PRIMARY KEY (idfiscale, tipo, numero, data)
+);
+
+CREATE INDEX fatture_importate_idRegMain ON fatture_importate (idRegMain);

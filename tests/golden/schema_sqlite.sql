@@ -281,3 +281,24 @@ CREATE TABLE movimenti_estratto (
 );
 
 CREATE INDEX movimenti_estratto_data ON movimenti_estratto (conto, data);
+
+CREATE TABLE controparti_fiscali (
+    sottoconto  INTEGER PRIMARY KEY REFERENCES sottoconti (id) ON DELETE CASCADE,
+    idfiscale   TEXT NOT NULL UNIQUE CHECK (trim(idfiscale) <> '')
+);
+
+CREATE TABLE fatture_importate (
+    idfiscale   TEXT NOT NULL,
+    tipo        TEXT NOT NULL,
+    numero      TEXT NOT NULL,
+    data        TEXT NOT NULL,
+    idRegMain   INTEGER NOT NULL REFERENCES regmain (id) ON DELETE CASCADE,
+    direzione   TEXT NOT NULL CHECK (direzione IN ('acquisto', 'vendita')),
+    controparte INTEGER REFERENCES sottoconti (id) ON DELETE SET NULL,
+    totale      INTEGER NOT NULL,
+    iban        TEXT,
+    importata_il TEXT NOT NULL,
+    PRIMARY KEY (idfiscale, tipo, numero, data)
+);
+
+CREATE INDEX fatture_importate_idRegMain ON fatture_importate (idRegMain);

@@ -1,0 +1,546 @@
+#include "einvoices/InvoiceImport.h"
+
+#include "data/BankTables.h"
+#include "data/ClosedYears.h"
+#include "data/FiscalEnvironment.h"
+#include "data/JournalGate.h"
+#include "data/Parameters.h"
+#include "data/ServerDialect.h"
+#include "data/SqlText.h"
+
+#include <QDateTime>
+#include <QSet>
+
+#include <tuple>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The chart's sub-accounts and accounts an invoice's entry uses, found by their names in either
+// chart the program ships.
+struct InvoiceAccounts {
+    qint64 payables = 0;    // account of the suppliers' sub-accounts
+    qint64 receivables = 0; // account of the customers' sub-accounts
+    qint64 purchaseVat = 0;
+    qint64 salesVat = 0;
+    qint64 withholdingOwed = 0;     // withheld from a supplier, owed to the treasury
+    qint64 withholdingSuffered = 0; // withheld by a customer
+    qint64 treasuryVat = 0;         // the VAT of a split payment, owed to the treasury
+};
+
+std::optional<qint64> firstId(const QSqlDatabase &database, const QString &sql,
+                              const QStringList &names, QString *error)
+{
+    QSqlQuery query(database);
+    for (const QString &name : names) {
+        if (!runSql(query, sql, {name}, error))
+            return std::nullopt;
+        if (query.next())
+            return query.value(0).toLongLong();
+    }
+    return 0;
+}
+
+std::optional<InvoiceAccounts> invoiceAccounts(const QSqlDatabase &database, QString *error)
+{
+    const QString account = u"SELECT id FROM conti WHERE descrizione = ? ORDER BY id"_s;
+    const QString subAccount = u"SELECT id FROM sottoconti WHERE descrizione = ? ORDER BY id"_s;
+    InvoiceAccounts accounts;
+    const std::pair<qint64 *, std::pair<QString, QStringList>> wanted[] = {
+        {&accounts.payables, {account, {u"Debiti verso fornitori"_s}}},
+        {&accounts.receivables,
+         {account, {u"Crediti verso utenti e clienti"_s, u"Crediti verso clienti"_s}}},
+        {&accounts.purchaseVat, {subAccount, {u"IVA su acquisti"_s}}},
+        {&accounts.salesVat, {subAccount, {u"IVA su vendite"_s}}},
+        {&accounts.withholdingOwed, {subAccount, {u"Erario c/ritenute lavoro autonomo"_s}}},
+        {&accounts.withholdingSuffered, {subAccount, {u"Erario c/ritenute subite"_s}}},
+        {&accounts.treasuryVat, {subAccount, {u"Erario c/IVA"_s}}},
+    };
+    for (const auto &[id, query] : wanted) {
+        const std::optional<qint64> found = firstId(database, query.first, query.second, error);
+        if (!found)
+            return std::nullopt;
+        *id = *found;
+    }
+    return accounts;
+}
+
+QString normalisedNumber(QString number)
+{
+    number = number.remove(u' ').toUpper();
+    return number.startsWith(u"IT"_s) && number.size() == 13 ? number.mid(2) : number;
+}
+
+bool isOwn(const InvoiceParty &party, const InvoiceSettings &settings)
+{
+    for (const QString &own : {settings.ownVatNumber, settings.ownTaxCode}) {
+        const QString number = normalisedNumber(own);
+        if (!number.isEmpty() && (normalisedNumber(party.vatNumber) == number ||
+                                  normalisedNumber(party.taxCode) == number))
+            return true;
+    }
+    return false;
+}
+
+bool isCreditNote(const QString &type)
+{
+    return type == u"TD04"_s || type == u"TD08"_s;
+}
+
+// Why a document of this type is not booked by the import; empty for the purchases and sales
+// of the books.
+QString documentTypeRefusal(const QString &type)
+{
+    static const QSet<QString> booked{u"TD01"_s, u"TD02"_s, u"TD03"_s, u"TD04"_s, u"TD05"_s,
+                                      u"TD06"_s, u"TD07"_s, u"TD08"_s, u"TD09"_s, u"TD24"_s,
+                                      u"TD25"_s, u"TD26"_s, u"TD28"_s};
+    static const QSet<QString> selfInvoices{u"TD16"_s, u"TD17"_s, u"TD18"_s, u"TD19"_s, u"TD20"_s,
+                                            u"TD21"_s, u"TD22"_s, u"TD23"_s, u"TD27"_s, u"TD29"_s};
+    if (booked.contains(type))
+        return {};
+    if (selfInvoices.contains(type))
+        return u"documento %1 (integrazione, autofattura o estrazione da deposito): va "
+               u"registrato a mano con la fattura cui si riferisce"_s.arg(type);
+    return u"tipo di documento sconosciuto: %1"_s.arg(type);
+}
+
+QString shownRate(const VatSummary &summary)
+{
+    if (!summary.nature.isEmpty())
+        return summary.nature;
+    QString rate = summary.rate;
+    if (rate.contains(u'.'))
+        while (rate.endsWith(u'0') || rate.endsWith(u'.'))
+            rate.chop(1);
+    return rate.replace(u'.', u',') + u'%';
+}
+
+// What a row names until the booking: the counterpart's sub-account still to be created, and a
+// cost or revenue row still to assign. Both keep the row on its side.
+constexpr qint64 NewCounterpart = -1;
+constexpr qint64 ToAssign = 0;
+
+// One row of an invoice's entry before it is put on its side.
+struct PlannedRow {
+    bool debit;
+    QVariant account;
+    Money amount;
+    QString text;
+};
+
+// The rows of the entry. The counterpart's row names review.counterpart (NewCounterpart until it
+// is created); cost or revenue rows name proposal (ToAssign when there is none).
+QList<EntryRow> entryRows(const InvoiceReview &review, const InvoiceAccounts &accounts,
+                          const InvoiceSettings &settings, const QVariant &proposal)
+{
+    const ElectronicInvoice &invoice = review.invoice;
+    const bool purchase = review.direction == InvoiceDirection::Purchase;
+    const QString reference = u" (fattura n. %1)"_s.arg(invoice.number);
+    QList<PlannedRow> planned;
+    // Costs and VAT are debits of a purchase, revenues and VAT credits of a sale.
+    const auto costSide = [&](const QVariant &account, Money amount, const QString &text) {
+        planned.append({purchase, account, amount, text});
+    };
+    const auto counterSide = [&](const QVariant &account, Money amount, const QString &text) {
+        planned.append({!purchase, account, amount, text});
+    };
+    const bool vatIntoCost = purchase && !settings.vatDeductible;
+    // The pension fund's contribution is part of the taxable amount of the largest rate.
+    qsizetype fundSummary = 0;
+    for (qsizetype i = 1; i < invoice.summaries.size(); ++i)
+        if (invoice.summaries[i].taxable > invoice.summaries[fundSummary].taxable)
+            fundSummary = i;
+    for (qsizetype i = 0; i < invoice.summaries.size(); ++i) {
+        const VatSummary &summary = invoice.summaries[i];
+        Money taxable = summary.taxable;
+        if (i == fundSummary)
+            taxable -= invoice.fundContribution;
+        if (vatIntoCost)
+            taxable += summary.tax;
+        if (!taxable.isZero())
+            costSide(proposal, taxable,
+                     (purchase ? u"Costo imponibile "_s : u"Ricavo imponibile "_s) +
+                         shownRate(summary) + reference);
+        // The VAT of a sale in split payment is paid to the treasury by the customer.
+        if (!vatIntoCost && !summary.tax.isZero() && (purchase || !summary.splitPayment))
+            costSide(purchase ? accounts.purchaseVat : accounts.salesVat, summary.tax,
+                     u"IVA "_s + shownRate(summary) + reference);
+    }
+    if (!invoice.fundContribution.isZero())
+        costSide(proposal, invoice.fundContribution,
+                 u"Contributo cassa previdenziale"_s + reference);
+    if (!invoice.stampDuty.isZero())
+        costSide(proposal, invoice.stampDuty, u"Imposta di bollo"_s + reference);
+    counterSide(review.counterpart != 0 ? review.counterpart : NewCounterpart,
+                review.counterpartAmount(),
+                invoiceDescription(invoice, review.counterpartParty().name));
+    if (!invoice.withholding.isZero())
+        counterSide(purchase ? accounts.withholdingOwed : accounts.withholdingSuffered,
+                    invoice.withholding, u"Ritenuta d'acconto"_s + reference);
+    if (purchase && !invoice.splitPaymentTax().isZero())
+        counterSide(accounts.treasuryVat, invoice.splitPaymentTax(),
+                    u"IVA in scissione dei pagamenti"_s + reference);
+
+    QList<EntryRow> rows;
+    for (const PlannedRow &plan : std::as_const(planned)) {
+        // A credit note reverses every row; a negative amount goes on the other side.
+        const bool debit =
+            (plan.debit != isCreditNote(invoice.documentType)) != plan.amount.isNegative();
+        EntryRow row;
+        row.importo = plan.amount.abs();
+        row.descrizione = plan.text.left(EntryTextLength);
+        (debit ? row.contodare : row.contoavere) = plan.account;
+        rows.append(row);
+    }
+    return rows;
+}
+
+// The sub-account kept for a counterpart's tax number; 0 when none is.
+std::optional<qint64> counterpartOf(const QSqlDatabase &database, const QString &fiscalId,
+                                    QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT sottoconto FROM controparti_fiscali WHERE idfiscale = ?"_s,
+                {fiscalId}, error))
+        return std::nullopt;
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+// The entry an invoice was booked with; 0 when it was not.
+std::optional<qint64> bookedEntry(const QSqlDatabase &database, const ElectronicInvoice &invoice,
+                                  const QString &fiscalId, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT idRegMain FROM fatture_importate WHERE idfiscale = ? AND tipo = ? "
+                u"AND numero = ? AND data = ?"_s,
+                {fiscalId, invoice.documentType, invoice.number, isoDate(invoice.date)}, error))
+        return std::nullopt;
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+// The cost or revenue sub-account of the counterpart's last booked invoice, with the reason.
+std::optional<std::pair<QVariant, QString>> lastUsedFor(const QSqlDatabase &database,
+                                                        const InvoiceReview &review,
+                                                        const QSet<qint64> &ruleAccounts,
+                                                        QString *error)
+{
+    const bool purchase = review.direction == InvoiceDirection::Purchase;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT regdet.contodare, regdet.contoavere, f.numero FROM fatture_importate f "
+                u"JOIN regdet ON regdet.idRegMain = f.idRegMain WHERE f.idfiscale = ? "
+                u"AND f.direzione = ? ORDER BY f.importata_il DESC, f.data DESC, regdet.riga"_s,
+                {review.counterpartParty().fiscalId(), purchase ? u"acquisto"_s : u"vendita"_s},
+                error))
+        return std::nullopt;
+    while (query.next()) {
+        const QVariant account =
+            query.value(isCreditNote(review.invoice.documentType) != purchase ? 1 : 0);
+        if (account.isNull() || ruleAccounts.contains(account.toLongLong()) ||
+            account.toLongLong() == review.counterpart)
+            continue;
+        return std::pair{account, u"come la fattura n. %1 di %2"_s.arg(
+                                      query.value(2).toString(), review.counterpartParty().name)};
+    }
+    return std::pair{QVariant(), QString()};
+}
+
+QString warningOf(const QString &what, Money declared, Money expected)
+{
+    return u"%1 %2 diverso da %3 calcolato dal riepilogo IVA"_s.arg(what, decimalText(declared),
+                                                                    decimalText(expected));
+}
+
+QStringList figureWarnings(const InvoiceReview &review)
+{
+    const ElectronicInvoice &invoice = review.invoice;
+    QStringList warnings;
+    const Money total = invoice.total();
+    // The document's total may leave the stamp duty out; either figure agrees.
+    if (invoice.declaredTotal && *invoice.declaredTotal != total &&
+        *invoice.declaredTotal != total - invoice.stampDuty)
+        warnings << warningOf(u"Importo totale del documento"_s, *invoice.declaredTotal, total);
+    const Money due = review.counterpartAmount();
+    if (invoice.paymentTotal && *invoice.paymentTotal != due &&
+        *invoice.paymentTotal != due - invoice.stampDuty)
+        warnings << warningOf(u"Importo dei pagamenti"_s, *invoice.paymentTotal, due);
+    for (const VatSummary &summary : invoice.summaries)
+        if (summary.nature.startsWith(u"N6"_s) && review.direction == InvoiceDirection::Purchase)
+            warnings << u"Inversione contabile (%1): l'IVA dovuta va integrata a mano"_s.arg(
+                summary.nature);
+    return warnings;
+}
+
+// Proposes the booking of one invoice read from a file.
+std::optional<InvoiceReview> review(const QSqlDatabase &database, const ElectronicInvoice &invoice,
+                                    const InvoiceSettings &settings,
+                                    const InvoiceAccounts &accounts, QString *error)
+{
+    InvoiceReview proposed;
+    proposed.invoice = invoice;
+    const auto refuse = [&](const QString &why) {
+        proposed.state = InvoiceState::Refused;
+        proposed.refusal = why;
+        return proposed;
+    };
+    if (isOwn(invoice.customer, settings))
+        proposed.direction = InvoiceDirection::Purchase;
+    else if (isOwn(invoice.supplier, settings))
+        proposed.direction = InvoiceDirection::Sale;
+    else
+        return refuse(u"fattura di un altro soggetto"_s);
+    if (const QString why = documentTypeRefusal(invoice.documentType); !why.isEmpty())
+        return refuse(why);
+    const bool purchase = proposed.direction == InvoiceDirection::Purchase;
+    const QString fiscalId = proposed.counterpartParty().fiscalId();
+    const std::optional<qint64> booked = bookedEntry(database, invoice, fiscalId, error);
+    const std::optional<qint64> counterpart =
+        booked ? counterpartOf(database, fiscalId, error) : std::nullopt;
+    if (!counterpart)
+        return std::nullopt;
+    proposed.entryId = *booked;
+    proposed.counterpart = *counterpart;
+    proposed.counterpartAccount = purchase ? accounts.payables : accounts.receivables;
+    const QList<std::pair<qint64, QString>> needed{
+        {proposed.counterpartAccount, purchase ? u"il conto \"Debiti verso fornitori\""_s
+                                               : u"il conto \"Crediti verso utenti e clienti\""_s},
+        {purchase ? (settings.vatDeductible ? accounts.purchaseVat : 1) : accounts.salesVat,
+         purchase ? u"il sottoconto \"IVA su acquisti\""_s : u"il sottoconto \"IVA su vendite\""_s},
+        {invoice.withholding.isZero()
+             ? 1
+             : (purchase ? accounts.withholdingOwed : accounts.withholdingSuffered),
+         purchase ? u"il sottoconto \"Erario c/ritenute lavoro autonomo\""_s
+                  : u"il sottoconto \"Erario c/ritenute subite\""_s},
+        {invoice.splitPaymentTax().isZero() || !purchase ? 1 : accounts.treasuryVat,
+         u"il sottoconto \"Erario c/IVA\""_s},
+    };
+    for (const auto &[id, what] : needed)
+        if (id == 0)
+            return refuse(u"manca nel piano dei conti %1"_s.arg(what));
+    const QSet<qint64> ruleAccounts{accounts.purchaseVat, accounts.salesVat,
+                                    accounts.withholdingOwed, accounts.withholdingSuffered,
+                                    accounts.treasuryVat};
+    QVariant proposal = ToAssign;
+    if (settings.defaultSubAccount) {
+        proposal = *settings.defaultSubAccount;
+        proposed.proposalReason = u"sottoconto predefinito"_s;
+    }
+    if (proposed.counterpart != 0 && proposal.toLongLong() == ToAssign) {
+        const std::optional<std::pair<QVariant, QString>> last =
+            lastUsedFor(database, proposed, ruleAccounts, error);
+        if (!last)
+            return std::nullopt;
+        if (!last->first.isNull())
+            std::tie(proposal, proposed.proposalReason) = *last;
+    }
+    proposed.entry.header.data = invoice.date;
+    proposed.entry.header.kind = EntryKind::Ordinary;
+    proposed.entry.rows = entryRows(proposed, accounts, settings, proposal);
+    proposed.warnings = figureWarnings(proposed);
+    if (proposed.entryId != 0)
+        proposed.state = InvoiceState::AlreadyImported;
+    else if (proposal.toLongLong() == ToAssign)
+        proposed.state = InvoiceState::ToAssign;
+    return proposed;
+}
+
+// Records the booked invoice, and the counterpart's tax number with its new sub-account.
+bool keepInvoice(const Connection &connection, InvoiceReview &item, const QString &now,
+                 QString *error)
+{
+    QSqlQuery query = connection.query();
+    const QString fiscalId = item.counterpartParty().fiscalId();
+    return runSql(
+        query,
+        u"INSERT INTO fatture_importate (idfiscale, tipo, numero, data, idRegMain, "
+        u"direzione, controparte, totale, iban, importata_il) "
+        u"VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"_s,
+        {fiscalId, item.invoice.documentType, item.invoice.number, isoDate(item.invoice.date),
+         item.entryId, item.direction == InvoiceDirection::Purchase ? u"acquisto"_s : u"vendita"_s,
+         item.counterpart, item.invoice.total().units(),
+         item.invoice.ibans.isEmpty() ? QVariant() : QVariant(item.invoice.ibans.first()), now},
+        error);
+}
+
+// The counterpart's sub-account, created under its account with the tax number kept when the
+// archive has none for it yet (another invoice of the same run may have made it).
+bool ensureCounterpart(const Connection &connection, InvoiceReview &item, QString *error)
+{
+    const QString fiscalId = item.counterpartParty().fiscalId();
+    const std::optional<qint64> known = counterpartOf(connection.database(), fiscalId, error);
+    if (!known)
+        return false;
+    item.counterpart = *known;
+    if (item.counterpart == 0) {
+        QSqlQuery query = connection.query();
+        const QString name = item.counterpartParty().name.isEmpty()
+                                 ? fiscalId
+                                 : item.counterpartParty().name.left(100);
+        const std::optional<qint64> id = insertReturningId(
+            query, u"INSERT INTO sottoconti (idConto, descrizione) VALUES (?, ?) RETURNING id"_s,
+            {item.counterpartAccount, name}, error);
+        if (!id || !runSql(query,
+                           u"INSERT INTO controparti_fiscali (sottoconto, idfiscale) "
+                           u"VALUES (?, ?)"_s,
+                           {*id, fiscalId}, error))
+            return false;
+        item.counterpart = *id;
+    }
+    for (EntryRow &row : item.entry.rows)
+        for (QVariant *account : {&row.contodare, &row.contoavere})
+            if (!account->isNull() && account->toLongLong() == NewCounterpart)
+                *account = item.counterpart;
+    return true;
+}
+
+} // namespace
+
+const InvoiceParty &InvoiceReview::counterpartParty() const
+{
+    return direction == InvoiceDirection::Purchase ? invoice.supplier : invoice.customer;
+}
+
+Money InvoiceReview::counterpartAmount() const
+{
+    return invoice.total() - invoice.withholding - invoice.splitPaymentTax();
+}
+
+QString InvoiceBatch::refusal() const
+{
+    if (!source.refusal.isEmpty())
+        return source.refusal;
+    for (const InvoiceReview &item : invoices)
+        if (item.state == InvoiceState::Refused)
+            return item.invoice.file + u": "_s + item.refusal;
+    return {};
+}
+
+QString invoiceDescription(const ElectronicInvoice &invoice, const QString &counterpart)
+{
+    return u"%1 n. %2 del %3 – %4"_s
+        .arg(isCreditNote(invoice.documentType) ? u"Nota di credito"_s : u"Fattura"_s,
+             invoice.number, invoice.date.toString(u"dd/MM/yyyy"_s), counterpart)
+        .left(EntryTextLength);
+}
+
+std::optional<InvoiceSettings> archiveInvoiceSettings(const QSqlDatabase &database, QString *error)
+{
+    const std::optional<OrganisationLines> organisation = readOrganisation(database, error);
+    if (!organisation)
+        return std::nullopt;
+    InvoiceSettings settings;
+    settings.ownVatNumber = organisation->vatNumber;
+    settings.ownTaxCode = organisation->taxCode;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT 1 FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
+                u"WHERE sottoconti.descrizione = 'IVA su acquisti' "
+                u"AND conti.descrizione = 'IVA a credito'"_s,
+                {}, error))
+        return std::nullopt;
+    settings.vatDeductible = query.next();
+    return settings;
+}
+
+std::optional<QList<InvoiceBatch>> reviewInvoices(const Connection &connection,
+                                                  const QStringList &paths,
+                                                  const InvoiceSettings &settings, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    if (!hasBankTable(database, u"fatture_importate"_s)) {
+        *error = u"L'archivio va aperto una volta in scrittura con questa versione del "
+                 u"programma prima di importare fatture."_s;
+        return std::nullopt;
+    }
+    const std::optional<InvoiceAccounts> accounts = invoiceAccounts(database, error);
+    if (!accounts)
+        return std::nullopt;
+    QList<InvoiceBatch> batches;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        InvoiceBatch batch{readInvoiceSource(path), {}};
+        for (const InvoiceFile &file : std::as_const(batch.source.files)) {
+            if (!batch.source.refusal.isEmpty())
+                break;
+            QString refusal;
+            const std::optional<QList<ElectronicInvoice>> read =
+                readInvoiceXml(file.content, file.name, &refusal);
+            if (!read) {
+                batch.source.refusal = refusal;
+                break;
+            }
+            for (const ElectronicInvoice &invoice : *read) {
+                std::optional<InvoiceReview> item =
+                    review(database, invoice, settings, *accounts, error);
+                if (!item)
+                    return std::nullopt;
+                // The same invoice twice in one run (signed and not, in two batches) once.
+                const QString key =
+                    QStringList{item->counterpartParty().fiscalId(), invoice.documentType,
+                                invoice.number, isoDate(invoice.date)}
+                        .join(u'\x1f');
+                if (item->state != InvoiceState::Refused && seen.contains(key))
+                    item->state = InvoiceState::AlreadyImported;
+                seen.insert(key);
+                batch.invoices.append(*item);
+            }
+        }
+        batches.append(batch);
+    }
+    return batches;
+}
+
+bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString *error)
+{
+    QList<InvoiceBatch> result = batches;
+    const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+    const bool committed = inTransaction(
+        archive,
+        [&](const Connection &connection, QString *failure) {
+            result = batches;
+            const std::optional<int> startMonth = archiveStartMonth(connection.database(), failure);
+            if (!startMonth)
+                return false;
+            JournalGate gate(connection);
+            for (InvoiceBatch &batch : result) {
+                if (!batch.refusal().isEmpty())
+                    continue;
+                for (InvoiceReview &item : batch.invoices) {
+                    if (item.state != InvoiceState::New)
+                        continue;
+                    // Another user may have booked it since the review.
+                    const std::optional<qint64> booked =
+                        bookedEntry(connection.database(), item.invoice,
+                                    item.counterpartParty().fiscalId(), failure);
+                    if (!booked)
+                        return false;
+                    if (*booked != 0) {
+                        item.state = InvoiceState::AlreadyImported;
+                        item.entryId = *booked;
+                        continue;
+                    }
+                    if (!ensureCounterpart(connection, item, failure))
+                        return false;
+                    QString refusal;
+                    if (!gate.write(item.entry,
+                                    fiscalYearContaining(item.entry.header.data, *startMonth),
+                                    &refusal)) {
+                        *failure = item.invoice.file + u": "_s + refusal;
+                        return false;
+                    }
+                    item.entryId = item.entry.header.id;
+                    item.state = InvoiceState::Booked;
+                    if (!keepInvoice(connection, item, now, failure))
+                        return false;
+                }
+            }
+            return true;
+        },
+        error);
+    if (!committed)
+        return false;
+    batches = result;
+    return true;
+}

@@ -1,0 +1,284 @@
+#include "data/JournalGate.h"
+#include "einvoices/InvoiceImport.h"
+#include "support/TestArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zip.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString realFile(const QString &name)
+{
+    return QStringLiteral(TOVRIN_INVOICE_DATA) + u'/' + name;
+}
+
+const QString Alpha = u"phax__ph-fatturapa__IT01234567890_FPA03.xml"_s; // two bodies, purchases
+const QString Irpef = u"invopop__gobl.fatturapa__invoice-irpef.xml"_s;  // withholding, stamp
+const QString CreditNote = u"invopop__gobl.fatturapa__invoice-credit-note.xml"_s;
+
+// An archive of an organisation with the chart's accounts the invoices use.
+struct Books {
+    TestArchive a;
+    qint64 suppliers, customers, purchaseVat, salesVat, withholding, withheld, costs, revenues;
+
+    Books()
+    {
+        const qint64 debts = a.addMastro(u"P01"_s, u"Debiti"_s, 2);
+        suppliers = a.addConto(debts, u"P01001"_s, u"Debiti verso fornitori"_s);
+        const qint64 treasury = a.addConto(debts, u"P01002"_s, u"Erario"_s);
+        salesVat = a.addSottoconto(treasury, u"IVA su vendite"_s);
+        withholding = a.addSottoconto(treasury, u"Erario c/ritenute lavoro autonomo"_s);
+        const qint64 credits = a.addMastro(u"A01"_s, u"Crediti"_s, 1);
+        customers = a.addConto(credits, u"A01001"_s, u"Crediti verso utenti e clienti"_s);
+        const qint64 taxes = a.addConto(credits, u"A01002"_s, u"Crediti tributari"_s);
+        purchaseVat = a.addSottoconto(taxes, u"IVA su acquisti"_s);
+        withheld = a.addSottoconto(taxes, u"Erario c/ritenute subite"_s);
+        costs = a.addSottoconto(
+            a.addConto(a.addMastro(u"C01"_s, u"Costi"_s, 3), u"C01001"_s, u"Servizi"_s),
+            u"Consulenze"_s);
+        revenues = a.addSottoconto(
+            a.addConto(a.addMastro(u"R01"_s, u"Ricavi"_s, 4), u"R01001"_s, u"Prestazioni"_s),
+            u"Prestazioni di servizi"_s);
+    }
+
+    InvoiceSettings settings(const QString &ownNumber, bool deductible = true) const
+    {
+        InvoiceSettings own;
+        own.ownTaxCode = ownNumber;
+        own.vatDeductible = deductible;
+        return own;
+    }
+
+    QList<InvoiceBatch> review(const QStringList &paths, const InvoiceSettings &settings) const
+    {
+        const Connection connection(a.archive(), Connection::Mode::ReadOnly);
+        QString error;
+        const std::optional<QList<InvoiceBatch>> batches =
+            reviewInvoices(connection, paths, settings, &error);
+        if (!batches)
+            qFatal("review failed: %s", qPrintable(error));
+        return *batches;
+    }
+
+    QList<InvoiceBatch> book(const QStringList &paths, const InvoiceSettings &settings) const
+    {
+        QList<InvoiceBatch> batches = review(paths, settings);
+        QString error;
+        if (!bookInvoices(a.archive(), batches, &error))
+            qFatal("booking failed: %s", qPrintable(error));
+        return batches;
+    }
+};
+
+// Debits less credits of the rows, whatever they name: zero when the entry balances.
+Money sidesDifference(const QList<EntryRow> &rows)
+{
+    Money sum;
+    for (const EntryRow &row : rows)
+        sum += row.contodare.isNull() ? -row.importo : row.importo;
+    return sum;
+}
+
+// The amount of the entry's rows on account, debit positive.
+Money balanceOf(const InvoiceReview &item, qint64 account)
+{
+    Money sum;
+    for (const EntryRow &row : item.entry.rows) {
+        if (row.contodare.toLongLong() == account)
+            sum += row.importo;
+        if (row.contoavere.toLongLong() == account)
+            sum -= row.importo;
+    }
+    return sum;
+}
+
+QByteArray signedFile(const QString &xml, bool base64)
+{
+    QTemporaryDir folder;
+    const QString key = folder.filePath(u"key.pem"_s), certificate = folder.filePath(u"c.pem"_s);
+    const QString out = folder.filePath(u"f.p7m"_s);
+    const auto openssl = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(u"openssl"_s, arguments);
+        process.waitForFinished();
+    };
+    openssl({u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-keyout"_s, key,
+             u"-out"_s, certificate, u"-subj"_s, u"/CN=Prova"_s, u"-days"_s, u"1"_s});
+    openssl({u"cms"_s, u"-sign"_s, u"-binary"_s, u"-nodetach"_s, u"-in"_s, xml, u"-signer"_s,
+             certificate, u"-inkey"_s, key, u"-outform"_s, u"DER"_s, u"-out"_s, out});
+    QFile file(out);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("openssl made no signed file");
+    const QByteArray der = file.readAll();
+    return base64 ? der.toBase64() : der;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void writeZip(const QString &path, const QList<std::pair<QString, QByteArray>> &entries)
+{
+    int failure = 0;
+    zip_t *zip = zip_open(path.toLocal8Bit().constData(), ZIP_CREATE | ZIP_TRUNCATE, &failure);
+    for (const auto &[name, bytes] : entries) {
+        zip_source_t *source =
+            zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        zip_file_add(zip, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+    }
+    if (zip_close(zip) != 0)
+        qFatal("cannot write the zip");
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestElectronicInvoices : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every real file is read as its own VAT summary says; each entry balances to the cent.
+    void realFilesGiveTheirSummariesFigures()
+    {
+        const QDir folder(QStringLiteral(TOVRIN_INVOICE_DATA));
+        int invoices = 0;
+        for (const QString &name : folder.entryList({u"*.xml"_s}, QDir::Files)) {
+            QString error;
+            const std::optional<QList<ElectronicInvoice>> read =
+                readInvoiceXml(fileBytes(folder.filePath(name)), name, &error);
+            if (name.contains(u"bad"_s)) {
+                QVERIFY(!read);
+                QVERIFY2(error.contains(u"FatturaElettronicaBody"_s), qPrintable(error));
+                continue;
+            }
+            QVERIFY2(read, qPrintable(error));
+            invoices += int(read->size());
+        }
+        QCOMPARE(invoices, 12);
+
+        Books books;
+        const QList<InvoiceBatch> alpha =
+            books.review({realFile(Alpha)}, books.settings(u"09876543210"_s));
+        QCOMPARE(alpha.first().invoices.size(), 2);
+        const InvoiceReview &second = alpha.first().invoices[1];
+        QCOMPARE(second.direction, InvoiceDirection::Purchase);
+        QCOMPARE(second.invoice.number, u"456"_s);
+        QCOMPARE(second.state, InvoiceState::ToAssign);
+        QCOMPARE(balanceOf(second, books.purchaseVat), Money::fromCents(44000));
+        QVERIFY(sidesDifference(second.entry.rows).isZero());
+        // The declaration says windows-1252; the bytes are UTF-8, and read as such.
+        const std::optional<QList<ElectronicInvoice>> lying = readInvoiceXml(
+            fileBytes(realFile(u"invopop__gobl.fatturapa__invoice-windows1252.xml"_s)), {},
+            nullptr);
+        QCOMPARE(lying->first().supplier.name, u"MªF. Services"_s);
+    }
+
+    // A purchase with withholding: the supplier gets the total less it, the treasury the
+    // withholding; without deduction the VAT is a cost. A credit note reverses every row.
+    void withholdingNonDeductibleVatAndCreditNotes()
+    {
+        Books books;
+        InvoiceSettings settings = books.settings(u"MRALNE80E05H501C"_s, false);
+        settings.defaultSubAccount = books.costs;
+        const InvoiceReview irpef = books.review({realFile(Irpef)}, settings).first().invoices[0];
+        QCOMPARE(irpef.direction, InvoiceDirection::Purchase);
+        QCOMPARE(irpef.state, InvoiceState::New);
+        QCOMPARE(balanceOf(irpef, books.withholding), -Money::fromCents(37400));
+        QCOMPARE(irpef.counterpartAmount(), Money::fromCents(208874 - 37400));
+        // Taxable 1,720.00 + VAT 356.40 + stamp duty 12.34, all costs.
+        QCOMPARE(balanceOf(irpef, books.costs), Money::fromCents(208874));
+        QCOMPARE(irpef.warnings.size(), 2);
+        QVERIFY(irpef.warnings.first().contains(u"1026.74"_s));
+
+        const InvoiceReview sale =
+            books.review({realFile(CreditNote)}, books.settings(u"12345678903"_s))
+                .first()
+                .invoices[0];
+        QCOMPARE(sale.direction, InvoiceDirection::Sale);
+        QVERIFY(sale.entry.rows.last().contoavere.isValid()); // the customer, credited
+        QCOMPARE(balanceOf(sale, books.salesVat), Money::fromCents(35640));
+        QVERIFY(sidesDifference(sale.entry.rows).isZero());
+    }
+
+    // Signed (DER and base64), inside a ZIP with stray files, or plain: one invoice is booked
+    // once, with its supplier's own sub-account; deleting its entry frees it.
+    void signedBatchesAndNeverTwice()
+    {
+        Books books;
+        InvoiceSettings settings = books.settings(u"09876543210"_s);
+        settings.defaultSubAccount = books.costs;
+        QTemporaryDir folder;
+        const QString der = folder.filePath(u"alpha.xml.p7m"_s);
+        writeFile(der, signedFile(realFile(Alpha), false));
+        const QString batch = folder.filePath(u"lotto.zip"_s);
+        writeZip(batch, {{u"alpha.xml.p7m"_s, signedFile(realFile(Alpha), true)},
+                         {u"IT01234567890_MT_001.xml"_s, "<metadati/>"},
+                         {u"leggimi.txt"_s, "ciao"}});
+
+        const QList<InvoiceBatch> first = books.book({der}, settings);
+        QCOMPARE(first.first().invoices[0].state, InvoiceState::Booked);
+        QCOMPARE(first.first().invoices[1].state, InvoiceState::Booked);
+        const qint64 supplier = first.first().invoices[0].counterpart;
+        QCOMPARE(books.a.scalar(u"SELECT idConto FROM sottoconti WHERE id = ?"_s, {supplier})
+                     .toLongLong(),
+                 books.suppliers);
+        QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+
+        const QList<InvoiceBatch> again = books.book({batch, realFile(Alpha)}, settings);
+        QCOMPARE(again[0].source.skipped, (QStringList{u"lotto.zip/IT01234567890_MT_001.xml"_s,
+                                                       u"lotto.zip/leggimi.txt"_s}));
+        for (const InvoiceBatch &read : again)
+            for (const InvoiceReview &item : read.invoices)
+                QCOMPARE(item.state, InvoiceState::AlreadyImported);
+        QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+
+        QString error;
+        QVERIFY2(
+            removeEntry(books.a.archive(), first.first().invoices[0].entryId, std::nullopt, &error),
+            qPrintable(error));
+        const QList<InvoiceBatch> freed = books.book({realFile(Alpha)}, settings);
+        QCOMPARE(freed.first().invoices[0].state, InvoiceState::Booked);
+        QCOMPARE(freed.first().invoices[0].counterpart, supplier);
+        QCOMPARE(freed.first().invoices[1].state, InvoiceState::AlreadyImported);
+    }
+
+    // Another organisation's invoice, a forged signature or a file that is no invoice refuse
+    // their whole batch.
+    void refusalsStopTheirBatch()
+    {
+        Books books;
+        InvoiceSettings settings = books.settings(u"00000000000"_s);
+        settings.defaultSubAccount = books.costs;
+        QCOMPARE(books.review({realFile(Alpha)}, settings).first().refusal(),
+                 Alpha + u": fattura di un altro soggetto"_s);
+        QTemporaryDir folder;
+        QByteArray forged = signedFile(realFile(Alpha), false);
+        forged.replace("ALPHA SRL", "OMEGA SRL");
+        writeFile(folder.filePath(u"f.xml.p7m"_s), forged);
+        writeFile(folder.filePath(u"g.xml"_s), "<?xml version=\"1.0\"?><Ordine/>");
+        settings.ownTaxCode = u"09876543210"_s;
+        const QList<InvoiceBatch> batches =
+            books.book({folder.filePath(u"f.xml.p7m"_s), folder.filePath(u"g.xml"_s)}, settings);
+        QVERIFY2(batches[0].refusal().contains(u"firma"_s), qPrintable(batches[0].refusal()));
+        QVERIFY2(batches[1].refusal().contains(u"Ordine"_s), qPrintable(batches[1].refusal()));
+        QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestElectronicInvoices)
+#include "tst_einvoices.moc"
