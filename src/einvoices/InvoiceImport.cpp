@@ -236,8 +236,9 @@ std::optional<std::pair<QVariant, QString>> lastUsedFor(const QSqlDatabase &data
                 error))
         return std::nullopt;
     while (query.next()) {
-        const QVariant account =
-            query.value(isCreditNote(review.invoice.documentType) != purchase ? 1 : 0);
+        // Costs are debits of a purchase, revenues credits of a sale; a credit note reverses.
+        const bool costOnDebit = purchase != isCreditNote(review.invoice.documentType);
+        const QVariant account = query.value(costOnDebit ? 0 : 1);
         if (account.isNull() || ruleAccounts.contains(account.toLongLong()) ||
             account.toLongLong() == review.counterpart)
             continue;
@@ -323,17 +324,17 @@ std::optional<InvoiceReview> review(const QSqlDatabase &database, const Electron
                                     accounts.withholdingOwed, accounts.withholdingSuffered,
                                     accounts.treasuryVat};
     QVariant proposal = ToAssign;
-    if (settings.defaultSubAccount) {
-        proposal = *settings.defaultSubAccount;
-        proposed.proposalReason = u"sottoconto predefinito"_s;
-    }
-    if (proposed.counterpart != 0 && proposal.toLongLong() == ToAssign) {
+    if (proposed.counterpart != 0) {
         const std::optional<std::pair<QVariant, QString>> last =
             lastUsedFor(database, proposed, ruleAccounts, error);
         if (!last)
             return std::nullopt;
         if (!last->first.isNull())
             std::tie(proposal, proposed.proposalReason) = *last;
+    }
+    if (proposal.toLongLong() == ToAssign && settings.defaultSubAccount) {
+        proposal = *settings.defaultSubAccount;
+        proposed.proposalReason = u"sottoconto predefinito"_s;
     }
     proposed.entry.header.data = invoice.date;
     proposed.entry.header.kind = EntryKind::Ordinary;

@@ -1,9 +1,13 @@
 #include "data/JournalGate.h"
 #include "einvoices/InvoiceImport.h"
+#include "support/CliUser.h"
 #include "support/TestArchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,6 +259,16 @@ private slots:
         QCOMPARE(freed.first().invoices[0].state, InvoiceState::Booked);
         QCOMPARE(freed.first().invoices[0].counterpart, supplier);
         QCOMPARE(freed.first().invoices[1].state, InvoiceState::AlreadyImported);
+        // The supplier's next invoice proposes the sub-account of its last one.
+        settings.defaultSubAccount.reset();
+        const InvoiceReview next =
+            books.review({realFile(u"phax__ph-fatturapa__IT01234567890_FPR02.xml"_s)}, settings)
+                .first()
+                .invoices[0];
+        QCOMPARE(next.state, InvoiceState::New);
+        QCOMPARE(balanceOf(next, books.costs), Money::fromCents(2700));
+        QVERIFY2(next.proposalReason.startsWith(u"come la fattura n. "_s),
+                 qPrintable(next.proposalReason));
     }
 
     // Another organisation's invoice, a forged signature or a file that is no invoice refuse
@@ -277,6 +291,36 @@ private slots:
         QVERIFY2(batches[0].refusal().contains(u"firma"_s), qPrintable(batches[0].refusal()));
         QVERIFY2(batches[1].refusal().contains(u"Ordine"_s), qPrintable(batches[1].refusal()));
         QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
+    }
+
+    // The command line books what it can, exits 1 for a refused file or a wrong option, and
+    // prints the invoices as JSON.
+    void commandLine()
+    {
+        Books books;
+        books.a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('ana06', '09876543210')"_s);
+        const CliUser user;
+        const QStringList common{u"import-fatture"_s, u"--archive"_s, books.a.folder(), u"--file"_s,
+                                 realFile(Alpha)};
+        CliUser::Run run = user.run(common + QStringList{u"--iva"_s, u"forse"_s});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(u"--iva"_s), qPrintable(run.err));
+        run = user.run(common +
+                       QStringList{u"--default-subaccount"_s, QString::number(books.purchaseVat)});
+        QCOMPARE(run.exitCode, 1);
+        run = user.run(common +
+                       QStringList{u"--file"_s,
+                                   realFile(u"phax__ph-fatturapa__bad__IT01234567890_FPA01.xml"_s),
+                                   u"--default-subaccount"_s, QString::number(books.costs),
+                                   u"--json"_s});
+        QCOMPARE(run.exitCode, 1);
+        const QJsonArray invoices =
+            QJsonDocument::fromJson(run.out.toUtf8()).object().value(u"fatture"_s).toArray();
+        QCOMPARE(invoices.size(), 2);
+        QCOMPARE(invoices[1].toObject().value(u"stato"_s).toString(), u"registrata"_s);
+        QCOMPARE(invoices[1].toObject().value(u"totale"_s).toString(), u"2440.00"_s);
+        QVERIFY(
+            run.err.contains(u"Registrate: 2; già importate: 0; da assegnare: 0; rifiutate: 0."_s));
     }
 };
 
