@@ -4,6 +4,7 @@
 #include "data/ItalianCollation.h"
 #include "data/SqlText.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -70,6 +71,8 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
     for (const BankRule &rule : std::as_const(*rules))
         if ((rule.bank == 0 || rule.bank == bank) && rule.subAccount != bank)
             proposer.m_rules << rule;
+    if (!proposer.loadOpenInvoices(database, error))
+        return std::nullopt;
     const bool imports = hasBankTables(database);
     QSqlQuery query(database);
     if (imports && !runSql(query,
@@ -180,11 +183,63 @@ Proposal CounterpartProposer::propose(const BankMovement &movement) const
     for (const BankRule &rule : m_rules)
         if (rule.matches(movement))
             return {rule.subAccount, rule.reason()};
+    if (Proposal proposal = byInvoice(movement); proposal.subAccount != 0)
+        return proposal;
     if (Proposal proposal = byIban(movement); proposal.subAccount != 0)
         return proposal;
     if (Proposal proposal = byIdenticalText(movement); proposal.subAccount != 0)
         return proposal;
     return byWords(movement);
+}
+
+bool CounterpartProposer::loadOpenInvoices(const QSqlDatabase &database, QString *error)
+{
+    if (!hasBankTable(database, u"fatture_importate"_s))
+        return true;
+    // The counterpart's balance, debit positive: a supplier is owed while it is negative, a
+    // customer owes while it is positive.
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT f.numero, f.iban, f.controparte, s.descrizione, f.direzione, "
+                u"(SELECT COALESCE(SUM(CASE WHEN r.contodare = f.controparte THEN r.importo "
+                u"ELSE -r.importo END), 0) FROM regdet r "
+                u"WHERE r.contodare = f.controparte OR r.contoavere = f.controparte) "
+                u"FROM fatture_importate f JOIN sottoconti s ON s.id = f.controparte "
+                u"ORDER BY f.data DESC"_s,
+                {}, error))
+        return false;
+    while (query.next()) {
+        const Money balance = Money::fromUnits(query.value(5).toLongLong());
+        if (balance.isZero() || query.value(2).toLongLong() == m_bank)
+            continue;
+        const bool purchase = query.value(4).toString() == u"acquisto"_s;
+        m_openInvoices.append({query.value(0).toString(), normalizedIban(query.value(1).toString()),
+                               query.value(2).toLongLong(), query.value(3).toString(), purchase,
+                               purchase ? -balance : balance});
+    }
+    return true;
+}
+
+Proposal CounterpartProposer::byInvoice(const BankMovement &movement) const
+{
+    const QString iban = normalizedIban(movement.counterpartyIban);
+    const QString text = movement.description + u' ' + movement.counterparty;
+    const QString name = identityText(movement.counterparty);
+    for (const OpenInvoice &invoice : m_openInvoices) {
+        // A payment to a supplier leaves the bank; a customer's comes in.
+        if (invoice.purchase != movement.amount.isNegative())
+            continue;
+        const QRegularExpression number(u"(^|[^A-Za-z0-9])%1([^A-Za-z0-9]|$)"_s.arg(
+            QRegularExpression::escape(invoice.number)));
+        const bool paid = (!iban.isEmpty() && iban == invoice.iban) ||
+                          (invoice.number.size() >= 2 && number.match(text).hasMatch()) ||
+                          (movement.amount.abs() == invoice.open && !name.isEmpty() &&
+                           identityText(invoice.name).contains(name));
+        if (paid)
+            return {invoice.counterpart,
+                    u"pagamento fattura n. %1 di %2"_s.arg(invoice.number, invoice.name)};
+    }
+    return {};
 }
 
 Proposal CounterpartProposer::byIban(const BankMovement &movement) const

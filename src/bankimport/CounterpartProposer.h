@@ -26,9 +26,11 @@ QStringList descriptionWords(const QString &text);
 QString identityText(const QString &text);
 
 // Proposes the counterpart of the movements of one bank sub-account: the user's rules for that
-// bank or for every bank first; then the counterpart of the last movement booked from the same
-// counterparty IBAN; then that of the latest earlier entry of the bank with the identical text;
-// then the counterpart most used by the bank's earlier entries whose words are like the
+// bank or for every bank first; then the supplier or customer of an open imported invoice the
+// movement pays (the IBAN of the invoice's payment terms, its number in the text, or its open
+// amount with the counterpart's name); then the counterpart of the last movement booked from the
+// same counterparty IBAN; then that of the latest earlier entry of the bank with the identical
+// text; then the counterpart most used by the bank's earlier entries whose words are like the
 // movement's, the rarer words weighing more, a tie going to the most recent. The bank itself is
 // never proposed. Everything is read once, so proposing for a long statement costs little per
 // movement.
@@ -53,6 +55,15 @@ private:
         Booking latest;
         qint64 counterpart = 0;
     };
+    // An imported invoice whose counterpart's sub-account does not balance yet.
+    struct OpenInvoice {
+        QString number;
+        QString iban;
+        qint64 counterpart = 0;
+        QString name;
+        bool purchase = true;
+        Money open; // what the counterpart's sub-account is owed or owes
+    };
     struct IbanHistory {
         qint64 latest = 0;
         QHash<qint64, int> counts;
@@ -68,6 +79,8 @@ private:
     void addDocument(const QString &text, qint64 counterpart, const Booking &booking);
     void addIdentical(const QString &text, qint64 counterpart, const Booking &booking);
     void weighDocuments();
+    bool loadOpenInvoices(const QSqlDatabase &database, QString *error);
+    Proposal byInvoice(const BankMovement &movement) const;
     Proposal byIban(const BankMovement &movement) const;
     Proposal byIdenticalText(const BankMovement &movement) const;
     Proposal byWords(const BankMovement &movement) const;
@@ -75,6 +88,7 @@ private:
 
     qint64 m_bank = 0;
     QList<BankRule> m_rules;
+    QList<OpenInvoice> m_openInvoices;
     QHash<QString, Identical> m_identical;
     QHash<QString, IbanHistory> m_ibans;
     std::vector<Document> m_documents;

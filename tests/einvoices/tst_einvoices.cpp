@@ -1,3 +1,4 @@
+#include "bankimport/CounterpartProposer.h"
 #include "data/JournalGate.h"
 #include "einvoices/InvoiceImport.h"
 #include "support/CliUser.h"
@@ -291,6 +292,40 @@ private slots:
         QVERIFY2(batches[0].refusal().contains(u"firma"_s), qPrintable(batches[0].refusal()));
         QVERIFY2(batches[1].refusal().contains(u"Ordine"_s), qPrintable(batches[1].refusal()));
         QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 0);
+    }
+
+    // A bank movement paying an open invoice proposes its supplier, by the invoice's number in
+    // the text or by the IBAN of its payment terms; a paid invoice is no longer proposed.
+    void paymentsRecogniseTheirInvoice()
+    {
+        Books books;
+        InvoiceSettings settings = books.settings(u"MRALNE80E05H501C"_s);
+        settings.defaultSubAccount = books.costs;
+        const InvoiceReview irpef = books.book({realFile(Irpef)}, settings).first().invoices[0];
+        const qint64 bank = books.a.addSottoconto(books.customers, u"Banca"_s);
+        const auto proposal = [&](const BankMovement &movement) {
+            QString error;
+            const Connection connection(books.a.archive(), Connection::Mode::ReadOnly);
+            return CounterpartProposer::load(connection.database(), bank, &error)
+                ->propose(movement);
+        };
+        BankMovement byNumber;
+        byNumber.amount = -Money::fromCents(100000);
+        byNumber.description = u"Bonifico saldo fatt. SAMPLE-001 del 2/3"_s;
+        QCOMPARE(proposal(byNumber).subAccount, irpef.counterpart);
+        QCOMPARE(proposal(byNumber).reason,
+                 u"pagamento fattura n. SAMPLE-001 di Rossi Digital Services"_s);
+        BankMovement byIban;
+        byIban.amount = -Money::fromCents(50000);
+        byIban.counterpartyIban = u"IT60 X054 2811 1010 0000 0123 456"_s;
+        QCOMPARE(proposal(byIban).subAccount, irpef.counterpart);
+        BankMovement incoming = byNumber;
+        incoming.amount = Money::fromCents(100000);
+        QVERIFY(!proposal(incoming).reason.startsWith(u"pagamento fattura"_s));
+
+        books.a.addEntry(QDate(2023, 4, 2),
+                         {{irpef.counterpart, bank, irpef.counterpartAmount(), u"Bonifico"_s}});
+        QVERIFY(!proposal(byNumber).reason.startsWith(u"pagamento fattura"_s));
     }
 
     // The command line books what it can, exits 1 for a refused file or a wrong option, and
