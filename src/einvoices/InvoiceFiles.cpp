@@ -35,14 +35,14 @@ bool isInvoiceName(const QString &name)
 void addFile(InvoiceSource &source, const QString &name, const QByteArray &bytes)
 {
     if (!isSigned(name)) {
-        source.files.append({name, bytes});
+        source.files.append({name, bytes, {}});
         return;
     }
     QString error;
     const QByteArray content = signedContent(bytes, &error);
     if (content.isEmpty() && source.refusal.isEmpty())
         source.refusal = name + u": "_s + error;
-    source.files.append({name, content});
+    source.files.append({name, content, bytes});
 }
 
 void readBatch(InvoiceSource &source)

@@ -7,8 +7,12 @@
 
 // One invoice file as read from the disk, a ZIP batch or a folder, signed or not.
 struct InvoiceFile {
-    QString name;       // "fattura.xml", inside a batch "lotto.zip/fattura.xml"
-    QByteArray content; // the XML, taken out of its signature
+    QString name;           // "fattura.xml", inside a batch "lotto.zip/fattura.xml"
+    QByteArray content;     // the XML, taken out of its signature
+    QByteArray signedBytes; // the signed file as it came; empty for a plain one
+
+    // What is kept beside the entry: the file as it came.
+    const QByteArray &original() const { return signedBytes.isEmpty() ? content : signedBytes; }
 };
 
 // What the user chose to import: a file, a ZIP batch or a folder. Files of a batch that are no

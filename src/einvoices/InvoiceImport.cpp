@@ -4,13 +4,18 @@
 #include "data/ClosedYears.h"
 #include "data/FiscalEnvironment.h"
 #include "data/JournalGate.h"
+#include "data/OutputFile.h"
 #include "data/Parameters.h"
 #include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <tuple>
 
 using namespace Qt::StringLiterals;
@@ -396,6 +401,38 @@ bool ensureCounterpart(const Connection &connection, InvoiceReview &item, QStrin
     return true;
 }
 
+// The name an invoice's file is kept under beside its entry: the invoice's identity, so that
+// booking it again once its entry is deleted writes the same file.
+QString invoiceAttachmentName(const InvoiceReview &item)
+{
+    const ElectronicInvoice &invoice = item.invoice;
+    QString stem =
+        u"fattura_%1_%2_%3_%4"_s.arg(item.counterpartParty().fiscalId(), invoice.documentType,
+                                     invoice.number, isoDate(invoice.date));
+    static const QRegularExpression unsafe(u"[^A-Za-z0-9_.-]"_s);
+    stem.replace(unsafe, u"_"_s);
+    return stem +
+           (invoice.file.endsWith(u".p7m"_s, Qt::CaseInsensitive) ? u".xml.p7m"_s : u".xml"_s);
+}
+
+// Keeps the invoice's file, as it came, in the archive's attachments and names it in the entry.
+bool keepInvoiceFile(const Archive &archive, const InvoiceBatch &batch, InvoiceReview &item,
+                     QStringList *written, QString *error)
+{
+    const auto file =
+        std::find_if(batch.source.files.cbegin(), batch.source.files.cend(),
+                     [&](const InvoiceFile &read) { return read.name == item.invoice.file; });
+    if (file == batch.source.files.cend())
+        return true;
+    const QString name = invoiceAttachmentName(item);
+    const QString path = QDir(archive.attachmentsFolder()).filePath(name);
+    if (!writeOutputFile(path, file->original(), error))
+        return false;
+    written->append(path);
+    item.entry.header.attached = name;
+    return true;
+}
+
 } // namespace
 
 const InvoiceParty &InvoiceReview::counterpartParty() const
@@ -497,6 +534,8 @@ bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString 
 {
     QList<InvoiceBatch> result = batches;
     const QString now = QDateTime::currentDateTime().toString(Qt::ISODate);
+    // The invoices' files written beside their entries, removed again when nothing is booked.
+    QStringList written;
     const bool committed = inTransaction(
         archive,
         [&](const Connection &connection, QString *failure) {
@@ -522,7 +561,8 @@ bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString 
                         item.entryId = *booked;
                         continue;
                     }
-                    if (!ensureCounterpart(connection, item, failure))
+                    if (!ensureCounterpart(connection, item, failure) ||
+                        !keepInvoiceFile(archive, batch, item, &written, failure))
                         return false;
                     QString refusal;
                     if (!gate.write(item.entry,
@@ -540,8 +580,11 @@ bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString 
             return true;
         },
         error);
-    if (!committed)
+    if (!committed) {
+        for (const QString &path : std::as_const(written))
+            QFile::remove(path);
         return false;
+    }
     batches = result;
     return true;
 }

@@ -243,6 +243,14 @@ private slots:
                      .toLongLong(),
                  books.suppliers);
         QCOMPARE(books.a.scalar(u"SELECT COUNT(*) FROM regmain"_s).toInt(), 2);
+        // The signed file, as it came, is kept beside each entry.
+        const QString attached = books.a
+                                     .scalar(u"SELECT attached FROM regmain WHERE id = ?"_s,
+                                             {first.first().invoices[1].entryId})
+                                     .toString();
+        QVERIFY2(attached.endsWith(u"_TD01_456_2017-01-20.xml.p7m"_s), qPrintable(attached));
+        QCOMPARE(fileBytes(QDir(books.a.archive().attachmentsFolder()).filePath(attached)),
+                 fileBytes(der));
 
         const QList<InvoiceBatch> again = books.book({batch, realFile(Alpha)}, settings);
         QCOMPARE(again[0].source.skipped, (QStringList{u"lotto.zip/IT01234567890_MT_001.xml"_s,
