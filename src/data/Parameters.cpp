@@ -132,6 +132,28 @@ bool writeParameter(const Connection &connection, const QString &chiave, int tip
                   {chiave, textOf(tipo, valore)}, error);
 }
 
+QString purchaseVatKey()
+{
+    return u"ivadetraibile"_s;
+}
+
+std::optional<bool> purchaseVatDeductible(const QSqlDatabase &database, QString *error)
+{
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT valore FROM parametri WHERE chiave = ?"_s, {purchaseVatKey()},
+                error))
+        return std::nullopt;
+    if (query.next() && !query.value(0).toString().isEmpty())
+        return query.value(0).toString() == u"1"_s;
+    if (!runSql(query,
+                u"SELECT 1 FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
+                u"WHERE sottoconti.descrizione = 'IVA su acquisti' "
+                u"AND conti.descrizione = 'IVA a credito'"_s,
+                {}, error))
+        return std::nullopt;
+    return query.next();
+}
+
 OrganisationLines organisationFrom(const QStringList &values)
 {
     OrganisationLines lines;

@@ -52,6 +52,13 @@ struct OrganisationLines {
     QString vatNumber; // ana07
 };
 
+// The key of the preference "IVA sugli acquisti detraibile".
+QString purchaseVatKey();
+// Whether the organisation deducts the VAT of its purchases: the preference when it was set,
+// else yes for a business's chart (its "IVA su acquisti" under "IVA a credito") and no for any
+// other. Nothing with the engine's text on failure.
+std::optional<bool> purchaseVatDeductible(const QSqlDatabase &database, QString *error);
+
 // The heading lines from the values of ana01..ana07 in order.
 OrganisationLines organisationFrom(const QStringList &values);
 

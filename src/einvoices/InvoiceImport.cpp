@@ -471,14 +471,10 @@ std::optional<InvoiceSettings> archiveInvoiceSettings(const QSqlDatabase &databa
     InvoiceSettings settings;
     settings.ownVatNumber = organisation->vatNumber;
     settings.ownTaxCode = organisation->taxCode;
-    QSqlQuery query(database);
-    if (!runSql(query,
-                u"SELECT 1 FROM sottoconti JOIN conti ON sottoconti.idConto = conti.id "
-                u"WHERE sottoconti.descrizione = 'IVA su acquisti' "
-                u"AND conti.descrizione = 'IVA a credito'"_s,
-                {}, error))
+    const std::optional<bool> deductible = purchaseVatDeductible(database, error);
+    if (!deductible)
         return std::nullopt;
-    settings.vatDeductible = query.next();
+    settings.vatDeductible = *deductible;
     return settings;
 }
 

@@ -55,8 +55,8 @@ struct InvoiceBatch {
     QString refusal() const;
 };
 
-// The settings of the archive: its own numbers, and VAT deducted when the chart is a business's
-// (its "IVA su acquisti" is under "IVA a credito"). Nothing with the engine's text on failure.
+// The settings of the archive: its own numbers and whether it deducts the VAT of purchases.
+// Nothing with the engine's text on failure.
 std::optional<InvoiceSettings> archiveInvoiceSettings(const QSqlDatabase &database, QString *error);
 
 // Reads each path and proposes how to book each of its invoices: direction, counterpart, rows,

@@ -32,11 +32,17 @@ bool loadPreferences(const Archive &archive, Preferences *preferences, QString *
     const bool named = !read(organisationKey(1), QString()).isEmpty();
     for (int position = 1; position <= OrganisationFieldCount; ++position)
         loaded.organisation.append(named ? read(organisationKey(position), QString()) : QString());
-    if (!failure.isEmpty()) {
+    const Connection connection(archive, Connection::Mode::ReadOnly);
+    const std::optional<bool> deductible =
+        failure.isEmpty() && connection.opened(&failure)
+            ? purchaseVatDeductible(connection.database(), &failure)
+            : std::nullopt;
+    if (!deductible) {
         if (error)
             *error = failure;
         return false;
     }
+    loaded.purchaseVatDeductible = *deductible;
     *preferences = loaded;
     return true;
 }
@@ -80,7 +86,8 @@ bool savePreferences(const Archive &archive, const Preferences &preferences, QSt
                                     preferences.organisation.value(position - 1), failure))
                     return false;
             }
-            return true;
+            return writeParameter(connection, purchaseVatKey(), ValueType::Text,
+                                  preferences.purchaseVatDeductible ? u"1"_s : u"0"_s, failure);
         },
         error);
 }

@@ -15,10 +15,11 @@ const std::array<QString, OrganisationFieldCount> &organisationLabels();
 QString organisationKey(int position);
 
 // What the preferences window edits: the nine captions and the seven organisation fields, in the
-// window's order.
+// window's order, and whether the VAT of purchases is deducted.
 struct Preferences {
     QStringList captions;
     QStringList organisation;
+    bool purchaseVatDeductible = false; // "IVA sugli acquisti detraibile"
 
     bool operator==(const Preferences &) const = default;
 };

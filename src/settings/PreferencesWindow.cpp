@@ -6,6 +6,7 @@
 #include "ui/MessageService.h"
 #include "ui/WindowUtils.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -83,6 +84,13 @@ QWidget *PreferencesWindow::buildOrganisationTab()
         field->setProperty("chiave", organisationKey(position));
         m_organisation.append(field);
     }
+    m_purchaseVatCheck = new QCheckBox(u"IVA sugli acquisti detraibile"_s, page);
+    m_purchaseVatCheck->setObjectName(u"purchaseVatCheck"_s);
+    form->addRow(QString(), m_purchaseVatCheck);
+    form->addRow(noteLabel(u"Con l'IVA detraibile, l'importazione delle fatture elettroniche "
+                           u"registra l'IVA degli acquisti in \"IVA su acquisti\"; altrimenti "
+                           u"la somma al costo."_s,
+                           page));
     return page;
 }
 
@@ -125,6 +133,7 @@ bool PreferencesWindow::load(QString *error)
         m_captions[i]->setText(loaded.captions.value(i));
     for (int i = 0; i < m_organisation.size(); ++i)
         m_organisation[i]->setText(loaded.organisation.value(i));
+    m_purchaseVatCheck->setChecked(loaded.purchaseVatDeductible);
     m_keptBackups->setValue(keptBackups());
     m_loaded = values();
     m_loadedKeptBackups = m_keptBackups->value();
@@ -138,6 +147,7 @@ Preferences PreferencesWindow::values() const
         current.captions.append(field->text());
     for (const QLineEdit *field : m_organisation)
         current.organisation.append(field->text());
+    current.purchaseVatDeductible = m_purchaseVatCheck->isChecked();
     return current;
 }
 

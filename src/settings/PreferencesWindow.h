@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QLineEdit;
+class QCheckBox;
 class QSpinBox;
 class QTabWidget;
 
@@ -38,6 +39,7 @@ private:
     QTabWidget *m_tabs = nullptr;
     QList<QLineEdit *> m_captions;
     QList<QLineEdit *> m_organisation;
+    QCheckBox *m_purchaseVatCheck = nullptr;
     QSpinBox *m_keptBackups = nullptr;
     Preferences m_loaded;
     int m_loadedKeptBackups = 0;

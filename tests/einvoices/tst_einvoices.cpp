@@ -342,6 +342,14 @@ private slots:
     {
         Books books;
         books.a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('ana06', '09876543210')"_s);
+        // Without the preference a chart that is not a business's does not deduct VAT.
+        const auto deductible = [&] {
+            const Connection connection(books.a.archive(), Connection::Mode::ReadOnly);
+            return archiveInvoiceSettings(connection.database(), nullptr)->vatDeductible;
+        };
+        QVERIFY(!deductible());
+        books.a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('ivadetraibile', '1')"_s);
+        QVERIFY(deductible());
         const CliUser user;
         const QStringList common{u"import-fatture"_s, u"--archive"_s, books.a.folder(), u"--file"_s,
                                  realFile(Alpha)};
