@@ -99,9 +99,15 @@ struct CmsFree {
 
 QByteArray signedContent(const QByteArray &bytes, QString *error)
 {
-    // A base64 envelope is text; a DER one starts with a SEQUENCE.
-    const QByteArray der =
-        bytes.startsWith('\x30') ? bytes : QByteArray::fromBase64(bytes.trimmed());
+    // A DER envelope starts with a SEQUENCE; a base64 one is text, perhaps with PEM's lines.
+    QByteArray der = bytes;
+    if (!bytes.startsWith('\x30')) {
+        QByteArray text;
+        for (const QByteArray &line : bytes.split('\n'))
+            if (!line.trimmed().startsWith("-----"))
+                text += line.trimmed();
+        der = QByteArray::fromBase64(text);
+    }
     std::unique_ptr<BIO, BioFree> in(BIO_new_mem_buf(der.constData(), int(der.size())));
     std::unique_ptr<CMS_ContentInfo, CmsFree> cms(d2i_CMS_bio(in.get(), nullptr));
     if (!cms) {

@@ -312,7 +312,9 @@ std::optional<InvoiceReview> review(const QSqlDatabase &database, const Electron
     const QList<std::pair<qint64, QString>> needed{
         {proposed.counterpartAccount, purchase ? u"il conto \"Debiti verso fornitori\""_s
                                                : u"il conto \"Crediti verso utenti e clienti\""_s},
-        {purchase ? (settings.vatDeductible ? accounts.purchaseVat : 1) : accounts.salesVat,
+        {invoice.tax().isZero() || (purchase && !settings.vatDeductible)
+             ? 1
+             : (purchase ? accounts.purchaseVat : accounts.salesVat),
          purchase ? u"il sottoconto \"IVA su acquisti\""_s : u"il sottoconto \"IVA su vendite\""_s},
         {invoice.withholding.isZero()
              ? 1
