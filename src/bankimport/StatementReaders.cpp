@@ -6,6 +6,7 @@
 #include "data/JournalGate.h"
 #include "data/PatternFormatter.h"
 #include "data/SqlText.h"
+#include "data/XmlElements.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -19,39 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The part of an element's name after its namespace prefix: files write "Ntry" or "camt:Ntry".
-const char *localName(const pugi::xml_node &node)
-{
-    const char *name = node.name();
-    const char *colon = std::strrchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
-pugi::xml_node child(const pugi::xml_node &node, const char *name)
-{
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
-        if (c.type() == pugi::node_element && std::strcmp(localName(c), name) == 0)
-            return c;
-    return {};
-}
-
-QList<pugi::xml_node> children(const pugi::xml_node &node, const char *name)
-{
-    QList<pugi::xml_node> found;
-    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
-        if (c.type() == pugi::node_element && std::strcmp(localName(c), name) == 0)
-            found << c;
-    return found;
-}
-
-// The element at the end of a path of names, or an empty node.
-pugi::xml_node path(pugi::xml_node node, std::initializer_list<const char *> names)
-{
-    for (const char *name : names)
-        node = child(node, name);
-    return node;
-}
 
 // The namespace the element's name is in, from its declaration on the element.
 QString namespaceOf(const pugi::xml_node &element)
@@ -111,8 +79,8 @@ std::optional<Money> decimalAmount(const pugi::xml_node &amount, const QString &
 // A date written as ISO date or date and time.
 QDate isoDateOf(const pugi::xml_node &holder)
 {
-    const QString value = text(child(holder, "Dt")).isEmpty() ? text(child(holder, "DtTm"))
-                                                              : text(child(holder, "Dt"));
+    const QString value = text(xmlChild(holder, "Dt")).isEmpty() ? text(xmlChild(holder, "DtTm"))
+                                                                 : text(xmlChild(holder, "Dt"));
     return dateFromIso(value.left(10));
 }
 
@@ -140,15 +108,15 @@ struct Party {
 // The other party of a transaction: the debtor of money in, the creditor of money out.
 Party counterpartyOf(const pugi::xml_node &transaction, bool credit)
 {
-    const pugi::xml_node parties = child(transaction, "RltdPties");
+    const pugi::xml_node parties = xmlChild(transaction, "RltdPties");
     const char *role = credit ? "Dbtr" : "Cdtr";
-    const pugi::xml_node party = child(parties, role);
+    const pugi::xml_node party = xmlChild(parties, role);
     // 001.02 names the party directly, later versions under Pty.
-    QString name = text(child(party, "Nm"));
+    QString name = text(xmlChild(party, "Nm"));
     if (name.isEmpty())
-        name = text(path(party, {"Pty", "Nm"}));
+        name = text(xmlPath(party, {"Pty", "Nm"}));
     const QString iban =
-        text(path(parties, {credit ? "DbtrAcct" : "CdtrAcct", "Id", "IBAN"})).remove(u' ');
+        text(xmlPath(parties, {credit ? "DbtrAcct" : "CdtrAcct", "Id", "IBAN"})).remove(u' ');
     return {name, iban.toUpper()};
 }
 
@@ -157,22 +125,22 @@ Party counterpartyOf(const pugi::xml_node &transaction, bool credit)
 // information.
 QString remittanceOf(const pugi::xml_node &transaction)
 {
-    const pugi::xml_node remittance = child(transaction, "RmtInf");
+    const pugi::xml_node remittance = xmlChild(transaction, "RmtInf");
     QStringList lines;
-    for (const pugi::xml_node &line : children(remittance, "Ustrd"))
+    for (const pugi::xml_node &line : xmlChildren(remittance, "Ustrd"))
         lines << text(line);
     if (lines.join(u' ').simplified().isEmpty()) {
         lines.clear();
-        for (const pugi::xml_node &structured : children(remittance, "Strd")) {
-            if (const QString reference = text(path(structured, {"CdtrRefInf", "Ref"}));
+        for (const pugi::xml_node &structured : xmlChildren(remittance, "Strd")) {
+            if (const QString reference = text(xmlPath(structured, {"CdtrRefInf", "Ref"}));
                 !reference.isEmpty())
                 lines << u"Rif. creditore "_s + reference;
-            for (const pugi::xml_node &line : children(structured, "AddtlRmtInf"))
+            for (const pugi::xml_node &line : xmlChildren(structured, "AddtlRmtInf"))
                 lines << text(line);
         }
     }
     const QString said = lines.join(u' ').simplified();
-    return said.isEmpty() ? text(child(transaction, "AddtlTxInf")) : said;
+    return said.isEmpty() ? text(xmlChild(transaction, "AddtlTxInf")) : said;
 }
 
 // The amount of a holder (an entry or a transaction) in the account's currency: its own when it
@@ -181,14 +149,14 @@ std::optional<Money> amountInCurrency(const pugi::xml_node &holder, const QStrin
                                       const QString &where, QString *error, bool *found)
 {
     *found = false;
-    const pugi::xml_node own = child(holder, "Amt");
+    const pugi::xml_node own = xmlChild(holder, "Amt");
     if (own && (currencyOf(own).isEmpty() || currencyOf(own) == currency)) {
         *found = true;
         return decimalAmount(own, where, u"Amt"_s, error);
     }
-    const pugi::xml_node details = child(holder, "AmtDtls");
+    const pugi::xml_node details = xmlChild(holder, "AmtDtls");
     for (const char *kind : {"CntrValAmt", "TxAmt", "InstdAmt"}) {
-        const pugi::xml_node amount = path(details, {kind, "Amt"});
+        const pugi::xml_node amount = xmlPath(details, {kind, "Amt"});
         if (amount && currencyOf(amount) == currency) {
             *found = true;
             return decimalAmount(amount, where, u"AmtDtls/%1"_s.arg(QString::fromUtf8(kind)),
@@ -205,8 +173,8 @@ std::optional<QList<BankMovement>> entryMovements(const pugi::xml_node &entry,
                                                   const StatementContext &context, QString *error)
 {
     QList<pugi::xml_node> transactions;
-    for (const pugi::xml_node &details : children(entry, "NtryDtls"))
-        transactions << children(details, "TxDtls");
+    for (const pugi::xml_node &details : xmlChildren(entry, "NtryDtls"))
+        transactions << xmlChildren(details, "TxDtls");
     const auto fill = [&](BankMovement &movement, const pugi::xml_node &transaction) {
         const Party party = counterpartyOf(transaction, credit);
         movement.counterparty = party.name;
@@ -236,7 +204,7 @@ std::optional<QList<BankMovement>> entryMovements(const pugi::xml_node &entry,
         movement.amount = credit ? *amount : -*amount;
         total += movement.amount;
         fill(movement, transactions[i]);
-        const QString ownReference = text(path(transactions[i], {"Refs", "AcctSvcrRef"}));
+        const QString ownReference = text(xmlPath(transactions[i], {"Refs", "AcctSvcrRef"}));
         // Earlier versions kept a batch's transactions under these references.
         movement.reference = ownReference.isEmpty() || ownReference == whole.reference
                                  ? whole.reference + u'/' + QString::number(i + 1)
@@ -248,7 +216,7 @@ std::optional<QList<BankMovement>> entryMovements(const pugi::xml_node &entry,
         return split;
     // A batch told as one movement: how many operations it holds.
     const int count = std::max(int(transactions.size()),
-                               text(path(entry, {"NtryDtls", "Btch", "NbOfTxs"})).toInt());
+                               text(xmlPath(entry, {"NtryDtls", "Btch", "NbOfTxs"})).toInt());
     BankMovement movement = whole;
     if (count > 1 && movement.description.isEmpty())
         movement.description = u"Distinta di %1 operazioni"_s.arg(count);
@@ -259,7 +227,7 @@ std::optional<QList<BankMovement>> entryMovements(const pugi::xml_node &entry,
 std::optional<QDate> entryDate(const pugi::xml_node &entry, const StatementContext &context,
                                const QString &place, BankMovement &movement, QString *error)
 {
-    if (const pugi::xml_node booked = child(entry, "BookgDt")) {
+    if (const pugi::xml_node booked = xmlChild(entry, "BookgDt")) {
         const QDate date = isoDateOf(booked);
         if (!date.isValid())
             return refuse(error, place, u"data di contabilizzazione non valida (BookgDt)"_s);
@@ -284,8 +252,9 @@ std::optional<QDate> entryDate(const pugi::xml_node &entry, const StatementConte
 // The entry's status: booked ("BOOK", or no status at all), or still to come.
 bool isBooked(const pugi::xml_node &entry)
 {
-    const QString status = text(child(entry, "Sts")).isEmpty() ? text(path(entry, {"Sts", "Cd"}))
-                                                               : text(child(entry, "Sts"));
+    const QString status = text(xmlChild(entry, "Sts")).isEmpty()
+                               ? text(xmlPath(entry, {"Sts", "Cd"}))
+                               : text(xmlChild(entry, "Sts"));
     return status.isEmpty() || status == u"BOOK"_s;
 }
 
@@ -312,7 +281,7 @@ void finishText(BankMovement &movement, QStringList &notices)
 bool readEntry(const pugi::xml_node &entry, const QString &place, const StatementContext &context,
                BankStatement &into, QString *error)
 {
-    const pugi::xml_node amountNode = child(entry, "Amt");
+    const pugi::xml_node amountNode = xmlChild(entry, "Amt");
     if (!amountNode)
         return refused(error, place, u"importo mancante (Amt)"_s);
     bool found = false;
@@ -325,25 +294,25 @@ bool readEntry(const pugi::xml_node &entry, const QString &place, const Statemen
                        u"nessun importo nella valuta del conto (%1): Amt è in %2 e i dettagli "
                        u"(AmtDtls) non ne danno il controvalore"_s.arg(context.currency,
                                                                        currencyOf(amountNode)));
-    const QString indicator = text(child(entry, "CdtDbtInd"));
+    const QString indicator = text(xmlChild(entry, "CdtDbtInd"));
     if (indicator != u"CRDT"_s && indicator != u"DBIT"_s)
         return refused(error, place, u"segno mancante o non valido (CdtDbtInd)"_s);
     const bool credit = indicator == u"CRDT"_s;
     BankMovement whole;
     whole.place = place;
     whole.amount = credit ? *amount : -*amount;
-    whole.valueDate = isoDateOf(child(entry, "ValDt"));
-    if (child(entry, "ValDt") && !whole.valueDate.isValid())
+    whole.valueDate = isoDateOf(xmlChild(entry, "ValDt"));
+    if (xmlChild(entry, "ValDt") && !whole.valueDate.isValid())
         return refused(error, place, u"data valuta non valida (ValDt)"_s);
     const std::optional<QDate> date = entryDate(entry, context, place, whole, error);
     if (!date)
         return false;
     whole.bookingDate = *date;
-    whole.description = text(child(entry, "AddtlNtryInf"));
-    whole.reference = text(child(entry, "AcctSvcrRef"));
+    whole.description = text(xmlChild(entry, "AddtlNtryInf"));
+    whole.reference = text(xmlChild(entry, "AcctSvcrRef"));
     if (whole.reference.isEmpty())
-        whole.reference = text(child(entry, "NtryRef"));
-    whole.reversal = text(child(entry, "RvslInd")).compare(u"true"_s, Qt::CaseInsensitive) == 0;
+        whole.reference = text(xmlChild(entry, "NtryRef"));
+    whole.reversal = text(xmlChild(entry, "RvslInd")).compare(u"true"_s, Qt::CaseInsensitive) == 0;
     const std::optional<QList<BankMovement>> movements =
         entryMovements(entry, whole, credit, context, error);
     if (!movements)
@@ -365,19 +334,19 @@ std::optional<StatementBalance> readBalance(const pugi::xml_node &balance, const
                                             QString *error)
 {
     const std::optional<Money> amount =
-        decimalAmount(child(balance, "Amt"), place, u"Bal/Amt"_s, error);
+        decimalAmount(xmlChild(balance, "Amt"), place, u"Bal/Amt"_s, error);
     if (!amount)
         return std::nullopt;
-    const QDate date = isoDateOf(child(balance, "Dt"));
+    const QDate date = isoDateOf(xmlChild(balance, "Dt"));
     if (!date.isValid())
         return refuse(error, place, u"saldo con data non valida"_s);
-    const bool debit = text(child(balance, "CdtDbtInd")) == u"DBIT"_s;
+    const bool debit = text(xmlChild(balance, "CdtDbtInd")) == u"DBIT"_s;
     return StatementBalance{debit ? -*amount : *amount, date, false};
 }
 
 QString balanceCode(const pugi::xml_node &balance)
 {
-    return text(path(balance, {"Tp", "CdOrPrtry", "Cd"}));
+    return text(xmlPath(balance, {"Tp", "CdOrPrtry", "Cd"}));
 }
 
 // The opening and closing booked balances; one in another currency than the account's is not
@@ -385,14 +354,14 @@ QString balanceCode(const pugi::xml_node &balance)
 bool readStatementBalances(const pugi::xml_node &statement, const StatementContext &context,
                            BankStatement &into, QString *error)
 {
-    const QList<pugi::xml_node> balances = children(statement, "Bal");
+    const QList<pugi::xml_node> balances = xmlChildren(statement, "Bal");
     for (qsizetype b = 0; b < balances.size(); ++b) {
         const QString code = balanceCode(balances[b]);
         const bool opening = code == u"OPBD"_s || code == u"PRCD"_s;
         if (!opening && code != u"CLBD"_s)
             continue;
         const QString place = context.place + u"Bal %1"_s.arg(b + 1);
-        const QString currency = currencyOf(child(balances[b], "Amt"));
+        const QString currency = currencyOf(xmlChild(balances[b], "Amt"));
         if (!currency.isEmpty() && currency != context.currency) {
             into.notices << u"%1: saldo %2 in %3, non confrontato con i conti."_s.arg(place, code,
                                                                                       currency);
@@ -412,13 +381,13 @@ bool readStatementBalances(const pugi::xml_node &statement, const StatementConte
 // The account's currency: as the statement names it, else that of its amounts.
 QString accountCurrency(const pugi::xml_node &statement)
 {
-    if (const QString named = text(path(statement, {"Acct", "Ccy"})); !named.isEmpty())
+    if (const QString named = text(xmlPath(statement, {"Acct", "Ccy"})); !named.isEmpty())
         return named.toUpper();
-    for (const pugi::xml_node &entry : children(statement, "Ntry"))
-        if (const QString currency = currencyOf(child(entry, "Amt")); !currency.isEmpty())
+    for (const pugi::xml_node &entry : xmlChildren(statement, "Ntry"))
+        if (const QString currency = currencyOf(xmlChild(entry, "Amt")); !currency.isEmpty())
             return currency;
-    for (const pugi::xml_node &balance : children(statement, "Bal"))
-        if (const QString currency = currencyOf(child(balance, "Amt")); !currency.isEmpty())
+    for (const pugi::xml_node &balance : xmlChildren(statement, "Bal"))
+        if (const QString currency = currencyOf(xmlChild(balance, "Amt")); !currency.isEmpty())
             return currency;
     return u"EUR"_s;
 }
@@ -427,24 +396,24 @@ std::optional<BankStatement> readStatement(const pugi::xml_node &statement, cons
                                            const QDate &messageDate, QString *error)
 {
     BankStatement read;
-    const pugi::xml_node account = path(statement, {"Acct", "Id"});
-    read.account = text(child(account, "IBAN"));
+    const pugi::xml_node account = xmlPath(statement, {"Acct", "Id"});
+    read.account = text(xmlChild(account, "IBAN"));
     if (read.account.isEmpty())
-        read.account = text(path(account, {"Othr", "Id"}));
+        read.account = text(xmlPath(account, {"Othr", "Id"}));
     StatementContext context{place,
                              accountCurrency(statement),
-                             isoDateTimeOf(child(statement, "CreDtTm")),
-                             isoDateTimeOf(path(statement, {"FrToDt", "ToDtTm"})),
+                             isoDateTimeOf(xmlChild(statement, "CreDtTm")),
+                             isoDateTimeOf(xmlPath(statement, {"FrToDt", "ToDtTm"})),
                              QDate(),
                              messageDate};
     read.currency = context.currency;
-    read.from = isoDateTimeOf(path(statement, {"FrToDt", "FrDtTm"}));
+    read.from = isoDateTimeOf(xmlPath(statement, {"FrToDt", "FrDtTm"}));
     read.to = context.periodEnd;
     if (!readStatementBalances(statement, context, read, error))
         return std::nullopt;
     if (read.closing)
         context.closing = read.closing->date;
-    const QList<pugi::xml_node> entries = children(statement, "Ntry");
+    const QList<pugi::xml_node> entries = xmlChildren(statement, "Ntry");
     for (qsizetype e = 0; e < entries.size(); ++e)
         if (!readEntry(entries[e], place + u"Ntry %1"_s.arg(e + 1), context, read, error))
             return std::nullopt;
@@ -739,17 +708,17 @@ std::optional<QList<BankStatement>> readCamt053(const QByteArray &file, QString 
         return std::nullopt;
     }
     const QString message = space.mid(CamtSpace.size());
-    const pugi::xml_node statements = child(root, "BkToCstmrStmt");
+    const pugi::xml_node statements = xmlChild(root, "BkToCstmrStmt");
     if (!message.startsWith(u"camt.053."_s) || !statements) {
         *error = u"Il file è un messaggio %1, non un estratto conto camt.053."_s.arg(message);
         return std::nullopt;
     }
-    const QList<pugi::xml_node> stmts = children(statements, "Stmt");
+    const QList<pugi::xml_node> stmts = xmlChildren(statements, "Stmt");
     if (stmts.isEmpty()) {
         *error = u"Il file non contiene alcun estratto (elemento Stmt)."_s;
         return std::nullopt;
     }
-    const QDate messageDate = isoDateTimeOf(path(statements, {"GrpHdr", "CreDtTm"}));
+    const QDate messageDate = isoDateTimeOf(xmlPath(statements, {"GrpHdr", "CreDtTm"}));
     QList<BankStatement> read;
     for (qsizetype s = 0; s < stmts.size(); ++s) {
         const QString place = stmts.size() == 1 ? QString() : u"Stmt %1, "_s.arg(s + 1);

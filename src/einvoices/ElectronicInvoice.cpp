@@ -1,6 +1,7 @@
 #include "einvoices/ElectronicInvoice.h"
 
 #include "data/Failure.h"
+#include "data/XmlElements.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -8,40 +9,18 @@
 
 #include <pugixml.hpp>
 
+#include <cstring>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The element's name without its namespace prefix.
-QString localName(const pugi::xml_node &node)
-{
-    const QString name = QString::fromUtf8(node.name());
-    return name.section(u':', -1);
-}
-
-pugi::xml_node child(const pugi::xml_node &node, const QString &name)
-{
-    for (const pugi::xml_node &item : node.children())
-        if (item.type() == pugi::node_element && localName(item) == name)
-            return item;
-    return {};
-}
-
-QList<pugi::xml_node> children(const pugi::xml_node &node, const QString &name)
-{
-    QList<pugi::xml_node> found;
-    for (const pugi::xml_node &item : node.children())
-        if (item.type() == pugi::node_element && localName(item) == name)
-            found.append(item);
-    return found;
-}
-
-// The node at the slash-separated path below node; a null node when a step is missing.
+// The element at a slash-separated path of local names; an empty node when a step is missing.
 pugi::xml_node at(const pugi::xml_node &node, const QString &path)
 {
     pugi::xml_node step = node;
     for (const QString &name : path.split(u'/'))
-        step = child(step, name);
+        step = xmlChild(step, name.toLatin1().constData());
     return step;
 }
 
@@ -77,7 +56,7 @@ public:
 
 InvoiceParty partyOf(const pugi::xml_node &party)
 {
-    const pugi::xml_node data = child(party, u"DatiAnagrafici"_s);
+    const pugi::xml_node data = xmlChild(party, "DatiAnagrafici");
     InvoiceParty read;
     read.vatCountry = textAt(data, u"IdFiscaleIVA/IdPaese"_s);
     read.vatNumber = textAt(data, u"IdFiscaleIVA/IdCodice"_s);
@@ -100,11 +79,11 @@ void readGeneralData(const pugi::xml_node &document, ElectronicInvoice &invoice,
     if (!date.isEmpty() && !invoice.date.isValid() && reader.fault.isEmpty())
         reader.fault = u"data non valida in %1/Data: \"%2\""_s.arg(where, date);
     invoice.number = reader.required(document, u"Numero"_s, where);
-    for (const pugi::xml_node &withholding : children(document, u"DatiRitenuta"_s))
+    for (const pugi::xml_node &withholding : xmlChildren(document, "DatiRitenuta"))
         invoice.withholding +=
             reader.amount(withholding, u"ImportoRitenuta"_s, where + u"/DatiRitenuta"_s);
     invoice.stampDuty = reader.amount(document, u"DatiBollo/ImportoBollo"_s, where);
-    for (const pugi::xml_node &fund : children(document, u"DatiCassaPrevidenziale"_s))
+    for (const pugi::xml_node &fund : xmlChildren(document, "DatiCassaPrevidenziale"))
         invoice.fundContribution +=
             reader.amount(fund, u"ImportoContributoCassa"_s, where + u"/DatiCassaPrevidenziale"_s);
     if (!textAt(document, u"ImportoTotaleDocumento"_s).isEmpty())
@@ -115,11 +94,11 @@ void readGoodsAndServices(const pugi::xml_node &goods, ElectronicInvoice &invoic
                           BodyReader &reader)
 {
     const QString where = u"DatiBeniServizi"_s;
-    for (const pugi::xml_node &line : children(goods, u"DettaglioLinee"_s))
+    for (const pugi::xml_node &line : xmlChildren(goods, "DettaglioLinee"))
         invoice.lines.append({textAt(line, u"Descrizione"_s),
                               reader.amount(line, u"PrezzoTotale"_s, where + u"/DettaglioLinee"_s),
                               textAt(line, u"AliquotaIVA"_s), textAt(line, u"Natura"_s)});
-    for (const pugi::xml_node &summary : children(goods, u"DatiRiepilogo"_s)) {
+    for (const pugi::xml_node &summary : xmlChildren(goods, "DatiRiepilogo")) {
         const QString place = where + u"/DatiRiepilogo"_s;
         VatSummary read;
         read.rate = reader.required(summary, u"AliquotaIVA"_s, place);
@@ -135,8 +114,8 @@ void readGoodsAndServices(const pugi::xml_node &goods, ElectronicInvoice &invoic
 
 void readPayments(const pugi::xml_node &body, ElectronicInvoice &invoice, BodyReader &reader)
 {
-    for (const pugi::xml_node &terms : children(body, u"DatiPagamento"_s))
-        for (const pugi::xml_node &payment : children(terms, u"DettaglioPagamento"_s)) {
+    for (const pugi::xml_node &terms : xmlChildren(body, "DatiPagamento"))
+        for (const pugi::xml_node &payment : xmlChildren(terms, "DettaglioPagamento")) {
             if (!textAt(payment, u"ImportoPagamento"_s).isEmpty())
                 invoice.paymentTotal =
                     invoice.paymentTotal.value_or(Money()) +
@@ -220,21 +199,21 @@ std::optional<QList<ElectronicInvoice>> readInvoiceXml(const QByteArray &bytes, 
                                           .arg(file, QString::fromUtf8(parsed.description()))
                                           .arg(parsed.offset));
     const pugi::xml_node root = document.document_element();
-    if (localName(root) != u"FatturaElettronica"_s)
-        return failWithNothing(error,
-                               u"%1: non è una fattura elettronica (l'elemento principale "
-                               u"è %2, non FatturaElettronica)"_s.arg(file, localName(root)));
-    const pugi::xml_node header = child(root, u"FatturaElettronicaHeader"_s);
+    if (std::strcmp(localName(root), "FatturaElettronica") != 0)
+        return failWithNothing(error, u"%1: non è una fattura elettronica (l'elemento principale "
+                                      u"è %2, non FatturaElettronica)"_s.arg(
+                                          file, QString::fromUtf8(localName(root))));
+    const pugi::xml_node header = xmlChild(root, "FatturaElettronicaHeader");
     if (!header)
         return failWithNothing(error, u"%1: manca l'elemento FatturaElettronicaHeader"_s.arg(file));
-    const QList<pugi::xml_node> bodies = children(root, u"FatturaElettronicaBody"_s);
+    const QList<pugi::xml_node> bodies = xmlChildren(root, "FatturaElettronicaBody");
     if (bodies.isEmpty())
         return failWithNothing(error, u"%1: manca l'elemento FatturaElettronicaBody"_s.arg(file));
     ElectronicInvoice common;
     common.file = file;
     common.version = QString::fromUtf8(root.attribute("versione").value());
-    common.supplier = partyOf(child(header, u"CedentePrestatore"_s));
-    common.customer = partyOf(child(header, u"CessionarioCommittente"_s));
+    common.supplier = partyOf(xmlChild(header, "CedentePrestatore"));
+    common.customer = partyOf(xmlChild(header, "CessionarioCommittente"));
     if (common.supplier.fiscalId().isEmpty() || common.customer.fiscalId().isEmpty())
         return failWithNothing(error, u"%1: manca l'identificativo fiscale del %2"_s.arg(
                                           file, common.supplier.fiscalId().isEmpty()
@@ -249,7 +228,7 @@ std::optional<QList<ElectronicInvoice>> readInvoiceXml(const QByteArray &bytes, 
             return failWithNothing(
                 error, u"%1: manca l'elemento DatiGenerali/DatiGeneraliDocumento"_s.arg(file));
         readGeneralData(general, invoice, reader);
-        readGoodsAndServices(child(body, u"DatiBeniServizi"_s), invoice, reader);
+        readGoodsAndServices(xmlChild(body, "DatiBeniServizi"), invoice, reader);
         readPayments(body, invoice, reader);
         if (!reader.fault.isEmpty())
             return failWithNothing(error, file + u": "_s + reader.fault);
