@@ -12,8 +12,7 @@
 #include "ui/SubAccountFinderDialog.h"
 #include "ui/WindowUtils.h"
 #include "ui/grid/DataGrid.h"
-#include "ui/grid/GridDelegate.h"
-#include "ui/grid/ValueListCompleter.h"
+#include "ui/grid/ReviewGridKeys.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -32,81 +31,6 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool isEnter(const QKeyEvent *key)
-{
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-}
-
-} // namespace
-
-namespace {
-
-// Editors of the text and the counterpart: the counterpart completes from the sub-accounts as in
-// the entry editor. Enter stores the value and moves down; F4 opens the finder with the text.
-class ReviewDelegate : public GridDelegate {
-public:
-    ReviewDelegate(BankImportWindow *window, ReviewModel *model)
-        : GridDelegate(window), m_window(window), m_model(model)
-    {
-    }
-
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
-                          const QModelIndex &index) const override
-    {
-        auto *editor = new QLineEdit(parent);
-        if (index.column() == ReviewModel::Sottoconto)
-            new ValueListCompleter(editor, m_model->choices());
-        editor->installEventFilter(const_cast<ReviewDelegate *>(this));
-        return editor;
-    }
-
-    void setEditorData(QWidget *editor, const QModelIndex &index) const override
-    {
-        static_cast<QLineEdit *>(editor)->setText(index.data(Qt::DisplayRole).toString());
-        if (auto *completer = editor->findChild<ValueListCompleter *>())
-            completer->setChosen(index.data(Qt::EditRole));
-    }
-
-    void setModelData(QWidget *editor, QAbstractItemModel *model,
-                      const QModelIndex &index) const override
-    {
-        if (auto *completer = editor->findChild<ValueListCompleter *>())
-            model->setData(index, completer->resolve());
-        else
-            model->setData(index, static_cast<QLineEdit *>(editor)->text());
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        auto *editor = qobject_cast<QLineEdit *>(watched);
-        if (!editor || event->type() != QEvent::KeyPress)
-            return GridDelegate::eventFilter(watched, event);
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (isEnter(key)) {
-            emit commitData(editor);
-            emit closeEditor(editor, NoHint);
-            m_window->moveDown();
-            return true;
-        }
-        if (key->key() == Qt::Key_F4 && editor->findChild<ValueListCompleter *>()) {
-            const QString text = editor->text();
-            emit closeEditor(editor, RevertModelCache);
-            m_window->findCounterpart(text);
-            return true;
-        }
-        return GridDelegate::eventFilter(watched, event);
-    }
-
-private:
-    BankImportWindow *m_window;
-    ReviewModel *m_model;
-};
-
-} // namespace
 
 BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *parent)
     : QDialog(parent), m_environment(environment), m_file(new QLineEdit(this)),
@@ -169,12 +93,10 @@ BankImportWindow::BankImportWindow(FiscalEnvironment &environment, QWidget *pare
     m_checks->setWordWrap(true);
     m_grid->setObjectName(u"grid"_s);
     m_grid->setModel(m_model);
-    auto *delegate = new ReviewDelegate(this, m_model);
-    m_grid->setItemDelegateForColumn(ReviewModel::Descrizione, delegate);
-    m_grid->setItemDelegateForColumn(ReviewModel::Sottoconto, delegate);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    m_grid->installEventFilter(this);
+    new ReviewGridKeys(
+        m_grid, {ReviewModel::Registra, ReviewModel::Sottoconto, {ReviewModel::Descrizione}},
+        [this] { return m_model->choices(); },
+        [this](const QString &text) { findCounterpart(text); });
     connect(m_model, &QAbstractItemModel::dataChanged, this, &BankImportWindow::refreshSummary);
     const int widths[] = {64, 80, 85, 230, 130, 190, 150, 200};
     for (int c = 0; c < ReviewModel::Count; ++c)
@@ -486,48 +408,4 @@ void BankImportWindow::book()
     const Connection connection(m_environment.archive(), Connection::Mode::ReadOnly);
     if (connection.opened(&error) && refreshNumbers(connection.database(), movements, &error))
         m_model->refresh();
-}
-
-void BankImportWindow::moveDown()
-{
-    const QModelIndex current = m_grid->currentIndex();
-    if (current.row() + 1 < m_model->rowCount())
-        m_grid->setCurrentIndex(m_model->index(current.row() + 1, current.column()));
-}
-
-bool BankImportWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched != m_grid || event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-    const int row = m_grid->currentRow();
-    if (key->key() == Qt::Key_Space && row >= 0) {
-        const QModelIndex tick = m_model->index(row, ReviewModel::Registra);
-        if (m_model->flags(tick).testFlag(Qt::ItemIsUserCheckable))
-            m_model->setData(tick,
-                             tick.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked
-                                                                                  : Qt::Checked,
-                             Qt::CheckStateRole);
-        return true;
-    }
-    if (isEnter(key)) {
-        moveDown();
-        return true;
-    }
-    if (key->key() == Qt::Key_F4) {
-        findCounterpart({});
-        return true;
-    }
-    // A printable key opens the cell's editor, with the key as the first character typed.
-    const QModelIndex current = m_grid->currentIndex();
-    if (!key->text().isEmpty() && key->text().at(0).isPrint() &&
-        m_model->flags(current).testFlag(Qt::ItemIsEditable)) {
-        m_grid->edit(current);
-        if (QWidget *editor = m_grid->openEditor()) {
-            static_cast<QLineEdit *>(editor)->clear();
-            QCoreApplication::sendEvent(editor, event);
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

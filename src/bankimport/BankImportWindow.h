@@ -30,16 +30,11 @@ public:
     bool readStatement(const QString &path);
     // Books the ticked movements (F8).
     void book();
-    // Moves to the next movement, in the same column (Enter).
-    void moveDown();
     // Asks for a counterpart of the current movement starting from the text (F4).
     void findCounterpart(const QString &text);
 
     DataGrid *grid() const { return m_grid; }
     bool booked() const { return m_booked; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void chooseFile();
