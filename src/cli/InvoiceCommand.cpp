@@ -15,23 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString stateText(const InvoiceReview &item)
-{
-    switch (item.state) {
-    case InvoiceState::New:
-        return u"nuova"_s;
-    case InvoiceState::AlreadyImported:
-        return u"già importata"_s;
-    case InvoiceState::ToAssign:
-        return u"da assegnare"_s;
-    case InvoiceState::Booked:
-        return u"registrata"_s;
-    case InvoiceState::Refused:
-        return u"rifiutata: "_s + item.refusal;
-    }
-    return {};
-}
-
 QJsonValue accountValue(const QVariant &account)
 {
     // A row still to assign names 0, a counterpart still to create -1.
@@ -65,7 +48,7 @@ QJsonObject invoiceJson(const InvoiceReview &item)
         {u"iva"_s, decimalText(invoice.tax())},
         {u"ritenuta"_s, decimalText(invoice.withholding)},
         {u"totale"_s, decimalText(invoice.total())},
-        {u"stato"_s, stateText(item)},
+        {u"stato"_s, invoiceStateText(item)},
         {u"registrazione"_s, item.entryId == 0 ? QJsonValue() : QJsonValue(item.entryId)},
         {u"proposta"_s, item.proposalReason},
         {u"avvisi"_s, QJsonArray::fromStringList(item.warnings)},
@@ -148,7 +131,7 @@ bool printOutcome(const QList<InvoiceBatch> &batches, bool json)
                 printLine(stdout,
                           u"%1 n. %2 del %3 – %4: %5"_s.arg(
                               item.invoice.file, item.invoice.number, isoDate(item.invoice.date),
-                              item.counterpartParty().name, stateText(item)));
+                              item.counterpartParty().name, invoiceStateText(item)));
         }
     }
     if (json)

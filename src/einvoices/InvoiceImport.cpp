@@ -346,6 +346,11 @@ std::optional<InvoiceReview> review(const QSqlDatabase &database, const Electron
     proposed.entry.header.data = invoice.date;
     proposed.entry.header.kind = EntryKind::Ordinary;
     proposed.entry.rows = entryRows(proposed, accounts, settings, proposal);
+    for (qsizetype i = 0; i < proposed.entry.rows.size(); ++i) {
+        const EntryRow &row = proposed.entry.rows[i];
+        if ((row.contodare.isNull() ? row.contoavere : row.contodare) == proposal)
+            proposed.assignableRows.append(i);
+    }
     proposed.warnings = figureWarnings(proposed);
     if (proposed.entryId != 0)
         proposed.state = InvoiceState::AlreadyImported;
@@ -447,6 +452,35 @@ Money InvoiceReview::counterpartAmount() const
     return invoice.total() - invoice.withholding - invoice.splitPaymentTax();
 }
 
+void assignSubAccount(InvoiceReview &item, qint64 subAccount)
+{
+    if (item.state != InvoiceState::New && item.state != InvoiceState::ToAssign)
+        return;
+    for (const qsizetype i : std::as_const(item.assignableRows)) {
+        EntryRow &row = item.entry.rows[i];
+        (row.contodare.isNull() ? row.contoavere : row.contodare) = subAccount;
+    }
+    item.proposalReason.clear();
+    item.state = subAccount > 0 ? InvoiceState::New : InvoiceState::ToAssign;
+}
+
+QString invoiceStateText(const InvoiceReview &item)
+{
+    switch (item.state) {
+    case InvoiceState::New:
+        return u"nuova"_s;
+    case InvoiceState::AlreadyImported:
+        return u"già importata"_s;
+    case InvoiceState::ToAssign:
+        return u"da assegnare"_s;
+    case InvoiceState::Booked:
+        return u"registrata"_s;
+    case InvoiceState::Refused:
+        return u"rifiutata: "_s + item.refusal;
+    }
+    return {};
+}
+
 QString InvoiceBatch::refusal() const
 {
     if (!source.refusal.isEmpty())
@@ -546,7 +580,7 @@ bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString 
                 if (!batch.refusal().isEmpty())
                     continue;
                 for (InvoiceReview &item : batch.invoices) {
-                    if (item.state != InvoiceState::New)
+                    if (item.state != InvoiceState::New || !item.ticked)
                         continue;
                     // Another user may have booked it since the review.
                     const std::optional<qint64> booked =

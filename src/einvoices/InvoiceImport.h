@@ -35,6 +35,10 @@ struct InvoiceReview {
     qint64 counterpart = 0;        // the supplier's or customer's sub-account; 0 until created
     qint64 counterpartAccount = 0; // the account a new counterpart sub-account goes under
     QString proposalReason;
+    bool ticked = true; // the review's choice: unticked invoices are not booked
+    // The rows of costs or revenues (contribution and stamp duty among them), which take the
+    // sub-account proposed or chosen.
+    QList<qsizetype> assignableRows;
     // The rows name sub-accounts once booked; before, a new counterpart is -1 and a row to
     // assign 0, each on its side.
     JournalEntry entry;
@@ -65,11 +69,20 @@ std::optional<QList<InvoiceBatch>> reviewInvoices(const Connection &connection,
                                                   const QStringList &paths,
                                                   const InvoiceSettings &settings, QString *error);
 
-// Books, in one transaction through the journal gate, every new invoice of the batches that
+// Books, in one transaction through the journal gate, every new and ticked invoice of the
+// batches that
 // hold no refused one: a new counterpart's sub-account is created with its tax number, and each
 // booked invoice is recorded so that it is never booked twice. The reviews then carry their
 // state and entry. False with the reason in *error, nothing written.
 bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString *error);
+
+// Gives the invoice's rows of costs or revenues the sub-account (0: none, to assign again); an
+// invoice already imported, booked or refused is left as it is.
+void assignSubAccount(InvoiceReview &item, qint64 subAccount);
+
+// The state as the review and the command line say it: "nuova", "già importata", "da
+// assegnare", "registrata", "rifiutata: …".
+QString invoiceStateText(const InvoiceReview &item);
 
 // The entry's text: "Fattura n. 123 del 05/03/2026 – Rossi srl".
 QString invoiceDescription(const ElectronicInvoice &invoice, const QString &counterpart);

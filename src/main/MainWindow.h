@@ -37,6 +37,7 @@ public:
     enum class Command {
         Stampa,
         ImportaEstrattoConto,
+        ImportaFattureElettroniche,
         RiconciliazioneBancaria,
         Cruscotto,
         DataLavoro,

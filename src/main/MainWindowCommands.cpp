@@ -68,6 +68,8 @@ void MainWindow::buildMenus()
     file->addSeparator();
     command(file, u"Importa estratto conto…"_s, Command::ImportaEstrattoConto,
             QKeySequence(Qt::CTRL | Qt::Key_I));
+    command(file, u"Importa fatture elettroniche…"_s, Command::ImportaFattureElettroniche,
+            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     file->addSeparator();
     command(file, u"Backup…"_s, Command::Backup);
     command(file, u"Ripristina backup…"_s, Command::RipristinaBackup);

@@ -10,6 +10,7 @@
 #include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
+#include "einvoices/InvoiceImportWindow.h"
 #include "journal/RenumberingWindow.h"
 #include "main/MainWindow.h"
 #include "program/ChartCommands.h"
@@ -171,6 +172,10 @@ void MainModule::wireCommands()
                     [&main, &environment] { showArchiveCheck(&main, environment); });
     main.setCommand(MainWindow::Command::ImportaEstrattoConto, [&main, &environment] {
         if (BankImportWindow::run(&main, environment))
+            main.refreshStatusBar();
+    });
+    main.setCommand(MainWindow::Command::ImportaFattureElettroniche, [&main, &environment] {
+        if (InvoiceImportWindow::run(&main, environment))
             main.refreshStatusBar();
     });
     main.setCommand(MainWindow::Command::RiconciliazioneBancaria, [&main, &environment] {
