@@ -6,7 +6,6 @@
 #include "data/JournalGate.h"
 #include "data/OutputFile.h"
 #include "data/Parameters.h"
-#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QDateTime>

@@ -29,6 +29,12 @@ InvoiceReview &InvoiceReviewModel::invoiceAt(int row)
     return m_batches[batch].invoices[invoice];
 }
 
+const InvoiceReview &InvoiceReviewModel::invoiceAt(int row) const
+{
+    const auto [batch, invoice] = m_rows[row];
+    return m_batches[batch].invoices[invoice];
+}
+
 void InvoiceReviewModel::assign(int row, qint64 subAccount)
 {
     assignSubAccount(invoiceAt(row), subAccount);
@@ -79,7 +85,7 @@ Qt::ItemFlags InvoiceReviewModel::flags(const QModelIndex &index) const
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
     if (!index.isValid())
         return flags;
-    const InvoiceReview &item = const_cast<InvoiceReviewModel *>(this)->invoiceAt(index.row());
+    const InvoiceReview &item = invoiceAt(index.row());
     if (index.column() == Registra && isOpen(item))
         flags |= Qt::ItemIsUserCheckable;
     if (index.column() == Sottoconto && isOpen(item))
@@ -91,7 +97,7 @@ QVariant InvoiceReviewModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid())
         return {};
-    const InvoiceReview &item = const_cast<InvoiceReviewModel *>(this)->invoiceAt(index.row());
+    const InvoiceReview &item = invoiceAt(index.row());
     const ElectronicInvoice &invoice = item.invoice;
     if (role == Qt::CheckStateRole && index.column() == Registra)
         return isOpen(item) ? QVariant(item.ticked ? Qt::Checked : Qt::Unchecked) : QVariant();

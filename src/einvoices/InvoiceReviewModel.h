@@ -32,6 +32,7 @@ public:
     const QList<QPair<QVariant, QString>> &choices() const { return m_choices; }
     // The invoice of a row.
     InvoiceReview &invoiceAt(int row);
+    const InvoiceReview &invoiceAt(int row) const;
     void assign(int row, qint64 subAccount);
     void refresh();
 

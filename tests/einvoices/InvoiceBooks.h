@@ -11,8 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
-// A file of the tax agency's examples and the generated invoices.
-inline QString realFile(const QString &name)
+// One of the tests' own invoices, modelled on the tax agency's examples.
+inline QString invoiceFile(const QString &name)
 {
     return QStringLiteral(TOVRIN_INVOICE_DATA) + u'/' + name;
 }

@@ -41,10 +41,8 @@ private slots:
         books.a.exec(u"INSERT INTO parametri (chiave, valore) VALUES ('ana06', '09876543210')"_s);
         QTemporaryDir folder;
         const QString batch = folder.filePath(u"fatture.zip"_s);
-        writeZip(
-            batch,
-            {{u"a.xml"_s, fileBytes(realFile(u"phax__ph-fatturapa__IT01234567890_FPA03.xml"_s))},
-             {u"b.xml"_s, fileBytes(realFile(u"phax__ph-fatturapa__IT01234567890_FPR02.xml"_s))}});
+        writeZip(batch, {{u"a.xml"_s, fileBytes(invoiceFile(u"acquisti_due_fatture.xml"_s))},
+                         {u"b.xml"_s, fileBytes(invoiceFile(u"acquisto_altra_sede.xml"_s))}});
         FiscalEnvironment environment(books.a.archive());
         environment.setWorkingDate(QDate(2017, 12, 31));
         environment.refresh();
