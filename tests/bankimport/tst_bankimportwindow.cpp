@@ -2,6 +2,7 @@
 #include "bankimport/CsvProfileDialog.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestArchive.h"
+#include "support/TypedKeys.h"
 #include "ui/Help.h"
 #include "ui/HelpWindow.h"
 #include "ui/grid/DataGrid.h"
@@ -11,24 +12,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void hit(Qt::Key key)
-{
-    QVERIFY(QApplication::focusWidget());
-    QTest::keyClick(QApplication::focusWidget(), key);
-    QCoreApplication::processEvents();
-}
-
-void typeText(const QString &text)
-{
-    for (const QChar c : text)
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-    QCoreApplication::processEvents();
-}
-
-} // namespace
 
 class TestBankImportWindow : public QObject {
     Q_OBJECT

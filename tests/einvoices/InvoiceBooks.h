@@ -5,6 +5,7 @@
 #include "einvoices/InvoiceImport.h"
 #include "support/TestArchive.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <zip.h>
@@ -15,6 +16,12 @@ using namespace Qt::StringLiterals;
 inline QString invoiceFile(const QString &name)
 {
     return QStringLiteral(TOVRIN_INVOICE_DATA) + u'/' + name;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A ZIP batch of the entries, names and contents.

@@ -1,32 +1,12 @@
 #include "InvoiceBooks.h"
 #include "einvoices/InvoiceImportWindow.h"
 #include "support/ScriptedMessages.h"
+#include "support/TypedKeys.h"
 #include "ui/grid/DataGrid.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void typeText(const QString &text)
-{
-    QTest::keyClicks(QApplication::focusWidget(), text);
-}
-
-void hit(Qt::Key key)
-{
-    QTest::keyClick(QApplication::focusWidget(), key);
-}
-
-} // namespace
 
 class TestInvoiceWindow : public QObject {
     Q_OBJECT
