@@ -213,8 +213,15 @@ bool CounterpartProposer::loadOpenInvoices(const QSqlDatabase &database, QString
         if (balance.isZero() || query.value(2).toLongLong() == m_bank)
             continue;
         const bool purchase = query.value(4).toString() == u"acquisto"_s;
-        m_openInvoices.append({query.value(0).toString(), normalizedIban(query.value(1).toString()),
-                               query.value(2).toLongLong(), query.value(3).toString(), purchase,
+        const QString number = query.value(0).toString();
+        // A number of one character would be found in almost any text.
+        const QRegularExpression numberInText =
+            number.size() < 2 ? QRegularExpression()
+                              : QRegularExpression(u"(^|[^A-Za-z0-9])%1([^A-Za-z0-9]|$)"_s.arg(
+                                    QRegularExpression::escape(number)));
+        const QString name = query.value(3).toString();
+        m_openInvoices.append({number, numberInText, normalizedIban(query.value(1).toString()),
+                               query.value(2).toLongLong(), name, identityText(name), purchase,
                                purchase ? -balance : balance});
     }
     return true;
@@ -229,12 +236,11 @@ Proposal CounterpartProposer::byInvoice(const BankMovement &movement) const
         // A payment to a supplier leaves the bank; a customer's comes in.
         if (invoice.purchase != movement.amount.isNegative())
             continue;
-        const QRegularExpression number(u"(^|[^A-Za-z0-9])%1([^A-Za-z0-9]|$)"_s.arg(
-            QRegularExpression::escape(invoice.number)));
         const bool paid = (!iban.isEmpty() && iban == invoice.iban) ||
-                          (invoice.number.size() >= 2 && number.match(text).hasMatch()) ||
+                          (!invoice.numberInText.pattern().isEmpty() &&
+                           invoice.numberInText.match(text).hasMatch()) ||
                           (movement.amount.abs() == invoice.open && !name.isEmpty() &&
-                           identityText(invoice.name).contains(name));
+                           invoice.nameIdentity.contains(name));
         if (paid)
             return {invoice.counterpart,
                     u"pagamento fattura n. %1 di %2"_s.arg(invoice.number, invoice.name)};

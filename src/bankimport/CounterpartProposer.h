@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QStringList>
 
@@ -58,9 +59,11 @@ private:
     // An imported invoice whose counterpart's sub-account does not balance yet.
     struct OpenInvoice {
         QString number;
+        QRegularExpression numberInText; // the number as a word of its own; none when too short
         QString iban;
         qint64 counterpart = 0;
         QString name;
+        QString nameIdentity; // the name as identityText gives it
         bool purchase = true;
         Money open; // what the counterpart's sub-account is owed or owes
     };
