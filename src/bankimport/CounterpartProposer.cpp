@@ -8,16 +8,10 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// How alike the words of two texts must be (their shared rarity over all their rarity).
-constexpr double SimilarEnough = 0.5;
-// A word found in more earlier texts than this tells nothing: it is not looked up.
-constexpr std::size_t CommonWord = 5000;
 
 QString similarMovements(int count)
 {
@@ -39,25 +33,6 @@ QString identityText(const QString &text)
     for (const QChar c : foldedForMatching(text))
         kept += c.isDigit() ? u' ' : c;
     return kept.simplified();
-}
-
-QStringList descriptionWords(const QString &text)
-{
-    QStringList words;
-    QString word;
-    const auto flush = [&] {
-        if (word.size() >= 3 && !words.contains(word))
-            words << word;
-        word.clear();
-    };
-    for (const QChar c : text.normalized(QString::NormalizationForm_D)) {
-        if (c.isLetter())
-            word += c.toLower();
-        else if (!c.isMark())
-            flush();
-    }
-    flush();
-    return words;
 }
 
 std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase &database,
@@ -122,12 +97,12 @@ std::optional<CounterpartProposer> CounterpartProposer::load(const QSqlDatabase 
         const qint64 counterpart = *entry.others.cbegin();
         const Booking booking{entry.date, it.key()};
         const QString rows = entry.texts.join(u' ');
-        proposer.addDocument(entry.imported.isEmpty() ? rows : entry.imported, counterpart,
-                             booking);
+        proposer.m_similar.add(entry.imported.isEmpty() ? rows : entry.imported, counterpart,
+                               booking);
         proposer.addIdentical(entry.imported, counterpart, booking);
         proposer.addIdentical(rows, counterpart, booking);
     }
-    proposer.weighDocuments();
+    proposer.m_similar.weigh();
     return proposer;
 }
 
@@ -140,42 +115,6 @@ void CounterpartProposer::addIdentical(const QString &text, qint64 counterpart,
     Identical &identical = m_identical[key];
     if (identical.counterpart == 0 || identical.latest < booking)
         identical = {booking, counterpart};
-}
-
-void CounterpartProposer::addDocument(const QString &text, qint64 counterpart,
-                                      const Booking &booking)
-{
-    QStringList words = descriptionWords(text);
-    if (words.isEmpty())
-        return;
-    std::sort(words.begin(), words.end());
-    const QString key = words.join(u' ');
-    auto found = m_documentByKey.constFind(key);
-    if (found == m_documentByKey.cend()) {
-        found = m_documentByKey.insert(key, int(m_documents.size()));
-        for (const QString &word : std::as_const(words))
-            m_postings[word].push_back(int(m_documents.size()));
-        m_documents.push_back({words, {}, {}, 0});
-    }
-    Document &document = m_documents[std::size_t(*found)];
-    ++document.counterparts[counterpart];
-    Booking &latest = document.latest[counterpart];
-    latest = std::max(latest, booking);
-}
-
-double CounterpartProposer::rarity(const QString &word) const
-{
-    const auto postings = m_postings.constFind(word);
-    if (postings == m_postings.cend())
-        return 0;
-    return std::log(1.0 + double(m_documents.size()) / double(postings->size()));
-}
-
-void CounterpartProposer::weighDocuments()
-{
-    for (Document &document : m_documents)
-        for (const QString &word : std::as_const(document.words))
-            document.weight += rarity(word);
 }
 
 Proposal CounterpartProposer::propose(const BankMovement &movement) const
@@ -196,23 +135,42 @@ bool CounterpartProposer::loadOpenInvoices(const QSqlDatabase &database, QString
 {
     if (!hasBankTable(database, u"fatture_importate"_s))
         return true;
-    // The counterpart's balance, debit positive: a supplier is owed while it is negative, a
-    // customer owes while it is positive.
+    // Of each invoice, its counterpart's balance and its own entry's rows on the counterpart,
+    // debit positive: a supplier is owed while they are negative, a customer owes while positive.
+    const QString signedRows =
+        u"SELECT COALESCE(SUM(CASE WHEN r.contodare = f.controparte THEN r.importo "
+        u"ELSE -r.importo END), 0) FROM regdet r WHERE "_s;
     QSqlQuery query(database);
     if (!runSql(query,
-                u"SELECT f.numero, f.iban, f.controparte, s.descrizione, f.direzione, "
-                u"(SELECT COALESCE(SUM(CASE WHEN r.contodare = f.controparte THEN r.importo "
-                u"ELSE -r.importo END), 0) FROM regdet r "
-                u"WHERE r.contodare = f.controparte OR r.contoavere = f.controparte) "
-                u"FROM fatture_importate f JOIN sottoconti s ON s.id = f.controparte "
-                u"ORDER BY f.data DESC"_s,
+                u"SELECT f.numero, f.iban, f.controparte, s.descrizione, f.direzione, ("_s +
+                    signedRows +
+                    u"r.contodare = f.controparte OR r.contoavere = f.controparte), ("_s +
+                    signedRows +
+                    u"r.idRegMain = f.idRegMain AND (r.contodare = f.controparte OR "
+                    u"r.contoavere = f.controparte)) "
+                    u"FROM fatture_importate f JOIN sottoconti s ON s.id = f.controparte "
+                    u"ORDER BY f.data DESC, f.idRegMain DESC"_s,
                 {}, error))
         return false;
+    // Payments settle a counterpart's oldest invoices first: what it is still owed or owes
+    // belongs to its newest ones, each open for no more than its own amount.
+    QHash<qint64, Money> unsettled;
     while (query.next()) {
-        const Money balance = Money::fromUnits(query.value(5).toLongLong());
-        if (balance.isZero() || query.value(2).toLongLong() == m_bank)
-            continue;
+        const qint64 counterpart = query.value(2).toLongLong();
         const bool purchase = query.value(4).toString() == u"acquisto"_s;
+        const auto owed = [&](int column) {
+            const Money amount = Money::fromUnits(query.value(column).toLongLong());
+            return purchase ? -amount : amount;
+        };
+        if (counterpart == m_bank)
+            continue;
+        if (!unsettled.contains(counterpart))
+            unsettled.insert(counterpart, owed(5));
+        Money &remaining = unsettled[counterpart];
+        const Money open = std::min(owed(6), remaining);
+        if (open <= Money())
+            continue;
+        remaining -= open;
         const QString number = query.value(0).toString();
         // A number of one character would be found in almost any text.
         const QRegularExpression numberInText =
@@ -221,8 +179,7 @@ bool CounterpartProposer::loadOpenInvoices(const QSqlDatabase &database, QString
                                     QRegularExpression::escape(number)));
         const QString name = query.value(3).toString();
         m_openInvoices.append({number, numberInText, normalizedIban(query.value(1).toString()),
-                               query.value(2).toLongLong(), name, identityText(name), purchase,
-                               purchase ? -balance : balance});
+                               counterpart, name, identityText(name), purchase, open});
     }
     return true;
 }
@@ -276,45 +233,9 @@ Proposal CounterpartProposer::byIdenticalText(const BankMovement &movement) cons
 
 Proposal CounterpartProposer::byWords(const BankMovement &movement) const
 {
-    const QStringList words = descriptionWords(movement.description + u' ' + movement.counterparty);
-    double weight = 0;
-    QHash<int, double> shared;
-    for (const QString &word : words) {
-        const auto postings = m_postings.constFind(word);
-        if (postings == m_postings.cend())
-            continue;
-        const double wordRarity = rarity(word);
-        weight += wordRarity;
-        if (postings->size() > CommonWord)
-            continue;
-        for (const int document : *postings)
-            shared[document] += wordRarity;
-    }
-    QHash<qint64, int> votes;
-    QHash<qint64, Booking> latest;
-    for (auto it = shared.cbegin(); it != shared.cend(); ++it) {
-        const Document &document = m_documents[std::size_t(it.key())];
-        // A little below the bound, so that sums of rarities that meet it exactly count.
-        if (it.value() / (weight + document.weight - it.value()) < SimilarEnough - 1e-9)
-            continue;
-        for (auto c = document.counterparts.cbegin(); c != document.counterparts.cend(); ++c) {
-            votes[c.key()] += c.value();
-            latest[c.key()] = std::max(latest[c.key()], document.latest.value(c.key()));
-        }
-    }
-    Proposal best;
-    int bestVotes = 0;
-    for (auto it = votes.cbegin(); it != votes.cend(); ++it) {
-        // A tie goes to the counterpart booked most recently.
-        const bool more = it.value() > bestVotes;
-        const bool tiedButLater =
-            it.value() == bestVotes && latest.value(best.subAccount) < latest.value(it.key());
-        if (it.key() != m_bank && (more || tiedButLater)) {
-            best.subAccount = it.key();
-            bestVotes = it.value();
-        }
-    }
-    if (best.subAccount != 0)
-        best.reason = similarMovements(bestVotes);
-    return best;
+    const SimilarTexts::Choice choice =
+        m_similar.mostAlike(movement.description + u' ' + movement.counterparty, m_bank);
+    if (choice.subAccount == 0)
+        return {};
+    return {choice.subAccount, similarMovements(choice.votes)};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bankimport/BankRules.h"
+#include "data/SimilarTexts.h"
 
 #include <QDate>
 #include <QHash>
@@ -9,18 +10,12 @@
 #include <QStringList>
 
 #include <optional>
-#include <tuple>
-#include <vector>
 
 // The counterpart proposed for a movement and why; subAccount 0 when there is none.
 struct Proposal {
     qint64 subAccount = 0;
     QString reason;
 };
-
-// The words of a text that tell movements apart: lower case, without accents, letters only,
-// three letters or more.
-QStringList descriptionWords(const QString &text);
 
 // The text of a description as movements are told identical by: without case, accents, digits
 // and repeated spaces ("COMMISSIONE RICARICA 12/01" and "commissione ricarica 3/02" are one).
@@ -43,15 +38,7 @@ public:
     Proposal propose(const BankMovement &movement) const;
 
 private:
-    // When an entry was booked, to tell the most recent apart.
-    struct Booking {
-        QDate date;
-        qint64 entry = 0;
-        bool operator<(const Booking &other) const
-        {
-            return std::tie(date, entry) < std::tie(other.date, other.entry);
-        }
-    };
+    using Booking = SimilarTexts::Booking;
     struct Identical {
         Booking latest;
         qint64 counterpart = 0;
@@ -65,36 +52,23 @@ private:
         QString name;
         QString nameIdentity; // the name as identityText gives it
         bool purchase = true;
-        Money open; // what the counterpart's sub-account is owed or owes
+        Money open; // what is still owed or owed to the counterpart for this invoice
     };
     struct IbanHistory {
         qint64 latest = 0;
         QHash<qint64, int> counts;
     };
-    // Earlier entries with the same words, by counterpart.
-    struct Document {
-        QStringList words;
-        QHash<qint64, int> counterparts;
-        QHash<qint64, Booking> latest;
-        double weight = 0;
-    };
-
-    void addDocument(const QString &text, qint64 counterpart, const Booking &booking);
     void addIdentical(const QString &text, qint64 counterpart, const Booking &booking);
-    void weighDocuments();
     bool loadOpenInvoices(const QSqlDatabase &database, QString *error);
     Proposal byInvoice(const BankMovement &movement) const;
     Proposal byIban(const BankMovement &movement) const;
     Proposal byIdenticalText(const BankMovement &movement) const;
     Proposal byWords(const BankMovement &movement) const;
-    double rarity(const QString &word) const;
 
     qint64 m_bank = 0;
     QList<BankRule> m_rules;
     QList<OpenInvoice> m_openInvoices;
     QHash<QString, Identical> m_identical;
     QHash<QString, IbanHistory> m_ibans;
-    std::vector<Document> m_documents;
-    QHash<QString, int> m_documentByKey;
-    QHash<QString, std::vector<int>> m_postings;
+    SimilarTexts m_similar;
 };

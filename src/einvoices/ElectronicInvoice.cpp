@@ -88,6 +88,8 @@ void readGeneralData(const pugi::xml_node &document, ElectronicInvoice &invoice,
             reader.amount(fund, u"ImportoContributoCassa"_s, where + u"/DatiCassaPrevidenziale"_s);
     if (!textAt(document, u"ImportoTotaleDocumento"_s).isEmpty())
         invoice.declaredTotal = reader.amount(document, u"ImportoTotaleDocumento"_s, where);
+    for (const pugi::xml_node &reason : xmlChildren(document, "Causale"))
+        invoice.reasons.append(QString::fromUtf8(reason.text().get()).trimmed());
 }
 
 void readGoodsAndServices(const pugi::xml_node &goods, ElectronicInvoice &invoice,
@@ -97,7 +99,8 @@ void readGoodsAndServices(const pugi::xml_node &goods, ElectronicInvoice &invoic
     for (const pugi::xml_node &line : xmlChildren(goods, "DettaglioLinee"))
         invoice.lines.append({textAt(line, u"Descrizione"_s),
                               reader.amount(line, u"PrezzoTotale"_s, where + u"/DettaglioLinee"_s),
-                              textAt(line, u"AliquotaIVA"_s), textAt(line, u"Natura"_s)});
+                              textAt(line, u"AliquotaIVA"_s), textAt(line, u"Natura"_s),
+                              textAt(line, u"Quantita"_s), textAt(line, u"PrezzoUnitario"_s)});
     for (const pugi::xml_node &summary : xmlChildren(goods, "DatiRiepilogo")) {
         const QString place = where + u"/DatiRiepilogo"_s;
         VatSummary read;
@@ -116,13 +119,17 @@ void readPayments(const pugi::xml_node &body, ElectronicInvoice &invoice, BodyRe
 {
     for (const pugi::xml_node &terms : xmlChildren(body, "DatiPagamento"))
         for (const pugi::xml_node &payment : xmlChildren(terms, "DettaglioPagamento")) {
-            if (!textAt(payment, u"ImportoPagamento"_s).isEmpty())
-                invoice.paymentTotal =
-                    invoice.paymentTotal.value_or(Money()) +
-                    reader.amount(payment, u"ImportoPagamento"_s, u"DatiPagamento"_s);
-            const QString iban = textAt(payment, u"IBAN"_s).remove(u' ').toUpper();
-            if (!iban.isEmpty() && !invoice.ibans.contains(iban))
-                invoice.ibans.append(iban);
+            InvoicePayment read;
+            read.method = textAt(payment, u"ModalitaPagamento"_s);
+            read.due = QDate::fromString(textAt(payment, u"DataScadenzaPagamento"_s), Qt::ISODate);
+            if (!textAt(payment, u"ImportoPagamento"_s).isEmpty()) {
+                read.amount = reader.amount(payment, u"ImportoPagamento"_s, u"DatiPagamento"_s);
+                invoice.paymentTotal = invoice.paymentTotal.value_or(Money()) + *read.amount;
+            }
+            read.iban = textAt(payment, u"IBAN"_s).remove(u' ').toUpper();
+            if (!read.iban.isEmpty() && !invoice.ibans.contains(read.iban))
+                invoice.ibans.append(read.iban);
+            invoice.payments.append(read);
         }
 }
 

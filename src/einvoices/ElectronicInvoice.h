@@ -37,6 +37,16 @@ struct InvoiceLine {
     Money total; // PrezzoTotale
     QString rate;
     QString nature;
+    QString quantity;  // Quantita as written; empty when the line gives none
+    QString unitPrice; // PrezzoUnitario as written
+};
+
+// One instalment of the payment terms (DatiPagamento/DettaglioPagamento).
+struct InvoicePayment {
+    QString method; // ModalitaPagamento, "MP05"
+    QDate due;      // DataScadenzaPagamento; invalid when not given
+    std::optional<Money> amount;
+    QString iban;
 };
 
 // One invoice: one body (FatturaElettronicaBody) of a FatturaPA file with its file's header.
@@ -56,6 +66,8 @@ struct ElectronicInvoice {
     std::optional<Money> declaredTotal; // ImportoTotaleDocumento, optional and not checked
     std::optional<Money> paymentTotal;  // the sum of ImportoPagamento, likewise
     QStringList ibans;                  // where the supplier asks to be paid
+    QList<InvoicePayment> payments;
+    QStringList reasons; // Causale, the document's free text
 
     Money taxable() const;
     Money tax() const;

@@ -2,10 +2,12 @@
 
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
+#include "data/Failure.h"
 #include "data/FiscalEnvironment.h"
 #include "data/JournalGate.h"
 #include "data/OutputFile.h"
 #include "data/Parameters.h"
+#include "data/SimilarTexts.h"
 #include "data/SqlText.h"
 
 #include <QDateTime>
@@ -252,6 +254,72 @@ std::optional<std::pair<QVariant, QString>> lastUsedFor(const QSqlDatabase &data
     return std::pair{QVariant(), QString()};
 }
 
+// How many recent rows of costs or revenues the proposals by words learn from.
+constexpr int LearnedRows = 20000;
+
+// The rows booked earlier to costs (for purchases) or to revenues (for sales), each with the
+// words of its own text and of its entry's; read once per import, when an invoice first needs
+// them.
+struct LearnedTexts {
+    std::optional<SimilarTexts> purchases;
+    std::optional<SimilarTexts> sales;
+
+    const SimilarTexts *of(const QSqlDatabase &database, bool purchase, QString *error)
+    {
+        std::optional<SimilarTexts> &texts = purchase ? purchases : sales;
+        if (texts)
+            return &*texts;
+        QSqlQuery query(database);
+        // Ledgers of costs are of kind 3, of revenues 4; a row may name one on either side.
+        if (!runSql(query,
+                    u"WITH chosen AS (SELECT s.id FROM sottoconti s "
+                    u"JOIN conti c ON c.id = s.idConto JOIN mastri ma ON ma.id = c.idMastro "
+                    u"WHERE ma.tipo = ?) "
+                    u"SELECT d.idRegMain, m.data, CASE WHEN d.contodare IN (SELECT id FROM chosen) "
+                    u"THEN d.contodare ELSE d.contoavere END, d.descrizione, m.descrizione "
+                    u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain WHERE m.tipo = 0 AND "
+                    u"(d.contodare IN (SELECT id FROM chosen) OR "
+                    u"d.contoavere IN (SELECT id FROM chosen)) "
+                    u"ORDER BY d.idRegMain DESC LIMIT ?"_s,
+                    {purchase ? 3 : 4, LearnedRows}, error))
+            return nullptr;
+        texts.emplace();
+        while (query.next())
+            texts->add(query.value(3).toString() + u' ' + query.value(4).toString(),
+                       query.value(2).toLongLong(),
+                       {dateFromIso(query.value(1).toString()), query.value(0).toLongLong()});
+        texts->weigh();
+        return &*texts;
+    }
+};
+
+// The sub-account the invoice's lines are most like earlier rows of, with the reason; a tie
+// goes to the earlier line's; none when no line is like any row.
+std::pair<QVariant, QString> byWords(const SimilarTexts &learned, const ElectronicInvoice &invoice)
+{
+    QList<SimilarTexts::Choice> votes;
+    for (const InvoiceLine &line : invoice.lines) {
+        const SimilarTexts::Choice choice = learned.mostAlike(line.description);
+        if (choice.subAccount == 0)
+            continue;
+        const auto same = std::find_if(votes.begin(), votes.end(), [&](const auto &vote) {
+            return vote.subAccount == choice.subAccount;
+        });
+        if (same == votes.end())
+            votes.append(choice);
+        else
+            same->votes += choice.votes;
+    }
+    const auto best =
+        std::max_element(votes.cbegin(), votes.cend(),
+                         [](const auto &a, const auto &b) { return a.votes < b.votes; });
+    if (best == votes.cend())
+        return {};
+    return {best->subAccount, best->votes == 1
+                                  ? u"come 1 registrazione simile"_s
+                                  : u"come %1 registrazioni simili"_s.arg(best->votes)};
+}
+
 QString warningOf(const QString &what, Money declared, Money expected)
 {
     return u"%1 %2 diverso da %3 calcolato dal riepilogo IVA"_s.arg(what, decimalText(declared),
@@ -281,7 +349,8 @@ QStringList figureWarnings(const InvoiceReview &review)
 // Proposes the booking of one invoice read from a file.
 std::optional<InvoiceReview> review(const QSqlDatabase &database, const ElectronicInvoice &invoice,
                                     const InvoiceSettings &settings,
-                                    const InvoiceAccounts &accounts, QString *error)
+                                    const InvoiceAccounts &accounts, LearnedTexts &learned,
+                                    QString *error)
 {
     InvoiceReview proposed;
     proposed.invoice = invoice;
@@ -337,6 +406,14 @@ std::optional<InvoiceReview> review(const QSqlDatabase &database, const Electron
             return std::nullopt;
         if (!last->first.isNull())
             std::tie(proposal, proposed.proposalReason) = *last;
+    }
+    if (proposal.toLongLong() == ToAssign) {
+        const SimilarTexts *texts = learned.of(database, purchase, error);
+        if (!texts)
+            return std::nullopt;
+        const std::pair<QVariant, QString> alike = byWords(*texts, invoice);
+        if (alike.first.isValid())
+            std::tie(proposal, proposed.proposalReason) = alike;
     }
     if (proposal.toLongLong() == ToAssign && settings.defaultSubAccount) {
         proposal = *settings.defaultSubAccount;
@@ -463,6 +540,17 @@ void assignSubAccount(InvoiceReview &item, qint64 subAccount)
     item.state = subAccount > 0 ? InvoiceState::New : InvoiceState::ToAssign;
 }
 
+bool setRegistrationDate(InvoiceReview &item, const QDate &date, QString *why)
+{
+    if (item.state != InvoiceState::New && item.state != InvoiceState::ToAssign)
+        return fail(why, u"La fattura non si registra più: la data non si cambia."_s);
+    if (!date.isValid() || date < item.invoice.date)
+        return fail(why, u"La data di registrazione non può precedere quella della fattura "
+                         u"(%1)."_s.arg(item.invoice.date.toString(u"dd/MM/yyyy"_s)));
+    item.entry.header.data = date;
+    return true;
+}
+
 QString invoiceStateText(const InvoiceReview &item)
 {
     switch (item.state) {
@@ -527,6 +615,7 @@ std::optional<QList<InvoiceBatch>> reviewInvoices(const Connection &connection,
     if (!accounts)
         return std::nullopt;
     QList<InvoiceBatch> batches;
+    LearnedTexts learned;
     QSet<QString> seen;
     for (const QString &path : paths) {
         InvoiceBatch batch{readInvoiceSource(path), {}};
@@ -542,7 +631,7 @@ std::optional<QList<InvoiceBatch>> reviewInvoices(const Connection &connection,
             }
             for (const ElectronicInvoice &invoice : *read) {
                 std::optional<InvoiceReview> item =
-                    review(database, invoice, settings, *accounts, error);
+                    review(database, invoice, settings, *accounts, learned, error);
                 if (!item)
                     return std::nullopt;
                 // The same invoice twice in one run (signed and not, in two batches) once.

@@ -80,6 +80,10 @@ bool bookInvoices(const Archive &archive, QList<InvoiceBatch> &batches, QString 
 // invoice already imported, booked or refused is left as it is.
 void assignSubAccount(InvoiceReview &item, qint64 subAccount);
 
+// Moves the invoice's registration to `date`; false with the reason in *why when the date is
+// before the invoice's own or the invoice may no longer be changed.
+bool setRegistrationDate(InvoiceReview &item, const QDate &date, QString *why);
+
 // The state as the review and the command line say it: "nuova", "già importata", "da
 // assegnare", "registrata", "rifiutata: …".
 QString invoiceStateText(const InvoiceReview &item);

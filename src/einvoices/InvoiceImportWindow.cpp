@@ -1,5 +1,6 @@
 #include "einvoices/InvoiceImportWindow.h"
 
+#include "einvoices/InvoicePage.h"
 #include "einvoices/InvoiceReviewModel.h"
 #include "journal/EntryEditing.h"
 #include "ui/MessageService.h"
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -22,11 +25,11 @@ using namespace Qt::StringLiterals;
 InvoiceImportWindow::InvoiceImportWindow(FiscalEnvironment &environment, QWidget *parent)
     : QDialog(parent), m_environment(environment), m_paths(new QLineEdit(this)),
       m_refusals(new QLabel(this)), m_summary(new QLabel(this)), m_grid(new DataGrid(this)),
-      m_model(new InvoiceReviewModel(this))
+      m_details(new QTextBrowser(this)), m_model(new InvoiceReviewModel(this))
 {
     setObjectName(u"InvoiceImportWindow"_s);
     setWindowTitle(u"Importa fatture elettroniche"_s);
-    resize(1200, 600);
+    resize(1200, 760);
 
     m_paths->setObjectName(u"paths"_s);
     m_paths->setPlaceholderText(
@@ -55,11 +58,27 @@ InvoiceImportWindow::InvoiceImportWindow(FiscalEnvironment &environment, QWidget
     m_grid->setObjectName(u"grid"_s);
     m_grid->setModel(m_model);
     new ReviewGridKeys(
-        m_grid, {InvoiceReviewModel::Registra, InvoiceReviewModel::Sottoconto, {}},
+        m_grid,
+        {InvoiceReviewModel::Registra,
+         InvoiceReviewModel::Sottoconto,
+         {InvoiceReviewModel::Registrazione}},
         [this] { return m_model->choices(); },
         [this](const QString &text) { findSubAccount(text); });
     connect(m_model, &QAbstractItemModel::dataChanged, this, &InvoiceImportWindow::refreshSummary);
-    const int widths[] = {64, 70, 80, 80, 170, 85, 75, 85, 170, 150};
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &InvoiceImportWindow::showDetails);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &InvoiceImportWindow::showDetails);
+    // Said once the cell's editor has closed, so that the message does not take its focus while
+    // it commits.
+    m_model->setRefusalShown([this](const QString &why) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, why] {
+                MessageService::instance().inform(this, why, MessageService::Icon::Warning);
+            },
+            Qt::QueuedConnection);
+    });
+    const int widths[] = {64, 70, 80, 95, 80, 170, 85, 75, 85, 170, 150};
     for (int c = 0; c < InvoiceReviewModel::Stato; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->horizontalHeader()->setStretchLastSection(true);
@@ -78,10 +97,19 @@ InvoiceImportWindow::InvoiceImportWindow(FiscalEnvironment &environment, QWidget
     auto *f8 = new QShortcut(QKeySequence(Qt::Key_F8), this);
     connect(f8, &QShortcut::activated, this, &InvoiceImportWindow::book);
 
+    // Below the grid, the current invoice as it reads and the entry proposed for it.
+    m_details->setObjectName(u"details"_s);
+    m_details->setFocusPolicy(Qt::ClickFocus);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_grid);
+    split->addWidget(m_details);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fileRow);
     layout->addWidget(m_refusals);
-    layout->addWidget(m_grid, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(m_summary);
     layout->addWidget(buttons);
     rememberGeometry(this, u"InvoiceImportWindow"_s);
@@ -198,6 +226,17 @@ void InvoiceImportWindow::book()
     m_model->refresh();
     messages.inform(this, booked == 1 ? u"Registrata 1 fattura."_s
                                       : u"Registrate %1 fatture."_s.arg(booked));
+}
+
+void InvoiceImportWindow::showDetails()
+{
+    const int row = m_grid->currentIndex().row();
+    if (row < 0 || row >= m_model->rowCount()) {
+        m_details->clear();
+        return;
+    }
+    m_details->setHtml(
+        reviewPageHtml(m_model->invoiceAt(row), [this](qint64 id) { return m_model->nameOf(id); }));
 }
 
 void InvoiceImportWindow::refreshSummary()

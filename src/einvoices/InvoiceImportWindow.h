@@ -9,11 +9,13 @@ class DataGrid;
 class InvoiceReviewModel;
 class QLabel;
 class QLineEdit;
+class QTextBrowser;
 
 // File → "Importa fatture elettroniche…": reads invoices (files, a ZIP batch or a folder) and
-// lists them for review. The user types the sub-account of an invoice's costs or revenues
-// (completion, F4 as in the entry editor), unticks what not to book (Space); Enter moves down, F8
-// books every ticked invoice in one transaction.
+// lists them for review, the current invoice's page and proposed entry below. The user types the
+// sub-account of an invoice's costs or revenues (completion, F4 as in the entry editor) and its
+// registration date, unticks what not to book (Space); Enter moves down, F8 books every ticked
+// invoice in one transaction.
 class InvoiceImportWindow : public QDialog {
     Q_OBJECT
 
@@ -37,12 +39,14 @@ private:
     void chooseFolder();
     void findSubAccount(const QString &text);
     void refreshSummary();
+    void showDetails();
 
     FiscalEnvironment &m_environment;
     QLineEdit *m_paths;
     QLabel *m_refusals;
     QLabel *m_summary;
     DataGrid *m_grid;
+    QTextBrowser *m_details;
     InvoiceReviewModel *m_model;
     bool m_booked = false;
 };

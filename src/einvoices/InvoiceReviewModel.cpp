@@ -2,7 +2,26 @@
 
 #include "data/PatternFormatter.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// A date as typed: day, month and year apart by '/', '.' or '-', the year of two or four digits.
+QDate typedDate(const QString &text)
+{
+    static const QRegularExpression pattern(
+        uR"(^\s*(\d{1,2})[/.-](\d{1,2})[/.-](\d{2}|\d{4})\s*$)"_s);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return {};
+    const int year = match.captured(3).toInt();
+    return QDate(match.captured(3).size() == 2 ? 2000 + year : year, match.captured(2).toInt(),
+                 match.captured(1).toInt());
+}
+
+} // namespace
 
 void InvoiceReviewModel::setBatches(QList<InvoiceBatch> batches)
 {
@@ -72,9 +91,10 @@ int InvoiceReviewModel::columnCount(const QModelIndex &parent) const
 
 QVariant InvoiceReviewModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const QStringList captions{u"Registra"_s,    u"Tipo"_s,       u"Data"_s, u"Numero"_s,
-                                      u"Controparte"_s, u"Imponibile"_s, u"IVA"_s,  u"Totale"_s,
-                                      u"Sottoconto"_s,  u"Proposta"_s,   u"Stato"_s};
+    static const QStringList captions{u"Registra"_s,      u"Tipo"_s,     u"Data"_s,
+                                      u"Registrazione"_s, u"Numero"_s,   u"Controparte"_s,
+                                      u"Imponibile"_s,    u"IVA"_s,      u"Totale"_s,
+                                      u"Sottoconto"_s,    u"Proposta"_s, u"Stato"_s};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     return captions.value(section);
@@ -88,7 +108,7 @@ Qt::ItemFlags InvoiceReviewModel::flags(const QModelIndex &index) const
     const InvoiceReview &item = invoiceAt(index.row());
     if (index.column() == Registra && isOpen(item))
         flags |= Qt::ItemIsUserCheckable;
-    if (index.column() == Sottoconto && isOpen(item))
+    if ((index.column() == Sottoconto || index.column() == Registrazione) && isOpen(item))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -115,6 +135,8 @@ QVariant InvoiceReviewModel::data(const QModelIndex &index, int role) const
         return item.direction == InvoiceDirection::Purchase ? u"acquisto"_s : u"vendita"_s;
     case Data:
         return format.format(invoice.date, u"dd/mm/yyyy");
+    case Registrazione:
+        return format.format(item.entry.header.data, u"dd/mm/yyyy");
     case Numero:
         return invoice.number;
     case Controparte:
@@ -147,6 +169,19 @@ bool InvoiceReviewModel::setData(const QModelIndex &index, const QVariant &value
     if (index.column() == Sottoconto && role == Qt::EditRole) {
         assign(index.row(), value.toLongLong());
         return true;
+    }
+    if (index.column() == Registrazione && role == Qt::EditRole) {
+        QString why;
+        const QDate date = typedDate(value.toString());
+        if (!date.isValid())
+            why = u"Data non valida: \"%1\" (gg/mm/aaaa)."_s.arg(value.toString());
+        else if (setRegistrationDate(invoiceAt(index.row()), date, &why)) {
+            emit dataChanged(index, index);
+            return true;
+        }
+        if (m_showRefusal)
+            m_showRefusal(why);
+        return false;
     }
     return false;
 }

@@ -5,14 +5,18 @@
 #include <QAbstractTableModel>
 #include <QHash>
 
-// The invoices under review, one a row: the tick, what the invoice is and its figures, the
-// sub-account of its costs or revenues (typed), the proposal's reason and the state.
+#include <functional>
+
+// The invoices under review, one a row: the tick, what the invoice is, its registration date
+// (typed), its figures, the sub-account of its costs or revenues (typed), the proposal's reason
+// and the state.
 class InvoiceReviewModel : public QAbstractTableModel {
 public:
     enum Column {
         Registra,
         Direzione,
         Data,
+        Registrazione,
         Numero,
         Controparte,
         Imponibile,
@@ -30,11 +34,17 @@ public:
     QList<InvoiceBatch> &batches() { return m_batches; }
     void setNames(const QList<QPair<QVariant, QString>> &choices);
     const QList<QPair<QVariant, QString>> &choices() const { return m_choices; }
+    QString nameOf(qint64 subAccount) const { return m_names.value(subAccount); }
     // The invoice of a row.
     InvoiceReview &invoiceAt(int row);
     const InvoiceReview &invoiceAt(int row) const;
     void assign(int row, qint64 subAccount);
     void refresh();
+    // Told why a typed value is refused.
+    void setRefusalShown(std::function<void(const QString &)> show)
+    {
+        m_showRefusal = std::move(show);
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -53,4 +63,5 @@ private:
     QList<std::pair<qsizetype, qsizetype>> m_rows; // (batch, invoice) of each row
     QList<QPair<QVariant, QString>> m_choices;
     QHash<qint64, QString> m_names;
+    std::function<void(const QString &)> m_showRefusal;
 };

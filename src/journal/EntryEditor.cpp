@@ -4,6 +4,7 @@
 #include "data/Attachments.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
+#include "einvoices/InvoicePageWindow.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/EntryTypeDialog.h"
 #include "journal/RenumberingWindow.h"
@@ -159,7 +160,7 @@ void EntryEditor::buildWindow()
     connect(m_closeButton, &QPushButton::clicked, this, &EntryEditor::closeWindow);
     connect(m_kindButton, &QPushButton::clicked, this, &EntryEditor::changeKind);
     connect(m_attachmentButton[0], &QPushButton::clicked, this, &EntryEditor::inserisciAllegato);
-    connect(m_attachmentButton[1], &QPushButton::clicked, this, &EntryEditor::visualizzaAllegato);
+    connect(m_attachmentButton[1], &QPushButton::clicked, this, &EntryEditor::openAttachedFile);
     connect(m_attachmentButton[2], &QPushButton::clicked, this, &EntryEditor::deleteAttachment);
     connect(m_rows, &EntryRowGrid::hint, m_panels[0], &QLabel::setText);
     connect(m_rows, &EntryRowGrid::imbalanceChanged, this, [this](const QString &text) {
@@ -414,12 +415,13 @@ void EntryEditor::inserisciAllegato()
     showAttachment();
 }
 
-void EntryEditor::visualizzaAllegato()
+void EntryEditor::openAttachedFile()
 {
     const std::optional<QString> path = storedAttachmentFile();
     if (!path)
         return;
-    if (!QFile::exists(*path) || !QDesktopServices::openUrl(QUrl::fromLocalFile(*path)))
+    if (!QFile::exists(*path) ||
+        (!showInvoicePage(this, *path) && !QDesktopServices::openUrl(QUrl::fromLocalFile(*path))))
         inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
 }

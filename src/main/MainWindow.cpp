@@ -2,6 +2,7 @@
 
 #include "data/Attachments.h"
 #include "data/FiscalEnvironment.h"
+#include "einvoices/InvoicePageWindow.h"
 #include "ui/MessageService.h"
 #include "ui/SearchRow.h"
 #include "ui/WindowUtils.h"
@@ -324,7 +325,8 @@ void MainWindow::openAttachment()
                                           MessageService::Icon::Critical);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
+    if (!showInvoicePage(this, *path))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
 }
 
 void MainWindow::gridCharacterTyped(const QString &text)

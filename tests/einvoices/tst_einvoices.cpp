@@ -2,6 +2,7 @@
 #include "bankimport/CounterpartProposer.h"
 #include "data/JournalGate.h"
 #include "einvoices/InvoiceImport.h"
+#include "einvoices/InvoicePage.h"
 #include "support/CliUser.h"
 #include "support/TestArchive.h"
 
@@ -209,6 +210,49 @@ private slots:
                  qPrintable(next.proposalReason));
     }
 
+    // A new supplier's invoice takes the sub-account that earlier rows with its lines' words were
+    // booked to; it is registered on a later day, never an earlier one; its kept file reads as a
+    // page with every text of the file escaped.
+    void newSupplierByWordsLaterDayReadablePage()
+    {
+        Books books;
+        const qint64 services =
+            books.a.scalar(u"SELECT idConto FROM sottoconti WHERE id = ?"_s, {books.costs})
+                .toLongLong();
+        const qint64 upkeep = books.a.addSottoconto(services, u"Manutenzioni"_s);
+        books.a.addEntry(QDate(2014, 1, 10),
+                         {{upkeep, books.salesVat, Money::fromCents(1000), u"Servizio"_s},
+                          {books.costs, books.salesVat, Money::fromCents(900), u"Consulenza"_s}});
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"f.xml"_s);
+        writeFile(path, fileBytes(invoiceFile(u"acquisto_altra_sede.xml"_s))
+                            .replace("<Descrizione>Servizio", "<Descrizione>Servizio &lt;b&gt;"));
+        QList<InvoiceBatch> batches = books.review({path}, books.settings(u"09876543210"_s));
+        InvoiceReview &item = batches.first().invoices[0];
+        QCOMPARE(item.state, InvoiceState::New);
+        QCOMPARE(item.proposalReason, u"come 1 registrazione simile"_s);
+        QCOMPARE(balanceOf(item, upkeep), Money::fromCents(2700));
+
+        QString error;
+        QVERIFY(!setRegistrationDate(item, item.invoice.date.addDays(-1), &error));
+        QVERIFY2(error.contains(u"18/12/2014"_s), qPrintable(error));
+        QVERIFY(setRegistrationDate(item, QDate(2015, 1, 8), &error));
+        QVERIFY2(bookInvoices(books.a.archive(), batches, &error), qPrintable(error));
+        const qint64 entry = batches.first().invoices[0].entryId;
+        QCOMPARE(books.a.scalar(u"SELECT data FROM regmain WHERE id = ?"_s, {entry}).toString(),
+                 u"2015-01-08"_s);
+
+        const QString attached =
+            books.a.scalar(u"SELECT attached FROM regmain WHERE id = ?"_s, {entry}).toString();
+        const std::optional<QList<ElectronicInvoice>> kept =
+            readInvoiceFile(QDir(books.a.archive().attachmentsFolder()).filePath(attached), &error);
+        QVERIFY2(kept, qPrintable(error));
+        const QString page = invoicePageHtml(kept->first());
+        for (const QString &shown : {u"Fattura (TD01) n. 123 del 18/12/2014"_s,
+                                     u"SOCIETA' ALPHA SRL"_s, u"Servizio &lt;b&gt;"_s, u"5,95"_s})
+            QVERIFY2(page.contains(shown), qPrintable(shown));
+    }
+
     // Another organisation's invoice, a forged signature or a file that is no invoice refuse
     // their whole batch.
     void refusalsStopTheirBatch()
@@ -263,6 +307,20 @@ private slots:
         books.a.addEntry(QDate(2023, 4, 2),
                          {{irpef.counterpart, bank, irpef.counterpartAmount(), u"Bonifico"_s}});
         QVERIFY(!proposal(byNumber).reason.startsWith(u"pagamento fattura"_s));
+
+        // Two invoices of one supplier: a payment settles the older, the newer stays open.
+        settings.ownTaxCode = u"09876543210"_s;
+        const QList<InvoiceReview> alpha = books.book({invoiceFile(Alpha)}, settings)[0].invoices;
+        books.a.addEntry(QDate(2017, 2, 1), {{alpha[0].counterpart, bank,
+                                              alpha[0].counterpartAmount(), u"Bonifico"_s}});
+        BankMovement older;
+        older.amount = -Money::fromCents(100);
+        older.description = u"Saldo fattura "_s + alpha[0].invoice.number;
+        QVERIFY(!proposal(older).reason.startsWith(u"pagamento fattura"_s));
+        BankMovement newer = older;
+        newer.description = u"Saldo fattura "_s + alpha[1].invoice.number;
+        QCOMPARE(proposal(newer).reason,
+                 u"pagamento fattura n. 456 di "_s + alpha[1].counterpartParty().name);
     }
 
     // The command line books what it can, exits 1 for a refused file or a wrong option, and
