@@ -111,17 +111,6 @@ QString documentTypeRefusal(const QString &type)
     return u"tipo di documento sconosciuto: %1"_s.arg(type);
 }
 
-QString shownRate(const VatSummary &summary)
-{
-    if (!summary.nature.isEmpty())
-        return summary.nature;
-    QString rate = summary.rate;
-    if (rate.contains(u'.'))
-        while (rate.endsWith(u'0') || rate.endsWith(u'.'))
-            rate.chop(1);
-    return rate.replace(u'.', u',') + u'%';
-}
-
 // What a row names until the booking: the counterpart's sub-account still to be created, and a
 // cost or revenue row still to assign. Both keep the row on its side.
 constexpr qint64 NewCounterpart = -1;
@@ -167,11 +156,11 @@ QList<EntryRow> entryRows(const InvoiceReview &review, const InvoiceAccounts &ac
         if (!taxable.isZero())
             costSide(proposal, taxable,
                      (purchase ? u"Costo imponibile "_s : u"Ricavo imponibile "_s) +
-                         shownRate(summary) + reference);
+                         vatRateText(summary.rate, summary.nature) + reference);
         // The VAT of a sale in split payment is paid to the treasury by the customer.
         if (!vatIntoCost && !summary.tax.isZero() && (purchase || !summary.splitPayment))
             costSide(purchase ? accounts.purchaseVat : accounts.salesVat, summary.tax,
-                     u"IVA "_s + shownRate(summary) + reference);
+                     u"IVA "_s + vatRateText(summary.rate, summary.nature) + reference);
     }
     if (!invoice.fundContribution.isZero())
         costSide(proposal, invoice.fundContribution,
@@ -484,20 +473,6 @@ bool ensureCounterpart(const Connection &connection, InvoiceReview &item, QStrin
     return true;
 }
 
-// The name an invoice's file is kept under beside its entry: the invoice's identity, so that
-// booking it again once its entry is deleted writes the same file.
-QString invoiceAttachmentName(const InvoiceReview &item)
-{
-    const ElectronicInvoice &invoice = item.invoice;
-    QString stem =
-        u"fattura_%1_%2_%3_%4"_s.arg(item.counterpartParty().fiscalId(), invoice.documentType,
-                                     invoice.number, isoDate(invoice.date));
-    static const QRegularExpression unsafe(u"[^A-Za-z0-9_.-]"_s);
-    stem.replace(unsafe, u"_"_s);
-    return stem +
-           (invoice.file.endsWith(u".p7m"_s, Qt::CaseInsensitive) ? u".xml.p7m"_s : u".xml"_s);
-}
-
 // Keeps the invoice's file, as it came, in the archive's attachments and names it in the entry.
 bool keepInvoiceFile(const Archive &archive, const InvoiceBatch &batch, InvoiceReview &item,
                      QStringList *written, QString *error)
@@ -507,7 +482,9 @@ bool keepInvoiceFile(const Archive &archive, const InvoiceBatch &batch, InvoiceR
                      [&](const InvoiceFile &read) { return read.name == item.invoice.file; });
     if (file == batch.source.files.cend())
         return true;
-    const QString name = invoiceAttachmentName(item);
+    const QString name =
+        invoiceFileStem(item.counterpartParty().fiscalId(), item.invoice) +
+        (item.invoice.file.endsWith(u".p7m"_s, Qt::CaseInsensitive) ? u".xml.p7m"_s : u".xml"_s);
     const QString path = QDir(archive.attachmentsFolder()).filePath(name);
     if (!writeOutputFile(path, file->original(), error))
         return false;
@@ -517,6 +494,25 @@ bool keepInvoiceFile(const Archive &archive, const InvoiceBatch &batch, InvoiceR
 }
 
 } // namespace
+
+QString vatRateText(const QString &rate, const QString &nature)
+{
+    if (!nature.isEmpty())
+        return nature;
+    QString shown = rate;
+    if (shown.contains(u'.'))
+        while (shown.endsWith(u'0') || shown.endsWith(u'.'))
+            shown.chop(1);
+    return shown.replace(u'.', u',') + u'%';
+}
+
+QString invoiceFileStem(const QString &fiscalId, const ElectronicInvoice &invoice)
+{
+    QString stem = u"fattura_%1_%2_%3_%4"_s.arg(fiscalId, invoice.documentType, invoice.number,
+                                                isoDate(invoice.date));
+    static const QRegularExpression unsafe(u"[^A-Za-z0-9_.-]"_s);
+    return stem.replace(unsafe, u"_"_s);
+}
 
 const InvoiceParty &InvoiceReview::counterpartParty() const
 {

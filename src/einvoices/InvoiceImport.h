@@ -88,5 +88,13 @@ bool setRegistrationDate(InvoiceReview &item, const QDate &date, QString *why);
 // assegnare", "registrata", "rifiutata: …".
 QString invoiceStateText(const InvoiceReview &item);
 
+// A rate as the books show it, "22%" for "22.00", or the nature of an exempt amount.
+QString vatRateText(const QString &rate, const QString &nature);
+
+// The name, without extension, an invoice's file is kept under beside its entry: the invoice's
+// identity, so that booking it again once its entry is deleted writes the same file, and the
+// entry's page shows that invoice of a file that holds several.
+QString invoiceFileStem(const QString &fiscalId, const ElectronicInvoice &invoice);
+
 // The entry's text: "Fattura n. 123 del 05/03/2026 – Rossi srl".
 QString invoiceDescription(const ElectronicInvoice &invoice, const QString &counterpart);

@@ -78,7 +78,7 @@ InvoiceImportWindow::InvoiceImportWindow(FiscalEnvironment &environment, QWidget
             },
             Qt::QueuedConnection);
     });
-    const int widths[] = {64, 70, 80, 95, 80, 170, 85, 75, 85, 170, 150};
+    const int widths[] = {64, 65, 80, 95, 70, 150, 85, 75, 85, 170, 140};
     for (int c = 0; c < InvoiceReviewModel::Stato; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_grid->horizontalHeader()->setStretchLastSection(true);

@@ -3,6 +3,7 @@
 #include "data/Failure.h"
 #include "data/PatternFormatter.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -91,11 +92,6 @@ QString tableHtml(const QStringList &captions, const QList<QStringList> &rows,
     return html + u"</table>"_s;
 }
 
-QString rateText(const QString &rate, const QString &nature)
-{
-    return nature.isEmpty() ? rate + u'%' : nature;
-}
-
 } // namespace
 
 QString invoicePageHtml(const ElectronicInvoice &invoice)
@@ -111,14 +107,14 @@ QString invoicePageHtml(const ElectronicInvoice &invoice)
     QList<QStringList> lines;
     for (const InvoiceLine &line : invoice.lines)
         lines.append({escaped(line.description), escaped(line.quantity), escaped(line.unitPrice),
-                      amountText(line.total), escaped(rateText(line.rate, line.nature))});
+                      amountText(line.total), escaped(vatRateText(line.rate, line.nature))});
     html += u"<h3>Dettaglio</h3>"_s + tableHtml({u"Descrizione"_s, u"Quantità"_s,
                                                  u"Prezzo unitario"_s, u"Importo"_s, u"IVA"_s},
                                                 lines, {1, 2, 3});
 
     QList<QStringList> summaries;
     for (const VatSummary &summary : invoice.summaries)
-        summaries.append({escaped(rateText(summary.rate, summary.nature)),
+        summaries.append({escaped(vatRateText(summary.rate, summary.nature)),
                           amountText(summary.taxable), amountText(summary.tax),
                           summary.splitPayment ? u"scissione dei pagamenti"_s : QString()});
     html += u"<h3>Riepilogo IVA</h3>"_s +
@@ -186,7 +182,14 @@ std::optional<QList<ElectronicInvoice>> readInvoiceFile(const QString &path, QSt
             return std::nullopt;
         invoices += *read;
     }
+    // A file of several invoices kept beside the entry of one of them shows that one.
+    const QString name = QFileInfo(path).fileName();
+    QList<ElectronicInvoice> named;
+    for (const ElectronicInvoice &invoice : std::as_const(invoices))
+        for (const InvoiceParty *party : {&invoice.supplier, &invoice.customer})
+            if (name.startsWith(invoiceFileStem(party->fiscalId(), invoice) + u'.'))
+                named.append(invoice);
     if (invoices.isEmpty())
         return failWithNothing(error, u"%1: non è una fattura elettronica"_s.arg(path));
-    return invoices;
+    return named.isEmpty() ? invoices : named;
 }

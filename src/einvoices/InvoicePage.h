@@ -15,6 +15,7 @@ QString invoicePageHtml(const ElectronicInvoice &invoice);
 // `name`) and the warnings about its figures.
 QString reviewPageHtml(const InvoiceReview &item, const std::function<QString(qint64)> &name);
 
-// The invoices of an invoice file kept beside an entry (plain or signed); nothing, with the
-// reason in *error, when the file is not one.
+// The invoices of an invoice file kept beside an entry (plain or signed): of a file that holds
+// several, the one its name is kept under. Nothing, with the reason in *error, when the file is
+// not one.
 std::optional<QList<ElectronicInvoice>> readInvoiceFile(const QString &path, QString *error);

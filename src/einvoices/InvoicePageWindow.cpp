@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -30,8 +31,9 @@ bool showInvoicePage(QWidget *owner, const QString &path)
     for (const ElectronicInvoice &invoice : *invoices)
         pages << invoicePageHtml(invoice);
     page->setHtml(pages.join(u"<hr>"_s));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &window);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &window, &QDialog::reject);
+    auto *buttons = new QDialogButtonBox(&window);
+    QObject::connect(buttons->addButton(u"Chiudi"_s, QDialogButtonBox::RejectRole),
+                     &QPushButton::clicked, &window, &QDialog::reject);
     auto *layout = new QVBoxLayout(&window);
     layout->addWidget(page, 1);
     layout->addWidget(buttons);

@@ -181,8 +181,12 @@ private slots:
                                              {first.first().invoices[1].entryId})
                                      .toString();
         QVERIFY2(attached.endsWith(u"_TD01_456_2017-01-20.xml.p7m"_s), qPrintable(attached));
-        QCOMPARE(fileBytes(QDir(books.a.archive().attachmentsFolder()).filePath(attached)),
-                 fileBytes(der));
+        const QString kept = QDir(books.a.archive().attachmentsFolder()).filePath(attached);
+        QCOMPARE(fileBytes(kept), fileBytes(der));
+        // The entry's page shows its own invoice of the two the file holds.
+        const std::optional<QList<ElectronicInvoice>> page = readInvoiceFile(kept, nullptr);
+        QCOMPARE(page->size(), 1);
+        QCOMPARE(page->first().number, u"456"_s);
 
         const QList<InvoiceBatch> again = books.book({batch, invoiceFile(Alpha)}, settings);
         QCOMPARE(again[0].source.skipped, (QStringList{u"lotto.zip/IT01234567890_MT_001.xml"_s,
