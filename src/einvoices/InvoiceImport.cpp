@@ -243,8 +243,8 @@ std::optional<std::pair<QVariant, QString>> lastUsedFor(const QSqlDatabase &data
     return std::pair{QVariant(), QString()};
 }
 
-// How many recent rows of costs or revenues the proposals by words learn from.
-constexpr int LearnedRows = 20000;
+// How many recent entries the proposals by words learn from.
+constexpr int LearnedEntries = 20000;
 
 // The rows booked earlier to costs (for purchases) or to revenues (for sales), each with the
 // words of its own text and of its entry's; read once per import, when an invoice first needs
@@ -259,7 +259,9 @@ struct LearnedTexts {
         if (texts)
             return &*texts;
         QSqlQuery query(database);
-        // Ledgers of costs are of kind 3, of revenues 4; a row may name one on either side.
+        // Ledgers of costs are of kind 3, of revenues 4; a row may name one on either side. The
+        // unary plus keeps the engine reading the recent entries' rows in order, rather than
+        // every row of every cost through the accounts' indexes.
         if (!runSql(query,
                     u"WITH chosen AS (SELECT s.id FROM sottoconti s "
                     u"JOIN conti c ON c.id = s.idConto JOIN mastri ma ON ma.id = c.idMastro "
@@ -267,10 +269,10 @@ struct LearnedTexts {
                     u"SELECT d.idRegMain, m.data, CASE WHEN d.contodare IN (SELECT id FROM chosen) "
                     u"THEN d.contodare ELSE d.contoavere END, d.descrizione, m.descrizione "
                     u"FROM regdet d JOIN regmain m ON m.id = d.idRegMain WHERE m.tipo = 0 AND "
-                    u"(d.contodare IN (SELECT id FROM chosen) OR "
-                    u"d.contoavere IN (SELECT id FROM chosen)) "
-                    u"ORDER BY d.idRegMain DESC LIMIT ?"_s,
-                    {purchase ? 3 : 4, LearnedRows}, error))
+                    u"d.idRegMain >= COALESCE((SELECT id FROM regmain ORDER BY id DESC "
+                    u"LIMIT 1 OFFSET ?), 0) AND (+d.contodare IN (SELECT id FROM chosen) OR "
+                    u"+d.contoavere IN (SELECT id FROM chosen))"_s,
+                    {purchase ? 3 : 4, LearnedEntries}, error))
             return nullptr;
         texts.emplace();
         while (query.next())
