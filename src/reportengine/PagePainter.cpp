@@ -3,8 +3,6 @@
 #include "reportengine/TextMeasure.h"
 
 #include <QFontMetricsF>
-#include <QPageLayout>
-#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPen>
 
@@ -59,19 +57,4 @@ void paintReportPage(QPainter &painter, const ReportDocument &document, int page
         painter.drawRect(shape.rect);
     }
     painter.restore();
-}
-
-bool paintReport(QPagedPaintDevice *device, const ReportDocument &document)
-{
-    device->setPageLayout(QPageLayout(QPageSize(document.page.size), document.page.orientation,
-                                      QMarginsF(0, 0, 0, 0), QPageLayout::Point));
-    QPainter painter;
-    if (!painter.begin(device))
-        return false;
-    for (int i = 0; i < document.pageCount(); ++i) {
-        if (i > 0)
-            device->newPage();
-        paintReportPage(painter, document, i);
-    }
-    return painter.end();
 }

@@ -1,10 +1,13 @@
 #include "data/Money.h"
+#include "reportengine/PagePainter.h"
 #include "reportengine/ReportExport.h"
 #include "reportengine/ReportLayout.h"
 #include "reportengine/TextMeasure.h"
 
 #include <QFile>
 #include <QFontInfo>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -414,6 +417,43 @@ private slots:
         const QString pdf = dir.filePath(u"orizzontale.pdf"_s);
         QVERIFY2(exportPdf(document, pdf, &error), qPrintable(error));
         QVERIFY(run(u"pdfinfo"_s, {pdf}).contains(u"842 x 595 pts"_s));
+    }
+
+    // The PDF writer places every glyph where the painter does: its text reads, to the column,
+    // as that of the same pages painted into Qt's own PDF, with ligatures, right-aligned
+    // amounts and a second font.
+    void pdfReadsAsThePaintedPages()
+    {
+        ReportDefinition definition = smallPages(30);
+        definition.fonts.push_back(ReportFont{{}, 14.0, true, false});
+        definition.pageHeader.items[0].font = 1;
+        QList<std::tuple<QString, int, qint64>> rows;
+        for (int i = 0; i < 45; ++i)
+            rows.append({QStringList{u"Affitto ufficio"_s, u"Rifiuti – flussi"_s,
+                                     u"Caffè e offerte"_s}[i % 3],
+                         1 + i % 28, qint64(i) * 123457 - 400000});
+        const ReportDocument document = laidOut(definition, cardRows(rows));
+        QTemporaryDir dir;
+        QString error;
+        const QString written = dir.filePath(u"scritto.pdf"_s);
+        QVERIFY2(exportPdf(document, written, &error), qPrintable(error));
+        const QString painted = dir.filePath(u"dipinto.pdf"_s);
+        {
+            QPdfWriter writer(painted);
+            writer.setPageLayout(
+                QPageLayout(QPageSize(document.page.size), document.page.orientation, QMarginsF()));
+            QPainter painter(&writer);
+            for (int i = 0; i < document.pageCount(); ++i) {
+                if (i > 0)
+                    writer.newPage();
+                paintReportPage(painter, document, i);
+            }
+        }
+        for (const QStringList &mode : {QStringList{u"-layout"_s}, QStringList{}}) {
+            const QString text = run(u"pdftotext"_s, mode + QStringList{written, u"-"_s});
+            QVERIFY(text.contains(u"Riﬁuti – ﬂussi"_s));
+            QCOMPARE(text, run(u"pdftotext"_s, mode + QStringList{painted, u"-"_s}));
+        }
     }
 
     void failedExportLeavesNoFile()
