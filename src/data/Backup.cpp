@@ -119,22 +119,6 @@ void removeLeftovers(const QDir &folder, const QStringList &patterns)
 
 namespace {
 
-// Writes the copy beside target, then puts it in place.
-bool writeCopy(const Archive &archive, const QString &target, QString *error)
-{
-    removeLeftovers(QFileInfo(target).absoluteDir(), {QFileInfo(target).fileName() + u".*.part"_s});
-    // Two copies started in the same second must not share their partial file.
-    const QString partial =
-        target + u".%1.part"_s.arg(QRandomGenerator::global()->generate64(), 0, 16);
-    QString failure;
-    if (copyDatabaseFile(archive.databasePath(), partial, &failure) &&
-        replaceFile(partial, target, &failure))
-        return true;
-    QFile::remove(partial);
-    *error = copyFailure(failure);
-    return false;
-}
-
 void removeOldBackups(const Archive &archive)
 {
     const QList<ArchiveBackup> backups = archiveBackups(archive);
@@ -158,7 +142,7 @@ QString newBackupPath(const Archive &archive, const QString &what, QString *erro
 }
 
 // Copies the database file as it lies on disk, read on the descriptor of a connection that
-// holds it exclusively, so that nobody changes it meanwhile.
+// holds it (to read or exclusively), so that nobody changes it meanwhile.
 bool copyHeldFile(sqlite3 *connection, const QString &target, QString *error)
 {
     const std::optional<qint64> size = databaseFileSize(connection);
@@ -185,6 +169,38 @@ bool copyHeldFile(sqlite3 *connection, const QString &target, QString *error)
         copy.device().write(*bytes);
     }
     return copy.commit(error);
+}
+
+// Copies the archive's database for a backup. Under a read transaction no other user commits,
+// so the file's bytes are the database: copied as they are, far faster than page by page. A
+// database in write-ahead mode keeps committed pages outside its file, and is copied page by
+// page.
+bool copyForBackup(const QString &source, const QString &target, QString *error)
+{
+    const SqliteConnection from = openSqlite(source, SQLITE_OPEN_READONLY, error);
+    if (!from)
+        return false;
+    if (databaseFileBytes(from.get(), 18, 2) != QByteArrayLiteral("\x01\x01") ||
+        sqlite3_exec(from.get(), "BEGIN; SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
+        return copyDatabaseFile(source, target, error);
+    return copyHeldFile(from.get(), target, error);
+}
+
+// Writes the copy beside target, then puts it in place.
+bool writeCopy(const Archive &archive, const QString &target, QString *error)
+{
+    removeLeftovers(QFileInfo(target).absoluteDir(), {QFileInfo(target).fileName() + u".*.part"_s});
+    // Two copies started in the same second must not share their partial file.
+    const QString partial =
+        target + u".%1.part"_s.arg(QRandomGenerator::global()->generate64(), 0, 16);
+    QString failure;
+    if (copyForBackup(archive.databasePath(), partial, &failure) &&
+        replaceFile(partial, target, &failure))
+        return true;
+    QFile::remove(partial);
+    *error = copyFailure(failure);
+    return false;
 }
 
 } // namespace

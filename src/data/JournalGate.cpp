@@ -181,14 +181,14 @@ QString JournalGate::amountsRefusal(Money amount, QString *error)
     return {};
 }
 
-bool JournalGate::removeHeadersWithoutRows(QString *error)
+bool JournalGate::removeHeadersWithoutRows(const QDate &first, const QDate &last, QString *error)
 {
     forgetYears();
     QSqlQuery query = m_connection.query();
     return runSql(query,
-                  u"DELETE FROM regmain WHERE NOT EXISTS "
+                  u"DELETE FROM regmain WHERE data BETWEEN ? AND ? AND NOT EXISTS "
                   u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
-                  {}, error);
+                  {isoDate(first), isoDate(last)}, error);
 }
 
 QString JournalGate::storedRefusal(qint64 id, QString *error) const

@@ -65,8 +65,8 @@ public:
     // Deletes an entry with its rows, when given a version only while it is still that one. A
     // missing entry, or one printed in definitiva or of a closed year, is a failure.
     bool remove(qint64 id, QString *error, std::optional<qint64> version = std::nullopt);
-    // Deletes every header left without rows, whatever its date.
-    bool removeHeadersWithoutRows(QString *error);
+    // Deletes every header dated first..last left without rows.
+    bool removeHeadersWithoutRows(const QDate &first, const QDate &last, QString *error);
     // Numbers the entries dated from first to last 1, 2, 3 ... by date and id; refused when that
     // would change the number of an entry printed in definitiva.
     bool renumber(const QDate &first, const QDate &last, QString *error);

@@ -45,7 +45,8 @@ bool renumber(const Archive &archive, const QList<FiscalYear> &years, QString *e
         archive,
         [&years](const Connection &connection, QString *failure) {
             JournalGate gate(connection);
-            if (!gate.removeHeadersWithoutRows(failure))
+            // Headers left without rows go whatever their year.
+            if (!gate.removeHeadersWithoutRows(QDate(1, 1, 1), QDate(9999, 12, 31), failure))
                 return false;
             for (const FiscalYear &year : years) {
                 if (!gate.renumber(year.start, year.end, failure))

@@ -414,7 +414,8 @@ std::optional<QList<qint64>> runYearEnd(const Archive &archive, const YearEndInp
                                    generator.recordResult(failure);
             written = generator.written();
             JournalGate gate(connection);
-            return generated && gate.removeHeadersWithoutRows(failure) &&
+            return generated &&
+                   gate.removeHeadersWithoutRows(years.prevStart, years.curEnd, failure) &&
                    gate.renumber(years.curStart, years.curEnd, failure) &&
                    gate.renumber(years.prevStart, years.prevEnd, failure);
         },

@@ -214,7 +214,8 @@ private slots:
         QVERIFY(!removeEntry(archive, gone, std::nullopt, &error));
         QVERIFY(error.contains(u"eliminata da un altro utente"_s));
         QVERIFY(inTransaction(archive, [](const Connection &connection, QString *failure) {
-            return JournalGate(connection).removeHeadersWithoutRows(failure);
+            return JournalGate(connection)
+                .removeHeadersWithoutRows(QDate(2019, 1, 1), QDate(2024, 12, 31), failure);
         }));
         QCOMPARE(a.scalar(u"SELECT MIN(id) FROM regmain"_s).toLongLong(), kept);
         QCOMPARE(count(a, u"regmain"_s), 1);
