@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlRecord>
 
@@ -430,7 +431,33 @@ bool bindSqlite(sqlite3_stmt *statement, const QVariantList &values)
     return true;
 }
 
-QVariant sqliteCell(sqlite3_stmt *statement, int column)
+// The texts of one result, each read once: every cell with an equal text shares its copy, which
+// keeps a year of entry rows small and spares decoding the same name again.
+class SharedTexts {
+public:
+    QString fromUtf8(const char *bytes, int size)
+    {
+        const QByteArray key = QByteArray::fromRawData(bytes, size);
+        if (const auto found = m_byBytes.constFind(key); found != m_byBytes.cend())
+            return *found;
+        const QString text = QString::fromUtf8(bytes, size);
+        m_byBytes.insert(QByteArray(bytes, size), text);
+        return text;
+    }
+
+    QVariant shared(const QVariant &cell)
+    {
+        if (cell.typeId() != QMetaType::QString)
+            return cell;
+        return *m_texts.insert(cell.toString());
+    }
+
+private:
+    QHash<QByteArray, QString> m_byBytes;
+    QSet<QString> m_texts;
+};
+
+QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts &texts)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER:
@@ -443,7 +470,7 @@ QVariant sqliteCell(sqlite3_stmt *statement, int column)
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, column)),
                           sqlite3_column_bytes(statement, column));
     default:
-        return QString::fromUtf8(
+        return texts.fromUtf8(
             reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
             sqlite3_column_bytes(statement, column));
     }
@@ -466,9 +493,10 @@ bool readSqliteRows(sqlite3 *handle, const QString &sql, const QVariantList &val
         for (int c = 0; c < columns; ++c)
             fields->append(QString::fromUtf8(sqlite3_column_name(statement, c)));
         QVariantList row(columns);
+        SharedTexts texts;
         while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
             for (int c = 0; c < columns; ++c)
-                row[c] = sqliteCell(statement, c);
+                row[c] = sqliteCell(statement, c, texts);
             receive(row);
         }
     }
@@ -497,9 +525,10 @@ bool readRows(const Connection &connection, const QString &sql, const QVariantLi
     for (int c = 0; c < record.count(); ++c)
         fields->append(record.fieldName(c));
     QVariantList row(record.count());
+    SharedTexts texts;
     while (query.next()) {
         for (int c = 0; c < row.size(); ++c)
-            row[c] = query.value(c);
+            row[c] = texts.shared(query.value(c));
         receive(row);
     }
     if (!query.lastError().isValid())

@@ -4,31 +4,19 @@
 #include "data/ItalianCollation.h"
 
 #include <QHash>
-#include <QSet>
 
 bool RowSet::load(const Connection &connection, const QString &sql, const QVariantList &values,
                   QString *error)
 {
     reset({}, {});
     QStringList fields;
-    // Equal texts are kept once and shared by every cell that holds them.
-    QSet<QString> texts;
     const bool read = readRows(
         connection, sql, values, &fields,
         [&](const QVariantList &row) {
             if (m_fields.isEmpty())
                 m_fields = fields;
-            for (const QVariant &cell : row) {
-                if (cell.typeId() != QMetaType::QString) {
-                    append(cell);
-                    continue;
-                }
-                const QString text = cell.toString();
-                auto it = texts.constFind(text);
-                if (it == texts.cend())
-                    it = texts.insert(text);
-                append(QVariant(*it));
-            }
+            for (const QVariant &cell : row)
+                append(cell);
             ++m_rows;
         },
         error);
