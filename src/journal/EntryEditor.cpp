@@ -4,10 +4,10 @@
 #include "data/Attachments.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
-#include "einvoices/InvoicePageWindow.h"
 #include "journal/EntryRowGrid.h"
 #include "journal/EntryTypeDialog.h"
 #include "journal/RenumberingWindow.h"
+#include "ui/AttachmentOpening.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "ui/SubAccountFinderDialog.h"
@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateEdit>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -28,7 +27,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -160,7 +158,7 @@ void EntryEditor::buildWindow()
     connect(m_closeButton, &QPushButton::clicked, this, &EntryEditor::closeWindow);
     connect(m_kindButton, &QPushButton::clicked, this, &EntryEditor::changeKind);
     connect(m_attachmentButton[0], &QPushButton::clicked, this, &EntryEditor::inserisciAllegato);
-    connect(m_attachmentButton[1], &QPushButton::clicked, this, &EntryEditor::openAttachedFile);
+    connect(m_attachmentButton[1], &QPushButton::clicked, this, &EntryEditor::showAttachedFile);
     connect(m_attachmentButton[2], &QPushButton::clicked, this, &EntryEditor::deleteAttachment);
     connect(m_rows, &EntryRowGrid::hint, m_panels[0], &QLabel::setText);
     connect(m_rows, &EntryRowGrid::imbalanceChanged, this, [this](const QString &text) {
@@ -415,13 +413,12 @@ void EntryEditor::inserisciAllegato()
     showAttachment();
 }
 
-void EntryEditor::openAttachedFile()
+void EntryEditor::showAttachedFile()
 {
     const std::optional<QString> path = storedAttachmentFile();
     if (!path)
         return;
-    if (!QFile::exists(*path) ||
-        (!showInvoicePage(this, *path) && !QDesktopServices::openUrl(QUrl::fromLocalFile(*path))))
+    if (!QFile::exists(*path) || !openAttachedFile(this, *path))
         inform(u"Impossibile aprire l'allegato \"%1\"."_s.arg(QDir::toNativeSeparators(*path)),
                true);
 }

@@ -63,7 +63,7 @@ private:
     void showAttachment();
     void changeKind();
     void inserisciAllegato();
-    void openAttachedFile();
+    void showAttachedFile();
     void deleteAttachment();
     QString attachmentsFolder() const;
     // The file of the header's attachment; a stored name that is not a bare file name is

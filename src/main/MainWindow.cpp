@@ -2,7 +2,7 @@
 
 #include "data/Attachments.h"
 #include "data/FiscalEnvironment.h"
-#include "einvoices/InvoicePageWindow.h"
+#include "ui/AttachmentOpening.h"
 #include "ui/MessageService.h"
 #include "ui/SearchRow.h"
 #include "ui/WindowUtils.h"
@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -27,7 +26,6 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -325,8 +323,7 @@ void MainWindow::openAttachment()
                                           MessageService::Icon::Critical);
         return;
     }
-    if (!showInvoicePage(this, *path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(*path));
+    openAttachedFile(this, *path);
 }
 
 void MainWindow::gridCharacterTyped(const QString &text)

@@ -11,6 +11,7 @@
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
 #include "einvoices/InvoiceImportWindow.h"
+#include "einvoices/InvoicePageWindow.h"
 #include "journal/RenumberingWindow.h"
 #include "main/MainWindow.h"
 #include "program/ChartCommands.h"
@@ -22,6 +23,7 @@
 #include "settings/TableMaintenanceWindow.h"
 #include "settings/WorkingDateWindow.h"
 #include "statements/StatementFillWindow.h"
+#include "ui/AttachmentOpening.h"
 #include "ui/Help.h"
 #include "ui/MessageService.h"
 #include "yearend/ReopenYearWindow.h"
@@ -156,6 +158,7 @@ void MainModule::wireCommands()
 {
     MainWindow &main = *m_mainWindow;
     FiscalEnvironment &environment = *m_environment;
+    setAttachmentViewer(showInvoicePage);
     wireJournalCommands(main, environment);
     wireChartCommands(main, environment);
     wireEnvironmentCommands(main, environment);

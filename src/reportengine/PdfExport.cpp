@@ -55,7 +55,7 @@ QByteArray textString(const QString &text)
 {
     QByteArray hex = "<FEFF";
     for (const QChar unit : text)
-        hex += QByteArray::number(unit.unicode(), 16).rightJustified(4, '0').toUpper();
+        appendHexWord(hex, unit.unicode());
     return hex + '>';
 }
 
@@ -161,7 +161,7 @@ struct PageFont {
         Shown added;
         added.advance = metrics.horizontalAdvance(QString::fromUcs4(&character, 1));
         added.code = "<";
-        appendGlyphHex(added.code, glyph);
+        appendHexWord(added.code, glyph);
         added.code += '>';
         const double correction = face.width(glyph) - added.advance * 1000.0 / size;
         if (std::abs(correction) >= 0.0005)

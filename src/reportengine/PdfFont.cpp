@@ -56,11 +56,11 @@ constexpr quint16 HasTwoByTwo = 0x0080;
 
 } // namespace
 
-void appendGlyphHex(QByteArray &out, quint16 glyph)
+void appendHexWord(QByteArray &out, quint16 word)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
-    const char hex[4] = {digits[glyph >> 12], digits[(glyph >> 8) & 15], digits[(glyph >> 4) & 15],
-                         digits[glyph & 15]};
+    const char hex[4] = {digits[word >> 12], digits[(word >> 8) & 15], digits[(word >> 4) & 15],
+                         digits[word & 15]};
     out.append(hex, 4);
 }
 
@@ -272,11 +272,11 @@ QByteArray PdfFont::toUnicode() const
         cmap += QByteArray::number(qulonglong(last - first)) + " beginbfchar\n";
         for (size_t i = first; i < last; ++i) {
             cmap += '<';
-            appendGlyphHex(cmap, mapped[i].first);
+            appendHexWord(cmap, mapped[i].first);
             cmap += "> <";
             const QString utf16 = QString::fromUcs4(&mapped[i].second, 1);
             for (const QChar unit : utf16)
-                appendGlyphHex(cmap, unit.unicode());
+                appendHexWord(cmap, unit.unicode());
             cmap += ">\n";
         }
         cmap += "endbfchar\n";

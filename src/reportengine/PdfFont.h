@@ -8,8 +8,8 @@
 
 #include <vector>
 
-// Appends a glyph number as a PDF string shows it: four hexadecimal digits.
-void appendGlyphHex(QByteArray &out, quint16 glyph);
+// Appends a 16-bit number (a glyph number, a UTF-16 unit) as four hexadecimal digits.
+void appendHexWord(QByteArray &out, quint16 word);
 
 // A TrueType font as a PDF embeds it. Text is written as glyph numbers; the font file keeps
 // every glyph number but draws only the glyphs the text used (a subset that needs no
