@@ -125,9 +125,9 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {
             QString *error = nullptr);
 
 // Runs a reading statement with bound values and hands each row to receive, in order, with
-// the names of its columns in *fields; equal texts of the result share one copy. False with the
-// engine's text in *error.
-using RowReceiver = std::function<void(const QVariantList &row)>;
+// the names of its columns in *fields; equal texts of the result share one copy. The receiver
+// may move the row's cells out. False with the engine's text in *error.
+using RowReceiver = std::function<void(QVariantList &row)>;
 bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
               QStringList *fields, const RowReceiver &receive, QString *error);
 

@@ -12,11 +12,11 @@ bool RowSet::load(const Connection &connection, const QString &sql, const QVaria
     QStringList fields;
     const bool read = readRows(
         connection, sql, values, &fields,
-        [&](const QVariantList &row) {
+        [&](QVariantList &row) {
             if (m_fields.isEmpty())
                 m_fields = fields;
-            for (const QVariant &cell : row)
-                append(cell);
+            for (QVariant &cell : row)
+                append(std::move(cell));
             ++m_rows;
         },
         error);
