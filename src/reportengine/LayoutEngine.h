@@ -10,7 +10,6 @@
 #include "reportengine/TextMeasure.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <vector>
 
@@ -120,8 +119,6 @@ struct Shared {
     PatternFormatter formatter;
     TextMeasure measure;
     QHash<QString, int> patterns;
-    // The pages' texts, each kept once however often it is shown (dates, names, "-").
-    QSet<QString> texts;
     struct Late {
         int page;
         size_t text;

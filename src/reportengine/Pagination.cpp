@@ -44,13 +44,8 @@ void Engine::commit(Placed &&placed, double dx, double y)
     ReportPage &page = m_shared.document->pages.back();
     for (const auto &[index, item] : placed.late)
         m_shared.late.push_back({pageIndex, index + page.texts.size(), item});
-    const auto shared = [this](QString &text) {
-        if (!text.isEmpty())
-            text = *m_shared.texts.insert(text);
-    };
     for (TextRun &run : placed.texts) {
         run.box.translate(dx, y);
-        shared(run.text);
         page.texts.push_back(std::move(run));
     }
     for (LineShape &shape : placed.lines) {
@@ -61,12 +56,8 @@ void Engine::commit(Placed &&placed, double dx, double y)
         shape.rect.translate(dx, y);
         page.boxes.push_back(shape);
     }
-    for (SheetRow &row : placed.rows) {
-        for (Cell &cell : row.cells)
-            shared(cell.text);
-        row.cells.shrink_to_fit();
+    for (SheetRow &row : placed.rows)
         page.rows.push_back(std::move(row));
-    }
     for (TocEntry &entry : placed.toc) {
         entry.page = pageIndex;
         entry.y += y;
