@@ -12,11 +12,12 @@ build="${1:-$here/build}"
 # description and the Debian package.
 # qt6-charts-dev, qt6-svg-dev: the dashboard's charts, and their SVG files.
 # libqt6sql6-psql, postgresql: archives on a PostgreSQL server, and the throwaway server the
-# tests start (the cluster the package creates is left alone).
+# tests start (the cluster the package creates is left alone); libpq-dev: a login the server
+# turns down for want of a password is told by its client library.
 # xdotool, imagemagick: the program driven by keys under Xvfb and its screen taken, by hand.
 # libreoffice-calc-nogui: the statement tests recompute filled templates as a spreadsheet would.
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite libqt6sql6-psql
-          qt6-translations-l10n
+          libpq-dev qt6-translations-l10n
           libxlsxwriter-dev libzip-dev libpugixml-dev libcsv-dev libsqlite3-dev libssl-dev openssl clang-format xvfb xauth
           pkg-config fonts-dejavu-core postgresql poppler-utils unzip desktop-file-utils appstream
           lintian xdotool imagemagick libreoffice-calc-nogui)

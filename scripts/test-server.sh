@@ -24,6 +24,8 @@ start)
     [ "$(id -u)" -ne 0 ] || chown -R postgres:postgres "$folder"
     as_owner "$bin/initdb" -D "$folder/data" -U tovrin --auth=trust -E UTF8 --locale=C.UTF-8 \
         --no-sync >"$folder/initdb.log"
+    # One role logs in over TCP with a password, for the tests of the program's login.
+    as_owner sed -i '1i host all tovrin_password all scram-sha-256' "$folder/data/pg_hba.conf"
     as_owner "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w \
         -o "-c listen_addresses=localhost -p $port -k $folder/socket -c fsync=off" start \
         >/dev/null

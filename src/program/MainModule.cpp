@@ -10,6 +10,7 @@
 #include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "data/FiscalEnvironment.h"
+#include "data/ServerLogin.h"
 #include "einvoices/InvoiceImportWindow.h"
 #include "einvoices/InvoicePageWindow.h"
 #include "journal/RenumberingWindow.h"
@@ -80,28 +81,23 @@ bool MainModule::refuse(const QString &message)
     return false;
 }
 
-namespace {
-
-bool refusedLogin(const QString &problem)
-{
-    return problem.contains(u"password authentication failed"_s) ||
-           problem.contains(u"no password supplied"_s);
-}
-
-} // namespace
-
 QString MainModule::problemAfterLogin(const QString &folder)
 {
     QString problem = archiveFolderProblem(folder);
+    const std::optional<ServerLocation> server =
+        problem.isEmpty() ? std::nullopt : readServerIni(folder);
     // Without a password in ~/.pgpass the server asks for one: the user types it, for this
-    // session only.
-    for (int attempt = 0; attempt < 3 && refusedLogin(problem); ++attempt) {
-        const std::optional<ServerLocation> server = readServerIni(folder);
+    // session only. After a refusal the prompt shows the server's words, which also tell a
+    // failure that a password cannot mend.
+    for (int attempt = 0;
+         attempt < 3 && !problem.isEmpty() && server && loginWantsPassword(*server); ++attempt) {
+        const QString prompt =
+            u"Password dell'utente %1 per %2:"_s.arg(server->user, server->description());
         bool typed = false;
-        const QString password = QInputDialog::getText(
-            nullptr, u"Accesso al server"_s,
-            u"Password dell'utente %1 per %2:"_s.arg(server->user, server->description()),
-            QLineEdit::Password, QString(), &typed);
+        const QString password =
+            QInputDialog::getText(nullptr, u"Accesso al server"_s,
+                                  attempt == 0 ? prompt : engineWords(problem) + u"\n\n"_s + prompt,
+                                  QLineEdit::Password, QString(), &typed);
         if (!typed)
             break;
         setSessionPassword(*server, password);

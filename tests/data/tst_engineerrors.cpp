@@ -1,6 +1,7 @@
 #include "data/ArchiveStartup.h"
 #include "data/Database.h"
 #include "data/EngineErrors.h"
+#include "data/ServerLogin.h"
 #include "support/TestArchive.h"
 
 #include <QFile>
@@ -83,6 +84,31 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(engineFault(failureOf(victim, u"SELECT COUNT(*) FROM regmain"_s)),
                  EngineFault::Unreachable);
+    }
+
+    void asksForAPasswordOnlyWhenTheServerWantsOne()
+    {
+        if (!TestArchive::suiteOnServer())
+            QSKIP("the server's logins");
+        TestArchive a;
+        const Connection owner(a.archive());
+        QSqlQuery query = owner.query();
+        QVERIFY(runSql(query, u"DROP ROLE IF EXISTS tovrin_password"_s));
+        QVERIFY(runSql(query, u"CREATE ROLE tovrin_password LOGIN PASSWORD 'giusta'"_s));
+        ServerLocation guest = *a.archive().server();
+        guest.user = u"tovrin_password"_s;
+        QVERIFY(loginWantsPassword(guest));
+        setSessionPassword(guest, u"sbagliata"_s);
+        QVERIFY(loginWantsPassword(guest));
+        setSessionPassword(guest, u"giusta"_s);
+        QVERIFY(!loginWantsPassword(guest));
+        QVERIFY(Connection(guest).isOpen());
+        // A login that no password mends: the owner's trusted one, a port nobody listens on.
+        QVERIFY(!loginWantsPassword(*a.archive().server()));
+        ServerLocation nowhere = guest;
+        nowhere.port = 1;
+        QVERIFY(!loginWantsPassword(nowhere));
+        QVERIFY(runSql(query, u"DROP ROLE tovrin_password"_s));
     }
 
     void tellsADamagedFileOrAMissingTable()
