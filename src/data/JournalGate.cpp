@@ -152,9 +152,9 @@ bool JournalGate::renumber(const QDate &first, const QDate &last, QString *error
                   u"UPDATE regmain SET progressivo = numerate.rango, versione = versione + 1 "
                   u"FROM (SELECT id, ROW_NUMBER() OVER (ORDER BY data, id) AS rango "
                   u"FROM regmain WHERE data BETWEEN ? AND ?) numerate "
-                  u"WHERE regmain.id = numerate.id "
+                  u"WHERE regmain.id = numerate.id AND regmain.data BETWEEN ? AND ? "
                   u"AND (regmain.progressivo IS NULL OR regmain.progressivo <> numerate.rango)"_s,
-                  {isoDate(first), isoDate(last)}, error);
+                  {isoDate(first), isoDate(last), isoDate(first), isoDate(last)}, error);
 }
 
 QString JournalGate::amountsRefusal(Money amount, QString *error)
@@ -185,9 +185,11 @@ bool JournalGate::removeHeadersWithoutRows(const QDate &first, const QDate &last
 {
     forgetYears();
     QSqlQuery query = m_connection.query();
+    // A scalar subquery, not NOT EXISTS: a server would read every row of every year to hash
+    // them instead of looking up each header of these dates in the rows' index.
     return runSql(query,
-                  u"DELETE FROM regmain WHERE data BETWEEN ? AND ? AND NOT EXISTS "
-                  u"(SELECT 1 FROM regdet WHERE regdet.idRegMain = regmain.id)"_s,
+                  u"DELETE FROM regmain WHERE data BETWEEN ? AND ? AND (SELECT regdet.id FROM "
+                  u"regdet WHERE regdet.idRegMain = regmain.id LIMIT 1) IS NULL"_s,
                   {isoDate(first), isoDate(last)}, error);
 }
 

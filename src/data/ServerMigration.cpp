@@ -160,13 +160,14 @@ bool copyInto(const Archive &archive, const Connection &target, bool makeSchema,
     if (!(makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) ||
         !copyAll(source, target, error) || !transaction.commit(error))
         return false;
-    // A server plans its queries from statistics it has not gathered yet for the copied rows:
+    // A server plans its queries from statistics it has not gathered yet for the copied rows,
+    // and reads an index alone only where it has marked the rows seen by every transaction:
     // the program's tables only (the whole database would warn of every system table a
-    // non-superuser may not analyze).
+    // non-superuser may not vacuum).
     if (!isServer(target.database()))
         return true;
     QSqlQuery query = target.query();
-    return runSql(query, u"ANALYZE "_s + copiedTables().join(u", "_s), {}, error);
+    return runSql(query, u"VACUUM (ANALYZE) "_s + copiedTables().join(u", "_s), {}, error);
 }
 
 bool copyToServer(const Archive &archive, const ServerLocation &server, QString *error)

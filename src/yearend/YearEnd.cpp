@@ -342,17 +342,17 @@ bool YearEndGenerator::balancedEntries(const Pass &pass, QString *error)
 bool YearEndGenerator::writeEntry(const QDate &date, EntryKind kind, const QVariant &headerText,
                                   const QList<EntryRow> &rows, QString *error)
 {
-    JournalEntry entry;
-    entry.header.data = date;
-    entry.header.kind = kind;
-    entry.header.descrizione = headerText;
-    entry.rows = rows;
-    if (!JournalGate(m_connection, JournalGate::ClosedYearRule::Allow)
-             .write(entry, FiscalYear(), error))
+    QList<JournalEntry> entry(1);
+    entry[0].header.data = date;
+    entry[0].header.kind = kind;
+    entry[0].header.descrizione = headerText;
+    entry[0].rows = rows;
+    // Its rows go in a few statements, not one each: a server is asked once, not per account.
+    if (JournalGate(m_connection, JournalGate::ClosedYearRule::Allow)
+            .writeNew(entry, {FiscalYear()}, error))
         return false;
-    m_written.append(entry.header.id);
-    return date < m_years.prevStart || date > m_years.prevEnd ||
-           addToPreviousYear(entry.rows, error);
+    m_written.append(entry[0].header.id);
+    return date < m_years.prevStart || date > m_years.prevEnd || addToPreviousYear(rows, error);
 }
 
 namespace {
