@@ -138,6 +138,7 @@ int journalBook(const ReportRequest &request)
     options.showCodes = request.parser.isSet(u"codes"_s);
     options.yearLabel = periodYearLabel(request.from, request.to, request.year.start.month());
     options.organisation = *organisation;
+    options.spreadsheet = request.format == ExportFormat::Xlsx;
     ReportDocument document;
     if (!layOutJournalBook(request.connection.database(), options, &document, &error))
         return reportFailure(u"Stampa non eseguita."_s, error);

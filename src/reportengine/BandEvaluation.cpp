@@ -137,7 +137,7 @@ Placed Engine::build(const Band &band, const BandFormat &format, const Growth &g
     Placed placed;
     placed.texts.reserve(band.items.size());
     SheetRow sheetRow;
-    const bool tabular = band.tabular || &band == &m_def.detail;
+    const bool tabular = m_def.sheetRows && (band.tabular || &band == &m_def.detail);
     for (size_t i = 0; i < band.items.size(); ++i) {
         const ReportItem &item = band.items[i];
         const ItemFormat &itemFormat = format.items[i];

@@ -164,6 +164,9 @@ struct ReportDefinition {
     // Captions written above the rows of a spreadsheet, by sheet column; the pages do not show
     // them (their captions stand in the page header).
     QStringList sheetCaptions;
+    // Whether the lines of tabular bands keep their typed cells for a spreadsheet; a report
+    // that only goes to pages leaves them out (a year's journal book holds a million).
+    bool sheetRows = true;
 
     // Group sums on headers and report totals on the report header need the rows read first.
     bool needsFirstPass() const;

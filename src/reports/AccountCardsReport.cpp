@@ -180,6 +180,7 @@ ReportDefinition accountCardsDefinition(const ReportSettings &settings,
     const auto names = std::make_shared<const QSet<QString>>(std::move(sharedNames));
     ReportDefinition definition;
     definition.title = u"Schede contabili"_s;
+    definition.sheetRows = spreadsheet;
     definition.page.orientation = orientation;
     definition.page.margins = QMarginsF(Left, 28, Left, 28);
     definition.fonts = listReportFonts();

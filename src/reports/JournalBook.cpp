@@ -213,6 +213,7 @@ ReportDefinition journalBookDefinition(const JournalBookOptions &options)
     definition.reportHeader = carriedTotals(options);
     definition.detail = detail(options.firstRow);
     definition.pageFooter = pageFooter(options);
+    definition.sheetRows = options.spreadsheet;
     definition.sheetCaptions = {u"Prog.vo"_s,        u"N.reg."_s, u"Data"_s,  u"Conto in Dare"_s,
                                 u"Conto in Avere"_s, u"Dare"_s,   u"Avere"_s, u"Descrizione"_s};
     return definition;

@@ -28,6 +28,7 @@ struct JournalBookOptions {
     Money carriedCredit;
     QString yearLabel; // "2024", or "2023-2024" for a year across two calendar years
     OrganisationLines organisation;
+    bool spreadsheet = false; // exported to a spreadsheet, which takes the lines' typed cells
 };
 
 // "2024" when the fiscal year lies in one calendar year, else "2023-2024".

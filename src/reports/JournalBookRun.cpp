@@ -20,6 +20,7 @@ std::unique_ptr<PreviewDocument> runJournalBook(const ReportSettings &settings,
     options.yearLabel =
         periodYearLabel(settings.dateFrom, settings.dateTo, environment.startMonth());
     options.organisation = environment.organisation();
+    options.spreadsheet = settings.output == ReportOutput::Excel;
 
     Connection connection(environment.archive(), Connection::Mode::ReadOnly);
     if (!connection.isOpen()) {

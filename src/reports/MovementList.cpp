@@ -138,6 +138,7 @@ ReportDefinition movementListDefinition(const ReportSettings &settings,
     const std::vector<ListColumn> columns = columnsFor(orientation);
     ReportDefinition definition;
     definition.title = u"Movimenti contabili"_s;
+    definition.sheetRows = spreadsheet;
     definition.page.orientation = orientation;
     definition.page.margins = QMarginsF(Left, 28, Left, 28);
     definition.fonts = listReportFonts();

@@ -275,8 +275,12 @@ private slots:
         QVERIFY(pages[1].contains(u"2 / 2024"_s));
         QVERIFY(pages[1].contains(u"420,00"_s));
 
+        // Pages leave out the lines' typed cells, which only a spreadsheet takes.
+        QVERIFY(document.pages[0].rows.empty());
+        JournalBookOptions spreadsheet = book.options(QDate(2024, 1, 1), QDate(2024, 12, 31));
+        spreadsheet.spreadsheet = true;
         const QString xlsx = dir.filePath(u"giornale.xlsx"_s);
-        QVERIFY2(exportXlsx(document, xlsx, &error), qPrintable(error));
+        QVERIFY2(exportXlsx(book.laidOut(spreadsheet), xlsx, &error), qPrintable(error));
         const QString sheet =
             runProgram(u"unzip"_s, {u"-p"_s, xlsx, u"xl/worksheets/sheet1.xml"_s}).out;
         QCOMPARE(sheet.count(u"<row "_s), 81); // the captions, then one row per entry row
