@@ -165,7 +165,7 @@ Placed Engine::build(const Band &band, const BandFormat &format, const Growth &g
         const quint16 alignment = quint16(item.alignment.toInt());
         if (item.needsPageCount) {
             placed.late.emplace_back(placed.texts.size(), &item);
-            placed.texts.push_back({QString(), rect, quint16(font), alignment});
+            placed.texts.add({}, rect, quint16(font), alignment);
             continue;
         }
         const QString pattern = itemFormat.pattern.value_or(item.pattern);
@@ -188,8 +188,8 @@ void Engine::addRuns(Placed &placed, const QString &text, const QStringList &wra
                      const QRectF &rect, int font, quint16 alignment)
 {
     if (wrapped.isEmpty()) {
-        placed.texts.push_back(
-            {m_shared.measure.elided(font, text, rect.width()), rect, quint16(font), alignment});
+        placed.texts.add(m_shared.measure.elided(font, text, rect.width()), rect, quint16(font),
+                         alignment);
         return;
     }
     // The first line stands where a single line would, the others under it.
@@ -199,7 +199,7 @@ void Engine::addRuns(Placed &placed, const QString &text, const QStringList &wra
         const QRectF lineBox = wrapped.size() == 1 ? rect
                                                    : QRectF(rect.left(), top + l * lineHeight,
                                                             rect.width(), lineHeight);
-        placed.texts.push_back({wrapped[l], lineBox, quint16(font), alignment});
+        placed.texts.add(wrapped[l], lineBox, quint16(font), alignment);
     }
 }
 

@@ -48,7 +48,8 @@ QString pageHtml(const ReportPage &page)
         out += u"<span class=\"f%1\" style=\"left:%2;top:%3;width:%4;height:%5;line-height:%5;"
                u"text-align:%6\">%7</span>\n"_s.arg(
                    QString::number(run.font), pt(run.box.x()), pt(run.box.y()), pt(run.box.width()),
-                   pt(run.box.height()), textAlign(run.alignment), run.text.toHtmlEscaped());
+                   pt(run.box.height()), textAlign(run.alignment),
+                   page.texts.text(run).toString().toHtmlEscaped());
     for (const LineShape &shape : page.lines) {
         const QLineF &line = shape.line;
         const bool vertical = qFuzzyCompare(line.x1(), line.x2());

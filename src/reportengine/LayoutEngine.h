@@ -23,7 +23,7 @@ constexpr qint64 ProgressEveryRows = 500;
 // A band laid out with its top at y = 0, or a block of a sub-report.
 struct Placed {
     double height = 0.0;
-    std::vector<TextRun> texts;
+    TextRuns texts;
     std::vector<LineShape> lines;
     std::vector<BoxShape> boxes;
     std::vector<SheetRow> rows;
@@ -34,10 +34,7 @@ struct Placed {
     {
         for (auto &[index, item] : other.late)
             late.emplace_back(index + texts.size(), item);
-        for (TextRun &run : other.texts) {
-            run.box.translate(dx, dy);
-            texts.push_back(std::move(run));
-        }
+        texts.take(std::move(other.texts), dx, dy);
         for (LineShape &shape : other.lines) {
             shape.line.translate(dx, dy);
             lines.push_back(shape);

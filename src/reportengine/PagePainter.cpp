@@ -32,6 +32,9 @@ void paintReportPage(QPainter &painter, const ReportDocument &document, int page
     for (const TextRun &run : page.texts) {
         if (run.font >= fonts.size())
             continue;
+        // The page outlives the drawing: its characters are not copied.
+        const QStringView characters = page.texts.text(run);
+        const QString text = QString::fromRawData(characters.data(), characters.size());
         if (run.font != currentFont) {
             currentFont = run.font;
             painter.setFont(fonts[run.font].font);
@@ -41,12 +44,12 @@ void paintReportPage(QPainter &painter, const ReportDocument &document, int page
         const QFontMetricsF &metrics = fonts[run.font].metrics;
         double x = run.box.left();
         if (run.alignment & (Qt::AlignRight | Qt::AlignHCenter)) {
-            const double free = run.box.width() - metrics.horizontalAdvance(run.text);
+            const double free = run.box.width() - metrics.horizontalAdvance(text);
             x += run.alignment & Qt::AlignRight ? free : free / 2.0;
         }
         const double y =
             run.box.top() + (run.box.height() - metrics.height()) / 2.0 + metrics.ascent();
-        painter.drawText(QPointF(x, y), run.text);
+        painter.drawText(QPointF(x, y), text);
     }
     for (const LineShape &shape : page.lines) {
         painter.setPen(QPen(Qt::black, shape.width));

@@ -33,7 +33,7 @@ void Engine::closePage()
     m_y = m_bodyBottom;
     placeBand(m_def.pageFooter, Role::PageFooter, nullptr);
     ReportPage &page = m_shared.document->pages.back();
-    page.texts.shrink_to_fit();
+    page.texts.shrinkToFit();
     page.lines.shrink_to_fit();
     page.rows.shrink_to_fit();
 }
@@ -44,10 +44,7 @@ void Engine::commit(Placed &&placed, double dx, double y)
     ReportPage &page = m_shared.document->pages.back();
     for (const auto &[index, item] : placed.late)
         m_shared.late.push_back({pageIndex, index + page.texts.size(), item});
-    for (TextRun &run : placed.texts) {
-        run.box.translate(dx, y);
-        page.texts.push_back(std::move(run));
-    }
+    page.texts.take(std::move(placed.texts), dx, y);
     for (LineShape &shape : placed.lines) {
         shape.line.translate(dx, y);
         page.lines.push_back(shape);

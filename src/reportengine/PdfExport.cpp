@@ -257,7 +257,7 @@ QByteArray pageContent(const ReportPage &page, double pageHeight, Faces &faces)
         // the font's own width follows the glyph.
         glyphs.clear();
         double width = 0.0;
-        const QList<uint> characters = QStringView(run.text).toUcs4();
+        const QList<uint> characters = page.texts.text(run).toUcs4();
         for (qsizetype i = 0; i < characters.size(); ++i) {
             const auto [character, glyph, length] = ligatureAt(characters, i, face);
             i += length - 1;

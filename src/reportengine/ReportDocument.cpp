@@ -30,13 +30,44 @@ QString alignmentText(quint16 alignment)
 
 } // namespace
 
+void TextRuns::add(QStringView text, const QRectF &box, quint16 font, quint16 alignment)
+{
+    m_runs.push_back({box, quint32(m_characters.size()), quint32(text.size()), font, alignment});
+    m_characters += text;
+}
+
+void TextRuns::take(TextRuns &&other, double dx, double dy)
+{
+    const auto offset = quint32(m_characters.size());
+    m_characters += other.m_characters;
+    for (TextRun run : other.m_runs) {
+        run.box.translate(dx, dy);
+        run.start += offset;
+        m_runs.push_back(run);
+    }
+    other = {};
+}
+
+void TextRuns::setText(size_t index, QStringView text)
+{
+    m_runs[index].start = quint32(m_characters.size());
+    m_runs[index].length = quint32(text.size());
+    m_characters += text;
+}
+
+void TextRuns::shrinkToFit()
+{
+    m_characters.squeeze();
+    m_runs.shrink_to_fit();
+}
+
 QString ReportDocument::toText(int pageIndex) const
 {
     const ReportPage &page = pages.at(size_t(pageIndex));
     QString out;
     for (const TextRun &run : page.texts)
         out += u"T "_s + rectText(run.box) + u' ' + alignmentText(run.alignment) + u" f"_s +
-               QString::number(run.font) + u" \""_s + run.text + u"\"\n"_s;
+               QString::number(run.font) + u" \""_s + page.texts.text(run).toString() + u"\"\n"_s;
     for (const LineShape &shape : page.lines)
         out += u"L "_s + number(shape.line.x1()) + u',' + number(shape.line.y1()) + u' ' +
                number(shape.line.x2()) + u',' + number(shape.line.y2()) + u'\n';
@@ -48,7 +79,8 @@ QString ReportDocument::toText(int pageIndex) const
 QStringList ReportDocument::textLines(int pageIndex) const
 {
     std::map<long long, std::vector<const TextRun *>> byHeight;
-    for (const TextRun &run : pages.at(size_t(pageIndex)).texts)
+    const TextRuns &runsOfPage = pages.at(size_t(pageIndex)).texts;
+    for (const TextRun &run : runsOfPage)
         byHeight[std::llround(run.box.center().y() * 10)].push_back(&run);
     QStringList lines;
     for (auto &[height, runs] : byHeight) {
@@ -57,7 +89,7 @@ QStringList ReportDocument::textLines(int pageIndex) const
         });
         QStringList texts;
         for (const TextRun *run : runs)
-            texts << run->text;
+            texts << runsOfPage.text(*run).toString();
         lines << texts.join(u" | "_s);
     }
     return lines;

@@ -9,12 +9,42 @@
 
 #include <vector>
 
-// A text drawn in its box, one line, aligned inside it.
+// A text drawn in its box, one line, aligned inside it. Its characters are kept by the
+// TextRuns that hold it.
 struct TextRun {
-    QString text;
     QRectF box;
+    quint32 start = 0;
+    quint32 length = 0;
     quint16 font = 0;
     quint16 alignment = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+// The texts of a page, or of a band being placed, their characters one after another in one
+// string: a year's journal book shows a million texts, and a string each would take as much
+// memory again.
+class TextRuns {
+public:
+    void add(QStringView text, const QRectF &box, quint16 font, quint16 alignment);
+    // Moves the runs of other to the end of these, their boxes moved by (dx, dy).
+    void take(TextRuns &&other, double dx, double dy);
+    // Gives the run at index its text after the fact (the page count, once all pages exist).
+    void setText(size_t index, QStringView text);
+    void reserve(size_t runs) { m_runs.reserve(runs); }
+    void shrinkToFit();
+
+    QStringView text(const TextRun &run) const
+    {
+        return QStringView(m_characters).mid(run.start, run.length);
+    }
+    size_t size() const { return m_runs.size(); }
+    bool empty() const { return m_runs.empty(); }
+    const TextRun &operator[](size_t index) const { return m_runs[index]; }
+    std::vector<TextRun>::const_iterator begin() const { return m_runs.begin(); }
+    std::vector<TextRun>::const_iterator end() const { return m_runs.end(); }
+
+private:
+    QString m_characters;
+    std::vector<TextRun> m_runs;
 };
 
 struct LineShape {
@@ -44,7 +74,7 @@ struct SheetRow {
 
 // The display list of one laid-out page, in points from the page's top-left corner.
 struct ReportPage {
-    std::vector<TextRun> texts;
+    TextRuns texts;
     std::vector<LineShape> lines;
     std::vector<BoxShape> boxes;
     std::vector<SheetRow> rows;

@@ -33,9 +33,9 @@ bool ReportLayout::run(RowSource &rows, ReportDocument *document, QString *error
     const int count = document->pageCount();
     for (const Shared::Late &late : shared.late) {
         const LateContext context(late.page + 1, count);
-        TextRun &run = document->pages[size_t(late.page)].texts[late.text];
-        run.text = shared.format(late.item->compute ? late.item->compute(context) : QVariant(),
-                                 late.item->pattern);
+        document->pages[size_t(late.page)].texts.setText(
+            late.text, shared.format(late.item->compute ? late.item->compute(context) : QVariant(),
+                                     late.item->pattern));
     }
     document->fonts = shared.measure.fonts();
     return true;

@@ -75,7 +75,7 @@ QByteArray pageRtf(const ReportDocument &document, const ReportPage &page)
             out += "\\b";
         if (font.italic)
             out += "\\i";
-        out += ' ' + escaped(run.text) + "\\par}\n";
+        out += ' ' + escaped(page.texts.text(run).toString()) + "\\par}\n";
     }
     for (const LineShape &shape : page.lines) {
         const QLineF &line = shape.line;

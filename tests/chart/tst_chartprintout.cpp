@@ -106,7 +106,7 @@ QStringList allLines(const ReportDocument &document)
 double leftOf(const ReportDocument &document, const QString &text)
 {
     for (const TextRun &run : document.pages.at(0).texts)
-        if (run.text == text)
+        if (document.pages.at(0).texts.text(run) == text)
             return run.box.left();
     qFatal("no %s", qPrintable(text));
 }
