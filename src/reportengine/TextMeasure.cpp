@@ -4,6 +4,8 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -38,11 +40,36 @@ struct TextMeasure::Measured {
     QFontMetricsF metrics;
     QHash<QString, double> widths;
     double widestLatin = 0.0; // points
+    // Dots each Latin letter moves on by, as the shaper gives them: kerning is off, so a text of
+    // these letters is as wide as their advances added up, but for the ligatures.
+    std::array<double, LatinEnd> advances{};
+    struct Ligature {
+        QString letters;
+        double change; // dots: the ligature's advance less its letters'
+    };
+    std::vector<Ligature> ligatures; // the longest first, as the shaper tries them
 
     Measured(const QFont &qt, QPaintDevice *device) : font(qt), metrics(qt, device)
     {
-        for (char16_t c = 0x20; c < LatinEnd; ++c)
-            widestLatin = std::max(widestLatin, metrics.horizontalAdvance(QChar(c)) / DotsPerPoint);
+        for (char16_t c = 0x20; c < LatinEnd; ++c) {
+            advances[c] = metrics.horizontalAdvance(QChar(c));
+            widestLatin = std::max(widestLatin, advances[c] / DotsPerPoint);
+        }
+        for (const QString &letters : {u"ffi"_s, u"ffl"_s, u"ff"_s, u"fi"_s, u"fl"_s}) {
+            double separate = 0.0;
+            for (const QChar c : letters)
+                separate += advances[c.unicode()];
+            if (const double change = metrics.horizontalAdvance(letters) - separate; change != 0.0)
+                ligatures.push_back({letters, change});
+        }
+    }
+
+    // A letter the shaper gives its own advance: not a control character, which it skips, nor
+    // a soft hyphen, which shows only where a line breaks.
+    static bool isLatin(QChar c)
+    {
+        return c.unicode() >= 0x20 && c.unicode() < LatinEnd &&
+               (c.unicode() < 0x7f || c.unicode() >= 0xa0) && c != QChar::SoftHyphen;
     }
 
     // True when the text is Latin and even its widest letters would fit, so that it need not
@@ -51,8 +78,29 @@ struct TextMeasure::Measured {
     {
         if (text.size() * widestLatin > width)
             return false;
-        return std::all_of(text.begin(), text.end(),
-                           [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < LatinEnd; });
+        return std::all_of(text.begin(), text.end(), isLatin);
+    }
+
+    // The width in points of a Latin text, added up from its letters; nothing for another text.
+    std::optional<double> latinWidth(QStringView text) const
+    {
+        double dots = 0.0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (!isLatin(text[i]))
+                return std::nullopt;
+            dots += advances[text[i].unicode()];
+            if (text[i] != u'f')
+                continue;
+            for (const Ligature &ligature : ligatures)
+                if (text.sliced(i).startsWith(ligature.letters)) {
+                    for (qsizetype k = 1; k < ligature.letters.size(); ++k)
+                        dots += advances[text[i + k].unicode()];
+                    dots += ligature.change;
+                    i += ligature.letters.size() - 1;
+                    break;
+                }
+        }
+        return dots / DotsPerPoint;
     }
 };
 
@@ -87,6 +135,8 @@ TextMeasure::Measured &TextMeasure::measured(int font)
 double TextMeasure::width(int font, const QString &text)
 {
     Measured &m = measured(font);
+    if (const std::optional<double> points = m.latinWidth(text))
+        return *points;
     if (const auto found = m.widths.constFind(text); found != m.widths.constEnd())
         return *found;
     const double points = m.metrics.horizontalAdvance(text) / DotsPerPoint;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
@@ -89,6 +90,35 @@ private slots:
     void reportFontIsFoundWithoutADisplay()
     {
         QCOMPARE(QFontInfo(qtFont(ReportFont{})).family(), defaultReportFamily());
+    }
+
+    void measuresLatinTextsAsTheShaperDoes()
+    {
+        // The measure adds up letters where it can; the shaper, with its ligatures, is the
+        // judge. Every pair of Latin letters, and every short mix of those that join.
+        QStringList texts;
+        for (char16_t a = 0x20; a < 0x180; ++a)
+            for (char16_t b = 0x20; b < 0x180; ++b)
+                texts << QString(QChar(a)) + QChar(b);
+        const QString joining = u"fil a"_s;
+        for (int n = 0; n < 625; ++n)
+            texts << QString(joining[n % 5]) + joining[n / 5 % 5] + joining[n / 25 % 5] +
+                         joining[n / 125];
+        texts << u"Affitto uffici fiera, bonifico flussi: ffiffl œﬁ e\u00ADsempio"_s;
+        QImage device(1, 1, QImage::Format_RGB32);
+        device.setDotsPerMeterX(qRound(1200 / 0.0254));
+        device.setDotsPerMeterY(qRound(1200 / 0.0254));
+        for (const ReportFont &font :
+             {ReportFont{{}, 7.0, false, false}, ReportFont{{}, 8.0, true, false},
+              ReportFont{{}, 9.0, false, true}}) {
+            TextMeasure measure;
+            const int index = measure.fontIndex(font);
+            const QFontMetricsF shaper(qtFont(font), &device);
+            for (const QString &text : std::as_const(texts))
+                QVERIFY2(measure.width(index, text) ==
+                             shaper.horizontalAdvance(text) / (1200.0 / 72.0),
+                         qPrintable(text));
+        }
     }
 
     void groupHeaderShowsTotalsFromTheFirstPass()
