@@ -6,6 +6,22 @@
 
 namespace layout {
 
+namespace {
+
+// A text the row repeats from the row before it shares that row's copy: the rows of a group
+// repeat its name (a year's account cards keep 160,000 rows for their first pass).
+void shareRepeatedTexts(QVariantList &values, const std::vector<QVariantList> &buffered)
+{
+    if (buffered.empty())
+        return;
+    const QVariantList &before = buffered.back();
+    for (qsizetype i = 0; i < values.size() && i < before.size(); ++i)
+        if (values[i].metaType() == QMetaType::fromType<QString>() && values[i] == before[i])
+            values[i] = before[i];
+}
+
+} // namespace
+
 bool Engine::run(RowSource &source)
 {
     m_columns = &source.columns();
@@ -18,8 +34,10 @@ bool Engine::run(RowSource &source)
     const bool buffer = m_def.needsFirstPass();
     if (buffer) {
         QVariantList values;
-        while (source.next(&values))
+        while (source.next(&values)) {
+            shareRepeatedTexts(values, buffered);
             buffered.push_back(std::move(values));
+        }
         if (!source.errorText().isEmpty()) {
             m_shared.error = source.errorText();
             return false;
