@@ -6,6 +6,7 @@
 #include "data/Balances.h"
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
+#include "data/Failure.h"
 #include "data/ItalianCollation.h"
 #include "data/JournalGate.h"
 #include "data/Parameters.h"
@@ -54,29 +55,70 @@ JournalEntry entryOf(const ReviewedMovement &item, qint64 bank)
     return entry;
 }
 
-std::optional<bool> alreadyImported(const Connection &connection, qint64 bank,
-                                    const QString &fingerprint, QString *error)
+// The fingerprints kept for the bank, whatever their version.
+std::optional<QSet<QString>> importedFingerprints(const QSqlDatabase &database, qint64 bank,
+                                                  QString *error)
 {
-    QSqlQuery query = connection.query();
-    if (!runSql(query, u"SELECT 1 FROM movimenti_importati WHERE conto = ? AND impronta = ?"_s,
-                {bank, fingerprint}, error))
+    QSqlQuery query(database);
+    if (!runSql(query, u"SELECT impronta FROM movimenti_importati WHERE conto = ?"_s, {bank},
+                error))
         return std::nullopt;
-    return query.next();
+    QSet<QString> kept;
+    while (query.next())
+        kept.insert(query.value(0).toString());
+    return kept;
 }
 
-bool keepFingerprint(const Connection &connection, qint64 bank, const ReviewedMovement &item,
-                     const QString &when, QString *error)
+// Keeps the fingerprint of each movement booked or linked, with its entry.
+bool keepFingerprints(const Connection &connection, qint64 bank,
+                      const QList<const ReviewedMovement *> &items, const QString &when,
+                      QString *error)
 {
+    QList<QVariantList> rows;
+    for (const ReviewedMovement *item : items) {
+        const QVariant counterpart = item->counterpart != 0 && !item->usesMatch()
+                                         ? QVariant(item->counterpart)
+                                         : QVariant(QMetaType::fromType<qint64>());
+        rows.append({bank, item->fingerprint, item->entryId, counterpart,
+                     item->movement.counterpartyIban,
+                     item->movement.description + u' ' + item->movement.counterparty, when});
+    }
     QSqlQuery query = connection.query();
-    const QVariant counterpart =
-        item.counterpart != 0 && !item.usesMatch() ? QVariant(item.counterpart) : QVariant();
-    return runSql(
-        query,
-        u"INSERT INTO movimenti_importati (conto, impronta, idRegMain, controparte, iban, "
-        u"descrizione, importato_il) VALUES (?, ?, ?, ?, ?, ?, ?)"_s,
-        {bank, item.fingerprint, item.entryId, counterpart, item.movement.counterpartyIban,
-         item.movement.description + u' ' + item.movement.counterparty, when},
-        error);
+    return insertRows(query, u"movimenti_importati"_s,
+                      {u"conto"_s, u"impronta"_s, u"idRegMain"_s, u"controparte"_s, u"iban"_s,
+                       u"descrizione"_s, u"importato_il"_s},
+                      rows, error);
+}
+
+// Writes new entries in their order, each numbered in its year, in a few statements for them
+// all. An entry the books refuse is left out, with the reason at its index in refusals, and the
+// others go in; a failure of the archive fails them all.
+bool writeInOrder(const Connection &connection, QList<JournalEntry> &entries,
+                  const QList<FiscalYear> &years, QStringList *refusals, QString *failure)
+{
+    *refusals = QStringList(entries.size());
+    qsizetype first = 0;
+    while (first < entries.size()) {
+        QList<JournalEntry> rest = entries.mid(first);
+        QString refusal;
+        JournalGate gate(connection);
+        const std::optional<qsizetype> refused = gate.writeNew(rest, years.mid(first), &refusal);
+        if (refused && gate.lastFailure() != GateFailure::Refused)
+            return fail(failure, refusal);
+        // The gate writes ordinary entries only once it has checked them all: after a refusal
+        // none went in, and those checked before it go in now.
+        if (refused) {
+            rest = entries.mid(first, *refused);
+            if (!rest.isEmpty() &&
+                JournalGate(connection).writeNew(rest, years.mid(first, *refused), failure))
+                return false;
+            (*refusals)[first + *refused] = refusal;
+        }
+        for (qsizetype k = 0; k < rest.size(); ++k)
+            entries[first + k] = rest[k];
+        first += rest.size() + (refused ? 1 : 0);
+    }
+    return true;
 }
 
 // The date and bank amount (money in positive) of an entry a fingerprint was kept with.
@@ -99,12 +141,11 @@ std::optional<KeptFingerprints> keptFingerprints(const QSqlDatabase &database, q
     KeptFingerprints kept;
     if (!hasBankTables(database))
         return kept;
-    QSqlQuery query(database);
-    if (!runSql(query, u"SELECT impronta FROM movimenti_importati WHERE conto = ?"_s, {bank},
-                error))
+    std::optional<QSet<QString>> all = importedFingerprints(database, bank, error);
+    if (!all)
         return std::nullopt;
-    while (query.next())
-        kept.all.insert(query.value(0).toString());
+    kept.all = std::move(*all);
+    QSqlQuery query(database);
     if (!runSql(query,
                 u"SELECT mi.impronta, m.data, m.id, "
                 u"SUM(CASE WHEN d.contodare = ? THEN d.importo ELSE 0 END) - "
@@ -268,18 +309,16 @@ bool keepStatement(const Connection &connection, qint64 bank, const BankStatemen
             return false;
         id = query.lastInsertId().toLongLong();
     }
+    QList<QVariantList> rows;
     for (qsizetype i = 0; i < statement.movements.size(); ++i) {
         const BankMovement &movement = statement.movements[i];
-        if (!runSql(query,
-                    u"INSERT INTO movimenti_estratto (conto, impronta, estratto, data, importo, "
-                    u"descrizione) VALUES (?, ?, ?, ?, ?, ?) "
-                    u"ON CONFLICT (conto, impronta) DO NOTHING"_s,
-                    {bank, fingerprints[first + i].first, id, isoDate(movement.bookingDate),
-                     movement.amount.units(), movement.description},
-                    error))
-            return false;
+        rows.append({bank, fingerprints[first + i].first, id, isoDate(movement.bookingDate),
+                     movement.amount.units(), movement.description});
     }
-    return true;
+    return insertRows(
+        query, u"movimenti_estratto"_s,
+        {u"conto"_s, u"impronta"_s, u"estratto"_s, u"data"_s, u"importo"_s, u"descrizione"_s}, rows,
+        error, u"ON CONFLICT (conto, impronta) DO NOTHING"_s);
 }
 
 // Whether the statements' amounts fit what the books can total exactly: a movement, or all of
@@ -593,50 +632,62 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
             if (!isServer(connection.database()) &&
                 !runSql(pragma, u"PRAGMA cache_size = -131072"_s, {}, failure))
                 return false;
+            const std::optional<QSet<QString>> imported =
+                importedFingerprints(connection.database(), bank, failure);
+            if (!imported)
+                return false;
+            QSet<QString> taken = *imported;
             JournalGate gate(connection);
+            QList<qsizetype> bookable;
+            QList<JournalEntry> entries;
+            QList<FiscalYear> years;
+            QList<const ReviewedMovement *> kept;
             for (const qsizetype i : std::as_const(order)) {
                 ReviewedMovement &item = result[i];
-                const std::optional<bool> imported =
-                    alreadyImported(connection, bank, item.fingerprint, failure);
-                if (!imported)
-                    return false;
-                if (*imported) {
+                if (taken.contains(item.fingerprint)) {
                     item.alreadyImported = true;
                     ++counts.alreadyImported;
                     continue;
                 }
+                taken.insert(item.fingerprint);
                 item.refusal.clear();
-                if (item.usesMatch()) {
-                    // The typed entry may have gone, or been linked by another user, meanwhile.
-                    const std::optional<JournalEntry> typed = gate.read(item.match->id, failure);
-                    if (!typed) {
-                        item.refusal = *failure;
-                        failure->clear();
-                        ++counts.refused;
-                        continue;
-                    }
-                    item.entryId = typed->header.id;
-                    item.number = typed->header.progressivo;
-                    ++counts.linked;
-                } else {
-                    JournalEntry entry = entryOf(item, bank);
-                    if (!gate.write(entry, fiscalYearContaining(entry.header.data, *startMonth),
-                                    &item.refusal)) {
-                        // A refused entry wrote nothing: the others go on.
-                        if (gate.lastFailure() != GateFailure::Refused) {
-                            *failure = item.refusal;
-                            return false;
-                        }
-                        ++counts.refused;
-                        continue;
-                    }
-                    item.entryId = entry.header.id;
-                    item.number = entry.header.progressivo;
-                    ++counts.booked;
+                if (!item.usesMatch()) {
+                    bookable << i;
+                    entries << entryOf(item, bank);
+                    years << fiscalYearContaining(item.movement.bookingDate, *startMonth);
+                    continue;
                 }
-                if (!keepFingerprint(connection, bank, item, now, failure))
-                    return false;
+                // The typed entry may have gone, or been linked by another user, meanwhile.
+                const std::optional<JournalEntry> typed = gate.read(item.match->id, failure);
+                if (!typed) {
+                    item.refusal = *failure;
+                    failure->clear();
+                    ++counts.refused;
+                    continue;
+                }
+                item.entryId = typed->header.id;
+                item.number = typed->header.progressivo;
+                ++counts.linked;
+                kept << &item;
             }
+            QStringList refusals;
+            if (!writeInOrder(connection, entries, years, &refusals, failure))
+                return false;
+            for (qsizetype k = 0; k < bookable.size(); ++k) {
+                ReviewedMovement &item = result[bookable[k]];
+                // A refused entry wrote nothing: the others went in.
+                if (!refusals[k].isEmpty()) {
+                    item.refusal = refusals[k];
+                    ++counts.refused;
+                    continue;
+                }
+                item.entryId = entries[k].header.id;
+                item.number = entries[k].header.progressivo;
+                ++counts.booked;
+                kept << &item;
+            }
+            if (!keepFingerprints(connection, bank, kept, now, failure))
+                return false;
             for (const ReviewedMovement &item : std::as_const(result))
                 if (item.legacyEntry != 0 &&
                     !keepOwnFingerprint(connection, bank, item, now, failure))

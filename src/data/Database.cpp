@@ -555,7 +555,7 @@ std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
 }
 
 bool insertRows(QSqlQuery &query, const QString &table, const QStringList &columns,
-                const QList<QVariantList> &rows, QString *error)
+                const QList<QVariantList> &rows, QString *error, const QString &onConflict)
 {
     // Few parameters per statement for both engines, and one round trip to a server for many rows.
     const qsizetype perStatement =
@@ -569,8 +569,10 @@ bool insertRows(QSqlQuery &query, const QString &table, const QStringList &colum
             values += rows[i];
         // Names are the program's own, never user text.
         if (!runSql(query,
-                    u"INSERT INTO %1 (%2) VALUES %3"_s.arg(table, columns.join(u", "_s),
-                                                           QStringList(count, one).join(u", "_s)),
+                    u"INSERT INTO %1 (%2) VALUES %3 %4"_s
+                        .arg(table, columns.join(u", "_s), QStringList(count, one).join(u", "_s),
+                             onConflict)
+                        .trimmed(),
                     values, error))
             return false;
     }

@@ -137,9 +137,10 @@ std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
                                         const QVariantList &values, QString *error);
 
 // Inserts the rows, each with a value for each of columns, many rows per statement: one round
-// trip to a server for each. Table and column names are the program's own, never user text.
+// trip to a server for each. Table and column names are the program's own, never user text;
+// onConflict, when given, follows each statement ("ON CONFLICT (...) DO NOTHING").
 bool insertRows(QSqlQuery &query, const QString &table, const QStringList &columns,
-                const QList<QVariantList> &rows, QString *error);
+                const QList<QVariantList> &rows, QString *error, const QString &onConflict = {});
 
 // What a write transaction holds on a server archive. A file's write transaction always holds
 // the whole file.

@@ -882,6 +882,18 @@ private slots:
         QVERIFY(items[1].entryId != 0);
         QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 1);
 
+        // A refusal between two movements: the others are booked, numbered in their order.
+        statement.movements = {movement(u"uno"_s, 10), movement(u"stesso conto"_s, 20),
+                               movement(u"due"_s, 30)};
+        items = review(a, c.bank, statement);
+        items[0].counterpart = items[2].counterpart = c.gifts;
+        items[1].counterpart = c.bank;
+        QVERIFY(book(a, c.bank, statement, items, &error));
+        QVERIFY(items[1].refusal.contains(u"stesso sottoconto"_s));
+        QCOMPARE(items[1].entryId, 0);
+        QCOMPARE(items[2].number.toLongLong(), items[0].number.toLongLong() + 1);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 3);
+
         // A failure of the archive half-way keeps nothing of the run.
         statement.movements = {movement(u"primo"_s, 300), movement(u"secondo"_s, 400)};
         items = review(a, c.bank, statement);
@@ -890,7 +902,7 @@ private slots:
         QVERIFY(!book(a, c.bank, statement, items, &error));
         QVERIFY(error.contains(u"FOREIGN KEY"_s, Qt::CaseInsensitive));
         QCOMPARE(items[0].entryId, 0);
-        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 1);
+        QCOMPARE(a.scalar(u"SELECT COUNT(*) FROM movimenti_importati"_s).toInt(), 3);
     }
 
     void comparesTheStatementBalancesWithTheBooks()
