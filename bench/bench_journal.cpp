@@ -49,6 +49,10 @@ int main(int argc, char *argv[])
     {
         Connection connection(archive);
         QSqlQuery query = connection.query();
+        // The synthetic archive closes every year: the last one takes new entries again.
+        must(runSql(query, u"DELETE FROM regmain WHERE tipo = -1 AND data BETWEEN ? AND ?"_s,
+                    {yearStart.toString(Qt::ISODate), yearEnd.toString(Qt::ISODate)}, &error),
+             error);
         must(runSql(query, u"SELECT MAX(id) FROM regmain WHERE data <= ?"_s,
                     {yearEnd.addMonths(-6).toString(Qt::ISODate)}) &&
                  query.next(),

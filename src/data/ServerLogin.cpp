@@ -5,7 +5,7 @@
 #include <array>
 #include <memory>
 
-bool loginWantsPassword(const ServerLocation &location)
+PasswordNeed passwordNeed(const ServerLocation &location)
 {
     const QByteArray host = location.host.toUtf8();
     const QByteArray port = QByteArray::number(location.port);
@@ -30,7 +30,10 @@ bool loginWantsPassword(const ServerLocation &location)
     const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(
         PQconnectdbParams(keys.data(), values.data(), 0), &PQfinish);
     if (!connection || PQstatus(connection.get()) == CONNECTION_OK)
-        return false;
-    return PQconnectionNeedsPassword(connection.get()) ||
-           PQconnectionUsedPassword(connection.get());
+        return {};
+    if (PQconnectionNeedsPassword(connection.get()))
+        return {true, {}};
+    if (PQconnectionUsedPassword(connection.get()))
+        return {true, QString::fromUtf8(PQerrorMessage(connection.get())).trimmed()};
+    return {};
 }

@@ -87,17 +87,18 @@ QString MainModule::problemAfterLogin(const QString &folder)
     const std::optional<ServerLocation> server =
         problem.isEmpty() ? std::nullopt : readServerIni(folder);
     // Without a password in ~/.pgpass the server asks for one: the user types it, for this
-    // session only. After a refusal the prompt shows the server's words, which also tell a
-    // failure that a password cannot mend.
-    for (int attempt = 0;
-         attempt < 3 && !problem.isEmpty() && server && loginWantsPassword(*server); ++attempt) {
+    // session only. After a refusal the prompt shows the server's words.
+    for (int attempt = 0; attempt < 3 && !problem.isEmpty() && server; ++attempt) {
+        const PasswordNeed need = passwordNeed(*server);
+        if (!need.wanted)
+            break;
         const QString prompt =
             u"Password dell'utente %1 per %2:"_s.arg(server->user, server->description());
         bool typed = false;
-        const QString password =
-            QInputDialog::getText(nullptr, u"Accesso al server"_s,
-                                  attempt == 0 ? prompt : engineWords(problem) + u"\n\n"_s + prompt,
-                                  QLineEdit::Password, QString(), &typed);
+        const QString password = QInputDialog::getText(
+            nullptr, u"Accesso al server"_s,
+            need.refusal.isEmpty() ? prompt : need.refusal + u"\n\n"_s + prompt,
+            QLineEdit::Password, QString(), &typed);
         if (!typed)
             break;
         setSessionPassword(*server, password);

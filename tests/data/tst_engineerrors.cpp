@@ -97,17 +97,19 @@ private slots:
         QVERIFY(runSql(query, u"CREATE ROLE tovrin_password LOGIN PASSWORD 'giusta'"_s));
         ServerLocation guest = *a.archive().server();
         guest.user = u"tovrin_password"_s;
-        QVERIFY(loginWantsPassword(guest));
+        QVERIFY(passwordNeed(guest).wanted);
+        QVERIFY(passwordNeed(guest).refusal.isEmpty());
         setSessionPassword(guest, u"sbagliata"_s);
-        QVERIFY(loginWantsPassword(guest));
+        QVERIFY(passwordNeed(guest).wanted);
+        QVERIFY(passwordNeed(guest).refusal.contains(u"tovrin_password"_s));
         setSessionPassword(guest, u"giusta"_s);
-        QVERIFY(!loginWantsPassword(guest));
+        QVERIFY(!passwordNeed(guest).wanted);
         QVERIFY(Connection(guest).isOpen());
         // A login that no password mends: the owner's trusted one, a port nobody listens on.
-        QVERIFY(!loginWantsPassword(*a.archive().server()));
+        QVERIFY(!passwordNeed(*a.archive().server()).wanted);
         ServerLocation nowhere = guest;
         nowhere.port = 1;
-        QVERIFY(!loginWantsPassword(nowhere));
+        QVERIFY(!passwordNeed(nowhere).wanted);
         QVERIFY(runSql(query, u"DROP ROLE tovrin_password"_s));
     }
 
