@@ -6,7 +6,6 @@
 #include "data/Balances.h"
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
-#include "data/Failure.h"
 #include "data/ItalianCollation.h"
 #include "data/JournalGate.h"
 #include "data/Parameters.h"
@@ -88,37 +87,6 @@ bool keepFingerprints(const Connection &connection, qint64 bank,
                       {u"conto"_s, u"impronta"_s, u"idRegMain"_s, u"controparte"_s, u"iban"_s,
                        u"descrizione"_s, u"importato_il"_s},
                       rows, error);
-}
-
-// Writes new entries in their order, each numbered in its year, in a few statements for them
-// all. An entry the books refuse is left out, with the reason at its index in refusals, and the
-// others go in; a failure of the archive fails them all.
-bool writeInOrder(const Connection &connection, QList<JournalEntry> &entries,
-                  const QList<FiscalYear> &years, QStringList *refusals, QString *failure)
-{
-    *refusals = QStringList(entries.size());
-    qsizetype first = 0;
-    while (first < entries.size()) {
-        QList<JournalEntry> rest = entries.mid(first);
-        QString refusal;
-        JournalGate gate(connection);
-        const std::optional<qsizetype> refused = gate.writeNew(rest, years.mid(first), &refusal);
-        if (refused && gate.lastFailure() != GateFailure::Refused)
-            return fail(failure, refusal);
-        // The gate writes ordinary entries only once it has checked them all: after a refusal
-        // none went in, and those checked before it go in now.
-        if (refused) {
-            rest = entries.mid(first, *refused);
-            if (!rest.isEmpty() &&
-                JournalGate(connection).writeNew(rest, years.mid(first, *refused), failure))
-                return false;
-            (*refusals)[first + *refused] = refusal;
-        }
-        for (qsizetype k = 0; k < rest.size(); ++k)
-            entries[first + k] = rest[k];
-        first += rest.size() + (refused ? 1 : 0);
-    }
-    return true;
 }
 
 // The date and bank amount (money in positive) of an entry a fingerprint was kept with.
@@ -671,7 +639,8 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
                 kept << &item;
             }
             QStringList refusals;
-            if (!writeInOrder(connection, entries, years, &refusals, failure))
+            if (!JournalGate(connection)
+                     .writeNewLeavingOutRefused(entries, years, &refusals, failure))
                 return false;
             for (qsizetype k = 0; k < bookable.size(); ++k) {
                 ReviewedMovement &item = result[bookable[k]];

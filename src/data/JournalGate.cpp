@@ -299,6 +299,21 @@ std::optional<qsizetype> JournalGate::writeNew(QList<JournalEntry> &entries,
                                                const QList<FiscalYear> &numberingYears,
                                                QString *error)
 {
+    return writeNewEntries(entries, numberingYears, nullptr, error);
+}
+
+bool JournalGate::writeNewLeavingOutRefused(QList<JournalEntry> &entries,
+                                            const QList<FiscalYear> &numberingYears,
+                                            QStringList *refusals, QString *error)
+{
+    *refusals = QStringList(entries.size());
+    return !writeNewEntries(entries, numberingYears, refusals, error);
+}
+
+std::optional<qsizetype> JournalGate::writeNewEntries(QList<JournalEntry> &entries,
+                                                      const QList<FiscalYear> &numberingYears,
+                                                      QStringList *refusals, QString *error)
+{
     QList<JournalEntry *> pending;
     QList<FiscalYear> pendingYears;
     const auto insertPending = [&] {
@@ -308,8 +323,16 @@ std::optional<qsizetype> JournalGate::writeNew(QList<JournalEntry> &entries,
         return ok;
     };
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (!admit(entries[i], error))
-            return i;
+        QString refusal;
+        if (!admit(entries[i], &refusal)) {
+            if (!refusals || m_lastFailure != GateFailure::Refused) {
+                fail(error, refusal);
+                return i;
+            }
+            // A refused entry adds nothing to what the gate counts: the others go on.
+            (*refusals)[i] = refusal;
+            continue;
+        }
         pending.append(&entries[i]);
         pendingYears.append(numberingYears.value(i));
         // A closing changes what the entries after it may be: it is written before they are

@@ -59,6 +59,12 @@ public:
     // ids and numbers; their rows' ids are not read back.
     std::optional<qsizetype> writeNew(QList<JournalEntry> &entries,
                                       const QList<FiscalYear> &numberingYears, QString *error);
+    // The same, but an entry the rules refuse is left out, with the reason at its index in
+    // *refusals, and the others go in. Fails (and the caller rolls back) only when the archive
+    // does.
+    bool writeNewLeavingOutRefused(QList<JournalEntry> &entries,
+                                   const QList<FiscalYear> &numberingYears, QStringList *refusals,
+                                   QString *error);
     // Takes the numbering of the years, the earliest first, before writing entries of several
     // years in any order: two writers then never wait for each other's years in opposite order.
     bool takeNumbering(QList<FiscalYear> years, QString *error);
@@ -100,6 +106,10 @@ private:
     std::optional<qint64> highestNumber(const FiscalYear &year, QString *error);
     // Checks an entry as write() does before writing it.
     bool admit(const JournalEntry &entry, QString *error);
+    // writeNew(), with refused entries left out when refusals is given.
+    std::optional<qsizetype> writeNewEntries(QList<JournalEntry> &entries,
+                                             const QList<FiscalYear> &numberingYears,
+                                             QStringList *refusals, QString *error);
     bool insertNew(const QList<JournalEntry *> &entries, const QList<FiscalYear> &numberingYears,
                    QString *error);
     bool writeHeader(EntryHeader &header, const FiscalYear &numberingYear, QString *error);
