@@ -1,6 +1,7 @@
 #include "data/Database.h"
 
 #include "data/EngineErrors.h"
+#include "data/Failure.h"
 #include "data/ItalianCollation.h"
 #include "data/PortableSql.h"
 #include "data/ServerDialect.h"
@@ -457,7 +458,7 @@ private:
     QSet<QString> m_texts;
 };
 
-QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts &texts)
+QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts *texts)
 {
     switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER:
@@ -469,73 +470,112 @@ QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts &texts)
     case SQLITE_BLOB:
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(statement, column)),
                           sqlite3_column_bytes(statement, column));
-    default:
-        return texts.fromUtf8(
-            reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
-            sqlite3_column_bytes(statement, column));
+    default: {
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        const int size = sqlite3_column_bytes(statement, column);
+        return texts ? texts->fromUtf8(bytes, size) : QString::fromUtf8(bytes, size);
+    }
     }
 }
 
-// A file's rows through SQLite's own interface, which reads a large result about twice as fast
-// as the driver's.
-bool readSqliteRows(sqlite3 *handle, const QString &sql, const QVariantList &values,
-                    QStringList *fields, const RowReceiver &receive, QString *error)
+QString sqliteFailure(sqlite3 *handle)
 {
-    sqlite3_stmt *statement = nullptr;
-    const QByteArray text = sql.toUtf8();
-    int step = sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &statement, nullptr);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> finalizing(statement,
-                                                                            sqlite3_finalize);
-    if (step == SQLITE_OK && !bindSqlite(statement, values))
-        step = SQLITE_RANGE;
-    if (step == SQLITE_OK) {
-        const int columns = sqlite3_column_count(statement);
-        for (int c = 0; c < columns; ++c)
-            fields->append(QString::fromUtf8(sqlite3_column_name(statement, c)));
-        QVariantList row(columns);
-        SharedTexts texts;
-        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-            for (int c = 0; c < columns; ++c)
-                row[c] = sqliteCell(statement, c, texts);
-            receive(row);
-        }
-    }
-    if (step == SQLITE_DONE)
-        return true;
-    if (error)
-        *error = engineFailureText(sqliteFault(sqlite3_extended_errcode(handle)),
-                                   QString::fromUtf8(sqlite3_errmsg(handle)));
-    return false;
+    return engineFailureText(sqliteFault(sqlite3_extended_errcode(handle)),
+                             QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
 } // namespace
 
+struct RowCursor::State {
+    QStringList fields;
+    QString error;
+    bool finished = false;
+    std::optional<SharedTexts> texts;
+    sqlite3 *handle = nullptr;
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement{nullptr, sqlite3_finalize};
+    std::optional<QSqlQuery> query;
+};
+
+RowCursor::RowCursor(const QSqlDatabase &database, const QString &sql, const QVariantList &values,
+                     Texts texts)
+    : m(std::make_unique<State>())
+{
+    if (texts == Texts::Shared)
+        m->texts.emplace();
+    if (sqlite3 *handle = isServer(database) ? nullptr : sqliteHandle(database)) {
+        m->handle = handle;
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt *statement = nullptr;
+        const int prepared =
+            sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &statement, nullptr);
+        m->statement.reset(statement);
+        if (prepared != SQLITE_OK || !bindSqlite(statement, values)) {
+            m->error = sqliteFailure(handle);
+            return;
+        }
+        for (int c = 0; c < sqlite3_column_count(statement); ++c)
+            m->fields.append(QString::fromUtf8(sqlite3_column_name(statement, c)));
+        return;
+    }
+    m->query.emplace(database);
+    m->query->setForwardOnly(true);
+    if (!runSql(*m->query, sql, values, &m->error))
+        return;
+    const QSqlRecord record = m->query->record();
+    for (int c = 0; c < record.count(); ++c)
+        m->fields.append(record.fieldName(c));
+}
+
+RowCursor::~RowCursor() = default;
+
+const QStringList &RowCursor::fields() const
+{
+    return m->fields;
+}
+
+QString RowCursor::errorText() const
+{
+    return m->error;
+}
+
+bool RowCursor::next(QVariantList *row)
+{
+    if (m->finished || !m->error.isEmpty())
+        return false;
+    row->resize(m->fields.size());
+    SharedTexts *texts = m->texts ? &*m->texts : nullptr;
+    if (m->statement) {
+        const int step = sqlite3_step(m->statement.get());
+        if (step == SQLITE_ROW) {
+            for (int c = 0; c < row->size(); ++c)
+                (*row)[c] = sqliteCell(m->statement.get(), c, texts);
+            return true;
+        }
+        m->finished = true;
+        if (step != SQLITE_DONE)
+            m->error = sqliteFailure(m->handle);
+        return false;
+    }
+    if (!m->query->next()) {
+        m->finished = true;
+        if (m->query->lastError().isValid())
+            m->error = engineText(*m->query);
+        return false;
+    }
+    for (int c = 0; c < row->size(); ++c)
+        (*row)[c] = texts ? texts->shared(m->query->value(c)) : m->query->value(c);
+    return true;
+}
+
 bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
               QStringList *fields, const RowReceiver &receive, QString *error)
 {
-    fields->clear();
-    const QSqlDatabase database = connection.database();
-    if (sqlite3 *handle = isServer(database) ? nullptr : sqliteHandle(database))
-        return readSqliteRows(handle, sql, values, fields, receive, error);
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    if (!runSql(query, sql, values, error))
-        return false;
-    const QSqlRecord record = query.record();
-    for (int c = 0; c < record.count(); ++c)
-        fields->append(record.fieldName(c));
-    QVariantList row(record.count());
-    SharedTexts texts;
-    while (query.next()) {
-        for (int c = 0; c < row.size(); ++c)
-            row[c] = texts.shared(query.value(c));
+    RowCursor cursor(connection.database(), sql, values, RowCursor::Texts::Shared);
+    *fields = cursor.fields();
+    QVariantList row;
+    while (cursor.next(&row))
         receive(row);
-    }
-    if (!query.lastError().isValid())
-        return true;
-    if (error)
-        *error = engineText(query);
-    return false;
+    return cursor.errorText().isEmpty() || fail(error, cursor.errorText());
 }
 
 std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 struct sqlite3;
@@ -123,6 +124,31 @@ QString engineText(const QSqlDatabase &database);
 // text into *error (when given) and returns false.
 bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values = {},
             QString *error = nullptr);
+
+// A reading statement's rows, one at a time: on a file through SQLite's own interface, which
+// reads a large result about twice as fast as the driver, on a server through the driver.
+// Values come as the engine gives them (whole numbers as qlonglong, texts as QString, NULL as an
+// invalid value). With Texts::Shared every cell with an equal text shares one copy, which keeps a
+// result held in memory small; a result read and let go does better without.
+class RowCursor {
+public:
+    enum class Texts { Own, Shared };
+    // Runs the statement; on failure errorText() says why and next() gives nothing.
+    RowCursor(const QSqlDatabase &database, const QString &sql, const QVariantList &values,
+              Texts texts = Texts::Own);
+    ~RowCursor();
+    RowCursor(const RowCursor &) = delete;
+    RowCursor &operator=(const RowCursor &) = delete;
+
+    const QStringList &fields() const;
+    // The next row's values; false after the last row or on a failure.
+    bool next(QVariantList *row);
+    QString errorText() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m;
+};
 
 // Runs a reading statement with bound values and hands each row to receive, in order, with
 // the names of its columns in *fields; equal texts of the result share one copy. The receiver

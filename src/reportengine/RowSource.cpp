@@ -33,23 +33,17 @@ bool MemoryRowSource::next(QVariantList *values)
 
 SqlRowSource::SqlRowSource(const QSqlDatabase &database, const QString &sql,
                            const QVariantList &values, std::vector<RowColumn> columns)
-    : m_columns(std::move(columns)), m_query(database), m_sql(sql), m_bound(values)
+    : m_columns(std::move(columns)), m_database(database), m_sql(sql), m_bound(values)
 {
-    m_query.setForwardOnly(true);
 }
 
 bool SqlRowSource::next(QVariantList *values)
 {
-    if (!m_started) {
-        m_started = true;
-        if (!runSql(m_query, m_sql, m_bound, &m_error))
-            return false;
-    }
-    if (!m_error.isEmpty())
-        return false;
-    if (!m_query.next()) {
-        if (m_query.lastError().isValid())
-            m_error = engineText(m_query);
+    // The statement runs when the first row is asked for.
+    if (!m_cursor)
+        m_cursor = std::make_unique<RowCursor>(m_database, m_sql, m_bound);
+    if (!m_cursor->next(&m_raw)) {
+        m_error = m_cursor->errorText();
         return false;
     }
     values->resize(qsizetype(m_columns.size()));
@@ -60,7 +54,7 @@ bool SqlRowSource::next(QVariantList *values)
 
 QVariant SqlRowSource::converted(int index) const
 {
-    const QVariant raw = m_query.value(index);
+    const QVariant raw = m_raw.value(index);
     if (raw.isNull())
         return m_columns[size_t(index)].kind == ColumnKind::Text ? QVariant(QString()) : QVariant();
     switch (m_columns[size_t(index)].kind) {

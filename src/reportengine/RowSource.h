@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QDate>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -78,9 +80,10 @@ private:
     QVariant converted(int index) const;
 
     std::vector<RowColumn> m_columns;
-    QSqlQuery m_query;
-    QString m_error;
-    bool m_started = false;
+    QSqlDatabase m_database;
     QString m_sql;
     QVariantList m_bound;
+    std::unique_ptr<RowCursor> m_cursor;
+    QVariantList m_raw;
+    QString m_error;
 };

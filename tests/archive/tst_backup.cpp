@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <thread>
@@ -44,9 +45,11 @@ Accounts chartOf(TestArchive &a)
 
 bool post(const Archive &archive, const Accounts &accounts, int day)
 {
-    JournalEntry entry{{0, QDate(2024, 1, 1).addDays(day % 360), {}, EntryKind::Ordinary, {}},
-                       {{0, accounts.cassa, {}, Money::fromCents(100 + day), u"Quota"_s},
-                        {0, {}, accounts.quote, Money::fromCents(100 + day), u"Quota"_s}}};
+    // Dates never go back, so that the numbers stay in date order however many are written.
+    JournalEntry entry{
+        {0, QDate(2024, 1, 1).addDays(std::min(day, 365)), {}, EntryKind::Ordinary, {}},
+        {{0, accounts.cassa, {}, Money::fromCents(100 + day), u"Quota"_s},
+         {0, {}, accounts.quote, Money::fromCents(100 + day), u"Quota"_s}}};
     QString error;
     return writeEntry(archive, entry, {QDate(2024, 1, 1), QDate(2024, 12, 31), {}}, &error);
 }
