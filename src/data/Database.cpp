@@ -288,10 +288,10 @@ void Connection::openServer(const ServerLocation &server, Mode mode)
     // Without a password typed in this session the client library reads ~/.pgpass.
     if (const QString password = sessionPassword(server); !password.isEmpty())
         db.setPassword(password);
-    QString options = u"connect_timeout=5;application_name=tovrin3"_s;
-    if (!server.sslmode.isEmpty())
-        options += u";sslmode="_s + server.sslmode;
-    db.setConnectOptions(options);
+    QStringList options;
+    for (const auto &[key, value] : clientSettings(server))
+        options.append(key + u'=' + value);
+    db.setConnectOptions(options.join(u';'));
     if (!db.open()) {
         m_error = engineText(db);
         return;

@@ -209,6 +209,15 @@ std::optional<ServerLocation> serverLocationFromUrl(const QString &url, QString 
     return location;
 }
 
+QList<std::pair<QString, QString>> clientSettings(const ServerLocation &location)
+{
+    QList<std::pair<QString, QString>> settings{{u"connect_timeout"_s, u"5"_s},
+                                                {u"application_name"_s, u"tovrin3"_s}};
+    if (!location.sslmode.isEmpty())
+        settings.append({u"sslmode"_s, location.sslmode});
+    return settings;
+}
+
 QString sessionPassword(const ServerLocation &location)
 {
     const QMutexLocker lock(&passwordMutex);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 #include <optional>
 
@@ -27,6 +30,11 @@ struct ServerLocation {
 // options are handed to the library as text: an sslmode of "disable host=..." would otherwise
 // send the password to another server than the one the program names.
 QString invalidServerSetting(const ServerLocation &location);
+
+// What every connection of the program tells the server's client library beside the location's
+// host, port, database and user: give up on a server that does not answer in five seconds, the
+// program's name for the server's list of sessions, and the location's sslmode when it has one.
+QList<std::pair<QString, QString>> clientSettings(const ServerLocation &location);
 
 // The file in an archive folder that makes it a server archive.
 QString serverIniPath(const QString &dataFolder);

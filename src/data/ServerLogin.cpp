@@ -2,31 +2,32 @@
 
 #include <libpq-fe.h>
 
-#include <array>
 #include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
 
 PasswordNeed passwordNeed(const ServerLocation &location)
 {
-    const QByteArray host = location.host.toUtf8();
-    const QByteArray port = QByteArray::number(location.port);
-    const QByteArray database = location.database.toUtf8();
-    const QByteArray user = location.user.toUtf8();
-    const QByteArray password = sessionPassword(location).toUtf8();
-    const QByteArray sslmode = location.sslmode.toUtf8();
-    // The same settings as the program's connections; an empty value is the library's default.
-    const std::array<const char *, 9> keys{
-        "host",     "port",    "dbname",          "user",
-        "password", "sslmode", "connect_timeout", "application_name",
-        nullptr};
-    const std::array<const char *, 9> values{host.constData(),
-                                             port.constData(),
-                                             database.constData(),
-                                             user.constData(),
-                                             password.constData(),
-                                             sslmode.constData(),
-                                             "5",
-                                             "tovrin3",
-                                             nullptr};
+    // The same settings as the program's connections.
+    QList<std::pair<QString, QString>> settings{{u"host"_s, location.host},
+                                                {u"port"_s, QString::number(location.port)},
+                                                {u"dbname"_s, location.database},
+                                                {u"user"_s, location.user}};
+    if (const QString password = sessionPassword(location); !password.isEmpty())
+        settings.append({u"password"_s, password});
+    settings += clientSettings(location);
+    std::vector<std::pair<QByteArray, QByteArray>> encoded;
+    for (const auto &[key, value] : settings)
+        encoded.emplace_back(key.toUtf8(), value.toUtf8());
+    std::vector<const char *> keys;
+    std::vector<const char *> values;
+    for (const auto &[key, value] : encoded) {
+        keys.push_back(key.constData());
+        values.push_back(value.constData());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
     const std::unique_ptr<PGconn, decltype(&PQfinish)> connection(
         PQconnectdbParams(keys.data(), values.data(), 0), &PQfinish);
     if (!connection || PQstatus(connection.get()) == CONNECTION_OK)
