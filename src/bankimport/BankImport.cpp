@@ -639,8 +639,7 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
                 kept << &item;
             }
             QStringList refusals;
-            if (!JournalGate(connection)
-                     .writeNewLeavingOutRefused(entries, years, &refusals, failure))
+            if (!gate.writeNewLeavingOutRefused(entries, years, &refusals, failure))
                 return false;
             for (qsizetype k = 0; k < bookable.size(); ++k) {
                 ReviewedMovement &item = result[bookable[k]];
