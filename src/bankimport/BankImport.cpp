@@ -6,11 +6,11 @@
 #include "data/Balances.h"
 #include "data/BankTables.h"
 #include "data/ClosedYears.h"
+#include "data/EngineDialect.h"
 #include "data/ItalianCollation.h"
 #include "data/JournalGate.h"
 #include "data/Parameters.h"
 #include "data/PatternFormatter.h"
-#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QDateTime>
@@ -593,12 +593,9 @@ std::optional<BookingCounts> bookMovements(const Archive &archive, qint64 bank,
             const std::optional<int> startMonth = archiveStartMonth(connection.database(), failure);
             if (!startMonth)
                 return false;
-            // A long statement touches many pages of a large archive's indexes: kept in memory
-            // until the commit rather than spilled to the file half-way (twice as fast at
-            // 500,000 entries). The connection ends with the transaction.
-            QSqlQuery pragma = connection.query();
-            if (!isServer(connection.database()) &&
-                !runSql(pragma, u"PRAGMA cache_size = -131072"_s, {}, failure))
+            // The connection ends with the transaction, and what it set for many rows with it.
+            const QSqlDatabase database = connection.database();
+            if (!runStatements(database, dialectOf(database).beforeManyRows(), failure))
                 return false;
             const std::optional<QSet<QString>> imported =
                 importedFingerprints(connection.database(), bank, failure);

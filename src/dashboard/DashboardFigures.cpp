@@ -2,7 +2,7 @@
 
 #include "data/Balances.h"
 #include "data/ClosedYears.h"
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 #include "data/SqlText.h"
 #include "statements/BalanceJson.h"
 #include "statements/BalanceSections.h"
@@ -103,7 +103,7 @@ std::optional<QList<Money>> dailyCash(const QSqlDatabase &database, const QList<
                     u"FROM regmain m %2 regdet d ON d.idRegMain = m.id "
                     u"WHERE m.data BETWEEN ? AND ? AND m.tipo BETWEEN 0 AND ? "
                     u"AND (d.contodare IN %1 OR d.contoavere IN %1) GROUP BY m.data"_s.arg(
-                        list, joinInWrittenOrder(database)),
+                        list, dialectOf(database).joinInWrittenOrder()),
                     {isoDate(year.start), isoDate(year.end), opened ? 1 : 0}, error))
             return std::nullopt;
         while (query.next())

@@ -2,10 +2,10 @@
 
 #include "data/Backup.h"
 #include "data/ClosedYears.h"
+#include "data/EngineDialect.h"
 #include "data/JournalEntry.h"
 #include "data/MonthlyTotals.h"
 #include "data/Renumbering.h"
-#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QJsonArray>
@@ -62,7 +62,7 @@ const QList<ValueRule> &valueRules()
 // server's table checks every date it keeps against the calendar itself.
 QString calendarDate(const QSqlDatabase &database)
 {
-    return isServer(database) ? u"data IS NOT NULL"_s : u"date(data, '+0 days') IS data"_s;
+    return dialectOf(database).calendarDate(u"data"_s);
 }
 
 bool readIntegrity(const Connection &connection, QStringList *findings, QString *error)

@@ -4,13 +4,13 @@
 #include "data/BankTables.h"
 #include "data/CashAccounts.h"
 #include "data/Database.h"
+#include "data/EngineDialect.h"
 #include "data/EngineErrors.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/Parameters.h"
 #include "data/ProgramFiles.h"
 #include "data/Schema.h"
-#include "data/ServerDialect.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "data/BankTables.h"
 
 #include "data/Catalogue.h"
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 
 #include <QRegularExpression>
 

@@ -1,10 +1,10 @@
 #include "data/Database.h"
 
+#include "data/EngineDialect.h"
 #include "data/EngineErrors.h"
 #include "data/Failure.h"
 #include "data/ItalianCollation.h"
 #include "data/PortableSql.h"
-#include "data/ServerDialect.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -502,7 +502,7 @@ RowCursor::RowCursor(const QSqlDatabase &database, const QString &sql, const QVa
 {
     if (texts == Texts::Shared)
         m->texts.emplace();
-    if (sqlite3 *handle = isServer(database) ? nullptr : sqliteHandle(database)) {
+    if (sqlite3 *handle = sqliteHandle(database)) {
         m->handle = handle;
         const QByteArray text = sql.toUtf8();
         sqlite3_stmt *statement = nullptr;
@@ -622,16 +622,13 @@ bool insertRows(QSqlQuery &query, const QString &table, const QStringList &colum
 Transaction::Transaction(const Connection &connection, WriteScope scope) : m_connection(connection)
 {
     const QSqlDatabase db = m_connection.database();
-    if (!isServer(db)) {
-        m_active = runStatement(db, u"BEGIN IMMEDIATE"_s, &m_error);
+    m_active = runStatement(db, dialectOf(db).beginWrite(), &m_error);
+    if (sqlite3 *handle = sqliteHandle(db)) {
         // Under the write lock the header is the last commit's, whoever made it.
         if (m_active)
             m_startCounter = changeCounter(db);
-        if (sqlite3 *handle = sqliteHandle(db))
-            m_startChanges = sqlite3_total_changes(handle);
-        return;
+        m_startChanges = sqlite3_total_changes(handle);
     }
-    m_active = runStatement(db, u"BEGIN"_s, &m_error);
     const bool locked =
         m_active && (scope == WriteScope::WholeArchive ? lockWholeArchive(db, &m_error)
                                                        : lockArchiveShared(db, &m_error));
@@ -679,12 +676,9 @@ ReadSnapshot::ReadSnapshot(const Connection &connection) : m_connection(connecti
     const QSqlDatabase db = m_connection.database();
     // A deferred transaction takes its shared lock (a server its snapshot) at the first read:
     // take it now.
-    const bool server = isServer(db);
-    m_active = runStatement(
-        db, server ? u"BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"_s : u"BEGIN"_s, &m_error);
-    if (m_active &&
-        !runStatement(db, server ? u"SELECT 1"_s : u"SELECT COUNT(*) FROM sqlite_master"_s,
-                      &m_error)) {
+    const EngineDialect &dialect = dialectOf(db);
+    m_active = runStatement(db, dialect.beginSnapshot(), &m_error);
+    if (m_active && !runStatement(db, dialect.firstRead(), &m_error)) {
         runStatement(db, u"ROLLBACK"_s, nullptr);
         m_active = false;
     }

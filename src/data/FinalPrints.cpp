@@ -2,9 +2,9 @@
 
 #include "data/Backup.h"
 #include "data/Catalogue.h"
+#include "data/EngineDialect.h"
 #include "data/Failure.h"
 #include "data/JournalEntry.h"
-#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QCryptographicHash>

@@ -1,11 +1,11 @@
 #include "data/JournalGate.h"
 
 #include "data/ClosedYears.h"
+#include "data/EngineDialect.h"
 #include "data/Failure.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
 #include "data/PatternFormatter.h"
-#include "data/ServerDialect.h"
 #include "data/SqlText.h"
 
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "data/Catalogue.h"
 #include "data/Database.h"
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 
 #include <QSqlQuery>
 
@@ -232,11 +232,9 @@ bool rebuildMonthlyTotals(const Connection &connection, QString *error)
 bool dropMonthlyTotals(const Connection &connection, QString *error)
 {
     QSqlQuery query = connection.query();
-    // A server's trigger goes with its function.
-    const QString drop = isServer(connection.database()) ? u"DROP FUNCTION IF EXISTS %1() CASCADE"_s
-                                                         : u"DROP TRIGGER IF EXISTS %1"_s;
+    const EngineDialect &dialect = dialectOf(connection.database());
     for (const QString &trigger : triggerNames())
-        if (!runSql(query, drop.arg(trigger), {}, error))
+        if (!runSql(query, dialect.dropTrigger(trigger), {}, error))
             return false;
     return runSql(query, u"DROP TABLE IF EXISTS saldi_mese"_s, {}, error);
 }

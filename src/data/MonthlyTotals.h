@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 
 class Connection;
 

@@ -2,9 +2,9 @@
 
 #include "data/BankTables.h"
 #include "data/Catalogue.h"
+#include "data/EngineDialect.h"
 #include "data/FinalPrints.h"
 #include "data/MonthlyTotals.h"
-#include "data/ServerDialect.h"
 
 #include <QFile>
 #include <QHash>
@@ -40,25 +40,21 @@ bool isAccountCardsView(const QString &statement)
     return accountCards.match(statement).hasMatch();
 }
 
-// The empty archive's statements for the engine: a server has an account cards' view of its own.
+// The empty archive's statements for the engine, with the account cards' view it reads fastest.
 QStringList archiveStatements(Engine engine)
 {
     QStringList statements = emptyArchiveStatements();
-    if (engine == Engine::Postgres)
-        for (QString &statement : statements)
-            if (isAccountCardsView(statement))
-                statement = serverAccountCardsView();
+    for (QString &statement : statements)
+        if (isAccountCardsView(statement))
+            statement = dialectFor(engine).accountCardsView(statement);
     return statements;
 }
 
-// Every statement that makes an empty archive, in order. A server database gets the functions
-// that answer like SQLite's first.
+// Every statement that makes an empty archive, in order, the engine's functions first.
 QStringList programSchemaStatements(Engine engine = Engine::Sqlite)
 {
-    const QStringList compatibility =
-        engine == Engine::Postgres ? serverCompatibilitySchema() : QStringList();
-    return compatibility + archiveStatements(engine) + monthlyTotalsSchema(engine) +
-           finalPrintsSchema() + bankTablesSchema();
+    return dialectFor(engine).functionsFirst() + archiveStatements(engine) +
+           monthlyTotalsSchema(engine) + finalPrintsSchema() + bankTablesSchema();
 }
 
 // The account cards' view of the running version on the connection's engine, in place of the
@@ -77,10 +73,6 @@ QString normalized(const QString &sql)
 {
     return sql.simplified();
 }
-
-// The triggers, views and indexes of a file, with their definitions.
-const QString FileCatalogue = u"SELECT type, name, sql, 0 FROM sqlite_master "
-                              u"WHERE type IN ('trigger', 'view', 'index') AND sql IS NOT NULL"_s;
 
 // What the program's own schema holds, read from a database made in memory once, so the lists
 // can never fall behind the statements.
@@ -104,7 +96,7 @@ const ProgramSchema &programSchema()
             QSqlQuery query(db);
             for (const QString &statement : programSchemaStatements())
                 runSql(query, statement);
-            runSql(query, FileCatalogue);
+            runSql(query, fileDialect().schemaObjects());
             while (query.next())
                 schema.objects.insert(query.value(0).toString() + u' ' + query.value(1).toString(),
                                       normalized(query.value(2).toString()));
@@ -126,25 +118,23 @@ const QHash<QString, QString> &programObjects()
     return programSchema().objects;
 }
 
-// The program's objects as the engine names them: a server folds the unquoted names of the
-// program's statements to lower case.
+// The program's objects as the engine names them.
 const QHash<QString, QString> &programObjects(Engine engine)
 {
     if (engine == Engine::Sqlite)
         return programObjects();
-    static const QHash<QString, QString> folded = [] {
+    static const QHash<QString, QString> stored = [] {
         QHash<QString, QString> objects;
         for (auto it = programObjects().cbegin(); it != programObjects().cend(); ++it)
-            objects.insert(it.key().toLower(), it.value());
+            objects.insert(serverDialect().storedName(it.key()), it.value());
         return objects;
     }();
-    return folded;
+    return stored;
 }
 
 QString objectKey(const QSqlDatabase &database, const SchemaObject &object)
 {
-    const QString key = object.type + u' ' + object.name;
-    return isServer(database) ? key.toLower() : key;
+    return dialectOf(database).storedName(object.type + u' ' + object.name);
 }
 
 QString quotedName(const QString &name)
@@ -213,16 +203,16 @@ bool ensureServerNamesFolded(const Connection &connection, QString *error)
         return true;
     // The view, the monthly totals' trigger functions and the imitations of SQLite's catalogue
     // of the earlier version name the columns as they were: they are made again, and the
-    // letters' order of this version comes in.
-    static const QStringList earlier{
-        u"DROP VIEW IF EXISTS schede"_s,
-        u"DROP VIEW IF EXISTS sqlite_master"_s,
-        u"DROP FUNCTION IF EXISTS pragma_table_info(text)"_s,
-        u"DROP FUNCTION IF EXISTS typeof(anyelement)"_s,
-        u"DROP FUNCTION IF EXISTS julianday(text)"_s,
-        u"DROP AGGREGATE IF EXISTS group_concat(anyelement)"_s,
-        u"DROP FUNCTION IF EXISTS group_concat_step(text, anyelement)"_s,
-        italianOrderFunction()};
+    // functions of this version come in.
+    static const QStringList earlier =
+        QStringList{u"DROP VIEW IF EXISTS schede"_s,
+                    u"DROP VIEW IF EXISTS sqlite_master"_s,
+                    u"DROP FUNCTION IF EXISTS pragma_table_info(text)"_s,
+                    u"DROP FUNCTION IF EXISTS typeof(anyelement)"_s,
+                    u"DROP FUNCTION IF EXISTS julianday(text)"_s,
+                    u"DROP AGGREGATE IF EXISTS group_concat(anyelement)"_s,
+                    u"DROP FUNCTION IF EXISTS group_concat_step(text, anyelement)"_s} +
+        serverDialect().functionsFirst();
     QString failure;
     for (const QString &statement : earlier + renames)
         if (!runSql(query, statement, {}, &failure)) {
@@ -238,7 +228,7 @@ QStringList programSchemaFor(Engine engine)
 {
     QStringList statements;
     for (const QString &statement : programSchemaStatements(engine))
-        statements.append(definitionFor(engine, statement));
+        statements.append(dialectFor(engine).definition(statement));
     return statements;
 }
 
@@ -253,22 +243,6 @@ bool createProgramSchema(const Connection &connection, QString *error)
 
 namespace {
 
-// The server's own catalogue of the triggers, views and indexes of the archive's schema (not
-// those behind its keys and constraints), and whether each belongs to an extension, itself or
-// through its table.
-const QString ServerCatalogue = uR"(SELECT 'trigger', CAST(g.tgname AS text), '', false
-  FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid
-  JOIN pg_namespace n ON n.oid = t.relnamespace
- WHERE n.nspname = 'public' AND NOT g.tgisinternal
-UNION ALL
-SELECT CASE c.relkind WHEN 'v' THEN 'view' ELSE 'index' END, CAST(c.relname AS text), '',
-       EXISTS (SELECT 1 FROM pg_depend d WHERE d.objid IN (c.oid, i.indrelid) AND d.deptype = 'e')
-  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
-  LEFT JOIN pg_index i ON i.indexrelid = c.oid
- WHERE n.nspname = 'public'
-   AND (c.relkind = 'v' OR (c.relkind = 'i'
-        AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid))))"_s;
-
 struct CatalogueEntry {
     SchemaObject object;
     QString definition;
@@ -278,7 +252,7 @@ struct CatalogueEntry {
 std::optional<QList<CatalogueEntry>> catalogue(const QSqlDatabase &database, QString *error)
 {
     QSqlQuery query(database);
-    if (!runSql(query, isServer(database) ? ServerCatalogue : FileCatalogue, {}, error))
+    if (!runSql(query, dialectOf(database).schemaObjects(), {}, error))
         return std::nullopt;
     QList<CatalogueEntry> entries;
     while (query.next())

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data/Database.h"
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 
 #include <QList>
 #include <QString>

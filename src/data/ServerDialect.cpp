@@ -1,15 +1,12 @@
-#include "data/ServerDialect.h"
-
-#include "data/Database.h"
+#include "data/EngineDialect.h"
 
 #include <QRegularExpression>
-#include <QSqlDriver>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Advisory lock keys: the archive, and the fiscal years (year in the second key).
+// Advisory lock keys: the archive, the fiscal years (year in the second key), the banks.
 constexpr int ArchiveLockKey = 7301;
 constexpr int YearLockKey = 7302;
 constexpr int BankLockKey = 7303;
@@ -37,22 +34,8 @@ QString globAsRegex(QStringView glob)
     return regex + u'$';
 }
 
-bool runLock(const QSqlDatabase &database, const QString &sql, const QVariantList &keys,
-             QString *error)
-{
-    if (!isServer(database))
-        return true;
-    QSqlQuery query(database);
-    return runSql(query, sql, keys, error);
-}
-
-} // namespace
-
-Engine engineOf(const QSqlDatabase &database)
-{
-    return database.driverName() == u"QPSQL"_s ? Engine::Postgres : Engine::Sqlite;
-}
-
+// A CREATE TABLE of the program's schema with the server's types: identity keys, 64-bit
+// integers (money stays in ten-thousandths), dates as ISO text.
 QString serverTableDefinition(const QString &createTable)
 {
     QString sql = createTable;
@@ -74,22 +57,7 @@ QString serverTableDefinition(const QString &createTable)
     return sql;
 }
 
-QString definitionFor(Engine engine, const QString &statement)
-{
-    static const QRegularExpression createTable(u"^\\s*CREATE\\s+TABLE\\b"_s,
-                                                QRegularExpression::CaseInsensitiveOption);
-    return engine == Engine::Postgres && createTable.match(statement).hasMatch()
-               ? serverTableDefinition(statement)
-               : statement;
-}
-
-bool runDefinition(QSqlQuery &query, const QString &statement, QString *error)
-{
-    const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
-    return runSql(query, definitionFor(server ? Engine::Postgres : Engine::Sqlite, statement), {},
-                  error);
-}
-
+// The server's italiano(text), the key that sorts texts as the program does.
 const QString &italianOrderFunction()
 {
     // The letters as the program sorts them (lower case, Latin-1 accents dropped), a byte 1, then
@@ -104,156 +72,8 @@ SELECT convert_to(translate(value,
     return function;
 }
 
-QString joinInWrittenOrder(const QSqlDatabase &database)
-{
-    return isServer(database) ? u"JOIN"_s : u"CROSS JOIN"_s;
-}
-
-const QStringList &serverCompatibilitySchema()
-{
-    static const QStringList statements{
-        // date(text, '+N days') as SQLite's: a day past the month's end runs into the next
-        // month ('2024-02-30' is '2024-03-01'), anything else not a date is NULL.
-        uR"(CREATE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
-LANGUAGE plpgsql IMMUTABLE AS $$
-BEGIN
-    IF value = 'now' THEN
-        RETURN to_char(current_date, 'YYYY-MM-DD');
-    END IF;
-    IF value !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$' OR CAST(substr(value, 9, 2) AS integer) > 31 THEN
-        RETURN NULL;
-    END IF;
-    RETURN to_char(make_date(CAST(substr(value, 1, 4) AS integer),
-                             CAST(substr(value, 6, 2) AS integer), 1)
-                   + CAST(substr(value, 9, 2) AS integer) - 1
-                   + CAST(split_part(modifier, ' ', 1) AS integer), 'YYYY-MM-DD');
-EXCEPTION WHEN others THEN
-    RETURN NULL;
-END $$)"_s,
-        italianOrderFunction(),
-    };
-    return statements;
-}
-
-bool lockArchiveShared(const QSqlDatabase &database, QString *error)
-{
-    return runLock(database, u"SELECT pg_advisory_xact_lock_shared(?, 0)"_s, {ArchiveLockKey},
-                   error);
-}
-
-bool lockWholeArchive(const QSqlDatabase &database, QString *error)
-{
-    return runLock(database, u"SELECT pg_advisory_xact_lock(?, 0)"_s, {ArchiveLockKey}, error);
-}
-
-bool lockFiscalYear(const QSqlDatabase &database, int year, QString *error)
-{
-    return runLock(database, u"SELECT pg_advisory_xact_lock(?, ?)"_s, {YearLockKey, year}, error);
-}
-
-bool lockBankStatements(const QSqlDatabase &database, qint64 bank, QString *error)
-{
-    return runLock(database, u"SELECT pg_advisory_xact_lock(?, ?)"_s, {BankLockKey, int(bank)},
-                   error);
-}
-
-std::optional<bool> serverDatabaseIsEmpty(const QSqlDatabase &database, QString *error)
-{
-    QSqlQuery query(database);
-    if (!runSql(query,
-                u"SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = 'public'"_s,
-                {}, error) ||
-        !query.next())
-        return std::nullopt;
-    return query.value(0).toLongLong() == 0;
-}
-
-std::optional<qint64> highestIdGiven(const QSqlDatabase &database, const QString &table)
-{
-    QSqlQuery query(database);
-    const QString sql = isServer(database)
-                            ? u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
-                              u"WHERE schemaname = 'public' AND sequencename = ? || '_id_seq'"_s
-                            : u"SELECT seq FROM sqlite_sequence WHERE name = ?"_s;
-    if (!runSql(query, sql, {table}) || !query.next())
-        return std::nullopt;
-    return query.value(0).toLongLong();
-}
-
-bool setHighestIdGiven(const QSqlDatabase &database, const QString &table, qint64 id,
-                       QString *error)
-{
-    QSqlQuery query(database);
-    if (isServer(database))
-        return runSql(query, u"SELECT setval(? || '_id_seq', ?, ?)"_s,
-                      {table, std::max<qint64>(id, 1), id > 0}, error);
-    return runSql(query, u"DELETE FROM sqlite_sequence WHERE name = ?"_s, {table}, error) &&
-           runSql(query, u"INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"_s, {table, id},
-                  error);
-}
-
-std::optional<QList<qint64>> reserveIds(const QSqlDatabase &database, const QString &table,
-                                        int count, QString *error)
-{
-    QSqlQuery query(database);
-    QList<qint64> ids;
-    if (isServer(database)) {
-        if (!runSql(query,
-                    u"SELECT nextval(pg_get_serial_sequence(?, 'id')) AS id "
-                    u"FROM generate_series(1, ?) ORDER BY id"_s,
-                    {table, count}, error))
-            return std::nullopt;
-        while (query.next())
-            ids.append(query.value(0).toLongLong());
-        return ids;
-    }
-    // The caller's write transaction holds the whole file: the ids after the highest one ever
-    // given are free. The table is one of the program's own, never user text.
-    if (!runSql(query,
-                u"SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = ?), 0), "
-                u"COALESCE((SELECT MAX(id) FROM %1), 0))"_s.arg(table),
-                {table}, error) ||
-        !query.next())
-        return std::nullopt;
-    const qint64 highest = query.value(0).toLongLong();
-    for (int i = 1; i <= count; ++i)
-        ids.append(highest + i);
-    return ids;
-}
-
-bool keepIdsAheadOfRows(const QSqlDatabase &database, QString *error)
-{
-    if (!isServer(database))
-        return true;
-    QSqlQuery tables(database);
-    if (!runSql(tables,
-                u"SELECT table_name FROM information_schema.columns WHERE table_schema = "
-                u"'public' AND column_name = 'id' AND is_identity = 'YES' ORDER BY table_name"_s,
-                {}, error))
-        return false;
-    QStringList names;
-    while (tables.next())
-        names.append(tables.value(0).toString());
-    QSqlQuery top(database);
-    for (const QString &table : names) {
-        // Names come from the server's catalogue, quoted as identifiers; never values.
-        const QString quoted = database.driver()->escapeIdentifier(table, QSqlDriver::TableName);
-        if (!runSql(top, u"SELECT COALESCE(MAX(id), 0) FROM "_s + quoted, {}, error) || !top.next())
-            return false;
-        if (!keepIdsPast(database, table, top.value(0).toLongLong(), error))
-            return false;
-    }
-    return true;
-}
-
-bool keepIdsPast(const QSqlDatabase &database, const QString &table, qint64 id, QString *error)
-{
-    if (!isServer(database))
-        return true;
-    const std::optional<qint64> given = highestIdGiven(database, table);
-    return given && (*given >= id || setHighestIdGiven(database, table, id, error));
-}
-
+// The server's account cards' view: the same lines as the file's, with the other side of each
+// entry read once per entry (a server runs the file's view's per-line lookups many times slower).
 const QString &serverAccountCardsView()
 {
     // The lines as the file's view gives them. Instead of asking, line by line, which sub-accounts
@@ -311,4 +131,190 @@ JOIN mastri m      ON m.id = c.idMastro
 LEFT JOIN sottoconti altro   ON altro.id = s.altroConto
 LEFT JOIN sottoconti opposto ON opposto.id = s.primoOpposto)"_s;
     return view;
+}
+
+// The server's own catalogue of the triggers, views and indexes of the archive's schema (not
+// those behind its keys and constraints), and whether each belongs to an extension, itself or
+// through its table.
+const QString SchemaObjects = uR"(SELECT 'trigger', CAST(g.tgname AS text), '', false
+  FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid
+  JOIN pg_namespace n ON n.oid = t.relnamespace
+ WHERE n.nspname = 'public' AND NOT g.tgisinternal
+UNION ALL
+SELECT CASE c.relkind WHEN 'v' THEN 'view' ELSE 'index' END, CAST(c.relname AS text), '',
+       EXISTS (SELECT 1 FROM pg_depend d WHERE d.objid IN (c.oid, i.indrelid) AND d.deptype = 'e')
+  FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+  LEFT JOIN pg_index i ON i.indexrelid = c.oid
+ WHERE n.nspname = 'public'
+   AND (c.relkind = 'v' OR (c.relkind = 'i'
+        AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conindid = c.oid))))"_s;
+
+// A PostgreSQL server: many writers at once, each holding the advisory locks of what it
+// changes; ids from identity sequences; the catalogue in pg_catalog and information_schema.
+class ServerDialect final : public EngineDialect {
+public:
+    QString definition(const QString &statement) const override
+    {
+        static const QRegularExpression createTable(u"^\\s*CREATE\\s+TABLE\\b"_s,
+                                                    QRegularExpression::CaseInsensitiveOption);
+        return createTable.match(statement).hasMatch() ? serverTableDefinition(statement)
+                                                       : statement;
+    }
+
+    QStringList functionsFirst() const override
+    {
+        static const QStringList statements{
+            // date(text, '+N days') as SQLite's: a day past the month's end runs into the next
+            // month ('2024-02-30' is '2024-03-01'), anything else not a date is NULL.
+            uR"(CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+    IF value = 'now' THEN
+        RETURN to_char(current_date, 'YYYY-MM-DD');
+    END IF;
+    IF value !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$' OR CAST(substr(value, 9, 2) AS integer) > 31 THEN
+        RETURN NULL;
+    END IF;
+    RETURN to_char(make_date(CAST(substr(value, 1, 4) AS integer),
+                             CAST(substr(value, 6, 2) AS integer), 1)
+                   + CAST(substr(value, 9, 2) AS integer) - 1
+                   + CAST(split_part(modifier, ' ', 1) AS integer), 'YYYY-MM-DD');
+EXCEPTION WHEN others THEN
+    RETURN NULL;
+END $$)"_s,
+            italianOrderFunction(),
+        };
+        return statements;
+    }
+
+    QString accountCardsView(const QString &) const override { return serverAccountCardsView(); }
+
+    QString dropTrigger(const QString &name) const override
+    {
+        return u"DROP FUNCTION IF EXISTS %1() CASCADE"_s.arg(name);
+    }
+
+    // A server's table checks every date it keeps against the calendar itself.
+    QString calendarDate(const QString &column) const override
+    {
+        return column + u" IS NOT NULL"_s;
+    }
+
+    // A server plans every join itself.
+    QString joinInWrittenOrder() const override { return u"JOIN"_s; }
+
+    QString storedName(const QString &name) const override { return name.toLower(); }
+
+    SqlStatement objectExists(const QString &type, const QString &name) const override
+    {
+        return {u"SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                u"WHERE n.nspname = 'public' AND lower(c.relname) = lower(?) AND c.relkind = "
+                u"CASE ? WHEN 'table' THEN 'r' WHEN 'index' THEN 'i' WHEN 'view' THEN 'v' END "
+                u"UNION ALL SELECT 1 FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid "
+                u"JOIN pg_namespace n ON n.oid = t.relnamespace WHERE n.nspname = 'public' "
+                u"AND NOT g.tgisinternal AND ? = 'trigger' AND lower(g.tgname) = lower(?)"_s,
+                {name, type, type, name}};
+    }
+
+    QString triggerNames() const override
+    {
+        return u"SELECT g.tgname FROM pg_trigger g JOIN pg_class t ON t.oid = g.tgrelid "
+               u"JOIN pg_namespace n ON n.oid = t.relnamespace "
+               u"WHERE n.nspname = 'public' AND NOT g.tgisinternal"_s;
+    }
+
+    SqlStatement tableColumns(const QString &table) const override
+    {
+        return {u"SELECT column_name FROM information_schema.columns WHERE "
+                u"table_schema = 'public' AND table_name = ? ORDER BY ordinal_position"_s,
+                {table}};
+    }
+
+    SqlStatement columnType(const QString &table, const QString &column) const override
+    {
+        return {u"SELECT data_type || COALESCE('(' || character_maximum_length || ')', '') "
+                u"FROM information_schema.columns WHERE table_schema = 'public' "
+                u"AND table_name = lower(?) AND column_name = lower(?)"_s,
+                {table, column}};
+    }
+
+    QString schemaObjects() const override { return SchemaObjects; }
+
+    QString tableCount() const override
+    {
+        return u"SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = 'public'"_s;
+    }
+
+    QString beginWrite() const override { return u"BEGIN"_s; }
+
+    QString beginSnapshot() const override
+    {
+        return u"BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"_s;
+    }
+
+    QString firstRead() const override { return u"SELECT 1"_s; }
+
+    std::optional<SqlStatement> archiveLock(bool whole) const override
+    {
+        return SqlStatement{whole ? u"SELECT pg_advisory_xact_lock(?, 0)"_s
+                                  : u"SELECT pg_advisory_xact_lock_shared(?, 0)"_s,
+                            {ArchiveLockKey}};
+    }
+
+    std::optional<SqlStatement> fiscalYearLock(int year) const override
+    {
+        return SqlStatement{u"SELECT pg_advisory_xact_lock(?, ?)"_s, {YearLockKey, year}};
+    }
+
+    std::optional<SqlStatement> bankStatementsLock(qint64 bank) const override
+    {
+        return SqlStatement{u"SELECT pg_advisory_xact_lock(?, ?)"_s, {BankLockKey, int(bank)}};
+    }
+
+    bool idsFollowRows() const override { return false; }
+
+    SqlStatement highestIdGiven(const QString &table) const override
+    {
+        return {u"SELECT COALESCE(last_value, 0) FROM pg_sequences "
+                u"WHERE schemaname = 'public' AND sequencename = ? || '_id_seq'"_s,
+                {table}};
+    }
+
+    QList<SqlStatement> setHighestIdGiven(const QString &table, qint64 id) const override
+    {
+        return {
+            {u"SELECT setval(? || '_id_seq', ?, ?)"_s, {table, std::max<qint64>(id, 1), id > 0}}};
+    }
+
+    SqlStatement reserveIds(const QString &table, int count) const override
+    {
+        return {u"SELECT nextval(pg_get_serial_sequence(?, 'id')) AS id "
+                u"FROM generate_series(1, ?) ORDER BY id"_s,
+                {table, count}};
+    }
+
+    QString tablesWithIds() const override
+    {
+        return u"SELECT table_name FROM information_schema.columns WHERE table_schema = "
+               u"'public' AND column_name = 'id' AND is_identity = 'YES' ORDER BY table_name"_s;
+    }
+
+    QStringList beforeManyRows() const override { return {}; }
+
+    // A server plans its queries from statistics it has not gathered yet for the copied rows,
+    // and reads an index alone only where it has marked the rows seen by every transaction:
+    // the copied tables only (the whole database would warn of every system table a
+    // non-superuser may not vacuum).
+    QStringList afterTablesCopied(const QStringList &tables) const override
+    {
+        return {u"VACUUM (ANALYZE) "_s + tables.join(u", "_s)};
+    }
+};
+
+} // namespace
+
+const EngineDialect &serverDialect()
+{
+    static const ServerDialect dialect;
+    return dialect;
 }

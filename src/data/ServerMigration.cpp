@@ -4,10 +4,10 @@
 #include "data/ArchiveStartup.h"
 #include "data/Backup.h"
 #include "data/Catalogue.h"
+#include "data/EngineDialect.h"
 #include "data/Failure.h"
 #include "data/MonthlyTotals.h"
 #include "data/Schema.h"
-#include "data/ServerDialect.h"
 
 #include <QDate>
 #include <QDir>
@@ -160,14 +160,8 @@ bool copyInto(const Archive &archive, const Connection &target, bool makeSchema,
     if (!(makeSchema ? createProgramSchema(target, error) : emptyTables(target, error)) ||
         !copyAll(source, target, error) || !transaction.commit(error))
         return false;
-    // A server plans its queries from statistics it has not gathered yet for the copied rows,
-    // and reads an index alone only where it has marked the rows seen by every transaction:
-    // the program's tables only (the whole database would warn of every system table a
-    // non-superuser may not vacuum).
-    if (!isServer(target.database()))
-        return true;
-    QSqlQuery query = target.query();
-    return runSql(query, u"VACUUM (ANALYZE) "_s + copiedTables().join(u", "_s), {}, error);
+    return runStatements(target.database(),
+                         dialectOf(target.database()).afterTablesCopied(copiedTables()), error);
 }
 
 bool copyToServer(const Archive &archive, const ServerLocation &server, QString *error)
@@ -178,7 +172,7 @@ bool copyToServer(const Archive &archive, const ServerLocation &server, QString 
     Connection target(server);
     if (!target.opened(error))
         return false;
-    const std::optional<bool> empty = serverDatabaseIsEmpty(target.database(), error);
+    const std::optional<bool> empty = databaseIsEmpty(target.database(), error);
     if (!empty)
         return false;
     if (!*empty)

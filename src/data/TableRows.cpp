@@ -1,6 +1,6 @@
 #include "data/TableRows.h"
 
-#include "data/ServerDialect.h"
+#include "data/EngineDialect.h"
 
 #include <QSqlDriver>
 
@@ -20,10 +20,9 @@ QString keyCondition(const Connection &connection, const QStringList &keyColumns
 
 QString quotedIdentifier(const Connection &connection, const QString &identifier)
 {
-    // A server keeps the program's names in lower case, as it reads them unquoted.
     const QSqlDatabase database = connection.database();
-    return database.driver()->escapeIdentifier(
-        isServer(database) ? identifier.toLower() : identifier, QSqlDriver::FieldName);
+    return database.driver()->escapeIdentifier(dialectOf(database).storedName(identifier),
+                                               QSqlDriver::FieldName);
 }
 
 bool insertTableRow(const Connection &connection, const QString &table, const QStringList &columns,

@@ -1,4 +1,5 @@
 #include "data/Database.h"
+#include "data/EngineDialect.h"
 #include "data/PortableSql.h"
 #include "data/Schema.h"
 #include "support/GoldenText.h"
@@ -33,6 +34,61 @@ QList<Line> schedeOf(const TestArchive &archive, qint64 rmId)
                       query.value(2).toLongLong(), query.value(3).toLongLong(),
                       query.value(4).toLongLong(), query.value(5).toString()});
     return lines;
+}
+
+// Every statement a dialect writes, with sample arguments, as one text.
+QString dialectText(const EngineDialect &dialect)
+{
+    QStringList parts;
+    const auto add = [&parts](const QString &what, const SqlStatement &statement) {
+        QStringList values;
+        for (const QVariant &value : statement.values)
+            values.append(value.toString());
+        parts.append(u"-- %1 [%2]\n%3"_s.arg(what, values.join(u", "_s), statement.sql));
+    };
+    const auto addText = [&add](const QString &what, const QString &sql) {
+        add(what, SqlStatement{sql, {}});
+    };
+    const auto addAll = [&add](const QString &what, const QList<SqlStatement> &statements) {
+        for (const SqlStatement &statement : statements)
+            add(what, statement);
+    };
+    const auto texts = [](const QStringList &sql) {
+        QList<SqlStatement> statements;
+        for (const QString &text : sql)
+            statements.append(SqlStatement{text, {}});
+        return statements;
+    };
+    addText(u"definition"_s,
+            dialect.definition(u"CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, data DATE, "
+                               u"codice TEXT CHECK (codice NOT GLOB '*[^0-9]*'), n INTEGER CHECK "
+                               u"(typeof(n) = 'integer' AND n > 0)) WITHOUT ROWID"_s));
+    addText(u"definition"_s, dialect.definition(u"CREATE INDEX t_data ON t (data)"_s));
+    addAll(u"functionsFirst"_s, texts(dialect.functionsFirst()));
+    addText(u"dropTrigger"_s, dialect.dropTrigger(u"t_insert"_s));
+    addText(u"calendarDate"_s, dialect.calendarDate(u"data"_s));
+    addText(u"joinInWrittenOrder"_s, dialect.joinInWrittenOrder());
+    addText(u"storedName"_s, dialect.storedName(u"idRegMain"_s));
+    add(u"objectExists"_s, dialect.objectExists(u"trigger"_s, u"t_insert"_s));
+    addText(u"triggerNames"_s, dialect.triggerNames());
+    add(u"tableColumns"_s, dialect.tableColumns(u"regmain"_s));
+    add(u"columnType"_s, dialect.columnType(u"conti"_s, u"descrizione"_s));
+    addText(u"schemaObjects"_s, dialect.schemaObjects());
+    addText(u"tableCount"_s, dialect.tableCount());
+    addText(u"beginWrite"_s, dialect.beginWrite());
+    addText(u"beginSnapshot"_s, dialect.beginSnapshot());
+    addText(u"firstRead"_s, dialect.firstRead());
+    for (const auto &lock : {dialect.archiveLock(false), dialect.archiveLock(true),
+                             dialect.fiscalYearLock(2026), dialect.bankStatementsLock(3)})
+        add(u"lock"_s, lock.value_or(SqlStatement{u"(none)"_s, {}}));
+    addText(u"idsFollowRows"_s, dialect.idsFollowRows() ? u"yes"_s : u"no"_s);
+    add(u"highestIdGiven"_s, dialect.highestIdGiven(u"regmain"_s));
+    addAll(u"setHighestIdGiven"_s, dialect.setHighestIdGiven(u"regmain"_s, 41));
+    add(u"reserveIds"_s, dialect.reserveIds(u"regmain"_s, 3));
+    addText(u"tablesWithIds"_s, dialect.tablesWithIds());
+    addAll(u"beforeManyRows"_s, texts(dialect.beforeManyRows()));
+    addAll(u"afterTablesCopied"_s, texts(dialect.afterTablesCopied({u"conti"_s, u"regmain"_s})));
+    return parts.join(u"\n\n"_s) + u'\n';
 }
 
 bool refused(const TestArchive &archive, const QString &sql, const QVariantList &values = {})
@@ -215,6 +271,38 @@ private slots:
                                    &difference),
                      qPrintable(difference));
         }
+    }
+
+    // What each engine's dialect writes: a change to either shows here.
+    void eachDialectWritesTheStatementsOfItsGoldenFile()
+    {
+        for (const auto &[engine, name] :
+             {std::pair(Engine::Sqlite, u"dialect_sqlite.sql"_s),
+              std::pair(Engine::Postgres, u"dialect_postgresql.sql"_s)}) {
+            QString difference;
+            QVERIFY2(matchesGolden(name, dialectText(dialectFor(engine)), &difference),
+                     qPrintable(difference));
+        }
+    }
+
+    // The file's ids come from a statement of its own: ascending after the highest id ever given,
+    // a deleted row's included, and nothing asked for nothing.
+    void reservedIdsFollowTheHighestEverGiven()
+    {
+        TestArchive a;
+        buildChart(a);
+        a.addEntry(QDate(2024, 3, 5), {{cassa, quote, Money::fromCents(1), u"Quota"_s}});
+        const qint64 second =
+            a.addEntry(QDate(2024, 3, 6), {{cassa, quote, Money::fromCents(2), u"Quota"_s}});
+        Connection connection(a.archive());
+        Transaction transaction(connection);
+        QSqlQuery query = connection.query();
+        QVERIFY(runSql(query, u"DELETE FROM regdet WHERE idRegMain = ?"_s, {second}));
+        QVERIFY(runSql(query, u"DELETE FROM regmain WHERE id = ?"_s, {second}));
+        const auto ids = reserveIds(connection.database(), u"regmain"_s, 3, nullptr);
+        QVERIFY(ids);
+        QCOMPARE(*ids, (QList<qint64>{second + 1, second + 2, second + 3}));
+        QCOMPARE(reserveIds(connection.database(), u"regmain"_s, 0, nullptr)->size(), 0);
     }
 
     void constructsTheEnginesReadDifferentlyAreFound_data()

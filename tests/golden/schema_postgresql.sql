@@ -1,4 +1,4 @@
-CREATE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
+CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
 LANGUAGE plpgsql IMMUTABLE AS $$
 BEGIN
     IF value = 'now' THEN
