@@ -20,6 +20,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -433,17 +437,24 @@ bool bindSqlite(sqlite3_stmt *statement, const QVariantList &values)
 }
 
 // The texts of one result, each read once: every cell with an equal text shares its copy, which
-// keeps a year of entry rows small and spares decoding the same name again.
+// keeps a year of entry rows small and spares decoding the same name again. A column often
+// repeats the text of the row before (an entry's date and description on each of its lines):
+// that is asked first, without hashing.
 class SharedTexts {
 public:
-    QString fromUtf8(const char *bytes, int size)
+    QString fromUtf8(int column, const char *bytes, int size)
     {
-        const QByteArray key = QByteArray::fromRawData(bytes, size);
-        if (const auto found = m_byBytes.constFind(key); found != m_byBytes.cend())
-            return *found;
-        const QString text = QString::fromUtf8(bytes, size);
-        m_byBytes.insert(QByteArray(bytes, size), text);
-        return text;
+        const std::string_view key(bytes, size_t(size));
+        if (size_t(column) >= m_previous.size())
+            m_previous.resize(size_t(column) + 1);
+        const auto *previous = m_previous[size_t(column)];
+        if (previous && previous->first == key)
+            return previous->second;
+        auto found = m_byBytes.find(key);
+        if (found == m_byBytes.end())
+            found = m_byBytes.emplace(std::string(key), QString::fromUtf8(bytes, size)).first;
+        m_previous[size_t(column)] = &*found;
+        return found->second;
     }
 
     QVariant shared(const QVariant &cell)
@@ -454,7 +465,16 @@ public:
     }
 
 private:
-    QHash<QByteArray, QString> m_byBytes;
+    struct BytesHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view bytes) const
+        {
+            return std::hash<std::string_view>{}(bytes);
+        }
+    };
+    // Nodes stay where they are as the map grows: the previous texts point into it.
+    std::unordered_map<std::string, QString, BytesHash, std::equal_to<>> m_byBytes;
+    std::vector<const std::pair<const std::string, QString> *> m_previous;
     QSet<QString> m_texts;
 };
 
@@ -473,7 +493,7 @@ QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts *texts)
     default: {
         const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
         const int size = sqlite3_column_bytes(statement, column);
-        return texts ? texts->fromUtf8(bytes, size) : QString::fromUtf8(bytes, size);
+        return texts ? texts->fromUtf8(column, bytes, size) : QString::fromUtf8(bytes, size);
     }
     }
 }
@@ -540,15 +560,21 @@ QString RowCursor::errorText() const
 
 bool RowCursor::next(QVariantList *row)
 {
+    row->resize(m->fields.size());
+    return next(row->data());
+}
+
+bool RowCursor::next(QVariant *cells)
+{
     if (m->finished || !m->error.isEmpty())
         return false;
-    row->resize(m->fields.size());
+    const int columns = int(m->fields.size());
     SharedTexts *texts = m->texts ? &*m->texts : nullptr;
     if (m->statement) {
         const int step = sqlite3_step(m->statement.get());
         if (step == SQLITE_ROW) {
-            for (int c = 0; c < row->size(); ++c)
-                (*row)[c] = sqliteCell(m->statement.get(), c, texts);
+            for (int c = 0; c < columns; ++c)
+                cells[c] = sqliteCell(m->statement.get(), c, texts);
             return true;
         }
         m->finished = true;
@@ -562,20 +588,9 @@ bool RowCursor::next(QVariantList *row)
             m->error = engineText(*m->query);
         return false;
     }
-    for (int c = 0; c < row->size(); ++c)
-        (*row)[c] = texts ? texts->shared(m->query->value(c)) : m->query->value(c);
+    for (int c = 0; c < columns; ++c)
+        cells[c] = texts ? texts->shared(m->query->value(c)) : m->query->value(c);
     return true;
-}
-
-bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
-              QStringList *fields, const RowReceiver &receive, QString *error)
-{
-    RowCursor cursor(connection.database(), sql, values, RowCursor::Texts::Shared);
-    *fields = cursor.fields();
-    QVariantList row;
-    while (cursor.next(&row))
-        receive(row);
-    return cursor.errorText().isEmpty() || fail(error, cursor.errorText());
 }
 
 std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,

@@ -143,19 +143,14 @@ public:
     const QStringList &fields() const;
     // The next row's values; false after the last row or on a failure.
     bool next(QVariantList *row);
+    // The same into cells, one for each field.
+    bool next(QVariant *cells);
     QString errorText() const;
 
 private:
     struct State;
     std::unique_ptr<State> m;
 };
-
-// Runs a reading statement with bound values and hands each row to receive, in order, with
-// the names of its columns in *fields; equal texts of the result share one copy. The receiver
-// may move the row's cells out. False with the engine's text in *error.
-using RowReceiver = std::function<void(QVariantList &row)>;
-bool readRows(const Connection &connection, const QString &sql, const QVariantList &values,
-              QStringList *fields, const RowReceiver &receive, QString *error);
 
 // Runs an INSERT ... RETURNING id and gives the new row's id (on a server without asking for it
 // again); nothing on failure, with the engine's text in *error.

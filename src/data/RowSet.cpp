@@ -9,23 +9,33 @@ bool RowSet::load(const Connection &connection, const QString &sql, const QVaria
                   QString *error)
 {
     reset({}, {});
-    QStringList fields;
-    const bool read = readRows(
-        connection, sql, values, &fields,
-        [&](QVariantList &row) {
-            if (m_fields.isEmpty())
-                m_fields = fields;
-            for (QVariant &cell : row)
-                append(std::move(cell));
-            ++m_rows;
-        },
-        error);
-    if (!read) {
-        reset({}, {});
-        return false;
+    RowCursor cursor(connection.database(), sql, values, RowCursor::Texts::Shared);
+    m_fields = cursor.fields();
+    // Each row is read straight into its place; the room taken for the one after the last goes.
+    while (cursor.next(appendRow()))
+        ++m_rows;
+    std::vector<QVariant> &last = m_blocks.back();
+    last.resize(last.size() - size_t(m_fields.size()));
+    if (last.empty())
+        m_blocks.pop_back();
+    if (cursor.errorText().isEmpty())
+        return true;
+    reset({}, {});
+    if (error)
+        *error = cursor.errorText();
+    return false;
+}
+
+QVariant *RowSet::appendRow()
+{
+    const size_t width = size_t(m_fields.size());
+    if (m_blocks.empty() || m_blocks.back().size() == BlockRows * width) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(BlockRows * width);
     }
-    m_fields = fields;
-    return true;
+    std::vector<QVariant> &block = m_blocks.back();
+    block.resize(block.size() + width);
+    return block.data() + block.size() - width;
 }
 
 void RowSet::append(QVariant cell)

@@ -41,6 +41,8 @@ private:
     static constexpr int BlockShift = 12;
     static constexpr size_t BlockRows = size_t(1) << BlockShift;
     void append(QVariant cell);
+    // Room for one more row at the end, its cells empty.
+    QVariant *appendRow();
 
     QStringList m_fields;
     std::vector<std::vector<QVariant>> m_blocks;

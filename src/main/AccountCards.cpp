@@ -40,14 +40,20 @@ void AccountCards::setRows(const RowSet &rows)
         qint64 id;
     };
     std::map<qint64, SubAccount> subAccounts;
+    m_facts.clear();
+    m_facts.reserve(size_t(rows.rowCount()));
     for (int row = 0; row < rows.rowCount(); ++row) {
         const qint64 id = field(row, m_subAccountIdField);
+        const int nature = int(field(row, m_field[Natura]));
+        const qint64 account = field(row, m_accountIdField);
+        m_facts.push_back({id, account, nature,
+                           Natures::saldo(nature, Money::fromUnits(field(row, m_field[Dare])),
+                                          Money::fromUnits(field(row, m_field[Avere])))
+                               .units()});
         if (subAccounts.count(id))
             continue;
-        const int nature = int(field(row, m_field[Natura]));
         subAccounts[id] = {Natures::sortRank(nature),
-                           rows.value(row, m_field[DescrizioneMastro]).toString(),
-                           field(row, m_accountIdField),
+                           rows.value(row, m_field[DescrizioneMastro]).toString(), account,
                            rows.value(row, m_field[DescrizioneConto]).toString(), id};
     }
     std::vector<const SubAccount *> ranked;
@@ -77,7 +83,7 @@ void AccountCards::setRows(const RowSet &rows)
     std::vector<Key> keys;
     keys.reserve(size_t(rows.rowCount()));
     for (int row = 0; row < rows.rowCount(); ++row)
-        keys.push_back({rank[field(row, m_subAccountIdField)], field(row, m_field[Prog]),
+        keys.push_back({rank[m_facts[size_t(row)].subAccount], field(row, m_field[Prog]),
                         field(row, m_field[IdReg]), field(row, m_rigaField), row});
     std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
         if (a.rank != b.rank)
@@ -127,12 +133,12 @@ QVariant AccountCards::value(int line, int column) const
 
 int AccountCards::nature(int line) const
 {
-    return value(line, Natura).toInt();
+    return facts(line).nature;
 }
 
 qint64 AccountCards::subAccountId(int line) const
 {
-    return m_rows->value(m_lines[size_t(line)], m_subAccountIdField).toLongLong();
+    return facts(line).subAccount;
 }
 
 qint64 AccountCards::entryVersion(int line) const
@@ -142,8 +148,7 @@ qint64 AccountCards::entryVersion(int line) const
 
 Money AccountCards::signedAmount(int line) const
 {
-    return Natures::saldo(nature(line), Money::fromUnits(value(line, Dare).toLongLong()),
-                          Money::fromUnits(value(line, Avere).toLongLong()));
+    return Money::fromUnits(facts(line).signedAmount);
 }
 
 QVariant AccountCards::groupKey(int level, int line) const
@@ -152,7 +157,7 @@ QVariant AccountCards::groupKey(int level, int line) const
     case 0:
         return nature(line);
     case 1:
-        return m_rows->value(m_lines[size_t(line)], m_accountIdField);
+        return facts(line).account;
     default:
         return subAccountId(line);
     }

@@ -60,10 +60,19 @@ public:
 
 private:
     qint64 field(int row, int index) const { return m_rows->value(row, index).toLongLong(); }
+    // What the cards ask of a line again and again, read from its row once.
+    struct RowFacts {
+        qint64 subAccount;
+        qint64 account;
+        int nature;
+        qint64 signedAmount;
+    };
+    const RowFacts &facts(int line) const { return m_facts[size_t(m_lines[size_t(line)])]; }
 
     const RowSet *m_rows = nullptr;
-    std::vector<int> m_order; // every result row, in card order
-    std::vector<int> m_lines; // result row of each line
+    std::vector<RowFacts> m_facts; // of each result row
+    std::vector<int> m_order;      // every result row, in card order
+    std::vector<int> m_lines;      // result row of each line
     std::vector<qint64> m_balances;
     int m_field[ColumnCount] = {};
     int m_accountIdField = -1;

@@ -5,6 +5,7 @@
 #include "data/FieldValues.h"
 #include "data/ItalianCollation.h"
 #include "data/Parameters.h"
+#include "data/RowSet.h"
 #include "data/SqlText.h"
 #include "support/TestArchive.h"
 
@@ -153,6 +154,34 @@ private slots:
             QVERIFY(runSql(query, read, {key}) && query.next());
             QCOMPARE(query.value(0).toString(), value);
         }
+    }
+
+    // Rows are read straight into blocks of 4,096: a result that fills its last block exactly,
+    // or runs one row past it, keeps every row and no more; texts repeated in a column or
+    // across columns read the same; a failing statement leaves nothing.
+    void aRowSetKeepsEveryRowAcrossItsBlocks()
+    {
+        TestArchive a;
+        const Connection connection(a.archive());
+        for (const int count : {4096, 4097, 1}) {
+            RowSet rows;
+            QVERIFY(rows.load(connection,
+                              u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                              u"WHERE i < ?) SELECT i, CASE WHEN i % 3 = 0 THEN 'tre' ELSE 'altro' "
+                              u"END AS t, 'altro' AS u, NULL AS z FROM n ORDER BY i"_s,
+                              {count}));
+            QCOMPARE(rows.rowCount(), count);
+            QCOMPARE(rows.fields(), (QStringList{u"i"_s, u"t"_s, u"u"_s, u"z"_s}));
+            QCOMPARE(rows.value(count - 1, 0).toInt(), count);
+            QCOMPARE(rows.value(count - 1, 1).toString(), count % 3 ? u"altro"_s : u"tre"_s);
+            QCOMPARE(rows.value(count - 1, 2).toString(), u"altro"_s);
+            QVERIFY(rows.value(count - 1, 3).isNull());
+        }
+        RowSet failed;
+        QString error;
+        QVERIFY(!failed.load(connection, u"SELECT nessuna FROM parametri"_s, {}, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(failed.rowCount(), 0);
     }
 
     void reportsAnUnreachableArchive()
