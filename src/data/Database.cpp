@@ -459,7 +459,8 @@ public:
 
     QVariant shared(const QVariant &cell)
     {
-        if (cell.typeId() != QMetaType::QString)
+        // A server's NULL text stays NULL, not an empty text.
+        if (cell.typeId() != QMetaType::QString || cell.isNull())
             return cell;
         return *m_texts.insert(cell.toString());
     }
