@@ -51,10 +51,11 @@ bool isPlaceholder(QChar c)
 
 } // namespace
 
-PatternFormatter::PatternFormatter(QLocale locale)
-    : m_locale(std::move(locale)),
-      m_dateSeparator(separatorIn(m_locale.dateFormat(QLocale::ShortFormat), u"/"_s)),
-      m_timeSeparator(separatorIn(m_locale.timeFormat(QLocale::ShortFormat), u":"_s))
+PatternFormatter::PatternFormatter(const QLocale &locale)
+    : m_dateSeparator(separatorIn(locale.dateFormat(QLocale::ShortFormat), u"/"_s)),
+      m_timeSeparator(separatorIn(locale.timeFormat(QLocale::ShortFormat), u":"_s)),
+      m_decimalPoint(locale.decimalPoint()), m_groupSeparator(locale.groupSeparator()),
+      m_negativeSign(locale.negativeSign())
 {
 }
 
@@ -71,7 +72,7 @@ QString PatternFormatter::format(Money value, QStringView pattern) const
     if (value.isZero() && parts.size() >= 3)
         return formatSection(value, parts.at(2));
     if (value.isNegative())
-        return m_locale.negativeSign() + formatSection(value.abs(), parts.at(0));
+        return m_negativeSign + formatSection(value.abs(), parts.at(0));
     return formatSection(value, parts.at(0));
 }
 
@@ -112,6 +113,7 @@ QString PatternFormatter::formatSection(Money value, QStringView section) const
         fraction.chop(1);
 
     QString out;
+    out.reserve(section.size() + 24);
     bool numberWritten = false;
     bool quoted = false;
     for (qsizetype i = 0; i < section.size(); ++i) {
@@ -132,7 +134,7 @@ QString PatternFormatter::formatSection(Money value, QStringView section) const
                 const int leading = fraction.isEmpty() ? integerZeros : std::max(integerZeros, 1);
                 out.append(groupedDigits(whole, leading, grouping));
                 if (!fraction.isEmpty())
-                    out.append(m_locale.decimalPoint() + fraction);
+                    out.append(m_decimalPoint).append(fraction);
                 numberWritten = true;
             }
         } else {
@@ -149,19 +151,24 @@ QString PatternFormatter::groupedDigits(qint64 whole, int minimumDigits, bool gr
     if (!grouping)
         return digits;
     for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, m_locale.groupSeparator());
+        digits.insert(at, m_groupSeparator);
     return digits;
 }
 
 QString PatternFormatter::format(const QDate &date, QStringView pattern) const
 {
-    return format(QDateTime(date, QTime(0, 0)), pattern);
+    // A date alone never becomes a local date and time: that asks the system's time zone, a
+    // file read on every call.
+    return format(date, QTime(0, 0), pattern);
 }
 
 QString PatternFormatter::format(const QDateTime &dateTime, QStringView pattern) const
 {
-    const QDate date = dateTime.date();
-    const QTime time = dateTime.time();
+    return format(dateTime.date(), dateTime.time(), pattern);
+}
+
+QString PatternFormatter::format(QDate date, QTime time, QStringView pattern) const
+{
     QString out;
     for (qsizetype i = 0; i < pattern.size();) {
         const QChar c = pattern.at(i);

@@ -20,7 +20,7 @@ QLocale appLocale();
 // Separators come from the locale given to the constructor.
 class PatternFormatter {
 public:
-    explicit PatternFormatter(QLocale locale = appLocale());
+    explicit PatternFormatter(const QLocale &locale = appLocale());
 
     QString format(Money value, QStringView pattern) const;
     QString format(qint64 integer, QStringView pattern) const;
@@ -30,8 +30,12 @@ public:
 private:
     QString formatSection(Money value, QStringView section) const;
     QString groupedDigits(qint64 whole, int minimumDigits, bool grouping) const;
+    QString format(QDate date, QTime time, QStringView pattern) const;
 
-    QLocale m_locale;
     QString m_dateSeparator;
     QString m_timeSeparator;
+    // The locale's separators and signs, asked once: the locale looks them up on every call.
+    QString m_decimalPoint;
+    QString m_groupSeparator;
+    QString m_negativeSign;
 };

@@ -135,7 +135,8 @@ int Engine::columnOf(const ReportItem &item)
 Placed Engine::build(const Band &band, const BandFormat &format, const Growth &growth)
 {
     Placed placed;
-    placed.texts.reserve(band.items.size());
+    // Room for a line's usual texts, so that they are not copied again as they grow.
+    placed.texts.reserve(band.items.size(), qsizetype(band.items.size()) * 16);
     SheetRow sheetRow;
     const bool tabular = m_def.sheetRows && (band.tabular || &band == &m_def.detail);
     for (size_t i = 0; i < band.items.size(); ++i) {

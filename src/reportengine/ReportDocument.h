@@ -29,7 +29,11 @@ public:
     void take(TextRuns &&other, double dx, double dy);
     // Gives the run at index its text after the fact (the page count, once all pages exist).
     void setText(size_t index, QStringView text);
-    void reserve(size_t runs) { m_runs.reserve(runs); }
+    void reserve(size_t runs, qsizetype characters)
+    {
+        m_runs.reserve(runs);
+        m_characters.reserve(characters);
+    }
     void shrinkToFit();
 
     QStringView text(const TextRun &run) const
