@@ -120,7 +120,8 @@ bool openForWriting(const Archive &archive, QString *error)
         [](const Connection &connection, QString *failure) {
             if (!ensureServerNamesFolded(connection, failure) ||
                 !ensureEntryVersions(connection, failure) ||
-                !ensureServerAccountCards(connection, failure))
+                !ensureServerAccountCards(connection, failure) ||
+                !ensureServerDateFunction(connection, failure))
                 return false;
             const std::optional<QList<SchemaObject>> foreign =
                 foreignSchemaObjects(connection.database(), failure);

@@ -178,6 +178,22 @@ bool ensureServerAccountCards(const Connection &connection, QString *error)
     return !query.next() || !query.value(0).toBool() || replaceAccountCardsView(connection, error);
 }
 
+bool ensureServerDateFunction(const Connection &connection, QString *error)
+{
+    const QSqlDatabase database = connection.database();
+    if (!isServer(database))
+        return true;
+    QSqlQuery query(database);
+    if (!runSql(query,
+                u"SELECT 1 FROM pg_proc p JOIN pg_namespace n ON n.oid = p.pronamespace "
+                u"JOIN pg_language l ON l.oid = p.prolang WHERE n.nspname = 'public' "
+                u"AND p.proname = 'date' AND l.lanname = 'plpgsql' "
+                u"AND pg_get_userbyid(p.proowner) = current_user"_s,
+                {}, error))
+        return false;
+    return !query.next() || runStatements(database, serverDialect().functionsFirst(), error);
+}
+
 bool ensureServerNamesFolded(const Connection &connection, QString *error)
 {
     const QSqlDatabase database = connection.database();

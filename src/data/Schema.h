@@ -32,6 +32,11 @@ bool ensureEntryVersions(const Connection &connection, QString *error);
 // the view (the earlier one gives the same lines, slower).
 bool ensureServerAccountCards(const Connection &connection, QString *error);
 
+// Gives a server archive of an earlier version the server's own date(), read inline where a table
+// checks its dates; only when the user owns the function (the earlier one gives the same dates,
+// slower).
+bool ensureServerDateFunction(const Connection &connection, QString *error);
+
 // A column's name as the program writes it ("idRegMain" for "idregmain"): a server gives the
 // names of its columns in lower case. A name the program does not know stays as it is.
 QString programColumnName(const QString &name);

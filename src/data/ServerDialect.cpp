@@ -57,6 +57,26 @@ QString serverTableDefinition(const QString &createTable)
     return sql;
 }
 
+// date(text, '+N days') as SQLite's: a day past the month's end runs into the next month
+// ('2024-02-30' is '2024-03-01'), anything else not a date is NULL. A single SQL expression, which
+// the server reads inline where a table checks its dates instead of calling a function per row.
+const QString &dateFunction()
+{
+    static const QString function =
+        uR"(CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE
+    WHEN value = 'now' THEN to_char(current_date, 'YYYY-MM-DD')
+    WHEN value !~ '^[0-9]{4}-(0[1-9]|1[0-2])-([0-2][0-9]|3[01])$'
+         OR substr(value, 1, 4) = '0000' OR modifier !~ '^[+-]?[0-9]{1,6}( days?)?$' THEN NULL
+    ELSE to_char(make_date(CAST(substr(value, 1, 4) AS integer),
+                           CAST(substr(value, 6, 2) AS integer), 1)
+                 + (CAST(substr(value, 9, 2) AS integer) - 1
+                    + CAST(split_part(modifier, ' ', 1) AS integer)), 'YYYY-MM-DD')
+END $$)"_s;
+    return function;
+}
+
 // The server's italiano(text), the key that sorts texts as the program does.
 const QString &italianOrderFunction()
 {
@@ -164,24 +184,7 @@ public:
     QStringList functionsFirst() const override
     {
         static const QStringList statements{
-            // date(text, '+N days') as SQLite's: a day past the month's end runs into the next
-            // month ('2024-02-30' is '2024-03-01'), anything else not a date is NULL.
-            uR"(CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
-LANGUAGE plpgsql IMMUTABLE AS $$
-BEGIN
-    IF value = 'now' THEN
-        RETURN to_char(current_date, 'YYYY-MM-DD');
-    END IF;
-    IF value !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$' OR CAST(substr(value, 9, 2) AS integer) > 31 THEN
-        RETURN NULL;
-    END IF;
-    RETURN to_char(make_date(CAST(substr(value, 1, 4) AS integer),
-                             CAST(substr(value, 6, 2) AS integer), 1)
-                   + CAST(substr(value, 9, 2) AS integer) - 1
-                   + CAST(split_part(modifier, ' ', 1) AS integer), 'YYYY-MM-DD');
-EXCEPTION WHEN others THEN
-    RETURN NULL;
-END $$)"_s,
+            dateFunction(),
             italianOrderFunction(),
         };
         return statements;

@@ -69,3 +69,28 @@ QVariant SqlRowSource::converted(int index) const
     }
     return raw.toString();
 }
+
+RunEndRowSource::RunEndRowSource(std::unique_ptr<RowSource> rows, const QString &key,
+                                 const QString &runEnd)
+    : m_rows(std::move(rows)), m_columns(m_rows->columns())
+{
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].name.compare(key, Qt::CaseInsensitive) == 0)
+            m_key = int(i);
+    m_columns.push_back({runEnd, ColumnKind::Integer});
+}
+
+bool RunEndRowSource::next(QVariantList *values)
+{
+    if (!m_started) {
+        m_started = true;
+        m_haveAhead = m_rows->next(&m_ahead);
+    }
+    if (!m_haveAhead)
+        return false;
+    std::swap(*values, m_ahead);
+    m_haveAhead = m_rows->next(&m_ahead);
+    const bool runEnds = !m_haveAhead || m_ahead.value(m_key) != values->value(m_key);
+    values->append(runEnds ? 1 : 0);
+    return true;
+}

@@ -87,3 +87,23 @@ private:
     QVariantList m_raw;
     QString m_error;
 };
+
+// The rows of another source, each with one more column, a whole number: 1 on the last row of a
+// run of rows with the same key (an entry's lines), 0 on the others. Reads one row ahead, so
+// that no statement asks of every row whether another follows it.
+class RunEndRowSource : public RowSource {
+public:
+    RunEndRowSource(std::unique_ptr<RowSource> rows, const QString &key, const QString &runEnd);
+    const std::vector<RowColumn> &columns() const override { return m_columns; }
+    bool next(QVariantList *values) override;
+    QString errorText() const override { return m_rows->errorText(); }
+    qint64 sizeHint() const override { return m_rows->sizeHint(); }
+
+private:
+    std::unique_ptr<RowSource> m_rows;
+    std::vector<RowColumn> m_columns;
+    int m_key = -1;
+    bool m_started = false;
+    bool m_haveAhead = false;
+    QVariantList m_ahead;
+};

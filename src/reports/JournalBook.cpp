@@ -230,10 +230,7 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
         u" "_s +
         debitAmountSql(u"regdet"_s) + u" AS Dare, "_s + creditAmountSql(u"regdet"_s) +
         u" AS Avere,"
-        u" regdet.descrizione,"
-        u" CASE WHEN EXISTS (SELECT 1 FROM regdet n WHERE n.idRegMain = regdet.idRegMain"
-        u"  AND (n.riga > regdet.riga OR (n.riga = regdet.riga AND n.id > regdet.id)))"
-        u"  THEN 0 ELSE 1 END AS ultimaRiga"
+        u" regdet.descrizione, regmain.id AS idReg"
         u" FROM regmain INNER JOIN regdet ON regdet.idRegMain = regmain.id"
         u" LEFT JOIN sottoconti sd ON regdet.contodare = sd.id"
         u" LEFT JOIN conti cd ON sd.idConto = cd.id"
@@ -242,7 +239,8 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
         u" WHERE regmain.data BETWEEN ? AND ?"
         u" ORDER BY regmain.data, regmain.progressivo NULLS FIRST, regmain.id, regdet.riga, "
         u"regdet.id"_s;
-    return std::make_unique<SqlRowSource>(
+    // An entry's last line closes it on the page: the next line is of another entry.
+    auto rows = std::make_unique<SqlRowSource>(
         database, sql,
         QVariantList{int(options.showCodes), int(options.showCodes), isoDate(options.dateFrom),
                      isoDate(options.dateTo)},
@@ -253,7 +251,8 @@ std::unique_ptr<RowSource> journalBookRows(const QSqlDatabase &database,
                                {u"Dare"_s, ColumnKind::Money},
                                {u"Avere"_s, ColumnKind::Money},
                                {u"descrizione"_s, ColumnKind::Text},
-                               {u"ultimaRiga"_s, ColumnKind::Integer}});
+                               {u"idReg"_s, ColumnKind::Integer}});
+    return std::make_unique<RunEndRowSource>(std::move(rows), u"idReg"_s, u"ultimaRiga"_s);
 }
 
 bool layOutJournalBook(const QSqlDatabase &database, const JournalBookOptions &options,

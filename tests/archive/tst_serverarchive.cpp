@@ -236,6 +236,38 @@ private slots:
                  2);
     }
 
+    // The date check of an earlier version called a procedure per row; the owner's opening puts
+    // the inline one in its place, and the check still tells a calendar date from one that is not.
+    void anEarlierDateFunctionIsReplacedAndStillChecksDates()
+    {
+        TestArchive a;
+        a.exec(uR"(CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days')
+RETURNS text LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+    RETURN to_char(CAST(value AS date) + CAST(split_part(modifier, ' ', 1) AS integer),
+                   'YYYY-MM-DD');
+EXCEPTION WHEN others THEN
+    RETURN NULL;
+END $$)"_s);
+        QString error;
+        QVERIFY2(openForWriting(a.archive(), &error), qPrintable(error));
+        QCOMPARE(a.scalar(u"SELECT l.lanname FROM pg_proc p JOIN pg_language l ON l.oid = "
+                          u"p.prolang WHERE p.proname = 'date' "
+                          u"AND p.pronamespace = 'public'::regnamespace"_s)
+                     .toString(),
+                 u"sql"_s);
+        const QString date = u"SELECT date(?, ?)"_s;
+        QCOMPARE(a.scalar(date, {u"2024-02-30"_s, u"+0 days"_s}).toString(), u"2024-03-01"_s);
+        QCOMPARE(a.scalar(date, {u"2024-12-31"_s, u"+1 days"_s}).toString(), u"2025-01-01"_s);
+        for (const QString &wrong : {u"2024-13-01"_s, u"0000-01-01"_s, u"2024-01-32"_s, u"31/12"_s})
+            QVERIFY(a.scalar(date, {wrong, u"+0 days"_s}).isNull());
+        QVERIFY(a.scalar(date, {u"2024-01-01"_s, u"+x days"_s}).isNull());
+        a.exec(u"INSERT INTO regmain (data, tipo) VALUES ('2024-02-29', 0)"_s);
+        Connection connection(a.archive());
+        QSqlQuery query = connection.query();
+        QVERIFY(!runSql(query, u"INSERT INTO regmain (data, tipo) VALUES ('2023-02-29', 0)"_s));
+    }
+
     void anArchiveGoesToTheServerAndBackWhole()
     {
         QTemporaryDir base;

@@ -1,18 +1,13 @@
 CREATE OR REPLACE FUNCTION date(value text, modifier text DEFAULT '+0 days') RETURNS text
-LANGUAGE plpgsql IMMUTABLE AS $$
-BEGIN
-    IF value = 'now' THEN
-        RETURN to_char(current_date, 'YYYY-MM-DD');
-    END IF;
-    IF value !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}$' OR CAST(substr(value, 9, 2) AS integer) > 31 THEN
-        RETURN NULL;
-    END IF;
-    RETURN to_char(make_date(CAST(substr(value, 1, 4) AS integer),
-                             CAST(substr(value, 6, 2) AS integer), 1)
-                   + CAST(substr(value, 9, 2) AS integer) - 1
-                   + CAST(split_part(modifier, ' ', 1) AS integer), 'YYYY-MM-DD');
-EXCEPTION WHEN others THEN
-    RETURN NULL;
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE
+    WHEN value = 'now' THEN to_char(current_date, 'YYYY-MM-DD')
+    WHEN value !~ '^[0-9]{4}-(0[1-9]|1[0-2])-([0-2][0-9]|3[01])$'
+         OR substr(value, 1, 4) = '0000' OR modifier !~ '^[+-]?[0-9]{1,6}( days?)?$' THEN NULL
+    ELSE to_char(make_date(CAST(substr(value, 1, 4) AS integer),
+                           CAST(substr(value, 6, 2) AS integer), 1)
+                 + (CAST(substr(value, 9, 2) AS integer) - 1
+                    + CAST(split_part(modifier, ' ', 1) AS integer)), 'YYYY-MM-DD')
 END $$;
 
 CREATE OR REPLACE FUNCTION italiano(value text) RETURNS bytea

@@ -85,6 +85,33 @@ class TestReportEngine : public QObject {
     Q_OBJECT
 
 private slots:
+    // The last line of each entry is marked by reading one line ahead: a run of one, a run at
+    // the end, and no rows at all.
+    void marksTheLastRowOfEachRun()
+    {
+        std::vector<QVariantList> rows;
+        for (const int entry : {7, 7, 8, 9, 9, 9})
+            rows.push_back({entry, u"riga"_s});
+        RunEndRowSource marked(std::make_unique<MemoryRowSource>(
+                                   std::vector<RowColumn>{{u"idReg"_s, ColumnKind::Integer},
+                                                          {u"testo"_s, ColumnKind::Text}},
+                                   std::move(rows)),
+                               u"idReg"_s, u"ultimaRiga"_s);
+        QCOMPARE(marked.columns().back().name, u"ultimaRiga"_s);
+        QList<int> ends;
+        QVariantList row;
+        while (marked.next(&row)) {
+            QCOMPARE(row.size(), 3);
+            ends.append(row.at(2).toInt());
+        }
+        QCOMPARE(ends, (QList<int>{0, 1, 1, 0, 0, 1}));
+        RunEndRowSource none(std::make_unique<MemoryRowSource>(
+                                 std::vector<RowColumn>{{u"idReg"_s, ColumnKind::Integer}},
+                                 std::vector<QVariantList>{}),
+                             u"idReg"_s, u"ultimaRiga"_s);
+        QVERIFY(!none.next(&row));
+    }
+
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
     void reportFontIsFoundWithoutADisplay()
