@@ -1,11 +1,14 @@
 // The same work on the synthetic archive in its file and copied to a PostgreSQL server, side by
 // side: the journal and account-card views' rows, a balance over every year, the journal book
-// of a year, posting 3,000 entries and the year-end. The server is the one named by
-// TOVRIN_BENCH_SERVER (its maintenance database; scripts/test-server.sh starts one), where a
-// database is made and dropped.
+// of a year, posting 3,000 entries, the year-end and booking a bank statement. The server is
+// the one named by TOVRIN_BENCH_SERVER (its maintenance database; scripts/test-server.sh starts
+// one), where a database is made and dropped.
 //   TOVRIN_BENCH_SERVER=postgresql://tovrin@localhost:54330/postgres bench_server [entries]
 
+#include "BankStatementSetup.h"
 #include "YearEndSetup.h"
+#include "bankimport/BankImport.h"
+#include "bankimport/StatementReaders.h"
 #include "data/RowSet.h"
 #include "data/ServerMigration.h"
 #include "journal/EntryFile.h"
@@ -31,6 +34,7 @@ struct Figures {
     double book = 0;
     double posting = 0;
     double yearEnd = 0;
+    double bankImport = 0;
 };
 
 double seconds(const std::function<void()> &work)
@@ -64,6 +68,30 @@ double postEntriesOf(const Archive &archive, int year)
     return seconds([&] {
         QString error;
         must(postEntries(archive, entries, false, &error), error);
+    });
+}
+
+// A statement of 10,000 movements of the year after the archive's last, booked in one
+// transaction as the import window books it; a counterpart that nothing proposed is the fallback.
+double bookStatement(const Archive &archive, int year)
+{
+    const bankstatement::Bank bank = bankstatement::prepareBank(archive);
+    QString error;
+    const std::optional<QList<BankStatement>> statements =
+        readCamt053(bankstatement::statementFile(10000, year), &error);
+    must(statements.has_value(), error);
+    std::optional<QList<ReviewedMovement>> reviewed;
+    {
+        Connection connection(archive, Connection::Mode::ReadOnly);
+        reviewed = reviewStatement(connection.database(), bank.subAccount, *statements, &error);
+        must(reviewed.has_value(), error);
+    }
+    for (ReviewedMovement &item : *reviewed)
+        if (item.counterpart == 0)
+            item.counterpart = bank.fallback;
+    return seconds([&] {
+        must(bookMovements(archive, bank.subAccount, *statements, *reviewed, &error).has_value(),
+             error);
     });
 }
 
@@ -107,6 +135,7 @@ Figures measure(const Archive &archive, const SyntheticOptions &options)
     const YearEndYears years = prepareYearEnd(archive, options);
     figures.posting = postEntriesOf(archive, years.prevStart.year());
     figures.yearEnd = seconds([&] { runPreparedYearEnd(archive, years); });
+    figures.bankImport = bookStatement(archive, options.firstYear + options.years);
     return figures;
 }
 
@@ -161,6 +190,7 @@ int main(int argc, char *argv[])
     row("journal book of a year, laid out", file.book, onServer.book, 1.2);
     row("posting 3,000 entries", file.posting, onServer.posting, 2.0);
     row("year-end", file.yearEnd, onServer.yearEnd, 1.5);
+    row("booking a statement of 10,000", file.bankImport, onServer.bankImport, 2.0);
     onMaintenance(u"DROP DATABASE %1 WITH (FORCE)"_s.arg(server.database));
     return 0;
 }
