@@ -1,8 +1,7 @@
 #include "data/PatternFormatter.h"
 
-#include <QList>
-
 #include <algorithm>
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -23,12 +22,23 @@ QString separatorIn(const QString &localePattern, const QString &fallback)
     return fallback;
 }
 
-// Splits a number pattern on the ';' that are not escaped or quoted.
-QList<QStringView> sections(QStringView pattern)
+// The sections of a number pattern: positive, negative, zero.
+struct Sections {
+    std::array<QStringView, 3> parts;
+    int count = 0;
+};
+
+// Splits a number pattern on the ';' that are not escaped or quoted; a section after the
+// third means nothing.
+Sections sections(QStringView pattern)
 {
-    QList<QStringView> result;
+    Sections result;
     qsizetype start = 0;
     bool quoted = false;
+    const auto add = [&result](QStringView part) {
+        if (result.count < int(result.parts.size()))
+            result.parts[size_t(result.count++)] = part;
+    };
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const QChar c = pattern.at(i);
         if (c == u'\\') {
@@ -36,11 +46,11 @@ QList<QStringView> sections(QStringView pattern)
         } else if (c == u'"') {
             quoted = !quoted;
         } else if (c == u';' && !quoted) {
-            result.append(pattern.mid(start, i - start));
+            add(pattern.mid(start, i - start));
             start = i + 1;
         }
     }
-    result.append(pattern.mid(start));
+    add(pattern.mid(start));
     return result;
 }
 
@@ -66,14 +76,15 @@ QString PatternFormatter::format(qint64 integer, QStringView pattern) const
 
 QString PatternFormatter::format(Money value, QStringView pattern) const
 {
-    const QList<QStringView> parts = sections(pattern);
-    if (value.isNegative() && parts.size() >= 2 && !parts.at(1).isEmpty())
-        return formatSection(value.abs(), parts.at(1));
-    if (value.isZero() && parts.size() >= 3)
-        return formatSection(value, parts.at(2));
+    const Sections split = sections(pattern);
+    const auto &parts = split.parts;
+    if (value.isNegative() && split.count >= 2 && !parts[1].isEmpty())
+        return formatSection(value.abs(), parts[1]);
+    if (value.isZero() && split.count >= 3)
+        return formatSection(value, parts[2]);
     if (value.isNegative())
-        return m_negativeSign + formatSection(value.abs(), parts.at(0));
-    return formatSection(value, parts.at(0));
+        return m_negativeSign + formatSection(value.abs(), parts[0]);
+    return formatSection(value, parts[0]);
 }
 
 QString PatternFormatter::formatSection(Money value, QStringView section) const
@@ -146,12 +157,17 @@ QString PatternFormatter::formatSection(Money value, QStringView section) const
 
 QString PatternFormatter::groupedDigits(qint64 whole, int minimumDigits, bool grouping) const
 {
-    QString digits = whole == 0 ? QString() : QString::number(whole);
-    digits = digits.rightJustified(minimumDigits, u'0');
-    if (!grouping)
-        return digits;
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, m_groupSeparator);
+    // Built in one pass: a year's book formats a few hundred thousand amounts.
+    const QString plain = whole == 0 ? QString() : QString::number(whole);
+    const qsizetype length = std::max<qsizetype>(plain.size(), minimumDigits);
+    const qsizetype padding = length - plain.size();
+    QString digits;
+    digits.reserve(length + (grouping ? length / 3 * m_groupSeparator.size() : 0));
+    for (qsizetype i = 0; i < length; ++i) {
+        if (grouping && i > 0 && (length - i) % 3 == 0)
+            digits += m_groupSeparator;
+        digits += i < padding ? QChar(u'0') : plain.at(i - padding);
+    }
     return digits;
 }
 

@@ -33,6 +33,10 @@ private slots:
         QTest::newRow("trailing space") << 100000LL << u"#,#.00 ;-#,#.00 ; "_s << u"1.000,00 "_s;
         QTest::newRow("no grouping") << 123456LL << u"#0.00"_s << u"1234,56"_s;
         QTest::newRow("zero with dot section") << 0LL << u"#,#.00;-#,#.00;.00"_s << u"0,00"_s;
+        QTest::newRow("padded and grouped") << 4200LL << u"#,000,000.00"_s << u"000.042,00"_s;
+        QTest::newRow("group of three exactly") << 12345600LL << u"#,#.00"_s << u"123.456,00"_s;
+        QTest::newRow("a fourth section means nothing")
+            << 0LL << u"#,#.00;-#,#.00;zero;quarto"_s << u"zero"_s;
     }
     void formatsAmounts()
     {
