@@ -59,11 +59,7 @@ QString failureText(const QSqlError &error, bool server)
 bool runStatement(const QSqlDatabase &db, const QString &sql, QString *error)
 {
     QSqlQuery query(db);
-    if (query.exec(sql))
-        return true;
-    if (error)
-        *error = engineText(query);
-    return false;
+    return query.exec(sql) || fail(error, engineText(query));
 }
 
 struct VerifiedFile {
@@ -386,11 +382,8 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
     // Every statement both engines share runs on the server in the tests: refused there when
     // the engines would read it differently.
     if (server && portableSqlChecked())
-        if (const QString construct = nonPortableConstruct(sql); !construct.isEmpty()) {
-            if (error)
-                *error = u"Istruzione non portabile (%1): %2"_s.arg(construct, sql);
-            return false;
-        }
+        if (const QString construct = nonPortableConstruct(sql); !construct.isEmpty())
+            return fail(error, u"Istruzione non portabile (%1): %2"_s.arg(construct, sql));
     bool ok = false;
     if (server && values.isEmpty()) {
         // A server prepares only statements that read or change rows: one without values runs
@@ -599,11 +592,8 @@ std::optional<qint64> insertReturningId(QSqlQuery &query, const QString &sql,
 {
     if (!runSql(query, sql, values, error))
         return std::nullopt;
-    if (!query.next()) {
-        if (error)
-            *error = engineText(query);
-        return std::nullopt;
-    }
+    if (!query.next())
+        return failWithNothing(error, engineText(query));
     const qint64 id = query.value(0).toLongLong();
     // SQLite keeps a statement that has rows left open until it is told it is done.
     query.finish();
@@ -682,9 +672,7 @@ bool Transaction::commit(QString *error)
         keepVerified(verified);
         return true;
     }
-    if (error)
-        *error = text;
-    return false;
+    return fail(error, text);
 }
 
 ReadSnapshot::ReadSnapshot(const Connection &connection) : m_connection(connection)
