@@ -505,7 +505,6 @@ struct RowCursor::State {
     QString error;
     bool finished = false;
     std::optional<SharedTexts> texts;
-    sqlite3 *handle = nullptr;
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement{nullptr, sqlite3_finalize};
     std::optional<QSqlQuery> query;
 };
@@ -517,7 +516,6 @@ RowCursor::RowCursor(const QSqlDatabase &database, const QString &sql, const QVa
     if (texts == Texts::Shared)
         m->texts.emplace();
     if (sqlite3 *handle = sqliteHandle(database)) {
-        m->handle = handle;
         const QByteArray text = sql.toUtf8();
         sqlite3_stmt *statement = nullptr;
         const int prepared =
@@ -573,7 +571,7 @@ bool RowCursor::next(QVariant *cells)
         }
         m->finished = true;
         if (step != SQLITE_DONE)
-            m->error = sqliteFailure(m->handle);
+            m->error = sqliteFailure(sqlite3_db_handle(m->statement.get()));
         return false;
     }
     if (!m->query->next()) {
