@@ -5,8 +5,9 @@
 #include "main/MainViews.h"
 
 #include <algorithm>
-#include <map>
+#include <numeric>
 #include <tuple>
+#include <unordered_map>
 
 using namespace Qt::StringLiterals;
 
@@ -39,52 +40,57 @@ void AccountCards::setRows(const RowSet &rows)
         QString name;
         qint64 id;
     };
-    std::map<qint64, SubAccount> subAccounts;
-    m_facts.clear();
-    m_facts.reserve(size_t(rows.rowCount()));
+    std::vector<SubAccount> subAccounts;
+    std::unordered_map<qint64, int> subAccountIndex;
+    std::vector<int> subAccountOfRow(size_t(rows.rowCount()));
+    std::vector<RowFacts> facts;
+    facts.reserve(size_t(rows.rowCount()));
     for (int row = 0; row < rows.rowCount(); ++row) {
         const qint64 id = field(row, m_subAccountIdField);
         const int nature = int(field(row, m_field[Natura]));
         const qint64 account = field(row, m_accountIdField);
-        m_facts.push_back({id, account, nature,
-                           Natures::saldo(nature, Money::fromUnits(field(row, m_field[Dare])),
-                                          Money::fromUnits(field(row, m_field[Avere])))
-                               .units()});
-        if (subAccounts.count(id))
-            continue;
-        subAccounts[id] = {Natures::sortRank(nature),
-                           rows.value(row, m_field[DescrizioneMastro]).toString(), account,
-                           rows.value(row, m_field[DescrizioneConto]).toString(), id};
+        const qint64 dare = field(row, m_field[Dare]);
+        const qint64 avere = field(row, m_field[Avere]);
+        facts.push_back(
+            {id, account, nature,
+             Natures::saldo(nature, Money::fromUnits(dare), Money::fromUnits(avere)).units(), dare,
+             avere});
+        const auto [found, isNew] = subAccountIndex.try_emplace(id, int(subAccounts.size()));
+        subAccountOfRow[size_t(row)] = found->second;
+        if (isNew)
+            subAccounts.push_back({Natures::sortRank(nature),
+                                   rows.value(row, m_field[DescrizioneMastro]).toString(), account,
+                                   rows.value(row, m_field[DescrizioneConto]).toString(), id});
     }
-    std::vector<const SubAccount *> ranked;
-    for (const auto &[id, subAccount] : subAccounts)
-        ranked.push_back(&subAccount);
-    auto byName = [](const SubAccount *a, const SubAccount *b) {
-        if (a->natureRank != b->natureRank)
-            return a->natureRank < b->natureRank;
-        if (const int c = compareItalian(a->account, b->account))
+    std::vector<int> ranked(subAccounts.size());
+    std::iota(ranked.begin(), ranked.end(), 0);
+    std::sort(ranked.begin(), ranked.end(), [&subAccounts](int left, int right) {
+        const SubAccount &a = subAccounts[size_t(left)];
+        const SubAccount &b = subAccounts[size_t(right)];
+        if (a.natureRank != b.natureRank)
+            return a.natureRank < b.natureRank;
+        if (const int c = compareItalian(a.account, b.account))
             return c < 0;
-        if (a->accountId != b->accountId)
-            return a->accountId < b->accountId;
-        if (const int c = compareItalian(a->name, b->name))
+        if (a.accountId != b.accountId)
+            return a.accountId < b.accountId;
+        if (const int c = compareItalian(a.name, b.name))
             return c < 0;
-        return a->id < b->id;
-    };
-    std::sort(ranked.begin(), ranked.end(), byName);
-    std::map<qint64, int> rank;
+        return a.id < b.id;
+    });
+    std::vector<int> rank(subAccounts.size());
     for (size_t i = 0; i < ranked.size(); ++i)
-        rank[ranked[i]->id] = int(i);
+        rank[size_t(ranked[i])] = int(i);
 
     struct Key {
         int rank;
-        qint64 prog, entry, riga;
         int row;
+        qint64 prog, entry, riga;
     };
     std::vector<Key> keys;
     keys.reserve(size_t(rows.rowCount()));
     for (int row = 0; row < rows.rowCount(); ++row)
-        keys.push_back({rank[m_facts[size_t(row)].subAccount], field(row, m_field[Prog]),
-                        field(row, m_field[IdReg]), field(row, m_rigaField), row});
+        keys.push_back({rank[size_t(subAccountOfRow[size_t(row)])], row, field(row, m_field[Prog]),
+                        field(row, m_field[IdReg]), field(row, m_rigaField)});
     std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
         if (a.rank != b.rank)
             return a.rank < b.rank;
@@ -92,24 +98,32 @@ void AccountCards::setRows(const RowSet &rows)
     });
     m_order.clear();
     m_order.reserve(keys.size());
-    for (const Key &key : keys)
+    m_facts.clear();
+    m_facts.reserve(keys.size());
+    for (const Key &key : keys) {
         m_order.push_back(key.row);
+        m_facts.push_back(facts[size_t(key.row)]);
+    }
 }
 
 void AccountCards::build(const QList<int> &resultRows)
 {
     m_lines.clear();
+    m_lineFacts.clear();
     if (!m_rows)
         return;
     if (resultRows.size() == m_rows->rowCount()) {
         m_lines = m_order;
+        m_lineFacts = m_facts;
     } else {
         std::vector<bool> kept(size_t(m_rows->rowCount()), false);
         for (int row : resultRows)
             kept[size_t(row)] = true;
-        for (int row : m_order) {
-            if (kept[size_t(row)])
-                m_lines.push_back(row);
+        for (size_t i = 0; i < m_order.size(); ++i) {
+            if (kept[size_t(m_order[i])]) {
+                m_lines.push_back(m_order[i]);
+                m_lineFacts.push_back(m_facts[i]);
+            }
         }
     }
     m_balances.assign(m_lines.size(), 0);
@@ -129,6 +143,20 @@ QVariant AccountCards::value(int line, int column) const
         return m_balances[size_t(line)];
     const int field = m_field[column];
     return field < 0 ? QVariant() : m_rows->value(m_lines[size_t(line)], field);
+}
+
+qint64 AccountCards::amount(int line, int column) const
+{
+    switch (column) {
+    case Dare:
+        return facts(line).dare;
+    case Avere:
+        return facts(line).avere;
+    case Saldo:
+        return m_balances[size_t(line)];
+    default:
+        return field(m_lines[size_t(line)], m_field[column]);
+    }
 }
 
 int AccountCards::nature(int line) const

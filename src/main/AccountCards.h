@@ -40,6 +40,8 @@ public:
 
     int lineCount() const { return int(m_lines.size()); }
     QVariant value(int line, int column) const;
+    // An amount column's value (Dare, Avere, Saldo) in cents.
+    qint64 amount(int line, int column) const;
     int nature(int line) const;
     qint64 subAccountId(int line) const;
     // The version of the line's entry when the cards were read.
@@ -60,19 +62,23 @@ public:
 
 private:
     qint64 field(int row, int index) const { return m_rows->value(row, index).toLongLong(); }
-    // What the cards ask of a line again and again, read from its row once.
+    // What the cards ask of a line again and again, read from its row once. The facts are kept
+    // in card order, so that grouping and balances read them one after the other.
     struct RowFacts {
         qint64 subAccount;
         qint64 account;
         int nature;
         qint64 signedAmount;
+        qint64 dare;
+        qint64 avere;
     };
-    const RowFacts &facts(int line) const { return m_facts[size_t(m_lines[size_t(line)])]; }
+    const RowFacts &facts(int line) const { return m_lineFacts[size_t(line)]; }
 
     const RowSet *m_rows = nullptr;
-    std::vector<RowFacts> m_facts; // of each result row
-    std::vector<int> m_order;      // every result row, in card order
-    std::vector<int> m_lines;      // result row of each line
+    std::vector<int> m_order;          // every result row, in card order
+    std::vector<RowFacts> m_facts;     // of each row of m_order
+    std::vector<int> m_lines;          // result row of each line
+    std::vector<RowFacts> m_lineFacts; // of each line
     std::vector<qint64> m_balances;
     int m_field[ColumnCount] = {};
     int m_accountIdField = -1;

@@ -22,6 +22,7 @@ GroupedGridModel::Source accountCardsSource(const AccountCards &cards,
     GroupedGridModel::Source source;
     source.lines = cards.lineCount();
     source.value = [&cards](int line, int column) { return cards.value(line, column); };
+    source.amount = [&cards](int line, int column) { return cards.amount(line, column); };
     source.groupKey = [&cards](int level, int line) { return cards.groupKey(level, line); };
     source.cellStyle = [&cards](int line, int column) { return cards.cellStyle(line, column); };
     // A running balance summed over a group means nothing: the group row shows the group's

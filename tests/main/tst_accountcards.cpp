@@ -127,6 +127,8 @@ private slots:
         Cards found(a, u"liquid"_s);
         QCOMPARE(found.dump().mid(0, 3), expected.mid(0, 3));
         QCOMPARE(found.cards.lineCount(), 3);
+        // Lines kept after other sub-accounts' lines keep their own amounts and balances.
+        QCOMPARE(Cards(a, u"fornitori"_s).dump(), expected.mid(6, 6));
         QCOMPARE(Cards(a, u"l"_s).cards.lineCount(), 12); // one character does not filter
     }
 

@@ -37,9 +37,12 @@ void GroupedGridModel::build()
             lines.summed.append(c);
     }
     lines.key = m_source.groupKey;
-    lines.value = [this](int line, int column) {
-        return m_source.value(line, column).toLongLong();
-    };
+    if (m_source.amount)
+        lines.value = m_source.amount;
+    else
+        lines.value = [this](int line, int column) {
+            return m_source.value(line, column).toLongLong();
+        };
     m_grouping = Grouping(lines);
 
     m_captions.assign(m_grouping.groups().size(), QString());

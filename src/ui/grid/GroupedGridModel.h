@@ -17,6 +17,8 @@ public:
     struct Source {
         int lines = 0;
         std::function<QVariant(int line, int column)> value;
+        // A summed column's value as a number, where reading it so is quicker than value().
+        std::function<qint64(int line, int column)> amount;
         // Identity of the line's group at a level; groups are told apart by it, not by caption.
         std::function<QVariant(int level, int line)> groupKey;
         std::function<QString(const LineGroup &group)> caption;
