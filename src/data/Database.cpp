@@ -5,6 +5,8 @@
 #include "data/Failure.h"
 #include "data/ItalianCollation.h"
 #include "data/PortableSql.h"
+#include "data/ServerRows.h"
+#include "data/SharedTexts.h"
 
 #include <QAtomicInteger>
 #include <QDir>
@@ -12,7 +14,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-#include <QSet>
 #include <QSqlDriver>
 #include <QSqlRecord>
 
@@ -20,9 +21,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -381,9 +379,8 @@ bool runSql(QSqlQuery &query, const QString &sql, const QVariantList &values, QS
     const bool server = query.driver() && query.driver()->dbmsType() == QSqlDriver::PostgreSQL;
     // Every statement both engines share runs on the server in the tests: refused there when
     // the engines would read it differently.
-    if (server && portableSqlChecked())
-        if (const QString construct = nonPortableConstruct(sql); !construct.isEmpty())
-            return fail(error, u"Istruzione non portabile (%1): %2"_s.arg(construct, sql));
+    if (server && !passesPortableCheck(sql, error))
+        return false;
     bool ok = false;
     if (server && values.isEmpty()) {
         // A server prepares only statements that read or change rows: one without values runs
@@ -428,49 +425,6 @@ bool bindSqlite(sqlite3_stmt *statement, const QVariantList &values)
     }
     return true;
 }
-
-// The texts of one result, each read once: every cell with an equal text shares its copy, which
-// keeps a year of entry rows small and spares decoding the same name again. A column often
-// repeats the text of the row before (an entry's date and description on each of its lines):
-// that is asked first, without hashing.
-class SharedTexts {
-public:
-    QString fromUtf8(int column, const char *bytes, int size)
-    {
-        const std::string_view key(bytes, size_t(size));
-        if (size_t(column) >= m_previous.size())
-            m_previous.resize(size_t(column) + 1);
-        const auto *previous = m_previous[size_t(column)];
-        if (previous && previous->first == key)
-            return previous->second;
-        auto found = m_byBytes.find(key);
-        if (found == m_byBytes.end())
-            found = m_byBytes.emplace(std::string(key), QString::fromUtf8(bytes, size)).first;
-        m_previous[size_t(column)] = &*found;
-        return found->second;
-    }
-
-    QVariant shared(const QVariant &cell)
-    {
-        // A server's NULL text stays NULL, not an empty text.
-        if (cell.typeId() != QMetaType::QString || cell.isNull())
-            return cell;
-        return *m_texts.insert(cell.toString());
-    }
-
-private:
-    struct BytesHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view bytes) const
-        {
-            return std::hash<std::string_view>{}(bytes);
-        }
-    };
-    // Nodes stay where they are as the map grows: the previous texts point into it.
-    std::unordered_map<std::string, QString, BytesHash, std::equal_to<>> m_byBytes;
-    std::vector<const std::pair<const std::string, QString> *> m_previous;
-    QSet<QString> m_texts;
-};
 
 QVariant sqliteCell(sqlite3_stmt *statement, int column, SharedTexts *texts)
 {
@@ -518,6 +472,7 @@ struct RowCursor::State {
     bool finished = false;
     std::optional<SharedTexts> texts;
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement{nullptr, sqlite3_finalize};
+    std::unique_ptr<ServerRows> serverRows;
     std::optional<QSqlQuery> query;
 };
 
@@ -539,6 +494,11 @@ RowCursor::RowCursor(const QSqlDatabase &database, const QString &sql, const QVa
         }
         for (int c = 0; c < sqlite3_column_count(statement); ++c)
             m->fields.append(QString::fromUtf8(sqlite3_column_name(statement, c)));
+        return;
+    }
+    if ((m->serverRows = ServerRows::run(database, sql, values))) {
+        m->fields = m->serverRows->fields();
+        m->error = m->serverRows->errorText();
         return;
     }
     m->query.emplace(database);
@@ -586,6 +546,10 @@ bool RowCursor::next(QVariant *cells)
         if (step != SQLITE_DONE)
             m->error = sqliteFailure(sqlite3_db_handle(m->statement.get()));
         return false;
+    }
+    if (m->serverRows) {
+        m->finished = !m->serverRows->next(cells, texts);
+        return !m->finished;
     }
     if (!m->query->next()) {
         m->finished = true;

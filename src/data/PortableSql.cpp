@@ -1,5 +1,7 @@
 #include "data/PortableSql.h"
 
+#include "data/Failure.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -126,4 +128,13 @@ bool portableSqlChecked()
 {
     static const bool checked = qEnvironmentVariableIsSet("TOVRIN_CHECK_PORTABLE_SQL");
     return checked;
+}
+
+bool passesPortableCheck(const QString &sql, QString *error)
+{
+    if (!portableSqlChecked())
+        return true;
+    const QString construct = nonPortableConstruct(sql);
+    return construct.isEmpty() ||
+           fail(error, u"Istruzione non portabile (%1): %2"_s.arg(construct, sql));
 }

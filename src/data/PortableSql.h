@@ -14,3 +14,7 @@ QString nonPortableConstruct(const QString &sql);
 // Whether the statements are checked as they run: in the tests, which set
 // TOVRIN_CHECK_PORTABLE_SQL.
 bool portableSqlChecked();
+
+// Where statements are checked, refuses one that the two engines read differently: false, with
+// the reason in *error.
+bool passesPortableCheck(const QString &sql, QString *error);

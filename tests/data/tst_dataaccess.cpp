@@ -184,6 +184,35 @@ private slots:
         QCOMPARE(failed.rowCount(), 0);
     }
 
+    // A cursor's rows stay while other statements run on its connection between them (a report
+    // reads a subreport's rows in the middle of its own). A question mark inside quotes is text,
+    // not a value to bind; integers read as numbers and a NULL as NULL on both engines.
+    void aCursorKeepsItsRowsWhileOtherStatementsRun()
+    {
+        TestArchive a;
+        const Connection connection(a.archive());
+        RowCursor cursor(connection.database(),
+                         u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                         u"WHERE i < ?) SELECT i, 'chi?' AS t, NULL AS z FROM n ORDER BY i"_s,
+                         {5});
+        QVERIFY2(cursor.errorText().isEmpty(), qPrintable(cursor.errorText()));
+        QVariantList row;
+        QList<qlonglong> read;
+        while (cursor.next(&row)) {
+            read.append(row.at(0).toLongLong());
+            QCOMPARE(row.at(0).typeId(), QMetaType::LongLong);
+            QCOMPARE(row.at(1).toString(), u"chi?"_s);
+            QVERIFY(row.at(2).isNull());
+            QSqlQuery other = connection.query();
+            QVERIFY(runSql(other, u"SELECT chiave FROM parametri WHERE chiave = ?"_s, {u"x"_s}));
+            while (other.next()) {
+            }
+        }
+        QCOMPARE(read, (QList<qlonglong>{1, 2, 3, 4, 5}));
+        const RowCursor failed(connection.database(), u"SELECT nessuna FROM parametri"_s, {});
+        QVERIFY(isEngineText(failed.errorText()));
+    }
+
     void reportsAnUnreachableArchive()
     {
         const Archive a(u"/nessuna/cartella"_s);
