@@ -6,6 +6,7 @@
 #include "data/ItalianCollation.h"
 #include "data/Parameters.h"
 #include "data/RowSet.h"
+#include "data/ServerRows.h"
 #include "data/SqlText.h"
 #include "support/TestArchive.h"
 
@@ -211,6 +212,26 @@ private slots:
         QCOMPARE(read, (QList<qlonglong>{1, 2, 3, 4, 5}));
         const RowCursor failed(connection.database(), u"SELECT nessuna FROM parametri"_s, {});
         QVERIFY(isEngineText(failed.errorText()));
+
+        // A sum of amounts is a whole number of cents on both engines, never a double; a date
+        // bound as a date reads back as its ISO text.
+        RowCursor sums(connection.database(),
+                       u"SELECT SUM(i) AS s, CAST(? AS VARCHAR(10)) AS d FROM "
+                       u"(SELECT CAST(1 AS BIGINT) AS i UNION ALL SELECT 2) AS n"_s,
+                       {QDate(2024, 2, 29)});
+        QVERIFY(sums.next(&row));
+        QCOMPARE(row.at(0).typeId(), QMetaType::LongLong);
+        QCOMPARE(row.at(0).toLongLong(), 3);
+        QCOMPARE(row.at(1).toString(), u"2024-02-29"_s);
+    }
+
+    // Values are numbered for a server's client library outside quotes and comments only.
+    void placeholdersAreNumberedOutsideQuotes()
+    {
+        QCOMPARE(numberedPlaceholders(u"SELECT a FROM t WHERE b = ? AND c = 'x?''?' AND "
+                                      u"\"d?\" = ? -- e?\nAND f IN (?, ?)"_s),
+                 u"SELECT a FROM t WHERE b = $1 AND c = 'x?''?' AND \"d?\" = $2 -- e?\n"
+                 u"AND f IN ($3, $4)"_s);
     }
 
     void reportsAnUnreachableArchive()
