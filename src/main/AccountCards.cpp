@@ -49,12 +49,8 @@ void AccountCards::setRows(const RowSet &rows)
         const qint64 id = field(row, m_subAccountIdField);
         const int nature = int(field(row, m_field[Natura]));
         const qint64 account = field(row, m_accountIdField);
-        const qint64 dare = field(row, m_field[Dare]);
-        const qint64 avere = field(row, m_field[Avere]);
         facts.push_back(
-            {id, account, nature,
-             Natures::saldo(nature, Money::fromUnits(dare), Money::fromUnits(avere)).units(), dare,
-             avere});
+            {id, account, nature, field(row, m_field[Dare]), field(row, m_field[Avere])});
         const auto [found, isNew] = subAccountIndex.try_emplace(id, int(subAccounts.size()));
         subAccountOfRow[size_t(row)] = found->second;
         if (isNew)
@@ -112,9 +108,9 @@ void AccountCards::build(const QList<int> &resultRows)
     m_lineFacts.clear();
     if (!m_rows)
         return;
-    if (resultRows.size() == m_rows->rowCount()) {
+    m_everyRow = resultRows.size() == m_rows->rowCount();
+    if (m_everyRow) {
         m_lines = m_order;
-        m_lineFacts = m_facts;
     } else {
         std::vector<bool> kept(size_t(m_rows->rowCount()), false);
         for (int row : resultRows)
@@ -176,7 +172,8 @@ qint64 AccountCards::entryVersion(int line) const
 
 Money AccountCards::signedAmount(int line) const
 {
-    return Money::fromUnits(facts(line).signedAmount);
+    const RowFacts &f = facts(line);
+    return Natures::saldo(f.nature, Money::fromUnits(f.dare), Money::fromUnits(f.avere));
 }
 
 QVariant AccountCards::groupKey(int level, int line) const

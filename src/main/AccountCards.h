@@ -68,17 +68,20 @@ private:
         qint64 subAccount;
         qint64 account;
         int nature;
-        qint64 signedAmount;
         qint64 dare;
         qint64 avere;
     };
-    const RowFacts &facts(int line) const { return m_lineFacts[size_t(line)]; }
+    const RowFacts &facts(int line) const
+    {
+        return (m_everyRow ? m_facts : m_lineFacts)[size_t(line)];
+    }
 
     const RowSet *m_rows = nullptr;
     std::vector<int> m_order;          // every result row, in card order
     std::vector<RowFacts> m_facts;     // of each row of m_order
     std::vector<int> m_lines;          // result row of each line
-    std::vector<RowFacts> m_lineFacts; // of each line
+    bool m_everyRow = false;           // the lines are every row, the facts m_facts
+    std::vector<RowFacts> m_lineFacts; // of each line, when a search kept some rows
     std::vector<qint64> m_balances;
     int m_field[ColumnCount] = {};
     int m_accountIdField = -1;
