@@ -58,7 +58,7 @@ CREATE TABLE regmain (
     attached    VARCHAR(255),
     descrizione VARCHAR(255),
     versione    BIGINT NOT NULL DEFAULT 0
-);
+) WITH (fillfactor = 50);
 
 CREATE INDEX regmain_data_id ON regmain (data, id);
 
