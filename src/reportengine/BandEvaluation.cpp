@@ -172,9 +172,11 @@ Placed Engine::build(const Band &band, const BandFormat &format, const Growth &g
         const QString pattern = itemFormat.pattern.value_or(item.pattern);
         const QVariant value = itemValue(item, itemFormat);
         const QString text = m_shared.format(value, pattern);
+        // An amount is never cut short: one too long for its box is drawn smaller.
+        const bool amount = value.metaType() == QMetaType::fromType<Money>();
         if (!text.isEmpty())
             addRuns(placed, text, growth.wrapped.empty() ? QStringList() : growth.wrapped[i], rect,
-                    font, alignment);
+                    amount ? m_shared.measure.fitting(font, text, rect.width()) : font, alignment);
         if (tabular)
             addCell(sheetRow, band, i, value, text, pattern);
         if (!item.name.isEmpty())

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -157,6 +158,24 @@ QString TextMeasure::elided(int font, const QString &text, double width)
     if (measured(font).surelyFits(text, width) || this->width(font, text) <= width)
         return text;
     return measured(font).metrics.elidedText(text, Qt::ElideRight, width * DotsPerPoint);
+}
+
+int TextMeasure::fitting(int font, const QString &text, double width)
+{
+    if (width <= 0.0 || measured(font).surelyFits(text, width))
+        return font;
+    const double needed = this->width(font, text);
+    if (needed <= width)
+        return font;
+    ReportFont smaller = m_reportFonts.at(size_t(font));
+    // In quarter points, so that the amounts of a report share few sizes.
+    smaller.pointSize = std::floor(smaller.pointSize * width / needed * 4.0) / 4.0;
+    int index = fontIndex(smaller);
+    while (this->width(index, text) > width && smaller.pointSize > 1.0) {
+        smaller.pointSize -= 0.25;
+        index = fontIndex(smaller);
+    }
+    return index;
 }
 
 QStringList TextMeasure::wrapped(int font, const QString &text, double width)

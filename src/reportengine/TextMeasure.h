@@ -32,6 +32,8 @@ public:
     double lineHeight(int font) const;
     // The text shortened with an ellipsis to fit the width.
     QString elided(int font, const QString &text, double width);
+    // The font, or the same one made smaller by quarter points, in which the text fits the width.
+    int fitting(int font, const QString &text, double width);
     // The text broken at spaces (or anywhere in a word too long) into lines no wider than width.
     QStringList wrapped(int font, const QString &text, double width);
 

@@ -345,6 +345,32 @@ private slots:
         QCOMPARE(page.rows[0].cells[0].text, u"Cassa contanti della sede centrale"_s);
     }
 
+    // An amount too long for its box is drawn whole in a smaller size of its font, never cut
+    // with an ellipsis as a text is; an amount that fits keeps the font.
+    void amountsAreNeverCutShort()
+    {
+        ReportDefinition definition = smallPages(50);
+        definition.detail.items[0].rect.setWidth(20);
+        definition.detail.items[1].rect.setWidth(30);
+        const ReportDocument document = laidOut(
+            definition, cardRows({{u"Cassa contanti"_s, 1, 1234567890123}, {u"Banca"_s, 2, 100}}));
+        const TextRuns &texts = document.pages[0].texts;
+        QStringList shown;
+        for (const TextRun &run : texts)
+            shown << texts.text(run).toString();
+        // A text is cut: "Ca…".
+        const qsizetype cassa = shown.indexOf(u"Ca…"_s), longAmount = cassa + 1,
+                        shortAmount = cassa + 3;
+        QVERIFY2(cassa >= 0, qPrintable(shown.join(u'|')));
+        QCOMPARE(shown.at(longAmount), u"12.345.678.901,23"_s);
+        const ReportFont &shrunk = document.fonts.at(texts[size_t(longAmount)].font);
+        QVERIFY(shrunk.pointSize < document.fonts.at(texts[size_t(cassa)].font).pointSize);
+        TextMeasure measure;
+        QVERIFY(measure.width(measure.fontIndex(shrunk), shown.at(longAmount)) <= 30.0);
+        QCOMPARE(shown.at(shortAmount), u"1,00"_s);
+        QCOMPARE(texts[size_t(shortAmount)].font, texts[size_t(cassa)].font);
+    }
+
     void cancellingLeavesNoPages()
     {
         QList<std::tuple<QString, int, qint64>> rows;
