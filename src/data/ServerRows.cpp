@@ -52,6 +52,15 @@ std::optional<QByteArray> parameterText(const QVariant &value)
     }
 }
 
+// A failed statement's text as the data layer passes it on, its kind told by its SQLSTATE.
+QString failureText(const PGresult *result, PGconn *connection)
+{
+    const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char *words = result ? PQresultErrorMessage(result) : PQerrorMessage(connection);
+    return engineFailureText(serverFault(QString::fromLatin1(state)),
+                             QString::fromUtf8(words).trimmed());
+}
+
 qlonglong integerOf(const char *text, int size)
 {
     qlonglong number = 0;
@@ -89,38 +98,36 @@ std::unique_ptr<ServerRows> ServerRows::run(const QSqlDatabase &database, const 
     PGresult *result = rows->m_result.get();
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        const char *state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        const char *words = result ? PQresultErrorMessage(result) : PQerrorMessage(connection);
-        rows->m_error = engineFailureText(serverFault(QString::fromLatin1(state)),
-                                          QString::fromUtf8(words).trimmed());
+        rows->m_error = failureText(result, connection);
         return rows;
     }
     rows->m_rows = PQntuples(result);
     for (int c = 0; c < PQnfields(result); ++c) {
         rows->m_fields.append(QString::fromUtf8(PQfname(result, c)));
-        switch (PQftype(result, c)) {
-        case BigIntType:
-        case SmallIntType:
-        case IntegerType:
-        case ObjectIdType:
-            rows->m_kinds.push_back(Kind::Integer);
-            break;
-        case NumericType:
-        case RealType:
-        case DoubleType:
-            rows->m_kinds.push_back(Kind::Number);
-            break;
-        case BooleanType:
-            rows->m_kinds.push_back(Kind::Boolean);
-            break;
-        case BytesType:
-            rows->m_kinds.push_back(Kind::Bytes);
-            break;
-        default:
-            rows->m_kinds.push_back(Kind::Text);
-        }
+        rows->m_kinds.push_back(kindOf(PQftype(result, c)));
     }
     return rows;
+}
+
+ServerRows::Kind ServerRows::kindOf(unsigned int type)
+{
+    switch (type) {
+    case BigIntType:
+    case SmallIntType:
+    case IntegerType:
+    case ObjectIdType:
+        return Kind::Integer;
+    case NumericType:
+    case RealType:
+    case DoubleType:
+        return Kind::Number;
+    case BooleanType:
+        return Kind::Boolean;
+    case BytesType:
+        return Kind::Bytes;
+    default:
+        return Kind::Text;
+    }
 }
 
 ServerRows::~ServerRows() = default;

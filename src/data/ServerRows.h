@@ -33,6 +33,8 @@ public:
 private:
     enum class Kind { Integer, Number, Boolean, Bytes, Text };
     ServerRows() = default;
+    // How the values of a column of the server's type (its pg_type number) are read.
+    static Kind kindOf(unsigned int type);
     QVariant cell(int row, int column, SharedTexts *texts) const;
 
     std::unique_ptr<pg_result, void (*)(pg_result *)> m_result{nullptr, nullptr};
