@@ -191,12 +191,19 @@ std::optional<QByteArray> databaseFileBytes(sqlite3 *connection, qint64 offset, 
     return bytes;
 }
 
-sqlite3 *sqliteHandle(const QSqlDatabase &database)
+void *driverHandle(const QSqlDatabase &database, std::initializer_list<const char *> typeNames)
 {
     const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+    if (!handle.isValid() ||
+        std::none_of(typeNames.begin(), typeNames.end(),
+                     [&](const char *name) { return qstrcmp(handle.typeName(), name) == 0; }))
         return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
+    return *static_cast<void *const *>(handle.constData());
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &database)
+{
+    return static_cast<sqlite3 *>(driverHandle(database, {"sqlite3*"}));
 }
 
 std::optional<quint32> changeCounter(const QSqlDatabase &database)

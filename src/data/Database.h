@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,9 @@ bool stampedSound(const QSqlDatabase &database);
 // file; always 0 on a server, nothing when it cannot be read.
 std::optional<quint32> changeCounter(const QSqlDatabase &database);
 
+// The engine's own handle of a connection, when Qt's driver names its type as one of typeNames;
+// null otherwise.
+void *driverHandle(const QSqlDatabase &database, std::initializer_list<const char *> typeNames);
 // SQLite's own handle of a connection to a file; null on a server.
 sqlite3 *sqliteHandle(const QSqlDatabase &database);
 

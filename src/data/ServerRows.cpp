@@ -1,11 +1,11 @@
 #include "data/ServerRows.h"
 
+#include "data/Database.h"
 #include "data/EngineErrors.h"
 #include "data/PortableSql.h"
 #include "data/SharedTexts.h"
 
 #include <QDate>
-#include <QSqlDriver>
 
 #include <libpq-fe.h>
 
@@ -23,12 +23,8 @@ constexpr Oid BooleanType = 16, BytesType = 17, BigIntType = 20, SmallIntType = 
 
 PGconn *serverHandle(const QSqlDatabase &database)
 {
-    const QVariant handle = database.driver() ? database.driver()->handle() : QVariant();
     // Qt names the handle's type by the client library's struct.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn *const *>(handle.constData());
+    return static_cast<PGconn *>(driverHandle(database, {"pg_conn*", "PGconn*"}));
 }
 
 // A bound value as the server reads it from text, as Qt's driver binds it: a null text or date
