@@ -108,8 +108,7 @@ void AccountCards::build(const QList<int> &resultRows)
     m_lineFacts.clear();
     if (!m_rows)
         return;
-    m_everyRow = resultRows.size() == m_rows->rowCount();
-    if (m_everyRow) {
+    if (resultRows.size() == m_rows->rowCount()) {
         m_lines = m_order;
     } else {
         std::vector<bool> kept(size_t(m_rows->rowCount()), false);

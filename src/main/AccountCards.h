@@ -73,15 +73,14 @@ private:
     };
     const RowFacts &facts(int line) const
     {
-        return (m_everyRow ? m_facts : m_lineFacts)[size_t(line)];
+        return (m_lineFacts.empty() ? m_facts : m_lineFacts)[size_t(line)];
     }
 
     const RowSet *m_rows = nullptr;
     std::vector<int> m_order;          // every result row, in card order
     std::vector<RowFacts> m_facts;     // of each row of m_order
     std::vector<int> m_lines;          // result row of each line
-    bool m_everyRow = false;           // the lines are every row, the facts m_facts
-    std::vector<RowFacts> m_lineFacts; // of each line, when a search kept some rows
+    std::vector<RowFacts> m_lineFacts; // of each line when a search kept some rows; else none
     std::vector<qint64> m_balances;
     int m_field[ColumnCount] = {};
     int m_accountIdField = -1;
